@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace twinfold {
+
+// Four-character code, first character in the most significant byte.
+constexpr std::uint32_t fourCC(const char (&s)[5]) {
+    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
+           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
+}
+std::string fourCCText(std::uint32_t code);
+
+constexpr std::uint32_t kFormatLinearPCM = fourCC("lpcm");
+constexpr std::uint32_t kFormatMPEGLayer3 = fourCC(".mp3");
+constexpr std::uint32_t kFormatMPEG4AAC = fourCC("aac ");
+constexpr std::uint32_t kFormatAppleLossless = fourCC("alac");
+
+enum class CommonFormat { int16, int32, float32, float64, other };
+
+// How a file stores its samples (file format) or how it is delivered to
+// callers (processing format: always deinterleaved float32, full scale ±1.0).
+struct AudioFormatInfo {
+    double sampleRate = 0;
+    int channelCount = 0;
+    CommonFormat commonFormat = CommonFormat::other;
+    std::uint32_t formatID = 0;    // kFormatLinearPCM for PCM files
+    int bitsPerChannel = 0;        // 0 when the format has no fixed sample size
+    bool isFloat = false;          // PCM samples stored as IEEE float
+    bool isInterleaved = false;
+
+    bool operator==(const AudioFormatInfo&) const = default;
+};
+
+}  // namespace twinfold

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace twinfold {
+
+enum class OriginalFileHandling { moveToBackup, deleteOriginals, leaveInPlace };
+
+// The stored form and the text shown in the picker.
+std::string_view rawValue(OriginalFileHandling handling);
+std::optional<OriginalFileHandling> originalFileHandlingFromRaw(std::string_view raw);
+// In picker order.
+const std::vector<OriginalFileHandling>& allOriginalFileHandlings();
+
+// The user's preferences, a plain value. Its JSON form and its store live in
+// the workflow layer.
+struct AppSettings {
+    std::string namingSuffix = "_mono";
+    OriginalFileHandling originalFileHandling = OriginalFileHandling::moveToBackup;
+    bool normalizationEnabled = false;
+    float normalizationTargetdBFS = -6.0f;
+    float silenceThresholddBFS = -96.0f;
+    bool includePanInFilename = false;
+    bool checkForUpdatesOnLaunch = true;
+    std::optional<std::string> skippedUpdateVersion;
+
+    bool operator==(const AppSettings&) const = default;
+};
+
+}  // namespace twinfold
