@@ -1,0 +1,34 @@
+#pragma once
+
+#include "records/AppSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace twinfold {
+
+// The stored settings record: JSON bytes under "TwinfoldSettings" in the
+// per-user store (QSettings, organisation and application "Twinfold"),
+// beside the separate boolean "hideLossyFormatNotice".
+
+// The stored record, or the defaults when there is none or it cannot be decoded.
+AppSettings loadAppSettings();
+// Encodes the whole record and replaces the stored one; reports nothing.
+void saveAppSettings(const AppSettings& settings);
+
+bool hideLossyFormatNotice();
+void setHideLossyFormatNotice(bool hide);
+
+// JSON form of the record: members in declaration order, the optional
+// skipped version left out when absent.
+QByteArray encodeAppSettings(const AppSettings& settings);
+// Every member optional; a wrong type or unknown handling value fails the whole decode.
+std::optional<AppSettings> decodeAppSettings(const QByteArray& json);
+
+// Points the store at an INI file instead of the user's own settings, so
+// tests never touch them. An empty path restores the user's store.
+void setSettingsStoreFile(const QString& path);
+
+}  // namespace twinfold
