@@ -1,0 +1,49 @@
+#pragma once
+
+#include "records/Uuid.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace twinfold {
+
+// The errors of building the description of a split .L/.R pair.
+class SplitStereoError : public std::runtime_error {
+public:
+    enum class Case { mismatchedSampleRate, mismatchedFrameCount, mismatchedBitDepth, invalidFilename };
+    explicit SplitStereoError(Case c);
+    Case errorCase() const { return case_; }
+    static const char* description(Case c);
+
+private:
+    Case case_;
+};
+
+// One audio file (or one split stereo pair) as found on disk.
+struct AudioFileInfo {
+    Uuid id;
+    std::filesystem::path url;     // for a split pair: the left file
+    std::string filename;          // for a split pair: the combined name (Kick.wav)
+    std::string fileExtension;     // lower-cased, without the dot
+    std::int64_t fileSize = 0;     // for a split pair: both files
+    double sampleRate = 0;
+    int bitDepth = 0;
+    int channelCount = 0;
+    double duration = 0;           // seconds
+    std::uint32_t sourceFormatID = 0;
+
+    // Opens the file to describe it; the audio layer's or file system's error on failure.
+    static AudioFileInfo fromFile(const std::filesystem::path& url);
+    // Describes two mono files as one stereo pair; SplitStereoError when they do not match.
+    static AudioFileInfo fromSplitPair(const std::filesystem::path& left,
+                                       const std::filesystem::path& right);
+
+    std::string sampleRateText() const;  // 48k, 44.1k
+    std::string durationText() const;    // m:ss, minutes unbounded
+
+    bool operator==(const AudioFileInfo&) const = default;
+};
+
+}  // namespace twinfold

@@ -1,0 +1,58 @@
+#include "records/ScanResult.h"
+
+#include "audio_io/AudioFormat.h"
+
+namespace twinfold {
+
+std::string_view rawValue(ChannelSelection selection) {
+    return selection == ChannelSelection::right ? "Right Channel" : "Left Channel";
+}
+
+namespace {
+
+std::int64_t savingsFor(const ScanResultFields& r) {
+    if (r.multichannelAnalysis) {
+        auto removable = r.multichannelAnalysis->removableChannelIndices();
+        if (!removable.empty() && r.fileInfo.channelCount > 0) {
+            return std::int64_t(removable.size()) * r.fileInfo.fileSize / r.fileInfo.channelCount;
+        }
+    }
+    bool oneChannelIsEnough = r.isDualMono || r.isPannedMono || r.isPhaseInverted ||
+                              r.silentChannel == SilentChannelStatus::left ||
+                              r.silentChannel == SilentChannelStatus::right;
+    if (!oneChannelIsEnough) return 0;
+    // A compressed source becomes a larger PCM file, so nothing is saved.
+    return r.fileInfo.sourceFormatID == kFormatLinearPCM ? r.fileInfo.fileSize / 2 : 0;
+}
+
+}  // namespace
+
+ScanResult::ScanResult(ScanResultFields fields)
+    : ScanResultFields(std::move(fields)), id(Uuid::random()), potentialSavings(savingsFor(*this)) {}
+
+std::string ScanResult::statusText() const {
+    if (multichannelAnalysis) return multichannelAnalysis->summaryText();
+    if (fileInfo.channelCount < 2) return "Already Mono";
+    switch (silentChannel) {
+    case SilentChannelStatus::left: return "Silent Left Channel";
+    case SilentChannelStatus::right: return "Silent Right Channel";
+    case SilentChannelStatus::both: return "No Audio Content";
+    case SilentChannelStatus::none: break;
+    }
+    if (isPhaseInverted) return "Phase Inverted";
+    if (isDualMono) return "Dual Mono";
+    if (isPannedMono) {
+        std::string side = pannedMonoLouderChannel == ChannelSelection::right ? "R" : "L";
+        return "Mono Panned " + std::to_string(pannedMonoPanPercent.value_or(0)) + "% " + side;
+    }
+    return "True Stereo";
+}
+
+bool ScanResult::isConvertible() const {
+    if (multichannelAnalysis) return !multichannelAnalysis->removableChannelIndices().empty();
+    if (fileInfo.channelCount != 2 || silentChannel == SilentChannelStatus::both) return false;
+    return silentChannel == SilentChannelStatus::left || silentChannel == SilentChannelStatus::right ||
+           isDualMono || isPannedMono || isPhaseInverted;
+}
+
+}  // namespace twinfold
