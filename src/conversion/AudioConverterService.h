@@ -1,0 +1,120 @@
+#pragma once
+
+#include "audio_io/AudioFileWriter.h"
+#include "audio_io/AudioFormat.h"
+#include "conversion/AudioMetadataService.h"
+#include "conversion/ConversionError.h"
+#include "records/AppSettings.h"
+#include "records/ScanResult.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace twinfold {
+
+// Fraction of the current file done, 0…1. Called on the converter's thread;
+// it must not block.
+using ProgressHandler = std::function<void(double)>;
+// Files started so far (index + 1), the total, the file's name and the
+// overall fraction (index + file fraction) / total.
+using BatchProgress = std::function<void(int started, int total, const std::string& filename, double overall)>;
+
+// Writes mono (or reduced multichannel) files from classified sources. Every
+// output holds exact copies of source channels, never a mix: integer PCM is
+// copied as integers, so 8/16/24/32-bit samples come out bit for bit; only a
+// normalisation gain changes them. Outputs are integer PCM at the source's rate
+// (see outputSettings) and get the source's metadata chunks.
+//
+// Operations are synchronous and run one at a time per instance (callers on
+// other threads wait). Each checks the cancel flag before every chunk of
+// `chunkSize` frames; cancel() may be called from any thread, including from
+// a progress handler. A cancelled operation deletes the outputs it created and
+// throws ConversionError::cancelled; the flag stays set, so every later
+// operation fails the same way until clearCancelled().
+//
+// Nothing existing is ever replaced: each output path is checked first
+// (fileExists) and then created exclusively.
+class AudioConverterService {
+public:
+    static constexpr std::uint32_t chunkSize = 1'000'000;
+
+    // Writes channel `channel` of a stereo (or wider) source to `output`,
+    // peak-normalised to `targetdBFS` when given. Progress: 0.5 after the peak
+    // pass when normalising, then rising by half the written fraction, then 1.0.
+    std::filesystem::path convertToMono(const std::filesystem::path& source,
+                                        const std::filesystem::path& output, ChannelSelection channel,
+                                        std::optional<float> targetdBFS = {},
+                                        const ProgressHandler& progress = {});
+
+    // Channel 0 to `left`, channel 1 to `right`, each with its own gain.
+    void splitToTwoMono(const std::filesystem::path& source, const std::filesystem::path& left,
+                        const std::filesystem::path& right, std::optional<float> targetdBFS = {},
+                        const ProgressHandler& progress = {});
+
+    // The left channel of each result to outputURL(file, settings), normalised
+    // when the settings say so. Clears the cancel flag first; the first failure
+    // ends the batch. Returns the outputs in the order of the results.
+    std::vector<std::filesystem::path> convertFiles(const std::vector<ScanResult>& results,
+                                                    const AppSettings& settings,
+                                                    const BatchProgress& progress = {});
+
+    // A peak-normalised copy of channel 0 of `input` (normally a mono file).
+    std::filesystem::path normalizedCopy(const std::filesystem::path& input,
+                                         const std::filesystem::path& output, float targetdBFS,
+                                         const ProgressHandler& progress = {});
+
+    // One mono file per listed channel (all channels when absent), named by
+    // channelFileURL, in list order. An index out of range or listed twice is
+    // invalidFormat before anything is written.
+    std::vector<std::filesystem::path> splitAllChannels(const std::filesystem::path& source,
+                                                        const std::optional<std::vector<int>>& channels,
+                                                        const AppSettings& settings,
+                                                        const ProgressHandler& progress = {});
+
+    // A file of the kept channels, in the order given; one kept channel gives
+    // an ordinary mono file. An empty list or an index out of range is
+    // invalidFormat before anything is written.
+    void removeRedundantChannels(const std::filesystem::path& source, const std::filesystem::path& output,
+                                 const std::vector<int>& keep, const ProgressHandler& progress = {});
+
+    // A split .L/.R pair reduced to one file (pairOutputURL): a byte copy of
+    // the kept side, or a normalised rewrite when normalisation is on. A lossy
+    // side that must be rewritten becomes a 24-bit .wav file instead.
+    std::filesystem::path convertSplitPairToMono(const ScanResult& pair,
+                                                 std::optional<ChannelSelection> selection,
+                                                 const AppSettings& settings,
+                                                 const ProgressHandler& progress = {});
+
+    // Both sides of a split pair under pairSplitOutputURLs. A side whose
+    // output extension differs from its own (a lossy pair, whose outputs are
+    // .wav) is decoded to PCM rather than copied.
+    std::vector<std::filesystem::path> convertSplitPairToTwo(const ScanResult& pair,
+                                                             const AppSettings& settings,
+                                                             const ProgressHandler& progress = {});
+
+    void cancel() { cancelled_ = true; }
+    void clearCancelled() { cancelled_ = false; }
+    bool isCancelled() const { return cancelled_; }
+
+    // Writer settings for an output of `channelCount` channels at the rate of
+    // `format`: integer PCM at the source's stored depth (see OutputFormat.h
+    // for the depth rule), big-endian AIFF for an .aif/.aiff source, 24-bit
+    // WAV for a lossy source.
+    WriterSettings outputSettings(const std::filesystem::path& source, const AudioFormatInfo& format,
+                                  int channelCount) const;
+
+    const AudioMetadataService& metadataService() const { return metadata_; }
+
+private:
+    std::atomic<bool> cancelled_ = false;
+    AudioMetadataService metadata_;
+    std::recursive_mutex operation_;
+};
+
+}  // namespace twinfold

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace twinfold {
+
+// The converter's own failures. what() is the text the user sees; failures of
+// the audio libraries and the file system pass through as AudioIOError or
+// std::filesystem::filesystem_error instead.
+class ConversionError : public std::runtime_error {
+public:
+    enum class Case {
+        fileExists,          // "Output file already exists: " + name
+        cannotOpenFile,      // "Cannot open source audio file"
+        cannotCreateOutput,  // "Cannot create output file"
+        writeError,          // "Error writing audio data"
+        readError,           // "Error reading audio data"
+        invalidFormat,       // "Invalid audio format"
+        cancelled,           // "Conversion was cancelled"
+    };
+
+    explicit ConversionError(Case c);
+    // The fileExists case, naming the output file (its last path component).
+    static ConversionError fileExists(const std::string& fileName);
+
+    Case errorCase() const { return case_; }
+    // The output name of a fileExists error, empty for the other cases.
+    const std::string& fileName() const { return fileName_; }
+
+private:
+    ConversionError(Case c, std::string fileName);
+
+    Case case_;
+    std::string fileName_;
+};
+
+}  // namespace twinfold

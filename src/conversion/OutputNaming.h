@@ -1,0 +1,53 @@
+#pragma once
+
+#include "records/AppSettings.h"
+#include "records/ScanResult.h"
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace twinfold {
+
+// Names of the files a conversion writes. All of these are pure: they never
+// touch the file system. Every output goes into its source's folder, named
+// base + namingSuffix + extra + "." + extension, where base is the source's
+// name without its last extension and a lossy source's extension becomes
+// "wav" (its outputs are PCM).
+
+// Lower-cased extensions of the encoded formats, whose outputs are WAV files.
+inline constexpr std::array<std::string_view, 3> lossyExtensions = {"mp3", "m4a", "aac"};
+bool isLossyExtension(std::string_view extension);  // compared lower-cased, without the dot
+
+// The source's extension without the dot, lower-cased.
+std::string lowerExtension(const std::filesystem::path& path);
+
+struct OutputPair {
+    std::filesystem::path left;
+    std::filesystem::path right;
+
+    bool operator==(const OutputPair&) const = default;
+};
+
+// "_" + pan percent + "L"/"R" (R only when the louder channel is right), e.g. "_69L".
+std::string panSuffix(int panPercent, std::optional<ChannelSelection> louderChannel);
+// The pan part of a panned mono result; empty when it has no pan percent.
+std::string panSuffix(const ScanResult& result);
+
+// Song.wav → Song_mono.wav, Song.MP3 → Song_mono.wav, Pad.wav + "_69L" → Pad_mono_69L.wav.
+std::filesystem::path outputURL(const std::filesystem::path& source, const AppSettings& settings,
+                                std::string_view extra = {});
+// Hit.aiff → Hit_mono_L.aiff and Hit_mono_R.aiff.
+OutputPair splitOutputURLs(const std::filesystem::path& source, const AppSettings& settings);
+// Film.wav channel 3 of 6 → Film_mono_ch4_LFE.wav; Quad.wav channel 0 of 4 → Quad_mono_ch1.wav.
+std::filesystem::path channelFileURL(const std::filesystem::path& source, const AppSettings& settings,
+                                     int channelIndex, int channelCount);
+// Split pair Kick.L.WAV / Kick.R.WAV → Kick_mono.WAV (the left file's extension as written,
+// lossy or not).
+std::filesystem::path pairOutputURL(const ScanResult& pair, const AppSettings& settings);
+// Split pair → Kick_mono_L.WAV and Kick_mono_R.WAV (a lossy pair's outputs end in .wav).
+OutputPair pairSplitOutputURLs(const ScanResult& pair, const AppSettings& settings);
+
+}  // namespace twinfold
