@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace twinfold {
@@ -13,13 +14,25 @@ enum class ChunkContainer { riff, rf64, aiff, aifc };
 struct ChunkEntry {
     std::uint32_t id = 0;           // four-character code, first char in the high byte
     std::uint64_t dataOffset = 0;   // file offset of the chunk's contents
-    std::uint64_t size = 0;         // the declared (true) length of the contents
+    std::uint64_t size = 0;         // the declared (true) length of the contents; for an
+                                    // audio chunk cut short by the end of the file, the
+                                    // bytes actually present
+
+    bool operator==(const ChunkEntry&) const = default;
 };
+
+// The 32-bit value of a four-character code such as "LIST" or "cue ".
+constexpr std::uint32_t chunkId(const char (&code)[5]) {
+    return (std::uint32_t(std::uint8_t(code[0])) << 24) | (std::uint32_t(std::uint8_t(code[1])) << 16) |
+           (std::uint32_t(std::uint8_t(code[2])) << 8) | std::uint32_t(std::uint8_t(code[3]));
+}
+std::string chunkIdText(std::uint32_t id);
 
 // Structure-aware access to the chunks of a RIFF/WAVE, RF64 or AIFF/AIFF-C
 // file, without loading the audio. Opening validates the whole chunk list:
 // a chunk that runs past the end of the file or a lying header is an error
-// (AudioIOError), never an over-read.
+// (AudioIOError), never an over-read. Chunk contents are read only on request.
+// One object is used by one thread at a time.
 class ChunkFile {
 public:
     static std::unique_ptr<ChunkFile> open(const std::filesystem::path& path, bool writable);
@@ -39,7 +52,14 @@ public:
     // Appends a chunk at the end of the file in place: writes the header and
     // contents, pads odd lengths with one zero byte (the length field keeps
     // the true length) and fixes the container size. Needs `writable`.
+    // Refuses a file whose audio chunk is cut short and a container that
+    // would outgrow its 32-bit size field; on a write failure the file is
+    // cut back to its former length.
     virtual void append(std::uint32_t id, const std::vector<std::uint8_t>& data) = 0;
+
+    // Flushes what append wrote to the device and closes the file, reporting
+    // a failure. The destructor closes too but cannot report.
+    virtual void close() = 0;
 };
 
 }  // namespace twinfold

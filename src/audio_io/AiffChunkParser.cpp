@@ -1,0 +1,51 @@
+#include "audio_io/AudioIOError.h"
+#include "audio_io/ChunkParser.h"
+#include "audio_io/ChunkWalker.h"
+
+namespace twinfold {
+
+namespace {
+
+// sampleSize sits after numChannels (2 bytes) and numSampleFrames (4) in
+// 'COMM', in AIFF and AIFF-C alike.
+int bitsFromComm(const ByteSource& source, const ChunkLayout& layout) {
+    for (const ChunkEntry& chunk : layout.chunks) {
+        if (chunk.id != chunkId("COMM") || chunk.size < 8) continue;
+        std::uint8_t comm[8];
+        source.readAt(chunk.dataOffset, comm, sizeof comm);
+        return loadBE16(comm + 6);
+    }
+    return 0;
+}
+
+}  // namespace
+
+ChunkLayout parseAiffLayout(const ByteSource& source) {
+    std::uint8_t header[12];
+    source.readAt(0, header, sizeof header);
+    const std::uint32_t formType = loadBE32(header + 8);
+    ChunkWalkRules rules;
+    rules.bigEndian = true;
+    rules.audioId = chunkId("SSND");
+    ChunkContainer container;
+    if (formType == chunkId("AIFF")) {
+        container = ChunkContainer::aiff;
+        rules.formName = "AIFF";
+    } else if (formType == chunkId("AIFC")) {
+        container = ChunkContainer::aifc;
+        rules.formName = "AIFF-C";
+    } else {
+        throw AudioIOError("Unknown FORM type '" + chunkIdText(formType) + "': not an AIFF or AIFF-C file");
+    }
+    const std::uint32_t formSize = loadBE32(header + 4);
+    if (formSize < 4) throw AudioIOError("Malformed " + rules.formName + " file: FORM size " +
+                                         std::to_string(formSize) + " is too small");
+
+    ChunkLayout layout = walkChunks(source, rules, 8 + std::uint64_t(formSize));
+    layout.container = container;
+    layout.sizeFieldOffset = 4;
+    layout.bitsPerChannel = bitsFromComm(source, layout);
+    return layout;
+}
+
+}  // namespace twinfold

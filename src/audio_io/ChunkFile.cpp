@@ -1,0 +1,232 @@
+#include "audio_io/ChunkFile.h"
+
+#include "audio_io/AudioIOError.h"
+#include "audio_io/ChunkParser.h"
+#include "audio_io/ChunkWalker.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <utility>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace twinfold {
+
+namespace {
+
+[[noreturn]] void failSystem(const std::filesystem::path& path, const std::string& action) {
+    throw AudioIOError(path.string() + ": " + action + ": " + std::strerror(errno));
+}
+
+// A file descriptor read with pread, so no shared position is involved.
+class FileByteSource : public ByteSource {
+public:
+    FileByteSource(int fd, std::uint64_t size, std::filesystem::path path)
+        : fd_(fd), size_(size), path_(std::move(path)) {}
+    std::uint64_t size() const override { return size_; }
+    void setSize(std::uint64_t size) { size_ = size; }
+
+    void readAt(std::uint64_t offset, void* destination, std::size_t count) const override {
+        auto* out = static_cast<char*>(destination);
+        while (count > 0) {
+            const ssize_t got = ::pread(fd_, out, count, off_t(offset));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) failSystem(path_, "cannot read");
+            if (got == 0) throw AudioIOError(path_.string() + ": the file became shorter while it was read");
+            out += got;
+            offset += std::uint64_t(got);
+            count -= std::size_t(got);
+        }
+    }
+
+private:
+    int fd_;
+    std::uint64_t size_;
+    std::filesystem::path path_;
+};
+
+void writeAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t count,
+              const std::filesystem::path& path) {
+    while (count > 0) {
+        const ssize_t done = ::pwrite(fd, data, count, off_t(offset));
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) failSystem(path, "cannot write");
+        data += done;
+        offset += std::uint64_t(done);
+        count -= std::size_t(done);
+    }
+}
+
+std::uint64_t regularFileSize(int fd, const std::filesystem::path& path) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) failSystem(path, "cannot stat");
+    if (!S_ISREG(info.st_mode)) throw AudioIOError(path.string() + ": not a regular file");
+    return std::uint64_t(info.st_size);
+}
+
+class PosixChunkFile : public ChunkFile {
+public:
+    PosixChunkFile(const std::filesystem::path& path, bool writable)
+        : path_(path), writable_(writable), source_(-1, 0, path_) {
+        fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        if (fd_ < 0) failSystem(path, "cannot open");
+        try {
+            source_ = FileByteSource(fd_, regularFileSize(fd_, path), path_);
+            layout_ = parseChunkLayout(source_);
+        } catch (const AudioIOError& error) {
+            ::close(fd_);
+            if (std::string(error.what()).starts_with(path.string())) throw;
+            throw AudioIOError(path.string() + ": " + error.what());
+        }
+    }
+
+    ~PosixChunkFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    ChunkContainer container() const override { return layout_.container; }
+    const std::vector<ChunkEntry>& chunks() const override { return layout_.chunks; }
+    int bitsPerChannel() const override { return layout_.bitsPerChannel; }
+
+    std::uint32_t count(std::uint32_t id) const override {
+        std::uint32_t n = 0;
+        for (const ChunkEntry& chunk : layout_.chunks) n += chunk.id == id ? 1 : 0;
+        return n;
+    }
+
+    std::uint64_t size(std::uint32_t id, std::uint32_t index) const override { return find(id, index).size; }
+
+    std::vector<std::uint8_t> read(std::uint32_t id, std::uint32_t index) const override {
+        const ChunkEntry& chunk = find(id, index);
+        // The size was checked against the file's length when it was opened.
+        std::vector<std::uint8_t> data(chunk.size);
+        requireOpen();
+        source_.readAt(chunk.dataOffset, data.data(), data.size());
+        return data;
+    }
+
+    void append(std::uint32_t id, const std::vector<std::uint8_t>& data) override;
+    void close() override;
+
+private:
+    const ChunkEntry& find(std::uint32_t id, std::uint32_t index) const {
+        std::uint32_t seen = 0;
+        for (const ChunkEntry& chunk : layout_.chunks)
+            if (chunk.id == id && seen++ == index) return chunk;
+        throw AudioIOError(path_.string() + ": no chunk '" + chunkIdText(id) + "' with index " +
+                           std::to_string(index));
+    }
+
+    void requireOpen() const {
+        if (fd_ < 0) throw AudioIOError(path_.string() + ": the chunk file is closed");
+    }
+
+    void checkAppend(std::uint32_t id, std::uint64_t newEnd) const;
+    void writeChunk(std::uint32_t id, const std::vector<std::uint8_t>& data);
+    void writeContainerSize(std::uint64_t newEnd);
+
+    std::filesystem::path path_;
+    bool writable_;
+    bool written_ = false;
+    int fd_ = -1;
+    FileByteSource source_;
+    ChunkLayout layout_;
+};
+
+void PosixChunkFile::checkAppend(std::uint32_t id, std::uint64_t newEnd) const {
+    requireOpen();
+    if (!writable_) throw AudioIOError(path_.string() + ": the chunk file was opened read-only");
+    if (!isValidChunkId(id)) throw AudioIOError(path_.string() + ": invalid chunk id '" + chunkIdText(id) + "'");
+    // A chunk after a cut-off audio chunk would be swallowed by the audio
+    // chunk's declared length.
+    if (layout_.audioClipped)
+        throw AudioIOError(path_.string() + ": the audio data is cut short; no chunk can be added after it");
+    if (layout_.container != ChunkContainer::rf64 && newEnd - 8 > std::numeric_limits<std::uint32_t>::max())
+        throw AudioIOError(path_.string() + ": the chunk would make the file larger than its 32-bit size allows");
+}
+
+void PosixChunkFile::append(std::uint32_t id, const std::vector<std::uint8_t>& data) {
+    if (data.size() > std::numeric_limits<std::uint32_t>::max())
+        throw AudioIOError(path_.string() + ": a chunk of " + std::to_string(data.size()) +
+                           " bytes does not fit a 32-bit length");
+    const std::uint64_t length = data.size();
+    const std::uint64_t newEnd = layout_.contentEnd + 8 + length + (length & 1);
+    checkAppend(id, newEnd);
+
+    const std::uint64_t oldSize = source_.size();
+    written_ = true;
+    try {
+        writeChunk(id, data);
+        writeContainerSize(newEnd);
+    } catch (const AudioIOError&) {
+        // Leave the file as it was rather than with a half-written chunk.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd_, off_t(oldSize));
+        throw;
+    }
+    layout_.chunks.push_back({id, layout_.contentEnd + 8, length});
+    layout_.contentEnd = newEnd;
+    layout_.padMissing = false;
+    source_.setSize(newEnd);
+}
+
+// Header, contents and pad byte go in before the container size changes, so
+// an interrupted append leaves a file whose header still describes it.
+void PosixChunkFile::writeChunk(std::uint32_t id, const std::vector<std::uint8_t>& data) {
+    const bool bigEndian = layout_.container == ChunkContainer::aiff || layout_.container == ChunkContainer::aifc;
+    const auto length = std::uint32_t(data.size());
+    std::uint8_t header[8];
+    for (int i = 0; i < 4; ++i) {
+        header[i] = std::uint8_t(id >> (24 - 8 * i));
+        header[4 + i] = std::uint8_t(bigEndian ? length >> (24 - 8 * i) : length >> (8 * i));
+    }
+    const std::uint8_t zero = 0;
+    const std::uint64_t start = layout_.contentEnd;
+    if (layout_.padMissing) writeAll(fd_, start - 1, &zero, 1, path_);
+    writeAll(fd_, start, header, sizeof header, path_);
+    writeAll(fd_, start + 8, data.data(), data.size(), path_);
+    if (length & 1) writeAll(fd_, start + 8 + length, &zero, 1, path_);
+}
+
+void PosixChunkFile::writeContainerSize(std::uint64_t newEnd) {
+    const std::uint64_t formSize = newEnd - 8;
+    std::uint8_t field[8];
+    switch (layout_.container) {
+    case ChunkContainer::rf64:
+        for (int i = 0; i < 8; ++i) field[i] = std::uint8_t(formSize >> (8 * i));
+        writeAll(fd_, layout_.sizeFieldOffset, field, 8, path_);
+        return;
+    case ChunkContainer::riff:
+        for (int i = 0; i < 4; ++i) field[i] = std::uint8_t(formSize >> (8 * i));
+        break;
+    case ChunkContainer::aiff:
+    case ChunkContainer::aifc:
+        for (int i = 0; i < 4; ++i) field[i] = std::uint8_t(formSize >> (24 - 8 * i));
+        break;
+    }
+    writeAll(fd_, layout_.sizeFieldOffset, field, 4, path_);
+}
+
+void PosixChunkFile::close() {
+    if (fd_ < 0) return;
+    const int fd = fd_;
+    fd_ = -1;
+    // Write errors the kernel deferred surface here, not in pwrite.
+    const bool synced = !written_ || ::fdatasync(fd) == 0;
+    const int syncErrno = errno;
+    if (::close(fd) != 0 && synced) failSystem(path_, "cannot close");
+    if (!synced) {
+        errno = syncErrno;
+        failSystem(path_, "cannot flush");
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<ChunkFile> ChunkFile::open(const std::filesystem::path& path, bool writable) {
+    return std::make_unique<PosixChunkFile>(path, writable);
+}
+
+}  // namespace twinfold

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "audio_io/ChunkFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace twinfold {
+
+// Where the chunk parser reads its bytes: a file, or memory (tests, fuzzing).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t size() const = 0;
+    // Reads exactly `count` bytes at `offset`, which the caller has checked
+    // against size(); throws AudioIOError when the bytes cannot be read.
+    virtual void readAt(std::uint64_t offset, void* destination, std::size_t count) const = 0;
+};
+
+class MemoryByteSource : public ByteSource {
+public:
+    MemoryByteSource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    std::uint64_t size() const override { return size_; }
+    void readAt(std::uint64_t offset, void* destination, std::size_t count) const override;
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+// The validated structure of a chunk file.
+struct ChunkLayout {
+    ChunkContainer container = ChunkContainer::riff;
+    std::vector<ChunkEntry> chunks;
+    // End of the last chunk including its pad byte: where the next chunk
+    // goes. One past the end of the file when that pad byte is missing.
+    std::uint64_t contentEnd = 0;
+    bool padMissing = false;
+    // The audio chunk ('data'/'SSND') declares more than the file holds and
+    // was cut to the bytes present; nothing may be appended after it.
+    bool audioClipped = false;
+    // File offset of the container size: 4 (32-bit) for RIFF and AIFF, the
+    // 64-bit riff size inside 'ds64' for RF64.
+    std::uint64_t sizeFieldOffset = 4;
+    int bitsPerChannel = 0;
+};
+
+// Parses and validates the header and the whole chunk list; throws
+// AudioIOError naming the problem when the structure is broken.
+ChunkLayout parseChunkLayout(const ByteSource& source);
+
+// The container parsers behind parseChunkLayout, given a source of at least
+// 12 bytes whose first four bytes name their container.
+ChunkLayout parseRiffLayout(const ByteSource& source);
+ChunkLayout parseAiffLayout(const ByteSource& source);
+
+}  // namespace twinfold

@@ -1,0 +1,124 @@
+#include "audio_io/AudioIOError.h"
+#include "audio_io/ChunkParser.h"
+#include "audio_io/ChunkWalker.h"
+
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace twinfold {
+
+namespace {
+
+constexpr std::uint32_t kPlaceholderSize = 0xFFFFFFFF;
+// The 'ds64' table lists the few chunks other than 'data' that pass 4 GiB;
+// a longer table is garbage, and the cap bounds what we read of it.
+constexpr std::uint32_t kMaxDs64TableLength = 1024;
+
+[[noreturn]] void failRf64(const std::string& problem) {
+    throw AudioIOError("Malformed RF64 file: " + problem);
+}
+
+// The 64-bit sizes of an RF64 file, which stand in for the 32-bit fields
+// that hold the 0xFFFFFFFF placeholder.
+struct Ds64 {
+    std::uint64_t riffSize = 0;
+    std::uint64_t dataSize = 0;
+    struct Entry {
+        std::uint32_t id;
+        std::uint64_t size;
+        bool used;
+    };
+    std::vector<Entry> table;
+
+    std::uint64_t resolve(std::uint32_t id, std::uint32_t field) {
+        if (field != kPlaceholderSize) return field;
+        if (id == chunkId("data")) return dataSize;
+        for (Entry& entry : table) {
+            if (entry.id != id || entry.used) continue;
+            entry.used = true;
+            return entry.size;
+        }
+        failRf64("chunk '" + chunkIdText(id) + "' has a placeholder size but no entry in 'ds64'");
+    }
+};
+
+// 'ds64' must be the first chunk: riff size, data size, sample count (8
+// bytes each, little-endian), then a table length and its entries (a chunk
+// id and an 8-byte size each).
+Ds64 readDs64(const ByteSource& source) {
+    if (source.size() < 20 + 24) failRf64("the file is too short for its 'ds64' chunk");
+    std::uint8_t head[8 + 28] = {};
+    source.readAt(12, head, 8 + 24);
+    if (loadBE32(head) != chunkId("ds64")) failRf64("the first chunk is not 'ds64'");
+    const std::uint32_t size = loadLE32(head + 4);
+    if (size < 24 || size > source.size() - 20) failRf64("its 'ds64' chunk has a bad size " + std::to_string(size));
+
+    Ds64 ds64;
+    ds64.riffSize = loadLE64(head + 8);
+    ds64.dataSize = loadLE64(head + 16);
+    if (size < 28) return ds64;
+    source.readAt(20 + 24, head + 32, 4);
+    const std::uint32_t tableLength = loadLE32(head + 32);
+    if (tableLength > kMaxDs64TableLength || tableLength > (size - 28) / 12)
+        failRf64("its 'ds64' table length " + std::to_string(tableLength) + " does not fit the chunk");
+    for (std::uint32_t i = 0; i < tableLength; ++i) {
+        std::uint8_t entry[12];
+        source.readAt(20 + 28 + std::uint64_t(i) * 12, entry, sizeof entry);
+        ds64.table.push_back({loadBE32(entry), loadLE64(entry + 4), false});
+    }
+    return ds64;
+}
+
+ChunkLayout walkRf64(const ByteSource& source, ChunkWalkRules& rules) {
+    Ds64 ds64 = readDs64(source);
+    if (ds64.riffSize < 4 || ds64.riffSize > std::numeric_limits<std::uint64_t>::max() - 8)
+        failRf64("its riff size " + std::to_string(ds64.riffSize) + " is impossible");
+    rules.formName = "RF64";
+    rules.resolveSize = [&ds64](std::uint32_t id, std::uint32_t field) { return ds64.resolve(id, field); };
+    ChunkLayout layout = walkChunks(source, rules, 8 + ds64.riffSize);
+    layout.container = ChunkContainer::rf64;
+    layout.sizeFieldOffset = 20;  // the riff size leads the contents of 'ds64'
+    return layout;
+}
+
+ChunkLayout walkRiff(const ByteSource& source, ChunkWalkRules& rules, std::uint32_t riffSize) {
+    rules.formName = "WAVE";
+    if (riffSize < 4) throw AudioIOError("Malformed WAVE file: RIFF size " + std::to_string(riffSize) + " is too small");
+    ChunkLayout layout = walkChunks(source, rules, 8 + std::uint64_t(riffSize));
+    layout.container = ChunkContainer::riff;
+    layout.sizeFieldOffset = 4;
+    return layout;
+}
+
+// wBitsPerSample follows format tag, channels, rate, byte rate and block
+// align (14 bytes) in 'fmt '.
+int bitsFromFmt(const ByteSource& source, const ChunkLayout& layout) {
+    for (const ChunkEntry& chunk : layout.chunks) {
+        if (chunk.id != chunkId("fmt ") || chunk.size < 16) continue;
+        std::uint8_t fmt[16];
+        source.readAt(chunk.dataOffset, fmt, sizeof fmt);
+        return loadLE16(fmt + 14);
+    }
+    return 0;
+}
+
+}  // namespace
+
+ChunkLayout parseRiffLayout(const ByteSource& source) {
+    std::uint8_t header[12];
+    source.readAt(0, header, sizeof header);
+    const std::uint32_t formType = loadBE32(header + 8);
+    if (formType != chunkId("WAVE"))
+        throw AudioIOError("Unknown RIFF form type '" + chunkIdText(formType) + "': not a WAVE file");
+
+    ChunkWalkRules rules;
+    rules.bigEndian = false;
+    rules.audioId = chunkId("data");
+    ChunkLayout layout = loadBE32(header) == chunkId("RF64") ? walkRf64(source, rules)
+                                                             : walkRiff(source, rules, loadLE32(header + 4));
+    layout.bitsPerChannel = bitsFromFmt(source, layout);
+    return layout;
+}
+
+}  // namespace twinfold
