@@ -1,0 +1,86 @@
+#pragma once
+
+#include "analysis/AnalysisError.h"
+#include "records/ScanResult.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace twinfold {
+
+// Called after each result a batch gathers: (results so far, number of items
+// in the batch, file name of the result just added). Calls never overlap and
+// are made on the thread that called the batch operation.
+using BatchProgress =
+    std::function<void(std::size_t resultsSoFar, std::size_t batchSize, const std::string& filename)>;
+
+// Classifies the channels of audio files: silent channels, dual mono, panned
+// mono, phase inversion, and silent or duplicate channels of multichannel
+// files. Every file is decoded once, in chunks, so memory stays bounded by
+// one chunk per channel whatever the file length; frame counts are 64-bit.
+//
+// All operations are synchronous and run on the caller's thread (batches
+// spread their files over worker threads of their own). The service keeps no
+// state between calls except the cancellation flag, which any thread may set
+// at any time; a running analysis notices it before its next chunk.
+class AudioAnalyzerService {
+public:
+    using AnalysisError = twinfold::AnalysisError;
+    using Path = std::filesystem::path;
+
+    static constexpr std::uint32_t defaultChunkSize = 1'000'000;
+    // The workflow analyses at most this many files (or pairs) at a time.
+    static constexpr int defaultMaxConcurrent = 4;
+
+    // `silenceThresholdLinear`: a sample is audio only when its magnitude is
+    // strictly greater than this. `chunkSize` (frames, at least 1) is the unit
+    // of cancellation and of the float sums of the panned-mono test; it is a
+    // parameter only so that tests can cut small files into many chunks.
+    explicit AudioAnalyzerService(float silenceThresholdLinear,
+                                  std::uint32_t chunkSize = defaultChunkSize);
+
+    AudioAnalyzerService(const AudioAnalyzerService&) = delete;
+    AudioAnalyzerService& operator=(const AudioAnalyzerService&) = delete;
+
+    // One file of any channel count. Throws AnalysisError, or the audio
+    // layer's / file system's own error when the file cannot be read.
+    ScanResult analyzeFile(const Path& url);
+
+    // Two mono files analysed as the left and right channel of one stereo
+    // file; the result's pairedFileURL is `right`. Throws SplitStereoError
+    // when the files do not match, otherwise as analyzeFile.
+    ScanResult analyzeSplitPair(const Path& left, const Path& right);
+
+    // Clears the cancellation flag, then analyses `urls` in consecutive groups
+    // of `maxConcurrent` (at least 1), the files of a group in parallel.
+    // Results come group by group, within a group in the order the analyses
+    // finished. A file that fails is left out without a report. Throws
+    // AnalysisError(cancelled) at the next group once the flag is set.
+    std::vector<ScanResult> analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
+                                         const BatchProgress& progress = {});
+
+    // The same for split pairs (left, right), with analyzeSplitPair.
+    std::vector<ScanResult> analyzeSplitPairBatch(const std::vector<std::pair<Path, Path>>& pairs,
+                                                  int maxConcurrent = defaultMaxConcurrent,
+                                                  const BatchProgress& progress = {});
+
+    void cancel() noexcept { cancelled_.store(true); }
+    void clearCancelled() noexcept { cancelled_.store(false); }
+    bool isCancelled() const noexcept { return cancelled_.load(); }
+
+    float silenceThresholdLinear() const noexcept { return silenceThreshold_; }
+    std::uint32_t chunkSize() const noexcept { return chunkSize_; }
+
+private:
+    const float silenceThreshold_;
+    const std::uint32_t chunkSize_;
+    std::atomic<bool> cancelled_{false};
+};
+
+}  // namespace twinfold
