@@ -2,8 +2,11 @@
 
 #include "audio_io/AudioFileWriter.h"
 #include "audio_io/AudioFormat.h"
+#include "audio_io/AudioFileReader.h"
 #include "conversion/AudioMetadataService.h"
+#include "conversion/ChannelStreamer.h"
 #include "conversion/ConversionError.h"
+#include "conversion/OutputFiles.h"
 #include "records/AppSettings.h"
 #include "records/ScanResult.h"
 
@@ -112,6 +115,29 @@ public:
     const AudioMetadataService& metadataService() const { return metadata_; }
 
 private:
+    // One mono output: which source channel goes where.
+    struct MonoTarget {
+        std::filesystem::path path;
+        int channel = 0;
+    };
+
+    void writeMonoFiles(const std::filesystem::path& source, const std::vector<MonoTarget>& targets,
+                        std::optional<float> targetdBFS, int minChannels, const ProgressHandler& progress);
+    std::vector<std::optional<float>> gainsFor(AudioFileReader& reader, const std::vector<MonoTarget>& targets,
+                                               std::optional<float> targetdBFS, const ProgressHandler& progress);
+    // Streams the routes into `outputs`, then closes them and copies the
+    // source's chunks in. Progress is reported as base + scale × fraction.
+    void streamAndFinish(AudioFileReader& reader, const std::filesystem::path& source, OutputFiles& outputs,
+                         const std::vector<ChannelRoute>& routes, double base, double scale,
+                         const ProgressHandler& progress);
+    StreamHooks hooks(OutputFiles* outputs, std::function<void(double)> afterChunk = {}) const;
+    void throwIfCancelled(OutputFiles* outputs) const;
+    // One side of a split pair to `output`: a byte copy when the format is
+    // kept, a PCM rewrite (normalised when a target is given) otherwise.
+    void transferPairSide(const std::filesystem::path& input, const std::filesystem::path& output,
+                          std::optional<float> targetdBFS, const ProgressHandler& progress);
+    void copyChunks(const std::filesystem::path& source, const std::vector<std::filesystem::path>& outputs) const;
+
     std::atomic<bool> cancelled_ = false;
     AudioMetadataService metadata_;
     std::recursive_mutex operation_;

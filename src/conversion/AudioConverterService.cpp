@@ -1,0 +1,158 @@
+#include "conversion/AudioConverterService.h"
+
+#include "audio_io/ChunkFile.h"
+#include "conversion/ConversionSupport.h"
+#include "conversion/OutputFormat.h"
+#include "conversion/OutputNaming.h"
+
+namespace twinfold {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bits per sample as the source's format chunk states them; 0 when the file
+// has no such chunk (compressed formats) or cannot be read.
+int storedBitsPerSample(const fs::path& source) {
+    try {
+        return ChunkFile::open(source, false)->bitsPerChannel();
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+int channelIndex(ChannelSelection channel) { return channel == ChannelSelection::right ? 1 : 0; }
+
+}  // namespace
+
+WriterSettings AudioConverterService::outputSettings(const fs::path& source, const AudioFormatInfo& format,
+                                                     int channelCount) const {
+    const std::string ext = lowerExtension(source);
+    const bool lossy = isLossyExtension(ext);
+    WriterSettings settings;
+    settings.sampleRate = format.sampleRate;
+    settings.channelCount = channelCount;
+    settings.bitDepth = lossy ? 24 : outputBitDepth(storedBitsPerSample(source));
+    settings.isBigEndian = !lossy && (ext == "aiff" || ext == "aif");
+    return settings;
+}
+
+fs::path AudioConverterService::convertToMono(const fs::path& source, const fs::path& output,
+                                              ChannelSelection channel, std::optional<float> targetdBFS,
+                                              const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    writeMonoFiles(source, {{output, channelIndex(channel)}}, targetdBFS, 2, progress);
+    return output;
+}
+
+void AudioConverterService::splitToTwoMono(const fs::path& source, const fs::path& left, const fs::path& right,
+                                           std::optional<float> targetdBFS, const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    writeMonoFiles(source, {{left, 0}, {right, 1}}, targetdBFS, 2, progress);
+}
+
+fs::path AudioConverterService::normalizedCopy(const fs::path& input, const fs::path& output, float targetdBFS,
+                                               const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    writeMonoFiles(input, {{output, 0}}, targetdBFS, 1, progress);
+    return output;
+}
+
+std::vector<fs::path> AudioConverterService::convertFiles(const std::vector<ScanResult>& results,
+                                                          const AppSettings& settings,
+                                                          const BatchProgress& progress) {
+    std::scoped_lock lock(operation_);
+    clearCancelled();
+    const std::optional<float> target =
+        settings.normalizationEnabled ? std::optional(settings.normalizationTargetdBFS) : std::nullopt;
+    const int total = int(results.size());
+    std::vector<fs::path> outputs;
+    for (int i = 0; i < total; ++i) {
+        const AudioFileInfo& file = results[std::size_t(i)].fileInfo;
+        auto fileProgress = [&](double fraction) {
+            if (progress) progress(i + 1, total, file.filename, (i + fraction) / total);
+        };
+        outputs.push_back(
+            convertToMono(file.url, outputURL(file.url, settings), ChannelSelection::left, target, fileProgress));
+    }
+    return outputs;
+}
+
+// The stereo operations and normalizedCopy: check the names, measure the
+// peaks when normalising (progress up to 0.5), then copy each target's
+// channel in one pass whose progress rises by half its fraction.
+void AudioConverterService::writeMonoFiles(const fs::path& source, const std::vector<MonoTarget>& targets,
+                                           std::optional<float> targetdBFS, int minChannels,
+                                           const ProgressHandler& progress) {
+    std::vector<fs::path> paths;
+    for (const auto& target : targets) paths.push_back(target.path);
+    OutputFiles::requireFree(paths);
+    auto reader = openAudioFile(source);
+    requireFormat(*reader, minChannels);
+    const WriterSettings settings = outputSettings(source, reader->processingFormat(), 1);
+    const auto gains = gainsFor(*reader, targets, targetdBFS, progress);
+    OutputFiles outputs;
+    std::vector<ChannelRoute> routes;
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        routes.push_back({&createOutput(outputs, targets[k].path, settings), {targets[k].channel}, gains[k]});
+    }
+    streamAndFinish(*reader, source, outputs, routes, targetdBFS ? 0.5 : 0.0, 0.5, progress);
+}
+
+// One peak pass over every target's channel; each output gets its own gain
+// and the progress steps of one pass per output (0.5, or 0.25 then 0.5).
+std::vector<std::optional<float>> AudioConverterService::gainsFor(AudioFileReader& reader,
+                                                                  const std::vector<MonoTarget>& targets,
+                                                                  std::optional<float> targetdBFS,
+                                                                  const ProgressHandler& progress) {
+    std::vector<std::optional<float>> gains(targets.size());
+    if (!targetdBFS) return gains;
+    std::vector<int> channels;
+    for (const auto& target : targets) channels.push_back(target.channel);
+    const std::int64_t start = reader.position();
+    const auto peaks = measurePeaks(reader, channels, hooks(nullptr));
+    reader.seek(start);
+    for (std::size_t k = 0; k < targets.size(); ++k) {
+        gains[k] = normalizationGain(*targetdBFS, peaks[k]);
+        report(progress, 0.5 * double(k + 1) / double(targets.size()));
+    }
+    return gains;
+}
+
+void AudioConverterService::streamAndFinish(AudioFileReader& reader, const fs::path& source, OutputFiles& outputs,
+                                            const std::vector<ChannelRoute>& routes, double base, double scale,
+                                            const ProgressHandler& progress) {
+    streamChannels(reader, routes, hooks(&outputs, [&](double fraction) {
+        report(progress, base + scale * fraction);
+    }));
+    outputs.closeAll();
+    copyChunks(source, outputs.paths());
+    report(progress, 1.0);
+}
+
+StreamHooks AudioConverterService::hooks(OutputFiles* outputs, std::function<void(double)> afterChunk) const {
+    StreamHooks hooks;
+    hooks.chunkFrames = chunkSize;
+    hooks.beforeChunk = [this, outputs] { throwIfCancelled(outputs); };
+    hooks.afterChunk = std::move(afterChunk);
+    return hooks;
+}
+
+void AudioConverterService::throwIfCancelled(OutputFiles* outputs) const {
+    if (!cancelled_) return;
+    if (outputs) outputs->removeAll();
+    throw ConversionError(ConversionError::Case::cancelled);
+}
+
+void AudioConverterService::copyChunks(const fs::path& source, const std::vector<fs::path>& outputs) const {
+    const auto chunks = metadata_.readChunks(source);
+    for (const auto& output : outputs) {
+        try {
+            metadata_.writeChunks(chunks, output);
+        } catch (const std::exception&) {
+            // Metadata is best effort: the audio is complete without it.
+        }
+    }
+}
+
+}  // namespace twinfold

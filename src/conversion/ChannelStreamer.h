@@ -1,0 +1,47 @@
+#pragma once
+
+#include "audio_io/AudioFileReader.h"
+#include "audio_io/AudioFileWriter.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace twinfold {
+
+// The chunked read → pick channels → (scale) → write loop that every
+// conversion shares. Memory is one source chunk plus one chunk per output,
+// whatever the file's length; frame counts are 64-bit throughout.
+
+// Where one output's samples come from.
+struct ChannelRoute {
+    AudioFileWriter* writer = nullptr;
+    std::vector<int> channels;  // source channels, in output order
+    std::optional<float> gain;  // absent: samples copied unchanged
+};
+
+struct StreamHooks {
+    std::uint32_t chunkFrames = 1'000'000;
+    // Called before every chunk; throws to stop the pass (cancellation).
+    std::function<void()> beforeChunk;
+    // Called after every chunk with the fraction of the pass done.
+    std::function<void(double)> afterChunk;
+};
+
+// True when the reader can deliver the file's stored integers unchanged, so
+// copies need no float round trip (which would lose the low bits of 32-bit PCM).
+bool deliversStoredIntegers(const AudioFileReader& reader);
+
+// Largest sample magnitude of each listed channel, from the reader's current
+// position to the end, in one pass. Reports no progress.
+std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>& channels,
+                                const StreamHooks& hooks);
+
+// Streams the reader from its current position to the end into the routes.
+// A read that delivers nothing before the reported length is reached throws
+// ConversionError::readError, so an output is never silently short.
+void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& routes,
+                    const StreamHooks& hooks);
+
+}  // namespace twinfold

@@ -1,0 +1,71 @@
+// The operations for files with more channels than a stereo pair: one mono
+// file per channel, or one file of the channels worth keeping.
+#include "conversion/AudioConverterService.h"
+
+#include "conversion/ConversionSupport.h"
+#include "conversion/OutputNaming.h"
+
+#include <numeric>
+
+namespace twinfold {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// N channels in order, no speaker positions.
+constexpr std::uint32_t kDiscreteLayoutTag = 0x930000;
+
+std::vector<int> allChannels(int channelCount) {
+    std::vector<int> channels(std::size_t(std::max(channelCount, 0)));
+    std::iota(channels.begin(), channels.end(), 0);
+    return channels;
+}
+
+}  // namespace
+
+std::vector<fs::path> AudioConverterService::splitAllChannels(const fs::path& source,
+                                                              const std::optional<std::vector<int>>& channels,
+                                                              const AppSettings& settings,
+                                                              const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    auto reader = openAudioFile(source);
+    const int channelCount = reader->channelCount();
+    const std::vector<int> listed = channels.value_or(allChannels(channelCount));
+    if (listed.empty()) return {};
+    requireChannels(listed, channelCount, true);
+    requireFormat(*reader, 1);
+    std::vector<fs::path> paths;
+    for (int channel : listed) paths.push_back(channelFileURL(source, settings, channel, channelCount));
+    // Every name is checked before the first file is created, so a taken
+    // name leaves nothing behind.
+    OutputFiles::requireFree(paths);
+    const WriterSettings writerSettings = outputSettings(source, reader->processingFormat(), 1);
+    OutputFiles outputs;
+    std::vector<ChannelRoute> routes;
+    for (std::size_t k = 0; k < listed.size(); ++k) {
+        routes.push_back({&outputs.create(paths[k], writerSettings), {listed[k]}, std::nullopt});
+    }
+    streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
+    return paths;
+}
+
+void AudioConverterService::removeRedundantChannels(const fs::path& source, const fs::path& output,
+                                                    const std::vector<int>& keep, const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    OutputFiles::requireFree({output});
+    auto reader = openAudioFile(source);
+    requireChannels(keep, reader->channelCount(), false);
+    requireFormat(*reader, 1);
+    const int kept = int(keep.size());
+    WriterSettings settings = outputSettings(source, reader->processingFormat(), kept);
+    if (kept > 1) {
+        settings.isNonInterleaved = true;
+        settings.channelLayoutTag = kDiscreteLayoutTag + std::uint32_t(kept);
+    }
+    OutputFiles outputs;
+    std::vector<ChannelRoute> routes{{&createOutput(outputs, output, settings), keep, std::nullopt}};
+    streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
+}
+
+}  // namespace twinfold

@@ -1,0 +1,87 @@
+#include "conversion/OutputNaming.h"
+
+#include "records/ChannelAnalysis.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace twinfold {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The extension as written, without the dot ("" when there is none).
+std::string extensionAsWritten(const fs::path& path) {
+    std::string ext = path.extension().string();
+    return ext.empty() ? ext : ext.substr(1);
+}
+
+// Lossy sources are decoded, so their outputs are WAV files.
+std::string outputExtension(const fs::path& source) {
+    return isLossyExtension(lowerExtension(source)) ? "wav" : extensionAsWritten(source);
+}
+
+fs::path named(const fs::path& source, const std::string& base, const AppSettings& settings,
+               std::string_view extra, const std::string& extension) {
+    std::string name = base + settings.namingSuffix;
+    name.append(extra);
+    name += "." + extension;
+    return source.parent_path() / name;
+}
+
+// The combined name of a split pair (Kick.wav) without its extension.
+std::string pairBase(const ScanResult& pair) { return fs::path(pair.fileInfo.filename).stem().string(); }
+
+}  // namespace
+
+bool isLossyExtension(std::string_view extension) {
+    std::string lower(extension);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return std::find(lossyExtensions.begin(), lossyExtensions.end(), lower) != lossyExtensions.end();
+}
+
+std::string lowerExtension(const fs::path& path) {
+    std::string ext = extensionAsWritten(path);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext;
+}
+
+std::string panSuffix(int panPercent, std::optional<ChannelSelection> louderChannel) {
+    return "_" + std::to_string(panPercent) + (louderChannel == ChannelSelection::right ? "R" : "L");
+}
+
+std::string panSuffix(const ScanResult& result) {
+    if (!result.pannedMonoPanPercent) return {};
+    return panSuffix(*result.pannedMonoPanPercent, result.pannedMonoLouderChannel);
+}
+
+fs::path outputURL(const fs::path& source, const AppSettings& settings, std::string_view extra) {
+    return named(source, source.stem().string(), settings, extra, outputExtension(source));
+}
+
+OutputPair splitOutputURLs(const fs::path& source, const AppSettings& settings) {
+    return {outputURL(source, settings, "_L"), outputURL(source, settings, "_R")};
+}
+
+fs::path channelFileURL(const fs::path& source, const AppSettings& settings, int channelIndex,
+                        int channelCount) {
+    std::string label = labelForChannel(channelIndex, channelCount);
+    std::string number = std::to_string(channelIndex + 1);
+    std::string extra = "_ch" + number + (label == number ? "" : "_" + label);
+    return outputURL(source, settings, extra);
+}
+
+fs::path pairOutputURL(const ScanResult& pair, const AppSettings& settings) {
+    const fs::path& left = pair.fileInfo.url;
+    return named(left, pairBase(pair), settings, {}, extensionAsWritten(left));
+}
+
+OutputPair pairSplitOutputURLs(const ScanResult& pair, const AppSettings& settings) {
+    const fs::path& left = pair.fileInfo.url;
+    std::string ext = outputExtension(left);
+    return {named(left, pairBase(pair), settings, "_L", ext), named(left, pairBase(pair), settings, "_R", ext)};
+}
+
+}  // namespace twinfold

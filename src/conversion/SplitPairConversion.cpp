@@ -1,0 +1,90 @@
+// Split .L/.R pairs: two mono files that together form one stereo recording.
+#include "conversion/AudioConverterService.h"
+
+#include "conversion/ConversionSupport.h"
+#include "conversion/FileCopy.h"
+#include "conversion/OutputNaming.h"
+
+namespace twinfold {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path& pairRight(const ScanResult& pair) {
+    if (!pair.pairedFileURL) throw ConversionError(ConversionError::Case::invalidFormat);
+    return *pair.pairedFileURL;
+}
+
+// The side that carries the signal: never a silent one, else the selection.
+const fs::path& keptSide(const ScanResult& pair, std::optional<ChannelSelection> selection) {
+    if (pair.silentChannel == SilentChannelStatus::left) return pairRight(pair);
+    if (pair.silentChannel == SilentChannelStatus::right) return pair.fileInfo.url;
+    return selection == ChannelSelection::right ? pairRight(pair) : pair.fileInfo.url;
+}
+
+// A byte copy keeps the input's format, so it is only right when the output
+// is named for that format.
+bool isRewritten(const fs::path& input, const fs::path& output, std::optional<float> targetdBFS) {
+    return targetdBFS || lowerExtension(input) != lowerExtension(output);
+}
+
+// A rewritten output is PCM: it must not carry an encoded format's name.
+fs::path pcmName(fs::path output) {
+    if (isLossyExtension(lowerExtension(output))) output.replace_extension("wav");
+    return output;
+}
+
+std::optional<float> targetOf(const AppSettings& settings) {
+    return settings.normalizationEnabled ? std::optional(settings.normalizationTargetdBFS) : std::nullopt;
+}
+
+}  // namespace
+
+fs::path AudioConverterService::convertSplitPairToMono(const ScanResult& pair,
+                                                       std::optional<ChannelSelection> selection,
+                                                       const AppSettings& settings, const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    pairRight(pair);
+    const fs::path& input = keptSide(pair, selection);
+    const std::optional<float> target = targetOf(settings);
+    fs::path output = pairOutputURL(pair, settings);
+    if (isRewritten(input, output, target)) output = pcmName(output);
+    OutputFiles::requireFree({output});
+    transferPairSide(input, output, target, progress);
+    return output;
+}
+
+std::vector<fs::path> AudioConverterService::convertSplitPairToTwo(const ScanResult& pair,
+                                                                   const AppSettings& settings,
+                                                                   const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    const fs::path& right = pairRight(pair);
+    const OutputPair outputs = pairSplitOutputURLs(pair, settings);
+    OutputFiles::requireFree({outputs.left, outputs.right});
+    const std::optional<float> target = targetOf(settings);
+    transferPairSide(pair.fileInfo.url, outputs.left, target, [&](double f) { report(progress, 0.5 * f); });
+    try {
+        transferPairSide(right, outputs.right, target, [&](double f) { report(progress, 0.5 + 0.5 * f); });
+    } catch (const ConversionError& error) {
+        // A cancelled operation leaves none of its outputs behind.
+        std::error_code ignored;
+        if (error.errorCase() == ConversionError::Case::cancelled) fs::remove(outputs.left, ignored);
+        throw;
+    }
+    return {outputs.left, outputs.right};
+}
+
+void AudioConverterService::transferPairSide(const fs::path& input, const fs::path& output,
+                                             std::optional<float> targetdBFS, const ProgressHandler& progress) {
+    if (isRewritten(input, output, targetdBFS)) {
+        writeMonoFiles(input, {{output, 0}}, targetdBFS, 1, progress);
+        return;
+    }
+    OutputFiles::requireFree({output});
+    // The copy carries the chunks already.
+    copyFileExclusive(input, output, [this] { throwIfCancelled(nullptr); });
+    report(progress, 1.0);
+}
+
+}  // namespace twinfold
