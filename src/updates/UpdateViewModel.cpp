@@ -1,0 +1,154 @@
+#include "updates/UpdateViewModel.h"
+
+#include "updates/BuildInfo.h"
+#include "workflow/SettingsStore.h"
+
+namespace twinfold {
+
+namespace {
+
+// The address comes from the network; only a web page or download may be
+// handed to the desktop, never a local file or another program's scheme.
+bool isWebAddress(const QUrl& url)
+{
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == QLatin1String("https") || scheme == QLatin1String("http"))
+           && !url.host().isEmpty();
+}
+
+}  // namespace
+
+UpdateViewModel::UpdateViewModel(QObject* parent)
+    : UpdateViewModel(std::make_unique<UpdateCheckerService>(defaultUpdateURL()), parent)
+{
+}
+
+UpdateViewModel::UpdateViewModel(std::unique_ptr<UpdateCheckerService> checker, QObject* parent)
+    : QObject(parent), checker_(std::move(checker))
+{
+    if (const auto& skipped = loadAppSettings().skippedUpdateVersion)
+        skippedVersion_ = QString::fromStdString(*skipped);
+}
+
+UpdateViewModel::~UpdateViewModel() = default;
+
+bool UpdateViewModel::shouldShowBanner() const
+{
+    return availableUpdate_ && !bannerDismissed_
+           && (!skippedVersion_ || *skippedVersion_ != availableUpdate_->version);
+}
+
+QFuture<void> UpdateViewModel::runUpdateCheck(bool silent)
+{
+    setIsChecking(true);
+    setBannerDismissed(false);  // a banner closed earlier may show again
+    return checker_->fetchAvailableUpdate().then(
+        this, [this, silent](const QFuture<std::optional<AppUpdate>>& fetched) { publishOutcome(fetched, silent); });
+}
+
+// Overlapping checks each publish in full: the last to finish decides the
+// offer, and the first to finish clears isChecking.
+void UpdateViewModel::publishOutcome(const QFuture<std::optional<AppUpdate>>& fetched, bool silent)
+{
+    try {
+        std::optional<AppUpdate> update = fetched.result();
+        const bool upToDate = !update;
+        setAvailableUpdate(std::move(update));
+        if (!silent && upToDate)
+            setShowUpToDate(true);
+    } catch (const std::exception& error) {
+        if (!silent)
+            setCheckError(QString::fromUtf8(error.what()));
+    }
+    setIsChecking(false);
+}
+
+void UpdateViewModel::skipVersion()
+{
+    if (!availableUpdate_)
+        return;
+    // Load, change one field, save: the other settings stay as stored now.
+    AppSettings settings = loadAppSettings();
+    settings.skippedUpdateVersion = availableUpdate_->version.toStdString();
+    saveAppSettings(settings);
+    setSkippedVersion(availableUpdate_->version);
+    setBannerDismissed(true);
+}
+
+void UpdateViewModel::downloadUpdate()
+{
+    if (!availableUpdate_ || !opener_)
+        return;
+    const QUrl url(availableUpdate_->downloadURL, QUrl::StrictMode);
+    if (isWebAddress(url))
+        opener_(url);
+}
+
+void UpdateViewModel::setAvailableUpdate(std::optional<AppUpdate> update)
+{
+    if (update == availableUpdate_)
+        return;
+    const bool wasShown = shouldShowBanner();
+    availableUpdate_ = std::move(update);
+    emit availableUpdateChanged();
+    notifyBannerChange(wasShown);
+}
+
+void UpdateViewModel::setIsChecking(bool checking)
+{
+    if (checking == isChecking_)
+        return;
+    isChecking_ = checking;
+    emit isCheckingChanged();
+}
+
+void UpdateViewModel::setBannerDismissed(bool dismissed)
+{
+    if (dismissed == bannerDismissed_)
+        return;
+    const bool wasShown = shouldShowBanner();
+    bannerDismissed_ = dismissed;
+    emit bannerDismissedChanged();
+    notifyBannerChange(wasShown);
+}
+
+void UpdateViewModel::setShowUpToDate(bool show)
+{
+    if (show == showUpToDate_)
+        return;
+    showUpToDate_ = show;
+    emit showUpToDateChanged();
+}
+
+void UpdateViewModel::setCheckError(const std::optional<QString>& error)
+{
+    if (error == checkError_)
+        return;
+    checkError_ = error;
+    emit checkErrorChanged();
+}
+
+void UpdateViewModel::setSkippedVersion(const QString& version)
+{
+    if (skippedVersion_ == version)
+        return;
+    const bool wasShown = shouldShowBanner();
+    skippedVersion_ = version;
+    emit skippedVersionChanged();
+    notifyBannerChange(wasShown);
+}
+
+void UpdateViewModel::notifyBannerChange(bool wasShown)
+{
+    if (shouldShowBanner() != wasShown)
+        emit shouldShowBannerChanged();
+}
+
+QFuture<void> checkForUpdatesOnLaunch(UpdateViewModel& model)
+{
+    if (!loadAppSettings().checkForUpdatesOnLaunch)
+        return QtFuture::makeReadyFuture();
+    return model.runUpdateCheck(true);
+}
+
+}  // namespace twinfold
