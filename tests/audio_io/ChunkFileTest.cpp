@@ -1,0 +1,441 @@
+#include "audio_io/AudioIOError.h"
+#include "audio_io/ChunkFile.h"
+#include "support/ChunkFixtures.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+using namespace twinfold;
+using namespace twinfold::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct ContainerCase {
+    const char* name;
+    ChunkFixtureContainer fixture;
+    ChunkContainer container;
+    int bits;
+    const char* extension;
+};
+
+const ContainerCase kContainers[] = {
+    {"wave16", ChunkFixtureContainer::wave, ChunkContainer::riff, 16, ".wav"},
+    {"wave24", ChunkFixtureContainer::wave, ChunkContainer::riff, 24, ".wav"},
+    {"rf64", ChunkFixtureContainer::rf64, ChunkContainer::rf64, 24, ".wav"},
+    {"aiff16", ChunkFixtureContainer::aiff, ChunkContainer::aiff, 16, ".aiff"},
+    {"aifc24", ChunkFixtureContainer::aifc, ChunkContainer::aifc, 24, ".aifc"},
+};
+
+bool isAiff(const ContainerCase& c) { return c.container == ChunkContainer::aiff || c.container == ChunkContainer::aifc; }
+
+std::uint32_t idOf(const std::string& text) {
+    return (std::uint32_t(std::uint8_t(text[0])) << 24) | (std::uint32_t(std::uint8_t(text[1])) << 16) |
+           (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3]));
+}
+
+std::vector<std::int32_t> testSamples(int channels, int frames, int bits) {
+    std::mt19937 random(1234);
+    const std::int32_t limit = (1 << (bits - 1)) - 1;
+    std::uniform_int_distribution<std::int32_t> value(-limit - 1, limit);
+    std::vector<std::int32_t> samples(std::size_t(channels * frames));
+    for (auto& s : samples) s = value(random);
+    return samples;
+}
+
+// Typical metadata of a production file; odd-length chunks sit after the
+// audio because libsndfile's RF64 reader cannot skip pad bytes before it.
+ChunkFixture metadataFixture(const ContainerCase& c) {
+    ChunkFixture f;
+    f.container = c.fixture;
+    f.bitsPerSample = c.bits;
+    f.samples = testSamples(2, 301, c.bits);
+    const bool rf64 = c.container == ChunkContainer::rf64;
+    const std::string history = rf64 ? "A=PCM,F=48000,W=24,M=stereo,T=TF\r\n" : "A=PCM,F=48000,W=24,M=stereo\r\n";
+    f.before = {bextChunk("Scene 12 take 3", 172800000, history),
+                listInfoChunk({{"INAM", "Harbour"}, {"IART", "Field recordist"}}), cueChunk({0, 100, 250})};
+    f.after = {ixmlChunk(), listInfoChunk({{"ICMT", "second LIST"}}), smplChunk(48000, {{10, 200}}),
+               FixtureChunk{"odd ", {1, 2, 3, 4, 5}}};
+    if (isAiff(c)) {
+        f.before.push_back(markChunk({{1, 0, "Start"}, {2, 150, "Hit"}}));
+        f.after.push_back(annoChunk("Recorded on the pier"));
+        f.after.push_back(annoChunk("x"));
+    }
+    return f;
+}
+
+std::vector<std::string> expectedIds(const ContainerCase& c, const ChunkFixture& f) {
+    std::vector<std::string> ids;
+    if (c.container == ChunkContainer::rf64) ids.push_back("ds64");
+    if (c.container == ChunkContainer::aifc) ids.push_back("FVER");
+    ids.push_back(isAiff(c) ? "COMM" : "fmt ");
+    for (const auto& chunk : f.before) ids.push_back(chunk.id);
+    ids.push_back(isAiff(c) ? "SSND" : "data");
+    for (const auto& chunk : f.after) ids.push_back(chunk.id);
+    return ids;
+}
+
+// (id, index) → contents of the extra chunks, in file order.
+std::vector<std::pair<std::string, Bytes>> extraChunks(const ChunkFixture& f) {
+    std::vector<std::pair<std::string, Bytes>> all;
+    for (const auto* list : {&f.before, &f.after})
+        for (const auto& chunk : *list) all.emplace_back(chunk.id, chunk.data);
+    return all;
+}
+
+// libsndfile's own chunk iterator, as an independent reader.
+std::vector<Bytes> sndfileChunks(const std::filesystem::path& path, const std::string& id) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error(sf_strerror(nullptr));
+    SF_CHUNK_INFO wanted{};
+    std::memcpy(wanted.id, id.data(), 4);
+    wanted.id_size = 4;
+    std::vector<Bytes> found;
+    for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted); it; it = sf_next_chunk_iterator(it)) {
+        SF_CHUNK_INFO chunk{};
+        if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR) break;
+        Bytes data(chunk.datalen);
+        chunk.data = data.data();
+        if (sf_get_chunk_data(it, &chunk) != SF_ERR_NO_ERROR) break;
+        found.push_back(data);
+    }
+    sf_close(file);
+    return found;
+}
+
+// Samples as libsndfile decodes them, back at their own bit depth.
+std::vector<std::int32_t> sndfileSamples(const std::filesystem::path& path, int bits) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error(sf_strerror(nullptr));
+    std::vector<std::int32_t> samples(std::size_t(info.frames * info.channels));
+    const sf_count_t read = sf_readf_int(file, samples.data(), info.frames);
+    sf_close(file);
+    samples.resize(std::size_t(read * info.channels));
+    for (auto& s : samples) s >>= 32 - bits;
+    return samples;
+}
+
+// Samples as the ffmpeg tool decodes them, as 32-bit integers.
+std::vector<std::int32_t> ffmpegSamples(const std::filesystem::path& path, int bits) {
+    const std::string command = "ffmpeg -nostdin -v error -i '" + path.string() + "' -f s32le -";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) throw std::runtime_error("cannot run ffmpeg");
+    std::vector<std::int32_t> samples;
+    std::int32_t s;
+    while (std::fread(&s, sizeof s, 1, pipe) == 1) samples.push_back(s >> (32 - bits));
+    if (::pclose(pipe) != 0) throw std::runtime_error("ffmpeg failed on " + path.string());
+    return samples;
+}
+
+std::uint64_t containerSizeField(const Bytes& file, ChunkContainer container) {
+    auto le = [&](std::size_t at, int n) {
+        std::uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i) v = (v << 8) | file[at + std::size_t(i)];
+        return v;
+    };
+    switch (container) {
+    case ChunkContainer::riff: return le(4, 4);
+    case ChunkContainer::rf64: return le(20, 8);
+    default: return (std::uint64_t(file[4]) << 24) | (file[5] << 16) | (file[6] << 8) | file[7];
+    }
+}
+
+// The file with its container size field zeroed, to compare the rest.
+Bytes withoutSizeField(Bytes file, ChunkContainer container) {
+    const std::size_t at = container == ChunkContainer::rf64 ? 20 : 4;
+    std::fill_n(file.begin() + long(at), container == ChunkContainer::rf64 ? 8 : 4, 0);
+    return file;
+}
+
+class ChunkContainerTest : public testing::TestWithParam<ContainerCase> {
+protected:
+    TempDir dir;
+    std::filesystem::path path = dir / (std::string("file") + GetParam().extension);
+};
+
+TEST_P(ChunkContainerTest, readsEveryChunkWithIdenticalBytesAndIndexes) {
+    const ContainerCase& c = GetParam();
+    const ChunkFixture fixture = metadataFixture(c);
+    writeChunkFixture(path, fixture);
+
+    const auto file = ChunkFile::open(path, false);
+    EXPECT_EQ(file->container(), c.container);
+    EXPECT_EQ(file->bitsPerChannel(), c.bits);
+    std::vector<std::string> ids;
+    for (const ChunkEntry& entry : file->chunks()) ids.push_back(chunkIdText(entry.id));
+    EXPECT_EQ(ids, expectedIds(c, fixture));
+    EXPECT_EQ(file->count(chunkId("LIST")), 2u);
+
+    std::map<std::string, std::uint32_t> nextIndex;
+    for (const auto& [id, data] : extraChunks(fixture)) {
+        const std::uint32_t index = nextIndex[id]++;
+        EXPECT_EQ(file->size(idOf(id), index), data.size()) << id << index;
+        EXPECT_EQ(file->read(idOf(id), index), data) << id << index;
+    }
+    EXPECT_THROW(file->read(chunkId("LIST"), 2), AudioIOError);
+    EXPECT_THROW(file->size(chunkId("INST"), 0), AudioIOError);
+}
+
+TEST_P(ChunkContainerTest, agreesWithLibsndfilesChunkIterator) {
+    const ChunkFixture fixture = metadataFixture(GetParam());
+    writeChunkFixture(path, fixture);
+    const auto file = ChunkFile::open(path, false);
+
+    for (const auto& [id, data] : extraChunks(fixture)) {
+        const std::vector<Bytes> oracle = sndfileChunks(path, id);
+        ASSERT_EQ(oracle.size(), file->count(idOf(id))) << id;
+        for (std::uint32_t i = 0; i < oracle.size(); ++i) EXPECT_EQ(file->read(idOf(id), i), oracle[i]) << id << i;
+    }
+}
+
+TEST_P(ChunkContainerTest, appendPadsOddChunksFixesTheSizeAndKeepsTheAudio) {
+    const ContainerCase& c = GetParam();
+    const ChunkFixture fixture = metadataFixture(c);
+    writeChunkFixture(path, fixture);
+    const Bytes before = fileBytes(path);
+    const Bytes odd = {'o', 'd', 'd', '!', '!', '!', '!'};
+    const Bytes bext = bextChunk("appended").data;
+
+    auto file = ChunkFile::open(path, true);
+    file->append(chunkId("LIST"), odd);
+    file->append(chunkId("bext"), bext);
+    file->close();
+
+    const Bytes after = fileBytes(path);
+    ASSERT_EQ(after.size(), before.size() + (odd.size() + 9) + (bext.size() + 8));
+    EXPECT_EQ(containerSizeField(after, c.container), after.size() - 8);
+    EXPECT_EQ(containerSizeField(before, c.container) + (odd.size() + 9) + (bext.size() + 8),
+              containerSizeField(after, c.container));
+    EXPECT_EQ(after[before.size() + 8 + odd.size()], 0) << "pad byte";
+    EXPECT_EQ(isAiff(c) ? after[before.size() + 7] : after[before.size() + 4], odd.size()) << "true length";
+    const Bytes unchanged = withoutSizeField(before, c.container);
+    EXPECT_TRUE(std::equal(unchanged.begin(), unchanged.end(), withoutSizeField(after, c.container).begin()));
+
+    const auto reopened = ChunkFile::open(path, false);
+    EXPECT_EQ(reopened->count(chunkId("LIST")), 3u);
+    EXPECT_EQ(reopened->read(chunkId("LIST"), 2), odd);
+    EXPECT_EQ(reopened->read(chunkId("bext"), 1), bext);
+    // libsndfile's RF64 reader skips no pad bytes, so it loses the chunks
+    // after the fixture's odd-length one.
+    if (c.container != ChunkContainer::rf64) EXPECT_EQ(sndfileChunks(path, "LIST").at(2), odd);
+    EXPECT_EQ(sndfileSamples(path, c.bits), fixture.samples);
+    EXPECT_EQ(ffmpegSamples(path, c.bits), fixture.samples);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, ChunkContainerTest, testing::ValuesIn(kContainers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class ChunkFileTest : public testing::Test {
+protected:
+    TempDir dir;
+    std::filesystem::path path = dir / "file.wav";
+
+    // A 16-bit stereo WAVE whose last chunk has an odd length (5 bytes).
+    Bytes oddEndedWave() {
+        ChunkFixture f;
+        f.samples = testSamples(2, 10, 16);
+        f.after = {FixtureChunk{"LIST", {'I', 'N', 'F', 'O', 'x'}}};
+        writeChunkFixture(path, f);
+        return fileBytes(path);
+    }
+};
+
+TEST_F(ChunkFileTest, appendRestoresAMissingFinalPadByte) {
+    Bytes bytes = oddEndedWave();
+    bytes.pop_back();  // the RIFF size still counts the pad byte
+    overwriteFileBytes(path, bytes);
+
+    auto file = ChunkFile::open(path, true);
+    file->append(chunkId("iXML"), {'<', 'x', '/', '>'});
+    file->close();
+
+    const Bytes after = fileBytes(path);
+    ASSERT_EQ(after.size(), bytes.size() + 1 + 12);
+    EXPECT_EQ(after[bytes.size()], 0);
+    EXPECT_EQ(containerSizeField(after, ChunkContainer::riff), after.size() - 8);
+    EXPECT_EQ(sndfileChunks(path, "iXML").at(0), (Bytes{'<', 'x', '/', '>'}));
+}
+
+// Quirks of real files that readers accept; they must open with the right chunks.
+TEST_F(ChunkFileTest, acceptsASizeOffByThePadByteAndAClippedAudioChunk) {
+    const Bytes good = oddEndedWave();
+    auto expectLastListOf5 = [&](const Bytes& bytes) {
+        overwriteFileBytes(path, bytes);
+        const auto file = ChunkFile::open(path, false);
+        EXPECT_EQ(file->read(chunkId("LIST"), 0), (Bytes{'I', 'N', 'F', 'O', 'x'}));
+    };
+    Bytes sizeWithoutPad = good;
+    sizeWithoutPad[4] -= 1;
+    expectLastListOf5(sizeWithoutPad);
+    Bytes noPadAtAll = sizeWithoutPad;
+    noPadAtAll.pop_back();
+    expectLastListOf5(noPadAtAll);
+
+    // A recorder that crashed: the data chunk declares more than was written.
+    ChunkFixture f;
+    f.silentFrames = 1000;
+    writeChunkFixture(path, f);
+    Bytes cut = fileBytes(path);
+    cut.resize(cut.size() - 1000);
+    overwriteFileBytes(path, cut);
+    auto file = ChunkFile::open(path, true);
+    EXPECT_EQ(file->size(chunkId("data"), 0), 4000u - 1000u);
+    EXPECT_THROW(file->append(chunkId("LIST"), {1, 2}), AudioIOError);
+    file->close();
+    EXPECT_EQ(fileBytes(path), cut);
+}
+
+struct DamageCase {
+    const char* name;
+    std::function<Bytes(Bytes)> damage;  // given a good WAVE/AIFF file
+    bool aiff = false;
+};
+
+void putLE32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+}
+void putBE32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (24 - 8 * i));
+}
+std::size_t findId(const Bytes& b, const char* id) {
+    return std::size_t(std::search(b.begin(), b.end(), id, id + 4) - b.begin());
+}
+
+const DamageCase kDamage[] = {
+    {"empty", [](Bytes) { return Bytes{}; }},
+    {"elevenBytes", [](Bytes b) { b.resize(11); return b; }},
+    {"text", [](Bytes) { const std::string t = "this is a text file named .wav\n"; return Bytes(t.begin(), t.end()); }},
+    {"garbage", [](Bytes b) { std::mt19937 r(7); for (auto& x : b) x = std::uint8_t(r()); return b; }},
+    {"unknownForm", [](Bytes b) { std::memcpy(&b[8], "AVI ", 4); return b; }},
+    {"unknownAiffForm", [](Bytes b) { std::memcpy(&b[8], "8SVX", 4); return b; }, true},
+    {"chunkPastTheEnd", [](Bytes b) { putLE32(b, findId(b, "LIST") + 4, 10000); return b; }},
+    {"chunkClaims4GiB", [](Bytes b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFF0); return b; }},
+    {"aiffChunkPastTheEnd", [](Bytes b) { putBE32(b, findId(b, "MARK") + 4, 0x7FFFFFF0); return b; }, true},
+    {"riffSizeEndsInsideAChunk", [](Bytes b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 20)); return b; }},
+    {"riffSizeLeavesAChunkOutside",
+     [](Bytes b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); return b; }},
+    {"riffSizeBeyondTheFile", [](Bytes b) { putLE32(b, 4, std::uint32_t(b.size() + 100)); return b; }},
+    {"formSizeTooSmall", [](Bytes b) { putBE32(b, 4, 2); return b; }, true},
+    {"invalidChunkId", [](Bytes b) { std::memset(&b[findId(b, "LIST")], 0, 4); return b; }},
+    {"headerCutOff", [](Bytes b) { b.resize(findId(b, "LIST") + 4); return b; }},
+    {"trailingChunkCutOff", [](Bytes b) { b.resize(b.size() - 3); return b; }},
+};
+
+class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
+
+// Every broken file is an error without crash or over-read (the asan
+// build checks the latter), and opening it for writing leaves it untouched.
+TEST_P(DamagedFileTest, isAnErrorAndStaysUnchanged) {
+    TempDir dir;
+    const auto path = dir / (GetParam().aiff ? "file.aiff" : "file.wav");
+    ChunkFixture f;
+    f.container = GetParam().aiff ? ChunkFixtureContainer::aiff : ChunkFixtureContainer::wave;
+    f.silentFrames = 64;
+    f.before = {markChunk({{1, 5, "cue"}})};
+    f.after = {listInfoChunk({{"INAM", "name"}}), bextChunk("after")};
+    writeChunkFixture(path, f);
+    const Bytes damaged = GetParam().damage(fileBytes(path));
+    overwriteFileBytes(path, damaged);
+    const auto modified = std::filesystem::last_write_time(path);
+
+    EXPECT_THROW(ChunkFile::open(path, false), AudioIOError);
+    EXPECT_THROW(ChunkFile::open(path, true), AudioIOError);
+    EXPECT_EQ(fileBytes(path), damaged);
+    EXPECT_EQ(std::filesystem::last_write_time(path), modified);
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, DamagedFileTest, testing::ValuesIn(kDamage),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Rf64DamageCase {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+};
+
+const Rf64DamageCase kRf64Damage[] = {
+    {"noDs64", [](Bytes& b) { std::memcpy(&b[12], "JUNK", 4); }},
+    {"ds64TooShort", [](Bytes& b) { putLE32(b, 16, 16); }},
+    {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }},
+    {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }},
+    {"dataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }},
+    {"riffSizeTooSmall", [](Bytes& b) { b[20] -= 40; }},
+};
+
+class DamagedRf64Test : public testing::TestWithParam<Rf64DamageCase> {};
+
+TEST_P(DamagedRf64Test, isAnError) {
+    TempDir dir;
+    ChunkFixture f;
+    f.container = ChunkFixtureContainer::rf64;
+    f.silentFrames = 64;
+    f.after = {listInfoChunk({{"INAM", "name"}}), bextChunk("after")};
+    writeChunkFixture(dir / "file.wav", f);
+    Bytes bytes = fileBytes(dir / "file.wav");
+    GetParam().damage(bytes);
+    overwriteFileBytes(dir / "file.wav", bytes);
+    EXPECT_THROW(ChunkFile::open(dir / "file.wav", true), AudioIOError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, DamagedRf64Test, testing::ValuesIn(kRf64Damage),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ChunkFileTest, missingPathsDirectoriesAndReadOnlyHandlesAreErrors) {
+    EXPECT_THROW(ChunkFile::open(dir / "missing.wav", false), AudioIOError);
+    EXPECT_THROW(ChunkFile::open(dir.path(), false), AudioIOError);
+    oddEndedWave();
+    const auto file = ChunkFile::open(path, false);
+    EXPECT_THROW(file->append(chunkId("LIST"), {1}), AudioIOError);
+    EXPECT_THROW(file->append(chunkId("LI\tT"), {1}), AudioIOError);
+}
+
+// Sparse files stand in for recordings of 4 GiB: only the header is on disk.
+void writeSparseWave(const std::filesystem::path& path, ChunkFixtureContainer container, std::uint64_t dataBytes) {
+    ChunkFixture f;
+    f.container = container;
+    writeChunkFixture(path, f);
+    Bytes head = fileBytes(path);
+    const std::uint64_t total = head.size() + dataBytes;
+    if (container == ChunkFixtureContainer::rf64) {
+        for (int i = 0; i < 8; ++i) head[20 + std::size_t(i)] = std::uint8_t((total - 8) >> (8 * i));
+        for (int i = 0; i < 8; ++i) head[28 + std::size_t(i)] = std::uint8_t(dataBytes >> (8 * i));
+    } else {
+        putLE32(head, 4, std::uint32_t(total - 8));
+        putLE32(head, head.size() - 4, std::uint32_t(dataBytes));
+    }
+    overwriteFileBytes(path, head);
+    std::filesystem::resize_file(path, total);
+}
+
+TEST_F(ChunkFileTest, refusesToPassFourGigabytesInRiffButNotInRf64) {
+    writeSparseWave(path, ChunkFixtureContainer::wave, 0xFFFFFF00u - 36);
+    const auto sizeBefore = std::filesystem::file_size(path);
+    auto wave = ChunkFile::open(path, true);
+    EXPECT_THROW(wave->append(chunkId("LIST"), Bytes(300, 1)), AudioIOError);
+    wave->append(chunkId("LIST"), Bytes(200, 1));  // still fits
+    EXPECT_EQ(std::filesystem::file_size(path), sizeBefore + 208);
+    wave->close();
+
+    const auto rf64Path = dir / "big.wav";
+    writeSparseWave(rf64Path, ChunkFixtureContainer::rf64, 5ull << 30);
+    auto rf64 = ChunkFile::open(rf64Path, true);
+    EXPECT_EQ(rf64->size(chunkId("data"), 0), 5ull << 30);
+    rf64->append(chunkId("LIST"), Bytes(300, 1));
+    rf64->close();
+    const auto reopened = ChunkFile::open(rf64Path, false);
+    EXPECT_EQ(reopened->read(chunkId("LIST"), 0), Bytes(300, 1));
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+// libFuzzer target for the RIFF/RF64/AIFF chunk parser and for appending to
+// whatever it accepts. Run it through scripts/fuzz.
+
+#include "audio_io/AudioIOError.h"
+#include "audio_io/ChunkFile.h"
+#include "audio_io/ChunkParser.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace twinfold;
+
+namespace {
+
+void check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+// What an accepted layout must promise its users: chunks in file order,
+// apart from each other, and every byte of them inside the input.
+void checkLayout(const ChunkLayout& layout, const MemoryByteSource& source) {
+    std::uint64_t previousEnd = 12;
+    for (const ChunkEntry& chunk : layout.chunks) {
+        check(chunk.dataOffset >= previousEnd + 8, "chunks overlap or are out of order");
+        check(chunk.dataOffset <= source.size() && chunk.size <= source.size() - chunk.dataOffset,
+              "chunk outside the input");
+        std::vector<std::uint8_t> data(chunk.size);
+        source.readAt(chunk.dataOffset, data.data(), data.size());
+        previousEnd = chunk.dataOffset + chunk.size;
+    }
+    check(layout.contentEnd >= previousEnd && layout.contentEnd <= source.size() + 1, "bad content end");
+}
+
+const std::filesystem::path& scratchFile() {
+    static const std::filesystem::path path = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "chunk-fuzz-XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        check(fd >= 0, "cannot create a scratch file");
+        ::close(fd);
+        return std::filesystem::path(pattern);
+    }();
+    return path;
+}
+
+// Appending to an accepted file must give a file that parses again and ends
+// with the new chunk.
+void checkAppend(const std::uint8_t* data, std::size_t size, const ChunkLayout& layout) {
+    const auto& path = scratchFile();
+    FILE* out = std::fopen(path.c_str(), "wb");
+    check(out && std::fwrite(data, 1, size, out) == size && std::fclose(out) == 0, "cannot write scratch file");
+    const std::vector<std::uint8_t> odd = {'f', 'u', 'z'};
+    try {
+        auto file = ChunkFile::open(path, true);
+        file->append(chunkId("fuzz"), odd);
+        file->close();
+    } catch (const AudioIOError&) {
+        check(layout.audioClipped, "append refused a file that has no clipped audio");
+        return;
+    }
+    check(!layout.audioClipped, "append accepted a file with clipped audio");
+    const auto reopened = ChunkFile::open(path, false);
+    check(reopened->chunks().size() == layout.chunks.size() + 1, "appended chunk count");
+    check(reopened->read(chunkId("fuzz"), reopened->count(chunkId("fuzz")) - 1) == odd, "appended bytes");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const MemoryByteSource source(data, size);
+    ChunkLayout layout;
+    try {
+        layout = parseChunkLayout(source);
+    } catch (const AudioIOError&) {
+        return 0;
+    }
+    checkLayout(layout, source);
+    checkAppend(data, size, layout);
+    return 0;
+}
