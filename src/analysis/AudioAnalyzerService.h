@@ -4,15 +4,21 @@
 #include "records/ScanResult.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace twinfold {
+
+class AudioFileReader;
+class StereoSource;
 
 // Called after each result a batch gathers: (results so far, number of items
 // in the batch, file name of the result just added). Calls never overlap and
@@ -78,6 +84,11 @@ public:
     std::uint32_t chunkSize() const noexcept { return chunkSize_; }
 
 private:
+    ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFileURL,
+                             std::chrono::steady_clock::time_point start);
+    ScanResult analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
+                                   std::chrono::steady_clock::time_point start);
+
     const float silenceThreshold_;
     const std::uint32_t chunkSize_;
     std::atomic<bool> cancelled_{false};

@@ -1,0 +1,106 @@
+// The batch operations of AudioAnalyzerService: groups of files (or pairs)
+// analysed on parallel worker threads, results gathered in completion order.
+
+#include "analysis/AudioAnalyzerService.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <thread>
+
+namespace twinfold {
+
+namespace {
+
+// Finished analyses of one group, handed from the workers to the caller's
+// thread in the order they finish; an empty entry is a failed item.
+class CompletionQueue {
+public:
+    void push(std::optional<ScanResult> outcome) {
+        {
+            std::lock_guard lock(mutex_);
+            outcomes_.push_back(std::move(outcome));
+        }
+        ready_.notify_one();
+    }
+
+    std::optional<ScanResult> pop() {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [this] { return !outcomes_.empty(); });
+        std::optional<ScanResult> outcome = std::move(outcomes_.front());
+        outcomes_.pop_front();
+        return outcome;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::optional<ScanResult>> outcomes_;
+};
+
+// Analyses the items of one group in parallel and appends their results in
+// the order they finish, reporting each one from this (the caller's) thread,
+// so progress calls never overlap.
+template <typename Item, typename Analyze>
+void runGroup(std::span<const Item> group, std::size_t batchSize, const Analyze& analyze,
+              const BatchProgress& progress, std::vector<ScanResult>& results) {
+    CompletionQueue queue;  // outlives the workers, which are joined first
+    std::vector<std::jthread> workers;
+    workers.reserve(group.size());
+    for (const Item& item : group) {
+        workers.emplace_back([&queue, &analyze, &item] {
+            std::optional<ScanResult> outcome;
+            try {
+                outcome = analyze(item);
+            } catch (...) {
+                // A file that cannot be analysed is left out of the batch.
+            }
+            queue.push(std::move(outcome));
+        });
+    }
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        std::optional<ScanResult> outcome = queue.pop();
+        if (!outcome) continue;
+        results.push_back(std::move(*outcome));
+        if (progress) progress(results.size(), batchSize, results.back().fileInfo.filename);
+    }
+}
+
+template <typename Item, typename Analyze>
+std::vector<ScanResult> runInGroups(const std::vector<Item>& items, int maxConcurrent,
+                                    const BatchProgress& progress, const std::atomic<bool>& cancelled,
+                                    const Analyze& analyze) {
+    const std::size_t groupSize = std::size_t(std::max(maxConcurrent, 1));
+    std::vector<ScanResult> results;
+    const std::span<const Item> all(items);
+    for (std::size_t first = 0; first < all.size(); first += groupSize) {
+        if (cancelled.load()) throw AnalysisError(AnalysisError::Case::cancelled);
+        runGroup(all.subspan(first, std::min(groupSize, all.size() - first)), all.size(), analyze, progress,
+                 results);
+    }
+    // A cancel during the last group must not pass the files it dropped off
+    // as a complete batch.
+    if (cancelled.load()) throw AnalysisError(AnalysisError::Case::cancelled);
+    return results;
+}
+
+}  // namespace
+
+std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
+                                                           const BatchProgress& progress) {
+    clearCancelled();
+    return runInGroups(urls, maxConcurrent, progress, cancelled_,
+                       [this](const Path& url) { return analyzeFile(url); });
+}
+
+std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
+    const std::vector<std::pair<Path, Path>>& pairs, int maxConcurrent, const BatchProgress& progress) {
+    clearCancelled();
+    return runInGroups(pairs, maxConcurrent, progress, cancelled_, [this](const std::pair<Path, Path>& pair) {
+        return analyzeSplitPair(pair.first, pair.second);
+    });
+}
+
+}  // namespace twinfold

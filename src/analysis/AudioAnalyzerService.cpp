@@ -1,0 +1,120 @@
+#include "analysis/AudioAnalyzerService.h"
+
+#include "analysis/ChannelSources.h"
+#include "analysis/ChunkLoop.h"
+#include "analysis/MultichannelClassifier.h"
+#include "analysis/StereoClassifier.h"
+#include "audio_io/AudioFileReader.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace twinfold {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Samples per run, all channels together: 256 KiB of floats stays in the
+// second-level cache while every test walks over it.
+constexpr std::uint32_t runSamples = 65536;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::uint32_t runFramesFor(int channelCount, std::uint32_t chunkSize) {
+    std::uint32_t frames = runSamples / std::uint32_t(std::max(channelCount, 1));
+    // Whole groups of lanes, so the float sums do not depend on the run size.
+    frames -= frames % kernels::StereoLaneSums::lanes;
+    return std::clamp<std::uint32_t>(frames, 1, chunkSize);
+}
+
+struct StereoSink {
+    StereoClassifier& classifier;
+    void add(const StereoSource& s, std::uint32_t n) { classifier.add(s.left(), s.right(), n); }
+    void endChunk() { classifier.endChunk(); }
+    bool isSettled() const { return classifier.isSettled(); }
+};
+
+struct MultichannelSink {
+    MultichannelClassifier& classifier;
+    void add(const MultichannelSource& s, std::uint32_t n) { classifier.add(s.channels(), n); }
+    void endChunk() {}
+    bool isSettled() const { return false; }  // every peak needs the whole file
+};
+
+ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v,
+                        std::optional<std::filesystem::path> pairedFileURL, Clock::time_point start) {
+    ScanResultFields f;
+    f.fileInfo = info;
+    f.silentChannel = v.silentChannel;
+    f.isDualMono = v.isDualMono;
+    f.isPannedMono = v.pannedMono.has_value();
+    if (v.pannedMono) {
+        f.pannedMonoLouderChannel = v.pannedMono->louderChannel;
+        f.pannedMonoPanPercent = v.pannedMono->panPercent;
+    }
+    f.isPhaseInverted = v.isPhaseInverted;
+    f.pairedFileURL = std::move(pairedFileURL);
+    f.analysisTime = secondsSince(start);
+    return ScanResult(std::move(f));
+}
+
+}  // namespace
+
+AudioAnalyzerService::AudioAnalyzerService(float silenceThresholdLinear, std::uint32_t chunkSize)
+    : silenceThreshold_(silenceThresholdLinear), chunkSize_(std::max<std::uint32_t>(chunkSize, 1)) {}
+
+ScanResult AudioAnalyzerService::analyzeFile(const Path& url) {
+    const auto start = Clock::now();
+    AudioFileInfo info = AudioFileInfo::fromFile(url);
+    if (info.channelCount == 1) {
+        ScanResultFields f;
+        f.fileInfo = std::move(info);
+        f.analysisTime = secondsSince(start);
+        return ScanResult(std::move(f));
+    }
+    auto file = openAudioFile(url);
+    if (info.channelCount >= 3) return analyzeMultichannel(std::move(file), std::move(info), start);
+    if (file->channelCount() != 2) throw AnalysisError(AnalysisError::Case::notStereo);
+    StereoSource source(std::move(file), runFramesFor(2, chunkSize_));
+    return analyzeStereo(source, std::move(info), std::nullopt, start);
+}
+
+ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& right) {
+    const auto start = Clock::now();
+    AudioFileInfo info = AudioFileInfo::fromSplitPair(left, right);
+    auto leftFile = openAudioFile(left);
+    auto rightFile = openAudioFile(right);
+    StereoSource source(std::move(leftFile), std::move(rightFile), runFramesFor(2, chunkSize_));
+    return analyzeStereo(source, std::move(info), right, start);
+}
+
+ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileInfo info,
+                                               std::optional<Path> pairedFileURL,
+                                               std::chrono::steady_clock::time_point start) {
+    const ChunkGeometry geometry{source.length(), chunkSize_, runFramesFor(2, chunkSize_)};
+    StereoClassifier classifier(silenceThreshold_, geometry.totalFrames);
+    StereoSink sink{classifier};
+    streamChunks(source, sink, geometry, cancelled_);
+    return stereoResult(info, classifier.verdict(), std::move(pairedFileURL), start);
+}
+
+ScanResult AudioAnalyzerService::analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
+                                                     std::chrono::steady_clock::time_point start) {
+    const int channels = file->channelCount();
+    const ChunkGeometry geometry{file->length(), chunkSize_, runFramesFor(channels, chunkSize_)};
+    MultichannelSource source(std::move(file), geometry.runFrames);
+    MultichannelClassifier classifier(channels, silenceThreshold_);
+    MultichannelSink sink{classifier};
+    streamChunks(source, sink, geometry, cancelled_);
+
+    ScanResultFields f;
+    f.fileInfo = std::move(info);
+    f.multichannelAnalysis = classifier.analysis();
+    f.analysisTime = secondsSince(start);
+    return ScanResult(std::move(f));
+}
+
+}  // namespace twinfold

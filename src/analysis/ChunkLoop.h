@@ -1,0 +1,48 @@
+#pragma once
+
+#include "analysis/AnalysisError.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+
+namespace twinfold {
+
+// How a file is streamed: `chunkFrames` is the unit the analysis is defined
+// on (cancellation, per-chunk float sums); each chunk is read in runs of at
+// most `runFrames` so the samples are still in cache while every test looks
+// at them, and memory stays at one run per channel.
+struct ChunkGeometry {
+    std::int64_t totalFrames = 0;
+    std::uint32_t chunkFrames = 1;
+    std::uint32_t runFrames = 1;  // at most chunkFrames
+};
+
+// Streams frames [0, totalFrames) from `source` into `sink`, chunk by chunk.
+// Source: position(), seek(frame), read(n) → frames delivered.
+// Sink: add(source, n) for each run, endChunk(), isSettled().
+// Throws AnalysisError(cancelled) before the next run once `cancelled` is
+// set; stops early once the sink is settled or the source has nothing more.
+template <typename Source, typename Sink>
+void streamChunks(Source& source, Sink& sink, const ChunkGeometry& g, const std::atomic<bool>& cancelled) {
+    for (std::int64_t chunkStart = 0; chunkStart < g.totalFrames; chunkStart += g.chunkFrames) {
+        const std::int64_t chunkLength = std::min<std::int64_t>(g.chunkFrames, g.totalFrames - chunkStart);
+        // Each chunk starts at its own frame even if the previous one came up
+        // short, as if the file were read chunk by chunk from fixed positions.
+        if (source.position() != chunkStart) source.seek(chunkStart);
+        std::int64_t done = 0;
+        while (done < chunkLength) {
+            if (cancelled.load(std::memory_order_relaxed)) throw AnalysisError(AnalysisError::Case::cancelled);
+            const auto wanted = std::uint32_t(std::min<std::int64_t>(g.runFrames, chunkLength - done));
+            const std::uint32_t got = source.read(wanted);
+            sink.add(source, got);
+            done += got;
+            if (sink.isSettled()) return;
+            if (got < wanted) break;  // the data ends inside this chunk
+        }
+        sink.endChunk();
+        if (done == 0) return;  // nothing left to read: later chunks would be empty too
+    }
+}
+
+}  // namespace twinfold

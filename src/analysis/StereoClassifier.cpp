@@ -1,0 +1,51 @@
+#include "analysis/StereoClassifier.h"
+
+namespace twinfold {
+
+StereoClassifier::StereoClassifier(float silenceThresholdLinear, std::int64_t totalFrames)
+    : threshold_(silenceThresholdLinear),
+      totalFrames_(totalFrames),
+      needsMoments_(totalFrames >= minimumPannedMonoFrames) {}
+
+void StereoClassifier::add(const float* left, const float* right, std::size_t n) {
+    if (!leftHasAudio_) leftHasAudio_ = kernels::maxMagnitude(left, n) > threshold_;
+    if (!rightHasAudio_) rightHasAudio_ = kernels::maxMagnitude(right, n) > threshold_;
+    if (identical_) identical_ = kernels::bitIdentical(left, right, n);
+    if (!sumAboveThreshold_) sumAboveThreshold_ = kernels::maxMagnitudeOfSum(left, right, n) > threshold_;
+    if (needsMoments_) chunkSums_.add(left, right, n);
+    chunkFrames_ += n;
+}
+
+void StereoClassifier::endChunk() {
+    if (needsMoments_) moments_.addChunk(chunkSums_.takeChunk(), chunkFrames_);
+    chunkFrames_ = 0;
+}
+
+bool StereoClassifier::isSettled() const {
+    // Both channels heard, channels different, the sum heard and no
+    // correlation to measure: true stereo, whatever follows.
+    return leftHasAudio_ && rightHasAudio_ && !identical_ && sumAboveThreshold_ && !needsMoments_;
+}
+
+SilentChannelStatus StereoClassifier::silentChannel() const {
+    if (leftHasAudio_ && rightHasAudio_) return SilentChannelStatus::none;
+    if (leftHasAudio_) return SilentChannelStatus::right;
+    if (rightHasAudio_) return SilentChannelStatus::left;
+    return SilentChannelStatus::both;
+}
+
+StereoVerdict StereoClassifier::verdict() const {
+    StereoVerdict v;
+    v.silentChannel = silentChannel();
+    if (v.silentChannel != SilentChannelStatus::none) return v;
+    if (identical_) {
+        v.isDualMono = true;
+        return v;
+    }
+    v.pannedMono = decidePannedMono(moments_, totalFrames_);
+    if (v.pannedMono) return v;
+    v.isPhaseInverted = !sumAboveThreshold_;
+    return v;
+}
+
+}  // namespace twinfold

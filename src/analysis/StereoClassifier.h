@@ -1,0 +1,60 @@
+#pragma once
+
+#include "analysis/PannedMono.h"
+#include "analysis/SampleKernels.h"
+#include "records/ScanResult.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace twinfold {
+
+// What the stereo tests decide, in the order they take precedence.
+struct StereoVerdict {
+    SilentChannelStatus silentChannel = SilentChannelStatus::none;
+    bool isDualMono = false;
+    std::optional<PannedMonoVerdict> pannedMono;
+    bool isPhaseInverted = false;
+
+    bool operator==(const StereoVerdict&) const = default;
+};
+
+// All four stereo tests in one sweep over the file. The tests are defined as
+// separate passes, each reading the file from the start: silent channel, then
+// dual mono, then panned mono, then phase inversion, the first positive one
+// deciding. Every pass's figures depend only on the samples, so they are
+// gathered together here and combined in that order at the end, which gives
+// exactly the outcome of the separate passes while decoding the file once.
+// A figure stops being computed as soon as its test is decided.
+class StereoClassifier {
+public:
+    StereoClassifier(float silenceThresholdLinear, std::int64_t totalFrames);
+
+    // The next run of samples of the current chunk. Every run but a chunk's
+    // last must be a multiple of kernels::StereoLaneSums::lanes frames.
+    void add(const float* left, const float* right, std::size_t n);
+    // Closes the current chunk: its float sums go into the double moments.
+    void endChunk();
+
+    // True once no further samples can change the verdict.
+    bool isSettled() const;
+    // The verdict for the samples seen, taken as the whole file.
+    StereoVerdict verdict() const;
+
+private:
+    SilentChannelStatus silentChannel() const;
+
+    float threshold_;
+    std::int64_t totalFrames_;
+    bool needsMoments_;
+    bool leftHasAudio_ = false;
+    bool rightHasAudio_ = false;
+    bool identical_ = true;
+    bool sumAboveThreshold_ = false;
+    kernels::StereoLaneSums chunkSums_;
+    std::uint64_t chunkFrames_ = 0;
+    StereoMoments moments_;
+};
+
+}  // namespace twinfold
