@@ -22,7 +22,8 @@ bool hideLossyFormatNotice();
 void setHideLossyFormatNotice(bool hide);
 
 // JSON form of the record: members in declaration order, the optional
-// skipped version left out when absent.
+// skipped version left out when absent. Empty when the record cannot be
+// encoded (text that is not UTF-8, a number that is not finite).
 QByteArray encodeAppSettings(const AppSettings& settings);
 // Every member optional; a wrong type or unknown handling value fails the whole decode.
 std::optional<AppSettings> decodeAppSettings(const QByteArray& json);

@@ -1,0 +1,166 @@
+#include "workflow/SettingsStore.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+
+namespace twinfold {
+namespace {
+
+// Every test works on its own INI file, never on the user's settings.
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QStandardPaths::setTestModeEnabled(true);
+        setSettingsStoreFile(file);
+    }
+    QVariant storedValue(const QString& key) const { return QSettings(file, QSettings::IniFormat).value(key); }
+    void storeRecordBytes(const QByteArray& bytes) const {
+        QSettings(file, QSettings::IniFormat).setValue("TwinfoldSettings", bytes);
+    }
+
+    test::TempDir dir;
+    QString file = QString::fromStdString((dir / "settings.ini").string());
+};
+
+AppSettings customRecord() {
+    AppSettings s;
+    s.namingSuffix = "_M \"1\" \\ \n\t\x01 \xC3\xA9";
+    s.originalFileHandling = OriginalFileHandling::leaveInPlace;
+    s.normalizationEnabled = true;
+    s.normalizationTargetdBFS = 3.0f;
+    s.silenceThresholddBFS = 0.0f;
+    s.includePanInFilename = true;
+    s.checkForUpdatesOnLaunch = false;
+    s.skippedUpdateVersion = "2.1.0";
+    return s;
+}
+
+TEST_F(SettingsStoreTest, EmptyStoreGivesDefaults) {
+    EXPECT_EQ(loadAppSettings(), AppSettings{});
+    EXPECT_FALSE(hideLossyFormatNotice());
+}
+
+struct DecodeCase {
+    const char* json;
+    std::optional<AppSettings> expected;  // nullopt: the decode fails
+};
+
+AppSettings with(void (*change)(AppSettings&)) {
+    AppSettings s;
+    change(s);
+    return s;
+}
+
+class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeTest, DecodesOrFailsAsAWhole) {
+    EXPECT_EQ(decodeAppSettings(GetParam().json), GetParam().expected) << GetParam().json;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, DecodeTest,
+    ::testing::Values(
+        DecodeCase{"{}", AppSettings{}},
+        DecodeCase{R"({"namingSuffix":"_m"})", with([](AppSettings& s) { s.namingSuffix = "_m"; })},
+        DecodeCase{R"({"originalFileHandling":"Delete originals"})",
+                   with([](AppSettings& s) { s.originalFileHandling = OriginalFileHandling::deleteOriginals; })},
+        DecodeCase{R"({"originalFileHandling":"delete"})", std::nullopt},
+        DecodeCase{R"({"normalizationEnabled":"true"})", std::nullopt},
+        DecodeCase{R"({"normalizationEnabled":1})", std::nullopt},
+        DecodeCase{R"({"normalizationTargetdBFS":"-3"})", std::nullopt},
+        DecodeCase{R"({"namingSuffix":5})", std::nullopt},
+        DecodeCase{R"({"skippedUpdateVersion":2})", std::nullopt},
+        DecodeCase{R"({"silenceThresholddBFS":1e300})", std::nullopt},
+        DecodeCase{R"({"namingSuffix":null,"skippedUpdateVersion":null,"normalizationEnabled":null})",
+                   AppSettings{}},
+        DecodeCase{R"({"normalizationTargetdBFS":3,"silenceThresholddBFS":0})", with([](AppSettings& s) {
+                       s.normalizationTargetdBFS = 3.0f;
+                       s.silenceThresholddBFS = 0.0f;
+                   })},
+        DecodeCase{R"({"skippedUpdateVersion":"2.0","somethingNewer":[1]})",
+                   with([](AppSettings& s) { s.skippedUpdateVersion = "2.0"; })},
+        DecodeCase{"[]", std::nullopt}, DecodeCase{"", std::nullopt}, DecodeCase{"{\"namingSuffix\":", std::nullopt}));
+
+TEST_F(SettingsStoreTest, UndecodableRecordLoadsAsDefaultsAndStaysStored) {
+    const QByteArray bad = R"({"namingSuffix":"_x","originalFileHandling":"delete"})";
+    storeRecordBytes(bad);
+    EXPECT_EQ(loadAppSettings(), AppSettings{});
+    EXPECT_EQ(storedValue("TwinfoldSettings").toByteArray(), bad);
+}
+
+TEST(SettingsEncoding, MembersInDeclarationOrderWithoutAbsentVersion) {
+    EXPECT_EQ(encodeAppSettings(AppSettings{}),
+              R"({"namingSuffix":"_mono","originalFileHandling":"Move originals to backup folder",)"
+              R"("normalizationEnabled":false,"normalizationTargetdBFS":-6,"silenceThresholddBFS":-96,)"
+              R"("includePanInFilename":false,"checkForUpdatesOnLaunch":true})");
+    AppSettings s;
+    s.skippedUpdateVersion = "1.2";
+    EXPECT_TRUE(encodeAppSettings(s).endsWith(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2"})"));
+}
+
+TEST(SettingsEncoding, EveryFiniteFloatSurvivesExactly) {
+    std::mt19937 random(20240501);
+    for (int i = 0; i < 100000; ++i) {
+        const float value = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        if (!std::isfinite(value)) continue;
+        AppSettings s;
+        s.normalizationTargetdBFS = value;
+        const auto back = decodeAppSettings(encodeAppSettings(s));
+        ASSERT_TRUE(back) << value;
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(back->normalizationTargetdBFS), std::bit_cast<std::uint32_t>(value))
+            << encodeAppSettings(s).toStdString();
+    }
+}
+
+TEST_F(SettingsStoreTest, SaveThenLoadReturnsTheSameRecord) {
+    const float values[] = {-0.1f, 1e-7f, 0.3f, 12.5f, std::numeric_limits<float>::max(),
+                            -std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(),
+                            std::numeric_limits<float>::min()};
+    for (const float value : values) {
+        AppSettings s = customRecord();
+        s.normalizationTargetdBFS = value;
+        s.silenceThresholddBFS = -value;
+        saveAppSettings(s);
+        EXPECT_EQ(loadAppSettings(), s) << value;
+    }
+    AppSettings withoutVersion;
+    withoutVersion.originalFileHandling = OriginalFileHandling::deleteOriginals;
+    saveAppSettings(withoutVersion);
+    EXPECT_EQ(loadAppSettings(), withoutVersion);
+    EXPECT_EQ(storedValue("TwinfoldSettings").toByteArray(), encodeAppSettings(withoutVersion));
+    EXPECT_FALSE(storedValue("TwinfoldSettings").toByteArray().contains("skippedUpdateVersion"));
+}
+
+TEST_F(SettingsStoreTest, UnencodableRecordLeavesTheStoredOneInPlace) {
+    saveAppSettings(customRecord());
+    AppSettings notUtf8;
+    notUtf8.namingSuffix = "_\xFF";
+    AppSettings notFinite;
+    notFinite.normalizationTargetdBFS = std::numeric_limits<float>::quiet_NaN();
+    for (const auto& s : {notUtf8, notFinite}) {
+        EXPECT_TRUE(encodeAppSettings(s).isEmpty());
+        saveAppSettings(s);
+        EXPECT_EQ(loadAppSettings(), customRecord());
+    }
+}
+
+TEST_F(SettingsStoreTest, HideLossyFormatNoticeIsAPlainBooleanBesideTheRecord) {
+    saveAppSettings(customRecord());
+    setHideLossyFormatNotice(true);
+    EXPECT_TRUE(hideLossyFormatNotice());
+    EXPECT_EQ(storedValue("hideLossyFormatNotice").toBool(), true);
+    EXPECT_EQ(loadAppSettings(), customRecord());
+}
+
+}  // namespace
+}  // namespace twinfold
