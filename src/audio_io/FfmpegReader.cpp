@@ -1,11 +1,156 @@
 #include "audio_io/FfmpegReader.h"
 
-#include "audio_io/AudioIOError.h"
+#include "audio_io/FfmpegDecoder.h"
+#include "audio_io/FfmpegFormat.h"
+#include "audio_io/FfmpegFrameConverter.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace twinfold {
+namespace {
+
+using ffmpeg::fail;
+
+// Compressed formats give no exact frame count up front: an MP3 without a
+// Xing header has only an estimate, and decoders may drop or add frames at
+// the edges. So the reader decodes the whole file once when it opens and
+// counts what a full read delivers; the length is that count, cut to the
+// container's declared length where it has one. Seeking goes forward by
+// decoding and discarding, and backward by starting a fresh pass, so a
+// seek yields exactly the samples a sequential read yields at that frame.
+class FfmpegReader final : public AudioFileReader {
+public:
+    explicit FfmpegReader(std::filesystem::path path) : path_(std::move(path)) { measure(); }
+
+    const AudioFormatInfo& fileFormat() const override { return format_; }
+    std::int64_t length() const override { return length_; }
+    std::int64_t position() const override { return position_; }
+
+    void seek(std::int64_t frame) override {
+        if (frame < 0) fail(AVERROR(EINVAL));
+        position_ = frame;  // the decoder catches up at the next read
+    }
+
+    void read(PCMBuffer& buffer, std::uint32_t frames) override;
+
+private:
+    void measure();
+    void requireShape(const AVFrame& frame) const;
+    const AVFrame& nextFrame();
+    void moveDecoderTo(std::int64_t frame);
+    std::uint32_t copyPending(PCMBuffer& buffer, std::uint32_t offset, std::uint32_t frames);
+
+    std::filesystem::path path_;
+    AudioFormatInfo format_;
+    std::int64_t length_ = 0;
+    std::int64_t position_ = 0;
+
+    // The pass that serves reads, opened at the first read. `decoderPosition_`
+    // is the frame index of the first sample of `pending_` not yet delivered.
+    std::unique_ptr<ffmpeg::Decoder> decoder_;
+    std::int64_t decoderPosition_ = 0;
+    ffmpeg::FrameConverter converter_;
+    PCMBuffer pending_;
+    std::uint32_t pendingOffset_ = 0;
+};
+
+void FfmpegReader::measure() {
+    ffmpeg::Decoder decoder(path_);
+    const AVFrame* frame = decoder.nextFrame();
+    // The decoded frames are what counts: HE-AAC, for one, decodes at twice
+    // the rate its container states.
+    const int rate = frame ? frame->sample_rate : decoder.codec().sample_rate;
+    const int channels = frame ? frame->ch_layout.nb_channels : decoder.codec().ch_layout.nb_channels;
+    if (rate <= 0 || channels <= 0) fail(AVERROR_INVALIDDATA);
+    format_ = ffmpeg::describeStream(decoder.codec(), rate, channels);
+    std::int64_t frames = 0;
+    for (; frame; frame = decoder.nextFrame()) {
+        requireShape(*frame);
+        frames += frame->nb_samples;
+    }
+    length_ = std::min(frames, decoder.declaredFrames(rate).value_or(frames));
+}
+
+// Every frame must match the stream's rate and channel count; a stream that
+// changes shape midway cannot be delivered as one planar signal.
+void FfmpegReader::requireShape(const AVFrame& frame) const {
+    if (frame.sample_rate != int(format_.sampleRate) || frame.ch_layout.nb_channels != format_.channelCount) {
+        fail(AVERROR_INPUT_CHANGED);
+    }
+}
+
+const AVFrame& FfmpegReader::nextFrame() {
+    const AVFrame* frame = decoder_->nextFrame();
+    // The first pass delivered at least `length_` frames; fewer now means
+    // the file changed since it was opened.
+    if (!frame) fail(AVERROR_EOF);
+    requireShape(*frame);
+    return *frame;
+}
+
+void FfmpegReader::moveDecoderTo(std::int64_t frame) {
+    if (!decoder_ || frame < decoderPosition_) {
+        decoder_.reset();
+        decoder_ = std::make_unique<ffmpeg::Decoder>(path_);
+        decoderPosition_ = 0;
+        pending_.setFrameLength(0);
+        pendingOffset_ = 0;
+    }
+    while (decoderPosition_ < frame) {
+        const std::int64_t available = std::int64_t(pending_.frameLength()) - pendingOffset_;
+        if (available > 0) {
+            const auto skip = std::uint32_t(std::min(available, frame - decoderPosition_));
+            pendingOffset_ += skip;
+            decoderPosition_ += skip;
+            continue;
+        }
+        const AVFrame& next = nextFrame();
+        if (next.nb_samples <= frame - decoderPosition_) {
+            decoderPosition_ += next.nb_samples;  // skipped whole, never converted
+        } else {
+            converter_.convert(next, pending_);
+            pendingOffset_ = 0;
+        }
+    }
+}
+
+std::uint32_t FfmpegReader::copyPending(PCMBuffer& buffer, std::uint32_t offset, std::uint32_t frames) {
+    if (pendingOffset_ == pending_.frameLength()) {
+        converter_.convert(nextFrame(), pending_);
+        pendingOffset_ = 0;
+    }
+    const std::uint32_t count = std::min(frames, pending_.frameLength() - pendingOffset_);
+    for (int c = 0; c < format_.channelCount; ++c) {
+        std::memcpy(buffer.channel(c) + offset, pending_.channel(c) + pendingOffset_, count * sizeof(float));
+    }
+    pendingOffset_ += count;
+    decoderPosition_ += count;
+    return count;
+}
+
+void FfmpegReader::read(PCMBuffer& buffer, std::uint32_t frames) {
+    if (buffer.channelCount() < format_.channelCount) fail(AVERROR(EINVAL));
+    const std::int64_t remaining = std::max<std::int64_t>(0, length_ - position_);
+    const auto wanted = std::uint32_t(std::min<std::int64_t>({frames, buffer.capacity(), remaining}));
+    buffer.setFrameLength(0);
+    if (wanted == 0) return;
+    try {
+        moveDecoderTo(position_);
+        std::uint32_t done = 0;
+        while (done < wanted) done += copyPending(buffer, done, wanted - done);
+        position_ += done;
+        buffer.setFrameLength(done);
+    } catch (...) {
+        decoder_.reset();  // a failed pass is never resumed midway
+        throw;
+    }
+}
+
+}  // namespace
 
 std::unique_ptr<AudioFileReader> openFfmpegFile(const std::filesystem::path& path) {
-    throw AudioIOError("Compressed audio is not supported yet: " + path.string());
+    return std::make_unique<FfmpegReader>(path);
 }
 
 }  // namespace twinfold
