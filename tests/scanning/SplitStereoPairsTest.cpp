@@ -3,95 +3,81 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace twinfold {
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
-using NamePairs = std::vector<std::pair<std::string, std::string>>;
+
+// Lists are written "a|b|c", pairs "left>right"; a name without a folder
+// lies in /m.
+std::string inFolder(const std::string& name) { return name.find('/') == std::string::npos ? "/m/" + name : name; }
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::stringstream stream(text);
+    for (std::string part; std::getline(stream, part, separator);) parts.push_back(part);
+    return parts;
+}
+
+std::vector<std::string> names(const std::string& text) {
+    auto parts = split(text, '|');
+    for (auto& part : parts) part = inFolder(part);
+    return parts;
+}
 
 struct PairCase {
-    const char* what;
-    Names input;
-    NamePairs pairs;  // compared as a set: the order of pairs is not part of the contract
-    Names unpaired;   // compared in order
+    const char* input;
+    const char* pairs;     // compared as a set: the order of pairs is not part of the contract
+    const char* unpaired;  // compared in order
 };
 
 class SplitPairTest : public ::testing::TestWithParam<PairCase> {};
 
 TEST_P(SplitPairTest, MatchesAsExpected) {
-    const PairCase& c = GetParam();
-    std::vector<fs::path> urls(c.input.begin(), c.input.end());
-    const auto result = FileScannerService::findSplitStereoPairs(urls);
+    const auto input = names(GetParam().input);
+    const auto result = FileScannerService::findSplitStereoPairs({input.begin(), input.end()});
 
-    NamePairs pairs;
-    for (const auto& pair : result.pairs) pairs.emplace_back(pair.left.string(), pair.right.string());
-    NamePairs expectedPairs = c.pairs;
+    std::vector<std::string> pairs;
+    for (const auto& pair : result.pairs) pairs.push_back(pair.left.string() + ">" + pair.right.string());
+    std::vector<std::string> expectedPairs;
+    for (const auto& pair : split(GetParam().pairs, '|')) {
+        const auto sides = split(pair, '>');
+        expectedPairs.push_back(inFolder(sides.at(0)) + ">" + inFolder(sides.at(1)));
+    }
     std::sort(pairs.begin(), pairs.end());
     std::sort(expectedPairs.begin(), expectedPairs.end());
-    EXPECT_EQ(pairs, expectedPairs) << c.what;
+    EXPECT_EQ(pairs, expectedPairs) << GetParam().input;
 
-    Names unpaired;
+    std::vector<std::string> unpaired;
     for (const auto& url : result.unpaired) unpaired.push_back(url.string());
-    EXPECT_EQ(unpaired, c.unpaired) << c.what;
+    EXPECT_EQ(unpaired, names(GetParam().unpaired)) << GetParam().input;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, SplitPairTest,
     ::testing::Values(
-        PairCase{"one pair among singles",
-                 {"/m/Kick.L.wav", "/m/Kick.R.wav", "/m/Snare.wav", "/m/Hat.L.wav"},
-                 {{"/m/Kick.L.wav", "/m/Kick.R.wav"}},
-                 {"/m/Snare.wav", "/m/Hat.L.wav"}},
-        PairCase{"names and marker case-insensitive",
-                 {"/m/drums.r.WAV", "/m/Drums.L.wav"},
-                 {{"/m/Drums.L.wav", "/m/drums.r.WAV"}},
-                 {}},
-        PairCase{"non-ASCII letters compare case-insensitively too",
-                 {"/m/\xC3\x9C" "ber.L.wav", "/m/\xC3\xBC" "ber.R.wav"},
-                 {{"/m/\xC3\x9C" "ber.L.wav", "/m/\xC3\xBC" "ber.R.wav"}},
-                 {}},
-        PairCase{"different extensions",
-                 {"/m/Drums.L.wav", "/m/Drums.R.aif"},
-                 {},
-                 {"/m/Drums.L.wav", "/m/Drums.R.aif"}},
-        PairCase{"same name in different folders",
-                 {"/a/Kick.L.wav", "/b/Kick.R.wav", "/b/Kick.L.wav", "/a/Kick.R.wav"},
-                 {{"/a/Kick.L.wav", "/a/Kick.R.wav"}, {"/b/Kick.L.wav", "/b/Kick.R.wav"}},
-                 {}},
-        PairCase{"folder differs only in case",
-                 {"/A/Kick.L.wav", "/a/Kick.R.wav"},
-                 {},
-                 {"/A/Kick.L.wav", "/a/Kick.R.wav"}},
-        PairCase{"marker needs a dot",
-                 {"/m/Song_L.wav", "/m/Song_R.wav"},
-                 {},
-                 {"/m/Song_L.wav", "/m/Song_R.wav"}},
-        PairCase{"base of three characters is enough",
-                 {"/m/x.L.wav", "/m/x.R.wav"},
-                 {{"/m/x.L.wav", "/m/x.R.wav"}},
-                 {}},
-        PairCase{"base of two characters is not",
-                 {"/m/.L.wav", "/m/.R.wav"},
-                 {},
-                 {"/m/.L.wav", "/m/.R.wav"}},
-        PairCase{"marker must sit before the extension",
-                 {"/m/Take.L", "/m/Take.R", "/m/Take.L.wav.bak"},
-                 {},
-                 {"/m/Take.L", "/m/Take.R", "/m/Take.L.wav.bak"}},
-        PairCase{"later candidate of one side replaces the earlier",
-                 {"/m/Kick.L.wav", "/m/kick.l.wav", "/m/Kick.R.wav"},
-                 {{"/m/kick.l.wav", "/m/Kick.R.wav"}},
-                 {}},
-        PairCase{"non-candidates first, then lone left, then lone right",
-                 {"/m/Pad.R.wav", "/m/Snare.wav", "/m/Bass.L.wav", "/m/Kick.wav"},
-                 {},
-                 {"/m/Snare.wav", "/m/Kick.wav", "/m/Bass.L.wav", "/m/Pad.R.wav"}},
-        PairCase{"nothing in, nothing out", {}, {}, {}}));
+        PairCase{"Kick.L.wav|Kick.R.wav|Snare.wav|Hat.L.wav", "Kick.L.wav>Kick.R.wav", "Snare.wav|Hat.L.wav"},
+        // Names, marker and extension compare case-insensitively, non-ASCII letters included.
+        PairCase{"drums.r.WAV|Drums.L.wav", "Drums.L.wav>drums.r.WAV", ""},
+        PairCase{"\xC3\x9C" "ber.L.wav|\xC3\xBC" "ber.R.wav", "\xC3\x9C" "ber.L.wav>\xC3\xBC" "ber.R.wav", ""},
+        PairCase{"Drums.L.wav|Drums.R.aif", "", "Drums.L.wav|Drums.R.aif"},
+        // Only files of one folder pair up.
+        PairCase{"/a/Kick.L.wav|/b/Kick.R.wav|/b/Kick.L.wav|/a/Kick.R.wav",
+                 "/a/Kick.L.wav>/a/Kick.R.wav|/b/Kick.L.wav>/b/Kick.R.wav", ""},
+        PairCase{"/A/Kick.L.wav|/a/Kick.R.wav", "", "/A/Kick.L.wav|/a/Kick.R.wav"},
+        // The marker is a dot and L or R right before the extension, after a non-empty name.
+        PairCase{"Song_L.wav|Song_R.wav", "", "Song_L.wav|Song_R.wav"},
+        PairCase{"x.L.wav|x.R.wav", "x.L.wav>x.R.wav", ""},
+        PairCase{".L.wav|.R.wav", "", ".L.wav|.R.wav"},
+        PairCase{"Take.L|Take.R|Take.L.wav.bak", "", "Take.L|Take.R|Take.L.wav.bak"},
+        // A later candidate for the same side replaces the earlier one, which is dropped.
+        PairCase{"Kick.L.wav|kick.l.wav|Kick.R.wav", "kick.l.wav>Kick.R.wav", ""},
+        PairCase{"Pad.R.wav|Snare.wav|Bass.L.wav|Kick.wav", "", "Snare.wav|Kick.wav|Bass.L.wav|Pad.R.wav"},
+        PairCase{"", "", ""}));
 
 }  // namespace
 }  // namespace twinfold
