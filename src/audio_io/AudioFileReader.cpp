@@ -1,0 +1,122 @@
+#include "audio_io/AudioFileReader.h"
+
+#include "audio_io/AudioFileOpen.h"
+#include "audio_io/AudioIOError.h"
+#include "audio_io/FfmpegReader.h"
+#include "audio_io/PcmCodec.h"
+#include "audio_io/SndfileSource.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace twinfold {
+
+std::string fourCCText(std::uint32_t code) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = char((code >> shift) & 0xFF);
+        if (c < 0x20 || c > 0x7E) {
+            char hex[11];
+            std::snprintf(hex, sizeof hex, "0x%08X", unsigned(code));
+            return hex;
+        }
+        text += c;
+    }
+    return text;
+}
+
+AudioFormatInfo AudioFileReader::processingFormat() const {
+    const AudioFormatInfo& file = fileFormat();
+    AudioFormatInfo format;
+    format.sampleRate = file.sampleRate;
+    format.channelCount = file.channelCount;
+    format.commonFormat = CommonFormat::float32;
+    format.formatID = kFormatLinearPCM;
+    format.bitsPerChannel = 32;
+    format.isFloat = true;
+    format.isInterleaved = false;
+    return format;
+}
+
+void AudioFileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
+    const int channels = channelCount();
+    if (buffer.channelCount() < channels) throw AudioIOError("the buffer has fewer channels than the file");
+    const std::uint32_t wanted = std::min(frames, buffer.capacity());
+    PCMBuffer block(channels, std::min<std::uint32_t>(wanted, 65536));
+    std::uint32_t done = 0;
+    while (done < wanted) {
+        read(block, std::min(block.capacity(), wanted - done));
+        const std::uint32_t n = block.frameLength();
+        if (n == 0) break;
+        for (int c = 0; c < channels; ++c) detail::floatToInt32(block.channel(c), n, buffer.channel(c) + done);
+        done += n;
+    }
+    buffer.setFrameLength(done);
+}
+
+namespace detail {
+namespace {
+
+bool startsWith(const unsigned char* head, std::size_t size, std::size_t offset, const char* magic) {
+    const std::size_t length = std::strlen(magic);
+    return size >= offset + length && std::memcmp(head + offset, magic, length) == 0;
+}
+
+ContentKind sniffFile(int fd, const std::filesystem::path& path) {
+    unsigned char head[12];
+    ssize_t got;
+    do {
+        got = ::pread(fd, head, sizeof head, 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) throwErrno(path, errno);
+    return sniffContent(head, std::size_t(got));
+}
+
+}  // namespace
+
+ContentKind sniffContent(const unsigned char* head, std::size_t size) {
+    if (startsWith(head, size, 0, "ID3") || startsWith(head, size, 4, "ftyp") || startsWith(head, size, 0, "ADIF"))
+        return ContentKind::compressed;
+    // An MPEG audio frame or an ADTS header starts with 11 (12) set sync bits.
+    if (size >= 2 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0) return ContentKind::compressed;
+    for (const char* magic : {"RIFF", "RIFX", "RF64", "BW64", "FORM"}) {
+        if (startsWith(head, size, 0, magic)) return ContentKind::pcmContainer;
+    }
+    return ContentKind::unknown;
+}
+
+std::unique_ptr<AudioFileReader> openAudioFileWith(const std::filesystem::path& path,
+                                                   const CompressedOpener& openCompressed) {
+    UniqueFd fd = openAudioInput(path);
+    const ContentKind kind = sniffFile(fd.get(), path);
+    if (kind == ContentKind::compressed) return openCompressed(path);
+
+    SndfileSource source = openSndfileSource(std::move(fd));
+    if (source && !isMpegAudio(source.info)) return makeSndfileReader(std::move(source), path);
+    if (source) {
+        source.file.reset();  // release the file before the other decoder opens it
+        source.fd.close();
+        return openCompressed(path);
+    }
+    // A RIFF or IFF file libsndfile rejects is a broken PCM file, not one for
+    // a more lenient decoder that would guess at its length.
+    if (kind == ContentKind::unknown) {
+        try {
+            return openCompressed(path);
+        } catch (const AudioIOError&) {
+            // Neither decoder knows it: libsndfile's verdict is the clearer one.
+        }
+    }
+    throwFileError(path, source.error);
+}
+
+}  // namespace detail
+
+std::unique_ptr<AudioFileReader> openAudioFile(const std::filesystem::path& path) {
+    return detail::openAudioFileWith(path, openFfmpegFile);
+}
+
+}  // namespace twinfold

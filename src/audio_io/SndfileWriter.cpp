@@ -1,0 +1,251 @@
+#include "audio_io/AudioFileWriter.h"
+
+#include "audio_io/AudioIOError.h"
+#include "audio_io/PcmCodec.h"
+#include "audio_io/PosixFile.h"
+#include "audio_io/SndfileSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace twinfold {
+namespace {
+
+using detail::RawEncoding;
+using detail::RawPcmLayout;
+
+constexpr std::uint32_t kDiscreteLayout = 0x930000;  // low 16 bits: the channel count
+constexpr std::size_t kWriteBlockFrames = 16384;
+constexpr int kMaxChannels = 1024;  // libsndfile's own limit
+
+bool isDiscreteLayout(std::uint32_t tag) { return (tag & 0xFFFF0000u) == kDiscreteLayout; }
+
+void validate(const std::filesystem::path& path, const WriterSettings& s) {
+    const double rate = s.sampleRate;
+    if (!(rate >= 1 && rate <= 2147483647.0) || rate != std::floor(rate))
+        detail::throwFileError(path, "unsupported sample rate " + std::to_string(rate));
+    if (s.channelCount < 1 || s.channelCount > kMaxChannels)
+        detail::throwFileError(path, "unsupported channel count " + std::to_string(s.channelCount));
+    if (s.bitDepth != 8 && s.bitDepth != 16 && s.bitDepth != 24 && s.bitDepth != 32)
+        detail::throwFileError(path, "unsupported bit depth " + std::to_string(s.bitDepth));
+    if (isDiscreteLayout(s.channelLayoutTag) && int(s.channelLayoutTag & 0xFFFF) != s.channelCount)
+        detail::throwFileError(path, "the channel layout does not match the channel count");
+}
+
+// WAV is written as RF64 that libsndfile turns back into plain RIFF at close
+// when the file stayed under 4 GiB. 8-bit samples are unsigned in WAV and
+// signed in AIFF, as each format defines them.
+int sndfileFormat(ContainerType container, int bits) {
+    const bool wave = container == ContainerType::wave;
+    switch (bits) {
+        case 8: return wave ? (SF_FORMAT_RF64 | SF_FORMAT_PCM_U8) : (SF_FORMAT_AIFF | SF_FORMAT_PCM_S8);
+        case 16: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_16;
+        case 24: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_24;
+        default: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_32;
+    }
+}
+
+RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
+    RawPcmLayout layout;
+    layout.encoding = s.bitDepth == 16 ? RawEncoding::int16 : s.bitDepth == 24 ? RawEncoding::int24 : RawEncoding::int32;
+    layout.bigEndian = container == ContainerType::aiff;
+    layout.channels = s.channelCount;
+    return layout;
+}
+
+class SndfileWriter final : public AudioFileWriter {
+public:
+    SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, detail::SndfilePtr file,
+                  const WriterSettings& settings, ContainerType container);
+    ~SndfileWriter() override;
+
+    void write(const PCMBuffer& buffer) override;
+    void writeInt(const IntPCMBuffer& buffer) override;
+    void close() override;
+    std::int64_t framesWritten() const override { return frames_; }
+
+private:
+    template <typename Sample>
+    void checkWritable(const PlanarBuffer<Sample>& buffer) const;
+    void writeBlock(const std::int32_t* const* channels, std::size_t frames);
+    void writeFailed() const;
+    void clearSpeakerPositions();
+    [[noreturn]] void fail(std::string_view message) const { detail::throwFileError(path_, message); }
+
+    std::filesystem::path path_;
+    detail::UniqueFd fd_;
+    detail::SndfilePtr file_;
+    WriterSettings settings_;
+    ContainerType container_;
+    RawPcmLayout layout_;
+    std::int64_t frames_ = 0;
+    std::vector<std::int32_t> quantized_;
+    std::vector<const std::int32_t*> channels_;
+    std::vector<std::uint8_t> bytes_;
+    std::vector<int> interleaved_;
+};
+
+SndfileWriter::SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, detail::SndfilePtr file,
+                             const WriterSettings& settings, ContainerType container)
+    : path_(std::move(path)), fd_(std::move(fd)), file_(std::move(file)), settings_(settings),
+      container_(container), layout_(rawLayout(settings, container)),
+      channels_(std::size_t(settings.channelCount)) {}
+
+SndfileWriter::~SndfileWriter() {
+    try {
+        close();
+    } catch (const AudioIOError&) {
+        // Destructors cannot report; callers that care call close() first.
+    }
+}
+
+template <typename Sample>
+void SndfileWriter::checkWritable(const PlanarBuffer<Sample>& buffer) const {
+    if (!file_) fail("the file is already closed");
+    if (buffer.channelCount() < settings_.channelCount) fail("the buffer has fewer channels than the file");
+}
+
+void SndfileWriter::write(const PCMBuffer& buffer) {
+    checkWritable(buffer);
+    const std::size_t channels = std::size_t(settings_.channelCount);
+    quantized_.resize(channels * kWriteBlockFrames);
+    for (std::size_t done = 0; done < buffer.frameLength();) {
+        const std::size_t n = std::min<std::size_t>(kWriteBlockFrames, buffer.frameLength() - done);
+        for (std::size_t c = 0; c < channels; ++c) {
+            std::int32_t* out = quantized_.data() + c * kWriteBlockFrames;
+            detail::quantizePcm(buffer.channel(int(c)) + done, n, settings_.bitDepth, out);
+            channels_[c] = out;
+        }
+        writeBlock(channels_.data(), n);
+        done += n;
+    }
+}
+
+void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
+    checkWritable(buffer);
+    for (std::size_t done = 0; done < buffer.frameLength();) {
+        const std::size_t n = std::min<std::size_t>(kWriteBlockFrames, buffer.frameLength() - done);
+        for (std::size_t c = 0; c < channels_.size(); ++c) channels_[c] = buffer.channel(int(c)) + done;
+        writeBlock(channels_.data(), n);
+        done += n;
+    }
+}
+
+// Left-justified samples out: 16/24/32-bit are packed here and written raw,
+// which is several times faster than libsndfile's conversion; 8-bit (unsigned
+// in WAV) is left to libsndfile, whose int path only shifts.
+void SndfileWriter::writeBlock(const std::int32_t* const* channels, std::size_t frames) {
+    const std::size_t count = std::size_t(settings_.channelCount);
+    if (settings_.bitDepth == 8) {
+        interleaved_.resize(frames * count);
+        for (std::size_t c = 0; c < count; ++c)
+            for (std::size_t i = 0; i < frames; ++i) interleaved_[i * count + c] = channels[c][i];
+        if (sf_writef_int(file_.get(), interleaved_.data(), sf_count_t(frames)) != sf_count_t(frames)) writeFailed();
+    } else {
+        const std::size_t size = frames * layout_.bytesPerFrame();
+        bytes_.resize(std::max(bytes_.size(), size));
+        detail::encodePcm(layout_, channels, frames, bytes_.data());
+        if (sf_write_raw(file_.get(), bytes_.data(), sf_count_t(size)) != sf_count_t(size)) writeFailed();
+    }
+    frames_ += std::int64_t(frames);
+}
+
+void SndfileWriter::writeFailed() const {
+    if (sf_error(file_.get()) != SF_ERR_NO_ERROR) fail(sf_strerror(file_.get()));
+    fail("the audio data could not be written completely");
+}
+
+// Finishes the header (libsndfile), clears invented speaker positions, and
+// makes the data durable before reporting success: callers may delete the
+// originals once this returns.
+void SndfileWriter::close() {
+    if (!file_) return;
+    const int error = sf_close(file_.release());
+    if (error != SF_ERR_NO_ERROR) {
+        fd_.close();
+        fail(sf_error_number(error));
+    }
+    if (container_ == ContainerType::wave && isDiscreteLayout(settings_.channelLayoutTag)) clearSpeakerPositions();
+    if (::fsync(fd_.get()) != 0) {
+        const int err = errno;
+        fd_.close();
+        detail::throwErrno(path_, err);
+    }
+    if (fd_.close() != 0) detail::throwErrno(path_, errno);
+}
+
+// libsndfile writes WAVE_FORMAT_EXTENSIBLE with a speaker mask it picks from
+// the channel count (quad, 5.1, 7.1). Channels kept from a larger file are
+// discrete, in order, without positions, which the mask 0 says.
+void SndfileWriter::clearSpeakerPositions() {
+    std::array<std::uint8_t, 4096> head{};
+    const ssize_t got = ::pread(fd_.get(), head.data(), head.size(), 0);
+    if (got < 12 || (std::memcmp(head.data(), "RIFF", 4) != 0 && std::memcmp(head.data(), "RF64", 4) != 0)) return;
+    const auto le32 = [&](std::size_t at) {
+        return std::uint32_t(head[at]) | std::uint32_t(head[at + 1]) << 8 | std::uint32_t(head[at + 2]) << 16 |
+               std::uint32_t(head[at + 3]) << 24;
+    };
+    for (std::size_t at = 12; at + 8 <= std::size_t(got);) {
+        const std::uint32_t size = le32(at + 4);
+        if (std::memcmp(head.data() + at, "fmt ", 4) == 0) {
+            const std::size_t data = at + 8;
+            const bool extensible = size >= 40 && data + 24 <= std::size_t(got) && head[data] == 0xFE &&
+                                    head[data + 1] == 0xFF && (head[data + 16] | head[data + 17] << 8) >= 22;
+            const std::uint8_t zero[4] = {};
+            if (extensible && ::pwrite(fd_.get(), zero, 4, off_t(data + 20)) != 4) detail::throwErrno(path_, errno);
+            return;
+        }
+        at += 8 + std::size_t(size) + (size & 1);
+    }
+}
+
+}  // namespace
+
+ContainerType containerForExtension(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (ext == ".wav") return ContainerType::wave;
+    if (ext == ".aif" || ext == ".aiff") return ContainerType::aiff;
+    detail::throwFileError(path, "unsupported output file type; use .wav, .aif or .aiff");
+}
+
+std::unique_ptr<AudioFileWriter> createAudioFile(const std::filesystem::path& path, const WriterSettings& settings) {
+    const ContainerType container = containerForExtension(path);
+    validate(path, settings);
+    SF_INFO info{};
+    info.samplerate = int(settings.sampleRate);
+    info.channels = settings.channelCount;
+    info.format = sndfileFormat(container, settings.bitDepth);
+
+    // Exclusive creation: a file that appeared after the caller checked the
+    // name is never replaced. Read access lets close() revisit the header.
+    detail::UniqueFd fd(::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666));
+    if (!fd) detail::throwErrno(path, errno);
+    detail::SndfilePtr file;
+    std::string error;
+    {
+        std::lock_guard lock(detail::sndfileOpenMutex());
+        file.reset(sf_open_fd(fd.get(), SFM_WRITE, &info, SF_FALSE));
+        if (!file) error = sf_strerror(nullptr);
+    }
+    if (file && container == ContainerType::wave &&
+        sf_command(file.get(), SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE) != SF_TRUE) {
+        error = "libsndfile cannot write RF64 with automatic downgrade";
+        file.reset();
+    }
+    if (!file) {
+        fd.close();
+        ::unlink(path.c_str());  // the empty file is ours: we just created it
+        detail::throwFileError(path, error);
+    }
+    return std::make_unique<SndfileWriter>(path, std::move(fd), std::move(file), settings, container);
+}
+
+}  // namespace twinfold

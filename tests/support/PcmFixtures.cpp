@@ -1,0 +1,230 @@
+#include "support/PcmFixtures.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <stdexcept>
+
+namespace twinfold::test {
+namespace {
+
+double gridScale(PcmEncoding encoding) { return std::ldexp(1.0, bitsOf(encoding) - 1); }
+
+int sndfileFormat(const PcmFormat& f) {
+    int sub = 0;
+    switch (f.encoding) {
+        case PcmEncoding::int8: sub = f.container == PcmContainer::wav || f.container == PcmContainer::rf64
+                                          ? SF_FORMAT_PCM_U8
+                                          : SF_FORMAT_PCM_S8;
+            break;
+        case PcmEncoding::int16: sub = SF_FORMAT_PCM_16; break;
+        case PcmEncoding::int24: sub = SF_FORMAT_PCM_24; break;
+        case PcmEncoding::int32: sub = SF_FORMAT_PCM_32; break;
+        case PcmEncoding::float32: sub = SF_FORMAT_FLOAT; break;
+        case PcmEncoding::float64: sub = SF_FORMAT_DOUBLE; break;
+    }
+    switch (f.container) {
+        case PcmContainer::wav: return SF_FORMAT_WAV | sub;
+        case PcmContainer::aiff: return SF_FORMAT_AIFF | sub;
+        // libsndfile writes AIFF-C for little-endian integers ('sowt') and
+        // for floats; big-endian integers always come out as plain AIFF.
+        case PcmContainer::aifc: return SF_FORMAT_AIFF | sub | (isFloat(f.encoding) ? 0 : SF_ENDIAN_LITTLE);
+        case PcmContainer::rf64: return SF_FORMAT_RF64 | sub;
+    }
+    return 0;
+}
+
+SNDFILE* openForReading(const std::filesystem::path& path, SF_INFO& info) {
+    info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    return file;
+}
+
+template <typename Sample, typename Read>
+std::vector<std::vector<Sample>> readPlanar(const std::filesystem::path& path, Read read) {
+    SF_INFO info;
+    SNDFILE* file = openForReading(path, info);
+    std::vector<Sample> interleaved(std::size_t(info.frames) * info.channels);
+    const sf_count_t got = read(file, interleaved.data(), info.frames);
+    sf_close(file);
+    if (got != info.frames) throw std::runtime_error(path.string() + ": short read");
+    std::vector<std::vector<Sample>> planar(info.channels, std::vector<Sample>(std::size_t(info.frames)));
+    for (std::size_t i = 0; i < std::size_t(info.frames); ++i)
+        for (int c = 0; c < info.channels; ++c) planar[c][i] = interleaved[i * info.channels + c];
+    return planar;
+}
+
+}  // namespace
+
+int bitsOf(PcmEncoding encoding) {
+    switch (encoding) {
+        case PcmEncoding::int8: return 8;
+        case PcmEncoding::int16: return 16;
+        case PcmEncoding::int24: return 24;
+        case PcmEncoding::int32:
+        case PcmEncoding::float32: return 32;
+        case PcmEncoding::float64: return 64;
+    }
+    return 0;
+}
+
+bool isFloat(PcmEncoding encoding) { return encoding == PcmEncoding::float32 || encoding == PcmEncoding::float64; }
+
+// ---- writing ---------------------------------------------------------------
+
+PcmFileWriter::PcmFileWriter(const std::filesystem::path& path, const PcmFormat& format, int channelCount)
+    : format_(format), channels_(channelCount) {
+    SF_INFO info{};
+    info.samplerate = format.sampleRate;
+    info.channels = channelCount;
+    info.format = sndfileFormat(format);
+    std::filesystem::remove(path);
+    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file_) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+}
+
+PcmFileWriter::~PcmFileWriter() {
+    if (file_) sf_close(file_);
+}
+
+void PcmFileWriter::append(const Channels& block) {
+    if (int(block.size()) != channels_) throw std::invalid_argument("wrong number of channels");
+    const std::size_t frames = block.empty() ? 0 : block[0].size();
+    for (const Signal& s : block)
+        if (s.size() != frames) throw std::invalid_argument("channels of different lengths");
+    sf_count_t written = 0;
+    if (isFloat(format_.encoding)) {
+        std::vector<double> interleaved(frames * channels_);
+        for (std::size_t i = 0; i < frames; ++i)
+            for (int c = 0; c < channels_; ++c) interleaved[i * channels_ + c] = quantize(block[c][i], format_.encoding);
+        written = sf_writef_double(file_, interleaved.data(), sf_count_t(frames));
+    } else {
+        // Left-justified integers: libsndfile only shifts them, so the file
+        // holds exactly the grid values.
+        std::vector<int> interleaved(frames * channels_);
+        for (std::size_t i = 0; i < frames; ++i)
+            for (int c = 0; c < channels_; ++c) interleaved[i * channels_ + c] = storedInt(block[c][i], format_.encoding);
+        written = sf_writef_int(file_, interleaved.data(), sf_count_t(frames));
+    }
+    if (written != sf_count_t(frames)) throw std::runtime_error(std::string("write failed: ") + sf_strerror(file_));
+}
+
+void PcmFileWriter::close() {
+    if (!file_) return;
+    const int error = sf_close(file_);
+    file_ = nullptr;
+    if (error != 0) throw std::runtime_error(sf_error_number(error));
+}
+
+void writePcm(const std::filesystem::path& path, const PcmFormat& format, const Channels& channels) {
+    PcmFileWriter writer(path, format, int(channels.size()));
+    writer.append(channels);
+    writer.close();
+}
+
+SplitPair writeSplitPair(const std::filesystem::path& dir, const std::string& stem, const std::string& extension,
+                         const PcmFormat& format, const Signal& left, const Signal& right) {
+    SplitPair pair{dir / (stem + ".L" + extension), dir / (stem + ".R" + extension)};
+    writePcm(pair.left, format, {left});
+    writePcm(pair.right, format, {right});
+    return pair;
+}
+
+// ---- signals -----------------------------------------------------------------
+
+double quantize(double value, PcmEncoding encoding) {
+    if (encoding == PcmEncoding::float64) return value;
+    if (encoding == PcmEncoding::float32) return double(float(value));
+    const double scale = gridScale(encoding);
+    const double k = std::clamp(std::nearbyint(value * scale), -scale, scale - 1);
+    return k / scale;
+}
+
+Signal noise(std::size_t frames, PcmEncoding encoding, std::uint32_t seed, double amplitude) {
+    std::mt19937_64 rng(seed);
+    Signal s(frames);
+    for (double& v : s) {
+        const double unit = double(rng() >> 11) * 0x1p-53;  // [0, 1)
+        v = quantize((2 * unit - 1) * amplitude, encoding);
+    }
+    return s;
+}
+
+Signal sine(std::size_t frames, double frequency, double sampleRate, PcmEncoding encoding, double amplitude) {
+    Signal s(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        s[i] = quantize(amplitude * std::sin(2 * std::numbers::pi * frequency * double(i) / sampleRate), encoding);
+    return s;
+}
+
+Signal dc(std::size_t frames, double value, PcmEncoding encoding) { return Signal(frames, quantize(value, encoding)); }
+
+Signal silence(std::size_t frames) { return Signal(frames, 0.0); }
+
+Signal scaled(const Signal& signal, double gain, PcmEncoding encoding) {
+    Signal s(signal.size());
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = quantize(signal[i] * gain, encoding);
+    return s;
+}
+
+Signal inverted(const Signal& signal, PcmEncoding encoding) { return scaled(signal, -1.0, encoding); }
+
+Channels stereo(StereoKind kind, std::size_t frames, PcmEncoding encoding, std::uint32_t seed, double panGain) {
+    const Signal left = noise(frames, encoding, seed);
+    switch (kind) {
+        case StereoKind::dualMono: return {left, left};
+        case StereoKind::panned: return {left, scaled(left, panGain, encoding)};
+        case StereoKind::phaseInverted: return {left, inverted(left, encoding)};
+        case StereoKind::leftSilent: return {silence(frames), left};
+        case StereoKind::rightSilent: return {left, silence(frames)};
+        case StereoKind::bothSilent: return {silence(frames), silence(frames)};
+        case StereoKind::trueStereo: return {left, noise(frames, encoding, seed + 7919)};
+    }
+    return {};
+}
+
+Channels multichannel(const ChannelPlan& plan, std::size_t frames, PcmEncoding encoding, std::uint32_t seed) {
+    Channels channels;
+    for (int c = 0; c < plan.channelCount; ++c) channels.push_back(noise(frames, encoding, seed + 7919 * c));
+    for (auto [source, copy] : plan.duplicates) channels.at(copy) = channels.at(source);
+    for (int c : plan.silent) channels.at(c) = silence(frames);
+    return channels;
+}
+
+// ---- reading -----------------------------------------------------------------
+
+PcmFileInfo pcmFileInfo(const std::filesystem::path& path) {
+    SF_INFO info;
+    sf_close(openForReading(path, info));
+    return {info.format, info.samplerate, info.channels, info.frames};
+}
+
+std::vector<std::vector<std::int32_t>> readStoredInts(const std::filesystem::path& path) {
+    return readPlanar<std::int32_t>(path, sf_readf_int);
+}
+
+std::vector<std::vector<float>> readFloats(const std::filesystem::path& path) {
+    return readPlanar<float>(path, sf_readf_float);
+}
+
+std::int32_t storedInt(double value, PcmEncoding encoding) {
+    if (isFloat(encoding)) throw std::invalid_argument("storedInt needs an integer encoding");
+    const double scale = gridScale(encoding);
+    const double k = value * scale;
+    if (k != std::floor(k) || k < -scale || k > scale - 1)
+        throw std::invalid_argument("sample value " + std::to_string(value) + " is not on the " +
+                                    std::to_string(bitsOf(encoding)) + "-bit grid");
+    return std::int32_t(std::int64_t(k) * (std::int64_t(1) << (32 - bitsOf(encoding))));
+}
+
+std::vector<std::int32_t> storedInts(const Signal& signal, PcmEncoding encoding) {
+    std::vector<std::int32_t> ints(signal.size());
+    for (std::size_t i = 0; i < ints.size(); ++i) ints[i] = storedInt(signal[i], encoding);
+    return ints;
+}
+
+}  // namespace twinfold::test
