@@ -20,7 +20,7 @@ std::string chunkIdText(std::uint32_t id) {
 void MemoryByteSource::readAt(std::uint64_t offset, void* destination, std::size_t count) const {
     if (offset > size_ || count > size_ - offset)
         throw AudioIOError("Read past the end of the data at offset " + std::to_string(offset));
-    std::memcpy(destination, data_ + offset, count);
+    if (count > 0) std::memcpy(destination, data_ + offset, count);
 }
 
 ChunkLayout parseChunkLayout(const ByteSource& source) {

@@ -49,11 +49,13 @@ private:
     }
 
     // The file ends less than a chunk header after `pos`. Tolerated only
-    // when the form size is off by the final pad byte.
+    // when the file ends exactly there and the form size counts one byte
+    // more (a pad byte that was never written). A stray byte cannot be
+    // tolerated: a chunk appended after it would not be found again.
     std::uint64_t endOfFileInsideForm(std::uint64_t pos, std::uint64_t remaining) {
-        if (formEnd_ - pos <= 1 && remaining <= 1) {
+        if (formEnd_ - pos <= 1 && remaining == 0) {
             done_ = true;
-            return pos + remaining;
+            return pos;
         }
         if (remaining == 0)
             fail("its header declares " + std::to_string(formEnd_) + " bytes, but the file has only " +
@@ -97,9 +99,7 @@ private:
     void finish(std::uint64_t pos) {
         layout_.contentEnd = pos;
         if (layout_.audioClipped) return;
-        // One byte past the chunks is a pad byte the form size left out.
-        if (!layout_.padMissing && fileEnd_ - pos == 1) layout_.contentEnd = fileEnd_;
-        if (!layout_.padMissing && fileEnd_ > layout_.contentEnd)
+        if (!layout_.padMissing && fileEnd_ > pos)
             fail(std::to_string(fileEnd_ - pos) + " bytes follow the end of the form at offset " +
                  std::to_string(pos) + ": its size in the header is too small");
         if (formEnd_ > layout_.contentEnd + 1)

@@ -230,12 +230,63 @@ TEST_P(ChunkContainerTest, appendPadsOddChunksFixesTheSizeAndKeepsTheAudio) {
     EXPECT_EQ(reopened->read(chunkId("bext"), 1), bext);
     // libsndfile's RF64 reader skips no pad bytes, so it loses the chunks
     // after the fixture's odd-length one.
-    if (c.container != ChunkContainer::rf64) EXPECT_EQ(sndfileChunks(path, "LIST").at(2), odd);
+    if (c.container != ChunkContainer::rf64) {
+        EXPECT_EQ(sndfileChunks(path, "LIST").at(2), odd);
+    }
     EXPECT_EQ(sndfileSamples(path, c.bits), fixture.samples);
     EXPECT_EQ(ffmpegSamples(path, c.bits), fixture.samples);
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, ChunkContainerTest, testing::ValuesIn(kContainers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct SndfileCase {
+    const char* name;
+    int format;
+    ChunkContainer container;
+    int bits;
+};
+
+class SndfileWrittenTest : public testing::TestWithParam<SndfileCase> {};
+
+// The files our own writer produces through libsndfile are the ones that
+// get chunks appended; libsndfile must still read them sample for sample.
+TEST_P(SndfileWrittenTest, acceptsAppendsAndStaysReadable) {
+    const SndfileCase& c = GetParam();
+    TempDir dir;
+    const auto path = dir / "written";
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 3;
+    info.format = c.format;
+    SNDFILE* out = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(out, nullptr) << sf_strerror(nullptr);
+    std::vector<std::int32_t> samples = testSamples(3, 777, c.bits);
+    std::vector<std::int32_t> justified(samples);
+    for (auto& s : justified) s = std::int32_t(std::uint32_t(s) << (32 - c.bits));
+    ASSERT_EQ(sf_writef_int(out, justified.data(), 777), 777);
+    ASSERT_EQ(sf_close(out), 0);
+
+    auto file = ChunkFile::open(path, true);
+    EXPECT_EQ(file->container(), c.container);
+    EXPECT_EQ(file->bitsPerChannel(), c.bits);
+    file->append(chunkId("ANNO"), {'a', 'b', 'c'});
+    file->close();
+    EXPECT_EQ(sndfileSamples(path, c.bits), samples);
+    if (c.container != ChunkContainer::rf64) {
+        EXPECT_EQ(sndfileChunks(path, "ANNO"), std::vector<Bytes>{(Bytes{'a', 'b', 'c'})});
+    }
+}
+
+const SndfileCase kSndfileCases[] = {
+    {"wav16", SF_FORMAT_WAV | SF_FORMAT_PCM_16, ChunkContainer::riff, 16},
+    {"wav24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, ChunkContainer::riff, 24},
+    {"aiff16", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, ChunkContainer::aiff, 16},
+    {"aiff24", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, ChunkContainer::aiff, 24},
+    {"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_24, ChunkContainer::rf64, 24},
+};
+
+INSTANTIATE_TEST_SUITE_P(Libsndfile, SndfileWrittenTest, testing::ValuesIn(kSndfileCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class ChunkFileTest : public testing::Test {
@@ -332,6 +383,7 @@ const DamageCase kDamage[] = {
     {"invalidChunkId", [](Bytes b) { std::memset(&b[findId(b, "LIST")], 0, 4); return b; }},
     {"headerCutOff", [](Bytes b) { b.resize(findId(b, "LIST") + 4); return b; }},
     {"trailingChunkCutOff", [](Bytes b) { b.resize(b.size() - 3); return b; }},
+    {"strayByteAfterTheForm", [](Bytes b) { b.push_back(0); return b; }},
 };
 
 class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
