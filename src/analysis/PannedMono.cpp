@@ -16,11 +16,16 @@ void StereoMoments::addChunk(const kernels::ChunkSums& chunk, std::uint64_t chun
 
 namespace {
 
-// A negative variance is rounding error on a constant channel: treat it as
-// none, so it cannot turn into a NaN level or correlation further on.
+// The variance as E[x²] − E[x]², which cancels badly when a channel is
+// (nearly) constant: the float sums are good to a few parts in a million of
+// E[x²], so a variance below 1e-4 of it is rounding noise, not signal. It
+// counts as none, so a DC channel cannot produce a made-up correlation (or,
+// from a negative variance, a NaN level). Real material is far above this.
 double varianceOf(double sum, double sumSquares, double n) {
-    double mean = sum / n;
-    return std::max(0.0, sumSquares / n - mean * mean);
+    const double mean = sum / n;
+    const double meanSquare = sumSquares / n;
+    const double variance = meanSquare - mean * mean;
+    return variance > meanSquare * 1e-4 ? variance : 0.0;
 }
 
 int panPercentFor(double quiet, double loud) {

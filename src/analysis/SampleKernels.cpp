@@ -1,5 +1,6 @@
 #include "analysis/SampleKernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -48,33 +49,64 @@ float combineLanes(const Vec (&v)[2]) {
 
 }  // namespace
 
+void StereoLaneSums::Level::addTo(Level& total) const {
+    for (int h = 0; h < 2; ++h) {
+        total.sumL[h] += sumL[h], total.sumR[h] += sumR[h];
+        total.sqL[h] += sqL[h], total.sqR[h] += sqR[h], total.dot[h] += dot[h];
+    }
+}
+
 void StereoLaneSums::add(const float* left, const float* right, std::size_t n) {
+    while (n > 0) {
+        const std::size_t m = std::min(n, blockFrames - blockFill_);
+        addToBlock(left, right, m);
+        blockFill_ += m, left += m, right += m, n -= m;
+        if (blockFill_ == blockFrames) closeBlock();
+    }
+}
+
+void StereoLaneSums::addToBlock(const float* left, const float* right, std::size_t n) {
+    Level& b = block_;
     // Local copies so the accumulators live in registers for the loop.
-    Vec sl0 = sumL_[0], sl1 = sumL_[1], sr0 = sumR_[0], sr1 = sumR_[1];
-    Vec ql0 = sqL_[0], ql1 = sqL_[1], qr0 = sqR_[0], qr1 = sqR_[1];
-    Vec d0 = dot_[0], d1 = dot_[1];
+    Vec sl0 = b.sumL[0], sl1 = b.sumL[1], sr0 = b.sumR[0], sr1 = b.sumR[1];
+    Vec ql0 = b.sqL[0], ql1 = b.sqL[1], qr0 = b.sqR[0], qr1 = b.sqR[1];
+    Vec d0 = b.dot[0], d1 = b.dot[1];
     std::size_t i = 0;
     for (; i + lanes <= n; i += lanes) {
-        Vec a = load4<Vec>(left + i), b = load4<Vec>(right + i);
-        sl0 += a, sr0 += b, ql0 += a * a, qr0 += b * b, d0 += a * b;
-        a = load4<Vec>(left + i + 4), b = load4<Vec>(right + i + 4);
-        sl1 += a, sr1 += b, ql1 += a * a, qr1 += b * b, d1 += a * b;
+        Vec x = load4<Vec>(left + i), y = load4<Vec>(right + i);
+        sl0 += x, sr0 += y, ql0 += x * x, qr0 += y * y, d0 += x * y;
+        x = load4<Vec>(left + i + 4), y = load4<Vec>(right + i + 4);
+        sl1 += x, sr1 += y, ql1 += x * x, qr1 += y * y, d1 += x * y;
     }
-    sumL_[0] = sl0, sumL_[1] = sl1, sumR_[0] = sr0, sumR_[1] = sr1;
-    sqL_[0] = ql0, sqL_[1] = ql1, sqR_[0] = qr0, sqR_[1] = qr1;
-    dot_[0] = d0, dot_[1] = d1;
+    b.sumL[0] = sl0, b.sumL[1] = sl1, b.sumR[0] = sr0, b.sumR[1] = sr1;
+    b.sqL[0] = ql0, b.sqL[1] = ql1, b.sqR[0] = qr0, b.sqR[1] = qr1;
+    b.dot[0] = d0, b.dot[1] = d1;
     // The chunk's last few samples go to lanes 0, 1, … like any others.
     for (std::size_t k = 0; i + k < n; ++k) {
-        float a = left[i + k], b = right[i + k];
-        Vec* half[5] = {&sumL_[k / 4], &sumR_[k / 4], &sqL_[k / 4], &sqR_[k / 4], &dot_[k / 4]};
-        float add[5] = {a, b, a * a, b * b, a * b};
-        for (int s = 0; s < 5; ++s) (*half[s])[k % 4] += add[s];
+        const float x = left[i + k], y = right[i + k];
+        const std::size_t h = k / 4, lane = k % 4;
+        b.sumL[h][lane] += x, b.sumR[h][lane] += y;
+        b.sqL[h][lane] += x * x, b.sqR[h][lane] += y * y, b.dot[h][lane] += x * y;
+    }
+}
+
+void StereoLaneSums::closeBlock() {
+    block_.addTo(group_);
+    block_ = Level{};
+    blockFill_ = 0;
+    if (++groupFill_ == blocksPerGroup) {
+        group_.addTo(chunk_);
+        group_ = Level{};
+        groupFill_ = 0;
     }
 }
 
 ChunkSums StereoLaneSums::takeChunk() {
-    ChunkSums sums{combineLanes(sumL_), combineLanes(sumR_), combineLanes(sqL_), combineLanes(sqR_),
-                   combineLanes(dot_)};
+    block_.addTo(group_);
+    group_.addTo(chunk_);
+    const Level& c = chunk_;
+    ChunkSums sums{combineLanes(c.sumL), combineLanes(c.sumR), combineLanes(c.sqL), combineLanes(c.sqR),
+                   combineLanes(c.dot)};
     *this = StereoLaneSums{};
     return sums;
 }

@@ -18,23 +18,44 @@ struct ChunkSums {
     float sumL = 0, sumR = 0, sumSquaresL = 0, sumSquaresR = 0, dot = 0;
 };
 
-// Float sums over one chunk, fed in consecutive runs. Sample i of the chunk
-// always lands in lane i mod `lanes`, and the lanes are combined in a fixed
-// order, so the chunk's sums are the same however the chunk was split into
-// runs — provided every run but the chunk's last is a multiple of `lanes`.
-// Independent lanes are also what lets the additions run as vector code.
+// Float sums over one chunk, fed in consecutive runs.
+//
+// Precision: a plain running float sum over a million samples drifts by up
+// to a few parts in a thousand (every addition rounds against a growing
+// total), which is enough to give a constant channel a sizeable "variance".
+// So each sum is built in three float levels: 8 lanes over blocks of 1024
+// frames, 32 blocks to a group, groups to the chunk. That keeps the error
+// near a few parts in a million while every sum stays a float sum.
+//
+// Determinism: sample i of a chunk always lands in lane i mod 8 of block
+// i / 1024, and every level is combined in a fixed order, so the sums are
+// the same however the chunk was split into runs, provided every run but the
+// chunk's last is a multiple of `lanes` frames. Independent lanes are also
+// what lets the additions run as vector code.
 class StereoLaneSums {
 public:
     static constexpr std::size_t lanes = 8;
+    static constexpr std::size_t blockFrames = 1024;
+    static constexpr std::size_t blocksPerGroup = 32;
 
     void add(const float* left, const float* right, std::size_t n);
-    // The chunk's sums; the lanes restart from zero for the next chunk.
+    // The chunk's sums; everything restarts from zero for the next chunk.
     ChunkSums takeChunk();
 
 private:
     typedef float Vec __attribute__((vector_size(16)));
-    // [0] holds lanes 0–3, [1] lanes 4–7.
-    Vec sumL_[2] = {}, sumR_[2] = {}, sqL_[2] = {}, sqR_[2] = {}, dot_[2] = {};
+    // Per sum: [0] holds lanes 0–3, [1] lanes 4–7.
+    struct Level {
+        Vec sumL[2] = {}, sumR[2] = {}, sqL[2] = {}, sqR[2] = {}, dot[2] = {};
+        void addTo(Level& total) const;
+    };
+
+    void addToBlock(const float* left, const float* right, std::size_t n);
+    void closeBlock();
+
+    Level block_, group_, chunk_;
+    std::size_t blockFill_ = 0;  // frames in block_
+    std::size_t groupFill_ = 0;  // blocks in group_
 };
 
 }  // namespace twinfold::kernels

@@ -1,0 +1,163 @@
+// The one-sweep stereo classifier against a literal pass-by-pass reading of
+// the tests, and the panned-mono arithmetic on hand-made moments.
+#include "analysis/ChunkLoop.h"
+#include "analysis/StereoClassifier.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace twinfold {
+namespace {
+
+using Samples = std::vector<float>;
+constexpr float threshold = 1.5848932e-05f;  // -96 dBFS
+
+struct ArraySource {
+    const Samples &l, &r;
+    std::int64_t pos = 0, start = 0;
+    std::int64_t position() const { return pos; }
+    void seek(std::int64_t frame) { pos = frame; }
+    std::uint32_t read(std::uint32_t n) {
+        start = pos;
+        n = std::uint32_t(std::min<std::int64_t>(n, std::int64_t(l.size()) - pos));
+        pos += n;
+        return n;
+    }
+    void add(StereoClassifier& c, std::uint32_t n) const { c.add(l.data() + start, r.data() + start, n); }
+};
+
+StereoVerdict sweep(const Samples& l, const Samples& r, std::uint32_t chunk, std::uint32_t run) {
+    StereoClassifier classifier(threshold, std::int64_t(l.size()));
+    struct Sink {
+        StereoClassifier& c;
+        void add(const ArraySource& s, std::uint32_t n) { s.add(c, n); }
+        void endChunk() { c.endChunk(); }
+        bool isSettled() const { return c.isSettled(); }
+    } sink{classifier};
+    ArraySource source{l, r};
+    std::atomic<bool> cancelled{false};
+    streamChunks(source, sink, {std::int64_t(l.size()), chunk, run}, cancelled);
+    return classifier.verdict();
+}
+
+// The four passes one after the other, each from frame 0, as defined.
+StereoVerdict passByPass(const Samples& l, const Samples& r, std::size_t chunk) {
+    const std::size_t total = l.size();
+    auto chunks = [&](auto&& f) {
+        for (std::size_t p = 0; p < total; p += chunk)
+            if (!f(l.data() + p, r.data() + p, std::min(chunk, total - p))) return;
+    };
+    bool heardL = false, heardR = false;
+    chunks([&](const float* a, const float* b, std::size_t n) {
+        heardL |= kernels::maxMagnitude(a, n) > threshold;
+        heardR |= kernels::maxMagnitude(b, n) > threshold;
+        return !(heardL && heardR);
+    });
+    StereoVerdict v;
+    v.silentChannel = heardL ? (heardR ? SilentChannelStatus::none : SilentChannelStatus::right)
+                             : (heardR ? SilentChannelStatus::left : SilentChannelStatus::both);
+    if (v.silentChannel != SilentChannelStatus::none) return v;
+    v.isDualMono = true;
+    chunks([&](const float* a, const float* b, std::size_t n) { return v.isDualMono = kernels::bitIdentical(a, b, n); });
+    if (v.isDualMono) return v;
+    StereoMoments m;
+    if (total >= 1000) chunks([&](const float* a, const float* b, std::size_t n) {
+        kernels::StereoLaneSums sums;
+        sums.add(a, b, n);
+        m.addChunk(sums.takeChunk(), n);
+        return true;
+    });
+    if ((v.pannedMono = decidePannedMono(m, std::int64_t(total)))) return v;
+    v.isPhaseInverted = true;
+    chunks([&](const float* a, const float* b, std::size_t n) {
+        return v.isPhaseInverted = kernels::maxMagnitudeOfSum(a, b, n) <= threshold;
+    });
+    return v;
+}
+
+// Signals near every decision boundary: copies, scaled and inverted copies,
+// levels around the threshold, and a single differing sample anywhere.
+std::pair<Samples, Samples> randomCase(std::mt19937& rng) {
+    const std::size_t frames = std::uniform_int_distribution<std::size_t>(0, 5000)(rng);
+    const float level = std::array{0.5f, threshold * 1.2f, threshold}[rng() % 3];
+    std::uniform_real_distribution<float> u(-level, level);
+    Samples l(frames), r(frames);
+    for (float& x : l) x = u(rng);
+    const int kind = int(rng() % 6);
+    const float gain = std::array{1.0f, -1.0f, 0.5f, -0.5f, 0.0f}[rng() % 5];
+    for (std::size_t i = 0; i < frames; ++i) r[i] = kind == 5 ? u(rng) : l[i] * gain;
+    if (kind == 1 && frames) std::swap(l, r);
+    if (kind == 2 && frames) r[rng() % frames] += level;
+    if (kind == 3) std::fill(l.begin(), l.end(), 0.0f);
+    return {l, r};
+}
+
+TEST(StereoClassifierTest, OneSweepMatchesThePassesForAnyChunkingOfTheRuns) {
+    std::mt19937 rng(20240611);
+    for (int i = 0; i < 400; ++i) {
+        auto [l, r] = randomCase(rng);
+        const std::uint32_t chunk = std::array{1u, 7u, 64u, 999u, 1000u, 4096u}[rng() % 6];
+        const StereoVerdict expected = passByPass(l, r, chunk);
+        for (std::uint32_t run : {8u, 64u, chunk}) {
+            if (run > chunk) continue;
+            ASSERT_EQ(sweep(l, r, chunk, run), expected) << "case " << i << " chunk " << chunk << " run " << run;
+        }
+    }
+}
+
+TEST(StereoClassifierTest, SettlesOnlyWhenNothingCanChangeTheVerdict) {
+    Samples l(900, 0.25f), r(900, 0.5f);  // under 1000 frames: no correlation to measure
+    l[3] = 0.75f;
+    StereoClassifier c(threshold, 900);
+    c.add(l.data(), r.data(), 8);
+    EXPECT_TRUE(c.isSettled());
+    StereoClassifier longer(threshold, 1000);
+    longer.add(l.data(), r.data(), 8);
+    EXPECT_FALSE(longer.isSettled());
+}
+
+StereoMoments moments(double varL, double varR, double covariance, double meanL = 0, double meanR = 0) {
+    const double n = 1000;
+    return {meanL * n, meanR * n, (varL + meanL * meanL) * n, (varR + meanR * meanR) * n,
+            (covariance + meanL * meanR) * n, 1000};
+}
+
+TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
+    using C = ChannelSelection;
+    const std::optional<PannedMonoVerdict> none;
+    EXPECT_EQ(decidePannedMono(moments(1, 0.25, 0.5), 1000), (PannedMonoVerdict{C::left, 50}));
+    EXPECT_EQ(decidePannedMono(moments(0.25, 1, 0.5, 0.1, -0.2), 1000), (PannedMonoVerdict{C::right, 50}));
+    EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 1000), (PannedMonoVerdict{C::left, 1}));  // tie, raised to 1
+    // 1 − 0.375 = 62.5 %: halves go away from zero.
+    EXPECT_EQ(decidePannedMono(moments(1, 0.140625, 0.375), 1000), (PannedMonoVerdict{C::left, 63}));
+    // 0.98999999 is below 0.99 in double but rounds to 0.99 in float.
+    EXPECT_TRUE(decidePannedMono(moments(1, 1, 0.98999999), 1000));
+    EXPECT_EQ(decidePannedMono(moments(1, 1, 0.98999996), 1000), none);
+    EXPECT_EQ(decidePannedMono(moments(1, 1, -1), 1000), none);      // inverted copy
+    EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 999), none);        // too short
+    EXPECT_EQ(decidePannedMono(moments(-1e-7, -1e-7, 1e-7), 1000), none);  // rounding below zero
+    EXPECT_EQ(decidePannedMono(moments(1, 1, NAN), 1000), none);
+}
+
+// Constant channels have no variation, but float sums over millions of
+// samples leave rounding residue in E[x²] − E[x]² that must not read as one.
+TEST(PannedMonoTest, ConstantChannelsAreNeverPanned) {
+    int panned = 0;
+    for (float a = 0.03125f; a < 1; a += 0.0947f) {
+        for (float b = -0.9f; b < 1; b += 0.1103f) {
+            const Samples l(1'000'000, a), r(1'000'000, b);
+            kernels::StereoLaneSums sums;
+            sums.add(l.data(), r.data(), l.size());
+            const kernels::ChunkSums chunk = sums.takeChunk();
+            StereoMoments m;
+            for (int i = 0; i < 3; ++i) m.addChunk(chunk, l.size());
+            panned += decidePannedMono(m, m.frames).has_value();
+        }
+    }
+    EXPECT_EQ(panned, 0);
+}
+
+}  // namespace
+}  // namespace twinfold
