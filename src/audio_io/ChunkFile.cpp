@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <utility>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,15 +16,17 @@ namespace twinfold {
 
 namespace {
 
+std::string systemMessage(const std::string& action) { return action + ": " + std::strerror(errno); }
+
 [[noreturn]] void failSystem(const std::filesystem::path& path, const std::string& action) {
-    throw AudioIOError(path.string() + ": " + action + ": " + std::strerror(errno));
+    throw AudioIOError(path.string() + ": " + systemMessage(action));
 }
 
 // A file descriptor read with pread, so no shared position is involved.
+// Its errors leave naming the file to the caller.
 class FileByteSource : public ByteSource {
 public:
-    FileByteSource(int fd, std::uint64_t size, std::filesystem::path path)
-        : fd_(fd), size_(size), path_(std::move(path)) {}
+    FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     std::uint64_t size() const override { return size_; }
     void setSize(std::uint64_t size) { size_ = size; }
 
@@ -34,8 +35,8 @@ public:
         while (count > 0) {
             const ssize_t got = ::pread(fd_, out, count, off_t(offset));
             if (got < 0 && errno == EINTR) continue;
-            if (got < 0) failSystem(path_, "cannot read");
-            if (got == 0) throw AudioIOError(path_.string() + ": the file became shorter while it was read");
+            if (got < 0) throw AudioIOError(systemMessage("cannot read"));
+            if (got == 0) throw AudioIOError("the file became shorter while it was read");
             out += got;
             offset += std::uint64_t(got);
             count -= std::size_t(got);
@@ -45,7 +46,6 @@ public:
 private:
     int fd_;
     std::uint64_t size_;
-    std::filesystem::path path_;
 };
 
 void writeAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t count,
@@ -60,26 +60,28 @@ void writeAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_
     }
 }
 
-std::uint64_t regularFileSize(int fd, const std::filesystem::path& path) {
+std::uint64_t regularFileSize(int fd) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0) failSystem(path, "cannot stat");
-    if (!S_ISREG(info.st_mode)) throw AudioIOError(path.string() + ": not a regular file");
+    if (::fstat(fd, &info) != 0) throw AudioIOError(systemMessage("cannot stat"));
+    if (!S_ISREG(info.st_mode)) throw AudioIOError("not a regular file");
     return std::uint64_t(info.st_size);
 }
 
 class PosixChunkFile : public ChunkFile {
 public:
     PosixChunkFile(const std::filesystem::path& path, bool writable)
-        : path_(path), writable_(writable), source_(-1, 0, path_) {
+        : path_(path), writable_(writable), source_(-1, 0) {
         fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
         if (fd_ < 0) failSystem(path, "cannot open");
         try {
-            source_ = FileByteSource(fd_, regularFileSize(fd_, path), path_);
+            source_ = FileByteSource(fd_, regularFileSize(fd_));
             layout_ = parseChunkLayout(source_);
         } catch (const AudioIOError& error) {
             ::close(fd_);
-            if (std::string(error.what()).starts_with(path.string())) throw;
             throw AudioIOError(path.string() + ": " + error.what());
+        } catch (...) {
+            ::close(fd_);
+            throw;
         }
     }
 
@@ -104,7 +106,11 @@ public:
         // The size was checked against the file's length when it was opened.
         std::vector<std::uint8_t> data(chunk.size);
         requireOpen();
-        source_.readAt(chunk.dataOffset, data.data(), data.size());
+        try {
+            source_.readAt(chunk.dataOffset, data.data(), data.size());
+        } catch (const AudioIOError& error) {
+            throw AudioIOError(path_.string() + ": " + error.what());
+        }
         return data;
     }
 
