@@ -26,7 +26,9 @@ QNetworkRequest descriptorRequest(const QUrl& url, std::chrono::milliseconds tim
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(timeout.count()));
     // Always ask the server: a cached descriptor could hide a new release.
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    // The service's manager has no cache, so nothing is read from one;
+    // AlwaysNetwork is not used because it adds Cache-Control and Pragma
+    // headers, and the request goes out without headers of ours.
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     // Each redirect is vetted in followOnlyHttps.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
@@ -55,20 +57,43 @@ std::optional<AppUpdate> newerUpdateIn(const QByteArray& body)
     return update;
 }
 
-// A status other than 200 wins over everything else the reply may report:
-// the server did answer, so it is the server's fault, and its body (an error
-// page, or an oversized one) is never decoded.
+bool isTransportFailure(QNetworkReply::NetworkError error)
+{
+    // Qt numbers connection-level errors 1-99 and proxy errors 101-199;
+    // 200 and up are answers the server gave.
+    return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
+}
+
+[[noreturn]] void throwTransportError(const QNetworkReply& reply)
+{
+    // Qt reports its transfer timeout as a cancellation ("Operation
+    // canceled"), which would tell the user they stopped it themselves. The
+    // only other aborts are ours, and those are flagged before we get here.
+    if (reply.error() == QNetworkReply::OperationCanceledError)
+        throw UpdateTransportError(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
+    throw UpdateTransportError(reply.error(), reply.errorString());
+}
+
+// Once the server has answered with a status other than 200 it is the
+// server's fault, and that body (an error page, or an oversized one) is never
+// decoded. The status is only trusted when the connection did not fail: after
+// a followed redirect it still shows the redirect until the next answer.
 std::optional<AppUpdate> outcome(QNetworkReply& reply, Fetch& fetch)
 {
     const std::optional<int> status = httpStatus(reply);
-    if (fetch.redirectRefused || (status && *status != 200))
+    if (fetch.redirectRefused)
         throw UpdateCheckError(UpdateCheckError::Case::serverError);
-    if (fetch.bodyTooLarge)
+    if (fetch.bodyTooLarge) {
+        if (status != 200)
+            throw UpdateCheckError(UpdateCheckError::Case::serverError);
         throwTooLarge();
-    if (reply.error() != QNetworkReply::NoError)
-        throw UpdateTransportError(reply.error(), reply.errorString());
-    if (!status)
+    }
+    if (isTransportFailure(reply.error()))
+        throwTransportError(reply);
+    if (status != 200)
         throw UpdateCheckError(UpdateCheckError::Case::serverError);
+    if (reply.error() != QNetworkReply::NoError)
+        throwTransportError(reply);
     return newerUpdateIn(fetch.body);
 }
 
@@ -100,7 +125,7 @@ void complete(QNetworkReply& reply, Fetch& fetch)
 {
     if (fetch.promise.future().isFinished())
         return;
-    if (!fetch.bodyTooLarge && !fetch.redirectRefused)
+    if (reply.isOpen() && !fetch.bodyTooLarge && !fetch.redirectRefused)
         collectBody(reply, fetch);
     try {
         fetch.promise.addResult(outcome(reply, fetch));

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace twinfold {
 
@@ -25,22 +27,20 @@ std::optional<std::int64_t> parseComponent(std::string_view piece)
     return value;
 }
 
-}  // namespace
-
 std::vector<std::int64_t> versionComponents(std::string_view version)
 {
     std::vector<std::int64_t> components;
     while (!version.empty()) {
         const auto dot = version.find('.');
         const std::string_view piece = version.substr(0, dot);
-        if (!piece.empty()) {
-            if (const auto value = parseComponent(piece))
-                components.push_back(*value);
-        }
+        if (const auto value = parseComponent(piece))  // an empty piece is no number either
+            components.push_back(*value);
         version = dot == std::string_view::npos ? std::string_view() : version.substr(dot + 1);
     }
     return components;
 }
+
+}  // namespace
 
 bool isNewerVersion(std::string_view candidate, std::string_view current)
 {

@@ -1,0 +1,134 @@
+#include "TestHttpServer.h"
+
+#include <QTcpSocket>
+
+#include <memory>
+#include <stdexcept>
+
+namespace twinfold::test {
+
+namespace {
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 204: return "No Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+QByteArray head(int status, qint64 contentLength, const QList<QPair<QByteArray, QByteArray>>& headers)
+{
+    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    text += "Content-Type: application/json\r\n";
+    text += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
+    text += "Connection: close\r\n";
+    for (const auto& [name, value] : headers)
+        text += name + ": " + value + "\r\n";
+    return text + "\r\n";
+}
+
+}  // namespace
+
+TestHttpServer::TestHttpServer()
+{
+    if (!listener_.listen(QHostAddress::LocalHost))
+        throw std::runtime_error("test HTTP server cannot listen: " + listener_.errorString().toStdString());
+    connect(&listener_, &QTcpServer::newConnection, this, &TestHttpServer::accept);
+}
+
+// The sockets outlive this object's members (they belong to the listener),
+// so their handlers must go before the members they touch.
+TestHttpServer::~TestHttpServer()
+{
+    for (QTcpSocket* socket : listener_.findChildren<QTcpSocket*>())
+        QObject::disconnect(socket, nullptr, this, nullptr);
+}
+
+QUrl TestHttpServer::url(const QString& path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(listener_.serverPort()).arg(path));
+}
+
+quint16 TestHttpServer::closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+void TestHttpServer::accept()
+{
+    while (QTcpSocket* socket = listener_.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { held_.removeAll(socket); });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
+    }
+}
+
+void TestHttpServer::readRequest(QTcpSocket* socket)
+{
+    // Requests carry no body: the request ends at the first blank line.
+    const QByteArray buffered = socket->peek(socket->bytesAvailable());
+    const qsizetype end = buffered.indexOf("\r\n\r\n");
+    if (end < 0)
+        return;
+    const QList<QByteArray> lines = socket->read(end).split('\n');
+    socket->read(4);
+    const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
+    ReceivedRequest request{requestLine.value(0), requestLine.value(1), {}};
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        request.headerNames.append(lines[i].left(lines[i].indexOf(':')).trimmed().toLower());
+    requests_.append(request);
+
+    if (response_.behaviour == CannedResponse::Behaviour::hold)
+        held_.append(socket);
+    else
+        respond(socket, response_);
+    emit requestReceived();
+}
+
+void TestHttpServer::answerHeld(const CannedResponse& response)
+{
+    if (held_.isEmpty())
+        throw std::logic_error("no held request to answer");
+    respond(held_.takeFirst(), response);
+}
+
+void TestHttpServer::respond(QTcpSocket* socket, const CannedResponse& response)
+{
+    if (response.behaviour == CannedResponse::Behaviour::oversized) {
+        streamOversized(socket, response.oversizedLength);
+        return;
+    }
+    socket->write(head(response.status, response.body.size(), response.headers) + response.body);
+    socket->disconnectFromHost();
+}
+
+// Writes the next 64 KiB only when the previous block has left, so what the
+// server reports as sent is what the client could have received.
+void TestHttpServer::streamOversized(QTcpSocket* socket, qint64 length)
+{
+    socket->write(head(200, length, {}));
+    auto remaining = std::make_shared<qint64>(length);
+    const QByteArray block(64 * 1024, ' ');
+    auto writeNext = [this, socket, remaining, block] {
+        if (*remaining <= 0 || socket->bytesToWrite() > 0)
+            return;
+        const qint64 size = std::min<qint64>(block.size(), *remaining);
+        socket->write(block.constData(), size);
+        *remaining -= size;
+        oversizedBytesSent_ += size;
+    };
+    connect(socket, &QTcpSocket::bytesWritten, this, writeNext);
+    writeNext();
+}
+
+}  // namespace twinfold::test
