@@ -1,0 +1,156 @@
+// Batches: failing files, progress reports, groups, and cancellation from
+// another thread.
+#include "analysis/AudioAnalyzerService.h"
+#include "audio_io/AudioIOError.h"
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <thread>
+
+namespace twinfold {
+namespace {
+
+using namespace test;
+using Path = std::filesystem::path;
+const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
+
+Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames, std::uint32_t seed = 1) {
+    writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16}, stereo(StereoKind::dualMono, frames, PcmEncoding::int16, seed));
+    return dir / name;
+}
+
+void writeBytes(const Path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string headOf(const Path& path, std::size_t n) {
+    std::string bytes(n, '\0');
+    std::ifstream(path, std::ios::binary).read(bytes.data(), std::streamsize(n));
+    return bytes;
+}
+
+// Files that are not audio or not readable as audio.
+std::vector<Path> badFiles(const TempDir& dir) {
+    const Path good = writeStereo(dir, "source.wav", 3000);
+    writeBytes(dir / "notes.wav", "These are not the samples you are looking for.\n");
+    writeBytes(dir / "empty.wav", "");
+    writeBytes(dir / "header.wav", headOf(good, 30));
+    std::string garbage = headOf(good, 12) + std::string(4000, '\x5a');  // RIFF/WAVE, then no valid chunk
+    writeBytes(dir / "corrupt.wav", garbage);
+    std::filesystem::create_directory(dir / "folder.wav");
+    return {dir / "notes.wav", dir / "empty.wav", dir / "header.wav", dir / "corrupt.wav", dir / "folder.wav",
+            dir / "missing.wav"};
+}
+
+TEST(AnalysisBatchTest, BadFilesFailAloneAndAreDroppedFromABatch) {
+    TempDir dir;
+    const std::vector<Path> bad = badFiles(dir);
+    AudioAnalyzerService analyzer(minus96dBFS);
+    for (const Path& p : bad) {
+        // The library's or file system's own error, passed through unchanged.
+        try {
+            analyzer.analyzeFile(p);
+            ADD_FAILURE() << p << " gave a result";
+        } catch (const AudioIOError&) {
+        } catch (const std::filesystem::filesystem_error&) {
+        }
+    }
+    std::vector<Path> batch = bad;
+    batch.insert(batch.begin() + 2, dir / "source.wav");
+    const auto results = analyzer.analyzeBatch(batch, 4);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].fileInfo.url, dir / "source.wav");
+}
+
+TEST(AnalysisBatchTest, ReportsEachResultInGroupOrder) {
+    TempDir dir;
+    std::vector<Path> urls;
+    for (int i = 0; i < 10; ++i) {
+        std::string name = "f";  // not "f" + …: g++ 12 warns falsely (-Wrestrict) at -O3
+        name += std::to_string(i);
+        urls.push_back(writeStereo(dir, name + ".wav", 2000 + 500 * std::size_t(i), std::uint32_t(i)));
+    }
+    writeBytes(urls[2], "broken");
+    std::vector<std::pair<std::size_t, std::size_t>> counts;
+    std::vector<std::string> names;
+    const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(
+        urls, 4, [&](std::size_t n, std::size_t total, const std::string& name) {
+            counts.emplace_back(n, total);
+            names.push_back(name);
+        });
+    ASSERT_EQ(results.size(), 9u);
+    for (std::size_t i = 0; i < 9; ++i) {
+        EXPECT_EQ(counts[i], std::make_pair(i + 1, std::size_t(10)));
+        EXPECT_EQ(names[i], results[i].fileInfo.filename);
+    }
+    auto group = [&](std::size_t from, std::size_t to) {
+        std::set<std::string> s;
+        for (std::size_t i = from; i < to; ++i) s.insert(names[i]);
+        return s;
+    };
+    EXPECT_EQ(group(0, 3), (std::set<std::string>{"f0.wav", "f1.wav", "f3.wav"}));
+    EXPECT_EQ(group(3, 7), (std::set<std::string>{"f4.wav", "f5.wav", "f6.wav", "f7.wav"}));
+}
+
+TEST(AnalysisBatchTest, SplitPairBatchDropsPairsThatFail) {
+    TempDir dir;
+    const PcmFormat fmt{PcmContainer::wav, PcmEncoding::int16};
+    const Signal s = noise(3000, fmt.encoding, 1);
+    const SplitPair a = writeSplitPair(dir.path(), "A", ".wav", fmt, s, s);
+    const SplitPair b = writeSplitPair(dir.path(), "B", ".wav", fmt, s, noise(2999, fmt.encoding, 2));
+    const SplitPair c = writeSplitPair(dir.path(), "C", ".wav", fmt, s, silence(3000));
+    std::vector<std::size_t> counts;
+    AudioAnalyzerService analyzer(minus96dBFS);
+    analyzer.cancel();  // cleared when the batch starts
+    const auto results = analyzer.analyzeSplitPairBatch(
+        {{a.left, a.right}, {b.left, b.right}, {c.left, c.right}}, 4,
+        [&](std::size_t n, std::size_t total, const std::string&) { counts.push_back(n * 100 + total); });
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(counts, (std::vector<std::size_t>{103, 203}));
+    for (const ScanResult& r : results) EXPECT_TRUE(r.pairedFileURL == a.right || r.pairedFileURL == c.right);
+}
+
+TEST(AnalysisCancelTest, ASetFlagFailsEveryAnalysisUntilABatchClearsIt) {
+    TempDir dir;
+    const Path file = writeStereo(dir, "a.wav", 3000);
+    AudioAnalyzerService analyzer(minus96dBFS);
+    analyzer.cancel();
+    try {
+        analyzer.analyzeFile(file);
+        ADD_FAILURE() << "not cancelled";
+    } catch (const AnalysisError& e) {
+        EXPECT_EQ(e.errorCase(), AnalysisError::Case::cancelled);
+        EXPECT_STREQ(e.what(), "Analysis was cancelled");
+    }
+    EXPECT_EQ(analyzer.analyzeBatch({file}, 4).size(), 1u);
+    EXPECT_FALSE(analyzer.isCancelled());
+}
+
+// One frame per chunk makes the long file take far longer than the
+// cancelling thread needs to reach it, so the analysis is cut off mid-file.
+TEST(AnalysisCancelTest, CancelFromAnotherThreadStopsAFileMidway) {
+    TempDir dir;
+    const Path file = writeStereo(dir, "long.wav", 1'000'000);
+    AudioAnalyzerService analyzer(minus96dBFS, 1);
+    std::thread canceller([&] { analyzer.cancel(); });
+    EXPECT_THROW(analyzer.analyzeFile(file), AnalysisError);
+    canceller.join();
+}
+
+TEST(AnalysisCancelTest, CancelDuringABatchDropsTheRunningFileAndStopsAtTheNextGroup) {
+    TempDir dir;
+    const std::vector<Path> urls{writeStereo(dir, "short.wav", 100), writeStereo(dir, "long.wav", 1'000'000),
+                                 writeStereo(dir, "next1.wav", 100), writeStereo(dir, "next2.wav", 100)};
+    AudioAnalyzerService analyzer(minus96dBFS, 1);
+    int reports = 0;
+    // Reported from the batch's own thread while "long" is still running on a worker.
+    auto cancelOnFirst = [&](std::size_t, std::size_t, const std::string&) { ++reports, analyzer.cancel(); };
+    EXPECT_THROW(analyzer.analyzeBatch(urls, 2, cancelOnFirst), AnalysisError);
+    EXPECT_EQ(reports, 1);
+}
+
+}  // namespace
+}  // namespace twinfold
