@@ -49,7 +49,10 @@ std::string lowerExtension(const fs::path& path) {
 }
 
 std::string panSuffix(int panPercent, std::optional<ChannelSelection> louderChannel) {
-    return "_" + std::to_string(panPercent) + (louderChannel == ChannelSelection::right ? "R" : "L");
+    std::string suffix = "_";
+    suffix += std::to_string(panPercent);
+    suffix += louderChannel == ChannelSelection::right ? 'R' : 'L';
+    return suffix;
 }
 
 std::string panSuffix(const ScanResult& result) {

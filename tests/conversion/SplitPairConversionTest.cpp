@@ -1,0 +1,149 @@
+#include "conversion/ConverterFixture.h"
+
+#include "conversion/OutputFormat.h"
+#include "support/ChunkFixtures.h"
+
+#include <cmath>
+
+namespace twinfold::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Case = ConversionError::Case;
+
+class SplitPairTest : public ConverterFixture {
+protected:
+    // Kick.L.<ext> / Kick.R.<ext>: 24-bit mono files, each with its own bext.
+    ScanResult pair(SilentChannelStatus silent = SilentChannelStatus::none, const std::string& ext = "wav") {
+        ChunkFixture left{.channels = 1, .bitsPerSample = 24, .before = {bextChunk("left side")}};
+        ChunkFixture right = left;
+        right.before = {bextChunk("right side")};
+        for (int i = 0; i < 1000; ++i) {
+            left.samples.push_back(silent == SilentChannelStatus::left ? 0 : (i * 997) % 4000000 - 2000000);
+            right.samples.push_back((i * 7919) % 2000000 - 1000000);
+        }
+        writeChunkFixture(dir / ("Kick.L." + ext), left);
+        writeChunkFixture(dir / ("Kick.R." + ext), right);
+        return result(dir / ("Kick.L." + ext), dir / ("Kick.R." + ext), "Kick." + ext, silent);
+    }
+
+    static ScanResult result(const fs::path& left, const fs::path& right, const std::string& name,
+                             SilentChannelStatus silent = SilentChannelStatus::none) {
+        ScanResultFields fields;
+        fields.fileInfo.url = left;
+        fields.fileInfo.filename = name;
+        fields.fileInfo.channelCount = 2;
+        fields.silentChannel = silent;
+        fields.pairedFileURL = right;
+        return ScanResult(fields);
+    }
+
+    AppSettings normalising(float target = -1.0f) {
+        AppSettings settings;
+        settings.normalizationEnabled = true;
+        settings.normalizationTargetdBFS = target;
+        return settings;
+    }
+};
+
+TEST_F(SplitPairTest, SilentLeftGivesACopyOfTheRightFile) {
+    const ScanResult kick = pair(SilentChannelStatus::left);
+    const fs::path output = converter.convertSplitPairToMono(kick, ChannelSelection::left, AppSettings{}, recorder());
+    EXPECT_EQ(output, dir / "Kick_mono.wav");
+    EXPECT_EQ(fileBytes(output), fileBytes(dir / "Kick.R.wav"));
+    expectProgress(progress, {1.0});
+}
+
+TEST_F(SplitPairTest, SelectionChoosesTheSideWhenNeitherIsSilent) {
+    const ScanResult kick = pair();
+    converter.convertSplitPairToMono(kick, ChannelSelection::right, AppSettings{});
+    EXPECT_EQ(fileBytes(dir / "Kick_mono.wav"), fileBytes(dir / "Kick.R.wav"));
+    fs::remove(dir / "Kick_mono.wav");
+    converter.convertSplitPairToMono(kick, std::nullopt, AppSettings{});
+    EXPECT_EQ(fileBytes(dir / "Kick_mono.wav"), fileBytes(dir / "Kick.L.wav"));
+}
+
+TEST_F(SplitPairTest, NormalisationRewritesAtTheSourceDepth) {
+    const ScanResult kick = pair(SilentChannelStatus::right);
+    converter.convertSplitPairToMono(kick, ChannelSelection::right, normalising(), recorder());
+    const SoundFile result = readSound(dir / "Kick_mono.wav");
+    EXPECT_EQ(result.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    const auto source = readSound(dir / "Kick.L.wav").samples;
+    const auto written = readSoundDoubles(dir / "Kick_mono.wav");
+    const float gain = *normalizationGain(-1.0f, 2000000.0f / (1 << 23));
+    ASSERT_EQ(written.size(), source.size());
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        ASSERT_NEAR(written[i], std::ldexp(double(source[i]), -31) * gain, 2.0 / (1 << 23));
+    }
+    // A rewritten file still carries its source's chunks.
+    EXPECT_EQ(sndfileChunks(dir / "Kick_mono.wav", "bext"), sndfileChunks(dir / "Kick.L.wav", "bext"));
+    expectProgress(progress, {0.5, 1.0, 1.0});
+}
+
+TEST_F(SplitPairTest, TwoFilesAreByteCopies) {
+    const ScanResult kick = pair();
+    const auto outputs = converter.convertSplitPairToTwo(kick, AppSettings{}, recorder());
+    EXPECT_EQ(outputs, (std::vector<fs::path>{dir / "Kick_mono_L.wav", dir / "Kick_mono_R.wav"}));
+    EXPECT_EQ(fileBytes(outputs[0]), fileBytes(dir / "Kick.L.wav"));
+    EXPECT_EQ(fileBytes(outputs[1]), fileBytes(dir / "Kick.R.wav"));
+    expectProgress(progress, {0.5, 1.0});
+}
+
+TEST_F(SplitPairTest, TwoNormalisedFilesShareTheProgressRange) {
+    const ScanResult kick = pair();
+    converter.convertSplitPairToTwo(kick, normalising(-6.0f), recorder());
+    expectProgress(progress, {0.25, 0.5, 0.5, 0.75, 1.0, 1.0});
+    for (const std::string side : {"L", "R"}) {
+        double peak = 0;
+        for (double s : readSoundDoubles(dir / ("Kick_mono_" + side + ".wav"))) peak = std::max(peak, std::fabs(s));
+        EXPECT_NEAR(peak, std::pow(10.0, -6.0 / 20), 2.0 / (1 << 23)) << side;
+    }
+}
+
+TEST_F(SplitPairTest, LossyPairsNeverGiveEncodedDataUnderAWavName) {
+    if (!encodeWithFfmpeg(dir / "Snare.L.mp3") || !encodeWithFfmpeg(dir / "Snare.R.mp3")) {
+        GTEST_SKIP() << "the ffmpeg tool cannot encode MP3";
+    }
+    const ScanResult snare = result(dir / "Snare.L.mp3", dir / "Snare.R.mp3", "Snare.mp3");
+    // Two files: decoded to 24-bit PCM WAV.
+    converter.convertSplitPairToTwo(snare, AppSettings{});
+    EXPECT_EQ(readSound(dir / "Snare_mono_L.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_EQ(readSound(dir / "Snare_mono_R.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    // One file without normalisation: the MP3 itself, under its own extension.
+    EXPECT_EQ(converter.convertSplitPairToMono(snare, std::nullopt, AppSettings{}), dir / "Snare_mono.mp3");
+    EXPECT_EQ(fileBytes(dir / "Snare_mono.mp3"), fileBytes(dir / "Snare.L.mp3"));
+    // One normalised file: PCM, so a .wav file.
+    fs::remove(dir / "Snare_mono.mp3");
+    EXPECT_EQ(converter.convertSplitPairToMono(snare, std::nullopt, normalising()), dir / "Snare_mono.wav");
+    EXPECT_EQ(readSound(dir / "Snare_mono.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+}
+
+TEST_F(SplitPairTest, RefusalsLeaveNothingBehind) {
+    const ScanResult kick = pair();
+    ScanResultFields unpaired = kick;
+    unpaired.pairedFileURL.reset();
+    EXPECT_EQ(failureOf([&] { converter.convertSplitPairToMono(ScanResult(unpaired), {}, AppSettings{}); }),
+              Case::invalidFormat);
+    EXPECT_EQ(failureOf([&] { converter.convertSplitPairToTwo(ScanResult(unpaired), AppSettings{}); }),
+              Case::invalidFormat);
+
+    std::ofstream(dir / "Kick_mono_R.wav") << "mine";
+    EXPECT_EQ(failureOf([&] { converter.convertSplitPairToTwo(kick, AppSettings{}); }), Case::fileExists);
+    EXPECT_EQ(fileBytes(dir / "Kick_mono_R.wav"), Bytes({'m', 'i', 'n', 'e'}));
+
+    converter.cancel();
+    EXPECT_EQ(failureOf([&] { converter.convertSplitPairToMono(kick, {}, AppSettings{}); }), Case::cancelled);
+    EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Kick.L.wav", "Kick.R.wav", "Kick_mono_R.wav"}));
+}
+
+TEST_F(SplitPairTest, CancelDuringTheSecondSideRemovesTheFirstToo) {
+    const ScanResult kick = pair();
+    auto cancelLate = [&](double fraction) {
+        if (fraction > 0.5) converter.cancel();
+    };
+    EXPECT_EQ(failureOf([&] { converter.convertSplitPairToTwo(kick, normalising(), cancelLate); }), Case::cancelled);
+    EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Kick.L.wav", "Kick.R.wav"}));
+}
+
+}  // namespace
+}  // namespace twinfold::test
