@@ -10,11 +10,11 @@ namespace twinfold::detail {
 
 // What the first bytes of a file say about it.
 enum class ContentKind {
-    compressed,    // MPEG audio (with or without an ID3 tag), ADTS/ADIF AAC, MP4/M4A
-    pcmContainer,  // RIFF/RIFX, RF64, BW64, IFF FORM (WAV, AIFF, AIFF-C, …)
+    compressed,    // MPEG audio, ADTS/ADIF AAC, MP4/M4A; anything behind an ID3 tag but a PCM container
+    pcmContainer,  // RIFF/RIFX, RF64, BW64, IFF FORM (WAV, AIFF, AIFF-C, …), even behind an ID3 tag
     unknown,       // anything else: libsndfile may still know it
 };
-ContentKind sniffContent(const unsigned char* head, std::size_t size);
+ContentKind sniffContent(const unsigned char* head, std::size_t size);  // ID3 counts as compressed
 
 using CompressedOpener = std::function<std::unique_ptr<AudioFileReader>(const std::filesystem::path&)>;
 

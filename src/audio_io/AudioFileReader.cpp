@@ -65,14 +65,29 @@ bool startsWith(const unsigned char* head, std::size_t size, std::size_t offset,
     return size >= offset + length && std::memcmp(head + offset, magic, length) == 0;
 }
 
-ContentKind sniffFile(int fd, const std::filesystem::path& path) {
-    unsigned char head[12];
+std::size_t readHead(int fd, std::uint64_t offset, unsigned char (&head)[12], const std::filesystem::path& path) {
     ssize_t got;
     do {
-        got = ::pread(fd, head, sizeof head, 0);
+        got = ::pread(fd, head, sizeof head, off_t(offset));
     } while (got < 0 && errno == EINTR);
     if (got < 0) throwErrno(path, errno);
-    return sniffContent(head, std::size_t(got));
+    return std::size_t(got);
+}
+
+// Some tools put an ID3 tag in front of a WAV or AIFF file; what follows the
+// tag decides, and libsndfile skips such a tag itself.
+ContentKind sniffFile(int fd, const std::filesystem::path& path) {
+    unsigned char head[12];
+    std::size_t size = readHead(fd, 0, head, path);
+    if (size >= 10 && startsWith(head, size, 0, "ID3")) {
+        const std::uint64_t tagSize = std::uint64_t(head[6] & 0x7F) << 21 | std::uint64_t(head[7] & 0x7F) << 14 |
+                                      std::uint64_t(head[8] & 0x7F) << 7 | std::uint64_t(head[9] & 0x7F);
+        const bool footer = (head[5] & 0x10) != 0;
+        size = readHead(fd, 10 + tagSize + (footer ? 10 : 0), head, path);
+        return sniffContent(head, size) == ContentKind::pcmContainer ? ContentKind::pcmContainer
+                                                                     : ContentKind::compressed;
+    }
+    return sniffContent(head, size);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -169,6 +170,37 @@ TEST(SndfileReaderMisuseTest, RefusesANegativeSeekAndANarrowBuffer) {
     PCMBuffer zero(2, 0);
     reader->read(zero, 100);
     EXPECT_EQ(zero.frameLength(), 0u);
+}
+
+// Encodings libsndfile decodes that are not linear PCM keep their own code,
+// so nothing treats them as lossless integers.
+TEST(SndfileReaderFormatTest, ULawIsNotLinearPcm) {
+    test::TempDir dir;
+    const auto path = dir / "phone.wav";
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_ULAW;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    std::vector<short> samples = {0, 1000, -1000, 32767, -32768};
+    sf_write_short(file, samples.data(), sf_count_t(samples.size()));
+    sf_close(file);
+
+    auto reader = openAudioFile(path);
+    EXPECT_EQ(reader->fileFormat().formatID, fourCC("ulaw"));
+    EXPECT_EQ(reader->fileFormat().commonFormat, CommonFormat::other);
+    EXPECT_EQ(reader->length(), 5);
+    PCMBuffer floats(1, 5);
+    reader->read(floats, 5);
+    IntPCMBuffer ints(1, 5);
+    reader->seek(0);
+    reader->readInt(ints, 5);
+    const auto oracle = test::readFloats(path)[0];
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(floats.channel(0)[i], oracle[i]);
+        EXPECT_EQ(ints.channel(0)[i], test::readStoredInts(path)[0][i]);
+    }
 }
 
 TEST(SndfileReaderMisuseTest, ReadsAZeroLengthFile) {
