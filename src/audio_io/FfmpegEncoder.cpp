@@ -3,6 +3,10 @@
 #include "audio_io/FfmpegOutputFile.h"
 #include "audio_io/FfmpegSupport.h"
 
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -18,14 +22,21 @@ struct Recipe {
     const char* encoder;
     const char* muxer;
     std::int64_t bitRatePerChannel;  // 0 for lossless
+    const char* options;
 };
+
+// Perceptual noise substitution has the decoder invent noise for each
+// channel, and intensity stereo rebuilds one channel from the other with a
+// quantised gain; either turns identical channels into different ones, and
+// files made to show dual mono must decode as dual mono.
+constexpr const char* kAacOptions = "aac_pns=0:aac_is=0";
 
 Recipe recipeFor(EncodedFormat format) {
     switch (format) {
-    case EncodedFormat::mp3: return {"libmp3lame", "mp3", 96000};
-    case EncodedFormat::m4aAac: return {"aac", "ipod", 96000};
-    case EncodedFormat::m4aAlac: return {"alac", "ipod", 0};
-    case EncodedFormat::adtsAac: return {"aac", "adts", 96000};
+    case EncodedFormat::mp3: return {"libmp3lame", "mp3", 96000, ""};
+    case EncodedFormat::m4aAac: return {"aac", "ipod", 96000, kAacOptions};
+    case EncodedFormat::m4aAlac: return {"alac", "ipod", 0, ""};
+    case EncodedFormat::adtsAac: return {"aac", "adts", 96000, kAacOptions};
     }
     throw std::invalid_argument("unknown encoded format");
 }
@@ -61,6 +72,8 @@ private:
     void openMuxer(int sampleRate);
     void fillFrame(const std::vector<std::vector<float>>& channels, std::size_t start, int count);
     void send(const AVFrame* frame);
+    void write(AVPacket& packet);
+    void writeHeldPacket(std::int64_t inputFrames);
 
     OutputFile file_;
     OutputPtr muxer_;
@@ -68,6 +81,10 @@ private:
     AVStream* stream_ = nullptr;
     FramePtr frame_ = makeFrame();
     PacketPtr packet_ = makePacket();
+    // MP3 only: the last packet is held back until its padding is known.
+    bool holdLastPacket_ = false;
+    PacketPtr held_ = makePacket();
+    std::int64_t packetCount_ = 0;
 };
 
 Encoder::Encoder(const std::filesystem::path& path, int channels, int sampleRate, EncodedFormat format)
@@ -80,6 +97,7 @@ Encoder::Encoder(const std::filesystem::path& path, int channels, int sampleRate
     muxer_->flags |= AVFMT_FLAG_CUSTOM_IO;
     openCodec(recipe, channels, sampleRate);
     openMuxer(sampleRate);
+    holdLastPacket_ = format == EncodedFormat::mp3;
 }
 
 void Encoder::openCodec(const Recipe& recipe, int channels, int sampleRate) {
@@ -93,7 +111,11 @@ void Encoder::openCodec(const Recipe& recipe, int channels, int sampleRate) {
     codec_->time_base = AVRational{1, sampleRate};
     chooseLayout(*codec, channels, codec_->ch_layout);
     if (muxer_->oformat->flags & AVFMT_GLOBALHEADER) codec_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    check(avcodec_open2(codec_.get(), codec, nullptr));
+    AVDictionary* options = nullptr;
+    check(av_dict_parse_string(&options, recipe.options, "=", ":", 0));
+    const int opened = avcodec_open2(codec_.get(), codec, &options);
+    av_dict_free(&options);
+    check(opened);
 }
 
 void Encoder::openMuxer(int sampleRate) {
@@ -121,6 +143,7 @@ void Encoder::encode(const std::vector<std::vector<float>>& channels) {
         send(frame_.get());
     }
     send(nullptr);
+    writeHeldPacket(std::int64_t(total));
     check(av_write_trailer(muxer_.get()));
     file_.commit();
 }
@@ -155,8 +178,38 @@ void Encoder::send(const AVFrame* frame) {
         check(received);
         av_packet_rescale_ts(packet_.get(), codec_->time_base, stream_->time_base);
         packet_->stream_index = stream_->index;
-        check(av_interleaved_write_frame(muxer_.get(), packet_.get()));
+        write(*packet_);
     }
+}
+
+void Encoder::write(AVPacket& packet) {
+    if (!holdLastPacket_) {
+        check(av_interleaved_write_frame(muxer_.get(), &packet));
+        return;
+    }
+    if (held_->data) check(av_interleaved_write_frame(muxer_.get(), held_.get()));
+    av_packet_move_ref(held_.get(), &packet);
+    ++packetCount_;
+}
+
+// The MP3 muxer writes the end padding of the LAME header from the padding
+// marked on the last packet, and FFmpeg's LAME wrapper marks at most that
+// packet's own samples. When the padding reaches back into the packet before
+// (an input 1 to 46 frames past a multiple of 1152), the header would declare
+// too little and the file would decode that much too long. The padding is
+// what the packets hold beyond the encoder delay and the input.
+void Encoder::writeHeldPacket(std::int64_t inputFrames) {
+    if (!holdLastPacket_ || !held_->data) return;
+    const std::int64_t padding = packetCount_ * codec_->frame_size - codec_->initial_padding - inputFrames;
+    std::size_t size = 0;
+    std::uint8_t* skip = av_packet_get_side_data(held_.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
+    if (!skip || size < 10) {
+        skip = av_packet_new_side_data(held_.get(), AV_PKT_DATA_SKIP_SAMPLES, 10);
+        if (!skip) fail(AVERROR(ENOMEM));
+        std::memset(skip, 0, 10);
+    }
+    AV_WL32(skip + 4, std::uint32_t(std::max<std::int64_t>(padding, 0)));
+    check(av_interleaved_write_frame(muxer_.get(), held_.get()));
 }
 
 void requireChannels(const std::vector<std::vector<float>>& channels, int sampleRate) {

@@ -1,0 +1,311 @@
+#include "audio_io/AudioFileReader.h"
+#include "audio_io/AudioIOError.h"
+#include "audio_io/FfmpegEncoder.h"
+#include "audio_io/FfmpegReader.h"
+#include "support/CompressedFixtures.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+namespace twinfold {
+namespace {
+
+using test::Channels;
+using test::TempDir;
+
+// Reads from the current position to the end in chunks of `chunk` frames.
+Channels readToEnd(AudioFileReader& reader, std::uint32_t chunk) {
+    Channels out(std::size_t(reader.channelCount()));
+    PCMBuffer buffer(reader.channelCount(), chunk);
+    for (;;) {
+        reader.read(buffer, chunk);
+        if (buffer.frameLength() == 0) return out;
+        for (int c = 0; c < reader.channelCount(); ++c) {
+            out[std::size_t(c)].insert(out[std::size_t(c)].end(), buffer.channel(c),
+                                       buffer.channel(c) + buffer.frameLength());
+        }
+    }
+}
+
+bool bitIdentical(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+float peak(const std::vector<float>& samples) {
+    float p = 0;
+    for (float s : samples) p = std::max(p, std::abs(s));
+    return p;
+}
+
+struct FormatCase {
+    EncodedFormat format;
+    std::uint32_t formatID;
+    CommonFormat commonFormat;
+    int bitsPerChannel;
+    bool gapless;  // the container declares delay and padding, so the length is the input's
+};
+
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << test::extensionFor(c.format) << ' ' << fourCCText(c.formatID); }
+
+const FormatCase kFormats[] = {
+    {EncodedFormat::mp3, kFormatMPEGLayer3, CommonFormat::other, 0, true},
+    {EncodedFormat::m4aAac, kFormatMPEG4AAC, CommonFormat::other, 0, true},
+    {EncodedFormat::m4aAlac, kFormatAppleLossless, CommonFormat::int16, 16, true},
+    {EncodedFormat::adtsAac, kFormatMPEG4AAC, CommonFormat::other, 0, false},
+};
+
+class EveryFormat : public testing::TestWithParam<FormatCase> {
+protected:
+    std::filesystem::path write(const Channels& channels, const std::string& stem = "a", int rate = 44100) {
+        return test::writeCompressed(dir.path(), stem + test::extensionFor(GetParam().format), channels,
+                                     GetParam().format, rate);
+    }
+    TempDir dir;
+};
+
+TEST_P(EveryFormat, ReportsHowTheFileStoresItsSamples) {
+    auto reader = openFfmpegFile(write(test::independentNoise(20000, 2), "a", 48000));
+    const AudioFormatInfo& format = reader->fileFormat();
+    EXPECT_EQ(format.sampleRate, 48000);
+    EXPECT_EQ(format.channelCount, 2);
+    EXPECT_EQ(fourCCText(format.formatID), fourCCText(GetParam().formatID));
+    EXPECT_EQ(format.commonFormat, GetParam().commonFormat);
+    EXPECT_EQ(format.bitsPerChannel, GetParam().bitsPerChannel);
+    EXPECT_FALSE(format.isFloat);
+}
+
+// The length is what a full read delivers, however the reads are cut, and
+// every read short of the end delivers all it was asked for.
+TEST_P(EveryFormat, LengthIsExactlyWhatReadingDelivers) {
+    const auto path = write(test::independentNoise(100'003, 2));
+    Channels first;
+    for (std::uint32_t chunk : {1000u, 4097u, 1'000'000u}) {
+        auto reader = openFfmpegFile(path);
+        PCMBuffer buffer(2, chunk);
+        std::int64_t delivered = 0;
+        Channels all(2);
+        for (;;) {
+            reader->read(buffer, chunk);
+            const std::int64_t expected = std::min<std::int64_t>(chunk, reader->length() - delivered);
+            ASSERT_EQ(buffer.frameLength(), expected) << "chunk " << chunk << " at " << delivered;
+            if (expected == 0) break;
+            for (int c = 0; c < 2; ++c) {
+                all[c].insert(all[c].end(), buffer.channel(c), buffer.channel(c) + buffer.frameLength());
+            }
+            delivered += buffer.frameLength();
+            EXPECT_EQ(reader->position(), delivered);
+        }
+        EXPECT_EQ(delivered, reader->length());
+        if (first.empty()) first = all;
+        EXPECT_TRUE(bitIdentical(all[0], first[0]) && bitIdentical(all[1], first[1])) << "chunk " << chunk;
+    }
+}
+
+// Encoder delay and padding are trimmed where the container declares them,
+// so a track keeps its exact length (what makes gapless playback work).
+TEST_P(EveryFormat, DeclaredDelayAndPaddingAreTrimmed) {
+    for (std::size_t frames : {1u, 1151u, 1153u, 2350u, 4096u, 44'100u + 577u}) {
+        auto reader = openFfmpegFile(write(test::dualMono(frames), std::to_string(frames) + "-frames"));
+        if (GetParam().gapless) {
+            EXPECT_EQ(reader->length(), std::int64_t(frames));
+        } else {
+            EXPECT_GE(reader->length(), std::int64_t(frames));
+        }
+        EXPECT_EQ(std::int64_t(readToEnd(*reader, 1000)[0].size()), reader->length());
+    }
+}
+
+TEST_P(EveryFormat, SeekingGivesTheSamplesOfASequentialRead) {
+    const auto path = write(test::independentNoise(50'000, 2));
+    auto reader = openFfmpegFile(path);
+    const Channels whole = readToEnd(*reader, 1'000'000);
+    const std::int64_t length = reader->length();
+    // Forward, backward, to the frame just read, to the last frame and past the end.
+    for (std::int64_t target : {std::int64_t(25'000), std::int64_t(1), std::int64_t(0), std::int64_t(1152),
+                                std::int64_t(1151), std::int64_t(40'000), length - 1, length, length + 7,
+                                std::int64_t(3000)}) {
+        reader->seek(target);
+        EXPECT_EQ(reader->position(), target);
+        PCMBuffer buffer(2, 3000);
+        reader->read(buffer, 3000);
+        const auto expected = std::uint32_t(std::clamp<std::int64_t>(length - target, 0, 3000));
+        ASSERT_EQ(buffer.frameLength(), expected) << "seek to " << target;
+        for (int c = 0; c < 2 && expected > 0; ++c) {
+            EXPECT_EQ(std::memcmp(buffer.channel(c), whole[c].data() + target, expected * sizeof(float)), 0)
+                << "channel " << c << " after seek to " << target;
+        }
+        EXPECT_EQ(reader->position(), target + expected);
+    }
+}
+
+// Identical channels stay identical through the codec: the mid/side
+// decoding of an all-zero side signal gives bit-equal outputs.
+TEST_P(EveryFormat, DualMonoDecodesBitIdentical) {
+    auto reader = openFfmpegFile(write(test::dualMono(30'000)));
+    const Channels decoded = readToEnd(*reader, 4096);
+    EXPECT_GT(peak(decoded[0]), 0.1f);
+    EXPECT_TRUE(bitIdentical(decoded[0], decoded[1]));
+}
+
+TEST_P(EveryFormat, SilentSideDecodesAsDigitalSilence) {
+    for (int silent : {0, 1}) {
+        auto reader = openFfmpegFile(write(test::oneSideSilent(30'000, silent), std::to_string(silent) + "-silent"));
+        const Channels decoded = readToEnd(*reader, 4096);
+        EXPECT_EQ(peak(decoded[std::size_t(silent)]), 0.0f) << "silent channel " << silent;
+        EXPECT_GT(peak(decoded[std::size_t(1 - silent)]), 0.1f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ffmpeg, EveryFormat, testing::ValuesIn(kFormats));
+
+TEST(FfmpegReader, AppleLosslessRoundTripIsExact) {
+    TempDir dir;
+    const Channels input = test::independentNoise(70'001, 2);
+    auto reader = openFfmpegFile(test::writeCompressed(dir.path(), "a.m4a", input, EncodedFormat::m4aAlac));
+    const Channels decoded = readToEnd(*reader, 1000);
+    EXPECT_TRUE(bitIdentical(decoded[0], input[0]));
+    EXPECT_TRUE(bitIdentical(decoded[1], input[1]));
+}
+
+// Channels come out in the order they went in: the silent ones stay where
+// they were.
+TEST(FfmpegReader, MultichannelKeepsChannelOrder) {
+    TempDir dir;
+    Channels input = test::independentNoise(20'000, 6);
+    input[1].assign(input[1].size(), 0.0f);
+    input[4].assign(input[4].size(), 0.0f);
+    for (EncodedFormat format : {EncodedFormat::m4aAac, EncodedFormat::m4aAlac}) {
+        const auto name = std::to_string(int(format)) + ".m4a";
+        auto reader = openFfmpegFile(test::writeCompressed(dir.path(), name, input, format));
+        ASSERT_EQ(reader->channelCount(), 6);
+        const Channels decoded = readToEnd(*reader, 4096);
+        for (std::size_t c = 0; c < 6; ++c) {
+            EXPECT_EQ(peak(decoded[c]) == 0.0f, c == 1 || c == 4) << "format " << int(format) << " channel " << c;
+        }
+    }
+}
+
+// The reader is chosen by content: an MP3 or M4A under a .wav name still
+// goes to FFmpeg.
+TEST(FfmpegReader, ContentProbePicksFfmpegWhateverTheName) {
+    TempDir dir;
+    const std::pair<EncodedFormat, std::uint32_t> cases[] = {{EncodedFormat::mp3, kFormatMPEGLayer3},
+                                                             {EncodedFormat::m4aAac, kFormatMPEG4AAC},
+                                                             {EncodedFormat::adtsAac, kFormatMPEG4AAC}};
+    for (const auto& [format, formatID] : cases) {
+        const auto path = dir / (std::to_string(int(format)) + ".wav");
+        encodeAudioFile(path, test::dualMono(5000), 44100, format);
+        auto reader = openAudioFile(path);
+        EXPECT_EQ(fourCCText(reader->fileFormat().formatID), fourCCText(formatID));
+        EXPECT_EQ(std::int64_t(readToEnd(*reader, 1000)[0].size()), reader->length());
+    }
+}
+
+class BadInput : public testing::Test {
+protected:
+    std::filesystem::path writeBytes(const std::string& name, const std::string& bytes) {
+        const auto path = dir / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string readBytes(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    TempDir dir;
+};
+
+TEST_F(BadInput, EveryKindIsAnAudioIOError) {
+    std::filesystem::create_directory(dir / "folder.mp3");
+    ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);  // would block a plain open
+    const auto m4a = test::writeCompressed(dir.path(), "whole.m4a", test::dualMono(40'000), EncodedFormat::m4aAac);
+    const std::string m4aBytes = readBytes(m4a);
+    const std::filesystem::path inputs[] = {
+        writeBytes("text.mp3", "This is a text file, not audio.\n"),
+        writeBytes("empty.mp3", ""),
+        writeBytes("empty.m4a", ""),
+        writeBytes("cut.m4a", m4aBytes.substr(0, m4aBytes.size() / 2)),  // loses its sample tables
+        dir / "folder.mp3",
+        dir / "pipe.mp3",
+        dir / "missing.mp3",
+    };
+    for (const auto& path : inputs) {
+        EXPECT_THROW(openFfmpegFile(path), AudioIOError) << path.filename();
+    }
+}
+
+TEST_F(BadInput, MessagesAreTheLibrarysOwn) {
+    std::filesystem::create_directory(dir / "folder.mp3");
+    const auto messageFor = [](const std::filesystem::path& path) -> std::string {
+        try {
+            openFfmpegFile(path);
+        } catch (const AudioIOError& error) {
+            return error.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(messageFor(dir / "missing.mp3"), "No such file or directory");
+    EXPECT_EQ(messageFor(dir / "folder.mp3"), "Is a directory");
+}
+
+// A cut MP3 holds whole frames up to the cut: it opens with the audio that
+// is there, or fails cleanly, and never claims frames it cannot deliver.
+TEST_F(BadInput, TruncatedMp3NeverPromisesMissingFrames) {
+    const auto whole = test::writeCompressed(dir.path(), "whole.mp3", test::dualMono(100'000), EncodedFormat::mp3);
+    const std::string bytes = readBytes(whole);
+    const std::pair<std::size_t, std::int64_t> cuts[] = {
+        {bytes.size() / 2 + 101, 60'000}, {std::size_t(700), 5000}, {bytes.size() - 1, 100'000}};
+    for (const auto& [keep, atMost] : cuts) {
+        const auto path = writeBytes(std::to_string(keep) + ".mp3", bytes.substr(0, keep));
+        std::unique_ptr<AudioFileReader> reader;
+        try {
+            reader = openFfmpegFile(path);
+        } catch (const AudioIOError&) {
+            continue;
+        }
+        EXPECT_LE(reader->length(), atMost) << keep;
+        EXPECT_EQ(std::int64_t(readToEnd(*reader, 1000)[0].size()), reader->length()) << keep;
+    }
+}
+
+TEST_F(BadInput, RandomBytesFailOrReadConsistently) {
+    for (std::uint32_t seed : {1u, 2u, 3u}) {
+        std::string bytes;
+        for (float sample : test::noise(40'000, seed, 1.0f)) bytes += char(int(sample * 32767.0f) & 0xFF);
+        const auto path = writeBytes(std::to_string(seed) + ".mp3", bytes);
+        try {
+            auto reader = openFfmpegFile(path);
+            EXPECT_EQ(std::int64_t(readToEnd(*reader, 1000)[0].size()), reader->length());
+        } catch (const AudioIOError&) {
+        }
+    }
+}
+
+TEST(FfmpegEncoder, NeverReplacesAnExistingFile) {
+    TempDir dir;
+    const auto path = dir / "taken.mp3";
+    std::ofstream(path) << "precious";
+    EXPECT_THROW(encodeAudioFile(path, test::dualMono(1000), 44100, EncodedFormat::mp3), AudioIOError);
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+}
+
+TEST(FfmpegEncoder, AFailedEncodeLeavesNoFile) {
+    TempDir dir;
+    // LAME codes at most two channels.
+    EXPECT_THROW(encodeAudioFile(dir / "a.mp3", test::independentNoise(1000, 3), 44100, EncodedFormat::mp3),
+                 AudioIOError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.mp3"));
+    const Channels uneven{std::vector<float>(10), std::vector<float>(11)};
+    EXPECT_THROW(encodeAudioFile(dir / "b.m4a", uneven, 44100, EncodedFormat::m4aAac), std::invalid_argument);
+    EXPECT_FALSE(std::filesystem::exists(dir / "b.m4a"));
+}
+
+}  // namespace
+}  // namespace twinfold
