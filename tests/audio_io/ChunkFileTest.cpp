@@ -382,7 +382,7 @@ const DamageCase kDamage[] = {
     {"formSizeTooSmall", [](Bytes b) { putBE32(b, 4, 2); return b; }, true},
     {"invalidChunkId", [](Bytes b) { std::memset(&b[findId(b, "LIST")], 0, 4); return b; }},
     {"headerCutOff", [](Bytes b) { b.resize(findId(b, "LIST") + 4); return b; }},
-    {"trailingChunkCutOff", [](Bytes b) { b.resize(b.size() - 3); return b; }},
+    {"trailingChunkCutOff", [](Bytes b) { b.erase(b.end() - 3, b.end()); return b; }},
     {"strayByteAfterTheForm", [](Bytes b) { b.push_back(0); return b; }},
 };
 

@@ -39,13 +39,19 @@ void checkLayout(const ChunkLayout& layout, const MemoryByteSource& source) {
     check(layout.contentEnd >= previousEnd && layout.contentEnd <= source.size() + 1, "bad content end");
 }
 
+// In memory where possible: every accepted input is written, appended to
+// and flushed, and a disk would make that the bottleneck.
 const std::filesystem::path& scratchFile() {
     static const std::filesystem::path path = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "chunk-fuzz-XXXXXX").string();
+        const std::filesystem::path shm = "/dev/shm";
+        const auto folder = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
+        std::string pattern = (folder / "chunk-fuzz-XXXXXX").string();
         const int fd = ::mkstemp(pattern.data());
         check(fd >= 0, "cannot create a scratch file");
-        ::close(fd);
-        return std::filesystem::path(pattern);
+        // Unlinked at once, so not even a crash leaves it behind; the open
+        // descriptor keeps it reachable by its /proc name.
+        ::unlink(pattern.c_str());
+        return std::filesystem::path("/proc/self/fd") / std::to_string(fd);
     }();
     return path;
 }
