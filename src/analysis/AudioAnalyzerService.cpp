@@ -68,14 +68,16 @@ AudioAnalyzerService::AudioAnalyzerService(float silenceThresholdLinear, std::ui
 
 ScanResult AudioAnalyzerService::analyzeFile(const Path& url) {
     const auto start = Clock::now();
-    AudioFileInfo info = AudioFileInfo::fromFile(url);
+    // One open serves both the description and the analysis: opening a
+    // compressed file decodes it once to count its frames exactly.
+    auto file = openAudioFile(url);
+    AudioFileInfo info = AudioFileInfo::fromFile(url, *file);
     if (info.channelCount == 1) {
         ScanResultFields f;
         f.fileInfo = std::move(info);
         f.analysisTime = secondsSince(start);
         return ScanResult(std::move(f));
     }
-    auto file = openAudioFile(url);
     if (info.channelCount >= 3) return analyzeMultichannel(std::move(file), std::move(info), start);
     if (file->channelCount() != 2) throw AnalysisError(AnalysisError::Case::notStereo);
     StereoSource source(std::move(file), runFramesFor(2, chunkSize_));

@@ -60,17 +60,20 @@ std::int64_t sizeAttribute(const fs::path& p) {
 }  // namespace
 
 AudioFileInfo AudioFileInfo::fromFile(const fs::path& url) {
-    auto reader = openAudioFile(url);
+    return fromFile(url, *openAudioFile(url));
+}
+
+AudioFileInfo AudioFileInfo::fromFile(const fs::path& url, const AudioFileReader& reader) {
     AudioFileInfo info;
     info.id = Uuid::random();
     info.url = url;
     info.fileSize = sizeAttribute(url);
-    const AudioFormatInfo& format = reader->fileFormat();
+    const AudioFormatInfo& format = reader.fileFormat();
     info.sourceFormatID = format.formatID;
     info.bitDepth = format.formatID == kFormatLinearPCM ? bitDepthForCommonFormat(format) : 24;
     info.sampleRate = format.sampleRate;
     info.channelCount = format.channelCount;
-    info.duration = info.sampleRate > 0 ? double(reader->length()) / info.sampleRate : 0;
+    info.duration = info.sampleRate > 0 ? double(reader.length()) / info.sampleRate : 0;
     info.filename = url.filename().string();
     info.fileExtension = lowered(extensionOf(url));
     return info;

@@ -9,6 +9,8 @@
 
 namespace twinfold {
 
+class AudioFileReader;
+
 // The errors of building the description of a split .L/.R pair.
 class SplitStereoError : public std::runtime_error {
 public:
@@ -36,6 +38,9 @@ struct AudioFileInfo {
 
     // Opens the file to describe it; the audio layer's or file system's error on failure.
     static AudioFileInfo fromFile(const std::filesystem::path& url);
+    // The same for a file the caller has already opened as `reader`, so a
+    // compressed file is not decoded once more just to be described.
+    static AudioFileInfo fromFile(const std::filesystem::path& url, const AudioFileReader& reader);
     // Describes two mono files as one stereo pair; SplitStereoError when they do not match.
     static AudioFileInfo fromSplitPair(const std::filesystem::path& left,
                                        const std::filesystem::path& right);
