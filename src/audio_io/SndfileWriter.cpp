@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -27,10 +28,16 @@ constexpr int kMaxChannels = 1024;  // libsndfile's own limit
 
 bool isDiscreteLayout(std::uint32_t tag) { return (tag & 0xFFFF0000u) == kDiscreteLayout; }
 
+std::string rateText(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", rate);
+    return text;
+}
+
 void validate(const std::filesystem::path& path, const WriterSettings& s) {
     const double rate = s.sampleRate;
     if (!(rate >= 1 && rate <= 2147483647.0) || rate != std::floor(rate))
-        detail::throwFileError(path, "unsupported sample rate " + std::to_string(rate));
+        detail::throwFileError(path, "unsupported sample rate " + rateText(rate));
     if (s.channelCount < 1 || s.channelCount > kMaxChannels)
         detail::throwFileError(path, "unsupported channel count " + std::to_string(s.channelCount));
     if (s.bitDepth != 8 && s.bitDepth != 16 && s.bitDepth != 24 && s.bitDepth != 32)
