@@ -25,6 +25,7 @@ using detail::RawPcmLayout;
 constexpr std::uint32_t kDiscreteLayout = 0x930000;  // low 16 bits: the channel count
 constexpr std::size_t kWriteBlockFrames = 16384;
 constexpr int kMaxChannels = 1024;  // libsndfile's own limit
+constexpr std::uint64_t kMaxAiffDataBytes = 0xFFFFFFFFu - 4096;  // leaves room for the header
 
 bool isDiscreteLayout(std::uint32_t tag) { return (tag & 0xFFFF0000u) == kDiscreteLayout; }
 
@@ -108,7 +109,7 @@ SndfileWriter::SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, de
 SndfileWriter::~SndfileWriter() {
     try {
         close();
-    } catch (const AudioIOError&) {
+    } catch (...) {
         // Destructors cannot report; callers that care call close() first.
     }
 }
@@ -150,6 +151,11 @@ void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
 // in WAV) is left to libsndfile, whose int path only shifts.
 void SndfileWriter::writeBlock(const std::int32_t* const* channels, std::size_t frames) {
     const std::size_t count = std::size_t(settings_.channelCount);
+    // AIFF sizes are 32-bit and it has no RF64; refuse rather than write a
+    // file whose header wraps around.
+    const std::uint64_t bytesAfter = std::uint64_t(frames_ + std::int64_t(frames)) * count * (settings_.bitDepth / 8);
+    if (container_ == ContainerType::aiff && bytesAfter > kMaxAiffDataBytes)
+        fail("the audio does not fit in an AIFF file (4 GiB at most); use WAV");
     if (settings_.bitDepth == 8) {
         interleaved_.resize(frames * count);
         for (std::size_t c = 0; c < count; ++c)
