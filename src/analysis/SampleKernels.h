@@ -39,6 +39,10 @@ public:
     static constexpr std::size_t blocksPerGroup = 32;
 
     void add(const float* left, const float* right, std::size_t n);
+    // The same for a run whose right channel is bit-identical to its left.
+    // As long as every run of the chunk is, the right-hand sums and the dot
+    // product equal the left-hand ones bit for bit, so only those are formed.
+    void addIdentical(const float* samples, std::size_t n);
     // The chunk's sums; everything restarts from zero for the next chunk.
     ChunkSums takeChunk();
 
@@ -48,12 +52,18 @@ private:
     struct Level {
         Vec sumL[2] = {}, sumR[2] = {}, sqL[2] = {}, sqR[2] = {}, dot[2] = {};
         void addTo(Level& total) const;
+        void mirrorLeft();
     };
 
+    template <bool identical>
+    void addRun(const float* left, const float* right, std::size_t n);
+    template <bool identical>
     void addToBlock(const float* left, const float* right, std::size_t n);
     void closeBlock();
+    void stopMirroring();
 
     Level block_, group_, chunk_;
+    bool mirrored_ = true;  // right sums and dot not formed: they equal the left ones
     std::size_t blockFill_ = 0;  // frames in block_
     std::size_t groupFill_ = 0;  // blocks in group_
 };

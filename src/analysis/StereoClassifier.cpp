@@ -12,7 +12,13 @@ void StereoClassifier::add(const float* left, const float* right, std::size_t n)
     if (!rightHasAudio_) rightHasAudio_ = kernels::maxMagnitude(right, n) > threshold_;
     if (identical_) identical_ = kernels::bitIdentical(left, right, n);
     if (!sumAboveThreshold_) sumAboveThreshold_ = kernels::maxMagnitudeOfSum(left, right, n) > threshold_;
-    if (needsMoments_) chunkSums_.add(left, right, n);
+    if (needsMoments_) {
+        if (identical_) {
+            chunkSums_.addIdentical(left, n);
+        } else {
+            chunkSums_.add(left, right, n);
+        }
+    }
     chunkFrames_ += n;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace twinfold {
@@ -104,6 +105,39 @@ TEST(StereoClassifierTest, OneSweepMatchesThePassesForAnyChunkingOfTheRuns) {
             if (run > chunk) continue;
             ASSERT_EQ(sweep(l, r, chunk, run), expected) << "case " << i << " chunk " << chunk << " run " << run;
         }
+    }
+}
+
+std::array<std::uint32_t, 5> bitsOf(const kernels::ChunkSums& s) {
+    std::array<std::uint32_t, 5> bits;
+    static_assert(sizeof bits == sizeof s);
+    std::memcpy(bits.data(), &s, sizeof s);
+    return bits;
+}
+
+// Bit-identical chunk sums however the chunk arrives, and whether or not the
+// runs of a dual-mono stretch take the shortcut of forming only the left sums.
+TEST(StereoLaneSumsTest, ChunkSumsDoNotDependOnTheRuns) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> u(-1, 1);
+    Samples l(70'003), r(70'003);
+    for (float& x : l) x = u(rng);
+    r = l;
+    r[50'000] = 0.25f;
+    auto sums = [&](std::size_t run, bool shortcut) {
+        kernels::StereoLaneSums s;
+        for (std::size_t p = 0; p < l.size(); p += run) {
+            const std::size_t n = std::min(run, l.size() - p);
+            const bool same = std::equal(l.begin() + p, l.begin() + p + n, r.begin() + p);
+            if (shortcut && same) s.addIdentical(l.data() + p, n);
+            else s.add(l.data() + p, r.data() + p, n);
+        }
+        return bitsOf(s.takeChunk());
+    };
+    const auto whole = sums(l.size(), false);
+    for (std::size_t run : {8u, 1000u, 1024u, 4096u, 32768u}) {
+        EXPECT_EQ(sums(run, false), whole) << run;
+        EXPECT_EQ(sums(run, true), whole) << run;
     }
 }
 
