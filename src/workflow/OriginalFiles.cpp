@@ -1,0 +1,161 @@
+#include "workflow/OriginalFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace twinfold {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::error_code errnoCode(int error) { return {error, std::generic_category()}; }
+
+// A descriptor closed on every path out.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { if (fd_ >= 0) ::close(fd_); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int close() { const int result = ::close(fd_); fd_ = -1; return result; }
+
+private:
+    int fd_;
+};
+
+// Copies every byte of `in` to `out`; 0 or an errno value.
+int copyContents(int in, int out) {
+    for (bool inKernel = true;;) {
+        ssize_t n = -1;
+        if (inKernel) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t(64) << 20, 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+                inKernel = false;
+                continue;
+            }
+        } else {
+            static thread_local std::vector<char> buffer(std::size_t(4) << 20);
+            n = ::read(in, buffer.data(), buffer.size());
+            for (ssize_t written = 0; n > 0 && written < n;) {
+                const ssize_t w = ::write(out, buffer.data() + written, std::size_t(n - written));
+                if (w < 0) return errno;
+                written += w;
+            }
+        }
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+    }
+}
+
+// Writes the copy and makes sure it is complete and on disk; 0 or an errno value.
+int writeDurableCopy(int in, const struct stat& source, int out) {
+    if (int error = copyContents(in, out)) return error;
+    if (::fsync(out) != 0) return errno;
+    struct stat copy {};
+    if (::fstat(out, &copy) != 0) return errno;
+    if (copy.st_size != source.st_size) return EIO;
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    ::futimens(out, times);  // the original's dates are kept where possible
+    return 0;
+}
+
+void log(const OriginalsLog& sink, const std::string& line) {
+    if (sink) sink(line);
+}
+
+void moveAll(const std::vector<fs::path>& originals, const std::optional<fs::path>& folder,
+             const std::string& backupName, const OriginalsLog& sink) {
+    if (!folder) return;  // several dropped items: there is no one folder to back up into
+    const fs::path backup = *folder / backupName;
+    std::error_code error;
+    fs::create_directories(backup, error);
+    if (!error && !fs::is_directory(backup)) error = std::make_error_code(std::errc::not_a_directory);
+    if (error) return log(sink, "Failed to create backup folder: " + error.message());
+    for (const fs::path& original : originals) {
+        const std::string name = original.filename().string();
+        if (auto failure = moveFileWithoutReplacing(original, backup / name)) {
+            log(sink, "Failed to move " + name + ": " + failure.message());
+        }
+    }
+}
+
+// A file nobody may write to was protected on purpose; deleting it anyway
+// (which the directory's permissions would allow) could destroy a master.
+std::error_code deleteOriginal(const fs::path& original) {
+    struct stat info {};
+    if (::lstat(original.c_str(), &info) != 0) return errnoCode(errno);
+    if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) return errnoCode(EACCES);
+    if (::unlink(original.c_str()) != 0) return errnoCode(errno);
+    return {};
+}
+
+void deleteAll(const std::vector<fs::path>& originals, const OriginalsLog& sink) {
+    for (const fs::path& original : originals) {
+        if (auto failure = deleteOriginal(original)) {
+            log(sink, "Failed to delete " + original.filename().string() + ": " + failure.message());
+        }
+    }
+}
+
+}  // namespace
+
+void writeLineToStandardOutput(const std::string& line) { std::cout << line << std::endl; }
+
+std::string backupFolderName(const std::string& formattedDateTime) { return "Twinfold Backup " + formattedDateTime; }
+
+void handleOriginalFiles(const std::vector<fs::path>& originals, OriginalFileHandling policy,
+                         const std::optional<fs::path>& folder, const std::string& backupName,
+                         const OriginalsLog& sink) {
+    if (originals.empty()) return;
+    switch (policy) {
+    case OriginalFileHandling::moveToBackup: moveAll(originals, folder, backupName, sink); break;
+    case OriginalFileHandling::deleteOriginals: deleteAll(originals, sink); break;
+    case OriginalFileHandling::leaveInPlace: break;
+    }
+}
+
+std::error_code moveFileWithoutReplacing(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        // A file system without a no-replace rename: a hard link never
+        // replaces either, and the source name goes once the link exists.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            if (::unlink(from.c_str()) == 0) return {};
+            error = errno;
+            ::unlink(to.c_str());
+            return errnoCode(error);
+        }
+        error = errno;
+        if (error == EPERM || error == EOPNOTSUPP) error = EXDEV;  // no hard links here: copy instead
+    }
+    if (error == EXDEV) return moveFileByCopying(from, to);
+    return errnoCode(error);
+}
+
+std::error_code moveFileByCopying(const fs::path& from, const fs::path& to) {
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat source {};
+    if (in.get() < 0 || ::fstat(in.get(), &source) != 0) return errnoCode(errno);
+    if (!S_ISREG(source.st_mode)) return errnoCode(EISDIR);
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
+    if (out.get() < 0) return errnoCode(errno);  // nothing of ours to clean up
+    int error = writeDurableCopy(in.get(), source, out.get());
+    if (out.close() != 0 && error == 0) error = errno;
+    if (error == 0 && ::unlink(from.c_str()) != 0) error = errno;
+    if (error != 0) {
+        // The original stays where it was; the copy we made goes.
+        ::unlink(to.c_str());
+        return errnoCode(error);
+    }
+    return {};
+}
+
+}  // namespace twinfold

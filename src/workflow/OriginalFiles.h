@@ -1,0 +1,48 @@
+#pragma once
+
+// What happens to the originals after a successful conversion: moved into a
+// dated backup folder, deleted, or left in place. Plain C++; no Qt.
+
+#include "records/AppSettings.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace twinfold {
+
+// Receives each failure line; the default writes it to standard output.
+using OriginalsLog = std::function<void(const std::string& line)>;
+void writeLineToStandardOutput(const std::string& line);
+
+// "Twinfold Backup " + the local date and time already formatted as
+// "yyyy-MM-dd HH:mm".
+std::string backupFolderName(const std::string& formattedDateTime);
+
+// Handles `originals` in order by `policy`:
+// - moveToBackup: into folder / backupName (created when missing, reused
+//   when present), flat, never replacing a file; nothing is moved when
+//   `folder` is absent;
+// - deleteOriginals: removed, except write-protected files, which stay;
+// - leaveInPlace: nothing.
+// Each failure is one line to `log` ("Failed to create backup folder: …",
+// "Failed to move <name>: …", "Failed to delete <name>: …") and the rest
+// are still handled (after a failed folder creation nothing is moved).
+void handleOriginalFiles(const std::vector<std::filesystem::path>& originals, OriginalFileHandling policy,
+                         const std::optional<std::filesystem::path>& folder, const std::string& backupName,
+                         const OriginalsLog& log = writeLineToStandardOutput);
+
+// Moves a file to `to`, never replacing anything there (an existing name is
+// EEXIST). Within one file system this is an atomic rename; across file
+// systems the file is copied to a new file, flushed to disk, its size
+// checked, and only then is the source removed; a failed copy leaves the
+// source as it was and no partial copy. Returns the error, empty on success.
+std::error_code moveFileWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The copy route of the move on its own, so it can be tested on one file system.
+std::error_code moveFileByCopying(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace twinfold

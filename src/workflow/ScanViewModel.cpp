@@ -1,0 +1,323 @@
+// The view model's fields, derived values, selection, settings, sheets and
+// task plumbing. Scanning is in ScanViewModelScan.cpp, converting in
+// ScanViewModelConversion.cpp.
+#include "workflow/ScanViewModel.h"
+
+#include "conversion/AudioConverterService.h"
+#include "scanning/FileScannerService.h"
+#include "workflow/SettingsStore.h"
+#include "workflow/TaskLink.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace twinfold {
+
+namespace {
+
+double steadySeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+template <typename Keep>
+std::vector<ScanResult> filtered(const std::vector<ScanResult>& results, Keep keep) {
+    std::vector<ScanResult> out;
+    std::copy_if(results.begin(), results.end(), std::back_inserter(out), keep);
+    return out;
+}
+
+bool isOrdinaryStereo(const ScanResult& r) {
+    return r.fileInfo.channelCount == 2 && !r.isDualMono && !r.isPannedMono && !r.isPhaseInverted &&
+           r.silentChannel == SilentChannelStatus::none && !r.multichannelAnalysis;
+}
+
+}  // namespace
+
+ScanViewModel::ScanViewModel(QObject* parent)
+    : QObject(parent),
+      settings_(loadAppSettings()),
+      fileScanner_(std::make_unique<FileScannerService>()),
+      audioConverter_(std::make_shared<AudioConverterService>()),
+      clock_(steadySeconds),
+      backupTime_([] { return QDateTime::currentDateTime(); }) {
+    audioAnalyzer_ = makeAnalyzer();
+}
+
+ScanViewModel::~ScanViewModel() {
+    if (scanTask_) scanTask_->cancelled->store(true);
+    if (conversionTask_) conversionTask_->cancelled->store(true);
+    cancelScanServices();
+    cancelConverter();
+    for (Worker& worker : workers_) {
+        if (worker.thread.joinable()) worker.thread.join();
+    }
+}
+
+// ---- publishing -------------------------------------------------------------
+
+template <typename T>
+void ScanViewModel::publish(T& field, T value, void (ScanViewModel::*changed)()) {
+    if (field == value) return;
+    field = std::move(value);
+    emit(this->*changed)();
+}
+
+bool ScanViewModel::admitProgress() {
+    const double now = clock_();
+    if (now - lastProgressUpdate_ < progressThrottleInterval) return false;
+    lastProgressUpdate_ = now;
+    return true;
+}
+
+void ScanViewModel::publishScanProgress(double progress, const std::string& currentFile) {
+    if (admitProgress()) publish(scanState_, ScanState::scanning(progress, currentFile), &ScanViewModel::scanStateChanged);
+}
+
+void ScanViewModel::publishConversionProgress(const ConversionState& state) {
+    if (admitProgress()) publish(conversionState_, state, &ScanViewModel::conversionStateChanged);
+}
+
+// ---- derived values ---------------------------------------------------------
+
+std::vector<ScanResult> ScanViewModel::dualMonoResults() const {
+    return filtered(scanResults_, [](const ScanResult& r) { return r.isDualMono; });
+}
+
+std::vector<ScanResult> ScanViewModel::phaseInvertedResults() const {
+    return filtered(scanResults_, [](const ScanResult& r) { return r.isPhaseInverted; });
+}
+
+std::vector<ScanResult> ScanViewModel::pannedMonoResults() const {
+    return filtered(scanResults_, [](const ScanResult& r) { return r.isPannedMono; });
+}
+
+std::vector<ScanResult> ScanViewModel::silentChannelResults() const {
+    return filtered(scanResults_, [](const ScanResult& r) {
+        return r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
+    });
+}
+
+std::vector<ScanResult> ScanViewModel::noAudioContentResults() const {
+    return filtered(scanResults_, [](const ScanResult& r) { return r.silentChannel == SilentChannelStatus::both; });
+}
+
+std::vector<ScanResult> ScanViewModel::stereoResults() const { return filtered(scanResults_, isOrdinaryStereo); }
+
+std::vector<ScanResult> ScanViewModel::multichannelResults() const {
+    return filtered(scanResults_, [](const ScanResult& r) { return r.multichannelAnalysis.has_value(); });
+}
+
+std::optional<ScanResult> ScanViewModel::selectedMultichannelResult() const {
+    if (selectedResultIDs_.size() != 1) return std::nullopt;
+    const Uuid id = *selectedResultIDs_.begin();
+    for (const ScanResult& r : scanResults_) {
+        if (r.id == id && r.multichannelAnalysis) return r;
+    }
+    return std::nullopt;
+}
+
+std::int64_t ScanViewModel::totalPotentialSavings() const {
+    std::int64_t total = 0;
+    for (const ScanResult& r : scanResults_) {
+        if (r.isConvertible()) total += r.potentialSavings;
+    }
+    return total;
+}
+
+std::vector<ScanResult> ScanViewModel::selectedConvertibleResults() const {
+    return filtered(scanResults_,
+                    [this](const ScanResult& r) { return selectedResultIDs_.count(r.id) && r.isConvertible(); });
+}
+
+bool ScanViewModel::hasConvertibleResults() const {
+    return std::any_of(scanResults_.begin(), scanResults_.end(), [](const ScanResult& r) { return r.isConvertible(); });
+}
+
+// ---- selection, order, reset -------------------------------------------------
+
+void ScanViewModel::selectAllConvertible() {
+    std::set<Uuid> ids;
+    for (const ScanResult& r : scanResults_) {
+        if (r.isConvertible()) ids.insert(r.id);
+    }
+    publish(selectedResultIDs_, std::move(ids), &ScanViewModel::selectedResultIDsChanged);
+}
+
+void ScanViewModel::toggleSelection(const Uuid& id) {
+    std::set<Uuid> ids = selectedResultIDs_;
+    if (ids.erase(id) == 0) {
+        const auto it = std::find_if(scanResults_.begin(), scanResults_.end(),
+                                     [&](const ScanResult& r) { return r.id == id; });
+        if (it == scanResults_.end() || !it->isConvertible()) return;
+        ids.insert(id);
+    }
+    publish(selectedResultIDs_, std::move(ids), &ScanViewModel::selectedResultIDsChanged);
+}
+
+void ScanViewModel::setSelectedResultIDs(std::set<Uuid> ids) {
+    publish(selectedResultIDs_, std::move(ids), &ScanViewModel::selectedResultIDsChanged);
+}
+
+void ScanViewModel::sortResults(const std::function<bool(const ScanResult&, const ScanResult&)>& before) {
+    std::vector<ScanResult> sorted = scanResults_;
+    std::stable_sort(sorted.begin(), sorted.end(), before);
+    publish(scanResults_, std::move(sorted), &ScanViewModel::scanResultsChanged);
+}
+
+void ScanViewModel::sortResultsByFilename(bool ascending) {
+    sortResults([ascending](const ScanResult& a, const ScanResult& b) {
+        return ascending ? a.fileInfo.filename < b.fileInfo.filename : b.fileInfo.filename < a.fileInfo.filename;
+    });
+}
+
+void ScanViewModel::reset() {
+    cancelScanTask();
+    cancelConversionTask();
+    publish(scanState_, ScanState::idle(), &ScanViewModel::scanStateChanged);
+    publish(conversionState_, ConversionState::idle(), &ScanViewModel::conversionStateChanged);
+    publish(scanResults_, {}, &ScanViewModel::scanResultsChanged);
+    publish(selectedResultIDs_, {}, &ScanViewModel::selectedResultIDsChanged);
+    publish(selectedFolderURL_, {}, &ScanViewModel::selectedFolderURLChanged);
+    publish(sourceDescription_, {}, &ScanViewModel::sourceDescriptionChanged);
+    publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
+    publish(convertedOriginalURLs_, {}, &ScanViewModel::convertedOriginalURLsChanged);
+    publish(pendingPhaseInvertedResults_, {}, &ScanViewModel::pendingPhaseInvertedResultsChanged);
+    publish(pendingMultichannelResults_, {}, &ScanViewModel::pendingMultichannelResultsChanged);
+}
+
+// ---- settings, sheets, errors -----------------------------------------------
+
+void ScanViewModel::setSettings(const AppSettings& settings) {
+    publish(settings_, settings, &ScanViewModel::settingsChanged);
+    saveAppSettings(settings_);
+}
+
+void ScanViewModel::overrideSettings(const AppSettings& settings) {
+    publish(settings_, settings, &ScanViewModel::settingsChanged);
+}
+
+void ScanViewModel::setShowLossyFormatNotice(bool show) {
+    publish(showLossyFormatNotice_, show, &ScanViewModel::showLossyFormatNoticeChanged);
+}
+
+void ScanViewModel::setLossyNoticeAcknowledged(bool acknowledged) {
+    publish(lossyNoticeAcknowledged_, acknowledged, &ScanViewModel::lossyNoticeAcknowledgedChanged);
+}
+
+void ScanViewModel::acknowledgeLossyFormatNotice(bool dontShowAgain) {
+    if (dontShowAgain) setHideLossyFormatNotice(true);
+    setLossyNoticeAcknowledged(true);
+}
+
+void ScanViewModel::setShowPhaseFixOptions(bool show) {
+    publish(showPhaseFixOptions_, show, &ScanViewModel::showPhaseFixOptionsChanged);
+}
+
+void ScanViewModel::setSelectedPhaseFixOption(PhaseFixOption option) {
+    publish(selectedPhaseFixOption_, option, &ScanViewModel::selectedPhaseFixOptionChanged);
+}
+
+void ScanViewModel::setPendingPhaseInvertedResults(std::vector<ScanResult> results) {
+    publish(pendingPhaseInvertedResults_, std::move(results), &ScanViewModel::pendingPhaseInvertedResultsChanged);
+}
+
+void ScanViewModel::setPhaseFixAcknowledged(bool acknowledged) {
+    publish(phaseFixAcknowledged_, acknowledged, &ScanViewModel::phaseFixAcknowledgedChanged);
+}
+
+void ScanViewModel::setShowMultichannelOptions(bool show) {
+    publish(showMultichannelOptions_, show, &ScanViewModel::showMultichannelOptionsChanged);
+}
+
+void ScanViewModel::setSelectedMultichannelOption(MultichannelConversionOption option) {
+    publish(selectedMultichannelOption_, option, &ScanViewModel::selectedMultichannelOptionChanged);
+}
+
+void ScanViewModel::setPendingMultichannelResults(std::vector<ScanResult> results) {
+    publish(pendingMultichannelResults_, std::move(results), &ScanViewModel::pendingMultichannelResultsChanged);
+}
+
+void ScanViewModel::setMultichannelAcknowledged(bool acknowledged) {
+    publish(multichannelAcknowledged_, acknowledged, &ScanViewModel::multichannelAcknowledgedChanged);
+}
+
+QFuture<void> ScanViewModel::lossyFormatNoticeClosed() {
+    setShowLossyFormatNotice(false);
+    if (!lossyNoticeAcknowledged_) return QtFuture::makeReadyFuture();
+    setLossyNoticeAcknowledged(false);
+    return convertSelected(true, false, false);
+}
+
+QFuture<void> ScanViewModel::phaseFixOptionsClosed() {
+    setShowPhaseFixOptions(false);
+    if (!phaseFixAcknowledged_) {
+        setPendingPhaseInvertedResults({});
+        return QtFuture::makeReadyFuture();
+    }
+    setPhaseFixAcknowledged(false);
+    return convertSelected(true, true, false);
+}
+
+QFuture<void> ScanViewModel::multichannelOptionsClosed() {
+    setShowMultichannelOptions(false);
+    if (!multichannelAcknowledged_) {
+        setPendingMultichannelResults({});
+        return QtFuture::makeReadyFuture();
+    }
+    setMultichannelAcknowledged(false);
+    return convertSelected(true, true, true);
+}
+
+void ScanViewModel::dismissError() {
+    publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
+    if (!conversionState_.isConverting()) {
+        publish(conversionState_, ConversionState::idle(), &ScanViewModel::conversionStateChanged);
+    }
+}
+
+// ---- seams --------------------------------------------------------------------
+
+void ScanViewModel::setFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
+void ScanViewModel::setClock(Clock clock) { clock_ = std::move(clock); }
+void ScanViewModel::setBackupTimeSource(std::function<QDateTime()> now) { backupTime_ = std::move(now); }
+void ScanViewModel::setConversionHooks(ConversionHooks hooks) { conversionHooks_ = std::move(hooks); }
+
+// ---- tasks ----------------------------------------------------------------------
+
+ScanViewModel::Task ScanViewModel::launch(std::shared_future<void> predecessor,
+                                          std::function<void(const TaskLink&)> body) {
+    reapEndedThreads();
+    Task task;
+    task.cancelled = std::make_shared<std::atomic<bool>>(false);
+    auto promise = std::make_shared<QPromise<void>>();
+    promise->start();
+    task.finished = promise->future();
+    std::promise<void> ended;
+    task.ended = ended.get_future().share();
+    TaskLink link(*this, task.cancelled, std::move(promise));
+    std::thread thread([link = std::move(link), body = std::move(body), predecessor = std::move(predecessor),
+                        ended = std::move(ended)]() mutable {
+        // The services serve one call at a time: the cancelled predecessor
+        // must be out of them before this task starts using them.
+        if (predecessor.valid()) predecessor.wait();
+        try {
+            if (!link.isCancelled()) body(link);
+        } catch (...) {
+            // Bodies report their own failures; nothing may escape a thread.
+        }
+        ended.set_value();
+    });
+    workers_.push_back({std::move(thread), task.ended});
+    return task;
+}
+
+void ScanViewModel::reapEndedThreads() {
+    std::erase_if(workers_, [](Worker& worker) {
+        if (worker.ended.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return false;
+        worker.thread.join();
+        return true;
+    });
+}
+
+}  // namespace twinfold

@@ -1,0 +1,183 @@
+// The conversion half of the view model: the gates, the conversion task on
+// its worker thread, the proof of the outputs, the originals and the rescan.
+#include "workflow/ScanViewModel.h"
+
+#include "audio_io/AudioFormat.h"
+#include "conversion/AudioConverterService.h"
+#include "workflow/ConversionRunner.h"
+#include "workflow/OriginalFiles.h"
+#include "workflow/OutputVerifier.h"
+#include "workflow/SettingsStore.h"
+#include "workflow/TaskLink.h"
+
+#include <QFutureWatcher>
+
+#include <algorithm>
+
+namespace twinfold {
+
+namespace {
+
+bool hasRemovableChannels(const ScanResult& r) {
+    return r.multichannelAnalysis && !r.multichannelAnalysis->removableChannelIndices().empty();
+}
+
+// Originals are only touched once every output has been proven.
+bool touchesOriginals(OriginalFileHandling policy) { return policy != OriginalFileHandling::leaveInPlace; }
+
+template <typename Keep>
+std::vector<ScanResult> those(const std::vector<ScanResult>& results, Keep keep) {
+    std::vector<ScanResult> out;
+    std::copy_if(results.begin(), results.end(), std::back_inserter(out), keep);
+    return out;
+}
+
+}  // namespace
+
+void ScanViewModel::cancelConverter() { audioConverter_->cancel(); }
+
+void ScanViewModel::cancelConversionTask() {
+    if (conversionTask_) conversionTask_->cancelled->store(true);
+    conversionTask_.reset();
+    cancelConverter();
+}
+
+// ---- operations ------------------------------------------------------------
+
+QFuture<void> ScanViewModel::convertSelected(bool skipLossyCheck, bool skipPhaseCheck, bool skipMultichannelCheck) {
+    const std::vector<ScanResult> selected = selectedConvertibleResults();
+    if (selected.empty()) return QtFuture::makeReadyFuture();
+    const bool anyLossy = std::any_of(selected.begin(), selected.end(), [](const ScanResult& r) {
+        return r.fileInfo.sourceFormatID != kFormatLinearPCM;
+    });
+    if (!skipLossyCheck && anyLossy && !hideLossyFormatNotice()) {
+        setShowLossyFormatNotice(true);
+        return QtFuture::makeReadyFuture();
+    }
+    if (!skipPhaseCheck) {
+        auto phase = those(selected, [](const ScanResult& r) { return r.isPhaseInverted; });
+        if (!phase.empty()) {
+            setPendingPhaseInvertedResults(std::move(phase));
+            setShowPhaseFixOptions(true);
+            return QtFuture::makeReadyFuture();
+        }
+    }
+    if (!skipMultichannelCheck) {
+        auto multi = those(selected, hasRemovableChannels);
+        if (!multi.empty()) {
+            setPendingMultichannelResults(std::move(multi));
+            setShowMultichannelOptions(true);
+            return QtFuture::makeReadyFuture();
+        }
+    }
+    return startConversion(selected);
+}
+
+QFuture<void> ScanViewModel::startConversion(const std::vector<ScanResult>& results) {
+    cancelConversionTask();
+    ConversionInput input{{results, settings_, selectedPhaseFixOption_, selectedMultichannelOption_},
+                          selectedFolderURL_, audioConverter_, conversionHooks_, backupTime_};
+    const int total = groupForConversion(results).total();
+    publish(convertedOriginalURLs_, originalsOf(results), &ScanViewModel::convertedOriginalURLsChanged);
+    publish(conversionState_, ConversionState::converting(0, "", 0, total), &ScanViewModel::conversionStateChanged);
+    publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
+    conversionTask_ = launch(lastConversionEnded_, [input = std::move(input)](const TaskLink& link) {
+        conversionTaskBody(link, input);
+    });
+    lastConversionEnded_ = conversionTask_->ended;
+    return conversionTask_->finished;
+}
+
+QFuture<void> ScanViewModel::cancelConversion() {
+    QFuture<void> ended = conversionTask_ ? conversionTask_->finished : QtFuture::makeReadyFuture();
+    cancelConversionTask();
+    publish(conversionState_, ConversionState::idle(), &ScanViewModel::conversionStateChanged);
+    return ended;
+}
+
+// ---- the conversion task (worker thread) -----------------------------------------
+
+void ScanViewModel::conversionTaskBody(const TaskLink& link, const ConversionInput& input) {
+    AudioConverterService& converter = *input.converter;
+    converter.clearCancelled();
+    // A cancel between the task's start and the line above would be lost.
+    if (link.isCancelled()) return converter.cancel();
+    auto progress = [&link](double fraction, const std::string& file, int completed, int total) {
+        link.post([state = ConversionState::converting(fraction, file, completed, total)](ScanViewModel& vm) {
+            vm.publishConversionProgress(state);
+        });
+    };
+    ConversionRunner runner(converter, input.job, link.token(), progress, input.hooks.beforeConverterCall);
+    try {
+        if (!runner.run()) return;
+    } catch (const std::exception& error) {
+        if (link.isCancelled()) return;
+        link.finish([message = std::string(error.what())](ScanViewModel& vm) {
+            vm.publish(vm.conversionState_, ConversionState::failed(message), &ScanViewModel::conversionStateChanged);
+            vm.publish(vm.errorMessage_, std::optional(message), &ScanViewModel::errorMessageChanged);
+        });
+        return;
+    }
+    if (touchesOriginals(input.job.settings.originalFileHandling)) {
+        if (input.hooks.beforeVerification) input.hooks.beforeVerification(runner.outputs());
+        if (!verifyOutputs(link, runner.provenance())) return;
+    }
+    finishConversion(link, input, runner.outputs());
+}
+
+// Reads every output back against its source. False when the task must end
+// here (cancelled, or an output failed, which has been published).
+bool ScanViewModel::verifyOutputs(const TaskLink& link, const std::vector<OutputProvenance>& provenance) {
+    auto progress = [&link](std::size_t index, std::size_t count, const std::string& source, double fraction) {
+        auto state = ConversionState::converting((double(index) + fraction) / double(count), "Verifying " + source,
+                                                 int(index) + 1, int(count));
+        link.post([state = std::move(state)](ScanViewModel& vm) { vm.publishConversionProgress(state); });
+    };
+    try {
+        return OutputVerifier::verify(provenance, link.token(), progress) && !link.isCancelled();
+    } catch (const std::exception& error) {
+        if (link.isCancelled()) return false;
+        link.finish([message = std::string(error.what())](ScanViewModel& vm) {
+            vm.publish(vm.conversionState_, ConversionState::failed(message), &ScanViewModel::conversionStateChanged);
+            vm.publish(vm.errorMessage_, std::optional(message), &ScanViewModel::errorMessageChanged);
+        });
+        return false;
+    }
+}
+
+// Publishes the success, handles the originals (here, off the GUI thread:
+// a move across file systems copies whole files), then hands over to the
+// GUI thread for the rescan.
+void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput& input, std::vector<Path> outputs) {
+    link.post([outputs = std::move(outputs)](ScanViewModel& vm) mutable {
+        vm.publish(vm.conversionState_, ConversionState::completedWith(std::move(outputs)),
+                   &ScanViewModel::conversionStateChanged);
+        vm.publish(vm.selectedResultIDs_, {}, &ScanViewModel::selectedResultIDsChanged);
+        vm.publish(vm.pendingPhaseInvertedResults_, {}, &ScanViewModel::pendingPhaseInvertedResultsChanged);
+        vm.publish(vm.pendingMultichannelResults_, {}, &ScanViewModel::pendingMultichannelResultsChanged);
+    });
+    // A task cancelled even now (reset, a new conversion, the window
+    // closing) leaves the originals alone: not touching them is always safe.
+    if (link.isCancelled()) return;
+    const std::string stamp = input.backupTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
+    handleOriginalFiles(originalsOf(input.job.results), input.job.settings.originalFileHandling, input.folder,
+                        backupFolderName(stamp));
+    link.postFinal([](ScanViewModel& vm, const Promise& promise) {
+        vm.publish(vm.convertedOriginalURLs_, {}, &ScanViewModel::convertedOriginalURLsChanged);
+        vm.completeConversion(promise);
+    });
+}
+
+// The last step on the GUI thread: rescan the folder, if there is one, and
+// let the caller's future finish when that scan has.
+void ScanViewModel::completeConversion(const Promise& promise) {
+    if (!selectedFolderURL_) return promise->finish();
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, promise] {
+        promise->finish();
+        watcher->deleteLater();
+    });
+    watcher->setFuture(startScan());
+}
+
+}  // namespace twinfold

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace twinfold {
+
+// Where the scan of the view model stands. A small tagged value: the case
+// and the payload that belongs to it; the other members stay empty, so two
+// states are equal exactly when case and payload are.
+struct ScanState {
+    enum class Case { idle, scanning, completed, failed };
+
+    Case kind = Case::idle;
+    double progress = 0;      // scanning: 0…1
+    std::string currentFile;  // scanning: a status line or the file just analysed
+    std::string message;      // failed
+
+    static ScanState idle() { return {}; }
+    static ScanState scanning(double progress, std::string currentFile) {
+        return {Case::scanning, progress, std::move(currentFile), {}};
+    }
+    static ScanState completed() { return {Case::completed, 0, {}, {}}; }
+    static ScanState failed(std::string message) { return {Case::failed, 0, {}, std::move(message)}; }
+
+    bool isScanning() const { return kind == Case::scanning; }
+    bool operator==(const ScanState&) const = default;
+};
+
+// Where the conversion stands; the same kind of value as ScanState.
+struct ConversionState {
+    enum class Case { idle, converting, completed, failed };
+
+    Case kind = Case::idle;
+    double progress = 0;      // converting: 0…1
+    std::string currentFile;  // converting
+    int completed = 0;        // converting: 1-based number of the item being worked on
+    int total = 0;            // converting
+    std::vector<std::filesystem::path> outputURLs;  // completed: every file written, in plan order
+    std::string message;      // failed
+
+    static ConversionState idle() { return {}; }
+    static ConversionState converting(double progress, std::string currentFile, int completed, int total) {
+        return {Case::converting, progress, std::move(currentFile), completed, total, {}, {}};
+    }
+    static ConversionState completedWith(std::vector<std::filesystem::path> outputs) {
+        return {Case::completed, 0, {}, 0, 0, std::move(outputs), {}};
+    }
+    static ConversionState failed(std::string message) {
+        return {Case::failed, 0, {}, 0, 0, {}, std::move(message)};
+    }
+
+    bool isConverting() const { return kind == Case::converting; }
+    bool operator==(const ConversionState&) const = default;
+};
+
+}  // namespace twinfold
