@@ -110,7 +110,7 @@ std::vector<std::optional<float>> AudioConverterService::gainsFor(AudioFileReade
     std::vector<int> channels;
     for (const auto& target : targets) channels.push_back(target.channel);
     const std::int64_t start = reader.position();
-    const auto peaks = measurePeaks(reader, channels, hooks(nullptr));
+    const auto peaks = measurePeaks(reader, channels, hooks());
     reader.seek(start);
     for (std::size_t k = 0; k < targets.size(); ++k) {
         gains[k] = normalizationGain(*targetdBFS, peaks[k]);
@@ -122,26 +122,28 @@ std::vector<std::optional<float>> AudioConverterService::gainsFor(AudioFileReade
 void AudioConverterService::streamAndFinish(AudioFileReader& reader, const fs::path& source, OutputFiles& outputs,
                                             const std::vector<ChannelRoute>& routes, double base, double scale,
                                             const ProgressHandler& progress) {
-    streamChannels(reader, routes, hooks(&outputs, [&](double fraction) {
-        report(progress, base + scale * fraction);
-    }));
+    try {
+        streamChannels(reader, routes, hooks([&](double fraction) { report(progress, base + scale * fraction); }));
+    } catch (const ConversionError& error) {
+        // A cancelled operation leaves none of its outputs behind.
+        if (error.errorCase() == ConversionError::Case::cancelled) outputs.removeAll();
+        throw;
+    }
     outputs.closeAll();
     copyChunks(source, outputs.paths());
     report(progress, 1.0);
 }
 
-StreamHooks AudioConverterService::hooks(OutputFiles* outputs, std::function<void(double)> afterChunk) const {
+StreamHooks AudioConverterService::hooks(std::function<void(double)> afterChunk) const {
     StreamHooks hooks;
     hooks.chunkFrames = chunkSize;
-    hooks.beforeChunk = [this, outputs] { throwIfCancelled(outputs); };
+    hooks.checkCancelled = [this] { throwIfCancelled(); };
     hooks.afterChunk = std::move(afterChunk);
     return hooks;
 }
 
-void AudioConverterService::throwIfCancelled(OutputFiles* outputs) const {
-    if (!cancelled_) return;
-    if (outputs) outputs->removeAll();
-    throw ConversionError(ConversionError::Case::cancelled);
+void AudioConverterService::throwIfCancelled() const {
+    if (cancelled_) throw ConversionError(ConversionError::Case::cancelled);
 }
 
 void AudioConverterService::copyChunks(const fs::path& source, const std::vector<fs::path>& outputs) const {

@@ -130,8 +130,8 @@ private:
     void streamAndFinish(AudioFileReader& reader, const std::filesystem::path& source, OutputFiles& outputs,
                          const std::vector<ChannelRoute>& routes, double base, double scale,
                          const ProgressHandler& progress);
-    StreamHooks hooks(OutputFiles* outputs, std::function<void(double)> afterChunk = {}) const;
-    void throwIfCancelled(OutputFiles* outputs) const;
+    StreamHooks hooks(std::function<void(double)> afterChunk = {}) const;
+    void throwIfCancelled() const;
     // One side of a split pair to `output`: a byte copy when the format is
     // kept, a PCM rewrite (normalised when a target is given) otherwise.
     void transferPairSide(const std::filesystem::path& input, const std::filesystem::path& output,

@@ -23,8 +23,9 @@ struct ChannelRoute {
 
 struct StreamHooks {
     std::uint32_t chunkFrames = 1'000'000;
-    // Called before every chunk; throws to stop the pass (cancellation).
-    std::function<void()> beforeChunk;
+    // Called before every chunk and once more when the last one is written;
+    // throws to stop the pass (cancellation).
+    std::function<void()> checkCancelled;
     // Called after every chunk with the fraction of the pass done.
     std::function<void(double)> afterChunk;
 };

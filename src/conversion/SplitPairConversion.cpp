@@ -83,7 +83,7 @@ void AudioConverterService::transferPairSide(const fs::path& input, const fs::pa
     }
     OutputFiles::requireFree({output});
     // The copy carries the chunks already.
-    copyFileExclusive(input, output, [this] { throwIfCancelled(nullptr); });
+    copyFileExclusive(input, output, [this] { throwIfCancelled(); });
     report(progress, 1.0);
 }
 

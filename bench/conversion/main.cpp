@@ -1,0 +1,190 @@
+// Converts a generated 10-minute 24-bit 48 kHz stereo WAV (173 MB) to mono,
+// with and without normalisation, and a 10-minute 6-channel WAV (518 MB) by
+// splitting and by removing channels. Each is compared with decoding the same
+// source through openAudioFile in chunks of 1,000,000 frames, and the mono
+// conversion also with the physical limit: copying the source with plain
+// 4 MiB read()/write() calls. Sources and outputs stay in the page cache.
+#include "audio_io/AudioFileReader.h"
+#include "conversion/AudioConverterService.h"
+#include "support/PcmFixtures.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace twinfold;
+
+namespace {
+
+constexpr std::uint32_t kChunk = 1'000'000;
+constexpr std::size_t kFrames = 48'000 * 600;
+
+fs::path workDir, stereoPath, sixPath;
+
+fs::path makeSource(const std::string& name, int channels) {
+    const fs::path path = workDir / name;
+    const test::PcmFormat format{test::PcmContainer::wav, test::PcmEncoding::int24, 48000};
+    test::PcmFileWriter writer(path, format, channels);
+    for (std::size_t done = 0; done < kFrames; done += kChunk) {
+        const std::size_t n = std::min<std::size_t>(kChunk, kFrames - done);
+        const auto seed = std::uint32_t(done / kChunk + 1);
+        writer.append(channels == 2 ? test::stereo(test::StereoKind::trueStereo, n, format.encoding, seed)
+                                    : test::multichannel({channels, {{0, 3}}, {5}}, n, format.encoding, seed));
+    }
+    writer.close();
+    return path;
+}
+
+// Removes what an iteration wrote, outside the timed part.
+void clearOutputs(benchmark::State& state, const std::vector<fs::path>& outputs) {
+    state.PauseTiming();
+    for (const auto& output : outputs) fs::remove(output);
+    state.ResumeTiming();
+}
+
+void decode(benchmark::State& state, const fs::path& source) {
+    for (auto _ : state) {
+        auto reader = openAudioFile(source);
+        PCMBuffer buffer(reader->channelCount(), kChunk);
+        std::int64_t total = 0;
+        do {
+            reader->read(buffer, kChunk);
+            total += buffer.frameLength();
+        } while (buffer.frameLength() > 0);
+        if (total != std::int64_t(kFrames)) state.SkipWithError("short decode");
+        benchmark::DoNotOptimize(buffer.channel(0));
+    }
+}
+
+void plainCopy(benchmark::State& state) {
+    std::vector<char> block(4 << 20);
+    const fs::path output = workDir / "copy.wav";
+    for (auto _ : state) {
+        const int in = ::open(stereoPath.c_str(), O_RDONLY);
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        for (ssize_t got; (got = ::read(in, block.data(), block.size())) > 0;) {
+            if (::write(out, block.data(), std::size_t(got)) != got) state.SkipWithError("write failed");
+        }
+        ::close(in);
+        ::close(out);
+        clearOutputs(state, {output});
+    }
+}
+
+void decodeStereo(benchmark::State& state) { decode(state, stereoPath); }
+void decodeSix(benchmark::State& state) { decode(state, sixPath); }
+
+void monoConversion(benchmark::State& state) {
+    AudioConverterService converter;
+    const std::optional<float> target = state.range(0) ? std::optional(-1.0f) : std::nullopt;
+    const fs::path output = workDir / "mono.wav";
+    for (auto _ : state) {
+        converter.convertToMono(stereoPath, output, ChannelSelection::left, target);
+        clearOutputs(state, {output});
+    }
+}
+
+void splitSix(benchmark::State& state) {
+    AudioConverterService converter;
+    for (auto _ : state) clearOutputs(state, converter.splitAllChannels(sixPath, std::nullopt, AppSettings{}));
+}
+
+void removeChannels(benchmark::State& state) {
+    AudioConverterService converter;
+    const fs::path output = workDir / "kept.wav";
+    for (auto _ : state) {
+        converter.removeRedundantChannels(sixPath, output, {0, 1, 2, 4});
+        clearOutputs(state, {output});
+    }
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs) {
+            // "monoConversion/1/min_time:2.000/real_time" → "monoConversion/1"
+            std::string name = run.benchmark_name();
+            name = name.substr(0, name.find("/min_time"));
+            seconds[name] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void ratio(const std::string& what, const std::string& base, const char* target) const {
+        const auto a = seconds.find(what), b = seconds.find(base);
+        if (a != seconds.end() && b != seconds.end())
+            std::printf("%-28s / %-16s %5.2f  %s\n", what.c_str(), base.c_str(), a->second / b->second, target);
+    }
+    std::map<std::string, double> seconds;
+};
+
+// Runs one operation in a fresh process (this program, re-executed) and
+// returns that process's peak resident memory in MB.
+double peakMemoryOf(const std::string& operation) {
+    const std::string command =
+        fs::read_symlink("/proc/self/exe").string() + " --peak-memory " + operation + " \"" + workDir.string() + "\"";
+    FILE* pipe = popen(command.c_str(), "r");
+    double megabytes = -1;
+    if (pipe && std::fscanf(pipe, "%lf", &megabytes) != 1) megabytes = -1;
+    if (pipe) pclose(pipe);
+    return megabytes;
+}
+
+int peakMemoryProbe(const std::string& operation, const fs::path& dir) {
+    AudioConverterService converter;
+    std::vector<fs::path> outputs;
+    if (operation == "mono") {
+        outputs = {converter.convertToMono(dir / "ten-minutes.wav", dir / "probe.wav", ChannelSelection::left, -1.0f)};
+    } else if (operation == "split") {
+        outputs = converter.splitAllChannels(dir / "ten-minutes-6ch.wav", std::nullopt, AppSettings{});
+    } else {
+        converter.removeRedundantChannels(dir / "ten-minutes-6ch.wav", dir / "probe.wav", {0, 1, 2, 4});
+        outputs = {dir / "probe.wav"};
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    for (const auto& output : outputs) fs::remove(output);
+    std::printf("%.1f\n", double(usage.ru_maxrss) / 1024);
+    return 0;
+}
+
+}  // namespace
+
+BENCHMARK(plainCopy)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(decodeStereo)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(monoConversion)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(decodeSix)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(splitSix)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(removeChannels)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--peak-memory") return peakMemoryProbe(argv[2], argv[3]);
+    benchmark::Initialize(&argc, argv);
+    std::string pattern = (fs::temp_directory_path() / "twinfold-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return 1;
+    workDir = pattern;
+    stereoPath = makeSource("ten-minutes.wav", 2);
+    sixPath = makeSource("ten-minutes-6ch.wav", 6);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double monoMB = peakMemoryOf("mono"), splitMB = peakMemoryOf("split"), removeMB = peakMemoryOf("remove");
+    fs::remove_all(workDir);
+
+    reporter.ratio("monoConversion/0", "decodeStereo", "(target <= 1.3)");
+    reporter.ratio("monoConversion/1", "decodeStereo", "(target <= 2.3)");
+    reporter.ratio("monoConversion/0", "plainCopy", "(target <= 1.5)");
+    reporter.ratio("splitSix", "decodeSix", "");
+    reporter.ratio("removeChannels", "decodeSix", "");
+    std::printf("peak resident memory (MB, target < 100): normalised mono %.1f, 6-channel split %.1f, "
+                "channel removal %.1f\n", monoMB, splitMB, removeMB);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "conversion/ChannelStreamer.h"
+
+#include <functional>
+#include <future>
+#include <vector>
+
+namespace twinfold {
+
+// One output's chunk: the routed channels gathered from a source chunk
+// (as integers for an exact copy, as scaled floats otherwise), then written.
+class RouteBuffer {
+public:
+    RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, bool integerSource);
+
+    void fill(const IntPCMBuffer& source, std::uint32_t frames);
+    void fill(const PCMBuffer& source, std::uint32_t frames);
+    void write();
+
+    // Bytes a RouteBuffer of this route holds.
+    static std::size_t bytes(const ChannelRoute& route, std::uint32_t capacity);
+
+private:
+    template <typename Buffer>
+    void fillScaled(const Buffer& source, std::uint32_t frames, float factor);
+
+    const ChannelRoute* route_;
+    bool copiesIntegers_;
+    IntPCMBuffer ints_;
+    PCMBuffer floats_;
+};
+
+// Gathers each chunk on the calling thread and, when two sets of output
+// buffers fit the memory budget, writes it on a second thread, so that
+// writing chunk N overlaps reading chunk N + 1. Progress callbacks run on the
+// calling thread, in chunk order, once a chunk is written.
+class ChunkPipeline {
+public:
+    ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, bool integerSource,
+                  std::size_t sourceBytes);
+    ~ChunkPipeline();
+    ChunkPipeline(const ChunkPipeline&) = delete;
+    ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+    // All buffers together stay below this, with the source chunk.
+    static constexpr std::size_t memoryBudget = 64u << 20;
+
+    template <typename Buffer>
+    void push(const Buffer& source, std::uint32_t frames, std::function<void()> afterWrite) {
+        auto& slot = slots_[next_];
+        for (auto& buffer : slot) buffer.fill(source, frames);
+        startWrite(slot, std::move(afterWrite));
+    }
+    // Waits for the last write; rethrows its failure.
+    void finish();
+
+private:
+    void startWrite(std::vector<RouteBuffer>& slot, std::function<void()> afterWrite);
+
+    std::vector<std::vector<RouteBuffer>> slots_;
+    std::size_t next_ = 0;
+    std::future<void> pending_;
+    std::function<void()> pendingDone_;
+};
+
+}  // namespace twinfold
