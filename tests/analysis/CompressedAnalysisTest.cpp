@@ -17,21 +17,13 @@ using namespace test;
 enum class Content { dual, leftSilent, rightSilent, independent, inverted, panned, sixChannels };
 
 Channels channelsFor(Content content) {
-    const std::size_t frames = 44100;
+    constexpr std::size_t frames = 44100;
+    if (content == Content::leftSilent || content == Content::rightSilent)
+        return oneSideSilent(frames, content == Content::leftSilent ? 0 : 1);
+    if (content == Content::independent || content == Content::sixChannels)
+        return independentNoise(frames, content == Content::independent ? 2 : 6);
     Channels c = dualMono(frames);
-    switch (content) {
-    case Content::dual: return c;
-    case Content::leftSilent: return oneSideSilent(frames, 0);
-    case Content::rightSilent: return oneSideSilent(frames, 1);
-    case Content::independent: return independentNoise(frames, 2);
-    case Content::sixChannels: return independentNoise(frames, 6);
-    case Content::inverted:
-        for (float& x : c[1]) x = -x;
-        return c;
-    case Content::panned:
-        for (float& x : c[1]) x *= 0.5f;
-        return c;
-    }
+    for (float& x : c[1]) x *= content == Content::inverted ? -1.0f : content == Content::panned ? 0.5f : 1.0f;
     return c;
 }
 
