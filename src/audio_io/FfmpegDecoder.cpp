@@ -1,5 +1,7 @@
 #include "audio_io/FfmpegDecoder.h"
 
+#include "audio_io/FfmpegHeaderGuess.h"
+
 #include <string_view>
 #include <system_error>
 
@@ -26,16 +28,33 @@ Decoder::Decoder(const std::filesystem::path& path) {
 }
 
 void Decoder::openInput(const std::filesystem::path& path) {
+    const int probed = openInputAs(path, nullptr);
+    if (probed >= 0 && hasAudioStream()) return;
+    const AVInputFormat* format = demuxerFromFrameHeader(path);
+    if (!format) {
+        check(probed);
+        return;  // opened without audio: finding the stream reports it
+    }
+    const int forced = openInputAs(path, format);
+    if (forced < 0) fail(probed < 0 ? probed : forced);
+}
+
+int Decoder::openInputAs(const std::filesystem::path& path, const AVInputFormat* format) {
+    input_.reset();
     AVDictionary* options = nullptr;
     // Containers such as playlists may name further inputs; only local files
     // may ever be opened, never a network address.
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     AVFormatContext* raw = nullptr;
-    const int opened = avformat_open_input(&raw, fileUrl(path).c_str(), nullptr, &options);
+    const int opened = avformat_open_input(&raw, fileUrl(path).c_str(), format, &options);
     av_dict_free(&options);
-    check(opened);
+    if (opened < 0) return opened;
     input_.reset(raw);
-    check(avformat_find_stream_info(raw, nullptr));
+    return avformat_find_stream_info(raw, nullptr);
+}
+
+bool Decoder::hasAudioStream() const {
+    return av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
 }
 
 void Decoder::openCodec() {

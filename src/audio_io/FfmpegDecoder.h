@@ -22,7 +22,6 @@ public:
     const AVFrame* nextFrame();
 
     const AVCodecContext& codec() const { return *codec_; }
-    const AVCodecParameters& parameters() const { return *input_->streams[streamIndex_]->codecpar; }
 
     // The frame count the container declares for the stream, where that
     // number is exact (MP4 sample tables and edit lists), at `sampleRate`.
@@ -32,6 +31,10 @@ public:
 
 private:
     void openInput(const std::filesystem::path& path);
+    // Opens and reads the stream information; returns FFmpeg's result.
+    // A null `format` lets FFmpeg probe the content.
+    int openInputAs(const std::filesystem::path& path, const AVInputFormat* format);
+    bool hasAudioStream() const;
     void openCodec();
     // Sends the next packet of the stream to the decoder, or the end-of-stream
     // marker once the file is exhausted.

@@ -213,7 +213,8 @@ void Encoder::writeHeldPacket(std::int64_t inputFrames) {
 }
 
 void requireChannels(const std::vector<std::vector<float>>& channels, int sampleRate) {
-    if (channels.empty()) throw std::invalid_argument("no channels to encode");
+    // FFmpeg writes files without a single sample, but cannot read them back.
+    if (channels.empty() || channels.front().empty()) throw std::invalid_argument("no samples to encode");
     for (const auto& channel : channels) {
         if (channel.size() != channels.front().size()) {
             throw std::invalid_argument("channels of unequal length");

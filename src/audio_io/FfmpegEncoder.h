@@ -15,8 +15,8 @@ enum class EncodedFormat {
 // Encodes planar float channels (full scale ±1.0, all the same length) into
 // a new compressed file. The file is created exclusively: an existing file
 // is never replaced (AudioIOError). A failed encode removes its partial file.
-// Throws AudioIOError with FFmpeg's message, std::invalid_argument when the
-// channels are empty or of unequal length or the rate is not positive.
+// Throws AudioIOError with FFmpeg's message, std::invalid_argument when there
+// are no samples, the channels differ in length or the rate is not positive.
 void encodeAudioFile(const std::filesystem::path& path, const std::vector<std::vector<float>>& planarChannels,
                      int sampleRate, EncodedFormat format);
 

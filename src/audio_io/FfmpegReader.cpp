@@ -1,5 +1,6 @@
 #include "audio_io/FfmpegReader.h"
 
+#include "audio_io/AudioIOError.h"
 #include "audio_io/FfmpegDecoder.h"
 #include "audio_io/FfmpegFormat.h"
 #include "audio_io/FfmpegFrameConverter.h"
@@ -39,6 +40,8 @@ private:
     void requireShape(const AVFrame& frame) const;
     const AVFrame& nextFrame();
     void moveDecoderTo(std::int64_t frame);
+    void restartDecoder();
+    void skipTo(std::int64_t frame);
     std::uint32_t copyPending(PCMBuffer& buffer, std::uint32_t offset, std::uint32_t frames);
 
     std::filesystem::path path_;
@@ -90,13 +93,27 @@ const AVFrame& FfmpegReader::nextFrame() {
 }
 
 void FfmpegReader::moveDecoderTo(std::int64_t frame) {
-    if (!decoder_ || frame < decoderPosition_) {
-        decoder_.reset();
-        decoder_ = std::make_unique<ffmpeg::Decoder>(path_);
-        decoderPosition_ = 0;
-        pending_.setFrameLength(0);
-        pendingOffset_ = 0;
+    if (decoder_ && frame < decoderPosition_ && frame >= decoderPosition_ - pendingOffset_) {
+        // Still inside the frame decoded last: step back within it.
+        pendingOffset_ -= std::uint32_t(decoderPosition_ - frame);
+        decoderPosition_ = frame;
+        return;
     }
+    if (!decoder_ || frame < decoderPosition_) restartDecoder();
+    skipTo(frame);
+}
+
+void FfmpegReader::restartDecoder() {
+    decoder_.reset();  // release the file before opening it again
+    decoder_ = std::make_unique<ffmpeg::Decoder>(path_);
+    decoderPosition_ = 0;
+    pending_.setFrameLength(0);
+    pendingOffset_ = 0;
+}
+
+// Decodes and discards up to `frame`; frames wholly before it are never
+// converted.
+void FfmpegReader::skipTo(std::int64_t frame) {
     while (decoderPosition_ < frame) {
         const std::int64_t available = std::int64_t(pending_.frameLength()) - pendingOffset_;
         if (available > 0) {
@@ -106,11 +123,12 @@ void FfmpegReader::moveDecoderTo(std::int64_t frame) {
             continue;
         }
         const AVFrame& next = nextFrame();
+        pending_.setFrameLength(0);
+        pendingOffset_ = 0;
         if (next.nb_samples <= frame - decoderPosition_) {
-            decoderPosition_ += next.nb_samples;  // skipped whole, never converted
+            decoderPosition_ += next.nb_samples;
         } else {
             converter_.convert(next, pending_);
-            pendingOffset_ = 0;
         }
     }
 }
@@ -130,7 +148,9 @@ std::uint32_t FfmpegReader::copyPending(PCMBuffer& buffer, std::uint32_t offset,
 }
 
 void FfmpegReader::read(PCMBuffer& buffer, std::uint32_t frames) {
-    if (buffer.channelCount() < format_.channelCount) fail(AVERROR(EINVAL));
+    if (buffer.channelCount() < format_.channelCount) {
+        throw AudioIOError("the buffer has fewer channels than the file");
+    }
     const std::int64_t remaining = std::max<std::int64_t>(0, length_ - position_);
     const auto wanted = std::uint32_t(std::min<std::int64_t>({frames, buffer.capacity(), remaining}));
     buffer.setFrameLength(0);
