@@ -8,96 +8,135 @@ namespace twinfold::kernels {
 
 namespace {
 
-typedef float Vec4 __attribute__((vector_size(16)));
+// GCC vector types: the loops below spell out their lanes, so the compiler
+// keeps every accumulator in a register and the order of additions is fixed
+// by the code, not by how the compiler chose to vectorise.
+typedef float Float4 __attribute__((vector_size(16)));
 typedef int Int4 __attribute__((vector_size(16)));
+typedef float Float8 __attribute__((vector_size(32)));
+typedef int Int8 __attribute__((vector_size(32)));
 
-// Unaligned load of four floats.
-Vec4 load4(const float* p) {
-    Vec4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-Vec4 magnitude(Vec4 v) {
-    Int4 bits;
-    std::memcpy(&bits, &v, sizeof v);
-    bits &= 0x7FFFFFFF;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
-// Lane-wise maximum that keeps `m` when `a` is NaN.
-Vec4 larger(Vec4 a, Vec4 m) { return a > m ? a : m; }
-
-float largestLane(Vec4 m) {
-    return std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
-}
-
-// Largest magnitude of f(i) over i in [0, n), 16 values per step in four
-// independent accumulators (one would wait on its own latency each step).
-template <typename Load>
-float maxMagnitudeOf(std::size_t n, Load value) {
-    Vec4 m0 = {}, m1 = {}, m2 = {}, m3 = {};
+// Largest |a[i]| (or |a[i] + b[i]| with `pairSums`) over whole groups of four
+// vectors; `done` is where the caller takes over. Four accumulators, so the
+// maxima do not wait on one another.
+template <typename V, typename I, bool pairSums>
+[[gnu::always_inline]] inline float largestMagnitude(const float* a, const float* b, std::size_t n,
+                                                     std::size_t& done) {
+    constexpr std::size_t width = sizeof(V) / sizeof(float);
+    const I absMask = I{} + 0x7FFFFFFF;
+    V m[4] = {};
     std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        m0 = larger(magnitude(value(i)), m0);
-        m1 = larger(magnitude(value(i + 4)), m1);
-        m2 = larger(magnitude(value(i + 8)), m2);
-        m3 = larger(magnitude(value(i + 12)), m3);
+    for (; i + 4 * width <= n; i += 4 * width) {
+        for (std::size_t p = 0; p < 4; ++p) {
+            V x, y;
+            std::memcpy(&x, a + i + p * width, sizeof x);
+            if constexpr (pairSums) std::memcpy(&y, b + i + p * width, sizeof y), x += y;
+            I bits;
+            std::memcpy(&bits, &x, sizeof x);
+            bits &= absMask;
+            std::memcpy(&x, &bits, sizeof x);
+            m[p] = x > m[p] ? x : m[p];  // a NaN is never larger: it is skipped
+        }
     }
-    for (; i + 4 <= n; i += 4) m0 = larger(magnitude(value(i)), m0);
-    float m = largestLane(larger(larger(m0, m1), larger(m2, m3)));
+    done = i;
+    float largest = 0;
+    for (std::size_t p = 0; p < 4; ++p)
+        for (std::size_t k = 0; k < width; ++k) largest = std::max(largest, m[p][k]);
+    return largest;
+}
+
+// Adds whole groups of 8 frames into the 8 lanes of each sum, held as
+// 8 / width vectors of V; returns how many frames it took.
+template <typename V, bool identical>
+[[gnu::always_inline]] inline std::size_t addLanes(float (&lane)[5][8], const float* l, const float* r,
+                                                   std::size_t n) {
+    constexpr std::size_t width = sizeof(V) / sizeof(float), parts = 8 / width;
+    V acc[5][parts];
+    std::memcpy(acc, lane, sizeof acc);
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (std::size_t p = 0; p < parts; ++p) {
+            V x, y;
+            std::memcpy(&x, l + i + p * width, sizeof x);
+            acc[0][p] += x, acc[2][p] += x * x;
+            if constexpr (!identical) {
+                std::memcpy(&y, r + i + p * width, sizeof y);
+                acc[1][p] += y, acc[3][p] += y * y, acc[4][p] += x * y;
+            }
+        }
+    }
+    std::memcpy(lane, acc, sizeof acc);
+    return i;
+}
+
+float largestMagnitudeNarrow(const float* a, const float* b, std::size_t n, std::size_t& done) {
+    return b ? largestMagnitude<Float4, Int4, true>(a, b, n, done) : largestMagnitude<Float4, Int4, false>(a, b, n, done);
+}
+
+template <bool identical>
+std::size_t addLanesNarrow(float (&lane)[5][8], const float* l, const float* r, std::size_t n) {
+    return addLanes<Float4, identical>(lane, l, r, n);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// AVX2 builds of the same loops. No FMA: a fused multiply-add rounds once
+// instead of twice and would change the sums from one processor to another.
+[[gnu::target("avx2,no-fma")]] float largestMagnitudeWide(const float* a, const float* b, std::size_t n,
+                                                         std::size_t& done) {
+    return b ? largestMagnitude<Float8, Int8, true>(a, b, n, done) : largestMagnitude<Float8, Int8, false>(a, b, n, done);
+}
+
+template <bool identical>
+[[gnu::target("avx2,no-fma")]] std::size_t addLanesWide(float (&lane)[5][8], const float* l, const float* r,
+                                                       std::size_t n) {
+    return addLanes<Float8, identical>(lane, l, r, n);
+}
+
+bool wide() {
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    return hasAvx2;
+}
+#else
+bool wide() { return false; }
+float largestMagnitudeWide(const float* a, const float* b, std::size_t n, std::size_t& done) {
+    return largestMagnitudeNarrow(a, b, n, done);
+}
+template <bool identical>
+std::size_t addLanesWide(float (&lane)[5][8], const float* l, const float* r, std::size_t n) {
+    return addLanesNarrow<identical>(lane, l, r, n);
+}
+#endif
+
+// `b` null: largest |a[i]|; otherwise largest |a[i] + b[i]|.
+float largestMagnitude(const float* a, const float* b, std::size_t n) {
+    std::size_t i = 0;
+    float m = wide() ? largestMagnitudeWide(a, b, n, i) : largestMagnitudeNarrow(a, b, n, i);
     for (; i < n; ++i) {
-        const float a = std::fabs(value.scalar(i));
-        m = a > m ? a : m;
+        const float x = std::fabs(b ? a[i] + b[i] : a[i]);
+        m = x > m ? x : m;
     }
     return m;
 }
 
-struct Samples {
-    const float* x;
-    Vec4 operator()(std::size_t i) const { return load4(x + i); }
-    float scalar(std::size_t i) const { return x[i]; }
-};
-
-struct SampleSums {
-    const float *a, *b;
-    Vec4 operator()(std::size_t i) const { return load4(a + i) + load4(b + i); }
-    float scalar(std::size_t i) const { return a[i] + b[i]; }
-};
-
 }  // namespace
 
-float maxMagnitude(const float* x, std::size_t n) { return maxMagnitudeOf(n, Samples{x}); }
+float maxMagnitude(const float* x, std::size_t n) { return largestMagnitude(x, nullptr, n); }
 
-float maxMagnitudeOfSum(const float* a, const float* b, std::size_t n) {
-    return maxMagnitudeOf(n, SampleSums{a, b});
-}
+float maxMagnitudeOfSum(const float* a, const float* b, std::size_t n) { return largestMagnitude(a, b, n); }
 
 bool bitIdentical(const float* a, const float* b, std::size_t n) {
     return n == 0 || std::memcmp(a, b, n * sizeof(float)) == 0;
 }
 
-namespace {
-
-// Lanes 0..7 of a pair of four-lane vectors, combined in one fixed order.
-template <typename Vec>
-float combineLanes(const Vec (&v)[2]) {
-    Vec s = v[0] + v[1];
-    return (s[0] + s[1]) + (s[2] + s[3]);
-}
-
-}  // namespace
-
 void StereoLaneSums::Level::addTo(Level& total) const {
-    for (int h = 0; h < 2; ++h) {
-        total.sumL[h] += sumL[h], total.sumR[h] += sumR[h];
-        total.sqL[h] += sqL[h], total.sqR[h] += sqR[h], total.dot[h] += dot[h];
-    }
+    for (std::size_t s = 0; s < 5; ++s)
+        for (std::size_t k = 0; k < lanes; ++k) total.lane[s][k] += lane[s][k];
 }
 
 void StereoLaneSums::Level::mirrorLeft() {
-    for (int h = 0; h < 2; ++h) sumR[h] = sumL[h], sqR[h] = sqL[h], dot[h] = sqL[h];
+    std::copy_n(lane[0], lanes, lane[1]);  // sum of right = sum of left
+    std::copy_n(lane[2], lanes, lane[3]);  // squares of right = squares of left
+    std::copy_n(lane[2], lanes, lane[4]);  // left × right = left × left
 }
 
 void StereoLaneSums::stopMirroring() {
@@ -131,29 +170,14 @@ void StereoLaneSums::addRun(const float* left, const float* right, std::size_t n
 
 template <bool identical>
 void StereoLaneSums::addToBlock(const float* left, const float* right, std::size_t n) {
-    Level& b = block_;
-    // Local copies so the accumulators live in registers for the loop.
-    Vec sl0 = b.sumL[0], sl1 = b.sumL[1], sr0 = b.sumR[0], sr1 = b.sumR[1];
-    Vec ql0 = b.sqL[0], ql1 = b.sqL[1], qr0 = b.sqR[0], qr1 = b.sqR[1];
-    Vec d0 = b.dot[0], d1 = b.dot[1];
-    std::size_t i = 0;
-    for (; i + lanes <= n; i += lanes) {
-        Vec x = load4(left + i), x1 = load4(left + i + 4);
-        sl0 += x, ql0 += x * x, sl1 += x1, ql1 += x1 * x1;
-        if constexpr (!identical) {
-            Vec y = load4(right + i), y1 = load4(right + i + 4);
-            sr0 += y, qr0 += y * y, d0 += x * y, sr1 += y1, qr1 += y1 * y1, d1 += x1 * y1;
-        }
-    }
-    b.sumL[0] = sl0, b.sumL[1] = sl1, b.sumR[0] = sr0, b.sumR[1] = sr1;
-    b.sqL[0] = ql0, b.sqL[1] = ql1, b.sqR[0] = qr0, b.sqR[1] = qr1;
-    b.dot[0] = d0, b.dot[1] = d1;
+    auto& lane = block_.lane;
+    std::size_t i = wide() ? addLanesWide<identical>(lane, left, right, n)
+                           : addLanesNarrow<identical>(lane, left, right, n);
     // The chunk's last few samples go to lanes 0, 1, … like any others.
-    for (std::size_t k = 0; i + k < n; ++k) {
-        const float x = left[i + k], y = right[i + k];
-        const std::size_t h = k / 4, lane = k % 4;
-        b.sumL[h][lane] += x, b.sqL[h][lane] += x * x;
-        if constexpr (!identical) b.sumR[h][lane] += y, b.sqR[h][lane] += y * y, b.dot[h][lane] += x * y;
+    for (std::size_t k = 0; i < n; ++i, ++k) {
+        const float x = left[i], y = right[i];
+        lane[0][k] += x, lane[2][k] += x * x;
+        if constexpr (!identical) lane[1][k] += y, lane[3][k] += y * y, lane[4][k] += x * y;
     }
 }
 
@@ -172,11 +196,13 @@ ChunkSums StereoLaneSums::takeChunk() {
     stopMirroring();
     block_.addTo(group_);
     group_.addTo(chunk_);
-    const Level& c = chunk_;
-    ChunkSums sums{combineLanes(c.sumL), combineLanes(c.sumR), combineLanes(c.sqL), combineLanes(c.sqR),
-                   combineLanes(c.dot)};
+    float sum[5];
+    for (std::size_t s = 0; s < 5; ++s) {
+        const float* v = chunk_.lane[s];
+        sum[s] = ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
+    }
     *this = StereoLaneSums{};
-    return sums;
+    return {sum[0], sum[1], sum[2], sum[3], sum[4]};
 }
 
 }  // namespace twinfold::kernels

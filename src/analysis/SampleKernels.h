@@ -31,7 +31,8 @@ struct ChunkSums {
 // i / 1024, and every level is combined in a fixed order, so the sums are
 // the same however the chunk was split into runs, provided every run but the
 // chunk's last is a multiple of `lanes` frames. Independent lanes are also
-// what lets the additions run as vector code.
+// what lets the additions run as vector code: four lanes to a register, or
+// eight with AVX2 where the processor has it — the same additions either way.
 class StereoLaneSums {
 public:
     static constexpr std::size_t lanes = 8;
@@ -47,10 +48,9 @@ public:
     ChunkSums takeChunk();
 
 private:
-    typedef float Vec __attribute__((vector_size(16)));
-    // Per sum: [0] holds lanes 0–3, [1] lanes 4–7.
+    // The lanes of each sum, in the order of ChunkSums's fields.
     struct Level {
-        Vec sumL[2] = {}, sumR[2] = {}, sqL[2] = {}, sqR[2] = {}, dot[2] = {};
+        float lane[5][lanes] = {};
         void addTo(Level& total) const;
         void mirrorLeft();
     };

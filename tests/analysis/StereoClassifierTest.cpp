@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <utility>
 
 namespace twinfold {
 namespace {
@@ -111,8 +112,9 @@ std::array<std::uint32_t, 5> bitsOf(const kernels::ChunkSums& s) {
     return bits;
 }
 
-// Bit-identical chunk sums however the chunk arrives, and whether or not the
-// runs of a dual-mono stretch take the shortcut of forming only the left sums.
+// Bit-identical chunk sums however the chunk arrives, whatever the vector
+// width, and whether or not the runs of a dual-mono stretch take the
+// shortcut of forming only the left sums.
 TEST(StereoLaneSumsTest, ChunkSumsDoNotDependOnTheRuns) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> u(-1, 1);
@@ -130,7 +132,29 @@ TEST(StereoLaneSumsTest, ChunkSumsDoNotDependOnTheRuns) {
         }
         return bitsOf(s.takeChunk());
     };
+    // The documented structure, one sample at a time: lane i mod 8 of block
+    // i / 1024, 32 blocks to a group. The vector code (four or eight lanes
+    // to a register) must add exactly the same numbers in the same order.
+    float block[5][8] = {}, group[5][8] = {}, chunk[5][8] = {};
+    auto fold = [](float (&from)[5][8], float (&to)[5][8]) {
+        for (int s = 0; s < 5; ++s)
+            for (int k = 0; k < 8; ++k) to[s][k] += std::exchange(from[s][k], 0.0f);
+    };
+    for (std::size_t i = 0; i < l.size(); ++i) {
+        const float x = l[i], y = r[i], terms[5] = {x, y, x * x, y * y, x * y};
+        for (int s = 0; s < 5; ++s) block[s][i % 8] += terms[s];
+        if (i % 1024 == 1023) fold(block, group);
+        if (i % 32768 == 32767) fold(group, chunk);
+    }
+    fold(block, group), fold(group, chunk);
+    std::array<std::uint32_t, 5> expected;
+    for (int s = 0; s < 5; ++s) {
+        const float* v = chunk[s];
+        const float sum = ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
+        std::memcpy(&expected[std::size_t(s)], &sum, sizeof sum);
+    }
     const auto whole = sums(l.size(), false);
+    EXPECT_EQ(whole, expected);
     for (std::size_t run : {8u, 1000u, 1024u, 4096u, 32768u}) {
         EXPECT_EQ(sums(run, false), whole) << run;
         EXPECT_EQ(sums(run, true), whole) << run;
