@@ -30,22 +30,23 @@ std::string_view fileNameOf(const std::filesystem::path& path) {
 void sortByFileName(std::vector<std::filesystem::path>& paths) {
     // Collation keys are built once per name and then compared as plain
     // bytes, which orders exactly as the collating comparison but avoids
-    // running it for every one of the n log n comparisons.
+    // running it for every one of the n log n comparisons. Sorting indices
+    // keeps the moves cheap.
     const std::locale locale = userLocale();
     const auto& collate = std::use_facet<std::collate<char>>(locale);
-    struct Keyed {
-        std::string key;
-        std::filesystem::path path;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(paths.size());
-    for (auto& path : paths) {
+    std::vector<std::string> keys;
+    keys.reserve(paths.size());
+    for (const auto& path : paths) {
         const std::string_view name = fileNameOf(path);
-        keyed.push_back({collate.transform(name.data(), name.data() + name.size()), std::move(path)});
+        keys.push_back(collate.transform(name.data(), name.data() + name.size()));
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
-    for (std::size_t i = 0; i < keyed.size(); ++i) paths[i] = std::move(keyed[i].path);
+    std::vector<std::size_t> order(paths.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    std::vector<std::filesystem::path> sorted;
+    sorted.reserve(paths.size());
+    for (const std::size_t i : order) sorted.push_back(std::move(paths[i]));
+    paths = std::move(sorted);
 }
 
 }  // namespace twinfold
