@@ -78,10 +78,9 @@ const AVFrame* Decoder::nextFrame() {
         if (received == AVERROR_EOF) return nullptr;
         if (received == AVERROR(EAGAIN)) {
             feedDecoder();
-            continue;
+        } else if (!skippedDamage(received) && frame_->nb_samples > 0) {
+            return frame_.get();
         }
-        check(received);
-        if (frame_->nb_samples > 0) return frame_.get();
     }
 }
 
@@ -99,9 +98,24 @@ void Decoder::feedDecoder() {
         }
         const int sent = avcodec_send_packet(codec_.get(), packet_.get());
         av_packet_unref(packet_.get());
-        check(sent);
+        skippedDamage(sent);
         return;
     }
+}
+
+// A packet the decoder cannot make sense of (the seam of two joined MP3s, a
+// damaged frame, which decoders report as invalid data, an invalid argument
+// or an unsupported feature) is dropped, as FFmpeg's own tools and players
+// drop it; the same packets fail on every pass, so the length stays exact.
+// Running out of memory or an internal fault ends the read.
+bool Decoder::skippedDamage(int result) {
+    if (result >= 0) return false;
+    if (result == AVERROR(ENOMEM) || result == AVERROR_BUG || result == AVERROR_BUG2 ||
+        result == AVERROR_EXTERNAL) {
+        fail(result);
+    }
+    if (firstDamage_ == 0) firstDamage_ = result;
+    return true;
 }
 
 std::optional<std::int64_t> Decoder::declaredFrames(int sampleRate) const {

@@ -11,8 +11,8 @@ namespace twinfold::ffmpeg {
 // One pass through the best audio stream of a file, from its first frame.
 // The frames come with the encoder delay and padding already removed where
 // the container declares them as skip samples (LAME/Xing header, the start
-// of an MP4 edit list). Every failure, including a damaged packet, throws
-// AudioIOError: a file that does not decode cleanly is not half-read.
+// of an MP4 edit list). Packets the decoder rejects as damaged are dropped;
+// every other failure throws AudioIOError.
 class Decoder {
 public:
     explicit Decoder(const std::filesystem::path& path);
@@ -22,6 +22,9 @@ public:
     const AVFrame* nextFrame();
 
     const AVCodecContext& codec() const { return *codec_; }
+
+    // The error of the first packet the decoder rejected and dropped, or 0.
+    int firstDamage() const { return firstDamage_; }
 
     // The frame count the container declares for the stream, where that
     // number is exact (MP4 sample tables and edit lists), at `sampleRate`.
@@ -39,12 +42,16 @@ private:
     // Sends the next packet of the stream to the decoder, or the end-of-stream
     // marker once the file is exhausted.
     void feedDecoder();
+    // True when `result` is a damaged-packet error to pass over; throws for
+    // any other error.
+    bool skippedDamage(int result);
 
     InputPtr input_;
     CodecPtr codec_;
     PacketPtr packet_ = makePacket();
     FramePtr frame_ = makeFrame();
     int streamIndex_ = -1;
+    int firstDamage_ = 0;
 };
 
 }  // namespace twinfold::ffmpeg

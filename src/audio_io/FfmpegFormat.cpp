@@ -50,7 +50,8 @@ CommonFormat integerFormatFor(int bits) {
 
 AudioFormatInfo describeStream(const AVCodecContext& codec, double sampleRate, int channelCount) {
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec.codec_id);
-    AudioFormatInfo info{.sampleRate = sampleRate, .channelCount = channelCount,
+    AudioFormatInfo info{.sampleRate = sampleRate,
+                         .channelCount = channelCount,
                          .formatID = formatIDFor(codec.codec_id, descriptor)};
     if (isLinearPcm(descriptor)) {
         info.bitsPerChannel = av_get_bits_per_sample(codec.codec_id);

@@ -16,10 +16,11 @@ void FrameConverter::convert(const AVFrame& frame, PCMBuffer& out) {
     } else {
         prepareResampler(frame);
         std::vector<std::uint8_t*> planes(std::size_t(channels), nullptr);
-        for (int c = 0; c < channels; ++c) planes[std::size_t(c)] = reinterpret_cast<std::uint8_t*>(out.channel(c));
-        const int converted = check(swr_convert(resampler_.get(), planes.data(), frame.nb_samples,
-                                                const_cast<const std::uint8_t**>(frame.extended_data),
-                                                frame.nb_samples));
+        for (int c = 0; c < channels; ++c)
+            planes[std::size_t(c)] = reinterpret_cast<std::uint8_t*>(out.channel(c));
+        const int converted =
+            check(swr_convert(resampler_.get(), planes.data(), frame.nb_samples,
+                              const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples));
         // Without a rate change the converter holds nothing back.
         if (converted != frame.nb_samples) fail(AVERROR_BUG);
     }

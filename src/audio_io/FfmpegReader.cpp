@@ -72,6 +72,8 @@ void FfmpegReader::measure() {
         requireShape(*frame);
         frames += frame->nb_samples;
     }
+    // Nothing but damaged packets: not audio after all.
+    if (frames == 0 && decoder.firstDamage() != 0) fail(decoder.firstDamage());
     length_ = std::min(frames, decoder.declaredFrames(rate).value_or(frames));
 }
 

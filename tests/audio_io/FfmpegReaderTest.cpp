@@ -51,7 +51,9 @@ struct FormatCase {
     bool gapless;  // the container declares delay and padding, so the length is the input's
 };
 
-void PrintTo(const FormatCase& c, std::ostream* os) { *os << test::extensionFor(c.format) << ' ' << fourCCText(c.formatID); }
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << test::extensionFor(c.format) << ' ' << fourCCText(c.formatID);
+}
 
 const FormatCase kFormats[] = {
     {EncodedFormat::mp3, kFormatMPEGLayer3, CommonFormat::other, 0, true},
@@ -126,7 +128,8 @@ TEST_P(EveryFormat, DeclaredDelayAndPaddingAreTrimmed) {
     for (const Shape& shape : shapes) {
         for (std::size_t frames : shape.lengths) {
             const auto name = std::to_string(shape.rate) + "-" + std::to_string(frames);
-            auto reader = openFfmpegFile(write(test::independentNoise(frames, shape.channels), name, shape.rate));
+            auto reader =
+                openFfmpegFile(write(test::independentNoise(frames, shape.channels), name, shape.rate));
             ASSERT_EQ(reader->channelCount(), shape.channels);
             if (GetParam().gapless) {
                 EXPECT_EQ(reader->length(), std::int64_t(frames)) << name;
@@ -145,7 +148,7 @@ TEST_P(EveryFormat, SeekingGivesTheSamplesOfASequentialRead) {
     const std::int64_t length = reader->length();
     // Forward, back into the frame just decoded, backward, to the last frame
     // and past the end.
-    const std::int64_t targets[] = {25'000, 27'999, 1,      0,          1152,   1151,
+    const std::int64_t targets[] = {25'000, 27'999, 1,          0,      1152,      1151,
                                     40'000, 3000,   length - 1, length, length + 7};
     for (std::int64_t target : targets) {
         reader->seek(target);
@@ -173,10 +176,36 @@ TEST_P(EveryFormat, DualMonoDecodesBitIdentical) {
 
 TEST_P(EveryFormat, SilentSideDecodesAsDigitalSilence) {
     for (int silent : {0, 1}) {
-        auto reader = openFfmpegFile(write(test::oneSideSilent(30'000, silent), std::to_string(silent) + "-silent"));
+        auto reader =
+            openFfmpegFile(write(test::oneSideSilent(30'000, silent), std::to_string(silent) + "-silent"));
         const Channels decoded = readToEnd(*reader, 4096);
         EXPECT_EQ(peak(decoded[std::size_t(silent)]), 0.0f) << "silent channel " << silent;
         EXPECT_GT(peak(decoded[std::size_t(1 - silent)]), 0.1f);
+    }
+}
+
+// Garbage over the middle of the file: the decoder drops what it cannot
+// decode, the same way on every pass, so the length and seeking stay exact.
+TEST_P(EveryFormat, DamageInTheMiddleReadsConsistently) {
+    const auto path = write(test::independentNoise(60'000, 2));
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(0, std::ios::end);
+    const auto size = std::streamoff(file.tellg());
+    std::string garbage;
+    for (float sample : test::noise(1500, 9, 1.0f)) garbage += char(int(sample * 32767.0f) & 0xFF);
+    file.seekp(size / 2);
+    file.write(garbage.data(), std::streamsize(std::min<std::streamoff>(size / 4, 1500)));
+    file.close();
+
+    auto reader = openFfmpegFile(path);
+    const Channels whole = readToEnd(*reader, 1000);
+    ASSERT_EQ(std::int64_t(whole[0].size()), reader->length());
+    EXPECT_GT(reader->length(), 20'000);
+    for (std::int64_t target : {reader->length() / 2, reader->length() / 3, std::int64_t(0)}) {
+        reader->seek(target);
+        const Channels tail = readToEnd(*reader, 4096);
+        ASSERT_EQ(std::int64_t(tail[1].size()), reader->length() - target);
+        EXPECT_TRUE(std::equal(tail[1].begin(), tail[1].end(), whole[1].begin() + target)) << target;
     }
 }
 
@@ -204,7 +233,8 @@ TEST(FfmpegReader, MultichannelKeepsChannelOrder) {
         ASSERT_EQ(reader->channelCount(), 6);
         const Channels decoded = readToEnd(*reader, 4096);
         for (std::size_t c = 0; c < 6; ++c) {
-            EXPECT_EQ(peak(decoded[c]) == 0.0f, c == 1 || c == 4) << "format " << int(format) << " channel " << c;
+            EXPECT_EQ(peak(decoded[c]) == 0.0f, c == 1 || c == 4)
+                << "format " << int(format) << " channel " << c;
         }
     }
 }
@@ -233,7 +263,8 @@ TEST(FfmpegReader, FilesOfAFrameOrTwoOpen) {
         for (std::size_t frames = 1; frames <= 64; ++frames) {
             std::string name = std::to_string(frames);
             name += test::extensionFor(format);
-            auto reader = openFfmpegFile(test::writeCompressed(dir.path(), name, test::dualMono(frames, 7), format));
+            auto reader =
+                openFfmpegFile(test::writeCompressed(dir.path(), name, test::dualMono(frames, 7), format));
             if (format == EncodedFormat::mp3) {
                 EXPECT_EQ(reader->length(), std::int64_t(frames)) << name;
             }
@@ -259,7 +290,8 @@ protected:
 TEST_F(BadInput, EveryKindIsAnAudioIOError) {
     std::filesystem::create_directory(dir / "folder.mp3");
     ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);  // would block a plain open
-    const auto m4a = test::writeCompressed(dir.path(), "whole.m4a", test::dualMono(40'000), EncodedFormat::m4aAac);
+    const auto m4a =
+        test::writeCompressed(dir.path(), "whole.m4a", test::dualMono(40'000), EncodedFormat::m4aAac);
     const std::string m4aBytes = readBytes(m4a);
     const std::filesystem::path inputs[] = {
         writeBytes("text.mp3", "This is a text file, not audio.\n"),
@@ -292,7 +324,8 @@ TEST_F(BadInput, MessagesAreTheLibrarysOwn) {
 // A cut MP3 holds whole frames up to the cut: it opens with the audio that
 // is there, or fails cleanly, and never claims frames it cannot deliver.
 TEST_F(BadInput, TruncatedMp3NeverPromisesMissingFrames) {
-    const auto whole = test::writeCompressed(dir.path(), "whole.mp3", test::dualMono(100'000), EncodedFormat::mp3);
+    const auto whole =
+        test::writeCompressed(dir.path(), "whole.mp3", test::dualMono(100'000), EncodedFormat::mp3);
     const std::string bytes = readBytes(whole);
     const std::pair<std::size_t, std::int64_t> cuts[] = {
         {bytes.size() / 2 + 101, 60'000}, {std::size_t(700), 5000}, {bytes.size() - 1, 100'000}};
@@ -306,6 +339,26 @@ TEST_F(BadInput, TruncatedMp3NeverPromisesMissingFrames) {
         }
         EXPECT_LE(reader->length(), atMost) << keep;
         EXPECT_EQ(std::int64_t(readToEnd(*reader, 1000)[0].size()), reader->length()) << keep;
+    }
+}
+
+// Two MP3s joined byte by byte: the first one's Xing header declares far
+// fewer frames than the file holds. The length still counts what decodes,
+// and seeking still lands on the same samples.
+TEST_F(BadInput, Mp3HeaderThatUndercountsItsFrames) {
+    const auto first =
+        test::writeCompressed(dir.path(), "1.mp3", test::dualMono(30'000, 1), EncodedFormat::mp3);
+    const auto second =
+        test::writeCompressed(dir.path(), "2.mp3", test::dualMono(30'000, 2), EncodedFormat::mp3);
+    auto reader = openFfmpegFile(writeBytes("joined.mp3", readBytes(first) + readBytes(second)));
+    EXPECT_GE(reader->length(), 60'000);
+    const Channels whole = readToEnd(*reader, 1000);
+    ASSERT_EQ(std::int64_t(whole[0].size()), reader->length());
+    for (std::int64_t target : {std::int64_t(45'000), std::int64_t(29'999), reader->length() - 10}) {
+        reader->seek(target);
+        const Channels tail = readToEnd(*reader, 4096);
+        EXPECT_TRUE(std::equal(tail[0].begin(), tail[0].end(), whole[0].begin() + target)) << target;
+        EXPECT_EQ(std::int64_t(tail[0].size()), reader->length() - target);
     }
 }
 
@@ -340,7 +393,8 @@ TEST(FfmpegEncoder, AFailedEncodeLeavesNoFile) {
     const Channels uneven{std::vector<float>(10), std::vector<float>(11)};
     EXPECT_THROW(encodeAudioFile(dir / "b.m4a", uneven, 44100, EncodedFormat::m4aAac), std::invalid_argument);
     EXPECT_FALSE(std::filesystem::exists(dir / "b.m4a"));
-    EXPECT_THROW(encodeAudioFile(dir / "c.m4a", Channels(2), 44100, EncodedFormat::m4aAac), std::invalid_argument);
+    EXPECT_THROW(encodeAudioFile(dir / "c.m4a", Channels(2), 44100, EncodedFormat::m4aAac),
+                 std::invalid_argument);
     EXPECT_FALSE(std::filesystem::exists(dir / "c.m4a"));
 }
 
