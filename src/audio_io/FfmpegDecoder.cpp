@@ -107,12 +107,13 @@ void Decoder::feedDecoder() {
 // damaged frame, which decoders report as invalid data, an invalid argument
 // or an unsupported feature) is dropped, as FFmpeg's own tools and players
 // drop it; the same packets fail on every pass, so the length stays exact.
-// Running out of memory or an internal fault ends the read.
+// Running out of memory, an internal fault or a broken exchange with the
+// decoder ends the read.
 bool Decoder::skippedDamage(int result) {
     if (result >= 0) return false;
-    if (result == AVERROR(ENOMEM) || result == AVERROR_BUG || result == AVERROR_BUG2 ||
-        result == AVERROR_EXTERNAL) {
-        fail(result);
+    for (int fatal :
+         {AVERROR(ENOMEM), AVERROR_BUG, AVERROR_BUG2, AVERROR_EXTERNAL, AVERROR(EAGAIN), AVERROR_EOF}) {
+        if (result == fatal) fail(result);
     }
     if (firstDamage_ == 0) firstDamage_ = result;
     return true;
