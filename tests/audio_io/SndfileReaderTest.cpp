@@ -19,6 +19,7 @@ namespace {
 using test::Channels;
 using test::PcmContainer;
 using test::PcmEncoding;
+using test::Signal;
 
 struct Case {
     PcmContainer container;
@@ -170,6 +171,35 @@ TEST(SndfileReaderMisuseTest, RefusesANegativeSeekAndANarrowBuffer) {
     PCMBuffer zero(2, 0);
     reader->read(zero, 100);
     EXPECT_EQ(zero.frameLength(), 0u);
+}
+
+// Other containers that store plain PCM take the same fast path.
+TEST(SndfileReaderFormatTest, ReadsW64AndCafLikeLibsndfile) {
+    test::TempDir dir;
+    const std::vector<int> formats = {SF_FORMAT_W64 | SF_FORMAT_PCM_24, SF_FORMAT_CAF | SF_FORMAT_PCM_24,
+                                      SF_FORMAT_CAF | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE,
+                                      SF_FORMAT_CAF | SF_FORMAT_FLOAT};
+    const Channels written = test::stereo(test::StereoKind::trueStereo, 5000, PcmEncoding::int16);
+    std::vector<int> interleaved;
+    for (std::size_t i = 0; i < 5000; ++i)
+        for (int c = 0; c < 2; ++c) interleaved.push_back(test::storedInt(written[c][i], PcmEncoding::int16));
+    for (int format : formats) {
+        const auto path = dir / ("f" + std::to_string(format));
+        SF_INFO info{};
+        info.samplerate = 48000;
+        info.channels = 2;
+        info.format = format;
+        SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+        sf_writef_int(file, interleaved.data(), 5000);
+        sf_close(file);
+
+        auto reader = openAudioFile(path);
+        const Channels read = readThrough(*reader, 999);
+        const auto oracle = test::readFloats(path);
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ(read[c], Signal(oracle[c].begin(), oracle[c].end())) << std::hex << format;
+    }
 }
 
 // Encodings libsndfile decodes that are not linear PCM keep their own code,
