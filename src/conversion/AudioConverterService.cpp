@@ -1,6 +1,8 @@
 #include "conversion/AudioConverterService.h"
 
+#include "audio_io/AudioFileReader.h"
 #include "audio_io/ChunkFile.h"
+#include "conversion/ChannelStreamer.h"
 #include "conversion/ConversionSupport.h"
 #include "conversion/OutputFormat.h"
 #include "conversion/OutputNaming.h"

@@ -2,11 +2,8 @@
 
 #include "audio_io/AudioFileWriter.h"
 #include "audio_io/AudioFormat.h"
-#include "audio_io/AudioFileReader.h"
 #include "conversion/AudioMetadataService.h"
-#include "conversion/ChannelStreamer.h"
 #include "conversion/ConversionError.h"
-#include "conversion/OutputFiles.h"
 #include "records/AppSettings.h"
 #include "records/ScanResult.h"
 
@@ -20,6 +17,11 @@
 #include <vector>
 
 namespace twinfold {
+
+class AudioFileReader;
+class OutputFiles;
+struct ChannelRoute;
+struct StreamHooks;
 
 // Fraction of the current file done, 0…1. Called on the converter's thread;
 // it must not block.

@@ -47,9 +47,20 @@ float peakOf(const float* samples, std::uint32_t count) {
     return peak;
 }
 
+// Hooks whose chunk keeps `channels` 32-bit samples per frame within the
+// memory budget: full-size chunks unless the file is very wide.
+StreamHooks withinBudget(StreamHooks hooks, std::size_t channels) {
+    const std::size_t frames = ChunkPipeline::memoryBudget / (std::max<std::size_t>(channels, 1) * sizeof(float));
+    hooks.chunkFrames = std::uint32_t(std::clamp<std::size_t>(frames, 1, hooks.chunkFrames));
+    return hooks;
+}
+
 template <typename Buffer>
-void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& hooks) {
+void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& givenHooks) {
     constexpr bool integers = std::is_same_v<Buffer, IntPCMBuffer>;
+    std::size_t outputChannels = 0;
+    for (const auto& route : routes) outputChannels += route.channels.size();
+    const StreamHooks hooks = withinBudget(givenHooks, std::size_t(reader.channelCount()) + outputChannels);
     const std::uint32_t capacity = chunkCapacity(reader, hooks);
     const std::size_t sourceBytes = std::size_t(reader.channelCount()) * capacity * sizeof(float);
     ChunkPipeline pipeline(routes, capacity, integers, sourceBytes);
@@ -77,7 +88,7 @@ std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>&
                                 const StreamHooks& hooks) {
     std::vector<float> peaks(channels.size(), 0.0f);
     PCMBuffer buffer;
-    forEachChunk(reader, buffer, hooks, [&](std::uint32_t frames, double fraction) {
+    forEachChunk(reader, buffer, withinBudget(hooks, std::size_t(reader.channelCount())), [&](std::uint32_t frames, double fraction) {
         for (std::size_t k = 0; k < channels.size(); ++k) {
             peaks[k] = std::max(peaks[k], peakOf(buffer.channel(channels[k]), frames));
         }

@@ -11,8 +11,10 @@
 namespace twinfold {
 
 // The chunked read → pick channels → (scale) → write loop that every
-// conversion shares. Memory is one source chunk plus one chunk per output,
-// whatever the file's length; frame counts are 64-bit throughout.
+// conversion shares. Memory is one source chunk plus one or two chunks per
+// output, whatever the file's length: chunks are `chunkFrames` long, shorter
+// only for files so wide that they would not fit the memory budget.
+// Frame counts are 64-bit throughout.
 
 // Where one output's samples come from.
 struct ChannelRoute {

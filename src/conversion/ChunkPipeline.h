@@ -43,8 +43,9 @@ public:
     ChunkPipeline(const ChunkPipeline&) = delete;
     ChunkPipeline& operator=(const ChunkPipeline&) = delete;
 
-    // All buffers together stay below this, with the source chunk.
-    static constexpr std::size_t memoryBudget = 64u << 20;
+    // The source chunk and all output buffers together stay within this;
+    // with the libraries' own ~26 MB a conversion stays under 100 MB.
+    static constexpr std::size_t memoryBudget = 48u << 20;
 
     template <typename Buffer>
     void push(const Buffer& source, std::uint32_t frames, std::function<void()> afterWrite) {

@@ -2,6 +2,7 @@
 
 #include "audio_io/AudioFileReader.h"
 #include "conversion/AudioConverterService.h"
+#include "conversion/OutputFiles.h"
 
 #include <vector>
 

@@ -77,8 +77,9 @@ void copyFileExclusive(const fs::path& from, const fs::path& to, const std::func
     try {
         copyContents(in, out, from, to, beforeBlock);
     } catch (const fs::filesystem_error&) {
-        throw;
+        throw;  // a failed copy stays for the user to see, like any failed write
     } catch (...) {
+        // Stopped on purpose (cancelled): nothing of it may remain.
         out.release();
         std::error_code ignored;
         fs::remove(to, ignored);

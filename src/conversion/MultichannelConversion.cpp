@@ -2,6 +2,8 @@
 // file per channel, or one file of the channels worth keeping.
 #include "conversion/AudioConverterService.h"
 
+#include "audio_io/AudioFileReader.h"
+#include "conversion/ChannelStreamer.h"
 #include "conversion/ConversionSupport.h"
 #include "conversion/OutputNaming.h"
 

@@ -1,6 +1,8 @@
 // Split .L/.R pairs: two mono files that together form one stereo recording.
 #include "conversion/AudioConverterService.h"
 
+#include "audio_io/AudioFileReader.h"
+#include "conversion/ChannelStreamer.h"
 #include "conversion/ConversionSupport.h"
 #include "conversion/FileCopy.h"
 #include "conversion/OutputNaming.h"
