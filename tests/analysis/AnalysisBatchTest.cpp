@@ -129,6 +129,13 @@ TEST(AnalysisCancelTest, ASetFlagFailsEveryAnalysisUntilABatchClearsIt) {
     EXPECT_FALSE(analyzer.isCancelled());
 }
 
+TEST(AnalysisCancelTest, ErrorTextsAreTheOnesShown) {
+    using Case = AnalysisError::Case;
+    EXPECT_STREQ(AnalysisError(Case::cannotOpenFile).what(), "Cannot open audio file");
+    EXPECT_STREQ(AnalysisError(Case::notStereo).what(), "File is not stereo");
+    EXPECT_STREQ(AnalysisError(Case::readError).what(), "Error reading audio data");
+}
+
 // One frame per chunk makes the long file take far longer than the
 // cancelling thread needs to reach it, so the analysis is cut off mid-file.
 TEST(AnalysisCancelTest, CancelFromAnotherThreadStopsAFileMidway) {
