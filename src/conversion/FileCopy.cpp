@@ -1,5 +1,7 @@
 #include "conversion/FileCopy.h"
 
+#include "audio_io/PosixFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,20 +20,6 @@ constexpr std::size_t kBlockBytes = 64u << 20;
 [[noreturn]] void fail(const char* what, const fs::path& from, const fs::path& to, int error) {
     throw fs::filesystem_error(what, from, to, std::error_code(error, std::system_category()));
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { if (fd_ >= 0) ::close(fd_); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now so that a deferred write error is reported.
-    int release() { int result = ::close(fd_); fd_ = -1; return result; }
-
-private:
-    int fd_;
-};
 
 // Copies up to `bytes` through user space, for file systems that refuse an
 // in-kernel copy. Returns the bytes copied, 0 at the end of the input, −1 on error.
@@ -55,7 +43,7 @@ ssize_t copyBlock(int in, int out, bool& inKernel) {
     return copyThroughBuffer(in, out, kBlockBytes);
 }
 
-void copyContents(const Descriptor& in, const Descriptor& out, const fs::path& from, const fs::path& to,
+void copyContents(const detail::UniqueFd& in, const detail::UniqueFd& out, const fs::path& from, const fs::path& to,
                   const std::function<void()>& beforeBlock) {
     bool inKernel = true;
     for (;;) {
@@ -69,10 +57,10 @@ void copyContents(const Descriptor& in, const Descriptor& out, const fs::path& f
 }  // namespace
 
 void copyFileExclusive(const fs::path& from, const fs::path& to, const std::function<void()>& beforeBlock) {
-    Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    detail::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (in.get() < 0 || ::fstat(in.get(), &info) != 0) fail("cannot open file", from, to, errno);
-    Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
+    detail::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
     if (out.get() < 0) fail("cannot create file", from, to, errno);
     try {
         copyContents(in, out, from, to, beforeBlock);
@@ -80,12 +68,14 @@ void copyFileExclusive(const fs::path& from, const fs::path& to, const std::func
         throw;  // a failed copy stays for the user to see, like any failed write
     } catch (...) {
         // Stopped on purpose (cancelled): nothing of it may remain.
-        out.release();
+        out.close();
         std::error_code ignored;
         fs::remove(to, ignored);
         throw;
     }
-    if (out.release() != 0) fail("cannot copy file", from, to, errno);
+    // Durable before success is reported: the originals may be deleted next.
+    if (::fsync(out.get()) != 0) fail("cannot copy file", from, to, errno);
+    if (out.close() != 0) fail("cannot copy file", from, to, errno);
 }
 
 }  // namespace twinfold

@@ -68,6 +68,24 @@ TEST_F(ConverterFixture, FullDiskIsTheSystemsError) {
     EXPECT_LT(readSound(dir / "out.wav").frames, 1'500'000);
 }
 
+TEST_F(ConverterFixture, FullDiskDuringAPairCopyIsTheSystemsError) {
+    ScanResultFields pair;
+    pair.fileInfo.url = stereoSource("Take.L.wav", 1'500'000);
+    pair.fileInfo.filename = "Take.wav";
+    pair.pairedFileURL = stereoSource("Take.R.wav", 1'500'000);
+    const std::string outcome = inSizeLimitedChild(1 << 20, [&]() -> std::string {
+        try {
+            converter.convertSplitPairToMono(ScanResult(pair), std::nullopt, AppSettings{});
+            return "succeeded";
+        } catch (const fs::filesystem_error& error) {
+            return std::string("fs: ") + error.code().message();
+        } catch (const std::exception& error) {
+            return std::string("other: ") + error.what();
+        }
+    });
+    EXPECT_EQ(outcome, "fs: File too large");
+}
+
 TEST_F(ConverterFixture, SourceCutShortMidConversion) {
     const fs::path source = stereoSource("Long.wav", 2'500'000);
     auto truncate = [&](double) { fs::resize_file(source, 1000); };
