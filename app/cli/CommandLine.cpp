@@ -1,0 +1,241 @@
+#include "CommandLine.h"
+
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <map>
+
+#ifndef TWINFOLD_VERSION
+#define TWINFOLD_VERSION "unknown"
+#endif
+
+namespace twinfold::cli {
+
+namespace {
+
+const char* const programHelp =
+    "Usage: twinfold-cli COMMAND [OPTIONS] ...\n"
+    "\n"
+    "Finds audio files whose channels carry redundant content and converts them\n"
+    "to true mono, bit-exact, without a window.\n"
+    "\n"
+    "Commands:\n"
+    "  scan PATH...      list what each audio file holds and what converting would save\n"
+    "  convert PATH...   convert every convertible file to mono\n"
+    "  demo DIR          write a small library of example files into DIR\n"
+    "\n"
+    "PATHs are audio files or folders, handled as if dropped onto the window.\n"
+    "Run 'twinfold-cli COMMAND --help' for the options of a command.\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 usage error, 3 conversion not confirmed.\n";
+
+const char* const scanHelp =
+    "Usage: twinfold-cli scan [--json] [--threshold DBFS] PATH...\n"
+    "\n"
+    "Scans audio files and folders (recursively) and prints one row per file or\n"
+    "split .L/.R pair, then the summary figures.\n"
+    "\n"
+    "Options:\n"
+    "  --json             print one JSON document {\"results\": [...], \"summary\": {...}}\n"
+    "  --threshold DBFS   silence threshold for this run (default: the stored setting)\n"
+    "  -h, --help         show this help\n";
+
+const char* const convertHelp =
+    "Usage: twinfold-cli convert [OPTIONS] PATH...\n"
+    "\n"
+    "Scans like 'scan', selects every convertible file, prints the plan, asks for\n"
+    "confirmation and converts. Mono files are written beside their sources; the\n"
+    "originals are then handled as the settings (or --originals) say. Options\n"
+    "apply to this run only; the stored settings are never changed.\n"
+    "\n"
+    "Options:\n"
+    "  --yes                  convert without asking (required when not on a terminal)\n"
+    "  --suffix S             name suffix of the outputs (default: the stored setting)\n"
+    "  --pan-in-name          add the pan position (_69L) to panned-mono outputs\n"
+    "  --normalize DBFS       peak-normalise the outputs to DBFS (at most 0)\n"
+    "  --originals backup|delete|keep\n"
+    "                         move the originals into a \"Twinfold Backup\" folder,\n"
+    "                         delete them, or leave them in place\n"
+    "  --phase left|right|split\n"
+    "                         phase-inverted files: keep the left or the right\n"
+    "                         channel, or write both as two mono files (default: left)\n"
+    "  --multichannel split|remove\n"
+    "                         multichannel files: one mono file per channel, or one\n"
+    "                         file without the silent and duplicate channels\n"
+    "                         (default: split)\n"
+    "  --threshold DBFS       silence threshold for the scan (default: the stored setting)\n"
+    "  -h, --help             show this help\n";
+
+const char* const demoHelp =
+    "Usage: twinfold-cli demo DIR\n"
+    "\n"
+    "Writes a small library of example files into DIR (created if missing): one\n"
+    "file of every kind Twinfold recognises, a split .L/.R pair, a 5.1 file with a\n"
+    "duplicate and a silent channel, an MP3, an M4A and a broadcast WAV with\n"
+    "metadata. Existing files are never overwritten.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   show this help\n";
+
+// Walks the arguments of one command, separating options from operands.
+class ArgumentReader {
+public:
+    ArgumentReader(const std::vector<std::string>& arguments, std::string command)
+        : arguments_(arguments), command_(std::move(command)) {}
+
+    // Calls onFlag(name) / onValue(name, value) for options and collects operands.
+    std::vector<std::string> read(const std::map<std::string, std::function<void()>>& flags,
+                                  const std::map<std::string, std::function<void(const std::string&)>>& values) {
+        std::vector<std::string> operands;
+        bool optionsEnded = false;
+        for (index_ = 1; index_ < arguments_.size(); ++index_) {
+            const std::string& argument = arguments_[index_];
+            if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+                operands.push_back(argument);
+            } else if (argument == "--") {
+                optionsEnded = true;
+            } else {
+                readOption(argument, flags, values);
+            }
+        }
+        return operands;
+    }
+
+    [[noreturn]] void fail(const std::string& message) const { throw UsageError(message, command_); }
+
+private:
+    void readOption(const std::string& argument, const std::map<std::string, std::function<void()>>& flags,
+                    const std::map<std::string, std::function<void(const std::string&)>>& values) {
+        const auto equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        if (const auto flag = flags.find(name); flag != flags.end()) {
+            if (equals != std::string::npos) fail("option '" + name + "' takes no value");
+            flag->second();
+        } else if (const auto value = values.find(name); value != values.end()) {
+            if (equals != std::string::npos) {
+                value->second(argument.substr(equals + 1));
+            } else if (index_ + 1 < arguments_.size()) {
+                value->second(arguments_[++index_]);
+            } else {
+                fail("option '" + name + "' needs a value");
+            }
+        } else {
+            fail("unknown option '" + name + "'");
+        }
+    }
+
+    const std::vector<std::string>& arguments_;
+    std::string command_;
+    std::size_t index_ = 1;
+};
+
+float parseLevel(const ArgumentReader& reader, const std::string& option, const std::string& text) {
+    float value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || ptr != end || !std::isfinite(value))
+        reader.fail("option '" + option + "' needs a level in dBFS, such as -60, not '" + text + "'");
+    return value;
+}
+
+template <typename T>
+T parseChoice(const ArgumentReader& reader, const std::string& option, const std::string& text,
+              const std::map<std::string, T>& choices) {
+    if (const auto it = choices.find(text); it != choices.end()) return it->second;
+    std::string names;
+    for (const auto& [name, value] : choices) names += (names.empty() ? "" : ", ") + name;
+    reader.fail("option '" + option + "' must be one of " + names + ", not '" + text + "'");
+}
+
+std::vector<std::filesystem::path> toPaths(const ArgumentReader& reader, const std::vector<std::string>& operands) {
+    if (operands.empty()) reader.fail("no PATH given");
+    return {operands.begin(), operands.end()};
+}
+
+Command parseScan(const std::vector<std::string>& arguments, bool& help) {
+    ScanCommand scan;
+    ArgumentReader reader(arguments, "scan");
+    const auto operands = reader.read(
+        {{"--json", [&] { scan.json = true; }}, {"--help", [&] { help = true; }}, {"-h", [&] { help = true; }}},
+        {{"--threshold", [&](const std::string& v) { scan.thresholddBFS = parseLevel(reader, "--threshold", v); }}});
+    if (!help) scan.paths = toPaths(reader, operands);
+    return scan;
+}
+
+void checkSuffix(const ArgumentReader& reader, const std::string& suffix) {
+    // The suffix becomes part of a file name beside the source; a separator
+    // would put the output into another folder.
+    if (suffix.find('/') != std::string::npos || suffix.find('\0') != std::string::npos)
+        reader.fail("option '--suffix' must not contain '/'");
+}
+
+Command parseConvert(const std::vector<std::string>& arguments, bool& help) {
+    ConvertCommand c;
+    ArgumentReader reader(arguments, "convert");
+    const std::map<std::string, OriginalFileHandling> originals{{"backup", OriginalFileHandling::moveToBackup},
+                                                                 {"delete", OriginalFileHandling::deleteOriginals},
+                                                                 {"keep", OriginalFileHandling::leaveInPlace}};
+    const std::map<std::string, PhaseFixOption> phases{
+        {"left", PhaseFixOption::useLeft}, {"right", PhaseFixOption::useRight}, {"split", PhaseFixOption::splitToTwo}};
+    const std::map<std::string, MultichannelConversionOption> multichannel{
+        {"split", MultichannelConversionOption::splitAllToMono},
+        {"remove", MultichannelConversionOption::removeRedundant}};
+    const auto operands = reader.read(
+        {{"--yes", [&] { c.yes = true; }},
+         {"--pan-in-name", [&] { c.panInName = true; }},
+         {"--help", [&] { help = true; }},
+         {"-h", [&] { help = true; }}},
+        {{"--suffix",
+          [&](const std::string& v) {
+              checkSuffix(reader, v);
+              c.suffix = v;
+          }},
+         {"--normalize",
+          [&](const std::string& v) {
+              c.normalizedBFS = parseLevel(reader, "--normalize", v);
+              if (*c.normalizedBFS > 0) reader.fail("option '--normalize' must be at most 0 dBFS");
+          }},
+         {"--originals", [&](const std::string& v) { c.originals = parseChoice(reader, "--originals", v, originals); }},
+         {"--phase", [&](const std::string& v) { c.phase = parseChoice(reader, "--phase", v, phases); }},
+         {"--multichannel",
+          [&](const std::string& v) { c.multichannel = parseChoice(reader, "--multichannel", v, multichannel); }},
+         {"--threshold", [&](const std::string& v) { c.thresholddBFS = parseLevel(reader, "--threshold", v); }}});
+    if (!help) c.paths = toPaths(reader, operands);
+    return c;
+}
+
+Command parseDemo(const std::vector<std::string>& arguments, bool& help) {
+    ArgumentReader reader(arguments, "demo");
+    const auto operands =
+        reader.read({{"--help", [&] { help = true; }}, {"-h", [&] { help = true; }}}, {});
+    if (help) return DemoCommand{};
+    if (operands.size() != 1) reader.fail(operands.empty() ? "no DIR given" : "demo takes exactly one DIR");
+    return DemoCommand{operands.front()};
+}
+
+}  // namespace
+
+std::string helpText(const std::string& command) {
+    if (command == "scan") return scanHelp;
+    if (command == "convert") return convertHelp;
+    if (command == "demo") return demoHelp;
+    return programHelp;
+}
+
+Command parseCommandLine(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) throw UsageError("no command given", "");
+    const std::string& command = arguments.front();
+    if (command == "--help" || command == "-h" || command == "help") return InformationRequest{programHelp};
+    if (command == "--version") return InformationRequest{"twinfold-cli " TWINFOLD_VERSION "\n"};
+
+    using Parser = Command (*)(const std::vector<std::string>&, bool&);
+    const std::map<std::string, Parser> parsers{{"scan", parseScan}, {"convert", parseConvert}, {"demo", parseDemo}};
+    const auto parser = parsers.find(command);
+    if (parser == parsers.end()) throw UsageError("unknown command '" + command + "'", "");
+    bool help = false;
+    Command parsed = parser->second(arguments, help);
+    if (help) return InformationRequest{helpText(command)};
+    return parsed;
+}
+
+}  // namespace twinfold::cli

@@ -1,0 +1,67 @@
+#pragma once
+
+// The command line of twinfold-cli: three commands, their options, and the
+// help texts. Parsing only; nothing here touches files or settings.
+
+#include "records/AppSettings.h"
+#include "workflow/ConversionOptions.h"
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace twinfold::cli {
+
+struct ScanCommand {
+    std::vector<std::filesystem::path> paths;
+    bool json = false;
+    std::optional<float> thresholddBFS;
+};
+
+// Every optional member left empty keeps the stored setting for this run.
+struct ConvertCommand {
+    std::vector<std::filesystem::path> paths;
+    bool yes = false;
+    std::optional<std::string> suffix;
+    bool panInName = false;
+    std::optional<float> normalizedBFS;
+    std::optional<OriginalFileHandling> originals;
+    std::optional<PhaseFixOption> phase;
+    std::optional<MultichannelConversionOption> multichannel;
+    std::optional<float> thresholddBFS;
+};
+
+struct DemoCommand {
+    std::filesystem::path directory;
+};
+
+// --help or --version: print the text on standard output and succeed.
+struct InformationRequest {
+    std::string text;
+};
+
+using Command = std::variant<InformationRequest, ScanCommand, ConvertCommand, DemoCommand>;
+
+// A command line that cannot be understood; what() says why. `command` is
+// the command it was meant for ("" before one was named), so the message
+// can point to the right --help.
+class UsageError : public std::runtime_error {
+public:
+    UsageError(const std::string& message, std::string command)
+        : std::runtime_error(message), command_(std::move(command)) {}
+    const std::string& command() const { return command_; }
+
+private:
+    std::string command_;
+};
+
+// `arguments` excludes the program name. Throws UsageError.
+Command parseCommandLine(const std::vector<std::string>& arguments);
+
+// The help text of a command ("" for the program as a whole).
+std::string helpText(const std::string& command);
+
+}  // namespace twinfold::cli

@@ -1,0 +1,111 @@
+#include "JsonFormatter.h"
+
+#include "audio_io/AudioFormat.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <string>
+
+namespace twinfold::cli {
+
+namespace {
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+QJsonValue orNull(const std::optional<QJsonValue>& value) { return value.value_or(QJsonValue()); }
+
+// A 32-bit level as the double nearest to its shortest decimal form, so
+// -6.02f prints as -6.02 rather than -6.019999980926514. Minus infinity
+// (a channel that is all zeros) has no JSON form and becomes null.
+QJsonValue level(float value) {
+    if (!std::isfinite(value)) return QJsonValue();
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    double nearest = 0;
+    std::from_chars(text, end, nearest);  // locale-independent, unlike stod
+    return nearest;
+}
+
+const char* silentChannelName(SilentChannelStatus status) {
+    switch (status) {
+    case SilentChannelStatus::none: return "none";
+    case SilentChannelStatus::left: return "left";
+    case SilentChannelStatus::right: return "right";
+    case SilentChannelStatus::both: return "both";
+    }
+    return "none";
+}
+
+template <typename Container>
+QJsonArray intArray(const Container& values) {
+    QJsonArray array;
+    for (int v : values) array.append(v);
+    return array;
+}
+
+QJsonValue multichannelJson(const std::optional<MultichannelAnalysis>& analysis) {
+    if (!analysis) return QJsonValue();
+    QJsonArray channels;
+    for (const ChannelAnalysis& c : analysis->channels) {
+        channels.append(QJsonObject{{"channelIndex", c.channelIndex},
+                                    {"channelLabel", qs(c.channelLabel)},
+                                    {"isSilent", c.isSilent},
+                                    {"peakdBFS", level(c.peakdBFS)},
+                                    {"identicalToChannels", intArray(c.identicalToChannels)}});
+    }
+    return QJsonObject{{"channels", channels},
+                       {"removableChannelIndices", intArray(analysis->removableChannelIndices())},
+                       {"summaryText", qs(analysis->summaryText())}};
+}
+
+QJsonObject resultJson(const ScanResult& r) {
+    const AudioFileInfo& f = r.fileInfo;
+    std::optional<QJsonValue> paired, louder, pan;
+    if (r.pairedFileURL) paired = qs(r.pairedFileURL->string());
+    if (r.pannedMonoLouderChannel) louder = qs(std::string(rawValue(*r.pannedMonoLouderChannel)));
+    if (r.pannedMonoPanPercent) pan = *r.pannedMonoPanPercent;
+    return QJsonObject{{"path", qs(f.url.string())},
+                       {"pairedPath", orNull(paired)},
+                       {"filename", qs(f.filename)},
+                       {"fileExtension", qs(f.fileExtension)},
+                       {"fileSize", qint64(f.fileSize)},
+                       {"sampleRate", f.sampleRate},
+                       {"bitDepth", f.bitDepth},
+                       {"channelCount", f.channelCount},
+                       {"duration", f.duration},
+                       {"sourceFormatID", qs(fourCCText(f.sourceFormatID))},
+                       {"isDualMono", r.isDualMono},
+                       {"isPannedMono", r.isPannedMono},
+                       {"pannedMonoLouderChannel", orNull(louder)},
+                       {"pannedMonoPanPercent", orNull(pan)},
+                       {"isPhaseInverted", r.isPhaseInverted},
+                       {"silentChannel", silentChannelName(r.silentChannel)},
+                       {"statusText", qs(r.statusText())},
+                       {"isConvertible", r.isConvertible()},
+                       {"potentialSavings", qint64(r.potentialSavings)},
+                       {"analysisTime", r.analysisTime},
+                       {"multichannelAnalysis", multichannelJson(r.multichannelAnalysis)}};
+}
+
+QJsonObject summaryJson(const SummaryFigures& s) {
+    return QJsonObject{{"totalFiles", s.totalFiles},       {"dualMono", s.dualMono},
+                       {"pannedMono", s.pannedMono},       {"phaseInverted", s.phaseInverted},
+                       {"silentChannel", s.silentChannel}, {"noAudio", s.noAudio},
+                       {"multichannel", s.multichannel},   {"trueStereo", s.trueStereo},
+                       {"totalPotentialSavings", qint64(s.totalPotentialSavings)}};
+}
+
+}  // namespace
+
+QByteArray formatScanJson(const ScanReport& report) {
+    QJsonArray results;
+    for (const ScanResult& r : report.results) results.append(resultJson(r));
+    const QJsonObject document{{"results", results}, {"summary", summaryJson(report.summary)}};
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+}  // namespace twinfold::cli

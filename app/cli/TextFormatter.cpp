@@ -1,0 +1,142 @@
+#include "TextFormatter.h"
+
+#include "audio_io/AudioFormat.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace twinfold::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString fileName(const fs::path& path) { return qs(path.filename().string()); }
+
+QStringList tableRow(const ScanResult& r) {
+    const AudioFileInfo& f = r.fileInfo;
+    const QString bitDepth =
+        f.sourceFormatID == kFormatLinearPCM ? QString::number(f.bitDepth) + "-bit" : QStringLiteral("Compressed");
+    return {qs(f.filename),           QString::number(f.channelCount) + "ch", bitDepth,
+            qs(f.sampleRateText()),   qs(f.durationText()),                   byteCountText(f.fileSize),
+            qs(r.statusText())};
+}
+
+// Columns separated by two blanks, each as wide as its widest cell; the
+// last one is not padded.
+QString alignedTable(const std::vector<QStringList>& rows) {
+    std::vector<qsizetype> widths;
+    for (const QStringList& row : rows) {
+        widths.resize(std::max(widths.size(), std::size_t(row.size())));
+        for (qsizetype c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    }
+    QString out;
+    for (const QStringList& row : rows) {
+        for (qsizetype c = 0; c < row.size(); ++c)
+            out += c + 1 < row.size() ? row[c].leftJustified(widths[c] + 2) : row[c];
+        out += '\n';
+    }
+    return out;
+}
+
+QString channelPill(const ChannelAnalysis& channel) {
+    if (channel.isSilent) return QStringLiteral("Silent");
+    if (channel.identicalToChannels.empty()) return QStringLiteral("Unique");
+    QStringList numbers;
+    for (int index : channel.identicalToChannels) numbers << QString::number(index + 1);
+    return "Dup of " + numbers.join(',');
+}
+
+// The window's detail panel of a multichannel file, as text.
+QString channelDetails(const ScanResult& r) {
+    const MultichannelAnalysis& analysis = *r.multichannelAnalysis;
+    QString out = qs(r.fileInfo.filename) + ": Channel Details";
+    if (const auto removable = analysis.removableChannelIndices().size(); removable > 0)
+        out += ", " + QString::number(removable) + " removable channel" + (removable == 1 ? "" : "s");
+    out += '\n';
+    std::vector<QStringList> rows;
+    for (const ChannelAnalysis& c : analysis.channels)
+        rows.push_back({"  Ch " + QString::number(c.channelIndex + 1), qs(c.channelLabel), qs(c.peakText()),
+                        channelPill(c)});
+    return out + alignedTable(rows);
+}
+
+QString summary(const SummaryFigures& s) {
+    // The window's summary bar: some figures only when there is something to count.
+    QString out;
+    const auto line = [&](const char* title, int value, bool shown) {
+        if (shown) out += QString(title) + ": " + QString::number(value) + '\n';
+    };
+    line("Total Files", s.totalFiles, true);
+    line("Dual Mono", s.dualMono + s.pannedMono, true);
+    line("Phase Inverted", s.phaseInverted, s.phaseInverted > 0);
+    line("Silent Channel", s.silentChannel, s.silentChannel > 0);
+    line("No Audio", s.noAudio, s.noAudio > 0);
+    line("Multichannel", s.multichannel, s.multichannel > 0);
+    line("True Stereo", s.trueStereo, true);
+    out += "Potential Savings: " + byteCountText(s.totalPotentialSavings) + '\n';
+    return out;
+}
+
+QString optionsText(const ConversionPlan& plan) {
+    const AppSettings& s = plan.settings;
+    QString out = "Suffix: " + qs(s.namingSuffix) + '\n';
+    if (std::any_of(plan.entries.begin(), plan.entries.end(), [](const PlanEntry& e) { return e.result.isPannedMono; }))
+        out += QString("Pan in file name: ") + (s.includePanInFilename ? "on" : "off") + '\n';
+    out += "Normalize: " +
+           (s.normalizationEnabled ? QString::asprintf("to %.1f dBFS", double(s.normalizationTargetdBFS)) : "off") +
+           '\n';
+    if (plan.hasPhaseInverted) out += "Phase-inverted files: " + qs(std::string(rawValue(plan.phaseFixOption))) + '\n';
+    if (plan.hasRemovableChannels)
+        out += "Multichannel files: " + qs(std::string(rawValue(plan.multichannelOption))) + '\n';
+    out += "Originals: " + qs(std::string(rawValue(s.originalFileHandling)));
+    if (s.originalFileHandling == OriginalFileHandling::moveToBackup) {
+        out += plan.scannedFolder ? " (a \"Twinfold Backup\" folder in " + qs(plan.scannedFolder->string()) + ")"
+                                  : QString(" (none will be moved: the files do not come from one folder)");
+    }
+    out += '\n';
+    if (plan.hasLossySources)
+        out += "Note: MP3/M4A will be converted to WAV. Twinfold converts lossy files to WAV to preserve quality. "
+               "Re-encoding causes further degradation.\n";
+    return out;
+}
+
+}  // namespace
+
+QString byteCountText(std::int64_t bytes) { return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat); }
+
+std::string formatScanText(const ScanReport& report) {
+    if (report.results.empty()) return "No audio files found.\n";
+    std::vector<QStringList> rows{
+        {"Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"}};
+    for (const ScanResult& r : report.results) rows.push_back(tableRow(r));
+    QString out = alignedTable(rows);
+    for (const ScanResult& r : report.results) {
+        if (r.multichannelAnalysis) out += '\n' + channelDetails(r);
+    }
+    out += '\n' + summary(report.summary);
+    return out.toStdString();
+}
+
+std::string formatPlanText(const ConversionPlan& plan) {
+    QString out = "Files to convert (" + QString::number(plan.fileCount()) + "):\n";
+    for (const PlanEntry& e : plan.entries) {
+        QStringList outputs;
+        for (const fs::path& p : e.outputs) outputs << fileName(p);
+        out += "  " + qs(e.result.fileInfo.filename) + " (" + qs(e.result.statusText()) + ") -> " +
+               outputs.join(", ") + '\n';
+    }
+    out += '\n' + optionsText(plan);
+    return out.toStdString();
+}
+
+std::string formatOutputsText(const std::vector<fs::path>& outputs) {
+    QString out = "Converted " + QString::number(outputs.size()) + " files:\n";
+    for (const fs::path& p : outputs) out += "  " + qs(p.string()) + '\n';
+    return out.toStdString();
+}
+
+}  // namespace twinfold::cli

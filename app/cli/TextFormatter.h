@@ -1,0 +1,26 @@
+#pragma once
+
+// Plain-text output of twinfold-cli: the results table with the texts of
+// the window's table, the summary figures, the conversion plan and the
+// list of written files. UTF-8, one trailing newline.
+
+#include "ConversionPlan.h"
+#include "ScanReport.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace twinfold::cli {
+
+std::string formatScanText(const ScanReport& report);
+std::string formatPlanText(const ConversionPlan& plan);
+std::string formatOutputsText(const std::vector<std::filesystem::path>& outputs);
+
+// A byte count as the window shows it: decimal units, one fraction digit,
+// in the user's locale ("865.2 kB").
+QString byteCountText(std::int64_t bytes);
+
+}  // namespace twinfold::cli

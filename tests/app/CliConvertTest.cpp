@@ -1,0 +1,197 @@
+// twinfold-cli convert, end to end on the demo library: outputs compared
+// sample for sample with their source channels through libsndfile, the
+// originals' fate, refusals and failures, and the stored settings left alone.
+#include "CliRunner.h"
+#include "records/AppSettings.h"
+#include "support/PcmFixtures.h"
+#include "workflow/SettingsStore.h"
+
+#include <QRegularExpression>
+#include <QString>
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace twinfold::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Output `output` holds, as its channel k, channel sourceChannels[k] of `source`, bit for bit.
+void expectChannelCopy(const fs::path& output, const fs::path& source, const std::vector<int>& sourceChannels) {
+    SCOPED_TRACE(output.filename().string());
+    ASSERT_TRUE(fs::exists(output));
+    const PcmFileInfo out = pcmFileInfo(output), in = pcmFileInfo(source);
+    EXPECT_EQ(out.channels, int(sourceChannels.size()));
+    EXPECT_EQ(out.sampleRate, in.sampleRate);
+    EXPECT_EQ(out.frames, in.frames);
+    EXPECT_EQ(out.format & SF_FORMAT_SUBMASK, in.format & SF_FORMAT_SUBMASK);
+    const auto outSamples = readStoredInts(output);
+    const auto inSamples = readStoredInts(source);
+    for (std::size_t k = 0; k < sourceChannels.size(); ++k)
+        EXPECT_TRUE(outSamples[k] == inSamples[std::size_t(sourceChannels[k])]) << "channel " << k;
+}
+
+bool hasChunk(const fs::path& path, const char* id) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return false;
+    SF_CHUNK_INFO chunk{};
+    std::snprintf(chunk.id, sizeof chunk.id, "%s", id);
+    chunk.id_size = 4;
+    const bool found = sf_get_chunk_iterator(file, &chunk) != nullptr;
+    sf_close(file);
+    return found;
+}
+
+std::vector<fs::path> backupFolders(const fs::path& dir) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.is_directory() && entry.path().filename().string().starts_with("Twinfold Backup ")) found.push_back(entry);
+    }
+    return found;
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals) {
+    Cli cli;
+    TempDir dir;
+    cli.writeDemo(dir.path());
+    const CliRun r = cli.run({"convert", "--yes", dir.path().string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    const auto backups = backupFolders(dir.path());
+    ASSERT_EQ(backups.size(), 1u);
+    const fs::path backup = backups.front();
+    EXPECT_TRUE(QRegularExpression("^Twinfold Backup \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d$")
+                    .match(QString::fromStdString(backup.filename().string()))
+                    .hasMatch());
+    for (const char* moved : {"Dual Mono Guitar.wav", "Broadcast Interview.wav", "Panned Vocal.wav",
+                              "Phase Inverted Bass.wav", "Silent Left Keys.aif", "Silent Right Pad.wav",
+                              "Overheads.L.wav", "Overheads.R.wav", "Surround Mix.wav", "Podcast Dual Mono.mp3",
+                              "Voice Memo.m4a"}) {
+        EXPECT_TRUE(fs::exists(backup / moved)) << moved;
+        EXPECT_FALSE(fs::exists(dir / moved)) << moved;
+    }
+    for (const char* kept : {"Empty Take.wav", "True Stereo Ambience.wav", "Mono Kick.wav"}) {
+        EXPECT_TRUE(fs::exists(dir / kept)) << kept;
+        EXPECT_FALSE(fs::exists(backup / kept)) << kept;
+    }
+
+    expectChannelCopy(dir / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
+    expectChannelCopy(dir / "Broadcast Interview_mono.wav", backup / "Broadcast Interview.wav", {0});
+    expectChannelCopy(dir / "Panned Vocal_mono.wav", backup / "Panned Vocal.wav", {0});  // the louder side
+    expectChannelCopy(dir / "Phase Inverted Bass_mono.wav", backup / "Phase Inverted Bass.wav", {0});
+    expectChannelCopy(dir / "Silent Left Keys_mono.aif", backup / "Silent Left Keys.aif", {1});
+    expectChannelCopy(dir / "Silent Right Pad_mono.wav", backup / "Silent Right Pad.wav", {0});
+    expectChannelCopy(dir / "Overheads_mono.wav", backup / "Overheads.L.wav", {0});
+    const char* surround[] = {"ch1_L", "ch2_R", "ch3_C", "ch4_LFE", "ch5_Ls", "ch6_Rs"};
+    for (int c = 0; c < 6; ++c)
+        expectChannelCopy(dir / ("Surround Mix_mono_" + std::string(surround[c]) + ".wav"), backup / "Surround Mix.wav",
+                          {c});
+    for (const char* lossy : {"Podcast Dual Mono_mono.wav", "Voice Memo_mono.wav"}) {
+        ASSERT_TRUE(fs::exists(dir / lossy)) << lossy;
+        EXPECT_EQ(pcmFileInfo(dir / lossy).channels, 1) << lossy;
+    }
+    for (const char* id : {"bext", "iXML", "LIST"})
+        EXPECT_TRUE(hasChunk(dir / "Broadcast Interview_mono.wav", id)) << id;
+
+    const std::vector<std::string> out = lines(r.out);
+    EXPECT_NE(std::find(out.begin(), out.end(), "Converted 15 files:"), out.end()) << r.out;
+    EXPECT_NE(std::find(out.begin(), out.end(), "  " + (dir / "Overheads_mono.wav").string()), out.end()) << r.out;
+    EXPECT_NE(std::find(out.begin(), out.end(), "Files to convert (10):"), out.end()) << r.out;
+}
+
+TEST(CliConvert, OptionsChooseThePhaseAndMultichannelTreatmentAndNames) {
+    Cli cli;
+    TempDir dir;
+    cli.writeDemo(dir.path());
+    const CliRun r = cli.run({"convert", "--yes", "--originals", "keep", "--phase", "split", "--multichannel", "remove",
+                              "--suffix=_one", "--pan-in-name", dir.path().string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(backupFolders(dir.path()).empty());
+    expectChannelCopy(dir / "Phase Inverted Bass_one_L.wav", dir / "Phase Inverted Bass.wav", {0});
+    expectChannelCopy(dir / "Phase Inverted Bass_one_R.wav", dir / "Phase Inverted Bass.wav", {1});
+    expectChannelCopy(dir / "Surround Mix_one.wav", dir / "Surround Mix.wav", {0, 1, 2, 4});
+    expectChannelCopy(dir / "Panned Vocal_one_69L.wav", dir / "Panned Vocal.wav", {0});
+    EXPECT_TRUE(fs::exists(dir / "Overheads.L.wav") && fs::exists(dir / "Overheads.R.wav"));
+    EXPECT_NE(r.out.find("Phase-inverted files: Split to Two Mono Files"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Multichannel files: Remove Redundant Channels"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(cli.settingsFile()));
+}
+
+TEST(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
+    Cli cli;
+    TempDir dir;
+    cli.writeDemo(dir.path());
+    AppSettings stored;
+    stored.namingSuffix = "_stored";
+    stored.originalFileHandling = OriginalFileHandling::leaveInPlace;
+    fs::create_directories(cli.settingsFile().parent_path());
+    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
+    saveAppSettings(stored);
+    setSettingsStoreFile({});
+    const std::string before = contents(cli.settingsFile());
+    ASSERT_FALSE(before.empty());
+
+    const CliRun plain = cli.run({"convert", "--yes", (dir / "Dual Mono Guitar.wav").string()});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar_stored.wav"));
+    EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar.wav"));  // left in place, as stored
+
+    const CliRun overridden = cli.run({"convert", "--yes", "--suffix", "_cli", "--originals", "delete", "--normalize",
+                                       "-1", "--threshold", "-90", (dir / "Silent Right Pad.wav").string()});
+    ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
+    EXPECT_TRUE(fs::exists(dir / "Silent Right Pad_cli.wav"));
+    EXPECT_FALSE(fs::exists(dir / "Silent Right Pad.wav"));
+    EXPECT_NE(overridden.out.find("Normalize: to -1.0 dBFS"), std::string::npos) << overridden.out;
+
+    EXPECT_EQ(contents(cli.settingsFile()), before);
+}
+
+TEST(CliConvert, WithoutTerminalOrYesItRefusesAndTouchesNothing) {
+    Cli cli;
+    TempDir dir;
+    cli.writeDemo(dir.path());
+    const CliRun r = cli.run({"convert", dir.path().string()});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("--yes"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Files to convert (10):"), std::string::npos) << r.out;  // the plan is still shown
+    EXPECT_TRUE(backupFolders(dir.path()).empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 14);
+}
+
+TEST(CliConvert, AFailureReportsTheErrorAndLeavesEveryOriginal) {
+    Cli cli;
+    TempDir dir;
+    cli.writeDemo(dir.path());
+    // The first output's name is taken: the conversion must stop there.
+    std::ofstream(dir / "Broadcast Interview_mono.wav") << "someone else's file";
+    const CliRun r = cli.run({"convert", "--yes", "--originals", "delete", dir.path().string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Output file already exists: Broadcast Interview_mono.wav"), std::string::npos) << r.err;
+    EXPECT_EQ(contents(dir / "Broadcast Interview_mono.wav"), "someone else's file");
+    for (const char* original : {"Broadcast Interview.wav", "Dual Mono Guitar.wav", "Surround Mix.wav"})
+        EXPECT_TRUE(fs::exists(dir / original)) << original;
+    EXPECT_EQ(r.out.find("Converted "), std::string::npos) << r.out;
+}
+
+TEST(CliConvert, NothingConvertibleIsNotAnError) {
+    Cli cli;
+    TempDir dir;
+    cli.writeDemo(dir / "lib");
+    const CliRun r = cli.run({"convert", (dir / "lib" / "True Stereo Ambience.wav").string(),
+                              (dir / "lib" / "Mono Kick.wav").string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Nothing to convert.\n");
+}
+
+}  // namespace
+}  // namespace twinfold::test

@@ -1,0 +1,75 @@
+#include "CliRunner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace twinfold::test {
+
+CliRun Cli::run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory) const {
+    QStringList args;
+    for (const std::string& a : arguments) args << QString::fromStdString(a);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome().string()));
+    env.insert("LC_ALL", "C");
+    env.insert("LANG", "C");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    if (!workingDirectory.empty()) process.setWorkingDirectory(QString::fromStdString(workingDirectory.string()));
+    process.start(TWINFOLD_CLI_PATH, args);
+    process.closeWriteChannel();
+    CliRun result;
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "twinfold-cli did not finish normally";
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    return result;
+}
+
+void Cli::writeDemo(const std::filesystem::path& dir) const {
+    const CliRun r = run({"demo", dir.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+}
+
+QJsonObject Cli::scanJson(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> all{"scan", "--json"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    const CliRun r = run(all);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << r.out;
+    return document.object();
+}
+
+QJsonObject resultNamed(const QJsonObject& document, const std::string& filename) {
+    for (const QJsonValue& r : document["results"].toArray()) {
+        if (r["filename"].toString().toStdString() == filename) return r.toObject();
+    }
+    ADD_FAILURE() << "no result named " << filename;
+    return {};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    for (const QString& line : QString::fromStdString(text).split('\n')) out.push_back(line.toStdString());
+    return out;
+}
+
+std::vector<std::string> cells(const std::string& line) {
+    std::vector<std::string> out;
+    static const QRegularExpression separator(" {2,}");
+    for (const QString& cell : QString::fromStdString(line).trimmed().split(separator)) out.push_back(cell.toStdString());
+    return out;
+}
+
+}  // namespace twinfold::test

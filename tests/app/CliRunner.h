@@ -1,0 +1,47 @@
+#pragma once
+
+// Runs the real twinfold-cli binary in a child process with its own
+// settings folder (XDG_CONFIG_HOME) and the C locale, and collects what it
+// printed. Standard input is an empty pipe: never a terminal.
+
+#include "support/TempDir.h"
+
+#include <QJsonObject>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace twinfold::test {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class Cli {
+public:
+    // Where the child's per-user settings live: <config>/Twinfold/Twinfold.conf.
+    const std::filesystem::path& configHome() const { return configHome_.path(); }
+    std::filesystem::path settingsFile() const { return configHome() / "Twinfold" / "Twinfold.conf"; }
+
+    // `workingDirectory` empty: the test's own.
+    CliRun run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory = {}) const;
+    // Runs and expects success; the demo library is written into `dir`.
+    void writeDemo(const std::filesystem::path& dir) const;
+    // `scan --json` of the paths, parsed; fails the test on a bad exit or document.
+    QJsonObject scanJson(const std::vector<std::string>& arguments) const;
+
+private:
+    TempDir configHome_;
+};
+
+// The results of a scan document by file name.
+QJsonObject resultNamed(const QJsonObject& document, const std::string& filename);
+
+std::vector<std::string> lines(const std::string& text);
+// A table row split at runs of two or more blanks.
+std::vector<std::string> cells(const std::string& line);
+
+}  // namespace twinfold::test
