@@ -62,7 +62,7 @@ const FormatCase kFormats[] = {
     {EncodedFormat::adtsAac, kFormatMPEG4AAC, CommonFormat::other, 0, false},
 };
 
-class EveryFormat : public testing::TestWithParam<FormatCase> {
+class FfmpegFormatTest : public testing::TestWithParam<FormatCase> {
 protected:
     std::filesystem::path write(const Channels& channels, const std::string& stem = "a", int rate = 44100) {
         return test::writeCompressed(dir.path(), stem + test::extensionFor(GetParam().format), channels,
@@ -71,7 +71,7 @@ protected:
     TempDir dir;
 };
 
-TEST_P(EveryFormat, ReportsHowTheFileStoresItsSamples) {
+TEST_P(FfmpegFormatTest, ReportsHowTheFileStoresItsSamples) {
     auto reader = openFfmpegFile(write(test::independentNoise(20000, 2), "a", 48000));
     const AudioFormatInfo& format = reader->fileFormat();
     EXPECT_EQ(format.sampleRate, 48000);
@@ -84,7 +84,7 @@ TEST_P(EveryFormat, ReportsHowTheFileStoresItsSamples) {
 
 // The length is what a full read delivers, however the reads are cut, and
 // every read short of the end delivers all it was asked for.
-TEST_P(EveryFormat, LengthIsExactlyWhatReadingDelivers) {
+TEST_P(FfmpegFormatTest, LengthIsExactlyWhatReadingDelivers) {
     const auto path = write(test::independentNoise(100'003, 2));
     Channels first;
     for (std::uint32_t chunk : {1000u, 4097u, 1'000'000u}) {
@@ -114,7 +114,7 @@ TEST_P(EveryFormat, LengthIsExactlyWhatReadingDelivers) {
 // Lengths just past a whole MP3 frame are where the padding spans two
 // frames; mono at 22.05 kHz is MPEG-2 audio with half-size frames, and a
 // raw AAC file of a frame or two.
-TEST_P(EveryFormat, DeclaredDelayAndPaddingAreTrimmed) {
+TEST_P(FfmpegFormatTest, DeclaredDelayAndPaddingAreTrimmed) {
     struct Shape {
         int channels;
         int rate;
@@ -141,7 +141,7 @@ TEST_P(EveryFormat, DeclaredDelayAndPaddingAreTrimmed) {
     }
 }
 
-TEST_P(EveryFormat, SeekingGivesTheSamplesOfASequentialRead) {
+TEST_P(FfmpegFormatTest, SeekingGivesTheSamplesOfASequentialRead) {
     const auto path = write(test::independentNoise(50'000, 2));
     auto reader = openFfmpegFile(path);
     const Channels whole = readToEnd(*reader, 1'000'000);
@@ -167,14 +167,14 @@ TEST_P(EveryFormat, SeekingGivesTheSamplesOfASequentialRead) {
 
 // Identical channels stay identical through the codec: the mid/side
 // decoding of an all-zero side signal gives bit-equal outputs.
-TEST_P(EveryFormat, DualMonoDecodesBitIdentical) {
+TEST_P(FfmpegFormatTest, DualMonoDecodesBitIdentical) {
     auto reader = openFfmpegFile(write(test::dualMono(30'000)));
     const Channels decoded = readToEnd(*reader, 4096);
     EXPECT_GT(peak(decoded[0]), 0.1f);
     EXPECT_TRUE(bitIdentical(decoded[0], decoded[1]));
 }
 
-TEST_P(EveryFormat, SilentSideDecodesAsDigitalSilence) {
+TEST_P(FfmpegFormatTest, SilentSideDecodesAsDigitalSilence) {
     for (int silent : {0, 1}) {
         auto reader =
             openFfmpegFile(write(test::oneSideSilent(30'000, silent), std::to_string(silent) + "-silent"));
@@ -186,7 +186,7 @@ TEST_P(EveryFormat, SilentSideDecodesAsDigitalSilence) {
 
 // Garbage over the middle of the file: the decoder drops what it cannot
 // decode, the same way on every pass, so the length and seeking stay exact.
-TEST_P(EveryFormat, DamageInTheMiddleReadsConsistently) {
+TEST_P(FfmpegFormatTest, DamageInTheMiddleReadsConsistently) {
     const auto path = write(test::independentNoise(60'000, 2));
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     file.seekg(0, std::ios::end);
@@ -209,9 +209,9 @@ TEST_P(EveryFormat, DamageInTheMiddleReadsConsistently) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ffmpeg, EveryFormat, testing::ValuesIn(kFormats));
+INSTANTIATE_TEST_SUITE_P(Ffmpeg, FfmpegFormatTest, testing::ValuesIn(kFormats));
 
-TEST(FfmpegReader, AppleLosslessRoundTripIsExact) {
+TEST(FfmpegReaderTest, AppleLosslessRoundTripIsExact) {
     TempDir dir;
     const Channels input = test::independentNoise(70'001, 2);
     auto reader = openFfmpegFile(test::writeCompressed(dir.path(), "a.m4a", input, EncodedFormat::m4aAlac));
@@ -222,7 +222,7 @@ TEST(FfmpegReader, AppleLosslessRoundTripIsExact) {
 
 // Channels come out in the order they went in: the silent ones stay where
 // they were.
-TEST(FfmpegReader, MultichannelKeepsChannelOrder) {
+TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
     TempDir dir;
     Channels input = test::independentNoise(20'000, 6);
     input[1].assign(input[1].size(), 0.0f);
@@ -241,7 +241,7 @@ TEST(FfmpegReader, MultichannelKeepsChannelOrder) {
 
 // The reader is chosen by content: an MP3 or M4A under a .wav name still
 // goes to FFmpeg.
-TEST(FfmpegReader, ContentProbePicksFfmpegWhateverTheName) {
+TEST(FfmpegReaderTest, ContentProbePicksFfmpegWhateverTheName) {
     TempDir dir;
     const std::pair<EncodedFormat, std::uint32_t> cases[] = {{EncodedFormat::mp3, kFormatMPEGLayer3},
                                                              {EncodedFormat::m4aAac, kFormatMPEG4AAC},
@@ -257,7 +257,7 @@ TEST(FfmpegReader, ContentProbePicksFfmpegWhateverTheName) {
 
 // FFmpeg's content probe wants several frames in a row; files of one or
 // two frames are still recognised, and keep their exact length.
-TEST(FfmpegReader, FilesOfAFrameOrTwoOpen) {
+TEST(FfmpegReaderTest, FilesOfAFrameOrTwoOpen) {
     TempDir dir;
     for (EncodedFormat format : {EncodedFormat::mp3, EncodedFormat::adtsAac}) {
         for (std::size_t frames = 1; frames <= 64; ++frames) {
@@ -273,7 +273,7 @@ TEST(FfmpegReader, FilesOfAFrameOrTwoOpen) {
     }
 }
 
-class BadInput : public testing::Test {
+class FfmpegBadInputTest : public testing::Test {
 protected:
     std::filesystem::path writeBytes(const std::string& name, const std::string& bytes) {
         const auto path = dir / name;
@@ -287,7 +287,7 @@ protected:
     TempDir dir;
 };
 
-TEST_F(BadInput, EveryKindIsAnAudioIOError) {
+TEST_F(FfmpegBadInputTest, EveryKindIsAnAudioIOError) {
     std::filesystem::create_directory(dir / "folder.mp3");
     ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);  // would block a plain open
     const auto m4a =
@@ -307,7 +307,7 @@ TEST_F(BadInput, EveryKindIsAnAudioIOError) {
     }
 }
 
-TEST_F(BadInput, MessagesAreTheLibrarysOwn) {
+TEST_F(FfmpegBadInputTest, MessagesAreTheLibrarysOwn) {
     std::filesystem::create_directory(dir / "folder.mp3");
     const auto messageFor = [](const std::filesystem::path& path) -> std::string {
         try {
@@ -323,7 +323,7 @@ TEST_F(BadInput, MessagesAreTheLibrarysOwn) {
 
 // A cut MP3 holds whole frames up to the cut: it opens with the audio that
 // is there, or fails cleanly, and never claims frames it cannot deliver.
-TEST_F(BadInput, TruncatedMp3NeverPromisesMissingFrames) {
+TEST_F(FfmpegBadInputTest, TruncatedMp3NeverPromisesMissingFrames) {
     const auto whole =
         test::writeCompressed(dir.path(), "whole.mp3", test::dualMono(100'000), EncodedFormat::mp3);
     const std::string bytes = readBytes(whole);
@@ -345,7 +345,7 @@ TEST_F(BadInput, TruncatedMp3NeverPromisesMissingFrames) {
 // Two MP3s joined byte by byte: the first one's Xing header declares far
 // fewer frames than the file holds. The length still counts what decodes,
 // and seeking still lands on the same samples.
-TEST_F(BadInput, Mp3HeaderThatUndercountsItsFrames) {
+TEST_F(FfmpegBadInputTest, Mp3HeaderThatUndercountsItsFrames) {
     const auto first =
         test::writeCompressed(dir.path(), "1.mp3", test::dualMono(30'000, 1), EncodedFormat::mp3);
     const auto second =
@@ -362,7 +362,7 @@ TEST_F(BadInput, Mp3HeaderThatUndercountsItsFrames) {
     }
 }
 
-TEST_F(BadInput, RandomBytesFailOrReadConsistently) {
+TEST_F(FfmpegBadInputTest, RandomBytesFailOrReadConsistently) {
     for (std::uint32_t seed : {1u, 2u, 3u}) {
         std::string bytes;
         for (float sample : test::noise(40'000, seed, 1.0f)) bytes += char(int(sample * 32767.0f) & 0xFF);
@@ -375,7 +375,7 @@ TEST_F(BadInput, RandomBytesFailOrReadConsistently) {
     }
 }
 
-TEST(FfmpegEncoder, NeverReplacesAnExistingFile) {
+TEST(FfmpegEncoderTest, NeverReplacesAnExistingFile) {
     TempDir dir;
     const auto path = dir / "taken.mp3";
     std::ofstream(path) << "precious";
@@ -384,7 +384,7 @@ TEST(FfmpegEncoder, NeverReplacesAnExistingFile) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
 }
 
-TEST(FfmpegEncoder, AFailedEncodeLeavesNoFile) {
+TEST(FfmpegEncoderTest, AFailedEncodeLeavesNoFile) {
     TempDir dir;
     // LAME codes at most two channels.
     EXPECT_THROW(encodeAudioFile(dir / "a.mp3", test::independentNoise(1000, 3), 44100, EncodedFormat::mp3),
