@@ -90,6 +90,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
+            // With --benchmark_repetitions, the median stands for the run.
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
             const std::string name = run.benchmark_name();
             seconds[name.substr(0, name.find('/'))] = run.GetAdjustedRealTime();
         }
