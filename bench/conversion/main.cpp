@@ -18,6 +18,7 @@
 #include <map>
 #include <string>
 #include <sys/resource.h>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -45,15 +46,31 @@ fs::path makeSource(const std::string& name, int channels) {
     return path;
 }
 
-// Removes what an iteration wrote, outside the timed part.
-void clearOutputs(benchmark::State& state, const std::vector<fs::path>& outputs) {
-    state.PauseTiming();
-    for (const auto& output : outputs) fs::remove(output);
-    state.ResumeTiming();
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Times `once` per iteration and removes what it wrote outside the timed part.
+// Besides wall time it records "cpu_ms": the process's CPU time (every
+// thread, user and system), which neither the disk nor other load inflates.
+template <typename Once>
+void measure(benchmark::State& state, Once once) {
+    double cpu = 0;
+    for (auto _ : state) {
+        const double start = processCpuSeconds();
+        const std::vector<fs::path> outputs = once();
+        cpu += processCpuSeconds() - start;
+        state.PauseTiming();
+        for (const auto& output : outputs) fs::remove(output);
+        state.ResumeTiming();
+    }
+    state.counters["cpu_ms"] = benchmark::Counter(cpu * 1e3 / double(state.iterations()));
 }
 
 void decode(benchmark::State& state, const fs::path& source) {
-    for (auto _ : state) {
+    measure(state, [&] {
         auto reader = openAudioFile(source);
         PCMBuffer buffer(reader->channelCount(), kChunk);
         std::int64_t total = 0;
@@ -63,7 +80,8 @@ void decode(benchmark::State& state, const fs::path& source) {
         } while (buffer.frameLength() > 0);
         if (total != std::int64_t(kFrames)) state.SkipWithError("short decode");
         benchmark::DoNotOptimize(buffer.channel(0));
-    }
+        return std::vector<fs::path>{};
+    });
 }
 
 // The physical limit. With argument 1 the copy is also flushed to the disk,
@@ -71,7 +89,7 @@ void decode(benchmark::State& state, const fs::path& source) {
 void plainCopy(benchmark::State& state) {
     std::vector<char> block(4 << 20);
     const fs::path output = workDir / "copy.wav";
-    for (auto _ : state) {
+    measure(state, [&] {
         const int in = ::open(stereoPath.c_str(), O_RDONLY);
         const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
         for (ssize_t got; (got = ::read(in, block.data(), block.size())) > 0;) {
@@ -80,8 +98,8 @@ void plainCopy(benchmark::State& state) {
         if (state.range(0) && ::fsync(out) != 0) state.SkipWithError("fsync failed");
         ::close(in);
         ::close(out);
-        clearOutputs(state, {output});
-    }
+        return std::vector<fs::path>{output};
+    });
 }
 
 void decodeStereo(benchmark::State& state) { decode(state, stereoPath); }
@@ -90,25 +108,23 @@ void decodeSix(benchmark::State& state) { decode(state, sixPath); }
 void monoConversion(benchmark::State& state) {
     AudioConverterService converter;
     const std::optional<float> target = state.range(0) ? std::optional(-1.0f) : std::nullopt;
-    const fs::path output = workDir / "mono.wav";
-    for (auto _ : state) {
-        converter.convertToMono(stereoPath, output, ChannelSelection::left, target);
-        clearOutputs(state, {output});
-    }
+    measure(state, [&] {
+        return std::vector<fs::path>{
+            converter.convertToMono(stereoPath, workDir / "mono.wav", ChannelSelection::left, target)};
+    });
 }
 
 void splitSix(benchmark::State& state) {
     AudioConverterService converter;
-    for (auto _ : state) clearOutputs(state, converter.splitAllChannels(sixPath, std::nullopt, AppSettings{}));
+    measure(state, [&] { return converter.splitAllChannels(sixPath, std::nullopt, AppSettings{}); });
 }
 
 void removeChannels(benchmark::State& state) {
     AudioConverterService converter;
-    const fs::path output = workDir / "kept.wav";
-    for (auto _ : state) {
-        converter.removeRedundantChannels(sixPath, output, {0, 1, 2, 4});
-        clearOutputs(state, {output});
-    }
+    measure(state, [&] {
+        converter.removeRedundantChannels(sixPath, workDir / "kept.wav", {0, 1, 2, 4});
+        return std::vector<fs::path>{workDir / "kept.wav"};
+    });
 }
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -119,15 +135,18 @@ public:
             std::string name = run.benchmark_name();
             name = name.substr(0, name.find("/min_time"));
             seconds[name] = run.GetAdjustedRealTime();
+            const auto cpu = run.counters.find("cpu_ms");
+            if (cpu != run.counters.end()) cpuMs[name] = cpu->second.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
+    // Wall-time ratio, then the same for process CPU time.
     void ratio(const std::string& what, const std::string& base, const char* target) const {
-        const auto a = seconds.find(what), b = seconds.find(base);
-        if (a != seconds.end() && b != seconds.end())
-            std::printf("%-28s / %-16s %5.2f  %s\n", what.c_str(), base.c_str(), a->second / b->second, target);
+        if (!seconds.count(what) || !seconds.count(base)) return;
+        std::printf("%-17s / %-13s wall %5.2f  cpu %5.2f  %s\n", what.c_str(), base.c_str(),
+                    seconds.at(what) / seconds.at(base), cpuMs.at(what) / cpuMs.at(base), target);
     }
-    std::map<std::string, double> seconds;
+    std::map<std::string, double> seconds, cpuMs;
 };
 
 // Runs one operation in a fresh process (this program, re-executed) and

@@ -44,7 +44,13 @@ using BatchProgress = std::function<void(int started, int total, const std::stri
 // operation fails the same way until clearCancelled().
 //
 // Nothing existing is ever replaced: each output path is checked first
-// (fileExists) and then created exclusively.
+// (fileExists) and then created exclusively. Failures other than a cancel
+// leave what was written, as the audio writer left it.
+//
+// Frame counts are 64-bit: a source longer than 2^32 − 1 frames is converted
+// whole. Writing a chunk overlaps reading the next one (on a second thread)
+// when the buffers fit the memory budget, so progress reports trail the reads
+// by one chunk.
 class AudioConverterService {
 public:
     static constexpr std::uint32_t chunkSize = 1'000'000;
