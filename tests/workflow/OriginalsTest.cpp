@@ -1,0 +1,167 @@
+#include "WorkflowFixture.h"
+
+#include "workflow/OriginalFiles.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace twinfold::test {
+namespace {
+
+class OriginalsTest : public WorkflowFixture {
+protected:
+    void SetUp() override { vm->setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); }); }
+
+    // Converts the current selection and returns what went to standard output.
+    std::string convertCapturingOutput() {
+        ::testing::internal::CaptureStdout();
+        finished(vm->convertSelected());
+        return ::testing::internal::GetCapturedStdout();
+    }
+
+    fs::path backup() const { return dir / "Twinfold Backup 2025-03-07 14:05"; }
+};
+
+TEST_F(OriginalsTest, AnOriginalWhoseNameIsTakenInTheBackupStaysWhereItIs) {
+    setPolicy(OriginalFileHandling::moveToBackup);
+    wav(dir / "one" / "Take.wav", StereoKind::dualMono);
+    wav(dir / "two" / "Take.wav", StereoKind::dualMono);
+    scanFolder();
+    const std::vector<fs::path> originals = vm->scanResults().size() == 2
+        ? std::vector<fs::path>{vm->scanResults()[0].fileInfo.url, vm->scanResults()[1].fileInfo.url}
+        : std::vector<fs::path>{};
+    ASSERT_EQ(originals.size(), 2u);
+    EXPECT_EQ(convertCapturingOutput(), "Failed to move Take.wav: File exists\n");
+    EXPECT_TRUE(fs::exists(backup() / "Take.wav"));
+    EXPECT_NE(fs::exists(originals[0]), fs::exists(originals[1]));  // one moved, one stayed
+    EXPECT_TRUE(fs::exists(dir / "one" / "Take_mono.wav") && fs::exists(dir / "two" / "Take_mono.wav"));
+}
+
+TEST_F(OriginalsTest, ConversionsInTheSameMinuteShareTheBackupFolder) {
+    setPolicy(OriginalFileHandling::moveToBackup);
+    wav(dir / "x.wav", StereoKind::dualMono);
+    wav(dir / "y.wav", StereoKind::dualMono);
+    scanFolder();
+    vm->setSelectedResultIDs({resultNamed("x.wav").id});
+    EXPECT_EQ(convertCapturingOutput(), "");
+    vm->setSelectedResultIDs({resultNamed("y.wav").id});
+    EXPECT_EQ(convertCapturingOutput(), "");
+    EXPECT_TRUE(fs::exists(backup() / "x.wav") && fs::exists(backup() / "y.wav"));
+    int backups = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path())) backups += entry.is_directory();
+    EXPECT_EQ(backups, 1);
+}
+
+TEST_F(OriginalsTest, AWriteProtectedOriginalIsNotDeleted) {
+    setPolicy(OriginalFileHandling::deleteOriginals);
+    const fs::path locked = wav(dir / "locked.wav", StereoKind::dualMono);
+    const fs::path plain = wav(dir / "plain.wav", StereoKind::dualMono);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    scanFolder();
+    EXPECT_EQ(convertCapturingOutput(), "Failed to delete locked.wav: Permission denied\n");
+    EXPECT_TRUE(fs::exists(locked));
+    EXPECT_FALSE(fs::exists(plain));
+}
+
+// An immutable file cannot be deleted even by root: the system's own refusal.
+TEST_F(OriginalsTest, AnOriginalTheSystemRefusesToDeleteStays) {
+    setPolicy(OriginalFileHandling::deleteOriginals);
+    const fs::path locked = wav(dir / "locked.wav", StereoKind::dualMono);
+    const std::string lock = "chattr +i '" + locked.string() + "' 2>/dev/null";
+    if (std::system(lock.c_str()) != 0) GTEST_SKIP() << "this file system cannot mark files immutable here";
+    scanFolder();
+    const std::string output = convertCapturingOutput();
+    std::system(("chattr -i '" + locked.string() + "'").c_str());
+    EXPECT_EQ(output, "Failed to delete locked.wav: Operation not permitted\n");
+    EXPECT_TRUE(fs::exists(locked));
+}
+
+TEST_F(OriginalsTest, WithoutOneFolderNothingIsMovedAndNothingIsSaid) {
+    setPolicy(OriginalFileHandling::moveToBackup);
+    const fs::path a = wav(dir / "one" / "a.wav", StereoKind::dualMono);
+    const fs::path b = wav(dir / "two" / "b.wav", StereoKind::dualMono);
+    scan({dir / "one", dir / "two"});
+    ASSERT_EQ(vm->selectedFolderURL(), std::nullopt);
+    EXPECT_EQ(convertCapturingOutput(), "");
+    EXPECT_TRUE(fs::exists(a) && fs::exists(b));
+    EXPECT_TRUE(vm->convertedOriginalURLs().empty());
+    EXPECT_EQ(vm->conversionState().kind, ConversionState::Case::completed);  // no rescan without a folder
+}
+
+TEST_F(OriginalsTest, LeftInPlaceTheOriginalsStayAndTheListEmpties) {
+    setPolicy(OriginalFileHandling::leaveInPlace);
+    const fs::path a = wav(dir / "a.wav", StereoKind::dualMono);
+    scanFolder();
+    EXPECT_EQ(convertCapturingOutput(), "");
+    EXPECT_TRUE(fs::exists(a));
+    EXPECT_TRUE(vm->convertedOriginalURLs().empty());
+}
+
+TEST_F(OriginalsTest, AFileInTheBackupFolderPlaceStopsEveryMove) {
+    setPolicy(OriginalFileHandling::moveToBackup);
+    const fs::path a = wav(dir / "a.wav", StereoKind::dualMono);
+    std::ofstream(backup()) << "in the way";
+    scanFolder();
+    EXPECT_EQ(convertCapturingOutput(), "Failed to create backup folder: Not a directory\n");
+    EXPECT_TRUE(fs::exists(a));
+}
+
+// ---- the move itself ------------------------------------------------------------
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+TEST(MoveFileTest, CopyingMovesTheBytesAndRemovesTheSource) {
+    TempDir dir;
+    writeFile(dir / "take.wav", std::string(100000, 'x') + "end");
+    fs::permissions(dir / "take.wav", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(moveFileByCopying(dir / "take.wav", dir / "moved.wav"));
+    EXPECT_FALSE(fs::exists(dir / "take.wav"));
+    EXPECT_EQ(contents(dir / "moved.wav"), std::string(100000, 'x') + "end");
+    EXPECT_EQ(fs::status(dir / "moved.wav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(MoveFileTest, NeitherRouteReplacesAFile) {
+    TempDir dir;
+    writeFile(dir / "take.wav", "original");
+    writeFile(dir / "taken.wav", "someone else's");
+    for (auto move : {moveFileWithoutReplacing, moveFileByCopying}) {
+        EXPECT_EQ(move(dir / "take.wav", dir / "taken.wav"), std::errc::file_exists);
+        EXPECT_EQ(contents(dir / "take.wav"), "original");
+        EXPECT_EQ(contents(dir / "taken.wav"), "someone else's");
+    }
+}
+
+TEST(MoveFileTest, AMoveAcrossFileSystemsCopiesThenRemoves) {
+    const fs::path shm = "/dev/shm";
+    struct stat shmInfo {}, tmpInfo {};
+    TempDir dir;
+    if (::stat(shm.c_str(), &shmInfo) != 0 || ::stat(dir.path().c_str(), &tmpInfo) != 0 ||
+        shmInfo.st_dev == tmpInfo.st_dev) {
+        GTEST_SKIP() << "no second file system to move across";
+    }
+    const fs::path source = shm / numbered("twinfold-move-", ::getpid(), ".wav");
+    writeFile(source, "recording");
+    EXPECT_FALSE(moveFileWithoutReplacing(source, dir / "moved.wav"));
+    EXPECT_FALSE(fs::exists(source));
+    EXPECT_EQ(contents(dir / "moved.wav"), "recording");
+    fs::remove(source);
+}
+
+TEST(MoveFileTest, AFailedCopyLeavesTheSourceAndNoPartialFile) {
+    TempDir dir;
+    writeFile(dir / "take.wav", "original");
+    EXPECT_EQ(moveFileByCopying(dir / "take.wav", dir / "missing" / "take.wav"),
+              std::errc::no_such_file_or_directory);
+    EXPECT_EQ(contents(dir / "take.wav"), "original");
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+}  // namespace
+}  // namespace twinfold::test

@@ -1,0 +1,159 @@
+#include "workflow/OutputVerifier.h"
+
+#include "WorkflowFixture.h"
+#include "conversion/AudioConverterService.h"
+
+#include <cstdlib>
+
+namespace twinfold::test {
+namespace {
+
+using Case = VerificationError::Case;
+
+struct VerifierCase {
+    PcmEncoding encoding;
+    std::optional<float> target;
+};
+
+void PrintTo(const VerifierCase& c, std::ostream* out) {
+    *out << bitsOf(c.encoding) << (isFloat(c.encoding) ? "-bit float" : "-bit") << " target "
+         << (c.target ? std::to_string(*c.target) : "none");
+}
+
+class OutputVerifierTest : public ::testing::Test {
+protected:
+    // A stereo source with independent channels (so a wrong channel shows).
+    fs::path source(PcmEncoding encoding, const std::string& name = "src.wav", std::size_t frames = 70000) {
+        const fs::path path = dir / name;
+        writePcm(path, {PcmContainer::wav, encoding, 48000},
+                 {noise(frames, encoding, 1, 0.4), noise(frames, encoding, 2, 0.3)});
+        return path;
+    }
+
+    // Rewrites an integer output with its samples changed by `change`.
+    static void tamper(const fs::path& path, PcmEncoding encoding,
+                       const std::function<void(std::vector<std::int32_t>&)>& change) {
+        auto ints = readStoredInts(path);
+        change(ints[0]);
+        Channels channels(ints.size());
+        for (std::size_t c = 0; c < ints.size(); ++c) {
+            for (std::int32_t v : ints[c]) channels[c].push_back(v / 2147483648.0);
+        }
+        writePcm(path, {PcmContainer::wav, encoding, 48000}, channels);
+    }
+
+    // The case of the error verify() throws (fails the test when it passes).
+    Case failure(const std::vector<OutputProvenance>& outputs, std::string* message = nullptr) {
+        try {
+            OutputVerifier::verify(outputs, notCancelled);
+        } catch (const VerificationError& error) {
+            if (message) *message = error.what();
+            return error.errorCase();
+        }
+        ADD_FAILURE() << "the outputs passed";
+        return Case::unreadable;
+    }
+
+    TempDir dir;
+    AudioConverterService converter;
+    std::atomic<bool> notCancelled{false};
+};
+
+class ConvertedOutputTest : public OutputVerifierTest, public ::testing::WithParamInterface<VerifierCase> {};
+
+TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
+    const auto [encoding, target] = GetParam();
+    const fs::path src = source(encoding), out = dir / "out.wav";
+    converter.convertToMono(src, out, ChannelSelection::right, target);
+    const std::vector<OutputProvenance> outputs{{out, src, {1}, target}};
+    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled));
+
+    const PcmEncoding written = isFloat(encoding) ? PcmEncoding::int32 : encoding;
+    tamper(out, written, [](std::vector<std::int32_t>& s) {
+        const auto loudest = std::max_element(s.begin(), s.end(), [](std::int32_t a, std::int32_t b) {
+            return std::abs(std::int64_t(a)) < std::abs(std::int64_t(b));
+        });
+        *loudest = -*loudest;
+    });
+    std::string message;
+    EXPECT_EQ(failure(outputs, &message), Case::sampleMismatch);
+    EXPECT_NE(message.find("out.wav"), std::string::npos) << message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, ConvertedOutputTest,
+    ::testing::Values(VerifierCase{PcmEncoding::int8, {}}, VerifierCase{PcmEncoding::int16, {}},
+                      VerifierCase{PcmEncoding::int24, {}}, VerifierCase{PcmEncoding::int32, {}},
+                      VerifierCase{PcmEncoding::float32, {}}, VerifierCase{PcmEncoding::int16, -1.0f},
+                      VerifierCase{PcmEncoding::int24, -20.0f}, VerifierCase{PcmEncoding::int32, -6.0f},
+                      VerifierCase{PcmEncoding::float32, -3.0f}));
+
+TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
+    const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
+    converter.convertToMono(src, out, ChannelSelection::left);
+    tamper(out, PcmEncoding::int24, [](std::vector<std::int32_t>& s) { s[65600] += 1 << 8; });
+    std::string message;
+    EXPECT_EQ(failure({{out, src, {0}, {}}}, &message), Case::sampleMismatch);
+    EXPECT_NE(message.find("out.wav does not match its source at frame 65600"), std::string::npos) << message;
+}
+
+TEST_F(OutputVerifierTest, ANormalisedSampleTwoStepsOffFails) {
+    const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
+    converter.convertToMono(src, out, ChannelSelection::left, -6.0f);
+    tamper(out, PcmEncoding::int16, [](std::vector<std::int32_t>& s) { s[500] += 2 << 16; });
+    EXPECT_EQ(failure({{out, src, {0}, -6.0f}}), Case::sampleMismatch);
+}
+
+TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
+    const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
+    converter.convertToMono(src, out, ChannelSelection::left, -6.0f);
+    EXPECT_TRUE(OutputVerifier::verify({{out, src, {0}, -6.0f}}, notCancelled));
+    EXPECT_EQ(failure({{out, src, {1}, -6.0f}}), Case::sampleMismatch);
+    EXPECT_EQ(failure({{out, src, {0}, -5.0f}}), Case::sampleMismatch);
+    EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::sampleMismatch);
+}
+
+TEST_F(OutputVerifierTest, ShortOrMissingOutputsFail) {
+    const fs::path src = source(PcmEncoding::int16), out = dir / "short.wav";
+    writePcm(out, {PcmContainer::wav, PcmEncoding::int16, 48000}, {noise(69999, PcmEncoding::int16, 1, 0.4)});
+    EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::lengthMismatch);
+    std::string message;
+    EXPECT_EQ(failure({{dir / "gone.wav", src, {0}, {}}}, &message), Case::unreadable);
+    EXPECT_NE(message.find("gone.wav"), std::string::npos);
+    EXPECT_NE(message.find("No original was moved or deleted."), std::string::npos);
+}
+
+TEST_F(OutputVerifierTest, EveryChannelOfASplitIsCheckedInOnePass) {
+    const fs::path src = dir / "six.wav";
+    writePcm(src, {PcmContainer::wav, PcmEncoding::int16, 48000}, multichannel({6, {{1, 2}}, {5}}, 5000, PcmEncoding::int16));
+    AppSettings settings;
+    const auto written = converter.splitAllChannels(src, std::nullopt, settings);
+    std::vector<OutputProvenance> outputs;
+    for (int k = 0; k < 6; ++k) outputs.push_back({written[std::size_t(k)], src, {k}, {}});
+    std::vector<std::size_t> sources;
+    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled,
+                                       [&](std::size_t index, std::size_t count, const std::string& name, double) {
+                                           EXPECT_EQ(count, 1u);
+                                           EXPECT_EQ(name, "six.wav");
+                                           sources.push_back(index);
+                                       }));
+    EXPECT_FALSE(sources.empty());
+    std::swap(outputs[3].output, outputs[4].output);
+    EXPECT_EQ(failure(outputs), Case::sampleMismatch);
+}
+
+TEST_F(OutputVerifierTest, ADecodedLossySourcePassesWithinOneStep) {
+    const fs::path src = writeDualMonoMp3(dir.path(), "song.mp3"), out = dir / "song_mono.wav";
+    converter.convertToMono(src, out, ChannelSelection::left);
+    EXPECT_TRUE(OutputVerifier::verify({{out, src, {0}, {}}}, notCancelled));
+}
+
+TEST_F(OutputVerifierTest, ACancelStopsTheCheck) {
+    const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
+    converter.convertToMono(src, out, ChannelSelection::left);
+    const std::atomic<bool> cancelled{true};
+    EXPECT_FALSE(OutputVerifier::verify({{out, src, {0}, {}}}, cancelled));
+}
+
+}  // namespace
+}  // namespace twinfold::test

@@ -1,0 +1,127 @@
+#pragma once
+
+// A view model on a temporary settings store and a temporary library
+// folder, with writers for the kinds of files the scanner classifies and
+// helpers to wait for the view model's futures.
+
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+#include "workflow/ScanViewModel.h"
+#include "workflow/SettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QTimer>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace twinfold::test {
+
+namespace fs = std::filesystem;
+
+// Runs the event loop until the future has finished (30 s guard against a hang).
+inline QFuture<void> finished(QFuture<void> future) {
+    if (!future.isFinished()) {
+        QEventLoop loop;
+        QFutureWatcher<void> watcher;
+        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::chrono::seconds(30), &loop, &QEventLoop::quit);
+        watcher.setFuture(future);
+        if (!future.isFinished()) loop.exec();
+    }
+    EXPECT_TRUE(future.isFinished()) << "the task did not end";
+    return future;
+}
+
+// prefix + number + extension, e.g. numbered("take", 3, ".wav") → take3.wav.
+inline std::string numbered(std::string prefix, long number, const std::string& extension) {
+    prefix += std::to_string(number);
+    prefix += extension;
+    return prefix;
+}
+
+// Encodes a dual-mono MP3 (both channels the same noise) as dir/name.
+fs::path writeDualMonoMp3(const fs::path& dir, const std::string& name, std::size_t frames = 44100);
+
+// Every value a published state took, in order.
+template <typename State>
+struct Recorder {
+    std::vector<State> states;
+};
+
+class WorkflowFixture : public ::testing::Test {
+protected:
+    WorkflowFixture() {
+        setSettingsStoreFile(QString::fromStdString((settingsDir / "settings.ini").string()));
+        vm = std::make_unique<ScanViewModel>();
+        // Every progress report is shown unless a test installs its own clock.
+        vm->setClock([t = 0.0]() mutable { return t += 1.0; });
+        QObject::connect(vm.get(), &ScanViewModel::scanStateChanged, [this] { scanStates.push_back(vm->scanState()); });
+        QObject::connect(vm.get(), &ScanViewModel::conversionStateChanged,
+                         [this] { conversionStates.push_back(vm->conversionState()); });
+    }
+    ~WorkflowFixture() override {
+        vm.reset();
+        setSettingsStoreFile({});
+    }
+
+    // A 16-bit stereo WAV of the given kind; the seed makes every file distinct.
+    fs::path wav(const fs::path& path, StereoKind kind, std::size_t frames = 4800) {
+        fs::create_directories(path.parent_path());
+        writePcm(path, kPcm16, stereo(kind, frames, PcmEncoding::int16, ++seed_));
+        return path;
+    }
+    // A six-channel WAV: channel 2 repeats channel 1, channel 5 is silent.
+    fs::path sixChannels(const fs::path& path, std::size_t frames = 4800) {
+        writePcm(path, kPcm16, multichannel({6, {{1, 2}}, {5}}, frames, PcmEncoding::int16, ++seed_));
+        return path;
+    }
+
+    void setPolicy(OriginalFileHandling policy) {
+        AppSettings settings = vm->settings();
+        settings.originalFileHandling = policy;
+        vm->overrideSettings(settings);
+    }
+
+    void scan(const std::vector<fs::path>& items) { finished(vm->scanDroppedItems(items)); }
+    void scanFolder() { scan({dir.path()}); }
+
+    const ScanResult& resultNamed(const std::string& filename) const {
+        for (const ScanResult& r : vm->scanResults()) {
+            if (r.fileInfo.filename == filename) return r;
+        }
+        throw std::runtime_error("no result named " + filename);
+    }
+    std::vector<std::string> resultNames() const {
+        std::vector<std::string> names;
+        for (const ScanResult& r : vm->scanResults()) names.push_back(r.fileInfo.filename);
+        return names;
+    }
+    // The last completed conversion's outputs (the rescan then returns the state to idle).
+    std::vector<fs::path> convertedOutputs() const {
+        for (auto it = conversionStates.rbegin(); it != conversionStates.rend(); ++it) {
+            if (it->kind == ConversionState::Case::completed) return it->outputURLs;
+        }
+        return {};
+    }
+
+    static constexpr PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
+
+    TempDir settingsDir;
+    TempDir dir;
+    std::unique_ptr<ScanViewModel> vm;
+    std::vector<ScanState> scanStates;
+    std::vector<ConversionState> conversionStates;
+
+private:
+    std::uint32_t seed_ = 0;
+};
+
+}  // namespace twinfold::test
