@@ -56,13 +56,6 @@ ScanViewModel::~ScanViewModel() {
 
 // ---- publishing -------------------------------------------------------------
 
-template <typename T>
-void ScanViewModel::publish(T& field, T value, void (ScanViewModel::*changed)()) {
-    if (field == value) return;
-    field = std::move(value);
-    emit(this->*changed)();
-}
-
 bool ScanViewModel::admitProgress() {
     const double now = clock_();
     if (now - lastProgressUpdate_ < progressThrottleInterval) return false;

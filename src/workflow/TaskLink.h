@@ -1,7 +1,7 @@
 #pragma once
 
 // Private to the view model's sources: how a worker thread talks back to the
-// view model on the GUI thread.
+// view model on the GUI thread, and how fields are published there.
 
 #include "workflow/ConversionRunner.h"
 #include "workflow/ScanViewModel.h"
@@ -10,6 +10,13 @@
 #include <QPromise>
 
 namespace twinfold {
+
+template <typename T>
+void ScanViewModel::publish(T& field, T value, void (ScanViewModel::*changed)()) {
+    if (field == value) return;
+    field = std::move(value);
+    emit(this->*changed)();
+}
 
 // A worker's handle on its task: the token it tests, and queued calls to the
 // GUI thread that run only while the view model exists and the task has not
