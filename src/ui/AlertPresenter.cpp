@@ -1,0 +1,71 @@
+#include "ui/AlertPresenter.h"
+
+#include "updates/UpdateViewModel.h"
+#include "workflow/ScanViewModel.h"
+
+#include <QLabel>
+#include <QMessageBox>
+
+namespace twinfold {
+
+AlertPresenter::AlertPresenter(ScanViewModel& viewModel, UpdateViewModel& updateVM, QWidget* window)
+    : QObject(window), viewModel_(viewModel), updateVM_(updateVM), window_(window)
+{
+    connect(&viewModel_, &ScanViewModel::errorMessageChanged, this, &AlertPresenter::syncError);
+    connect(&updateVM_, &UpdateViewModel::showUpToDateChanged, this, &AlertPresenter::syncUpToDate);
+    connect(&updateVM_, &UpdateViewModel::checkErrorChanged, this, &AlertPresenter::syncCheckFailed);
+    syncError();
+    syncUpToDate();
+    syncCheckFailed();
+}
+
+void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, const std::optional<QString>& message,
+                          std::function<void()> dismissed)
+{
+    if (!message) {
+        // The field was cleared elsewhere: the alert goes without clearing anything.
+        if (alert) {
+            alert->disconnect(this);
+            alert->close();
+            alert.clear();
+        }
+        return;
+    }
+    if (!alert) {
+        alert = new QMessageBox(QMessageBox::NoIcon, title, title, QMessageBox::Ok, window_);
+        alert->setAttribute(Qt::WA_DeleteOnClose);
+        alert->setWindowModality(Qt::WindowModal);
+        connect(alert, &QMessageBox::finished, this, [&alert, dismissed = std::move(dismissed)] {
+            alert.clear();
+            dismissed();
+        });
+        alert->open();
+    }
+    alert->setInformativeText(*message);
+    // Messages come from files and servers; never read them as markup.
+    if (auto* label = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setTextFormat(Qt::PlainText);
+}
+
+void AlertPresenter::syncError()
+{
+    const auto& message = viewModel_.errorMessage();
+    sync(error_, QStringLiteral("Error"), message ? std::optional(QString::fromStdString(*message)) : std::nullopt,
+         [this] { viewModel_.dismissError(); });
+}
+
+void AlertPresenter::syncUpToDate()
+{
+    sync(upToDate_, QStringLiteral("Up to Date"),
+         updateVM_.showUpToDate() ? std::optional(QStringLiteral("You’re running the latest version of Twinfold."))
+                                  : std::nullopt,
+         [this] { updateVM_.setShowUpToDate(false); });
+}
+
+void AlertPresenter::syncCheckFailed()
+{
+    sync(checkFailed_, QStringLiteral("Update Check Failed"), updateVM_.checkError(),
+         [this] { updateVM_.setCheckError(std::nullopt); });
+}
+
+}  // namespace twinfold

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace twinfold {
+
+class ScanViewModel;
+class UpdateViewModel;
+
+// The window's three alerts, each shown while its view-model field says so:
+// "Error" (errorMessage), "Up to Date" (showUpToDate) and "Update Check
+// Failed" (checkError). Closing an alert clears its field.
+class AlertPresenter : public QObject {
+    Q_OBJECT
+public:
+    AlertPresenter(ScanViewModel& viewModel, UpdateViewModel& updateVM, QWidget* window);
+
+    QMessageBox* errorAlert() const { return error_; }
+    QMessageBox* upToDateAlert() const { return upToDate_; }
+    QMessageBox* checkFailedAlert() const { return checkFailed_; }
+
+private:
+    // Shows, updates or (quietly) takes down one alert to match `message`.
+    void sync(QPointer<QMessageBox>& alert, const QString& title, const std::optional<QString>& message,
+              std::function<void()> dismissed);
+    void syncError();
+    void syncUpToDate();
+    void syncCheckFailed();
+
+    ScanViewModel& viewModel_;
+    UpdateViewModel& updateVM_;
+    QWidget* window_;
+    QPointer<QMessageBox> error_;
+    QPointer<QMessageBox> upToDate_;
+    QPointer<QMessageBox> checkFailed_;
+};
+
+}  // namespace twinfold

@@ -1,0 +1,73 @@
+#include "ui/BlueProminentButtonStyle.h"
+
+#include "ui/Theme.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QStyleOptionButton>
+
+namespace twinfold {
+
+BlueProminentButtonStyle::BlueProminentButtonStyle() = default;
+
+BlueProminentButtonStyle* BlueProminentButtonStyle::shared()
+{
+    static QPointer<BlueProminentButtonStyle> style;
+    if (!style) {
+        style = new BlueProminentButtonStyle;
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+void BlueProminentButtonStyle::apply(QAbstractButton* button)
+{
+    button->setStyle(shared());
+    button->setCursor(Qt::ArrowCursor);
+    button->updateGeometry();
+}
+
+bool BlueProminentButtonStyle::isApplied(const QAbstractButton* button)
+{
+    return qobject_cast<const BlueProminentButtonStyle*>(button->style()) != nullptr;
+}
+
+void BlueProminentButtonStyle::drawControl(ControlElement element, const QStyleOption* option,
+                                           QPainter* painter, const QWidget* widget) const
+{
+    const auto* buttonOption = qstyleoption_cast<const QStyleOptionButton*>(option);
+    if (element != CE_PushButton || !buttonOption) {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        return;
+    }
+    const bool enabled = option->state & State_Enabled;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    if (option->state & State_Sunken)
+        painter->setOpacity(pressedOpacity);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(option->rect), cornerRadius, cornerRadius);
+    const QColor blue = tintColor(Tint::blue, option->palette);
+    painter->fillPath(shape, enabled ? blue : withOpacity(blue, disabledFillOpacity));
+    if (option->state & State_HasFocus) {
+        painter->setPen(QPen(withOpacity(blue.darker(140), 0.8), 1.5));
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(0.75, 0.75, -0.75, -0.75), cornerRadius,
+                                 cornerRadius);
+    }
+    painter->setPen(Qt::white);
+    painter->drawText(option->rect, Qt::AlignCenter | Qt::TextShowMnemonic, buttonOption->text);
+    painter->restore();
+}
+
+QSize BlueProminentButtonStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
+                                                 const QSize& contentsSize, const QWidget* widget) const
+{
+    if (type != CT_PushButton)
+        return QProxyStyle::sizeFromContents(type, option, contentsSize, widget);
+    return contentsSize + QSize(2 * horizontalMargin, 2 * verticalMargin);
+}
+
+}  // namespace twinfold

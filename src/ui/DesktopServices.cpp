@@ -1,0 +1,62 @@
+#include "ui/DesktopServices.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDesktopServices>
+#include <QStringList>
+
+#include <set>
+
+namespace twinfold {
+
+namespace {
+
+QUrl fileUrl(const std::filesystem::path& path)
+{
+    return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+}
+
+void openContainingFolders(const std::vector<std::filesystem::path>& files)
+{
+    std::set<std::filesystem::path> folders;
+    for (const auto& file : files)
+        folders.insert(file.parent_path());
+    for (const auto& folder : folders)
+        QDesktopServices::openUrl(fileUrl(folder));
+}
+
+}  // namespace
+
+void openExternalUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}
+
+void revealInFileManager(const std::vector<std::filesystem::path>& files)
+{
+    if (files.empty())
+        return;
+    QStringList uris;
+    for (const auto& file : files)
+        uris << fileUrl(file).toString(QUrl::FullyEncoded);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        openContainingFolders(files);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << uris << QString();
+    // Asynchronous, so a slow or absent file manager never freezes the window.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [files](QDBusPendingCallWatcher* finished) {
+        if (QDBusPendingReply<> reply = *finished; reply.isError())
+            openContainingFolders(files);
+        finished->deleteLater();
+    });
+}
+
+}  // namespace twinfold

@@ -1,0 +1,49 @@
+#include "ui/LossyFormatNoticeView.h"
+
+#include "ui/SheetParts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace twinfold {
+
+LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAgain)> acknowledge, QWidget* parent)
+    : QDialog(parent),
+      acknowledge_(std::move(acknowledge)),
+      dontShowAgain_(new QCheckBox(QStringLiteral("Don’t show this message again"), this)),
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)),
+      continue_(new QPushButton(QStringLiteral("Continue"), this))
+{
+    setWindowTitle(QStringLiteral("Lossy Format Detected"));
+    setFixedSize(sheetWidth, sheetHeight);
+    dontShowAgain_->setFont(roleFont(FontRole::caption));
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kSheetMargin, kSheetMargin, kSheetMargin, kSheetMargin);
+    column->setSpacing(kSheetSpacing);
+    column->addWidget(makeSheetHeader({QStringLiteral("waveform.badge.exclamationmark"), Tint::orange,
+                                       QStringLiteral("Lossy Format Detected"),
+                                       QStringLiteral("MP3/M4A will be converted to WAV")},
+                                      this));
+    column->addWidget(makeDivider(this));
+    column->addWidget(makeExplanation(QStringLiteral("Twinfold converts lossy files to WAV to preserve quality. "
+                                                     "Re-encoding causes further degradation."),
+                                      FontRole::callout, this));
+    column->addWidget(dontShowAgain_, 0, Qt::AlignHCenter);
+    column->addStretch(1);
+    column->addLayout(makeButtonRow(cancel_, continue_));
+
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(continue_, &QPushButton::clicked, this, &LossyFormatNoticeView::confirm);
+}
+
+void LossyFormatNoticeView::confirm()
+{
+    if (acknowledge_)
+        acknowledge_(dontShowAgain_->isChecked());
+    accept();
+}
+
+}  // namespace twinfold

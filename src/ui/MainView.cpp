@@ -1,0 +1,176 @@
+#include "ui/MainView.h"
+
+#include "ui/ActionBar.h"
+#include "ui/AlertPresenter.h"
+#include "ui/DropHighlight.h"
+#include "ui/EmptyStateView.h"
+#include "ui/HeaderView.h"
+#include "ui/ScanResultsView.h"
+#include "ui/SettingsPanel.h"
+#include "ui/SheetParts.h"
+#include "ui/SheetPresenter.h"
+#include "ui/TwinfoldApp.h"
+#include "ui/UpdateBannerView.h"
+#include "updates/UpdateViewModel.h"
+#include "workflow/ScanViewModel.h"
+
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace twinfold {
+
+namespace {
+
+// The dragged items that are files or folders on this machine, in order.
+std::vector<std::filesystem::path> localPaths(const QMimeData* data)
+{
+    std::vector<std::filesystem::path> paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            paths.emplace_back(url.toLocalFile().toStdString());
+    }
+    return paths;
+}
+
+}  // namespace
+
+MainView::MainView(UpdateViewModel& updateVM, QWidget* parent)
+    : QWidget(parent),
+      updateVM_(updateVM),
+      viewModel_(new ScanViewModel(this)),
+      banner_(new UpdateBannerView(updateVM, this)),
+      header_(new HeaderView(*viewModel_, this)),
+      content_(new QStackedWidget(this)),
+      emptyState_(new EmptyStateView(content_)),
+      results_(new ScanResultsView(*viewModel_, content_)),
+      sheets_(new SheetPresenter(*viewModel_, this)),
+      alerts_(new AlertPresenter(*viewModel_, updateVM, this))
+{
+    setMinimumSize(minimumWidth, minimumHeight);
+    setAcceptDrops(true);
+    content_->addWidget(emptyState_);
+    content_->addWidget(results_);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(banner_);
+    column->addWidget(header_);
+    column->addWidget(makeDivider(this));
+    column->addWidget(content_, 1);
+    column->addWidget(makeDivider(this));
+    column->addWidget(buildBottomArea());
+    dropHighlight_ = new DropHighlight(this);
+
+    installFolderChooser();
+    connect(&updateVM_, &UpdateViewModel::shouldShowBannerChanged, this, &MainView::refreshBanner);
+    connect(&updateVM_, &UpdateViewModel::availableUpdateChanged, this, &MainView::refreshBanner);
+    connect(viewModel_, &ScanViewModel::scanResultsChanged, this, &MainView::refreshContent);
+    connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::refreshContent);
+    if (TwinfoldApp* app = TwinfoldApp::instance())
+        connect(app, &TwinfoldApp::checkForUpdates, this, [this] { updateVM_.runUpdateCheck(false); });
+    refreshBanner();
+    refreshContent();
+}
+
+MainView::~MainView() = default;
+
+QWidget* MainView::buildBottomArea()
+{
+    auto* area = new QWidget(this);
+    settings_ = new SettingsPanel(*viewModel_, area);
+    actionBar_ = new ActionBar(*viewModel_, area);
+    auto* column = new QVBoxLayout(area);
+    column->setContentsMargins(16, 12, 16, 16);
+    column->setSpacing(12);
+    column->addWidget(settings_);
+    column->addWidget(actionBar_);
+    return area;
+}
+
+void MainView::installFolderChooser()
+{
+    viewModel_->setFolderChooser([this]() -> std::optional<std::filesystem::path> {
+        QFileDialog dialog(window(), QStringLiteral("Select a folder containing audio files"));
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Select"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
+    });
+}
+
+void MainView::refreshBanner()
+{
+    const auto& update = updateVM_.availableUpdate();
+    const bool show = updateVM_.shouldShowBanner() && update.has_value();
+    if (show)
+        banner_->setUpdate(*update);
+    banner_->setVisible(show);
+}
+
+// The table is built anew (its order forgotten) whenever it replaces the
+// empty state.
+void MainView::refreshContent()
+{
+    const bool empty = viewModel_->scanResults().empty() && !viewModel_->scanState().isScanning();
+    if (!empty && content_->currentWidget() == emptyState_)
+        results_->resetSortOrder();
+    content_->setCurrentWidget(empty ? static_cast<QWidget*>(emptyState_) : results_);
+}
+
+bool MainView::isShowingEmptyState() const
+{
+    return content_->currentWidget() == emptyState_;
+}
+
+bool MainView::isDropTargeted() const
+{
+    return dropHighlight_->isTargeted();
+}
+
+bool MainView::scanDroppedPaths(const std::vector<std::filesystem::path>& paths)
+{
+    if (viewModel_->conversionState().isConverting())
+        return false;
+    viewModel_->scanDroppedItems(paths);
+    return true;
+}
+
+void MainView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (localPaths(event->mimeData()).empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    dropHighlight_->setTargeted(true);
+}
+
+void MainView::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->acceptProposedAction();
+}
+
+void MainView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    dropHighlight_->setTargeted(false);
+    QWidget::dragLeaveEvent(event);
+}
+
+void MainView::dropEvent(QDropEvent* event)
+{
+    dropHighlight_->setTargeted(false);
+    if (scanDroppedPaths(localPaths(event->mimeData())))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+}  // namespace twinfold

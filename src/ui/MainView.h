@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QWidget>
+
+#include <filesystem>
+#include <vector>
+
+class QStackedWidget;
+
+namespace twinfold {
+
+class ActionBar;
+class AlertPresenter;
+class DropHighlight;
+class EmptyStateView;
+class HeaderView;
+class ScanResultsView;
+class ScanViewModel;
+class SettingsPanel;
+class SheetPresenter;
+class UpdateBannerView;
+class UpdateViewModel;
+
+// The window's content. It owns the one ScanViewModel and lays out, top to
+// bottom: the update banner, the header, the empty state or the results,
+// the settings and the action bar; it presents the option sheets and the
+// alerts, and takes files and folders dropped anywhere on it.
+class MainView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int minimumWidth = 700;
+    static constexpr int minimumHeight = 500;
+
+    explicit MainView(UpdateViewModel& updateVM, QWidget* parent = nullptr);
+    ~MainView() override;
+
+    ScanViewModel& viewModel() const { return *viewModel_; }
+    UpdateViewModel& updateViewModel() const { return updateVM_; }
+
+    UpdateBannerView* banner() const { return banner_; }
+    HeaderView* header() const { return header_; }
+    EmptyStateView* emptyState() const { return emptyState_; }
+    ScanResultsView* resultsView() const { return results_; }
+    SettingsPanel* settingsPanel() const { return settings_; }
+    ActionBar* actionBar() const { return actionBar_; }
+    SheetPresenter* sheets() const { return sheets_; }
+    AlertPresenter* alerts() const { return alerts_; }
+    DropHighlight* dropHighlight() const { return dropHighlight_; }
+    bool isDropTargeted() const;
+    bool isShowingEmptyState() const;
+
+    // Scans files and folders as if they had been dropped on the window;
+    // refused (false) while a conversion runs.
+    bool scanDroppedPaths(const std::vector<std::filesystem::path>& paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QWidget* buildBottomArea();
+    void installFolderChooser();
+    void refreshBanner();
+    void refreshContent();
+
+    UpdateViewModel& updateVM_;
+    ScanViewModel* viewModel_;
+    UpdateBannerView* banner_;
+    HeaderView* header_;
+    QStackedWidget* content_;
+    EmptyStateView* emptyState_;
+    ScanResultsView* results_;
+    SettingsPanel* settings_ = nullptr;
+    ActionBar* actionBar_ = nullptr;
+    SheetPresenter* sheets_;
+    AlertPresenter* alerts_;
+    DropHighlight* dropHighlight_;
+};
+
+}  // namespace twinfold

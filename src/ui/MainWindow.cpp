@@ -1,0 +1,71 @@
+#include "ui/MainWindow.h"
+
+#include "ui/DesktopServices.h"
+#include "ui/MainView.h"
+#include "ui/Theme.h"
+#include "ui/TwinfoldApp.h"
+#include "updates/BuildInfo.h"
+#include "updates/UpdateViewModel.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QMessageBox>
+
+namespace twinfold {
+
+MainWindow::MainWindow(UpdateViewModel& updateVM, QWidget* parent)
+    : QMainWindow(parent), updateVM_(updateVM), mainView_(new MainView(updateVM, this)), openUrl_(openExternalUrl)
+{
+    setWindowTitle(QStringLiteral("Twinfold"));
+    // Controls take the blue accent whatever the desktop's own.
+    QPalette colors = palette();
+    colors.setColor(QPalette::Highlight, tintColor(Tint::accent, colors));
+    colors.setColor(QPalette::HighlightedText, Qt::white);
+    setPalette(colors);
+    setCentralWidget(mainView_);
+    buildMenus();
+    resize(960, 680);
+}
+
+// No new-document or settings entries: the window is the whole program.
+void MainWindow::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* quit = file->addAction(QStringLiteral("Quit"), qApp, &QApplication::closeAllWindows);
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help_ = help->addAction(QStringLiteral("Twinfold Help"), this, [this] {
+        if (openUrl_)
+            openUrl_(helpPageURL());
+    });
+    help_->setShortcut(QKeySequence::HelpContents);
+    help->addSeparator();
+    QAction* about = help->addAction(QStringLiteral("About Twinfold"), this, &MainWindow::showAbout);
+    about->setMenuRole(QAction::AboutRole);
+    checkForUpdates_ = help->addAction(QStringLiteral("Check for Updates..."), this, [] {
+        if (TwinfoldApp* app = TwinfoldApp::instance())
+            app->postCheckForUpdates();
+    });
+    checkForUpdates_->setMenuRole(QAction::ApplicationSpecificRole);
+}
+
+void MainWindow::showAbout()
+{
+    QMessageBox::about(this, QStringLiteral("About Twinfold"),
+                       QStringLiteral("Twinfold %1\n\nFinds audio files whose channels carry the same content "
+                                      "and converts them to true mono, bit for bit.")
+                           .arg(buildVersionString()));
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (launched_)
+        return;
+    launched_ = true;
+    checkForUpdatesOnLaunch(updateVM_);
+}
+
+}  // namespace twinfold

@@ -1,0 +1,63 @@
+#include "ui/OptionsSheet.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace twinfold {
+
+OptionsSheet::OptionsSheet(const Content& content, Actions actions, QWidget* parent)
+    : QDialog(parent),
+      actions_(std::move(actions)),
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)),
+      convert_(new QPushButton(QStringLiteral("Convert"), this))
+{
+    setWindowTitle(content.header.title);
+    setFixedSize(content.size);
+    for (int i = 0; i < content.options.size(); ++i) {
+        auto* row = new OptionRow(content.options[i].title, content.options[i].description, this);
+        row->setSelected(i == content.selected);
+        connect(row, &OptionRow::clicked, this, [this, i] { choose(i); });
+        rows_ << row;
+    }
+    auto* explanation = makeExplanation(content.explanation, FontRole::caption, this);
+    if (!content.explanationMargins)
+        explanation->setContentsMargins(0, 0, 0, 0);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kSheetMargin, kSheetMargin, kSheetMargin, kSheetMargin);
+    column->setSpacing(kSheetSpacing);
+    column->addWidget(makeSheetHeader(content.header, this));
+    column->addWidget(makeDivider(this));
+    column->addWidget(explanation);
+    column->addWidget(makeOptionList(rows_, this));
+    column->addStretch(1);
+    column->addLayout(makeButtonRow(cancel_, convert_));
+
+    connect(cancel_, &QPushButton::clicked, this, &OptionsSheet::reject);
+    connect(convert_, &QPushButton::clicked, this, &OptionsSheet::confirm);
+}
+
+void OptionsSheet::choose(int index)
+{
+    for (int i = 0; i < rows_.size(); ++i)
+        rows_[i]->setSelected(i == index);
+    if (actions_.select)
+        actions_.select(index);
+}
+
+void OptionsSheet::confirm()
+{
+    if (actions_.confirm)
+        actions_.confirm();
+    accept();
+}
+
+void OptionsSheet::reject()
+{
+    if (actions_.cancel)
+        actions_.cancel();
+    QDialog::reject();
+}
+
+}  // namespace twinfold

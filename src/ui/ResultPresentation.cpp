@@ -1,0 +1,132 @@
+#include "ui/ResultPresentation.h"
+
+#include "audio_io/AudioFormat.h"
+
+#include <QLocale>
+#include <QStringList>
+
+namespace twinfold {
+
+namespace {
+
+bool hasRemovableChannels(const ScanResult& result)
+{
+    return result.multichannelAnalysis && !result.multichannelAnalysis->removableChannelIndices().empty();
+}
+
+bool oneChannelSilent(const ScanResult& result)
+{
+    return result.silentChannel == SilentChannelStatus::left || result.silentChannel == SilentChannelStatus::right;
+}
+
+}  // namespace
+
+QString kindSymbolName(const ScanResult& result)
+{
+    if (result.multichannelAnalysis)
+        return hasRemovableChannels(result) ? QStringLiteral("square.stack.3d.up.badge.automatic")
+                                            : QStringLiteral("square.stack.3d.up");
+    if (oneChannelSilent(result))
+        return QStringLiteral("speaker.slash");
+    if (result.silentChannel == SilentChannelStatus::both)
+        return QStringLiteral("speaker.slash.fill");
+    if (result.isPhaseInverted)
+        return QStringLiteral("waveform.badge.exclamationmark");
+    if (result.pairedFileURL)
+        return QStringLiteral("doc.on.doc");
+    if (result.isDualMono || result.isPannedMono)
+        return QStringLiteral("doc.badge.ellipsis");
+    return result.fileInfo.channelCount == 2 ? QStringLiteral("speaker.wave.2") : QStringLiteral("speaker.wave.1");
+}
+
+// Unlike the symbol, the tint tests dual and panned mono before the split
+// pair, so a dual-mono pair is orange like any other dual-mono file.
+Tint kindTint(const ScanResult& result)
+{
+    if (result.multichannelAnalysis)
+        return hasRemovableChannels(result) ? Tint::orange : Tint::teal;
+    if (oneChannelSilent(result))
+        return Tint::purple;
+    if (result.silentChannel == SilentChannelStatus::both)
+        return Tint::gray;
+    if (result.isPhaseInverted)
+        return Tint::red;
+    if (result.isDualMono || result.isPannedMono)
+        return Tint::orange;
+    if (result.pairedFileURL || result.fileInfo.channelCount == 2)
+        return Tint::blue;
+    return Tint::secondary;
+}
+
+Tint badgeTint(const ScanResult& result)
+{
+    if (result.multichannelAnalysis)
+        return hasRemovableChannels(result) ? Tint::orange : Tint::teal;
+    if (result.fileInfo.channelCount == 1)
+        return Tint::secondary;
+    if (oneChannelSilent(result))
+        return Tint::purple;
+    if (result.silentChannel == SilentChannelStatus::both)
+        return Tint::gray;
+    if (result.isPhaseInverted)
+        return Tint::red;
+    if (result.isDualMono || result.isPannedMono)
+        return Tint::orange;
+    return Tint::blue;
+}
+
+CheckMark checkMarkFor(const ScanResult& result, bool selected)
+{
+    if (!result.isConvertible())
+        return {QStringLiteral("minus.circle"), Tint::secondary, 0.5, false};
+    if (selected)
+        return {QStringLiteral("checkmark.circle.fill"), Tint::accent, 1.0, true};
+    return {QStringLiteral("circle"), Tint::secondary, 1.0, true};
+}
+
+QString channelsText(const AudioFileInfo& info)
+{
+    return QString::number(info.channelCount) + QStringLiteral("ch");
+}
+
+QString bitDepthText(const AudioFileInfo& info)
+{
+    if (info.sourceFormatID != kFormatLinearPCM)
+        return QStringLiteral("Compressed");
+    return QString::number(info.bitDepth) + QStringLiteral("-bit");
+}
+
+QString byteCountText(qint64 bytes)
+{
+    // Decimal units with one fraction digit, the way file managers show sizes.
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+Tint channelTint(const ChannelAnalysis& channel)
+{
+    if (channel.isSilent)
+        return Tint::gray;
+    return channel.identicalToChannels.empty() ? Tint::teal : Tint::orange;
+}
+
+QString channelPillText(const ChannelAnalysis& channel)
+{
+    if (channel.isSilent)
+        return QStringLiteral("Silent");
+    if (channel.identicalToChannels.empty())
+        return QStringLiteral("Unique");
+    QStringList numbers;
+    for (int index : channel.identicalToChannels)
+        numbers << QString::number(index + 1);
+    return QStringLiteral("Dup of ") + numbers.join(QLatin1Char(','));
+}
+
+QString removableChannelsText(const MultichannelAnalysis& analysis)
+{
+    const auto count = analysis.removableChannelIndices().size();
+    if (count == 0)
+        return {};
+    return QString::number(count) + QStringLiteral(" removable channel") + (count == 1 ? "" : "s");
+}
+
+}  // namespace twinfold

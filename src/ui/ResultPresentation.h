@@ -1,0 +1,40 @@
+#pragma once
+
+#include "records/ChannelAnalysis.h"
+#include "records/ScanResult.h"
+#include "ui/Theme.h"
+
+#include <QString>
+
+namespace twinfold {
+
+// How one result is shown in the table: which symbol and tint mark its kind,
+// the colour of its status badge, and the texts of its columns. Pure
+// functions, so the rules can be checked without drawing.
+
+QString kindSymbolName(const ScanResult& result);
+Tint kindTint(const ScanResult& result);
+Tint badgeTint(const ScanResult& result);
+
+// The check-mark column: a non-convertible result shows a dimmed minus sign
+// and takes no clicks.
+struct CheckMark {
+    QString symbolName;
+    Tint tint = Tint::secondary;
+    qreal opacity = 1.0;
+    bool clickable = false;
+};
+CheckMark checkMarkFor(const ScanResult& result, bool selected);
+
+QString channelsText(const AudioFileInfo& info);  // "2ch"
+QString bitDepthText(const AudioFileInfo& info);  // "24-bit", or "Compressed" for a coded source
+// A byte count in the desktop's file-size style and the user's locale.
+QString byteCountText(qint64 bytes);
+
+// One channel of a multichannel file: the cell's colour and its pill.
+Tint channelTint(const ChannelAnalysis& channel);
+QString channelPillText(const ChannelAnalysis& channel);  // "Silent", "Unique", "Dup of 1,3"
+// "2 removable channels", "1 removable channel", or empty when nothing can go.
+QString removableChannelsText(const MultichannelAnalysis& analysis);
+
+}  // namespace twinfold

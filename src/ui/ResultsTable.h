@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QTableView>
+
+namespace twinfold {
+
+// The results table itself: rows select like any table, but a click in the
+// check-mark column only toggles that row's mark, a double click asks for
+// the file to be shown, and the context menu is left to the owner.
+class ResultsTable : public QTableView {
+    Q_OBJECT
+public:
+    explicit ResultsTable(QWidget* parent = nullptr);
+
+signals:
+    void checkMarkClicked(int row);
+    void rowDoubleClicked(int row);
+    // The rows the menu is for (empty outside any row) at a global position.
+    void contextMenuRequested(const QList<int>& rows, const QPoint& globalPosition);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool isCheckMarkClick(QMouseEvent* event, int* row) const;
+    QList<int> rowsForMenuAt(const QPoint& position) const;
+};
+
+}  // namespace twinfold

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+namespace twinfold {
+
+class ScanViewModel;
+struct ScanResult;
+struct Uuid;
+
+// The scan results as table rows, in the view model's own order; it follows
+// scanResults (rows) and selectedResultIDs (the check marks).
+class ResultsTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { checkColumn, filenameColumn, channelsColumn, bitDepthColumn, sampleRateColumn,
+                  durationColumn, sizeColumn, statusColumn, columnCount_ };
+    enum Role {
+        CheckSymbolRole = Qt::UserRole + 1,  // symbol name of the check mark
+        CheckOpacityRole,                    // its opacity
+        SymbolRole,                          // symbol name of the kind icon (Filename)
+        TintRole,                            // Tint of that symbol or mark, as int
+        StatusTextRole,                      // badge text (Status)
+    };
+
+    explicit ResultsTableModel(ScanViewModel& viewModel, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    const ScanResult& resultAt(int row) const;
+    // Row of the result with this identifier, or -1.
+    int rowOf(const Uuid& id) const;
+
+private:
+    QVariant displayText(const ScanResult& result, int column) const;
+    QVariant checkData(const ScanResult& result, int role) const;
+    QVariant filenameData(const ScanResult& result, int role) const;
+    void selectionChanged();
+
+    ScanViewModel& viewModel_;
+};
+
+}  // namespace twinfold

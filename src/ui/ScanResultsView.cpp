@@ -1,0 +1,233 @@
+#include "ui/ScanResultsView.h"
+
+#include "ui/MultichannelDetailPanel.h"
+#include "ui/ResultsTable.h"
+#include "ui/ResultsTableDelegate.h"
+#include "ui/ResultsTableModel.h"
+#include "ui/SheetParts.h"
+#include "ui/StatusBadge.h"
+#include "workflow/ScanViewModel.h"
+
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QMenu>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace twinfold {
+
+namespace {
+
+struct ColumnWidth {
+    int column;
+    int width;
+    QHeaderView::ResizeMode mode;
+    const char* widestCell;  // the longest text the column usually holds
+};
+
+constexpr ColumnWidth kColumnWidths[] = {
+    {ResultsTableModel::checkColumn, 30, QHeaderView::Fixed, ""},
+    {ResultsTableModel::filenameColumn, 300, QHeaderView::Stretch, ""},
+    {ResultsTableModel::channelsColumn, 50, QHeaderView::Interactive, "16ch"},
+    {ResultsTableModel::bitDepthColumn, 70, QHeaderView::Interactive, "Compressed"},
+    {ResultsTableModel::sampleRateColumn, 70, QHeaderView::Interactive, "88.2k"},
+    {ResultsTableModel::durationColumn, 60, QHeaderView::Interactive, "88:88"},
+    {ResultsTableModel::sizeColumn, 70, QHeaderView::Interactive, "888.8 MB"},
+    {ResultsTableModel::statusColumn, 120, QHeaderView::Interactive, ""},
+};
+
+constexpr int kCellPadding = 14;
+
+// The widths are meant for a compact system font; desktop fonts are often
+// wider, so a column grows to fit its title and its usual text.
+int fittedWidth(const ColumnWidth& c, const QHeaderView& header, const QFontMetrics& cells)
+{
+    if (c.mode != QHeaderView::Interactive)
+        return c.width;
+    const QString title = header.model()->headerData(c.column, Qt::Horizontal).toString();
+    const int titleWidth = header.fontMetrics().horizontalAdvance(title) + kCellPadding + 12;  // room for the arrow
+    const int cellWidth = cells.horizontalAdvance(QString::fromLatin1(c.widestCell)) + kCellPadding;
+    return std::max({c.width, titleWidth, cellWidth});
+}
+
+}  // namespace
+
+ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
+    : QWidget(parent),
+      viewModel_(viewModel),
+      model_(new ResultsTableModel(viewModel, this)),
+      table_(new ResultsTable(this)),
+      detailDivider_(makeDivider(this)),
+      detail_(new MultichannelDetailPanel(this))
+{
+    table_->setModel(model_);
+    table_->setItemDelegate(new ResultsTableDelegate(table_));
+    configureColumns();
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(table_, 1);
+    column->addWidget(detailDivider_);
+    column->addWidget(detail_);
+    detailDivider_->hide();
+    detail_->hide();
+
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ScanResultsView::pushRowSelection);
+    connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::pullRowSelection);
+    connect(&viewModel_, &ScanViewModel::selectedResultIDsChanged, this, &ScanResultsView::pullRowSelection);
+    connect(&viewModel_, &ScanViewModel::scanResultsChanged, this, &ScanResultsView::applySortOrder);
+    connect(table_, &ResultsTable::checkMarkClicked, this,
+            [this](int row) { viewModel_.toggleSelection(model_->resultAt(row).id); });
+    connect(table_, &ResultsTable::rowDoubleClicked, this,
+            [this](int row) { reveal({model_->resultAt(row).id}, false); });
+    connect(table_, &ResultsTable::contextMenuRequested, this, &ScanResultsView::openContextMenu);
+    pullRowSelection();
+}
+
+void ScanResultsView::configureColumns()
+{
+    QHeaderView* header = table_->horizontalHeader();
+    header->setMinimumSectionSize(30);
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (const ColumnWidth& c : kColumnWidths) {
+        header->resizeSection(c.column, fittedWidth(c, *header, table_->fontMetrics()));
+        header->setSectionResizeMode(c.column, c.mode);
+    }
+    const BadgeLook longStatus{QStringLiteral("Silent Right Channel"), Tint::purple};
+    const int statusWidth = StatusBadge::sizeHint(longStatus, roleFont(FontRole::caption)).width() + 10;
+    header->resizeSection(ResultsTableModel::statusColumn, std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 12);
+    connect(header, &QHeaderView::sectionClicked, this, &ScanResultsView::filenameHeaderClicked);
+}
+
+void ScanResultsView::resetSortOrder()
+{
+    ascending_.reset();
+    showSortIndicator();
+}
+
+void ScanResultsView::filenameHeaderClicked(int section)
+{
+    if (section == ResultsTableModel::filenameColumn)
+        ascending_ = ascending_ ? !*ascending_ : true;
+    // The header flips its indicator on any click; put back the real order.
+    showSortIndicator();
+    if (section == ResultsTableModel::filenameColumn)
+        applySortOrder();
+}
+
+void ScanResultsView::showSortIndicator()
+{
+    QHeaderView* header = table_->horizontalHeader();
+    const QSignalBlocker blocker(header);
+    header->setSortIndicatorShown(ascending_.has_value());
+    header->setSortIndicator(ascending_ ? int(ResultsTableModel::filenameColumn) : -1,
+                             ascending_.value_or(true) ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void ScanResultsView::applySortOrder()
+{
+    if (!ascending_ || sorting_)
+        return;
+    sorting_ = true;
+    viewModel_.sortResultsByFilename(*ascending_);
+    sorting_ = false;
+}
+
+// The table's row selection is the view model's selection, both ways.
+void ScanResultsView::pushRowSelection()
+{
+    if (syncingSelection_)
+        return;
+    std::set<Uuid> ids;
+    for (const QModelIndex& row : table_->selectionModel()->selectedRows())
+        ids.insert(model_->resultAt(row.row()).id);
+    viewModel_.setSelectedResultIDs(std::move(ids));
+    updateDetailPanel();
+}
+
+void ScanResultsView::pullRowSelection()
+{
+    const auto& selected = viewModel_.selectedResultIDs();
+    QItemSelection selection;
+    const int columns = model_->columnCount() - 1;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        if (!selected.count(model_->resultAt(row).id))
+            continue;
+        int last = row;
+        while (last + 1 < model_->rowCount() && selected.count(model_->resultAt(last + 1).id))
+            ++last;
+        selection.select(model_->index(row, 0), model_->index(last, columns));
+        row = last;
+    }
+    syncingSelection_ = true;
+    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    syncingSelection_ = false;
+    updateDetailPanel();
+}
+
+void ScanResultsView::updateDetailPanel()
+{
+    const std::optional<ScanResult> result = viewModel_.selectedMultichannelResult();
+    const bool show = result && result->multichannelAnalysis;
+    if (show && detailShownFor_ != result->id)
+        detail_->setAnalysis(*result->multichannelAnalysis, result->fileInfo.channelCount);
+    detailShownFor_ = show ? std::optional<Uuid>(result->id) : std::nullopt;
+    detail_->setVisible(show);
+    detailDivider_->setVisible(show);
+}
+
+void ScanResultsView::openContextMenu(const QList<int>& rows, const QPoint& globalPosition)
+{
+    std::vector<Uuid> ids;
+    for (int row : rows)
+        ids.push_back(model_->resultAt(row).id);
+    if (QMenu* menu = makeContextMenu(ids)) {
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(globalPosition);
+    }
+}
+
+QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
+{
+    if (clicked.empty())
+        return nullptr;
+    auto* menu = new QMenu(this);
+    // The label keeps the name users of the original know; it opens the
+    // desktop's file manager.
+    menu->addAction(QStringLiteral("Show in Finder"), this, [this, clicked] { reveal(clicked, true); });
+    menu->addSeparator();
+    QAction* convert = menu->addAction(QStringLiteral("Convert Selected"), this,
+                                       [this] { viewModel_.convertSelected(false, false, false); });
+    convert->setEnabled(!viewModel_.selectedConvertibleResults().empty()
+                        && viewModel_.conversionState().kind == ConversionState::Case::idle);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Deselect All"), this, [this] { viewModel_.setSelectedResultIDs({}); });
+    return menu;
+}
+
+// The results' own files, in table order; a split pair's right file too
+// when asked.
+void ScanResultsView::reveal(const std::vector<Uuid>& ids, bool withPairedFiles)
+{
+    std::vector<std::filesystem::path> files;
+    for (const ScanResult& result : viewModel_.scanResults()) {
+        if (std::find(ids.begin(), ids.end(), result.id) == ids.end())
+            continue;
+        files.push_back(result.fileInfo.url);
+        if (withPairedFiles && result.pairedFileURL)
+            files.push_back(*result.pairedFileURL);
+        if (!withPairedFiles)
+            break;
+    }
+    if (!files.empty() && revealer_)
+        revealer_(files);
+}
+
+}  // namespace twinfold

@@ -1,0 +1,72 @@
+#pragma once
+
+// Qt comes first: moc cannot read <compare> (from Uuid.h) as the first
+// standard header it meets.
+#include <QWidget>
+
+#include "records/Uuid.h"
+#include "ui/DesktopServices.h"
+
+#include <optional>
+#include <vector>
+
+class QMenu;
+
+namespace twinfold {
+
+class MultichannelDetailPanel;
+class ResultsTable;
+class ResultsTableModel;
+class ScanViewModel;
+
+// The content area while there are results: the table, bound both ways to
+// the view model's selection, and under it the channel details of a single
+// selected multichannel result.
+//
+// Only "Filename" sorts. No order is applied until its header is first
+// clicked (the workflow's order stands); the first click sorts ascending,
+// each further click reverses. The view model's own list is re-sorted, so
+// the conversion sees the order on screen too, and a list published later
+// (a rescan) is put in the chosen order as well.
+class ScanResultsView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScanResultsView(ScanViewModel& viewModel, QWidget* parent = nullptr);
+
+    ResultsTable* table() const { return table_; }
+    ResultsTableModel* model() const { return model_; }
+    MultichannelDetailPanel* detailPanel() const { return detail_; }
+
+    // Ascending (true) or descending (false) by file name; none before the first click.
+    std::optional<bool> filenameOrder() const { return ascending_; }
+    // Forgets the chosen order, as when the table is built anew.
+    void resetSortOrder();
+
+    void setFileRevealer(FileRevealer revealer) { revealer_ = std::move(revealer); }
+    // The context menu for these results, or null for none; owned by the caller.
+    QMenu* makeContextMenu(const std::vector<Uuid>& clicked);
+
+private:
+    void configureColumns();
+    void filenameHeaderClicked(int section);
+    void applySortOrder();
+    void showSortIndicator();
+    void pushRowSelection();
+    void pullRowSelection();
+    void updateDetailPanel();
+    void openContextMenu(const QList<int>& rows, const QPoint& globalPosition);
+    void reveal(const std::vector<Uuid>& ids, bool withPairedFiles);
+
+    ScanViewModel& viewModel_;
+    ResultsTableModel* model_;
+    ResultsTable* table_;
+    QWidget* detailDivider_;
+    MultichannelDetailPanel* detail_;
+    std::optional<bool> ascending_;
+    std::optional<Uuid> detailShownFor_;
+    bool syncingSelection_ = false;
+    bool sorting_ = false;
+    FileRevealer revealer_ = revealInFileManager;
+};
+
+}  // namespace twinfold

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QApplication>
+
+#include <memory>
+
+namespace twinfold {
+
+class UpdateViewModel;
+
+// The application object: names the program, owns the one update state for
+// the life of the process, and carries the application-wide "check for
+// updates" notice that the menu posts and the window answers.
+class TwinfoldApp : public QApplication {
+    Q_OBJECT
+public:
+    TwinfoldApp(int& argc, char** argv);
+    ~TwinfoldApp() override;
+
+    // The running application object, or null when the process runs a plain
+    // QApplication.
+    static TwinfoldApp* instance();
+
+    // Created on first use against the build's update address.
+    UpdateViewModel& updateViewModel();
+
+    // Posts checkForUpdates() (the "Check for Updates..." command).
+    void postCheckForUpdates();
+
+signals:
+    void checkForUpdates();
+
+private:
+    std::unique_ptr<UpdateViewModel> updateViewModel_;
+};
+
+}  // namespace twinfold

@@ -1,0 +1,83 @@
+#pragma once
+
+// One window on its own settings store, its own library folder and a local
+// update server, with writers for the files it scans and helpers to drive
+// it through its real widgets.
+
+#include "QtTestHelpers.h"
+#include "TestHttpServer.h"
+
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "updates/UpdateViewModel.h"
+#include "workflow/ScanViewModel.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace twinfold::test {
+
+namespace fs = std::filesystem;
+
+inline const PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
+
+// A published descriptor for `version`.
+CannedResponse publishedVersion(const QString& version, const QString& notes = QStringLiteral("Notes"),
+                                const QString& downloadURL = QStringLiteral("https://www.twinfold.example/get"));
+// A version newer than this build.
+QString newerVersion();
+
+class WindowFixture : public ::testing::Test {
+protected:
+    WindowFixture();
+    ~WindowFixture() override;
+
+    // Builds (and shows) the window; settings stored before this are the
+    // ones it starts with.
+    void openWindow();
+
+    MainWindow& window() { return *window_; }
+    MainView& view() { return *window_->mainView(); }
+    ScanViewModel& vm() { return view().viewModel(); }
+    UpdateViewModel& updateVM() { return *updateVM_; }
+
+    // Files in the library folder.
+    fs::path stereoWav(const std::string& name, StereoKind kind, const PcmFormat& format = kPcm16,
+                       std::size_t frames = 4800);
+    fs::path monoWav(const std::string& name);
+    fs::path multichannelWav(const std::string& name, const ChannelPlan& plan);
+
+    // "Select Folder" with the chooser answering `folder`, then waits for the scan.
+    void chooseFolder(const fs::path& folder);
+    void chooseLibrary() { chooseFolder(library.path()); }
+    void waitForScan();
+    void waitForConversionToSettle();
+    void waitForUpdateCheck(qsizetype requests);
+
+    void click(QAbstractButton* button);
+    // The row of the result whose file has this name, or -1.
+    int rowOf(const std::string& filename);
+    const ScanResult& resultNamed(const std::string& filename);
+    void clickCell(int row, int column, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+    TempDir settingsDir;
+    TempDir library;
+    TestHttpServer server;
+
+private:
+    std::unique_ptr<UpdateViewModel> updateVM_;
+    std::unique_ptr<MainWindow> window_;
+    std::uint32_t seed_ = 0;
+};
+
+}  // namespace twinfold::test
