@@ -39,6 +39,65 @@ bool hasSupportedExtension(std::string_view fileName) {
                        });
 }
 
+namespace {
+
+// One listing in progress: the audio files found so far, each with its
+// collation key, built while its name is at hand.
+struct Listing {
+    const std::atomic<bool>& cancelled;
+    const ScanProgress& progress;
+    FileNameCollator collator;
+    std::vector<fs::path> found;
+    std::vector<std::string> keys;
+    std::vector<fs::path> subfolders;
+};
+
+// Hidden entries are left out together with everything inside them, and
+// symbolic links are neither listed nor followed, so a link loop cannot
+// trap the walk. The types come from the directory listing itself, so
+// most entries cost no extra file-system call.
+void listFolder(fs::directory_iterator entries, Listing& listing) {
+    std::error_code error;
+    for (; entries != fs::directory_iterator(); entries.increment(error)) {
+        if (error) return;
+        if (listing.cancelled.load()) throw ScanError(ScanError::Case::cancelled);
+        const fs::directory_entry& entry = *entries;
+        const std::string_view name = fileNameOf(entry.path().native());
+        if (name.empty() || name.front() == '.') continue;
+        std::error_code typeError;
+        if (entry.is_symlink(typeError) || typeError) continue;
+        if (entry.is_directory(typeError)) {
+            listing.subfolders.push_back(entry.path());
+        } else if (!typeError && entry.is_regular_file(typeError) && hasSupportedExtension(name)) {
+            listing.found.push_back(entry.path());
+            listing.keys.push_back(listing.collator.key(name));
+            if (listing.progress) listing.progress(listing.found.size(), std::string(name));
+        }
+    }
+}
+
+// Depth first, one folder open at a time: a folder is read to the end and
+// closed before its subfolders are entered, so deep trees cannot run out of
+// file descriptors. Subfolders that cannot be opened are skipped.
+void walk(fs::directory_iterator top, Listing& listing) {
+    std::vector<fs::path> pending;
+    fs::directory_iterator entries = std::move(top);
+    for (;;) {
+        listing.subfolders.clear();
+        listFolder(std::move(entries), listing);
+        pending.insert(pending.end(), std::make_move_iterator(listing.subfolders.rbegin()),
+                       std::make_move_iterator(listing.subfolders.rend()));
+        std::error_code error;
+        do {
+            if (pending.empty()) return;
+            entries = fs::directory_iterator(pending.back(), error);
+            pending.pop_back();
+        } while (error);
+    }
+}
+
+}  // namespace
+
 std::vector<fs::path> FileScannerService::scanDirectory(const fs::path& folder, const ScanProgress& progress) {
     cancelled_.store(false);
     std::error_code error;
@@ -46,56 +105,12 @@ std::vector<fs::path> FileScannerService::scanDirectory(const fs::path& folder, 
     fs::directory_iterator top(folder, error);
     if (error) throw ScanError(ScanError::Case::accessDenied);
 
-    std::vector<fs::path> found;
-    std::vector<fs::path> pending;
-    listFolder(std::move(top), progress, found, pending);
-    walk(pending, progress, found);
-    sortByFileName(found);
-    return found;
-}
-
-// Depth first, one folder open at a time: a folder is read to the end and
-// closed before its subfolders are entered, so deep trees cannot run out of
-// file descriptors. Subfolders that cannot be opened are skipped.
-void FileScannerService::walk(std::vector<fs::path>& pending, const ScanProgress& progress,
-                              std::vector<fs::path>& found) const {
-    std::reverse(pending.begin(), pending.end());
-    std::vector<fs::path> subfolders;
-    while (!pending.empty()) {
-        const fs::path folder = std::move(pending.back());
-        pending.pop_back();
-        std::error_code error;
-        fs::directory_iterator entries(folder, error);
-        if (error) continue;
-        subfolders.clear();
-        listFolder(std::move(entries), progress, found, subfolders);
-        pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()),
-                       std::make_move_iterator(subfolders.rend()));
-    }
-}
-
-// Hidden entries are left out together with everything inside them, and
-// symbolic links are neither listed nor followed, so a link loop cannot
-// trap the walk. The types come from the directory listing itself, so
-// most entries cost no extra file-system call.
-void FileScannerService::listFolder(fs::directory_iterator entries, const ScanProgress& progress,
-                                    std::vector<fs::path>& found, std::vector<fs::path>& subfolders) const {
-    std::error_code error;
-    for (; entries != fs::directory_iterator(); entries.increment(error)) {
-        if (error) return;
-        if (cancelled_.load()) throw ScanError(ScanError::Case::cancelled);
-        const fs::directory_entry& entry = *entries;
-        const std::string_view name = fileNameOf(entry.path().native());
-        if (name.empty() || name.front() == '.') continue;
-        std::error_code typeError;
-        if (entry.is_symlink(typeError) || typeError) continue;
-        if (entry.is_directory(typeError)) {
-            subfolders.push_back(entry.path());
-        } else if (!typeError && entry.is_regular_file(typeError) && hasSupportedExtension(name)) {
-            found.push_back(entry.path());
-            if (progress) progress(found.size(), std::string(name));
-        }
-    }
+    Listing listing{cancelled_, progress, {}, {}, {}, {}};
+    walk(std::move(top), listing);
+    std::vector<fs::path> sorted;
+    sorted.reserve(listing.found.size());
+    for (const std::size_t i : ascendingOrder(listing.keys)) sorted.push_back(std::move(listing.found[i]));
+    return sorted;
 }
 
 }  // namespace twinfold

@@ -39,12 +39,6 @@ public:
     bool isCancelled() const noexcept { return cancelled_.load(); }
 
 private:
-    void walk(std::vector<std::filesystem::path>& pending, const ScanProgress& progress,
-              std::vector<std::filesystem::path>& found) const;
-    void listFolder(std::filesystem::directory_iterator entries, const ScanProgress& progress,
-                    std::vector<std::filesystem::path>& found,
-                    std::vector<std::filesystem::path>& subfolders) const;
-
     std::atomic<bool> cancelled_{false};
 };
 
