@@ -2,6 +2,7 @@
 
 #include "ConversionPlan.h"
 #include "DemoLibrary.h"
+#include "Interruption.h"
 #include "JsonFormatter.h"
 #include "ScanReport.h"
 #include "Terminal.h"
@@ -11,7 +12,9 @@
 
 #include <QEventLoop>
 #include <QFutureWatcher>
+#include <QTimer>
 
+#include <functional>
 #include <iostream>
 #include <system_error>
 
@@ -34,6 +37,26 @@ void waitFor(const QFuture<void>& future) {
     if (!future.isFinished()) loop.exec();
 }
 
+// Runs `action` once, from the event loop, after Ctrl-C; does nothing
+// without an Interruption.
+class InterruptWatch {
+public:
+    InterruptWatch(const Interruption* interruption, std::function<void()> action) {
+        if (!interruption) return;
+        QObject::connect(&timer_, &QTimer::timeout, [this, interruption, action = std::move(action)] {
+            if (fired_ || !interruption->requested()) return;
+            fired_ = true;
+            action();
+        });
+        timer_.start(100);
+    }
+    bool fired() const { return fired_; }
+
+private:
+    QTimer timer_;
+    bool fired_ = false;
+};
+
 // Absolute and without "." / ".." steps or a trailing slash, the form a
 // dropped item has.
 fs::path droppedForm(const fs::path& path) {
@@ -54,10 +77,11 @@ void warnAboutUnusable(const fs::path& path) {
     }
 }
 
-// Scans the paths as dropped items; false (the message on stderr) unless
-// the scan completed. The results end up sorted by file name, so that the
-// output does not depend on which analysis finished first.
-bool scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& arguments) {
+// Scans the paths as dropped items. Anything but success means the scan
+// did not complete (the message is on stderr). The results end up sorted by
+// file name, so that the output does not depend on which analysis finished first.
+ExitCode scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& arguments,
+                   const Interruption* interruption = nullptr) {
     std::vector<fs::path> paths;
     for (const fs::path& argument : arguments) {
         paths.push_back(droppedForm(argument));
@@ -69,19 +93,24 @@ bool scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& arguments)
         if (state.isScanning())
             progress.show(std::to_string(int(state.progress * 100)) + "%  " + state.currentFile);
     });
+    const InterruptWatch watch(interruption, [&] { viewModel.cancelScan(); });
     waitFor(viewModel.scanDroppedItems(paths));
     QObject::disconnect(connection);
     progress.clear();
     if (viewModel.errorMessage()) {
         printError(*viewModel.errorMessage());
-        return false;
+        return ExitCode::failed;
+    }
+    if (watch.fired()) {
+        printError("scan cancelled");
+        return ExitCode::interrupted;
     }
     if (viewModel.scanState().kind != ScanState::Case::completed) {
         printError("the scan did not complete");
-        return false;
+        return ExitCode::failed;
     }
     viewModel.sortResultsByFilename(true);
-    return true;
+    return ExitCode::success;
 }
 
 AppSettings settingsForRun(AppSettings settings, const ConvertCommand& c) {
@@ -96,20 +125,40 @@ AppSettings settingsForRun(AppSettings settings, const ConvertCommand& c) {
     return settings;
 }
 
-bool confirmed(const ConvertCommand& command, const ConversionPlan& plan) {
-    if (command.yes) return true;
-    if (!standardInputIsTerminal()) {
+// Success when the conversion may go ahead.
+ExitCode confirm(const ConvertCommand& command, const ConversionPlan& plan, const Interruption& interruption) {
+    if (!command.yes && !standardInputIsTerminal()) {
         printError("not converting: there is no terminal to confirm on; run again with --yes to convert without asking");
-        return false;
+        return ExitCode::notConfirmed;
     }
-    if (askYesNo("Convert " + std::to_string(plan.fileCount()) + " files?")) return true;
-    std::cerr << "Nothing converted.\n";
-    return false;
+    const bool yes = command.yes || askYesNo("Convert " + std::to_string(plan.fileCount()) + " files?");
+    if (yes && !interruption.requested()) return ExitCode::success;
+    // After Ctrl-C the cursor still stands behind the question.
+    std::cerr << (interruption.requested() && !command.yes ? "\n" : "") << "Nothing converted.\n";
+    return interruption.requested() ? ExitCode::interrupted : ExitCode::notConfirmed;
 }
 
 // Answers each option gate the way a sheet would (the choices were set
-// beforehand) until the conversion has run, then reports how it ended.
-ExitCode convertSelection(ScanViewModel& viewModel) {
+// beforehand) until the conversion has run.
+void runThroughGates(ScanViewModel& viewModel, const InterruptWatch& watch) {
+    waitFor(viewModel.convertSelected());
+    for (int gate = 0; gate < 3 && !watch.fired(); ++gate) {
+        if (viewModel.showLossyFormatNotice()) {
+            viewModel.setLossyNoticeAcknowledged(true);
+            waitFor(viewModel.lossyFormatNoticeClosed());
+        } else if (viewModel.showPhaseFixOptions()) {
+            viewModel.setPhaseFixAcknowledged(true);
+            waitFor(viewModel.phaseFixOptionsClosed());
+        } else if (viewModel.showMultichannelOptions()) {
+            viewModel.setMultichannelAcknowledged(true);
+            waitFor(viewModel.multichannelOptionsClosed());
+        }
+    }
+}
+
+// Converts the selection with a progress bar, cancelling it on Ctrl-C, and
+// reports how it ended.
+ExitCode convertSelection(ScanViewModel& viewModel, const Interruption& interruption) {
     ProgressLine progress;
     std::optional<ConversionState> outcome;
     // The rescan after a conversion sets the state back to idle, so the
@@ -122,31 +171,32 @@ ExitCode convertSelection(ScanViewModel& viewModel) {
             outcome = state;
         }
     });
-    waitFor(viewModel.convertSelected());
-    for (int gate = 0; gate < 3 && !outcome; ++gate) {
-        if (viewModel.showLossyFormatNotice()) {
-            viewModel.setLossyNoticeAcknowledged(true);
-            waitFor(viewModel.lossyFormatNoticeClosed());
-        } else if (viewModel.showPhaseFixOptions()) {
-            viewModel.setPhaseFixAcknowledged(true);
-            waitFor(viewModel.phaseFixOptionsClosed());
-        } else if (viewModel.showMultichannelOptions()) {
-            viewModel.setMultichannelAcknowledged(true);
-            waitFor(viewModel.multichannelOptionsClosed());
+    const InterruptWatch watch(&interruption, [&] {
+        // Once the conversion has ended only the rescan is left, which the
+        // command line does not need.
+        if (outcome) {
+            viewModel.cancelScan();
+        } else {
+            viewModel.cancelConversion();
         }
-    }
+    });
+    runThroughGates(viewModel, watch);
     QObject::disconnect(connection);
     progress.clear();
-    if (!outcome) {
-        printError("the conversion did not run");
-        return ExitCode::failed;
-    }
-    if (outcome->kind == ConversionState::Case::failed) {
+    if (outcome && outcome->kind == ConversionState::Case::failed) {
         printError(outcome->message);
         return ExitCode::failed;
     }
-    std::cout << '\n' << formatOutputsText(outcome->outputURLs) << std::flush;
-    return ExitCode::success;
+    if (outcome) {
+        std::cout << '\n' << formatOutputsText(outcome->outputURLs) << std::flush;
+        return ExitCode::success;
+    }
+    if (!watch.fired()) {
+        printError("the conversion did not run");
+        return ExitCode::failed;
+    }
+    printError("conversion cancelled; the files finished so far stay, no original was touched");
+    return ExitCode::interrupted;
 }
 
 }  // namespace
@@ -158,7 +208,7 @@ ExitCode runScan(const ScanCommand& command) {
         settings.silenceThresholddBFS = *command.thresholddBFS;
         viewModel.overrideSettings(settings);
     }
-    if (!scanPaths(viewModel, command.paths)) return ExitCode::failed;
+    if (const ExitCode scanned = scanPaths(viewModel, command.paths); scanned != ExitCode::success) return scanned;
     const ScanReport report = makeScanReport(viewModel);
     if (command.json) {
         std::cout << formatScanJson(report).toStdString();
@@ -170,9 +220,12 @@ ExitCode runScan(const ScanCommand& command) {
 }
 
 ExitCode runConvert(const ConvertCommand& command) {
+    // From here on Ctrl-C cancels whatever runs, so that nothing is left half written.
+    const Interruption interruption;
     ScanViewModel viewModel;
     viewModel.overrideSettings(settingsForRun(viewModel.settings(), command));
-    if (!scanPaths(viewModel, command.paths)) return ExitCode::failed;
+    if (const ExitCode scanned = scanPaths(viewModel, command.paths, &interruption); scanned != ExitCode::success)
+        return scanned;
     const std::vector<ScanResult> selected = viewModel.selectedConvertibleResults();
     if (selected.empty()) {
         std::cout << "Nothing to convert.\n" << std::flush;
@@ -185,8 +238,9 @@ ExitCode runConvert(const ConvertCommand& command) {
         makeConversionPlan(selected, viewModel.settings(), viewModel.selectedPhaseFixOption(),
                            viewModel.selectedMultichannelOption(), viewModel.selectedFolderURL());
     std::cout << formatPlanText(plan) << std::flush;
-    if (!confirmed(command, plan)) return ExitCode::notConfirmed;
-    return convertSelection(viewModel);
+    if (const ExitCode confirmed = confirm(command, plan, interruption); confirmed != ExitCode::success)
+        return confirmed;
+    return convertSelection(viewModel, interruption);
 }
 
 ExitCode runDemo(const DemoCommand& command) {

@@ -134,9 +134,10 @@ std::string formatPlanText(const ConversionPlan& plan) {
 }
 
 std::string formatOutputsText(const std::vector<fs::path>& outputs) {
-    QString out = "Converted " + QString::number(outputs.size()) + " files:\n";
-    for (const fs::path& p : outputs) out += "  " + qs(p.string()) + '\n';
-    return out.toStdString();
+    // Paths byte for byte, so that a name that is not UTF-8 can still be copied.
+    std::string out = "Converted " + std::to_string(outputs.size()) + " files:\n";
+    for (const fs::path& p : outputs) out += "  " + p.string() + '\n';
+    return out;
 }
 
 }  // namespace twinfold::cli

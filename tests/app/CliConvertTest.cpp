@@ -183,6 +183,34 @@ TEST(CliConvert, AFailureReportsTheErrorAndLeavesEveryOriginal) {
     EXPECT_EQ(r.out.find("Converted "), std::string::npos) << r.out;
 }
 
+TEST(CliConvert, InterruptCancelsTheConversionAndRemovesThePartialOutput) {
+    Cli cli;
+    TempDir dir;
+    {
+        // About 150 MB, so the conversion is still running when the signal arrives.
+        PcmFileWriter writer(dir / "long.wav", {PcmContainer::wav, PcmEncoding::int16, 48000}, 2);
+        const Channels block = stereo(StereoKind::dualMono, std::size_t(1) << 20, PcmEncoding::int16);
+        for (int i = 0; i < 36; ++i) writer.append(block);
+        writer.close();
+    }
+    const auto size = fs::file_size(dir / "long.wav");
+    const auto process = cli.start({"convert", "--yes", dir.path().string()});
+    QByteArray out;
+    while (!out.contains("Originals:") && process->waitForReadyRead(60000)) out += process->readAllStandardOutput();
+    ASSERT_TRUE(out.contains("Originals:")) << out.toStdString();
+    process->terminate();  // SIGTERM, handled like Ctrl-C
+    ASSERT_TRUE(process->waitForFinished(60000));
+    ASSERT_EQ(process->exitStatus(), QProcess::NormalExit);
+    if (process->exitCode() == 0) GTEST_SKIP() << "the conversion finished before the signal arrived";
+    EXPECT_EQ(process->exitCode(), 130);
+    const QByteArray err = process->readAllStandardError();
+    // On a busy machine the signal may even beat the start of the conversion.
+    EXPECT_TRUE(err.contains("conversion cancelled") || err.contains("Nothing converted.")) << err.toStdString();
+    EXPECT_FALSE(fs::exists(dir / "long_mono.wav"));
+    EXPECT_EQ(fs::file_size(dir / "long.wav"), size);
+    EXPECT_TRUE(backupFolders(dir.path()).empty());
+}
+
 TEST(CliConvert, NothingConvertibleIsNotAnError) {
     Cli cli;
     TempDir dir;

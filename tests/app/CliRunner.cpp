@@ -10,18 +10,25 @@
 
 namespace twinfold::test {
 
-CliRun Cli::run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory) const {
+std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
+                                     const std::filesystem::path& workingDirectory) const {
     QStringList args;
     for (const std::string& a : arguments) args << QString::fromStdString(a);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome().string()));
     env.insert("LC_ALL", "C");
     env.insert("LANG", "C");
-    QProcess process;
-    process.setProcessEnvironment(env);
-    if (!workingDirectory.empty()) process.setWorkingDirectory(QString::fromStdString(workingDirectory.string()));
-    process.start(TWINFOLD_CLI_PATH, args);
-    process.closeWriteChannel();
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    if (!workingDirectory.empty()) process->setWorkingDirectory(QString::fromStdString(workingDirectory.string()));
+    process->start(TWINFOLD_CLI_PATH, args);
+    process->closeWriteChannel();
+    return process;
+}
+
+CliRun Cli::run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory) const {
+    const std::unique_ptr<QProcess> started = start(arguments, workingDirectory);
+    QProcess& process = *started;
     CliRun result;
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
         ADD_FAILURE() << "twinfold-cli did not finish normally";

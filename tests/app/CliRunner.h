@@ -7,8 +7,10 @@
 #include "support/TempDir.h"
 
 #include <QJsonObject>
+#include <QProcess>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,9 @@ public:
 
     // `workingDirectory` empty: the test's own.
     CliRun run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory = {}) const;
+    // Starts the program and returns at once; the caller waits for it.
+    std::unique_ptr<QProcess> start(const std::vector<std::string>& arguments,
+                                    const std::filesystem::path& workingDirectory = {}) const;
     // Runs and expects success; the demo library is written into `dir`.
     void writeDemo(const std::filesystem::path& dir) const;
     // `scan --json` of the paths, parsed; fails the test on a bad exit or document.

@@ -1,0 +1,19 @@
+#pragma once
+
+namespace twinfold::cli {
+
+// While an object lives, Ctrl-C (SIGINT) and SIGTERM only raise a flag, so
+// a running conversion can be cancelled properly: its partial output
+// removed and no original touched. The previous handlers come back when it
+// goes. One at a time.
+class Interruption {
+public:
+    Interruption();
+    ~Interruption();
+    Interruption(const Interruption&) = delete;
+    Interruption& operator=(const Interruption&) = delete;
+
+    bool requested() const;
+};
+
+}  // namespace twinfold::cli
