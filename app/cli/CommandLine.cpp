@@ -27,7 +27,8 @@ const char* const programHelp =
     "PATHs are audio files or folders, handled as if dropped onto the window.\n"
     "Run 'twinfold-cli COMMAND --help' for the options of a command.\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 usage error, 3 conversion not confirmed.\n";
+    "Exit status: 0 success, 1 failure, 2 usage error, 3 conversion not confirmed,\n"
+    "130 cancelled with Ctrl-C (files finished so far stay, no original is touched).\n";
 
 const char* const scanHelp =
     "Usage: twinfold-cli scan [--json] [--threshold DBFS] PATH...\n"
