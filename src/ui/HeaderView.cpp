@@ -90,6 +90,11 @@ QWidget* HeaderView::buildFolderBox()
     return box;
 }
 
+QString HeaderView::folderText() const
+{
+    return folderText_->text();
+}
+
 void HeaderView::refreshFolder()
 {
     QString text;

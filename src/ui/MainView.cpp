@@ -70,8 +70,8 @@ MainView::MainView(UpdateViewModel& updateVM, QWidget* parent)
     installFolderChooser();
     connect(&updateVM_, &UpdateViewModel::shouldShowBannerChanged, this, &MainView::refreshBanner);
     connect(&updateVM_, &UpdateViewModel::availableUpdateChanged, this, &MainView::refreshBanner);
-    connect(viewModel_, &ScanViewModel::scanResultsChanged, this, &MainView::refreshContent);
-    connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::refreshContent);
+    connect(viewModel_, &ScanViewModel::scanResultsChanged, this, &MainView::scheduleContentRefresh);
+    connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::scheduleContentRefresh);
     if (TwinfoldApp* app = TwinfoldApp::instance())
         connect(app, &TwinfoldApp::checkForUpdates, this, [this] { updateVM_.runUpdateCheck(false); });
     refreshBanner();
@@ -115,10 +115,22 @@ void MainView::refreshBanner()
     banner_->setVisible(show);
 }
 
+// A new scan clears the results a moment before it reports that it is
+// scanning; deciding once those changes have all arrived keeps that moment
+// from counting as a return to the empty state.
+void MainView::scheduleContentRefresh()
+{
+    if (contentRefreshPending_)
+        return;
+    contentRefreshPending_ = true;
+    QMetaObject::invokeMethod(this, &MainView::refreshContent, Qt::QueuedConnection);
+}
+
 // The table is built anew (its order forgotten) whenever it replaces the
 // empty state.
 void MainView::refreshContent()
 {
+    contentRefreshPending_ = false;
     const bool empty = viewModel_->scanResults().empty() && !viewModel_->scanState().isScanning();
     if (!empty && content_->currentWidget() == emptyState_)
         results_->resetSortOrder();

@@ -63,6 +63,7 @@ private:
     QWidget* buildBottomArea();
     void installFolderChooser();
     void refreshBanner();
+    void scheduleContentRefresh();
     void refreshContent();
 
     UpdateViewModel& updateVM_;
@@ -77,6 +78,7 @@ private:
     SheetPresenter* sheets_;
     AlertPresenter* alerts_;
     DropHighlight* dropHighlight_;
+    bool contentRefreshPending_ = false;
 };
 
 }  // namespace twinfold

@@ -4,8 +4,22 @@
 
 // The widgets need the application object (and its "check for updates"
 // notice); they draw on the offscreen platform, so no display is needed.
+namespace {
+
+// The offscreen platform warns about window hints it cannot honour; that is
+// noise, not news.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.contains(QLatin1String("propagateSizeHints")))
+        return;
+    qt_message_output(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(quietHandler);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     twinfold::TwinfoldApp app(argc, argv);

@@ -8,7 +8,9 @@
 #include "updates/BuildInfo.h"
 #include "workflow/SettingsStore.h"
 
+#include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QMimeData>
 
 namespace twinfold::test {
 
@@ -22,6 +24,20 @@ CannedResponse publishedVersion(const QString& version, const QString& notes, co
 QString newerVersion()
 {
     return buildVersionString() + QStringLiteral(".1");
+}
+
+ConversionGate::ConversionGate(ScanViewModel& viewModel)
+{
+    ScanViewModel::ConversionHooks hooks;
+    hooks.beforeConverterCall = [opened = open_.get_future().share()](const ScanResult&) { opened.wait(); };
+    viewModel.setConversionHooks(std::move(hooks));
+}
+
+void ConversionGate::release()
+{
+    if (!released_)
+        open_.set_value();
+    released_ = true;
 }
 
 WindowFixture::WindowFixture()
@@ -83,14 +99,17 @@ void WindowFixture::waitForScan()
         << "the scan did not complete";
 }
 
-// A conversion is over once it has failed, or completed and the rescan
-// that follows it has finished too.
+// A conversion is over once it has failed or been cancelled, or once it has
+// completed, its originals have been handled (the list of them is cleared
+// then) and the rescan that follows has finished.
 void WindowFixture::waitForConversionToSettle()
 {
     ASSERT_TRUE(processEventsUntil([this] {
         const auto& conversion = vm().conversionState();
-        return !conversion.isConverting() && !vm().scanState().isScanning();
-    }));
+        const bool handlingOriginals = conversion.kind == ConversionState::Case::completed
+                                       && !vm().convertedOriginalURLs().empty();
+        return !conversion.isConverting() && !handlingOriginals && !vm().scanState().isScanning();
+    })) << "the conversion did not settle";
 }
 
 void WindowFixture::waitForUpdateCheck(qsizetype requests)
@@ -103,6 +122,32 @@ void WindowFixture::click(QAbstractButton* button)
 {
     ASSERT_TRUE(button->isVisible()) << button->text().toStdString() << " is not on screen";
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+bool WindowFixture::dropOnWindow(const std::vector<fs::path>& items)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const fs::path& item : items)
+        urls << QUrl::fromLocalFile(QString::fromStdString(item.string()));
+    data.setUrls(urls);
+    const QPoint centre = view().rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_TRUE(view().isDropTargeted());
+    QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view(), &drop);
+    EXPECT_FALSE(view().isDropTargeted());
+    return drop.isAccepted();
+}
+
+std::set<std::string> WindowFixture::libraryFiles()
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(library.path()))
+        names.insert(entry.path().filename().string());
+    return names;
 }
 
 int WindowFixture::rowOf(const std::string& filename)

@@ -21,7 +21,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,11 +33,30 @@ namespace fs = std::filesystem;
 
 inline const PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
 
+// Encodes a one-second dual-mono MP3 as dir/name.
+fs::path writeDualMonoMp3(const fs::path& dir, const std::string& name);
+
 // A published descriptor for `version`.
 CannedResponse publishedVersion(const QString& version, const QString& notes = QStringLiteral("Notes"),
                                 const QString& downloadURL = QStringLiteral("https://www.twinfold.example/get"));
 // A version newer than this build.
 QString newerVersion();
+
+// Holds a conversion before its first converter call until released, so a
+// test can look at the window while it converts.
+class ConversionGate {
+public:
+    explicit ConversionGate(ScanViewModel& viewModel);
+    ~ConversionGate() { release(); }
+    ConversionGate(const ConversionGate&) = delete;
+    ConversionGate& operator=(const ConversionGate&) = delete;
+
+    void release();
+
+private:
+    std::promise<void> open_;
+    bool released_ = false;
+};
 
 class WindowFixture : public ::testing::Test {
 protected:
@@ -65,6 +86,10 @@ protected:
     void waitForUpdateCheck(qsizetype requests);
 
     void click(QAbstractButton* button);
+    // Drags the items over the window and drops them; true when the drop was taken.
+    bool dropOnWindow(const std::vector<fs::path>& items);
+    // Files directly in the library folder, by name.
+    std::set<std::string> libraryFiles();
     // The row of the result whose file has this name, or -1.
     int rowOf(const std::string& filename);
     const ScanResult& resultNamed(const std::string& filename);

@@ -1,0 +1,153 @@
+#include "WindowFixture.h"
+
+#include "ui/ActionBar.h"
+#include "ui/SettingsPanel.h"
+#include "ui/StatView.h"
+#include "workflow/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace twinfold::test {
+namespace {
+
+class SettingsAndSummaryTest : public WindowFixture {
+protected:
+    SettingsPanel& panel() { return *view().settingsPanel(); }
+    ActionBar& bar() { return *view().actionBar(); }
+    void typeInto(QLineEdit* field, const QString& text)
+    {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+};
+
+TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce)
+{
+    openWindow();
+    typeInto(panel().suffixField(), "_m1");
+    EXPECT_EQ(loadAppSettings().namingSuffix, "_m1");
+    EXPECT_EQ(vm().settings().namingSuffix, "_m1");
+
+    EXPECT_EQ(panel().includePanBox()->toolTip(),
+              "Append pan percentage to filename for panned mono files (e.g. _69L)");
+    QTest::mouseClick(panel().includePanBox(), Qt::LeftButton);
+    EXPECT_TRUE(loadAppSettings().includePanInFilename);
+
+    QComboBox* originals = panel().originalsMenu();
+    ASSERT_EQ(originals->count(), 3);
+    EXPECT_EQ(originals->itemText(0), "Move originals to backup folder");
+    EXPECT_EQ(originals->itemText(1), "Delete originals");
+    EXPECT_EQ(originals->itemText(2), "Leave originals in place");
+    originals->setFocus();
+    QTest::keyClick(originals, Qt::Key_Down);
+    EXPECT_EQ(loadAppSettings().originalFileHandling, OriginalFileHandling::deleteOriginals);
+
+    QTest::mouseClick(panel().checkForUpdatesBox(), Qt::LeftButton);
+    EXPECT_FALSE(loadAppSettings().checkForUpdatesOnLaunch);
+    // The threshold has no control and keeps what was stored.
+    EXPECT_EQ(loadAppSettings().silenceThresholddBFS, -96.0f);
+}
+
+TEST_F(SettingsAndSummaryTest, TargetFieldIsDimmedUntilNormalisingAndNeverAboveFullScale)
+{
+    openWindow();
+    QLineEdit* target = panel().targetField();
+    EXPECT_FALSE(target->isEnabled());
+    EXPECT_EQ(panel().targetOpacity(), 0.4);
+    EXPECT_EQ(target->text(), "-6.0");
+
+    QTest::mouseClick(panel().normalizeBox(), Qt::LeftButton);
+    EXPECT_TRUE(loadAppSettings().normalizationEnabled);
+    EXPECT_TRUE(target->isEnabled());
+    EXPECT_EQ(panel().targetOpacity(), 1.0);
+
+    typeInto(target, "3");
+    EXPECT_EQ(target->text(), "0.0");
+    EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, 0.0f);
+    typeInto(target, "-3.25");
+    EXPECT_EQ(target->text(), "-3.3");
+    EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, -3.3f);
+    typeInto(target, "loud");
+    EXPECT_EQ(target->text(), "-3.3") << "what does not parse is put back";
+    EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, -3.3f);
+
+    QTest::mouseClick(panel().normalizeBox(), Qt::LeftButton);
+    EXPECT_FALSE(target->isEnabled());
+    EXPECT_EQ(panel().targetOpacity(), 0.4);
+}
+
+TEST_F(SettingsAndSummaryTest, TargetFollowsTheUsersLocale)
+{
+    struct LocaleGuard {
+        QLocale previous;
+        ~LocaleGuard() { QLocale::setDefault(previous); }
+    } guard;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    AppSettings settings;
+    settings.normalizationEnabled = true;
+    settings.normalizationTargetdBFS = -1.5f;
+    saveAppSettings(settings);
+    openWindow();
+    EXPECT_EQ(panel().targetField()->text(), "-1,5");
+    typeInto(panel().targetField(), "-4,5");
+    EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, -4.5f);
+}
+
+TEST_F(SettingsAndSummaryTest, NothingConvertibleMeansNothingToPress)
+{
+    stereoWav("Wide.wav", StereoKind::trueStereo);
+    monoWav("Kick.wav");
+    openWindow();
+    EXPECT_TRUE(bar().visibleStatTitles().isEmpty()) << "no figures before any result";
+    chooseLibrary();
+    EXPECT_EQ(bar().visibleStatTitles(), (QStringList{"Total Files", "Dual Mono", "True Stereo", "Potential Savings"}));
+    EXPECT_EQ(bar().stat("Total Files")->value(), "2");
+    EXPECT_EQ(bar().stat("Dual Mono")->value(), "0");
+    EXPECT_FALSE(bar().stat("Dual Mono")->highlight());
+    EXPECT_EQ(bar().stat("True Stereo")->value(), "1");
+    EXPECT_EQ(bar().stat("Potential Savings")->value(), QLocale().formattedDataSize(0, 1, QLocale::DataSizeSIFormat));
+    EXPECT_FALSE(bar().stat("Potential Savings")->highlight());
+    EXPECT_TRUE(bar().selectAllButton()->isVisible());
+    EXPECT_FALSE(bar().selectAllButton()->isEnabled());
+    EXPECT_FALSE(bar().convertButton()->isEnabled());
+}
+
+TEST_F(SettingsAndSummaryTest, FiguresAppearForWhatWasFound)
+{
+    stereoWav("Dual.wav", StereoKind::dualMono);
+    stereoWav("Panned.wav", StereoKind::panned);
+    stereoWav("Inverted.wav", StereoKind::phaseInverted);
+    stereoWav("Silent.wav", StereoKind::rightSilent);
+    stereoWav("Empty.wav", StereoKind::bothSilent);
+    multichannelWav("Surround.wav", {6, {}, {3}});
+    openWindow();
+    chooseLibrary();
+    EXPECT_EQ(bar().visibleStatTitles(), (QStringList{"Total Files", "Dual Mono", "Phase Inverted", "Silent Channel",
+                                                      "No Audio", "Multichannel", "True Stereo", "Potential Savings"}));
+    const std::pair<const char*, Tint> figures[] = {
+        {"Dual Mono", Tint::accent}, {"Phase Inverted", Tint::red}, {"Silent Channel", Tint::purple},
+        {"No Audio", Tint::gray},    {"Multichannel", Tint::teal},  {"Potential Savings", Tint::accent}};
+    for (const auto& [title, tint] : figures) {
+        EXPECT_TRUE(bar().stat(title)->highlight()) << title;
+        EXPECT_EQ(bar().stat(title)->valueTint(), tint) << title;
+    }
+    EXPECT_EQ(bar().stat("Dual Mono")->value(), "2") << "panned mono counts as dual mono";
+    EXPECT_EQ(bar().stat("True Stereo")->value(), "0");
+    EXPECT_EQ(bar().stat("Potential Savings")->value(),
+              QLocale().formattedDataSize(vm().totalPotentialSavings(), 1, QLocale::DataSizeSIFormat));
+
+    vm().setSelectedResultIDs({});
+    EXPECT_FALSE(bar().convertButton()->isEnabled());
+    click(bar().selectAllButton());
+    EXPECT_EQ(vm().selectedResultIDs().size(), 5u);
+    EXPECT_TRUE(bar().convertButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace twinfold::test
