@@ -25,17 +25,17 @@ struct PcmSpec {
 
 std::size_t framesAt(double sampleRate) { return std::size_t(seconds * sampleRate); }
 
-IntSignal melody(std::vector<double> notes, const PcmSpec& spec, std::uint32_t seed, double noteSeconds = 0.5) {
-    return synthesize({std::move(notes), noteSeconds, 0.4, seed}, framesAt(spec.sampleRate), spec.sampleRate,
-                      spec.bits);
+IntSignal melody(std::vector<double> notes, const PcmSpec& pcm, std::uint32_t seed, double noteSeconds = 0.5) {
+    return synthesize({std::move(notes), noteSeconds, 0.4, seed}, framesAt(pcm.sampleRate), pcm.sampleRate,
+                      pcm.bits);
 }
 
 // Calls `created` once the file exists, so a failure later on can remove it.
-void writePcm(const fs::path& path, const PcmSpec& spec, const std::vector<IntSignal>& channels,
+void writePcm(const fs::path& path, const PcmSpec& pcm, const std::vector<IntSignal>& channels,
               const std::function<void(const fs::path&)>& created) {
     const bool aiff = path.extension() == ".aif" || path.extension() == ".aiff";
     const int channelCount = int(channels.size());
-    auto writer = createAudioFile(path, {spec.sampleRate, channelCount, spec.bits, aiff});
+    auto writer = createAudioFile(path, {pcm.sampleRate, channelCount, pcm.bits, aiff});
     created(path);
     constexpr std::uint32_t block = 65536;
     IntPCMBuffer buffer(channelCount, block);
@@ -45,7 +45,7 @@ void writePcm(const fs::path& path, const PcmSpec& spec, const std::vector<IntSi
         for (int c = 0; c < channelCount; ++c) {
             // Integer samples are passed left-justified in 32 bits.
             std::transform(channels[c].begin() + start, channels[c].begin() + start + n, buffer.channel(c),
-                           [&](std::int32_t k) { return std::int32_t(std::uint32_t(k) << (32 - spec.bits)); });
+                           [&](std::int32_t k) { return std::int32_t(std::uint32_t(k) << (32 - pcm.bits)); });
         }
         buffer.setFrameLength(n);
         writer->writeInt(buffer);
