@@ -4,6 +4,7 @@
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/TwinfoldApp.h"
+#include "updates/BuildInfo.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -25,19 +26,43 @@ std::vector<std::filesystem::path> pathsFrom(const QStringList& arguments)
     return paths;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+void describeOptions(QCommandLineParser& parser)
 {
-    twinfold::TwinfoldApp app(argc, argv);
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Finds dual-mono and other redundant audio files and converts "
                                                     "them to true mono."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Audio files or folders to scan."),
                                  QStringLiteral("[PATH...]"));
+}
+
+// --help and --version are answered (and the program ends) before any
+// window system is needed, so they work without a display too.
+void answerInformationRequests(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-v"
+            || argument == "--version") {
+            QCoreApplication core(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("twinfold"));
+            QCoreApplication::setApplicationVersion(twinfold::buildVersionString());
+            QCommandLineParser parser;
+            describeOptions(parser);
+            parser.process(core);  // prints and exits
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    answerInformationRequests(argc, argv);
+    twinfold::TwinfoldApp app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(TWINFOLD_APP_ID));
+    QCommandLineParser parser;
+    describeOptions(parser);
     parser.process(app);
 
     twinfold::MainWindow window(app.updateViewModel());

@@ -13,7 +13,6 @@ TwinfoldApp::TwinfoldApp(int& argc, char** argv) : QApplication(argc, argv)
     setOrganizationName(QStringLiteral("Twinfold"));
     setApplicationDisplayName(QStringLiteral("Twinfold"));
     setApplicationVersion(buildVersionString());
-    setDesktopFileName(QStringLiteral("twinfold"));
     setWindowIcon(logoIcon());
 }
 
