@@ -33,10 +33,16 @@
 //   the matching …Closed() operation, which hides the sheet and, when the
 //   answer was acknowledged, resumes with that gate passed. A front end
 //   without sheets answers the same way: set the option, set the
-//   acknowledgement, call …Closed(). Progress appears in conversionState;
-//   cancelConversion() stops. The future of the call that started the
-//   conversion finishes after the originals were handled and the folder
-//   was rescanned.
+//   acknowledgement, call …Closed(). Progress appears in conversionState
+//   (converting: item n of total; then, when the originals will be moved or
+//   deleted, "Verifying <source name>" with n/total counting the sources
+//   read back); cancelConversion() stops. On success conversionState becomes
+//   completed(outputs); when a folder is set, the rescan that follows sets it
+//   back to idle, so a front end that wants the outputs records them from
+//   conversionStateChanged. The future of the call that started the
+//   conversion finishes after the originals were handled and the rescan ended.
+// * Everything a conversion uses (settings, phase and multichannel options,
+//   the folder for the backup) is fixed when it starts.
 // * Settings: setSettings() publishes and saves (the window's settings rows);
 //   overrideSettings() publishes without saving (per-run command-line options).
 // * Errors arrive in errorMessage (and failed states); dismissError() is the

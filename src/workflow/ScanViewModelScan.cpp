@@ -16,20 +16,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Two paths name the same file when their absolute, normalised forms are
-// equal (no symbolic links are resolved).
-std::string standardized(const fs::path& path) {
+// The absolute, normalised form of a path, without a trailing separator (no
+// symbolic links are resolved). Two paths name the same file when these are
+// equal.
+fs::path standardized(const fs::path& path) {
     std::error_code ignored;
     fs::path normal = fs::absolute(path, ignored).lexically_normal();
     if (normal.has_relative_path() && normal.filename().empty()) normal = normal.parent_path();
-    return normal.string();
+    return normal;
 }
 
 std::vector<fs::path> withoutDuplicates(const std::vector<fs::path>& urls) {
     std::unordered_set<std::string> seen;
     std::vector<fs::path> unique;
     for (const fs::path& url : urls) {
-        if (seen.insert(standardized(url)).second) unique.push_back(url);
+        if (seen.insert(standardized(url).string()).second) unique.push_back(url);
     }
     return unique;
 }
@@ -83,7 +84,11 @@ QFuture<void> ScanViewModel::cancelScan() {
 
 QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& urls) {
     ScanSources sources;
-    for (const Path& url : urls) {
+    for (const Path& dropped : urls) {
+        // Relative paths (from a command line) become absolute here, so the
+        // folder shown, rescanned and backed up into does not depend on the
+        // working directory later.
+        const Path url = standardized(dropped);
         std::error_code error;
         const fs::file_status status = fs::status(url, error);
         if (error || !fs::exists(status)) continue;

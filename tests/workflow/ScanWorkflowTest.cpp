@@ -39,6 +39,17 @@ TEST_F(ScanWorkflowTest, DroppingFilesShowsTheirFolder) {
     EXPECT_EQ(vm->scanResults().size(), 3u);
 }
 
+TEST_F(ScanWorkflowTest, RelativePathsAreTakenFromTheWorkingFolder) {
+    wav(dir / "sub" / "a.wav", StereoKind::dualMono);
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
+    const QFuture<void> done = vm->scanDroppedItems({"sub/./a.wav"});
+    fs::current_path(previous);
+    finished(done);
+    EXPECT_EQ(vm->selectedFolderURL(), dir / "sub");
+    EXPECT_EQ(vm->scanResults().at(0).fileInfo.url, dir / "sub" / "a.wav");
+}
+
 TEST_F(ScanWorkflowTest, NothingUsableDroppedOnlySetsTheMessage) {
     wav(dir / "a.wav", StereoKind::dualMono);
     scanFolder();
