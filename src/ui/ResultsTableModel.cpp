@@ -2,6 +2,7 @@
 
 #include "records/ScanResult.h"
 #include "ui/ResultPresentation.h"
+#include "ui/StatusBadge.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 #include "workflow/ScanViewModel.h"
@@ -56,16 +57,6 @@ const ScanResult& ResultsTableModel::resultAt(int row) const
     return viewModel_.scanResults().at(std::size_t(row));
 }
 
-int ResultsTableModel::rowOf(const Uuid& id) const
-{
-    const auto& results = viewModel_.scanResults();
-    for (std::size_t row = 0; row < results.size(); ++row) {
-        if (results[row].id == id)
-            return int(row);
-    }
-    return -1;
-}
-
 QVariant ResultsTableModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
@@ -74,12 +65,14 @@ QVariant ResultsTableModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case checkColumn: return checkData(result, role);
     case filenameColumn: return filenameData(result, role);
-    case statusColumn:
+    case statusColumn: {
+        const StatusBadge badge(result);
         if (role == StatusTextRole || role == Qt::ToolTipRole)
-            return QString::fromStdString(result.statusText());
+            return badge.text();
         if (role == TintRole)
-            return int(badgeTint(result));
+            return int(badge.tint());
         return {};
+    }
     default: return role == Qt::DisplayRole ? displayText(result, index.column()) : QVariant();
     }
 }

@@ -6,7 +6,6 @@ namespace twinfold {
 
 class ScanViewModel;
 struct ScanResult;
-struct Uuid;
 
 // The scan results as table rows, in the view model's own order; it follows
 // scanResults (rows) and selectedResultIDs (the check marks).
@@ -31,8 +30,6 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     const ScanResult& resultAt(int row) const;
-    // Row of the result with this identifier, or -1.
-    int rowOf(const Uuid& id) const;
 
 private:
     QVariant displayText(const ScanResult& result, int column) const;

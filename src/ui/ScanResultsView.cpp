@@ -141,20 +141,31 @@ void ScanResultsView::applySortOrder()
 }
 
 // The table's row selection is the view model's selection, both ways.
+std::set<Uuid> ScanResultsView::rowSelectionIDs() const
+{
+    std::set<Uuid> ids;
+    for (const QModelIndex& row : table_->selectionModel()->selectedRows())
+        ids.insert(model_->resultAt(row.row()).id);
+    return ids;
+}
+
 void ScanResultsView::pushRowSelection()
 {
     if (syncingSelection_)
         return;
-    std::set<Uuid> ids;
-    for (const QModelIndex& row : table_->selectionModel()->selectedRows())
-        ids.insert(model_->resultAt(row.row()).id);
-    viewModel_.setSelectedResultIDs(std::move(ids));
+    viewModel_.setSelectedResultIDs(rowSelectionIDs());
     updateDetailPanel();
 }
 
+// Leaves the table alone when it already shows the selection (its own
+// change coming back), so a drag or shift-click in progress keeps its anchor.
 void ScanResultsView::pullRowSelection()
 {
     const auto& selected = viewModel_.selectedResultIDs();
+    if (rowSelectionIDs() == selected) {
+        updateDetailPanel();
+        return;
+    }
     QItemSelection selection;
     const int columns = model_->columnCount() - 1;
     for (int row = 0; row < model_->rowCount(); ++row) {

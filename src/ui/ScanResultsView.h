@@ -8,6 +8,7 @@
 #include "ui/DesktopServices.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
 class QMenu;
@@ -51,6 +52,7 @@ private:
     void filenameHeaderClicked(int section);
     void applySortOrder();
     void showSortIndicator();
+    std::set<Uuid> rowSelectionIDs() const;
     void pushRowSelection();
     void pullRowSelection();
     void updateDetailPanel();

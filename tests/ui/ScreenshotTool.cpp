@@ -1,7 +1,7 @@
 // twinfold-screenshots <folder>: draws the window over the demo library on
 // the offscreen platform and saves what it shows as PNG files — the results,
 // the channel details of a multichannel file, the update banner, the
-// phase-fix sheet and the empty state. Nothing of the user's is read or
+// three option sheets and the empty state. Nothing of the user's is read or
 // written: the settings live in a temporary file and the update server is
 // a local stand-in.
 
@@ -77,6 +77,19 @@ bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& librar
     test::processEventsUntil([&] { return view.sheets()->phaseFixOptions() != nullptr; });
     if (QDialog* sheet = view.sheets()->phaseFixOptions()) {
         ok &= save(*sheet, out, QStringLiteral("phase-fix-sheet.png"));
+        sheet->reject();
+    }
+
+    selectOnly(vm, [](const ScanResult& r) { return r.fileInfo.fileExtension == "mp3"; });
+    vm.convertSelected();
+    if (QDialog* sheet = view.sheets()->lossyNotice()) {
+        ok &= save(*sheet, out, QStringLiteral("lossy-notice.png"));
+        sheet->reject();
+    }
+    selectOnly(vm, [](const ScanResult& r) { return r.multichannelAnalysis.has_value(); });
+    vm.convertSelected();
+    if (QDialog* sheet = view.sheets()->multichannelOptions()) {
+        ok &= save(*sheet, out, QStringLiteral("multichannel-sheet.png"));
         sheet->reject();
     }
 
