@@ -22,8 +22,12 @@ bool hasRemovableChannels(const ScanResult& r) {
     return r.multichannelAnalysis && !r.multichannelAnalysis->removableChannelIndices().empty();
 }
 
-// Originals are only touched once every output has been proven.
-bool touchesOriginals(OriginalFileHandling policy) { return policy != OriginalFileHandling::leaveInPlace; }
+// Whether handling the originals will move or delete any: only then must
+// every output be proven first (without a folder nothing is moved).
+bool touchesOriginals(OriginalFileHandling policy, const std::optional<std::filesystem::path>& folder) {
+    if (policy == OriginalFileHandling::moveToBackup) return folder.has_value();
+    return policy == OriginalFileHandling::deleteOriginals;
+}
 
 template <typename Keep>
 std::vector<ScanResult> those(const std::vector<ScanResult>& results, Keep keep) {
@@ -118,7 +122,7 @@ void ScanViewModel::conversionTaskBody(const TaskLink& link, const ConversionInp
         });
         return;
     }
-    if (touchesOriginals(input.job.settings.originalFileHandling)) {
+    if (touchesOriginals(input.job.settings.originalFileHandling, input.folder)) {
         if (input.hooks.beforeVerification) input.hooks.beforeVerification(runner.outputs());
         if (!verifyOutputs(link, runner.provenance())) return;
     }

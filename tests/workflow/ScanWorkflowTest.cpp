@@ -111,6 +111,14 @@ TEST_F(ScanWorkflowTest, CancelShowsIdleAndPublishesNothingMore) {
     EXPECT_EQ(vm->errorMessage(), std::nullopt);
 }
 
+TEST_F(ScanWorkflowTest, DestroyingTheViewModelEndsItsTasksQuietly) {
+    for (int i = 0; i < 6; ++i) wav(dir / numbered("f", i, ".wav"), StereoKind::dualMono, 48000);
+    const QFuture<void> running = vm->scanDroppedItems({dir.path()});
+    vm.reset();
+    finished(running);  // its queued reports must go without touching the view model
+    EXPECT_TRUE(running.isCanceled());
+}
+
 TEST_F(ScanWorkflowTest, OnlyConvertibleResultsAreSelected) {
     wav(dir / "dual.wav", StereoKind::dualMono);
     wav(dir / "stereo.wav", StereoKind::trueStereo);
