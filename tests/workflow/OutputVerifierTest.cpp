@@ -140,6 +140,12 @@ TEST_F(OutputVerifierTest, EveryChannelOfASplitIsCheckedInOnePass) {
     EXPECT_FALSE(sources.empty());
     std::swap(outputs[3].output, outputs[4].output);
     EXPECT_EQ(failure(outputs), Case::sampleMismatch);
+
+    const fs::path reduced = dir / "six_mono.wav";
+    converter.removeRedundantChannels(src, reduced, {0, 1, 3, 4});
+    EXPECT_TRUE(OutputVerifier::verify({{reduced, src, {0, 1, 3, 4}, {}}}, notCancelled));
+    EXPECT_EQ(failure({{reduced, src, {0, 1, 2, 4}, {}}}), Case::sampleMismatch);  // 2 is not 3
+    EXPECT_EQ(failure({{reduced, src, {0, 1, 3}, {}}}), Case::formatMismatch);
 }
 
 TEST_F(OutputVerifierTest, ADecodedLossySourcePassesWithinOneStep) {
