@@ -219,14 +219,9 @@ void PosixChunkFile::close() {
     if (fd_ < 0) return;
     const int fd = fd_;
     fd_ = -1;
-    // Write errors the kernel deferred surface here, not in pwrite.
-    const bool synced = !written_ || ::fdatasync(fd) == 0;
-    const int syncErrno = errno;
-    if (::close(fd) != 0 && synced) failSystem(path_, "cannot close");
-    if (!synced) {
-        errno = syncErrno;
-        failSystem(path_, "cannot flush");
-    }
+    // Write errors the kernel deferred surface at close; forcing the data to
+    // the device is the workflow's single sync before originals are touched.
+    if (::close(fd) != 0 && written_) failSystem(path_, "cannot close");
 }
 
 }  // namespace

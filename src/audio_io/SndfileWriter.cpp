@@ -175,9 +175,10 @@ void SndfileWriter::writeFailed() const {
     fail("the audio data could not be written completely");
 }
 
-// Finishes the header (libsndfile), clears invented speaker positions, and
-// makes the data durable before reporting success: callers may delete the
-// originals once this returns.
+// Finishes the header (libsndfile) and clears invented speaker positions.
+// Forcing the data to the device is left to the one caller that needs it:
+// the workflow syncs all outputs once, and only before originals are moved
+// or deleted, so conversions that keep their originals do not pay for it.
 void SndfileWriter::close() {
     if (!file_) return;
     const int error = sf_close(file_.release());
@@ -186,11 +187,6 @@ void SndfileWriter::close() {
         fail(sf_error_number(error));
     }
     if (container_ == ContainerType::wave && isDiscreteLayout(settings_.channelLayoutTag)) clearSpeakerPositions();
-    if (::fsync(fd_.get()) != 0) {
-        const int err = errno;
-        fd_.close();
-        detail::throwErrno(path_, err);
-    }
     if (fd_.close() != 0) detail::throwErrno(path_, errno);
 }
 

@@ -73,8 +73,8 @@ void copyFileExclusive(const fs::path& from, const fs::path& to, const std::func
         fs::remove(to, ignored);
         throw;
     }
-    // Durable before success is reported: the originals may be deleted next.
-    if (::fsync(out.get()) != 0) fail("cannot copy file", from, to, errno);
+    // Made durable by the workflow, together with every other output, before
+    // any original is touched.
     if (out.close() != 0) fail("cannot copy file", from, to, errno);
 }
 

@@ -270,6 +270,8 @@ private:
     static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> urls);
     static void conversionTaskBody(const TaskLink& link, const ConversionInput& input);
     static bool verifyOutputs(const TaskLink& link, const std::vector<OutputProvenance>& provenance);
+    static bool makeOutputsDurable(const TaskLink& link, const std::vector<std::filesystem::path>& outputs);
+    static void publishConversionFailure(const TaskLink& link, std::string message);
     static void finishConversion(const TaskLink& link, const ConversionInput& input, std::vector<Path> outputs);
     void completeConversion(const Promise& promise);
     std::shared_ptr<AudioAnalyzerService> makeAnalyzer() const;

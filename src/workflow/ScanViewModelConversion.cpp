@@ -6,6 +6,7 @@
 #include "conversion/AudioConverterService.h"
 #include "workflow/ConversionRunner.h"
 #include "workflow/OriginalFiles.h"
+#include "workflow/DurableOutputs.h"
 #include "workflow/OutputVerifier.h"
 #include "workflow/SettingsStore.h"
 #include "workflow/TaskLink.h"
@@ -116,17 +117,36 @@ void ScanViewModel::conversionTaskBody(const TaskLink& link, const ConversionInp
         if (!runner.run()) return;
     } catch (const std::exception& error) {
         if (link.isCancelled()) return;
-        link.finish([message = std::string(error.what())](ScanViewModel& vm) {
-            vm.publish(vm.conversionState_, ConversionState::failed(message), &ScanViewModel::conversionStateChanged);
-            vm.publish(vm.errorMessage_, std::optional(message), &ScanViewModel::errorMessageChanged);
-        });
+        publishConversionFailure(link, error.what());
         return;
     }
     if (touchesOriginals(input.job.settings.originalFileHandling, input.folder)) {
         if (input.hooks.beforeVerification) input.hooks.beforeVerification(runner.outputs());
+        if (!makeOutputsDurable(link, runner.outputs())) return;
         if (!verifyOutputs(link, runner.provenance())) return;
     }
     finishConversion(link, input, runner.outputs());
+}
+
+// Ends the task with `failed` and the same text in errorMessage.
+void ScanViewModel::publishConversionFailure(const TaskLink& link, std::string message) {
+    link.finish([message = std::move(message)](ScanViewModel& vm) {
+        vm.publish(vm.conversionState_, ConversionState::failed(message), &ScanViewModel::conversionStateChanged);
+        vm.publish(vm.errorMessage_, std::optional(message), &ScanViewModel::errorMessageChanged);
+    });
+}
+
+// Forces the outputs to the device before their originals may go. False
+// when the task must end here (the failure has been published).
+bool ScanViewModel::makeOutputsDurable(const TaskLink& link, const std::vector<std::filesystem::path>& outputs) {
+    try {
+        makeDurable(outputs);
+        return !link.isCancelled();
+    } catch (const std::exception& error) {
+        if (link.isCancelled()) return false;
+        publishConversionFailure(link, error.what());
+        return false;
+    }
 }
 
 // Reads every output back against its source. False when the task must end
@@ -141,10 +161,7 @@ bool ScanViewModel::verifyOutputs(const TaskLink& link, const std::vector<Output
         return OutputVerifier::verify(provenance, link.token(), progress) && !link.isCancelled();
     } catch (const std::exception& error) {
         if (link.isCancelled()) return false;
-        link.finish([message = std::string(error.what())](ScanViewModel& vm) {
-            vm.publish(vm.conversionState_, ConversionState::failed(message), &ScanViewModel::conversionStateChanged);
-            vm.publish(vm.errorMessage_, std::optional(message), &ScanViewModel::errorMessageChanged);
-        });
+        publishConversionFailure(link, error.what());
         return false;
     }
 }

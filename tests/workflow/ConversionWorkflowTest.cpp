@@ -244,6 +244,20 @@ TEST_P(ProofTest, ATamperedOutputFailsAndTheOriginalsStay) {
     EXPECT_TRUE(verifying);
 }
 
+// An output that cannot be forced to the device (here: gone) stops the run
+// before any original is touched, naming the file.
+TEST_P(ProofTest, AnOutputThatCannotBeMadeDurableFailsAndTheOriginalsStay) {
+    wav(dir / "a.wav", StereoKind::dualMono);
+    scanFolder();
+    setPolicy(GetParam());
+    vm->setConversionHooks({{}, [](const std::vector<fs::path>& outputs) { fs::remove(outputs.front()); }});
+    finished(vm->convertSelected());
+    ASSERT_EQ(vm->conversionState().kind, ConvCase::failed);
+    EXPECT_NE(vm->conversionState().message.find("a_mono.wav"), std::string::npos) << vm->conversionState().message;
+    EXPECT_TRUE(fs::exists(dir / "a.wav"));
+    EXPECT_EQ(vm->selectedResultIDs().size(), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Policies, ProofTest,
                          ::testing::Values(OriginalFileHandling::moveToBackup, OriginalFileHandling::deleteOriginals));
 
