@@ -62,7 +62,7 @@ fs::path AudioConverterService::normalizedCopy(const fs::path& input, const fs::
 
 std::vector<fs::path> AudioConverterService::convertFiles(const std::vector<ScanResult>& results,
                                                           const AppSettings& settings,
-                                                          const BatchProgress& progress) {
+                                                          const ConversionBatchProgress& progress) {
     std::scoped_lock lock(operation_);
     clearCancelled();
     const std::optional<float> target =

@@ -28,7 +28,7 @@ struct StreamHooks;
 using ProgressHandler = std::function<void(double)>;
 // Files started so far (index + 1), the total, the file's name and the
 // overall fraction (index + file fraction) / total.
-using BatchProgress = std::function<void(int started, int total, const std::string& filename, double overall)>;
+using ConversionBatchProgress = std::function<void(int started, int total, const std::string& filename, double overall)>;
 
 // Writes mono (or reduced multichannel) files from classified sources. Every
 // output holds exact copies of source channels, never a mix: integer PCM is
@@ -73,7 +73,7 @@ public:
     // ends the batch. Returns the outputs in the order of the results.
     std::vector<std::filesystem::path> convertFiles(const std::vector<ScanResult>& results,
                                                     const AppSettings& settings,
-                                                    const BatchProgress& progress = {});
+                                                    const ConversionBatchProgress& progress = {});
 
     // A peak-normalised copy of channel 0 of `input` (normally a mono file).
     std::filesystem::path normalizedCopy(const std::filesystem::path& input,

@@ -69,8 +69,8 @@ void ActionBar::buildStats()
     auto* row = new QHBoxLayout(stats_);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(24);
-    for (const StatSpec& spec : kStats) {
-        auto* stat = new StatView(QString::fromLatin1(spec.title), spec.highlight, stats_);
+    for (const StatSpec& figure : kStats) {
+        auto* stat = new StatView(QString::fromLatin1(figure.title), figure.highlight, stats_);
         row->addWidget(stat);
         statViews_ << stat;
     }

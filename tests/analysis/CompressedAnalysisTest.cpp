@@ -16,13 +16,13 @@ using namespace test;
 
 enum class Content { dual, leftSilent, rightSilent, independent, inverted, panned, sixChannels };
 
-Channels channelsFor(Content content) {
+FloatChannels channelsFor(Content content) {
     constexpr std::size_t frames = 44100;
     if (content == Content::leftSilent || content == Content::rightSilent)
         return oneSideSilent(frames, content == Content::leftSilent ? 0 : 1);
     if (content == Content::independent || content == Content::sixChannels)
         return independentNoise(frames, content == Content::independent ? 2 : 6);
-    Channels c = dualMono(frames);
+    FloatChannels c = dualMono(frames);
     for (float& x : c[1]) x *= content == Content::inverted ? -1.0f : content == Content::panned ? 0.5f : 1.0f;
     return c;
 }

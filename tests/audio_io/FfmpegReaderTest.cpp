@@ -16,12 +16,12 @@
 namespace twinfold {
 namespace {
 
-using test::Channels;
+using test::FloatChannels;
 using test::TempDir;
 
 // Reads from the current position to the end in chunks of `chunk` frames.
-Channels readToEnd(AudioFileReader& reader, std::uint32_t chunk) {
-    Channels out(std::size_t(reader.channelCount()));
+FloatChannels readToEnd(AudioFileReader& reader, std::uint32_t chunk) {
+    FloatChannels out(std::size_t(reader.channelCount()));
     PCMBuffer buffer(reader.channelCount(), chunk);
     for (;;) {
         reader.read(buffer, chunk);
@@ -64,7 +64,7 @@ const FormatCase kFormats[] = {
 
 class FfmpegFormatTest : public testing::TestWithParam<FormatCase> {
 protected:
-    std::filesystem::path write(const Channels& channels, const std::string& stem = "a", int rate = 44100) {
+    std::filesystem::path write(const FloatChannels& channels, const std::string& stem = "a", int rate = 44100) {
         return test::writeCompressed(dir.path(), stem + test::extensionFor(GetParam().format), channels,
                                      GetParam().format, rate);
     }
@@ -86,12 +86,12 @@ TEST_P(FfmpegFormatTest, ReportsHowTheFileStoresItsSamples) {
 // every read short of the end delivers all it was asked for.
 TEST_P(FfmpegFormatTest, LengthIsExactlyWhatReadingDelivers) {
     const auto path = write(test::independentNoise(100'003, 2));
-    Channels first;
+    FloatChannels first;
     for (std::uint32_t chunk : {1000u, 4097u, 1'000'000u}) {
         auto reader = openFfmpegFile(path);
         PCMBuffer buffer(2, chunk);
         std::int64_t delivered = 0;
-        Channels all(2);
+        FloatChannels all(2);
         for (;;) {
             reader->read(buffer, chunk);
             const std::int64_t expected = std::min<std::int64_t>(chunk, reader->length() - delivered);
@@ -144,7 +144,7 @@ TEST_P(FfmpegFormatTest, DeclaredDelayAndPaddingAreTrimmed) {
 TEST_P(FfmpegFormatTest, SeekingGivesTheSamplesOfASequentialRead) {
     const auto path = write(test::independentNoise(50'000, 2));
     auto reader = openFfmpegFile(path);
-    const Channels whole = readToEnd(*reader, 1'000'000);
+    const FloatChannels whole = readToEnd(*reader, 1'000'000);
     const std::int64_t length = reader->length();
     // Forward, back into the frame just decoded, backward, to the last frame
     // and past the end.
@@ -169,7 +169,7 @@ TEST_P(FfmpegFormatTest, SeekingGivesTheSamplesOfASequentialRead) {
 // decoding of an all-zero side signal gives bit-equal outputs.
 TEST_P(FfmpegFormatTest, DualMonoDecodesBitIdentical) {
     auto reader = openFfmpegFile(write(test::dualMono(30'000)));
-    const Channels decoded = readToEnd(*reader, 4096);
+    const FloatChannels decoded = readToEnd(*reader, 4096);
     EXPECT_GT(peak(decoded[0]), 0.1f);
     EXPECT_TRUE(bitIdentical(decoded[0], decoded[1]));
 }
@@ -178,7 +178,7 @@ TEST_P(FfmpegFormatTest, SilentSideDecodesAsDigitalSilence) {
     for (int silent : {0, 1}) {
         auto reader =
             openFfmpegFile(write(test::oneSideSilent(30'000, silent), std::to_string(silent) + "-silent"));
-        const Channels decoded = readToEnd(*reader, 4096);
+        const FloatChannels decoded = readToEnd(*reader, 4096);
         EXPECT_EQ(peak(decoded[std::size_t(silent)]), 0.0f) << "silent channel " << silent;
         EXPECT_GT(peak(decoded[std::size_t(1 - silent)]), 0.1f);
     }
@@ -198,12 +198,12 @@ TEST_P(FfmpegFormatTest, DamageInTheMiddleReadsConsistently) {
     file.close();
 
     auto reader = openFfmpegFile(path);
-    const Channels whole = readToEnd(*reader, 1000);
+    const FloatChannels whole = readToEnd(*reader, 1000);
     ASSERT_EQ(std::int64_t(whole[0].size()), reader->length());
     EXPECT_GT(reader->length(), 20'000);
     for (std::int64_t target : {reader->length() / 2, reader->length() / 3, std::int64_t(0)}) {
         reader->seek(target);
-        const Channels tail = readToEnd(*reader, 4096);
+        const FloatChannels tail = readToEnd(*reader, 4096);
         ASSERT_EQ(std::int64_t(tail[1].size()), reader->length() - target);
         EXPECT_TRUE(std::equal(tail[1].begin(), tail[1].end(), whole[1].begin() + target)) << target;
     }
@@ -213,9 +213,9 @@ INSTANTIATE_TEST_SUITE_P(Ffmpeg, FfmpegFormatTest, testing::ValuesIn(kFormats));
 
 TEST(FfmpegReaderTest, AppleLosslessRoundTripIsExact) {
     TempDir dir;
-    const Channels input = test::independentNoise(70'001, 2);
+    const FloatChannels input = test::independentNoise(70'001, 2);
     auto reader = openFfmpegFile(test::writeCompressed(dir.path(), "a.m4a", input, EncodedFormat::m4aAlac));
-    const Channels decoded = readToEnd(*reader, 1000);
+    const FloatChannels decoded = readToEnd(*reader, 1000);
     EXPECT_TRUE(bitIdentical(decoded[0], input[0]));
     EXPECT_TRUE(bitIdentical(decoded[1], input[1]));
 }
@@ -224,14 +224,14 @@ TEST(FfmpegReaderTest, AppleLosslessRoundTripIsExact) {
 // they were.
 TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
     TempDir dir;
-    Channels input = test::independentNoise(20'000, 6);
+    FloatChannels input = test::independentNoise(20'000, 6);
     input[1].assign(input[1].size(), 0.0f);
     input[4].assign(input[4].size(), 0.0f);
     for (EncodedFormat format : {EncodedFormat::m4aAac, EncodedFormat::m4aAlac}) {
         const auto name = std::to_string(int(format)) + ".m4a";
         auto reader = openFfmpegFile(test::writeCompressed(dir.path(), name, input, format));
         ASSERT_EQ(reader->channelCount(), 6);
-        const Channels decoded = readToEnd(*reader, 4096);
+        const FloatChannels decoded = readToEnd(*reader, 4096);
         for (std::size_t c = 0; c < 6; ++c) {
             EXPECT_EQ(peak(decoded[c]) == 0.0f, c == 1 || c == 4)
                 << "format " << int(format) << " channel " << c;
@@ -352,11 +352,11 @@ TEST_F(FfmpegBadInputTest, Mp3HeaderThatUndercountsItsFrames) {
         test::writeCompressed(dir.path(), "2.mp3", test::dualMono(30'000, 2), EncodedFormat::mp3);
     auto reader = openFfmpegFile(writeBytes("joined.mp3", readBytes(first) + readBytes(second)));
     EXPECT_GE(reader->length(), 60'000);
-    const Channels whole = readToEnd(*reader, 1000);
+    const FloatChannels whole = readToEnd(*reader, 1000);
     ASSERT_EQ(std::int64_t(whole[0].size()), reader->length());
     for (std::int64_t target : {std::int64_t(45'000), std::int64_t(29'999), reader->length() - 10}) {
         reader->seek(target);
-        const Channels tail = readToEnd(*reader, 4096);
+        const FloatChannels tail = readToEnd(*reader, 4096);
         EXPECT_TRUE(std::equal(tail[0].begin(), tail[0].end(), whole[0].begin() + target)) << target;
         EXPECT_EQ(std::int64_t(tail[0].size()), reader->length() - target);
     }
@@ -390,10 +390,10 @@ TEST(FfmpegEncoderTest, AFailedEncodeLeavesNoFile) {
     EXPECT_THROW(encodeAudioFile(dir / "a.mp3", test::independentNoise(1000, 3), 44100, EncodedFormat::mp3),
                  AudioIOError);
     EXPECT_FALSE(std::filesystem::exists(dir / "a.mp3"));
-    const Channels uneven{std::vector<float>(10), std::vector<float>(11)};
+    const FloatChannels uneven{std::vector<float>(10), std::vector<float>(11)};
     EXPECT_THROW(encodeAudioFile(dir / "b.m4a", uneven, 44100, EncodedFormat::m4aAac), std::invalid_argument);
     EXPECT_FALSE(std::filesystem::exists(dir / "b.m4a"));
-    EXPECT_THROW(encodeAudioFile(dir / "c.m4a", Channels(2), 44100, EncodedFormat::m4aAac),
+    EXPECT_THROW(encodeAudioFile(dir / "c.m4a", FloatChannels(2), 44100, EncodedFormat::m4aAac),
                  std::invalid_argument);
     EXPECT_FALSE(std::filesystem::exists(dir / "c.m4a"));
 }

@@ -13,25 +13,25 @@ std::vector<float> noise(std::size_t frames, std::uint32_t seed, float amplitude
     return samples;
 }
 
-Channels dualMono(std::size_t frames, std::uint32_t seed) {
+FloatChannels dualMono(std::size_t frames, std::uint32_t seed) {
     const auto samples = noise(frames, seed);
     return {samples, samples};
 }
 
-Channels oneSideSilent(std::size_t frames, int silentChannel, std::uint32_t seed) {
-    Channels channels{noise(frames, seed), noise(frames, seed)};
+FloatChannels oneSideSilent(std::size_t frames, int silentChannel, std::uint32_t seed) {
+    FloatChannels channels{noise(frames, seed), noise(frames, seed)};
     channels[std::size_t(silentChannel)].assign(frames, 0.0f);
     return channels;
 }
 
-Channels independentNoise(std::size_t frames, int channelCount, std::uint32_t seed) {
-    Channels channels;
+FloatChannels independentNoise(std::size_t frames, int channelCount, std::uint32_t seed) {
+    FloatChannels channels;
     for (int c = 0; c < channelCount; ++c) channels.push_back(noise(frames, seed + std::uint32_t(c)));
     return channels;
 }
 
 std::filesystem::path writeCompressed(const std::filesystem::path& dir, const std::string& name,
-                                      const Channels& channels, EncodedFormat format, int sampleRate) {
+                                      const FloatChannels& channels, EncodedFormat format, int sampleRate) {
     const auto path = dir / name;
     encodeAudioFile(path, channels, sampleRate, format);
     return path;
@@ -45,6 +45,11 @@ std::string extensionFor(EncodedFormat format) {
     case EncodedFormat::adtsAac: return ".aac";
     }
     return {};
+}
+
+std::filesystem::path writeDualMonoMp3(const std::filesystem::path& dir, const std::string& name,
+                                       std::size_t frames) {
+    return writeCompressed(dir, name, dualMono(frames, 7), EncodedFormat::mp3);
 }
 
 }  // namespace twinfold::test

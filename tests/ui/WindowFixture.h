@@ -7,6 +7,7 @@
 #include "QtTestHelpers.h"
 #include "TestHttpServer.h"
 
+#include "support/CompressedFixtures.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 #include "ui/MainView.h"
@@ -33,8 +34,6 @@ namespace fs = std::filesystem;
 
 inline const PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
 
-// Encodes a one-second dual-mono MP3 as dir/name.
-fs::path writeDualMonoMp3(const fs::path& dir, const std::string& name);
 
 // A published descriptor for `version`.
 CannedResponse publishedVersion(const QString& version, const QString& notes = QStringLiteral("Notes"),

@@ -4,6 +4,7 @@
 // folder, with writers for the kinds of files the scanner classifies and
 // helpers to wait for the view model's futures.
 
+#include "support/CompressedFixtures.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 #include "workflow/ScanViewModel.h"
@@ -47,8 +48,6 @@ inline std::string numbered(std::string prefix, long number, const std::string& 
     return prefix;
 }
 
-// Encodes a dual-mono MP3 (both channels the same noise) as dir/name.
-fs::path writeDualMonoMp3(const fs::path& dir, const std::string& name, std::size_t frames = 44100);
 
 // Every value a published state took, in order.
 template <typename State>
