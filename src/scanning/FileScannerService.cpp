@@ -45,11 +45,16 @@ namespace {
 // collation key, built while its name is at hand.
 struct Listing {
     const std::atomic<bool>& cancelled;
+    const std::atomic<bool>* stop;  // the caller's token, if any
     const ScanProgress& progress;
     FileNameCollator collator;
     std::vector<fs::path> found;
     std::vector<std::string> keys;
     std::vector<fs::path> subfolders;
+
+    bool isStopped() const {
+        return cancelled.load(std::memory_order_relaxed) || (stop && stop->load(std::memory_order_relaxed));
+    }
 };
 
 // Hidden entries are left out together with everything inside them, and
@@ -60,7 +65,7 @@ void listFolder(fs::directory_iterator entries, Listing& listing) {
     std::error_code error;
     for (; entries != fs::directory_iterator(); entries.increment(error)) {
         if (error) return;
-        if (listing.cancelled.load()) throw ScanError(ScanError::Case::cancelled);
+        if (listing.isStopped()) throw ScanError(ScanError::Case::cancelled);
         const fs::directory_entry& entry = *entries;
         const std::string_view name = fileNameOf(entry.path().native());
         if (name.empty() || name.front() == '.') continue;
@@ -98,14 +103,16 @@ void walk(fs::directory_iterator top, Listing& listing) {
 
 }  // namespace
 
-std::vector<fs::path> FileScannerService::scanDirectory(const fs::path& folder, const ScanProgress& progress) {
+std::vector<fs::path> FileScannerService::scanDirectory(const fs::path& folder, const ScanProgress& progress,
+                                                       const std::atomic<bool>* stop) {
     cancelled_.store(false);
+    if (stop && stop->load()) throw ScanError(ScanError::Case::cancelled);
     std::error_code error;
     if (!fs::is_directory(folder, error)) throw ScanError(ScanError::Case::invalidDirectory);
     fs::directory_iterator top(folder, error);
     if (error) throw ScanError(ScanError::Case::accessDenied);
 
-    Listing listing{cancelled_, progress, {}, {}, {}, {}};
+    Listing listing{cancelled_, stop, progress, {}, {}, {}, {}};
     walk(std::move(top), listing);
     std::vector<fs::path> sorted;
     sorted.reserve(listing.found.size());

@@ -26,8 +26,15 @@ public:
     // Every audio file under `folder`, recursively, sorted by file name.
     // Hidden files and folders and symbolic links are left out; folders that
     // cannot be read are skipped. Throws ScanError.
+    //
+    // `stop`, when given, is the caller's own cancellation token, tested
+    // before the walk and at every entry together with the service's flag.
+    // Unlike that flag it is never cleared here, so a caller that cancels
+    // just before the listing starts is still heard, whether or not any
+    // audio file is ever found.
     std::vector<std::filesystem::path> scanDirectory(const std::filesystem::path& folder,
-                                                     const ScanProgress& progress = {});
+                                                     const ScanProgress& progress = {},
+                                                     const std::atomic<bool>* stop = nullptr);
 
     static SplitStereoPairResult findSplitStereoPairs(const std::vector<std::filesystem::path>& urls) {
         return twinfold::findSplitStereoPairs(urls);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <future>
@@ -224,6 +225,42 @@ TEST_F(ScannerTest, CancelBeforeTheListingHasNoEffect) {
     scanner.cancel();
     EXPECT_EQ(scan(), std::vector<std::string>{"a.wav"});
     EXPECT_FALSE(scanner.isCancelled());
+}
+
+// The caller's token is not cleared by the listing, so a cancel that came
+// before the call is heard even where no audio file would ever be reported.
+TEST_F(ScannerTest, CallersTokenSetBeforeTheListingStopsIt) {
+    for (int i = 0; i < 400; ++i) touch(numbered("d", i % 20, "/") + numbered("notes", i, ".txt"));
+    const std::atomic<bool> stop{true};
+    std::size_t reports = 0;
+    try {
+        scanner.scanDirectory(dir.path(), [&](std::size_t, const std::string&) { ++reports; }, &stop);
+        ADD_FAILURE() << "the listing was not cancelled";
+    } catch (const ScanError& error) {
+        EXPECT_EQ(error.errorCase(), Case::cancelled);
+    }
+    EXPECT_EQ(reports, 0u);
+    EXPECT_FALSE(scanner.isCancelled());  // the service's own flag is cleared as before
+    const std::atomic<bool> go{false};
+    EXPECT_TRUE(scanner.scanDirectory(dir.path(), {}, &go).empty());
+}
+
+// Subfolders are walked only after their parent is read to the end, so the
+// one audio file at the top is reported before any of the hundreds of other
+// entries below it; none of them may be passed once the token is set.
+TEST_F(ScannerTest, CallersTokenSetDuringTheWalkStopsItAtTheNextEntry) {
+    touch("a.wav");
+    for (int i = 0; i < 600; ++i) touch(numbered("d", i % 30, "/") + numbered("image", i, ".png"));
+    std::atomic<bool> stop{false};
+    std::size_t reports = 0;
+    try {
+        scanner.scanDirectory(
+            dir.path(), [&](std::size_t, const std::string&) { ++reports, stop.store(true); }, &stop);
+        ADD_FAILURE() << "the listing was not cancelled";
+    } catch (const ScanError& error) {
+        EXPECT_EQ(error.errorCase(), Case::cancelled);
+    }
+    EXPECT_EQ(reports, 1u);
 }
 
 TEST_F(ScannerTest, UnusableLocaleInTheEnvironmentFallsBack) {
