@@ -3,6 +3,8 @@
 
 #include "analysis/AudioAnalyzerService.h"
 
+#include "analysis/ChunkLoop.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -70,37 +72,39 @@ void runGroup(std::span<const Item> group, std::size_t batchSize, const Analyze&
 
 template <typename Item, typename Analyze>
 std::vector<ScanResult> runInGroups(const std::vector<Item>& items, int maxConcurrent,
-                                    const BatchProgress& progress, const std::atomic<bool>& cancelled,
-                                    const Analyze& analyze) {
+                                    const BatchProgress& progress, const StopFlags& stop, const Analyze& analyze) {
     const std::size_t groupSize = std::size_t(std::max(maxConcurrent, 1));
     std::vector<ScanResult> results;
     const std::span<const Item> all(items);
     for (std::size_t first = 0; first < all.size(); first += groupSize) {
-        if (cancelled.load()) throw AnalysisError(AnalysisError::Case::cancelled);
+        if (stop.isSet()) throw AnalysisError(AnalysisError::Case::cancelled);
         runGroup(all.subspan(first, std::min(groupSize, all.size() - first)), all.size(), analyze, progress,
                  results);
     }
     // A cancel during the last group must not pass the files it dropped off
     // as a complete batch.
-    if (cancelled.load()) throw AnalysisError(AnalysisError::Case::cancelled);
+    if (stop.isSet()) throw AnalysisError(AnalysisError::Case::cancelled);
     return results;
 }
 
 }  // namespace
 
 std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
-                                                           const BatchProgress& progress) {
+                                                           const BatchProgress& progress,
+                                                           const std::atomic<bool>* stop) {
     clearCancelled();
-    return runInGroups(urls, maxConcurrent, progress, cancelled_,
-                       [this](const Path& url) { return analyzeFile(url); });
+    return runInGroups(urls, maxConcurrent, progress, StopFlags(cancelled_, stop),
+                       [this, stop](const Path& url) { return analyzeFile(url, stop); });
 }
 
 std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
-    const std::vector<std::pair<Path, Path>>& pairs, int maxConcurrent, const BatchProgress& progress) {
+    const std::vector<std::pair<Path, Path>>& pairs, int maxConcurrent, const BatchProgress& progress,
+    const std::atomic<bool>* stop) {
     clearCancelled();
-    return runInGroups(pairs, maxConcurrent, progress, cancelled_, [this](const std::pair<Path, Path>& pair) {
-        return analyzeSplitPair(pair.first, pair.second);
-    });
+    return runInGroups(pairs, maxConcurrent, progress, StopFlags(cancelled_, stop),
+                       [this, stop](const std::pair<Path, Path>& pair) {
+                           return analyzeSplitPair(pair.first, pair.second, stop);
+                       });
 }
 
 }  // namespace twinfold

@@ -66,7 +66,7 @@ ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v,
 AudioAnalyzerService::AudioAnalyzerService(float silenceThresholdLinear, std::uint32_t chunkSize)
     : silenceThreshold_(silenceThresholdLinear), chunkSize_(std::max<std::uint32_t>(chunkSize, 1)) {}
 
-ScanResult AudioAnalyzerService::analyzeFile(const Path& url) {
+ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<bool>* stop) {
     const auto start = Clock::now();
     // One open serves both the description and the analysis: opening a
     // compressed file decodes it once to count its frames exactly.
@@ -78,39 +78,42 @@ ScanResult AudioAnalyzerService::analyzeFile(const Path& url) {
         f.analysisTime = secondsSince(start);
         return ScanResult(std::move(f));
     }
-    if (info.channelCount >= 3) return analyzeMultichannel(std::move(file), std::move(info), start);
+    const StopFlags stopFlags(cancelled_, stop);
+    if (info.channelCount >= 3) return analyzeMultichannel(std::move(file), std::move(info), start, stopFlags);
     if (file->channelCount() != 2) throw AnalysisError(AnalysisError::Case::notStereo);
     StereoSource source(std::move(file), runFramesFor(2, chunkSize_));
-    return analyzeStereo(source, std::move(info), std::nullopt, start);
+    return analyzeStereo(source, std::move(info), std::nullopt, start, stopFlags);
 }
 
-ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& right) {
+ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& right,
+                                                  const std::atomic<bool>* stop) {
     const auto start = Clock::now();
     AudioFileInfo info = AudioFileInfo::fromSplitPair(left, right);
     auto leftFile = openAudioFile(left);
     auto rightFile = openAudioFile(right);
     StereoSource source(std::move(leftFile), std::move(rightFile), runFramesFor(2, chunkSize_));
-    return analyzeStereo(source, std::move(info), right, start);
+    return analyzeStereo(source, std::move(info), right, start, StopFlags(cancelled_, stop));
 }
 
 ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileInfo info,
                                                std::optional<Path> pairedFileURL,
-                                               std::chrono::steady_clock::time_point start) {
+                                               std::chrono::steady_clock::time_point start, const StopFlags& stop) {
     const ChunkGeometry geometry{source.length(), chunkSize_, runFramesFor(2, chunkSize_)};
     StereoClassifier classifier(silenceThreshold_, geometry.totalFrames);
     StereoSink sink{classifier};
-    streamChunks(source, sink, geometry, cancelled_);
+    streamChunks(source, sink, geometry, stop);
     return stereoResult(info, classifier.verdict(), std::move(pairedFileURL), start);
 }
 
 ScanResult AudioAnalyzerService::analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
-                                                     std::chrono::steady_clock::time_point start) {
+                                                     std::chrono::steady_clock::time_point start,
+                                                     const StopFlags& stop) {
     const int channels = file->channelCount();
     const ChunkGeometry geometry{file->length(), chunkSize_, runFramesFor(channels, chunkSize_)};
     MultichannelSource source(std::move(file), geometry.runFrames);
     MultichannelClassifier classifier(channels, silenceThreshold_);
     MultichannelSink sink{classifier};
-    streamChunks(source, sink, geometry, cancelled_);
+    streamChunks(source, sink, geometry, stop);
 
     ScanResultFields f;
     f.fileInfo = std::move(info);

@@ -19,6 +19,7 @@ namespace twinfold {
 
 class AudioFileReader;
 class StereoSource;
+class StopFlags;
 
 // Called after each result a batch gathers: (results so far, number of items
 // in the batch, file name of the result just added). Calls never overlap and
@@ -35,6 +36,11 @@ using BatchProgress =
 // spread their files over worker threads of their own). The service keeps no
 // state between calls except the cancellation flag, which any thread may set
 // at any time; a running analysis notices it before its next chunk.
+//
+// Every operation also takes an optional `stop`: the caller's own token,
+// tested wherever the flag is and never cleared here. The batches clear the
+// service's flag when they start, so a caller that cancels just before a
+// batch starts can only be heard through its token.
 class AudioAnalyzerService {
 public:
     using AnalysisError = twinfold::AnalysisError;
@@ -56,25 +62,28 @@ public:
 
     // One file of any channel count. Throws AnalysisError, or the audio
     // layer's / file system's own error when the file cannot be read.
-    ScanResult analyzeFile(const Path& url);
+    ScanResult analyzeFile(const Path& url, const std::atomic<bool>* stop = nullptr);
 
     // Two mono files analysed as the left and right channel of one stereo
     // file; the result's pairedFileURL is `right`. Throws SplitStereoError
     // when the files do not match, otherwise as analyzeFile.
-    ScanResult analyzeSplitPair(const Path& left, const Path& right);
+    ScanResult analyzeSplitPair(const Path& left, const Path& right, const std::atomic<bool>* stop = nullptr);
 
     // Clears the cancellation flag, then analyses `urls` in consecutive groups
     // of `maxConcurrent` (at least 1), the files of a group in parallel.
     // Results come group by group, within a group in the order the analyses
     // finished. A file that fails is left out without a report. Throws
-    // AnalysisError(cancelled) at the next group once the flag is set.
+    // AnalysisError(cancelled) at the next group once the flag or `stop` is
+    // set (the running files stop at their next chunk and are dropped).
     std::vector<ScanResult> analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
-                                         const BatchProgress& progress = {});
+                                         const BatchProgress& progress = {},
+                                         const std::atomic<bool>* stop = nullptr);
 
     // The same for split pairs (left, right), with analyzeSplitPair.
     std::vector<ScanResult> analyzeSplitPairBatch(const std::vector<std::pair<Path, Path>>& pairs,
                                                   int maxConcurrent = defaultMaxConcurrent,
-                                                  const BatchProgress& progress = {});
+                                                  const BatchProgress& progress = {},
+                                                  const std::atomic<bool>* stop = nullptr);
 
     void cancel() noexcept { cancelled_.store(true); }
     void clearCancelled() noexcept { cancelled_.store(false); }
@@ -85,9 +94,9 @@ public:
 
 private:
     ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFileURL,
-                             std::chrono::steady_clock::time_point start);
+                             std::chrono::steady_clock::time_point start, const StopFlags& stop);
     ScanResult analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
-                                   std::chrono::steady_clock::time_point start);
+                                   std::chrono::steady_clock::time_point start, const StopFlags& stop);
 
     const float silenceThreshold_;
     const std::uint32_t chunkSize_;

@@ -18,13 +18,30 @@ struct ChunkGeometry {
     std::uint32_t runFrames = 1;  // at most chunkFrames
 };
 
+// What stops an analysis: the service's own flag and, when the caller passed
+// one, the caller's token. Either may be set from any thread at any time. A
+// lone flag converts implicitly, for loops that have only one.
+class StopFlags {
+public:
+    StopFlags(const std::atomic<bool>& own, const std::atomic<bool>* caller = nullptr)
+        : own_(&own), caller_(caller) {}
+
+    bool isSet() const {
+        return own_->load(std::memory_order_relaxed) || (caller_ && caller_->load(std::memory_order_relaxed));
+    }
+
+private:
+    const std::atomic<bool>* own_;
+    const std::atomic<bool>* caller_;
+};
+
 // Streams frames [0, totalFrames) from `source` into `sink`, chunk by chunk.
 // Source: position(), seek(frame), read(n) → frames delivered.
 // Sink: add(source, n) for each run, endChunk(), isSettled().
-// Throws AnalysisError(cancelled) before the next run once `cancelled` is
-// set; stops early once the sink is settled or the source has nothing more.
+// Throws AnalysisError(cancelled) before the next run once `stop` is set;
+// stops early once the sink is settled or the source has nothing more.
 template <typename Source, typename Sink>
-void streamChunks(Source& source, Sink& sink, const ChunkGeometry& g, const std::atomic<bool>& cancelled) {
+void streamChunks(Source& source, Sink& sink, const ChunkGeometry& g, const StopFlags& stop) {
     for (std::int64_t chunkStart = 0; chunkStart < g.totalFrames; chunkStart += g.chunkFrames) {
         const std::int64_t chunkLength = std::min<std::int64_t>(g.chunkFrames, g.totalFrames - chunkStart);
         // Each chunk starts at its own frame even if the previous one came up
@@ -32,7 +49,7 @@ void streamChunks(Source& source, Sink& sink, const ChunkGeometry& g, const std:
         if (source.position() != chunkStart) source.seek(chunkStart);
         std::int64_t done = 0;
         while (done < chunkLength) {
-            if (cancelled.load(std::memory_order_relaxed)) throw AnalysisError(AnalysisError::Case::cancelled);
+            if (stop.isSet()) throw AnalysisError(AnalysisError::Case::cancelled);
             const auto wanted = std::uint32_t(std::min<std::int64_t>(g.runFrames, chunkLength - done));
             const std::uint32_t got = source.read(wanted);
             sink.add(source, got);

@@ -1,0 +1,95 @@
+// The caller's stop token: heard by single analyses at their first chunk and
+// by batches, which clear only the service's own flag when they start.
+#include "analysis/AudioAnalyzerService.h"
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <functional>
+
+namespace twinfold {
+namespace {
+
+using namespace test;
+using Path = std::filesystem::path;
+using Case = AnalysisError::Case;
+const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
+constexpr PcmFormat pcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
+
+void expectCancelled(const std::function<void()>& analysis) {
+    try {
+        analysis();
+        ADD_FAILURE() << "the analysis was not stopped";
+    } catch (const AnalysisError& error) {
+        EXPECT_EQ(error.errorCase(), Case::cancelled);
+    }
+}
+
+// One kind of analysis of a file (or pair) that it writes into `dir`.
+struct Analysis {
+    const char* name;
+    std::function<ScanResult(AudioAnalyzerService&, const TempDir& dir, const std::atomic<bool>*)> run;
+};
+
+class StopTokenTest : public ::testing::TestWithParam<Analysis> {};
+
+// A token that is set stops the analysis before its first chunk; a clear one
+// lets the same file through, so the stop is the token's doing.
+TEST_P(StopTokenTest, ASetTokenStopsTheAnalysisAtItsFirstChunk) {
+    TempDir dir;
+    AudioAnalyzerService analyzer(minus96dBFS, 1000);
+    const std::atomic<bool> stop{true};
+    const std::atomic<bool> go{false};
+    EXPECT_NO_THROW(GetParam().run(analyzer, dir, &go));
+    expectCancelled([&] { GetParam().run(analyzer, dir, &stop); });
+    EXPECT_FALSE(analyzer.isCancelled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, StopTokenTest,
+    ::testing::Values(
+        Analysis{"stereo",
+                 [](AudioAnalyzerService& a, const TempDir& dir, const std::atomic<bool>* stop) {
+                     writePcm(dir / "stereo.wav", pcm16, stereo(StereoKind::trueStereo, 48000, PcmEncoding::int16));
+                     return a.analyzeFile(dir / "stereo.wav", stop);
+                 }},
+        Analysis{"multichannel",
+                 [](AudioAnalyzerService& a, const TempDir& dir, const std::atomic<bool>* stop) {
+                     writePcm(dir / "six.wav", pcm16, multichannel({6, {{1, 2}}, {5}}, 48000, PcmEncoding::int16));
+                     return a.analyzeFile(dir / "six.wav", stop);
+                 }},
+        Analysis{"splitPair",
+                 [](AudioAnalyzerService& a, const TempDir& dir, const std::atomic<bool>* stop) {
+                     const Channels lr = stereo(StereoKind::dualMono, 48000, PcmEncoding::int16);
+                     const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
+                     return a.analyzeSplitPair(pair.left, pair.right, stop);
+                 }}),
+    [](const ::testing::TestParamInfo<Analysis>& info) { return std::string(info.param.name); });
+
+// The batches clear the service's flag as they start; a token set before
+// the call must still stop them, with nothing reported.
+TEST(StopTokenBatchTest, ATokenSetBeforeTheBatchStopsIt) {
+    TempDir dir;
+    std::vector<Path> files;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+        writePcm(dir / name, pcm16, stereo(StereoKind::dualMono, 4800, PcmEncoding::int16));
+        files.push_back(dir / name);
+    }
+    const Channels lr = stereo(StereoKind::dualMono, 4800, PcmEncoding::int16);
+    const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
+    AudioAnalyzerService analyzer(minus96dBFS);
+    int reports = 0;
+    const BatchProgress count = [&](std::size_t, std::size_t, const std::string&) { ++reports; };
+    const std::atomic<bool> stop{true};
+    expectCancelled([&] { analyzer.analyzeBatch(files, 4, count, &stop); });
+    expectCancelled([&] { analyzer.analyzeSplitPairBatch({{pair.left, pair.right}}, 4, count, &stop); });
+    EXPECT_EQ(reports, 0);
+    const std::atomic<bool> go{false};
+    EXPECT_EQ(analyzer.analyzeBatch(files, 4, count, &go).size(), 3u);
+}
+
+}  // namespace
+}  // namespace twinfold
