@@ -1,11 +1,13 @@
 #include "audio_io/SndfileReader.h"
 
+#include "audio_io/AiffSoundSizes.h"
 #include "audio_io/PcmCodec.h"
 #include "audio_io/SndfileSource.h"
 
 #include <algorithm>
 #include <bit>
 #include <optional>
+#include <unistd.h>
 #include <vector>
 
 namespace twinfold {
@@ -48,6 +50,27 @@ std::optional<RawPcmLayout> rawLayoutFor(SNDFILE* file, const SF_INFO& info) {
     layout.bigEndian = sf_command(file, SFC_RAW_DATA_NEEDS_ENDSWAP, nullptr, 0) == SF_TRUE;
     layout.channels = info.channels;
     return layout;
+}
+
+// Some writers count the pad byte after odd-length AIFF sound data in the
+// SSND size while COMM holds the true count; libsndfile (like sox and FFmpeg)
+// measures from SSND, so with one-byte frames it sees a frame that was never
+// recorded. Only that exact case defers to COMM: one byte beyond COMM's
+// count, where the pad belongs, holding zero as a pad does. Elsewhere the
+// count from the bytes present is safer, as COMM may be stale (a recording
+// stopped before its header was finished says 0). libsndfile 1.2's own such
+// files, whose COMM counts the pad too, cannot be told from a real frame.
+bool countsThePadByteAsAFrame(int fd, const SF_INFO& info) {
+    const int encoding = info.format & SF_FORMAT_SUBMASK;
+    if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_AIFF || info.channels != 1 ||
+        (encoding != SF_FORMAT_PCM_S8 && encoding != SF_FORMAT_PCM_U8) || info.frames < 2 || info.frames % 2 != 0)
+        return false;
+    const auto sizes = detail::readAiffSoundSizes(fd);
+    if (!sizes || std::int64_t(sizes->commFrames) + 1 != info.frames ||
+        sizes->soundBytes() != std::uint64_t(info.frames))
+        return false;
+    std::uint8_t last = 1;
+    return ::pread(fd, &last, 1, off_t(sizes->soundAt() + sizes->commFrames)) == 1 && last == 0;
 }
 
 template <typename Sample>
@@ -98,6 +121,7 @@ SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path
     if (info.samplerate < 1) fail("the file declares no sample rate");
     format_ = detail::describeSndfileFormat(info);
     length_ = std::max<sf_count_t>(info.frames, 0);
+    if (countsThePadByteAsAFrame(source_.fd.get(), info)) --length_;
     raw_ = rawLayoutFor(source_.file.get(), info);
 }
 

@@ -1,5 +1,6 @@
 #include "audio_io/AudioFileWriter.h"
 
+#include "audio_io/AiffSoundSizes.h"
 #include "audio_io/AudioIOError.h"
 #include "audio_io/PcmCodec.h"
 #include "audio_io/PosixFile.h"
@@ -85,6 +86,7 @@ private:
     void writeBlock(const std::int32_t* const* channels, std::size_t frames);
     void writeFailed() const;
     void clearSpeakerPositions();
+    void correctAiffSoundSizes();
     [[noreturn]] void fail(std::string_view message) const { detail::throwFileError(path_, message); }
 
     std::filesystem::path path_;
@@ -175,7 +177,8 @@ void SndfileWriter::writeFailed() const {
     fail("the audio data could not be written completely");
 }
 
-// Finishes the header (libsndfile) and clears invented speaker positions.
+// Finishes the header (libsndfile), then corrects what libsndfile gets
+// wrong in it: odd-length AIFF sizes, invented speaker positions.
 // Forcing the data to the device is left to the one caller that needs it:
 // the workflow syncs all outputs once, and only before originals are moved
 // or deleted, so conversions that keep their originals do not pay for it.
@@ -187,7 +190,28 @@ void SndfileWriter::close() {
         fail(sf_error_number(error));
     }
     if (container_ == ContainerType::wave && isDiscreteLayout(settings_.channelLayoutTag)) clearSpeakerPositions();
+    if (container_ == ContainerType::aiff) correctAiffSoundSizes();
     if (fd_.close() != 0) detail::throwErrno(path_, errno);
+}
+
+// libsndfile 1.2 appends the pad byte that follows odd-length AIFF sound
+// data and then measures the data up to the end of that pad byte: the SSND
+// size counts the pad, and for one-byte frames (8-bit mono) COMM declares one
+// frame more than was written, so every reader (libsndfile, sox, FFmpeg)
+// delivers an extra zero sample. With wider frames the frame count survives
+// but FFmpeg rejects the trailing partial frame. WAV and RF64 are padded
+// correctly. Puts the true sizes back; the FORM size already counts the pad.
+void SndfileWriter::correctAiffSoundSizes() {
+    const std::uint64_t dataBytes = std::uint64_t(frames_) * std::uint64_t(settings_.channelCount) *
+                                    std::uint64_t(settings_.bitDepth / 8);
+    if (dataBytes % 2 == 0) return;
+    const auto sizes = detail::readAiffSoundSizes(fd_.get());
+    if (!sizes) fail("the AIFF header could not be read back to correct its sizes");
+    // Below 4 GiB: writeBlock refuses more.
+    const auto ssndSize = std::uint32_t(8 + sizes->ssndOffset + dataBytes);
+    if (sizes->commFrames == std::uint64_t(frames_) && sizes->ssndSize == ssndSize) return;
+    if (!detail::writeAiffSoundSizes(fd_.get(), *sizes, std::uint32_t(frames_), ssndSize))
+        detail::throwErrno(path_, errno);
 }
 
 // libsndfile writes WAVE_FORMAT_EXTENSIBLE with a speaker mask it picks from

@@ -1,6 +1,7 @@
 #include "audio_io/AudioFileReader.h"
 #include "audio_io/AudioIOError.h"
 #include "audio_io/SndfileReader.h"
+#include "support/ChunkFixtures.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 
@@ -245,6 +246,61 @@ TEST(SndfileReaderMisuseTest, ReadsAZeroLengthFile) {
         EXPECT_EQ(buffer.frameLength(), 0u);
     }
 }
+
+// ---- 8-bit mono AIFF whose two length fields disagree -------------------------------
+// Some writers count the pad byte after odd-length sound data in the SSND
+// size, which libsndfile then reads as one more frame than COMM declares.
+
+struct DeclaredLength {
+    std::string name;
+    std::uint32_t written;     // frames libsndfile writes, followed by a zero pad byte when odd
+    double last;               // the last frame written
+    std::uint32_t commFrames;  // then COMM declares this many frames
+    std::uint32_t ssndBytes;   // and SSND this many sound bytes
+    std::int64_t expected;
+};
+
+void PrintTo(const DeclaredLength& c, std::ostream* os) { *os << c.name; }
+
+void setBigEndian32(std::vector<std::uint8_t>& bytes, const std::string& chunk, std::size_t field, std::uint32_t value) {
+    const auto at = std::search(bytes.begin(), bytes.end(), chunk.begin(), chunk.end()) - bytes.begin();
+    ASSERT_LT(std::size_t(at) + field + 4, bytes.size()) << chunk;
+    for (int i = 0; i < 4; ++i) bytes[at + field + i] = std::uint8_t(value >> (24 - 8 * i));
+}
+
+class DeclaredLengthTest : public testing::TestWithParam<DeclaredLength> {};
+
+TEST_P(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
+    const DeclaredLength& c = GetParam();
+    test::TempDir dir;
+    const auto path = dir / "declared.aif";
+    Signal written = test::noise(c.written, PcmEncoding::int8, 8, 1.0);
+    written.back() = c.last;
+    test::writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
+    auto bytes = test::fileBytes(path);
+    setBigEndian32(bytes, "COMM", 10, c.commFrames);
+    setBigEndian32(bytes, "SSND", 4, 8 + c.ssndBytes);
+    test::overwriteFileBytes(path, bytes);
+
+    auto reader = openAudioFile(path);
+    EXPECT_EQ(reader->length(), c.expected);
+    const Channels read = readThrough(*reader, 300);
+    written.resize(std::size_t(c.expected));
+    EXPECT_EQ(read[0], asFloats({written})[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, DeclaredLengthTest,
+    testing::Values(
+        // The byte beyond COMM's count is the zero pad: not a frame.
+        DeclaredLength{"padCountedInSsnd", 1001, -0.5, 1001, 1002, 1001},
+        // A nonzero byte there is audio that COMM misses; keep it.
+        DeclaredLength{"oneByteMoreThatIsAudio", 1002, -0.5, 1001, 1002, 1002},
+        // A recording that stopped before its header was finished.
+        DeclaredLength{"commNeverUpdated", 1000, -0.5, 0, 1000, 1000},
+        // A consistent file ending in silence loses nothing.
+        DeclaredLength{"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}),
+    [](const auto& info) { return info.param.name; });
 
 // A file whose audio chunk declares more bytes than the file holds must
 // report only the frames present, and reading must deliver exactly those.

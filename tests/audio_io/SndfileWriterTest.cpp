@@ -1,6 +1,7 @@
 #include "audio_io/AudioFileReader.h"
 #include "audio_io/AudioFileWriter.h"
 #include "audio_io/AudioIOError.h"
+#include "audio_io/FfmpegReader.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 
@@ -228,6 +229,117 @@ TEST(WriterFormatTest, TheDestructorFinishesTheFile) {
     }
     EXPECT_EQ(test::pcmFileInfo(dir / "unclosed.wav").frames, 500);
 }
+
+// ---- odd-length audio data: a pad byte follows, and no reader may count it ----------
+
+struct OddCase {
+    bool aiff;
+    int bits;
+    int channels;
+};
+
+void PrintTo(const OddCase& c, std::ostream* os) {
+    *os << (c.aiff ? "AIFF " : "WAV ") << c.bits << "-bit " << c.channels << " channels";
+}
+
+std::string oddCaseName(const testing::TestParamInfo<OddCase>& info) {
+    return std::string(info.param.aiff ? "aiff" : "wav") + std::to_string(info.param.bits) + "_" +
+           std::to_string(info.param.channels) + "ch";
+}
+
+std::uint32_t fieldAt(const std::vector<std::uint8_t>& b, std::size_t at, bool bigEndian) {
+    const std::uint32_t v = std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+                            std::uint32_t(b[at + 3]) << 24;
+    return bigEndian ? __builtin_bswap32(v) : v;
+}
+
+// Offset of the size field of the first chunk `id` (the contents follow it).
+std::size_t chunkSizeAt(const std::vector<std::uint8_t>& b, const std::string& id, bool bigEndian) {
+    for (std::size_t at = 12; at + 8 <= b.size();) {
+        const std::uint32_t size = fieldAt(b, at + 4, bigEndian);
+        if (fourBytes(b, at) == id) return at + 4;
+        at += 8 + std::size_t(size) + (size & 1);
+    }
+    ADD_FAILURE() << "no " << id << " chunk";
+    return 0;
+}
+
+class WriterOddLengthTest : public testing::TestWithParam<OddCase> {
+protected:
+    static constexpr std::uint32_t kFrames = 1001;
+
+    void SetUp() override {
+        const OddCase& p = GetParam();
+        path_ = dir_ / (p.aiff ? "odd.aif" : "odd.wav");
+        for (int c = 0; c < p.channels; ++c) {
+            written_.push_back(test::noise(kFrames, encodingForBits(p.bits), 20 + c, 1.0));
+            written_.back().back() = -0.5;  // a lost or extra zero sample cannot hide
+        }
+        auto writer = createAudioFile(path_, settingsFor(p.channels, p.bits, p.aiff));
+        PCMBuffer buffer(p.channels, kFrames);
+        for (int c = 0; c < p.channels; ++c) std::copy(written_[c].begin(), written_[c].end(), buffer.channel(c));
+        buffer.setFrameLength(kFrames);
+        writer->write(buffer);
+        writer->close();
+    }
+
+    std::vector<std::int32_t> expected(int channel) const {
+        return test::storedInts(written_[channel], encodingForBits(GetParam().bits));
+    }
+
+    test::TempDir dir_;
+    std::filesystem::path path_;
+    Channels written_;
+};
+
+TEST_P(WriterOddLengthTest, LibsndfileReadsExactlyTheFramesWritten) {
+    EXPECT_EQ(test::pcmFileInfo(path_).frames, kFrames);
+    const auto stored = test::readStoredInts(path_);
+    for (int c = 0; c < GetParam().channels; ++c) EXPECT_EQ(stored[c], expected(c)) << "channel " << c;
+}
+
+TEST_P(WriterOddLengthTest, OurReadersReadExactlyTheFramesWritten) {
+    for (auto open : {&openAudioFile, &openFfmpegFile}) {
+        auto reader = open(path_);
+        EXPECT_EQ(reader->length(), kFrames);
+        IntPCMBuffer buffer(GetParam().channels, kFrames + 1);
+        reader->readInt(buffer, kFrames + 1);
+        ASSERT_EQ(buffer.frameLength(), kFrames);
+        for (int c = 0; c < GetParam().channels; ++c)
+            EXPECT_EQ(std::vector<std::int32_t>(buffer.channel(c), buffer.channel(c) + kFrames), expected(c))
+                << "channel " << c;
+    }
+}
+
+// The data chunk declares the samples alone; one zero pad byte follows them
+// and is counted only by the container size.
+TEST_P(WriterOddLengthTest, TheHeaderDeclaresTheDataWithoutItsPadByte) {
+    const OddCase& p = GetParam();
+    const auto bytes = fileBytes(path_);
+    const std::uint32_t dataBytes = kFrames * std::uint32_t(p.channels * p.bits / 8);
+    ASSERT_EQ(dataBytes % 2, 1u);
+    std::size_t dataEnd = 0;
+    if (p.aiff) {
+        EXPECT_EQ(fieldAt(bytes, chunkSizeAt(bytes, "COMM", true) + 6, true), kFrames);  // numSampleFrames
+        const std::size_t ssnd = chunkSizeAt(bytes, "SSND", true);
+        const std::uint32_t offset = fieldAt(bytes, ssnd + 4, true);
+        EXPECT_EQ(fieldAt(bytes, ssnd, true), 8 + offset + dataBytes);
+        dataEnd = ssnd + 12 + offset + dataBytes;
+    } else {
+        const std::size_t data = chunkSizeAt(bytes, "data", false);
+        EXPECT_EQ(fieldAt(bytes, data, false), dataBytes);
+        dataEnd = data + 4 + dataBytes;
+    }
+    ASSERT_EQ(bytes.size(), dataEnd + 1);
+    EXPECT_EQ(bytes.back(), 0);
+    EXPECT_EQ(fieldAt(bytes, 4, p.aiff), bytes.size() - 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WriterOddLengthTest,
+                         testing::Values(OddCase{true, 8, 1}, OddCase{true, 8, 3}, OddCase{true, 24, 1},
+                                         OddCase{true, 24, 3}, OddCase{true, 24, 5}, OddCase{false, 8, 1},
+                                         OddCase{false, 24, 1}, OddCase{false, 24, 3}, OddCase{false, 24, 5}),
+                         oddCaseName);
 
 // ---- refusals ---------------------------------------------------------------------
 
