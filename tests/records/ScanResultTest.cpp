@@ -1,15 +1,18 @@
+// The values derived from the records: texts, convertibility, savings,
+// channel labels and removable channels, identities.
 #include "records/ScanResult.h"
 
 #include "audio_io/AudioFormat.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <unordered_set>
 
 namespace twinfold {
 namespace {
 
-AudioFileInfo stereoInfo(std::int64_t size, std::uint32_t formatID = kFormatLinearPCM, int channels = 2) {
+AudioFileInfo info(std::int64_t size, int channels = 2, std::uint32_t formatID = kFormatLinearPCM) {
     AudioFileInfo info;
     info.filename = "Take.wav";
     info.fileSize = size;
@@ -19,93 +22,116 @@ AudioFileInfo stereoInfo(std::int64_t size, std::uint32_t formatID = kFormatLine
     return info;
 }
 
-ChannelAnalysis channel(int index, bool silent, std::vector<int> identical) {
-    ChannelAnalysis c;
-    c.channelIndex = index;
-    c.isSilent = silent;
-    c.identicalToChannels = std::move(identical);
-    return c;
-}
-
-TEST(ScanResultTest, SavingsHalveLinearPCMButNotCompressedSources) {
-    ScanResult pcm({.fileInfo = stereoInfo(10'000'000), .isDualMono = true});
-    EXPECT_EQ(pcm.potentialSavings, 5'000'000);
-    ScanResult mp3({.fileInfo = stereoInfo(10'000'000, kFormatMPEGLayer3), .isDualMono = true});
-    EXPECT_EQ(mp3.potentialSavings, 0);
-    ScanResult odd({.fileInfo = stereoInfo(1001), .silentChannel = SilentChannelStatus::left});
-    EXPECT_EQ(odd.potentialSavings, 500);
-    ScanResult silent({.fileInfo = stereoInfo(1000), .silentChannel = SilentChannelStatus::both});
-    EXPECT_EQ(silent.potentialSavings, 0);
-    EXPECT_FALSE(silent.isConvertible());
-    ScanResult stereo({.fileInfo = stereoInfo(1000)});
-    EXPECT_EQ(stereo.potentialSavings, 0);
-    EXPECT_FALSE(stereo.isConvertible());
-}
-
-TEST(ScanResultTest, MultichannelSavingsCountRemovableChannels) {
+MultichannelAnalysis channels(int count, int silent, std::vector<int> duplicates) {
     MultichannelAnalysis mc;
-    for (int i = 0; i < 6; ++i) mc.channels.push_back(channel(i, i == 5, {}));
-    mc.channels[1].identicalToChannels = {2};
-    mc.channels[2].identicalToChannels = {1};
-    ScanResult r({.fileInfo = stereoInfo(6'000'000, kFormatLinearPCM, 6), .multichannelAnalysis = mc});
-    EXPECT_EQ(r.potentialSavings, 2'000'000);
-    EXPECT_TRUE(r.isConvertible());
-    EXPECT_EQ(r.statusText(), "Multichannel (6ch) - 1 silent ch, 1 duplicate ch");
+    for (int i = 0; i < count; ++i) mc.channels.push_back({.channelIndex = i, .isSilent = i == silent});
+    for (int d : duplicates) {
+        auto& partners = mc.channels[std::size_t(d)].identicalToChannels;
+        for (int other : duplicates)
+            if (other != d) partners.push_back(other);
+    }
+    return mc;
 }
 
-TEST(ScanResultTest, StatusTextFollowsPrecedence) {
-    auto status = [](ScanResultFields f) { return ScanResult(std::move(f)).statusText(); };
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10, kFormatLinearPCM, 1)}), "Already Mono");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .silentChannel = SilentChannelStatus::left}),
-              "Silent Left Channel");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .silentChannel = SilentChannelStatus::right}),
-              "Silent Right Channel");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .silentChannel = SilentChannelStatus::both}),
-              "No Audio Content");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .isPhaseInverted = true}), "Phase Inverted");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .isDualMono = true}), "Dual Mono");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .isPannedMono = true,
-                      .pannedMonoLouderChannel = ChannelSelection::left, .pannedMonoPanPercent = 69}),
-              "Mono Panned 69% L");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .isPannedMono = true,
-                      .pannedMonoLouderChannel = ChannelSelection::right, .pannedMonoPanPercent = 7}),
-              "Mono Panned 7% R");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10), .isPannedMono = true}), "Mono Panned 0% L");
-    EXPECT_EQ(status({.fileInfo = stereoInfo(10)}), "True Stereo");
-}
+struct Row {
+    ScanResultFields fields;
+    const char* status;
+    bool convertible;
+    std::int64_t savings;
+};
 
-TEST(ScanResultTest, ConvertibilityNeedsTwoChannelsAndRedundancy) {
-    EXPECT_TRUE(ScanResult({.fileInfo = stereoInfo(10), .isPannedMono = true}).isConvertible());
-    EXPECT_TRUE(ScanResult({.fileInfo = stereoInfo(10), .isPhaseInverted = true}).isConvertible());
-    EXPECT_TRUE(ScanResult({.fileInfo = stereoInfo(10), .silentChannel = SilentChannelStatus::right})
-                    .isConvertible());
-    EXPECT_FALSE(ScanResult({.fileInfo = stereoInfo(10, kFormatLinearPCM, 1), .isDualMono = true})
-                     .isConvertible());
-    MultichannelAnalysis unique;
-    for (int i = 0; i < 3; ++i) unique.channels.push_back(channel(i, false, {}));
-    ScanResult r({.fileInfo = stereoInfo(10, kFormatLinearPCM, 3), .multichannelAnalysis = unique});
-    EXPECT_FALSE(r.isConvertible());
-    EXPECT_EQ(r.statusText(), "Multichannel (3ch) - Unique");
+// Status, convertibility and savings together; where several verdicts are
+// set, the status follows a fixed precedence.
+TEST(ScanResultTest, StatusConvertibilityAndSavings) {
+    using S = SilentChannelStatus;
+    const auto right = ChannelSelection::right;
+    const Row rows[] = {
+        {{.fileInfo = info(1001, 1)}, "Already Mono", false, 0},
+        {{.fileInfo = info(1001), .isDualMono = true, .silentChannel = S::left}, "Silent Left Channel", true, 500},
+        {{.fileInfo = info(1001), .silentChannel = S::right}, "Silent Right Channel", true, 500},
+        {{.fileInfo = info(1001), .silentChannel = S::both}, "No Audio Content", false, 0},
+        {{.fileInfo = info(1001), .isDualMono = true, .isPhaseInverted = true}, "Phase Inverted", true, 500},
+        {{.fileInfo = info(10'000'000), .isDualMono = true}, "Dual Mono", true, 5'000'000},
+        {{.fileInfo = info(10'000'000, 2, kFormatMPEGLayer3), .isDualMono = true}, "Dual Mono", true, 0},
+        {{.fileInfo = info(1001), .isPannedMono = true, .pannedMonoLouderChannel = right, .pannedMonoPanPercent = 7},
+         "Mono Panned 7% R", true, 500},
+        {{.fileInfo = info(1001)}, "True Stereo", false, 0},
+        {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = channels(6, 5, {1, 2})},
+         "Multichannel (6ch) - 1 silent ch, 1 duplicate ch", true, 2'000'000},
+        {{.fileInfo = info(10, 3), .multichannelAnalysis = channels(3, -1, {})}, "Multichannel (3ch) - Unique", false, 0},
+    };
+    for (const Row& row : rows) {
+        const ScanResult r(row.fields);
+        EXPECT_EQ(r.statusText(), row.status);
+        EXPECT_EQ(r.isConvertible(), row.convertible) << row.status;
+        EXPECT_EQ(r.potentialSavings, row.savings) << row.status;
+    }
+    EXPECT_FALSE(ScanResult({.fileInfo = info(10, 1), .isDualMono = true}).isConvertible());
+    EXPECT_EQ(rawValue(ChannelSelection::left), "Left Channel");
+    EXPECT_EQ(rawValue(ChannelSelection::right), "Right Channel");
 }
 
 TEST(ScanResultTest, EveryRecordGetsItsOwnIdentity) {
-    ScanResultFields fields{.fileInfo = stereoInfo(10), .isDualMono = true};
-    ScanResult a(fields), b(fields);
+    const ScanResultFields fields{.fileInfo = info(10), .isDualMono = true};
+    const ScanResult a(fields), b(fields), copy = a;
     EXPECT_NE(a.id, b.id);
     EXPECT_NE(a, b);
-    ScanResult copy = a;
     EXPECT_EQ(copy, a);
     std::unordered_set<Uuid> ids;
     for (int i = 0; i < 1000; ++i) ids.insert(Uuid::random());
     EXPECT_EQ(ids.size(), 1000u);
-    std::string text = a.id.toString();
+    const std::string text = a.id.toString();
     EXPECT_EQ(text.size(), 36u);
     EXPECT_EQ(text[14], '4');
 }
 
-TEST(ScanResultTest, ChannelSelectionRawValues) {
-    EXPECT_EQ(rawValue(ChannelSelection::left), "Left Channel");
-    EXPECT_EQ(rawValue(ChannelSelection::right), "Right Channel");
+MultichannelAnalysis analysisOf(int count, std::set<int> silent, std::vector<std::vector<int>> identical) {
+    MultichannelAnalysis mc;
+    identical.resize(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        mc.channels.push_back({.channelIndex = i, .isSilent = silent.count(i) > 0, .identicalToChannels = identical[std::size_t(i)]});
+    return mc;
+}
+
+TEST(ChannelAnalysisTest, LabelsByChannelCount) {
+    EXPECT_EQ(labelForChannel(0, 1), "Mono");
+    EXPECT_EQ(labelForChannel(0, 2), "L");
+    EXPECT_EQ(labelForChannel(1, 2), "R");
+    const char* eight[] = {"L", "R", "C", "LFE", "Ls", "Rs", "Lrs", "Rrs"};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(labelForChannel(i, 8), eight[i]);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(labelForChannel(i, 6), eight[i]);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(labelForChannel(i, 5), std::to_string(i + 1));
+}
+
+TEST(ChannelAnalysisTest, SilentAndDuplicateChannelsAreRemovedOnceKeepingTheLowest) {
+    // Channels 4 and 5 are digital silence and therefore also identical;
+    // channel 1 copies channel 0.
+    auto mc = analysisOf(6, {4, 5}, {{1}, {0}, {}, {}, {5}, {4}});
+    EXPECT_EQ(mc.silentChannelIndices(), (std::set<int>{4, 5}));
+    EXPECT_EQ(mc.duplicateGroups(), (std::vector<std::vector<int>>{{0, 1}, {4, 5}}));
+    EXPECT_EQ(mc.removableChannelIndices(), (std::set<int>{1, 4, 5}));
+    EXPECT_EQ(mc.summaryText(), "Multichannel (6ch) - 2 silent ch, 2 duplicate ch");
+
+    mc = analysisOf(8, {}, {{}, {}, {3, 7}, {2, 7}, {}, {}, {}, {2, 3}});
+    EXPECT_EQ(mc.duplicateGroups(), (std::vector<std::vector<int>>{{2, 3, 7}}));
+    EXPECT_EQ(mc.removableChannelIndices(), (std::set<int>{3, 7}));
+    EXPECT_EQ(mc.summaryText(), "Multichannel (8ch) - 2 duplicate ch");
+    EXPECT_EQ(analysisOf(4, {3}, {}).summaryText(), "Multichannel (4ch) - 1 silent ch");
+}
+
+TEST(ChannelAnalysisTest, PeakText) {
+    const std::tuple<float, bool, const char*> cases[] = {
+        {-6.0f, false, "-6.0 dBFS"},
+        {-0.04f, false, "-0.0 dBFS"},
+        {-120.5f, false, "-inf dB"},
+        {-std::numeric_limits<float>::infinity(), false, "-inf dB"},
+        {-100.0f, true, "Silent"},  // below a -96 dBFS threshold: the verdict wins over the level
+    };
+    for (auto [peak, silent, text] : cases) {
+        ChannelAnalysis c;
+        c.peakdBFS = peak, c.isSilent = silent;
+        EXPECT_EQ(c.peakText(), text) << peak;
+    }
 }
 
 }  // namespace
