@@ -2,20 +2,23 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace twinfold::test {
 
-std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
-                                     const std::filesystem::path& workingDirectory) const {
+namespace fs = std::filesystem;
+
+std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments, const fs::path& workingDirectory) const {
     QStringList args;
     for (const std::string& a : arguments) args << QString::fromStdString(a);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome().string()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome_.path().string()));
     env.insert("LC_ALL", "C");
     env.insert("LANG", "C");
     auto process = std::make_unique<QProcess>();
@@ -26,31 +29,30 @@ std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
     return process;
 }
 
-CliRun Cli::run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory) const {
-    const std::unique_ptr<QProcess> started = start(arguments, workingDirectory);
-    QProcess& process = *started;
+CliRun Cli::run(const std::vector<std::string>& arguments, const fs::path& workingDirectory) const {
+    const std::unique_ptr<QProcess> process = start(arguments, workingDirectory);
     CliRun result;
-    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit) {
+    if (!process->waitForFinished(300000) || process->exitStatus() != QProcess::NormalExit) {
         ADD_FAILURE() << "twinfold-cli did not finish normally";
-        process.kill();
-        process.waitForFinished();
+        process->kill();
+        process->waitForFinished();
         return result;
     }
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput().toStdString();
-    result.err = process.readAllStandardError().toStdString();
+    result.exitCode = process->exitCode();
+    result.out = process->readAllStandardOutput().toStdString();
+    result.err = process->readAllStandardError().toStdString();
     return result;
 }
 
-void Cli::writeDemo(const std::filesystem::path& dir) const {
+void Cli::writeDemo(const fs::path& dir) const {
     const CliRun r = run({"demo", dir.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 }
 
-QJsonObject Cli::scanJson(const std::vector<std::string>& arguments) const {
+QJsonObject Cli::scanJson(const std::vector<std::string>& arguments, const fs::path& workingDirectory) const {
     std::vector<std::string> all{"scan", "--json"};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    const CliRun r = run(all);
+    const CliRun r = run(all, workingDirectory);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
@@ -77,6 +79,15 @@ std::vector<std::string> cells(const std::string& line) {
     static const QRegularExpression separator(" {2,}");
     for (const QString& cell : QString::fromStdString(line).trimmed().split(separator)) out.push_back(cell.toStdString());
     return out;
+}
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::size_t entryCount(const fs::path& dir) {
+    return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
 }  // namespace twinfold::test

@@ -24,29 +24,31 @@ struct CliRun {
 
 class Cli {
 public:
-    // Where the child's per-user settings live: <config>/Twinfold/Twinfold.conf.
-    const std::filesystem::path& configHome() const { return configHome_.path(); }
-    std::filesystem::path settingsFile() const { return configHome() / "Twinfold" / "Twinfold.conf"; }
+    // Where the child's per-user settings live.
+    std::filesystem::path settingsFile() const { return configHome_ / "Twinfold" / "Twinfold.conf"; }
 
     // `workingDirectory` empty: the test's own.
     CliRun run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory = {}) const;
     // Starts the program and returns at once; the caller waits for it.
     std::unique_ptr<QProcess> start(const std::vector<std::string>& arguments,
                                     const std::filesystem::path& workingDirectory = {}) const;
-    // Runs and expects success; the demo library is written into `dir`.
+    // Writes the demo library into `dir` and expects success.
     void writeDemo(const std::filesystem::path& dir) const;
-    // `scan --json` of the paths, parsed; fails the test on a bad exit or document.
-    QJsonObject scanJson(const std::vector<std::string>& arguments) const;
+    // `scan --json` with the arguments, parsed; fails the test on a bad exit or document.
+    QJsonObject scanJson(const std::vector<std::string>& arguments,
+                         const std::filesystem::path& workingDirectory = {}) const;
 
 private:
     TempDir configHome_;
 };
 
-// The results of a scan document by file name.
+// The result of a scan document for one file name.
 QJsonObject resultNamed(const QJsonObject& document, const std::string& filename);
 
 std::vector<std::string> lines(const std::string& text);
 // A table row split at runs of two or more blanks.
 std::vector<std::string> cells(const std::string& line);
+std::string contents(const std::filesystem::path& file);
+std::size_t entryCount(const std::filesystem::path& dir);
 
 }  // namespace twinfold::test
