@@ -78,6 +78,10 @@ std::pair<Samples, Samples> randomCase(std::mt19937& rng) {
     if (kind == 1 && frames) std::swap(l, r);
     if (kind == 2 && frames) r[rng() % frames] += level;
     if (kind == 3) std::fill(l.begin(), l.end(), 0.0f);
+    if (kind == 4 && frames) {
+        const std::size_t k = rng() % frames;
+        l[k] = threshold, r[k] = 0.0f;  // a level, and a sum, exactly at the threshold
+    }
     return {l, r};
 }
 

@@ -31,21 +31,17 @@ TEST(AudioFileInfoTextTest, SampleRateAndDurationTexts) {
     }
 }
 
-struct DepthCase {
-    PcmContainer container;
-    PcmEncoding encoding;
-    int bitDepth;
-};
-
-class AudioFileInfoDepthTest : public ::testing::TestWithParam<DepthCase> {};
+using C = PcmContainer;
+using E = PcmEncoding;
+class AudioFileInfoDepthTest : public ::testing::TestWithParam<std::tuple<PcmContainer, PcmEncoding, int>> {};
 
 TEST_P(AudioFileInfoDepthTest, BitDepthFollowsTheStoredSampleType) {
+    const auto [container, encoding, bitDepth] = GetParam();
     TempDir dir;
-    const auto path = dir / (GetParam().container == PcmContainer::wav ? "take.wav" : "take.aif");
-    const PcmFormat format{GetParam().container, GetParam().encoding, 44100};
-    writePcm(path, format, stereo(StereoKind::trueStereo, 4410, format.encoding));
+    const auto path = dir / (container == C::wav ? "take.wav" : "take.aif");
+    writePcm(path, {container, encoding, 44100}, stereo(StereoKind::trueStereo, 4410, encoding));
     const AudioFileInfo info = AudioFileInfo::fromFile(path);
-    EXPECT_EQ(info.bitDepth, GetParam().bitDepth);
+    EXPECT_EQ(info.bitDepth, bitDepth);
     EXPECT_EQ(info.sourceFormatID, kFormatLinearPCM);
     EXPECT_EQ(info.channelCount, 2);
     EXPECT_DOUBLE_EQ(info.duration, 0.1);
@@ -53,13 +49,11 @@ TEST_P(AudioFileInfoDepthTest, BitDepthFollowsTheStoredSampleType) {
     EXPECT_EQ(info.fileSize, std::int64_t(std::filesystem::file_size(path)));
 }
 
-using C = PcmContainer;
-using E = PcmEncoding;
 INSTANTIATE_TEST_SUITE_P(Formats, AudioFileInfoDepthTest,
-                         ::testing::Values(DepthCase{C::wav, E::int16, 16}, DepthCase{C::wav, E::int24, 24},
-                                           DepthCase{C::wav, E::int32, 32}, DepthCase{C::wav, E::float32, 32},
-                                           DepthCase{C::wav, E::float64, 32}, DepthCase{C::wav, E::int8, 24},
-                                           DepthCase{C::aiff, E::int16, 16}, DepthCase{C::aiff, E::int24, 24}));
+                         ::testing::Values(std::tuple{C::wav, E::int16, 16}, std::tuple{C::wav, E::int24, 24},
+                                           std::tuple{C::wav, E::int32, 32}, std::tuple{C::wav, E::float32, 32},
+                                           std::tuple{C::wav, E::float64, 32}, std::tuple{C::wav, E::int8, 24},
+                                           std::tuple{C::aiff, E::int16, 16}, std::tuple{C::aiff, E::int24, 24}));
 
 TEST(AudioFileInfoFileTest, CompressedFilesCountAs24BitAndNotPCM) {
     TempDir dir;

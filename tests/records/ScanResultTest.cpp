@@ -13,23 +13,14 @@ namespace twinfold {
 namespace {
 
 AudioFileInfo info(std::int64_t size, int channels = 2, std::uint32_t formatID = kFormatLinearPCM) {
-    AudioFileInfo info;
-    info.filename = "Take.wav";
-    info.fileSize = size;
-    info.channelCount = channels;
-    info.sourceFormatID = formatID;
-    info.sampleRate = 48000;
-    return info;
+    return {.filename = "Take.wav", .fileSize = size, .sampleRate = 48000, .channelCount = channels, .sourceFormatID = formatID};
 }
 
-MultichannelAnalysis channels(int count, int silent, std::vector<int> duplicates) {
+MultichannelAnalysis analysisOf(int count, std::set<int> silent, std::vector<std::vector<int>> identical) {
     MultichannelAnalysis mc;
-    for (int i = 0; i < count; ++i) mc.channels.push_back({.channelIndex = i, .isSilent = i == silent});
-    for (int d : duplicates) {
-        auto& partners = mc.channels[std::size_t(d)].identicalToChannels;
-        for (int other : duplicates)
-            if (other != d) partners.push_back(other);
-    }
+    identical.resize(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        mc.channels.push_back({.channelIndex = i, .isSilent = silent.count(i) > 0, .identicalToChannels = identical[std::size_t(i)]});
     return mc;
 }
 
@@ -56,9 +47,9 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
         {{.fileInfo = info(1001), .isPannedMono = true, .pannedMonoLouderChannel = right, .pannedMonoPanPercent = 7},
          "Mono Panned 7% R", true, 500},
         {{.fileInfo = info(1001)}, "True Stereo", false, 0},
-        {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = channels(6, 5, {1, 2})},
+        {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = analysisOf(6, {5}, {{}, {2}, {1}})},
          "Multichannel (6ch) - 1 silent ch, 1 duplicate ch", true, 2'000'000},
-        {{.fileInfo = info(10, 3), .multichannelAnalysis = channels(3, -1, {})}, "Multichannel (3ch) - Unique", false, 0},
+        {{.fileInfo = info(10, 3), .multichannelAnalysis = analysisOf(3, {}, {})}, "Multichannel (3ch) - Unique", false, 0},
     };
     for (const Row& row : rows) {
         const ScanResult r(row.fields);
@@ -83,14 +74,6 @@ TEST(ScanResultTest, EveryRecordGetsItsOwnIdentity) {
     const std::string text = a.id.toString();
     EXPECT_EQ(text.size(), 36u);
     EXPECT_EQ(text[14], '4');
-}
-
-MultichannelAnalysis analysisOf(int count, std::set<int> silent, std::vector<std::vector<int>> identical) {
-    MultichannelAnalysis mc;
-    identical.resize(std::size_t(count));
-    for (int i = 0; i < count; ++i)
-        mc.channels.push_back({.channelIndex = i, .isSilent = silent.count(i) > 0, .identicalToChannels = identical[std::size_t(i)]});
-    return mc;
 }
 
 TEST(ChannelAnalysisTest, LabelsByChannelCount) {
