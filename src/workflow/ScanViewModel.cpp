@@ -274,6 +274,7 @@ void ScanViewModel::dismissError() {
 void ScanViewModel::setFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
 void ScanViewModel::setClock(Clock clock) { clock_ = std::move(clock); }
 void ScanViewModel::setBackupTimeSource(std::function<QDateTime()> now) { backupTime_ = std::move(now); }
+void ScanViewModel::setScanHooks(ScanHooks hooks) { scanHooks_ = std::move(hooks); }
 void ScanViewModel::setConversionHooks(ConversionHooks hooks) { conversionHooks_ = std::move(hooks); }
 
 // ---- tasks ----------------------------------------------------------------------

@@ -91,6 +91,13 @@ public:
     // Seconds on any monotonic scale; used only to space progress updates.
     using Clock = std::function<double()>;
 
+    // Test seams of the scan task, called on its worker thread.
+    struct ScanHooks {
+        // Just before the scanner is asked to list each folder.
+        std::function<void(const Path& folder)> beforeListing;
+        // Just before the analyser is given the files.
+        std::function<void()> beforeAnalysis;
+    };
     // Test seams of the conversion task, called on its worker thread.
     struct ConversionHooks {
         // Before each converter call, with the (first) result it converts.
@@ -211,6 +218,7 @@ public:
     void setClock(Clock clock);
     // The local time the backup folder is named after.
     void setBackupTimeSource(std::function<QDateTime()> now);
+    void setScanHooks(ScanHooks hooks);
     void setConversionHooks(ConversionHooks hooks);
 
 signals:
@@ -321,6 +329,7 @@ private:
     Clock clock_;
     std::function<QDateTime()> backupTime_;
     FolderChooser folderChooser_;
+    ScanHooks scanHooks_;
     ConversionHooks conversionHooks_;
 };
 

@@ -127,6 +127,7 @@ void ScanViewModel::beginScan() {
 QFuture<void> ScanViewModel::launchScan(ScanSources sources) {
     sources.scanner = fileScanner_.get();
     sources.analyzer = audioAnalyzer_;
+    sources.hooks = scanHooks_;
     scanTask_ = launch(lastScanEnded_, [sources = std::move(sources)](const TaskLink& link) {
         scanTaskBody(link, sources);
     });
@@ -135,13 +136,15 @@ QFuture<void> ScanViewModel::launchScan(ScanSources sources) {
 }
 
 // ---- the scan task (worker thread) ---------------------------------------------
+//
+// The scanner and the analyser clear their own cancellation flags when a
+// listing or batch starts, so a cancel that lands between this task's start
+// and that moment would be lost on them. Every call therefore also gets the
+// task's token, which they test with their flags and never clear.
 
 void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& sources) {
     FileScannerService& scanner = *sources.scanner;
     const ScanProgress found = [&](std::size_t count, const std::string&) {
-        // A listing clears the scanner's flag when it starts, so a cancel
-        // that came just before would be lost: pass it on again.
-        if (link.isCancelled()) return scanner.cancel();
         link.post([line = "Found " + std::to_string(count) + " files..."](ScanViewModel& vm) {
             vm.publishScanProgress(0, line);
         });
@@ -149,7 +152,8 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
     try {
         std::vector<Path> urls = sources.files;
         for (const Path& folder : sources.folders) {
-            std::vector<Path> listed = scanner.scanDirectory(folder, found);
+            if (sources.hooks.beforeListing) sources.hooks.beforeListing(folder);
+            std::vector<Path> listed = scanner.scanDirectory(folder, found, &link.token());
             if (link.isCancelled()) return;
             urls.insert(urls.end(), listed.begin(), listed.end());
         }
@@ -177,21 +181,22 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
     AudioAnalyzerService& analyzer = *sources.analyzer;
     auto reporter = [&](std::size_t before) {
         return [&, before](std::size_t resultsSoFar, std::size_t, const std::string& filename) {
-            if (link.isCancelled()) return analyzer.cancel();  // the batch cleared the flag at its start
             link.post([progress = double(before + resultsSoFar) / total, filename](ScanViewModel& vm) {
                 vm.publishScanProgress(progress, filename);
             });
         };
     };
+    if (sources.hooks.beforeAnalysis) sources.hooks.beforeAnalysis();
     std::vector<ScanResult> results;
-    if (unpaired > 0) results = analyzer.analyzeBatch(split.unpaired, AudioAnalyzerService::defaultMaxConcurrent,
-                                                      reporter(0));
+    if (unpaired > 0)
+        results = analyzer.analyzeBatch(split.unpaired, AudioAnalyzerService::defaultMaxConcurrent, reporter(0),
+                                        &link.token());
     if (link.isCancelled()) return;
     if (!split.pairs.empty()) {
         std::vector<std::pair<Path, Path>> pairs;
         for (const SplitStereoPair& pair : split.pairs) pairs.emplace_back(pair.left, pair.right);
-        auto pairResults =
-            analyzer.analyzeSplitPairBatch(pairs, AudioAnalyzerService::defaultMaxConcurrent, reporter(unpaired));
+        auto pairResults = analyzer.analyzeSplitPairBatch(pairs, AudioAnalyzerService::defaultMaxConcurrent,
+                                                          reporter(unpaired), &link.token());
         results.insert(results.end(), pairResults.begin(), pairResults.end());
     }
     if (link.isCancelled()) return;

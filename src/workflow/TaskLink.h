@@ -78,6 +78,7 @@ struct ScanViewModel::ScanSources {
     std::vector<Path> folders;  // listed in turn
     FileScannerService* scanner = nullptr;
     std::shared_ptr<AudioAnalyzerService> analyzer;
+    ScanHooks hooks;
 };
 
 // The inputs of one conversion task, fixed when it starts.

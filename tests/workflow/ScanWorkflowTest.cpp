@@ -1,6 +1,13 @@
 #include "WorkflowFixture.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <fstream>
+#include <future>
+#include <memory>
+#include <tuple>
 
 namespace twinfold::test {
 namespace {
@@ -233,6 +240,111 @@ TEST_F(ScanWorkflowTest, SortingReordersThePublishedResults) {
     vm->sortResultsByFilename(true);
     EXPECT_EQ(resultNames(), (std::vector<std::string>{"C.wav", "a.wav", "b.wav"}));
 }
+
+// Counts, through inotify, the opens of the watched folders and of the files
+// in them: what a cancelled scan still read, seen without any timing.
+class OpenCounter {
+public:
+    explicit OpenCounter(const std::vector<fs::path>& folders) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(fd_, 0);
+        for (const fs::path& folder : folders) EXPECT_GE(inotify_add_watch(fd_, folder.c_str(), IN_OPEN), 0);
+    }
+    ~OpenCounter() { close(fd_); }
+    OpenCounter(const OpenCounter&) = delete;
+    OpenCounter& operator=(const OpenCounter&) = delete;
+
+    std::size_t opens() {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->mask & (IN_OPEN | IN_Q_OVERFLOW)) ++opens_;
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        return opens_;
+    }
+
+private:
+    int fd_;
+    std::size_t opens_ = 0;
+};
+
+// The scanner and the analyser clear their own flags when they start, so a
+// scan is held just before one of them while it is cancelled, by a cancel or
+// by a new scan. The held scan must then read nothing more, although no
+// progress report comes to carry the cancel (the tree to list holds no audio
+// file; the files to analyse are opened before any of them could report),
+// and the next scan must run.
+enum class HeldBefore { listing, analysis };
+enum class EndedBy { cancel, newScan };
+
+class CancelBeforeServiceTest : public WorkflowFixture,
+                                public ::testing::WithParamInterface<std::tuple<HeldBefore, EndedBy>> {
+protected:
+    // The first scan's items; `watched` gets the folders it must not read.
+    std::vector<fs::path> firstScanItems(HeldBefore heldBefore, std::vector<fs::path>& watched) {
+        if (heldBefore == HeldBefore::analysis) {
+            std::vector<fs::path> files;
+            for (int i = 0; i < 8; ++i)
+                files.push_back(wav(dir / "big" / numbered("take", i, ".wav"), StereoKind::dualMono));
+            watched = {dir / "big"};
+            return files;
+        }
+        for (int i = 0; i < 20; ++i) {
+            const fs::path session = dir / "big" / numbered("session", i, "");
+            fs::create_directories(session);
+            for (int j = 0; j < 40; ++j) std::ofstream(session / numbered("notes", j, ".txt")) << "x";
+            watched.push_back(session);
+        }
+        return {dir / "big"};
+    }
+};
+
+TEST_P(CancelBeforeServiceTest, TheHeldScanReadsNothingMoreAndTheNextOneRuns) {
+    const auto [heldBefore, endedBy] = GetParam();
+    std::vector<fs::path> watched;
+    const std::vector<fs::path> items = firstScanItems(heldBefore, watched);
+    wav(dir / "next" / "next.wav", StereoKind::dualMono);
+    std::promise<void> reached;
+    std::promise<void> released;
+    const std::shared_future<void> release = released.get_future().share();
+    auto hold = [&, armed = std::make_shared<std::atomic<bool>>(true)] {
+        if (!armed->exchange(false)) return;  // only the first scan is held
+        reached.set_value();
+        release.wait_for(std::chrono::seconds(30));
+    };
+    ScanViewModel::ScanHooks hooks;
+    if (heldBefore == HeldBefore::listing) hooks.beforeListing = [hold](const fs::path&) { hold(); };
+    else hooks.beforeAnalysis = hold;
+    vm->setScanHooks(hooks);
+    OpenCounter counter(watched);
+
+    const QFuture<void> first = vm->scanDroppedItems(items);
+    const bool held = reached.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    QFuture<void> next = endedBy == EndedBy::cancel ? vm->cancelScan() : vm->scanDroppedItems({dir / "next"});
+    released.set_value();
+    ASSERT_TRUE(held);
+    finished(first);
+    EXPECT_TRUE(first.isCanceled());
+    if (endedBy == EndedBy::cancel) {
+        EXPECT_EQ(vm->scanState(), ScanState::idle());
+        next = vm->scanDroppedItems({dir / "next"});
+    }
+    finished(next);
+    EXPECT_EQ(counter.opens(), 0u) << "the cancelled scan went on reading";
+    EXPECT_EQ(vm->scanState(), ScanState::completed());
+    EXPECT_EQ(resultNames(), std::vector<std::string>{"next.wav"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, CancelBeforeServiceTest,
+                         ::testing::Combine(::testing::Values(HeldBefore::listing, HeldBefore::analysis),
+                                            ::testing::Values(EndedBy::cancel, EndedBy::newScan)),
+                         [](const auto& info) {
+                             const bool listing = std::get<0>(info.param) == HeldBefore::listing;
+                             const bool cancel = std::get<1>(info.param) == EndedBy::cancel;
+                             return std::string(listing ? "listing" : "analysis") + (cancel ? "Cancelled" : "Replaced");
+                         });
 
 }  // namespace
 }  // namespace twinfold::test
