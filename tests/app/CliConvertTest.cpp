@@ -186,7 +186,8 @@ TEST(CliInterrupt, CancelsTheConversionAndRemovesThePartialOutput) {
 }
 
 TEST_F(CliConvert, NothingConvertibleIsNotAnError) {
-    const CliRun r = cli.run({"convert", (dir / "True Stereo Ambience.wav").string(), (dir / "Mono Kick.wav").string()});
+    const CliRun r =
+        cli.run({"convert", (dir / "True Stereo Ambience.wav").string(), (dir / "Mono Kick.wav").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Nothing to convert.\n");
 }

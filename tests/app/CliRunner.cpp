@@ -14,7 +14,8 @@ namespace twinfold::test {
 
 namespace fs = std::filesystem;
 
-std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments, const fs::path& workingDirectory) const {
+std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
+                                     const fs::path& workingDirectory) const {
     QStringList args;
     for (const std::string& a : arguments) args << QString::fromStdString(a);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -30,18 +31,12 @@ std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments, 
 }
 
 CliRun Cli::run(const std::vector<std::string>& arguments, const fs::path& workingDirectory) const {
+    // A child still running when `process` goes is killed and reaped by it.
     const std::unique_ptr<QProcess> process = start(arguments, workingDirectory);
-    CliRun result;
-    if (!process->waitForFinished(300000) || process->exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << "twinfold-cli did not finish normally";
-        process->kill();
-        process->waitForFinished();
-        return result;
-    }
-    result.exitCode = process->exitCode();
-    result.out = process->readAllStandardOutput().toStdString();
-    result.err = process->readAllStandardError().toStdString();
-    return result;
+    const bool finished = process->waitForFinished(300000) && process->exitStatus() == QProcess::NormalExit;
+    EXPECT_TRUE(finished) << "twinfold-cli did not finish normally";
+    return {finished ? process->exitCode() : -1, process->readAllStandardOutput().toStdString(),
+            process->readAllStandardError().toStdString()};
 }
 
 void Cli::writeDemo(const fs::path& dir) const {

@@ -194,7 +194,8 @@ TEST_F(CliScanTest, FilesAndFoldersAreTakenLikeDroppedItems) {
     std::ofstream(*root / "notes.txt") << "not audio";
     const CliRun none = cli->run({"scan", (*root / "notes.txt").string(), (*root / "missing.wav").string()});
     EXPECT_EQ(none.exitCode, 1);
-    EXPECT_THAT(none.err, HasSubstr("No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files."));
+    EXPECT_THAT(none.err,
+                HasSubstr("No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files."));
     EXPECT_EQ(none.out, "");
 }
 

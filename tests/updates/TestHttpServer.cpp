@@ -9,22 +9,10 @@ namespace twinfold::test {
 
 namespace {
 
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
-    }
-}
-
 QByteArray head(int status, qint64 contentLength, const QList<QPair<QByteArray, QByteArray>>& headers)
 {
-    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    // Clients act on the code alone; the reason phrase is a placeholder.
+    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
     text += "Content-Type: application/json\r\n";
     text += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
     text += "Connection: close\r\n";
@@ -92,7 +80,6 @@ void TestHttpServer::readRequest(QTcpSocket* socket)
         held_.append(socket);
     else
         respond(socket, response_);
-    emit requestReceived();
 }
 
 void TestHttpServer::answerHeld(const CannedResponse& response)

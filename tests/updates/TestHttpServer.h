@@ -52,9 +52,6 @@ public:
     // A port on 127.0.0.1 where nothing listens.
     static quint16 closedPort();
 
-signals:
-    void requestReceived();
-
 private:
     void accept();
     void readRequest(QTcpSocket* socket);

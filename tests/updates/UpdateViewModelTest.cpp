@@ -10,39 +10,21 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
+#include <utility>
 
 namespace twinfold {
 namespace {
 
 using test::CannedResponse;
-using test::TestHttpServer;
 
-const char* const kServerErrorText =
-    "Could not reach the update server. Please check your internet connection and try again.";
+const CannedResponse kFailing{500};
 
 // Versions relative to this build, so the tests hold whatever it is numbered.
 QString newerVersion(int step) { return buildVersionString() + "." + QString::number(step); }
 
 CannedResponse published(const QString& version, const QString& downloadURL = "https://www.twinfold.example/get")
 {
-    CannedResponse response;
-    response.body = encodeAppUpdate({version, 1, downloadURL, "Notes", "2024-05-01"});
-    return response;
-}
-
-CannedResponse failing()
-{
-    CannedResponse response;
-    response.status = 500;
-    return response;
-}
-
-CannedResponse held()
-{
-    CannedResponse response;
-    response.behaviour = CannedResponse::Behaviour::hold;
-    return response;
+    return {200, encodeAppUpdate({version, 1, downloadURL, "Notes", "2024-05-01"})};
 }
 
 // Every test keeps its settings in its own file, never in the user's.
@@ -62,135 +44,90 @@ protected:
     }
 
     test::TempDir dir;
-    TestHttpServer server;
+    test::TestHttpServer server;
 };
 
-// --- silent and user-initiated checks ------------------------------------------
-
-enum class Answer { newer, upToDate, failure };
-
-struct CheckCase {
-    const char* name;
-    bool silent;
-    Answer answer;
-    bool offered;
-    bool upToDateAlert;
-    bool errorAlert;
-};
-
-std::ostream& operator<<(std::ostream& out, const CheckCase& c) { return out << c.name; }
-
-class CheckOutcome : public UpdateViewModelTest, public ::testing::WithParamInterface<CheckCase> {};
-
-TEST_P(CheckOutcome, PublishesTheResultAndOnlyUserChecksRaiseAlerts)
+TEST_F(UpdateViewModelTest, ChecksPublishTheResultAndOnlyUserChecksRaiseAlerts)
 {
-    const CheckCase& c = GetParam();
-    server.respondWith(c.answer == Answer::newer      ? published(newerVersion(1))
-                       : c.answer == Answer::upToDate ? published(buildVersionString())
-                                                      : failing());
-    auto model = makeModel();
-    QSignalSpy checking(model.get(), &UpdateViewModel::isCheckingChanged);
-    QSignalSpy banner(model.get(), &UpdateViewModel::shouldShowBannerChanged);
+    const QString serverError =
+        "Could not reach the update server. Please check your internet connection and try again.";
+    const struct {
+        bool silent;
+        CannedResponse answer;
+        bool offered;
+        bool upToDateAlert;
+        std::optional<QString> errorAlert;
+    } cases[] = {
+        {true, published(newerVersion(1)), true, false, {}},
+        {true, published(buildVersionString()), false, false, {}},
+        {true, kFailing, false, false, {}},
+        {false, published(newerVersion(1)), true, false, {}},
+        {false, published(buildVersionString()), false, true, {}},
+        {false, kFailing, false, false, serverError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.silent ? "silent, " : "user, ") << c.answer.body.toStdString());
+        server.respondWith(c.answer);
+        auto model = makeModel();
+        QSignalSpy checking(model.get(), &UpdateViewModel::isCheckingChanged);
+        QSignalSpy banner(model.get(), &UpdateViewModel::shouldShowBannerChanged);
 
-    QFuture<void> done = model->runUpdateCheck(c.silent);
-    EXPECT_TRUE(model->isChecking());
-    ASSERT_TRUE(test::finished(done).isFinished());
+        QFuture<void> done = model->runUpdateCheck(c.silent);
+        EXPECT_TRUE(model->isChecking());
+        ASSERT_TRUE(test::finished(done).isFinished());
 
-    EXPECT_FALSE(model->isChecking());
-    EXPECT_EQ(checking.count(), 2);
-    EXPECT_EQ(model->availableUpdate().has_value(), c.offered);
-    EXPECT_EQ(model->shouldShowBanner(), c.offered);
-    EXPECT_EQ(banner.count(), c.offered ? 1 : 0);
-    EXPECT_EQ(model->showUpToDate(), c.upToDateAlert);
-    EXPECT_EQ(model->checkError(), c.errorAlert ? std::optional<QString>(kServerErrorText) : std::nullopt);
+        EXPECT_FALSE(model->isChecking());
+        EXPECT_EQ(checking.count(), 2);
+        EXPECT_EQ(model->availableUpdate().has_value(), c.offered);
+        EXPECT_EQ(model->shouldShowBanner(), c.offered);
+        EXPECT_EQ(banner.count(), c.offered ? 1 : 0);
+        EXPECT_EQ(model->showUpToDate(), c.upToDateAlert);
+        EXPECT_EQ(model->checkError(), c.errorAlert);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CheckOutcome,
-    ::testing::Values(CheckCase{"silentNewer", true, Answer::newer, true, false, false},
-                      CheckCase{"silentUpToDate", true, Answer::upToDate, false, false, false},
-                      CheckCase{"silentFailure", true, Answer::failure, false, false, false},
-                      CheckCase{"userNewer", false, Answer::newer, true, false, false},
-                      CheckCase{"userUpToDate", false, Answer::upToDate, false, true, false},
-                      CheckCase{"userFailure", false, Answer::failure, false, false, true}),
-    [](const auto& info) { return info.param.name; });
-
-TEST_F(UpdateViewModelTest, FailedCheckKeepsTheEarlierOfferAndTheAlertClears)
+TEST_F(UpdateViewModelTest, AFailedCheckKeepsTheOfferAndOnlyANegativeAnswerWithdrawsIt)
 {
     auto model = makeModel();
     server.respondWith(published(newerVersion(1)));
-    check(*model, false);
-    server.respondWith(failing());
-    check(*model, false);
-
-    ASSERT_TRUE(model->availableUpdate());
-    EXPECT_EQ(model->availableUpdate()->version, newerVersion(1));
-    QSignalSpy cleared(model.get(), &UpdateViewModel::checkErrorChanged);
-    model->setCheckError(std::nullopt);
-    EXPECT_FALSE(model->checkError());
-    EXPECT_EQ(cleared.count(), 1);
-}
-
-TEST_F(UpdateViewModelTest, CheckFindingNothingNewerWithdrawsTheOffer)
-{
-    auto model = makeModel();
-    server.respondWith(published(newerVersion(1)));
-    check(*model, true);
-    server.respondWith(published(buildVersionString()));
-    check(*model, true);
-    EXPECT_FALSE(model->availableUpdate());
-    EXPECT_FALSE(model->shouldShowBanner());
-}
-
-TEST_F(UpdateViewModelTest, ClosedBannerReappearsAfterTheNextCheck)
-{
-    server.respondWith(published(newerVersion(1)));
-    auto model = makeModel();
     check(*model, true);
     QSignalSpy banner(model.get(), &UpdateViewModel::shouldShowBannerChanged);
     model->setBannerDismissed(true);
     EXPECT_FALSE(model->shouldShowBanner());
     EXPECT_EQ(banner.count(), 1);
 
+    // A closed banner shows again after the next check, even a failed one.
+    server.respondWith(kFailing);
     check(*model, false);
-    EXPECT_FALSE(model->bannerDismissed());
+    ASSERT_TRUE(model->availableUpdate());
+    EXPECT_EQ(model->availableUpdate()->version, newerVersion(1));
     EXPECT_TRUE(model->shouldShowBanner());
-    EXPECT_FALSE(model->showUpToDate());
+
+    server.respondWith(published(buildVersionString()));
+    check(*model, true);
+    EXPECT_FALSE(model->availableUpdate());
+    EXPECT_FALSE(model->shouldShowBanner());
 }
 
-// --- skipping a version -----------------------------------------------------------
-
-TEST_F(UpdateViewModelTest, SkipIsStoredWithoutTouchingOtherSettings)
+TEST_F(UpdateViewModelTest, SkippedVersionIsStoredAloneAndStaysHiddenUntilANewerOne)
 {
     AppSettings stored;
     stored.namingSuffix = "_single";
     stored.checkForUpdatesOnLaunch = false;
     saveAppSettings(stored);
-
-    server.respondWith(published(newerVersion(3)));
-    auto model = makeModel();
-    check(*model, false);
-    model->skipVersion();
-
-    EXPECT_EQ(model->skippedVersion(), newerVersion(3));
-    EXPECT_TRUE(model->bannerDismissed());
-    EXPECT_FALSE(model->shouldShowBanner());
-    EXPECT_TRUE(model->availableUpdate());
-    stored.skippedUpdateVersion = newerVersion(3).toStdString();
-    EXPECT_EQ(loadAppSettings(), stored);
-}
-
-TEST_F(UpdateViewModelTest, SkippedVersionStaysHiddenInALaterRunButANewerOneShows)
-{
     server.respondWith(published(newerVersion(3)));
     {
         auto first = makeModel();
-        check(*first, true);
+        check(*first, false);
         first->skipVersion();
+        EXPECT_FALSE(first->shouldShowBanner());
+        EXPECT_TRUE(first->availableUpdate());
     }
+    stored.skippedUpdateVersion = newerVersion(3).toStdString();
+    EXPECT_EQ(loadAppSettings(), stored);
+
     auto relaunched = makeModel();
     EXPECT_EQ(relaunched->skippedVersion(), newerVersion(3));
-
     check(*relaunched, false);
     EXPECT_TRUE(relaunched->availableUpdate());
     EXPECT_FALSE(relaunched->shouldShowBanner());
@@ -201,21 +138,23 @@ TEST_F(UpdateViewModelTest, SkippedVersionStaysHiddenInALaterRunButANewerOneShow
     EXPECT_TRUE(relaunched->shouldShowBanner());
 }
 
-TEST_F(UpdateViewModelTest, SkipWithoutAnOfferChangesNothing)
+TEST_F(UpdateViewModelTest, WithoutAnOfferSkipAndDownloadDoNothing)
 {
     auto model = makeModel();
+    bool opened = false;
+    model->setUrlOpener([&](const QUrl&) { opened = true; });
     model->skipVersion();
+    model->downloadUpdate();
+    EXPECT_FALSE(opened);
     EXPECT_FALSE(model->skippedVersion());
     EXPECT_FALSE(model->bannerDismissed());
     EXPECT_EQ(loadAppSettings(), AppSettings());
 }
 
-// --- overlapping checks -------------------------------------------------------------
-
 TEST_F(UpdateViewModelTest, OverlappingChecksLastToFinishDecidesTheOffer)
 {
     auto model = makeModel();
-    server.respondWith(held());
+    server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
     QFuture<void> slow = model->runUpdateCheck(true);
     ASSERT_TRUE(test::processEventsUntil([&] { return server.heldCount() == 1; }));
 
@@ -230,75 +169,44 @@ TEST_F(UpdateViewModelTest, OverlappingChecksLastToFinishDecidesTheOffer)
     EXPECT_FALSE(model->isChecking());
 }
 
-// --- download ----------------------------------------------------------------------
-
-struct DownloadCase {
-    const char* name;
-    QString downloadURL;
-    bool opened;
-};
-
-std::ostream& operator<<(std::ostream& out, const DownloadCase& c) { return out << c.name; }
-
-class Download : public UpdateViewModelTest, public ::testing::WithParamInterface<DownloadCase> {};
-
-TEST_P(Download, OpensOnlyAParsableWebAddress)
+TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress)
 {
-    server.respondWith(published(newerVersion(1), GetParam().downloadURL));
-    auto model = makeModel();
-    QList<QUrl> opened;
-    model->setUrlOpener([&](const QUrl& url) { opened.append(url); });
-    model->downloadUpdate();  // nothing offered yet
-    EXPECT_TRUE(opened.isEmpty());
-
-    check(*model, true);
-    model->downloadUpdate();
-    if (GetParam().opened) {
-        ASSERT_EQ(opened.size(), 1);
-        EXPECT_EQ(opened[0].toString(), GetParam().downloadURL);
-    } else {
-        EXPECT_TRUE(opened.isEmpty());
+    const std::pair<QString, bool> cases[] = {
+        {"https://www.twinfold.example/get/T-2.tar.gz", true}, {"http://www.twinfold.example/download", true},
+        {"https://www.twinfold.example/T 2.tar.gz", false},    {"", false},
+        {"download/latest", false},                            {"file:///usr/bin/xterm", false},
+        {"https://", false},
+    };
+    for (const auto& [downloadURL, opens] : cases) {
+        SCOPED_TRACE(downloadURL.toStdString());
+        server.respondWith(published(newerVersion(1), downloadURL));
+        auto model = makeModel();
+        QStringList opened;
+        model->setUrlOpener([&](const QUrl& url) { opened.append(url.toString()); });
+        check(*model, true);
+        model->downloadUpdate();
+        EXPECT_EQ(opened, opens ? QStringList{downloadURL} : QStringList{});
+        EXPECT_TRUE(model->shouldShowBanner());  // downloading does not dismiss the banner
     }
-    EXPECT_TRUE(model->shouldShowBanner());  // downloading does not dismiss the banner
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, Download,
-    ::testing::Values(DownloadCase{"https", "https://www.twinfold.example/download/Twinfold-2.0.tar.gz", true},
-                      DownloadCase{"http", "http://www.twinfold.example/download", true},
-                      DownloadCase{"space", "https://www.twinfold.example/Twinfold 2.0.tar.gz", false},
-                      DownloadCase{"empty", "", false},
-                      DownloadCase{"relative", "download/latest", false},
-                      DownloadCase{"localFile", "file:///usr/bin/xterm", false},
-                      DownloadCase{"noHost", "https://", false}),
-    [](const auto& info) { return info.param.name; });
-
-// --- the launch check -------------------------------------------------------------
-
-TEST_F(UpdateViewModelTest, LaunchCheckRunsSilentlyWhenEnabled)
+TEST_F(UpdateViewModelTest, LaunchCheckRunsSilentlyOnlyWhenEnabled)
 {
     server.respondWith(published(buildVersionString()));
-    auto model = makeModel();
-    ASSERT_TRUE(test::finished(checkForUpdatesOnLaunch(*model)).isFinished());
-    EXPECT_EQ(server.requests().size(), 1);
-    EXPECT_FALSE(model->showUpToDate());
-}
-
-TEST_F(UpdateViewModelTest, LaunchCheckMakesNoRequestWhenDisabled)
-{
-    AppSettings settings;
-    settings.checkForUpdatesOnLaunch = false;
-    saveAppSettings(settings);
-    server.respondWith(published(newerVersion(1)));
-    auto model = makeModel();
-    QFuture<void> done = checkForUpdatesOnLaunch(*model);
-    EXPECT_TRUE(done.isFinished());
-    EXPECT_FALSE(model->isChecking());
-    EXPECT_FALSE(model->availableUpdate());
-    // A request the launch check had sent would reach the server no later
-    // than the one of this check.
-    check(*model, false);
-    EXPECT_EQ(server.requests().size(), 1);
+    for (const bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled);
+        AppSettings settings;
+        settings.checkForUpdatesOnLaunch = enabled;
+        saveAppSettings(settings);
+        auto model = makeModel();
+        const qsizetype before = server.requests().size();
+        ASSERT_TRUE(test::finished(checkForUpdatesOnLaunch(*model)).isFinished());
+        EXPECT_FALSE(model->showUpToDate());
+        // A request the launch check had sent would reach the server no later
+        // than the one of this check.
+        check(*model, true);
+        EXPECT_EQ(server.requests().size() - before, enabled ? 2 : 1);
+    }
 }
 
 }  // namespace
