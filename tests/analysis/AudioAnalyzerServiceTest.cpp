@@ -83,7 +83,7 @@ TEST(StereoBoundaryTest, OneBitDifferentInTheLastChunkIsNotDualMono) {
     EXPECT_EQ(statusOf(c).substr(0, 15), "Mono Panned 1% ");  // either side: one sample decides
 }
 
-TEST(StereoBoundaryTest, PannedMonoNeedsAThousandFramesOfAScaledCopy) {
+TEST(StereoBoundaryTest, PannedMonoBoundaries) {
     EXPECT_EQ(statusOf(stereo(StereoKind::panned, 999, PcmEncoding::int16)), "True Stereo");
     EXPECT_EQ(statusOf(stereo(StereoKind::panned, 1000, PcmEncoding::int16)), "Mono Panned 50% L");
     const Signal loud = noise(1000, PcmEncoding::int16, 5);
