@@ -96,7 +96,8 @@ void AudioConverterService::writeMonoFiles(const fs::path& source, const std::ve
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
     for (std::size_t k = 0; k < targets.size(); ++k) {
-        routes.push_back({&createOutput(outputs, targets[k].path, settings), {targets[k].channel}, gains[k]});
+        routes.push_back(
+            {&createOutput(outputs, targets[k].path, settings), {targets[k].channel}, gains[k], settings.bitDepth});
     }
     streamAndFinish(*reader, source, outputs, routes, targetdBFS ? 0.5 : 0.0, 0.5, progress);
 }

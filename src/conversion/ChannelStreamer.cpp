@@ -98,7 +98,11 @@ std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>&
 }
 
 void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& hooks) {
-    if (deliversStoredIntegers(reader)) {
+    // Stored integers only where a route copies them. Scaled routes read
+    // floats, which the reader delivers faster and, for integer PCM, exactly
+    // (the integer over 2^31, as the scaling would take it anyway).
+    const bool copies = std::any_of(routes.begin(), routes.end(), [](const auto& route) { return !route.gain; });
+    if (copies && deliversStoredIntegers(reader)) {
         streamWith<IntPCMBuffer>(reader, routes, hooks);
     } else {
         streamWith<PCMBuffer>(reader, routes, hooks);

@@ -21,6 +21,10 @@ struct ChannelRoute {
     AudioFileWriter* writer = nullptr;
     std::vector<int> channels;  // source channels, in output order
     std::optional<float> gain;  // absent: samples copied unchanged
+    // The writer's depth (8, 16, 24 or 32), to which samples that are not
+    // copied as stored integers (scaled ones, float sources) are rounded.
+    // Needed for every such route; a copy of integer PCM ignores it.
+    int bitDepth = 0;
 };
 
 struct StreamHooks {

@@ -1,6 +1,9 @@
 #include "conversion/ChunkPipeline.h"
 
+#include "conversion/SampleScaling.h"
+
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace twinfold {
@@ -10,57 +13,44 @@ namespace {
 // Integer samples are left-justified in 32 bits: full scale is 2^31.
 constexpr float kIntToFloat = 1.0f / 2147483648.0f;
 
-void scaled(const float* in, float* out, std::uint32_t count, float factor) {
-    for (std::uint32_t i = 0; i < count; ++i) out[i] = in[i] * factor;
-}
-
-void scaled(const std::int32_t* in, float* out, std::uint32_t count, float factor) {
-    for (std::uint32_t i = 0; i < count; ++i) out[i] = float(in[i]) * factor;
-}
+bool isWritableDepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 }  // namespace
 
 RouteBuffer::RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, bool integerSource)
     : route_(&route), copiesIntegers_(integerSource && !route.gain) {
-    const int channels = int(route.channels.size());
-    if (copiesIntegers_) {
-        ints_.reset(channels, capacity);
-    } else {
-        floats_.reset(channels, capacity);
+    if (!copiesIntegers_ && !isWritableDepth(route.bitDepth)) {
+        throw std::invalid_argument("a route whose samples are rounded needs the writer's bit depth");
     }
+    ints_.reset(int(route.channels.size()), capacity);
 }
 
 std::size_t RouteBuffer::bytes(const ChannelRoute& route, std::uint32_t capacity) {
-    return route.channels.size() * capacity * sizeof(float);
+    return route.channels.size() * capacity * sizeof(std::int32_t);
 }
 
 void RouteBuffer::fill(const IntPCMBuffer& source, std::uint32_t frames) {
-    if (!copiesIntegers_) return fillScaled(source, frames, route_->gain.value_or(1.0f) * kIntToFloat);
+    const float factor = route_->gain.value_or(1.0f) * kIntToFloat;
     for (std::size_t k = 0; k < route_->channels.size(); ++k) {
-        std::memcpy(ints_.channel(int(k)), source.channel(route_->channels[k]), frames * sizeof(std::int32_t));
+        const std::int32_t* in = source.channel(route_->channels[k]);
+        if (copiesIntegers_) {
+            std::memcpy(ints_.channel(int(k)), in, frames * sizeof(std::int32_t));
+        } else {
+            scaleToGrid(in, frames, factor, route_->bitDepth, ints_.channel(int(k)));
+        }
     }
     ints_.setFrameLength(frames);
 }
 
 void RouteBuffer::fill(const PCMBuffer& source, std::uint32_t frames) {
-    fillScaled(source, frames, route_->gain.value_or(1.0f));
-}
-
-template <typename Buffer>
-void RouteBuffer::fillScaled(const Buffer& source, std::uint32_t frames, float factor) {
     for (std::size_t k = 0; k < route_->channels.size(); ++k) {
-        scaled(source.channel(route_->channels[k]), floats_.channel(int(k)), frames, factor);
+        scaleToGrid(source.channel(route_->channels[k]), frames, route_->gain.value_or(1.0f), route_->bitDepth,
+                    ints_.channel(int(k)));
     }
-    floats_.setFrameLength(frames);
+    ints_.setFrameLength(frames);
 }
 
-void RouteBuffer::write() {
-    if (copiesIntegers_) {
-        route_->writer->writeInt(ints_);
-    } else {
-        route_->writer->write(floats_);
-    }
-}
+void RouteBuffer::write() { route_->writer->writeInt(ints_); }
 
 ChunkPipeline::ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, bool integerSource,
                              std::size_t sourceBytes) {

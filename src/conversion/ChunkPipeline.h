@@ -8,10 +8,12 @@
 
 namespace twinfold {
 
-// One output's chunk: the routed channels gathered from a source chunk
-// (as integers for an exact copy, as scaled floats otherwise), then written.
+// One output's chunk: the routed channels gathered from a source chunk as
+// integers at the writer's depth (stored integers copied unchanged, anything
+// else scaled by the gain and rounded), then written.
 class RouteBuffer {
 public:
+    // Throws std::invalid_argument when a route that rounds has no valid depth.
     RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, bool integerSource);
 
     void fill(const IntPCMBuffer& source, std::uint32_t frames);
@@ -22,13 +24,9 @@ public:
     static std::size_t bytes(const ChannelRoute& route, std::uint32_t capacity);
 
 private:
-    template <typename Buffer>
-    void fillScaled(const Buffer& source, std::uint32_t frames, float factor);
-
     const ChannelRoute* route_;
     bool copiesIntegers_;
     IntPCMBuffer ints_;
-    PCMBuffer floats_;
 };
 
 // Gathers each chunk on the calling thread and, when two sets of output

@@ -46,7 +46,7 @@ std::vector<fs::path> AudioConverterService::splitAllChannels(const fs::path& so
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
     for (std::size_t k = 0; k < listed.size(); ++k) {
-        routes.push_back({&outputs.create(paths[k], writerSettings), {listed[k]}, std::nullopt});
+        routes.push_back({&outputs.create(paths[k], writerSettings), {listed[k]}, std::nullopt, writerSettings.bitDepth});
     }
     streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
     return paths;
@@ -66,7 +66,7 @@ void AudioConverterService::removeRedundantChannels(const fs::path& source, cons
         settings.channelLayoutTag = kDiscreteLayoutTag + std::uint32_t(kept);
     }
     OutputFiles outputs;
-    std::vector<ChannelRoute> routes{{&createOutput(outputs, output, settings), keep, std::nullopt}};
+    std::vector<ChannelRoute> routes{{&createOutput(outputs, output, settings), keep, std::nullopt, settings.bitDepth}};
     streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
 }
 

@@ -9,6 +9,7 @@
 
 #include <limits>
 #include <numeric>
+#include <stdexcept>
 
 namespace twinfold {
 namespace {
@@ -106,10 +107,19 @@ TEST(ChannelStreamerTest, WriterFailurePassesThroughUnchanged) {
     for (std::optional<float> gain : {std::optional<float>(), std::optional(0.5f)}) {  // integer and float paths
         EndlessReader reader(5'000'000, 2, 5'000'000);
         CountingWriter left, right(2'000'000);
-        std::vector<ChannelRoute> routes{{&left, {0}, std::nullopt}, {&right, {1}, gain}};
+        std::vector<ChannelRoute> routes{{&left, {0}, std::nullopt}, {&right, {1}, gain, 16}};
         EXPECT_THROW(streamChannels(reader, routes, StreamHooks{}), AudioIOError);
         EXPECT_LT(left.framesWritten(), 5'000'000);
     }
+}
+
+TEST(ChannelStreamerTest, RoundedSamplesNeedTheWritersDepth) {
+    EndlessReader reader(1000, 2, 1000);
+    CountingWriter writer;
+    // Without it a scaled route would be rounded to the wrong grid; copies need none.
+    EXPECT_THROW(streamChannels(reader, {{&writer, {1}, 0.5f}}, StreamHooks{}), std::invalid_argument);
+    EXPECT_NO_THROW(streamChannels(reader, {{&writer, {1}, std::nullopt}}, StreamHooks{}));
+    EXPECT_EQ(writer.framesWritten(), 1000);
 }
 
 TEST(ChannelStreamerTest, CancelCheckedBeforeEveryChunkAndAtTheEnd) {
