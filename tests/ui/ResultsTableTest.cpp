@@ -1,15 +1,12 @@
 #include "WindowFixture.h"
 
-#include "ui/ActionBar.h"
 #include "ui/ChannelCell.h"
-#include "ui/HeaderView.h"
 #include "ui/MultichannelDetailPanel.h"
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "ui/Theme.h"
 
-#include <QAction>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
@@ -33,7 +30,7 @@ protected:
     {
         std::vector<std::string> names;
         for (int row = 0; row < model().rowCount(); ++row)
-            names.push_back(cell(model().resultAt(row).fileInfo.filename, Model::filenameColumn).toString().toStdString());
+            names.push_back(model().index(row, Model::filenameColumn).data().toString().toStdString());
         return names;
     }
     std::vector<std::string> namesInViewModel()
@@ -43,10 +40,10 @@ protected:
             names.push_back(result.fileInfo.filename);
         return names;
     }
-    void clickFilenameHeader()
+    void clickHeader(int column)
     {
         QHeaderView* header = table().horizontalHeader();
-        const int x = header->sectionViewportPosition(Model::filenameColumn) + 10;
+        const int x = header->sectionViewportPosition(column) + 10;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     }
     QAction* action(QMenu& menu, const QString& text)
@@ -60,36 +57,59 @@ protected:
     }
 };
 
-TEST_F(ResultsTableTest, MonoAndSilentRowsCannotBeTicked)
+struct RowLook {
+    std::string filename;
+    const char* symbol;
+    Tint tint;
+    const char* checkSymbol;
+};
+
+TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick)
 {
+    stereoWav("Deep.wav", StereoKind::dualMono, {PcmContainer::wav, PcmEncoding::int24, 44100}, 44100 * 3);
+    writeDualMonoMp3(library.path(), "Podcast.mp3");
     monoWav("Mono.wav");
     stereoWav("Silent.wav", StereoKind::bothSilent);
-    stereoWav("Dual.wav", StereoKind::dualMono);
-    openWindow();
-    chooseLibrary();
-    const Uuid dual = resultNamed("Dual.wav").id;
-    ASSERT_EQ(vm().selectedResultIDs(), std::set<Uuid>{dual});
-
-    EXPECT_EQ(cell("Mono.wav", Model::checkColumn, Model::CheckSymbolRole), "minus.circle");
+    writeSplitPair(library.path(), "Kick", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 5),
+                   noise(4800, PcmEncoding::int16, 5));
+    openAndScan();
+    const RowLook looks[] = {
+        {"Deep.wav", "doc.badge.ellipsis", Tint::orange, "checkmark.circle.fill"},
+        {"Mono.wav", "speaker.wave.1", Tint::secondary, "minus.circle"},
+        {"Silent.wav", "speaker.slash.fill", Tint::gray, "minus.circle"},
+        // A dual-mono pair is coloured as dual mono.
+        {"Kick.wav", "doc.on.doc", Tint::orange, "checkmark.circle.fill"},
+    };
+    for (const RowLook& look : looks) {
+        SCOPED_TRACE(look.filename);
+        EXPECT_EQ(cell(look.filename, Model::filenameColumn, Model::SymbolRole), look.symbol);
+        EXPECT_EQ(cell(look.filename, Model::filenameColumn, Model::TintRole).toInt(), int(look.tint));
+        EXPECT_EQ(cell(look.filename, Model::checkColumn, Model::CheckSymbolRole), look.checkSymbol);
+    }
     EXPECT_EQ(cell("Mono.wav", Model::checkColumn, Model::CheckOpacityRole).toReal(), 0.5);
     EXPECT_EQ(cell("Mono.wav", Model::channelsColumn), "1ch");
-    EXPECT_EQ(cell("Mono.wav", Model::filenameColumn, Model::SymbolRole), "speaker.wave.1");
-    EXPECT_EQ(cell("Mono.wav", Model::filenameColumn, Model::TintRole).toInt(), int(Tint::secondary));
-    EXPECT_EQ(cell("Mono.wav", Model::statusColumn, Model::TintRole).toInt(), int(Tint::secondary));
-    EXPECT_EQ(cell("Silent.wav", Model::checkColumn, Model::CheckSymbolRole), "minus.circle");
-    EXPECT_EQ(cell("Silent.wav", Model::filenameColumn, Model::SymbolRole), "speaker.slash.fill");
-    EXPECT_EQ(cell("Silent.wav", Model::filenameColumn, Model::TintRole).toInt(), int(Tint::gray));
-    EXPECT_EQ(cell("Dual.wav", Model::checkColumn, Model::CheckSymbolRole), "checkmark.circle.fill");
+    EXPECT_EQ(cell("Deep.wav", Model::channelsColumn), "2ch");
+    EXPECT_EQ(cell("Deep.wav", Model::bitDepthColumn), "24-bit");
+    EXPECT_EQ(cell("Deep.wav", Model::sampleRateColumn), "44.1k");
+    EXPECT_EQ(cell("Deep.wav", Model::durationColumn), "0:03");
+    EXPECT_EQ(cell("Deep.wav", Model::sizeColumn).toString(), QLocale().formattedDataSize(
+                  resultNamed("Deep.wav").fileInfo.fileSize, 1, QLocale::DataSizeSIFormat));
+    EXPECT_EQ(cell("Deep.wav", Model::statusColumn, Model::StatusTextRole), "Dual Mono");
+    EXPECT_EQ(cell("Podcast.mp3", Model::bitDepthColumn), "Compressed");
+    const QStringList titles{"", "Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"};
+    for (int column = 0; column < titles.size(); ++column)
+        EXPECT_EQ(model().headerData(column, Qt::Horizontal, Qt::DisplayRole), titles[column]);
 
+    const auto ticked = vm().selectedResultIDs();
+    ASSERT_EQ(ticked.size(), 3u);
     clickCell(rowOf("Mono.wav"), Model::checkColumn);
     clickCell(rowOf("Silent.wav"), Model::checkColumn);
-    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{dual});
-
-    clickCell(rowOf("Dual.wav"), Model::checkColumn);
-    EXPECT_TRUE(vm().selectedResultIDs().empty());
-    EXPECT_EQ(cell("Dual.wav", Model::checkColumn, Model::CheckSymbolRole), "circle");
-    clickCell(rowOf("Dual.wav"), Model::checkColumn);
-    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{dual});
+    EXPECT_EQ(vm().selectedResultIDs(), ticked);
+    clickCell(rowOf("Deep.wav"), Model::checkColumn);
+    EXPECT_EQ(vm().selectedResultIDs().count(resultNamed("Deep.wav").id), 0u);
+    EXPECT_EQ(cell("Deep.wav", Model::checkColumn, Model::CheckSymbolRole), "circle");
+    clickCell(rowOf("Deep.wav"), Model::checkColumn);
+    EXPECT_EQ(vm().selectedResultIDs(), ticked);
 
     // Any row can still be selected as a row, but that selects nothing to convert.
     clickCell(rowOf("Mono.wav"), Model::filenameColumn);
@@ -98,34 +118,12 @@ TEST_F(ResultsTableTest, MonoAndSilentRowsCannotBeTicked)
     EXPECT_FALSE(view().actionBar()->convertButton()->isEnabled());
 }
 
-TEST_F(ResultsTableTest, ColumnsDescribeTheFile)
-{
-    stereoWav("Deep.wav", StereoKind::dualMono, {PcmContainer::wav, PcmEncoding::int24, 44100}, 44100 * 187);
-    writeDualMonoMp3(library.path(), "Podcast.mp3");
-    openWindow();
-    chooseLibrary();
-    EXPECT_EQ(cell("Deep.wav", Model::bitDepthColumn), "24-bit");
-    EXPECT_EQ(cell("Deep.wav", Model::sampleRateColumn), "44.1k");
-    EXPECT_EQ(cell("Deep.wav", Model::durationColumn), "3:07");
-    EXPECT_EQ(cell("Deep.wav", Model::channelsColumn), "2ch");
-    EXPECT_EQ(cell("Deep.wav", Model::sizeColumn).toString(), QLocale().formattedDataSize(
-                  resultNamed("Deep.wav").fileInfo.fileSize, 1, QLocale::DataSizeSIFormat));
-    EXPECT_EQ(cell("Deep.wav", Model::statusColumn, Model::StatusTextRole), "Dual Mono");
-    EXPECT_EQ(cell("Deep.wav", Model::filenameColumn, Model::SymbolRole), "doc.badge.ellipsis");
-    EXPECT_EQ(cell("Deep.wav", Model::filenameColumn, Model::TintRole).toInt(), int(Tint::orange));
-    EXPECT_EQ(cell("Podcast.mp3", Model::bitDepthColumn), "Compressed");
-    const QStringList titles{"", "Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"};
-    for (int column = 0; column < titles.size(); ++column)
-        EXPECT_EQ(model().headerData(column, Qt::Horizontal, Qt::DisplayRole), titles[column]);
-    EXPECT_EQ(table().horizontalHeader()->sectionSize(Model::checkColumn), 30);
-}
-
 TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly)
 {
     multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
     multichannelWav("Other.wav", {6, {}, {5}});
-    openWindow();
-    chooseLibrary();
+    multichannelWav("Ten.wav", {10, {}, {9}});
+    openAndScan();
     clickCell(rowOf("Surround.wav"), Model::filenameColumn);
     ASSERT_TRUE(panel().isVisible());
     EXPECT_EQ(panel().removableText(), "2 removable channels");
@@ -149,41 +147,31 @@ TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly)
     clickCell(rowOf("Other.wav"), Model::filenameColumn);
     ASSERT_TRUE(panel().isVisible());
     EXPECT_EQ(panel().removableText(), "1 removable channel");
-}
 
-TEST_F(ResultsTableTest, TenChannelsWrapAfterEight)
-{
-    multichannelWav("Ten.wav", {10, {}, {9}});
-    openWindow();
-    chooseLibrary();
+    // Ten channels wrap after eight, in equal columns.
     clickCell(rowOf("Ten.wav"), Model::filenameColumn);
     ASSERT_TRUE(panel().isVisible());
     ASSERT_EQ(panel().cells().size(), 10);
     EXPECT_EQ(panel().columnCount(), 8);
-    EXPECT_EQ(panel().cellPosition(0), qMakePair(0, 0));
-    EXPECT_EQ(panel().cellPosition(7), qMakePair(0, 7));
-    EXPECT_EQ(panel().cellPosition(8), qMakePair(1, 0));
-    EXPECT_EQ(panel().cellPosition(9), qMakePair(1, 1));
-    // Equal columns: every cell of the first row is as wide as the first.
-    const int width = panel().cells()[0]->width();
-    for (int i = 1; i < 10; ++i)
-        EXPECT_NEAR(panel().cells()[i]->width(), width, 1) << "cell " << i;
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(panel().cellPosition(i), qMakePair(i / 8, i % 8)) << "cell " << i;
+        EXPECT_NEAR(panel().cells()[i]->width(), panel().cells()[0]->width(), 1) << "cell " << i;
+    }
 }
 
 TEST_F(ResultsTableTest, FilenameSortsByCodePointsAndTheOrderStays)
 {
     for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav", "_x.wav"})
         stereoWav(name, StereoKind::dualMono);
-    openWindow();
-    chooseLibrary();
+    openAndScan();
     // Until the header is clicked the table shows the workflow's own order.
     EXPECT_EQ(namesOnScreen(), namesInViewModel());
     EXPECT_FALSE(table().horizontalHeader()->isSortIndicatorShown());
 
-    clickFilenameHeader();
+    clickHeader(Model::filenameColumn);
     const std::vector<std::string> ascending{"A.wav", "C.wav", "_x.wav", "a.wav", "b.wav"};
     EXPECT_EQ(namesInViewModel(), ascending);
-    clickFilenameHeader();
+    clickHeader(Model::filenameColumn);
     const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
     EXPECT_EQ(namesInViewModel(), descending);
     EXPECT_EQ(namesOnScreen(), descending);
@@ -191,11 +179,9 @@ TEST_F(ResultsTableTest, FilenameSortsByCodePointsAndTheOrderStays)
 
     // Redraws, another header and a rescan keep the chosen order.
     clickCell(0, Model::checkColumn);
-    QHeaderView* header = table().horizontalHeader();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(Model::channelsColumn) + 5, header->height() / 2));
+    clickHeader(Model::channelsColumn);
     EXPECT_EQ(namesOnScreen(), descending);
-    EXPECT_EQ(header->sortIndicatorSection(), int(Model::filenameColumn));
+    EXPECT_EQ(table().horizontalHeader()->sortIndicatorSection(), int(Model::filenameColumn));
     vm().startScan();
     waitForScan();
     EXPECT_EQ(namesOnScreen(), descending);
@@ -210,11 +196,12 @@ TEST_F(ResultsTableTest, FilenameSortsByCodePointsAndTheOrderStays)
 
 TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
 {
-    const fs::path first = stereoWav("First.wav", StereoKind::dualMono);
+    stereoWav("First.wav", StereoKind::dualMono);
     const fs::path second = stereoWav("Second.wav", StereoKind::leftSilent);
     const fs::path plain = stereoWav("Plain.wav", StereoKind::trueStereo);
-    openWindow();
-    chooseLibrary();
+    const auto pair = writeSplitPair(library.path(), "Kick", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 5),
+                                     noise(4800, PcmEncoding::int16, 5));
+    openAndScan();
     std::vector<std::vector<fs::path>> revealed;
     view().resultsView()->setFileRevealer([&](const std::vector<fs::path>& files) { revealed.push_back(files); });
 
@@ -228,11 +215,11 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
         return requests.takeLast().at(0).value<QList<int>>();
     };
     // On a selected row the menu is for the whole selection; elsewhere for that row.
-    EXPECT_EQ(rightClick(rowOf("Second.wav")).size(), 2);
+    EXPECT_EQ(rightClick(rowOf("Second.wav")).size(), 3);
     EXPECT_EQ(rightClick(rowOf("Plain.wav")), QList<int>{rowOf("Plain.wav")});
 
-    std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({resultNamed("First.wav").id,
-                                                                        resultNamed("Second.wav").id}));
+    std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({resultNamed("Second.wav").id,
+                                                                        resultNamed("Kick.wav").id}));
     ASSERT_NE(menu, nullptr);
     QStringList entries;
     for (QAction* entry : menu->actions())
@@ -240,14 +227,14 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
     EXPECT_EQ(entries, (QStringList{"Show in Finder", "-", "Convert Selected", "-", "Deselect All"}));
     EXPECT_TRUE(action(*menu, "Convert Selected")->isEnabled());
 
+    // A split pair is revealed with both of its files.
     action(*menu, "Show in Finder")->trigger();
     ASSERT_EQ(revealed.size(), 1u);
-    EXPECT_EQ(std::set<fs::path>(revealed[0].begin(), revealed[0].end()), (std::set<fs::path>{first, second}));
+    EXPECT_EQ(std::set<fs::path>(revealed[0].begin(), revealed[0].end()),
+              (std::set<fs::path>{second, pair.left, pair.right}));
 
     action(*menu, "Deselect All")->trigger();
     EXPECT_TRUE(vm().selectedResultIDs().empty());
-    for (int row = 0; row < model().rowCount(); ++row)
-        EXPECT_NE(model().index(row, Model::checkColumn).data(Model::CheckSymbolRole), "checkmark.circle.fill");
     menu.reset(view().resultsView()->makeContextMenu({resultNamed("Plain.wav").id}));
     EXPECT_FALSE(action(*menu, "Convert Selected")->isEnabled()) << "nothing convertible is selected";
     EXPECT_EQ(view().resultsView()->makeContextMenu({}), nullptr);
@@ -256,23 +243,6 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
     QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rect.center());
     ASSERT_EQ(revealed.size(), 2u);
     EXPECT_EQ(revealed[1], std::vector<fs::path>{plain});
-}
-
-TEST_F(ResultsTableTest, SplitPairIsRevealedWithBothFiles)
-{
-    const auto pair = writeSplitPair(library.path(), "Kick", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 5),
-                                     noise(4800, PcmEncoding::int16, 5));
-    openWindow();
-    chooseLibrary();
-    ASSERT_EQ(vm().scanResults().size(), 1u);
-    EXPECT_EQ(model().index(0, Model::filenameColumn).data(Model::SymbolRole), "doc.on.doc");
-    EXPECT_EQ(model().index(0, Model::filenameColumn).data(Model::TintRole).toInt(), int(Tint::orange))
-        << "a dual-mono pair is coloured as dual mono";
-    std::vector<fs::path> revealed;
-    view().resultsView()->setFileRevealer([&](const std::vector<fs::path>& files) { revealed = files; });
-    std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({vm().scanResults()[0].id}));
-    action(*menu, "Show in Finder")->trigger();
-    EXPECT_EQ(revealed, (std::vector<fs::path>{pair.left, pair.right}));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "WindowFixture.h"
 
-#include "ui/ActionBar.h"
-#include "ui/HeaderView.h"
 #include "ui/ProgressRow.h"
 
 #include <QLabel>

@@ -1,43 +1,25 @@
 #include "WindowFixture.h"
 
 #include "ui/ResultsTable.h"
-#include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
-#include "ui/HeaderView.h"
 #include "updates/AppUpdate.h"
 #include "updates/BuildInfo.h"
-#include "workflow/SettingsStore.h"
 
 #include <QDragEnterEvent>
-#include <QHeaderView>
 #include <QMimeData>
 
 namespace twinfold::test {
 
-CannedResponse publishedVersion(const QString& version, const QString& notes, const QString& downloadURL)
+CannedResponse publishedVersion(const QString& version, const QString& notes)
 {
     CannedResponse response;
-    response.body = encodeAppUpdate({version, 1, downloadURL, notes, QStringLiteral("2024-05-01")});
+    response.body = encodeAppUpdate({version, 1, kDownloadURL, notes, QStringLiteral("2024-05-01")});
     return response;
 }
 
 QString newerVersion()
 {
     return buildVersionString() + QStringLiteral(".1");
-}
-
-ConversionGate::ConversionGate(ScanViewModel& viewModel)
-{
-    ScanViewModel::ConversionHooks hooks;
-    hooks.beforeConverterCall = [opened = open_.get_future().share()](const ScanResult&) { opened.wait(); };
-    viewModel.setConversionHooks(std::move(hooks));
-}
-
-void ConversionGate::release()
-{
-    if (!released_)
-        open_.set_value();
-    released_ = true;
 }
 
 WindowFixture::WindowFixture()
@@ -86,9 +68,9 @@ fs::path WindowFixture::multichannelWav(const std::string& name, const ChannelPl
     return path;
 }
 
-void WindowFixture::chooseFolder(const fs::path& folder)
+void WindowFixture::chooseLibrary()
 {
-    vm().setFolderChooser([folder] { return std::optional<fs::path>(folder); });
+    vm().setFolderChooser([this] { return std::optional<fs::path>(library.path()); });
     click(view().header()->selectFolderButton());
     waitForScan();
 }

@@ -10,11 +10,15 @@
 #include "support/CompressedFixtures.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
+#include "ui/ActionBar.h"
+#include "ui/HeaderView.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "updates/UpdateViewModel.h"
 #include "workflow/ScanViewModel.h"
+#include "workflow/SettingsStore.h"
 
+#include <QAction>
 #include <QPushButton>
 #include <QTest>
 
@@ -22,7 +26,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -34,28 +37,12 @@ namespace fs = std::filesystem;
 
 inline const PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
 
+inline const QString kDownloadURL = QStringLiteral("https://www.twinfold.example/get");
 
 // A published descriptor for `version`.
-CannedResponse publishedVersion(const QString& version, const QString& notes = QStringLiteral("Notes"),
-                                const QString& downloadURL = QStringLiteral("https://www.twinfold.example/get"));
+CannedResponse publishedVersion(const QString& version, const QString& notes = QStringLiteral("Notes"));
 // A version newer than this build.
 QString newerVersion();
-
-// Holds a conversion before its first converter call until released, so a
-// test can look at the window while it converts.
-class ConversionGate {
-public:
-    explicit ConversionGate(ScanViewModel& viewModel);
-    ~ConversionGate() { release(); }
-    ConversionGate(const ConversionGate&) = delete;
-    ConversionGate& operator=(const ConversionGate&) = delete;
-
-    void release();
-
-private:
-    std::promise<void> open_;
-    bool released_ = false;
-};
 
 class WindowFixture : public ::testing::Test {
 protected:
@@ -77,9 +64,9 @@ protected:
     fs::path monoWav(const std::string& name);
     fs::path multichannelWav(const std::string& name, const ChannelPlan& plan);
 
-    // "Select Folder" with the chooser answering `folder`, then waits for the scan.
-    void chooseFolder(const fs::path& folder);
-    void chooseLibrary() { chooseFolder(library.path()); }
+    // "Select Folder" with the chooser answering the library folder, then waits for the scan.
+    void chooseLibrary();
+    void openAndScan() { openWindow(); chooseLibrary(); }
     void waitForScan();
     void waitForConversionToSettle();
     void waitForUpdateCheck(qsizetype requests);

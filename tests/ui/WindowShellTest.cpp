@@ -1,125 +1,129 @@
 #include "WindowFixture.h"
 
 #include "ui/AlertPresenter.h"
-#include "ui/HeaderView.h"
+#include "ui/ElidedLabel.h"
 #include "ui/ProgressRow.h"
-#include "ui/ActionBar.h"
-#include "ui/SettingsPanel.h"
+#include "ui/UpdateBannerView.h"
 #include "updates/BuildInfo.h"
-#include "workflow/SettingsStore.h"
 
-#include <QAction>
-#include <QCheckBox>
 #include <QMessageBox>
 
 #include <fstream>
+#include <future>
 
 namespace twinfold::test {
 namespace {
 
-using WindowShellTest = WindowFixture;
+class WindowShellTest : public WindowFixture {
+protected:
+    void checkFromTheMenu()
+    {
+        const qsizetype before = server.requests().size();
+        window().checkForUpdatesAction()->trigger();
+        waitForUpdateCheck(before + 1);
+    }
+    UpdateBannerView& banner() { return *view().banner(); }
+    QStringList notes() { return banner().notesLabel()->displayedLines(); }
+};
 
-void clickOk(QMessageBox* alert)
+void expectAlertAndClickOk(QMessageBox* alert, const QString& title, const QString& text)
 {
-    ASSERT_NE(alert, nullptr);
+    ASSERT_NE(alert, nullptr) << title.toStdString();
+    EXPECT_EQ(alert->windowTitle(), title);
+    EXPECT_EQ(alert->informativeText(), text);
     QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
 }
 
-TEST_F(WindowShellTest, FirstStartChecksForUpdatesOnceAndSilently)
+TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner)
 {
     openWindow();
-    EXPECT_TRUE(view().settingsPanel()->checkForUpdatesBox()->isChecked());
     waitForUpdateCheck(1);
-    EXPECT_EQ(view().alerts()->upToDateAlert(), nullptr);
-
-    // Showing the window again is not a new launch.
+    EXPECT_EQ(view().alerts()->upToDateAlert(), nullptr) << "the launch check is silent";
+    EXPECT_FALSE(banner().isVisible()) << "nothing newer, no banner";
     window().hide();
     window().show();
-    EXPECT_FALSE(updateVM().isChecking());
+    EXPECT_FALSE(updateVM().isChecking()) << "showing the window again is not a new launch";
     EXPECT_EQ(server.requests().size(), 1);
+
+    server.respondWith(publishedVersion(newerVersion(), "Bug fixes."));
+    checkFromTheMenu();
+    ASSERT_TRUE(banner().isVisible());
+    EXPECT_EQ(banner().headline(), "Twinfold " + newerVersion() + " is available");
+    EXPECT_EQ(notes(), QStringList{"Bug fixes."});
+    EXPECT_EQ(banner().skipButton()->text(), "Skip");
+    EXPECT_EQ(banner().downloadButton()->text(), "Download");
+    QList<QUrl> opened;
+    updateVM().setUrlOpener([&](const QUrl& url) { opened << url; });
+    click(banner().downloadButton());
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(kDownloadURL)});
+    EXPECT_TRUE(banner().isVisible()) << "download keeps the banner";
+    click(banner().closeButton());
+    EXPECT_FALSE(banner().isVisible());
+
+    const QString longNotes = QStringLiteral("Faster scanning. ").repeated(40);
+    server.respondWith(publishedVersion(newerVersion(), longNotes));
+    checkFromTheMenu();
+    EXPECT_TRUE(banner().isVisible()) << "closed only until the next check";
+    ASSERT_EQ(notes().size(), 2);
+    EXPECT_TRUE(longNotes.startsWith(notes()[0]));
+    EXPECT_TRUE(notes()[1].endsWith(QChar(0x2026))) << notes()[1].toStdString();
+
+    click(banner().skipButton());
+    EXPECT_FALSE(banner().isVisible());
+    EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
+    checkFromTheMenu();
+    EXPECT_FALSE(banner().isVisible()) << "a skipped version stays hidden";
+    server.respondWith(publishedVersion(newerVersion() + ".1", QString()));
+    checkFromTheMenu();
+    EXPECT_TRUE(banner().isVisible()) << "a later version, even without notes, is shown";
+    EXPECT_EQ(notes(), QStringList{QString()});
 }
 
-TEST_F(WindowShellTest, NoLaunchCheckWhenTurnedOff)
-{
-    AppSettings settings;
-    settings.checkForUpdatesOnLaunch = false;
-    saveAppSettings(settings);
-    openWindow();
-    EXPECT_FALSE(view().settingsPanel()->checkForUpdatesBox()->isChecked());
-    EXPECT_FALSE(updateVM().isChecking());
-    EXPECT_TRUE(server.requests().isEmpty());
-}
-
-TEST_F(WindowShellTest, MenuCheckWithNothingNewerSaysUpToDate)
+// Each alert says its own text, and OK clears what raised it.
+TEST_F(WindowShellTest, MenuActionsAndAlerts)
 {
     openWindow();
     waitForUpdateCheck(1);
-    window().checkForUpdatesAction()->trigger();
-    waitForUpdateCheck(2);
-    QMessageBox* alert = view().alerts()->upToDateAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->windowTitle(), "Up to Date");
-    EXPECT_EQ(alert->informativeText(), "You’re running the latest version of Twinfold.");
-    clickOk(alert);
-    EXPECT_FALSE(updateVM().showUpToDate());
-    EXPECT_EQ(view().alerts()->upToDateAlert(), nullptr);
-}
-
-TEST_F(WindowShellTest, FailedMenuCheckShowsTheReason)
-{
-    server.respondWith({500});
-    openWindow();
-    waitForUpdateCheck(1);
-    EXPECT_EQ(view().alerts()->checkFailedAlert(), nullptr) << "the launch check stays silent";
-    window().checkForUpdatesAction()->trigger();
-    waitForUpdateCheck(2);
-    QMessageBox* alert = view().alerts()->checkFailedAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->windowTitle(), "Update Check Failed");
-    EXPECT_EQ(alert->informativeText(),
-              "Could not reach the update server. Please check your internet connection and try again.");
-    clickOk(alert);
-    EXPECT_FALSE(updateVM().checkError().has_value());
-}
-
-TEST_F(WindowShellTest, HelpOpensTheHelpPage)
-{
-    openWindow();
     QList<QUrl> opened;
     window().setUrlOpener([&](const QUrl& url) { opened << url; });
     window().helpAction()->trigger();
     EXPECT_EQ(opened, QList<QUrl>{helpPageURL()});
-    EXPECT_EQ(helpPageURL().path(), "/help");
-}
 
-TEST_F(WindowShellTest, ResetReturnsToTheEmptyState)
-{
-    stereoWav("Dual.wav", StereoKind::dualMono);
-    openWindow();
-    EXPECT_TRUE(view().isShowingEmptyState());
-    EXPECT_FALSE(view().header()->resetButton()->isVisible());
-    chooseLibrary();
-    EXPECT_FALSE(view().isShowingEmptyState());
-    EXPECT_EQ(view().header()->folderText().toStdString(), library.path().string());
+    checkFromTheMenu();
+    expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
+                          "You’re running the latest version of Twinfold.");
+    EXPECT_FALSE(updateVM().showUpToDate());
+    EXPECT_EQ(view().alerts()->upToDateAlert(), nullptr);
 
-    click(view().header()->resetButton());
+    server.respondWith({500});
+    checkFromTheMenu();
+    expectAlertAndClickOk(view().alerts()->checkFailedAlert(), "Update Check Failed",
+                          "Could not reach the update server. Please check your internet connection and try again.");
+    EXPECT_FALSE(updateVM().checkError().has_value());
+
+    std::ofstream(library / "notes.txt") << "not audio";
+    EXPECT_TRUE(dropOnWindow({library / "notes.txt", library / "missing.wav"}));
+    expectAlertAndClickOk(view().alerts()->errorAlert(), "Error",
+                          "No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files.");
+    EXPECT_FALSE(vm().errorMessage().has_value());
     QCoreApplication::processEvents();
     EXPECT_TRUE(view().isShowingEmptyState());
-    EXPECT_EQ(view().header()->folderText(), "No folder selected");
-    EXPECT_TRUE(view().header()->folderTextIsPlaceholder());
-    EXPECT_FALSE(view().header()->resetButton()->isVisible());
-    EXPECT_FALSE(view().actionBar()->convertButton()->isVisible());
 }
 
-TEST_F(WindowShellTest, ButtonsWaitWhileScanning)
+TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties)
 {
     stereoWav("Dual.wav", StereoKind::dualMono);
+    const fs::path elsewhere = library / "Elsewhere";
+    fs::create_directories(elsewhere);
+    writePcm(elsewhere / "Silent.wav", kPcm16, stereo(StereoKind::rightSilent, 4800, kPcm16.encoding, 99));
     openWindow();
     HeaderView* header = view().header();
+    EXPECT_FALSE(header->resetButton()->isVisible());
     vm().setFolderChooser([this] { return std::optional<fs::path>(library.path()); });
     click(header->selectFolderButton());
     // The scan has started but none of its reports has been delivered yet.
     ASSERT_TRUE(vm().scanState().isScanning());
+    EXPECT_EQ(header->folderText().toStdString(), library.path().string());
     EXPECT_FALSE(header->selectFolderButton()->isEnabled());
     EXPECT_FALSE(header->resetButton()->isEnabled());
     EXPECT_TRUE(header->scanningRow()->isVisible());
@@ -127,27 +131,41 @@ TEST_F(WindowShellTest, ButtonsWaitWhileScanning)
     EXPECT_EQ(header->scanningRow()->figureText(), "0%");
     EXPECT_TRUE(header->scanningRow()->cancelButton()->isEnabled());
 
+    EXPECT_TRUE(dropOnWindow({elsewhere / "Silent.wav"}));
     waitForScan();
+    ASSERT_EQ(vm().scanResults().size(), 1u) << "only the dropped file's scan publishes";
+    EXPECT_EQ(vm().scanResults()[0].fileInfo.filename, "Silent.wav");
+    EXPECT_EQ(header->folderText().toStdString(), elsewhere.string());
     EXPECT_TRUE(header->selectFolderButton()->isEnabled());
     EXPECT_TRUE(header->resetButton()->isEnabled());
     EXPECT_FALSE(header->scanningRow()->isVisible());
+
+    click(header->resetButton());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view().isShowingEmptyState());
+    EXPECT_EQ(header->folderText(), "No folder selected");
+    EXPECT_TRUE(header->folderTextIsPlaceholder());
+    EXPECT_FALSE(header->resetButton()->isVisible());
+    EXPECT_FALSE(view().actionBar()->convertButton()->isVisible());
 }
 
 TEST_F(WindowShellTest, ConvertingHoldsTheButtonsAndRefusesDrops)
 {
     stereoWav("Dual.wav", StereoKind::dualMono);
     const fs::path other = stereoWav("Other.wav", StereoKind::leftSilent);
-    openWindow();
-    chooseLibrary();
-    ConversionGate gate(vm());
+    openAndScan();
+    // Holds the conversion before its first file; no early return may skip the release below.
+    std::promise<void> gate;
+    ScanViewModel::ConversionHooks hooks;
+    hooks.beforeConverterCall = [opened = gate.get_future().share()](const ScanResult&) { opened.wait(); };
+    vm().setConversionHooks(std::move(hooks));
     click(view().actionBar()->convertButton());
-    ASSERT_TRUE(vm().conversionState().isConverting());
+    EXPECT_TRUE(vm().conversionState().isConverting());
 
     HeaderView* header = view().header();
     EXPECT_FALSE(header->selectFolderButton()->isEnabled());
     EXPECT_FALSE(header->resetButton()->isEnabled());
     EXPECT_FALSE(view().actionBar()->convertButton()->isEnabled());
-    EXPECT_TRUE(header->convertingRow()->isVisible());
     EXPECT_EQ(header->convertingRow()->figureText(), "0/2");
     EXPECT_EQ(header->convertingRow()->statusText(), "Converting: ");
 
@@ -156,45 +174,10 @@ TEST_F(WindowShellTest, ConvertingHoldsTheButtonsAndRefusesDrops)
 
     click(header->convertingRow()->cancelButton());
     EXPECT_EQ(vm().conversionState(), ConversionState::idle());
-    gate.release();
+    gate.set_value();
     waitForConversionToSettle();
     EXPECT_FALSE(vm().errorMessage().has_value());
     EXPECT_TRUE(header->selectFolderButton()->isEnabled());
-}
-
-TEST_F(WindowShellTest, DroppedItemsAreScannedAndReplaceARunningScan)
-{
-    stereoWav("Dual.wav", StereoKind::dualMono);
-    const fs::path elsewhere = library / "Elsewhere";
-    fs::create_directories(elsewhere);
-    const fs::path moved = elsewhere / "Silent.wav";
-    writePcm(moved, kPcm16, stereo(StereoKind::rightSilent, 4800, kPcm16.encoding, 99));
-    openWindow();
-    vm().setFolderChooser([this] { return std::optional<fs::path>(library.path()); });
-    click(view().header()->selectFolderButton());
-    ASSERT_TRUE(vm().scanState().isScanning());
-
-    EXPECT_TRUE(dropOnWindow({moved}));
-    waitForScan();
-    ASSERT_EQ(vm().scanResults().size(), 1u) << "only the dropped file's scan publishes";
-    EXPECT_EQ(vm().scanResults()[0].fileInfo.filename, "Silent.wav");
-    EXPECT_EQ(view().header()->folderText().toStdString(), elsewhere.string());
-}
-
-TEST_F(WindowShellTest, DropWithoutAudioShowsTheErrorAlert)
-{
-    std::ofstream(library / "notes.txt") << "not audio";
-    openWindow();
-    EXPECT_TRUE(dropOnWindow({library / "notes.txt", library / "missing.wav"}));
-    QMessageBox* alert = view().alerts()->errorAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->windowTitle(), "Error");
-    EXPECT_EQ(alert->informativeText(),
-              "No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files.");
-    clickOk(alert);
-    EXPECT_FALSE(vm().errorMessage().has_value());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(view().isShowingEmptyState());
 }
 
 }  // namespace
