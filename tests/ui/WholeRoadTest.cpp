@@ -9,17 +9,6 @@ namespace {
 
 using WholeRoadTest = WindowFixture;
 
-fs::path onlyBackupFolder(const fs::path& library)
-{
-    std::vector<fs::path> backups;
-    for (const auto& entry : fs::directory_iterator(library)) {
-        if (entry.is_directory() && entry.path().filename().string().rfind("Twinfold Backup ", 0) == 0)
-            backups.push_back(entry.path());
-    }
-    EXPECT_EQ(backups.size(), 1u);
-    return backups.empty() ? fs::path() : backups.front();
-}
-
 // Choose a folder, scan it, convert what is convertible with the originals
 // moved to a backup folder, and see the folder scanned again.
 TEST_F(WholeRoadTest, OpenScanConvertWithBackupAndRescan)
@@ -51,9 +40,14 @@ TEST_F(WholeRoadTest, OpenScanConvertWithBackupAndRescan)
     EXPECT_EQ(readStoredInts(library / "Silent_mono.wav"), std::vector<std::vector<std::int32_t>>{silentRight});
     EXPECT_FALSE(fs::exists(dual));
     EXPECT_FALSE(fs::exists(silent));
-    const fs::path backup = onlyBackupFolder(library.path());
-    EXPECT_TRUE(fs::exists(backup / "Dual.wav"));
-    EXPECT_TRUE(fs::exists(backup / "Silent.wav"));
+    std::vector<fs::path> folders;
+    for (const auto& entry : fs::directory_iterator(library.path()))
+        if (entry.is_directory())
+            folders.push_back(entry.path());
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(folders[0].filename().string().rfind("Twinfold Backup ", 0), 0u) << folders[0];
+    EXPECT_TRUE(fs::exists(folders[0] / "Dual.wav"));
+    EXPECT_TRUE(fs::exists(folders[0] / "Silent.wav"));
 
     // The rescan lists the new mono files, the untouched file and the backups.
     std::multiset<std::string> names;
