@@ -4,7 +4,9 @@
 // source through openAudioFile in chunks of 1,000,000 frames, and the mono
 // conversion also with the physical limit: copying the source with plain
 // 4 MiB read()/write() calls, with and without flushing the copy to the disk
-// (the audio writer flushes every output). Sources stay in the page cache.
+// (the writers leave that to the workflow, which syncs outputs once before
+// originals are touched). Sources stay in the page cache. A normalised
+// conversion reads the source twice (peak pass, then the scaled copy).
 #include "audio_io/AudioFileReader.h"
 #include "conversion/AudioConverterService.h"
 #include "support/PcmFixtures.h"
@@ -85,7 +87,7 @@ void decode(benchmark::State& state, const fs::path& source) {
 }
 
 // The physical limit. With argument 1 the copy is also flushed to the disk,
-// as the audio writer does before it reports an output complete.
+// as the workflow does before it touches originals.
 void plainCopy(benchmark::State& state) {
     std::vector<char> block(4 << 20);
     const fs::path output = workDir / "copy.wav";

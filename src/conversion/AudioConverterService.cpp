@@ -92,7 +92,7 @@ void AudioConverterService::writeMonoFiles(const fs::path& source, const std::ve
     auto reader = openAudioFile(source);
     requireFormat(*reader, minChannels);
     const WriterSettings settings = outputSettings(source, reader->processingFormat(), 1);
-    const auto gains = gainsFor(*reader, targets, targetdBFS, progress);
+    const auto gains = gainsFor(*reader, source, targets, targetdBFS, progress);
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
     for (std::size_t k = 0; k < targets.size(); ++k) {
@@ -102,9 +102,10 @@ void AudioConverterService::writeMonoFiles(const fs::path& source, const std::ve
     streamAndFinish(*reader, source, outputs, routes, targetdBFS ? 0.5 : 0.0, 0.5, progress);
 }
 
-// One peak pass over every target's channel; each output gets its own gain
+// One peak pass over every target's channel (the halves of a long PCM file
+// on two threads); each output gets its own gain
 // and the progress steps of one pass per output (0.5, or 0.25 then 0.5).
-std::vector<std::optional<float>> AudioConverterService::gainsFor(AudioFileReader& reader,
+std::vector<std::optional<float>> AudioConverterService::gainsFor(AudioFileReader& reader, const fs::path& source,
                                                                   const std::vector<MonoTarget>& targets,
                                                                   std::optional<float> targetdBFS,
                                                                   const ProgressHandler& progress) {
@@ -113,7 +114,7 @@ std::vector<std::optional<float>> AudioConverterService::gainsFor(AudioFileReade
     std::vector<int> channels;
     for (const auto& target : targets) channels.push_back(target.channel);
     const std::int64_t start = reader.position();
-    const auto peaks = measurePeaks(reader, channels, hooks());
+    const auto peaks = measurePeaks(reader, channels, hooks(), [&source] { return openAudioFile(source); });
     reader.seek(start);
     for (std::size_t k = 0; k < targets.size(); ++k) {
         gains[k] = normalizationGain(*targetdBFS, peaks[k]);

@@ -131,8 +131,9 @@ private:
 
     void writeMonoFiles(const std::filesystem::path& source, const std::vector<MonoTarget>& targets,
                         std::optional<float> targetdBFS, int minChannels, const ProgressHandler& progress);
-    std::vector<std::optional<float>> gainsFor(AudioFileReader& reader, const std::vector<MonoTarget>& targets,
-                                               std::optional<float> targetdBFS, const ProgressHandler& progress);
+    std::vector<std::optional<float>> gainsFor(AudioFileReader& reader, const std::filesystem::path& source,
+                                               const std::vector<MonoTarget>& targets, std::optional<float> targetdBFS,
+                                               const ProgressHandler& progress);
     // Streams the routes into `outputs`, then closes them and copies the
     // source's chunks in. Progress is reported as base + scale × fraction.
     void streamAndFinish(AudioFileReader& reader, const std::filesystem::path& source, OutputFiles& outputs,

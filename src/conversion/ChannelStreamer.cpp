@@ -4,7 +4,9 @@
 #include "conversion/ConversionError.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <type_traits>
 
 namespace twinfold {
@@ -24,11 +26,12 @@ std::uint32_t chunkCapacity(const AudioFileReader& reader, const StreamHooks& ho
     return std::uint32_t(std::min<std::int64_t>(hooks.chunkFrames, framesLeft(reader)));
 }
 
-// Runs `consume(frames, fraction done)` on each chunk read into `buffer`, up to the end.
+// Runs `consume(frames, fraction done)` on each chunk of the next `total`
+// frames, read into `buffer`.
 template <typename Buffer, typename Consume>
-void forEachChunk(AudioFileReader& reader, Buffer& buffer, const StreamHooks& hooks, Consume consume) {
-    const std::int64_t total = framesLeft(reader);
-    const std::uint32_t capacity = chunkCapacity(reader, hooks);
+void forEachChunk(AudioFileReader& reader, std::int64_t total, Buffer& buffer, const StreamHooks& hooks,
+                  Consume consume) {
+    const auto capacity = std::uint32_t(std::min<std::int64_t>(hooks.chunkFrames, total));
     buffer.reset(reader.channelCount(), capacity);
     for (std::int64_t done = 0; done < total;) {
         if (hooks.checkCancelled) hooks.checkCancelled();
@@ -55,6 +58,48 @@ StreamHooks withinBudget(StreamHooks hooks, std::size_t channels) {
     return hooks;
 }
 
+// Largest magnitude of each listed channel over the next `total` frames.
+std::vector<float> peaksOver(AudioFileReader& reader, std::int64_t total, const std::vector<int>& channels,
+                             const StreamHooks& hooks) {
+    std::vector<float> peaks(channels.size(), 0.0f);
+    PCMBuffer buffer;
+    forEachChunk(reader, total, buffer, hooks, [&](std::uint32_t frames, double) {
+        for (std::size_t k = 0; k < channels.size(); ++k) {
+            peaks[k] = std::max(peaks[k], peakOf(buffer.channel(channels[k]), frames));
+        }
+    });
+    return peaks;
+}
+
+// The same with the second half read at once by a second reader on a thread
+// of its own. The largest magnitude does not depend on the order, so the
+// result is the one a single pass gives.
+std::vector<float> peaksInHalves(AudioFileReader& reader, std::int64_t total, const std::vector<int>& channels,
+                                 const StreamHooks& hooks, const ReaderFactory& openAgain) {
+    const std::int64_t half = total / 2;
+    const std::unique_ptr<AudioFileReader> second = openAgain();
+    second->seek(reader.position() + half);
+    std::atomic<bool> abandoned = false;
+    StreamHooks secondHooks = hooks;
+    secondHooks.checkCancelled = [&] {
+        // Stops the second half soon once the first has failed; this error is never seen.
+        if (abandoned) throw ConversionError(ConversionError::Case::cancelled);
+        if (hooks.checkCancelled) hooks.checkCancelled();
+    };
+    auto rest = std::async(std::launch::async, [&] { return peaksOver(*second, total - half, channels, secondHooks); });
+    std::vector<float> peaks;
+    try {
+        peaks = peaksOver(reader, half, channels, hooks);
+    } catch (...) {
+        abandoned = true;
+        rest.wait();
+        throw;
+    }
+    const std::vector<float> restPeaks = rest.get();
+    for (std::size_t k = 0; k < peaks.size(); ++k) peaks[k] = std::max(peaks[k], restPeaks[k]);
+    return peaks;
+}
+
 template <typename Buffer>
 void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& givenHooks) {
     constexpr bool integers = std::is_same_v<Buffer, IntPCMBuffer>;
@@ -65,7 +110,7 @@ void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes
     const std::size_t sourceBytes = std::size_t(reader.channelCount()) * capacity * sizeof(float);
     ChunkPipeline pipeline(routes, capacity, integers, sourceBytes);
     Buffer buffer;
-    forEachChunk(reader, buffer, hooks, [&](std::uint32_t frames, double fraction) {
+    forEachChunk(reader, framesLeft(reader), buffer, hooks, [&](std::uint32_t frames, double fraction) {
         pipeline.push(buffer, frames, [&hooks, fraction] {
             if (hooks.afterChunk) hooks.afterChunk(fraction);
         });
@@ -84,17 +129,17 @@ bool deliversStoredIntegers(const AudioFileReader& reader) {
            format.bitsPerChannel <= 32;
 }
 
-std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>& channels,
-                                const StreamHooks& hooks) {
-    std::vector<float> peaks(channels.size(), 0.0f);
-    PCMBuffer buffer;
-    forEachChunk(reader, buffer, withinBudget(hooks, std::size_t(reader.channelCount())), [&](std::uint32_t frames, double fraction) {
-        for (std::size_t k = 0; k < channels.size(); ++k) {
-            peaks[k] = std::max(peaks[k], peakOf(buffer.channel(channels[k]), frames));
-        }
-        if (hooks.afterChunk) hooks.afterChunk(fraction);
-    });
-    return peaks;
+std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>& channels, const StreamHooks& hooks,
+                                const ReaderFactory& openAgain) {
+    const std::int64_t total = framesLeft(reader);
+    const std::size_t width = std::size_t(reader.channelCount());
+    const StreamHooks halves = withinBudget(hooks, 2 * width);
+    // Compressed readers decode the whole file to open and to seek: a second
+    // one would cost more than it saves.
+    const bool split = openAgain && reader.fileFormat().formatID == kFormatLinearPCM &&
+                       total >= 2 * std::int64_t(halves.chunkFrames);
+    if (split) return peaksInHalves(reader, total, channels, halves, openAgain);
+    return peaksOver(reader, total, channels, withinBudget(hooks, width));
 }
 
 void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& hooks) {

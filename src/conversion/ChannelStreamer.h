@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -40,10 +41,17 @@ struct StreamHooks {
 // copies need no float round trip (which would lose the low bits of 32-bit PCM).
 bool deliversStoredIntegers(const AudioFileReader& reader);
 
+// Opens the source again, for a pass that reads it on two threads at once.
+using ReaderFactory = std::function<std::unique_ptr<AudioFileReader>()>;
+
 // Largest sample magnitude of each listed channel, from the reader's current
-// position to the end, in one pass. Reports no progress.
+// position to the end, in one pass; the reader's position afterwards is
+// unspecified. Reports no progress. With `openAgain`, a PCM file of two chunks
+// or more is read in two halves at once, the second by a reader it opens, on
+// a second thread (about half the time when a core is free; the same peaks).
+// hooks.checkCancelled is then called on both threads.
 std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>& channels,
-                                const StreamHooks& hooks);
+                                const StreamHooks& hooks, const ReaderFactory& openAgain = {});
 
 // Streams the reader from its current position to the end into the routes.
 // A read that delivers nothing before the reported length is reached throws

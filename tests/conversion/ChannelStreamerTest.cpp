@@ -4,9 +4,13 @@
 
 #include "audio_io/AudioIOError.h"
 #include "conversion/ConversionError.h"
+#include "conversion/SoundFiles.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
+#include <atomic>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
@@ -129,6 +133,65 @@ TEST(ChannelStreamerTest, CancelCheckedBeforeEveryChunkAndAtTheEnd) {
     StreamHooks hooks{.checkCancelled = [&] { ++checks; }};
     streamChannels(reader, {{&writer, {0}, std::nullopt}}, hooks);
     EXPECT_EQ(checks, 4);
+}
+
+// ---- the peak pass in two halves ----------------------------------------------
+
+// Chunks of 1000 frames, so that short files are read in two halves.
+StreamHooks smallChunks(std::function<void()> checkCancelled = {}) {
+    return StreamHooks{.chunkFrames = 1000, .checkCancelled = std::move(checkCancelled)};
+}
+
+TEST(PeakPassTest, HalvesFindEachChannelsPeakWhereverItLies) {
+    test::TempDir dir;
+    const std::size_t frames = 10'001;
+    // Peaks on either side of the split and in the very last frame.
+    std::vector<std::vector<std::int32_t>> channels(3, std::vector<std::int32_t>(frames, 1 << 8));
+    channels[0][frames / 2 - 1] = -(0x123456 << 8);
+    channels[1][frames / 2] = 0x654321 << 8;
+    channels[2][frames - 1] = -(0x222222 << 8);
+    test::writeSound(dir / "s.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 3, test::interleave(channels));
+    const std::vector<float> expected{float(0x123456) / 0x800000, float(0x654321) / 0x800000,
+                                      float(0x222222) / 0x800000};
+
+    int opened = 0;
+    auto reader = openAudioFile(dir / "s.wav");
+    const auto peaks = measurePeaks(*reader, {0, 1, 2}, smallChunks(), [&] {
+        ++opened;
+        return openAudioFile(dir / "s.wav");
+    });
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(peaks, expected);
+    reader->seek(0);
+    EXPECT_EQ(measurePeaks(*reader, {2, 1, 0}, smallChunks()),
+              (std::vector<float>{expected[2], expected[1], expected[0]}));
+}
+
+TEST(PeakPassTest, ASecondHalfThatEndsEarlyIsAReadError) {
+    EndlessReader reader(10'000, 2, 10'000);
+    auto shortSecond = [] { return std::make_unique<EndlessReader>(10'000, 2, 7'000); };
+    try {
+        measurePeaks(reader, {0}, smallChunks(), shortSecond);
+        FAIL() << "a short second half passed";
+    } catch (const ConversionError& error) {
+        EXPECT_EQ(error.errorCase(), ConversionError::Case::readError);
+    }
+}
+
+TEST(PeakPassTest, ACancelStopsBothHalves) {
+    EndlessReader reader(1'000'000, 2, 1'000'000);
+    std::atomic<int> checks = 0;
+    auto cancelSoon = [&] {
+        if (++checks > 10) throw ConversionError(ConversionError::Case::cancelled);
+    };
+    auto second = [] { return std::make_unique<EndlessReader>(1'000'000, 2, 1'000'000); };
+    try {
+        measurePeaks(reader, {0}, smallChunks(cancelSoon), second);
+        FAIL() << "the cancel was not noticed";
+    } catch (const ConversionError& error) {
+        EXPECT_EQ(error.errorCase(), ConversionError::Case::cancelled);
+    }
+    EXPECT_LT(checks, 20);  // each half stops at its next chunk
 }
 
 }  // namespace
