@@ -58,9 +58,14 @@ StreamHooks withinBudget(StreamHooks hooks, std::size_t channels) {
     return hooks;
 }
 
+// The peak pass reads in chunks this short (or shorter), so that the samples
+// are measured while they are still in the cache: nothing is kept from them.
+constexpr std::uint32_t kPeakChunkFrames = 1u << 17;
+
 // Largest magnitude of each listed channel over the next `total` frames.
 std::vector<float> peaksOver(AudioFileReader& reader, std::int64_t total, const std::vector<int>& channels,
-                             const StreamHooks& hooks) {
+                             StreamHooks hooks) {
+    hooks.chunkFrames = std::min(hooks.chunkFrames, kPeakChunkFrames);
     std::vector<float> peaks(channels.size(), 0.0f);
     PCMBuffer buffer;
     forEachChunk(reader, total, buffer, hooks, [&](std::uint32_t frames, double) {
