@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,18 +40,13 @@ class SplitPairTest : public ::testing::TestWithParam<PairCase> {};
 TEST_P(SplitPairTest, MatchesAsExpected) {
     const auto input = names(GetParam().input);
     const auto result = FileScannerService::findSplitStereoPairs({input.begin(), input.end()});
-
-    std::vector<std::string> pairs;
-    for (const auto& pair : result.pairs) pairs.push_back(pair.left.string() + ">" + pair.right.string());
-    std::vector<std::string> expectedPairs;
+    std::multiset<std::string> pairs, expectedPairs;
+    for (const auto& pair : result.pairs) pairs.insert(pair.left.string() + ">" + pair.right.string());
     for (const auto& pair : split(GetParam().pairs, '|')) {
         const auto sides = split(pair, '>');
-        expectedPairs.push_back(inFolder(sides.at(0)) + ">" + inFolder(sides.at(1)));
+        expectedPairs.insert(inFolder(sides.at(0)) + ">" + inFolder(sides.at(1)));
     }
-    std::sort(pairs.begin(), pairs.end());
-    std::sort(expectedPairs.begin(), expectedPairs.end());
     EXPECT_EQ(pairs, expectedPairs) << GetParam().input;
-
     std::vector<std::string> unpaired;
     for (const auto& url : result.unpaired) unpaired.push_back(url.string());
     EXPECT_EQ(unpaired, names(GetParam().unpaired)) << GetParam().input;

@@ -29,26 +29,32 @@ TEST_F(OriginalsTest, AnOriginalWhoseNameIsTakenInTheBackupStaysWhereItIs) {
     wav(dir / "one" / "Take.wav", StereoKind::dualMono);
     wav(dir / "two" / "Take.wav", StereoKind::dualMono);
     scanFolder();
-    const std::vector<fs::path> originals = vm->scanResults().size() == 2
-        ? std::vector<fs::path>{vm->scanResults()[0].fileInfo.url, vm->scanResults()[1].fileInfo.url}
-        : std::vector<fs::path>{};
-    ASSERT_EQ(originals.size(), 2u);
+    ASSERT_EQ(vm->scanResults().size(), 2u);
+    const fs::path first = vm->scanResults()[0].fileInfo.url, second = vm->scanResults()[1].fileInfo.url;
     EXPECT_EQ(convertCapturingOutput(), "Failed to move Take.wav: File exists\n");
     EXPECT_TRUE(fs::exists(backup() / "Take.wav"));
-    EXPECT_NE(fs::exists(originals[0]), fs::exists(originals[1]));  // one moved, one stayed
+    EXPECT_NE(fs::exists(first), fs::exists(second));  // one moved, one stayed
     EXPECT_TRUE(fs::exists(dir / "one" / "Take_mono.wav") && fs::exists(dir / "two" / "Take_mono.wav"));
 }
 
-TEST_F(OriginalsTest, ConversionsInTheSameMinuteShareTheBackupFolder) {
+// The rescan after a conversion lists the moved original, convertible again
+// and so selected; a second conversion in the same minute uses the same
+// backup folder.
+TEST_F(OriginalsTest, MovedOriginalsAreRescannedAndShareTheMinutesBackupFolder) {
     setPolicy(OriginalFileHandling::moveToBackup);
     wav(dir / "x.wav", StereoKind::dualMono);
     wav(dir / "y.wav", StereoKind::dualMono);
     scanFolder();
     vm->setSelectedResultIDs({resultNamed("x.wav").id});
     EXPECT_EQ(convertCapturingOutput(), "");
+    EXPECT_TRUE(vm->convertedOriginalURLs().empty());
+    EXPECT_EQ(vm->conversionState(), ConversionState::idle());  // the rescan started afresh
+    EXPECT_EQ(vm->scanState(), ScanState::completed());
+    EXPECT_EQ(resultNamed("x.wav").fileInfo.url, backup() / "x.wav");
+    EXPECT_EQ(vm->selectedResultIDs(), (std::set<Uuid>{resultNamed("x.wav").id, resultNamed("y.wav").id}));
     vm->setSelectedResultIDs({resultNamed("y.wav").id});
     EXPECT_EQ(convertCapturingOutput(), "");
-    EXPECT_TRUE(fs::exists(backup() / "x.wav") && fs::exists(backup() / "y.wav"));
+    EXPECT_TRUE(fs::exists(backup() / "y.wav") && fs::exists(dir / "x_mono.wav") && fs::exists(dir / "y_mono.wav"));
     int backups = 0;
     for (const auto& entry : fs::directory_iterator(dir.path())) backups += entry.is_directory();
     EXPECT_EQ(backups, 1);
@@ -90,15 +96,6 @@ TEST_F(OriginalsTest, WithoutOneFolderNothingIsMovedAndNothingIsSaid) {
     EXPECT_EQ(vm->conversionState().kind, ConversionState::Case::completed);  // no rescan without a folder
 }
 
-TEST_F(OriginalsTest, LeftInPlaceTheOriginalsStayAndTheListEmpties) {
-    setPolicy(OriginalFileHandling::leaveInPlace);
-    const fs::path a = wav(dir / "a.wav", StereoKind::dualMono);
-    scanFolder();
-    EXPECT_EQ(convertCapturingOutput(), "");
-    EXPECT_TRUE(fs::exists(a));
-    EXPECT_TRUE(vm->convertedOriginalURLs().empty());
-}
-
 TEST_F(OriginalsTest, AFileInTheBackupFolderPlaceStopsEveryMove) {
     setPolicy(OriginalFileHandling::moveToBackup);
     const fs::path a = wav(dir / "a.wav", StereoKind::dualMono);
@@ -110,15 +107,19 @@ TEST_F(OriginalsTest, AFileInTheBackupFolderPlaceStopsEveryMove) {
 
 // ---- the move itself ------------------------------------------------------------
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-TEST(MoveFileTest, CopyingMovesTheBytesAndRemovesTheSource) {
+class MoveFileTest : public ::testing::Test {
+protected:
+    static std::string contents(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    static void writeFile(const fs::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
     TempDir dir;
+};
+
+TEST_F(MoveFileTest, CopyingMovesTheBytesAndRemovesTheSource) {
     writeFile(dir / "take.wav", std::string(100000, 'x') + "end");
     fs::permissions(dir / "take.wav", fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_FALSE(moveFileByCopying(dir / "take.wav", dir / "moved.wav"));
@@ -127,21 +128,22 @@ TEST(MoveFileTest, CopyingMovesTheBytesAndRemovesTheSource) {
     EXPECT_EQ(fs::status(dir / "moved.wav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
-TEST(MoveFileTest, NeitherRouteReplacesAFile) {
-    TempDir dir;
+TEST_F(MoveFileTest, NeitherRouteReplacesAFileAndAFailedCopyLeavesNoPartialFile) {
     writeFile(dir / "take.wav", "original");
     writeFile(dir / "taken.wav", "someone else's");
     for (auto move : {moveFileWithoutReplacing, moveFileByCopying}) {
         EXPECT_EQ(move(dir / "take.wav", dir / "taken.wav"), std::errc::file_exists);
-        EXPECT_EQ(contents(dir / "take.wav"), "original");
         EXPECT_EQ(contents(dir / "taken.wav"), "someone else's");
     }
+    EXPECT_EQ(moveFileByCopying(dir / "take.wav", dir / "missing" / "take.wav"),
+              std::errc::no_such_file_or_directory);
+    EXPECT_EQ(contents(dir / "take.wav"), "original");
+    EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
-TEST(MoveFileTest, AMoveAcrossFileSystemsCopiesThenRemoves) {
+TEST_F(MoveFileTest, AMoveAcrossFileSystemsCopiesThenRemoves) {
     const fs::path shm = "/dev/shm";
     struct stat shmInfo {}, tmpInfo {};
-    TempDir dir;
     if (::stat(shm.c_str(), &shmInfo) != 0 || ::stat(dir.path().c_str(), &tmpInfo) != 0 ||
         shmInfo.st_dev == tmpInfo.st_dev) {
         GTEST_SKIP() << "no second file system to move across";
@@ -152,15 +154,6 @@ TEST(MoveFileTest, AMoveAcrossFileSystemsCopiesThenRemoves) {
     EXPECT_FALSE(fs::exists(source));
     EXPECT_EQ(contents(dir / "moved.wav"), "recording");
     fs::remove(source);
-}
-
-TEST(MoveFileTest, AFailedCopyLeavesTheSourceAndNoPartialFile) {
-    TempDir dir;
-    writeFile(dir / "take.wav", "original");
-    EXPECT_EQ(moveFileByCopying(dir / "take.wav", dir / "missing" / "take.wav"),
-              std::errc::no_such_file_or_directory);
-    EXPECT_EQ(contents(dir / "take.wav"), "original");
-    EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
 }  // namespace

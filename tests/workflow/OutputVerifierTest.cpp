@@ -23,23 +23,10 @@ void PrintTo(const VerifierCase& c, std::ostream* out) {
 class OutputVerifierTest : public ::testing::Test {
 protected:
     // A stereo source with independent channels (so a wrong channel shows).
-    fs::path source(PcmEncoding encoding, const std::string& name = "src.wav", std::size_t frames = 70000) {
-        const fs::path path = dir / name;
-        writePcm(path, {PcmContainer::wav, encoding, 48000},
-                 {noise(frames, encoding, 1, 0.4), noise(frames, encoding, 2, 0.3)});
-        return path;
-    }
-
-    // Rewrites an integer output with its samples changed by `change`.
-    static void tamper(const fs::path& path, PcmEncoding encoding,
-                       const std::function<void(std::vector<std::int32_t>&)>& change) {
-        auto ints = readStoredInts(path);
-        change(ints[0]);
-        Channels channels(ints.size());
-        for (std::size_t c = 0; c < ints.size(); ++c) {
-            for (std::int32_t v : ints[c]) channels[c].push_back(v / 2147483648.0);
-        }
-        writePcm(path, {PcmContainer::wav, encoding, 48000}, channels);
+    fs::path source(PcmEncoding encoding) {
+        writePcm(dir / "src.wav", {PcmContainer::wav, encoding, 48000},
+                 {noise(70000, encoding, 1, 0.4), noise(70000, encoding, 2, 0.3)});
+        return dir / "src.wav";
     }
 
     // The case of the error verify() throws (fails the test when it passes).
@@ -67,9 +54,7 @@ TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
     converter.convertToMono(src, out, ChannelSelection::right, target);
     const std::vector<OutputProvenance> outputs{{out, src, {1}, target}};
     EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled));
-
-    const PcmEncoding written = isFloat(encoding) ? PcmEncoding::int32 : encoding;
-    tamper(out, written, [](std::vector<std::int32_t>& s) {
+    rewriteInts(out, isFloat(encoding) ? PcmEncoding::int32 : encoding, [](std::vector<std::int32_t>& s) {
         const auto loudest = std::max_element(s.begin(), s.end(), [](std::int32_t a, std::int32_t b) {
             return std::abs(std::int64_t(a)) < std::abs(std::int64_t(b));
         });
@@ -91,17 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
     const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
     converter.convertToMono(src, out, ChannelSelection::left);
-    tamper(out, PcmEncoding::int24, [](std::vector<std::int32_t>& s) { s[65600] += 1 << 8; });
+    rewriteInts(out, PcmEncoding::int24, [](std::vector<std::int32_t>& s) { s[65600] += 1 << 8; });
     std::string message;
     EXPECT_EQ(failure({{out, src, {0}, {}}}, &message), Case::sampleMismatch);
     EXPECT_NE(message.find("out.wav does not match its source at frame 65600"), std::string::npos) << message;
-}
-
-TEST_F(OutputVerifierTest, ANormalisedSampleTwoStepsOffFails) {
-    const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
-    converter.convertToMono(src, out, ChannelSelection::left, -6.0f);
-    tamper(out, PcmEncoding::int16, [](std::vector<std::int32_t>& s) { s[500] += 2 << 16; });
-    EXPECT_EQ(failure({{out, src, {0}, -6.0f}}), Case::sampleMismatch);
 }
 
 TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
@@ -111,6 +89,10 @@ TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
     EXPECT_EQ(failure({{out, src, {1}, -6.0f}}), Case::sampleMismatch);
     EXPECT_EQ(failure({{out, src, {0}, -5.0f}}), Case::sampleMismatch);
     EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::sampleMismatch);
+    EXPECT_FALSE(OutputVerifier::verify({{out, src, {0}, -6.0f}}, std::atomic<bool>{true}));  // cancelled
+    // Rounding may leave a normalised sample one step off, never two.
+    rewriteInts(out, PcmEncoding::int16, [](std::vector<std::int32_t>& s) { s[500] += 2 << 16; });
+    EXPECT_EQ(failure({{out, src, {0}, -6.0f}}), Case::sampleMismatch);
 }
 
 TEST_F(OutputVerifierTest, ShortOrMissingOutputsFail) {
@@ -123,42 +105,26 @@ TEST_F(OutputVerifierTest, ShortOrMissingOutputsFail) {
     EXPECT_NE(message.find("No original was moved or deleted."), std::string::npos);
 }
 
-TEST_F(OutputVerifierTest, EveryChannelOfASplitIsCheckedInOnePass) {
-    const fs::path src = dir / "six.wav";
+TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
+    const fs::path src = dir / "six.wav", reduced = dir / "six_mono.wav";
     writePcm(src, {PcmContainer::wav, PcmEncoding::int16, 48000}, multichannel({6, {{1, 2}}, {5}}, 5000, PcmEncoding::int16));
-    AppSettings settings;
-    const auto written = converter.splitAllChannels(src, std::nullopt, settings);
+    const auto written = converter.splitAllChannels(src, std::nullopt, AppSettings{});
     std::vector<OutputProvenance> outputs;
     for (int k = 0; k < 6; ++k) outputs.push_back({written[std::size_t(k)], src, {k}, {}});
-    std::vector<std::size_t> sources;
-    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled,
-                                       [&](std::size_t index, std::size_t count, const std::string& name, double) {
-                                           EXPECT_EQ(count, 1u);
-                                           EXPECT_EQ(name, "six.wav");
-                                           sources.push_back(index);
-                                       }));
-    EXPECT_FALSE(sources.empty());
+    std::size_t reports = 0;
+    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled, [&](std::size_t, std::size_t count, const std::string& name, double) {
+        EXPECT_EQ(count, 1u);  // one source read once for all six outputs
+        EXPECT_EQ(name, "six.wav");
+        ++reports;
+    }));
+    EXPECT_GT(reports, 0u);
     std::swap(outputs[3].output, outputs[4].output);
     EXPECT_EQ(failure(outputs), Case::sampleMismatch);
 
-    const fs::path reduced = dir / "six_mono.wav";
     converter.removeRedundantChannels(src, reduced, {0, 1, 3, 4});
     EXPECT_TRUE(OutputVerifier::verify({{reduced, src, {0, 1, 3, 4}, {}}}, notCancelled));
     EXPECT_EQ(failure({{reduced, src, {0, 1, 2, 4}, {}}}), Case::sampleMismatch);  // 2 is not 3
     EXPECT_EQ(failure({{reduced, src, {0, 1, 3}, {}}}), Case::formatMismatch);
-}
-
-TEST_F(OutputVerifierTest, ADecodedLossySourcePassesWithinOneStep) {
-    const fs::path src = writeDualMonoMp3(dir.path(), "song.mp3"), out = dir / "song_mono.wav";
-    converter.convertToMono(src, out, ChannelSelection::left);
-    EXPECT_TRUE(OutputVerifier::verify({{out, src, {0}, {}}}, notCancelled));
-}
-
-TEST_F(OutputVerifierTest, ACancelStopsTheCheck) {
-    const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
-    converter.convertToMono(src, out, ChannelSelection::left);
-    const std::atomic<bool> cancelled{true};
-    EXPECT_FALSE(OutputVerifier::verify({{out, src, {0}, {}}}, cancelled));
 }
 
 }  // namespace

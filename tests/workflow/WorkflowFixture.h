@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,19 +42,23 @@ inline QFuture<void> finished(QFuture<void> future) {
     return future;
 }
 
+// Rewrites a PCM file with the samples of its first channel changed by `change`.
+inline void rewriteInts(const fs::path& path, PcmEncoding encoding,
+                        const std::function<void(std::vector<std::int32_t>&)>& change) {
+    auto ints = readStoredInts(path);
+    change(ints[0]);
+    Channels channels(ints.size());
+    for (std::size_t c = 0; c < ints.size(); ++c)
+        for (std::int32_t v : ints[c]) channels[c].push_back(v / 2147483648.0);
+    writePcm(path, {PcmContainer::wav, encoding, 48000}, channels);
+}
+
 // prefix + number + extension, e.g. numbered("take", 3, ".wav") → take3.wav.
 inline std::string numbered(std::string prefix, long number, const std::string& extension) {
     prefix += std::to_string(number);
     prefix += extension;
     return prefix;
 }
-
-
-// Every value a published state took, in order.
-template <typename State>
-struct Recorder {
-    std::vector<State> states;
-};
 
 class WorkflowFixture : public ::testing::Test {
 protected:
