@@ -1,0 +1,65 @@
+#pragma once
+
+// Helpers shared by the audio I/O tests.
+
+#include "audio_io/AudioFileReader.h"
+#include "audio_io/AudioIOError.h"
+#include "support/CompressedFixtures.h"
+
+#include <sndfile.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace twinfold::test {
+
+// Reads from the current position to the end, `chunk` frames at a time.
+inline FloatChannels readToEnd(AudioFileReader& reader, std::uint32_t chunk) {
+    FloatChannels out(std::size_t(reader.channelCount()));
+    PCMBuffer buffer(reader.channelCount(), chunk);
+    for (reader.read(buffer, chunk); buffer.frameLength() > 0; reader.read(buffer, chunk))
+        for (int c = 0; c < reader.channelCount(); ++c)
+            out[c].insert(out[c].end(), buffer.channel(c), buffer.channel(c) + buffer.frameLength());
+    return out;
+}
+
+inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Writes interleaved left-justified integers straight through libsndfile;
+// `format` is libsndfile's (SF_FORMAT_…). Throws std::runtime_error.
+inline void writeWithLibsndfile(const std::filesystem::path& path, int format, int channels, int rate,
+                                const std::vector<int>& interleaved) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file) throw std::runtime_error(sf_strerror(nullptr));
+    const auto frames = sf_count_t(interleaved.size() / std::size_t(channels));
+    const bool written = sf_writef_int(file, interleaved.data(), frames) == frames;
+    if (sf_close(file) != 0 || !written) throw std::runtime_error("libsndfile could not write " + path.string());
+}
+
+// The message of the AudioIOError `open(path)` throws, or "opened".
+template <class Open>
+std::string openError(const Open& open, const std::filesystem::path& path) {
+    try {
+        open(path);
+    } catch (const AudioIOError& error) {
+        return error.what();
+    }
+    return "opened";
+}
+
+}  // namespace twinfold::test
