@@ -6,8 +6,10 @@
 #include "audio_io/AudioIOError.h"
 #include "support/CompressedFixtures.h"
 
+#include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,6 +27,22 @@ inline FloatChannels readToEnd(AudioFileReader& reader, std::uint32_t chunk) {
         for (int c = 0; c < reader.channelCount(); ++c)
             out[c].insert(out[c].end(), buffer.channel(c), buffer.channel(c) + buffer.frameLength());
     return out;
+}
+
+// After a seek to each of `targets`, reading to the end gives what `whole`,
+// read from the start, holds from there.
+inline void expectSeeksMatch(AudioFileReader& reader, const FloatChannels& whole,
+                             std::initializer_list<std::int64_t> targets) {
+    for (std::int64_t target : targets) {
+        reader.seek(target);
+        EXPECT_EQ(reader.position(), target);
+        const FloatChannels tail = readToEnd(reader, 3000);
+        const auto expected = std::size_t(std::max<std::int64_t>(reader.length() - target, 0));
+        for (std::size_t c = 0; c < whole.size(); ++c) {
+            ASSERT_EQ(tail[c].size(), expected) << "seek to " << target;
+            EXPECT_TRUE(std::equal(tail[c].begin(), tail[c].end(), whole[c].begin() + target)) << "seek to " << target;
+        }
+    }
 }
 
 inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {

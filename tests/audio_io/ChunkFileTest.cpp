@@ -7,13 +7,11 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 using namespace twinfold;
 using namespace twinfold::test;
@@ -128,18 +126,6 @@ std::vector<std::int32_t> sndfileSamples(const std::filesystem::path& path, int 
     return samples;
 }
 
-// Samples as the ffmpeg tool decodes them, as 32-bit integers.
-std::vector<std::int32_t> ffmpegSamples(const std::filesystem::path& path, int bits) {
-    const std::string command = "ffmpeg -nostdin -v error -i '" + path.string() + "' -f s32le -";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) throw std::runtime_error("cannot run ffmpeg");
-    std::vector<std::int32_t> samples;
-    std::int32_t s;
-    while (std::fread(&s, sizeof s, 1, pipe) == 1) samples.push_back(s >> (32 - bits));
-    if (::pclose(pipe) != 0) throw std::runtime_error("ffmpeg failed on " + path.string());
-    return samples;
-}
-
 std::uint64_t containerSizeField(const Bytes& file, ChunkContainer container) {
     if (container == ChunkContainer::aiff || container == ChunkContainer::aifc)
         return (std::uint64_t(file[4]) << 24) | (file[5] << 16) | (file[6] << 8) | file[7];
@@ -222,52 +208,9 @@ TEST_P(ChunkContainerTest, appendPadsOddChunksFixesTheSizeAndKeepsTheAudio) {
         EXPECT_EQ(sndfileChunks(path, "LIST").at(2), odd);
     }
     EXPECT_EQ(sndfileSamples(path, c.bits), fixture.samples);
-    EXPECT_EQ(ffmpegSamples(path, c.bits), fixture.samples);
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, ChunkContainerTest, testing::ValuesIn(kContainers),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct SndfileCase {
-    const char* name;
-    int format;
-    ChunkContainer container;
-    int bits;
-};
-
-class SndfileWrittenTest : public testing::TestWithParam<SndfileCase> {};
-
-// The files our own writer produces through libsndfile are the ones that
-// get chunks appended; libsndfile must still read them sample for sample.
-TEST_P(SndfileWrittenTest, acceptsAppendsAndStaysReadable) {
-    const SndfileCase& c = GetParam();
-    TempDir dir;
-    const auto path = dir / "written";
-    const std::vector<std::int32_t> samples = testSamples(3, 777, c.bits);
-    std::vector<int> justified;
-    for (std::int32_t s : samples) justified.push_back(std::int32_t(std::uint32_t(s) << (32 - c.bits)));
-    writeWithLibsndfile(path, c.format, 3, 44100, justified);
-
-    auto file = ChunkFile::open(path, true);
-    EXPECT_EQ(file->container(), c.container);
-    EXPECT_EQ(file->bitsPerChannel(), c.bits);
-    file->append(chunkId("ANNO"), {'a', 'b', 'c'});
-    file->close();
-    EXPECT_EQ(sndfileSamples(path, c.bits), samples);
-    if (c.container != ChunkContainer::rf64) {
-        EXPECT_EQ(sndfileChunks(path, "ANNO"), std::vector<Bytes>{(Bytes{'a', 'b', 'c'})});
-    }
-}
-
-const SndfileCase kSndfileCases[] = {
-    {"wav16", SF_FORMAT_WAV | SF_FORMAT_PCM_16, ChunkContainer::riff, 16},
-    {"wav24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, ChunkContainer::riff, 24},
-    {"aiff16", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, ChunkContainer::aiff, 16},
-    {"aiff24", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, ChunkContainer::aiff, 24},
-    {"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_24, ChunkContainer::rf64, 24},
-};
-
-INSTANTIATE_TEST_SUITE_P(Libsndfile, SndfileWrittenTest, testing::ValuesIn(kSndfileCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class ChunkFileTest : public testing::Test {
@@ -285,36 +228,28 @@ protected:
     }
 };
 
-TEST_F(ChunkFileTest, appendRestoresAMissingFinalPadByte) {
-    Bytes bytes = oddEndedWave();
-    bytes.pop_back();  // the RIFF size still counts the pad byte
-    overwriteFileBytes(path, bytes);
-
-    auto file = ChunkFile::open(path, true);
-    file->append(chunkId("iXML"), {'<', 'x', '/', '>'});
-    file->close();
-
-    const Bytes after = fileBytes(path);
-    ASSERT_EQ(after.size(), bytes.size() + 1 + 12);
-    EXPECT_EQ(after[bytes.size()], 0);
-    EXPECT_EQ(containerSizeField(after, ChunkContainer::riff), after.size() - 8);
-    EXPECT_EQ(sndfileChunks(path, "iXML").at(0), (Bytes{'<', 'x', '/', '>'}));
-}
-
-// Quirks of real files that readers accept; they must open with the right chunks.
-TEST_F(ChunkFileTest, acceptsASizeOffByThePadByteAndAClippedAudioChunk) {
+// Quirks of real files that readers accept around a final odd-length chunk:
+// its pad byte missing, uncounted by the RIFF size, or both. Each opens with
+// the right chunk, and appending restores the pad and gives a valid file.
+TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
     const Bytes good = oddEndedWave();
-    auto expectLastListOf5 = [&](const Bytes& bytes) {
+    Bytes uncounted = good, missing = good;
+    uncounted[4] -= 1;
+    missing.pop_back();
+    Bytes neither = uncounted;
+    neither.pop_back();
+    for (const Bytes& bytes : {uncounted, missing, neither}) {
         overwriteFileBytes(path, bytes);
-        const auto file = ChunkFile::open(path, false);
+        auto file = ChunkFile::open(path, true);
         EXPECT_EQ(file->read(chunkId("LIST"), 0), (Bytes{'I', 'N', 'F', 'O', 'x'}));
-    };
-    Bytes sizeWithoutPad = good;
-    sizeWithoutPad[4] -= 1;
-    expectLastListOf5(sizeWithoutPad);
-    Bytes noPadAtAll = sizeWithoutPad;
-    noPadAtAll.pop_back();
-    expectLastListOf5(noPadAtAll);
+        file->append(chunkId("iXML"), {'<', 'x', '/', '>'});
+        file->close();
+        const Bytes after = fileBytes(path);
+        ASSERT_EQ(after.size(), good.size() + 12);
+        EXPECT_EQ(after[good.size() - 1], 0);
+        EXPECT_EQ(containerSizeField(after, ChunkContainer::riff), after.size() - 8);
+        EXPECT_EQ(sndfileChunks(path, "iXML").at(0), (Bytes{'<', 'x', '/', '>'}));
+    }
 
     // A recorder that crashed: the data chunk declares more than was written.
     ChunkFixture f;
