@@ -35,7 +35,9 @@ struct FormatCase {
     bool gapless;  // the container declares delay and padding, so the length is the input's
 };
 
-void PrintTo(const FormatCase& c, std::ostream* os) { *os << test::extensionFor(c.format) << ' ' << fourCCText(c.formatID); }
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << test::extensionFor(c.format) << ' ' << fourCCText(c.formatID);
+}
 
 const FormatCase kFormats[] = {
     {EncodedFormat::mp3, kFormatMPEGLayer3, CommonFormat::other, 0, true},
