@@ -173,16 +173,17 @@ TEST_P(ChunkContainerTest, appendPadsOddChunksFixesTheSizeAndKeepsTheAudio) {
     const Bytes bext = bextChunk("appended").data;
 
     auto file = ChunkFile::open(path, true);
-    file->append(chunkId("LIST"), odd);
     file->append(chunkId("bext"), bext);
+    file->append(chunkId("LIST"), odd);
     file->close();
 
     const Bytes after = fileBytes(path);
-    ASSERT_EQ(after.size(), before.size() + (odd.size() + 9) + (bext.size() + 8));
+    ASSERT_EQ(after.size(), before.size() + (bext.size() + 8) + (odd.size() + 9));
     EXPECT_EQ(containerSizeField(before, c.container), before.size() - 8);
     EXPECT_EQ(containerSizeField(after, c.container), after.size() - 8);
-    EXPECT_EQ(after[before.size() + 8 + odd.size()], 0) << "pad byte";
-    EXPECT_EQ(isAiff(c) ? after[before.size() + 7] : after[before.size() + 4], odd.size()) << "true length";
+    EXPECT_EQ(after.back(), 0) << "pad byte";
+    const std::size_t oddSize = before.size() + bext.size() + 8 + 4;
+    EXPECT_EQ(isAiff(c) ? after[oddSize + 3] : after[oddSize], odd.size()) << "true length";
     const Bytes unchanged = withoutSizeField(before, c.container);
     EXPECT_TRUE(std::equal(unchanged.begin(), unchanged.end(), withoutSizeField(after, c.container).begin()));
 

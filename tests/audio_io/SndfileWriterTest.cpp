@@ -208,7 +208,7 @@ TEST_P(WriterLayoutTest, EveryReaderGetsExactlyTheSamplesWritten) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, WriterLayoutTest,
-    testing::Values(Layout{true, 8, 1, false}, Layout{true, 8, 3, true}, Layout{true, 16, 2, false},
+    testing::Values(Layout{true, 8, 1, false}, Layout{true, 8, 3, true}, Layout{true, 16, 2, true},
                     Layout{true, 24, 1, true}, Layout{true, 24, 3, false}, Layout{true, 24, 5, false},
                     Layout{true, 32, 2, true}, Layout{false, 8, 1, true}, Layout{false, 8, 2, false},
                     Layout{false, 16, 1, false}, Layout{false, 16, 2, true}, Layout{false, 24, 1, false},
