@@ -114,14 +114,8 @@ TEST(SettingsEncoding, EveryFiniteFloatSurvivesExactly) {
 TEST_F(SettingsStoreTest, SaveThenLoadReturnsTheSameRecordBesideTheLossyNoticeFlag) {
     EXPECT_EQ(loadAppSettings(), AppSettings{});
     EXPECT_FALSE(hideLossyFormatNotice());
-    using limits = std::numeric_limits<float>;
-    for (const float value : {-0.1f, 12.5f, limits::max(), limits::denorm_min()}) {
-        AppSettings s = customRecord();
-        s.normalizationTargetdBFS = value;
-        s.silenceThresholddBFS = -value;
-        saveAppSettings(s);
-        EXPECT_EQ(loadAppSettings(), s) << value;
-    }
+    saveAppSettings(customRecord());
+    EXPECT_EQ(loadAppSettings(), customRecord());
     AppSettings withoutVersion;
     withoutVersion.originalFileHandling = OriginalFileHandling::deleteOriginals;
     saveAppSettings(withoutVersion);
