@@ -50,7 +50,8 @@ using ConversionBatchProgress = std::function<void(int started, int total, const
 // Frame counts are 64-bit: a source longer than 2^32 − 1 frames is converted
 // whole. Writing a chunk overlaps reading the next one (on a second thread)
 // when the buffers fit the memory budget, so progress reports trail the reads
-// by one chunk.
+// by one chunk. The peak pass before a normalised output reads the two halves
+// of a long PCM source at once, each on its own thread with its own handle.
 class AudioConverterService {
 public:
     static constexpr std::uint32_t chunkSize = 1'000'000;
