@@ -1,18 +1,56 @@
 #pragma once
 
+// Sources are written and outputs read straight through libsndfile (the
+// support fixtures), so the converter's results are checked by a reader that
+// is not our own.
+
 #include "conversion/AudioConverterService.h"
-#include "conversion/SoundFiles.h"
+#include "support/ChunkFixtures.h"
+#include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace twinfold::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Runs the operation and returns the case of the ConversionError it throws
+// (fails the test when it throws none).
+template <typename Operation>
+ConversionError::Case failureOf(Operation&& operation) {
+    try {
+        operation();
+    } catch (const ConversionError& error) {
+        return error.errorCase();
+    }
+    ADD_FAILURE() << "expected a ConversionError";
+    return ConversionError::Case::writeError;
+}
+
+// Random samples over the whole range of `encoding`, both extremes included.
+inline Signal fullRange(std::size_t frames, PcmEncoding encoding, std::uint32_t seed) {
+    Signal samples = noise(frames, encoding, seed, 1.0);
+    samples[0] = -1.0;
+    samples[1] = quantize(1.0, encoding);
+    return samples;
+}
+
+// libsndfile's format of a file, with WAVE_FORMAT_EXTENSIBLE counted as plain
+// WAV: both are WAV files to every reader.
+inline int soundFormat(const std::filesystem::path& path) {
+    const int format = pcmFileInfo(path).format;
+    const bool extensible = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX;
+    return extensible ? (format & ~SF_FORMAT_TYPEMASK) | SF_FORMAT_WAV : format;
+}
 
 // A converter, a scratch folder and a record of the progress it reports.
 class ConverterFixture : public ::testing::Test {
@@ -26,23 +64,10 @@ protected:
     }
 
     // A stereo 16-bit WAV of random samples, different on each side.
-    std::filesystem::path stereoSource(const std::string& name, std::size_t frames, unsigned seed = 1) {
-        const auto path = dir / name;
-        writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2,
-                   interleave({randomSamples(frames, 16, seed), randomSamples(frames, 16, seed + 1)}));
-        return path;
-    }
-
-    // Catches the converter's error and returns its case (fails the test when none).
-    template <typename Operation>
-    ConversionError::Case failureOf(Operation&& operation) {
-        try {
-            operation();
-        } catch (const ConversionError& error) {
-            return error.errorCase();
-        }
-        ADD_FAILURE() << "expected a ConversionError";
-        return ConversionError::Case::writeError;
+    std::filesystem::path stereoSource(const std::string& name, std::size_t frames, std::uint32_t seed = 1) {
+        const auto encoding = PcmEncoding::int16;
+        writePcm(dir / name, {}, {fullRange(frames, encoding, seed), fullRange(frames, encoding, seed + 1)});
+        return dir / name;
     }
 };
 
@@ -52,7 +77,41 @@ inline void expectProgress(const std::vector<double>& actual, const std::vector<
     for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], 1e-9) << "report " << i;
 }
 
-// Encodes a short stereo tone with the ffmpeg tool; false when it is missing.
-bool encodeWithFfmpeg(const std::filesystem::path& path, double seconds = 0.5);
+// Equal samples, reporting only the first difference of a long run.
+inline void expectSameSamples(const std::vector<std::int32_t>& actual, const std::vector<std::int32_t>& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    const auto [a, e] = std::mismatch(actual.begin(), actual.end(), expected.begin());
+    EXPECT_TRUE(a == actual.end()) << "first difference at frame " << (a - actual.begin()) << ": " << *a
+                                   << " instead of " << *e;
+}
+
+// Every chunk with this four-character id, in file order, as libsndfile finds them.
+inline std::vector<Bytes> sndfileChunks(const std::filesystem::path& path, const std::string& id) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    SF_CHUNK_INFO wanted{};
+    std::memcpy(wanted.id, id.data(), 4);
+    wanted.id_size = 4;
+    std::vector<Bytes> found;
+    for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted); it; it = sf_next_chunk_iterator(it)) {
+        SF_CHUNK_INFO chunk{};
+        if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR) break;
+        Bytes data(chunk.datalen);
+        chunk.data = data.data();
+        if (sf_get_chunk_data(it, &chunk) != SF_ERR_NO_ERROR) break;
+        found.push_back(data);
+    }
+    sf_close(file);
+    return found;
+}
+
+// The names of the files in a folder, sorted.
+inline std::vector<std::string> folderListing(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace twinfold::test

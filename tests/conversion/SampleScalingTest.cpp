@@ -45,58 +45,34 @@ std::vector<float> testFloats(int bits) {
     return values;
 }
 
-std::vector<std::int32_t> writerRounding(const std::vector<float>& values, int bits) {
-    std::vector<std::int32_t> expected(values.size());
-    detail::quantizePcm(values.data(), values.size(), bits, expected.data());
-    return expected;
+// Scales `samples` by `factor` through scaleToGrid and through the writer's
+// rounding of the same single-precision products; fails at the first difference.
+template <typename Sample>
+void expectWriterRounding(const std::vector<Sample>& samples, float factor, int bits) {
+    std::vector<float> scaled;
+    for (Sample s : samples) scaled.push_back(float(s) * factor);
+    std::vector<std::int32_t> expected(samples.size()), actual(samples.size());
+    detail::quantizePcm(scaled.data(), scaled.size(), bits, expected.data());
+    scaleToGrid(samples.data(), samples.size(), factor, bits, actual.data());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        ASSERT_EQ(actual[i], expected[i]) << "factor " << factor << " sample " << std::hexfloat << samples[i];
+    }
 }
 
 class SampleScalingTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(SampleScalingTest, FloatsRoundAsTheWriterRoundsThem) {
+TEST_P(SampleScalingTest, ScaledSamplesRoundAsTheWriterRoundsThem) {
     const int bits = GetParam();
-    const std::vector<float> values = testFloats(bits);
-    const std::vector<std::int32_t> expected = writerRounding(values, bits);
-    std::vector<std::int32_t> actual(values.size());
-    scaleToGrid(values.data(), values.size(), 1.0f, bits, actual.data());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        ASSERT_EQ(actual[i], expected[i]) << "value " << std::hexfloat << values[i];
-    }
-}
-
-TEST_P(SampleScalingTest, GainAppliedInSinglePrecisionBeforeRounding) {
-    const int bits = GetParam();
-    std::vector<float> values = testFloats(bits);
-    values.erase(values.begin());  // an odd start and length: the loop's edges
-    for (float gain : {1.7825f, 0.2506f, 3.0517578e-5f, 1e30f, std::numeric_limits<float>::infinity()}) {
-        std::vector<float> scaled;
-        for (float v : values) scaled.push_back(v * gain);
-        const std::vector<std::int32_t> expected = writerRounding(scaled, bits);
-        std::vector<std::int32_t> actual(values.size());
-        scaleToGrid(values.data(), values.size(), gain, bits, actual.data());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            ASSERT_EQ(actual[i], expected[i]) << "gain " << gain << " value " << std::hexfloat << values[i];
-        }
-    }
-}
-
-TEST_P(SampleScalingTest, IntegersAreTakenAsFloatsOfFullScaleTwoToThe31) {
-    const int bits = GetParam();
+    std::vector<float> floats = testFloats(bits);
+    floats.erase(floats.begin());  // an odd start and length: the loop's edges
     std::mt19937 random(7);
-    std::vector<std::int32_t> samples{std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
-                                      0, 1, -1, 0x7FFFFF80, -0x7FFFFF80};
-    for (int i = 0; i < 100'001; ++i) samples.push_back(std::int32_t(random()));
+    std::vector<std::int32_t> ints{std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
+                                   0, 1, -1, 0x7FFFFF80, -0x7FFFFF80};
+    for (int i = 0; i < 100'001; ++i) ints.push_back(std::int32_t(random()));
     // A gain of infinity turns silence into NaN, which the writer writes as 0.
-    for (float gain : {1.0f, 1.7825f, 0.5f, 5.6234f, std::numeric_limits<float>::infinity()}) {
-        const float factor = gain * 0x1p-31f;
-        std::vector<float> scaled;
-        for (std::int32_t s : samples) scaled.push_back(float(s) * factor);
-        const std::vector<std::int32_t> expected = writerRounding(scaled, bits);
-        std::vector<std::int32_t> actual(samples.size());
-        scaleToGrid(samples.data(), samples.size(), factor, bits, actual.data());
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            ASSERT_EQ(actual[i], expected[i]) << "gain " << gain << " sample " << samples[i];
-        }
+    for (float gain : {1.0f, 1.7825f, 0.2506f, 5.6234f, 3.0517578e-5f, 1e30f, std::numeric_limits<float>::infinity()}) {
+        expectWriterRounding(floats, gain, bits);
+        expectWriterRounding(ints, gain * 0x1p-31f, bits);  // integers have full scale 2^31
     }
 }
 
