@@ -13,7 +13,6 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -83,27 +82,6 @@ inline void expectSameSamples(const std::vector<std::int32_t>& actual, const std
     const auto [a, e] = std::mismatch(actual.begin(), actual.end(), expected.begin());
     EXPECT_TRUE(a == actual.end()) << "first difference at frame " << (a - actual.begin()) << ": " << *a
                                    << " instead of " << *e;
-}
-
-// Every chunk with this four-character id, in file order, as libsndfile finds them.
-inline std::vector<Bytes> sndfileChunks(const std::filesystem::path& path, const std::string& id) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
-    SF_CHUNK_INFO wanted{};
-    std::memcpy(wanted.id, id.data(), 4);
-    wanted.id_size = 4;
-    std::vector<Bytes> found;
-    for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted); it; it = sf_next_chunk_iterator(it)) {
-        SF_CHUNK_INFO chunk{};
-        if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR) break;
-        Bytes data(chunk.datalen);
-        chunk.data = data.data();
-        if (sf_get_chunk_data(it, &chunk) != SF_ERR_NO_ERROR) break;
-        found.push_back(data);
-    }
-    sf_close(file);
-    return found;
 }
 
 // The names of the files in a folder, sorted.

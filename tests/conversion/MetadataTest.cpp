@@ -2,30 +2,38 @@
 
 #include "support/ChunkFixtures.h"
 
-#include <cstdio>
-#include <memory>
+#include <cstring>
 
 namespace twinfold::test {
 namespace {
 
 namespace fs = std::filesystem;
 
+// Every chunk with this four-character id, in file order, as libsndfile finds them.
+std::vector<Bytes> sndfileChunks(const fs::path& path, const std::string& id) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    SF_CHUNK_INFO wanted{};
+    std::memcpy(wanted.id, id.data(), 4);
+    wanted.id_size = 4;
+    std::vector<Bytes> found;
+    for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted); it; it = sf_next_chunk_iterator(it)) {
+        SF_CHUNK_INFO chunk{};
+        if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR) break;
+        Bytes data(chunk.datalen);
+        chunk.data = data.data();
+        if (sf_get_chunk_data(it, &chunk) != SF_ERR_NO_ERROR) break;
+        found.push_back(data);
+    }
+    sf_close(file);
+    return found;
+}
+
 class MetadataTest : public ConverterFixture {
 protected:
     AudioMetadataService metadata;
 };
-
-// The first line ffprobe prints for one format tag, or "" without ffprobe.
-std::string ffprobeTag(const fs::path& path, const std::string& tag) {
-    const std::string command = "ffprobe -v error -show_entries format_tags=" + tag +
-                                " -of default=noprint_wrappers=1:nokey=1 \"" + path.string() + "\" 2>/dev/null";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    char line[256] = {};
-    if (!pipe || !std::fgets(line, sizeof line, pipe.get())) return {};
-    std::string text(line);
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    return text;
-}
 
 TEST_F(MetadataTest, BroadcastChunksReachTheMonoFileOnceEach) {
     const FixtureChunk bext = bextChunk("Scene 12 take 3", 48000 * 3600);
@@ -43,10 +51,6 @@ TEST_F(MetadataTest, BroadcastChunksReachTheMonoFileOnceEach) {
     EXPECT_EQ(sndfileChunks(out, "LIST"), (std::vector<Bytes>{list1.data, list2.data}));
     EXPECT_EQ(metadata.readChunks(out), metadata.readChunks(dir / "Take.wav"));
     EXPECT_EQ(readStoredInts(out)[0], (std::vector<std::int32_t>{256, 512, 768}));
-    const std::string description = ffprobeTag(out, "description");
-    if (!description.empty()) {
-        EXPECT_EQ(description, "Scene 12 take 3");
-    }
 }
 
 TEST_F(MetadataTest, AiffMarkersReachTheAiffOutput) {
@@ -80,18 +84,6 @@ TEST_F(MetadataTest, OddChunkAfterOddAudioIsPaddedAndCounted) {
     EXPECT_EQ(riffSize, after.size() - 8);
     EXPECT_EQ(sndfileChunks(dir / "Target.wav", "iXML"), (std::vector<Bytes>{{'<', 'a', '/', '>', 'x'}}));
     EXPECT_EQ(readStoredInts(dir / "Target.wav")[0], (std::vector<std::int32_t>{5 << 8, 6 << 8, 7 << 8}));
-}
-
-TEST_F(MetadataTest, BestEffortOnBadFiles) {
-    std::ofstream(dir / "tiny.wav") << "RIFF1";
-    std::ofstream(dir / "text.wav") << "this is not a RIFF file at all";
-    const std::vector<AudioChunk> chunks{{fourCharCode("bext"), {1, 2, 3}, 0}};
-    EXPECT_ANY_THROW(metadata.writeChunks(chunks, dir / "tiny.wav"));
-    EXPECT_EQ(fileBytes(dir / "tiny.wav"), (Bytes{'R', 'I', 'F', 'F', '1'}));
-    EXPECT_TRUE(metadata.readChunks(dir / "tiny.wav").empty());
-    EXPECT_TRUE(metadata.readChunks(dir / "text.wav").empty());
-    EXPECT_TRUE(metadata.readChunks(dir / "missing.wav").empty());
-    EXPECT_NO_THROW(metadata.writeChunks({}, dir / "missing.wav"));
 }
 
 }  // namespace

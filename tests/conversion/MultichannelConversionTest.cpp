@@ -59,8 +59,11 @@ TEST_F(MultichannelTest, RemovalKeepsTheListedChannelsInOrder) {
     expectProgress(progress, {1.0, 1.0, 1.0, 1.0, 1.0, 1.0});
 }
 
-TEST_F(MultichannelTest, BadChannelListsAreRefusedBeforeWriting) {
-    const fs::path source = sixChannels("Film.wav", 100);
+// Bad channel lists and taken names: nothing is written, even for a split
+// whose first outputs are free.
+TEST_F(MultichannelTest, RefusalsComeBeforeAnyFileIsMade) {
+    const fs::path source = sixChannels("Film.wav", 100), taken = dir / "Film_mono_ch3_C.wav";
+    std::ofstream(taken) << "mine";
     for (const std::vector<int>& keep : {std::vector<int>{0, 6}, {-1, 2}, {}}) {
         EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, dir / "out.wav", keep); }),
                   Case::invalidFormat);
@@ -68,16 +71,9 @@ TEST_F(MultichannelTest, BadChannelListsAreRefusedBeforeWriting) {
     for (const std::vector<int>& listed : {std::vector<int>{0, 6}, {-1}, {2, 2}}) {
         EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, listed, AppSettings{}); }), Case::invalidFormat);
     }
-    EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Film.wav"});
-}
-
-TEST_F(MultichannelTest, ATakenChannelNameStopsTheSplitBeforeAnyFileIsMade) {
-    const fs::path source = sixChannels("Film.wav", 100);
-    std::ofstream(dir / "Film_mono_ch3_C.wav") << "mine";
     EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, std::nullopt, AppSettings{}); }), Case::fileExists);
+    EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, taken, {0}); }), Case::fileExists);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Film.wav", "Film_mono_ch3_C.wav"}));
-    EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, dir / "Film_mono_ch3_C.wav", {0}); }),
-              Case::fileExists);
 }
 
 TEST_F(MultichannelTest, CancelDeletesEveryChannelFile) {
