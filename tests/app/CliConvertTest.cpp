@@ -179,7 +179,11 @@ TEST(CliInterrupt, CancelsTheConversionAndRemovesThePartialOutput) {
     const QByteArray err = process->readAllStandardError();
     // On a busy machine the signal may even beat the start of the conversion.
     EXPECT_TRUE(err.contains("conversion cancelled") || err.contains("Nothing converted.")) << err.toStdString();
-    EXPECT_FALSE(fs::exists(dir / "long_mono.wav"));
+    // A signal during writing removes the partial file; one that arrives while
+    // the finished output is being checked leaves it, complete.
+    if (fs::exists(dir / "long_mono.wav")) {
+        EXPECT_EQ(pcmFileInfo(dir / "long_mono.wav").frames, 36 << 20);
+    }
     EXPECT_EQ(fs::file_size(dir / "long.wav"), size);
     EXPECT_TRUE(backupFolders(dir.path()).empty());
 }
