@@ -2,10 +2,10 @@
 #include "audio_io/ChunkFile.h"
 #include "support/ChunkFixtures.h"
 #include "support/PcmFixtures.h"
+#include "support/SndfileChunks.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cstring>
@@ -91,27 +91,6 @@ std::vector<std::pair<std::string, Bytes>> extraChunks(const ChunkFixture& f) {
     for (const auto* list : {&f.before, &f.after})
         for (const auto& chunk : *list) all.emplace_back(chunk.id, chunk.data);
     return all;
-}
-
-// libsndfile's own chunk iterator, as an independent reader.
-std::vector<Bytes> sndfileChunks(const std::filesystem::path& path, const std::string& id) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) throw std::runtime_error(sf_strerror(nullptr));
-    SF_CHUNK_INFO wanted{};
-    std::memcpy(wanted.id, id.data(), 4);
-    wanted.id_size = 4;
-    std::vector<Bytes> found;
-    for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted); it; it = sf_next_chunk_iterator(it)) {
-        SF_CHUNK_INFO chunk{};
-        if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR) break;
-        Bytes data(chunk.datalen);
-        chunk.data = data.data();
-        if (sf_get_chunk_data(it, &chunk) != SF_ERR_NO_ERROR) break;
-        found.push_back(data);
-    }
-    sf_close(file);
-    return found;
 }
 
 std::uint64_t containerSizeField(const Bytes& file, ChunkContainer container) {
