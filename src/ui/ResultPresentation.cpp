@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <optional>
+
 namespace twinfold {
 
 namespace {
@@ -17,6 +19,26 @@ bool hasRemovableChannels(const ScanResult& result)
 bool oneChannelSilent(const ScanResult& result)
 {
     return result.silentChannel == SilentChannelStatus::left || result.silentChannel == SilentChannelStatus::right;
+}
+
+Tint multichannelTint(const ScanResult& result)
+{
+    return hasRemovableChannels(result) ? Tint::orange : Tint::teal;
+}
+
+// The tint of a channel finding (a silent channel, phase inversion, dual or
+// panned mono), first match in that order; none when the file has none.
+std::optional<Tint> redundancyTint(const ScanResult& result)
+{
+    if (oneChannelSilent(result))
+        return Tint::purple;
+    if (result.silentChannel == SilentChannelStatus::both)
+        return Tint::gray;
+    if (result.isPhaseInverted)
+        return Tint::red;
+    if (result.isDualMono || result.isPannedMono)
+        return Tint::orange;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -44,15 +66,9 @@ QString kindSymbolName(const ScanResult& result)
 Tint kindTint(const ScanResult& result)
 {
     if (result.multichannelAnalysis)
-        return hasRemovableChannels(result) ? Tint::orange : Tint::teal;
-    if (oneChannelSilent(result))
-        return Tint::purple;
-    if (result.silentChannel == SilentChannelStatus::both)
-        return Tint::gray;
-    if (result.isPhaseInverted)
-        return Tint::red;
-    if (result.isDualMono || result.isPannedMono)
-        return Tint::orange;
+        return multichannelTint(result);
+    if (const auto tint = redundancyTint(result))
+        return *tint;
     if (result.pairedFileURL || result.fileInfo.channelCount == 2)
         return Tint::blue;
     return Tint::secondary;
@@ -61,18 +77,10 @@ Tint kindTint(const ScanResult& result)
 Tint badgeTint(const ScanResult& result)
 {
     if (result.multichannelAnalysis)
-        return hasRemovableChannels(result) ? Tint::orange : Tint::teal;
+        return multichannelTint(result);
     if (result.fileInfo.channelCount == 1)
         return Tint::secondary;
-    if (oneChannelSilent(result))
-        return Tint::purple;
-    if (result.silentChannel == SilentChannelStatus::both)
-        return Tint::gray;
-    if (result.isPhaseInverted)
-        return Tint::red;
-    if (result.isDualMono || result.isPannedMono)
-        return Tint::orange;
-    return Tint::blue;
+    return redundancyTint(result).value_or(Tint::blue);
 }
 
 CheckMark checkMarkFor(const ScanResult& result, bool selected)
