@@ -2,37 +2,17 @@
 
 #include "ui/ElidedLabel.h"
 #include "ui/ProgressRow.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 #include "workflow/ScanViewModel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace twinfold {
-
-namespace {
-
-// The rounded field that holds the folder's path.
-class FolderBox : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::Mid), 0.5));
-        painter.setBrush(controlBackgroundColor(palette()));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-    }
-};
-
-}  // namespace
 
 HeaderView::HeaderView(ScanViewModel& viewModel, QWidget* parent)
     : QWidget(parent),
@@ -76,7 +56,8 @@ HeaderView::HeaderView(ScanViewModel& viewModel, QWidget* parent)
 
 QWidget* HeaderView::buildFolderBox()
 {
-    auto* box = new FolderBox(this);
+    // The rounded field that holds the folder's path.
+    auto* box = new RoundedBox(6, RoundedBox::Outline::hairline, this);
     auto* icon = new QLabel(box);
     const int iconSize = fontMetrics().height();
     icon->setPixmap(symbolPixmap(QStringLiteral("folder"), tintColor(Tint::secondary, palette()), iconSize,

@@ -1,6 +1,7 @@
 #include "ui/SheetParts.h"
 
 #include "ui/BlueProminentButtonStyle.h"
+#include "ui/RoundedBox.h"
 #include "ui/Symbols.h"
 
 #include <QFrame>
@@ -25,22 +26,6 @@ QLabel* centredLabel(const QString& text, const QFont& font, QWidget* parent)
     label->setWordWrap(true);
     return label;
 }
-
-// A plain box painted in the control background with rounded corners.
-class RoundedBox : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(controlBackgroundColor(palette()));
-        painter.drawRoundedRect(QRectF(rect()), 8, 8);
-    }
-};
 
 }  // namespace
 
@@ -151,7 +136,7 @@ void OptionRow::paintEvent(QPaintEvent*)
 
 QWidget* makeOptionList(const QList<OptionRow*>& rows, QWidget* parent)
 {
-    auto* box = new RoundedBox(parent);
+    auto* box = new RoundedBox(8, RoundedBox::Outline::none, parent);
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(kSheetMargin, kSheetMargin - 8, kSheetMargin, kSheetMargin - 8);
     column->setSpacing(12);
