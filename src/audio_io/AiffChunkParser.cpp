@@ -4,22 +4,6 @@
 
 namespace twinfold {
 
-namespace {
-
-// sampleSize sits after numChannels (2 bytes) and numSampleFrames (4) in
-// 'COMM', in AIFF and AIFF-C alike.
-int bitsFromComm(const ByteSource& source, const ChunkLayout& layout) {
-    for (const ChunkEntry& chunk : layout.chunks) {
-        if (chunk.id != chunkId("COMM") || chunk.size < 8) continue;
-        std::uint8_t comm[8];
-        source.readAt(chunk.dataOffset, comm, sizeof comm);
-        return loadBE16(comm + 6);
-    }
-    return 0;
-}
-
-}  // namespace
-
 ChunkLayout parseAiffLayout(const ByteSource& source) {
     std::uint8_t header[12];
     source.readAt(0, header, sizeof header);
@@ -44,7 +28,9 @@ ChunkLayout parseAiffLayout(const ByteSource& source) {
     ChunkLayout layout = walkChunks(source, rules, 8 + std::uint64_t(formSize));
     layout.container = container;
     layout.sizeFieldOffset = 4;
-    layout.bitsPerChannel = bitsFromComm(source, layout);
+    // sampleSize sits after numChannels (2 bytes) and numSampleFrames (4) in
+    // 'COMM', in AIFF and AIFF-C alike.
+    layout.bitsPerChannel = read16InFirstChunk(source, layout, chunkId("COMM"), 6, true);
     return layout;
 }
 

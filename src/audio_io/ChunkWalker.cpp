@@ -129,4 +129,15 @@ ChunkLayout walkChunks(const ByteSource& source, const ChunkWalkRules& rules, st
     return ChunkWalker(source, rules, formEnd).run();
 }
 
+int read16InFirstChunk(const ByteSource& source, const ChunkLayout& layout, std::uint32_t id,
+                       std::uint64_t fieldOffset, bool bigEndian) {
+    for (const ChunkEntry& chunk : layout.chunks) {
+        if (chunk.id != id || chunk.size < fieldOffset + 2) continue;
+        std::uint8_t field[2];
+        source.readAt(chunk.dataOffset + fieldOffset, field, sizeof field);
+        return bigEndian ? loadBE16(field) : loadLE16(field);
+    }
+    return 0;
+}
+
 }  // namespace twinfold

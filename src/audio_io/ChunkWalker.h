@@ -39,4 +39,9 @@ struct ChunkWalkRules {
 // audioClipped of the result.
 ChunkLayout walkChunks(const ByteSource& source, const ChunkWalkRules& rules, std::uint64_t formEnd);
 
+// The 16-bit field `fieldOffset` bytes into the first `id` chunk long enough
+// to hold it (such as the bits per sample in 'fmt ' or 'COMM'); 0 if none.
+int read16InFirstChunk(const ByteSource& source, const ChunkLayout& layout, std::uint32_t id,
+                       std::uint64_t fieldOffset, bool bigEndian);
+
 }  // namespace twinfold

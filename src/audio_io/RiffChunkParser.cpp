@@ -91,18 +91,6 @@ ChunkLayout walkRiff(const ByteSource& source, ChunkWalkRules& rules, std::uint3
     return layout;
 }
 
-// wBitsPerSample follows format tag, channels, rate, byte rate and block
-// align (14 bytes) in 'fmt '.
-int bitsFromFmt(const ByteSource& source, const ChunkLayout& layout) {
-    for (const ChunkEntry& chunk : layout.chunks) {
-        if (chunk.id != chunkId("fmt ") || chunk.size < 16) continue;
-        std::uint8_t fmt[16];
-        source.readAt(chunk.dataOffset, fmt, sizeof fmt);
-        return loadLE16(fmt + 14);
-    }
-    return 0;
-}
-
 }  // namespace
 
 ChunkLayout parseRiffLayout(const ByteSource& source) {
@@ -117,7 +105,9 @@ ChunkLayout parseRiffLayout(const ByteSource& source) {
     rules.audioId = chunkId("data");
     ChunkLayout layout = loadBE32(header) == chunkId("RF64") ? walkRf64(source, rules)
                                                              : walkRiff(source, rules, loadLE32(header + 4));
-    layout.bitsPerChannel = bitsFromFmt(source, layout);
+    // wBitsPerSample follows format tag, channels, rate, byte rate and block
+    // align (14 bytes) in 'fmt '.
+    layout.bitsPerChannel = read16InFirstChunk(source, layout, chunkId("fmt "), 14, false);
     return layout;
 }
 
