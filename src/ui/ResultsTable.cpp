@@ -24,14 +24,15 @@ ResultsTable::ResultsTable(QWidget* parent) : QTableView(parent)
     setTextElideMode(Qt::ElideMiddle);
 }
 
-bool ResultsTable::isCheckMarkClick(QMouseEvent* event, int* row) const
+bool ResultsTable::takeCheckMarkClick(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return false;
     const QModelIndex index = indexAt(event->position().toPoint());
     if (!index.isValid() || index.column() != ResultsTableModel::checkColumn)
         return false;
-    *row = index.row();
+    emit checkMarkClicked(index.row());
+    event->accept();
     return true;
 }
 
@@ -39,24 +40,16 @@ bool ResultsTable::isCheckMarkClick(QMouseEvent* event, int* row) const
 // class never sees it.
 void ResultsTable::mousePressEvent(QMouseEvent* event)
 {
-    int row = -1;
-    if (isCheckMarkClick(event, &row)) {
-        emit checkMarkClicked(row);
-        event->accept();
+    if (takeCheckMarkClick(event))
         return;
-    }
     QTableView::mousePressEvent(event);
 }
 
 // The second click of a quick pair on the mark is one more toggle.
 void ResultsTable::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    int row = -1;
-    if (isCheckMarkClick(event, &row)) {
-        emit checkMarkClicked(row);
-        event->accept();
+    if (takeCheckMarkClick(event))
         return;
-    }
     QTableView::mouseDoubleClickEvent(event);
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.isValid())

@@ -25,7 +25,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    bool isCheckMarkClick(QMouseEvent* event, int* row) const;
+    // A left click on a row's check mark toggles that row; true if it was one.
+    bool takeCheckMarkClick(QMouseEvent* event);
     QList<int> rowsForMenuAt(const QPoint& position) const;
 };
 
