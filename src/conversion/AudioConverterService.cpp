@@ -7,6 +7,8 @@
 #include "conversion/OutputFormat.h"
 #include "conversion/OutputNaming.h"
 
+#include <algorithm>
+
 namespace twinfold {
 
 namespace fs = std::filesystem;
@@ -36,6 +38,13 @@ WriterSettings AudioConverterService::outputSettings(const fs::path& source, con
     settings.channelCount = channelCount;
     settings.bitDepth = lossy ? 24 : outputBitDepth(storedBitsPerSample(source));
     settings.isBigEndian = !lossy && (ext == "aiff" || ext == "aif");
+    return settings;
+}
+
+WriterSettings AudioConverterService::settingsFor(const fs::path& source, const AudioFileReader& reader,
+                                                 int channelCount) const {
+    WriterSettings settings = outputSettings(source, reader.processingFormat(), channelCount);
+    if (reader.fileFormat().formatID != kFormatLinearPCM) settings.bitDepth = std::max(settings.bitDepth, 24);
     return settings;
 }
 
@@ -91,7 +100,7 @@ void AudioConverterService::writeMonoFiles(const fs::path& source, const std::ve
     OutputFiles::requireFree(paths);
     auto reader = openAudioFile(source);
     requireFormat(*reader, minChannels);
-    const WriterSettings settings = outputSettings(source, reader->processingFormat(), 1);
+    const WriterSettings settings = settingsFor(source, *reader, 1);
     const auto gains = gainsFor(*reader, source, targets, targetdBFS, progress);
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;

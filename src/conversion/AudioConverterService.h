@@ -124,6 +124,12 @@ public:
     const AudioMetadataService& metadataService() const { return metadata_; }
 
 private:
+    // outputSettings for the open source: a source that does not store
+    // linear PCM (µ-law, A-law, ADPCM in a WAV) decodes to more bits than it
+    // stores, so its output is never narrower than 24 bits.
+    WriterSettings settingsFor(const std::filesystem::path& source, const AudioFileReader& reader,
+                               int channelCount) const;
+
     // One mono output: which source channel goes where.
     struct MonoTarget {
         std::filesystem::path path;

@@ -42,7 +42,7 @@ std::vector<fs::path> AudioConverterService::splitAllChannels(const fs::path& so
     // Every name is checked before the first file is created, so a taken
     // name leaves nothing behind.
     OutputFiles::requireFree(paths);
-    const WriterSettings writerSettings = outputSettings(source, reader->processingFormat(), 1);
+    const WriterSettings writerSettings = settingsFor(source, *reader, 1);
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
     for (std::size_t k = 0; k < listed.size(); ++k) {
@@ -60,7 +60,7 @@ void AudioConverterService::removeRedundantChannels(const fs::path& source, cons
     requireChannels(keep, reader->channelCount(), false);
     requireFormat(*reader, 1);
     const int kept = int(keep.size());
-    WriterSettings settings = outputSettings(source, reader->processingFormat(), kept);
+    WriterSettings settings = settingsFor(source, *reader, kept);
     if (kept > 1) {
         settings.isNonInterleaved = true;
         settings.channelLayoutTag = kDiscreteLayoutTag + std::uint32_t(kept);
