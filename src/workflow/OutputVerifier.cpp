@@ -34,10 +34,18 @@ std::string messageFor(VerificationError::Case errorCase, const std::string& nam
     switch (errorCase) {
     case Case::unreadable: text += "cannot read " + name + ": " + detail + "."; break;
     case Case::formatMismatch: text += name + " does not have the channels or sample rate of its source."; break;
+    case Case::depthMismatch: text += name + " has fewer bits per sample than its source" + detail + "."; break;
     case Case::lengthMismatch: text += name + " " + detail + "."; break;
     case Case::sampleMismatch: text += name + " does not match its source" + detail + "."; break;
     }
     return text + kUntouched;
+}
+
+// The fewest bits per sample an integer output may have without losing
+// resolution the source's samples carry.
+int bitsNeededFor(const AudioFileReader& source) {
+    if (deliversStoredIntegers(source)) return source.fileFormat().bitsPerChannel;
+    return 24;
 }
 
 std::unique_ptr<AudioFileReader> openForCheck(const fs::path& path) {
@@ -104,6 +112,10 @@ public:
         outputIsInt_ = deliversStoredIntegers(*reader_);
         exact_ = sourceIsInt && outputIsInt_ && !entry.targetdBFS;
         const int bits = outputIsInt_ ? reader_->fileFormat().bitsPerChannel : 24;
+        if (outputIsInt_ && bits < bitsNeededFor(source)) {
+            fail(VerificationError::Case::depthMismatch,
+                 " (" + std::to_string(bits) + " instead of " + std::to_string(bitsNeededFor(source)) + ")");
+        }
         step_ = std::ldexp(1.0, -(std::clamp(bits, 8, 32) - 1));
         ranges_.resize(entry.sourceChannels.size());
         const int channels = int(entry.sourceChannels.size());

@@ -33,6 +33,7 @@ public:
     enum class Case {
         unreadable,      // an output or its source cannot be read back
         formatMismatch,  // wrong channel count or sample rate
+        depthMismatch,   // fewer bits per sample than the source's samples need
         lengthMismatch,  // a different number of frames than the source
         sampleMismatch,  // a sample differs from the source channel it copies
     };
@@ -54,7 +55,10 @@ private:
 //   within one step of the output's resolution of gain × source, where the
 //   gain is the one the normalisation rule gives for the source channel's
 //   peak (1 without a target), measured in the same pass;
-// - every output has the source's frame count, rate and the listed channels.
+// - every output has the source's frame count, rate and the listed channels,
+//   and at least the source's resolution: its bits for integer PCM, 24 for
+//   float PCM and for anything decoded (companded, ADPCM, lossy), whose
+//   samples a narrower file would round away while passing the check above.
 // Each source is read once for all the outputs made from it, each output once.
 class OutputVerifier {
 public:

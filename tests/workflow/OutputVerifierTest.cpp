@@ -2,7 +2,12 @@
 
 #include "WorkflowFixture.h"
 #include "conversion/AudioConverterService.h"
+#include "conversion/OutputFormat.h"
 
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace twinfold::test {
@@ -93,6 +98,47 @@ TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
     // Rounding may leave a normalised sample one step off, never two.
     rewriteInts(out, PcmEncoding::int16, [](std::vector<std::int32_t>& s) { s[500] += 2 << 16; });
     EXPECT_EQ(failure({{out, src, {0}, -6.0f}}), Case::sampleMismatch);
+}
+
+// An output that holds gain × source only to its own, too coarse, step:
+// every sample is within one step, yet resolution the source had is gone.
+TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
+    const auto narrowCopy = [&](const fs::path& src, std::optional<float> target, PcmEncoding narrow) {
+        const std::vector<float> samples = readFloats(src)[0];
+        float peak = 0;
+        for (float x : samples) peak = std::max(peak, std::fabs(x));
+        const double gain = target ? double(normalizationGain(*target, peak).value_or(1.0f)) : 1.0;
+        Signal out;
+        for (float x : samples) out.push_back(quantize(std::clamp(gain * x, -1.0, 1.0), narrow));
+        const fs::path path = dir / "narrow.wav";
+        fs::remove(path);
+        writePcm(path, {PcmContainer::wav, narrow, 48000}, {out});
+        return path;
+    };
+    std::string message;
+    const fs::path int24 = source(PcmEncoding::int24);
+    EXPECT_EQ(failure({{narrowCopy(int24, -6.0f, PcmEncoding::int16), int24, {0}, -6.0f}}, &message),
+              Case::depthMismatch);
+    EXPECT_NE(message.find("narrow.wav has fewer bits per sample than its source (16 instead of 24)"),
+              std::string::npos) << message;
+    const fs::path float32 = source(PcmEncoding::float32);
+    EXPECT_EQ(failure({{narrowCopy(float32, {}, PcmEncoding::int16), float32, {0}, {}}}), Case::depthMismatch);
+
+    // µ-law stores 8 bits a sample but decodes to 14: an 8-bit output is not a copy.
+    const fs::path ulaw = dir / "ulaw.wav";
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_ULAW;
+    SNDFILE* file = sf_open(ulaw.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<short> frames(2 * 4000);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = short(int(i * 7919 % 2001) - 1000);
+    sf_writef_short(file, frames.data(), 4000);
+    sf_close(file);
+    EXPECT_EQ(failure({{narrowCopy(ulaw, {}, PcmEncoding::int8), ulaw, {0}, {}}}), Case::depthMismatch);
+    converter.convertToMono(ulaw, dir / "ulaw_mono.wav", ChannelSelection::left);
+    EXPECT_TRUE(OutputVerifier::verify({{dir / "ulaw_mono.wav", ulaw, {0}, {}}}, notCancelled));
 }
 
 TEST_F(OutputVerifierTest, ShortOrMissingOutputsFail) {
