@@ -66,6 +66,15 @@ int writeDurableCopy(int in, const struct stat& source, int out) {
     return 0;
 }
 
+// Forces a folder's entries to the device; 0 or an errno value.
+int syncFolderOf(const fs::path& file) {
+    const fs::path parent = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    Fd folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) return errno;
+    if (::fsync(folder.get()) == 0) return 0;
+    return errno == EINVAL ? 0 : errno;  // a file system that cannot sync folders has nothing more to do
+}
+
 void log(const OriginalsLog& sink, const std::string& line) {
     if (sink) sink(line);
 }
@@ -149,6 +158,9 @@ std::error_code moveFileByCopying(const fs::path& from, const fs::path& to) {
     if (out.get() < 0) return errnoCode(errno);  // nothing of ours to clean up
     int error = writeDurableCopy(in.get(), source, out.get());
     if (out.close() != 0 && error == 0) error = errno;
+    // The copy's name must be on disk too before the original's goes: the
+    // two folders are on different file systems, which commit independently.
+    if (error == 0) error = syncFolderOf(to);
     if (error == 0 && ::unlink(from.c_str()) != 0) error = errno;
     if (error != 0) {
         // The original stays where it was; the copy we made goes.
