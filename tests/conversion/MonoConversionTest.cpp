@@ -117,16 +117,7 @@ TEST_F(ConverterFixture, CompressedSourcesBecome24BitWav) {
 TEST_F(ConverterFixture, CompandedAndAdpcmWavSourcesKeepTheirDecodedSamples) {
     for (const int encoding : {SF_FORMAT_ULAW, SF_FORMAT_ALAW, SF_FORMAT_IMA_ADPCM}) {
         const fs::path source = dir / ("Coded" + std::to_string(encoding) + ".wav");
-        SF_INFO info{};
-        info.samplerate = 48000;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | encoding;
-        SNDFILE* file = sf_open(source.c_str(), SFM_WRITE, &info);
-        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-        std::vector<short> frames(2 * 4000);
-        for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = short((i * 7919 % 2001) - 1000);
-        sf_writef_short(file, frames.data(), 4000);
-        sf_close(file);
+        writeCodedWav(source, encoding);
 
         const fs::path output = dir / ("Coded" + std::to_string(encoding) + "_mono.wav");
         converter.convertToMono(source, output, ChannelSelection::right);

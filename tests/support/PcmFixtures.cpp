@@ -227,4 +227,18 @@ std::vector<std::int32_t> storedInts(const Signal& signal, PcmEncoding encoding)
     return ints;
 }
 
+void writeCodedWav(const std::filesystem::path& path, int sndfileEncoding) {
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | sndfileEncoding;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    std::vector<short> frames(2 * 4000);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = short(int(i * 7919 % 2001) - 1000);
+    const sf_count_t written = sf_writef_short(file, frames.data(), 4000);
+    sf_close(file);
+    if (written != 4000) throw std::runtime_error(path.string() + ": short write");
+}
+
 }  // namespace twinfold::test

@@ -84,6 +84,11 @@ struct SplitPair {
 SplitPair writeSplitPair(const std::filesystem::path& dir, const std::string& stem, const std::string& extension,
                          const PcmFormat& format, const Signal& left, const Signal& right);
 
+// A stereo WAV in an encoding libsndfile stores but that is not linear PCM
+// (SF_FORMAT_ULAW, SF_FORMAT_ALAW, SF_FORMAT_IMA_ADPCM, …): 4000 frames of a
+// fixed sawtooth-like pattern at 48 kHz. Throws std::runtime_error on failure.
+void writeCodedWav(const std::filesystem::path& path, int sndfileEncoding);
+
 // ---- signals (values on the grid of `encoding`) ------------------------------
 
 // The grid value nearest to `value`, clipped to the encoding's range

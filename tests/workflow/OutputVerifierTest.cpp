@@ -126,16 +126,7 @@ TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
 
     // µ-law stores 8 bits a sample but decodes to 14: an 8-bit output is not a copy.
     const fs::path ulaw = dir / "ulaw.wav";
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_ULAW;
-    SNDFILE* file = sf_open(ulaw.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-    std::vector<short> frames(2 * 4000);
-    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = short(int(i * 7919 % 2001) - 1000);
-    sf_writef_short(file, frames.data(), 4000);
-    sf_close(file);
+    writeCodedWav(ulaw, SF_FORMAT_ULAW);
     EXPECT_EQ(failure({{narrowCopy(ulaw, {}, PcmEncoding::int8), ulaw, {0}, {}}}), Case::depthMismatch);
     converter.convertToMono(ulaw, dir / "ulaw_mono.wav", ChannelSelection::left);
     EXPECT_TRUE(OutputVerifier::verify({{dir / "ulaw_mono.wav", ulaw, {0}, {}}}, notCancelled));
