@@ -17,10 +17,13 @@ namespace twinfold {
 namespace {
 
 // Finished analyses of one group, handed from the workers to the caller's
-// thread in the order they finish; an empty entry is a failed item.
+// thread in the order they finish. An item gives no result when it failed,
+// one as a rule, and two for a split pair whose sides are listed singly.
+using Outcome = std::vector<ScanResult>;
+
 class CompletionQueue {
 public:
-    void push(std::optional<ScanResult> outcome) {
+    void push(Outcome outcome) {
         {
             std::lock_guard lock(mutex_);
             outcomes_.push_back(std::move(outcome));
@@ -28,10 +31,10 @@ public:
         ready_.notify_one();
     }
 
-    std::optional<ScanResult> pop() {
+    Outcome pop() {
         std::unique_lock lock(mutex_);
         ready_.wait(lock, [this] { return !outcomes_.empty(); });
-        std::optional<ScanResult> outcome = std::move(outcomes_.front());
+        Outcome outcome = std::move(outcomes_.front());
         outcomes_.pop_front();
         return outcome;
     }
@@ -39,7 +42,7 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<std::optional<ScanResult>> outcomes_;
+    std::deque<Outcome> outcomes_;
 };
 
 // Analyses the items of one group in parallel and appends their results in
@@ -53,7 +56,7 @@ void runGroup(std::span<const Item> group, std::size_t batchSize, const Analyze&
     workers.reserve(group.size());
     for (const Item& item : group) {
         workers.emplace_back([&queue, &analyze, &item] {
-            std::optional<ScanResult> outcome;
+            Outcome outcome;
             try {
                 outcome = analyze(item);
             } catch (...) {
@@ -63,10 +66,10 @@ void runGroup(std::span<const Item> group, std::size_t batchSize, const Analyze&
         });
     }
     for (std::size_t i = 0; i < group.size(); ++i) {
-        std::optional<ScanResult> outcome = queue.pop();
-        if (!outcome) continue;
-        results.push_back(std::move(*outcome));
-        if (progress) progress(results.size(), batchSize, results.back().fileInfo.filename);
+        for (ScanResult& result : queue.pop()) {
+            results.push_back(std::move(result));
+            if (progress) progress(std::min(results.size(), batchSize), batchSize, results.back().fileInfo.filename);
+        }
     }
 }
 
@@ -89,12 +92,26 @@ std::vector<ScanResult> runInGroups(const std::vector<Item>& items, int maxConcu
 
 }  // namespace
 
+std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path>& urls, const std::atomic<bool>* stop) {
+    Outcome outcome;
+    for (const Path& url : urls) {
+        try {
+            outcome.push_back(analyzeFile(url, stop));
+        } catch (const AnalysisError& error) {
+            if (error.errorCase() == AnalysisError::Case::cancelled) throw;
+        } catch (...) {
+            // Left out like any file that cannot be analysed.
+        }
+    }
+    return outcome;
+}
+
 std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
                                                            const BatchProgress& progress,
                                                            const std::atomic<bool>* stop) {
     clearCancelled();
     return runInGroups(urls, maxConcurrent, progress, StopFlags(cancelled_, stop),
-                       [this, stop](const Path& url) { return analyzeFile(url, stop); });
+                       [this, stop](const Path& url) { return Outcome{analyzeFile(url, stop)}; });
 }
 
 std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
@@ -103,7 +120,13 @@ std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
     clearCancelled();
     return runInGroups(pairs, maxConcurrent, progress, StopFlags(cancelled_, stop),
                        [this, stop](const std::pair<Path, Path>& pair) {
-                           return analyzeSplitPair(pair.first, pair.second, stop);
+                           try {
+                               return Outcome{analyzeSplitPair(pair.first, pair.second, stop)};
+                           } catch (const SplitStereoError&) {
+                               // Files named as a pair that are no pair (a stereo
+                               // side, different rates or lengths) are two files.
+                               return analyzeEach({pair.first, pair.second}, stop);
+                           }
                        });
 }
 

@@ -102,7 +102,9 @@ ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileIn
     StereoClassifier classifier(silenceThreshold_, geometry.totalFrames);
     StereoSink sink{classifier};
     streamChunks(source, sink, geometry, stop);
-    return stereoResult(info, classifier.verdict(), std::move(pairedFileURL), start);
+    ScanResult result = stereoResult(info, classifier.verdict(), std::move(pairedFileURL), start);
+    result.silenceThresholdLinear = silenceThreshold_;
+    return result;
 }
 
 ScanResult AudioAnalyzerService::analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
@@ -118,6 +120,7 @@ ScanResult AudioAnalyzerService::analyzeMultichannel(std::unique_ptr<AudioFileRe
     ScanResultFields f;
     f.fileInfo = std::move(info);
     f.multichannelAnalysis = classifier.analysis();
+    f.silenceThresholdLinear = silenceThreshold_;
     f.analysisTime = secondsSince(start);
     return ScanResult(std::move(f));
 }

@@ -79,7 +79,9 @@ public:
                                          const BatchProgress& progress = {},
                                          const std::atomic<bool>* stop = nullptr);
 
-    // The same for split pairs (left, right), with analyzeSplitPair.
+    // The same for split pairs (left, right), with analyzeSplitPair. Files
+    // that turn out not to form a pair (SplitStereoError) are analysed as
+    // two single files instead, each in the results when it can be.
     std::vector<ScanResult> analyzeSplitPairBatch(const std::vector<std::pair<Path, Path>>& pairs,
                                                   int maxConcurrent = defaultMaxConcurrent,
                                                   const BatchProgress& progress = {},
@@ -93,6 +95,8 @@ public:
     std::uint32_t chunkSize() const noexcept { return chunkSize_; }
 
 private:
+    // analyzeFile for each path, leaving out those that fail.
+    std::vector<ScanResult> analyzeEach(const std::vector<Path>& urls, const std::atomic<bool>* stop);
     ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFileURL,
                              std::chrono::steady_clock::time_point start, const StopFlags& stop);
     ScanResult analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,

@@ -20,6 +20,7 @@ const char* SplitStereoError::description(Case c) {
     case Case::mismatchedFrameCount: return "Split stereo pair has mismatched frame counts";
     case Case::mismatchedBitDepth: return "Split stereo pair has mismatched bit depths";
     case Case::invalidFilename: return "Split stereo file has an invalid .L/.R filename";
+    case Case::notMono: return "Split stereo file has more than one channel";
     }
     return "";
 }
@@ -67,6 +68,7 @@ AudioFileInfo AudioFileInfo::fromFile(const fs::path& url, const AudioFileReader
     AudioFileInfo info;
     info.id = Uuid::random();
     info.url = url;
+    info.identity = FileIdentity::of(url);
     info.fileSize = sizeAttribute(url);
     const AudioFormatInfo& format = reader.fileFormat();
     info.sourceFormatID = format.formatID;
@@ -85,6 +87,9 @@ AudioFileInfo AudioFileInfo::fromSplitPair(const fs::path& left, const fs::path&
     const AudioFormatInfo& leftFormat = leftReader->fileFormat();
     const AudioFormatInfo& rightFormat = rightReader->fileFormat();
     using Case = SplitStereoError::Case;
+    // A side with more than one channel is a recording of its own: pairing
+    // it would judge and keep only its first channel.
+    if (leftFormat.channelCount != 1 || rightFormat.channelCount != 1) throw SplitStereoError(Case::notMono);
     if (leftFormat.sampleRate != rightFormat.sampleRate) throw SplitStereoError(Case::mismatchedSampleRate);
     if (leftReader->length() != rightReader->length()) throw SplitStereoError(Case::mismatchedFrameCount);
     int leftDepth = bitDepthForCommonFormat(leftFormat);
@@ -102,6 +107,8 @@ AudioFileInfo AudioFileInfo::fromSplitPair(const fs::path& left, const fs::path&
     AudioFileInfo info;
     info.id = Uuid::random();
     info.url = left;
+    info.identity = FileIdentity::of(left);
+    info.pairedIdentity = FileIdentity::of(right);
     info.fileExtension = lowered(extensionOf(left));
     info.filename = stem.substr(0, stem.size() - 2) + "." + info.fileExtension;
     info.fileSize = size;

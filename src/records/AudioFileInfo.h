@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/FileIdentity.h"
 #include "records/Uuid.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ class AudioFileReader;
 // The errors of building the description of a split .L/.R pair.
 class SplitStereoError : public std::runtime_error {
 public:
-    enum class Case { mismatchedSampleRate, mismatchedFrameCount, mismatchedBitDepth, invalidFilename };
+    enum class Case { mismatchedSampleRate, mismatchedFrameCount, mismatchedBitDepth, invalidFilename, notMono };
     explicit SplitStereoError(Case c);
     Case errorCase() const { return case_; }
     static const char* description(Case c);
@@ -35,13 +36,16 @@ struct AudioFileInfo {
     int channelCount = 0;
     double duration = 0;           // seconds
     std::uint32_t sourceFormatID = 0;
+    FileIdentity identity;         // of `url` when it was described
+    FileIdentity pairedIdentity;   // of the right file of a split pair
 
     // Opens the file to describe it; the audio layer's or file system's error on failure.
     static AudioFileInfo fromFile(const std::filesystem::path& url);
     // The same for a file the caller has already opened as `reader`, so a
     // compressed file is not decoded once more just to be described.
     static AudioFileInfo fromFile(const std::filesystem::path& url, const AudioFileReader& reader);
-    // Describes two mono files as one stereo pair; SplitStereoError when they do not match.
+    // Describes two mono files as one stereo pair; SplitStereoError when they do not
+    // match or either has more than one channel.
     static AudioFileInfo fromSplitPair(const std::filesystem::path& left,
                                        const std::filesystem::path& right);
 

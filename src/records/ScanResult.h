@@ -29,6 +29,10 @@ struct ScanResultFields {
     bool isPhaseInverted = false;
     SilentChannelStatus silentChannel = SilentChannelStatus::none;
     double analysisTime = 0;  // seconds
+    // The linear level at or below which the analysis called a channel
+    // silent (−96 dBFS unless the scan was set otherwise); the proof before
+    // an original is touched judges silence by the same level.
+    float silenceThresholdLinear = 1.5848932e-5f;
     std::optional<std::filesystem::path> pairedFileURL;  // the right file of a split pair
     std::optional<MultichannelAnalysis> multichannelAnalysis;
 

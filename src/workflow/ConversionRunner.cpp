@@ -17,12 +17,26 @@ bool hasOneSilentSide(const ScanResult& r) {
     return r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
 }
 
-// The side of a split pair that the converter keeps: never a silent one,
-// otherwise the one asked for (left by default).
-const fs::path& keptPairSide(const ScanResult& pair, std::optional<ChannelSelection> selection) {
-    if (pair.silentChannel == SilentChannelStatus::left) return *pair.pairedFileURL;
-    if (pair.silentChannel == SilentChannelStatus::right) return pair.fileInfo.url;
-    return selection == ChannelSelection::right ? *pair.pairedFileURL : pair.fileInfo.url;
+// The side of a split pair that the converter keeps (0 left, 1 right):
+// never a silent one, otherwise the one asked for (left by default).
+int keptPairSide(const ScanResult& pair, std::optional<ChannelSelection> selection) {
+    if (pair.silentChannel == SilentChannelStatus::left) return 1;
+    if (pair.silentChannel == SilentChannelStatus::right) return 0;
+    return selection == ChannelSelection::right ? 1 : 0;
+}
+
+// The channels a reduction leaves out: silent ones, and copies of the first
+// channel of their group.
+std::vector<DroppedChannel> droppedMultichannel(const MultichannelAnalysis& analysis) {
+    std::vector<DroppedChannel> dropped;
+    const std::set<int> silent = analysis.silentChannelIndices();
+    for (int c : silent) dropped.push_back({c, Redundancy::silent});
+    for (const std::vector<int>& group : analysis.duplicateGroups()) {
+        for (std::size_t k = 1; k < group.size(); ++k) {
+            if (!silent.count(group[k])) dropped.push_back({group[k], Redundancy::identicalTo, group.front()});
+        }
+    }
+    return dropped;
 }
 
 }  // namespace
@@ -73,23 +87,42 @@ bool ConversionRunner::run() {
                       [this](const ScanResult& r) {
                           convertKeepingChannel(r, r.silentChannel == SilentChannelStatus::left
                                                        ? ChannelSelection::right
-                                                       : ChannelSelection::left);
+                                                       : ChannelSelection::left,
+                                                Redundancy::silent);
                       }) &&
            eachResult(groups.phaseInverted, [this](const ScanResult& r) { convertPhaseInverted(r); }) &&
            eachResult(groups.splitPairs, [this](const ScanResult& r) { convertSplitPair(r); }) &&
            eachResult(groups.multichannel, [this](const ScanResult& r) { convertMultichannel(r); });
 }
 
+// The files of a result as the scan saw them: the file, and the right file
+// of a split pair.
+static std::vector<ProvenFile> scannedFiles(const ScanResult& r) {
+    std::vector<ProvenFile> files{{r.fileInfo.url, r.fileInfo.identity}};
+    if (r.pairedFileURL) files.push_back({*r.pairedFileURL, r.fileInfo.pairedIdentity});
+    return files;
+}
+
 // Whether the call may go ahead: the test seam runs first, so a cancel it
-// causes is honoured before anything is written.
+// causes is honoured before anything is written. A file that changed since
+// the scan is not converted on the old verdict.
 bool ConversionRunner::startCall(const ScanResult& result) {
     if (beforeCall_) beforeCall_(result);
-    return !cancelled_.load();
+    if (cancelled_.load()) return false;
+    for (const ProvenFile& file : scannedFiles(result)) requireUnchanged(file);
+    return true;
+}
+
+static void requireAllUnchanged(const std::vector<ScanResult>& results) {
+    for (const ScanResult& r : results) {
+        for (const ProvenFile& file : scannedFiles(r)) requireUnchanged(file);
+    }
 }
 
 bool ConversionRunner::runDualMono(const std::vector<ScanResult>& group) {
     if (group.empty()) return true;
     if (!startCall(group.front())) return false;
+    requireAllUnchanged(group);
     const int base = done_;
     auto onFile = [this, base](int started, int, const std::string& name, double) {
         // convertFiles clears the converter's flag when it starts: a cancel
@@ -97,10 +130,11 @@ bool ConversionRunner::runDualMono(const std::vector<ScanResult>& group) {
         if (cancelled_.load()) converter_.cancel();
         if (progress_) progress_(double(base + started) / total_, name, base + started, total_);
     };
-    const auto written = converter_.convertFiles(group, job_.settings, onFile);
-    for (std::size_t i = 0; i < written.size() && i < group.size(); ++i) {
-        outputs_.push_back(written[i]);
-        record(written[i], group[i].fileInfo.url, {0}, target_);
+    const auto outputs = converter_.convertFiles(group, job_.settings, onFile);
+    for (std::size_t i = 0; i < outputs.size() && i < group.size(); ++i) {
+        SourceProof& proof = prove(group[i]);
+        written(proof, outputs[i], {0}, target_);
+        proof.dropped.push_back({1, Redundancy::identicalTo, 0});
     }
     done_ += int(group.size());
     return !cancelled_.load();
@@ -124,9 +158,15 @@ std::function<void(double)> ConversionRunner::fileProgress(const ScanResult& res
     };
 }
 
-void ConversionRunner::record(const fs::path& output, const fs::path& source, std::vector<int> channels,
-                              std::optional<float> target) {
-    provenance_.push_back({output, source, std::move(channels), target});
+SourceProof& ConversionRunner::prove(const ScanResult& result) {
+    proofs_.push_back({scannedFiles(result), {}, {}, result.silenceThresholdLinear});
+    return proofs_.back();
+}
+
+void ConversionRunner::written(SourceProof& proof, const fs::path& output, std::vector<int> channels,
+                               std::optional<float> target) {
+    outputs_.push_back(output);
+    proof.outputs.push_back({output, std::move(channels), target});
 }
 
 void ConversionRunner::convertPanned(const ScanResult& r) {
@@ -134,38 +174,48 @@ void ConversionRunner::convertPanned(const ScanResult& r) {
     const fs::path output = outputURL(r.fileInfo.url, job_.settings, extra);
     const ChannelSelection louder = r.pannedMonoLouderChannel.value_or(ChannelSelection::left);
     converter_.convertToMono(r.fileInfo.url, output, louder, target_, fileProgress(r));
-    outputs_.push_back(output);
-    record(output, r.fileInfo.url, {channelIndex(louder)}, target_);
+    SourceProof& proof = prove(r);
+    written(proof, output, {channelIndex(louder)}, target_);
+    proof.dropped.push_back({1 - channelIndex(louder), Redundancy::scaledCopyOf, channelIndex(louder)});
 }
 
-void ConversionRunner::convertKeepingChannel(const ScanResult& r, ChannelSelection channel) {
+void ConversionRunner::convertKeepingChannel(const ScanResult& r, ChannelSelection channel, Redundancy otherSide) {
     const fs::path output = outputURL(r.fileInfo.url, job_.settings);
     converter_.convertToMono(r.fileInfo.url, output, channel, target_, fileProgress(r));
-    outputs_.push_back(output);
-    record(output, r.fileInfo.url, {channelIndex(channel)}, target_);
+    SourceProof& proof = prove(r);
+    written(proof, output, {channelIndex(channel)}, target_);
+    proof.dropped.push_back({1 - channelIndex(channel), otherSide, channelIndex(channel)});
 }
 
 void ConversionRunner::convertPhaseInverted(const ScanResult& r) {
     switch (job_.phaseFixOption) {
-    case PhaseFixOption::useLeft: return convertKeepingChannel(r, ChannelSelection::left);
-    case PhaseFixOption::useRight: return convertKeepingChannel(r, ChannelSelection::right);
+    case PhaseFixOption::useLeft: return convertKeepingChannel(r, ChannelSelection::left, Redundancy::invertedCopyOf);
+    case PhaseFixOption::useRight:
+        return convertKeepingChannel(r, ChannelSelection::right, Redundancy::invertedCopyOf);
     case PhaseFixOption::splitToTwo: break;
     }
     const OutputPair outputs = splitOutputURLs(r.fileInfo.url, job_.settings);
     converter_.splitToTwoMono(r.fileInfo.url, outputs.left, outputs.right, target_, fileProgress(r));
-    outputs_.insert(outputs_.end(), {outputs.left, outputs.right});
-    record(outputs.left, r.fileInfo.url, {0}, target_);
-    record(outputs.right, r.fileInfo.url, {1}, target_);
+    SourceProof& proof = prove(r);
+    written(proof, outputs.left, {0}, target_);
+    written(proof, outputs.right, {1}, target_);
+}
+
+// Why the side of a stereo result that is not kept may go.
+static Redundancy droppedSideReason(const ScanResult& r) {
+    if (r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right) {
+        return Redundancy::silent;
+    }
+    if (r.isDualMono) return Redundancy::identicalTo;
+    if (r.isPannedMono) return Redundancy::scaledCopyOf;
+    return Redundancy::invertedCopyOf;
 }
 
 void ConversionRunner::convertSplitPair(const ScanResult& r) {
     if (r.isPhaseInverted && job_.phaseFixOption == PhaseFixOption::splitToTwo) {
-        const auto written = converter_.convertSplitPairToTwo(r, job_.settings, fileProgress(r));
-        outputs_.insert(outputs_.end(), written.begin(), written.end());
-        if (written.size() == 2 && r.pairedFileURL) {
-            record(written[0], r.fileInfo.url, {0}, target_);
-            record(written[1], *r.pairedFileURL, {0}, target_);
-        }
+        const auto outputs = converter_.convertSplitPairToTwo(r, job_.settings, fileProgress(r));
+        SourceProof& proof = prove(r);
+        for (std::size_t k = 0; k < outputs.size(); ++k) written(proof, outputs[k], {int(k)}, target_);
         return;
     }
     std::optional<ChannelSelection> selection;
@@ -175,26 +225,30 @@ void ConversionRunner::convertSplitPair(const ScanResult& r) {
         selection = r.pannedMonoLouderChannel.value_or(ChannelSelection::left);
     }
     const fs::path output = converter_.convertSplitPairToMono(r, selection, job_.settings, fileProgress(r));
-    outputs_.push_back(output);
-    if (r.pairedFileURL) record(output, keptPairSide(r, selection), {0}, target_);
+    const int kept = keptPairSide(r, selection);
+    SourceProof& proof = prove(r);
+    written(proof, output, {kept}, target_);
+    proof.dropped.push_back({1 - kept, droppedSideReason(r), kept});
 }
 
 void ConversionRunner::convertMultichannel(const ScanResult& r) {
     if (job_.multichannelOption == MultichannelConversionOption::splitAllToMono) {
-        const auto written = converter_.splitAllChannels(r.fileInfo.url, std::nullopt, job_.settings, fileProgress(r));
-        outputs_.insert(outputs_.end(), written.begin(), written.end());
-        for (std::size_t k = 0; k < written.size(); ++k) record(written[k], r.fileInfo.url, {int(k)}, std::nullopt);
+        const auto outputs = converter_.splitAllChannels(r.fileInfo.url, std::nullopt, job_.settings, fileProgress(r));
+        SourceProof& proof = prove(r);
+        for (std::size_t k = 0; k < outputs.size(); ++k) written(proof, outputs[k], {int(k)}, std::nullopt);
         return;
     }
-    const std::set<int> removable = r.multichannelAnalysis->removableChannelIndices();
+    const MultichannelAnalysis& analysis = *r.multichannelAnalysis;
+    const std::set<int> removable = analysis.removableChannelIndices();
     std::vector<int> keep;
     for (int c = 0; c < r.fileInfo.channelCount; ++c) {
         if (!removable.count(c)) keep.push_back(c);
     }
     const fs::path output = outputURL(r.fileInfo.url, job_.settings);
     converter_.removeRedundantChannels(r.fileInfo.url, output, keep, fileProgress(r));
-    outputs_.push_back(output);
-    record(output, r.fileInfo.url, keep, std::nullopt);
+    SourceProof& proof = prove(r);
+    written(proof, output, keep, std::nullopt);
+    proof.dropped = droppedMultichannel(analysis);
 }
 
 }  // namespace twinfold

@@ -65,9 +65,10 @@ public:
     // or after a call (stop without a word); converter errors propagate.
     bool run();
 
-    // Every file written so far, in plan order, and where each came from.
+    // Every file written so far, in plan order, and for each converted
+    // result what must hold before its originals may go.
     const std::vector<std::filesystem::path>& outputs() const { return outputs_; }
-    const std::vector<OutputProvenance>& provenance() const { return provenance_; }
+    const std::vector<SourceProof>& proofs() const { return proofs_; }
 
 private:
     bool runDualMono(const std::vector<ScanResult>& group);
@@ -76,13 +77,16 @@ private:
     bool startCall(const ScanResult& result);
 
     void convertPanned(const ScanResult& result);
-    void convertKeepingChannel(const ScanResult& result, ChannelSelection channel);
+    void convertKeepingChannel(const ScanResult& result, ChannelSelection channel, Redundancy otherSide);
     void convertPhaseInverted(const ScanResult& result);
     void convertSplitPair(const ScanResult& result);
     void convertMultichannel(const ScanResult& result);
 
-    void record(const std::filesystem::path& output, const std::filesystem::path& source, std::vector<int> channels,
-                std::optional<float> target);
+    // Starts the proof of `result` (its files as scanned); outputs and
+    // dropped channels are added to the proof returned.
+    SourceProof& prove(const ScanResult& result);
+    void written(SourceProof& proof, const std::filesystem::path& output, std::vector<int> channels,
+                 std::optional<float> target);
     std::function<void(double)> fileProgress(const ScanResult& result);
 
     AudioConverterService& converter_;
@@ -94,7 +98,7 @@ private:
     int total_ = 0;
     int done_ = 0;
     std::vector<std::filesystem::path> outputs_;
-    std::vector<OutputProvenance> provenance_;
+    std::vector<SourceProof> proofs_;
 };
 
 }  // namespace twinfold

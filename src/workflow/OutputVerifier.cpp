@@ -1,8 +1,11 @@
 #include "workflow/OutputVerifier.h"
 
+#include "analysis/AudioAnalyzerService.h"
 #include "audio_io/AudioFileReader.h"
 #include "conversion/ChannelStreamer.h"
 #include "conversion/OutputFormat.h"
+#include "workflow/RedundancyCheck.h"
+#include "workflow/SourceBlock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +13,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace twinfold {
 
@@ -26,10 +30,11 @@ constexpr double kRelativeSlack = 1.0 / (1 << 20);
 // Relative room for the gain itself (the same formula computed twice).
 constexpr double kGainSlack = 1e-6;
 
+using Case = VerificationError::Case;
+
 std::string nameOf(const fs::path& path) { return path.filename().string(); }
 
-std::string messageFor(VerificationError::Case errorCase, const std::string& name, const std::string& detail) {
-    using Case = VerificationError::Case;
+std::string messageFor(Case errorCase, const std::string& name, const std::string& detail) {
     std::string text = "Verification failed: ";
     switch (errorCase) {
     case Case::unreadable: text += "cannot read " + name + ": " + detail + "."; break;
@@ -37,6 +42,12 @@ std::string messageFor(VerificationError::Case errorCase, const std::string& nam
     case Case::depthMismatch: text += name + " has fewer bits per sample than its source" + detail + "."; break;
     case Case::lengthMismatch: text += name + " " + detail + "."; break;
     case Case::sampleMismatch: text += name + " does not match its source" + detail + "."; break;
+    case Case::sourceChanged:
+        text = name + " has changed since it was scanned; scan the folder again before converting it.";
+        break;
+    case Case::notRedundant: text += detail + ", so it cannot be dropped."; break;
+    case Case::unaccounted: text += detail + " is neither written nor known to be redundant."; break;
+    case Case::chunkMissing: text += detail; break;
     }
     return text + kUntouched;
 }
@@ -52,23 +63,9 @@ std::unique_ptr<AudioFileReader> openForCheck(const fs::path& path) {
     try {
         return openAudioFile(path);
     } catch (const std::exception& error) {
-        throw VerificationError(VerificationError::Case::unreadable, nameOf(path), error.what());
+        throw VerificationError(Case::unreadable, nameOf(path), error.what());
     }
 }
-
-// One chunk of the source, as integers (integer PCM) or as floats.
-struct SourceChunk {
-    bool isInt = false;
-    IntPCMBuffer ints;
-    PCMBuffer floats;
-
-    // The sample as the converter's float path sees it: an integer goes
-    // through float, exactly as the converter scales it.
-    double value(int channel, std::uint32_t frame) const {
-        if (!isInt) return double(floats.channel(channel)[frame]);
-        return double(float(ints.channel(channel)[frame])) * kIntScale;
-    }
-};
 
 // The scaled-copy check of one output channel: every sample must lie within
 // `tolerance` of gain × source. Each sample narrows the range of gains that
@@ -80,17 +77,14 @@ struct GainRange {
     float sourcePeak = 0;
     bool impossible = false;
 
-    void add(double source, double output, double tolerance, bool clippedHigh, bool clippedLow) {
+    void add(double source, double output, double tolerance) {
         sourcePeak = std::max(sourcePeak, float(std::fabs(source)));
         if (source == 0) {
             impossible |= std::fabs(output) > tolerance;
             return;
         }
-        // A clipped output only says that gain × source reached full scale.
-        const double below = clippedLow ? -std::numeric_limits<double>::infinity() : output - tolerance;
-        const double above = clippedHigh ? std::numeric_limits<double>::infinity() : output + tolerance;
-        const double a = below / source;
-        const double b = above / source;
+        const double a = (output - tolerance) / source;
+        const double b = (output + tolerance) / source;
         low = std::max(low, std::min(a, b));
         high = std::min(high, std::max(a, b));
     }
@@ -103,18 +97,24 @@ struct GainRange {
     bool empty() const { return impossible || high <= 0 || low > high * (1 + 4 * kGainSlack); }
 };
 
-// One output compared chunk by chunk while its source is read.
+// One output compared block by block while its source is read.
 class OutputCheck {
 public:
-    OutputCheck(const OutputProvenance& entry, const AudioFileReader& source, bool sourceIsInt)
-        : entry_(entry), reader_(openForCheck(entry.output)) {
-        requireShape(source);
+    OutputCheck(const ProvenOutput& entry, const SourceBlock& source, std::int64_t sourceLength)
+        : entry_(entry), reader_(openForCheck(entry.path)) {
+        requireShape(source, sourceLength);
+        const AudioFileReader& file = source.reader(source.fileOf(entry.sourceChannels.front()));
+        const bool sourceIsInt = deliversStoredIntegers(file);
         outputIsInt_ = deliversStoredIntegers(*reader_);
-        exact_ = sourceIsInt && outputIsInt_ && !entry.targetdBFS;
+        const bool outputIsFloat = reader_->fileFormat().commonFormat == CommonFormat::float32 ||
+                                   reader_->fileFormat().commonFormat == CommonFormat::float64;
+        const bool sourceIsFloat = file.fileFormat().formatID == kFormatLinearPCM && !sourceIsInt;
+        exactInts_ = sourceIsInt && outputIsInt_ && !entry.targetdBFS;
+        exactFloats_ = sourceIsFloat && outputIsFloat && !entry.targetdBFS;
         const int bits = outputIsInt_ ? reader_->fileFormat().bitsPerChannel : 24;
-        if (outputIsInt_ && bits < bitsNeededFor(source)) {
-            fail(VerificationError::Case::depthMismatch,
-                 " (" + std::to_string(bits) + " instead of " + std::to_string(bitsNeededFor(source)) + ")");
+        if (outputIsInt_ && bits < bitsNeededFor(file)) {
+            fail(Case::depthMismatch,
+                 " (" + std::to_string(bits) + " instead of " + std::to_string(bitsNeededFor(file)) + ")");
         }
         step_ = std::ldexp(1.0, -(std::clamp(bits, 8, 32) - 1));
         ranges_.resize(entry.sourceChannels.size());
@@ -123,36 +123,38 @@ public:
         else floats_.reset(channels, OutputVerifier::chunkFrames);
     }
 
-    void compare(const SourceChunk& source, std::uint32_t frames, std::int64_t firstFrame) {
+    void compare(const SourceBlock& source, std::int64_t firstFrame) {
+        const std::uint32_t frames = source.frames();
         readOutput(frames);
         for (std::size_t k = 0; k < entry_.sourceChannels.size(); ++k) {
-            if (exact_) compareExact(source, int(k), frames, firstFrame);
-            else compareScaled(source, int(k), frames);
+            const int channel = entry_.sourceChannels[k];
+            if (exactInts_) compareBytes(source.ints(channel), ints_.channel(int(k)), frames, firstFrame);
+            else if (exactFloats_) compareBytes(source.floats(channel), floats_.channel(int(k)), frames, firstFrame);
+            else compareScaled(source.floats(channel), int(k), frames);
         }
     }
 
     // The gain check, once every sample has been seen.
     void finish() const {
         for (const GainRange& range : ranges_) {
+            if (exactInts_ || exactFloats_) continue;
             std::optional<float> gain;
             if (entry_.targetdBFS) gain = normalizationGain(*entry_.targetdBFS, range.sourcePeak);
-            if (!range.admits(gain.value_or(1.0f))) fail(VerificationError::Case::sampleMismatch);
+            if (!range.admits(gain.value_or(1.0f))) fail(Case::sampleMismatch);
         }
     }
 
 private:
-    void requireShape(const AudioFileReader& source) const {
+    void requireShape(const SourceBlock& source, std::int64_t sourceLength) const {
         const int sourceChannels = source.channelCount();
-        const bool channelsFit = reader_->channelCount() == int(entry_.sourceChannels.size()) &&
+        const bool channelsFit = !entry_.sourceChannels.empty() &&
+                                 reader_->channelCount() == int(entry_.sourceChannels.size()) &&
                                  std::all_of(entry_.sourceChannels.begin(), entry_.sourceChannels.end(),
                                              [&](int c) { return c >= 0 && c < sourceChannels; });
-        if (!channelsFit || reader_->sampleRate() != source.sampleRate()) {
-            fail(VerificationError::Case::formatMismatch);
-        }
-        if (reader_->length() != source.length()) {
-            fail(VerificationError::Case::lengthMismatch, "has " + std::to_string(reader_->length()) +
-                                                              " frames, its source " +
-                                                              std::to_string(source.length()));
+        if (!channelsFit || reader_->sampleRate() != source.reader(0).sampleRate()) fail(Case::formatMismatch);
+        if (reader_->length() != sourceLength) {
+            fail(Case::lengthMismatch,
+                 "has " + std::to_string(reader_->length()) + " frames, its source " + std::to_string(sourceLength));
         }
     }
 
@@ -161,88 +163,156 @@ private:
             if (outputIsInt_) reader_->readInt(ints_, frames);
             else reader_->read(floats_, frames);
         } catch (const std::exception& error) {
-            fail(VerificationError::Case::unreadable, error.what());
+            fail(Case::unreadable, error.what());
         }
         const std::uint32_t got = outputIsInt_ ? ints_.frameLength() : floats_.frameLength();
-        if (got != frames) fail(VerificationError::Case::lengthMismatch, "ends before its source does");
+        if (got != frames) fail(Case::lengthMismatch, "ends before its source does");
     }
 
-    void compareExact(const SourceChunk& source, int k, std::uint32_t frames, std::int64_t firstFrame) const {
-        const std::int32_t* expected = source.ints.channel(entry_.sourceChannels[std::size_t(k)]);
-        const std::int32_t* actual = ints_.channel(k);
-        if (std::memcmp(expected, actual, frames * sizeof(std::int32_t)) == 0) return;
-        const auto mismatch = std::mismatch(expected, expected + frames, actual);
-        fail(VerificationError::Case::sampleMismatch,
-             " at frame " + std::to_string(firstFrame + (mismatch.first - expected)));
+    template <typename Sample>
+    void compareBytes(const Sample* expected, const Sample* actual, std::uint32_t frames,
+                      std::int64_t firstFrame) const {
+        if (std::memcmp(expected, actual, frames * sizeof(Sample)) == 0) return;
+        std::uint32_t n = 0;
+        while (n < frames && std::memcmp(expected + n, actual + n, sizeof(Sample)) == 0) ++n;
+        fail(Case::sampleMismatch, " at frame " + std::to_string(firstFrame + n));
     }
 
-    void compareScaled(const SourceChunk& source, int k, std::uint32_t frames) {
+    // Within one step of gain × source; a clipped sample is as wrong as any
+    // other, since the source's value is lost with it.
+    void compareScaled(const float* source, int k, std::uint32_t frames) {
         GainRange& range = ranges_[std::size_t(k)];
-        const int sourceChannel = entry_.sourceChannels[std::size_t(k)];
-        const double top = 1.0 - step_;
         for (std::uint32_t n = 0; n < frames; ++n) {
             const double output = outputSample(k, n);
-            const double tolerance = step_ + std::fabs(output) * kRelativeSlack;
-            const bool clippedHigh = outputIsInt_ && output >= top;
-            const bool clippedLow = outputIsInt_ && output <= -1.0;
-            range.add(source.value(sourceChannel, n), output, tolerance, clippedHigh, clippedLow);
+            range.add(double(source[n]), output, step_ + std::fabs(output) * kRelativeSlack);
         }
-        if (range.empty()) fail(VerificationError::Case::sampleMismatch);
+        if (range.empty()) fail(Case::sampleMismatch);
     }
 
     double outputSample(int k, std::uint32_t n) const {
         return outputIsInt_ ? double(ints_.channel(k)[n]) * kIntScale : double(floats_.channel(k)[n]);
     }
 
-    [[noreturn]] void fail(VerificationError::Case errorCase, const std::string& detail = {}) const {
-        throw VerificationError(errorCase, nameOf(entry_.output), detail);
+    [[noreturn]] void fail(Case errorCase, const std::string& detail = {}) const {
+        throw VerificationError(errorCase, nameOf(entry_.path), detail);
     }
 
-    const OutputProvenance& entry_;
+    const ProvenOutput& entry_;
     std::unique_ptr<AudioFileReader> reader_;
     bool outputIsInt_ = false;
-    bool exact_ = false;
+    bool exactInts_ = false;
+    bool exactFloats_ = false;
     double step_ = 0;
     IntPCMBuffer ints_;
     PCMBuffer floats_;
     std::vector<GainRange> ranges_;
 };
 
-void readSource(AudioFileReader& reader, SourceChunk& chunk, std::uint32_t frames, const fs::path& path) {
-    try {
-        if (chunk.isInt) reader.readInt(chunk.ints, frames);
-        else reader.read(chunk.floats, frames);
-    } catch (const std::exception& error) {
-        throw VerificationError(VerificationError::Case::unreadable, nameOf(path), error.what());
+// "channel 2 of take.wav" for a channel numbered across the proof's files.
+std::string describeChannel(const SourceProof& proof, const SourceBlock& block, int channel) {
+    const std::size_t file = block.fileOf(channel);
+    int local = channel;
+    for (std::size_t f = 0; f < file; ++f) local -= block.reader(f).channelCount();
+    return "channel " + std::to_string(local + 1) + " of " + nameOf(proof.files[file].path);
+}
+
+void requireEveryChannelAccountedFor(const SourceProof& proof, const SourceBlock& block) {
+    std::set<int> accounted;
+    for (const ProvenOutput& output : proof.outputs) accounted.insert(output.sourceChannels.begin(),
+                                                                      output.sourceChannels.end());
+    for (const DroppedChannel& dropped : proof.dropped) {
+        const bool valid = dropped.channel >= 0 && dropped.channel < block.channelCount() &&
+                           (dropped.reason == Redundancy::silent ||
+                            (dropped.reference >= 0 && dropped.reference < block.channelCount() &&
+                             dropped.reference != dropped.channel && accounted.count(dropped.reference)));
+        if (valid) accounted.insert(dropped.channel);
     }
-    const std::uint32_t got = chunk.isInt ? chunk.ints.frameLength() : chunk.floats.frameLength();
-    if (got != frames) {
-        throw VerificationError(VerificationError::Case::unreadable, nameOf(path), "the file ended early");
+    for (int c = 0; c < block.channelCount(); ++c) {
+        if (!accounted.count(c)) {
+            throw VerificationError(Case::unaccounted, nameOf(proof.files[block.fileOf(c)].path),
+                                    describeChannel(proof, block, c));
+        }
     }
 }
 
-// Reads one source once and compares every output made from it.
-bool verifySource(const fs::path& source, const std::vector<const OutputProvenance*>& entries,
-                  const std::atomic<bool>& cancelled, const std::function<void(double)>& progress) {
-    auto reader = openForCheck(source);
-    SourceChunk chunk;
-    chunk.isInt = deliversStoredIntegers(*reader);
+std::int64_t commonLength(const SourceProof& proof, const SourceBlock& block) {
+    const std::int64_t length = block.reader(0).length();
+    for (std::size_t f = 1; f < block.fileCount(); ++f) {
+        if (block.reader(f).length() != length) {
+            throw VerificationError(Case::sourceChanged, nameOf(proof.files[f].path));
+        }
+    }
+    return length;
+}
+
+struct Options {
+    bool full = false;  // identity, accounting, dropped channels
+    const OutputVerifier::ChunkCheck* chunks = nullptr;
+};
+
+// Reads one source once: compares every output made from it and re-proves
+// every channel dropped from it.
+bool proveSource(const SourceProof& proof, const Options& options, const std::atomic<bool>& cancelled,
+                 const std::function<void(double)>& progress) {
+    if (options.full) {
+        for (const ProvenFile& file : proof.files) requireUnchanged(file);
+    }
+    std::vector<fs::path> paths;
+    for (const ProvenFile& file : proof.files) paths.push_back(file.path);
+    SourceBlock block(paths, OutputVerifier::chunkFrames, openForCheck);
+    if (options.full) requireEveryChannelAccountedFor(proof, block);
+    const std::int64_t length = commonLength(proof, block);
     std::vector<OutputCheck> checks;
-    checks.reserve(entries.size());
-    for (const OutputProvenance* entry : entries) checks.emplace_back(*entry, *reader, chunk.isInt);
-    if (chunk.isInt) chunk.ints.reset(reader->channelCount(), OutputVerifier::chunkFrames);
-    else chunk.floats.reset(reader->channelCount(), OutputVerifier::chunkFrames);
-    const std::int64_t length = reader->length();
+    checks.reserve(proof.outputs.size());
+    for (const ProvenOutput& output : proof.outputs) checks.emplace_back(output, block, length);
+    std::vector<RedundancyCheck> redundancies;
+    if (options.full) {
+        for (const DroppedChannel& dropped : proof.dropped) {
+            redundancies.emplace_back(dropped, proof.silenceThresholdLinear, length,
+                                      AudioAnalyzerService::defaultChunkSize);
+        }
+    }
+    auto notRedundant = [&](std::size_t i) {
+        const DroppedChannel& dropped = proof.dropped[i];
+        const std::string reference = dropped.reference >= 0 ? describeChannel(proof, block, dropped.reference) : "";
+        throw VerificationError(Case::notRedundant, nameOf(proof.files[block.fileOf(dropped.channel)].path),
+                                describeChannel(proof, block, dropped.channel) + " " +
+                                    redundancies[i].failureText(reference));
+    };
     for (std::int64_t done = 0; done < length;) {
         if (cancelled.load()) return false;
-        const auto frames = std::uint32_t(std::min<std::int64_t>(OutputVerifier::chunkFrames, length - done));
-        readSource(*reader, chunk, frames, source);
-        for (OutputCheck& check : checks) check.compare(chunk, frames, done);
-        done += frames;
+        block.read(std::uint32_t(std::min<std::int64_t>(OutputVerifier::chunkFrames, length - done)));
+        for (OutputCheck& check : checks) check.compare(block, done);
+        for (std::size_t i = 0; i < redundancies.size(); ++i) {
+            if (!redundancies[i].add(block)) notRedundant(i);
+        }
+        done += block.frames();
         if (progress) progress(double(done) / double(length));
     }
     for (const OutputCheck& check : checks) check.finish();
+    for (std::size_t i = 0; i < redundancies.size(); ++i) {
+        if (!redundancies[i].holds()) notRedundant(i);
+    }
+    if (options.chunks && *options.chunks) {
+        for (const ProvenOutput& output : proof.outputs) {
+            (*options.chunks)(proof.files[block.fileOf(output.sourceChannels.front())].path, output.path);
+        }
+    }
     return true;
+}
+
+bool proveAll(const std::vector<SourceProof>& proofs, const Options& options, const std::atomic<bool>& cancelled,
+              const OutputVerifier::Progress& progress) {
+    for (std::size_t i = 0; i < proofs.size(); ++i) {
+        const std::string name = proofs[i].files.empty() ? std::string() : nameOf(proofs[i].files.front().path);
+        auto report = [&](double fraction) {
+            if (progress) progress(i, proofs.size(), name, fraction);
+        };
+        report(0);
+        if (proofs[i].files.empty()) continue;
+        if (!proveSource(proofs[i], options, cancelled, report)) return false;
+    }
+    return !cancelled.load();
 }
 
 }  // namespace
@@ -250,25 +320,28 @@ bool verifySource(const fs::path& source, const std::vector<const OutputProvenan
 VerificationError::VerificationError(Case errorCase, std::string fileName, const std::string& detail)
     : std::runtime_error(messageFor(errorCase, fileName, detail)), case_(errorCase), fileName_(std::move(fileName)) {}
 
+void requireUnchanged(const ProvenFile& file) {
+    if (file.identity.isKnown() && FileIdentity::of(file.path) != file.identity) {
+        throw VerificationError(Case::sourceChanged, nameOf(file.path));
+    }
+}
+
 bool OutputVerifier::verify(const std::vector<OutputProvenance>& outputs, const std::atomic<bool>& cancelled,
                             const Progress& progress) {
     // Sources in the order their first output was written.
-    std::vector<fs::path> order;
-    std::map<fs::path, std::vector<const OutputProvenance*>> bySource;
+    std::vector<SourceProof> proofs;
+    std::map<fs::path, std::size_t> bySource;
     for (const OutputProvenance& entry : outputs) {
-        auto& list = bySource[entry.source];
-        if (list.empty()) order.push_back(entry.source);
-        list.push_back(&entry);
+        auto [it, isNew] = bySource.try_emplace(entry.source, proofs.size());
+        if (isNew) proofs.push_back({{{entry.source, {}}}});
+        proofs[it->second].outputs.push_back({entry.output, entry.sourceChannels, entry.targetdBFS});
     }
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const std::string name = nameOf(order[i]);
-        auto report = [&](double fraction) {
-            if (progress) progress(i, order.size(), name, fraction);
-        };
-        report(0);
-        if (!verifySource(order[i], bySource[order[i]], cancelled, report)) return false;
-    }
-    return !cancelled.load();
+    return proveAll(proofs, Options{}, cancelled, progress);
+}
+
+bool OutputVerifier::prove(const std::vector<SourceProof>& proofs, const std::atomic<bool>& cancelled,
+                           const Progress& progress, const ChunkCheck& chunks) {
+    return proveAll(proofs, Options{true, &chunks}, cancelled, progress);
 }
 
 }  // namespace twinfold

@@ -1,7 +1,11 @@
 #pragma once
 
-// The proof that a conversion's outputs hold what they should, checked before
-// any original is moved or deleted. Plain C++ on the engine; no Qt.
+// The proof that a conversion lost nothing, checked before any original is
+// moved or deleted: every channel of every source is either in an output or
+// shown again, on the file as it is now, to be redundant. Plain C++ on the
+// engine; no Qt.
+
+#include "records/FileIdentity.h"
 
 #include <atomic>
 #include <cstddef>
@@ -26,8 +30,53 @@ struct OutputProvenance {
     bool operator==(const OutputProvenance&) const = default;
 };
 
-// Why an output failed the check; what() is the text shown to the user and
-// names the output file.
+// Why a channel that no output carries may go: the rule that judged it.
+enum class Redundancy {
+    identicalTo,     // the same stored samples as `reference`
+    invertedCopyOf,  // plus `reference`, silent everywhere
+    scaledCopyOf,    // correlates with `reference` as panned mono does, `reference` the louder
+    silent,          // never above the scan's silence threshold
+};
+
+struct DroppedChannel {
+    int channel = 0;
+    Redundancy reason = Redundancy::silent;
+    int reference = -1;  // unused for `silent`
+
+    bool operator==(const DroppedChannel&) const = default;
+};
+
+// A source file as the scan saw it.
+struct ProvenFile {
+    std::filesystem::path path;
+    FileIdentity identity;  // unknown: not compared
+
+    bool operator==(const ProvenFile&) const = default;
+};
+
+// One output of a source; its channels number the source's channels.
+struct ProvenOutput {
+    std::filesystem::path path;
+    std::vector<int> sourceChannels;
+    std::optional<float> targetdBFS;
+
+    bool operator==(const ProvenOutput&) const = default;
+};
+
+// What must hold before the originals of one scanned result may go. The
+// channels of `files` are numbered on from file to file: a split pair's left
+// file is channel 0, its right file channel 1.
+struct SourceProof {
+    std::vector<ProvenFile> files;
+    std::vector<ProvenOutput> outputs;
+    std::vector<DroppedChannel> dropped;
+    float silenceThresholdLinear = 1.5848932e-5f;
+
+    bool operator==(const SourceProof&) const = default;
+};
+
+// Why the proof failed; what() is the text shown to the user and names the
+// file (and the channel or chunk) at fault.
 class VerificationError : public std::runtime_error {
 public:
     enum class Case {
@@ -36,6 +85,10 @@ public:
         depthMismatch,   // fewer bits per sample than the source's samples need
         lengthMismatch,  // a different number of frames than the source
         sampleMismatch,  // a sample differs from the source channel it copies
+        sourceChanged,   // the source is not the file that was scanned
+        notRedundant,    // a channel no output carries is not redundant (any more)
+        unaccounted,     // a channel is neither written nor listed as redundant
+        chunkMissing,    // a metadata chunk of the source is not in an output
     };
 
     VerificationError(Case errorCase, std::string fileName, const std::string& detail = {});
@@ -48,13 +101,19 @@ private:
     std::string fileName_;
 };
 
+// Throws VerificationError(sourceChanged) when the file at `file.path` is no
+// longer the one the scan saw (another size, modification time or inode).
+void requireUnchanged(const ProvenFile& file);
+
 // Reads outputs back and compares them with their sources:
 // - an integer PCM source copied without a normalisation target must come
-//   back sample for sample, compared as the stored integers;
-// - anything else (normalised outputs, float or lossy sources) must lie
-//   within one step of the output's resolution of gain × source, where the
-//   gain is the one the normalisation rule gives for the source channel's
-//   peak (1 without a target), measured in the same pass;
+//   back sample for sample, compared as the stored integers, and a float
+//   source copied into a float file float for float;
+// - anything else (normalised outputs, float or lossy sources written as
+//   integers) must lie within one step of the output's resolution of
+//   gain × source, where the gain is the one the normalisation rule gives for
+//   the source channel's peak (1 without a target), measured in the same
+//   pass; a clipped sample is a mismatch;
 // - every output has the source's frame count, rate and the listed channels,
 //   and at least the source's resolution: its bits for integer PCM, 24 for
 //   float PCM and for anything decoded (companded, ADPCM, lossy), whose
@@ -66,14 +125,24 @@ public:
     // fraction of that source done). Called on the verifying thread.
     using Progress = std::function<void(std::size_t index, std::size_t count, const std::string& sourceName,
                                         double fraction)>;
+    // Checks that every chunk of `source` is in `output`; throws otherwise.
+    using ChunkCheck = std::function<void(const std::filesystem::path& source, const std::filesystem::path& output)>;
 
     static constexpr std::uint32_t chunkFrames = 1u << 16;
 
-    // Throws VerificationError at the first output that fails. Returns false,
-    // having stopped early, when `cancelled` becomes true; true when every
-    // output passed.
+    // The read-back alone. Throws VerificationError at the first output that
+    // fails. Returns false, having stopped early, when `cancelled` becomes
+    // true; true when every output passed.
     static bool verify(const std::vector<OutputProvenance>& outputs, const std::atomic<bool>& cancelled,
                        const Progress& progress = {});
+
+    // The whole proof, in the same single read of each source: each file is
+    // unchanged since the scan, every channel is written or dropped, the
+    // read-back above for the outputs, every dropped channel still redundant
+    // by its rule, and (with `chunks`) every metadata chunk of an output's
+    // source file in that output. Returns and throws as verify().
+    static bool prove(const std::vector<SourceProof>& proofs, const std::atomic<bool>& cancelled,
+                      const Progress& progress = {}, const ChunkCheck& chunks = {});
 };
 
 }  // namespace twinfold

@@ -79,7 +79,7 @@ namespace twinfold {
 class AudioAnalyzerService;
 class AudioConverterService;
 class FileScannerService;
-struct OutputProvenance;
+struct SourceProof;
 
 class ScanViewModel : public QObject {
     Q_OBJECT
@@ -277,7 +277,7 @@ private:
     static void scanTaskBody(const TaskLink& link, const ScanSources& sources);
     static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> urls);
     static void conversionTaskBody(const TaskLink& link, const ConversionInput& input);
-    static bool verifyOutputs(const TaskLink& link, const std::vector<OutputProvenance>& provenance);
+    static bool verifyOutputs(const TaskLink& link, const std::vector<SourceProof>& proofs);
     static bool makeOutputsDurable(const TaskLink& link, const std::vector<std::filesystem::path>& outputs);
     static void publishConversionFailure(const TaskLink& link, std::string message);
     static void finishConversion(const TaskLink& link, const ConversionInput& input, std::vector<Path> outputs);

@@ -123,7 +123,7 @@ void ScanViewModel::conversionTaskBody(const TaskLink& link, const ConversionInp
     if (touchesOriginals(input.job.settings.originalFileHandling, input.folder)) {
         if (input.hooks.beforeVerification) input.hooks.beforeVerification(runner.outputs());
         if (!makeOutputsDurable(link, runner.outputs())) return;
-        if (!verifyOutputs(link, runner.provenance())) return;
+        if (!verifyOutputs(link, runner.proofs())) return;
     }
     finishConversion(link, input, runner.outputs());
 }
@@ -149,16 +149,17 @@ bool ScanViewModel::makeOutputsDurable(const TaskLink& link, const std::vector<s
     }
 }
 
-// Reads every output back against its source. False when the task must end
+// Proves that nothing is lost: every output read back against its source,
+// every dropped channel shown redundant again. False when the task must end
 // here (cancelled, or an output failed, which has been published).
-bool ScanViewModel::verifyOutputs(const TaskLink& link, const std::vector<OutputProvenance>& provenance) {
+bool ScanViewModel::verifyOutputs(const TaskLink& link, const std::vector<SourceProof>& proofs) {
     auto progress = [&link](std::size_t index, std::size_t count, const std::string& source, double fraction) {
         auto state = ConversionState::converting((double(index) + fraction) / double(count), "Verifying " + source,
                                                  int(index) + 1, int(count));
         link.post([state = std::move(state)](ScanViewModel& vm) { vm.publishConversionProgress(state); });
     };
     try {
-        return OutputVerifier::verify(provenance, link.token(), progress) && !link.isCancelled();
+        return OutputVerifier::prove(proofs, link.token(), progress) && !link.isCancelled();
     } catch (const std::exception& error) {
         if (link.isCancelled()) return false;
         publishConversionFailure(link, error.what());

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace twinfold {
@@ -16,6 +17,7 @@ namespace {
 
 using namespace test;
 using Path = std::filesystem::path;
+namespace fs = std::filesystem;
 const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 
 Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames, std::uint32_t seed = 1) {
@@ -55,23 +57,32 @@ TEST(AnalysisBatchTest, ReportsEachResultInGroupOrderLeavingOutFilesThatFail) {
     EXPECT_EQ(names[7], "f9.wav");
 }
 
-TEST(AnalysisBatchTest, SplitPairBatchDropsPairsThatFail) {
+// Files named as a pair that are no pair (different lengths, a stereo side)
+// are listed as single files; a stereo side judged as channel 0 would lose
+// its other channel on conversion.
+TEST(AnalysisBatchTest, SplitPairBatchListsFilesThatDoNotPairAsSingleFiles) {
     TempDir dir;
     const PcmFormat fmt{PcmContainer::wav, PcmEncoding::int16};
     const Signal s = noise(3000, fmt.encoding, 1);
     const SplitPair a = writeSplitPair(dir.path(), "A", ".wav", fmt, s, s);
     const SplitPair b = writeSplitPair(dir.path(), "B", ".wav", fmt, s, noise(2999, fmt.encoding, 2));
     const SplitPair c = writeSplitPair(dir.path(), "C", ".wav", fmt, s, silence(3000));
-    std::vector<std::size_t> counts;
+    const SplitPair v = writeSplitPair(dir.path(), "V", ".wav", fmt, s, s);
+    fs::remove(v.left);
+    writePcm(v.left, fmt, {silence(3000), noise(3000, fmt.encoding, 3)});
     AudioAnalyzerService analyzer(minus96dBFS);
     EXPECT_THROW(analyzer.analyzeSplitPair(b.left, b.right), SplitStereoError);
+    EXPECT_THROW(analyzer.analyzeSplitPair(v.left, v.right), SplitStereoError);
     analyzer.cancel();  // cleared when the batch starts
-    const auto results = analyzer.analyzeSplitPairBatch(
-        {{a.left, a.right}, {b.left, b.right}, {c.left, c.right}}, 4,
-        [&](std::size_t n, std::size_t total, const std::string&) { counts.push_back(n * 100 + total); });
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(counts, (std::vector<std::size_t>{103, 203}));
-    for (const ScanResult& r : results) EXPECT_TRUE(r.pairedFileURL == a.right || r.pairedFileURL == c.right);
+    const auto results =
+        analyzer.analyzeSplitPairBatch({{a.left, a.right}, {b.left, b.right}, {c.left, c.right}, {v.left, v.right}});
+    std::map<fs::path, const ScanResult*> byFile;
+    for (const ScanResult& r : results) byFile[r.fileInfo.url] = &r;
+    ASSERT_EQ(results.size(), 6u);
+    EXPECT_TRUE(byFile.at(a.left)->pairedFileURL && byFile.at(c.left)->pairedFileURL);
+    for (const fs::path& single : {b.left, b.right, v.left, v.right}) EXPECT_FALSE(byFile.at(single)->pairedFileURL);
+    EXPECT_EQ(byFile.at(v.left)->silentChannel, SilentChannelStatus::left);
+    EXPECT_EQ(byFile.at(v.left)->fileInfo.channelCount, 2);
 }
 
 TEST(AnalysisCancelTest, ASetFlagFailsEveryAnalysisUntilABatchClearsIt) {
