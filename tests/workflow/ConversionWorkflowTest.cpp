@@ -160,29 +160,56 @@ TEST_F(ConversionWorkflowTest, CancelDuringTheThirdFileKeepsTheFinishedOutputs) 
     EXPECT_EQ(monoFilesAndOriginalsKept(), "ab");
 }
 
-// An output changed after it was written, or one that cannot be forced to
-// the device (here: gone), must stop everything before any original is
-// touched, naming the file.
-enum class Fault { tampered, notDurable };
+// An output changed after it was written, one that cannot be forced to the
+// device (here: gone), or a source that is not what the scan saw any more —
+// replaced, edited in place with its date put back, or changed before it
+// was converted — must stop everything before any original is touched,
+// naming the file.
+enum class Fault { tampered, notDurable, sourceReplaced, sourceEditedKeepingDate, changedBeforeConversion };
 
 class ProofTest : public ConversionWorkflowTest,
-                  public ::testing::WithParamInterface<std::tuple<Fault, OriginalFileHandling>> {};
+                  public ::testing::WithParamInterface<std::tuple<Fault, OriginalFileHandling>> {
+protected:
+    // b.wav with a right channel of its own, its left channel and size kept.
+    void giveBARightChannel(bool keepDate) {
+        const fs::path b = dir / "b.wav";
+        const auto date = fs::last_write_time(b);
+        const auto stored = readStoredInts(b);
+        Channels channels(2);
+        for (std::int32_t v : stored[0]) channels[0].push_back(v / 2147483648.0);
+        channels[1] = noise(stored[0].size(), PcmEncoding::int16, 42, 0.2);
+        writePcm(b, kPcm16, channels);
+        if (keepDate) fs::last_write_time(b, date);
+    }
+};
 
-TEST_P(ProofTest, AFaultyOutputFailsTheRunAndTheOriginalsStay) {
+TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
     const auto [fault, policy] = GetParam();
     wav(dir / "a.wav", StereoKind::dualMono);
     wav(dir / "b.wav", StereoKind::rightSilent);
     scanFolder();
     setPolicy(policy);
-    vm->setConversionHooks({{}, [fault](const std::vector<fs::path>& outputs) {
-                                if (fault == Fault::notDurable) fs::remove(outputs.back());
-                                else  // one step of a 16-bit sample
+    const auto beforeCall = [this, fault](const ScanResult& r) {
+        if (fault == Fault::changedBeforeConversion && r.fileInfo.filename == "b.wav") giveBARightChannel(false);
+    };
+    vm->setConversionHooks({beforeCall, [this, fault](const std::vector<fs::path>& outputs) {
+                                switch (fault) {
+                                case Fault::notDurable: fs::remove(outputs.back()); break;
+                                case Fault::tampered:  // one step of a 16-bit sample
                                     rewriteInts(outputs.back(), PcmEncoding::int16, [](auto& s) { s[100] += 1 << 16; });
+                                    break;
+                                case Fault::sourceReplaced: giveBARightChannel(false); break;
+                                case Fault::sourceEditedKeepingDate: giveBARightChannel(true); break;
+                                case Fault::changedBeforeConversion: break;
+                                }
                             }});
     finished(vm->convertSelected());
     ASSERT_EQ(vm->conversionState().kind, ConvCase::failed);
-    EXPECT_NE(vm->conversionState().message.find("b_mono.wav"), std::string::npos) << vm->conversionState().message;
-    EXPECT_EQ(vm->errorMessage(), vm->conversionState().message);
+    const bool outputAtFault = fault == Fault::tampered || fault == Fault::notDurable;
+    const std::string& message = vm->conversionState().message;
+    EXPECT_NE(message.find(outputAtFault ? "b_mono.wav" : "b.wav"), std::string::npos) << message;
+    if (fault == Fault::sourceEditedKeepingDate) EXPECT_NE(message.find("channel 2 of b.wav is not silent"), std::string::npos) << message;
+    EXPECT_EQ(vm->errorMessage(), message);
     EXPECT_TRUE(fs::exists(dir / "a.wav") && fs::exists(dir / "b.wav"));
     for (const auto& entry : fs::directory_iterator(dir.path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with("Twinfold Backup"));
@@ -191,10 +218,13 @@ TEST_P(ProofTest, AFaultyOutputFailsTheRunAndTheOriginalsStay) {
         EXPECT_TRUE(std::any_of(conversionStates.begin(), conversionStates.end(),
                                 [](const ConversionState& s) { return s.currentFile == "Verifying a.wav"; }));
     }
+    if (fault == Fault::changedBeforeConversion) EXPECT_FALSE(fs::exists(dir / "b_mono.wav"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProofTest,
-                         ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable),
+                         ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable, Fault::sourceReplaced,
+                                                              Fault::sourceEditedKeepingDate,
+                                                              Fault::changedBeforeConversion),
                                             ::testing::Values(OriginalFileHandling::moveToBackup,
                                                               OriginalFileHandling::deleteOriginals)));
 

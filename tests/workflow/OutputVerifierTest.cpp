@@ -46,6 +46,17 @@ protected:
         return Case::unreadable;
     }
 
+    Case failure(const SourceProof& proof, std::string* message = nullptr) {
+        try {
+            OutputVerifier::prove({proof}, notCancelled);
+        } catch (const VerificationError& error) {
+            if (message) *message = error.what();
+            return error.errorCase();
+        }
+        ADD_FAILURE() << "the proof passed";
+        return Case::unreadable;
+    }
+
     TempDir dir;
     AudioConverterService converter;
     std::atomic<bool> notCancelled{false};
@@ -162,6 +173,112 @@ TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
     EXPECT_TRUE(OutputVerifier::verify({{reduced, src, {0, 1, 3, 4}, {}}}, notCancelled));
     EXPECT_EQ(failure({{reduced, src, {0, 1, 2, 4}, {}}}), Case::sampleMismatch);  // 2 is not 3
     EXPECT_EQ(failure({{reduced, src, {0, 1, 3}, {}}}), Case::formatMismatch);
+}
+
+
+// What a conversion drops must still be redundant when the originals go:
+// each rule holds on the file as scanned, and fails once the dropped side
+// carries something of its own (rewritten in place with its date kept, so
+// only a read can tell).
+struct DropCase {
+    const char* name;
+    StereoKind kind;
+    Redundancy reason;
+    bool splitPair;
+    PcmEncoding encoding = PcmEncoding::int16;
+};
+
+void PrintTo(const DropCase& c, std::ostream* out) { *out << c.name; }
+
+class RedundancyProofTest : public OutputVerifierTest, public ::testing::WithParamInterface<DropCase> {
+protected:
+    // The source's files (one stereo file or a split pair) and the proof
+    // that keeps channel 0 and drops channel 1 for `reason`.
+    SourceProof write(const DropCase& c, const Channels& channels) {
+        const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
+        std::vector<fs::path> files;
+        if (c.splitPair) {
+            const SplitPair pair = writeSplitPair(dir.path(), "K", ".wav", format, channels[0], channels[1]);
+            files = {pair.left, pair.right};
+        } else {
+            writePcm(dir / "K.wav", format, channels);
+            files = {dir / "K.wav"};
+        }
+        Channels kept{channels[0]};
+        writePcm(dir / "K_mono.wav", format, kept);
+        SourceProof proof;
+        for (const fs::path& f : files) proof.files.push_back({f, FileIdentity::of(f)});
+        proof.outputs = {{dir / "K_mono.wav", {0}, {}}};
+        proof.dropped = {{1, c.reason, 0}};
+        return proof;
+    }
+
+    // Writes the dropped side anew, keeping its size and dates.
+    void replaceDroppedSide(const SourceProof& proof, const DropCase& c, Channels channels, const Signal& side) {
+        const fs::path& file = proof.files.back().path;
+        const auto date = fs::last_write_time(file);
+        const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
+        if (c.splitPair) writePcm(file, format, {side});
+        else writePcm(file, format, {channels[0], side});
+        fs::last_write_time(file, date);
+        ASSERT_EQ(FileIdentity::of(file), proof.files.back().identity);
+    }
+};
+
+TEST_P(RedundancyProofTest, ADroppedChannelIsProvenAgainOnTheFileAsItIsNow) {
+    const DropCase c = GetParam();
+    const Channels channels = stereo(c.kind, 48000, c.encoding, 7);
+    const SourceProof proof = write(c, channels);
+    EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
+
+    replaceDroppedSide(proof, c, channels, noise(48000, c.encoding, 99, 0.3));
+    try {
+        OutputVerifier::prove({proof}, notCancelled);
+        ADD_FAILURE() << "a dropped channel with content of its own passed";
+    } catch (const VerificationError& error) {
+        EXPECT_EQ(error.errorCase(), Case::notRedundant);
+        const std::string dropped = c.splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav";
+        EXPECT_NE(std::string(error.what()).find(dropped), std::string::npos) << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, RedundancyProofTest,
+    ::testing::Values(DropCase{"dual mono", StereoKind::dualMono, Redundancy::identicalTo, false},
+                      DropCase{"panned", StereoKind::panned, Redundancy::scaledCopyOf, false},
+                      DropCase{"phase inverted", StereoKind::phaseInverted, Redundancy::invertedCopyOf, false},
+                      DropCase{"silent right", StereoKind::rightSilent, Redundancy::silent, false},
+                      DropCase{"dual mono pair", StereoKind::dualMono, Redundancy::identicalTo, true},
+                      DropCase{"panned pair", StereoKind::panned, Redundancy::scaledCopyOf, true},
+                      DropCase{"phase inverted pair", StereoKind::phaseInverted, Redundancy::invertedCopyOf, true},
+                      DropCase{"silent right pair", StereoKind::rightSilent, Redundancy::silent, true},
+                      DropCase{"dual mono 32-bit", StereoKind::dualMono, Redundancy::identicalTo, false,
+                               PcmEncoding::int32}));
+
+// 32-bit integers that differ below the 24 bits a float holds look the same
+// to the analysis; the proof compares the stored integers.
+TEST_F(OutputVerifierTest, ThirtyTwoBitChannelsThatDifferInTheLowBitsAreNotIdentical) {
+    Channels channels = stereo(StereoKind::dualMono, 4800, PcmEncoding::int32, 3);
+    writePcm(dir / "K.wav", {PcmContainer::wav, PcmEncoding::int32, 48000}, channels);
+    rewriteInts(dir / "K.wav", PcmEncoding::int32, [](std::vector<std::int32_t>& s) { s[10] ^= 1; });
+    Signal left;
+    const auto stored = readStoredInts(dir / "K.wav");
+    for (std::int32_t v : stored[0]) left.push_back(v / 2147483648.0);
+    writePcm(dir / "K_mono.wav", {PcmContainer::wav, PcmEncoding::int32, 48000}, {left});
+    const SourceProof proof{{{dir / "K.wav", {}}}, {{dir / "K_mono.wav", {0}, {}}}, {{1, Redundancy::identicalTo, 0}}};
+    EXPECT_EQ(failure(proof), Case::notRedundant);
+}
+
+TEST_F(OutputVerifierTest, AChangedOrUnaccountedSourceFailsBeforeAnythingIsRead) {
+    const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
+    converter.convertToMono(src, out, ChannelSelection::left);
+    SourceProof proof{{{src, FileIdentity::of(src)}}, {{out, {0}, {}}}, {}};
+    std::string message;
+    EXPECT_EQ(failure(proof, &message), Case::unaccounted);
+    EXPECT_NE(message.find("channel 2 of src.wav is neither written"), std::string::npos) << message;
+    proof.files[0].identity.modifiedNanoseconds += 1;
+    EXPECT_EQ(failure(proof, &message), Case::sourceChanged);
+    EXPECT_NE(message.find("src.wav has changed since it was scanned"), std::string::npos) << message;
 }
 
 }  // namespace
