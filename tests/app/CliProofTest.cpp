@@ -1,0 +1,58 @@
+// A file that changes while the CLI waits for the user's answer is not
+// converted on the verdict of the scan, and no original goes.
+#include "CliRunner.h"
+#include "TerminalRun.h"
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace twinfold::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SwapCase {
+    const char* name;
+    bool splitPair;
+};
+
+void PrintTo(const SwapCase& c, std::ostream* out) { *out << c.name; }
+
+class CliChangedWhileAsking : public ::testing::TestWithParam<SwapCase> {};
+
+TEST_P(CliChangedWhileAsking, TheChangedFileAndItsPartnerStay) {
+    const bool pair = GetParam().splitPair;
+    Cli cli;
+    TempDir dir;
+    const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
+    const Channels dual = stereo(StereoKind::dualMono, 48000, format.encoding, 1);
+    fs::path changed;
+    if (pair) {
+        changed = writeSplitPair(dir.path(), "Kick", ".wav", format, dual[0], dual[1]).right;
+    } else {
+        changed = dir / "song.wav";
+        writePcm(changed, format, dual);
+    }
+    const Channels replacement = stereo(StereoKind::trueStereo, 48000, format.encoding, 2);
+    const fs::path configHome = cli.settingsFile().parent_path().parent_path();
+    const TerminalRun run = runOnTerminal({"convert", "--originals", "delete", dir.path().string()}, configHome,
+                                          [&] {
+                                              fs::remove(changed);
+                                              if (pair) writePcm(changed, format, {replacement[1]});
+                                              else writePcm(changed, format, replacement);
+                                          },
+                                          "y");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find(changed.filename().string() + " has changed since it was scanned"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(readStoredInts(changed).size(), pair ? 1u : 2u);
+    if (pair) EXPECT_TRUE(fs::exists(dir / "Kick.L.wav"));
+    EXPECT_FALSE(fs::exists(dir / (pair ? "Kick_mono.wav" : "song_mono.wav")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, CliChangedWhileAsking,
+                         ::testing::Values(SwapCase{"stereo file", false}, SwapCase{"right side of a pair", true}));
+
+}  // namespace
+}  // namespace twinfold::test
