@@ -92,16 +92,23 @@ std::vector<ScanResult> runInGroups(const std::vector<Item>& items, int maxConcu
 
 }  // namespace
 
-std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path>& urls, const std::atomic<bool>* stop) {
+ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& url, const std::atomic<bool>* stop) {
+    try {
+        return analyzeFile(url, stop);
+    } catch (const AnalysisError& error) {
+        if (error.errorCase() == AnalysisError::Case::cancelled) throw;
+        return unreadableResult(url, error.what());
+    } catch (const std::exception& error) {
+        return unreadableResult(url, error.what());
+    }
+}
+
+std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path>& urls, const std::string& note,
+                                                          const std::atomic<bool>* stop) {
     Outcome outcome;
     for (const Path& url : urls) {
-        try {
-            outcome.push_back(analyzeFile(url, stop));
-        } catch (const AnalysisError& error) {
-            if (error.errorCase() == AnalysisError::Case::cancelled) throw;
-        } catch (...) {
-            // Left out like any file that cannot be analysed.
-        }
+        outcome.push_back(analyzeOrExplain(url, stop));
+        if (!note.empty()) outcome.back().pairingNote = note;
     }
     return outcome;
 }
@@ -111,7 +118,7 @@ std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Pat
                                                            const std::atomic<bool>* stop) {
     clearCancelled();
     return runInGroups(urls, maxConcurrent, progress, StopFlags(cancelled_, stop),
-                       [this, stop](const Path& url) { return Outcome{analyzeFile(url, stop)}; });
+                       [this, stop](const Path& url) { return Outcome{analyzeOrExplain(url, stop)}; });
 }
 
 std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
@@ -122,10 +129,17 @@ std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
                        [this, stop](const std::pair<Path, Path>& pair) {
                            try {
                                return Outcome{analyzeSplitPair(pair.first, pair.second, stop)};
-                           } catch (const SplitStereoError&) {
+                           } catch (const SplitStereoError& error) {
                                // Files named as a pair that are no pair (a stereo
                                // side, different rates or lengths) are two files.
-                               return analyzeEach({pair.first, pair.second}, stop);
+                               return analyzeEach({pair.first, pair.second},
+                                                  std::string("Not paired: ") + error.what(), stop);
+                           } catch (const AnalysisError& error) {
+                               if (error.errorCase() == AnalysisError::Case::cancelled) throw;
+                               return analyzeEach({pair.first, pair.second}, {}, stop);
+                           } catch (const std::exception&) {
+                               // A side that cannot be read: each file says why.
+                               return analyzeEach({pair.first, pair.second}, {}, stop);
                            }
                        });
 }

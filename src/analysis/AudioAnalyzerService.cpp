@@ -7,6 +7,7 @@
 #include "audio_io/AudioFileReader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 
 namespace twinfold {
@@ -62,6 +63,21 @@ ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v,
 }
 
 }  // namespace
+
+ScanResult unreadableResult(const std::filesystem::path& url, const std::string& reason) {
+    ScanResultFields f;
+    f.fileInfo.id = Uuid::random();
+    f.fileInfo.url = url;
+    f.fileInfo.filename = url.filename().string();
+    std::string extension = url.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    f.fileInfo.fileExtension = extension;
+    f.fileInfo.identity = FileIdentity::of(url);
+    f.fileInfo.fileSize = std::max<std::int64_t>(f.fileInfo.identity.size, 0);
+    f.unreadableReason = reason;
+    return ScanResult(std::move(f));
+}
 
 AudioAnalyzerService::AudioAnalyzerService(float silenceThresholdLinear, std::uint32_t chunkSize)
     : silenceThreshold_(silenceThresholdLinear), chunkSize_(std::max<std::uint32_t>(chunkSize, 1)) {}

@@ -41,6 +41,9 @@ using BatchProgress =
 // tested wherever the flag is and never cleared here. The batches clear the
 // service's flag when they start, so a caller that cancels just before a
 // batch starts can only be heard through its token.
+// A file that could not be read or analysed, listed with `reason`.
+ScanResult unreadableResult(const std::filesystem::path& url, const std::string& reason);
+
 class AudioAnalyzerService {
 public:
     using AnalysisError = twinfold::AnalysisError;
@@ -72,7 +75,8 @@ public:
     // Clears the cancellation flag, then analyses `urls` in consecutive groups
     // of `maxConcurrent` (at least 1), the files of a group in parallel.
     // Results come group by group, within a group in the order the analyses
-    // finished. A file that fails is left out without a report. Throws
+    // finished. A file that cannot be read or analysed is listed as
+    // unreadable, with the reason (unreadableResult). Throws
     // AnalysisError(cancelled) at the next group once the flag or `stop` is
     // set (the running files stop at their next chunk and are dropped).
     std::vector<ScanResult> analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
@@ -95,8 +99,13 @@ public:
     std::uint32_t chunkSize() const noexcept { return chunkSize_; }
 
 private:
-    // analyzeFile for each path, leaving out those that fail.
-    std::vector<ScanResult> analyzeEach(const std::vector<Path>& urls, const std::atomic<bool>* stop);
+    // analyzeFile, or for a file that cannot be read or analysed a result
+    // that says why (AnalysisError(cancelled) passes through).
+    ScanResult analyzeOrExplain(const Path& url, const std::atomic<bool>* stop);
+    // analyzeOrExplain for each path, each result carrying `note` as its
+    // pairing note when one is given.
+    std::vector<ScanResult> analyzeEach(const std::vector<Path>& urls, const std::string& note,
+                                        const std::atomic<bool>* stop);
     ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFileURL,
                              std::chrono::steady_clock::time_point start, const StopFlags& stop);
     ScanResult analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,

@@ -2,6 +2,8 @@
 
 #include "audio_io/AudioFormat.h"
 
+#include <cmath>
+
 namespace twinfold {
 
 std::string_view rawValue(ChannelSelection selection) {
@@ -10,7 +12,13 @@ std::string_view rawValue(ChannelSelection selection) {
 
 namespace {
 
+bool hasNoAudio(const MultichannelAnalysis& analysis) {
+    return !analysis.channels.empty() && analysis.silentChannelIndices().size() == analysis.channels.size();
+}
+
 std::int64_t savingsFor(const ScanResultFields& r) {
+    if (r.unreadableReason) return 0;
+    if (r.multichannelAnalysis && hasNoAudio(*r.multichannelAnalysis)) return 0;
     if (r.multichannelAnalysis) {
         auto removable = r.multichannelAnalysis->removableChannelIndices();
         if (!removable.empty() && r.fileInfo.channelCount > 0) {
@@ -31,6 +39,8 @@ ScanResult::ScanResult(ScanResultFields fields)
     : ScanResultFields(std::move(fields)), id(Uuid::random()), potentialSavings(savingsFor(*this)) {}
 
 std::string ScanResult::statusText() const {
+    if (unreadableReason) return "Unreadable";
+    if (multichannelAnalysis && hasNoAudio(*multichannelAnalysis)) return "No Audio Content";
     if (multichannelAnalysis) return multichannelAnalysis->summaryText();
     if (fileInfo.channelCount < 2) return "Already Mono";
     switch (silentChannel) {
@@ -49,10 +59,33 @@ std::string ScanResult::statusText() const {
 }
 
 bool ScanResult::isConvertible() const {
+    if (unreadableReason) return false;
+    if (multichannelAnalysis && hasNoAudio(*multichannelAnalysis)) return false;
     if (multichannelAnalysis) return !multichannelAnalysis->removableChannelIndices().empty();
     if (fileInfo.channelCount != 2 || silentChannel == SilentChannelStatus::both) return false;
     return silentChannel == SilentChannelStatus::left || silentChannel == SilentChannelStatus::right ||
            isDualMono || isPannedMono || isPhaseInverted;
 }
+
+bool ScanResult::differsFromAPan() const {
+    // Compressed sources are exempt: their codec noise differs per channel.
+    if (!isPannedMono || !panResidual || fileInfo.sourceFormatID != kFormatLinearPCM) return false;
+    return panResidual->relativedB > differingResidualdB && panResidual->peakMeasured &&
+           panResidual->peak > silenceThresholdLinear;
+}
+
+std::string ScanResult::differenceText() const {
+    if (!differsFromAPan()) return {};
+    return "differs by " + std::to_string(int(std::lround(panResidual->relativedB))) + " dB";
+}
+
+bool ScanResult::isInBackupFolder() const {
+    for (const auto& part : fileInfo.url.parent_path()) {
+        if (part.string().starts_with("Twinfold Backup ")) return true;
+    }
+    return false;
+}
+
+bool ScanResult::isSelectedAfterScan() const { return isConvertible() && !isInBackupFolder() && !differsFromAPan(); }
 
 }  // namespace twinfold

@@ -5,6 +5,7 @@
 #include "records/Uuid.h"
 
 #include <cstdint>
+#include <limits>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -17,6 +18,21 @@ enum class SilentChannelStatus { none, left, right, both };
 
 enum class ChannelSelection { left, right };
 std::string_view rawValue(ChannelSelection selection);  // "Left Channel", "Right Channel"
+
+// The dropped side of a panned-mono file minus the best gain times the kept
+// side: its RMS relative to the dropped side's RMS, and its peak.
+struct PanResidual {
+    float relativedB = -std::numeric_limits<float>::infinity();
+    float peak = 0;                // linear, full scale 1.0
+    bool peakMeasured = false;     // the peak needs a second read; only taken when it matters
+
+    bool operator==(const PanResidual&) const = default;
+};
+
+// A panned-mono verdict whose residual is above this (relative to the
+// dropped side), with a peak above the silence threshold, is content the
+// conversion would discard: a mix, not a pan.
+constexpr float differingResidualdB = -40.0f;
 
 // Everything the analysis decides about a file; the record's identity and
 // savings are added by ScanResult itself.
@@ -35,6 +51,14 @@ struct ScanResultFields {
     float silenceThresholdLinear = 1.5848932e-5f;
     std::optional<std::filesystem::path> pairedFileURL;  // the right file of a split pair
     std::optional<MultichannelAnalysis> multichannelAnalysis;
+    // For a panned-mono verdict: what the dropped side holds beyond a scaled
+    // copy of the kept side.
+    std::optional<PanResidual> panResidual;
+    // Why the file could not be read or analysed; such a file is listed but
+    // never converted.
+    std::optional<std::string> unreadableReason;
+    // Why a file named as one side of a split pair is listed on its own.
+    std::optional<std::string> pairingNote;
 
     bool operator==(const ScanResultFields&) const = default;
 };
@@ -49,6 +73,15 @@ struct ScanResult : ScanResultFields {
 
     std::string statusText() const;
     bool isConvertible() const;
+    // "differs by −18 dB" for a panned PCM file whose dropped side carries
+    // content of its own (see differingResidualdB); empty otherwise.
+    std::string differenceText() const;
+    bool differsFromAPan() const;
+    // Inside a folder named "Twinfold Backup …": originals a conversion put
+    // aside, listed for the user to see but never converted unasked.
+    bool isInBackupFolder() const;
+    // Whether a scan ticks it: convertible, not a backup, not differing.
+    bool isSelectedAfterScan() const;
 
     bool operator==(const ScanResult&) const = default;
 };

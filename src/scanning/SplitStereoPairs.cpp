@@ -38,22 +38,26 @@ std::optional<Candidate> splitCandidate(const std::filesystem::path& url) {
     return Candidate{side, std::move(key)};
 }
 
-// One side's candidates in the order their keys first appeared; a later
-// candidate with the same key takes the earlier one's place.
+// One side's candidates in the order their keys first appeared. Names that
+// differ only in case (Drums.L.wav, drums.l.wav) share a key; such a key
+// pairs nothing, so that no file is hidden behind another.
 class SideTable {
 public:
     void put(std::string key, std::filesystem::path url) {
         const auto [it, inserted] = index_.try_emplace(std::move(key), entries_.size());
-        if (inserted) entries_.push_back({it->first, std::move(url)});
-        else entries_[it->second].url = std::move(url);
+        if (inserted) entries_.push_back({it->first, {}});
+        entries_[it->second].urls.push_back(std::move(url));
     }
-    const std::filesystem::path* find(const std::string& key) const {
+    // The one candidate of `key`; null when there is none or more than one.
+    const std::filesystem::path* single(const std::string& key) const {
         const auto it = index_.find(key);
-        return it == index_.end() ? nullptr : &entries_[it->second].url;
+        if (it == index_.end() || entries_[it->second].urls.size() != 1) return nullptr;
+        return &entries_[it->second].urls.front();
     }
+    bool has(const std::string& key) const { return index_.count(key) > 0; }
     struct Entry {
         std::string key;
-        std::filesystem::path url;
+        std::vector<std::filesystem::path> urls;
     };
     const std::vector<Entry>& entries() const { return entries_; }
 
@@ -74,14 +78,18 @@ SplitStereoPairResult findSplitStereoPairs(const std::vector<std::filesystem::pa
         else (candidate->side == Side::left ? lefts : rights).put(std::move(candidate->key), url);
     }
     for (const auto& left : lefts.entries()) {
-        if (const auto* right = rights.find(left.key)) {
-            result.pairs.push_back({left.url, *right});
+        const auto* right = rights.single(left.key);
+        if (left.urls.size() == 1 && right) {
+            result.pairs.push_back({left.urls.front(), *right});
         } else {
-            result.unpaired.push_back(left.url);
+            result.unpaired.insert(result.unpaired.end(), left.urls.begin(), left.urls.end());
         }
     }
     for (const auto& right : rights.entries()) {
-        if (!lefts.find(right.key)) result.unpaired.push_back(right.url);
+        const auto* left = lefts.single(right.key);
+        if (!(left && right.urls.size() == 1)) {
+            result.unpaired.insert(result.unpaired.end(), right.urls.begin(), right.urls.end());
+        }
     }
     return result;
 }

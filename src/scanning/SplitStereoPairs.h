@@ -21,8 +21,8 @@ struct SplitStereoPairResult {
 // names compared case-insensitively) that sit in the same folder and share
 // the extension. Files that are no candidate come first in `unpaired`, in
 // input order, followed by the candidates left without a partner. When two
-// candidates claim the same side of one pair, the later one wins and the
-// earlier one appears in neither list.
+// candidates claim the same side of one pair (names that differ only in
+// case), nothing of that pair is paired: every candidate is listed unpaired.
 SplitStereoPairResult findSplitStereoPairs(const std::vector<std::filesystem::path>& urls);
 
 }  // namespace twinfold

@@ -129,10 +129,12 @@ bool ScanViewModel::hasConvertibleResults() const {
 
 // ---- selection, order, reset -------------------------------------------------
 
+// Backups and files whose "pan" would discard content of their own are
+// left for the user to tick by hand.
 void ScanViewModel::selectAllConvertible() {
     std::set<Uuid> ids;
     for (const ScanResult& r : scanResults_) {
-        if (r.isConvertible()) ids.insert(r.id);
+        if (r.isSelectedAfterScan()) ids.insert(r.id);
     }
     publish(selectedResultIDs_, std::move(ids), &ScanViewModel::selectedResultIDsChanged);
 }

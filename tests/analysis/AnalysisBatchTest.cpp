@@ -28,8 +28,8 @@ Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames
 void writeBytes(const Path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 // A file that cannot be read fails alone with the audio layer's own error,
-// unchanged, and a batch leaves it out without a report.
-TEST(AnalysisBatchTest, ReportsEachResultInGroupOrderLeavingOutFilesThatFail) {
+// unchanged; a batch lists it as unreadable with that error as the reason.
+TEST(AnalysisBatchTest, ReportsEachResultInGroupOrderListingFilesThatFail) {
     TempDir dir;
     std::vector<Path> urls;
     for (int i = 0; i < 10; ++i) {
@@ -38,7 +38,13 @@ TEST(AnalysisBatchTest, ReportsEachResultInGroupOrderLeavingOutFilesThatFail) {
     }
     writeBytes(urls[2], "broken");
     std::filesystem::remove(urls[8]);
-    EXPECT_THROW(AudioAnalyzerService(minus96dBFS).analyzeFile(urls[2]), AudioIOError);
+    std::string reason;
+    try {
+        AudioAnalyzerService(minus96dBFS).analyzeFile(urls[2]);
+    } catch (const AudioIOError& error) {
+        reason = error.what();
+    }
+    ASSERT_FALSE(reason.empty());
     std::vector<std::pair<std::size_t, std::size_t>> counts;
     std::vector<std::string> names;
     const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(
@@ -46,15 +52,21 @@ TEST(AnalysisBatchTest, ReportsEachResultInGroupOrderLeavingOutFilesThatFail) {
             counts.emplace_back(n, total);
             names.push_back(name);
         });
-    ASSERT_EQ(results.size(), 8u);
-    for (std::size_t i = 0; i < 8; ++i) {
+    ASSERT_EQ(results.size(), 10u);
+    for (std::size_t i = 0; i < 10; ++i) {
         EXPECT_EQ(counts[i], std::make_pair(i + 1, std::size_t(10)));
         EXPECT_EQ(names[i], results[i].fileInfo.filename);
+        const bool broken = names[i] == "f2.wav" || names[i] == "f8.wav";
+        EXPECT_EQ(results[i].unreadableReason.has_value(), broken) << names[i];
+        EXPECT_EQ(results[i].isConvertible(), !broken) << names[i];
     }
-    EXPECT_EQ(std::set(names.begin(), names.begin() + 3), (std::set<std::string>{"f0.wav", "f1.wav", "f3.wav"}));
-    EXPECT_EQ(std::set(names.begin() + 3, names.begin() + 7),
-              (std::set<std::string>{"f4.wav", "f5.wav", "f6.wav", "f7.wav"}));
-    EXPECT_EQ(names[7], "f9.wav");
+    EXPECT_EQ(std::set(names.begin(), names.begin() + 4),
+              (std::set<std::string>{"f0.wav", "f1.wav", "f2.wav", "f3.wav"}));
+    for (const ScanResult& r : results) {
+        if (r.fileInfo.filename != "f2.wav") continue;
+        EXPECT_EQ(r.unreadableReason, reason);
+        EXPECT_EQ(r.statusText(), "Unreadable");
+    }
 }
 
 // Files named as a pair that are no pair (different lengths, a stereo side)

@@ -218,8 +218,8 @@ protected:
         const fs::path& file = proof.files.back().path;
         const auto date = fs::last_write_time(file);
         const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
-        if (c.splitPair) writePcm(file, format, {side});
-        else writePcm(file, format, {channels[0], side});
+        if (c.splitPair) overwriteInPlace(file, format, {side});
+        else overwriteInPlace(file, format, {channels[0], side});
         fs::last_write_time(file, date);
         ASSERT_EQ(FileIdentity::of(file), proof.files.back().identity);
     }

@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -51,6 +52,19 @@ inline void rewriteInts(const fs::path& path, PcmEncoding encoding,
     for (std::size_t c = 0; c < ints.size(); ++c)
         for (std::int32_t v : ints[c]) channels[c].push_back(v / 2147483648.0);
     writePcm(path, {PcmContainer::wav, encoding, 48000}, channels);
+}
+
+// Writes `channels` over the file at `path` in place (same inode), as an
+// editor that saves into the existing file does.
+inline void overwriteInPlace(const fs::path& path, const PcmFormat& format, const Channels& channels) {
+    const fs::path fresh = path.parent_path() / ("." + path.filename().string() + ".new");
+    writePcm(fresh, format, channels);
+    std::ifstream in(fresh, std::ios::binary);
+    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+    out << in.rdbuf();
+    out.close();
+    fs::resize_file(path, fs::file_size(fresh));
+    fs::remove(fresh);
 }
 
 // prefix + number + extension, e.g. numbered("take", 3, ".wav") → take3.wav.
