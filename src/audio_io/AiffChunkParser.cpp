@@ -21,11 +21,7 @@ ChunkLayout parseAiffLayout(const ByteSource& source) {
     } else {
         throw AudioIOError("Unknown FORM type '" + chunkIdText(formType) + "': not an AIFF or AIFF-C file");
     }
-    const std::uint32_t formSize = loadBE32(header + 4);
-    if (formSize < 4) throw AudioIOError("Malformed " + rules.formName + " file: FORM size " +
-                                         std::to_string(formSize) + " is too small");
-
-    ChunkLayout layout = walkChunks(source, rules, 8 + std::uint64_t(formSize));
+    ChunkLayout layout = walkChunks(source, rules, 8 + std::uint64_t(loadBE32(header + 4)));
     layout.container = container;
     layout.sizeFieldOffset = 4;
     // sampleSize sits after numChannels (2 bytes) and numSampleFrames (4) in

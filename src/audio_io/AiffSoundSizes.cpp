@@ -1,22 +1,25 @@
 #include "audio_io/AiffSoundSizes.h"
 
-#include <algorithm>
-#include <cstring>
+#include "audio_io/AudioIOError.h"
+#include "audio_io/ChunkParser.h"
+#include "audio_io/ChunkWalker.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace twinfold::detail {
 namespace {
 
-// Enough for any real header; a file with more chunks is not looked at.
-constexpr int kMaxChunks = 4096;
-
-std::uint32_t be32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
+const ChunkEntry* firstChunk(const ChunkLayout& layout, std::uint32_t id, std::uint64_t minimumSize) {
+    for (const ChunkEntry& chunk : layout.chunks)
+        if (chunk.id == id) return chunk.size >= minimumSize ? &chunk : nullptr;
+    return nullptr;
 }
 
-bool readExactly(int fd, std::uint64_t at, std::uint8_t* out, std::size_t count) {
-    return ::pread(fd, out, count, off_t(at)) == ssize_t(count);
+std::uint32_t readBe32(const ByteSource& source, std::uint64_t at) {
+    std::uint8_t field[4];
+    source.readAt(at, field, sizeof field);
+    return loadBE32(field);
 }
 
 bool writeBe32(int fd, std::uint64_t at, std::uint32_t value) {
@@ -27,34 +30,30 @@ bool writeBe32(int fd, std::uint64_t at, std::uint32_t value) {
 
 }  // namespace
 
+// Framed by the same chunk walker as every other reader of chunks here, so
+// a file whose FORM size is off is read the same way everywhere.
 std::optional<AiffSoundSizes> readAiffSoundSizes(int fd) {
     struct stat info {};
-    std::uint8_t head[12];
-    if (::fstat(fd, &info) != 0 || !readExactly(fd, 0, head, sizeof head) || std::memcmp(head, "FORM", 4) != 0 ||
-        (std::memcmp(head + 8, "AIFF", 4) != 0 && std::memcmp(head + 8, "AIFC", 4) != 0))
+    if (::fstat(fd, &info) != 0) return std::nullopt;
+    try {
+        const FileByteSource source(fd, std::uint64_t(info.st_size));
+        const ChunkLayout layout = parseChunkLayout(source);
+        if (layout.container != ChunkContainer::aiff && layout.container != ChunkContainer::aifc) return std::nullopt;
+        // COMM: numChannels (2 bytes), then numSampleFrames. SSND: offset,
+        // block size, then the sound data.
+        const ChunkEntry* comm = firstChunk(layout, chunkId("COMM"), 6);
+        const ChunkEntry* ssnd = firstChunk(layout, chunkId("SSND"), 8);
+        if (!comm || !ssnd) return std::nullopt;
+        AiffSoundSizes sizes;
+        sizes.commFramesAt = comm->dataOffset + 2;
+        sizes.commFrames = readBe32(source, sizes.commFramesAt);
+        sizes.ssndSizeAt = ssnd->dataOffset - 4;
+        sizes.ssndSize = readBe32(source, sizes.ssndSizeAt);
+        sizes.ssndOffset = readBe32(source, ssnd->dataOffset);
+        return sizes;
+    } catch (const AudioIOError&) {
         return std::nullopt;
-    const std::uint64_t end = std::uint64_t(info.st_size);
-    AiffSoundSizes sizes;
-    bool comm = false, ssnd = false;
-    std::uint64_t at = 12;
-    for (int n = 0; n < kMaxChunks && !(comm && ssnd) && at + 8 <= end; ++n) {
-        std::uint8_t chunk[16] = {};
-        if (!readExactly(fd, at, chunk, std::min<std::uint64_t>(sizeof chunk, end - at))) return std::nullopt;
-        const std::uint32_t size = be32(chunk + 4);
-        if (std::memcmp(chunk, "COMM", 4) == 0 && size >= 6 && at + 14 <= end) {
-            sizes.commFrames = be32(chunk + 10);
-            sizes.commFramesAt = at + 10;
-            comm = true;
-        } else if (std::memcmp(chunk, "SSND", 4) == 0 && size >= 8 && at + 16 <= end) {
-            sizes.ssndSize = size;
-            sizes.ssndSizeAt = at + 4;
-            sizes.ssndOffset = be32(chunk + 8);
-            ssnd = true;
-        }
-        at += 8 + std::uint64_t(size) + (size & 1);
     }
-    if (!comm || !ssnd) return std::nullopt;
-    return sizes;
 }
 
 bool writeAiffSoundSizes(int fd, const AiffSoundSizes& at, std::uint32_t frames, std::uint32_t ssndSize) {

@@ -4,6 +4,7 @@
 #include "audio_io/ChunkParser.h"
 #include "audio_io/ChunkWalker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,31 +23,8 @@ std::string systemMessage(const std::string& action) { return action + ": " + st
     throw AudioIOError(path.string() + ": " + systemMessage(action));
 }
 
-// A file descriptor read with pread, so no shared position is involved.
-// Its errors leave naming the file to the caller.
-class FileByteSource : public ByteSource {
-public:
-    FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    std::uint64_t size() const override { return size_; }
-    void setSize(std::uint64_t size) { size_ = size; }
-
-    void readAt(std::uint64_t offset, void* destination, std::size_t count) const override {
-        auto* out = static_cast<char*>(destination);
-        while (count > 0) {
-            const ssize_t got = ::pread(fd_, out, count, off_t(offset));
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) throw AudioIOError(systemMessage("cannot read"));
-            if (got == 0) throw AudioIOError("the file became shorter while it was read");
-            out += got;
-            offset += std::uint64_t(got);
-            count -= std::size_t(got);
-        }
-    }
-
-private:
-    int fd_;
-    std::uint64_t size_;
-};
+// Big chunks are copied and compared in blocks of this size.
+constexpr std::size_t kBlockBytes = std::size_t(4) << 20;
 
 void writeAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_t count,
               const std::filesystem::path& path) {
@@ -102,19 +80,26 @@ public:
     std::uint64_t size(std::uint32_t id, std::uint32_t index) const override { return find(id, index).size; }
 
     std::vector<std::uint8_t> read(std::uint32_t id, std::uint32_t index) const override {
-        const ChunkEntry& chunk = find(id, index);
         // The size was checked against the file's length when it was opened.
-        std::vector<std::uint8_t> data(chunk.size);
-        requireOpen();
-        try {
-            source_.readAt(chunk.dataOffset, data.data(), data.size());
-        } catch (const AudioIOError& error) {
-            throw AudioIOError(path_.string() + ": " + error.what());
-        }
+        std::vector<std::uint8_t> data(find(id, index).size);
+        readPart(id, index, 0, data.data(), data.size());
         return data;
     }
 
-    void append(std::uint32_t id, const std::vector<std::uint8_t>& data) override;
+    void readPart(std::uint32_t id, std::uint32_t index, std::uint64_t offset, void* destination,
+                  std::size_t count) const override {
+        const ChunkEntry& chunk = find(id, index);
+        if (offset > chunk.size || count > chunk.size - offset)
+            throw AudioIOError(path_.string() + ": a read past the end of chunk '" + chunkIdText(id) + "'");
+        requireOpen();
+        try {
+            source_.readAt(chunk.dataOffset + offset, destination, count);
+        } catch (const AudioIOError& error) {
+            throw AudioIOError(path_.string() + ": " + error.what());
+        }
+    }
+
+    void appendStreamed(std::uint32_t id, std::uint64_t length, const ContentSource& contents) override;
     void close() override;
 
 private:
@@ -131,7 +116,7 @@ private:
     }
 
     void checkAppend(std::uint32_t id, std::uint64_t newEnd) const;
-    void writeChunk(std::uint32_t id, const std::vector<std::uint8_t>& data);
+    void writeChunk(std::uint32_t id, std::uint64_t length, const ContentSource& contents);
     void writeContainerSize(std::uint64_t newEnd);
 
     std::filesystem::path path_;
@@ -150,24 +135,26 @@ void PosixChunkFile::checkAppend(std::uint32_t id, std::uint64_t newEnd) const {
     // chunk's declared length.
     if (layout_.audioClipped)
         throw AudioIOError(path_.string() + ": the audio data is cut short; no chunk can be added after it");
+    if (layout_.trailingBytes > 0)
+        throw AudioIOError(path_.string() + ": " + std::to_string(layout_.trailingBytes) +
+                           " bytes after the last chunk are no chunk; a chunk added there would overwrite them");
     if (layout_.container != ChunkContainer::rf64 && newEnd - 8 > std::numeric_limits<std::uint32_t>::max())
         throw AudioIOError(path_.string() + ": the chunk would make the file larger than its 32-bit size allows");
 }
 
-void PosixChunkFile::append(std::uint32_t id, const std::vector<std::uint8_t>& data) {
-    if (data.size() > std::numeric_limits<std::uint32_t>::max())
-        throw AudioIOError(path_.string() + ": a chunk of " + std::to_string(data.size()) +
+void PosixChunkFile::appendStreamed(std::uint32_t id, std::uint64_t length, const ContentSource& contents) {
+    if (length > std::numeric_limits<std::uint32_t>::max())
+        throw AudioIOError(path_.string() + ": a chunk of " + std::to_string(length) +
                            " bytes does not fit a 32-bit length");
-    const std::uint64_t length = data.size();
     const std::uint64_t newEnd = layout_.contentEnd + 8 + length + (length & 1);
     checkAppend(id, newEnd);
 
     const std::uint64_t oldSize = source_.size();
     written_ = true;
     try {
-        writeChunk(id, data);
+        writeChunk(id, length, contents);
         writeContainerSize(newEnd);
-    } catch (const AudioIOError&) {
+    } catch (...) {
         // Leave the file as it was rather than with a half-written chunk.
         [[maybe_unused]] const int ignored = ::ftruncate(fd_, off_t(oldSize));
         throw;
@@ -180,9 +167,8 @@ void PosixChunkFile::append(std::uint32_t id, const std::vector<std::uint8_t>& d
 
 // Header, contents and pad byte go in before the container size changes, so
 // an interrupted append leaves a file whose header still describes it.
-void PosixChunkFile::writeChunk(std::uint32_t id, const std::vector<std::uint8_t>& data) {
+void PosixChunkFile::writeChunk(std::uint32_t id, std::uint64_t length, const ContentSource& contents) {
     const bool bigEndian = layout_.container == ChunkContainer::aiff || layout_.container == ChunkContainer::aifc;
-    const auto length = std::uint32_t(data.size());
     std::uint8_t header[8];
     for (int i = 0; i < 4; ++i) {
         header[i] = std::uint8_t(id >> (24 - 8 * i));
@@ -192,7 +178,13 @@ void PosixChunkFile::writeChunk(std::uint32_t id, const std::vector<std::uint8_t
     const std::uint64_t start = layout_.contentEnd;
     if (layout_.padMissing) writeAll(fd_, start - 1, &zero, 1, path_);
     writeAll(fd_, start, header, sizeof header, path_);
-    writeAll(fd_, start + 8, data.data(), data.size(), path_);
+    std::vector<std::uint8_t> block(std::min<std::uint64_t>(length, kBlockBytes));
+    for (std::uint64_t done = 0; done < length;) {
+        const auto count = std::size_t(std::min<std::uint64_t>(length - done, block.size()));
+        contents(done, block.data(), count);
+        writeAll(fd_, start + 8 + done, block.data(), count, path_);
+        done += count;
+    }
     if (length & 1) writeAll(fd_, start + 8 + length, &zero, 1, path_);
 }
 
@@ -225,6 +217,12 @@ void PosixChunkFile::close() {
 }
 
 }  // namespace
+
+void ChunkFile::append(std::uint32_t id, const std::vector<std::uint8_t>& data) {
+    appendStreamed(id, data.size(), [&data](std::uint64_t offset, std::uint8_t* block, std::size_t count) {
+        std::memcpy(block, data.data() + offset, count);
+    });
+}
 
 std::unique_ptr<ChunkFile> ChunkFile::open(const std::filesystem::path& path, bool writable) {
     return std::make_unique<PosixChunkFile>(path, writable);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +47,10 @@ public:
     virtual std::uint32_t count(std::uint32_t id) const = 0;
     virtual std::uint64_t size(std::uint32_t id, std::uint32_t index) const = 0;  // throws if absent
     virtual std::vector<std::uint8_t> read(std::uint32_t id, std::uint32_t index) const = 0;
+    // `count` bytes of the contents, from `offset` bytes in: big chunks are
+    // read a block at a time. Throws for a range outside the chunk.
+    virtual void readPart(std::uint32_t id, std::uint32_t index, std::uint64_t offset, void* destination,
+                          std::size_t count) const = 0;
 
     // Bits per sample from the format chunk ("fmt " or "COMM"), 0 if unknown.
     virtual int bitsPerChannel() const = 0;
@@ -52,10 +58,16 @@ public:
     // Appends a chunk at the end of the file in place: writes the header and
     // contents, pads odd lengths with one zero byte (the length field keeps
     // the true length) and fixes the container size. Needs `writable`.
-    // Refuses a file whose audio chunk is cut short and a container that
-    // would outgrow its 32-bit size field; on a write failure the file is
-    // cut back to its former length.
-    virtual void append(std::uint32_t id, const std::vector<std::uint8_t>& data) = 0;
+    // Refuses a file whose audio chunk is cut short, one with bytes after
+    // its last chunk and a container that would outgrow its 32-bit size
+    // field; on a write failure the file is cut back to its former length.
+    void append(std::uint32_t id, const std::vector<std::uint8_t>& data);
+
+    // Fills `count` bytes of the new chunk's contents, from `offset` bytes in.
+    using ContentSource = std::function<void(std::uint64_t offset, std::uint8_t* block, std::size_t count)>;
+    // append for a chunk of `length` bytes that `contents` supplies a block
+    // of a few MiB at a time, so a chunk of any size costs bounded memory.
+    virtual void appendStreamed(std::uint32_t id, std::uint64_t length, const ContentSource& contents) = 0;
 
     // Flushes what append wrote to the device and closes the file, reporting
     // a failure. The destructor closes too but cannot report.

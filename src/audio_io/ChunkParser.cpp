@@ -3,8 +3,10 @@
 #include "audio_io/AudioIOError.h"
 #include "audio_io/ChunkWalker.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 namespace twinfold {
 
@@ -21,6 +23,19 @@ void MemoryByteSource::readAt(std::uint64_t offset, void* destination, std::size
     if (offset > size_ || count > size_ - offset)
         throw AudioIOError("Read past the end of the data at offset " + std::to_string(offset));
     if (count > 0) std::memcpy(destination, data_ + offset, count);
+}
+
+void FileByteSource::readAt(std::uint64_t offset, void* destination, std::size_t count) const {
+    auto* out = static_cast<char*>(destination);
+    while (count > 0) {
+        const ssize_t got = ::pread(fd_, out, count, off_t(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw AudioIOError(std::string("cannot read: ") + std::strerror(errno));
+        if (got == 0) throw AudioIOError("the file became shorter while it was read");
+        out += got;
+        offset += std::uint64_t(got);
+        count -= std::size_t(got);
+    }
 }
 
 ChunkLayout parseChunkLayout(const ByteSource& source) {

@@ -29,6 +29,20 @@ private:
     std::size_t size_;
 };
 
+// A file descriptor read with pread, so no shared position is involved.
+// Its errors leave naming the file to the caller.
+class FileByteSource : public ByteSource {
+public:
+    FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    std::uint64_t size() const override { return size_; }
+    void setSize(std::uint64_t size) { size_ = size; }
+    void readAt(std::uint64_t offset, void* destination, std::size_t count) const override;
+
+private:
+    int fd_;
+    std::uint64_t size_;
+};
+
 // The validated structure of a chunk file.
 struct ChunkLayout {
     ChunkContainer container = ChunkContainer::riff;
@@ -40,6 +54,9 @@ struct ChunkLayout {
     // The audio chunk ('data'/'SSND') declares more than the file holds and
     // was cut to the bytes present; nothing may be appended after it.
     bool audioClipped = false;
+    // Bytes after the last chunk that form none (a tag, a stray byte): no
+    // chunk may be appended, as it would be written over them.
+    std::uint64_t trailingBytes = 0;
     // File offset of the container size: 4 (32-bit) for RIFF and AIFF, the
     // 64-bit riff size inside 'ds64' for RF64.
     std::uint64_t sizeFieldOffset = 4;

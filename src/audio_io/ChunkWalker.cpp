@@ -12,7 +12,13 @@ namespace {
 // millions of empty chunks from costing unbounded memory.
 constexpr std::size_t kMaxChunks = 65536;
 
-// One pass over the chunk list. Every size is compared with the bytes that
+// An ID3v1 tag: 128 bytes starting "TAG" that taggers append to any file.
+constexpr std::uint64_t kId3v1Bytes = 128;
+
+// One pass over the chunk list, framed as other readers frame it: chunk
+// headers are followed to the real end of the file, whatever the container
+// header declares (0, 0xFFFFFFFF, too much, too little: all occur in files
+// that every other reader plays). Every size is compared with the bytes that
 // remain before it is added to an offset, so nothing can overflow and
 // nothing past the end of the file is ever read.
 class ChunkWalker {
@@ -22,7 +28,9 @@ public:
 
     ChunkLayout run() {
         std::uint64_t pos = 12;
-        while (pos < formEnd_ && !done_) pos = step(pos);
+        // Fewer than a header's 8 bytes at the end cannot hold a chunk: a
+        // stray byte, or the rest of a header the file was cut inside.
+        while (!done_ && pos <= fileEnd_ && fileEnd_ - pos >= 8) pos = step(pos);
         finish(pos);
         return std::move(layout_);
     }
@@ -33,55 +41,54 @@ private:
     }
 
     std::uint64_t step(std::uint64_t pos) {
-        const std::uint64_t remaining = fileEnd_ - pos;
-        if (remaining < 8) return endOfFileInsideForm(pos, remaining);
-        if (formEnd_ - pos < 8)
-            fail("the chunk header at offset " + std::to_string(pos) + " crosses the end of the form (" +
-                 std::to_string(formEnd_) + " bytes by its header)");
-
+        if (isId3v1Tag(pos)) return endOfChunks(pos);
         std::uint8_t header[8];
         source_.readAt(pos, header, sizeof header);
         const std::uint32_t id = loadBE32(header);
-        if (!isValidChunkId(id)) fail("invalid chunk id at offset " + std::to_string(pos));
+        if (!isValidChunkId(id)) {
+            if (isTrailing(pos)) return endOfChunks(pos);
+            fail("invalid chunk id at offset " + std::to_string(pos));
+        }
         const std::uint32_t field = rules_.bigEndian ? loadBE32(header + 4) : loadLE32(header + 4);
         const std::uint64_t size = rules_.resolveSize ? rules_.resolveSize(id, field) : field;
         return addChunk(pos, id, size);
     }
 
-    // The file ends less than a chunk header after `pos`. Tolerated only
-    // when the file ends exactly there and the form size counts one byte
-    // more (a pad byte that was never written). A stray byte cannot be
-    // tolerated: a chunk appended after it would not be found again.
-    std::uint64_t endOfFileInsideForm(std::uint64_t pos, std::uint64_t remaining) {
-        if (formEnd_ - pos <= 1 && remaining == 0) {
-            done_ = true;
-            return pos;
-        }
-        if (remaining == 0)
-            fail("its header declares " + std::to_string(formEnd_) + " bytes, but the file has only " +
-                 std::to_string(fileEnd_));
-        fail("the chunk header at offset " + std::to_string(pos) + " is cut off by the end of the file");
+    // Bytes after the end the header declares are not part of the form:
+    // when they do not make a chunk they are some tool's trailer and end
+    // the list. Inside the declared form they are damage.
+    bool isTrailing(std::uint64_t pos) const { return pos >= formEnd_; }
+
+    bool isId3v1Tag(std::uint64_t pos) const {
+        if (fileEnd_ - pos != kId3v1Bytes) return false;
+        char magic[3];
+        source_.readAt(pos, magic, sizeof magic);
+        return magic[0] == 'T' && magic[1] == 'A' && magic[2] == 'G';
+    }
+
+    std::uint64_t endOfChunks(std::uint64_t pos) {
+        done_ = true;
+        return pos;
     }
 
     std::uint64_t addChunk(std::uint64_t pos, std::uint32_t id, std::uint64_t size) {
         const std::uint64_t available = fileEnd_ - pos - 8;
-        const std::string name = "chunk '" + chunkIdText(id) + "' at offset " + std::to_string(pos);
         if (size > available) {
             // A recorder that crashed, or a copy that was cut, leaves the
             // audio chunk declaring more than was written. Audio readers
             // play what is there, so its present bytes are kept; every other
             // chunk is metadata whose truncation we cannot repair.
-            if (id != rules_.audioId)
-                fail(name + " declares " + std::to_string(size) + " bytes, but the file ends " +
-                     std::to_string(available) + " bytes after its header");
-            push({id, pos + 8, available});
-            layout_.audioClipped = true;
-            done_ = true;
-            return fileEnd_;
+            if (id == rules_.audioId) {
+                push({id, pos + 8, available});
+                layout_.audioClipped = true;
+                done_ = true;
+                return fileEnd_;
+            }
+            if (isTrailing(pos)) return endOfChunks(pos);
+            fail("chunk '" + chunkIdText(id) + "' at offset " + std::to_string(pos) + " declares " +
+                 std::to_string(size) + " bytes, but the file ends " + std::to_string(available) +
+                 " bytes after its header");
         }
-        if (size > formEnd_ - pos - 8)
-            fail(name + " declares " + std::to_string(size) +
-                 " bytes and runs past the end of the form given in the file header");
         push({id, pos + 8, size});
         const std::uint64_t next = pos + 8 + size + (size & 1);
         if (next > fileEnd_) {  // the final pad byte is missing
@@ -98,13 +105,7 @@ private:
 
     void finish(std::uint64_t pos) {
         layout_.contentEnd = pos;
-        if (layout_.audioClipped) return;
-        if (!layout_.padMissing && fileEnd_ > pos)
-            fail(std::to_string(fileEnd_ - pos) + " bytes follow the end of the form at offset " +
-                 std::to_string(pos) + ": its size in the header is too small");
-        if (formEnd_ > layout_.contentEnd + 1)
-            fail("its header declares " + std::to_string(formEnd_) + " bytes, but the chunks end at " +
-                 std::to_string(layout_.contentEnd));
+        if (!layout_.audioClipped && pos < fileEnd_) layout_.trailingBytes = fileEnd_ - pos;
     }
 
     const ByteSource& source_;

@@ -34,9 +34,11 @@ struct ChunkWalkRules {
     std::function<std::uint64_t(std::uint32_t id, std::uint32_t sizeField)> resolveSize;
 };
 
-// Walks and validates the chunks from offset 12 to `formEnd` (the end that
-// the container header declares). Fills chunks, contentEnd, padMissing and
-// audioClipped of the result.
+// Walks and validates the chunks from offset 12 to the end of the file. The
+// end the container header declares (`formEnd`, however wrong) only decides
+// what bytes that do not form a chunk mean: after it, a trailer (an ID3v1
+// tag, a stray byte) that ends the list; before it, damage (AudioIOError).
+// Fills chunks, contentEnd, padMissing, audioClipped and trailingBytes.
 ChunkLayout walkChunks(const ByteSource& source, const ChunkWalkRules& rules, std::uint64_t formEnd);
 
 // The 16-bit field `fieldOffset` bytes into the first `id` chunk long enough

@@ -27,6 +27,8 @@ int UniqueFd::close() {
     return result;
 }
 
+int duplicateForLibrary(const UniqueFd& fd) { return ::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0); }
+
 void throwFileError(const std::filesystem::path& path, std::string_view message) {
     throw AudioIOError(path.string() + ": " + std::string(message));
 }

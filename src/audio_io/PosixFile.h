@@ -30,6 +30,13 @@ private:
     int fd_ = -1;
 };
 
+// A second descriptor for the same open file (close-on-exec), for a library
+// that closes what it is given. libsndfile 1.2 closes the descriptor of a
+// file it fails to open even when told not to; with its own copy, the
+// caller's descriptor is closed exactly once, by its owner. -1 with errno
+// set on failure.
+int duplicateForLibrary(const UniqueFd& fd);
+
 // "<path>: <message>", the form every audio I/O error takes.
 [[noreturn]] void throwFileError(const std::filesystem::path& path, std::string_view message);
 // The same with strerror(err) as the message.

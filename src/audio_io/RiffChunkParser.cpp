@@ -2,6 +2,7 @@
 #include "audio_io/ChunkParser.h"
 #include "audio_io/ChunkWalker.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -72,11 +73,10 @@ Ds64 readDs64(const ByteSource& source) {
 
 ChunkLayout walkRf64(const ByteSource& source, ChunkWalkRules& rules) {
     Ds64 ds64 = readDs64(source);
-    if (ds64.riffSize < 4 || ds64.riffSize > std::numeric_limits<std::uint64_t>::max() - 8)
-        failRf64("its riff size " + std::to_string(ds64.riffSize) + " is impossible");
     rules.formName = "RF64";
     rules.resolveSize = [&ds64](std::uint32_t id, std::uint32_t field) { return ds64.resolve(id, field); };
-    ChunkLayout layout = walkChunks(source, rules, 8 + ds64.riffSize);
+    const std::uint64_t formEnd = std::min(ds64.riffSize, std::numeric_limits<std::uint64_t>::max() - 8) + 8;
+    ChunkLayout layout = walkChunks(source, rules, formEnd);
     layout.container = ChunkContainer::rf64;
     layout.sizeFieldOffset = 20;  // the riff size leads the contents of 'ds64'
     return layout;
@@ -84,7 +84,6 @@ ChunkLayout walkRf64(const ByteSource& source, ChunkWalkRules& rules) {
 
 ChunkLayout walkRiff(const ByteSource& source, ChunkWalkRules& rules, std::uint32_t riffSize) {
     rules.formName = "WAVE";
-    if (riffSize < 4) throw AudioIOError("Malformed WAVE file: RIFF size " + std::to_string(riffSize) + " is too small");
     ChunkLayout layout = walkChunks(source, rules, 8 + std::uint64_t(riffSize));
     layout.container = ChunkContainer::riff;
     layout.sizeFieldOffset = 4;

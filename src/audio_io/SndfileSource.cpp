@@ -1,5 +1,7 @@
 #include "audio_io/SndfileSource.h"
 
+#include <cerrno>
+#include <cstring>
 
 namespace twinfold::detail {
 namespace {
@@ -30,10 +32,17 @@ std::mutex& sndfileOpenMutex() {
 
 SndfileSource openSndfileSource(UniqueFd fd) {
     SndfileSource source;
-    std::lock_guard lock(sndfileOpenMutex());
-    source.file.reset(sf_open_fd(fd.get(), SFM_READ, &source.info, SF_FALSE));
-    if (!source.file) source.error = sf_strerror(nullptr);
     source.fd = std::move(fd);
+    // libsndfile reads through its own copy and closes it, whether or not
+    // the open succeeds; `source.fd` stays ours.
+    const int own = duplicateForLibrary(source.fd);
+    if (own < 0) {
+        source.error = std::strerror(errno);
+        return source;
+    }
+    std::lock_guard lock(sndfileOpenMutex());
+    source.file.reset(sf_open_fd(own, SFM_READ, &source.info, SF_TRUE));
+    if (!source.file) source.error = sf_strerror(nullptr);
     return source;
 }
 

@@ -19,7 +19,8 @@ struct SndfileCloser {
 using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 
 // A file libsndfile has opened for reading (or the reason it could not).
-// The descriptor outlives the SNDFILE that reads through it.
+// libsndfile reads through its own copy of `fd`; `fd` stays for reads of
+// our own (with pread, so libsndfile's file position is left alone).
 struct SndfileSource {
     UniqueFd fd;
     SndfilePtr file;

@@ -264,9 +264,13 @@ std::unique_ptr<AudioFileWriter> createAudioFile(const std::filesystem::path& pa
     detail::SndfilePtr file;
     std::string error;
     {
+        // libsndfile writes through its own copy of the descriptor and
+        // closes it, also when the open fails; `fd` stays ours.
+        const int own = detail::duplicateForLibrary(fd);
+        const int dupError = errno;
         std::lock_guard lock(detail::sndfileOpenMutex());
-        file.reset(sf_open_fd(fd.get(), SFM_WRITE, &info, SF_FALSE));
-        if (!file) error = sf_strerror(nullptr);
+        if (own >= 0) file.reset(sf_open_fd(own, SFM_WRITE, &info, SF_TRUE));
+        if (!file) error = own < 0 ? std::strerror(dupError) : sf_strerror(nullptr);
     }
     if (file && container == ContainerType::wave &&
         sf_command(file.get(), SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE) != SF_TRUE) {

@@ -15,14 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Bits per sample as the source's format chunk states them; 0 when the file
-// has no such chunk (compressed formats) or cannot be read.
+// Bits per sample as the source's format chunk states them; 0 for a source
+// without chunk structure (compressed audio). A RIFF or AIFF source whose
+// chunks cannot be read fails here, before any output is written, rather
+// than coming out at a guessed depth without its metadata.
 int storedBitsPerSample(const fs::path& source) {
-    try {
-        return ChunkFile::open(source, false)->bitsPerChannel();
-    } catch (const std::exception&) {
-        return 0;
-    }
+    if (!hasChunkStructure(source)) return 0;
+    return ChunkFile::open(source, false)->bitsPerChannel();
 }
 
 int channelIndex(ChannelSelection channel) { return channel == ChannelSelection::right ? 1 : 0; }
@@ -159,15 +158,11 @@ void AudioConverterService::throwIfCancelled() const {
     if (cancelled_) throw ConversionError(ConversionError::Case::cancelled);
 }
 
+// Every listed chunk reaches every output, or the operation fails naming the
+// chunk and the output: an output without its source's metadata must never
+// pass for a finished conversion.
 void AudioConverterService::copyChunks(const fs::path& source, const std::vector<fs::path>& outputs) const {
-    const auto chunks = metadata_.readChunks(source);
-    for (const auto& output : outputs) {
-        try {
-            metadata_.writeChunks(chunks, output);
-        } catch (const std::exception&) {
-            // Metadata is best effort: the audio is complete without it.
-        }
-    }
+    metadata_.carryChunks(source, outputs);
 }
 
 }  // namespace twinfold

@@ -265,21 +265,94 @@ const DamageCase kDamage[] = {
     {"chunkPastTheEnd", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 10000); }},
     {"chunkClaims4GiB", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFF0); }},
     {"aiffChunkPastTheEnd", [](Bytes& b) { putBE32(b, findId(b, "MARK") + 4, 0x7FFFFFF0); }, kAiff},
-    {"riffSizeEndsInsideAChunk", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 20)); }},
-    {"riffSizeLeavesAChunkOutside", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }},
-    {"riffSizeBeyondTheFile", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() + 100)); }},
-    {"formSizeTooSmall", [](Bytes& b) { putBE32(b, 4, 2); }, kAiff},
     {"invalidChunkId", [](Bytes& b) { std::memset(&b[findId(b, "LIST")], 0, 4); }},
-    {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }},
     {"trailingChunkCutOff", [](Bytes& b) { b.erase(b.end() - 3, b.end()); }},
-    {"strayByteAfterTheForm", [](Bytes& b) { b.push_back(0); }},
     {"rf64WithoutDs64", [](Bytes& b) { std::memcpy(&b[12], "JUNK", 4); }, kRf64},
     {"ds64TooShort", [](Bytes& b) { putLE32(b, 16, 16); }, kRf64},
     {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }, kRf64},
     {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }, kRf64},
     {"rf64DataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }, kRf64},
+    {"chunkPastTheEndOfAnOversizedForm", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); putLE32(b, findId(b, "LIST") + 4, 9999); }},
+    {"junkInsideTheDeclaredForm", [](Bytes& b) { b.insert(b.end() - 20, 8, 0); putLE32(b, 4, std::uint32_t(b.size() - 8)); }},
+};
+
+// Writes the file the damage and framing cases start from.
+Bytes writeCaseFixture(const std::filesystem::path& path, ChunkFixtureContainer container) {
+    ChunkFixture f;
+    f.container = container;
+    f.silentFrames = 64;
+    f.before = {markChunk({{1, 5, "cue"}})};
+    f.after = {listInfoChunk({{"INAM", "name"}}), bextChunk("after")};
+    writeChunkFixture(path, f);
+    return fileBytes(path);
+}
+
+std::string caseFileName(ChunkFixtureContainer container) {
+    return container == kAiff ? "file.aiff" : "file.wav";
+}
+
+// Container sizes that are wrong, and bytes after the form, as taggers,
+// streaming recorders and careless tools leave them. Every other reader
+// plays these files; the chunks are found up to the real end of the file.
+struct FramingCase {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+    ChunkFixtureContainer container = ChunkFixtureContainer::wave;
+    std::size_t chunksCut = 0;  // chunks at the end that the damage took out of the file
+    bool takesAChunk = true;    // false: bytes follow the last chunk
+};
+
+const FramingCase kFraming[] = {
+    {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }},
+    {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }},
+    {"riffSizeEndsInsideAChunk", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 20)); }},
+    {"riffSize100TooLarge", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 + 100)); }},
+    {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }},
+    {"id3v1Tag", [](Bytes& b) { const std::string t = "TAG" + std::string(125, '0'); b.insert(b.end(), t.begin(), t.end()); }, ChunkFixtureContainer::wave, 0, false},
+    {"id3v1TagWithAllOnesSize", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); b.insert(b.end(), 128, 0); std::memcpy(&b[b.size() - 128], "TAG", 3); }, ChunkFixtureContainer::wave, 0, false},
+    {"strayByte", [](Bytes& b) { b.push_back(0); }, ChunkFixtureContainer::wave, 0, false},
+    {"junkAfterTheForm", [](Bytes& b) { b.insert(b.end(), 40, 0xFF); }, ChunkFixtureContainer::wave, 0, false},
+    {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }, ChunkFixtureContainer::wave, 2, false},
+    {"formSizeTooSmall", [](Bytes& b) { putBE32(b, 4, 2); }, kAiff},
+    {"formSizeTwoShort", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 - 2)); }, kAiff},
+    {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, kAiff},
     {"rf64SizeTooSmall", [](Bytes& b) { b[20] -= 40; }, kRf64},
 };
+
+class FramingTest : public testing::TestWithParam<FramingCase> {};
+
+TEST_P(FramingTest, findsTheChunksUpToTheEndOfTheFile) {
+    const FramingCase& c = GetParam();
+    TempDir dir;
+    const auto path = dir / caseFileName(c.container);
+    writeCaseFixture(path, c.container);
+    std::vector<ChunkEntry> expected = ChunkFile::open(path, false)->chunks();
+    expected.resize(expected.size() - c.chunksCut);
+    Bytes damaged = fileBytes(path);
+    c.damage(damaged);
+    overwriteFileBytes(path, damaged);
+
+    auto file = ChunkFile::open(path, true);
+    EXPECT_EQ(file->chunks(), expected);
+    EXPECT_EQ(file->bitsPerChannel(), 16);
+    if (!c.takesAChunk) {
+        EXPECT_THROW(file->append(chunkId("iXML"), {'<', '/', '>'}), AudioIOError);
+        file->close();
+        EXPECT_EQ(fileBytes(path), damaged);
+        return;
+    }
+    file->append(chunkId("iXML"), {'<', '/', '>'});
+    file->close();
+    const Bytes after = fileBytes(path);
+    EXPECT_EQ(containerSizeField(after, c.container == kAiff   ? ChunkContainer::aiff
+                                        : c.container == kRf64 ? ChunkContainer::rf64
+                                                               : ChunkContainer::riff),
+              after.size() - 8);
+    EXPECT_EQ(ChunkFile::open(path, false)->read(chunkId("iXML"), 0), (Bytes{'<', '/', '>'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Framing, FramingTest, testing::ValuesIn(kFraming),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
 
@@ -287,14 +360,8 @@ class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
 // build checks the latter), and opening it for writing leaves it untouched.
 TEST_P(DamagedFileTest, isAnErrorAndStaysUnchanged) {
     TempDir dir;
-    const auto path = dir / (GetParam().container == kAiff ? "file.aiff" : "file.wav");
-    ChunkFixture f;
-    f.container = GetParam().container;
-    f.silentFrames = 64;
-    f.before = {markChunk({{1, 5, "cue"}})};
-    f.after = {listInfoChunk({{"INAM", "name"}}), bextChunk("after")};
-    writeChunkFixture(path, f);
-    Bytes damaged = fileBytes(path);
+    const auto path = dir / caseFileName(GetParam().container);
+    Bytes damaged = writeCaseFixture(path, GetParam().container);
     GetParam().damage(damaged);
     overwriteFileBytes(path, damaged);
     const auto modified = std::filesystem::last_write_time(path);

@@ -1,7 +1,17 @@
 #include "conversion/ConverterFixture.h"
 
+#include "audio_io/AudioIOError.h"
+#include "audio_io/ChunkFile.h"
 #include "support/ChunkFixtures.h"
 #include "support/SndfileChunks.h"
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace twinfold::test {
 namespace {
@@ -62,6 +72,203 @@ TEST_F(MetadataTest, OddChunkAfterOddAudioIsPaddedAndCounted) {
     EXPECT_EQ(riffSize, after.size() - 8);
     EXPECT_EQ(sndfileChunks(dir / "Target.wav", "iXML"), (std::vector<Bytes>{{'<', 'a', '/', '>', 'x'}}));
     EXPECT_EQ(readStoredInts(dir / "Target.wav")[0], (std::vector<std::int32_t>{5 << 8, 6 << 8, 7 << 8}));
+}
+
+void putLE32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+}
+void putBE32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (24 - 8 * i));
+}
+std::size_t findId(const Bytes& b, const char* id) {
+    return std::size_t(std::search(b.begin(), b.end(), id, id + 4) - b.begin());
+}
+
+// Runs `operation` in a child whose files may not grow past `limit` bytes
+// (writes beyond fail with EFBIG, as on a full disk). The child's exit code:
+// 0 when the operation succeeded, 1 when it threw an error whose message
+// holds every one of `named`, 2 for any other error.
+int exitCodeWithFileSizeLimit(rlim_t limit, const std::function<void()>& operation,
+                              const std::vector<std::string>& named) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fsize{limit, limit};
+        if (setrlimit(RLIMIT_FSIZE, &fsize) != 0) std::_Exit(3);
+        try {
+            operation();
+        } catch (const std::exception& error) {
+            const std::string message = error.what();
+            for (const auto& name : named)
+                if (message.find(name) == std::string::npos) {
+                    std::fprintf(stderr, "%s\n", message.c_str());
+                    std::_Exit(2);
+                }
+            std::_Exit(1);
+        }
+        std::_Exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(MetadataTest, AChunkThatCannotBeWrittenFailsTheConversion) {
+    const std::string xml = "<BWFXML>" + std::string(1'200'000, 'x') + "</BWFXML>";
+    const ChunkFixture fixture{.silentFrames = 48000, .after = {ixmlChunk(xml)}};
+    writeChunkFixture(dir / "Take.wav", fixture);
+    const int exitCode = exitCodeWithFileSizeLimit(
+        600'000, [&] { converter.convertToMono(dir / "Take.wav", dir / "Take_mono.wav", ChannelSelection::left); },
+        {"'iXML'", "Take_mono.wav"});
+    EXPECT_EQ(exitCode, 1);
+}
+
+// A chunk of more than 64 MiB, mostly a hole in the file; the marked bytes
+// sit at the edges of the blocks it is copied in.
+TEST_F(MetadataTest, ChunksOfAnySizeAreCarriedAndCheckedInFull) {
+    const fs::path source = dir / "Long.wav";
+    writeChunkFixture(source, {.samples = {1, 2, 3, 4}});
+    Bytes head = fileBytes(source);
+    const std::uint32_t size = (68u << 20) + 3;
+    head.insert(head.end(), {'i', 'X', 'M', 'L', 0, 0, 0, 0});
+    putLE32(head, head.size() - 4, size);
+    putLE32(head, 4, std::uint32_t(head.size() + size + 1 - 8));
+    overwriteFileBytes(source, head);
+    fs::resize_file(source, head.size() + size + 1);
+    const std::vector<std::uint32_t> marks = {0, (4u << 20) - 1, 4u << 20, size - 1};
+    {
+        std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
+        for (std::uint32_t at : marks) file.seekp(long(head.size() + at)).put(char(0x5A));
+    }
+
+    converter.convertToMono(source, dir / "Long_mono.wav", ChannelSelection::left);
+    const fs::path out = dir / "Long_mono.wav";
+    const auto carried = ChunkFile::open(out, false);
+    ASSERT_EQ(carried->count(chunkId("iXML")), 1u);
+    ASSERT_EQ(carried->size(chunkId("iXML"), 0), size);
+    for (std::uint32_t at : marks) {
+        char byte = 0;
+        carried->readPart(chunkId("iXML"), 0, at, &byte, 1);
+        EXPECT_EQ(byte, 0x5A) << at;
+    }
+    EXPECT_NO_THROW(requireChunksCarried(source, out));
+
+    const std::uint64_t changedAt = carried->chunks().back().dataOffset + (5u << 20);
+    std::fstream(out, std::ios::in | std::ios::out | std::ios::binary).seekp(long(changedAt)).put(1);
+    try {
+        requireChunksCarried(source, out);
+        ADD_FAILURE() << "a changed byte deep in the chunk went unnoticed";
+    } catch (const AudioIOError& error) {
+        EXPECT_NE(std::string(error.what()).find("'iXML'"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("Long_mono.wav"), std::string::npos) << error.what();
+    }
+}
+
+struct CarriedCase {
+    const char* name;
+    std::vector<FixtureChunk> outputChunks;
+    const char* missing;  // the code the error names; null: the output passes
+};
+
+const FixtureChunk kBext = bextChunk("Scene 1");
+const FixtureChunk kList1 = listInfoChunk({{"INAM", "Take"}});
+const FixtureChunk kList2 = listInfoChunk({{"ICMT", "odd"}});
+
+class CarriedTest : public ConverterFixture, public testing::WithParamInterface<CarriedCase> {};
+
+TEST_P(CarriedTest, theCheckNamesTheChunkAnOutputLacks) {
+    writeChunkFixture(dir / "Source.wav", {.samples = {1, 2}, .before = {kBext, kList1}, .after = {kList2}});
+    writeChunkFixture(dir / "Out.wav", {.channels = 1, .samples = {1}, .after = GetParam().outputChunks});
+    if (!GetParam().missing) {
+        EXPECT_NO_THROW(requireChunksCarried(dir / "Source.wav", dir / "Out.wav"));
+        return;
+    }
+    try {
+        requireChunksCarried(dir / "Source.wav", dir / "Out.wav");
+        ADD_FAILURE() << "no error";
+    } catch (const AudioIOError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find(std::string("'") + GetParam().missing + "'"), std::string::npos) << message;
+        EXPECT_NE(message.find("Out.wav"), std::string::npos) << message;
+    }
+}
+
+FixtureChunk changedCopy(FixtureChunk chunk) {
+    chunk.data.back() ^= 1;
+    return chunk;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, CarriedTest,
+    testing::Values(CarriedCase{"all", {kBext, kList1, kList2}, nullptr},
+                    CarriedCase{"allAndMore", {kBext, ixmlChunk(), kList1, kList2}, nullptr},
+                    CarriedCase{"none", {}, "bext"},
+                    CarriedCase{"secondListMissing", {kBext, kList1}, "LIST"},
+                    CarriedCase{"secondListChanged", {kBext, kList1, changedCopy(kList2)}, "LIST"},
+                    CarriedCase{"bextShorter", {bextChunk("Scene"), kList1, kList2}, "bext"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Sizes that taggers and streaming recorders get wrong, and bytes after the
+// form: the output keeps the source's depth and every chunk all the same.
+struct FramingCase {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+    bool aiff = false;
+};
+
+const FramingCase kFraming[] = {
+    {"id3v1Tag", [](Bytes& b) { const std::string t = "TAG" + std::string(125, '0'); b.insert(b.end(), t.begin(), t.end()); }},
+    {"strayByte", [](Bytes& b) { b.push_back(0x55); }},
+    {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }},
+    {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }},
+    {"riffSize100TooLarge", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 + 100)); }},
+    {"riffSize100TooSmall", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 100)); }},
+    {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }},
+    {"formSizeTwoShort", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 - 2)); }, true},
+    {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, true},
+};
+
+class FramingTest : public ConverterFixture, public testing::WithParamInterface<FramingCase> {};
+
+TEST_P(FramingTest, keepsTheDepthAndEveryChunk) {
+    const bool aiff = GetParam().aiff;
+    std::vector<FixtureChunk> chunks = {bextChunk("Scene 12", 48000), listInfoChunk({{"INAM", "Harbour"}})};
+    if (aiff) chunks = {annoChunk("Take"), annoChunk("Pier")};
+    if (aiff) chunks[0].id = "NAME";
+    const fs::path source = dir / (aiff ? "Take.aiff" : "Take.wav");
+    const fs::path out = dir / (aiff ? "Take_mono.aiff" : "Take_mono.wav");
+    writeChunkFixture(source, {.container = aiff ? ChunkFixtureContainer::aiff : ChunkFixtureContainer::wave,
+                               .samples = {100, -100, 200, -200, 300, -300},
+                               .before = {chunks[0]},
+                               .after = {chunks[1]}});
+    Bytes bytes = fileBytes(source);
+    GetParam().damage(bytes);
+    overwriteFileBytes(source, bytes);
+
+    converter.convertToMono(source, out, ChannelSelection::left);
+    EXPECT_EQ(pcmFileInfo(out).format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+    EXPECT_EQ(readStoredInts(out)[0], (std::vector<std::int32_t>{100 << 16, 200 << 16, 300 << 16}));
+    for (const FixtureChunk& chunk : chunks) EXPECT_EQ(sndfileChunks(out, chunk.id), std::vector<Bytes>{chunk.data});
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, FramingTest, testing::ValuesIn(kFraming),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Junk inside the declared form hides whatever chunks follow it. The audio
+// may still be readable, but the output would lack them: nothing is written.
+TEST_F(MetadataTest, ASourceWhoseChunksCannotBeReadFailsBeforeAnythingIsWritten) {
+    writeChunkFixture(dir / "Take.wav",
+                      {.samples = {1, 2, 3, 4}, .after = {FixtureChunk{"JUNK", Bytes(8)}, bextChunk("Scene 12")}});
+    Bytes bytes = fileBytes(dir / "Take.wav");
+    std::memset(&bytes[findId(bytes, "JUNK")], 0, 4);
+    overwriteFileBytes(dir / "Take.wav", bytes);
+    try {
+        converter.convertToMono(dir / "Take.wav", dir / "Take_mono.wav", ChannelSelection::left);
+        ADD_FAILURE() << "converted without its chunks";
+    } catch (const AudioIOError& error) {
+        EXPECT_NE(std::string(error.what()).find("Take.wav"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(fs::exists(dir / "Take_mono.wav"));
 }
 
 }  // namespace

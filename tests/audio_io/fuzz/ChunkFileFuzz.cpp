@@ -37,6 +37,7 @@ void checkLayout(const ChunkLayout& layout, const MemoryByteSource& source) {
         previousEnd = chunk.dataOffset + chunk.size;
     }
     check(layout.contentEnd >= previousEnd && layout.contentEnd <= source.size() + 1, "bad content end");
+    check(layout.trailingBytes == 0 || layout.contentEnd + layout.trailingBytes == source.size(), "bad trailer");
 }
 
 // In memory where possible: every accepted input is written, appended to
@@ -56,6 +57,15 @@ const std::filesystem::path& scratchFile() {
     return path;
 }
 
+std::vector<std::uint8_t> readScratch(const std::filesystem::path& path, std::size_t size) {
+    std::vector<std::uint8_t> bytes(size + 1);
+    FILE* in = std::fopen(path.c_str(), "rb");
+    check(in != nullptr, "cannot read scratch file");
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in));
+    std::fclose(in);
+    return bytes;
+}
+
 // Appending to an accepted file must give a file that parses again and ends
 // with the new chunk.
 void checkAppend(const std::uint8_t* data, std::size_t size, const ChunkLayout& layout) {
@@ -68,10 +78,11 @@ void checkAppend(const std::uint8_t* data, std::size_t size, const ChunkLayout& 
         file->append(chunkId("fuzz"), odd);
         file->close();
     } catch (const AudioIOError&) {
-        check(layout.audioClipped, "append refused a file that has no clipped audio");
+        check(layout.audioClipped || layout.trailingBytes > 0, "append refused a file that takes a chunk");
+        check(readScratch(path, size) == std::vector<std::uint8_t>(data, data + size), "a refused append wrote");
         return;
     }
-    check(!layout.audioClipped, "append accepted a file with clipped audio");
+    check(!layout.audioClipped && layout.trailingBytes == 0, "append accepted a file that takes no chunk");
     const auto reopened = ChunkFile::open(path, false);
     check(reopened->chunks().size() == layout.chunks.size() + 1, "appended chunk count");
     check(reopened->read(chunkId("fuzz"), reopened->count(chunkId("fuzz")) - 1) == odd, "appended bytes");
