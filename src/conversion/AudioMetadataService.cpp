@@ -15,9 +15,10 @@ std::vector<std::uint32_t> codes(std::initializer_list<std::string_view> texts) 
     return result;
 }
 
-const std::vector<std::uint32_t>& codesFor(const fs::path& source) {
-    const std::string ext = lowerExtension(source);
-    return ext == "aiff" || ext == "aif" ? aiffChunkIDs() : wavChunkIDs();
+// By content, not name: an AIFF named .wav carries AIFF chunks.
+const std::vector<std::uint32_t>& codesFor(const ChunkFile& file) {
+    const ChunkContainer container = file.container();
+    return container == ChunkContainer::aiff || container == ChunkContainer::aifc ? aiffChunkIDs() : wavChunkIDs();
 }
 
 // A chunk that cannot be read is skipped; the others still count.
@@ -57,7 +58,7 @@ std::vector<AudioChunk> AudioMetadataService::readChunks(const fs::path& source)
     std::vector<AudioChunk> chunks;
     try {
         auto file = ChunkFile::open(source, false);
-        for (std::uint32_t id : codesFor(source)) appendOccurrences(*file, id, chunks);
+        for (std::uint32_t id : codesFor(*file)) appendOccurrences(*file, id, chunks);
     } catch (const std::exception&) {
         // Best effort: a source without readable chunk structure (an MP3, a
         // damaged header) simply has nothing to carry over.
