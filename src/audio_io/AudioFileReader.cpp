@@ -41,20 +41,38 @@ AudioFormatInfo AudioFileReader::processingFormat() const {
     return format;
 }
 
-void AudioFileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
-    const int channels = channelCount();
+namespace {
+
+// Fills `buffer` from float reads in blocks, each block's channel turned into
+// the buffer's samples by `convert(in, count, out)`.
+template <typename Sample, typename Convert>
+void readThroughFloats(AudioFileReader& reader, PlanarBuffer<Sample>& buffer, std::uint32_t frames,
+                       Convert convert) {
+    const int channels = reader.channelCount();
     if (buffer.channelCount() < channels) throw AudioIOError("the buffer has fewer channels than the file");
     const std::uint32_t wanted = std::min(frames, buffer.capacity());
     PCMBuffer block(channels, std::min<std::uint32_t>(wanted, 65536));
     std::uint32_t done = 0;
     while (done < wanted) {
-        read(block, std::min(block.capacity(), wanted - done));
+        reader.read(block, std::min(block.capacity(), wanted - done));
         const std::uint32_t n = block.frameLength();
         if (n == 0) break;
-        for (int c = 0; c < channels; ++c) detail::floatToInt32(block.channel(c), n, buffer.channel(c) + done);
+        for (int c = 0; c < channels; ++c) convert(block.channel(c), n, buffer.channel(c) + done);
         done += n;
     }
     buffer.setFrameLength(done);
+}
+
+}  // namespace
+
+void AudioFileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
+    readThroughFloats(*this, buffer, frames, detail::floatToInt32);
+}
+
+void AudioFileReader::readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) {
+    readThroughFloats(*this, buffer, frames, [](const float* in, std::size_t count, double* out) {
+        std::copy(in, in + count, out);
+    });
 }
 
 namespace detail {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "audio_io/AudioFormat.h"
 #include "audio_io/PCMBuffer.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace twinfold {
 
@@ -12,28 +14,37 @@ namespace twinfold {
 struct WriterSettings {
     double sampleRate = 0;
     int channelCount = 0;
-    int bitDepth = 24;               // 8, 16, 24 or 32, integer PCM
+    int bitDepth = 24;               // integer PCM: 8, 16, 24 or 32; float: 32 or 64
     bool isBigEndian = false;        // true for AIFF
     bool isNonInterleaved = false;   // informational: files are always stored interleaved
     std::uint32_t channelLayoutTag = 0;  // 0x930000 + N: N discrete channels
+    // IEEE float samples (32- or 64-bit), stored as they are: never scaled
+    // or clipped, so samples beyond full scale survive.
+    bool isFloat = false;
+    // The container to write; absent: the one the file's extension names.
+    std::optional<ContainerType> container;
 
     bool operator==(const WriterSettings&) const = default;
 };
 
-enum class ContainerType { wave, aiff };
-
-// Writes integer PCM WAV or AIFF; the container follows the extension
-// (.wav → WAVE, possibly RF64 when it passes 4 GiB; .aif/.aiff → AIFF).
+// Writes PCM WAV or AIFF: the container given in the settings, else the one
+// the extension names (.wav → WAVE, possibly RF64 when it passes 4 GiB;
+// .aif/.aiff → AIFF; float samples in AIFF make it AIFF-C).
 // The file is created exclusively: an existing file is never replaced.
-// Float samples are converted with clipping, never wrap-around.
+// Float samples go to integer files rounded with clipping, never wrap-around.
 class AudioFileWriter {
 public:
     virtual ~AudioFileWriter() = default;
 
+    // Integer files: rounded and clipped to the depth. Float files: written
+    // as they are (widened, exactly, for a 64-bit file).
     virtual void write(const PCMBuffer& buffer) = 0;
     // Integer samples left-justified in 32 bits, written without any change
     // for the file's depth (the low bits beyond the depth are dropped).
+    // Integer files only.
     virtual void writeInt(const IntPCMBuffer& buffer) = 0;
+    // Doubles written as they are; 64-bit float files only.
+    virtual void writeDouble(const PlanarBuffer<double>& buffer) = 0;
     // Finishes the file; reports a failure to flush or update the header.
     // The destructor closes too but cannot report.
     virtual void close() = 0;
@@ -41,8 +52,9 @@ public:
     virtual std::int64_t framesWritten() const = 0;
 };
 
-// Throws AudioIOError when the file exists, the extension names no
-// supported container, or the file cannot be created.
+// Throws AudioIOError when the file exists, no container is given and the
+// extension names none, the settings are not writable, or the file cannot be
+// created.
 std::unique_ptr<AudioFileWriter> createAudioFile(const std::filesystem::path& path,
                                                  const WriterSettings& settings);
 ContainerType containerForExtension(const std::filesystem::path& path);  // throws AudioIOError

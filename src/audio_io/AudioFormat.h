@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace twinfold {
@@ -19,6 +20,10 @@ constexpr std::uint32_t kFormatAppleLossless = fourCC("alac");
 
 enum class CommonFormat { int16, int32, float32, float64, other };
 
+// The two container families a PCM file is written in: RIFF WAVE (with its
+// RF64 and extensible variants) and IFF AIFF (with AIFF-C).
+enum class ContainerType { wave, aiff };
+
 // How a file stores its samples (file format) or how it is delivered to
 // callers (processing format: always deinterleaved float32, full scale ±1.0).
 struct AudioFormatInfo {
@@ -29,6 +34,9 @@ struct AudioFormatInfo {
     int bitsPerChannel = 0;        // 0 when the format has no fixed sample size
     bool isFloat = false;          // PCM samples stored as IEEE float
     bool isInterleaved = false;
+    // The container the content is in, whatever the file's name says; absent
+    // for other containers and compressed streams.
+    std::optional<ContainerType> container;
 
     bool operator==(const AudioFormatInfo&) const = default;
 };

@@ -91,6 +91,7 @@ public:
     void seek(std::int64_t frame) override;
     void read(PCMBuffer& buffer, std::uint32_t frames) override;
     void readInt(IntPCMBuffer& buffer, std::uint32_t frames) override;
+    void readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) override;
 
 private:
     template <typename Sample, typename ReadBlock>
@@ -112,6 +113,7 @@ private:
     std::vector<std::uint8_t> rawBlock_;
     std::vector<float> floatBlock_;
     std::vector<int> intBlock_;
+    std::vector<double> doubleBlock_;
 };
 
 SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path path)
@@ -161,6 +163,19 @@ void SndfileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
         intBlock_.resize(std::size_t(n) * format_.channelCount);
         checkDelivered(sf_readf_int(source_.file.get(), intBlock_.data(), n), n);
         deinterleave<std::int32_t>(intBlock_.data(), n, format_.channelCount, dst);
+    });
+}
+
+void SndfileReader::readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) {
+    if (format_.commonFormat != CommonFormat::float64) {
+        AudioFileReader::readDouble(buffer, frames);
+        return;
+    }
+    // libsndfile hands doubles over from a double file as they are stored.
+    readBlocks(buffer, frames, kLibraryBlockFrames, [this](std::uint32_t n, double* const* dst) {
+        doubleBlock_.resize(std::size_t(n) * format_.channelCount);
+        checkDelivered(sf_readf_double(source_.file.get(), doubleBlock_.data(), n), n);
+        deinterleave<double>(doubleBlock_.data(), n, format_.channelCount, dst);
     });
 }
 

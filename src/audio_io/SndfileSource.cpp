@@ -58,6 +58,13 @@ AudioFormatInfo describeSndfileFormat(const SF_INFO& info) {
     format.channelCount = info.channels;
     format.isInterleaved = true;
     format.formatID = kFormatLinearPCM;
+    switch (info.format & SF_FORMAT_TYPEMASK) {
+        case SF_FORMAT_WAV:
+        case SF_FORMAT_WAVEX:
+        case SF_FORMAT_RF64: format.container = ContainerType::wave; break;
+        case SF_FORMAT_AIFF: format.container = ContainerType::aiff; break;
+        default: break;
+    }
     switch (info.format & SF_FORMAT_SUBMASK) {
         case SF_FORMAT_PCM_S8:
         case SF_FORMAT_PCM_U8: format.bitsPerChannel = 8; break;

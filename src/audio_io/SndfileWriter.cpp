@@ -42,18 +42,24 @@ void validate(const std::filesystem::path& path, const WriterSettings& s) {
         detail::throwFileError(path, "unsupported sample rate " + rateText(rate));
     if (s.channelCount < 1 || s.channelCount > kMaxChannels)
         detail::throwFileError(path, "unsupported channel count " + std::to_string(s.channelCount));
-    if (s.bitDepth != 8 && s.bitDepth != 16 && s.bitDepth != 24 && s.bitDepth != 32)
-        detail::throwFileError(path, "unsupported bit depth " + std::to_string(s.bitDepth));
+    const bool depthOK = s.isFloat ? s.bitDepth == 32 || s.bitDepth == 64
+                                   : s.bitDepth == 8 || s.bitDepth == 16 || s.bitDepth == 24 || s.bitDepth == 32;
+    if (!depthOK)
+        detail::throwFileError(path, std::string("unsupported ") + (s.isFloat ? "float" : "integer") + " bit depth " +
+                                         std::to_string(s.bitDepth));
     if (isDiscreteLayout(s.channelLayoutTag) && int(s.channelLayoutTag & 0xFFFF) != s.channelCount)
         detail::throwFileError(path, "the channel layout does not match the channel count");
 }
 
 // WAV is written as RF64 that libsndfile turns back into plain RIFF at close
 // when the file stayed under 4 GiB. 8-bit samples are unsigned in WAV and
-// signed in AIFF, as each format defines them.
-int sndfileFormat(ContainerType container, int bits) {
+// signed in AIFF, as each format defines them. Plain AIFF has no float
+// samples: libsndfile writes those as AIFF-C ('fl32', 'fl64').
+int sndfileFormat(ContainerType container, const WriterSettings& s) {
     const bool wave = container == ContainerType::wave;
-    switch (bits) {
+    if (s.isFloat)
+        return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | (s.bitDepth == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
+    switch (s.bitDepth) {
         case 8: return wave ? (SF_FORMAT_RF64 | SF_FORMAT_PCM_U8) : (SF_FORMAT_AIFF | SF_FORMAT_PCM_S8);
         case 16: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_16;
         case 24: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_24;
@@ -69,6 +75,13 @@ RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
     return layout;
 }
 
+sf_count_t writeFrames(SNDFILE* file, const float* samples, sf_count_t frames) {
+    return sf_writef_float(file, samples, frames);
+}
+sf_count_t writeFrames(SNDFILE* file, const double* samples, sf_count_t frames) {
+    return sf_writef_double(file, samples, frames);
+}
+
 class SndfileWriter final : public AudioFileWriter {
 public:
     SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, detail::SndfilePtr file,
@@ -77,13 +90,19 @@ public:
 
     void write(const PCMBuffer& buffer) override;
     void writeInt(const IntPCMBuffer& buffer) override;
+    void writeDouble(const PlanarBuffer<double>& buffer) override;
     void close() override;
     std::int64_t framesWritten() const override { return frames_; }
 
 private:
     template <typename Sample>
     void checkWritable(const PlanarBuffer<Sample>& buffer) const;
+    template <typename Sample>
+    void writeFloats(const PlanarBuffer<Sample>& buffer);
+    template <typename Sample, typename Stored>
+    void writeInterleaved(const PlanarBuffer<Sample>& buffer, std::vector<Stored>& interleaved);
     void writeBlock(const std::int32_t* const* channels, std::size_t frames);
+    void checkRoomFor(std::size_t frames) const;
     void writeFailed() const;
     void clearSpeakerPositions();
     void correctAiffSoundSizes();
@@ -100,6 +119,8 @@ private:
     std::vector<const std::int32_t*> channels_;
     std::vector<std::uint8_t> bytes_;
     std::vector<int> interleaved_;
+    std::vector<float> floats_;
+    std::vector<double> doubles_;
 };
 
 SndfileWriter::SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, detail::SndfilePtr file,
@@ -124,6 +145,10 @@ void SndfileWriter::checkWritable(const PlanarBuffer<Sample>& buffer) const {
 
 void SndfileWriter::write(const PCMBuffer& buffer) {
     checkWritable(buffer);
+    if (settings_.isFloat) {
+        writeFloats(buffer);
+        return;
+    }
     const std::size_t channels = std::size_t(settings_.channelCount);
     quantized_.resize(channels * kWriteBlockFrames);
     for (std::size_t done = 0; done < buffer.frameLength();) {
@@ -140,6 +165,7 @@ void SndfileWriter::write(const PCMBuffer& buffer) {
 
 void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
     checkWritable(buffer);
+    if (settings_.isFloat) fail("integer samples cannot be written to a float file");
     for (std::size_t done = 0; done < buffer.frameLength();) {
         const std::size_t n = std::min<std::size_t>(kWriteBlockFrames, buffer.frameLength() - done);
         for (std::size_t c = 0; c < channels_.size(); ++c) channels_[c] = buffer.channel(int(c)) + done;
@@ -148,16 +174,57 @@ void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
     }
 }
 
+void SndfileWriter::writeDouble(const PlanarBuffer<double>& buffer) {
+    checkWritable(buffer);
+    // Narrowing to a 32-bit or integer file would round: only a 64-bit float file takes them as they are.
+    if (!settings_.isFloat || settings_.bitDepth != 64) fail("doubles can only be written to a 64-bit float file");
+    writeFloats(buffer);
+}
+
+// Float samples go to libsndfile, which stores them as they are in a float
+// file of their own width (clipping is off); floats going to a 64-bit file
+// are widened first, which is exact.
+template <typename Sample>
+void SndfileWriter::writeFloats(const PlanarBuffer<Sample>& buffer) {
+    if (settings_.bitDepth == 64) {
+        writeInterleaved(buffer, doubles_);
+    } else {
+        writeInterleaved(buffer, floats_);
+    }
+}
+
+template <typename Sample, typename Stored>
+void SndfileWriter::writeInterleaved(const PlanarBuffer<Sample>& buffer, std::vector<Stored>& interleaved) {
+    const std::size_t count = std::size_t(settings_.channelCount);
+    for (std::size_t done = 0; done < buffer.frameLength();) {
+        const std::size_t n = std::min<std::size_t>(kWriteBlockFrames, buffer.frameLength() - done);
+        checkRoomFor(n);
+        interleaved.resize(n * count);
+        for (std::size_t c = 0; c < count; ++c) {
+            const Sample* in = buffer.channel(int(c)) + done;
+            for (std::size_t i = 0; i < n; ++i) interleaved[i * count + c] = Stored(in[i]);
+        }
+        if (writeFrames(file_.get(), interleaved.data(), sf_count_t(n)) != sf_count_t(n)) writeFailed();
+        frames_ += std::int64_t(n);
+        done += n;
+    }
+}
+
+// AIFF sizes are 32-bit and it has no RF64; refuse rather than write a file
+// whose header wraps around.
+void SndfileWriter::checkRoomFor(std::size_t frames) const {
+    const std::uint64_t bytesAfter = std::uint64_t(frames_ + std::int64_t(frames)) *
+                                     std::uint64_t(settings_.channelCount) * std::uint64_t(settings_.bitDepth / 8);
+    if (container_ == ContainerType::aiff && bytesAfter > kMaxAiffDataBytes)
+        fail("the audio does not fit in an AIFF file (4 GiB at most); use WAV");
+}
+
 // Left-justified samples out: 16/24/32-bit are packed here and written raw,
 // which is several times faster than libsndfile's conversion; 8-bit (unsigned
 // in WAV) is left to libsndfile, whose int path only shifts.
 void SndfileWriter::writeBlock(const std::int32_t* const* channels, std::size_t frames) {
     const std::size_t count = std::size_t(settings_.channelCount);
-    // AIFF sizes are 32-bit and it has no RF64; refuse rather than write a
-    // file whose header wraps around.
-    const std::uint64_t bytesAfter = std::uint64_t(frames_ + std::int64_t(frames)) * count * (settings_.bitDepth / 8);
-    if (container_ == ContainerType::aiff && bytesAfter > kMaxAiffDataBytes)
-        fail("the audio does not fit in an AIFF file (4 GiB at most); use WAV");
+    checkRoomFor(frames);
     if (settings_.bitDepth == 8) {
         interleaved_.resize(frames * count);
         for (std::size_t c = 0; c < count; ++c)
@@ -250,12 +317,12 @@ ContainerType containerForExtension(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<AudioFileWriter> createAudioFile(const std::filesystem::path& path, const WriterSettings& settings) {
-    const ContainerType container = containerForExtension(path);
+    const ContainerType container = settings.container ? *settings.container : containerForExtension(path);
     validate(path, settings);
     SF_INFO info{};
     info.samplerate = int(settings.sampleRate);
     info.channels = settings.channelCount;
-    info.format = sndfileFormat(container, settings.bitDepth);
+    info.format = sndfileFormat(container, settings);
 
     // Exclusive creation: a file that appeared after the caller checked the
     // name is never replaced. Read access lets close() revisit the header.
@@ -277,6 +344,9 @@ std::unique_ptr<AudioFileWriter> createAudioFile(const std::filesystem::path& pa
         error = "libsndfile cannot write RF64 with automatic downgrade";
         file.reset();
     }
+    // Off by default; said here because float samples beyond full scale must
+    // reach the file unchanged.
+    if (file && settings.isFloat) sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_FALSE);
     if (!file) {
         fd.close();
         ::unlink(path.c_str());  // the empty file is ours: we just created it

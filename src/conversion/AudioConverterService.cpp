@@ -28,22 +28,41 @@ int channelIndex(ChannelSelection channel) { return channel == ChannelSelection:
 
 }  // namespace
 
+// The container follows the content, not the name: an AIFF named .wav stays
+// AIFF, so its chunks have a place in the output and every reader that read
+// the source reads the output. Only where the content is unknown (compressed
+// sources) does the name decide, through the output's extension.
 WriterSettings AudioConverterService::outputSettings(const fs::path& source, const AudioFormatInfo& format,
                                                      int channelCount) const {
     const std::string ext = lowerExtension(source);
-    const bool lossy = isLossyExtension(ext);
+    const bool lossy = !format.container && isLossyExtension(ext);
     WriterSettings settings;
     settings.sampleRate = format.sampleRate;
     settings.channelCount = channelCount;
     settings.bitDepth = lossy ? 24 : outputBitDepth(storedBitsPerSample(source));
-    settings.isBigEndian = !lossy && (ext == "aiff" || ext == "aif");
+    settings.container = format.container;
+    settings.isBigEndian = format.container ? *format.container == ContainerType::aiff
+                                            : !lossy && (ext == "aiff" || ext == "aif");
     return settings;
 }
 
-WriterSettings AudioConverterService::settingsFor(const fs::path& source, const AudioFileReader& reader,
-                                                 int channelCount) const {
-    WriterSettings settings = outputSettings(source, reader.processingFormat(), channelCount);
-    if (reader.fileFormat().formatID != kFormatLinearPCM) settings.bitDepth = std::max(settings.bitDepth, 24);
+WriterSettings AudioConverterService::settingsFor(const fs::path& source, AudioFileReader& reader, int channelCount,
+                                                 const std::vector<int>& copied) const {
+    const AudioFormatInfo& format = reader.fileFormat();
+    WriterSettings settings = outputSettings(source, format, channelCount);
+    if (format.formatID != kFormatLinearPCM) settings.bitDepth = std::max(settings.bitDepth, 24);
+    const bool floatSource = format.formatID == kFormatLinearPCM && format.isFloat &&
+                             (format.bitsPerChannel == 32 || format.bitsPerChannel == 64);
+    if (!floatSource || copied.empty()) return settings;
+    // Only float sources pay for this pass: nothing else can exceed full scale.
+    const std::int64_t start = reader.position();
+    const auto peaks = measurePeaks(reader, copied, hooks(), [&source] { return openAudioFile(source); });
+    reader.seek(start);
+    const float peak = peaks.empty() ? 0.0f : *std::max_element(peaks.begin(), peaks.end());
+    if (keepsFloatSamples(format.bitsPerChannel, peak)) {
+        settings.isFloat = true;
+        settings.bitDepth = format.bitsPerChannel;
+    }
     return settings;
 }
 
@@ -99,13 +118,18 @@ void AudioConverterService::writeMonoFiles(const fs::path& source, const std::ve
     OutputFiles::requireFree(paths);
     auto reader = openAudioFile(source);
     requireFormat(*reader, minChannels);
-    const WriterSettings settings = settingsFor(source, *reader, 1);
+    // Normalised outputs are scaled to at most full scale: none is copied.
+    std::vector<int> copied;
+    for (const auto& target : targets) {
+        if (!targetdBFS) copied.push_back(target.channel);
+    }
+    const WriterSettings settings = settingsFor(source, *reader, 1, copied);
     const auto gains = gainsFor(*reader, source, targets, targetdBFS, progress);
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
     for (std::size_t k = 0; k < targets.size(); ++k) {
-        routes.push_back(
-            {&createOutput(outputs, targets[k].path, settings), {targets[k].channel}, gains[k], settings.bitDepth});
+        routes.push_back({&createOutput(outputs, targets[k].path, settings), {targets[k].channel}, gains[k],
+                          settings.bitDepth, settings.isFloat});
     }
     streamAndFinish(*reader, source, outputs, routes, targetdBFS ? 0.5 : 0.0, 0.5, progress);
 }

@@ -34,7 +34,8 @@ using ConversionBatchProgress = std::function<void(int started, int total, const
 // output holds exact copies of source channels, never a mix: integer PCM is
 // copied as integers, so 8/16/24/32-bit samples come out bit for bit; only a
 // normalisation gain changes them. Outputs are integer PCM at the source's rate
-// (see outputSettings) and get the source's metadata chunks.
+// (see outputSettings), float only for a float source beyond full scale, in
+// the source's container, and get the source's metadata chunks.
 //
 // Operations are synchronous and run one at a time per instance (callers on
 // other threads wait). Each checks the cancel flag before every chunk of
@@ -116,8 +117,10 @@ public:
 
     // Writer settings for an output of `channelCount` channels at the rate of
     // `format`: integer PCM at the source's stored depth (see OutputFormat.h
-    // for the depth rule), big-endian AIFF for an .aif/.aiff source, 24-bit
-    // WAV for a lossy source.
+    // for the depth rule), in the container of the source's content
+    // (format.container: AIFF content under a .wav name stays AIFF); where
+    // that is unknown, the output's extension decides; 24-bit WAV for a
+    // lossy source.
     WriterSettings outputSettings(const std::filesystem::path& source, const AudioFormatInfo& format,
                                   int channelCount) const;
 
@@ -126,9 +129,12 @@ public:
 private:
     // outputSettings for the open source: a source that does not store
     // linear PCM (µ-law, A-law, ADPCM in a WAV) decodes to more bits than it
-    // stores, so its output is never narrower than 24 bits.
-    WriterSettings settingsFor(const std::filesystem::path& source, const AudioFileReader& reader,
-                               int channelCount) const;
+    // stores, so its output is never narrower than 24 bits. A float source
+    // any of whose `copied` channels (those written unscaled) goes beyond
+    // full scale is written as float at its own width, sample for sample;
+    // finding that out reads those channels once (the reader is put back).
+    WriterSettings settingsFor(const std::filesystem::path& source, AudioFileReader& reader, int channelCount,
+                               const std::vector<int>& copied) const;
 
     // One mono output: which source channel goes where.
     struct MonoTarget {

@@ -24,9 +24,10 @@ std::vector<std::uint32_t> codes(std::initializer_list<std::string_view> texts) 
     return result;
 }
 
-const std::vector<std::uint32_t>& codesFor(const fs::path& source) {
-    const std::string ext = lowerExtension(source);
-    return ext == "aiff" || ext == "aif" ? aiffChunkIDs() : wavChunkIDs();
+// By content, not name: an AIFF named .wav carries AIFF chunks.
+const std::vector<std::uint32_t>& codesFor(const ChunkFile& file) {
+    const ChunkContainer container = file.container();
+    return container == ChunkContainer::aiff || container == ChunkContainer::aifc ? aiffChunkIDs() : wavChunkIDs();
 }
 
 // Big chunks are compared a block of this size at a time.
@@ -38,9 +39,9 @@ struct ChunkRef {
 };
 
 // The listed chunks of an open source, in list order, then occurrence order.
-std::vector<ChunkRef> listedChunks(const ChunkFile& file, const fs::path& source) {
+std::vector<ChunkRef> listedChunks(const ChunkFile& file) {
     std::vector<ChunkRef> listed;
-    for (std::uint32_t id : codesFor(source))
+    for (std::uint32_t id : codesFor(file))
         for (std::uint32_t index = 0, count = file.count(id); index < count; ++index) listed.push_back({id, index});
     return listed;
 }
@@ -128,7 +129,7 @@ std::vector<AudioChunk> AudioMetadataService::readChunks(const fs::path& source)
     std::vector<AudioChunk> chunks;
     if (!hasChunkStructure(source)) return chunks;
     const auto file = ChunkFile::open(source, false);
-    for (const ChunkRef& chunk : listedChunks(*file, source))
+    for (const ChunkRef& chunk : listedChunks(*file))
         chunks.push_back({chunk.id, file->read(chunk.id, chunk.index), chunk.index});
     return chunks;
 }
@@ -143,7 +144,7 @@ void AudioMetadataService::writeChunks(const std::vector<AudioChunk>& chunks, co
 void AudioMetadataService::carryChunks(const fs::path& source, const std::vector<fs::path>& outputs) const {
     if (!hasChunkStructure(source)) return;
     const auto from = ChunkFile::open(source, false);
-    const std::vector<ChunkRef> listed = listedChunks(*from, source);
+    const std::vector<ChunkRef> listed = listedChunks(*from);
     for (const fs::path& output : outputs) {
         if (!listed.empty()) appendAll(*from, listed, source, output);
         requireChunksCarried(source, output);
@@ -153,7 +154,7 @@ void AudioMetadataService::carryChunks(const fs::path& source, const std::vector
 void requireChunksCarried(const fs::path& source, const fs::path& output) {
     if (!hasChunkStructure(source)) return;
     const auto from = ChunkFile::open(source, false);
-    const std::vector<ChunkRef> listed = listedChunks(*from, source);
+    const std::vector<ChunkRef> listed = listedChunks(*from);
     if (listed.empty()) return;
     const auto to = ChunkFile::open(output, false);
     for (const ChunkRef& chunk : listed) {

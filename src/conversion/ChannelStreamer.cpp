@@ -17,6 +17,9 @@ void readChunk(AudioFileReader& reader, PCMBuffer& buffer, std::uint32_t frames)
 void readChunk(AudioFileReader& reader, IntPCMBuffer& buffer, std::uint32_t frames) {
     reader.readInt(buffer, frames);
 }
+void readChunk(AudioFileReader& reader, PlanarBuffer<double>& buffer, std::uint32_t frames) {
+    reader.readDouble(buffer, frames);
+}
 
 std::int64_t framesLeft(const AudioFileReader& reader) {
     return std::max<std::int64_t>(reader.length() - reader.position(), 0);
@@ -50,10 +53,10 @@ float peakOf(const float* samples, std::uint32_t count) {
     return peak;
 }
 
-// Hooks whose chunk keeps `channels` 32-bit samples per frame within the
-// memory budget: full-size chunks unless the file is very wide.
-StreamHooks withinBudget(StreamHooks hooks, std::size_t channels) {
-    const std::size_t frames = ChunkPipeline::memoryBudget / (std::max<std::size_t>(channels, 1) * sizeof(float));
+// Hooks whose chunk keeps `channels` samples of `sampleBytes` per frame
+// within the memory budget: full-size chunks unless the file is very wide.
+StreamHooks withinBudget(StreamHooks hooks, std::size_t channels, std::size_t sampleBytes = sizeof(float)) {
+    const std::size_t frames = ChunkPipeline::memoryBudget / (std::max<std::size_t>(channels, 1) * sampleBytes);
     hooks.chunkFrames = std::uint32_t(std::clamp<std::size_t>(frames, 1, hooks.chunkFrames));
     return hooks;
 }
@@ -105,16 +108,19 @@ std::vector<float> peaksInHalves(AudioFileReader& reader, std::int64_t total, co
     return peaks;
 }
 
-template <typename Buffer>
+template <typename Sample>
 void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& givenHooks) {
-    constexpr bool integers = std::is_same_v<Buffer, IntPCMBuffer>;
+    const SourceSamples source = std::is_same_v<Sample, std::int32_t> ? SourceSamples::integers
+                                 : std::is_same_v<Sample, float>      ? SourceSamples::floats
+                                                                      : SourceSamples::doubles;
     std::size_t outputChannels = 0;
     for (const auto& route : routes) outputChannels += route.channels.size();
-    const StreamHooks hooks = withinBudget(givenHooks, std::size_t(reader.channelCount()) + outputChannels);
+    const StreamHooks hooks =
+        withinBudget(givenHooks, std::size_t(reader.channelCount()) + outputChannels, sizeof(Sample));
     const std::uint32_t capacity = chunkCapacity(reader, hooks);
-    const std::size_t sourceBytes = std::size_t(reader.channelCount()) * capacity * sizeof(float);
-    ChunkPipeline pipeline(routes, capacity, integers, sourceBytes);
-    Buffer buffer;
+    const std::size_t sourceBytes = std::size_t(reader.channelCount()) * capacity * sizeof(Sample);
+    ChunkPipeline pipeline(routes, capacity, source, sourceBytes);
+    PlanarBuffer<Sample> buffer;
     forEachChunk(reader, framesLeft(reader), buffer, hooks, [&](std::uint32_t frames, double fraction) {
         pipeline.push(buffer, frames, [&hooks, fraction] {
             if (hooks.afterChunk) hooks.afterChunk(fraction);
@@ -150,12 +156,15 @@ std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>&
 void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& hooks) {
     // Stored integers only where a route copies them. Scaled routes read
     // floats, which the reader delivers faster and, for integer PCM, exactly
-    // (the integer over 2^31, as the scaling would take it anyway).
-    const bool copies = std::any_of(routes.begin(), routes.end(), [](const auto& route) { return !route.gain; });
-    if (copies && deliversStoredIntegers(reader)) {
-        streamWith<IntPCMBuffer>(reader, routes, hooks);
+    // (the integer over 2^31, as the scaling would take it anyway). Float
+    // routes read samples of their own width.
+    const auto any = [&routes](auto test) { return std::any_of(routes.begin(), routes.end(), test); };
+    if (any([](const auto& route) { return route.floats && route.bitDepth == 64; })) {
+        streamWith<double>(reader, routes, hooks);
+    } else if (any([](const auto& route) { return !route.gain && !route.floats; }) && deliversStoredIntegers(reader)) {
+        streamWith<std::int32_t>(reader, routes, hooks);
     } else {
-        streamWith<PCMBuffer>(reader, routes, hooks);
+        streamWith<float>(reader, routes, hooks);
     }
 }
 

@@ -25,7 +25,11 @@ struct ChannelRoute {
     // The writer's depth (8, 16, 24 or 32), to which samples that are not
     // copied as stored integers (scaled ones, float sources) are rounded.
     // Needed for every such route; a copy of integer PCM ignores it.
+    // For a float route: 32 or 64, the width of the source's floats.
     int bitDepth = 0;
+    // The source's float samples go to a float writer as they are, never
+    // rounded or clipped; such a route has no gain.
+    bool floats = false;
 };
 
 struct StreamHooks {

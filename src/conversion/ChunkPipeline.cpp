@@ -15,34 +15,67 @@ constexpr float kIntToFloat = 1.0f / 2147483648.0f;
 
 bool isWritableDepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
-}  // namespace
+// The sample width, in bits, that a route's buffer is filled from.
+int sourceWidth(SourceSamples source) { return source == SourceSamples::doubles ? 64 : 32; }
 
-RouteBuffer::RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, bool integerSource)
-    : route_(&route), copiesIntegers_(integerSource && !route.gain) {
-    if (!copiesIntegers_ && !isWritableDepth(route.bitDepth)) {
+void checkRoute(const ChannelRoute& route, SourceSamples source, bool copiesIntegers) {
+    if (route.floats) {
+        if (route.gain || source == SourceSamples::integers || route.bitDepth != sourceWidth(source)) {
+            throw std::invalid_argument("a float route copies unscaled floats of its own width");
+        }
+    } else if (source == SourceSamples::doubles) {
+        throw std::invalid_argument("doubles are read only for float routes");
+    } else if (!copiesIntegers && !isWritableDepth(route.bitDepth)) {
         throw std::invalid_argument("a route whose samples are rounded needs the writer's bit depth");
     }
-    ints_.reset(int(route.channels.size()), capacity);
+}
+
+template <typename Sample>
+void copyChannels(const PlanarBuffer<Sample>& source, const std::vector<int>& channels, std::uint32_t frames,
+                  PlanarBuffer<Sample>& target) {
+    for (std::size_t k = 0; k < channels.size(); ++k) {
+        std::memcpy(target.channel(int(k)), source.channel(channels[k]), frames * sizeof(Sample));
+    }
+    target.setFrameLength(frames);
+}
+
+}  // namespace
+
+RouteBuffer::RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, SourceSamples source)
+    : route_(&route), copiesIntegers_(source == SourceSamples::integers && !route.gain) {
+    checkRoute(route, source, copiesIntegers_);
+    const int channels = int(route.channels.size());
+    if (!route.floats) {
+        ints_.reset(channels, capacity);
+    } else if (route.bitDepth == 64) {
+        doubles_.reset(channels, capacity);
+    } else {
+        floats_.reset(channels, capacity);
+    }
 }
 
 std::size_t RouteBuffer::bytes(const ChannelRoute& route, std::uint32_t capacity) {
-    return route.channels.size() * capacity * sizeof(std::int32_t);
+    const std::size_t sampleBytes = route.floats && route.bitDepth == 64 ? sizeof(double) : sizeof(std::int32_t);
+    return route.channels.size() * capacity * sampleBytes;
 }
 
 void RouteBuffer::fill(const IntPCMBuffer& source, std::uint32_t frames) {
+    if (copiesIntegers_) {
+        copyChannels(source, route_->channels, frames, ints_);
+        return;
+    }
     const float factor = route_->gain.value_or(1.0f) * kIntToFloat;
     for (std::size_t k = 0; k < route_->channels.size(); ++k) {
-        const std::int32_t* in = source.channel(route_->channels[k]);
-        if (copiesIntegers_) {
-            std::memcpy(ints_.channel(int(k)), in, frames * sizeof(std::int32_t));
-        } else {
-            scaleToGrid(in, frames, factor, route_->bitDepth, ints_.channel(int(k)));
-        }
+        scaleToGrid(source.channel(route_->channels[k]), frames, factor, route_->bitDepth, ints_.channel(int(k)));
     }
     ints_.setFrameLength(frames);
 }
 
 void RouteBuffer::fill(const PCMBuffer& source, std::uint32_t frames) {
+    if (route_->floats) {
+        copyChannels(source, route_->channels, frames, floats_);
+        return;
+    }
     for (std::size_t k = 0; k < route_->channels.size(); ++k) {
         scaleToGrid(source.channel(route_->channels[k]), frames, route_->gain.value_or(1.0f), route_->bitDepth,
                     ints_.channel(int(k)));
@@ -50,16 +83,28 @@ void RouteBuffer::fill(const PCMBuffer& source, std::uint32_t frames) {
     ints_.setFrameLength(frames);
 }
 
-void RouteBuffer::write() { route_->writer->writeInt(ints_); }
+void RouteBuffer::fill(const PlanarBuffer<double>& source, std::uint32_t frames) {
+    copyChannels(source, route_->channels, frames, doubles_);
+}
 
-ChunkPipeline::ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, bool integerSource,
+void RouteBuffer::write() {
+    if (!route_->floats) {
+        route_->writer->writeInt(ints_);
+    } else if (route_->bitDepth == 64) {
+        route_->writer->writeDouble(doubles_);
+    } else {
+        route_->writer->write(floats_);
+    }
+}
+
+ChunkPipeline::ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
                              std::size_t sourceBytes) {
     std::size_t outputBytes = 0;
     for (const auto& route : routes) outputBytes += RouteBuffer::bytes(route, capacity);
     const bool overlap = sourceBytes + 2 * outputBytes <= memoryBudget;
     slots_.resize(overlap ? 2 : 1);
     for (auto& slot : slots_) {
-        for (const auto& route : routes) slot.emplace_back(route, capacity, integerSource);
+        for (const auto& route : routes) slot.emplace_back(route, capacity, source);
     }
 }
 

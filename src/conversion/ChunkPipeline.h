@@ -8,16 +8,23 @@
 
 namespace twinfold {
 
-// One output's chunk: the routed channels gathered from a source chunk as
-// integers at the writer's depth (stored integers copied unchanged, anything
-// else scaled by the gain and rounded), then written.
+// What the source chunks hold: stored integers, floats, or doubles (read
+// from a 64-bit float file for routes that keep its samples).
+enum class SourceSamples { integers, floats, doubles };
+
+// One output's chunk: the routed channels gathered from a source chunk, then
+// written. An integer route takes them as integers at the writer's depth
+// (stored integers copied unchanged, anything else scaled by the gain and
+// rounded); a float route copies float samples of its own width unchanged.
 class RouteBuffer {
 public:
-    // Throws std::invalid_argument when a route that rounds has no valid depth.
-    RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, bool integerSource);
+    // Throws std::invalid_argument when a route that rounds has no valid
+    // depth, or a float route has a gain or a source of another width.
+    RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, SourceSamples source);
 
     void fill(const IntPCMBuffer& source, std::uint32_t frames);
     void fill(const PCMBuffer& source, std::uint32_t frames);
+    void fill(const PlanarBuffer<double>& source, std::uint32_t frames);
     void write();
 
     // Bytes a RouteBuffer of this route holds.
@@ -27,6 +34,8 @@ private:
     const ChannelRoute* route_;
     bool copiesIntegers_;
     IntPCMBuffer ints_;
+    PCMBuffer floats_;
+    PlanarBuffer<double> doubles_;
 };
 
 // Gathers each chunk on the calling thread and, when two sets of output
@@ -35,7 +44,7 @@ private:
 // calling thread, in chunk order, once a chunk is written.
 class ChunkPipeline {
 public:
-    ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, bool integerSource,
+    ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
                   std::size_t sourceBytes);
     ~ChunkPipeline();
     ChunkPipeline(const ChunkPipeline&) = delete;

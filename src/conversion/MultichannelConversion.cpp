@@ -42,11 +42,12 @@ std::vector<fs::path> AudioConverterService::splitAllChannels(const fs::path& so
     // Every name is checked before the first file is created, so a taken
     // name leaves nothing behind.
     OutputFiles::requireFree(paths);
-    const WriterSettings writerSettings = settingsFor(source, *reader, 1);
+    const WriterSettings writerSettings = settingsFor(source, *reader, 1, listed);
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
     for (std::size_t k = 0; k < listed.size(); ++k) {
-        routes.push_back({&outputs.create(paths[k], writerSettings), {listed[k]}, std::nullopt, writerSettings.bitDepth});
+        routes.push_back({&outputs.create(paths[k], writerSettings), {listed[k]}, std::nullopt, writerSettings.bitDepth,
+                          writerSettings.isFloat});
     }
     streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
     return paths;
@@ -60,13 +61,14 @@ void AudioConverterService::removeRedundantChannels(const fs::path& source, cons
     requireChannels(keep, reader->channelCount(), false);
     requireFormat(*reader, 1);
     const int kept = int(keep.size());
-    WriterSettings settings = settingsFor(source, *reader, kept);
+    WriterSettings settings = settingsFor(source, *reader, kept, keep);
     if (kept > 1) {
         settings.isNonInterleaved = true;
         settings.channelLayoutTag = kDiscreteLayoutTag + std::uint32_t(kept);
     }
     OutputFiles outputs;
-    std::vector<ChannelRoute> routes{{&createOutput(outputs, output, settings), keep, std::nullopt, settings.bitDepth}};
+    std::vector<ChannelRoute> routes{
+        {&createOutput(outputs, output, settings), keep, std::nullopt, settings.bitDepth, settings.isFloat}};
     streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
 }
 

@@ -10,6 +10,8 @@ int outputBitDepth(int storedBits) {
     return (storedBits + 7) / 8 * 8;
 }
 
+bool keepsFloatSamples(int storedBits, float peak) { return storedBits > 32 ? peak >= 1.0f : peak > 1.0f; }
+
 std::optional<float> normalizationGain(float targetdBFS, float peak) {
     if (!(peak > 0.001f)) return std::nullopt;
     return std::pow(10.0f, targetdBFS / 20.0f) / peak;

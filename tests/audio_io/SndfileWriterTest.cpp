@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -219,6 +220,78 @@ INSTANTIATE_TEST_SUITE_P(
                (p.asInt ? "ch_int" : "ch_float");
     });
 
+// ---- float files ---------------------------------------------------------------------
+
+struct FloatLayout {
+    bool aiff;
+    int bits;
+    bool asDouble;  // through writeDouble rather than write
+};
+
+class WriterFloatTest : public testing::TestWithParam<FloatLayout> {};
+
+// Beyond full scale, infinite, subnormal, negative zero and, for doubles,
+// finer than a float: each sample is stored as it was given, never clipped.
+TEST_P(WriterFloatTest, SamplesAreStoredAsTheyAre) {
+    const auto [aiff, bits, asDouble] = GetParam();
+    const std::vector<double> values = {4.0, -1.5, 1.0, -1.0, 1e-40, INFINITY, -0.0, 0.1, 1.0 + 0x1p-40};
+    test::TempDir dir;
+    const auto path = dir / (aiff ? "out.aif" : "out.wav");
+    auto writer = createAudioFile(path, {.sampleRate = 48000, .channelCount = 2, .bitDepth = bits, .isFloat = true});
+    std::vector<double> given;
+    PCMBuffer floats(2, std::uint32_t(values.size()));
+    PlanarBuffer<double> doubles(2, std::uint32_t(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        given.push_back(asDouble ? values[i] : double(float(values[i])));
+        floats.channel(0)[i] = float(values[i]);
+        floats.channel(1)[i] = -float(values[i]);
+        doubles.channel(0)[i] = values[i];
+        doubles.channel(1)[i] = -values[i];
+    }
+    floats.setFrameLength(std::uint32_t(values.size()));
+    doubles.setFrameLength(std::uint32_t(values.size()));
+    if (asDouble) {
+        writer->writeDouble(doubles);
+    } else {
+        writer->write(floats);
+    }
+    writer->close();
+
+    const int format = test::pcmFileInfo(path).format;
+    EXPECT_EQ(format & SF_FORMAT_SUBMASK, bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
+    if (aiff) {
+        EXPECT_EQ(test::readBytes(path).substr(8, 4), "AIFC");  // plain AIFF has no floats
+    }
+    const auto stored = test::readDoubles(path);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(stored[0][i]), std::bit_cast<std::uint64_t>(given[i])) << values[i];
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(stored[1][i]), std::bit_cast<std::uint64_t>(-given[i])) << values[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WriterFloatTest,
+                         testing::Values(FloatLayout{false, 32, false}, FloatLayout{true, 32, false},
+                                         FloatLayout{false, 64, false}, FloatLayout{false, 64, true},
+                                         FloatLayout{true, 64, true}),
+                         [](const auto& info) {
+                             const FloatLayout& p = info.param;
+                             return std::string(p.aiff ? "aiff" : "wav") + std::to_string(p.bits) +
+                                    (p.asDouble ? "_doubles" : "_floats");
+                         });
+
+// The container given wins over the name: a source's content keeps its own.
+TEST(WriterFormatTest, GivenContainerOverridesTheExtension) {
+    test::TempDir dir;
+    for (const auto& [name, container, magic] : {std::tuple{"aiff.wav", ContainerType::aiff, "FORM"},
+                                                 std::tuple{"wave.aif", ContainerType::wave, "RIFF"}}) {
+        WriterSettings s = settingsFor(1, 24);
+        s.container = container;
+        writeAll(dir / name, s, {{0.5, -0.25, 0.125}}, true);
+        EXPECT_EQ(test::readBytes(dir / name).substr(0, 4), magic);
+        EXPECT_EQ(test::readStoredInts(dir / name)[0], (std::vector<std::int32_t>{1 << 30, -(1 << 29), 1 << 28}));
+    }
+}
+
 // ---- refusals ---------------------------------------------------------------------
 
 TEST(WriterRefusalTest, NeverReplacesAnExistingFile) {
@@ -238,7 +311,10 @@ TEST(WriterRefusalTest, RefusesUnknownExtensionsAndSettingsWithoutLeavingAFile) 
     WriterSettings noRate = settingsFor(1, 16), wrongLayout = settingsFor(4, 16);
     noRate.sampleRate = 0;
     wrongLayout.channelLayoutTag = 0x930006;
-    for (const WriterSettings& s : {settingsFor(1, 12), settingsFor(0, 16), noRate, wrongLayout})
+    WriterSettings float24 = settingsFor(1, 24), float16 = settingsFor(1, 16);
+    float24.isFloat = float16.isFloat = true;
+    for (const WriterSettings& s : {settingsFor(1, 12), settingsFor(0, 16), settingsFor(1, 64), noRate, wrongLayout,
+                                    float24, float16})
         EXPECT_THROW(createAudioFile(dir / "bad.wav", s), AudioIOError);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
@@ -252,6 +328,18 @@ TEST(WriterRefusalTest, RefusesBuffersItCannotWrite) {
     writer->close();
     PCMBuffer stereo(2, 10);
     EXPECT_THROW(writer->write(stereo), AudioIOError);  // after close
+
+    // Samples that a file's format would have to round or misread.
+    IntPCMBuffer ints(1, 10);
+    PlanarBuffer<double> doubles(1, 10);
+    ints.setFrameLength(10);
+    doubles.setFrameLength(10);
+    WriterSettings float32 = settingsFor(1, 32);
+    float32.isFloat = true;
+    auto floatFile = createAudioFile(dir / "float.wav", float32);
+    EXPECT_THROW(floatFile->writeInt(ints), AudioIOError);
+    EXPECT_THROW(floatFile->writeDouble(doubles), AudioIOError);
+    EXPECT_THROW(createAudioFile(dir / "int.wav", settingsFor(1, 32))->writeDouble(doubles), AudioIOError);
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ public:
     explicit CountingWriter(std::int64_t failAfter = std::numeric_limits<std::int64_t>::max())
         : failAfter_(failAfter) {}
     void write(const PCMBuffer& buffer) override { add(buffer.frameLength()); }
+    void writeDouble(const PlanarBuffer<double>& buffer) override { add(buffer.frameLength()); }
     void writeInt(const IntPCMBuffer& buffer) override {
         add(buffer.frameLength());
         lastMark = buffer.channel(0)[0];

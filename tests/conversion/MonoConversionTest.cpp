@@ -3,7 +3,9 @@
 #include "audio_io/AudioFileReader.h"
 #include "conversion/OutputFormat.h"
 #include "support/CompressedFixtures.h"
+#include "support/SndfileChunks.h"
 
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -33,6 +35,7 @@ struct DepthCase {
     std::string extension;
     int outputFormat;
     std::size_t frames = kFrames;
+    double gain = 1.0;  // on the copied channel: 2 takes a float source to +6 dBFS
 };
 
 void PrintTo(const DepthCase& c, std::ostream* os) { *os << c.name; }
@@ -44,14 +47,19 @@ std::int32_t expectedFromFloat(double value) {
     return std::int32_t(std::clamp(scaled, -2147483648.0, 2147483647.0));
 }
 
+// The bit patterns of samples, so that float comparisons are exact to the bit.
+std::vector<std::uint64_t> bitsOf(const std::vector<double>& samples) {
+    std::vector<std::uint64_t> bits;
+    for (double s : samples) bits.push_back(std::bit_cast<std::uint64_t>(s));
+    return bits;
+}
+
 TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
     const DepthCase& c = GetParam();
     const PcmEncoding encoding = c.source.encoding;
     const fs::path source = dir / ("Song." + c.extension), output = dir / ("Song_mono." + c.extension);
     Signal right = fullRange(c.frames, encoding, 7);
-    if (isFloat(encoding)) {
-        for (double& s : right) s = quantize(s * 1.25, encoding);  // past full scale too
-    }
+    for (double& s : right) s = quantize(s * c.gain, encoding);
     writePcm(source, c.source, {fullRange(c.frames, encoding, 3), right});
     converter.convertToMono(source, output, ChannelSelection::right);
 
@@ -59,12 +67,22 @@ TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
     EXPECT_EQ(soundFormat(output), c.outputFormat);
     EXPECT_EQ(info.channels, 1);
     EXPECT_EQ(info.sampleRate, 48000);
-    std::vector<std::int32_t> expected;
-    for (double s : right) expected.push_back(isFloat(encoding) ? expectedFromFloat(s) : storedInt(s, encoding));
-    expectSameSamples(readStoredInts(output)[0], expected);
+    const int encodingBits = c.outputFormat & SF_FORMAT_SUBMASK;
+    const bool floatOutput = encodingBits == SF_FORMAT_FLOAT || encodingBits == SF_FORMAT_DOUBLE;
+    if (floatOutput) {
+        // Sample for sample, beyond full scale included: nothing clipped or rounded.
+        const std::vector<double> written = readDoubles(output)[0];
+        EXPECT_TRUE(bitsOf(written) == bitsOf(right));
+        EXPECT_EQ(std::ranges::max(written), c.gain);
+    } else {
+        std::vector<std::int32_t> expected;
+        for (double s : right) expected.push_back(isFloat(encoding) ? expectedFromFloat(s) : storedInt(s, encoding));
+        expectSameSamples(readStoredInts(output)[0], expected);
+    }
     if ((c.outputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF) {
-        const Bytes bytes = fileBytes(output);  // plain big-endian AIFF, never AIFF-C
-        EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), "AIFF");
+        // Plain big-endian AIFF, which has no floats: those need AIFF-C.
+        const Bytes bytes = fileBytes(output);
+        EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), floatOutput ? "AIFC" : "AIFF");
     }
 }
 
@@ -82,7 +100,15 @@ INSTANTIATE_TEST_SUITE_P(
                       DepthCase{"aiff32", {aiff, int32}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
                       DepthCase{"aifcLittle16", {aifc, int16}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
                       DepthCase{"float32", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
-                      DepthCase{"float64", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32}),
+                      DepthCase{"float64", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 0.999},
+                      // A double at full scale may be one just above it as far as a 32-bit peak can tell.
+                      DepthCase{"float64FullScale", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1000},
+                      DepthCase{"float32Beyond", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, kFrames, 2.0},
+                      DepthCase{"float64Beyond", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, kFrames, 2.0},
+                      DepthCase{"aiffFloat32", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
+                      DepthCase{"aiffFloat32Beyond", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1000, 2.0},
+                      DepthCase{"aiffFloat64Beyond", {aiff, float64}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 1000,
+                                2.0}),
     [](const auto& info) { return info.param.name; });
 
 // Depths libsndfile cannot write, so no source above has them.
@@ -125,6 +151,54 @@ TEST_F(ConverterFixture, CompandedAndAdpcmWavSourcesKeepTheirDecodedSamples) {
         expectSameSamples(readStoredInts(output)[0], readStoredInts(source)[1]);
     }
 }
+
+// ---- the container follows the content, not the name ----------------------------
+
+// An AIFF 'COMT' with one comment, unstamped and tied to no marker.
+FixtureChunk comtChunk(const std::string& text) {
+    Bytes data{0, 1, 0, 0, 0, 0, 0, 0, std::uint8_t(text.size() >> 8), std::uint8_t(text.size())};
+    data.insert(data.end(), text.begin(), text.end());
+    if (text.size() % 2) data.push_back(0);
+    return {"COMT", data};
+}
+
+struct MisnamedCase {
+    std::string name;
+    ChunkFixtureContainer content;
+    std::string extension;  // one that names the other container
+    std::vector<FixtureChunk> chunks;
+    std::string outputMagic;  // the output's first four bytes
+};
+
+void PrintTo(const MisnamedCase& c, std::ostream* os) { *os << c.name; }
+
+class MisnamedSourceTest : public ConverterFixture, public ::testing::WithParamInterface<MisnamedCase> {};
+
+// A file's chunks have a place only in its own container; every reader that
+// read the source (they go by content) reads the output too.
+TEST_P(MisnamedSourceTest, OutputKeepsTheContentsContainerAndChunks) {
+    const MisnamedCase& c = GetParam();
+    ChunkFixture fixture{.container = c.content, .bitsPerSample = 24, .samples = {}, .after = c.chunks};
+    for (int i = 0; i < 2000; ++i) fixture.samples.push_back((i * 7919 % 16001 - 8000) * 1000);
+    const fs::path source = dir / ("Hit" + c.extension), output = dir / ("Hit_mono" + c.extension);
+    writeChunkFixture(source, fixture);
+
+    converter.convertToMono(source, output, ChannelSelection::right);
+    const Bytes bytes = fileBytes(output);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), c.outputMagic);
+    for (const FixtureChunk& chunk : c.chunks) EXPECT_EQ(sndfileChunks(output, chunk.id), std::vector<Bytes>{chunk.data});
+    EXPECT_EQ(readStoredInts(output)[0], readStoredInts(source)[1]);
+    EXPECT_EQ(converter.metadataService().readChunks(output), converter.metadataService().readChunks(source));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Containers, MisnamedSourceTest,
+    ::testing::Values(
+        MisnamedCase{"AiffNamedWav", ChunkFixtureContainer::aiff, ".wav", {comtChunk("Snare, room mic")}, "FORM"},
+        MisnamedCase{"AifcNamedWav", ChunkFixtureContainer::aifc, ".WAV", {annoChunk("odd")}, "FORM"},
+        MisnamedCase{"WavNamedAif", ChunkFixtureContainer::wave, ".aif",
+                     {bextChunk("Scene 12 take 3"), listInfoChunk({{"INAM", "Take"}})}, "RIFF"}),
+    [](const auto& info) { return info.param.name; });
 
 // ---- progress ----------------------------------------------------------------
 

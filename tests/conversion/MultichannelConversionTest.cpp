@@ -59,6 +59,28 @@ TEST_F(MultichannelTest, RemovalKeepsTheListedChannelsInOrder) {
     expectProgress(progress, {1.0, 1.0, 1.0, 1.0, 1.0, 1.0});
 }
 
+// A channel beyond full scale makes every output of an operation that copies
+// it float, sample for sample; an operation whose channels stay within full
+// scale keeps the integer mapping.
+TEST_F(MultichannelTest, FloatChannelsBeyondFullScaleStayFloat) {
+    Channels signals = multichannel({4}, 3000, PcmEncoding::float32, 5);
+    signals[2] = scaled(signals[2], 3.0, PcmEncoding::float32);  // peaks near +3.5 dBFS
+    writePcm(dir / "Quad.wav", {PcmContainer::wav, PcmEncoding::float32}, signals);
+    const auto outputs = converter.splitAllChannels(dir / "Quad.wav", std::vector<int>{2, 0}, AppSettings{});
+    converter.removeRedundantChannels(dir / "Quad.wav", dir / "Loud.wav", {3, 2});
+    converter.removeRedundantChannels(dir / "Quad.wav", dir / "Within.wav", {0, 1});
+
+    for (const auto& [output, kept] : {std::pair{outputs[0], std::vector<int>{2}}, {outputs[1], {0}},
+                                       {dir / "Loud.wav", {3, 2}}}) {
+        EXPECT_EQ(soundFormat(output), SF_FORMAT_WAV | SF_FORMAT_FLOAT) << output;
+        const auto written = readDoubles(output);
+        ASSERT_EQ(written.size(), kept.size());
+        for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_TRUE(written[k] == signals[std::size_t(kept[k])]) << k;
+    }
+    EXPECT_GT(std::ranges::max(readDoubles(dir / "Loud.wav")[1]), 1.2);
+    EXPECT_EQ(soundFormat(dir / "Within.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_32);
+}
+
 // Bad channel lists and taken names: nothing is written, even for a split
 // whose first outputs are free.
 TEST_F(MultichannelTest, RefusalsComeBeforeAnyFileIsMade) {

@@ -211,6 +211,10 @@ std::vector<std::vector<float>> readFloats(const std::filesystem::path& path) {
     return readPlanar<float>(path, sf_readf_float);
 }
 
+std::vector<std::vector<double>> readDoubles(const std::filesystem::path& path) {
+    return readPlanar<double>(path, sf_readf_double);
+}
+
 std::int32_t storedInt(double value, PcmEncoding encoding) {
     if (isFloat(encoding)) throw std::invalid_argument("storedInt needs an integer encoding");
     const double scale = gridScale(encoding);

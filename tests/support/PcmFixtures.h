@@ -144,6 +144,8 @@ PcmFileInfo pcmFileInfo(const std::filesystem::path& path);
 std::vector<std::vector<std::int32_t>> readStoredInts(const std::filesystem::path& path);
 // libsndfile's float decode (sf_readf_float), as [channel][frame].
 std::vector<std::vector<float>> readFloats(const std::filesystem::path& path);
+// libsndfile's double decode (sf_readf_double): a float file's samples exactly.
+std::vector<std::vector<double>> readDoubles(const std::filesystem::path& path);
 
 // The left-justified integer a grid value is stored as (value · 2^31).
 std::int32_t storedInt(double value, PcmEncoding encoding);
