@@ -24,8 +24,9 @@ std::string backupFolderName(const std::string& formattedDateTime);
 
 // Handles `originals` in order by `policy`:
 // - moveToBackup: into folder / backupName (created when missing, reused
-//   when present), flat, never replacing a file; nothing is moved when
-//   `folder` is absent;
+//   when it is a real folder, never a symbolic link or a file of that
+//   name), flat, never replacing a file; nothing is moved when `folder` is
+//   absent;
 // - deleteOriginals: removed, except write-protected files, which stay;
 // - leaveInPlace: nothing.
 // Each failure is one line to `log` ("Failed to create backup folder: …",

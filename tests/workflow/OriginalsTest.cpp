@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 
 namespace twinfold::test {
@@ -96,13 +97,27 @@ TEST_F(OriginalsTest, WithoutOneFolderNothingIsMovedAndNothingIsSaid) {
     EXPECT_EQ(vm->conversionState().kind, ConversionState::Case::completed);  // no rescan without a folder
 }
 
-TEST_F(OriginalsTest, AFileInTheBackupFolderPlaceStopsEveryMove) {
+// Anything but a real folder under the backup folder's name stops every
+// move; a symbolic link would carry the originals out of the scanned tree.
+TEST_F(OriginalsTest, AnythingButAFolderInTheBackupFolderPlaceStopsEveryMove) {
     setPolicy(OriginalFileHandling::moveToBackup);
+    const TempDir outside;
+    const std::string linkLine = "Failed to create backup folder: Twinfold Backup 2025-03-07 14:05 is a symbolic link\n";
+    const std::vector<std::pair<std::function<void()>, std::string>> rows{
+        {[&] { std::ofstream(backup()) << "in the way"; }, "Failed to create backup folder: Not a directory\n"},
+        {[&] { fs::create_directory_symlink(outside.path(), backup()); }, linkLine},
+        {[&] { fs::create_directory_symlink(outside / "gone", backup()); }, linkLine},
+    };
     const fs::path a = wav(dir / "a.wav", StereoKind::dualMono);
-    std::ofstream(backup()) << "in the way";
-    scanFolder();
-    EXPECT_EQ(convertCapturingOutput(), "Failed to create backup folder: Not a directory\n");
-    EXPECT_TRUE(fs::exists(a));
+    for (const auto& [putInTheWay, line] : rows) {
+        putInTheWay();
+        scanFolder();
+        EXPECT_EQ(convertCapturingOutput(), line);
+        EXPECT_TRUE(fs::exists(a));
+        EXPECT_TRUE(fs::is_empty(outside.path()));
+        fs::remove(backup());
+        fs::remove(dir / "a_mono.wav");
+    }
 }
 
 // ---- the move itself ------------------------------------------------------------
