@@ -1,5 +1,7 @@
 #include "workflow/OriginalFiles.h"
 
+#include "conversion/OutputCommit.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -108,18 +110,36 @@ int openBackupFolder(const fs::path& backup, std::string& reason) {
     return folder.release();
 }
 
+// Renames within `folder` without replacing; 0 or an errno value.
+int renameInFolder(int folder, const fs::path& from, const fs::path& to) {
+    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return errno;
+    ::unlinkat(folder, from.c_str(), 0);
+    return 0;
+}
+
 std::error_code moveByCopying(const fs::path& from, int folder, const fs::path& to) {
     Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat source {};
+    struct stat source {}, taken {};
     if (in.get() < 0 || ::fstat(in.get(), &source) != 0) return errnoCode(errno);
     if (!S_ISREG(source.st_mode)) return errnoCode(EISDIR);
-    Fd out(::openat(folder, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
+    if (::fstatat(folder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) return errnoCode(EEXIST);
+    // The copy is named only once complete: a crash midway leaves at most a
+    // hidden temporary, never a partial original under the original's name.
+    const fs::path temporary = temporaryPathFor(to);
+    Fd out(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
     if (out.get() < 0) return errnoCode(errno);  // nothing of ours to clean up
     int error = writeDurableCopy(in.get(), source, out.get());
     if (out.close() != 0 && error == 0) error = errno;
+    if (error == 0) error = renameInFolder(folder, temporary, to);
+    if (error != 0) {
+        ::unlinkat(folder, temporary.c_str(), 0);
+        return errnoCode(error);
+    }
     // The copy's name must be on disk too before the original's goes: the
     // two folders are on different file systems, which commit independently.
-    if (error == 0) error = syncFolderOf(folder, to);
+    error = syncFolderOf(folder, to);
     if (error == 0 && ::unlink(from.c_str()) != 0) error = errno;
     if (error != 0) {
         // The original stays where it was; the copy we made goes.

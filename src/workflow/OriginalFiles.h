@@ -38,9 +38,10 @@ void handleOriginalFiles(const std::vector<std::filesystem::path>& originals, Or
 
 // Moves a file to `to`, never replacing anything there (an existing name is
 // EEXIST). Within one file system this is an atomic rename; across file
-// systems the file is copied to a new file, flushed to disk, its size
-// checked, and only then is the source removed; a failed copy leaves the
-// source as it was and no partial copy. Returns the error, empty on success.
+// systems the file is copied to a new hidden file, flushed to disk, its size
+// checked, renamed to `to` without replacing, and only then is the source
+// removed; a failed (or killed) copy leaves the source as it was and no
+// partial copy under `to`. Returns the error, empty on success.
 std::error_code moveFileWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // The copy route of the move on its own, so it can be tested on one file system.

@@ -2,8 +2,12 @@
 
 #include "workflow/OriginalFiles.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <fstream>
@@ -141,6 +145,25 @@ TEST_F(MoveFileTest, CopyingMovesTheBytesAndRemovesTheSource) {
     EXPECT_FALSE(fs::exists(dir / "take.wav"));
     EXPECT_EQ(contents(dir / "moved.wav"), std::string(100000, 'x') + "end");
     EXPECT_EQ(fs::status(dir / "moved.wav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A process killed mid-copy (here by SIGXFSZ, at a file size limit) cannot
+// clean up: the copy must not be under the original's name by then.
+TEST_F(MoveFileTest, ACopyKilledMidwayLeavesNoPartialFileUnderTheName) {
+    writeFile(dir / "take.wav", std::string(200000, 'x'));
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        moveFileByCopying(dir / "take.wav", dir / "moved.wav");
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+    EXPECT_FALSE(fs::exists(dir / "moved.wav"));
+    EXPECT_EQ(contents(dir / "take.wav"), std::string(200000, 'x'));
 }
 
 TEST_F(MoveFileTest, NeitherRouteReplacesAFileAndAFailedCopyLeavesNoPartialFile) {
