@@ -39,9 +39,10 @@ std::string shortened(std::string stem, std::size_t room) {
     return stem;
 }
 
-// 0 or an errno value.
+// 0 or an errno value. `flags` is O_NOFOLLOW for our own temporary, or
+// O_DIRECTORY for its folder (which may well be reached through a link).
 int syncPath(const fs::path& path, int flags) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | flags);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0) return errno;
     int error = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
@@ -83,7 +84,7 @@ fs::path temporaryPathFor(const fs::path& finalPath) {
 }
 
 void commitTemporary(const fs::path& temporary, const fs::path& finalPath) {
-    if (const int error = syncPath(temporary, 0)) {
+    if (const int error = syncPath(temporary, O_NOFOLLOW)) {
         removeQuietly(temporary);
         throw fs::filesystem_error("cannot write output", temporary, errnoCode(error));
     }

@@ -155,12 +155,15 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     const Bytes before = fileBytes(source);
     AppSettings noSuffix;
     noSuffix.namingSuffix = "";  // names the source itself
+    AppSettings upAFolder;
+    upAFolder.namingSuffix = "/../escaped";
     ScanResultFields song;
     song.fileInfo.url = source;
     const std::vector<std::pair<std::function<void()>, Case>> refusals{
         {[&] { converter.convertToMono(source, taken, ChannelSelection::left); }, Case::fileExists},
         {[&] { converter.splitToTwoMono(source, dir / "L.wav", taken); }, Case::fileExists},
         {[&] { converter.convertFiles({ScanResult(song)}, noSuffix); }, Case::fileExists},
+        {[&] { converter.convertFiles({ScanResult(song)}, upAFolder); }, Case::invalidSuffix},
         {[&] { converter.convertToMono(mono, dir / "out.wav", ChannelSelection::left); }, Case::invalidFormat},
         {[&] { converter.splitToTwoMono(mono, dir / "l.wav", dir / "r.wav"); }, Case::invalidFormat}};
     for (const auto& [operation, expected] : refusals) EXPECT_EQ(failureOf(operation), expected);
@@ -172,6 +175,14 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     EXPECT_EQ(fileBytes(source), before);
     EXPECT_EQ(fileBytes(taken), Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Mono.wav", "Song.wav", "Taken.wav"}));
+}
+
+// The folder of a dropped link is written to like any other.
+TEST_F(ConverterFixture, AFolderReachedThroughALinkGetsItsOutput) {
+    stereoSource("Song.wav", 1000);
+    fs::create_directory_symlink(dir.path(), dir / "link");
+    converter.convertToMono(dir / "link" / "Song.wav", dir / "link" / "out.wav", ChannelSelection::left);
+    EXPECT_EQ(pcmFileInfo(dir / "out.wav").frames, 1000);
 }
 
 // ---- cancellation ------------------------------------------------------------
