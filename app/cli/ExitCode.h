@@ -9,7 +9,7 @@ enum class ExitCode : int {
     failed = 1,        // a scan, conversion or demo write failed; the error text is on stderr
     usage = 2,         // the command line could not be understood
     notConfirmed = 3,  // a conversion was declined, or could not be confirmed (no terminal, no --yes)
-    interrupted = 130, // Ctrl-C or SIGTERM cancelled the conversion, as shells report an interrupt
+    interrupted = 130, // Ctrl-C, SIGTERM or SIGHUP cancelled the run, as shells report an interrupt
 };
 
 inline int toInt(ExitCode code) { return static_cast<int>(code); }

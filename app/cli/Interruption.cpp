@@ -1,13 +1,16 @@
 #include "Interruption.h"
 
+#include <array>
 #include <csignal>
 
 namespace twinfold::cli {
 
 namespace {
 
+constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+
 volatile std::sig_atomic_t interruptRequested = 0;
-struct sigaction previousInterrupt, previousTerminate;
+std::array<struct sigaction, kSignals.size()> previous;
 
 void onSignal(int) { interruptRequested = 1; }
 
@@ -18,13 +21,11 @@ Interruption::Interruption() {
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInterrupt);
-    sigaction(SIGTERM, &action, &previousTerminate);
+    for (std::size_t k = 0; k < kSignals.size(); ++k) sigaction(kSignals[k], &action, &previous[k]);
 }
 
 Interruption::~Interruption() {
-    sigaction(SIGINT, &previousInterrupt, nullptr);
-    sigaction(SIGTERM, &previousTerminate, nullptr);
+    for (std::size_t k = 0; k < kSignals.size(); ++k) sigaction(kSignals[k], &previous[k], nullptr);
 }
 
 bool Interruption::requested() const { return interruptRequested != 0; }

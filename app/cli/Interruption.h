@@ -2,10 +2,10 @@
 
 namespace twinfold::cli {
 
-// While an object lives, Ctrl-C (SIGINT) and SIGTERM only raise a flag, so
-// a running conversion can be cancelled properly: its partial output
-// removed and no original touched. The previous handlers come back when it
-// goes. One at a time.
+// While an object lives, Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal
+// closing) only raise a flag, so a running conversion can be cancelled
+// properly: its unfinished outputs removed and no original touched. The
+// previous handlers come back when it goes. One at a time.
 class Interruption {
 public:
     Interruption();

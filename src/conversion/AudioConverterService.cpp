@@ -160,13 +160,15 @@ void AudioConverterService::streamAndFinish(AudioFileReader& reader, const fs::p
                                             const ProgressHandler& progress) {
     try {
         streamChannels(reader, routes, hooks([&](double fraction) { report(progress, base + scale * fraction); }));
-    } catch (const ConversionError& error) {
-        // A cancelled operation leaves none of its outputs behind.
-        if (error.errorCase() == ConversionError::Case::cancelled) outputs.removeAll();
+        outputs.closeAll();
+        copyChunks(source, outputs.temporaryPaths());
+        // Only complete files, chunks and all, get their final names.
+        outputs.commitAll();
+    } catch (...) {
+        // A failed or cancelled operation leaves none of its outputs behind.
+        outputs.removeAll();
         throw;
     }
-    outputs.closeAll();
-    copyChunks(source, outputs.paths());
     report(progress, 1.0);
 }
 

@@ -45,8 +45,9 @@ using ConversionBatchProgress = std::function<void(int started, int total, const
 // operation fails the same way until clearCancelled().
 //
 // Nothing existing is ever replaced: each output path is checked first
-// (fileExists) and then created exclusively. Failures other than a cancel
-// leave what was written, as the audio writer left it.
+// (fileExists), written under a hidden temporary name and renamed without
+// replacing once complete (see OutputCommit.h). An operation's outputs
+// appear whole or not at all: any failure removes what it wrote.
 //
 // Frame counts are 64-bit: a source longer than 2^32 − 1 frames is converted
 // whole. Writing a chunk overlaps reading the next one (on a second thread)
@@ -147,8 +148,9 @@ private:
     std::vector<std::optional<float>> gainsFor(AudioFileReader& reader, const std::filesystem::path& source,
                                                const std::vector<MonoTarget>& targets, std::optional<float> targetdBFS,
                                                const ProgressHandler& progress);
-    // Streams the routes into `outputs`, then closes them and copies the
-    // source's chunks in. Progress is reported as base + scale × fraction.
+    // Streams the routes into `outputs`, then closes them, copies the
+    // source's chunks in and gives them their final names. Progress is
+    // reported as base + scale × fraction.
     void streamAndFinish(AudioFileReader& reader, const std::filesystem::path& source, OutputFiles& outputs,
                          const std::vector<ChannelRoute>& routes, double base, double scale,
                          const ProgressHandler& progress);

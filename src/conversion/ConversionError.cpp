@@ -16,6 +16,7 @@ std::string description(ConversionError::Case c, const std::string& fileName) {
     case Case::readError: return "Error reading audio data";
     case Case::invalidFormat: return "Invalid audio format";
     case Case::cancelled: return "Conversion was cancelled";
+    case Case::invalidSuffix: return "The output name suffix must not contain \"/\" or a NUL character";
     }
     return {};
 }

@@ -18,6 +18,7 @@ public:
         readError,           // "Error reading audio data"
         invalidFormat,       // "Invalid audio format"
         cancelled,           // "Conversion was cancelled"
+        invalidSuffix,       // "The output name suffix must not contain \"/\" or a NUL character"
     };
 
     explicit ConversionError(Case c);

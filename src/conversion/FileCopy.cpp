@@ -1,6 +1,7 @@
 #include "conversion/FileCopy.h"
 
 #include "audio_io/PosixFile.h"
+#include "conversion/OutputCommit.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -60,22 +61,19 @@ void copyFileExclusive(const fs::path& from, const fs::path& to, const std::func
     detail::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (in.get() < 0 || ::fstat(in.get(), &info) != 0) fail("cannot open file", from, to, errno);
-    detail::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
-    if (out.get() < 0) fail("cannot create file", from, to, errno);
+    const fs::path temporary = temporaryPathFor(to);
+    detail::UniqueFd out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
+    if (out.get() < 0) fail("cannot create file", from, temporary, errno);
     try {
-        copyContents(in, out, from, to, beforeBlock);
-    } catch (const fs::filesystem_error&) {
-        throw;  // a failed copy stays for the user to see, like any failed write
+        copyContents(in, out, from, temporary, beforeBlock);
+        if (out.close() != 0) fail("cannot copy file", from, temporary, errno);
     } catch (...) {
-        // Stopped on purpose (cancelled): nothing of it may remain.
         out.close();
         std::error_code ignored;
-        fs::remove(to, ignored);
+        fs::remove(temporary, ignored);
         throw;
     }
-    // Made durable by the workflow, together with every other output, before
-    // any original is touched.
-    if (out.close() != 0) fail("cannot copy file", from, to, errno);
+    commitTemporary(temporary, to);
 }
 
 }  // namespace twinfold

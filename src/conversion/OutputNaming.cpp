@@ -1,5 +1,6 @@
 #include "conversion/OutputNaming.h"
 
+#include "conversion/ConversionError.h"
 #include "records/ChannelAnalysis.h"
 
 #include <algorithm>
@@ -24,6 +25,7 @@ std::string outputExtension(const fs::path& source) {
 
 fs::path named(const fs::path& source, const std::string& base, const AppSettings& settings,
                std::string_view extra, const std::string& extension) {
+    if (!isValidNamingSuffix(settings.namingSuffix)) throw ConversionError(ConversionError::Case::invalidSuffix);
     std::string name = base + settings.namingSuffix;
     name.append(extra);
     name += "." + extension;
@@ -34,6 +36,10 @@ fs::path named(const fs::path& source, const std::string& base, const AppSetting
 std::string pairBase(const ScanResult& pair) { return fs::path(pair.fileInfo.filename).stem().string(); }
 
 }  // namespace
+
+bool isValidNamingSuffix(std::string_view suffix) {
+    return suffix.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
 
 bool isLossyExtension(std::string_view extension) {
     std::string lower(extension);

@@ -15,7 +15,12 @@ namespace twinfold {
 // touch the file system. Every output goes into its source's folder, named
 // base + namingSuffix + extra + "." + extension, where base is the source's
 // name without its last extension and a lossy source's extension becomes
-// "wav" (its outputs are PCM).
+// "wav" (its outputs are PCM). A suffix that could lead out of that folder
+// or cut the name short (one with "/" or NUL) is refused by every one of
+// them with ConversionError::invalidSuffix, wherever the suffix came from.
+
+// Whether `suffix` may be part of an output's name.
+bool isValidNamingSuffix(std::string_view suffix);
 
 // Lower-cased extensions of the encoded formats, whose outputs are WAV files.
 inline constexpr std::array<std::string_view, 3> lossyExtensions = {"mp3", "m4a", "aac"};

@@ -68,10 +68,10 @@ std::vector<fs::path> AudioConverterService::convertSplitPairToTwo(const ScanRes
     transferPairSide(pair.fileInfo.url, outputs.left, target, [&](double f) { report(progress, 0.5 * f); });
     try {
         transferPairSide(right, outputs.right, target, [&](double f) { report(progress, 0.5 + 0.5 * f); });
-    } catch (const ConversionError& error) {
-        // A cancelled operation leaves none of its outputs behind.
+    } catch (...) {
+        // A failed or cancelled operation leaves none of its outputs behind.
         std::error_code ignored;
-        if (error.errorCase() == ConversionError::Case::cancelled) fs::remove(outputs.left, ignored);
+        fs::remove(outputs.left, ignored);
         throw;
     }
     return {outputs.left, outputs.right};

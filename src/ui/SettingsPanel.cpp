@@ -1,5 +1,6 @@
 #include "ui/SettingsPanel.h"
 
+#include "conversion/OutputNaming.h"
 #include "ui/Theme.h"
 #include "workflow/ScanViewModel.h"
 
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -118,8 +120,14 @@ QLayout* SettingsPanel::buildSecondRow()
 
 void SettingsPanel::connectControls()
 {
-    connect(suffix_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { change([&](AppSettings& s) { s.namingSuffix = text.toStdString(); }); });
+    connect(suffix_, &QLineEdit::textEdited, this, &SettingsPanel::commitSuffix);
+    connect(suffix_, &QLineEdit::editingFinished, this, [this] {
+        // Leaving the field with a refused suffix shows the stored one again.
+        if (isValidNamingSuffix(suffix_->text().toStdString()))
+            return;
+        suffix_->setText(QString::fromStdString(viewModel_.settings().namingSuffix));
+        suffix_->setToolTip({});
+    });
     connect(includePan_, &QCheckBox::toggled, this,
             [this](bool on) { change([on](AppSettings& s) { s.includePanInFilename = on; }); });
     connect(originals_, &QComboBox::activated, this, [this](int index) {
@@ -137,6 +145,22 @@ void SettingsPanel::change(const std::function<void(AppSettings&)>& edit)
     AppSettings settings = viewModel_.settings();
     edit(settings);
     viewModel_.setSettings(settings);
+}
+
+// A suffix that would lead out of the source's folder is not stored; the
+// field says why, at once and on hover, until the text is acceptable again.
+void SettingsPanel::commitSuffix(const QString& text)
+{
+    const std::string suffix = text.toStdString();
+    if (!isValidNamingSuffix(suffix)) {
+        const QString why = QStringLiteral("The suffix is part of a file name: it cannot contain \u201c/\u201d.");
+        suffix_->setToolTip(why);
+        QToolTip::showText(suffix_->mapToGlobal(QPoint(0, suffix_->height())), why, suffix_);
+        return;
+    }
+    suffix_->setToolTip({});
+    QToolTip::hideText();
+    change([&](AppSettings& s) { s.namingSuffix = suffix; });
 }
 
 // A value that does not parse puts the stored one back in the field.

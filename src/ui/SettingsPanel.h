@@ -43,6 +43,7 @@ private:
     void refresh();
     void change(const std::function<void(AppSettings&)>& edit);
     void commitTarget();
+    void commitSuffix(const QString& text);
 
     ScanViewModel& viewModel_;
     QLineEdit* suffix_;

@@ -5,11 +5,12 @@
 
 namespace twinfold {
 
-// Forces every file's data to the storage device. Writers leave this out so
-// that a conversion which keeps its originals stays fast; it is done once for
-// all outputs before any original is moved or deleted, so a power cut cannot
-// leave the user with neither. Throws std::filesystem::filesystem_error
-// naming the file, including for write errors the kernel deferred.
+// Forces every file's data to the storage device. Each output was synced
+// already before it got its name; this is done once more for all outputs
+// before any original is moved or deleted, so a power cut cannot leave the
+// user with neither and a write error the kernel deferred still stops the
+// originals being touched. Throws std::filesystem::filesystem_error naming
+// the file.
 void makeDurable(const std::vector<std::filesystem::path>& files);
 
 }  // namespace twinfold

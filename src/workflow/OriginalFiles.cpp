@@ -1,5 +1,7 @@
 #include "workflow/OriginalFiles.h"
 
+#include "conversion/OutputCommit.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -25,6 +27,7 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
     int close() { const int result = ::close(fd_); fd_ = -1; return result; }
+    int release() { const int fd = fd_; fd_ = -1; return fd; }
 
 private:
     int fd_;
@@ -66,13 +69,104 @@ int writeDurableCopy(int in, const struct stat& source, int out) {
     return 0;
 }
 
-// Forces a folder's entries to the device; 0 or an errno value.
-int syncFolderOf(const fs::path& file) {
-    const fs::path parent = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    Fd folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) return errno;
-    if (::fsync(folder.get()) == 0) return 0;
+// Forces the entries of the folder `to` is in to the device; 0 or an errno
+// value. `folder` is that folder's descriptor, or AT_FDCWD when `to` is a path.
+int syncFolderOf(int folder, const fs::path& to) {
+    if (folder != AT_FDCWD) return ::fsync(folder) == 0 || errno == EINVAL ? 0 : errno;
+    const fs::path parent = to.has_parent_path() ? to.parent_path() : fs::path(".");
+    Fd opened(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (opened.get() < 0) return errno;
+    if (::fsync(opened.get()) == 0) return 0;
     return errno == EINVAL ? 0 : errno;  // a file system that cannot sync folders has nothing more to do
+}
+
+// Why the backup folder's name cannot be used as the folder.
+std::string notAFolder(const fs::path& backup) {
+    struct stat info {};
+    if (::lstat(backup.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+        return backup.filename().string() + " is a symbolic link";
+    return errnoCode(ENOTDIR).message();
+}
+
+// Opens the backup folder, creating it when missing. A symbolic link (or
+// anything else but a real folder) of that name is never used: originals
+// moved through it would leave the scanned tree. Returns the descriptor, or
+// −1 with `reason` set.
+int openBackupFolder(const fs::path& backup, std::string& reason) {
+    if (::mkdir(backup.c_str(), 0777) != 0 && errno != EEXIST) {
+        reason = errnoCode(errno).message();
+        return -1;
+    }
+    Fd folder(::open(backup.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (folder.get() < 0 && errno != ELOOP && errno != ENOTDIR) {
+        reason = errnoCode(errno).message();
+        return -1;
+    }
+    if (folder.get() < 0 || ::fstat(folder.get(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        reason = notAFolder(backup);
+        return -1;
+    }
+    return folder.release();
+}
+
+// Renames within `folder` without replacing; 0 or an errno value.
+int renameInFolder(int folder, const fs::path& from, const fs::path& to) {
+    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return errno;
+    ::unlinkat(folder, from.c_str(), 0);
+    return 0;
+}
+
+std::error_code moveByCopying(const fs::path& from, int folder, const fs::path& to) {
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat source {}, taken {};
+    if (in.get() < 0 || ::fstat(in.get(), &source) != 0) return errnoCode(errno);
+    if (!S_ISREG(source.st_mode)) return errnoCode(EISDIR);
+    if (::fstatat(folder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) return errnoCode(EEXIST);
+    // The copy is named only once complete: a crash midway leaves at most a
+    // hidden temporary, never a partial original under the original's name.
+    const fs::path temporary = temporaryPathFor(to);
+    Fd out(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
+    if (out.get() < 0) return errnoCode(errno);  // nothing of ours to clean up
+    int error = writeDurableCopy(in.get(), source, out.get());
+    if (out.close() != 0 && error == 0) error = errno;
+    if (error == 0) error = renameInFolder(folder, temporary, to);
+    if (error != 0) {
+        ::unlinkat(folder, temporary.c_str(), 0);
+        return errnoCode(error);
+    }
+    // The copy's name must be on disk too before the original's goes: the
+    // two folders are on different file systems, which commit independently.
+    error = syncFolderOf(folder, to);
+    if (error == 0 && ::unlink(from.c_str()) != 0) error = errno;
+    if (error != 0) {
+        // The original stays where it was; the copy we made goes.
+        ::unlinkat(folder, to.c_str(), 0);
+        return errnoCode(error);
+    }
+    return {};
+}
+
+// The move, with `to` relative to the folder descriptor `folder` (or AT_FDCWD).
+std::error_code moveWithoutReplacing(const fs::path& from, int folder, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        // A file system without a no-replace rename: a hard link never
+        // replaces either, and the source name goes once the link exists.
+        if (::linkat(AT_FDCWD, from.c_str(), folder, to.c_str(), 0) == 0) {
+            if (::unlink(from.c_str()) == 0) return {};
+            error = errno;
+            ::unlinkat(folder, to.c_str(), 0);
+            return errnoCode(error);
+        }
+        error = errno;
+        if (error == EPERM || error == EOPNOTSUPP) error = EXDEV;  // no hard links here: copy instead
+    }
+    if (error == EXDEV) return moveByCopying(from, folder, to);
+    return errnoCode(error);
 }
 
 void log(const OriginalsLog& sink, const std::string& line) {
@@ -82,15 +176,15 @@ void log(const OriginalsLog& sink, const std::string& line) {
 void moveAll(const std::vector<fs::path>& originals, const std::optional<fs::path>& folder,
              const std::string& backupName, const OriginalsLog& sink) {
     if (!folder) return;  // several dropped items: there is no one folder to back up into
-    const fs::path backup = *folder / backupName;
-    std::error_code error;
-    fs::create_directories(backup, error);
-    if (!error && !fs::is_directory(backup)) error = std::make_error_code(std::errc::not_a_directory);
-    if (error) return log(sink, "Failed to create backup folder: " + error.message());
+    std::string reason;
+    const Fd backup(openBackupFolder(*folder / backupName, reason));
+    if (backup.get() < 0) return log(sink, "Failed to create backup folder: " + reason);
     for (const fs::path& original : originals) {
-        const std::string name = original.filename().string();
-        if (auto failure = moveFileWithoutReplacing(original, backup / name)) {
-            log(sink, "Failed to move " + name + ": " + failure.message());
+        const fs::path name = original.filename();
+        // Relative to the folder opened above, so a link swapped in under its
+        // name meanwhile cannot redirect the move.
+        if (auto failure = moveWithoutReplacing(original, backup.get(), name)) {
+            log(sink, "Failed to move " + name.string() + ": " + failure.message());
         }
     }
 }
@@ -131,43 +225,11 @@ void handleOriginalFiles(const std::vector<fs::path>& originals, OriginalFileHan
 }
 
 std::error_code moveFileWithoutReplacing(const fs::path& from, const fs::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
-    int error = errno;
-    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
-        // A file system without a no-replace rename: a hard link never
-        // replaces either, and the source name goes once the link exists.
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            if (::unlink(from.c_str()) == 0) return {};
-            error = errno;
-            ::unlink(to.c_str());
-            return errnoCode(error);
-        }
-        error = errno;
-        if (error == EPERM || error == EOPNOTSUPP) error = EXDEV;  // no hard links here: copy instead
-    }
-    if (error == EXDEV) return moveFileByCopying(from, to);
-    return errnoCode(error);
+    return moveWithoutReplacing(from, AT_FDCWD, to);
 }
 
 std::error_code moveFileByCopying(const fs::path& from, const fs::path& to) {
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat source {};
-    if (in.get() < 0 || ::fstat(in.get(), &source) != 0) return errnoCode(errno);
-    if (!S_ISREG(source.st_mode)) return errnoCode(EISDIR);
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
-    if (out.get() < 0) return errnoCode(errno);  // nothing of ours to clean up
-    int error = writeDurableCopy(in.get(), source, out.get());
-    if (out.close() != 0 && error == 0) error = errno;
-    // The copy's name must be on disk too before the original's goes: the
-    // two folders are on different file systems, which commit independently.
-    if (error == 0) error = syncFolderOf(to);
-    if (error == 0 && ::unlink(from.c_str()) != 0) error = errno;
-    if (error != 0) {
-        // The original stays where it was; the copy we made goes.
-        ::unlink(to.c_str());
-        return errnoCode(error);
-    }
-    return {};
+    return moveByCopying(from, AT_FDCWD, to);
 }
 
 }  // namespace twinfold

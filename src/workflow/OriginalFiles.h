@@ -24,8 +24,9 @@ std::string backupFolderName(const std::string& formattedDateTime);
 
 // Handles `originals` in order by `policy`:
 // - moveToBackup: into folder / backupName (created when missing, reused
-//   when present), flat, never replacing a file; nothing is moved when
-//   `folder` is absent;
+//   when it is a real folder, never a symbolic link or a file of that
+//   name), flat, never replacing a file; nothing is moved when `folder` is
+//   absent;
 // - deleteOriginals: removed, except write-protected files, which stay;
 // - leaveInPlace: nothing.
 // Each failure is one line to `log` ("Failed to create backup folder: …",
@@ -37,9 +38,10 @@ void handleOriginalFiles(const std::vector<std::filesystem::path>& originals, Or
 
 // Moves a file to `to`, never replacing anything there (an existing name is
 // EEXIST). Within one file system this is an atomic rename; across file
-// systems the file is copied to a new file, flushed to disk, its size
-// checked, and only then is the source removed; a failed copy leaves the
-// source as it was and no partial copy. Returns the error, empty on success.
+// systems the file is copied to a new hidden file, flushed to disk, its size
+// checked, renamed to `to` without replacing, and only then is the source
+// removed; a failed (or killed) copy leaves the source as it was and no
+// partial copy under `to`. Returns the error, empty on success.
 std::error_code moveFileWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // The copy route of the move on its own, so it can be tested on one file system.

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <csignal>
+#include <cstring>
 #include <fstream>
 
 namespace twinfold::test {
@@ -135,6 +137,27 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     EXPECT_EQ(contents(cli.settingsFile()), before);
 }
 
+// The window once stored suffixes as typed; one with a separator must not
+// put an output outside the source's folder.
+TEST_F(CliConvert, AStoredSuffixThatLeadsOutOfTheFolderIsRefused) {
+    AppSettings stored;
+    stored.namingSuffix = "/../../escaped";
+    fs::create_directories(cli.settingsFile().parent_path());
+    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
+    saveAppSettings(stored);
+    setSettingsStoreFile({});
+    const fs::path inner = dir / "a" / "b";
+    fs::create_directories(inner / "Dual Mono Guitar");
+    fs::copy_file(dir / "Dual Mono Guitar.wav", inner / "Dual Mono Guitar.wav");
+
+    const CliRun r = cli.run({"convert", "--yes", "--originals", "delete", (inner / "Dual Mono Guitar.wav").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("The output name suffix must not contain \"/\""));
+    EXPECT_FALSE(fs::exists(dir / "a" / "escaped.wav"));
+    EXPECT_EQ(entryCount(dir / "a"), 1u);
+    EXPECT_EQ(entryCount(inner), 2u);
+}
+
 TEST_F(CliConvert, WithoutTerminalOrYesItRefusesAndTouchesNothing) {
     const CliRun r = cli.run({"convert", dir.path().string()});
     EXPECT_EQ(r.exitCode, 3);
@@ -156,7 +179,16 @@ TEST_F(CliConvert, AFailureReportsTheErrorAndLeavesEveryOriginal) {
     EXPECT_THAT(r.out, Not(HasSubstr("Converted ")));
 }
 
-TEST(CliInterrupt, CancelsTheConversionAndRemovesThePartialOutput) {
+std::vector<std::string> hiddenEntries(const fs::path& dir) {
+    std::vector<std::string> hidden;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename().string().starts_with(".")) hidden.push_back(entry.path().filename());
+    }
+    return hidden;
+}
+
+// SIGTERM, and SIGHUP when the terminal closes, cancel like Ctrl-C.
+TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
     Cli cli;
     TempDir dir;
     {
@@ -167,25 +199,31 @@ TEST(CliInterrupt, CancelsTheConversionAndRemovesThePartialOutput) {
         writer.close();
     }
     const auto size = fs::file_size(dir / "long.wav");
-    const auto process = cli.start({"convert", "--yes", dir.path().string()});
-    QByteArray out;
-    while (!out.contains("Originals:") && process->waitForReadyRead(60000)) out += process->readAllStandardOutput();
-    ASSERT_TRUE(out.contains("Originals:")) << out.toStdString();
-    process->terminate();  // SIGTERM, handled like Ctrl-C
-    ASSERT_TRUE(process->waitForFinished(60000));
-    ASSERT_EQ(process->exitStatus(), QProcess::NormalExit);
-    if (process->exitCode() == 0) GTEST_SKIP() << "the conversion finished before the signal arrived";
-    EXPECT_EQ(process->exitCode(), 130);
-    const QByteArray err = process->readAllStandardError();
-    // On a busy machine the signal may even beat the start of the conversion.
-    EXPECT_TRUE(err.contains("conversion cancelled") || err.contains("Nothing converted.")) << err.toStdString();
-    // A signal during writing removes the partial file; one that arrives while
-    // the finished output is being checked leaves it, complete.
-    if (fs::exists(dir / "long_mono.wav")) {
-        EXPECT_EQ(pcmFileInfo(dir / "long_mono.wav").frames, 36 << 20);
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        const auto process = cli.start({"convert", "--yes", dir.path().string()});
+        QByteArray out;
+        while (!out.contains("Originals:") && process->waitForReadyRead(60000)) out += process->readAllStandardOutput();
+        ASSERT_TRUE(out.contains("Originals:")) << out.toStdString();
+        ::kill(pid_t(process->processId()), signal);
+        ASSERT_TRUE(process->waitForFinished(60000));
+        ASSERT_EQ(process->exitStatus(), QProcess::NormalExit);
+        if (process->exitCode() != 0) {
+            EXPECT_EQ(process->exitCode(), 130);
+            const QByteArray err = process->readAllStandardError();
+            // On a busy machine the signal may even beat the start of the conversion.
+            EXPECT_TRUE(err.contains("conversion cancelled") || err.contains("Nothing converted.")) << err.toStdString();
+        }
+        // A signal during writing removes the unfinished file; one that
+        // arrives while the finished output is being checked leaves it, complete.
+        if (fs::exists(dir / "long_mono.wav")) {
+            EXPECT_EQ(pcmFileInfo(dir / "long_mono.wav").frames, 36 << 20);
+            fs::remove(dir / "long_mono.wav");
+        }
+        EXPECT_EQ(hiddenEntries(dir.path()), std::vector<std::string>{});
+        EXPECT_EQ(fs::file_size(dir / "long.wav"), size);
+        EXPECT_TRUE(backupFolders(dir.path()).empty());
     }
-    EXPECT_EQ(fs::file_size(dir / "long.wav"), size);
-    EXPECT_TRUE(backupFolders(dir.path()).empty());
 }
 
 TEST_F(CliConvert, NothingConvertibleIsNotAnError) {

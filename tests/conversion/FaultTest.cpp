@@ -3,6 +3,8 @@
 #include "audio_io/AudioIOError.h"
 
 #include <csignal>
+#include <functional>
+#include <iterator>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,15 +31,16 @@ TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
 
 enum Outcome { succeeded = 10, systemsError, fileTooLarge, other };
 
-// How the operation ends in a child process whose files may not grow past
-// 1 MB: a write past that fails with EFBIG, as on a full disk.
+// How the operation ends in a child process under `limit`: RLIMIT_FSIZE
+// makes a write past it fail with EFBIG, as on a full disk; RLIMIT_NOFILE
+// runs out of descriptors.
 template <typename Operation>
-int outcomeOnAFullDisk(Operation operation) {
+int outcomeUnder(int resource, rlim_t limit, Operation operation) {
     const pid_t child = fork();
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit rl{1 << 20, 1 << 20};
-        setrlimit(RLIMIT_FSIZE, &rl);
+        const rlimit rl{limit, limit};
+        setrlimit(resource, &rl);
         try {
             operation();
             _exit(succeeded);
@@ -54,20 +57,65 @@ int outcomeOnAFullDisk(Operation operation) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(FaultTest, FullDiskIsTheSystemsError) {
+// A write that fails part way leaves nothing: no file under the output's
+// name (whose header would look complete) and no temporary.
+TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
     const fs::path source = stereoSource("Long.wav", 1'500'000);  // 6 MB in, 3 MB out
-    EXPECT_EQ(outcomeOnAFullDisk([&] { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left); }),
-              systemsError);
-    // What was written stays, as for any write failure; it is never passed off as complete.
-    EXPECT_LT(pcmFileInfo(dir / "out.wav").frames, 1'500'000);
-
-    // A split pair's side is copied as bytes, outside the audio writer.
-    ScanResultFields pair;
+    ScanResultFields pair;  // a split pair's side is copied as bytes, outside the audio writer
     pair.fileInfo.url = source;
     pair.fileInfo.filename = "Take.wav";
     pair.pairedFileURL = stereoSource("Take.R.wav", 1'500'000);
-    EXPECT_EQ(outcomeOnAFullDisk([&] { converter.convertSplitPairToMono(ScanResult(pair), {}, AppSettings{}); }),
-              fileTooLarge);
+    writePcm(dir / "Wide.wav", {}, Channels(64, dc(1000, 0.25, PcmEncoding::int16)));
+    const std::vector<std::string> sources{"Long.wav", "Take.R.wav", "Wide.wav"};
+
+    struct Row {
+        const char* name;
+        int resource;
+        rlim_t limit;
+        std::function<void()> operation;
+        Outcome expected;
+    };
+    const std::vector<Row> rows{
+        {"full disk, mono", RLIMIT_FSIZE, 1 << 20,
+         [&] { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left); }, systemsError},
+        {"full disk, two files", RLIMIT_FSIZE, 1 << 20,
+         [&] { converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav"); }, systemsError},
+        {"full disk, pair copy", RLIMIT_FSIZE, 1 << 20,
+         [&] { converter.convertSplitPairToMono(ScanResult(pair), {}, AppSettings{}); }, fileTooLarge},
+        {"descriptors run out, channel split", RLIMIT_NOFILE, 32,
+         [&] { converter.splitAllChannels(dir / "Wide.wav", std::nullopt, AppSettings{}); }, systemsError},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(outcomeUnder(row.resource, row.limit, row.operation), row.expected) << row.name;
+        EXPECT_EQ(folderListing(dir.path()), sources) << row.name;
+    }
+}
+
+// A name taken while the output was being written is never replaced, and
+// the operation's other outputs go too: they appear together or not at all.
+TEST_F(FaultTest, ANameTakenDuringTheWriteIsKeptAndNothingElseStays) {
+    const fs::path source = stereoSource("Song.wav", 2'500'000);
+    struct Row {
+        const char* taken;
+        std::function<void(const ProgressHandler&)> operation;
+    };
+    const std::vector<Row> rows{
+        {"out.wav", [&](auto& p) { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left, {}, p); }},
+        {"R.wav", [&](auto& p) { converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", {}, p); }},
+        {"Song_mono_ch2_R.wav", [&](auto& p) { converter.splitAllChannels(source, std::nullopt, AppSettings{}, p); }},
+    };
+    for (const Row& row : rows) {
+        auto intruder = [&, first = true](double) mutable {
+            if (std::exchange(first, false)) std::ofstream(dir / row.taken) << "someone else's";
+        };
+        EXPECT_EQ(failureOf([&] { row.operation(intruder); }), Case::fileExists) << row.taken;
+        std::vector<std::string> expected{"Song.wav", row.taken};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(folderListing(dir.path()), expected) << row.taken;
+        std::ifstream in(dir / row.taken);
+        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == "someone else's") << row.taken;
+        fs::remove(dir / row.taken);
+    }
 }
 
 // However the real reader meets the end, a short source must not give a

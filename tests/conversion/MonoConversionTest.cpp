@@ -229,12 +229,15 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     const Bytes before = fileBytes(source);
     AppSettings noSuffix;
     noSuffix.namingSuffix = "";  // names the source itself
+    AppSettings upAFolder;
+    upAFolder.namingSuffix = "/../escaped";
     ScanResultFields song;
     song.fileInfo.url = source;
     const std::vector<std::pair<std::function<void()>, Case>> refusals{
         {[&] { converter.convertToMono(source, taken, ChannelSelection::left); }, Case::fileExists},
         {[&] { converter.splitToTwoMono(source, dir / "L.wav", taken); }, Case::fileExists},
         {[&] { converter.convertFiles({ScanResult(song)}, noSuffix); }, Case::fileExists},
+        {[&] { converter.convertFiles({ScanResult(song)}, upAFolder); }, Case::invalidSuffix},
         {[&] { converter.convertToMono(mono, dir / "out.wav", ChannelSelection::left); }, Case::invalidFormat},
         {[&] { converter.splitToTwoMono(mono, dir / "l.wav", dir / "r.wav"); }, Case::invalidFormat}};
     for (const auto& [operation, expected] : refusals) EXPECT_EQ(failureOf(operation), expected);
@@ -246,6 +249,14 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     EXPECT_EQ(fileBytes(source), before);
     EXPECT_EQ(fileBytes(taken), Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Mono.wav", "Song.wav", "Taken.wav"}));
+}
+
+// The folder of a dropped link is written to like any other.
+TEST_F(ConverterFixture, AFolderReachedThroughALinkGetsItsOutput) {
+    stereoSource("Song.wav", 1000);
+    fs::create_directory_symlink(dir.path(), dir / "link");
+    converter.convertToMono(dir / "link" / "Song.wav", dir / "link" / "out.wav", ChannelSelection::left);
+    EXPECT_EQ(pcmFileInfo(dir / "out.wav").frames, 1000);
 }
 
 // ---- cancellation ------------------------------------------------------------
@@ -281,11 +292,14 @@ TEST_F(ConverterFixture, CancelFromAnotherThread) {
         });
     });
     ASSERT_EQ(reached.get_future().wait_for(std::chrono::minutes(2)), std::future_status::ready);
-    EXPECT_TRUE(fs::exists(dir / "out.wav"));
+    // Until it is complete the output has only a hidden temporary name.
+    const auto listing = folderListing(dir.path());
+    EXPECT_EQ(listing.size(), 2u);
+    EXPECT_TRUE(listing.front().starts_with(".out.twinfold-") && listing.front().ends_with(".wav")) << listing.front();
     converter.cancel();
     cancelled.set_value();
     EXPECT_EQ(result.get(), Case::cancelled);
-    EXPECT_FALSE(fs::exists(dir / "out.wav"));
+    EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Long.wav"});
     EXPECT_TRUE(converter.isCancelled());
 }
 

@@ -1,8 +1,10 @@
+#include "conversion/ConversionError.h"
 #include "conversion/OutputNaming.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 
 namespace twinfold {
 namespace {
@@ -33,6 +35,37 @@ TEST(OutputURLTest, NamesTheOutputBesideItsSource) {
     for (const auto& [source, suffix, extra, expected] : cases) {
         EXPECT_EQ(outputURL(kFolder / source, withSuffix(suffix), extra), kFolder / expected) << source;
     }
+}
+
+// However the suffix got into the settings, it may not lead out of the
+// source's folder or cut the name short.
+TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
+    ScanResultFields pair;
+    pair.fileInfo.url = kFolder / "Kick.L.wav";
+    pair.fileInfo.filename = "Kick.wav";
+    pair.pairedFileURL = kFolder / "Kick.R.wav";
+    const fs::path source = kFolder / "Song.wav";
+    const std::vector<std::string> suffixes{"/../../escaped", "_mono/", std::string("_mo\0no", 6)};
+    for (const std::string& suffix : suffixes) {
+        const AppSettings settings = withSuffix(suffix);
+        const std::vector<std::function<void()>> names{
+            [&] { outputURL(source, settings); },
+            [&] { splitOutputURLs(source, settings); },
+            [&] { channelFileURL(source, settings, 0, 6); },
+            [&] { pairOutputURL(ScanResult(pair), settings); },
+            [&] { pairSplitOutputURLs(ScanResult(pair), settings); },
+        };
+        for (const auto& name : names) {
+            try {
+                name();
+                ADD_FAILURE() << "accepted " << suffix;
+            } catch (const ConversionError& error) {
+                EXPECT_EQ(error.errorCase(), ConversionError::Case::invalidSuffix);
+                EXPECT_STREQ(error.what(), "The output name suffix must not contain \"/\" or a NUL character");
+            }
+        }
+    }
+    EXPECT_TRUE(isValidNamingSuffix(" mono (1) ..\\"));
 }
 
 TEST(PanSuffixTest, PercentAndLouderSide) {

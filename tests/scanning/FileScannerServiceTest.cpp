@@ -81,8 +81,9 @@ TEST_F(ScannerTest, AFolderThatIsMissingOrUnreadableFails) {
 // compared lower-cased, and a folder named like audio is walked, not listed.
 // Each listed file is reported once, with the count so far.
 TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListedAndReported) {
-    for (const char* name : {".hidden/take.wav", ".take.wav", "sub/.git/deep/x.wav", "Project.bundle/take.wav",
-                             "loop.wav/inner.aif", "real.wav"})
+    // ".take_mono.twinfold-…" is how an unfinished output is named.
+    for (const char* name : {".hidden/take.wav", ".take.wav", ".take_mono.twinfold-a1B2c3.wav", "sub/.git/deep/x.wav",
+                             "Project.bundle/take.wav", "loop.wav/inner.aif", "real.wav"})
         touch(name);
     for (const char* name : {"Take.WAV", "take.Aif", "take.aac", "take.AIFF", "take.Mp3", "take.m4A", "take.flac",
                              "take.ogg", "take", "wav", "take.", "take.wav.bak", "take.wavx", "take.wa"})

@@ -28,8 +28,22 @@ protected:
 TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce)
 {
     openWindow();
-    typeInto(panel().suffixField(), "_m1");
-    EXPECT_EQ(loadAppSettings().namingSuffix, "_m1");
+    // A suffix is a part of a file name: one that would lead out of the
+    // source's folder is not stored (every keystroke is, up to the "/"); the
+    // field says why while it holds one and shows the stored suffix after.
+    const std::vector<std::pair<QString, std::string>> suffixes{
+        {"_m1", "_m1"}, {"/../../escaped", ""}, {"_a/b", "_a"}, {"_m2", "_m2"}};
+    QLineEdit* suffix = panel().suffixField();
+    suffix->setFocus();
+    for (const auto& [typed, stored] : suffixes) {
+        suffix->selectAll();
+        QTest::keyClick(suffix, Qt::Key_Backspace);
+        QTest::keyClicks(suffix, typed);
+        EXPECT_EQ(suffix->toolTip().contains("/"), typed.contains('/')) << typed.toStdString();
+        QTest::keyClick(suffix, Qt::Key_Return);
+        EXPECT_EQ(loadAppSettings().namingSuffix, stored) << typed.toStdString();
+        EXPECT_EQ(suffix->text().toStdString(), stored);
+    }
 
     EXPECT_EQ(panel().includePanBox()->toolTip(),
               "Append pan percentage to filename for panned mono files (e.g. _69L)");

@@ -2,9 +2,14 @@
 
 #include "workflow/OriginalFiles.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 
 namespace twinfold::test {
@@ -97,13 +102,27 @@ TEST_F(OriginalsTest, WithoutOneFolderNothingIsMovedAndNothingIsSaid) {
     EXPECT_EQ(vm->conversionState().kind, ConversionState::Case::completed);  // no rescan without a folder
 }
 
-TEST_F(OriginalsTest, AFileInTheBackupFolderPlaceStopsEveryMove) {
+// Anything but a real folder under the backup folder's name stops every
+// move; a symbolic link would carry the originals out of the scanned tree.
+TEST_F(OriginalsTest, AnythingButAFolderInTheBackupFolderPlaceStopsEveryMove) {
     setPolicy(OriginalFileHandling::moveToBackup);
+    const TempDir outside;
+    const std::string linkLine = "Failed to create backup folder: Twinfold Backup 2025-03-07 14:05 is a symbolic link\n";
+    const std::vector<std::pair<std::function<void()>, std::string>> rows{
+        {[&] { std::ofstream(backup()) << "in the way"; }, "Failed to create backup folder: Not a directory\n"},
+        {[&] { fs::create_directory_symlink(outside.path(), backup()); }, linkLine},
+        {[&] { fs::create_directory_symlink(outside / "gone", backup()); }, linkLine},
+    };
     const fs::path a = wav(dir / "a.wav", StereoKind::dualMono);
-    std::ofstream(backup()) << "in the way";
-    scanFolder();
-    EXPECT_EQ(convertCapturingOutput(), "Failed to create backup folder: Not a directory\n");
-    EXPECT_TRUE(fs::exists(a));
+    for (const auto& [putInTheWay, line] : rows) {
+        putInTheWay();
+        scanFolder();
+        EXPECT_EQ(convertCapturingOutput(), line);
+        EXPECT_TRUE(fs::exists(a));
+        EXPECT_TRUE(fs::is_empty(outside.path()));
+        fs::remove(backup());
+        fs::remove(dir / "a_mono.wav");
+    }
 }
 
 // ---- the move itself ------------------------------------------------------------
@@ -127,6 +146,25 @@ TEST_F(MoveFileTest, CopyingMovesTheBytesAndRemovesTheSource) {
     EXPECT_FALSE(fs::exists(dir / "take.wav"));
     EXPECT_EQ(contents(dir / "moved.wav"), std::string(100000, 'x') + "end");
     EXPECT_EQ(fs::status(dir / "moved.wav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A process killed mid-copy (here by SIGXFSZ, at a file size limit) cannot
+// clean up: the copy must not be under the original's name by then.
+TEST_F(MoveFileTest, ACopyKilledMidwayLeavesNoPartialFileUnderTheName) {
+    writeFile(dir / "take.wav", std::string(200000, 'x'));
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{65536, 65536};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        moveFileByCopying(dir / "take.wav", dir / "moved.wav");
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+    EXPECT_FALSE(fs::exists(dir / "moved.wav"));
+    EXPECT_EQ(contents(dir / "take.wav"), std::string(200000, 'x'));
 }
 
 TEST_F(MoveFileTest, NeitherRouteReplacesAFileAndAFailedCopyLeavesNoPartialFile) {
