@@ -1,9 +1,11 @@
 #include "conversion/AudioConverterService.h"
 
 #include "audio_io/AudioFileReader.h"
+#include "audio_io/AudioIOError.h"
 #include "audio_io/ChunkFile.h"
 #include "conversion/ChannelStreamer.h"
 #include "conversion/ConversionSupport.h"
+#include "conversion/OutputFiles.h"
 #include "conversion/OutputFormat.h"
 #include "conversion/OutputNaming.h"
 
@@ -161,7 +163,7 @@ void AudioConverterService::streamAndFinish(AudioFileReader& reader, const fs::p
     try {
         streamChannels(reader, routes, hooks([&](double fraction) { report(progress, base + scale * fraction); }));
         outputs.closeAll();
-        copyChunks(source, outputs.temporaryPaths());
+        copyChunks(source, outputs);
         // Only complete files, chunks and all, get their final names.
         outputs.commitAll();
     } catch (...) {
@@ -187,8 +189,21 @@ void AudioConverterService::throwIfCancelled() const {
 // Every listed chunk reaches every output, or the operation fails naming the
 // chunk and the output: an output without its source's metadata must never
 // pass for a finished conversion.
-void AudioConverterService::copyChunks(const fs::path& source, const std::vector<fs::path>& outputs) const {
-    metadata_.carryChunks(source, outputs);
+// The chunks go into the temporaries; a failure names the output as the
+// user will know it, not its hidden temporary name.
+void AudioConverterService::copyChunks(const fs::path& source, const OutputFiles& outputs) const {
+    for (std::size_t k = 0; k < outputs.paths().size(); ++k) {
+        const fs::path& temporary = outputs.temporaryPaths()[k];
+        try {
+            metadata_.carryChunks(source, {temporary});
+        } catch (const std::exception& error) {
+            std::string message = error.what();
+            const std::string hidden = temporary.string(), shown = outputs.paths()[k].string();
+            for (auto at = message.find(hidden); at != std::string::npos; at = message.find(hidden, at + shown.size()))
+                message.replace(at, hidden.size(), shown);
+            throw AudioIOError(message);
+        }
+    }
 }
 
 }  // namespace twinfold

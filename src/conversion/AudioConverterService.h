@@ -160,7 +160,7 @@ private:
     // kept, a PCM rewrite (normalised when a target is given) otherwise.
     void transferPairSide(const std::filesystem::path& input, const std::filesystem::path& output,
                           std::optional<float> targetdBFS, const ProgressHandler& progress);
-    void copyChunks(const std::filesystem::path& source, const std::vector<std::filesystem::path>& outputs) const;
+    void copyChunks(const std::filesystem::path& source, const OutputFiles& outputs) const;
 
     std::atomic<bool> cancelled_ = false;
     AudioMetadataService metadata_;

@@ -2,6 +2,7 @@
 
 #include "analysis/AudioAnalyzerService.h"
 #include "audio_io/AudioFileReader.h"
+#include "conversion/AudioMetadataService.h"
 #include "conversion/ChannelStreamer.h"
 #include "conversion/OutputFormat.h"
 #include "workflow/RedundancyCheck.h"
@@ -47,7 +48,7 @@ std::string messageFor(Case errorCase, const std::string& name, const std::strin
         break;
     case Case::notRedundant: text += detail + ", so it cannot be dropped."; break;
     case Case::unaccounted: text += detail + " is neither written nor known to be redundant."; break;
-    case Case::chunkMissing: text += detail; break;
+    case Case::chunkMissing: text += detail + "."; break;
     }
     return text + kUntouched;
 }
@@ -246,9 +247,16 @@ std::int64_t commonLength(const SourceProof& proof, const SourceBlock& block) {
 }
 
 struct Options {
-    bool full = false;  // identity, accounting, dropped channels
-    const OutputVerifier::ChunkCheck* chunks = nullptr;
+    bool full = false;  // identity, accounting, dropped channels, chunks
 };
+
+void requireChunks(const fs::path& source, const fs::path& output) {
+    try {
+        requireChunksCarried(source, output);
+    } catch (const std::exception& error) {
+        throw VerificationError(Case::chunkMissing, nameOf(output), error.what());
+    }
+}
 
 // Reads one source once: compares every output made from it and re-proves
 // every channel dropped from it.
@@ -293,9 +301,9 @@ bool proveSource(const SourceProof& proof, const Options& options, const std::at
     for (std::size_t i = 0; i < redundancies.size(); ++i) {
         if (!redundancies[i].holds()) notRedundant(i);
     }
-    if (options.chunks && *options.chunks) {
+    if (options.full) {
         for (const ProvenOutput& output : proof.outputs) {
-            (*options.chunks)(proof.files[block.fileOf(output.sourceChannels.front())].path, output.path);
+            requireChunks(proof.files[block.fileOf(output.sourceChannels.front())].path, output.path);
         }
     }
     return true;
@@ -340,8 +348,8 @@ bool OutputVerifier::verify(const std::vector<OutputProvenance>& outputs, const 
 }
 
 bool OutputVerifier::prove(const std::vector<SourceProof>& proofs, const std::atomic<bool>& cancelled,
-                           const Progress& progress, const ChunkCheck& chunks) {
-    return proveAll(proofs, Options{true, &chunks}, cancelled, progress);
+                           const Progress& progress) {
+    return proveAll(proofs, Options{true}, cancelled, progress);
 }
 
 }  // namespace twinfold

@@ -125,8 +125,6 @@ public:
     // fraction of that source done). Called on the verifying thread.
     using Progress = std::function<void(std::size_t index, std::size_t count, const std::string& sourceName,
                                         double fraction)>;
-    // Checks that every chunk of `source` is in `output`; throws otherwise.
-    using ChunkCheck = std::function<void(const std::filesystem::path& source, const std::filesystem::path& output)>;
 
     static constexpr std::uint32_t chunkFrames = 1u << 16;
 
@@ -139,10 +137,10 @@ public:
     // The whole proof, in the same single read of each source: each file is
     // unchanged since the scan, every channel is written or dropped, the
     // read-back above for the outputs, every dropped channel still redundant
-    // by its rule, and (with `chunks`) every metadata chunk of an output's
-    // source file in that output. Returns and throws as verify().
+    // by its rule, and every listed metadata chunk of an output's source file
+    // in that output, byte for byte. Returns and throws as verify().
     static bool prove(const std::vector<SourceProof>& proofs, const std::atomic<bool>& cancelled,
-                      const Progress& progress = {}, const ChunkCheck& chunks = {});
+                      const Progress& progress = {});
 };
 
 }  // namespace twinfold

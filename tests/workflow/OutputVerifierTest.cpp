@@ -3,6 +3,7 @@
 #include "WorkflowFixture.h"
 #include "conversion/AudioConverterService.h"
 #include "conversion/OutputFormat.h"
+#include "support/ChunkFixtures.h"
 
 #include <sndfile.h>
 
@@ -267,6 +268,29 @@ TEST_F(OutputVerifierTest, ThirtyTwoBitChannelsThatDifferInTheLowBitsAreNotIdent
     writePcm(dir / "K_mono.wav", {PcmContainer::wav, PcmEncoding::int32, 48000}, {left});
     const SourceProof proof{{{dir / "K.wav", {}}}, {{dir / "K_mono.wav", {0}, {}}}, {{1, Redundancy::identicalTo, 0}}};
     EXPECT_EQ(failure(proof), Case::notRedundant);
+}
+
+// A chunk the output lost or changed after it was written is found before
+// the original goes.
+TEST_F(OutputVerifierTest, EveryChunkOfTheSourceMustBeInTheOutputByteForByte) {
+    ChunkFixture fixture;
+    for (std::int32_t v = 0; v < 2000; ++v) fixture.samples.insert(fixture.samples.end(), {v * 7, v * 7});
+    fixture.before = {bextChunk("Scene 12 take 3"), ixmlChunk()};
+    writeChunkFixture(dir / "take.wav", fixture);
+    converter.convertToMono(dir / "take.wav", dir / "take_mono.wav", ChannelSelection::left);
+    const SourceProof proof{{{dir / "take.wav", FileIdentity::of(dir / "take.wav")}},
+                            {{dir / "take_mono.wav", {0}, {}}},
+                            {{1, Redundancy::identicalTo, 0}}};
+    EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
+    std::vector<std::uint8_t> bytes = fileBytes(dir / "take_mono.wav");
+    const std::string scene = "Scene 12";
+    const auto at = std::search(bytes.begin(), bytes.end(), scene.begin(), scene.end());
+    ASSERT_NE(at, bytes.end());
+    *at = 's';
+    overwriteFileBytes(dir / "take_mono.wav", bytes);
+    std::string message;
+    EXPECT_EQ(failure(proof, &message), Case::chunkMissing);
+    EXPECT_NE(message.find("chunk 'bext'"), std::string::npos) << message;
 }
 
 TEST_F(OutputVerifierTest, AChangedOrUnaccountedSourceFailsBeforeAnythingIsRead) {
