@@ -57,7 +57,8 @@ inline void rewriteInts(const fs::path& path, PcmEncoding encoding,
 // Writes `channels` over the file at `path` in place (same inode), as an
 // editor that saves into the existing file does.
 inline void overwriteInPlace(const fs::path& path, const PcmFormat& format, const Channels& channels) {
-    const fs::path fresh = path.parent_path() / ("." + path.filename().string() + ".new");
+    fs::path fresh = path;
+    fresh += ".new";
     writePcm(fresh, format, channels);
     std::ifstream in(fresh, std::ios::binary);
     std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
