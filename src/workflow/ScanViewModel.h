@@ -124,6 +124,9 @@ public:
     const ConversionState& conversionState() const { return conversionState_; }
     const AppSettings& settings() const { return settings_; }
     const std::optional<std::string>& errorMessage() const { return errorMessage_; }
+    // Set when a conversion ends; kept through the rescan that follows it,
+    // cleared when the user starts another scan or conversion.
+    const std::optional<ConversionOutcome>& lastConversionOutcome() const { return lastConversionOutcome_; }
     const std::vector<Path>& convertedOriginalURLs() const { return convertedOriginalURLs_; }
     bool showPhaseFixOptions() const { return showPhaseFixOptions_; }
     PhaseFixOption selectedPhaseFixOption() const { return selectedPhaseFixOption_; }
@@ -229,6 +232,7 @@ signals:
     void conversionStateChanged();
     void settingsChanged();
     void errorMessageChanged();
+    void lastConversionOutcomeChanged();
     void convertedOriginalURLsChanged();
     void showPhaseFixOptionsChanged();
     void selectedPhaseFixOptionChanged();
@@ -269,7 +273,7 @@ private:
 
     // Tasks.
     Task launch(std::shared_future<void> predecessor, std::function<void(const TaskLink&)> body);
-    void beginScan();
+    void beginScan(bool keepOutcome = false);
     QFuture<void> launchScan(ScanSources sources);
     void reapEndedThreads();
     void cancelScanTask();
@@ -294,6 +298,7 @@ private:
     ConversionState conversionState_;
     AppSettings settings_;
     std::optional<std::string> errorMessage_;
+    std::optional<ConversionOutcome> lastConversionOutcome_;
     std::vector<Path> convertedOriginalURLs_;
     bool showPhaseFixOptions_ = false;
     PhaseFixOption selectedPhaseFixOption_ = PhaseFixOption::useLeft;

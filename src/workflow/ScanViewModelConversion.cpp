@@ -30,6 +30,20 @@ bool touchesOriginals(OriginalFileHandling policy, const std::optional<std::file
     return policy == OriginalFileHandling::deleteOriginals;
 }
 
+// The files written and what they save: the converted sources' sizes
+// minus the outputs' (negative when compressed sources grew into PCM).
+ConversionOutcome outcomeOf(const std::vector<ScanResult>& results, const std::vector<std::filesystem::path>& outputs) {
+    ConversionOutcome outcome;
+    outcome.outputCount = outputs.size();
+    for (const ScanResult& r : results) outcome.savedBytes += r.fileInfo.fileSize;
+    for (const auto& output : outputs) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(output, error);
+        if (!error) outcome.savedBytes -= std::int64_t(size);
+    }
+    return outcome;
+}
+
 template <typename Keep>
 std::vector<ScanResult> those(const std::vector<ScanResult>& results, Keep keep) {
     std::vector<ScanResult> out;
@@ -86,6 +100,7 @@ QFuture<void> ScanViewModel::startConversion(const std::vector<ScanResult>& resu
     publish(convertedOriginalURLs_, originalsOf(results), &ScanViewModel::convertedOriginalURLsChanged);
     publish(conversionState_, ConversionState::converting(0, "", 0, total), &ScanViewModel::conversionStateChanged);
     publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
+    publish(lastConversionOutcome_, {}, &ScanViewModel::lastConversionOutcomeChanged);
     conversionTask_ = launch(lastConversionEnded_, [input = std::move(input)](const TaskLink& link) {
         conversionTaskBody(link, input);
     });
@@ -171,6 +186,7 @@ bool ScanViewModel::verifyOutputs(const TaskLink& link, const std::vector<Source
 // a move across file systems copies whole files), then hands over to the
 // GUI thread for the rescan.
 void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput& input, std::vector<Path> outputs) {
+    ConversionOutcome outcome = outcomeOf(input.job.results, outputs);
     link.post([outputs = std::move(outputs)](ScanViewModel& vm) mutable {
         vm.publish(vm.conversionState_, ConversionState::completedWith(std::move(outputs)),
                    &ScanViewModel::conversionStateChanged);
@@ -183,9 +199,11 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
     if (link.isCancelled()) return;
     const std::string stamp = input.backupTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
     handleOriginalFiles(originalsOf(input.job.results), input.job.settings.originalFileHandling, input.folder,
-                        backupFolderName(stamp));
-    link.postFinal([](ScanViewModel& vm, const Promise& promise) {
+                        backupFolderName(stamp), [&outcome](const std::string& line) { outcome.problems.push_back(line); });
+    link.postFinal([outcome = std::move(outcome)](ScanViewModel& vm, const Promise& promise) mutable {
         vm.publish(vm.convertedOriginalURLs_, {}, &ScanViewModel::convertedOriginalURLsChanged);
+        vm.publish(vm.lastConversionOutcome_, std::optional(std::move(outcome)),
+                   &ScanViewModel::lastConversionOutcomeChanged);
         vm.completeConversion(promise);
     });
 }
@@ -199,7 +217,8 @@ void ScanViewModel::completeConversion(const Promise& promise) {
         promise->finish();
         watcher->deleteLater();
     });
-    watcher->setFuture(startScan());
+    beginScan(true);
+    watcher->setFuture(launchScan({{}, {*selectedFolderURL_}, nullptr, nullptr}));
 }
 
 }  // namespace twinfold

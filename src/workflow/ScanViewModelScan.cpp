@@ -113,8 +113,10 @@ QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& urls) {
 }
 
 // Cancels the running scan and shows a fresh one starting, with an analyser
-// built from the current silence threshold.
-void ScanViewModel::beginScan() {
+// built from the current silence threshold. The rescan after a conversion
+// keeps that conversion's outcome on show.
+void ScanViewModel::beginScan(bool keepOutcome) {
+    if (!keepOutcome) publish(lastConversionOutcome_, {}, &ScanViewModel::lastConversionOutcomeChanged);
     cancelScanTask();
     publish(scanResults_, {}, &ScanViewModel::scanResultsChanged);
     publish(selectedResultIDs_, {}, &ScanViewModel::selectedResultIDsChanged);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -53,6 +54,18 @@ struct ConversionState {
 
     bool isConverting() const { return kind == Case::converting; }
     bool operator==(const ConversionState&) const = default;
+};
+
+// What the last conversion did, kept for the user to see after the rescan
+// that follows it: how many files were written, what they saved, and every
+// original that was not handled as asked ("Failed to move Take.wav: File
+// exists"), so that no problem is only printed.
+struct ConversionOutcome {
+    std::size_t outputCount = 0;
+    std::int64_t savedBytes = 0;  // the converted originals' sizes minus the outputs'
+    std::vector<std::string> problems;
+
+    bool operator==(const ConversionOutcome&) const = default;
 };
 
 }  // namespace twinfold

@@ -19,11 +19,16 @@ class OriginalsTest : public WorkflowFixture {
 protected:
     void SetUp() override { vm->setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); }); }
 
-    // Converts the current selection and returns what went to standard output.
+    // Converts the current selection and returns the problems with the
+    // originals, one line each; nothing may go to standard output.
     std::string convertCapturingOutput() {
         ::testing::internal::CaptureStdout();
         finished(vm->convertSelected());
-        return ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+        std::string problems;
+        if (!vm->lastConversionOutcome()) return "(no outcome)";
+        for (const std::string& line : vm->lastConversionOutcome()->problems) problems += line + "\n";
+        return problems;
     }
 
     fs::path backup() const { return dir / "Twinfold Backup 2025-03-07 14:05"; }
