@@ -51,6 +51,9 @@ const char* const convertHelp =
     "\n"
     "Options:\n"
     "  --yes                  convert without asking (required when not on a terminal)\n"
+    "  --skip-existing        convert the other files when some outputs cannot be\n"
+    "                         written (a name taken or too long, two sources to one\n"
+    "                         name); without it such a plan converts nothing\n"
     "  --suffix S             name suffix of the outputs (default: the stored setting)\n"
     "  --pan-in-name          add the pan position (_69L) to panned-mono outputs\n"
     "  --normalize DBFS       peak-normalise the outputs to DBFS (at most 0)\n"
@@ -183,6 +186,7 @@ Command parseConvert(const std::vector<std::string>& arguments, bool& help) {
         {"remove", MultichannelConversionOption::removeRedundant}};
     const auto operands = reader.read(
         {{"--yes", [&] { c.yes = true; }},
+         {"--skip-existing", [&] { c.skipExisting = true; }},
          {"--pan-in-name", [&] { c.panInName = true; }},
          {"--help", [&] { help = true; }},
          {"-h", [&] { help = true; }}},

@@ -4,7 +4,7 @@
 // help texts. Parsing only; nothing here touches files or settings.
 
 #include "records/AppSettings.h"
-#include "workflow/ConversionOptions.h"
+#include "conversion/ConversionOptions.h"
 
 #include <filesystem>
 #include <optional>
@@ -25,6 +25,7 @@ struct ScanCommand {
 struct ConvertCommand {
     std::vector<std::filesystem::path> paths;
     bool yes = false;
+    bool skipExisting = false;
     std::optional<std::string> suffix;
     bool panInName = false;
     std::optional<float> normalizedBFS;

@@ -126,12 +126,13 @@ AppSettings settingsForRun(AppSettings settings, const ConvertCommand& c) {
 }
 
 // Success when the conversion may go ahead.
-ExitCode confirm(const ConvertCommand& command, const ConversionPlan& plan, const Interruption& interruption) {
+ExitCode confirm(const ConvertCommand& command, const PlanSummary& plan, const Interruption& interruption) {
     if (!command.yes && !standardInputIsTerminal()) {
         printError("not converting: there is no terminal to confirm on; run again with --yes to convert without asking");
         return ExitCode::notConfirmed;
     }
-    const bool yes = command.yes || askYesNo("Convert " + std::to_string(plan.fileCount()) + " files?");
+    const int files = int(plan.plan.withoutClashes().items.size());
+    const bool yes = command.yes || askYesNo("Convert " + std::to_string(files) + " files?");
     if (yes && !interruption.requested()) return ExitCode::success;
     // After Ctrl-C the cursor still stands behind the question.
     std::cerr << (interruption.requested() && !command.yes ? "\n" : "") << "Nothing converted.\n";
@@ -154,6 +155,8 @@ void runThroughGates(ScanViewModel& viewModel, const InterruptWatch& watch) {
             waitFor(viewModel.multichannelOptionsClosed());
         }
     }
+    // Clashes were shown in the plan; only --skip-existing gets this far with some.
+    if (!viewModel.pendingClashes().empty() && !watch.fired()) waitFor(viewModel.skipClashingFiles());
 }
 
 // Converts the selection with a progress bar, cancelling it on Ctrl-C, and
@@ -234,10 +237,21 @@ ExitCode runConvert(const ConvertCommand& command) {
     viewModel.setSelectedPhaseFixOption(command.phase.value_or(PhaseFixOption::useLeft));
     viewModel.setSelectedMultichannelOption(
         command.multichannel.value_or(MultichannelConversionOption::splitAllToMono));
-    const ConversionPlan plan =
-        makeConversionPlan(selected, viewModel.settings(), viewModel.selectedPhaseFixOption(),
-                           viewModel.selectedMultichannelOption(), viewModel.selectedFolderURL());
+    const PlanSummary plan =
+        summarizePlan(selected, viewModel.settings(),
+                      {viewModel.selectedPhaseFixOption(), viewModel.selectedMultichannelOption()},
+                      viewModel.selectedFolderURL());
     std::cout << formatPlanText(plan) << std::flush;
+    const std::size_t clashes = plan.plan.clashes().size();
+    if (clashes > 0 && !command.skipExisting) {
+        printError(std::to_string(clashes) + " outputs cannot be written (listed above); nothing converted. "
+                   "Run again with --skip-existing to convert the other files.");
+        return ExitCode::failed;
+    }
+    if (plan.plan.withoutClashes().items.empty()) {
+        std::cout << "Nothing to convert.\n" << std::flush;
+        return ExitCode::success;
+    }
     if (const ExitCode confirmed = confirm(command, plan, interruption); confirmed != ExitCode::success)
         return confirmed;
     return convertSelection(viewModel, interruption);

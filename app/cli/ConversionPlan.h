@@ -1,12 +1,13 @@
 #pragma once
 
 // What a conversion is about to do, for the user to read before confirming:
-// each selected result in the order it will be converted, with the names of
-// the files it will produce, and the options in force.
+// the engine's plan (each selected result in the order it will be converted,
+// with the names of the files it will produce and any clash) and the
+// options in force.
 
+#include "conversion/ConversionOptions.h"
+#include "conversion/ConversionPlan.h"
 #include "records/AppSettings.h"
-#include "records/ScanResult.h"
-#include "workflow/ConversionOptions.h"
 
 #include <filesystem>
 #include <optional>
@@ -14,26 +15,20 @@
 
 namespace twinfold::cli {
 
-struct PlanEntry {
-    ScanResult result;
-    std::vector<std::filesystem::path> outputs;
-};
-
-struct ConversionPlan {
-    std::vector<PlanEntry> entries;  // in conversion order
+struct PlanSummary {
+    ConversionPlan plan;
     AppSettings settings;
-    PhaseFixOption phaseFixOption = PhaseFixOption::useLeft;
-    MultichannelConversionOption multichannelOption = MultichannelConversionOption::splitAllToMono;
+    PlanOptions options;
     std::optional<std::filesystem::path> scannedFolder;  // where a backup folder would go
     bool hasLossySources = false;
     bool hasPhaseInverted = false;
     bool hasRemovableChannels = false;
 
-    int fileCount() const { return int(entries.size()); }
+    int fileCount() const { return int(plan.items.size()); }
 };
 
-ConversionPlan makeConversionPlan(const std::vector<ScanResult>& selected, const AppSettings& settings,
-                                  PhaseFixOption phaseFixOption, MultichannelConversionOption multichannelOption,
-                                  const std::optional<std::filesystem::path>& scannedFolder);
+// Throws ConversionError when the settings name no output (a bad suffix).
+PlanSummary summarizePlan(const std::vector<ScanResult>& selected, const AppSettings& settings,
+                          const PlanOptions& options, const std::optional<std::filesystem::path>& scannedFolder);
 
 }  // namespace twinfold::cli

@@ -81,17 +81,18 @@ QString summary(const SummaryFigures& s) {
     return out;
 }
 
-QString optionsText(const ConversionPlan& plan) {
+QString optionsText(const PlanSummary& plan) {
     const AppSettings& s = plan.settings;
     QString out = "Suffix: " + qs(s.namingSuffix) + '\n';
-    if (std::any_of(plan.entries.begin(), plan.entries.end(), [](const PlanEntry& e) { return e.result.isPannedMono; }))
+    if (std::any_of(plan.plan.items.begin(), plan.plan.items.end(),
+                    [](const PlannedConversion& item) { return item.result.isPannedMono; }))
         out += QString("Pan in file name: ") + (s.includePanInFilename ? "on" : "off") + '\n';
     out += "Normalize: " +
            (s.normalizationEnabled ? QString::asprintf("to %.1f dBFS", double(s.normalizationTargetdBFS)) : "off") +
            '\n';
-    if (plan.hasPhaseInverted) out += "Phase-inverted files: " + qs(std::string(rawValue(plan.phaseFixOption))) + '\n';
+    if (plan.hasPhaseInverted) out += "Phase-inverted files: " + qs(std::string(rawValue(plan.options.phaseFixOption))) + '\n';
     if (plan.hasRemovableChannels)
-        out += "Multichannel files: " + qs(std::string(rawValue(plan.multichannelOption))) + '\n';
+        out += "Multichannel files: " + qs(std::string(rawValue(plan.options.multichannelOption))) + '\n';
     out += "Originals: " + qs(std::string(rawValue(s.originalFileHandling)));
     if (s.originalFileHandling == OriginalFileHandling::moveToBackup) {
         out += plan.scannedFolder ? " (a \"Twinfold Backup\" folder in " + qs(plan.scannedFolder->string()) + ")"
@@ -121,13 +122,18 @@ std::string formatScanText(const ScanReport& report) {
     return out.toStdString();
 }
 
-std::string formatPlanText(const ConversionPlan& plan) {
+std::string formatPlanText(const PlanSummary& plan) {
     QString out = "Files to convert (" + QString::number(plan.fileCount()) + "):\n";
-    for (const PlanEntry& e : plan.entries) {
+    for (const PlannedConversion& item : plan.plan.items) {
         QStringList outputs;
-        for (const fs::path& p : e.outputs) outputs << fileName(p);
-        out += "  " + qs(e.result.fileInfo.filename) + " (" + qs(e.result.statusText()) + ") -> " +
+        for (const PlannedOutput& output : item.outputs) outputs << fileName(output.path);
+        out += "  " + qs(item.result.fileInfo.filename) + " (" + qs(item.result.statusText()) + ") -> " +
                outputs.join(", ") + '\n';
+    }
+    const std::vector<PlannedClash> clashes = plan.plan.clashes();
+    if (!clashes.empty()) {
+        out += "\nOutputs that cannot be written (" + QString::number(clashes.size()) + "):\n";
+        for (const PlannedClash& clash : clashes) out += "  " + qs(clash.text()) + '\n';
     }
     out += '\n' + optionsText(plan);
     return out.toStdString();

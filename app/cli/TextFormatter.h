@@ -16,7 +16,7 @@
 namespace twinfold::cli {
 
 std::string formatScanText(const ScanReport& report);
-std::string formatPlanText(const ConversionPlan& plan);
+std::string formatPlanText(const PlanSummary& plan);
 std::string formatOutputsText(const std::vector<std::filesystem::path>& outputs);
 
 // A byte count as the window shows it: decimal units, one fraction digit,

@@ -4,6 +4,7 @@
 #include "audio_io/AudioFormat.h"
 #include "conversion/AudioMetadataService.h"
 #include "conversion/ConversionError.h"
+#include "conversion/OutputNaming.h"
 #include "records/AppSettings.h"
 #include "records/ScanResult.h"
 
@@ -96,6 +97,24 @@ public:
     // invalidFormat before anything is written.
     void removeRedundantChannels(const std::filesystem::path& source, const std::filesystem::path& output,
                                  const std::vector<int>& keep, const ProgressHandler& progress = {});
+
+    // Channel channels[k] of `source` to paths[k], one mono file each. An
+    // index out of range or listed twice, or a list of names of another
+    // length, is invalidFormat before anything is written.
+    void splitChannels(const std::filesystem::path& source, const std::vector<int>& channels,
+                       const std::vector<std::filesystem::path>& paths, const ProgressHandler& progress = {});
+
+    // One side of a split pair to `output`: a byte copy when the output
+    // keeps the side's format and no target is given, a PCM rewrite
+    // (normalised when a target is given) otherwise.
+    void writePairSide(const std::filesystem::path& input, const std::filesystem::path& output,
+                       std::optional<float> targetdBFS, const ProgressHandler& progress = {});
+
+    // Both sides of a split pair to their outputs, each as writePairSide; a
+    // failure of the second removes the first.
+    void writeBothPairSides(const std::filesystem::path& left, const std::filesystem::path& right,
+                            const OutputPair& outputs, std::optional<float> targetdBFS,
+                            const ProgressHandler& progress = {});
 
     // A split .L/.R pair reduced to one file (pairOutputURL): a byte copy of
     // the kept side, or a normalised rewrite when normalisation is on. A lossy

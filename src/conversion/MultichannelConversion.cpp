@@ -30,27 +30,40 @@ std::vector<fs::path> AudioConverterService::splitAllChannels(const fs::path& so
                                                               const std::optional<std::vector<int>>& channels,
                                                               const AppSettings& settings,
                                                               const ProgressHandler& progress) {
-    std::scoped_lock lock(operation_);
-    auto reader = openAudioFile(source);
-    const int channelCount = reader->channelCount();
+    int channelCount = 0;
+    {
+        std::scoped_lock lock(operation_);
+        channelCount = openAudioFile(source)->channelCount();
+    }
     const std::vector<int> listed = channels.value_or(allChannels(channelCount));
-    if (listed.empty()) return {};
-    requireChannels(listed, channelCount, true);
-    requireFormat(*reader, 1);
     std::vector<fs::path> paths;
-    for (int channel : listed) paths.push_back(channelFileURL(source, settings, channel, channelCount));
+    for (int channel : listed) {
+        if (channel >= 0 && channel < channelCount) paths.push_back(channelFileURL(source, settings, channel, channelCount));
+        else paths.push_back({});  // refused below, before anything is written
+    }
+    splitChannels(source, listed, paths, progress);
+    return paths;
+}
+
+void AudioConverterService::splitChannels(const fs::path& source, const std::vector<int>& channels,
+                                          const std::vector<fs::path>& paths, const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    if (channels.empty()) return;
+    if (paths.size() != channels.size()) throw ConversionError(ConversionError::Case::invalidFormat);
+    auto reader = openAudioFile(source);
+    requireChannels(channels, reader->channelCount(), true);
+    requireFormat(*reader, 1);
     // Every name is checked before the first file is created, so a taken
     // name leaves nothing behind.
     OutputFiles::requireFree(paths);
-    const WriterSettings writerSettings = settingsFor(source, *reader, 1, listed);
+    const WriterSettings writerSettings = settingsFor(source, *reader, 1, channels);
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
-    for (std::size_t k = 0; k < listed.size(); ++k) {
-        routes.push_back({&outputs.create(paths[k], writerSettings), {listed[k]}, std::nullopt, writerSettings.bitDepth,
-                          writerSettings.isFloat});
+    for (std::size_t k = 0; k < channels.size(); ++k) {
+        routes.push_back({&outputs.create(paths[k], writerSettings), {channels[k]}, std::nullopt,
+                          writerSettings.bitDepth, writerSettings.isFloat});
     }
     streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
-    return paths;
 }
 
 void AudioConverterService::removeRedundantChannels(const fs::path& source, const fs::path& output,

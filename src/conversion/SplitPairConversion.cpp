@@ -46,35 +46,44 @@ std::optional<float> targetOf(const AppSettings& settings) {
 fs::path AudioConverterService::convertSplitPairToMono(const ScanResult& pair,
                                                        std::optional<ChannelSelection> selection,
                                                        const AppSettings& settings, const ProgressHandler& progress) {
-    std::scoped_lock lock(operation_);
     pairRight(pair);
     const fs::path& input = keptSide(pair, selection);
     const std::optional<float> target = targetOf(settings);
     fs::path output = pairOutputURL(pair, settings);
     if (isRewritten(input, output, target)) output = pcmName(output);
-    OutputFiles::requireFree({output});
-    transferPairSide(input, output, target, progress);
+    writePairSide(input, output, target, progress);
     return output;
+}
+
+void AudioConverterService::writePairSide(const fs::path& input, const fs::path& output,
+                                          std::optional<float> targetdBFS, const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
+    OutputFiles::requireFree({output});
+    transferPairSide(input, output, targetdBFS, progress);
 }
 
 std::vector<fs::path> AudioConverterService::convertSplitPairToTwo(const ScanResult& pair,
                                                                    const AppSettings& settings,
                                                                    const ProgressHandler& progress) {
-    std::scoped_lock lock(operation_);
-    const fs::path& right = pairRight(pair);
     const OutputPair outputs = pairSplitOutputURLs(pair, settings);
+    writeBothPairSides(pair.fileInfo.url, pairRight(pair), outputs, targetOf(settings), progress);
+    return {outputs.left, outputs.right};
+}
+
+void AudioConverterService::writeBothPairSides(const fs::path& left, const fs::path& right,
+                                               const OutputPair& outputs, std::optional<float> targetdBFS,
+                                               const ProgressHandler& progress) {
+    std::scoped_lock lock(operation_);
     OutputFiles::requireFree({outputs.left, outputs.right});
-    const std::optional<float> target = targetOf(settings);
-    transferPairSide(pair.fileInfo.url, outputs.left, target, [&](double f) { report(progress, 0.5 * f); });
+    transferPairSide(left, outputs.left, targetdBFS, [&](double f) { report(progress, 0.5 * f); });
     try {
-        transferPairSide(right, outputs.right, target, [&](double f) { report(progress, 0.5 + 0.5 * f); });
+        transferPairSide(right, outputs.right, targetdBFS, [&](double f) { report(progress, 0.5 + 0.5 * f); });
     } catch (...) {
         // A failed or cancelled operation leaves none of its outputs behind.
         std::error_code ignored;
         fs::remove(outputs.left, ignored);
         throw;
     }
-    return {outputs.left, outputs.right};
 }
 
 void AudioConverterService::transferPairSide(const fs::path& input, const fs::path& output,

@@ -5,6 +5,7 @@
 // shown again, on the file as it is now, to be redundant. Plain C++ on the
 // engine; no Qt.
 
+#include "conversion/ConversionPlan.h"
 #include "records/FileIdentity.h"
 
 #include <atomic>
@@ -30,22 +31,6 @@ struct OutputProvenance {
     bool operator==(const OutputProvenance&) const = default;
 };
 
-// Why a channel that no output carries may go: the rule that judged it.
-enum class Redundancy {
-    identicalTo,     // the same stored samples as `reference`
-    invertedCopyOf,  // plus `reference`, silent everywhere
-    scaledCopyOf,    // correlates with `reference` as panned mono does, `reference` the louder
-    silent,          // never above the scan's silence threshold
-};
-
-struct DroppedChannel {
-    int channel = 0;
-    Redundancy reason = Redundancy::silent;
-    int reference = -1;  // unused for `silent`
-
-    bool operator==(const DroppedChannel&) const = default;
-};
-
 // A source file as the scan saw it.
 struct ProvenFile {
     std::filesystem::path path;
@@ -54,14 +39,8 @@ struct ProvenFile {
     bool operator==(const ProvenFile&) const = default;
 };
 
-// One output of a source; its channels number the source's channels.
-struct ProvenOutput {
-    std::filesystem::path path;
-    std::vector<int> sourceChannels;
-    std::optional<float> targetdBFS;
-
-    bool operator==(const ProvenOutput&) const = default;
-};
+// One output of a source, as planned.
+using ProvenOutput = PlannedOutput;
 
 // What must hold before the originals of one scanned result may go. The
 // channels of `files` are numbered on from file to file: a split pair's left

@@ -51,7 +51,8 @@
 #include "records/AppSettings.h"
 #include "records/ScanResult.h"
 #include "records/Uuid.h"
-#include "workflow/ConversionOptions.h"
+#include "conversion/ConversionOptions.h"
+#include "conversion/ConversionPlan.h"
 #include "workflow/WorkflowStates.h"
 
 #include <QDateTime>
@@ -189,8 +190,19 @@ public:
     // the gates they passed. Does nothing without a convertible selection.
     QFuture<void> convertSelected(bool skipLossyCheck = false, bool skipPhaseCheck = false,
                                   bool skipMultichannelCheck = false);
-    // Converts `results` (cancelling a running conversion first).
+    // Plans the conversion of `results` and, when no output clashes,
+    // converts them (cancelling a running conversion first). When outputs
+    // clash (two sources to one name, a name taken or too long, an output
+    // onto its source), nothing is written: the clashes are published in
+    // pendingClashes() for the user to skip those files or cancel.
     QFuture<void> startConversion(const std::vector<ScanResult>& results);
+    // Every clash of the conversion the user asked for, all found before
+    // anything was written.
+    const std::vector<PlannedClash>& pendingClashes() const { return pendingClashes_; }
+    // Converts the rest of the pending plan, without the files that clash.
+    QFuture<void> skipClashingFiles();
+    // Forgets the pending plan: nothing is converted.
+    void dismissClashes();
     // Stops the conversion; finished outputs stay, no original is touched.
     QFuture<void> cancelConversion();
 
@@ -233,6 +245,7 @@ signals:
     void settingsChanged();
     void errorMessageChanged();
     void lastConversionOutcomeChanged();
+    void pendingClashesChanged();
     void convertedOriginalURLsChanged();
     void showPhaseFixOptionsChanged();
     void selectedPhaseFixOptionChanged();
@@ -280,6 +293,7 @@ private:
     void cancelConversionTask();
     static void scanTaskBody(const TaskLink& link, const ScanSources& sources);
     static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> urls);
+    QFuture<void> startPlannedConversion(ConversionPlan plan);
     static void conversionTaskBody(const TaskLink& link, const ConversionInput& input);
     static bool verifyOutputs(const TaskLink& link, const std::vector<SourceProof>& proofs);
     static bool makeOutputsDurable(const TaskLink& link, const std::vector<std::filesystem::path>& outputs);
@@ -299,6 +313,8 @@ private:
     AppSettings settings_;
     std::optional<std::string> errorMessage_;
     std::optional<ConversionOutcome> lastConversionOutcome_;
+    std::vector<PlannedClash> pendingClashes_;
+    ConversionPlan pendingPlan_;
     std::vector<Path> convertedOriginalURLs_;
     bool showPhaseFixOptions_ = false;
     PhaseFixOption selectedPhaseFixOption_ = PhaseFixOption::useLeft;

@@ -32,10 +32,10 @@ bool touchesOriginals(OriginalFileHandling policy, const std::optional<std::file
 
 // The files written and what they save: the converted sources' sizes
 // minus the outputs' (negative when compressed sources grew into PCM).
-ConversionOutcome outcomeOf(const std::vector<ScanResult>& results, const std::vector<std::filesystem::path>& outputs) {
+ConversionOutcome outcomeOf(const ConversionPlan& plan, const std::vector<std::filesystem::path>& outputs) {
     ConversionOutcome outcome;
     outcome.outputCount = outputs.size();
-    for (const ScanResult& r : results) outcome.savedBytes += r.fileInfo.fileSize;
+    for (const PlannedConversion& item : plan.items) outcome.savedBytes += item.result.fileInfo.fileSize;
     for (const auto& output : outputs) {
         std::error_code error;
         const auto size = std::filesystem::file_size(output, error);
@@ -93,11 +93,42 @@ QFuture<void> ScanViewModel::convertSelected(bool skipLossyCheck, bool skipPhase
 }
 
 QFuture<void> ScanViewModel::startConversion(const std::vector<ScanResult>& results) {
+    dismissClashes();
+    ConversionPlan plan;
+    try {
+        plan = planConversion(results, settings_, {selectedPhaseFixOption_, selectedMultichannelOption_});
+    } catch (const std::exception& error) {
+        // A setting no output can be named by (a suffix with "/"): nothing starts.
+        publish(conversionState_, ConversionState::failed(error.what()), &ScanViewModel::conversionStateChanged);
+        publish(errorMessage_, std::optional<std::string>(error.what()), &ScanViewModel::errorMessageChanged);
+        return QtFuture::makeReadyFuture();
+    }
+    if (!plan.clashes().empty()) {
+        pendingPlan_ = std::move(plan);
+        publish(pendingClashes_, pendingPlan_.clashes(), &ScanViewModel::pendingClashesChanged);
+        return QtFuture::makeReadyFuture();
+    }
+    return startPlannedConversion(std::move(plan));
+}
+
+QFuture<void> ScanViewModel::skipClashingFiles() {
+    ConversionPlan plan = pendingPlan_.withoutClashes();
+    dismissClashes();
+    if (plan.items.empty()) return QtFuture::makeReadyFuture();
+    return startPlannedConversion(std::move(plan));
+}
+
+void ScanViewModel::dismissClashes() {
+    pendingPlan_ = {};
+    publish(pendingClashes_, {}, &ScanViewModel::pendingClashesChanged);
+}
+
+QFuture<void> ScanViewModel::startPlannedConversion(ConversionPlan plan) {
     cancelConversionTask();
-    ConversionInput input{{results, settings_, selectedPhaseFixOption_, selectedMultichannelOption_},
-                          selectedFolderURL_, audioConverter_, conversionHooks_, backupTime_};
-    const int total = groupForConversion(results).total();
-    publish(convertedOriginalURLs_, originalsOf(results), &ScanViewModel::convertedOriginalURLsChanged);
+    const int total = int(plan.items.size());
+    publish(convertedOriginalURLs_, originalsOf(plan), &ScanViewModel::convertedOriginalURLsChanged);
+    ConversionInput input{{std::move(plan), settings_}, selectedFolderURL_, audioConverter_, conversionHooks_,
+                          backupTime_};
     publish(conversionState_, ConversionState::converting(0, "", 0, total), &ScanViewModel::conversionStateChanged);
     publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
     publish(lastConversionOutcome_, {}, &ScanViewModel::lastConversionOutcomeChanged);
@@ -186,7 +217,7 @@ bool ScanViewModel::verifyOutputs(const TaskLink& link, const std::vector<Source
 // a move across file systems copies whole files), then hands over to the
 // GUI thread for the rescan.
 void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput& input, std::vector<Path> outputs) {
-    ConversionOutcome outcome = outcomeOf(input.job.results, outputs);
+    ConversionOutcome outcome = outcomeOf(input.job.plan, outputs);
     link.post([outputs = std::move(outputs)](ScanViewModel& vm) mutable {
         vm.publish(vm.conversionState_, ConversionState::completedWith(std::move(outputs)),
                    &ScanViewModel::conversionStateChanged);
@@ -198,7 +229,7 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
     // closing) leaves the originals alone: not touching them is always safe.
     if (link.isCancelled()) return;
     const std::string stamp = input.backupTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
-    handleOriginalFiles(originalsOf(input.job.results), input.job.settings.originalFileHandling, input.folder,
+    handleOriginalFiles(originalsOf(input.job.plan), input.job.settings.originalFileHandling, input.folder,
                         backupFolderName(stamp), [&outcome](const std::string& line) { outcome.problems.push_back(line); });
     link.postFinal([outcome = std::move(outcome)](ScanViewModel& vm, const Promise& promise) mutable {
         vm.publish(vm.convertedOriginalURLs_, {}, &ScanViewModel::convertedOriginalURLsChanged);

@@ -167,16 +167,22 @@ TEST_F(CliConvert, WithoutTerminalOrYesItRefusesAndTouchesNothing) {
     EXPECT_EQ(entryCount(dir.path()), 14u);
 }
 
-TEST_F(CliConvert, AFailureReportsTheErrorAndLeavesEveryOriginal) {
-    // The first output's name is taken: the conversion must stop there.
+// Every output that cannot be written is listed in the plan and nothing is
+// written, or with --skip-existing everything else is converted.
+TEST_F(CliConvert, ClashesAreListedBeforeAnythingIsWritten) {
     std::ofstream(dir / "Broadcast Interview_mono.wav") << "someone else's file";
-    const CliRun r = cli.run({"convert", "--yes", "--originals", "delete", dir.path().string()});
+    CliRun r = cli.run({"convert", "--yes", "--originals", "delete", dir.path().string()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.err, HasSubstr("Output file already exists: Broadcast Interview_mono.wav"));
-    EXPECT_EQ(contents(dir / "Broadcast Interview_mono.wav"), "someone else's file");
+    EXPECT_THAT(r.out, HasSubstr("Broadcast Interview_mono.wav: a file of this name already exists"));
+    EXPECT_THAT(r.err, HasSubstr("--skip-existing"));
+    EXPECT_FALSE(fs::exists(dir / "Dual Mono Guitar_mono.wav"));
     for (const char* original : {"Broadcast Interview.wav", "Dual Mono Guitar.wav", "Surround Mix.wav"})
         EXPECT_TRUE(fs::exists(dir / original)) << original;
-    EXPECT_THAT(r.out, Not(HasSubstr("Converted ")));
+
+    r = cli.run({"convert", "--yes", "--skip-existing", "--originals", "keep", dir.path().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(contents(dir / "Broadcast Interview_mono.wav"), "someone else's file");
+    EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar_mono.wav"));
 }
 
 std::vector<std::string> hiddenEntries(const fs::path& dir) {

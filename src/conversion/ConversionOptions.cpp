@@ -1,4 +1,4 @@
-#include "workflow/ConversionOptions.h"
+#include "conversion/ConversionOptions.h"
 
 namespace twinfold {
 
