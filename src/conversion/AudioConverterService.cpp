@@ -157,6 +157,18 @@ std::vector<std::optional<float>> AudioConverterService::gainsFor(AudioFileReade
     return gains;
 }
 
+void AudioConverterService::streamGroup(AudioFileReader& reader, OutputFiles& outputs,
+                                        const std::vector<ChannelRoute>& routes, double base, double scale,
+                                        const ProgressHandler& progress) {
+    try {
+        streamChannels(reader, routes, hooks([&](double fraction) { report(progress, base + scale * fraction); }));
+        outputs.closeAll();
+    } catch (...) {
+        outputs.removeAll();
+        throw;
+    }
+}
+
 void AudioConverterService::streamAndFinish(AudioFileReader& reader, const fs::path& source, OutputFiles& outputs,
                                             const std::vector<ChannelRoute>& routes, double base, double scale,
                                             const ProgressHandler& progress) {

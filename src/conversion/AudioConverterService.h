@@ -173,6 +173,10 @@ private:
     void streamAndFinish(AudioFileReader& reader, const std::filesystem::path& source, OutputFiles& outputs,
                          const std::vector<ChannelRoute>& routes, double base, double scale,
                          const ProgressHandler& progress);
+    // The same without the chunks and names, for one group of outputs of
+    // several; streamAndFinish for the last group finishes them all.
+    void streamGroup(AudioFileReader& reader, OutputFiles& outputs, const std::vector<ChannelRoute>& routes,
+                     double base, double scale, const ProgressHandler& progress);
     StreamHooks hooks(std::function<void(double)> afterChunk = {}) const;
     void throwIfCancelled() const;
     // One side of a split pair to `output`: a byte copy when the format is

@@ -18,6 +18,10 @@ namespace {
 // N channels in order, no speaker positions.
 constexpr std::uint32_t kDiscreteLayoutTag = 0x930000;
 
+// Outputs written at once by a split: each holds a descriptor while it is
+// written.
+constexpr std::size_t kOutputsAtOnce = 32;
+
 std::vector<int> allChannels(int channelCount) {
     std::vector<int> channels(std::size_t(std::max(channelCount, 0)));
     std::iota(channels.begin(), channels.end(), 0);
@@ -58,12 +62,20 @@ void AudioConverterService::splitChannels(const fs::path& source, const std::vec
     OutputFiles::requireFree(paths);
     const WriterSettings writerSettings = settingsFor(source, *reader, 1, channels);
     OutputFiles outputs;
-    std::vector<ChannelRoute> routes;
-    for (std::size_t k = 0; k < channels.size(); ++k) {
-        routes.push_back({&outputs.create(paths[k], writerSettings), {channels[k]}, std::nullopt,
-                          writerSettings.bitDepth, writerSettings.isFloat});
+    // A group of outputs at a time, each group one read of the source, so
+    // that a file of a thousand channels needs a few dozen descriptors.
+    const std::size_t groups = (channels.size() + kOutputsAtOnce - 1) / kOutputsAtOnce;
+    for (std::size_t g = 0; g < groups; ++g) {
+        if (g > 0) reader->seek(0);
+        std::vector<ChannelRoute> routes;
+        for (std::size_t k = g * kOutputsAtOnce; k < std::min(channels.size(), (g + 1) * kOutputsAtOnce); ++k) {
+            routes.push_back({&outputs.create(paths[k], writerSettings), {channels[k]}, std::nullopt,
+                              writerSettings.bitDepth, writerSettings.isFloat});
+        }
+        const double base = double(g) / double(groups), scale = 1.0 / double(groups);
+        if (g + 1 < groups) streamGroup(*reader, outputs, routes, base, scale, progress);
+        else streamAndFinish(*reader, source, outputs, routes, base, scale, progress);
     }
-    streamAndFinish(*reader, source, outputs, routes, 0.0, 1.0, progress);
 }
 
 void AudioConverterService::removeRedundantChannels(const fs::path& source, const fs::path& output,

@@ -37,6 +37,9 @@ void OutputFiles::closeAll() {
     for (auto& writer : writers_) {
         if (writer) writer->close();
     }
+    // A closed writer has nothing more to give; letting it go frees its
+    // descriptor for the next group of outputs.
+    writers_.clear();
 }
 
 void OutputFiles::commitAll() {

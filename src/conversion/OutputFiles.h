@@ -28,7 +28,9 @@ public:
     // writer's error passes through.
     AudioFileWriter& create(const std::filesystem::path& path, const WriterSettings& settings);
 
-    // Finishes every file; a failure to complete one passes through.
+    // Finishes every open file and lets its writer go (its descriptor with
+    // it), so that more outputs can be created in groups; a failure to
+    // complete one passes through.
     void closeAll();
     // Gives every closed file its final name, in creation order, never
     // replacing anything (a taken name is ConversionError::fileExists). On

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
 
 namespace twinfold {
 
@@ -101,7 +102,8 @@ struct GainRange {
 // One output compared block by block while its source is read.
 class OutputCheck {
 public:
-    OutputCheck(const ProvenOutput& entry, const SourceBlock& source, std::int64_t sourceLength)
+    OutputCheck(const ProvenOutput& entry, const SourceBlock& source, std::int64_t sourceLength,
+                std::uint32_t capacity)
         : entry_(entry), reader_(openForCheck(entry.path)) {
         requireShape(source, sourceLength);
         const AudioFileReader& file = source.reader(source.fileOf(entry.sourceChannels.front()));
@@ -120,8 +122,8 @@ public:
         step_ = std::ldexp(1.0, -(std::clamp(bits, 8, 32) - 1));
         ranges_.resize(entry.sourceChannels.size());
         const int channels = int(entry.sourceChannels.size());
-        if (outputIsInt_) ints_.reset(channels, OutputVerifier::chunkFrames);
-        else floats_.reset(channels, OutputVerifier::chunkFrames);
+        if (outputIsInt_) ints_.reset(channels, capacity);
+        else floats_.reset(channels, capacity);
     }
 
     void compare(const SourceBlock& source, std::int64_t firstFrame) {
@@ -258,52 +260,111 @@ void requireChunks(const fs::path& source, const fs::path& output) {
     }
 }
 
-// Reads one source once: compares every output made from it and re-proves
-// every channel dropped from it.
+// Outputs compared in one read of their source: each holds a descriptor.
+constexpr std::size_t kOutputsAtOnce = 32;
+// What one read may hold: the source's samples with their float copies, and
+// a group's outputs.
+constexpr std::size_t kMemoryBudget = std::size_t(32) << 20;
+
+// Frames read at once: full blocks unless the source is so wide that they
+// would pass the memory budget. Whole groups of eight frames, as the
+// panned-mono sums need.
+std::uint32_t blockFramesFor(int sourceChannels, std::size_t outputChannels) {
+    const std::size_t perFrame = sizeof(float) * (2 * std::size_t(std::max(sourceChannels, 1)) + outputChannels);
+    const std::size_t frames = std::clamp<std::size_t>(kMemoryBudget / perFrame, 1024, OutputVerifier::chunkFrames);
+    return std::uint32_t(frames - frames % 8);
+}
+
+// One read of the source for a group of its outputs, and in the first read
+// for every channel dropped from it.
+class SourcePass {
+public:
+    SourcePass(const SourceProof& proof, std::span<const ProvenOutput> outputs, bool withDropped)
+        : proof_(proof), block_(paths(proof), [&](int channels) { return capacityFor(channels, outputs); },
+                                openForCheck),
+          length_(commonLength(proof, block_)) {
+        checks_.reserve(outputs.size());
+        for (const ProvenOutput& output : outputs) checks_.emplace_back(output, block_, length_, block_.capacity());
+        if (!withDropped) return;
+        for (const DroppedChannel& dropped : proof.dropped) {
+            redundancies_.emplace_back(dropped, proof.silenceThresholdLinear, length_,
+                                       AudioAnalyzerService::defaultChunkSize);
+        }
+    }
+
+    const SourceBlock& block() const { return block_; }
+
+    // False when cancelled; throws VerificationError at the first fault.
+    bool run(const std::atomic<bool>& cancelled, const std::function<void(double)>& progress) {
+        for (std::int64_t done = 0; done < length_;) {
+            if (cancelled.load()) return false;
+            block_.read(std::uint32_t(std::min<std::int64_t>(block_.capacity(), length_ - done)));
+            for (OutputCheck& check : checks_) check.compare(block_, done);
+            for (std::size_t i = 0; i < redundancies_.size(); ++i) {
+                if (!redundancies_[i].add(block_)) notRedundant(i);
+            }
+            done += block_.frames();
+            if (progress) progress(double(done) / double(length_));
+        }
+        for (const OutputCheck& check : checks_) check.finish();
+        for (std::size_t i = 0; i < redundancies_.size(); ++i) {
+            if (!redundancies_[i].holds()) notRedundant(i);
+        }
+        return true;
+    }
+
+private:
+    static std::vector<fs::path> paths(const SourceProof& proof) {
+        std::vector<fs::path> paths;
+        for (const ProvenFile& file : proof.files) paths.push_back(file.path);
+        return paths;
+    }
+    static std::uint32_t capacityFor(int sourceChannels, std::span<const ProvenOutput> outputs) {
+        std::size_t outputChannels = 0;
+        for (const ProvenOutput& output : outputs) outputChannels += output.sourceChannels.size();
+        return blockFramesFor(sourceChannels, outputChannels);
+    }
+
+    [[noreturn]] void notRedundant(std::size_t i) const {
+        const DroppedChannel& dropped = proof_.dropped[i];
+        const std::string reference = dropped.reference >= 0 ? describeChannel(proof_, block_, dropped.reference) : "";
+        throw VerificationError(Case::notRedundant, nameOf(proof_.files[block_.fileOf(dropped.channel)].path),
+                                describeChannel(proof_, block_, dropped.channel) + " " +
+                                    redundancies_[i].failureText(reference));
+    }
+
+    const SourceProof& proof_;
+    SourceBlock block_;
+    std::int64_t length_;
+    std::vector<OutputCheck> checks_;
+    std::vector<RedundancyCheck> redundancies_;
+};
+
+// Reads the source once for every group of its outputs (once in all but
+// for very wide files), comparing the outputs and re-proving every channel
+// dropped from it in the first read.
 bool proveSource(const SourceProof& proof, const Options& options, const std::atomic<bool>& cancelled,
                  const std::function<void(double)>& progress) {
     if (options.full) {
         for (const ProvenFile& file : proof.files) requireUnchanged(file);
     }
-    std::vector<fs::path> paths;
-    for (const ProvenFile& file : proof.files) paths.push_back(file.path);
-    SourceBlock block(paths, OutputVerifier::chunkFrames, openForCheck);
-    if (options.full) requireEveryChannelAccountedFor(proof, block);
-    const std::int64_t length = commonLength(proof, block);
-    std::vector<OutputCheck> checks;
-    checks.reserve(proof.outputs.size());
-    for (const ProvenOutput& output : proof.outputs) checks.emplace_back(output, block, length);
-    std::vector<RedundancyCheck> redundancies;
-    if (options.full) {
-        for (const DroppedChannel& dropped : proof.dropped) {
-            redundancies.emplace_back(dropped, proof.silenceThresholdLinear, length,
-                                      AudioAnalyzerService::defaultChunkSize);
-        }
-    }
-    auto notRedundant = [&](std::size_t i) {
-        const DroppedChannel& dropped = proof.dropped[i];
-        const std::string reference = dropped.reference >= 0 ? describeChannel(proof, block, dropped.reference) : "";
-        throw VerificationError(Case::notRedundant, nameOf(proof.files[block.fileOf(dropped.channel)].path),
-                                describeChannel(proof, block, dropped.channel) + " " +
-                                    redundancies[i].failureText(reference));
-    };
-    for (std::int64_t done = 0; done < length;) {
-        if (cancelled.load()) return false;
-        block.read(std::uint32_t(std::min<std::int64_t>(OutputVerifier::chunkFrames, length - done)));
-        for (OutputCheck& check : checks) check.compare(block, done);
-        for (std::size_t i = 0; i < redundancies.size(); ++i) {
-            if (!redundancies[i].add(block)) notRedundant(i);
-        }
-        done += block.frames();
-        if (progress) progress(double(done) / double(length));
-    }
-    for (const OutputCheck& check : checks) check.finish();
-    for (std::size_t i = 0; i < redundancies.size(); ++i) {
-        if (!redundancies[i].holds()) notRedundant(i);
+    const std::span<const ProvenOutput> outputs(proof.outputs);
+    const std::size_t passes = std::max<std::size_t>(1, (outputs.size() + kOutputsAtOnce - 1) / kOutputsAtOnce);
+    for (std::size_t p = 0; p < passes; ++p) {
+        const std::size_t first = p * kOutputsAtOnce;
+        SourcePass pass(proof, outputs.subspan(first, std::min(kOutputsAtOnce, outputs.size() - first)),
+                        options.full && p == 0);
+        if (options.full && p == 0) requireEveryChannelAccountedFor(proof, pass.block());
+        auto passProgress = [&](double fraction) {
+            if (progress) progress((double(p) + fraction) / double(passes));
+        };
+        if (!pass.run(cancelled, passProgress)) return false;
     }
     if (options.full) {
         for (const ProvenOutput& output : proof.outputs) {
-            requireChunks(proof.files[block.fileOf(output.sourceChannels.front())].path, output.path);
+            // A split pair's files are mono: its channel N is file N.
+            const std::size_t file = proof.files.size() == 1 ? 0 : std::size_t(output.sourceChannels.front());
+            requireChunks(proof.files.at(file).path, output.path);
         }
     }
     return true;

@@ -5,14 +5,18 @@
 
 namespace twinfold {
 
-SourceBlock::SourceBlock(const std::vector<std::filesystem::path>& files, std::uint32_t capacity, Open open) {
+SourceBlock::SourceBlock(const std::vector<std::filesystem::path>& files,
+                         const std::function<std::uint32_t(int channels)>& capacity, Open open) {
     for (const auto& path : files) {
         File file{path, open(path)};
         file.isInt = deliversStoredIntegers(*file.reader);
-        if (file.isInt) file.ints.reset(file.reader->channelCount(), capacity);
-        else file.floats.reset(file.reader->channelCount(), capacity);
         for (int c = 0; c < file.reader->channelCount(); ++c) channels_.push_back({files_.size(), c});
         files_.push_back(std::move(file));
+    }
+    capacity_ = capacity(channelCount());
+    for (File& file : files_) {
+        if (file.isInt) file.ints.reset(file.reader->channelCount(), capacity_);
+        else file.floats.reset(file.reader->channelCount(), capacity_);
     }
 }
 

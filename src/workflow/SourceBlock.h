@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,9 +17,12 @@ namespace twinfold {
 
 class SourceBlock {
 public:
-    // Opens each file; `open` throws VerificationError for a file it cannot read.
+    // Opens each file; `open` throws VerificationError for a file it cannot
+    // read. A block holds `capacity(channels)` frames, channels being the
+    // files' channels together.
     using Open = std::unique_ptr<AudioFileReader> (*)(const std::filesystem::path&);
-    SourceBlock(const std::vector<std::filesystem::path>& files, std::uint32_t capacity, Open open);
+    SourceBlock(const std::vector<std::filesystem::path>& files,
+                const std::function<std::uint32_t(int channels)>& capacity, Open open);
 
     // Reads the next `frames` frames of every file (throws VerificationError
     // naming the file when one ends early or fails).
@@ -26,6 +30,7 @@ public:
 
     int channelCount() const { return int(channels_.size()); }
     std::uint32_t frames() const { return frames_; }
+    std::uint32_t capacity() const { return capacity_; }
     // The readers, for their formats; file `f` of the list given.
     const AudioFileReader& reader(std::size_t f) const { return *files_[f].reader; }
     std::size_t fileCount() const { return files_.size(); }
@@ -56,6 +61,7 @@ private:
     std::vector<File> files_;
     std::vector<Channel> channels_;
     std::uint32_t frames_ = 0;
+    std::uint32_t capacity_ = 0;
 };
 
 }  // namespace twinfold
