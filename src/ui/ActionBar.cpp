@@ -9,6 +9,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace twinfold {
 
@@ -25,8 +28,33 @@ constexpr StatSpec kStats[] = {
     {"Total Files", Tint::primary, true},     {"Dual Mono", Tint::accent, true},
     {"Phase Inverted", Tint::red, false},     {"Silent Channel", Tint::purple, false},
     {"No Audio", Tint::gray, false},          {"Multichannel", Tint::teal, false},
-    {"True Stereo", Tint::primary, true},     {"Potential Savings", Tint::accent, true},
+    {"Unreadable", Tint::red, false},         {"True Stereo", Tint::primary, true},
+    {"Potential Savings", Tint::accent, true},
 };
+
+bool isUnreadable(const ScanResult& result)
+{
+    return result.unreadableReason.has_value();
+}
+
+QString filesText(std::size_t count)
+{
+    return QStringLiteral("Converted %1 file%2").arg(count).arg(count == 1 ? "" : "s");
+}
+
+// Compressed sources grow into PCM, so the change can go either way.
+QString outcomeText(const ConversionOutcome& outcome)
+{
+    const QString change = outcome.savedBytes < 0 ? QStringLiteral("grew by ") + byteCountText(-outcome.savedBytes)
+                                                  : QStringLiteral("saved ") + byteCountText(outcome.savedBytes);
+    return filesText(outcome.outputCount) + QStringLiteral(" — ") + change;
+}
+
+QString problemsText(const ConversionOutcome& outcome)
+{
+    const auto count = outcome.problems.size();
+    return QStringLiteral("%1 problem%2 with originals").arg(count).arg(count == 1 ? "" : "s");
+}
 
 }  // namespace
 
@@ -36,30 +64,45 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
       stats_(new QWidget(this)),
       selectAll_(new QPushButton(QStringLiteral("Select All Convertible"), this)),
       convert_(new QPushButton(QStringLiteral("Convert Selected to Mono"), this)),
-      converted_(new QLabel(this)),
-      rescan_(new QPushButton(QStringLiteral("Rescan Folder"), this))
+      outcome_(new QWidget(this)),
+      converted_(new QLabel(outcome_)),
+      problems_(new QLabel(outcome_)),
+      rescan_(new QPushButton(QStringLiteral("Rescan Folder"), outcome_))
 {
     buildStats();
     BlueProminentButtonStyle::apply(convert_);
     setForegroundColor(converted_, tintColor(Tint::green, palette()));
+    setForegroundColor(problems_, tintColor(Tint::orange, palette()));
     for (QPushButton* button : {selectAll_, convert_, rescan_})
         button->setAutoDefault(false);
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    // The outcome has a row of its own above the figures: beside them and
+    // the buttons it would squeeze the figures' titles.
+    auto* outcome = new QHBoxLayout(outcome_);
+    outcome->setContentsMargins(0, 0, 0, 0);
+    outcome->setSpacing(12);
+    outcome->addStretch(1);
+    outcome->addWidget(converted_);
+    outcome->addWidget(problems_);
+    outcome->addWidget(rescan_);
+    auto* row = new QHBoxLayout;
     row->setSpacing(8);
     row->addWidget(stats_);
     row->addStretch(1);
     row->addWidget(selectAll_);
     row->addWidget(convert_);
-    row->addWidget(converted_);
-    row->addWidget(rescan_);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->addWidget(outcome_);
+    column->addLayout(row);
 
     connect(selectAll_, &QPushButton::clicked, this, [this] { viewModel_.selectAllConvertible(); });
     connect(convert_, &QPushButton::clicked, this, [this] { viewModel_.convertSelected(false, false, false); });
     connect(rescan_, &QPushButton::clicked, this, [this] { viewModel_.startScan(); });
     for (auto signal : {&ScanViewModel::scanResultsChanged, &ScanViewModel::scanStateChanged,
-                        &ScanViewModel::conversionStateChanged, &ScanViewModel::selectedResultIDsChanged})
+                        &ScanViewModel::conversionStateChanged, &ScanViewModel::selectedResultIDsChanged,
+                        &ScanViewModel::lastConversionOutcomeChanged})
         connect(&viewModel_, signal, this, &ActionBar::refresh);
     refresh();
 }
@@ -108,23 +151,45 @@ void ActionBar::refresh()
     convert_->setVisible(scanned);
     convert_->setEnabled(!viewModel_.selectedConvertibleResults().empty()
                          && conversion.kind == ConversionState::Case::idle);
-    const bool converted = conversion.kind == ConversionState::Case::completed;
-    converted_->setVisible(converted);
-    rescan_->setVisible(converted);
-    if (converted)
-        converted_->setText(QStringLiteral("Converted %1 files").arg(conversion.outputURLs.size()));
+    refreshOutcome();
+}
+
+// The outcome outlives the completed state, which the rescan after a
+// conversion resets at once; until the originals have been handled only
+// the count of files written is known.
+void ActionBar::refreshOutcome()
+{
+    const ConversionState& conversion = viewModel_.conversionState();
+    const auto& outcome = viewModel_.lastConversionOutcome();
+    const bool completed = conversion.kind == ConversionState::Case::completed;
+    outcome_->setVisible(completed || outcome);
+    if (outcome)
+        converted_->setText(outcomeText(*outcome));
+    else if (completed)
+        converted_->setText(filesText(conversion.outputURLs.size()));
+    const bool problems = outcome && !outcome->problems.empty();
+    problems_->setVisible(problems);
+    if (!problems)
+        return;
+    problems_->setText(problemsText(*outcome));
+    QStringList lines;
+    for (const std::string& line : outcome->problems)
+        lines << QString::fromStdString(line).toHtmlEscaped();
+    problems_->setToolTip(QStringLiteral("<qt>") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</qt>"));
 }
 
 void ActionBar::refreshStats()
 {
     const auto count = [](const auto& list) { return qint64(list.size()); };
+    const auto& results = viewModel_.scanResults();
     const qint64 values[] = {
-        qint64(viewModel_.scanResults().size()),
+        count(results),
         count(viewModel_.dualMonoResults()) + count(viewModel_.pannedMonoResults()),
         count(viewModel_.phaseInvertedResults()),
         count(viewModel_.silentChannelResults()),
         count(viewModel_.noAudioContentResults()),
         count(viewModel_.multichannelResults()),
+        qint64(std::count_if(results.begin(), results.end(), isUnreadable)),
         count(viewModel_.stereoResults()),
         viewModel_.totalPotentialSavings(),
     };

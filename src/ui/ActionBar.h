@@ -10,8 +10,8 @@ namespace twinfold {
 class ScanViewModel;
 class StatView;
 
-// The bottom row: the summary figures of the results, the selection and
-// conversion buttons after a scan, and the outcome of a conversion.
+// The bottom rows: the summary figures of the results, the selection and
+// conversion buttons after a scan, and above them the outcome of a conversion.
 class ActionBar : public QWidget {
     Q_OBJECT
 public:
@@ -23,20 +23,27 @@ public:
     QStringList visibleStatTitles() const;
     QPushButton* selectAllButton() const { return selectAll_; }
     QPushButton* convertButton() const { return convert_; }
+    // "Converted 2 files — saved 1.2 MB": the last conversion's outcome,
+    // shown until another scan or conversion starts; beside it, the problems
+    // with the originals, if any.
     QLabel* convertedLabel() const { return converted_; }
+    QLabel* problemsLabel() const { return problems_; }
     QPushButton* rescanButton() const { return rescan_; }
 
 private:
     void buildStats();
     void refresh();
     void refreshStats();
+    void refreshOutcome();
 
     ScanViewModel& viewModel_;
     QWidget* stats_;
     QList<StatView*> statViews_;
     QPushButton* selectAll_;
     QPushButton* convert_;
+    QWidget* outcome_;
     QLabel* converted_;
+    QLabel* problems_;
     QPushButton* rescan_;
 };
 

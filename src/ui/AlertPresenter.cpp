@@ -14,6 +14,10 @@ AlertPresenter::AlertPresenter(ScanViewModel& viewModel, UpdateViewModel& update
     connect(&viewModel_, &ScanViewModel::errorMessageChanged, this, &AlertPresenter::syncError);
     connect(&updateVM_, &UpdateViewModel::showUpToDateChanged, this, &AlertPresenter::syncUpToDate);
     connect(&updateVM_, &UpdateViewModel::checkErrorChanged, this, &AlertPresenter::syncCheckFailed);
+    connect(&viewModel_, &ScanViewModel::lastConversionOutcomeChanged, this, [this] {
+        problemsDismissed_ = false;
+        syncProblems();
+    });
     syncError();
     syncUpToDate();
     syncCheckFailed();
@@ -66,6 +70,30 @@ void AlertPresenter::syncCheckFailed()
 {
     sync(checkFailed_, QStringLiteral("Update Check Failed"), updateVM_.checkError(),
          [this] { updateVM_.setCheckError(std::nullopt); });
+}
+
+// A clash for every file of a large folder must not grow the alert past
+// the screen: the first problems are listed, all of them under "Show Details".
+void AlertPresenter::syncProblems()
+{
+    constexpr std::size_t listed = 10;
+    const auto& outcome = viewModel_.lastConversionOutcome();
+    std::optional<QString> message;
+    QStringList all;
+    if (outcome && !outcome->problems.empty() && !problemsDismissed_) {
+        for (const std::string& problem : outcome->problems)
+            all << QString::fromStdString(problem);
+        QStringList lines{QStringLiteral("The mono files were written. These originals were not handled as asked "
+                                         "and are still where they were:")};
+        for (const QString& problem : all.mid(0, qsizetype(listed)))
+            lines << QStringLiteral("• ") + problem;
+        if (all.size() > qsizetype(listed))
+            lines << QStringLiteral("…and %1 more (see Show Details)").arg(all.size() - qsizetype(listed));
+        message = lines.join(QLatin1Char('\n'));
+    }
+    sync(problems_, QStringLiteral("Some Originals Were Not Handled"), message, [this] { problemsDismissed_ = true; });
+    if (problems_ && all.size() > qsizetype(listed))
+        problems_->setDetailedText(all.join(QLatin1Char('\n')));
 }
 
 }  // namespace twinfold

@@ -14,9 +14,11 @@ namespace twinfold {
 class ScanViewModel;
 class UpdateViewModel;
 
-// The window's three alerts, each shown while its view-model field says so:
+// The window's alerts, each shown while its view-model field says so:
 // "Error" (errorMessage), "Up to Date" (showUpToDate) and "Update Check
-// Failed" (checkError). Closing an alert clears its field.
+// Failed" (checkError); closing one clears its field. The fourth lists the
+// originals a conversion could not handle as asked, once per outcome: the
+// outcome itself stays for the action bar until the next scan or conversion.
 class AlertPresenter : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +27,7 @@ public:
     QMessageBox* errorAlert() const { return error_; }
     QMessageBox* upToDateAlert() const { return upToDate_; }
     QMessageBox* checkFailedAlert() const { return checkFailed_; }
+    QMessageBox* originalsProblemsAlert() const { return problems_; }
 
 private:
     // Shows, updates or (quietly) takes down one alert to match `message`.
@@ -33,6 +36,7 @@ private:
     void syncError();
     void syncUpToDate();
     void syncCheckFailed();
+    void syncProblems();
 
     ScanViewModel& viewModel_;
     UpdateViewModel& updateVM_;
@@ -40,6 +44,8 @@ private:
     QPointer<QMessageBox> error_;
     QPointer<QMessageBox> upToDate_;
     QPointer<QMessageBox> checkFailed_;
+    QPointer<QMessageBox> problems_;
+    bool problemsDismissed_ = false;  // for the outcome now published
 };
 
 }  // namespace twinfold

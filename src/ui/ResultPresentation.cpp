@@ -45,6 +45,8 @@ std::optional<Tint> redundancyTint(const ScanResult& result)
 
 QString kindSymbolName(const ScanResult& result)
 {
+    if (result.unreadableReason)
+        return QStringLiteral("xmark");
     if (result.multichannelAnalysis)
         return hasRemovableChannels(result) ? QStringLiteral("square.stack.3d.up.badge.automatic")
                                             : QStringLiteral("square.stack.3d.up");
@@ -65,6 +67,8 @@ QString kindSymbolName(const ScanResult& result)
 // pair, so a dual-mono pair is orange like any other dual-mono file.
 Tint kindTint(const ScanResult& result)
 {
+    if (result.unreadableReason)
+        return Tint::red;
     if (result.multichannelAnalysis)
         return multichannelTint(result);
     if (const auto tint = redundancyTint(result))
@@ -76,11 +80,43 @@ Tint kindTint(const ScanResult& result)
 
 Tint badgeTint(const ScanResult& result)
 {
+    if (result.unreadableReason)
+        return Tint::red;
     if (result.multichannelAnalysis)
         return multichannelTint(result);
     if (result.fileInfo.channelCount == 1)
         return Tint::secondary;
     return redundancyTint(result).value_or(Tint::blue);
+}
+
+QString statusBadgeText(const ScanResult& result)
+{
+    const QString status = QString::fromStdString(result.statusText());
+    const std::string difference = result.differenceText();
+    return difference.empty() ? status : status + QStringLiteral(" · ") + QString::fromStdString(difference);
+}
+
+QStringList rowNotes(const ScanResult& result)
+{
+    QStringList notes;
+    if (result.unreadableReason)
+        notes << QStringLiteral("Could not be read: ") + QString::fromStdString(*result.unreadableReason);
+    if (result.differsFromAPan()) {
+        notes << QStringLiteral("The quieter channel is not just a quieter copy of the louder one (it %1): "
+                                "converting would discard what only it holds, so it is not ticked.")
+                     .arg(QString::fromStdString(result.differenceText()));
+    }
+    if (result.isInBackupFolder())
+        notes << QStringLiteral("An original that an earlier conversion moved to a Twinfold backup folder; "
+                                "it is not ticked.");
+    if (result.pairingNote)
+        notes << QString::fromStdString(*result.pairingNote);
+    return notes;
+}
+
+QString filenameTagText(const ScanResult& result)
+{
+    return result.isInBackupFolder() ? QStringLiteral("Backup") : QString();
 }
 
 CheckMark checkMarkFor(const ScanResult& result, bool selected)
@@ -90,6 +126,11 @@ CheckMark checkMarkFor(const ScanResult& result, bool selected)
     if (selected)
         return {QStringLiteral("checkmark.circle.fill"), Tint::accent, 1.0, true};
     return {QStringLiteral("circle"), Tint::secondary, 1.0, true};
+}
+
+QString formatColumnText(const ScanResult& result, const QString& text)
+{
+    return result.unreadableReason ? QStringLiteral("—") : text;
 }
 
 QString channelsText(const AudioFileInfo& info)

@@ -5,6 +5,7 @@
 #include "ui/Theme.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace twinfold {
 
@@ -18,6 +19,18 @@ Tint badgeTint(const ScanResult& result);
 
 // The check-mark column: a non-convertible result shows a dimmed minus sign
 // and takes no clicks.
+// The status badge's words: the verdict, and for a pan that would discard
+// content of its own what it differs by ("Mono Panned 69% L · differs by
+// -18 dB"), so the user sees it without hovering.
+QString statusBadgeText(const ScanResult& result);
+
+// Why a row is not what it seems: the reason a file could not be read, the
+// content a pan would discard, a backup folder, a pair that did not pair.
+// One sentence each, for the row's tooltip; empty for an ordinary row.
+QStringList rowNotes(const ScanResult& result);
+// The small tag drawn after the file name ("Backup"), or empty.
+QString filenameTagText(const ScanResult& result);
+
 struct CheckMark {
     QString symbolName;
     Tint tint = Tint::secondary;
@@ -26,6 +39,9 @@ struct CheckMark {
 };
 CheckMark checkMarkFor(const ScanResult& result, bool selected);
 
+// The format columns of a row; a file that could not be read has no
+// format to show, only its size.
+QString formatColumnText(const ScanResult& result, const QString& text);
 QString channelsText(const AudioFileInfo& info);  // "2ch"
 QString bitDepthText(const AudioFileInfo& info);  // "24-bit", or "Compressed" for a coded source
 // A byte count in the desktop's file-size style and the user's locale.

@@ -23,6 +23,34 @@ void paintRowBackground(QPainter* painter, QStyleOptionViewItem option)
     style->drawControl(QStyle::CE_ItemViewItem, &option, painter, widget);
 }
 
+constexpr int kTagMargin = 6;
+constexpr int kTagGap = 6;
+
+QSize tagSize(const QString& tag, const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    return {metrics.horizontalAdvance(tag) + 2 * kTagMargin, metrics.height() + 2};
+}
+
+// A small grey pill with the tag's word, at the right end of `cell`.
+void paintTag(QPainter* painter, const QRect& cell, const QString& tag, const QPalette& palette, bool selected)
+{
+    const QFont font = roleFont(FontRole::caption2);
+    const QSize size = tagSize(tag, font);
+    const QRect pill(cell.right() - kTagGap - size.width(), cell.top() + (cell.height() - size.height()) / 2,
+                     size.width(), size.height());
+    const QColor text = selected ? palette.color(QPalette::HighlightedText) : tintColor(Tint::secondary, palette);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(withOpacity(selected ? text : tintColor(Tint::gray, palette), 0.2));
+    painter->drawRoundedRect(QRectF(pill), 4, 4);
+    painter->setFont(font);
+    painter->setPen(text);
+    painter->drawText(pill, Qt::AlignCenter, tag);
+    painter->restore();
+}
+
 }  // namespace
 
 void ResultsTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -31,6 +59,7 @@ void ResultsTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     switch (index.column()) {
     case ResultsTableModel::checkColumn: paintCheckMark(painter, option, index); break;
     case ResultsTableModel::statusColumn: paintBadge(painter, option, index); break;
+    case ResultsTableModel::filenameColumn: paintFilename(painter, option, index); break;
     default: QStyledItemDelegate::paint(painter, option, index);
     }
 }
@@ -68,6 +97,22 @@ void ResultsTableDelegate::paintBadge(QPainter* painter, const QStyleOptionViewI
     if (option.state & QStyle::State_Selected)
         palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
     StatusBadge::paint(painter, option.rect.adjusted(4, 1, -4, -1), look, palette, roleFont(FontRole::caption));
+}
+
+// The name (elided as usual) gives way to the tag at the cell's right end.
+void ResultsTableDelegate::paintFilename(QPainter* painter, const QStyleOptionViewItem& option,
+                                         const QModelIndex& index) const
+{
+    const QString tag = index.data(ResultsTableModel::TagRole).toString();
+    if (tag.isEmpty())
+        return QStyledItemDelegate::paint(painter, option, index);
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    paintRowBackground(painter, item);
+    QStyleOptionViewItem name = option;
+    name.rect.setRight(option.rect.right() - 2 * kTagGap - tagSize(tag, roleFont(FontRole::caption2)).width());
+    QStyledItemDelegate::paint(painter, name, index);
+    paintTag(painter, option.rect, tag, option.palette, option.state & QStyle::State_Selected);
 }
 
 QSize ResultsTableDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -4,8 +4,8 @@
 
 namespace twinfold {
 
-// Draws the two columns that are more than text: the check mark, centred and
-// dimmed where it takes no clicks, and the status badge.
+// Draws what is more than text: the check mark, centred and dimmed where it
+// takes no clicks, the status badge, and a tag after the file name.
 class ResultsTableDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -19,6 +19,7 @@ public:
 private:
     void paintCheckMark(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
     void paintBadge(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
+    void paintFilename(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
 };
 
 }  // namespace twinfold

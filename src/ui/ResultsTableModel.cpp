@@ -29,6 +29,21 @@ QIcon kindIcon(const ScanResult& result)
     return icon;
 }
 
+// A cell's own text with the row's notes under it; nothing when there is
+// neither. Marked up, so a long note wraps, and escaped: names and reasons
+// come from files and are never read as markup.
+QVariant withNotes(const QString& text, const ScanResult& result)
+{
+    QStringList lines = rowNotes(result);
+    if (!text.isEmpty())
+        lines.prepend(text);
+    if (lines.isEmpty())
+        return {};
+    for (QString& line : lines)
+        line = line.toHtmlEscaped();
+    return QStringLiteral("<qt>") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</qt>");
+}
+
 }  // namespace
 
 ResultsTableModel::ResultsTableModel(ScanViewModel& viewModel, QObject* parent)
@@ -65,15 +80,11 @@ QVariant ResultsTableModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case checkColumn: return checkData(result, role);
     case filenameColumn: return filenameData(result, role);
-    case statusColumn: {
-        const StatusBadge badge(result);
-        if (role == StatusTextRole || role == Qt::ToolTipRole)
-            return badge.text();
-        if (role == TintRole)
-            return int(badge.tint());
-        return {};
-    }
-    default: return role == Qt::DisplayRole ? displayText(result, index.column()) : QVariant();
+    case statusColumn: return statusData(result, role);
+    default:
+        if (role == Qt::ToolTipRole)
+            return withNotes({}, result);
+        return role == Qt::DisplayRole ? displayText(result, index.column()) : QVariant();
     }
 }
 
@@ -81,10 +92,10 @@ QVariant ResultsTableModel::displayText(const ScanResult& result, int column) co
 {
     const AudioFileInfo& info = result.fileInfo;
     switch (column) {
-    case channelsColumn: return channelsText(info);
-    case bitDepthColumn: return bitDepthText(info);
-    case sampleRateColumn: return QString::fromStdString(info.sampleRateText());
-    case durationColumn: return QString::fromStdString(info.durationText());
+    case channelsColumn: return formatColumnText(result, channelsText(info));
+    case bitDepthColumn: return formatColumnText(result, bitDepthText(info));
+    case sampleRateColumn: return formatColumnText(result, QString::fromStdString(info.sampleRateText()));
+    case durationColumn: return formatColumnText(result, QString::fromStdString(info.durationText()));
     case sizeColumn: return byteCountText(info.fileSize);
     default: return {};
     }
@@ -104,11 +115,23 @@ QVariant ResultsTableModel::checkData(const ScanResult& result, int role) const
 QVariant ResultsTableModel::filenameData(const ScanResult& result, int role) const
 {
     switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole: return QString::fromStdString(result.fileInfo.filename);
+    case Qt::DisplayRole: return QString::fromStdString(result.fileInfo.filename);
+    case Qt::ToolTipRole: return withNotes(QString::fromStdString(result.fileInfo.filename), result);
+    case TagRole: return filenameTagText(result);
     case SymbolRole: return kindSymbolName(result);
     case TintRole: return int(kindTint(result));
     case Qt::DecorationRole: return kindIcon(result);
+    default: return {};
+    }
+}
+
+QVariant ResultsTableModel::statusData(const ScanResult& result, int role) const
+{
+    const StatusBadge badge(result);
+    switch (role) {
+    case StatusTextRole: return badge.text();
+    case Qt::ToolTipRole: return withNotes(badge.text(), result);
+    case TintRole: return int(badge.tint());
     default: return {};
     }
 }

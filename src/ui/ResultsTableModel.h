@@ -20,6 +20,7 @@ public:
         SymbolRole,                          // symbol name of the kind icon (Filename)
         TintRole,                            // Tint of that symbol or mark, as int
         StatusTextRole,                      // badge text (Status)
+        TagRole,                             // the tag after the file name ("Backup"), or empty (Filename)
     };
 
     explicit ResultsTableModel(ScanViewModel& viewModel, QObject* parent = nullptr);
@@ -35,6 +36,7 @@ private:
     QVariant displayText(const ScanResult& result, int column) const;
     QVariant checkData(const ScanResult& result, int role) const;
     QVariant filenameData(const ScanResult& result, int role) const;
+    QVariant statusData(const ScanResult& result, int role) const;
     void selectionChanged();
 
     ScanViewModel& viewModel_;

@@ -77,6 +77,7 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ScanResultsView::pushRowSelection);
     connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::pullRowSelection);
+    connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::fitStatusColumn);
     connect(&viewModel_, &ScanViewModel::selectedResultIDsChanged, this, &ScanResultsView::pullRowSelection);
     connect(&viewModel_, &ScanViewModel::scanResultsChanged, this, &ScanResultsView::applySortOrder);
     connect(table_, &ResultsTable::checkMarkClicked, this,
@@ -104,6 +105,20 @@ void ScanResultsView::configureColumns()
     header->resizeSection(ResultsTableModel::statusColumn, std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 12);
     connect(header, &QHeaderView::sectionClicked, this, &ScanResultsView::filenameHeaderClicked);
+}
+
+// A badge longer than the usual ones ("… · differs by -18 dB") widens its
+// column (the file names give way) rather than being cut.
+void ScanResultsView::fitStatusColumn()
+{
+    QHeaderView* header = table_->horizontalHeader();
+    int width = header->sectionSize(ResultsTableModel::statusColumn);
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const QModelIndex index = model_->index(row, ResultsTableModel::statusColumn);
+        const BadgeLook look{index.data(ResultsTableModel::StatusTextRole).toString(), Tint::primary};
+        width = std::max(width, StatusBadge::sizeHint(look, roleFont(FontRole::caption)).width() + 10);
+    }
+    header->resizeSection(ResultsTableModel::statusColumn, width);
 }
 
 void ScanResultsView::resetSortOrder()

@@ -49,6 +49,7 @@ public:
 
 private:
     void configureColumns();
+    void fitStatusColumn();
     void filenameHeaderClicked(int section);
     void applySortOrder();
     void showSortIndicator();

@@ -10,7 +10,7 @@
 namespace twinfold {
 
 StatusBadge::StatusBadge(const ScanResult& result)
-    : look_{QString::fromStdString(result.statusText()), badgeTint(result)}
+    : look_{statusBadgeText(result), badgeTint(result)}
 {
 }
 

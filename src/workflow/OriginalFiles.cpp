@@ -2,6 +2,7 @@
 
 #include "conversion/OutputCommit.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -91,9 +92,10 @@ std::string notAFolder(const fs::path& backup) {
 // Opens the backup folder, creating it when missing. A symbolic link (or
 // anything else but a real folder) of that name is never used: originals
 // moved through it would leave the scanned tree. Returns the descriptor, or
-// −1 with `reason` set.
-int openBackupFolder(const fs::path& backup, std::string& reason) {
+// −1 with `reason` set (and `mkdirError` when the folder could not be made).
+int openBackupFolder(const fs::path& backup, std::string& reason, int& mkdirError) {
     if (::mkdir(backup.c_str(), 0777) != 0 && errno != EEXIST) {
+        mkdirError = errno;
         reason = errnoCode(errno).message();
         return -1;
     }
@@ -110,13 +112,30 @@ int openBackupFolder(const fs::path& backup, std::string& reason) {
     return folder.release();
 }
 
+// A file system with neither a no-replace rename nor hard links (FAT or
+// exFAT through FUSE): the name is claimed by creating an empty file under
+// it exclusively, which fails when the name is taken, and only that
+// placeholder of ours is then replaced. 0 or an errno value.
+int renameOverPlaceholder(int folder, const fs::path& from, const fs::path& to) {
+    Fd placeholder(::openat(folder, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (placeholder.get() < 0) return errno;
+    placeholder.close();
+    if (::renameat(folder, from.c_str(), folder, to.c_str()) == 0) return 0;
+    const int error = errno;
+    ::unlinkat(folder, to.c_str(), 0);
+    return error;
+}
+
 // Renames within `folder` without replacing; 0 or an errno value.
 int renameInFolder(int folder, const fs::path& from, const fs::path& to) {
     if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
-    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return errno;
-    ::unlinkat(folder, from.c_str(), 0);
-    return 0;
+    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) == 0) {
+        ::unlinkat(folder, from.c_str(), 0);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    return renameOverPlaceholder(folder, from, to);
 }
 
 std::error_code moveByCopying(const fs::path& from, int folder, const fs::path& to) {
@@ -173,11 +192,21 @@ void log(const OriginalsLog& sink, const std::string& line) {
     if (sink) sink(line);
 }
 
+// The backup folder under its own name or, where the file system refuses
+// that name, under the name it accepts.
+int openBackupFolderIn(const fs::path& folder, const std::string& backupName, std::string& reason) {
+    int mkdirError = 0;
+    const int backup = openBackupFolder(folder / backupName, reason, mkdirError);
+    if (backup >= 0) return backup;
+    const auto accepted = backupNameAfterRefusal(backupName, mkdirError);
+    return accepted ? openBackupFolder(folder / *accepted, reason, mkdirError) : -1;
+}
+
 void moveAll(const std::vector<fs::path>& originals, const std::optional<fs::path>& folder,
              const std::string& backupName, const OriginalsLog& sink) {
     if (!folder) return;  // several dropped items: there is no one folder to back up into
     std::string reason;
-    const Fd backup(openBackupFolder(*folder / backupName, reason));
+    const Fd backup(openBackupFolderIn(*folder, backupName, reason));
     if (backup.get() < 0) return log(sink, "Failed to create backup folder: " + reason);
     for (const fs::path& original : originals) {
         const fs::path name = original.filename();
@@ -212,6 +241,13 @@ void deleteAll(const std::vector<fs::path>& originals, const OriginalsLog& sink)
 void writeLineToStandardOutput(const std::string& line) { std::cout << line << std::endl; }
 
 std::string backupFolderName(const std::string& formattedDateTime) { return "Twinfold Backup " + formattedDateTime; }
+
+std::optional<std::string> backupNameAfterRefusal(const std::string& backupName, int mkdirError) {
+    if ((mkdirError != EINVAL && mkdirError != EPERM) || backupName.find(':') == std::string::npos) return std::nullopt;
+    std::string accepted = backupName;
+    std::replace(accepted.begin(), accepted.end(), ':', '-');
+    return accepted;
+}
 
 void handleOriginalFiles(const std::vector<fs::path>& originals, OriginalFileHandling policy,
                          const std::optional<fs::path>& folder, const std::string& backupName,

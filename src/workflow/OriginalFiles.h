@@ -22,9 +22,17 @@ void writeLineToStandardOutput(const std::string& line);
 // "yyyy-MM-dd HH:mm".
 std::string backupFolderName(const std::string& formattedDateTime);
 
+// FAT and exFAT, the file systems of recorders' memory cards, refuse a colon
+// in a name: the kernel's drivers with EINVAL, FUSE's fusefat with EPERM.
+// After creating the folder `backupName` failed with `mkdirError`, the name
+// to try instead ("… 14-05" for "… 14:05"), or nothing when another name
+// would not help.
+std::optional<std::string> backupNameAfterRefusal(const std::string& backupName, int mkdirError);
+
 // Handles `originals` in order by `policy`:
 // - moveToBackup: into folder / backupName (created when missing, reused
 //   when it is a real folder, never a symbolic link or a file of that
+//   name; see backupNameAfterRefusal for a file system that refuses the
 //   name), flat, never replacing a file; nothing is moved when `folder` is
 //   absent;
 // - deleteOriginals: removed, except write-protected files, which stay;

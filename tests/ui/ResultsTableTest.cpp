@@ -1,15 +1,22 @@
 #include "WindowFixture.h"
 
+#include "audio_io/AudioFormat.h"
 #include "ui/ChannelCell.h"
 #include "ui/MultichannelDetailPanel.h"
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
+#include "ui/ResultPresentation.h"
 #include "ui/ScanResultsView.h"
+#include "ui/StatView.h"
+#include "ui/StatusBadge.h"
 #include "ui/Theme.h"
 
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
+
+#include <fstream>
+#include <tuple>
 
 namespace twinfold::test {
 namespace {
@@ -115,6 +122,84 @@ TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick)
     EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Mono.wav").id});
     EXPECT_TRUE(table().selectionModel()->isRowSelected(rowOf("Mono.wav"), {}));
     EXPECT_FALSE(view().actionBar()->convertButton()->isEnabled());
+}
+
+struct NotedRow {
+    std::string filename;
+    const char* status;
+    std::string note;  // in the row's tooltip
+    const char* tag;
+    bool tickedAfterScan;
+};
+
+// Every file is listed, and a row that is not what it seems says why.
+TEST_F(ResultsTableTest, RowsSayWhyTheyAreNotTicked)
+{
+    std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
+    const std::string backup = "Twinfold Backup 2025-03-07 14-05";
+    fs::create_directory(library / backup);
+    stereoWav(backup + "/Old.wav", StereoKind::dualMono);
+    writeSplitPair(library.path(), "Snare", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 1),
+                   noise(4799, PcmEncoding::int16, 2));
+    stereoWav("Fresh.wav", StereoKind::dualMono);
+    openAndScan();
+    ASSERT_EQ(vm().scanResults().size(), 5u);
+    const NotedRow rows[] = {
+        {"Broken.wav", "Unreadable", "Could not be read: " + resultNamed("Broken.wav").unreadableReason.value_or("?"),
+         "", false},
+        {"Old.wav", "Dual Mono", "moved to a Twinfold backup folder", "Backup", false},
+        {"Snare.L.wav", "Already Mono", resultNamed("Snare.L.wav").pairingNote.value_or("(no note)"), "", false},
+        {"Fresh.wav", "Dual Mono", "", "", true},
+    };
+    for (const NotedRow& row : rows) {
+        SCOPED_TRACE(row.filename);
+        EXPECT_EQ(cell(row.filename, Model::statusColumn, Model::StatusTextRole), row.status);
+        // Anywhere on the row, under the cell's own text where it has one.
+        for (int column : {int(Model::filenameColumn), int(Model::statusColumn), int(Model::sizeColumn)}) {
+            const QString tip = cell(row.filename, column, Qt::ToolTipRole).toString();
+            EXPECT_TRUE(tip.contains(QString::fromStdString(row.note).toHtmlEscaped())) << tip.toStdString();
+            EXPECT_EQ(tip.isEmpty(), row.note.empty() && column == Model::sizeColumn) << tip.toStdString();
+        }
+        EXPECT_EQ(cell(row.filename, Model::filenameColumn, Model::TagRole), row.tag);
+        EXPECT_EQ(vm().selectedResultIDs().count(resultNamed(row.filename).id) > 0, row.tickedAfterScan);
+    }
+    EXPECT_EQ(cell("Broken.wav", Model::checkColumn, Model::CheckSymbolRole), "minus.circle");
+    EXPECT_EQ(cell("Broken.wav", Model::sampleRateColumn), "—");
+    EXPECT_TRUE(view().actionBar()->visibleStatTitles().contains("Unreadable"));
+    EXPECT_EQ(view().actionBar()->stat("Unreadable")->value(), "1");
+    EXPECT_EQ(view().actionBar()->stat("Total Files")->value(), "5");
+
+    // A backup is never taken by "Select All Convertible", but a tick by hand takes it.
+    click(view().actionBar()->selectAllButton());
+    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Fresh.wav").id});
+    clickCell(rowOf("Old.wav"), Model::checkColumn);
+    EXPECT_EQ(vm().selectedResultIDs().count(resultNamed("Old.wav").id), 1u);
+}
+
+// The analysis's verdict on a pan that would discard content, as the badge
+// and the tooltip show it.
+TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge)
+{
+    const auto panned = [](float residualdB, std::uint32_t format) {
+        ScanResultFields fields;
+        fields.fileInfo.channelCount = 2;
+        fields.fileInfo.sourceFormatID = format;
+        fields.isPannedMono = true;
+        fields.pannedMonoLouderChannel = ChannelSelection::left;
+        fields.pannedMonoPanPercent = 69;
+        fields.panResidual = PanResidual{residualdB, 0.1f, true};
+        return ScanResult(fields);
+    };
+    const std::tuple<ScanResult, QString, bool> rows[] = {
+        {panned(-18.2f, kFormatLinearPCM), "Mono Panned 69% L · differs by -18 dB", true},
+        {panned(-70.0f, kFormatLinearPCM), "Mono Panned 69% L", false},
+        {panned(-18.2f, kFormatMPEGLayer3), "Mono Panned 69% L", false},  // codec noise, not content
+    };
+    for (const auto& [result, badge, noted] : rows) {
+        EXPECT_EQ(statusBadgeText(result), badge);
+        EXPECT_EQ(StatusBadge(result).text(), badge);
+        EXPECT_EQ(rowNotes(result).join(' ').contains("differs by -18 dB"), noted) << badge.toStdString();
+    }
 }
 
 TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly)

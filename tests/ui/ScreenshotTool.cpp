@@ -1,7 +1,8 @@
 // twinfold-screenshots <folder>: draws the window over the demo library on
 // the offscreen platform and saves what it shows as PNG files — the results,
 // the channel details of a multichannel file, the update banner, the
-// three option sheets and the empty state. Nothing of the user's is read or
+// three option sheets and the empty state; then rows that explain
+// themselves and the outcome of a conversion with problems. Nothing of the user's is read or
 // written: the settings live in a temporary file and the update server is
 // a local stand-in.
 
@@ -10,6 +11,7 @@
 
 #include "cli/DemoLibrary.h"
 #include "support/TempDir.h"
+#include "ui/AlertPresenter.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/ScanResultsView.h"
@@ -22,6 +24,7 @@
 #include "workflow/SettingsStore.h"
 
 #include <QDir>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <filesystem>
@@ -98,6 +101,41 @@ bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& librar
     return ok;
 }
 
+// A second session with the rows that explain themselves (a damaged file,
+// a backup from an earlier run) and a conversion whose originals clash in
+// the backup folder: the rows, then the outcome and its alert.
+bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& session, const QString& out)
+{
+    MainView& view = *window.mainView();
+    ScanViewModel& vm = view.viewModel();
+    const fs::path backup = session / "Twinfold Backup 2024-05-01 10-30";
+    for (const fs::path& folder : {session / "Day 1", session / "Day 2", backup})
+        fs::create_directories(folder);
+    for (const fs::path& copy : {session / "Day 1" / "Room.wav", session / "Day 2" / "Room.wav", backup / "Room.wav"})
+        fs::copy_file(demo / "Dual Mono Guitar.wav", copy);
+    fs::copy_file(demo / "Panned Vocal.wav", session / "Panned Vocal.wav");
+    std::FILE* damaged = std::fopen((session / "Damaged Take.wav").c_str(), "wb");
+    if (damaged) {
+        std::fputs("RIFF\x24\x10WAVEfmt not really", damaged);
+        std::fclose(damaged);
+    }
+    view.scanDroppedPaths({session});
+    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; }))
+        return false;
+    bool ok = save(window, out, QStringLiteral("unusual-rows.png"));
+
+    vm.convertSelected();
+    test::processEventsUntil([&] {
+        return view.alerts()->originalsProblemsAlert() && vm.scanState().kind == ScanState::Case::completed;
+    });
+    ok &= save(window, out, QStringLiteral("conversion-outcome.png"));
+    if (QMessageBox* alert = view.alerts()->originalsProblemsAlert()) {
+        ok &= save(*alert, out, QStringLiteral("originals-problems-alert.png"));
+        alert->accept();
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -134,7 +172,7 @@ int main(int argc, char** argv)
     MainWindow window(updateVM);
     window.resize(1100, 720);
     window.show();
-    const bool ok = shoot(window, updateVM, library, out);
+    const bool ok = shoot(window, updateVM, library, out) && shootUnusualRows(window, library, scratch / "Session 2", out);
     setSettingsStoreFile({});
     return ok ? 0 : 1;
 }

@@ -1,8 +1,15 @@
 #include "WindowFixture.h"
 
+#include "ui/AlertPresenter.h"
 #include "ui/ProgressRow.h"
 
 #include <QLabel>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
 
 namespace twinfold::test {
 namespace {
@@ -58,6 +65,85 @@ TEST_F(WholeRoadTest, OpenScanConvertWithBackupAndRescan)
     EXPECT_EQ(resultNamed("Dual_mono.wav").fileInfo.channelCount, 1);
     EXPECT_TRUE(vm().selectedResultIDs().empty()) << "the backed-up originals are not ticked again";
     EXPECT_TRUE(view().header()->selectFolderButton()->isEnabled());
+}
+
+struct OutcomeCase {
+    const char* folder;
+    OriginalFileHandling policy;
+    std::function<void(const fs::path& folder)> writeFiles;
+    const char* converted;  // the outcome's words, before the byte count
+    QStringList problems;
+};
+
+// What a conversion did stays in the action bar through the rescan that
+// follows it, until the next scan; every original not handled as asked is
+// listed in one alert.
+TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
+{
+    setHideLossyFormatNotice(true);
+    const auto dualMono = [this](const fs::path& path, std::uint32_t seed) {
+        fs::create_directories(path.parent_path());
+        writePcm(path, kPcm16, stereo(StereoKind::dualMono, 4800, kPcm16.encoding, seed));
+    };
+    const OutcomeCase cases[] = {
+        {"clash", OriginalFileHandling::moveToBackup,
+         [&](const fs::path& at) { dualMono(at / "one" / "Take.wav", 1), dualMono(at / "two" / "Take.wav", 2); },
+         "Converted 2 files — saved ", {"Failed to move Take.wav: File exists"}},
+        {"locked", OriginalFileHandling::deleteOriginals,
+         [&](const fs::path& at) {
+             dualMono(at / "Locked.wav", 3), dualMono(at / "Plain.wav", 4);
+             fs::permissions(at / "Locked.wav", fs::perms::owner_read | fs::perms::group_read);
+         },
+         "Converted 2 files — saved ", {"Failed to delete Locked.wav: Permission denied"}},
+        // One clash for each further day: the alert lists ten, the details all.
+        {"days", OriginalFileHandling::moveToBackup,
+         [&](const fs::path& at) {
+             for (std::uint32_t day = 1; day <= 12; ++day)
+                 dualMono(at / ("Day " + std::to_string(day)) / "Take.wav", 10 + day);
+         },
+         "Converted 12 files — saved ", QStringList(11, "Failed to move Take.wav: File exists")},
+        {"lossy", OriginalFileHandling::leaveInPlace,
+         [](const fs::path& at) { fs::create_directory(at), writeDualMonoMp3(at, "Podcast.mp3"); },
+         "Converted 1 file — grew by ", {}},
+    };
+    openWindow();
+    ActionBar& bar = *view().actionBar();
+    for (const OutcomeCase& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const fs::path folder = library / c.folder;
+        c.writeFiles(folder);
+        AppSettings settings = vm().settings();
+        settings.originalFileHandling = c.policy;
+        vm().setSettings(settings);
+        vm().setFolderChooser([folder] { return std::optional<fs::path>(folder); });
+        click(view().header()->selectFolderButton());
+        waitForScan();
+        EXPECT_FALSE(bar.convertedLabel()->isVisible()) << "a new scan ends the last outcome";
+
+        click(bar.convertButton());
+        waitForConversionToSettle();
+        ASSERT_TRUE(vm().lastConversionOutcome().has_value());
+        EXPECT_EQ(vm().conversionState(), ConversionState::idle()) << "the rescan has run";
+        EXPECT_TRUE(bar.convertedLabel()->isVisible());
+        EXPECT_EQ(bar.convertedLabel()->text(),
+                  c.converted + QLocale().formattedDataSize(std::abs(vm().lastConversionOutcome()->savedBytes), 1,
+                                                            QLocale::DataSizeSIFormat));
+        EXPECT_EQ(bar.problemsLabel()->isVisible(), !c.problems.isEmpty());
+        QMessageBox* alert = view().alerts()->originalsProblemsAlert();
+        ASSERT_EQ(alert != nullptr, !c.problems.isEmpty());
+        if (!alert)
+            continue;
+        EXPECT_TRUE(alert->isVisible());
+        for (const QString& problem : c.problems) {
+            EXPECT_TRUE(alert->informativeText().contains(problem)) << alert->informativeText().toStdString();
+            EXPECT_TRUE(bar.problemsLabel()->toolTip().contains(problem.toHtmlEscaped()));
+        }
+        EXPECT_EQ(alert->informativeText().count(QStringLiteral("• ")), std::min(c.problems.size(), qsizetype(10)));
+        EXPECT_EQ(alert->detailedText(), c.problems.size() > 10 ? c.problems.join('\n') : QString());
+        click(alert->button(QMessageBox::Ok));
+        EXPECT_TRUE(processEventsUntil([this] { return !view().alerts()->originalsProblemsAlert(); }));
+        EXPECT_TRUE(bar.convertedLabel()->isVisible()) << "the outcome stays after the alert";
+    }
 }
 
 }  // namespace

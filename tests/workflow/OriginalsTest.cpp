@@ -7,10 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <fstream>
+#include <optional>
+#include <tuple>
 
 namespace twinfold::test {
 namespace {
@@ -128,6 +131,83 @@ TEST_F(OriginalsTest, AnythingButAFolderInTheBackupFolderPlaceStopsEveryMove) {
         fs::remove(backup());
         fs::remove(dir / "a_mono.wav");
     }
+}
+
+// ---- a backup folder on a memory card -------------------------------------------
+
+TEST(BackupFolderNameTest, AColonTheFileSystemRefusesBecomesAHyphen) {
+    const std::string name = "Twinfold Backup 2025-03-07 14:05";
+    const std::vector<std::tuple<std::string, int, std::optional<std::string>>> rows{
+        {name, EINVAL, "Twinfold Backup 2025-03-07 14-05"},  // the kernel's vfat and exfat
+        {name, EPERM, "Twinfold Backup 2025-03-07 14-05"},   // fusefat
+        {name, EACCES, std::nullopt},                        // no name would help
+        {name, ENOSPC, std::nullopt},
+        {name, EROFS, std::nullopt},
+        {"Twinfold Backup 2025-03-07 14-05", EINVAL, std::nullopt},  // already the plain name: no loop
+    };
+    for (const auto& [refused, error, expected] : rows)
+        EXPECT_EQ(backupNameAfterRefusal(refused, error), expected) << refused << " " << error;
+}
+
+// A FAT image of its own, mounted by the kernel or else through FUSE;
+// `skipReason` says why neither could mount it.
+class FatMount {
+public:
+    FatMount() {
+        const fs::path image = scratch / "card.img";
+        fs::create_directory(point);
+        const std::string q = "'", img = q + image.string() + q, at = q + point.string() + q;
+        if (run("truncate -s 16M " + img + " && mkfs.vfat " + img) != 0) {
+            skipReason = "mkfs.vfat (dosfstools) is not available";
+        } else if (run("mount -t vfat -o loop " + img + " " + at) == 0) {
+            unmount = "umount " + at;
+        } else if (run("fusefat -o rw+ " + img + " " + at) == 0) {
+            unmount = "fusermount -u " + at;
+        } else {
+            skipReason = "neither a loop mount of vfat nor fusefat works here";
+        }
+    }
+    ~FatMount() {
+        if (!unmount.empty()) run(unmount);
+    }
+    FatMount(const FatMount&) = delete;
+    FatMount& operator=(const FatMount&) = delete;
+
+    TempDir scratch;
+    const fs::path point = scratch / "card";
+    std::string skipReason;
+
+private:
+    static int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+    std::string unmount;
+};
+
+TEST(BackupFolderNameTest, OnAFatCardTheBackupFolderTakesTheNameTheCardAccepts) {
+    const FatMount card;
+    if (!card.skipReason.empty()) GTEST_SKIP() << card.skipReason;
+    const auto write = [](const fs::path& path, std::uint32_t seed) {
+        fs::create_directories(path.parent_path());
+        writePcm(path, {PcmContainer::wav, PcmEncoding::int16}, stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, seed));
+        return readStoredInts(path);
+    };
+    const fs::path take = card.point / "Take.wav", again = card.point / "Day 2" / "Take.wav";
+    const auto samples = write(take, 1), otherSamples = write(again, 2);
+    std::vector<std::string> problems;
+    const auto moveToBackup = [&](const fs::path& original) {
+        handleOriginalFiles({original}, OriginalFileHandling::moveToBackup, card.point,
+                            "Twinfold Backup 2025-03-07 14:05", [&](const std::string& line) { problems.push_back(line); });
+    };
+    moveToBackup(take);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    const fs::path moved = card.point / "Twinfold Backup 2025-03-07 14-05" / "Take.wav";
+    ASSERT_TRUE(fs::exists(moved));
+    EXPECT_FALSE(fs::exists(take));
+    EXPECT_EQ(readStoredInts(moved), samples);
+    // The same minute reuses that folder, and a name taken there is never replaced.
+    moveToBackup(again);
+    EXPECT_EQ(problems, std::vector<std::string>{"Failed to move Take.wav: File exists"});
+    EXPECT_EQ(readStoredInts(moved), samples);
+    EXPECT_EQ(readStoredInts(again), otherSamples);
 }
 
 // ---- the move itself ------------------------------------------------------------
