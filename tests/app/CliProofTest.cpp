@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
 namespace twinfold::test {
 namespace {
 
@@ -53,6 +55,33 @@ TEST_P(CliChangedWhileAsking, TheChangedFileAndItsPartnerStay) {
 
 INSTANTIATE_TEST_SUITE_P(Sources, CliChangedWhileAsking,
                          ::testing::Values(SwapCase{"stereo file", false}, SwapCase{"right side of a pair", true}));
+
+// A file of 1,024 channels is split, read back and its original deleted
+// under a limit of 256 open descriptors: outputs are written and proven a
+// group at a time.
+TEST(CliWideFile, AThousandChannelsSplitAndAreProvenUnderADescriptorLimit) {
+    Cli cli;
+    TempDir dir;
+    const int channels = 1024;
+    writePcm(dir / "Wide.wav", {PcmContainer::wav, PcmEncoding::int16, 48000},
+             multichannel({channels, {{0, 1}}, {5}}, 1500, PcmEncoding::int16, 9));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(cli.settingsFile().parent_path().parent_path().string()));
+    env.insert("LC_ALL", "C");
+    process.setProcessEnvironment(env);
+    process.start("/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", TWINFOLD_CLI_PATH, "convert", "--yes",
+                              "--multichannel", "split", "--originals", "delete",
+                              QString::fromStdString(dir.path().string())});
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(300000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_FALSE(fs::exists(dir / "Wide.wav"));
+    std::size_t outputs = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path())) outputs += entry.path().extension() == ".wav";
+    EXPECT_EQ(outputs, std::size_t(channels));
+    EXPECT_EQ(readStoredInts(dir / "Wide_mono_ch1024.wav").front().size(), 1500u);
+}
 
 }  // namespace
 }  // namespace twinfold::test
