@@ -6,11 +6,14 @@
 // channel; the proof does that and re-proves the dropped channel, checks
 // the source's identity and every channel's fate in the same single read.
 // Sources stay in the page cache.
+#include "audio_io/AudioFileReader.h"
 #include "conversion/AudioConverterService.h"
 #include "support/PcmFixtures.h"
 #include "workflow/OutputVerifier.h"
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -79,9 +82,77 @@ public:
     std::map<std::string, double> seconds;
 };
 
+// Peak memory of splitting or reducing a wide file and proving the result,
+// in a fresh process limited to 64 descriptors: prints the megabytes, or -1
+// when the operation failed.
+int wideProbe(const std::string& operation, const fs::path& source) {
+    const rlimit limit{64, 64};
+    setrlimit(RLIMIT_NOFILE, &limit);
+    try {
+        AudioConverterService converter;
+        const int channels = openAudioFile(source)->channelCount();
+        SourceProof proof{{{source, FileIdentity::of(source)}}};
+        if (operation == "split") {
+            std::vector<int> all;
+            std::vector<fs::path> paths;
+            for (int c = 0; c < channels; ++c) {
+                all.push_back(c);
+                paths.push_back(source.parent_path() / ("split-" + std::to_string(c) + ".wav"));
+                proof.outputs.push_back({paths.back(), {c}, {}});
+            }
+            converter.splitChannels(source, all, paths);
+        } else {
+            std::vector<int> keep;
+            for (int c = 1; c < channels; ++c) keep.push_back(c);
+            proof.outputs.push_back({source.parent_path() / "reduced.wav", keep, {}});
+            proof.dropped.push_back({0, Redundancy::silent});
+            converter.removeRedundantChannels(source, proof.outputs[0].path, keep);
+        }
+        const std::atomic<bool> notCancelled{false};
+        if (!OutputVerifier::prove({proof}, notCancelled)) return 1;
+        for (const auto& output : proof.outputs) fs::remove(output.path);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        std::printf("-1\n");
+        return 1;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.1f\n", double(usage.ru_maxrss) / 1024);
+    return 0;
+}
+
+double runWideProbe(const std::string& operation, const fs::path& source) {
+    const std::string command = fs::read_symlink("/proc/self/exe").string() + " --wide " + operation + " \"" +
+                                source.string() + "\"";
+    FILE* pipe = popen(command.c_str(), "r");
+    double megabytes = -1;
+    if (pipe && std::fscanf(pipe, "%lf", &megabytes) != 1) megabytes = -1;
+    if (pipe) pclose(pipe);
+    return megabytes;
+}
+
+// Files of 2 to 1,024 channels (channel 0 silent), 100,000 frames of 16-bit noise.
+void reportWideFiles() {
+    std::printf("peak memory (MB, target < 100) under 64 descriptors, split / reduce + proof:\n");
+    for (int channels : {2, 64, 256, 1024}) {
+        const fs::path source = workDir / ("wide-" + std::to_string(channels) + ".wav");
+        const test::PcmFormat format{test::PcmContainer::wav, test::PcmEncoding::int16, 48000};
+        test::PcmFileWriter writer(source, format, channels);
+        for (int block = 0; block < 4; ++block) {
+            writer.append(test::multichannel({channels, {}, {0}}, 25'000, format.encoding, std::uint32_t(block + 1)));
+        }
+        writer.close();
+        std::printf("  %4d channels: split %6.1f   reduce %6.1f\n", channels, runWideProbe("split", source),
+                    runWideProbe("reduce", source));
+        fs::remove(source);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--wide") return wideProbe(argv[2], argv[3]);
     benchmark::Initialize(&argc, argv);
     std::string pattern = (fs::temp_directory_path() / "twinfold-bench-XXXXXX").string();
     if (!mkdtemp(pattern.data())) return 1;
@@ -95,6 +166,7 @@ int main(int argc, char** argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    reportWideFiles();
     fs::remove_all(workDir);
     for (const auto& [name, kind] : kKinds) {
         const auto proofTime = reporter.seconds.find("proof/" + name);

@@ -18,9 +18,10 @@ namespace {
 // N channels in order, no speaker positions.
 constexpr std::uint32_t kDiscreteLayoutTag = 0x930000;
 
-// Outputs written at once by a split: each holds a descriptor while it is
-// written.
-constexpr std::size_t kOutputsAtOnce = 32;
+// Outputs written at once by a split: each holds two descriptors (ours and
+// the audio library's) while it is written, and a split must stay well under
+// 64 open descriptors however many channels it has.
+constexpr std::size_t kOutputsAtOnce = 16;
 
 std::vector<int> allChannels(int channelCount) {
     std::vector<int> channels(std::size_t(std::max(channelCount, 0)));
