@@ -28,6 +28,7 @@ const char* const programHelp =
     "Run 'twinfold-cli COMMAND --help' for the options of a command.\n"
     "\n"
     "Exit status: 0 success, 1 failure, 2 usage error, 3 conversion not confirmed,\n"
+    "4 converted, but some originals were not handled (each one is named on stderr),\n"
     "130 cancelled with Ctrl-C (files finished so far stay, no original is touched).\n";
 
 const char* const scanHelp =
@@ -42,18 +43,24 @@ const char* const scanHelp =
     "  -h, --help         show this help\n";
 
 const char* const convertHelp =
-    "Usage: twinfold-cli convert [OPTIONS] PATH...\n"
+    "Usage: twinfold-cli convert [OPTIONS] [--include-differing] PATH...\n"
     "\n"
     "Scans like 'scan', selects every convertible file, prints the plan, asks for\n"
     "confirmation and converts. Mono files are written beside their sources; the\n"
     "originals are then handled as the settings (or --originals) say. Options\n"
     "apply to this run only; the stored settings are never changed.\n"
     "\n"
+    "Files inside a \"Twinfold Backup\" folder are left alone unless that folder\n"
+    "(or a file in it) is named as a PATH. A panned-mono file whose quieter side\n"
+    "carries content of its own (\"differs by N dB\") is left alone unless\n"
+    "--include-differing is given: converting it would discard that content.\n"
+    "\n"
     "Options:\n"
     "  --yes                  convert without asking (required when not on a terminal)\n"
     "  --skip-existing        convert the other files when some outputs cannot be\n"
     "                         written (a name taken or too long, two sources to one\n"
     "                         name); without it such a plan converts nothing\n"
+    "  --include-differing    also convert panned-mono files that differ from a pan\n"
     "  --suffix S             name suffix of the outputs (default: the stored setting)\n"
     "  --pan-in-name          add the pan position (_69L) to panned-mono outputs\n"
     "  --normalize DBFS       peak-normalise the outputs to DBFS (at most 0)\n"
@@ -68,7 +75,10 @@ const char* const convertHelp =
     "                         file without the silent and duplicate channels\n"
     "                         (default: split)\n"
     "  --threshold DBFS       silence threshold for the scan (default: the stored setting)\n"
-    "  -h, --help             show this help\n";
+    "  -h, --help             show this help\n"
+    "\n"
+    "Exit status 4: the files were converted, but some originals could not be\n"
+    "moved or deleted as asked; each is named on stderr.\n";
 
 const char* const demoHelp =
     "Usage: twinfold-cli demo DIR\n"
@@ -188,6 +198,7 @@ Command parseConvert(const std::vector<std::string>& arguments, bool& help) {
         {{"--yes", [&] { c.yes = true; }},
          {"--skip-existing", [&] { c.skipExisting = true; }},
          {"--pan-in-name", [&] { c.panInName = true; }},
+         {"--include-differing", [&] { c.includeDiffering = true; }},
          {"--help", [&] { help = true; }},
          {"-h", [&] { help = true; }}},
         {{"--suffix",

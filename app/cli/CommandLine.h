@@ -28,6 +28,7 @@ struct ConvertCommand {
     bool skipExisting = false;
     std::optional<std::string> suffix;
     bool panInName = false;
+    bool includeDiffering = false;  // also convert panned files that differ from a pan
     std::optional<float> normalizedBFS;
     std::optional<OriginalFileHandling> originals;
     std::optional<PhaseFixOption> phase;

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "ConversionPlan.h"
+#include "ConvertChoice.h"
 #include "DemoLibrary.h"
 #include "Interruption.h"
 #include "JsonFormatter.h"
@@ -192,7 +193,10 @@ ExitCode convertSelection(ScanViewModel& viewModel, const Interruption& interrup
     }
     if (outcome) {
         std::cout << '\n' << formatOutputsText(outcome->outputURLs) << std::flush;
-        return ExitCode::success;
+        const auto& handled = viewModel.lastConversionOutcome();
+        if (!handled || handled->problems.empty()) return ExitCode::success;
+        for (const std::string& problem : handled->problems) printError(problem);
+        return ExitCode::originalsNotHandled;
     }
     if (!watch.fired()) {
         printError("the conversion did not run");
@@ -213,6 +217,7 @@ ExitCode runScan(const ScanCommand& command) {
     }
     if (const ExitCode scanned = scanPaths(viewModel, command.paths); scanned != ExitCode::success) return scanned;
     const ScanReport report = makeScanReport(viewModel);
+    for (const std::string& notice : scanNotices(report)) printError(notice);
     if (command.json) {
         std::cout << formatScanJson(report).toStdString();
     } else {
@@ -229,6 +234,12 @@ ExitCode runConvert(const ConvertCommand& command) {
     viewModel.overrideSettings(settingsForRun(viewModel.settings(), command));
     if (const ExitCode scanned = scanPaths(viewModel, command.paths, &interruption); scanned != ExitCode::success)
         return scanned;
+    for (const std::string& notice : scanNotices(makeScanReport(viewModel))) printError(notice);
+    std::vector<fs::path> named;
+    for (const fs::path& path : command.paths) named.push_back(droppedForm(path));
+    ConvertChoice choice = chooseForConversion(viewModel.scanResults(), named, command.includeDiffering);
+    for (const std::string& notice : choice.notices) printError(notice);
+    viewModel.setSelectedResultIDs(std::move(choice.ids));
     const std::vector<ScanResult> selected = viewModel.selectedConvertibleResults();
     if (selected.empty()) {
         std::cout << "Nothing to convert.\n" << std::flush;

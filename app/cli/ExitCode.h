@@ -9,6 +9,7 @@ enum class ExitCode : int {
     failed = 1,        // a scan, conversion or demo write failed; the error text is on stderr
     usage = 2,         // the command line could not be understood
     notConfirmed = 3,  // a conversion was declined, or could not be confirmed (no terminal, no --yes)
+    originalsNotHandled = 4,  // converted, but some originals were not moved or deleted as asked (stderr says which)
     interrupted = 130, // Ctrl-C, SIGTERM or SIGHUP cancelled the run, as shells report an interrupt
 };
 

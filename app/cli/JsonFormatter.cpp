@@ -68,7 +68,7 @@ QJsonObject resultJson(const ScanResult& r) {
     if (r.pairedFileURL) paired = qs(r.pairedFileURL->string());
     if (r.pannedMonoLouderChannel) louder = qs(std::string(rawValue(*r.pannedMonoLouderChannel)));
     if (r.pannedMonoPanPercent) pan = *r.pannedMonoPanPercent;
-    return QJsonObject{{"path", qs(f.url.string())},
+    QJsonObject result{{"path", qs(f.url.string())},
                        {"pairedPath", orNull(paired)},
                        {"filename", qs(f.filename)},
                        {"fileExtension", qs(f.fileExtension)},
@@ -88,15 +88,23 @@ QJsonObject resultJson(const ScanResult& r) {
                        {"isConvertible", r.isConvertible()},
                        {"potentialSavings", qint64(r.potentialSavings)},
                        {"analysisTime", r.analysisTime},
-                       {"multichannelAnalysis", multichannelJson(r.multichannelAnalysis)}};
+                       {"multichannelAnalysis", multichannelJson(r.multichannelAnalysis)},
+                       {"isBackup", r.isInBackupFolder()}};
+    if (r.pairingNote) result["pairingNote"] = qs(*r.pairingNote);
+    if (r.isPannedMono) {
+        // Null when nothing at all is left over (or nothing was measured).
+        result["panResidualdB"] = r.panResidual ? level(r.panResidual->relativedB) : QJsonValue();
+        result["differs"] = r.differsFromAPan();
+    }
+    return result;
 }
 
 QJsonObject summaryJson(const SummaryFigures& s) {
-    return QJsonObject{{"totalFiles", s.totalFiles},       {"dualMono", s.dualMono},
-                       {"pannedMono", s.pannedMono},       {"phaseInverted", s.phaseInverted},
-                       {"silentChannel", s.silentChannel}, {"noAudio", s.noAudio},
-                       {"multichannel", s.multichannel},   {"trueStereo", s.trueStereo},
-                       {"totalPotentialSavings", qint64(s.totalPotentialSavings)}};
+    return QJsonObject{{"totalFiles", s.totalFiles},       {"unreadable", s.unreadable},
+                       {"dualMono", s.dualMono},           {"pannedMono", s.pannedMono},
+                       {"phaseInverted", s.phaseInverted}, {"silentChannel", s.silentChannel},
+                       {"noAudio", s.noAudio},             {"multichannel", s.multichannel},
+                       {"trueStereo", s.trueStereo},       {"totalPotentialSavings", qint64(s.totalPotentialSavings)}};
 }
 
 }  // namespace
@@ -104,7 +112,10 @@ QJsonObject summaryJson(const SummaryFigures& s) {
 QByteArray formatScanJson(const ScanReport& report) {
     QJsonArray results;
     for (const ScanResult& r : report.results) results.append(resultJson(r));
-    const QJsonObject document{{"results", results}, {"summary", summaryJson(report.summary)}};
+    QJsonArray errors;
+    for (const ScanResult& r : report.unreadable)
+        errors.append(QJsonObject{{"path", qs(r.fileInfo.url.string())}, {"reason", qs(unreadableReasonText(r))}});
+    const QJsonObject document{{"results", results}, {"errors", errors}, {"summary", summaryJson(report.summary)}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 

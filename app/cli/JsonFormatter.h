@@ -1,6 +1,7 @@
 #pragma once
 
-// The scan as one JSON document: {"results": [...], "summary": {...}}.
+// The scan as one JSON document: {"results": [...], "errors": [...], "summary": {...}},
+// "errors" listing each file that could not be read, with the reason.
 
 #include "ScanReport.h"
 

@@ -6,6 +6,7 @@
 #include "records/ScanResult.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace twinfold {
@@ -15,7 +16,8 @@ class ScanViewModel;
 namespace twinfold::cli {
 
 struct SummaryFigures {
-    int totalFiles = 0;
+    int totalFiles = 0;  // unreadable files included
+    int unreadable = 0;
     int dualMono = 0;
     int pannedMono = 0;
     int phaseInverted = 0;
@@ -27,10 +29,15 @@ struct SummaryFigures {
 };
 
 struct ScanReport {
-    std::vector<ScanResult> results;  // in the view model's order
+    std::vector<ScanResult> results;     // the files analysed, in the view model's order
+    std::vector<ScanResult> unreadable;  // the files that could not be, each with its reason
     SummaryFigures summary;
 };
 
 ScanReport makeScanReport(const ScanViewModel& viewModel);
+
+// Why a file could not be read, without the path the audio libraries put in
+// front of their messages: the path is printed beside it anyway.
+std::string unreadableReasonText(const ScanResult& result);
 
 }  // namespace twinfold::cli

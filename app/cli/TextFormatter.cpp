@@ -16,13 +16,19 @@ namespace {
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 QString fileName(const fs::path& path) { return qs(path.filename().string()); }
 
+// The verdict, and for a "pan" that would discard content of its own, by how much.
+QString statusText(const ScanResult& r) {
+    const std::string difference = r.differenceText();
+    return qs(difference.empty() ? r.statusText() : r.statusText() + ", " + difference);
+}
+
 QStringList tableRow(const ScanResult& r) {
     const AudioFileInfo& f = r.fileInfo;
     const QString bitDepth =
         f.sourceFormatID == kFormatLinearPCM ? QString::number(f.bitDepth) + "-bit" : QStringLiteral("Compressed");
     return {qs(f.filename),           QString::number(f.channelCount) + "ch", bitDepth,
             qs(f.sampleRateText()),   qs(f.durationText()),                   byteCountText(f.fileSize),
-            qs(r.statusText())};
+            statusText(r)};
 }
 
 // Columns separated by two blanks, each as wide as its widest cell; the
@@ -71,6 +77,7 @@ QString summary(const SummaryFigures& s) {
         if (shown) out += QString(title) + ": " + QString::number(value) + '\n';
     };
     line("Total Files", s.totalFiles, true);
+    line("Unreadable", s.unreadable, s.unreadable > 0);
     line("Dual Mono", s.dualMono + s.pannedMono, true);
     line("Phase Inverted", s.phaseInverted, s.phaseInverted > 0);
     line("Silent Channel", s.silentChannel, s.silentChannel > 0);
@@ -110,16 +117,31 @@ QString optionsText(const PlanSummary& plan) {
 QString byteCountText(std::int64_t bytes) { return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat); }
 
 std::string formatScanText(const ScanReport& report) {
-    if (report.results.empty()) return "No audio files found.\n";
-    std::vector<QStringList> rows{
-        {"Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"}};
-    for (const ScanResult& r : report.results) rows.push_back(tableRow(r));
-    QString out = alignedTable(rows);
-    for (const ScanResult& r : report.results) {
-        if (r.multichannelAnalysis) out += '\n' + channelDetails(r);
+    if (report.results.empty() && report.unreadable.empty()) return "No audio files found.\n";
+    QString out;
+    if (!report.results.empty()) {
+        std::vector<QStringList> rows{
+            {"Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"}};
+        for (const ScanResult& r : report.results) rows.push_back(tableRow(r));
+        out = alignedTable(rows);
+        for (const ScanResult& r : report.results) {
+            if (r.multichannelAnalysis) out += '\n' + channelDetails(r);
+        }
+        out += '\n';
     }
-    out += '\n' + summary(report.summary);
+    out += summary(report.summary);
     return out.toStdString();
+}
+
+std::vector<std::string> scanNotices(const ScanReport& report) {
+    // Paths byte for byte, like the list of outputs.
+    std::vector<std::string> notices;
+    for (const ScanResult& r : report.unreadable)
+        notices.push_back("skipped " + r.fileInfo.url.string() + ": " + unreadableReasonText(r));
+    for (const ScanResult& r : report.results) {
+        if (r.pairingNote) notices.push_back("note: " + r.fileInfo.url.string() + ": " + *r.pairingNote);
+    }
+    return notices;
 }
 
 std::string formatPlanText(const PlanSummary& plan) {

@@ -16,6 +16,11 @@
 namespace twinfold::cli {
 
 std::string formatScanText(const ScanReport& report);
+// What the user should know about the scan beyond the table, one message a
+// line for standard error: every file that could not be read and why
+// ("skipped …: reason"), and every file named as one side of a split pair
+// but listed on its own ("note: …: why").
+std::vector<std::string> scanNotices(const ScanReport& report);
 std::string formatPlanText(const PlanSummary& plan);
 std::string formatOutputsText(const std::vector<std::filesystem::path>& outputs);
 

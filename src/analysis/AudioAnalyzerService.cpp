@@ -3,8 +3,10 @@
 #include "analysis/ChannelSources.h"
 #include "analysis/ChunkLoop.h"
 #include "analysis/MultichannelClassifier.h"
+#include "analysis/PanResidual.h"
 #include "analysis/StereoClassifier.h"
 #include "audio_io/AudioFileReader.h"
+#include "audio_io/AudioFormat.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,7 +47,7 @@ struct MultichannelSink {
     bool isSettled() const { return false; }  // every peak needs the whole file
 };
 
-ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v,
+ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v, std::optional<PanResidual> residual,
                         std::optional<std::filesystem::path> pairedFileURL, Clock::time_point start) {
     ScanResultFields f;
     f.fileInfo = info;
@@ -55,6 +57,7 @@ ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v,
     if (v.pannedMono) {
         f.pannedMonoLouderChannel = v.pannedMono->louderChannel;
         f.pannedMonoPanPercent = v.pannedMono->panPercent;
+        f.panResidual = residual;
     }
     f.isPhaseInverted = v.isPhaseInverted;
     f.pairedFileURL = std::move(pairedFileURL);
@@ -118,7 +121,13 @@ ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileIn
     StereoClassifier classifier(silenceThreshold_, geometry.totalFrames);
     StereoSink sink{classifier};
     streamChunks(source, sink, geometry, stop);
-    ScanResult result = stereoResult(info, classifier.verdict(), std::move(pairedFileURL), start);
+    const StereoVerdict verdict = classifier.verdict();
+    std::optional<PanResidual> residual;
+    if (verdict.pannedMono) {
+        residual = measurePanResidual(source, classifier.moments(), verdict.pannedMono->louderChannel,
+                                      info.sourceFormatID == kFormatLinearPCM, geometry.runFrames, stop);
+    }
+    ScanResult result = stereoResult(info, verdict, residual, std::move(pairedFileURL), start);
     result.silenceThresholdLinear = silenceThreshold_;
     return result;
 }

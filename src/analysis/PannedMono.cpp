@@ -56,4 +56,18 @@ std::optional<PannedMonoVerdict> decidePannedMono(const StereoMoments& m, std::i
                              panPercentFor(quiet, loud)};
 }
 
+PanFit fitPan(const StereoMoments& m, ChannelSelection louderChannel) {
+    const bool leftKept = louderChannel == ChannelSelection::left;
+    const double kept = leftKept ? m.sumSquaresL : m.sumSquaresR;
+    const double dropped = leftKept ? m.sumSquaresR : m.sumSquaresL;
+    // Written as "not greater" so NaN sums give no figure rather than a wrong one.
+    if (!(dropped > 0)) return {};
+    if (!(kept > 0)) return {0, 0.0f};  // nothing to scale: all of the dropped side is left
+    const double gain = m.dot / kept;
+    // Σ(d − g·k)² = Σd² − (Σdk)² / Σk² at the best gain; as a share of Σd².
+    const double share = (kept * dropped - m.dot * m.dot) / (kept * dropped);
+    const float relativedB = share > 0 ? float(10.0 * std::log10(share)) : -std::numeric_limits<float>::infinity();
+    return {gain, relativedB};
+}
+
 }  // namespace twinfold

@@ -4,6 +4,7 @@
 #include "records/ScanResult.h"
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace twinfold {
@@ -34,5 +35,18 @@ constexpr float pannedMonoCorrelationThreshold = 0.99f;
 // the file's length, `moments` what was read of it.
 std::optional<PannedMonoVerdict> decidePannedMono(const StereoMoments& moments,
                                                   std::int64_t totalFrames);
+
+// The kept (louder) side scaled to match the dropped side as closely as any
+// gain can (least squares over the raw samples, no mean removed, so it is
+// the same difference a sample-by-sample pass measures), and how much of the
+// dropped side is left over: its RMS relative to the dropped side's RMS.
+// Both come from the moments alone. The float sums behind them are good to a
+// few parts in a million, so a figure below about −60 dB means "nothing but
+// rounding"; a true pan re-quantised is far below that.
+struct PanFit {
+    double gain = 0;  // dropped ≈ gain × kept
+    float relativedB = -std::numeric_limits<float>::infinity();
+};
+PanFit fitPan(const StereoMoments& moments, ChannelSelection louderChannel);
 
 }  // namespace twinfold

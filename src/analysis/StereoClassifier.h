@@ -41,6 +41,8 @@ public:
     bool isSettled() const;
     // The verdict for the samples seen, taken as the whole file.
     StereoVerdict verdict() const;
+    // The whole-file moments so far (empty for files too short to be panned).
+    const StereoMoments& moments() const { return moments_; }
 
 private:
     SilentChannelStatus silentChannel() const;

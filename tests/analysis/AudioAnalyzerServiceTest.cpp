@@ -99,6 +99,58 @@ TEST(StereoBoundaryTest, EmptyAndMonoFiles) {
     EXPECT_EQ(statusOf({noise(2000, PcmEncoding::int16, 2)}), "Already Mono");
 }
 
+// A 440 Hz sine at 0.5 on the left; on the right the same sine at 0.35 and,
+// in `mix`, a 1500 Hz sine at 0.045 of its own (2 s at 48 kHz).
+Channels panOf440(PcmEncoding encoding, bool mix) {
+    const double pi = std::acos(-1.0);
+    Signal l(96000), r(96000);
+    for (std::size_t i = 0; i < l.size(); ++i) {
+        const double t = double(i) / 48000;
+        l[i] = quantize(0.5 * std::sin(2 * pi * 440 * t), encoding);
+        r[i] = mix ? quantize(0.35 * std::sin(2 * pi * 440 * t) + 0.045 * std::sin(2 * pi * 1500 * t), encoding)
+                   : quantize(0.7 * l[i], encoding);
+    }
+    return {l, r};
+}
+
+// The pan residual as a file and as a split pair. Expected figures by hand:
+// the best gain for the mix is 0.35 / 0.5 = 0.7, which leaves exactly the
+// 1500 Hz sine: 0.045 / √(0.35² + 0.045²) of the right side's level, −17.89 dB,
+// with a peak of 0.045 (1500 Hz hits its crest at 48 kHz). A re-quantised
+// copy leaves only rounding, far below −40 dB, so its peak is never read.
+TEST(PanResidualTest, MixDiffersFromAPanAndARequantisedCopyDoesNot) {
+    struct Row {
+        PcmEncoding encoding;
+        bool mix;
+    };
+    for (const Row row : {Row{PcmEncoding::int24, true}, Row{PcmEncoding::int16, true}, Row{PcmEncoding::int24, false},
+                          Row{PcmEncoding::int16, false}}) {
+        SCOPED_TRACE(std::to_string(bitsOf(row.encoding)) + (row.mix ? "-bit mix" : "-bit pan"));
+        TempDir dir;
+        const PcmFormat format{PcmContainer::wav, row.encoding, 48000};
+        const Channels channels = panOf440(row.encoding, row.mix);
+        writePcm(dir / "Mix.wav", format, channels);
+        const SplitPair pair = writeSplitPair(dir.path(), "Mix", ".wav", format, channels[0], channels[1]);
+        for (std::uint32_t chunkSize : {AudioAnalyzerService::defaultChunkSize, 4096u}) {
+            AudioAnalyzerService analyzer(minus96dBFS, chunkSize);
+            for (const ScanResult& r : {analyzer.analyzeFile(dir / "Mix.wav"), analyzer.analyzeSplitPair(pair.left, pair.right)}) {
+                EXPECT_EQ(r.statusText(), row.mix ? "Mono Panned 29% L" : "Mono Panned 30% L");
+                ASSERT_TRUE(r.panResidual);
+                EXPECT_EQ(r.differsFromAPan(), row.mix);
+                EXPECT_EQ(r.panResidual->peakMeasured, row.mix);
+                if (row.mix) {
+                    EXPECT_NEAR(r.panResidual->relativedB, -17.888f, 0.01f);
+                    EXPECT_NEAR(r.panResidual->peak, 0.045f, 1e-4f);
+                    EXPECT_EQ(r.differenceText(), "differs by -18 dB");
+                } else {
+                    EXPECT_LT(r.panResidual->relativedB, -55.0f);
+                    EXPECT_EQ(r.differenceText(), "");
+                }
+            }
+        }
+    }
+}
+
 MultichannelAnalysis channelsOf(const Channels& channels, PcmEncoding encoding, std::uint32_t chunkSize = 1000) {
     TempDir dir;
     writePcm(dir / "multi.wav", {PcmContainer::wav, encoding}, channels);
@@ -181,6 +233,11 @@ TEST_P(CompressedAnalysisTest, Classifies) {
     const ScanResult r = AudioAnalyzerService(minus96dBFS, 4096).analyzeFile(path);
     EXPECT_EQ(r.statusText(), c.status);
     EXPECT_EQ(r.potentialSavings, 0);  // a lossy source only grows as PCM
+    // Codec noise is independent per channel: the residual is recorded, its peak never read.
+    EXPECT_EQ(r.panResidual.has_value(), r.isPannedMono);
+    if (r.panResidual) {
+        EXPECT_FALSE(r.panResidual->peakMeasured || r.differsFromAPan());
+    }
 }
 
 using F = EncodedFormat;

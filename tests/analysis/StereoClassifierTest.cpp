@@ -174,6 +174,37 @@ TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
     EXPECT_EQ(decidePannedMono(moments(1, 1, NAN), 1000), none);
 }
 
+// The residual of the best scaled copy, from the raw (not mean-removed) sums.
+TEST(PannedMonoTest, FitsTheKeptSideToTheDroppedSide) {
+    using C = ChannelSelection;
+    struct Row {
+        StereoMoments m;
+        C louder;
+        double gain;
+        float relativedB;
+    };
+    const float none = -INFINITY;
+    const Row rows[] = {
+        // L = 0.5·sin a, R = 0.35·sin a + 0.045·sin b: the 0.045 sine is left,
+        // 0.045 / √(0.35² + 0.045²) of R's level.
+        {moments(0.125, 0.0622625, 0.0875), C::left, 0.7, -17.8883f},
+        {moments(0.0622625, 0.125, 0.0875), C::right, 0.7, -17.8883f},
+        {moments(1, 0.25, 0.5), C::left, 0.5, none},                      // an exact copy at half level
+        {moments(1, 0.25, 0.5, 0, 0.1), C::left, 0.5, -14.1497f},          // an offset on one side is content
+        {moments(1, 1, 0), C::left, 0, 0},                                 // nothing in common
+        {moments(1, 0, 0), C::left, 0, none},                              // nothing dropped
+    };
+    for (const Row& row : rows) {
+        const PanFit fit = fitPan(row.m, row.louder);
+        EXPECT_NEAR(fit.gain, row.gain, 1e-12) << row.relativedB;
+        if (row.relativedB == none) {
+            EXPECT_EQ(fit.relativedB, none);
+        } else {
+            EXPECT_NEAR(fit.relativedB, row.relativedB, 1e-3);
+        }
+    }
+}
+
 // Constant channels have no variation, but float sums over millions of
 // samples leave rounding residue in E[x²] − E[x]² that must not read as one.
 TEST(PannedMonoTest, ConstantChannelsAreNeverPanned) {

@@ -232,6 +232,76 @@ TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
     }
 }
 
+// Originals put aside by a conversion are never converted again unasked;
+// naming their backup folder is asking.
+TEST_F(CliConvert, FilesInABackupFolderAreConvertedOnlyWhenTheFolderIsNamed) {
+    ASSERT_EQ(cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()}).exitCode, 0);
+    const fs::path backup = backupFolders(dir.path()).at(0);
+    const std::size_t backedUp = entryCount(backup);
+
+    const CliRun again = cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, "Nothing to convert.\n");
+    EXPECT_THAT(again.err, HasSubstr("inside \"Twinfold Backup\" folders"));
+    EXPECT_EQ(entryCount(backup), backedUp);
+    EXPECT_EQ(backupFolders(dir.path()).size(), 1u);
+
+    const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
+}
+
+// A "pan" whose quieter side holds content of its own would lose that
+// content: it is only converted when asked for by name of the option.
+TEST(CliConvertDiffering, APanThatDiffersIsConvertedOnlyWithIncludeDiffering) {
+    const struct {
+        std::vector<std::string> options;
+        bool converted;
+    } rows[] = {{{}, false}, {{"--include-differing"}, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.converted ? "included" : "default");
+        const Cli cli;
+        const TempDir dir;
+        writePanMix(dir / "Mix.wav");
+        std::vector<std::string> arguments{"convert", "--yes", "--originals", "keep"};
+        arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+        arguments.push_back(dir.path().string());
+        const CliRun r = cli.run(arguments);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(fs::exists(dir / "Mix_mono.wav"), row.converted);
+        if (row.converted) {
+            expectChannelCopy(dir / "Mix_mono.wav", dir / "Mix.wav", {0});
+        } else {
+            EXPECT_THAT(r.err, HasSubstr((dir / "Mix.wav").string() + ": Mono Panned 29% L, differs by -18 dB"));
+            EXPECT_THAT(r.err, HasSubstr("--include-differing"));
+            EXPECT_EQ(r.out, "Nothing to convert.\n");
+        }
+    }
+}
+
+// The backup folder is flat: a second original of the same name cannot go
+// there. The conversion itself succeeded, but the user must hear which
+// original was not handled, and the exit status must say so.
+TEST(CliConvertOriginals, AnOriginalThatCannotBeBackedUpIsReportedWithExitFour) {
+    const Cli cli;
+    const TempDir dir;
+    const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
+    for (const char* sub : {"a", "b"}) {
+        fs::create_directory(dir / sub);
+        writePcm(dir / sub / "Kick In.wav", format, stereo(StereoKind::dualMono, 4800, format.encoding));
+    }
+    const CliRun r = cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()});
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Failed to move Kick In.wav: File exists"));
+    EXPECT_THAT(r.out, HasSubstr("Converted 2 files:"));
+    const auto backups = backupFolders(dir.path());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(fs::exists(backups[0] / "Kick In.wav"));
+    // The one left behind is still there, beside its output.
+    EXPECT_NE(fs::exists(dir / "a" / "Kick In.wav"), fs::exists(dir / "b" / "Kick In.wav"));
+    for (const char* sub : {"a", "b"}) EXPECT_TRUE(fs::exists(dir / sub / "Kick In_mono.wav")) << sub;
+}
+
 TEST_F(CliConvert, NothingConvertibleIsNotAnError) {
     const CliRun r =
         cli.run({"convert", (dir / "True Stereo Ambience.wav").string(), (dir / "Mono Kick.wav").string()});

@@ -1,5 +1,7 @@
 #include "CliRunner.h"
 
+#include "support/PcmFixtures.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -7,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -83,6 +86,18 @@ std::string contents(const fs::path& file) {
 
 std::size_t entryCount(const fs::path& dir) {
     return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+void writePanMix(const fs::path& file) {
+    const double pi = std::acos(-1.0);
+    const PcmEncoding encoding = PcmEncoding::int24;
+    Channels c(2, Signal(96000));
+    for (std::size_t i = 0; i < c[0].size(); ++i) {
+        const double t = double(i) / 48000;
+        c[0][i] = quantize(0.5 * std::sin(2 * pi * 440 * t), encoding);
+        c[1][i] = quantize(0.35 * std::sin(2 * pi * 440 * t) + 0.045 * std::sin(2 * pi * 1500 * t), encoding);
+    }
+    writePcm(file, {PcmContainer::wav, encoding, 48000}, c);
 }
 
 }  // namespace twinfold::test

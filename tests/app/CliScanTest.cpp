@@ -1,12 +1,14 @@
 // twinfold-cli scan and demo, end to end: every file of the demo library is
 // classified as its name says, in JSON and in the text table.
 #include "CliRunner.h"
+#include "support/PcmFixtures.h"
 
 #include <QJsonArray>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace twinfold::test {
@@ -16,6 +18,7 @@ namespace fs = std::filesystem;
 using testing::Contains;
 using testing::HasSubstr;
 using testing::MatchesRegex;
+using testing::Not;
 
 struct Expected {
     const char* filename;
@@ -98,6 +101,8 @@ TEST_F(CliScanTest, JsonDetailsOfPannedMonoSplitPairAndMultichannel) {
     EXPECT_EQ(panned["pannedMonoLouderChannel"].toString(), "Left Channel");
     EXPECT_EQ(panned["pannedMonoPanPercent"].toInt(), 69);
     EXPECT_TRUE(resultNamed(json, "Dual Mono Guitar.wav")["pannedMonoPanPercent"].isNull());
+    EXPECT_FALSE(panned["differs"].toBool());  // a true pan: nothing but rounding left over
+    EXPECT_TRUE(panned["panResidualdB"].isNull() || panned["panResidualdB"].toDouble() < -40);
 
     const QJsonObject pair = resultNamed(json, "Overheads.wav");
     EXPECT_EQ(pair["path"].toString().toStdString(), (library() / "Overheads.L.wav").string());
@@ -125,20 +130,29 @@ TEST_F(CliScanTest, JsonDetailsOfPannedMonoSplitPairAndMultichannel) {
 }
 
 TEST_F(CliScanTest, JsonHasExactlyTheDocumentedMembersAndSummary) {
-    EXPECT_EQ(json.keys(), (QStringList{"results", "summary"}));
+    EXPECT_EQ(json.keys(), (QStringList{"errors", "results", "summary"}));
+    EXPECT_EQ(json["errors"].toArray(), QJsonArray());
     const QStringList members{"analysisTime", "bitDepth", "channelCount", "duration", "fileExtension", "fileSize",
-                              "filename", "isConvertible", "isDualMono", "isPannedMono", "isPhaseInverted",
-                              "multichannelAnalysis", "pairedPath", "pannedMonoLouderChannel",
+                              "filename", "isBackup", "isConvertible", "isDualMono", "isPannedMono",
+                              "isPhaseInverted", "multichannelAnalysis", "pairedPath", "pannedMonoLouderChannel",
                               "pannedMonoPanPercent", "path", "potentialSavings", "sampleRate", "silentChannel",
                               "sourceFormatID", "statusText"};
+    const QStringList pannedMembers{"analysisTime", "bitDepth", "channelCount", "differs", "duration",
+                                    "fileExtension", "fileSize", "filename", "isBackup", "isConvertible",
+                                    "isDualMono", "isPannedMono", "isPhaseInverted", "multichannelAnalysis",
+                                    "pairedPath", "panResidualdB", "pannedMonoLouderChannel", "pannedMonoPanPercent",
+                                    "path", "potentialSavings", "sampleRate", "silentChannel", "sourceFormatID",
+                                    "statusText"};
     qint64 convertibleSavings = 0;
     for (const QJsonValue& r : json["results"].toArray()) {
-        EXPECT_EQ(r.toObject().keys(), members) << r["filename"].toString().toStdString();
+        EXPECT_EQ(r.toObject().keys(), r["isPannedMono"].toBool() ? pannedMembers : members)
+            << r["filename"].toString().toStdString();
+        EXPECT_FALSE(r["isBackup"].toBool());
         if (r["isConvertible"].toBool()) convertibleSavings += r["potentialSavings"].toInteger();
     }
     // 14 files: the split pair counts once.
     EXPECT_EQ(json["summary"].toObject(),
-              (QJsonObject{{"totalFiles", 13}, {"dualMono", 5}, {"pannedMono", 1}, {"phaseInverted", 1},
+              (QJsonObject{{"totalFiles", 13}, {"unreadable", 0}, {"dualMono", 5}, {"pannedMono", 1}, {"phaseInverted", 1},
                            {"silentChannel", 2}, {"noAudio", 1}, {"multichannel", 1}, {"trueStereo", 1},
                            {"totalPotentialSavings", convertibleSavings}}));
 }
@@ -197,6 +211,50 @@ TEST_F(CliScanTest, FilesAndFoldersAreTakenLikeDroppedItems) {
     EXPECT_THAT(none.err,
                 HasSubstr("No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files."));
     EXPECT_EQ(none.out, "");
+}
+
+// Every problem a scan meets is shown, and none of them fails the scan:
+// files that cannot be read, files named as a pair that are none, and a
+// "pan" that is really a mix.
+TEST(CliScanProblems, UnreadableFilesPairingNotesAndDifferingPansAreShown) {
+    TempDir dir;
+    writePanMix(dir / "Mix.wav");
+    const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
+    writeSplitPair(dir.path(), "Solo", ".wav", format, noise(3000, format.encoding, 1), noise(2999, format.encoding, 2));
+    const struct {
+        const char* name;
+        std::string bytes;
+    } unreadable[] = {{"Notes.wav", "just some text, not audio\n"}, {"Cut.wav", contents(dir / "Mix.wav").substr(0, 30)}};
+    for (const auto& u : unreadable) std::ofstream(dir / u.name, std::ios::binary) << u.bytes;
+
+    const Cli cli;
+    const QJsonObject json = cli.scanJson({dir.path().string()});
+    const QJsonArray errors = json["errors"].toArray();
+    ASSERT_EQ(errors.size(), 2);
+    for (const auto& u : unreadable) {
+        const auto error = std::find_if(errors.begin(), errors.end(), [&](const QJsonValue& e) {
+            return e["path"].toString().toStdString() == (dir / u.name).string();
+        });
+        ASSERT_NE(error, errors.end()) << u.name;
+        EXPECT_FALSE((*error).toObject()["reason"].toString().isEmpty()) << u.name;
+    }
+    EXPECT_EQ(json["summary"]["unreadable"].toInt(), 2);
+    EXPECT_EQ(json["summary"]["totalFiles"].toInt(), 5);
+    const QJsonObject mix = resultNamed(json, "Mix.wav");
+    EXPECT_EQ(mix["statusText"].toString(), "Mono Panned 29% L");
+    EXPECT_TRUE(mix["differs"].toBool());
+    EXPECT_NEAR(mix["panResidualdB"].toDouble(), -17.89, 0.05);
+    EXPECT_THAT(resultNamed(json, "Solo.L.wav")["pairingNote"].toString().toStdString(), HasSubstr("Not paired"));
+
+    const CliRun text = cli.run({"scan", dir.path().string()});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    for (const auto& u : unreadable) {
+        EXPECT_THAT(text.err, HasSubstr("skipped " + (dir / u.name).string() + ": "));
+        EXPECT_THAT(text.out, Not(HasSubstr(u.name)));
+    }
+    EXPECT_THAT(text.err, HasSubstr("note: " + (dir / "Solo.R.wav").string() + ": Not paired"));
+    EXPECT_THAT(text.out, HasSubstr("Mono Panned 29% L, differs by -18 dB\n"));
+    EXPECT_THAT(lines(text.out), Contains("Unreadable: 2"));
 }
 
 TEST(CliDemo, NeverOverwritesAndWritesNothingWhenANameIsTaken) {

@@ -31,6 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Arguments{"convert", "--originals", "trash", "x"}, Arguments{"convert", "--phase", "middle", "x"},
                     Arguments{"convert", "--multichannel", "keep", "x"}, Arguments{"convert", "--normalize", "3", "x"},
                     Arguments{"convert", "--suffix", "../elsewhere", "x"}, Arguments{"convert", "--suffix"},
+                    Arguments{"convert", "--include-differing=yes", "x"},
                     Arguments{"demo"}, Arguments{"demo", "a", "b"}));
 
 class CliHelpTest : public testing::TestWithParam<Arguments> {};
