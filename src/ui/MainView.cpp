@@ -2,6 +2,7 @@
 
 #include "ui/ActionBar.h"
 #include "ui/AlertPresenter.h"
+#include "ui/ClashAlert.h"
 #include "ui/DropHighlight.h"
 #include "ui/EmptyStateView.h"
 #include "ui/HeaderView.h"
@@ -49,7 +50,8 @@ MainView::MainView(UpdateViewModel& updateVM, QWidget* parent)
       emptyState_(new EmptyStateView(content_)),
       results_(new ScanResultsView(*viewModel_, content_)),
       sheets_(new SheetPresenter(*viewModel_, this)),
-      alerts_(new AlertPresenter(*viewModel_, updateVM, this))
+      alerts_(new AlertPresenter(*viewModel_, updateVM, this)),
+      clashAlert_(new ClashAlert(*viewModel_, this))
 {
     setMinimumSize(minimumWidth, minimumHeight);
     setAcceptDrops(true);

@@ -11,6 +11,7 @@ namespace twinfold {
 
 class ActionBar;
 class AlertPresenter;
+class ClashAlert;
 class DropHighlight;
 class EmptyStateView;
 class HeaderView;
@@ -45,6 +46,7 @@ public:
     ActionBar* actionBar() const { return actionBar_; }
     SheetPresenter* sheets() const { return sheets_; }
     AlertPresenter* alerts() const { return alerts_; }
+    ClashAlert* clashAlert() const { return clashAlert_; }
     DropHighlight* dropHighlight() const { return dropHighlight_; }
     bool isDropTargeted() const;
     bool isShowingEmptyState() const;
@@ -77,6 +79,7 @@ private:
     ActionBar* actionBar_ = nullptr;
     SheetPresenter* sheets_;
     AlertPresenter* alerts_;
+    ClashAlert* clashAlert_;
     DropHighlight* dropHighlight_;
     bool contentRefreshPending_ = false;
 };

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "ui/AlertPresenter.h"
+#include "ui/ClashAlert.h"
 #include "ui/ProgressRow.h"
 
 #include <QLabel>
@@ -15,6 +16,32 @@ namespace twinfold::test {
 namespace {
 
 using WholeRoadTest = WindowFixture;
+
+// Outputs that cannot be written are listed before anything is written; the
+// user converts the rest or nothing.
+TEST_F(WholeRoadTest, ClashesAskBeforeAnythingIsWritten)
+{
+    stereoWav("Dual.wav", StereoKind::dualMono);
+    stereoWav("Taken.wav", StereoKind::dualMono);
+    const fs::path taken = monoWav("Taken_mono.wav");
+    const auto takenBytes = fs::file_size(taken);
+    openAndScan();
+    for (bool skip : {false, true}) {
+        vm().selectAllConvertible();
+        click(view().actionBar()->convertButton());
+        QMessageBox* alert = view().clashAlert()->alert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_NE(alert->informativeText().indexOf("Taken_mono.wav: a file of this name already exists"), -1)
+            << alert->informativeText().toStdString();
+        EXPECT_FALSE(fs::exists(library / "Dual_mono.wav"));
+        if (skip) click(view().clashAlert()->skipButton());
+        else alert->button(QMessageBox::Cancel)->click();
+        waitForConversionToSettle();
+        EXPECT_EQ(fs::exists(library / "Dual_mono.wav"), skip);
+        EXPECT_TRUE(vm().pendingClashes().empty());
+    }
+    EXPECT_EQ(fs::file_size(taken), takenBytes);
+}
 
 // Choose a folder, scan it, convert what is convertible with the originals
 // moved to a backup folder, and see the folder scanned again.
