@@ -2,6 +2,8 @@
 
 #include "conversion/AudioConverterService.h"
 
+#include <stdexcept>
+
 namespace twinfold {
 
 namespace fs = std::filesystem;
@@ -42,13 +44,33 @@ bool ConversionRunner::run() {
         // A file that changed since the scan is not converted on the old verdict.
         const std::vector<ProvenFile> files = scannedFiles(item);
         for (const ProvenFile& file : files) requireUnchanged(file);
-        execute(item);
+        executeNamingTheFile(item);
         for (const PlannedOutput& output : item.outputs) outputs_.push_back(output.path);
         proofs_.push_back({files, item.outputs, item.dropped, item.result.silenceThresholdLinear});
         ++done_;
         if (cancelled_.load()) return false;
     }
     return true;
+}
+
+// A failure says which file it is about: the converter's own messages often
+// name only the fault ("Invalid audio format").
+void ConversionRunner::executeNamingTheFile(const PlannedConversion& item) {
+    const std::string name = item.result.fileInfo.filename;
+    auto named = [&](const std::string& message) {
+        return message.find(name) == std::string::npos ? name + ": " + message : message;
+    };
+    try {
+        execute(item);
+    } catch (const ConversionError& error) {
+        if (error.errorCase() == ConversionError::Case::cancelled || cancelled_.load()) throw;
+        throw std::runtime_error(named(error.what()));
+    } catch (const VerificationError&) {
+        throw;
+    } catch (const std::exception& error) {
+        if (cancelled_.load()) throw;
+        throw std::runtime_error(named(error.what()));
+    }
 }
 
 void ConversionRunner::execute(const PlannedConversion& item) {

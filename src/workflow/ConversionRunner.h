@@ -51,6 +51,7 @@ public:
     const std::vector<SourceProof>& proofs() const { return proofs_; }
 
 private:
+    void executeNamingTheFile(const PlannedConversion& item);
     void execute(const PlannedConversion& item);
 
     AudioConverterService& converter_;

@@ -144,7 +144,7 @@ TEST_F(ConversionWorkflowTest, TheFirstErrorStopsTheRunAndKeepsTheSelection) {
     const auto selection = vm->selectedResultIDs();
     const auto results = vm->scanResults();
     finished(vm->convertSelected());
-    const std::string message = "Output file already exists: b_mono.wav";
+    const std::string message = "b.wav: Output file already exists: b_mono.wav";
     EXPECT_EQ(vm->conversionState(), ConversionState::failed(message));
     EXPECT_EQ(vm->errorMessage(), message);
     EXPECT_EQ(vm->selectedResultIDs(), selection);
