@@ -50,6 +50,10 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
         {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = analysisOf(6, {5}, {{}, {2}, {1}})},
          "Multichannel (6ch) - 1 silent ch, 1 duplicate ch", true, 2'000'000},
         {{.fileInfo = info(10, 3), .multichannelAnalysis = analysisOf(3, {}, {})}, "Multichannel (3ch) - Unique", false, 0},
+        // Nothing to keep: converting would write silence or nothing at all.
+        {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = analysisOf(6, {0, 1, 2, 3, 4, 5}, {})},
+         "No Audio Content", false, 0},
+        {{.fileInfo = info(1001), .isDualMono = true, .unreadableReason = "Format not recognised."}, "Unreadable", false, 0},
     };
     for (const Row& row : rows) {
         const ScanResult r(row.fields);
