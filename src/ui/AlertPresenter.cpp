@@ -37,6 +37,7 @@ void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, co
     }
     if (!alert) {
         alert = new QMessageBox(QMessageBox::NoIcon, title, title, QMessageBox::Ok, window_);
+        alert->setTextFormat(Qt::PlainText);
         alert->setAttribute(Qt::WA_DeleteOnClose);
         alert->setWindowModality(Qt::WindowModal);
         connect(alert, &QMessageBox::finished, this, [&alert, dismissed = std::move(dismissed)] {

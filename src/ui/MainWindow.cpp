@@ -8,8 +8,11 @@
 #include "updates/UpdateViewModel.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 
 namespace twinfold {
 
@@ -49,6 +52,37 @@ void MainWindow::buildMenus()
             app->postCheckForUpdates();
     });
     checkForUpdates_->setMenuRole(QAction::ApplicationSpecificRole);
+    menuBar()->setCornerWidget(buildCheckingIndicator(), Qt::TopRightCorner);
+    connect(&updateVM_, &UpdateViewModel::isCheckingForUserChanged, this, &MainWindow::showUpdateCheckState);
+    showUpdateCheckState();
+}
+
+QWidget* MainWindow::buildCheckingIndicator()
+{
+    checkingIndicator_ = new QWidget(menuBar());
+    auto* row = new QHBoxLayout(checkingIndicator_);
+    row->setContentsMargins(0, 0, 8, 0);
+    row->setSpacing(6);
+    auto* busy = new QProgressBar(checkingIndicator_);
+    busy->setRange(0, 0);  // no figure to show, only that it is working
+    busy->setTextVisible(false);
+    busy->setFixedSize(48, 6);
+    auto* label = new QLabel(QStringLiteral("Checking for Updates…"), checkingIndicator_);
+    label->setTextFormat(Qt::PlainText);
+    row->addWidget(busy, 0, Qt::AlignVCenter);
+    row->addWidget(label, 0, Qt::AlignVCenter);
+    return checkingIndicator_;
+}
+
+// One check at a time: while the user's check runs the command is off and
+// the corner says so.
+void MainWindow::showUpdateCheckState()
+{
+    const bool checking = updateVM_.isCheckingForUser();
+    checkForUpdates_->setEnabled(!checking);
+    checkForUpdates_->setText(checking ? QStringLiteral("Checking for Updates...")
+                                       : QStringLiteral("Check for Updates..."));
+    checkingIndicator_->setVisible(checking);
 }
 
 void MainWindow::showAbout()

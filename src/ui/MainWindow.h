@@ -24,6 +24,9 @@ public:
     MainView* mainView() const { return mainView_; }
     QAction* helpAction() const { return help_; }
     QAction* checkForUpdatesAction() const { return checkForUpdates_; }
+    // "Checking for Updates…" with a busy bar, in the menu bar's corner
+    // while a check the user asked for runs.
+    QWidget* updateCheckIndicator() const { return checkingIndicator_; }
     // Where "Twinfold Help" sends its address (the desktop's browser by default).
     void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
 
@@ -33,11 +36,14 @@ protected:
 private:
     void buildMenus();
     void showAbout();
+    QWidget* buildCheckingIndicator();
+    void showUpdateCheckState();
 
     UpdateViewModel& updateVM_;
     MainView* mainView_;
     QAction* help_ = nullptr;
     QAction* checkForUpdates_ = nullptr;
+    QWidget* checkingIndicator_ = nullptr;
     UrlOpener openUrl_;
     bool launched_ = false;
 };

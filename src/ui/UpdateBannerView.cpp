@@ -38,6 +38,8 @@ QWidget* UpdateBannerView::buildTexts()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
     headline_ = new QLabel(texts);
+    // The version comes from the network: shown as it is, never as markup.
+    headline_->setTextFormat(Qt::PlainText);
     QFont headlineFont = roleFont(FontRole::subheadline);
     headlineFont.setWeight(QFont::Medium);
     headline_->setFont(headlineFont);

@@ -24,6 +24,7 @@ public:
     void setUpdate(const AppUpdate& update);
 
     QString headline() const;
+    QLabel* headlineLabel() const { return headline_; }
     ElidedLabel* notesLabel() const { return notes_; }
     QPushButton* skipButton() const { return skip_; }
     QPushButton* downloadButton() const { return download_; }

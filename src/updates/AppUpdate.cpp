@@ -1,5 +1,7 @@
 #include "updates/AppUpdate.h"
 
+#include "updates/VersionComparison.h"
+
 #include <QCborValue>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -49,6 +51,20 @@ qint64 requiredInteger(const QJsonObject& object, const QString& key)
     return number.toInteger();
 }
 
+// The server's text goes into the message shortened, so a runaway value
+// cannot flood the alert that shows it.
+QString requiredVersion(const QJsonObject& object, const QString& key)
+{
+    const QString version = requiredString(object, key);
+    if (!parseVersion(version.toStdString())) {
+        const qsizetype shown = qsizetype(maximumVersionLength);
+        const QString quoted = version.size() > shown ? version.left(shown) + QChar(0x2026) : version;
+        throw AppUpdateDecodeError(Kind::notAVersion,
+                                   QStringLiteral("The version “%1” is not a version number.").arg(quoted));
+    }
+    return version;
+}
+
 QJsonObject parseObject(const QByteArray& json)
 {
     QJsonParseError parseError;
@@ -78,7 +94,7 @@ AppUpdate decodeAppUpdate(const QByteArray& json)
 {
     const QJsonObject object = parseObject(json);
     AppUpdate update;
-    update.version = requiredString(object, QStringLiteral("version"));
+    update.version = requiredVersion(object, QStringLiteral("version"));
     update.build = requiredInteger(object, QStringLiteral("build"));
     update.downloadURL = requiredString(object, QStringLiteral("downloadURL"));
     update.releaseNotes = requiredString(object, QStringLiteral("releaseNotes"));

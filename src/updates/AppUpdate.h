@@ -23,7 +23,7 @@ struct AppUpdate {
 // Why a descriptor could not be decoded; what() is the text shown to the user.
 class AppUpdateDecodeError : public std::runtime_error {
 public:
-    enum class Kind { invalidJSON, notAnObject, missingKey, wrongType, tooLarge };
+    enum class Kind { invalidJSON, notAnObject, missingKey, wrongType, tooLarge, notAVersion, undecompressable };
 
     AppUpdateDecodeError(Kind kind, const QString& description);
     Kind kind() const { return kind_; }
@@ -33,8 +33,9 @@ private:
 };
 
 // Decodes one JSON object carrying all five keys with their JSON types
-// ("build" an integral number within 64 bits); other keys are ignored.
-// Throws AppUpdateDecodeError.
+// ("build" an integral number within 64 bits, "version" a version number as
+// parseVersion() reads one); other keys are ignored. Throws
+// AppUpdateDecodeError.
 AppUpdate decodeAppUpdate(const QByteArray& json);
 
 // The same five keys, compact.

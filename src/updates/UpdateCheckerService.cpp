@@ -8,6 +8,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPromise>
+#include <QTimer>
 
 namespace twinfold {
 
@@ -19,6 +20,7 @@ struct Fetch {
     QByteArray body;
     bool redirectRefused = false;
     bool bodyTooLarge = false;
+    bool pastDeadline = false;
 };
 
 QNetworkRequest descriptorRequest(const QUrl& url, std::chrono::milliseconds timeout)
@@ -49,6 +51,19 @@ std::optional<int> httpStatus(const QNetworkReply& reply)
                                QStringLiteral("The data couldn’t be read because it is larger than 1 MiB."));
 }
 
+// Qt unpacks a gzip or deflate body as it arrives (the size limit counts the
+// unpacked bytes); one that does not unpack is a bad body, not a bad network.
+bool failedToDecompress(const QNetworkReply& reply)
+{
+    return reply.error() == QNetworkReply::UnknownContentError && reply.hasRawHeader("Content-Encoding");
+}
+
+[[noreturn]] void throwUndecompressable()
+{
+    throw AppUpdateDecodeError(AppUpdateDecodeError::Kind::undecompressable,
+                               QStringLiteral("The data couldn’t be read because it could not be decompressed."));
+}
+
 std::optional<AppUpdate> newerUpdateIn(const QByteArray& body)
 {
     AppUpdate update = decodeAppUpdate(body);
@@ -64,13 +79,18 @@ bool isTransportFailure(QNetworkReply::NetworkError error)
     return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
 
+[[noreturn]] void throwTimedOut()
+{
+    throw UpdateTransportError(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
+}
+
 [[noreturn]] void throwTransportError(const QNetworkReply& reply)
 {
     // Qt reports its transfer timeout as a cancellation ("Operation
     // canceled"), which would tell the user they stopped it themselves. The
     // only other aborts are ours, and those are flagged before we get here.
     if (reply.error() == QNetworkReply::OperationCanceledError)
-        throw UpdateTransportError(QNetworkReply::TimeoutError, QStringLiteral("The request timed out."));
+        throwTimedOut();
     throw UpdateTransportError(reply.error(), reply.errorString());
 }
 
@@ -81,6 +101,8 @@ bool isTransportFailure(QNetworkReply::NetworkError error)
 std::optional<AppUpdate> outcome(QNetworkReply& reply, Fetch& fetch)
 {
     const std::optional<int> status = httpStatus(reply);
+    if (fetch.pastDeadline)
+        throwTimedOut();
     if (fetch.redirectRefused)
         throw UpdateCheckError(UpdateCheckError::Case::serverError);
     if (fetch.bodyTooLarge) {
@@ -92,6 +114,8 @@ std::optional<AppUpdate> outcome(QNetworkReply& reply, Fetch& fetch)
         throwTransportError(reply);
     if (status != 200)
         throw UpdateCheckError(UpdateCheckError::Case::serverError);
+    if (failedToDecompress(reply))
+        throwUndecompressable();
     if (reply.error() != QNetworkReply::NoError)
         throwTransportError(reply);
     return newerUpdateIn(fetch.body);
@@ -125,7 +149,7 @@ void complete(QNetworkReply& reply, Fetch& fetch)
 {
     if (fetch.promise.future().isFinished())
         return;
-    if (reply.isOpen() && !fetch.bodyTooLarge && !fetch.redirectRefused)
+    if (reply.isOpen() && !fetch.bodyTooLarge && !fetch.redirectRefused && !fetch.pastDeadline)
         collectBody(reply, fetch);
     try {
         fetch.promise.addResult(outcome(reply, fetch));
@@ -135,10 +159,28 @@ void complete(QNetworkReply& reply, Fetch& fetch)
     fetch.promise.finish();
 }
 
+// The transfer timeout only notices silence; this ends the request at the
+// deadline whatever is still arriving. The timer belongs to the reply and
+// goes with it.
+void abortAtDeadline(QNetworkReply& reply, const std::shared_ptr<Fetch>& fetch, std::chrono::milliseconds deadline)
+{
+    auto* timer = new QTimer(&reply);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, &reply, [&reply, fetch] {
+        fetch->pastDeadline = true;
+        reply.abort();
+    });
+    timer->start(deadline);
+}
+
 }  // namespace
 
-UpdateCheckerService::UpdateCheckerService(QUrl versionURL, std::chrono::milliseconds timeout)
-    : versionURL_(std::move(versionURL)), timeout_(timeout), network_(std::make_unique<QNetworkAccessManager>())
+UpdateCheckerService::UpdateCheckerService(QUrl versionURL, std::chrono::milliseconds timeout,
+                                           std::chrono::milliseconds deadline)
+    : versionURL_(std::move(versionURL)),
+      timeout_(timeout),
+      deadline_(deadline),
+      network_(std::make_unique<QNetworkAccessManager>())
 {
 }
 
@@ -152,6 +194,7 @@ QFuture<std::optional<AppUpdate>> UpdateCheckerService::fetchAvailableUpdate()
 
     QNetworkReply* reply = network_->get(descriptorRequest(versionURL_, timeout_));
     reply->setReadBufferSize(64 * 1024);
+    abortAtDeadline(*reply, fetch, deadline_);
     QObject::connect(reply, &QNetworkReply::redirected, reply,
                      [reply, fetch](const QUrl& target) { followOnlyHttps(*reply, *fetch, target); });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, fetch] {

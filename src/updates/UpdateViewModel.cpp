@@ -40,16 +40,20 @@ bool UpdateViewModel::shouldShowBanner() const
 
 QFuture<void> UpdateViewModel::runUpdateCheck(bool silent)
 {
-    setIsChecking(true);
+    if (isChecking_) {
+        setChecking(true, reportsOutcome_ || !silent);
+        return runningCheck_;
+    }
+    setChecking(true, !silent);
     setBannerDismissed(false);  // a banner closed earlier may show again
-    return checker_->fetchAvailableUpdate().then(
-        this, [this, silent](const QFuture<std::optional<AppUpdate>>& fetched) { publishOutcome(fetched, silent); });
+    runningCheck_ = checker_->fetchAvailableUpdate().then(
+        this, [this](const QFuture<std::optional<AppUpdate>>& fetched) { publishOutcome(fetched); });
+    return runningCheck_;
 }
 
-// Overlapping checks each publish in full: the last to finish decides the
-// offer, and the first to finish clears isChecking.
-void UpdateViewModel::publishOutcome(const QFuture<std::optional<AppUpdate>>& fetched, bool silent)
+void UpdateViewModel::publishOutcome(const QFuture<std::optional<AppUpdate>>& fetched)
 {
+    const bool silent = !reportsOutcome_;
     try {
         std::optional<AppUpdate> update = fetched.result();
         const bool upToDate = !update;
@@ -60,7 +64,7 @@ void UpdateViewModel::publishOutcome(const QFuture<std::optional<AppUpdate>>& fe
         if (!silent)
             setCheckError(QString::fromUtf8(error.what()));
     }
-    setIsChecking(false);
+    setChecking(false, false);
 }
 
 void UpdateViewModel::skipVersion()
@@ -94,12 +98,16 @@ void UpdateViewModel::setAvailableUpdate(std::optional<AppUpdate> update)
     notifyBannerChange(wasShown);
 }
 
-void UpdateViewModel::setIsChecking(bool checking)
+void UpdateViewModel::setChecking(bool checking, bool reportsOutcome)
 {
-    if (checking == isChecking_)
-        return;
+    const bool wasChecking = isChecking_;
+    const bool wasForUser = isCheckingForUser();
     isChecking_ = checking;
-    emit isCheckingChanged();
+    reportsOutcome_ = reportsOutcome;
+    if (isChecking_ != wasChecking)
+        emit isCheckingChanged();
+    if (isCheckingForUser() != wasForUser)
+        emit isCheckingForUserChanged();
 }
 
 void UpdateViewModel::setBannerDismissed(bool dismissed)

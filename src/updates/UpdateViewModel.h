@@ -25,6 +25,7 @@ using UrlOpener = std::function<void(const QUrl&)>;
 class UpdateViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isChecking READ isChecking NOTIFY isCheckingChanged)
+    Q_PROPERTY(bool isCheckingForUser READ isCheckingForUser NOTIFY isCheckingForUserChanged)
     Q_PROPERTY(bool bannerDismissed READ bannerDismissed WRITE setBannerDismissed NOTIFY bannerDismissedChanged)
     Q_PROPERTY(bool showUpToDate READ showUpToDate WRITE setShowUpToDate NOTIFY showUpToDateChanged)
     Q_PROPERTY(bool shouldShowBanner READ shouldShowBanner NOTIFY shouldShowBannerChanged)
@@ -38,6 +39,9 @@ public:
 
     const std::optional<AppUpdate>& availableUpdate() const { return availableUpdate_; }
     bool isChecking() const { return isChecking_; }
+    // A check runs whose outcome the user asked to hear: the window shows
+    // that it is checking.
+    bool isCheckingForUser() const { return isChecking_ && reportsOutcome_; }
     bool bannerDismissed() const { return bannerDismissed_; }
     bool showUpToDate() const { return showUpToDate_; }
     const std::optional<QString>& checkError() const { return checkError_; }
@@ -53,7 +57,9 @@ public:
     void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
 
     // One check. A silent one (at launch) never raises an alert; one the user
-    // asked for reports "up to date" or its failure. The future finishes once
+    // asked for reports "up to date" or its failure. While a check runs no
+    // second request is sent: asking again joins the running check (and a
+    // user's request makes it report its outcome). The future finishes once
     // the outcome is published.
     QFuture<void> runUpdateCheck(bool silent);
     // Hides the offered version's banner, now and in later runs.
@@ -64,6 +70,7 @@ public:
 signals:
     void availableUpdateChanged();
     void isCheckingChanged();
+    void isCheckingForUserChanged();
     void bannerDismissedChanged();
     void showUpToDateChanged();
     void checkErrorChanged();
@@ -71,9 +78,9 @@ signals:
     void shouldShowBannerChanged();
 
 private:
-    void publishOutcome(const QFuture<std::optional<AppUpdate>>& fetched, bool silent);
+    void publishOutcome(const QFuture<std::optional<AppUpdate>>& fetched);
     void setAvailableUpdate(std::optional<AppUpdate> update);
-    void setIsChecking(bool checking);
+    void setChecking(bool checking, bool reportsOutcome);
     void setSkippedVersion(const QString& version);
     void notifyBannerChange(bool wasShown);
 
@@ -81,6 +88,8 @@ private:
     UrlOpener opener_;
     std::optional<AppUpdate> availableUpdate_;
     bool isChecking_ = false;
+    bool reportsOutcome_ = false;
+    QFuture<void> runningCheck_;
     bool bannerDismissed_ = false;
     bool showUpToDate_ = false;
     std::optional<QString> checkError_;

@@ -1,14 +1,25 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace twinfold {
 
-// True when `candidate` is strictly newer than `current`. Both are split at
-// "."; empty pieces are dropped, and so is any piece that is not a whole
-// signed 64-bit decimal (optional leading "+" or "-"), so later pieces move
-// left (1.x.3 reads as 1.3). The components compare as numbers with missing
-// ones counted as zero: 1.2 == 1.2.0, 1.10 > 1.9.
+// The longest text read as a version number.
+inline constexpr std::size_t maximumVersionLength = 32;
+
+// The components of a version number: 1 to 4 decimal numbers separated by
+// single dots, each made of digits only and at most 2^32 - 1, the whole at
+// most maximumVersionLength characters. Anything else (signs, spaces, empty
+// or extra pieces, letters, numbers too large) is not a version number.
+std::optional<std::vector<std::uint32_t>> parseVersion(std::string_view text);
+
+// True when both are version numbers and `candidate` is strictly newer. The
+// components compare as numbers with missing ones counted as zero:
+// 1.2 == 1.2.0, 1.10 > 1.9.
 bool isNewerVersion(std::string_view candidate, std::string_view current);
 
 }  // namespace twinfold

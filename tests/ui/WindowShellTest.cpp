@@ -3,9 +3,11 @@
 #include "ui/AlertPresenter.h"
 #include "ui/ElidedLabel.h"
 #include "ui/ProgressRow.h"
+#include "ui/TwinfoldApp.h"
 #include "ui/UpdateBannerView.h"
 #include "updates/BuildInfo.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 #include <fstream>
@@ -73,7 +75,7 @@ TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner)
     EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
     checkFromTheMenu();
     EXPECT_FALSE(banner().isVisible()) << "a skipped version stays hidden";
-    server.respondWith(publishedVersion(newerVersion() + ".1", QString()));
+    server.respondWith(publishedVersion(buildVersionString() + ".2", QString()));
     checkFromTheMenu();
     EXPECT_TRUE(banner().isVisible()) << "a later version, even without notes, is shown";
     EXPECT_EQ(notes(), QStringList{QString()});
@@ -108,6 +110,59 @@ TEST_F(WindowShellTest, MenuActionsAndAlerts)
     EXPECT_FALSE(vm().errorMessage().has_value());
     QCoreApplication::processEvents();
     EXPECT_TRUE(view().isShowingEmptyState());
+}
+
+TEST_F(WindowShellTest, AManualCheckShowsItIsCheckingAndSendsOneRequest)
+{
+    openWindow();
+    waitForUpdateCheck(1);
+    QAction* command = window().checkForUpdatesAction();
+    EXPECT_TRUE(command->isEnabled());
+    EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
+
+    server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
+    command->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return server.heldCount() == 1; }));
+    EXPECT_FALSE(command->isEnabled());
+    EXPECT_EQ(command->text(), "Checking for Updates...");
+    EXPECT_TRUE(window().updateCheckIndicator()->isVisible());
+    command->trigger();
+    TwinfoldApp::instance()->postCheckForUpdates();
+    QTest::qWait(100);
+    EXPECT_EQ(server.requests().size(), 2) << "a second request while one runs";
+
+    server.answerHeld(publishedVersion(buildVersionString()));
+    waitForUpdateCheck(2);
+    EXPECT_TRUE(command->isEnabled());
+    EXPECT_EQ(command->text(), "Check for Updates...");
+    EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
+    expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
+                          "You’re running the latest version of Twinfold.");
+}
+
+// Text from the server is shown as it is: markup in it stays visible text.
+TEST_F(WindowShellTest, NetworkTextIsNeverReadAsMarkup)
+{
+    openWindow();
+    waitForUpdateCheck(1);
+    const QString html = "99.<b>HACKED</b><img src='file:///etc/passwd'>";
+    server.respondWith(publishedVersion(html, "<i>notes</i>"));
+    checkFromTheMenu();
+    EXPECT_FALSE(banner().isVisible());
+    QMessageBox* alert = view().alerts()->checkFailedAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->informativeText().contains("<b>HACKED</b>"));
+    for (QLabel* label : alert->findChildren<QLabel*>()) {
+        if (label->text().contains("HACKED")) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        }
+    }
+    QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
+
+    banner().setUpdate({html, 1, "https://www.twinfold.example/<b>x</b>", "<i>notes</i>", "2024-05-01"});
+    EXPECT_EQ(banner().headlineLabel()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(banner().headline(), "Twinfold " + html + " is available");
+    EXPECT_EQ(banner().notesLabel()->text(), "<i>notes</i>");
 }
 
 TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties)

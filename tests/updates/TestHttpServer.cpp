@@ -1,6 +1,7 @@
 #include "TestHttpServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 #include <stdexcept>
@@ -95,6 +96,10 @@ void TestHttpServer::respond(QTcpSocket* socket, const CannedResponse& response)
         streamOversized(socket, response.oversizedLength);
         return;
     }
+    if (response.behaviour == CannedResponse::Behaviour::trickle) {
+        trickle(socket, response);
+        return;
+    }
     socket->write(head(response.status, response.body.size(), response.headers) + response.body);
     socket->disconnectFromHost();
 }
@@ -116,6 +121,27 @@ void TestHttpServer::streamOversized(QTcpSocket* socket, qint64 length)
     };
     connect(socket, &QTcpSocket::bytesWritten, this, writeNext);
     writeNext();
+}
+
+// The timer belongs to the socket, so it stops when the client hangs up.
+void TestHttpServer::trickle(QTcpSocket* socket, const CannedResponse& response)
+{
+    socket->write(head(response.status, response.body.size(), response.headers));
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<qsizetype>(0);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, sent, body = response.body] {
+        if (socket->state() != QAbstractSocket::ConnectedState) {
+            timer->stop();
+            return;
+        }
+        if (*sent == body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(body.mid((*sent)++, 1));
+    });
+    timer->start(response.trickleInterval);
 }
 
 }  // namespace twinfold::test

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <zlib.h>
+
 #include <stdexcept>
 #include <string>
 
@@ -44,6 +48,21 @@ std::optional<E> fetchError(UpdateCheckerService& service)
     return std::nullopt;
 }
 
+QByteArray gzipped(const QByteArray& data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);  // 16: gzip framing
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
 class UpdateCheckerServiceTest : public ::testing::Test {
 protected:
     std::optional<AppUpdateDecodeError::Kind> decodeErrorKind()
@@ -63,7 +82,7 @@ TEST_F(UpdateCheckerServiceTest, OffersThePublishedVersionOnlyWhenNewerThanThisB
         qint64 build;
         bool offered;
     } cases[] = {{kNewer, 1, true}, {buildVersionString(), 1, false}, {buildVersionString(), 999999, false},
-                 {"0", 1, false}, {"beta", 1, false}};
+                 {"0", 1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version.toStdString() + " build " + std::to_string(c.build));
         server.respondWith({200, descriptor(c.version, c.build)});
@@ -97,6 +116,33 @@ TEST_F(UpdateCheckerServiceTest, AnUnreadableBodyIsADecodeErrorNotAServerError)
     EXPECT_EQ(decodeErrorKind(), AppUpdateDecodeError::Kind::invalidJSON);
 }
 
+// Only 1 to 4 plain decimal numbers that fit 32 bits, 32 characters in all,
+// are a version: nothing the server sends is skipped over or read as markup.
+TEST_F(UpdateCheckerServiceTest, AnythingButAPlainVersionNumberIsADecodeError)
+{
+    const QString html = "99.<b>HACKED</b><img src='file:///etc/passwd'>";
+    const QString huge = QString("9").repeated(500'000);
+    const QString refused[] = {
+        html, huge, "99999999999999999999999.1", "1.4294967296", "4294967296", "1.2.3.4.5",
+        "1.0.0.0.0.0.0.0.0.0.0.0.0.0.1", QString("1") + QString("0").repeated(32),  // 33 characters
+        "", "1..2", ".1", "1.", ".", "+2", "-1", "1.-0", " 1.2", "1.2 ", "1. 2", "1.2\n", "1,2", "beta",
+        "2.0-beta", "v2.0", "0x10", "1e3", QString::fromUtf8("２.0"),
+    };
+    for (const QString& version : refused) {
+        SCOPED_TRACE(version.left(60).toStdString());
+        server.respondWith({200, descriptor(version)});
+        const auto error = fetchError<AppUpdateDecodeError>(service);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), AppUpdateDecodeError::Kind::notAVersion);
+    }
+    server.respondWith({200, descriptor(html)});
+    EXPECT_STREQ(fetchError<AppUpdateDecodeError>(service)->what(),
+                 "The version “99.<b>HACKED</b><img src='file:/…” is not a version number.");
+    server.respondWith({200, descriptor(huge)});
+    EXPECT_EQ(std::string(fetchError<AppUpdateDecodeError>(service)->what()),
+              "The version “" + std::string(32, '9') + "…” is not a version number.");
+}
+
 TEST_F(UpdateCheckerServiceTest, ABodyOfExactlyTheLimitIsReadAndOneByteMoreIsNot)
 {
     QByteArray body = descriptor(kNewer);
@@ -127,6 +173,56 @@ TEST_F(UpdateCheckerServiceTest, ServerThatNeverAnswersTimesOut)
     EXPECT_EQ(error->code(), QNetworkReply::TimeoutError);
     EXPECT_STREQ(error->what(), "The request timed out.");
     EXPECT_EQ(server.requests().size(), 1);
+}
+
+// The idle timeout only notices silence; the deadline ends whatever keeps
+// a request open: a byte now and then, or a TLS handshake nobody answers
+// after a redirect to HTTPS on the same local server.
+TEST_F(UpdateCheckerServiceTest, ARequestThatDragsOnEndsAtTheDeadline)
+{
+    const QString selfOverHttps = QStringLiteral("https://127.0.0.1:%1/public/version.json").arg(server.url().port());
+    const CannedResponse cases[] = {
+        {.status = 200, .body = descriptor(kNewer), .behaviour = CannedResponse::Behaviour::trickle},
+        {.status = 301, .headers = {{"Location", selfOverHttps.toUtf8()}}},
+    };
+    UpdateCheckerService bounded(server.url(), std::chrono::milliseconds(1000), std::chrono::milliseconds(600));
+    for (const auto& response : cases) {
+        SCOPED_TRACE(response.status);
+        server.respondWith(response);
+        QElapsedTimer clock;
+        clock.start();
+        const auto error = fetchError<UpdateTransportError>(bounded);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), QNetworkReply::TimeoutError);
+        EXPECT_STREQ(error->what(), "The request timed out.");
+        EXPECT_LT(clock.elapsed(), 2500);
+    }
+}
+
+// Qt asks for gzip and unpacks it as it arrives; the size limit counts what
+// it unpacks to, so a small bomb is cut off like a large body.
+TEST_F(UpdateCheckerServiceTest, AGzipBodyIsReadUnpackedWithinTheSameLimit)
+{
+    const QByteArray padded = descriptor(kNewer) + QByteArray(8 << 20, ' ');
+    const QList<QPair<QByteArray, QByteArray>> gzip{{"Content-Encoding", "gzip"}};
+    server.respondWith({200, gzipped(descriptor(kNewer)), gzip});
+    EXPECT_EQ(fetch(service), decodeAppUpdate(descriptor(kNewer)));
+    EXPECT_TRUE(server.requests().last().headerNames.contains("accept-encoding"));
+
+    const struct {
+        QByteArray body;
+        AppUpdateDecodeError::Kind kind;
+    } refused[] = {
+        {gzipped(padded), AppUpdateDecodeError::Kind::tooLarge},
+        {"not gzip at all", AppUpdateDecodeError::Kind::undecompressable},
+        // a cut stream unpacks to what arrived, which is not the whole document
+        {gzipped(descriptor(kNewer)).chopped(12), AppUpdateDecodeError::Kind::invalidJSON},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.body.size());
+        server.respondWith({200, c.body, gzip});
+        EXPECT_EQ(decodeErrorKind(), c.kind);
+    }
 }
 
 TEST_F(UpdateCheckerServiceTest, RedirectToPlainHttpIsNotFollowed)

@@ -151,22 +151,37 @@ TEST_F(UpdateViewModelTest, WithoutAnOfferSkipAndDownloadDoNothing)
     EXPECT_EQ(loadAppSettings(), AppSettings());
 }
 
-TEST_F(UpdateViewModelTest, OverlappingChecksLastToFinishDecidesTheOffer)
+// One request at a time: asking again while a check runs joins it, and the
+// user's asking makes a silent check report its outcome.
+TEST_F(UpdateViewModelTest, AskingWhileACheckRunsJoinsItInsteadOfSendingAnother)
 {
     auto model = makeModel();
+    QSignalSpy forUser(model.get(), &UpdateViewModel::isCheckingForUserChanged);
     server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
-    QFuture<void> slow = model->runUpdateCheck(true);
+    QFuture<void> launch = model->runUpdateCheck(true);
     ASSERT_TRUE(test::processEventsUntil([&] { return server.heldCount() == 1; }));
+    EXPECT_FALSE(model->isCheckingForUser());
 
-    server.respondWith(published(newerVersion(1)));
-    ASSERT_TRUE(test::finished(model->runUpdateCheck(false)).isFinished());
-    EXPECT_FALSE(model->isChecking());  // cleared by the first check to finish
-    EXPECT_EQ(model->availableUpdate()->version, newerVersion(1));
+    QFuture<void> asked = model->runUpdateCheck(false);
+    QFuture<void> askedAgain = model->runUpdateCheck(false);
+    EXPECT_TRUE(model->isCheckingForUser());
+    EXPECT_EQ(forUser.count(), 1);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+    EXPECT_EQ(server.requests().size(), 1);
 
-    server.answerHeld(published(newerVersion(2)));
-    ASSERT_TRUE(test::finished(slow).isFinished());
-    EXPECT_EQ(model->availableUpdate()->version, newerVersion(2));
+    server.answerHeld(published(buildVersionString()));
+    for (QFuture<void>* future : {&launch, &asked, &askedAgain})
+        ASSERT_TRUE(test::finished(*future).isFinished());
+    EXPECT_EQ(server.requests().size(), 1);
     EXPECT_FALSE(model->isChecking());
+    EXPECT_FALSE(model->isCheckingForUser());
+    EXPECT_EQ(forUser.count(), 2);
+    EXPECT_TRUE(model->showUpToDate());
+
+    // Once it is over, the next request goes out.
+    server.respondWith(published(buildVersionString()));
+    check(*model, true);
+    EXPECT_EQ(server.requests().size(), 2);
 }
 
 TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress)

@@ -13,25 +13,32 @@ TEST(IsNewerVersion, ComparesNumericComponents)
         bool newer;
     } cases[] = {
         // trailing zeros make no difference, in either direction
-        {"1.2.0", "1.2", false}, {"1.2", "1.2.0", false},
-        // numbers, not text
-        {"1.10", "1.9", true}, {"1.9", "1.10", false},
-        // a non-numeric piece is dropped and the rest moves left
-        {"2.0-beta", "1.9", true}, {"1.x.3", "1.2", true}, {"1.3rc1", "1.2", false}, {"1. 2", "1.1", false},
-        // empty pieces and empty strings
-        {"", "1.0", false}, {"", "", false}, {"1..2", "1.1", true}, {".1.", "1", false},
+        {"1.2.0", "1.2", false}, {"1.2", "1.2.0", false}, {"1.2.0.1", "1.2", true},
+        // numbers, not text; leading zeros are only zeros
+        {"1.10", "1.9", true}, {"1.9", "1.10", false}, {"1.010", "1.9", true}, {"01.2", "1.2", false},
         // against a build that knows no version
         {"0.0.1", "0.0.0", true}, {"0.0.0", "0.0.0", false},
-        // signs; "+-1" is not a number, read as -1 the candidate would be older
-        {"+2", "1", true}, {"-1", "0", false}, {"0", "-1", true}, {"1.-0", "1", false}, {"1.+", "1", false},
-        {"2.+-1.5", "2.4", true},
-        // 64-bit range: the largest value counts, one more is dropped
-        {"1.9223372036854775807", "1.5", true}, {"1.9223372036854775808", "1.5", false},
-        {"1.-9223372036854775808", "1", false},
+        // the whole 32-bit range counts
+        {"4294967295", "4294967294.9", true}, {"1.4294967295", "2", false},
+        // what is not a version number is never newer, nor is anything newer than it
+        {"99999999999999999999999.1", "1.0", false}, {"4294967296", "1", false}, {"2.0-beta", "1.9", false},
+        {"1.x.3", "1.2", false}, {"1..2", "1.1", false}, {"+2", "1", false}, {"2.0.0.0.1", "1", false},
+        {"", "", false}, {"2", "beta", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(isNewerVersion(c.candidate, c.current), c.newer)
             << '"' << c.candidate << "\" vs \"" << c.current << '"';
+}
+
+TEST(ParseVersion, TakesOneToFourNumbersIn32CharactersAtMost)
+{
+    using Parts = std::vector<std::uint32_t>;
+    EXPECT_EQ(parseVersion("7"), Parts{7});
+    EXPECT_EQ(parseVersion("1.2.3.4"), (Parts{1, 2, 3, 4}));
+    EXPECT_EQ(parseVersion("0004294967295.4294967295.4294967"), (Parts{4294967295u, 4294967295u, 4294967u}));
+    EXPECT_EQ(parseVersion("0004294967295.4294967295.42949672"), std::nullopt);  // 33 characters
+    EXPECT_EQ(parseVersion("1.2.3.4.5"), std::nullopt);
+    EXPECT_EQ(parseVersion("1.4294967296"), std::nullopt);
 }
 
 }  // namespace
