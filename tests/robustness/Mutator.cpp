@@ -26,7 +26,8 @@ void addChunkStructure(const Bytes& file, FileStructure& structure) {
     structure.sizeFields.push_back({4, 4, bigEndian});
     for (const ChunkEntry& chunk : layout.chunks) {
         structure.sizeFields.push_back({std::size_t(chunk.dataOffset - 4), 4, bigEndian});
-        const std::uint64_t end = std::min<std::uint64_t>(chunk.dataOffset + chunk.size + (chunk.size & 1), file.size());
+        const std::uint64_t padded = chunk.dataOffset + chunk.size + (chunk.size & 1);
+        const std::uint64_t end = std::min<std::uint64_t>(padded, file.size());
         structure.chunks.push_back({std::size_t(chunk.dataOffset - 8), std::size_t(end)});
         if (chunk.id == chunkId("ds64")) {
             for (std::size_t field = 0; field < 24 && field + 8 <= chunk.size; field += 8)
@@ -114,9 +115,10 @@ Mutant swapChunks(const Bytes& file, const FileStructure& structure, std::mt1993
     const auto& b = structure.chunks[first + 1];
     Mutant mutant{Bytes(file.begin(), file.begin() + std::ptrdiff_t(a.begin)),
                   "chunks at " + std::to_string(a.begin) + " and " + std::to_string(b.begin) + " swapped"};
-    mutant.bytes.insert(mutant.bytes.end(), file.begin() + std::ptrdiff_t(b.begin), file.begin() + std::ptrdiff_t(b.end));
-    mutant.bytes.insert(mutant.bytes.end(), file.begin() + std::ptrdiff_t(a.begin), file.begin() + std::ptrdiff_t(a.end));
-    mutant.bytes.insert(mutant.bytes.end(), file.begin() + std::ptrdiff_t(b.end), file.end());
+    const auto at = [&](std::size_t offset) { return file.begin() + std::ptrdiff_t(offset); };
+    mutant.bytes.insert(mutant.bytes.end(), at(b.begin), at(b.end));
+    mutant.bytes.insert(mutant.bytes.end(), at(a.begin), at(a.end));
+    mutant.bytes.insert(mutant.bytes.end(), at(b.end), file.end());
     return mutant;
 }
 

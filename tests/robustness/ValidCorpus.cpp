@@ -61,7 +61,8 @@ std::vector<std::filesystem::path> writeValidCorpus(const std::filesystem::path&
     std::vector<std::filesystem::path> paths;
     for (const PcmKind& kind : kPcmKinds) {
         paths.push_back(dir / kind.name);
-        writePcm(paths.back(), {kind.container, kind.encoding, 44100}, stereo(StereoKind::dualMono, frames, kind.encoding));
+        writePcm(paths.back(), {kind.container, kind.encoding, 44100},
+                 stereo(StereoKind::dualMono, frames, kind.encoding));
     }
     for (const ChunkKind& kind : chunkKinds()) {
         ChunkFixture fixture;
