@@ -93,6 +93,11 @@ private:
 
 void FfmpegReader::measure() {
     ffmpeg::Decoder decoder(path_);
+    // What the container declares is checked before a frame is decoded, so a
+    // nonsense channel count never reaches the decoder's buffers.
+    const AVCodecContext& declared = decoder.codec();
+    if (declared.sample_rate > 0 && declared.ch_layout.nb_channels > 0)
+        requirePlausibleStream(path_, declared, declared.sample_rate, declared.ch_layout.nb_channels);
     const AVFrame* frame = decoder.nextFrame();
     // The decoded frames are what counts: HE-AAC, for one, decodes at twice
     // the rate its container states.
