@@ -35,9 +35,9 @@ int plainPcmBits(AVCodecID codec) {
     }
 }
 
-// A header whose shape makes no sense is refused before anything is decoded:
-// FFmpeg accepts rates far beyond any converter and frames its PCM packets
-// by the declared block align, whatever the channels and depth say.
+// A stream whose shape makes no sense is refused: FFmpeg accepts rates far
+// beyond any converter and frames its PCM packets by the declared block
+// align, whatever the channels and depth say.
 void requirePlausibleStream(const std::filesystem::path& path, const AVCodecContext& codec, int rate, int channels) {
     detail::requirePlausibleShape(path, rate, channels);
     const int bits = plainPcmBits(codec.codec_id);
