@@ -3,6 +3,7 @@
 #include "audio_io/AudioFileOpen.h"
 #include "audio_io/AudioIOError.h"
 #include "audio_io/FfmpegReader.h"
+#include "audio_io/HeaderPlausibility.h"
 #include "audio_io/PcmCodec.h"
 #include "audio_io/SndfileSource.h"
 
@@ -126,6 +127,7 @@ std::unique_ptr<AudioFileReader> openAudioFileWith(const std::filesystem::path& 
     UniqueFd fd = openAudioInput(path);
     const ContentKind kind = sniffFile(fd.get(), path);
     if (kind == ContentKind::compressed) return openCompressed(path);
+    if (kind == ContentKind::pcmContainer) requirePlausibleDeclaredHeader(fd.get(), path);
 
     SndfileSource source = openSndfileSource(std::move(fd));
     if (source && !isMpegAudio(source.info)) return makeSndfileReader(std::move(source), path);

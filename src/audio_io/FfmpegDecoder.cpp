@@ -22,6 +22,7 @@ void requireRegularFile(const std::filesystem::path& path) {
 
 Decoder::Decoder(const std::filesystem::path& path) {
     silenceLog();
+    limitAllocations();
     requireRegularFile(path);
     openInput(path);
     openCodec();

@@ -4,6 +4,8 @@
 #include "audio_io/FfmpegDecoder.h"
 #include "audio_io/FfmpegFormat.h"
 #include "audio_io/FfmpegFrameConverter.h"
+#include "audio_io/HeaderPlausibility.h"
+#include "audio_io/PosixFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,6 +14,37 @@ namespace twinfold {
 namespace {
 
 using ffmpeg::fail;
+
+// Bits per sample of interleaved PCM whose frames are exactly channels ×
+// bits / 8 bytes, or 0 for any other coding.
+int plainPcmBits(AVCodecID codec) {
+    switch (codec) {
+        case AV_CODEC_ID_PCM_U8:
+        case AV_CODEC_ID_PCM_S8: return 8;
+        case AV_CODEC_ID_PCM_S16LE:
+        case AV_CODEC_ID_PCM_S16BE: return 16;
+        case AV_CODEC_ID_PCM_S24LE:
+        case AV_CODEC_ID_PCM_S24BE: return 24;
+        case AV_CODEC_ID_PCM_S32LE:
+        case AV_CODEC_ID_PCM_S32BE:
+        case AV_CODEC_ID_PCM_F32LE:
+        case AV_CODEC_ID_PCM_F32BE: return 32;
+        case AV_CODEC_ID_PCM_F64LE:
+        case AV_CODEC_ID_PCM_F64BE: return 64;
+        default: return 0;
+    }
+}
+
+// A stream whose shape makes no sense is refused: FFmpeg accepts rates far
+// beyond any converter and frames its PCM packets by the declared block
+// align, whatever the channels and depth say.
+void requirePlausibleStream(const std::filesystem::path& path, const AVCodecContext& codec, int rate, int channels) {
+    detail::requirePlausibleShape(path, rate, channels);
+    const int bits = plainPcmBits(codec.codec_id);
+    if (bits == 0 || codec.block_align == 0) return;
+    const std::string reason = detail::implausibleBlockAlign(codec.block_align, codec.ch_layout.nb_channels, bits);
+    if (!reason.empty()) detail::throwFileError(path, reason);
+}
 
 // Compressed formats give no exact frame count up front: an MP3 without a
 // Xing header has only an estimate, and decoders may drop or add frames at
@@ -60,12 +93,17 @@ private:
 
 void FfmpegReader::measure() {
     ffmpeg::Decoder decoder(path_);
+    // What the container declares is checked before a frame is decoded, so a
+    // nonsense channel count never reaches the decoder's buffers.
+    const AVCodecContext& declared = decoder.codec();
+    if (declared.sample_rate > 0 && declared.ch_layout.nb_channels > 0)
+        requirePlausibleStream(path_, declared, declared.sample_rate, declared.ch_layout.nb_channels);
     const AVFrame* frame = decoder.nextFrame();
     // The decoded frames are what counts: HE-AAC, for one, decodes at twice
     // the rate its container states.
     const int rate = frame ? frame->sample_rate : decoder.codec().sample_rate;
     const int channels = frame ? frame->ch_layout.nb_channels : decoder.codec().ch_layout.nb_channels;
-    if (rate <= 0 || channels <= 0) fail(AVERROR_INVALIDDATA);
+    requirePlausibleStream(path_, decoder.codec(), rate, channels);
     format_ = ffmpeg::describeStream(decoder.codec(), rate, channels);
     std::int64_t frames = 0;
     for (; frame; frame = decoder.nextFrame()) {

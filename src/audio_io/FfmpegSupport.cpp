@@ -36,6 +36,11 @@ void silenceLog() {
     std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
+void limitAllocations() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_max_alloc(kMaxAllocation); });
+}
+
 std::string fileUrl(const std::filesystem::path& path) { return "file:" + path.string(); }
 
 }  // namespace twinfold::ffmpeg

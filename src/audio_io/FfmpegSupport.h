@@ -9,6 +9,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -54,6 +55,13 @@ int check(int result);
 // FFmpeg would print decoder and demuxer chatter to stderr; the application
 // reports failures through exceptions instead, so its log is silenced once.
 void silenceLog();
+
+// FFmpeg sizes some buffers from lengths a file declares before it reads
+// them (the wav demuxer an INFO entry, for one), so a damaged file of a few
+// hundred bytes can make it allocate gigabytes. No single buffer that audio
+// needs comes near this; a larger request fails as out of memory instead.
+constexpr std::size_t kMaxAllocation = std::size_t(256) << 20;
+void limitAllocations();
 
 // A path as an FFmpeg URL that always means the local file, so a file name
 // such as "http:x.mp3" is never taken for a network address.

@@ -1,6 +1,7 @@
 #include "audio_io/SndfileReader.h"
 
 #include "audio_io/AiffSoundSizes.h"
+#include "audio_io/HeaderPlausibility.h"
 #include "audio_io/PcmCodec.h"
 #include "audio_io/SndfileSource.h"
 
@@ -119,8 +120,7 @@ private:
 SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path path)
     : source_(std::move(source)), path_(std::move(path)) {
     const SF_INFO& info = source_.info;
-    if (info.channels < 1) fail("the file declares no audio channels");
-    if (info.samplerate < 1) fail("the file declares no sample rate");
+    detail::requirePlausibleShape(path_, info.samplerate, info.channels);
     format_ = detail::describeSndfileFormat(info);
     length_ = std::max<sf_count_t>(info.frames, 0);
     if (countsThePadByteAsAFrame(source_.fd.get(), info)) --length_;
@@ -244,7 +244,9 @@ std::unique_ptr<AudioFileReader> makeSndfileReader(SndfileSource source, const s
 }  // namespace detail
 
 std::unique_ptr<AudioFileReader> openSndfileFile(const std::filesystem::path& path) {
-    detail::SndfileSource source = detail::openSndfileSource(detail::openAudioInput(path));
+    detail::UniqueFd fd = detail::openAudioInput(path);
+    detail::requirePlausibleDeclaredHeader(fd.get(), path);
+    detail::SndfileSource source = detail::openSndfileSource(std::move(fd));
     if (!source) detail::throwFileError(path, source.error);
     return detail::makeSndfileReader(std::move(source), path);
 }

@@ -45,8 +45,8 @@ bool isMpegAudio(const SF_INFO& info);
 // How the file stores its samples, from libsndfile's format code.
 AudioFormatInfo describeSndfileFormat(const SF_INFO& info);
 
-// The reader over an opened source; throws AudioIOError for a header that
-// declares no usable audio (no channels, no rate).
+// The reader over an opened source; throws AudioIOError for a rate or
+// channel count that makes no sense.
 std::unique_ptr<AudioFileReader> makeSndfileReader(SndfileSource source, const std::filesystem::path& path);
 
 }  // namespace twinfold::detail

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace twinfold {
@@ -217,6 +218,21 @@ TEST(FfmpegBadInputTest, EveryKindIsAnAudioIOError) {
             EXPECT_EQ(error, message);
         }
     }
+}
+
+// A WAV of a few dozen bytes whose INFO entry declares 1.8 GB: FFmpeg would
+// allocate (and clear) that much before finding the bytes missing.
+TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
+    TempDir dir;
+    std::string fmt("fmt \x10\0\0\0\x01\0\x02\0\x80\xBB\0\0\0\xEE\x02\0\x04\0\x10\0", 24);
+    std::string list("LIST\xF0\xFF\xFF\x7F" "INFOISFT\0\0\0\x70" "Lavf", 24);
+    test::writeBytes(dir / "info.wav", std::string("RIFF\x3C\0\0\0WAVE", 12) + fmt + list);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_NE(test::openError(&openFfmpegFile, dir / "info.wav"), "opened");
+    getrusage(RUSAGE_SELF, &after);
+    const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+    EXPECT_LT(grownKiB, 512L * 1024) << "peak memory grew by " << grownKiB << " KiB";
 }
 
 // A cut MP3 holds whole frames up to the cut: it opens with the audio that

@@ -4,25 +4,18 @@
 #include "audio_io/AudioIOError.h"
 #include "audio_io/ChunkFile.h"
 #include "audio_io/ChunkParser.h"
+#include "FuzzScratch.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace twinfold;
 
 namespace {
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::check;
 
 // What an accepted layout must promise its users: chunks in file order,
 // apart from each other, and every byte of them inside the input.
@@ -40,23 +33,6 @@ void checkLayout(const ChunkLayout& layout, const MemoryByteSource& source) {
     check(layout.trailingBytes == 0 || layout.contentEnd + layout.trailingBytes == source.size(), "bad trailer");
 }
 
-// In memory where possible: every accepted input is written, appended to
-// and flushed, and a disk would make that the bottleneck.
-const std::filesystem::path& scratchFile() {
-    static const std::filesystem::path path = [] {
-        const std::filesystem::path shm = "/dev/shm";
-        const auto folder = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
-        std::string pattern = (folder / "chunk-fuzz-XXXXXX").string();
-        const int fd = ::mkstemp(pattern.data());
-        check(fd >= 0, "cannot create a scratch file");
-        // Unlinked at once, so not even a crash leaves it behind; the open
-        // descriptor keeps it reachable by its /proc name.
-        ::unlink(pattern.c_str());
-        return std::filesystem::path("/proc/self/fd") / std::to_string(fd);
-    }();
-    return path;
-}
-
 std::vector<std::uint8_t> readScratch(const std::filesystem::path& path, std::size_t size) {
     std::vector<std::uint8_t> bytes(size + 1);
     FILE* in = std::fopen(path.c_str(), "rb");
@@ -69,9 +45,7 @@ std::vector<std::uint8_t> readScratch(const std::filesystem::path& path, std::si
 // Appending to an accepted file must give a file that parses again and ends
 // with the new chunk.
 void checkAppend(const std::uint8_t* data, std::size_t size, const ChunkLayout& layout) {
-    const auto& path = scratchFile();
-    FILE* out = std::fopen(path.c_str(), "wb");
-    check(out && std::fwrite(data, 1, size, out) == size && std::fclose(out) == 0, "cannot write scratch file");
+    const auto& path = fuzz::writeScratch(data, size);
     const std::vector<std::uint8_t> odd = {'f', 'u', 'z'};
     try {
         auto file = ChunkFile::open(path, true);

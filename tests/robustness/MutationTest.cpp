@@ -1,0 +1,200 @@
+// Damaged copies of valid files, run through the scan and the conversion as
+// the application runs them: nothing may crash or hang, the damaged file is
+// never changed, and every output is either absent or whole.
+//
+// TWINFOLD_MUTATION_SEED picks other mutants (the seed is printed with every
+// failure); TWINFOLD_MUTATION_COUNT sets how many are made of each file.
+
+#include "Mutator.h"
+#include "ValidCorpus.h"
+#include "analysis/AudioAnalyzerService.h"
+#include "audio_io/AudioFileReader.h"
+#include "conversion/AudioConverterService.h"
+#include "support/ChunkFixtures.h"
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace twinfold {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+constexpr std::uint64_t kDefaultSeed = 20261207;
+constexpr int kDefaultMutantsPerFile = 300;
+constexpr auto kTimeLimit = std::chrono::seconds(10);
+
+std::uint64_t envNumber(const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    return text && *text ? std::strtoull(text, nullptr, 0) : fallback;
+}
+
+// Ends the process, naming the input, when one input takes longer than the
+// limit: a hung decoder cannot be stopped from outside, and the test must
+// not wait forever.
+class Watchdog {
+public:
+    Watchdog() : thread_([this] { watch(); }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    void arm(std::string what) {
+        std::lock_guard lock(mutex_);
+        what_ = std::move(what);
+        ++generation_;
+        changed_.notify_all();
+    }
+    void disarm() { arm({}); }
+
+private:
+    void watch() {
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (what_.empty()) {
+                changed_.wait(lock);
+                continue;
+            }
+            const auto generation = generation_;
+            if (!changed_.wait_for(lock, kTimeLimit, [&] { return stopping_ || generation_ != generation; })) {
+                std::fprintf(stderr, "HANG: %s took more than %lld s\n", what_.c_str(),
+                             static_cast<long long>(kTimeLimit.count()));
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string what_;
+    std::uint64_t generation_ = 0;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+// Errors a damaged file may rightly end in; these others are faults.
+template <typename Work>
+void expectCleanRefusal(const std::string& what, const Work& work) {
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        ADD_FAILURE() << what << ": ran out of memory";
+    } catch (const std::logic_error& error) {
+        ADD_FAILURE() << what << ": " << error.what();
+    } catch (const std::exception&) {
+    }
+}
+
+class MutationTest : public ::testing::Test {
+protected:
+    void runMutant(const fs::path& path, const Bytes& bytes, const std::string& what);
+    // What the source's reader promised: its length and rate.
+    struct Promise {
+        std::int64_t frames = -1;
+        double rate = 0;
+    };
+    void expectWholeOutput(const fs::path& output, const Promise& promise, const std::string& what);
+
+    int scanned_ = 0, converted_ = 0;
+    AudioAnalyzerService analyzer_{1.5848932e-5f};
+    AudioConverterService converter_;
+    AppSettings settings_{.originalFileHandling = OriginalFileHandling::leaveInPlace};
+};
+
+void MutationTest::expectWholeOutput(const fs::path& output, const Promise& promise, const std::string& what) {
+    try {
+        const test::PcmFileInfo info = test::pcmFileInfo(output);
+        EXPECT_EQ(info.frames, promise.frames) << what;
+        EXPECT_EQ(info.sampleRate, int(std::lround(promise.rate))) << what;
+        // No real recording runs outside these; a rate outside them was read from damage.
+        EXPECT_TRUE(info.sampleRate >= 1 && info.sampleRate <= 1'536'000) << what << ": rate " << info.sampleRate;
+        EXPECT_EQ(info.channels, 1) << what;
+        const auto samples = test::readFloats(output);  // every frame present
+        ASSERT_EQ(samples.size(), 1u) << what;
+        EXPECT_EQ(std::int64_t(samples[0].size()), promise.frames) << what;
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << what << ": output " << output << " unreadable: " << error.what();
+    }
+}
+
+void MutationTest::runMutant(const fs::path& path, const Bytes& bytes, const std::string& what) {
+    std::optional<ScanResult> result;
+    expectCleanRefusal(what + " (scan)", [&] { result = analyzer_.analyzeFile(path); });
+    Promise promise;
+    std::vector<fs::path> outputs;
+    if (result && !result->unreadableReason) {
+        ++scanned_;
+        expectCleanRefusal(what + " (open)", [&] {
+            const auto reader = openAudioFile(path);
+            promise = {reader->length(), reader->sampleRate()};
+        });
+        expectCleanRefusal(what + " (convert)", [&] { outputs = converter_.convertFiles({*result}, settings_); });
+    }
+    converted_ += outputs.empty() ? 0 : 1;
+    EXPECT_EQ(test::fileBytes(path), bytes) << what << ": the source changed";
+    for (const auto& entry : fs::directory_iterator(path.parent_path())) {
+        if (entry.path() == path) continue;
+        if (std::find(outputs.begin(), outputs.end(), entry.path()) == outputs.end()) {
+            ADD_FAILURE() << what << ": left " << entry.path().filename() << " behind";
+        } else {
+            expectWholeOutput(entry.path(), promise, what);
+        }
+        fs::remove(entry.path());
+    }
+}
+
+TEST_F(MutationTest, DamagedFilesAreRefusedOrConvertedWhole) {
+    const std::uint64_t seed = envNumber("TWINFOLD_MUTATION_SEED", kDefaultSeed);
+    const auto count = int(envNumber("TWINFOLD_MUTATION_COUNT", kDefaultMutantsPerFile));
+    SCOPED_TRACE("TWINFOLD_MUTATION_SEED=" + std::to_string(seed));
+    test::TempDir dir;
+    fs::create_directory(dir / "valid");
+    fs::create_directory(dir / "work");
+    Watchdog watchdog;
+    int mutants = 0;
+    for (const fs::path& valid : test::writeValidCorpus(dir / "valid", 600)) {
+        const Bytes original = test::fileBytes(valid);
+        const test::FileStructure structure = test::findStructure(original);
+        // Each file's mutants depend on the seed and its name only.
+        std::mt19937_64 random(seed ^ std::hash<std::string>{}(valid.filename().string()));
+        const fs::path path = dir / "work" / valid.filename();
+        for (int i = 0; i < count; ++i) {
+            const test::Mutant mutant = test::mutate(original, structure, random);
+            const std::string what = valid.filename().string() + " mutant " + std::to_string(i) + " (" +
+                                     mutant.description + ", seed " + std::to_string(seed) + ")";
+            test::overwriteFileBytes(path, mutant.bytes);
+            watchdog.arm(what);
+            ++mutants;
+            runMutant(path, mutant.bytes, what);
+            watchdog.disarm();
+            if (HasFailure()) return;  // the first damaged file that fails is the one to look at
+        }
+        fs::remove(path);
+    }
+    // Damage that every reader refuses or none notices would test nothing.
+    std::printf("%d damaged files scanned, %d of them converted\n", scanned_, converted_);
+    EXPECT_GT(scanned_, 0);
+    EXPECT_GT(converted_, 0);
+    EXPECT_LT(scanned_, mutants);
+}
+
+}  // namespace
+}  // namespace twinfold
