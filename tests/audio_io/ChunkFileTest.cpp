@@ -236,15 +236,6 @@ TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
     EXPECT_EQ(fileBytes(path), cut);
 }
 
-void putLE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
-}
-void putBE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (24 - 8 * i));
-}
-std::size_t findId(const Bytes& b, const char* id) {
-    return std::size_t(std::search(b.begin(), b.end(), id, id + 4) - b.begin());
-}
 
 struct DamageCase {
     const char* name;

@@ -74,15 +74,6 @@ TEST_F(MetadataTest, OddChunkAfterOddAudioIsPaddedAndCounted) {
     EXPECT_EQ(readStoredInts(dir / "Target.wav")[0], (std::vector<std::int32_t>{5 << 8, 6 << 8, 7 << 8}));
 }
 
-void putLE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
-}
-void putBE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (24 - 8 * i));
-}
-std::size_t findId(const Bytes& b, const char* id) {
-    return std::size_t(std::search(b.begin(), b.end(), id, id + 4) - b.begin());
-}
 
 // Runs `operation` in a child whose files may not grow past `limit` bytes
 // (writes beyond fail with EFBIG, as on a full disk). The child's exit code:

@@ -220,4 +220,16 @@ void overwriteFileBytes(const std::filesystem::path& path, const std::vector<std
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+void putLE32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = std::uint8_t(value >> (8 * i));
+}
+
+void putBE32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = std::uint8_t(value >> (24 - 8 * i));
+}
+
+std::size_t findId(const std::vector<std::uint8_t>& bytes, const char* id) {
+    return std::size_t(std::search(bytes.begin(), bytes.end(), id, id + 4) - bytes.begin());
+}
+
 }  // namespace twinfold::test
