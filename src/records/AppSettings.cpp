@@ -25,4 +25,19 @@ const std::vector<OriginalFileHandling>& allOriginalFileHandlings() {
     return all;
 }
 
+AppSettings withChanges(AppSettings base, const AppSettings& before, const AppSettings& after) {
+    auto carry = [](auto& into, const auto& was, const auto& now) {
+        if (!(was == now)) into = now;
+    };
+    carry(base.namingSuffix, before.namingSuffix, after.namingSuffix);
+    carry(base.originalFileHandling, before.originalFileHandling, after.originalFileHandling);
+    carry(base.normalizationEnabled, before.normalizationEnabled, after.normalizationEnabled);
+    carry(base.normalizationTargetdBFS, before.normalizationTargetdBFS, after.normalizationTargetdBFS);
+    carry(base.silenceThresholddBFS, before.silenceThresholddBFS, after.silenceThresholddBFS);
+    carry(base.includePanInFilename, before.includePanInFilename, after.includePanInFilename);
+    carry(base.checkForUpdatesOnLaunch, before.checkForUpdatesOnLaunch, after.checkForUpdatesOnLaunch);
+    carry(base.skippedUpdateVersion, before.skippedUpdateVersion, after.skippedUpdateVersion);
+    return base;
+}
+
 }  // namespace twinfold

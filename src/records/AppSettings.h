@@ -30,4 +30,8 @@ struct AppSettings {
     bool operator==(const AppSettings&) const = default;
 };
 
+// `base` with every member that differs between `before` and `after` set as
+// in `after`: one owner's change applied to the record as others left it.
+AppSettings withChanges(AppSettings base, const AppSettings& before, const AppSettings& after);
+
 }  // namespace twinfold

@@ -71,10 +71,9 @@ void UpdateViewModel::skipVersion()
 {
     if (!availableUpdate_)
         return;
-    // Load, change one field, save: the other settings stay as stored now.
-    AppSettings settings = loadAppSettings();
-    settings.skippedUpdateVersion = availableUpdate_->version.toStdString();
-    saveAppSettings(settings);
+    // One field changed: the other settings stay as stored now.
+    const std::string version = availableUpdate_->version.toStdString();
+    updateAppSettings([&](AppSettings& settings) { settings.skippedUpdateVersion = version; });
     setSkippedVersion(availableUpdate_->version);
     setBannerDismissed(true);
 }

@@ -184,8 +184,11 @@ void ScanViewModel::reset() {
 // ---- settings, sheets, errors -----------------------------------------------
 
 void ScanViewModel::setSettings(const AppSettings& settings) {
+    // Only what this change touches is written: the skipped update version,
+    // say, may have been stored since this copy was loaded.
+    const AppSettings before = settings_;
+    updateAppSettings([&](AppSettings& stored) { stored = withChanges(stored, before, settings); });
     publish(settings_, settings, &ScanViewModel::settingsChanged);
-    saveAppSettings(settings_);
 }
 
 void ScanViewModel::overrideSettings(const AppSettings& settings) {

@@ -198,6 +198,15 @@ void saveAppSettings(const AppSettings& settings) {
     store->sync();
 }
 
+AppSettings updateAppSettings(const std::function<void(AppSettings&)>& change) {
+    static std::mutex updating;
+    std::lock_guard lock(updating);
+    AppSettings settings = loadAppSettings();
+    change(settings);
+    saveAppSettings(settings);
+    return settings;
+}
+
 bool hideLossyFormatNotice() { return openStore()->value(hideLossyNoticeKey, false).toBool(); }
 
 void setHideLossyFormatNotice(bool hide) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace twinfold {
@@ -17,6 +18,11 @@ namespace twinfold {
 AppSettings loadAppSettings();
 // Encodes the whole record and replaces the stored one; reports nothing.
 void saveAppSettings(const AppSettings& settings);
+// Loads the stored record, lets `change` edit it and saves it, as one step
+// against other writers in this process, and returns it. Every part of the
+// application changes settings this way, so no save puts back a member
+// another part has changed since it loaded its copy.
+AppSettings updateAppSettings(const std::function<void(AppSettings&)>& change);
 
 bool hideLossyFormatNotice();
 void setHideLossyFormatNotice(bool hide);

@@ -1,5 +1,9 @@
 #include "WindowFixture.h"
 
+#include "ui/SettingsPanel.h"
+
+#include <QCheckBox>
+
 #include "ui/AlertPresenter.h"
 #include "ui/ElidedLabel.h"
 #include "ui/ProgressRow.h"
@@ -72,6 +76,11 @@ TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner)
 
     click(banner().skipButton());
     EXPECT_FALSE(banner().isVisible());
+    EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
+    // An option ticked afterwards, from a copy of the settings loaded before
+    // the skip, must not put the skipped version back to none.
+    click(view().settingsPanel()->includePanBox());
+    EXPECT_TRUE(loadAppSettings().includePanInFilename);
     EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
     checkFromTheMenu();
     EXPECT_FALSE(banner().isVisible()) << "a skipped version stays hidden";
