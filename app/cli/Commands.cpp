@@ -10,6 +10,7 @@
 #include "Terminal.h"
 #include "TextFormatter.h"
 #include "scanning/FileScannerService.h"
+#include "workflow/BackupManifest.h"
 #include "workflow/RestoreOriginals.h"
 #include "workflow/ScanViewModel.h"
 
@@ -299,6 +300,12 @@ ExitCode runConvert(const ConvertCommand& command) {
 }
 
 ExitCode runRestore(const RestoreCommand& command) {
+    std::error_code error;
+    if (!fs::is_regular_file(command.backupFolder / kBackupManifestName, error)) {
+        printError(command.backupFolder.string() + " holds no " + kBackupManifestName +
+                   ": it is not a backup folder this version of Twinfold wrote");
+        return ExitCode::failed;
+    }
     const RestoreReport report = restoreOriginals(command.backupFolder, command.removeOutputs);
     std::cout << "Restored " << report.restored.size() << " originals:\n";
     for (const fs::path& p : report.restored) std::cout << "  " << escapedText(p.string()) << '\n';
