@@ -1,6 +1,6 @@
 #pragma once
 
-// The command line of twinfold-cli: three commands, their options, and the
+// The command line of twinfold-cli: four commands, their options, and the
 // help texts. Parsing only; nothing here touches files or settings.
 
 #include "records/AppSettings.h"
@@ -15,25 +15,46 @@
 
 namespace twinfold::cli {
 
+// Which files of a scan are left out: a file is excluded when a GLOB
+// (fnmatch(3), "*" also across "/") matches its name, its path relative to
+// the named folder it was found in, or that of a folder on the way.
+struct Exclusions {
+    std::vector<std::string> globs;
+};
+
 struct ScanCommand {
     std::vector<std::filesystem::path> paths;
     bool json = false;
+    bool defaults = false;  // the built-in settings instead of the stored ones
     std::optional<float> thresholddBFS;
+    Exclusions exclusions;
 };
 
-// Every optional member left empty keeps the stored setting for this run.
+// Every optional member left empty keeps the stored setting (or, with
+// --defaults, the built-in one) for this run.
 struct ConvertCommand {
     std::vector<std::filesystem::path> paths;
     bool yes = false;
     bool skipExisting = false;
+    bool json = false;
+    bool dryRun = false;
+    bool defaults = false;
     std::optional<std::string> suffix;
-    bool panInName = false;
+    std::optional<bool> panInName;
     bool includeDiffering = false;  // also convert panned files that differ from a pan
+    std::optional<bool> normalize;
     std::optional<float> normalizedBFS;
     std::optional<OriginalFileHandling> originals;
     std::optional<PhaseFixOption> phase;
     std::optional<MultichannelConversionOption> multichannel;
     std::optional<float> thresholddBFS;
+    Exclusions exclusions;
+    std::optional<std::filesystem::path> logFile;
+};
+
+struct RestoreCommand {
+    std::filesystem::path backupFolder;
+    bool removeOutputs = false;
 };
 
 struct DemoCommand {
@@ -45,7 +66,7 @@ struct InformationRequest {
     std::string text;
 };
 
-using Command = std::variant<InformationRequest, ScanCommand, ConvertCommand, DemoCommand>;
+using Command = std::variant<InformationRequest, ScanCommand, ConvertCommand, RestoreCommand, DemoCommand>;
 
 // A command line that cannot be understood; what() says why. `command` is
 // the command it was meant for ("" before one was named), so the message

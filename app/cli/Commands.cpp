@@ -2,6 +2,7 @@
 
 #include "ConversionPlan.h"
 #include "ConvertChoice.h"
+#include "ConvertReport.h"
 #include "DemoLibrary.h"
 #include "Interruption.h"
 #include "JsonFormatter.h"
@@ -9,12 +10,18 @@
 #include "Terminal.h"
 #include "TextFormatter.h"
 #include "scanning/FileScannerService.h"
+#include "workflow/BackupManifest.h"
+#include "workflow/RestoreOriginals.h"
 #include "workflow/ScanViewModel.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <system_error>
@@ -25,7 +32,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void printError(const std::string& message) { std::cerr << "twinfold-cli: " << message << '\n'; }
+// Messages name files: their control characters are escaped.
+void printError(const std::string& message) { std::cerr << "twinfold-cli: " << escapedText(message) << '\n'; }
 
 // Waits for a view-model operation while the event loop keeps delivering
 // what its worker publishes.
@@ -104,7 +112,7 @@ ExitCode scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& argume
     }
     if (watch.fired()) {
         printError("scan cancelled");
-        return ExitCode::interrupted;
+        return interruption->exitCode();
     }
     if (viewModel.scanState().kind != ScanState::Case::completed) {
         printError("the scan did not complete");
@@ -112,18 +120,6 @@ ExitCode scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& argume
     }
     viewModel.sortResultsByFilename(true);
     return ExitCode::success;
-}
-
-AppSettings settingsForRun(AppSettings settings, const ConvertCommand& c) {
-    if (c.suffix) settings.namingSuffix = *c.suffix;
-    if (c.panInName) settings.includePanInFilename = true;
-    if (c.normalizedBFS) {
-        settings.normalizationEnabled = true;
-        settings.normalizationTargetdBFS = *c.normalizedBFS;
-    }
-    if (c.originals) settings.originalFileHandling = *c.originals;
-    if (c.thresholddBFS) settings.silenceThresholddBFS = *c.thresholddBFS;
-    return settings;
 }
 
 // Success when the conversion may go ahead.
@@ -137,7 +133,7 @@ ExitCode confirm(const ConvertCommand& command, const PlanSummary& plan, const I
     if (yes && !interruption.requested()) return ExitCode::success;
     // After Ctrl-C the cursor still stands behind the question.
     std::cerr << (interruption.requested() && !command.yes ? "\n" : "") << "Nothing converted.\n";
-    return interruption.requested() ? ExitCode::interrupted : ExitCode::notConfirmed;
+    return interruption.requested() ? interruption.exitCode() : ExitCode::notConfirmed;
 }
 
 // Answers each option gate the way a sheet would (the choices were set
@@ -160,9 +156,14 @@ void runThroughGates(ScanViewModel& viewModel, const InterruptWatch& watch) {
     if (!viewModel.pendingClashes().empty() && !watch.fired()) waitFor(viewModel.skipClashingFiles());
 }
 
-// Converts the selection with a progress bar, cancelling it on Ctrl-C, and
-// reports how it ended.
-ExitCode convertSelection(ScanViewModel& viewModel, const Interruption& interruption) {
+struct ConversionRun {
+    ExitCode code = ExitCode::success;
+    std::optional<ConversionRecord> record;  // when the conversion ran
+};
+
+// Converts the selection with a progress bar, cancelling it on a signal,
+// and reports how it ended; the problems go to standard error.
+ConversionRun convertSelection(ScanViewModel& viewModel, const Interruption& interruption) {
     ProgressLine progress;
     std::optional<ConversionState> outcome;
     // The rescan after a conversion sets the state back to idle, so the
@@ -189,34 +190,70 @@ ExitCode convertSelection(ScanViewModel& viewModel, const Interruption& interrup
     progress.clear();
     if (outcome && outcome->kind == ConversionState::Case::failed) {
         printError(outcome->message);
-        return ExitCode::failed;
+        return {ExitCode::failed, ConversionRecord{{}, {}, {}, 0, outcome->message}};
     }
     if (outcome) {
-        std::cout << '\n' << formatOutputsText(outcome->outputURLs) << std::flush;
-        const auto& handled = viewModel.lastConversionOutcome();
-        if (!handled || handled->problems.empty()) return ExitCode::success;
-        for (const std::string& problem : handled->problems) printError(problem);
-        return ExitCode::originalsNotHandled;
+        ConversionRecord record{outcome->outputURLs, {}, {}, 0, std::nullopt};
+        if (const auto& handled = viewModel.lastConversionOutcome()) {
+            record.originals = handled->originals;
+            record.problems = handled->problems;
+            record.savedBytes = handled->savedBytes;
+        }
+        for (const std::string& problem : record.problems) printError(problem);
+        return {record.problems.empty() ? ExitCode::success : ExitCode::originalsNotHandled, std::move(record)};
     }
     if (!watch.fired()) {
         printError("the conversion did not run");
+        return {ExitCode::failed, ConversionRecord{{}, {}, {}, 0, "the conversion did not run"}};
+    }
+    const std::string cancelled = "conversion cancelled; the files finished so far stay, no original was touched";
+    printError(cancelled);
+    return {interruption.exitCode(), ConversionRecord{{}, {}, {}, 0, cancelled}};
+}
+
+std::vector<fs::path> namedPaths(const std::vector<fs::path>& paths) {
+    std::vector<fs::path> named;
+    for (const fs::path& path : paths) named.push_back(droppedForm(path));
+    return named;
+}
+
+// Opens the log before anything is converted, so a log that cannot be
+// written stops the run instead of going missing afterwards.
+std::optional<std::ofstream> openLog(const std::optional<fs::path>& file) {
+    if (!file) return std::nullopt;
+    std::ofstream log(*file, std::ios::app | std::ios::binary);
+    if (!log) throw std::runtime_error("cannot write the log " + file->string() + ": " + std::strerror(errno));
+    return log;
+}
+
+// Prints the plan (as text, or as the JSON document with no outcome) and
+// says why nothing more happens, when that is so; empty when the
+// conversion may go on to the confirmation.
+std::optional<ExitCode> presentPlan(const ConvertCommand& command, const PlanSummary& plan) {
+    const bool empty = plan.plan.withoutClashes().items.empty();
+    const std::size_t clashes = plan.plan.clashes().size();
+    const bool stops = command.dryRun || empty || (clashes > 0 && !command.skipExisting);
+    if (command.json && stops) std::cout << formatConvertJson(plan, command.dryRun, std::nullopt).toStdString();
+    if (!command.json && plan.fileCount() > 0) std::cout << formatPlanText(plan);
+    if (clashes > 0 && !command.skipExisting) {
+        std::cout << std::flush;
+        printError(std::to_string(clashes) + " outputs cannot be written (listed in the plan); nothing converted. "
+                   "Run again with --skip-existing to convert the other files.");
         return ExitCode::failed;
     }
-    printError("conversion cancelled; the files finished so far stay, no original was touched");
-    return ExitCode::interrupted;
+    if (!command.json && empty) std::cout << "Nothing to convert.\n";
+    if (!command.json && command.dryRun && !empty) std::cout << "\nDry run: nothing was written.\n";
+    std::cout << std::flush;
+    return stops ? std::optional(ExitCode::success) : std::nullopt;
 }
 
 }  // namespace
 
 ExitCode runScan(const ScanCommand& command) {
     ScanViewModel viewModel;
-    if (command.thresholddBFS) {
-        AppSettings settings = viewModel.settings();
-        settings.silenceThresholddBFS = *command.thresholddBFS;
-        viewModel.overrideSettings(settings);
-    }
+    viewModel.overrideSettings(settingsForScan(viewModel.settings(), command));
     if (const ExitCode scanned = scanPaths(viewModel, command.paths); scanned != ExitCode::success) return scanned;
-    const ScanReport report = makeScanReport(viewModel);
+    const ScanReport report = makeScanReport(viewModel, command.exclusions, namedPaths(command.paths));
     for (const std::string& notice : scanNotices(report)) printError(notice);
     if (command.json) {
         std::cout << formatScanJson(report).toStdString();
@@ -228,44 +265,57 @@ ExitCode runScan(const ScanCommand& command) {
 }
 
 ExitCode runConvert(const ConvertCommand& command) {
-    // From here on Ctrl-C cancels whatever runs, so that nothing is left half written.
+    // From here on a signal cancels whatever runs, so that nothing is left half written.
     const Interruption interruption;
     ScanViewModel viewModel;
-    viewModel.overrideSettings(settingsForRun(viewModel.settings(), command));
+    const RunSettings run = settingsForRun(viewModel.settings(), command);
+    viewModel.overrideSettings(run.settings);
+    std::optional<std::ofstream> log = command.dryRun ? std::nullopt : openLog(command.logFile);
     if (const ExitCode scanned = scanPaths(viewModel, command.paths, &interruption); scanned != ExitCode::success)
         return scanned;
-    for (const std::string& notice : scanNotices(makeScanReport(viewModel))) printError(notice);
-    std::vector<fs::path> named;
-    for (const fs::path& path : command.paths) named.push_back(droppedForm(path));
-    ConvertChoice choice = chooseForConversion(viewModel.scanResults(), named, command.includeDiffering);
+    const std::vector<fs::path> named = namedPaths(command.paths);
+    const ScanReport report = makeScanReport(viewModel, command.exclusions, named);
+    for (const std::string& notice : scanNotices(report)) printError(notice);
+    ConvertChoice choice = chooseForConversion(report.results, named, command.includeDiffering);
     for (const std::string& notice : choice.notices) printError(notice);
     viewModel.setSelectedResultIDs(std::move(choice.ids));
-    const std::vector<ScanResult> selected = viewModel.selectedConvertibleResults();
-    if (selected.empty()) {
-        std::cout << "Nothing to convert.\n" << std::flush;
-        return ExitCode::success;
-    }
-    viewModel.setSelectedPhaseFixOption(command.phase.value_or(PhaseFixOption::useLeft));
-    viewModel.setSelectedMultichannelOption(
-        command.multichannel.value_or(MultichannelConversionOption::splitAllToMono));
-    const PlanSummary plan =
-        summarizePlan(selected, viewModel.settings(),
-                      {viewModel.selectedPhaseFixOption(), viewModel.selectedMultichannelOption()},
-                      viewModel.selectedFolderURL());
-    std::cout << formatPlanText(plan) << std::flush;
-    const std::size_t clashes = plan.plan.clashes().size();
-    if (clashes > 0 && !command.skipExisting) {
-        printError(std::to_string(clashes) + " outputs cannot be written (listed above); nothing converted. "
-                   "Run again with --skip-existing to convert the other files.");
-        return ExitCode::failed;
-    }
-    if (plan.plan.withoutClashes().items.empty()) {
-        std::cout << "Nothing to convert.\n" << std::flush;
-        return ExitCode::success;
-    }
+    viewModel.setSelectedPhaseFixOption(run.options.phaseFixOption);
+    viewModel.setSelectedMultichannelOption(run.options.multichannelOption);
+    const PlanSummary plan = summarizePlan(viewModel.selectedConvertibleResults(), run, viewModel.selectedFolderURL());
+    if (const auto stop = presentPlan(command, plan)) return *stop;
     if (const ExitCode confirmed = confirm(command, plan, interruption); confirmed != ExitCode::success)
         return confirmed;
-    return convertSelection(viewModel, interruption);
+    const ConversionRun converted = convertSelection(viewModel, interruption);
+    if (log && converted.record) {
+        *log << formatConversionLog(plan, *converted.record, QDateTime::currentDateTime()) << std::flush;
+        if (!*log) printError("could not write the log " + command.logFile->string());
+    }
+    if (command.json) {
+        std::cout << formatConvertJson(plan, false, converted.record).toStdString();
+    } else if (converted.record && !converted.record->failure) {
+        std::cout << '\n' << formatOutputsText(converted.record->outputs);
+    }
+    std::cout << std::flush;
+    return converted.code;
+}
+
+ExitCode runRestore(const RestoreCommand& command) {
+    std::error_code error;
+    if (!fs::is_regular_file(command.backupFolder / kBackupManifestName, error)) {
+        printError(command.backupFolder.string() + " holds no " + kBackupManifestName +
+                   ": it is not a backup folder this version of Twinfold wrote");
+        return ExitCode::failed;
+    }
+    const RestoreReport report = restoreOriginals(command.backupFolder, command.removeOutputs);
+    std::cout << "Restored " << report.restored.size() << " originals:\n";
+    for (const fs::path& p : report.restored) std::cout << "  " << escapedText(p.string()) << '\n';
+    if (command.removeOutputs) {
+        std::cout << "Removed " << report.outputsRemoved.size() << " outputs:\n";
+        for (const fs::path& p : report.outputsRemoved) std::cout << "  " << escapedText(p.string()) << '\n';
+    }
+    std::cout << std::flush;
+    for (const std::string& problem : report.problems) printError(problem);
+    return report.problems.empty() ? ExitCode::success : ExitCode::originalsNotHandled;
 }
 
 ExitCode runDemo(const DemoCommand& command) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// The three commands of twinfold-cli. Each drives the same ScanViewModel as
-// the window (scan and convert) and returns the process's exit code. They
+// The commands of twinfold-cli. Scan and convert drive the same ScanViewModel as
+// the window; each returns the process's exit code. They
 // need a running QCoreApplication; they wait in nested event loops.
 
 #include "CommandLine.h"
@@ -11,6 +11,7 @@ namespace twinfold::cli {
 
 ExitCode runScan(const ScanCommand& command);
 ExitCode runConvert(const ConvertCommand& command);
+ExitCode runRestore(const RestoreCommand& command);
 ExitCode runDemo(const DemoCommand& command);
 
 }  // namespace twinfold::cli

@@ -4,9 +4,10 @@
 
 namespace twinfold::cli {
 
-PlanSummary summarizePlan(const std::vector<ScanResult>& selected, const AppSettings& settings,
-                          const PlanOptions& options, const std::optional<std::filesystem::path>& scannedFolder) {
-    PlanSummary summary{planConversion(selected, settings, options), settings, options, scannedFolder};
+PlanSummary summarizePlan(const std::vector<ScanResult>& selected, const RunSettings& run,
+                          const std::optional<std::filesystem::path>& scannedFolder) {
+    PlanSummary summary{planConversion(selected, run.settings, run.options), run.settings, run.options, run.sources,
+                        scannedFolder};
     for (const PlannedConversion& item : summary.plan.items) {
         const ScanResult& r = item.result;
         summary.hasLossySources |= r.fileInfo.sourceFormatID != kFormatLinearPCM;

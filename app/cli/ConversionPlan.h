@@ -5,6 +5,7 @@
 // with the names of the files it will produce and any clash) and the
 // options in force.
 
+#include "RunSettings.h"
 #include "conversion/ConversionOptions.h"
 #include "conversion/ConversionPlan.h"
 #include "records/AppSettings.h"
@@ -19,6 +20,7 @@ struct PlanSummary {
     ConversionPlan plan;
     AppSettings settings;
     PlanOptions options;
+    SettingSources sources;
     std::optional<std::filesystem::path> scannedFolder;  // where a backup folder would go
     bool hasLossySources = false;
     bool hasPhaseInverted = false;
@@ -28,7 +30,7 @@ struct PlanSummary {
 };
 
 // Throws ConversionError when the settings name no output (a bad suffix).
-PlanSummary summarizePlan(const std::vector<ScanResult>& selected, const AppSettings& settings,
-                          const PlanOptions& options, const std::optional<std::filesystem::path>& scannedFolder);
+PlanSummary summarizePlan(const std::vector<ScanResult>& selected, const RunSettings& run,
+                          const std::optional<std::filesystem::path>& scannedFolder);
 
 }  // namespace twinfold::cli

@@ -9,10 +9,12 @@ namespace {
 
 constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
 
-volatile std::sig_atomic_t interruptRequested = 0;
+volatile std::sig_atomic_t interruptRequested = 0;  // the first signal's number, 0 before any
 std::array<struct sigaction, kSignals.size()> previous;
 
-void onSignal(int) { interruptRequested = 1; }
+void onSignal(int signal) {
+    if (interruptRequested == 0) interruptRequested = signal;
+}
 
 }  // namespace
 
@@ -29,5 +31,13 @@ Interruption::~Interruption() {
 }
 
 bool Interruption::requested() const { return interruptRequested != 0; }
+
+ExitCode Interruption::exitCode() const {
+    switch (interruptRequested) {
+    case SIGHUP: return ExitCode::hangUp;
+    case SIGTERM: return ExitCode::terminated;
+    default: return ExitCode::interrupted;
+    }
+}
 
 }  // namespace twinfold::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExitCode.h"
+
 namespace twinfold::cli {
 
 // While an object lives, Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal
@@ -14,6 +16,8 @@ public:
     Interruption& operator=(const Interruption&) = delete;
 
     bool requested() const;
+    // The exit code for the signal that came first (interrupted before any).
+    ExitCode exitCode() const;
 };
 
 }  // namespace twinfold::cli

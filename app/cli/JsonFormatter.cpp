@@ -1,12 +1,15 @@
 #include "JsonFormatter.h"
 
 #include "audio_io/AudioFormat.h"
+#include "records/AudioFileInfo.h"
+#include "workflow/PathJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <charconv>
+#include <map>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -40,6 +43,34 @@ const char* silentChannelName(SilentChannelStatus status) {
     return "none";
 }
 
+// The verdict as a stable identifier, beside the display text of statusText().
+const char* statusID(const ScanResult& r) {
+    if (r.unreadableReason) return "unreadable";
+    if (const auto& m = r.multichannelAnalysis)
+        return !m->channels.empty() && m->silentChannelIndices().size() == m->channels.size() ? "noAudio"
+                                                                                                : "multichannel";
+    if (r.fileInfo.channelCount < 2) return "mono";
+    switch (r.silentChannel) {
+    case SilentChannelStatus::left: return "silentLeft";
+    case SilentChannelStatus::right: return "silentRight";
+    case SilentChannelStatus::both: return "noAudio";
+    case SilentChannelStatus::none: break;
+    }
+    if (r.isPhaseInverted) return "phaseInverted";
+    if (r.isDualMono) return "dualMono";
+    if (r.isPannedMono) return "pannedMono";
+    return "trueStereo";
+}
+
+// The channel's role as a stable identifier, beside its display label.
+QString channelID(const std::string& label) {
+    static const std::map<std::string, const char*> roles{
+        {"Mono", "mono"}, {"L", "left"}, {"R", "right"}, {"C", "center"}, {"LFE", "lfe"},
+        {"Ls", "leftSurround"}, {"Rs", "rightSurround"}, {"Lrs", "leftRearSurround"}, {"Rrs", "rightRearSurround"}};
+    if (const auto it = roles.find(label); it != roles.end()) return it->second;
+    return "channel" + qs(label);  // numbered channels of other layouts: "channel3"
+}
+
 template <typename Container>
 QJsonArray intArray(const Container& values) {
     QJsonArray array;
@@ -52,6 +83,7 @@ QJsonValue multichannelJson(const std::optional<MultichannelAnalysis>& analysis)
     QJsonArray channels;
     for (const ChannelAnalysis& c : analysis->channels) {
         channels.append(QJsonObject{{"channelIndex", c.channelIndex},
+                                    {"channel", channelID(c.channelLabel)},
                                     {"channelLabel", qs(c.channelLabel)},
                                     {"isSilent", c.isSilent},
                                     {"peakdBFS", level(c.peakdBFS)},
@@ -59,6 +91,7 @@ QJsonValue multichannelJson(const std::optional<MultichannelAnalysis>& analysis)
     }
     return QJsonObject{{"channels", channels},
                        {"removableChannelIndices", intArray(analysis->removableChannelIndices())},
+                       {"silentChannelIndices", intArray(analysis->silentChannelIndices())},
                        {"summaryText", qs(analysis->summaryText())}};
 }
 
@@ -66,10 +99,13 @@ QJsonObject resultJson(const ScanResult& r) {
     const AudioFileInfo& f = r.fileInfo;
     std::optional<QJsonValue> paired, louder, pan;
     if (r.pairedFileURL) paired = qs(r.pairedFileURL->string());
-    if (r.pannedMonoLouderChannel) louder = qs(std::string(rawValue(*r.pannedMonoLouderChannel)));
+    std::optional<QJsonValue> louderSide;
+    if (r.pannedMonoLouderChannel) {
+        louder = qs(std::string(rawValue(*r.pannedMonoLouderChannel)));
+        louderSide = *r.pannedMonoLouderChannel == ChannelSelection::left ? "left" : "right";
+    }
     if (r.pannedMonoPanPercent) pan = *r.pannedMonoPanPercent;
-    QJsonObject result{{"path", qs(f.url.string())},
-                       {"pairedPath", orNull(paired)},
+    QJsonObject result{{"pairedPath", orNull(paired)},
                        {"filename", qs(f.filename)},
                        {"fileExtension", qs(f.fileExtension)},
                        {"fileSize", qint64(f.fileSize)},
@@ -78,18 +114,23 @@ QJsonObject resultJson(const ScanResult& r) {
                        {"channelCount", f.channelCount},
                        {"duration", f.duration},
                        {"sourceFormatID", qs(fourCCText(f.sourceFormatID))},
+                       {"format", formatID(f.sourceFormatID)},
                        {"isDualMono", r.isDualMono},
                        {"isPannedMono", r.isPannedMono},
                        {"pannedMonoLouderChannel", orNull(louder)},
+                       {"pannedMonoLouderSide", orNull(louderSide)},
                        {"pannedMonoPanPercent", orNull(pan)},
                        {"isPhaseInverted", r.isPhaseInverted},
                        {"silentChannel", silentChannelName(r.silentChannel)},
+                       {"status", statusID(r)},
                        {"statusText", qs(r.statusText())},
                        {"isConvertible", r.isConvertible()},
                        {"potentialSavings", qint64(r.potentialSavings)},
                        {"analysisTime", r.analysisTime},
                        {"multichannelAnalysis", multichannelJson(r.multichannelAnalysis)},
                        {"isBackup", r.isInBackupFolder()}};
+    putPath(result, "path", f.url);
+    if (r.pairedFileURL) putPath(result, "pairedPath", *r.pairedFileURL);
     if (r.pairingNote) result["pairingNote"] = qs(*r.pairingNote);
     if (r.isPannedMono) {
         // Null when nothing at all is left over (or nothing was measured).
@@ -109,13 +150,29 @@ QJsonObject summaryJson(const SummaryFigures& s) {
 
 }  // namespace
 
+QString formatID(std::uint32_t sourceFormatID) {
+    if (sourceFormatID == kFormatLinearPCM) return "pcm";
+    if (sourceFormatID == kFormatMPEGLayer3) return "mp3";
+    if (sourceFormatID == kFormatMPEG4AAC) return "aac";
+    if (sourceFormatID == kFormatAppleLossless) return "alac";
+    return qs(fourCCText(sourceFormatID)).trimmed().remove('.').toLower();
+}
+
+QJsonObject scanResultJson(const ScanResult& r) { return resultJson(r); }
+
 QByteArray formatScanJson(const ScanReport& report) {
     QJsonArray results;
     for (const ScanResult& r : report.results) results.append(resultJson(r));
     QJsonArray errors;
-    for (const ScanResult& r : report.unreadable)
-        errors.append(QJsonObject{{"path", qs(r.fileInfo.url.string())}, {"reason", qs(unreadableReasonText(r))}});
-    const QJsonObject document{{"results", results}, {"errors", errors}, {"summary", summaryJson(report.summary)}};
+    for (const ScanResult& r : report.unreadable) {
+        QJsonObject error{{"reason", qs(unreadableReasonText(r))}};
+        putPath(error, "path", r.fileInfo.url);
+        errors.append(error);
+    }
+    const QJsonObject document{{"schemaVersion", kSchemaVersion},
+                               {"results", results},
+                               {"errors", errors},
+                               {"summary", summaryJson(report.summary)}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 

@@ -1,14 +1,28 @@
 #pragma once
 
-// The scan as one JSON document: {"results": [...], "errors": [...], "summary": {...}},
-// "errors" listing each file that could not be read, with the reason.
+// The scan as one JSON document: {"schemaVersion": 1, "results": [...],
+// "errors": [...], "summary": {...}}, "errors" listing each file that could
+// not be read, with the reason. Each display text has a stable identifier
+// beside it ("status" for "statusText", "channel" for "channelLabel",
+// "pannedMonoLouderSide" for "pannedMonoLouderChannel", "format" for
+// "sourceFormatID"); a path that is not UTF-8 has its bytes in "pathBytes".
 
 #include "ScanReport.h"
 
 #include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+#include <cstdint>
 
 namespace twinfold::cli {
 
+// Raised only when a member changes meaning or goes; members are only added.
+inline constexpr int kSchemaVersion = 1;
+
 QByteArray formatScanJson(const ScanReport& report);
+QJsonObject scanResultJson(const ScanResult& result);
+// "pcm", "mp3", "aac", "alac": the source's encoding as a stable identifier.
+QString formatID(std::uint32_t sourceFormatID);
 
 }  // namespace twinfold::cli

@@ -1,24 +1,37 @@
 #include "ScanReport.h"
 
+#include "Exclusion.h"
 #include "workflow/ScanViewModel.h"
 
 namespace twinfold::cli {
 
-ScanReport makeScanReport(const ScanViewModel& viewModel) {
+namespace {
+
+// The window's summary figures, counted as its view model counts them.
+void count(SummaryFigures& s, const ScanResult& r) {
+    ++s.totalFiles;
+    s.unreadable += r.unreadableReason.has_value();
+    s.dualMono += r.isDualMono;
+    s.pannedMono += r.isPannedMono;
+    s.phaseInverted += r.isPhaseInverted;
+    s.silentChannel += r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
+    s.noAudio += r.silentChannel == SilentChannelStatus::both;
+    s.multichannel += r.multichannelAnalysis.has_value();
+    s.trueStereo += r.fileInfo.channelCount == 2 && !r.isDualMono && !r.isPannedMono && !r.isPhaseInverted &&
+                    r.silentChannel == SilentChannelStatus::none && !r.multichannelAnalysis;
+    if (r.isConvertible()) s.totalPotentialSavings += r.potentialSavings;
+}
+
+}  // namespace
+
+ScanReport makeScanReport(const ScanViewModel& viewModel, const Exclusions& exclusions,
+                          const std::vector<std::filesystem::path>& namedPaths) {
     ScanReport report;
-    for (const ScanResult& r : viewModel.scanResults())
+    for (const ScanResult& r : viewModel.scanResults()) {
+        if (isExcluded(r, exclusions, namedPaths)) continue;
         (r.unreadableReason ? report.unreadable : report.results).push_back(r);
-    SummaryFigures& s = report.summary;
-    s.totalFiles = int(viewModel.scanResults().size());
-    s.unreadable = int(report.unreadable.size());
-    s.dualMono = int(viewModel.dualMonoResults().size());
-    s.pannedMono = int(viewModel.pannedMonoResults().size());
-    s.phaseInverted = int(viewModel.phaseInvertedResults().size());
-    s.silentChannel = int(viewModel.silentChannelResults().size());
-    s.noAudio = int(viewModel.noAudioContentResults().size());
-    s.multichannel = int(viewModel.multichannelResults().size());
-    s.trueStereo = int(viewModel.stereoResults().size());
-    s.totalPotentialSavings = viewModel.totalPotentialSavings();
+        count(report.summary, r);
+    }
     return report;
 }
 

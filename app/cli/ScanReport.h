@@ -3,9 +3,11 @@
 // What a scan found, gathered once from the view model so that the text and
 // the JSON formatter print exactly the same data.
 
+#include "CommandLine.h"
 #include "records/ScanResult.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,10 @@ struct ScanReport {
     SummaryFigures summary;
 };
 
-ScanReport makeScanReport(const ScanViewModel& viewModel);
+// Without the files `exclusions` leave out (`namedPaths`: the command line's
+// paths, absolute and normalised).
+ScanReport makeScanReport(const ScanViewModel& viewModel, const Exclusions& exclusions = {},
+                          const std::vector<std::filesystem::path>& namedPaths = {});
 
 // Why a file could not be read, without the path the audio libraries put in
 // front of their messages: the path is printed beside it anyway.

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 #include <iostream>
 
 namespace twinfold::cli {
@@ -30,6 +32,33 @@ std::string fitted(const std::string& text, int columns) {
 bool standardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+bool standardErrorTakesEscapes() {
+    const char* term = std::getenv("TERM");
+    return standardErrorIsTerminal() && term && *term && std::string_view(term) != "dumb";
+}
+
+std::string escapedText(const std::string& text) {
+    std::string out;
+    const auto escape = [&out](unsigned char c) {
+        const char digits[] = {'\\', char('0' + (c >> 6)), char('0' + ((c >> 3) & 7)), char('0' + (c & 7)), 0};
+        out += digits;
+    };
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        const auto next = k + 1 < text.size() ? static_cast<unsigned char>(text[k + 1]) : 0;
+        if (c < 0x20 || c == 0x7f) {
+            escape(c);
+        } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
+            escape(c);
+            escape(next);
+            ++k;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 bool askYesNo(const std::string& question) {
     std::cerr << question << " [y/N] " << std::flush;
     std::string answer;
@@ -38,14 +67,14 @@ bool askYesNo(const std::string& question) {
     return a == "y" || a == "yes";
 }
 
-ProgressLine::ProgressLine() : enabled_(standardErrorIsTerminal()) {}
+ProgressLine::ProgressLine() : enabled_(standardErrorTakesEscapes()) {}
 
 ProgressLine::~ProgressLine() { clear(); }
 
 void ProgressLine::show(const std::string& text) {
     if (!enabled_) return;
     // Carriage return and "erase line" redraw the same line.
-    std::cerr << "\r\033[K" << fitted(text, terminalColumns()) << std::flush;
+    std::cerr << "\r\033[K" << fitted(escapedText(text), terminalColumns()) << std::flush;
     shown_ = true;
 }
 

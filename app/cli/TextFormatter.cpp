@@ -1,5 +1,6 @@
 #include "TextFormatter.h"
 
+#include "Terminal.h"
 #include "audio_io/AudioFormat.h"
 
 #include <QLocale>
@@ -14,7 +15,10 @@ namespace fs = std::filesystem;
 namespace {
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
-QString fileName(const fs::path& path) { return qs(path.filename().string()); }
+// Names as the user may see them on a terminal: control characters escaped.
+QString shown(const std::string& name) { return qs(escapedText(name)); }
+QString fileName(const fs::path& path) { return shown(path.filename().string()); }
+QString from(SettingSource source) { return QString(" (") + sourceName(source) + ")"; }
 
 // The verdict, and for a "pan" that would discard content of its own, by how much.
 QString statusText(const ScanResult& r) {
@@ -26,7 +30,7 @@ QStringList tableRow(const ScanResult& r) {
     const AudioFileInfo& f = r.fileInfo;
     const QString bitDepth =
         f.sourceFormatID == kFormatLinearPCM ? QString::number(f.bitDepth) + "-bit" : QStringLiteral("Compressed");
-    return {qs(f.filename),           QString::number(f.channelCount) + "ch", bitDepth,
+    return {shown(f.filename),        QString::number(f.channelCount) + "ch", bitDepth,
             qs(f.sampleRateText()),   qs(f.durationText()),                   byteCountText(f.fileSize),
             statusText(r)};
 }
@@ -59,7 +63,7 @@ QString channelPill(const ChannelAnalysis& channel) {
 // The window's detail panel of a multichannel file, as text.
 QString channelDetails(const ScanResult& r) {
     const MultichannelAnalysis& analysis = *r.multichannelAnalysis;
-    QString out = qs(r.fileInfo.filename) + ": Channel Details";
+    QString out = shown(r.fileInfo.filename) + ": Channel Details";
     if (const auto removable = analysis.removableChannelIndices().size(); removable > 0)
         out += ", " + QString::number(removable) + " removable channel" + (removable == 1 ? "" : "s");
     out += '\n';
@@ -90,19 +94,25 @@ QString summary(const SummaryFigures& s) {
 
 QString optionsText(const PlanSummary& plan) {
     const AppSettings& s = plan.settings;
-    QString out = "Suffix: " + qs(s.namingSuffix) + '\n';
+    const SettingSources& from_ = plan.sources;
+    QString out = "Suffix: " + shown(s.namingSuffix) + from(from_.suffix) + '\n';
     if (std::any_of(plan.plan.items.begin(), plan.plan.items.end(),
                     [](const PlannedConversion& item) { return item.result.isPannedMono; }))
-        out += QString("Pan in file name: ") + (s.includePanInFilename ? "on" : "off") + '\n';
+        out += QString("Pan in file name: ") + (s.includePanInFilename ? "on" : "off") + from(from_.panInName) + '\n';
     out += "Normalize: " +
            (s.normalizationEnabled ? QString::asprintf("to %.1f dBFS", double(s.normalizationTargetdBFS)) : "off") +
+           from(from_.normalize) + '\n';
+    out += QString::asprintf("Silence threshold: %.1f dBFS", double(s.silenceThresholddBFS)) + from(from_.threshold) +
            '\n';
-    if (plan.hasPhaseInverted) out += "Phase-inverted files: " + qs(std::string(rawValue(plan.options.phaseFixOption))) + '\n';
+    if (plan.hasPhaseInverted)
+        out += "Phase-inverted files: " + qs(std::string(rawValue(plan.options.phaseFixOption))) + from(from_.phase) +
+               '\n';
     if (plan.hasRemovableChannels)
-        out += "Multichannel files: " + qs(std::string(rawValue(plan.options.multichannelOption))) + '\n';
-    out += "Originals: " + qs(std::string(rawValue(s.originalFileHandling)));
+        out += "Multichannel files: " + qs(std::string(rawValue(plan.options.multichannelOption))) +
+               from(from_.multichannel) + '\n';
+    out += "Originals: " + qs(std::string(rawValue(s.originalFileHandling))) + from(from_.originals);
     if (s.originalFileHandling == OriginalFileHandling::moveToBackup) {
-        out += plan.scannedFolder ? " (a \"Twinfold Backup\" folder in " + qs(plan.scannedFolder->string()) + ")"
+        out += plan.scannedFolder ? " (a \"Twinfold Backup\" folder in " + shown(plan.scannedFolder->string()) + ")"
                                   : QString(" (none will be moved: the files do not come from one folder)");
     }
     out += '\n';
@@ -137,9 +147,9 @@ std::vector<std::string> scanNotices(const ScanReport& report) {
     // Paths byte for byte, like the list of outputs.
     std::vector<std::string> notices;
     for (const ScanResult& r : report.unreadable)
-        notices.push_back("skipped " + r.fileInfo.url.string() + ": " + unreadableReasonText(r));
+        notices.push_back("skipped " + escapedText(r.fileInfo.url.string()) + ": " + unreadableReasonText(r));
     for (const ScanResult& r : report.results) {
-        if (r.pairingNote) notices.push_back("note: " + r.fileInfo.url.string() + ": " + *r.pairingNote);
+        if (r.pairingNote) notices.push_back("note: " + escapedText(r.fileInfo.url.string()) + ": " + *r.pairingNote);
     }
     return notices;
 }
@@ -149,22 +159,23 @@ std::string formatPlanText(const PlanSummary& plan) {
     for (const PlannedConversion& item : plan.plan.items) {
         QStringList outputs;
         for (const PlannedOutput& output : item.outputs) outputs << fileName(output.path);
-        out += "  " + qs(item.result.fileInfo.filename) + " (" + qs(item.result.statusText()) + ") -> " +
+        out += "  " + shown(item.result.fileInfo.filename) + " (" + qs(item.result.statusText()) + ") -> " +
                outputs.join(", ") + '\n';
     }
     const std::vector<PlannedClash> clashes = plan.plan.clashes();
     if (!clashes.empty()) {
         out += "\nOutputs that cannot be written (" + QString::number(clashes.size()) + "):\n";
-        for (const PlannedClash& clash : clashes) out += "  " + qs(clash.text()) + '\n';
+        for (const PlannedClash& clash : clashes) out += "  " + shown(clash.text()) + '\n';
     }
     out += '\n' + optionsText(plan);
     return out.toStdString();
 }
 
 std::string formatOutputsText(const std::vector<fs::path>& outputs) {
-    // Paths byte for byte, so that a name that is not UTF-8 can still be copied.
+    // Paths byte for byte but for control characters, so that a name that
+    // is not UTF-8 can still be copied.
     std::string out = "Converted " + std::to_string(outputs.size()) + " files:\n";
-    for (const fs::path& p : outputs) out += "  " + p.string() + '\n';
+    for (const fs::path& p : outputs) out += "  " + escapedText(p.string()) + '\n';
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "ExitCode.h"
+#include "Terminal.h"
 
 #include <QCoreApplication>
 
@@ -25,6 +26,8 @@ ExitCode run(const Command& command) {
                 return runScan(c);
             } else if constexpr (std::is_same_v<T, ConvertCommand>) {
                 return runConvert(c);
+            } else if constexpr (std::is_same_v<T, RestoreCommand>) {
+                return runRestore(c);
             } else {
                 return runDemo(c);
             }
@@ -41,10 +44,10 @@ int main(int argc, char** argv) {
         return toInt(run(parseCommandLine({argv + 1, argv + argc})));
     } catch (const UsageError& e) {
         const std::string help = e.command().empty() ? "twinfold-cli --help" : "twinfold-cli " + e.command() + " --help";
-        std::cerr << "twinfold-cli: " << e.what() << "\nTry '" << help << "' for more information.\n";
+        std::cerr << "twinfold-cli: " << escapedText(e.what()) << "\nTry '" << help << "' for more information.\n";
         return toInt(ExitCode::usage);
     } catch (const std::exception& e) {
-        std::cerr << "twinfold-cli: " << e.what() << '\n';
+        std::cerr << "twinfold-cli: " << escapedText(e.what()) << '\n';
         return toInt(ExitCode::failed);
     }
 }

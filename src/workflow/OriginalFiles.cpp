@@ -1,6 +1,7 @@
 #include "workflow/OriginalFiles.h"
 
 #include "conversion/OutputCommit.h"
+#include "workflow/BackupManifest.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -194,26 +195,91 @@ void log(const OriginalsLog& sink, const std::string& line) {
 
 // The backup folder under its own name or, where the file system refuses
 // that name, under the name it accepts.
-int openBackupFolderIn(const fs::path& folder, const std::string& backupName, std::string& reason) {
+// `name` becomes the name the folder has.
+int openBackupFolderIn(const fs::path& folder, std::string& name, std::string& reason) {
     int mkdirError = 0;
-    const int backup = openBackupFolder(folder / backupName, reason, mkdirError);
+    const int backup = openBackupFolder(folder / name, reason, mkdirError);
     if (backup >= 0) return backup;
-    const auto accepted = backupNameAfterRefusal(backupName, mkdirError);
-    return accepted ? openBackupFolder(folder / *accepted, reason, mkdirError) : -1;
+    const auto accepted = backupNameAfterRefusal(name, mkdirError);
+    if (!accepted) return -1;
+    name = *accepted;
+    return openBackupFolder(folder / name, reason, mkdirError);
 }
 
-void moveAll(const std::vector<fs::path>& originals, const std::optional<fs::path>& folder,
-             const std::string& backupName, const OriginalsLog& sink) {
+// Where `original` goes inside the backup folder: its path relative to the
+// scanned folder, or just its name when it does not lie below it.
+fs::path placeInBackup(const fs::path& original, const fs::path& folder) {
+    const fs::path relative = original.lexically_relative(folder);
+    for (const fs::path& part : relative) {
+        if (part == ".." || part == ".") return original.filename();
+    }
+    return relative.empty() ? original.filename() : relative;
+}
+
+// Opens the subfolder `relative` of the folder open as `base`, creating the
+// missing steps and never following a symbolic link; −1 with errno set.
+int openSubfolder(int base, const fs::path& relative) {
+    int current = ::fcntl(base, F_DUPFD_CLOEXEC, 0);
+    for (const fs::path& part : relative) {
+        if (current < 0) return -1;
+        const Fd parent(current);
+        if (::mkdirat(parent.get(), part.c_str(), 0777) != 0 && errno != EEXIST) return -1;
+        current = ::openat(parent.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    return current;
+}
+
+// The manifest lines of the originals that can be described; the others
+// are logged and stay where they are.
+std::vector<ManifestEntry> recordAll(const std::vector<OriginalWithOutputs>& originals, const fs::path& folder,
+                                     std::vector<std::size_t>& recorded, const OriginalsLog& sink) {
+    std::vector<ManifestEntry> entries;
+    for (std::size_t k = 0; k < originals.size(); ++k) {
+        std::error_code error;
+        ManifestEntry entry;
+        auto original = recordFile(originals[k].original, folder, error);
+        for (const fs::path& output : originals[k].outputs) {
+            if (error) break;
+            if (auto file = recordFile(output, folder, error)) entry.outputs.push_back(std::move(*file));
+        }
+        if (!original || error) {
+            log(sink, "Failed to move " + placeInBackup(originals[k].original, folder).string() +
+                          ": it cannot be recorded for restoring: " + error.message());
+            continue;
+        }
+        entry.original = std::move(*original);
+        entries.push_back(std::move(entry));
+        recorded.push_back(k);
+    }
+    return entries;
+}
+
+void moveAll(const std::vector<OriginalWithOutputs>& originals, const std::optional<fs::path>& folder,
+             const std::string& backupName, const OriginalsLog& sink, std::vector<HandledOriginal>& handled) {
     if (!folder) return;  // several dropped items: there is no one folder to back up into
-    std::string reason;
-    const Fd backup(openBackupFolderIn(*folder, backupName, reason));
+    for (HandledOriginal& h : handled) h.fate = OriginalFate::notHandled;
+    std::string reason, name = backupName;
+    const Fd backup(openBackupFolderIn(*folder, name, reason));
     if (backup.get() < 0) return log(sink, "Failed to create backup folder: " + reason);
-    for (const fs::path& original : originals) {
-        const fs::path name = original.filename();
-        // Relative to the folder opened above, so a link swapped in under its
-        // name meanwhile cannot redirect the move.
-        if (auto failure = moveWithoutReplacing(original, backup.get(), name)) {
-            log(sink, "Failed to move " + name.string() + ": " + failure.message());
+    std::vector<std::size_t> recorded;
+    const std::vector<ManifestEntry> entries = recordAll(originals, *folder, recorded, sink);
+    // Without the record no original may go: it is what puts them back.
+    if (const int error = appendToManifest(backup.get(), entries))
+        return log(sink, std::string("Failed to write the backup record ") + kBackupManifestName + ": " +
+                             errnoCode(error).message());
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const fs::path& place = entries[k].original.path;
+        HandledOriginal& h = handled[recorded[k]];
+        // Relative to the folders opened here, so a link swapped in under
+        // their names meanwhile cannot redirect the move.
+        const Fd subfolder(openSubfolder(backup.get(), place.parent_path()));
+        std::error_code failure = subfolder.get() < 0 ? errnoCode(errno) : std::error_code();
+        if (!failure) failure = moveWithoutReplacing(h.original, subfolder.get(), place.filename());
+        if (failure) {
+            log(sink, "Failed to move " + place.string() + ": " + failure.message());
+        } else {
+            h.fate = OriginalFate::moved;
+            h.movedTo = *folder / name / place;
         }
     }
 }
@@ -228,10 +294,13 @@ std::error_code deleteOriginal(const fs::path& original) {
     return {};
 }
 
-void deleteAll(const std::vector<fs::path>& originals, const OriginalsLog& sink) {
-    for (const fs::path& original : originals) {
-        if (auto failure = deleteOriginal(original)) {
-            log(sink, "Failed to delete " + original.filename().string() + ": " + failure.message());
+void deleteAll(std::vector<HandledOriginal>& handled, const OriginalsLog& sink) {
+    for (HandledOriginal& h : handled) {
+        if (auto failure = deleteOriginal(h.original)) {
+            h.fate = OriginalFate::notHandled;
+            log(sink, "Failed to delete " + h.original.filename().string() + ": " + failure.message());
+        } else {
+            h.fate = OriginalFate::deleted;
         }
     }
 }
@@ -249,15 +318,30 @@ std::optional<std::string> backupNameAfterRefusal(const std::string& backupName,
     return accepted;
 }
 
-void handleOriginalFiles(const std::vector<fs::path>& originals, OriginalFileHandling policy,
-                         const std::optional<fs::path>& folder, const std::string& backupName,
-                         const OriginalsLog& sink) {
-    if (originals.empty()) return;
+std::vector<OriginalWithOutputs> originalsWithOutputs(const ConversionPlan& plan, const std::vector<fs::path>& written) {
+    std::vector<OriginalWithOutputs> originals;
+    for (const PlannedConversion& item : plan.items) {
+        std::vector<fs::path> outputs;
+        for (const PlannedOutput& output : item.outputs) {
+            if (std::find(written.begin(), written.end(), output.path) != written.end()) outputs.push_back(output.path);
+        }
+        for (const fs::path& file : item.files) originals.push_back({file, outputs});
+    }
+    return originals;
+}
+
+std::vector<HandledOriginal> handleOriginalFiles(const std::vector<OriginalWithOutputs>& originals,
+                                                 OriginalFileHandling policy, const std::optional<fs::path>& folder,
+                                                 const std::string& backupName, const OriginalsLog& sink) {
+    std::vector<HandledOriginal> handled;
+    for (const OriginalWithOutputs& o : originals) handled.push_back({o.original, OriginalFate::kept, std::nullopt});
+    if (originals.empty()) return handled;
     switch (policy) {
-    case OriginalFileHandling::moveToBackup: moveAll(originals, folder, backupName, sink); break;
-    case OriginalFileHandling::deleteOriginals: deleteAll(originals, sink); break;
+    case OriginalFileHandling::moveToBackup: moveAll(originals, folder, backupName, sink, handled); break;
+    case OriginalFileHandling::deleteOriginals: deleteAll(handled, sink); break;
     case OriginalFileHandling::leaveInPlace: break;
     }
+    return handled;
 }
 
 std::error_code moveFileWithoutReplacing(const fs::path& from, const fs::path& to) {

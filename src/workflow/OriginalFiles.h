@@ -1,8 +1,10 @@
 #pragma once
 
 // What happens to the originals after a successful conversion: moved into a
-// dated backup folder, deleted, or left in place. Plain C++; no Qt.
+// dated backup folder (with a record of each, see BackupManifest.h), deleted,
+// or left in place.
 
+#include "conversion/ConversionPlan.h"
 #include "records/AppSettings.h"
 
 #include <filesystem>
@@ -29,20 +31,51 @@ std::string backupFolderName(const std::string& formattedDateTime);
 // would not help.
 std::optional<std::string> backupNameAfterRefusal(const std::string& backupName, int mkdirError);
 
+// One original and the outputs written from it.
+struct OriginalWithOutputs {
+    std::filesystem::path original;
+    std::vector<std::filesystem::path> outputs;
+};
+
+// The originals of the plan's items, each with its item's outputs among `written`.
+std::vector<OriginalWithOutputs> originalsWithOutputs(const ConversionPlan& plan,
+                                                      const std::vector<std::filesystem::path>& written);
+
+enum class OriginalFate {
+    moved,       // into the backup folder, to `movedTo`
+    deleted,
+    kept,        // left in place as asked (or, without one folder, as nothing could be moved)
+    notHandled,  // should have been moved or deleted but is still in place (logged)
+};
+
+struct HandledOriginal {
+    std::filesystem::path original;
+    OriginalFate fate = OriginalFate::kept;
+    std::optional<std::filesystem::path> movedTo;
+
+    bool operator==(const HandledOriginal&) const = default;
+};
+
 // Handles `originals` in order by `policy`:
 // - moveToBackup: into folder / backupName (created when missing, reused
 //   when it is a real folder, never a symbolic link or a file of that
 //   name; see backupNameAfterRefusal for a file system that refuses the
-//   name), flat, never replacing a file; nothing is moved when `folder` is
-//   absent;
+//   name), each at its path relative to `folder` so that equal names from
+//   different subfolders do not meet, never replacing a file. Before the
+//   first move, a line for each original (its size and SHA-256 and those of
+//   its outputs) is appended to the folder's manifest and synced; without
+//   that record nothing is moved. Nothing is moved when `folder` is absent;
 // - deleteOriginals: removed, except write-protected files, which stay;
 // - leaveInPlace: nothing.
 // Each failure is one line to `log` ("Failed to create backup folder: …",
-// "Failed to move <name>: …", "Failed to delete <name>: …") and the rest
+// "Failed to move <path>: …", "Failed to delete <name>: …") and the rest
 // are still handled (after a failed folder creation nothing is moved).
-void handleOriginalFiles(const std::vector<std::filesystem::path>& originals, OriginalFileHandling policy,
-                         const std::optional<std::filesystem::path>& folder, const std::string& backupName,
-                         const OriginalsLog& log = writeLineToStandardOutput);
+// Returns what became of each original, in order.
+std::vector<HandledOriginal> handleOriginalFiles(const std::vector<OriginalWithOutputs>& originals,
+                                                 OriginalFileHandling policy,
+                                                 const std::optional<std::filesystem::path>& folder,
+                                                 const std::string& backupName,
+                                                 const OriginalsLog& log = writeLineToStandardOutput);
 
 // Moves a file to `to`, never replacing anything there (an existing name is
 // EEXIST). Within one file system this is an atomic rename; across file

@@ -218,6 +218,7 @@ bool ScanViewModel::verifyOutputs(const TaskLink& link, const std::vector<Source
 // GUI thread for the rescan.
 void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput& input, std::vector<Path> outputs) {
     ConversionOutcome outcome = outcomeOf(input.job.plan, outputs);
+    const std::vector<OriginalWithOutputs> originals = originalsWithOutputs(input.job.plan, outputs);
     link.post([outputs = std::move(outputs)](ScanViewModel& vm) mutable {
         vm.publish(vm.conversionState_, ConversionState::completedWith(std::move(outputs)),
                    &ScanViewModel::conversionStateChanged);
@@ -229,8 +230,9 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
     // closing) leaves the originals alone: not touching them is always safe.
     if (link.isCancelled()) return;
     const std::string stamp = input.backupTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
-    handleOriginalFiles(originalsOf(input.job.plan), input.job.settings.originalFileHandling, input.folder,
-                        backupFolderName(stamp), [&outcome](const std::string& line) { outcome.problems.push_back(line); });
+    outcome.originals = handleOriginalFiles(
+        originals, input.job.settings.originalFileHandling, input.folder,
+        backupFolderName(stamp), [&outcome](const std::string& line) { outcome.problems.push_back(line); });
     link.postFinal([outcome = std::move(outcome)](ScanViewModel& vm, const Promise& promise) mutable {
         vm.publish(vm.convertedOriginalURLs_, {}, &ScanViewModel::convertedOriginalURLsChanged);
         vm.publish(vm.lastConversionOutcome_, std::optional(std::move(outcome)),

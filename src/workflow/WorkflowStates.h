@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workflow/OriginalFiles.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -64,6 +66,7 @@ struct ConversionOutcome {
     std::size_t outputCount = 0;
     std::int64_t savedBytes = 0;  // the converted originals' sizes minus the outputs'
     std::vector<std::string> problems;
+    std::vector<HandledOriginal> originals;  // what became of each original, in conversion order
 
     bool operator==(const ConversionOutcome&) const = default;
 };

@@ -2,9 +2,14 @@
 // sample for sample with their source channels through libsndfile, the
 // originals' fate, refusals and failures, and the stored settings left alone.
 #include "CliRunner.h"
+#include "TerminalRun.h"
 #include "records/AppSettings.h"
+#include "support/FileTree.h"
 #include "support/PcmFixtures.h"
 #include "workflow/SettingsStore.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,6 +18,7 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 namespace twinfold::test {
 namespace {
@@ -114,6 +120,7 @@ TEST_F(CliConvert, OptionsChooseThePhaseAndMultichannelTreatmentAndNames) {
 TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     AppSettings stored;
     stored.namingSuffix = "_stored";
+    stored.includePanInFilename = true;
     stored.originalFileHandling = OriginalFileHandling::leaveInPlace;
     fs::create_directories(cli.settingsFile().parent_path());
     setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
@@ -132,7 +139,27 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
     EXPECT_TRUE(fs::exists(dir / "Silent Right Pad_cli.wav"));
     EXPECT_FALSE(fs::exists(dir / "Silent Right Pad.wav"));
-    EXPECT_THAT(overridden.out, HasSubstr("Normalize: to -1.0 dBFS"));
+    EXPECT_THAT(overridden.out, HasSubstr("Normalize: to -1.0 dBFS (option)"));
+    EXPECT_THAT(overridden.out, HasSubstr("Suffix: _cli (option)"));
+
+    // Each run says where its settings came from; --defaults ignores the stored ones.
+    const struct {
+        std::vector<std::string> options;
+        const char* output;
+        const char* said;
+    } rows[] = {{{}, "Panned Vocal_stored_69L.wav", "Pan in file name: on (stored)"},
+                {{"--no-pan-in-name"}, "Panned Vocal_stored.wav", "Pan in file name: off (option)"},
+                {{"--defaults"}, "Panned Vocal_mono.wav", "Pan in file name: off (default)"},
+                {{"--defaults", "--pan-in-name"}, "Panned Vocal_mono_69L.wav", "Suffix: _mono (default)"}};
+    for (const auto& row : rows) {
+        std::vector<std::string> arguments{"convert", "--yes", "--originals", "keep"};
+        arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+        arguments.push_back((dir / "Panned Vocal.wav").string());
+        const CliRun r = cli.run(arguments);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_THAT(r.out, HasSubstr(row.said));
+        EXPECT_TRUE(fs::exists(dir / row.output)) << row.output;
+    }
 
     EXPECT_EQ(contents(cli.settingsFile()), before);
 }
@@ -193,7 +220,8 @@ std::vector<std::string> hiddenEntries(const fs::path& dir) {
     return hidden;
 }
 
-// SIGTERM, and SIGHUP when the terminal closes, cancel like Ctrl-C.
+// SIGTERM, and SIGHUP when the terminal closes, cancel like Ctrl-C, each
+// with its own exit status.
 TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
     Cli cli;
     TempDir dir;
@@ -215,7 +243,7 @@ TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
         ASSERT_TRUE(process->waitForFinished(60000));
         ASSERT_EQ(process->exitStatus(), QProcess::NormalExit);
         if (process->exitCode() != 0) {
-            EXPECT_EQ(process->exitCode(), 130);
+            EXPECT_EQ(process->exitCode(), 128 + signal);  // as a shell reports a process the signal ended
             const QByteArray err = process->readAllStandardError();
             // On a busy machine the signal may even beat the start of the conversion.
             EXPECT_TRUE(err.contains("conversion cancelled") || err.contains("Nothing converted.")) << err.toStdString();
@@ -279,27 +307,100 @@ TEST(CliConvertDiffering, APanThatDiffersIsConvertedOnlyWithIncludeDiffering) {
     }
 }
 
-// The backup folder is flat: a second original of the same name cannot go
-// there. The conversion itself succeeded, but the user must hear which
-// original was not handled, and the exit status must say so.
-TEST(CliConvertOriginals, AnOriginalThatCannotBeBackedUpIsReportedWithExitFour) {
-    const Cli cli;
-    const TempDir dir;
+// Convert with a backup, then restore with --remove-outputs: the library
+// (with two originals of one name in different folders) comes back byte for
+// byte. A file in an original's place is never replaced and an output
+// changed since is never deleted; either is named and exits with 4.
+TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesOrDeletesAChange) {
+    const struct {
+        std::function<void(const fs::path&)> meddle;  // between conversion and restore
+        std::string changed;                          // the file it changed
+        std::string problem;
+    } rows[] = {
+        {[](const fs::path&) {}, "", ""},
+        {[](const fs::path& d) { std::ofstream(d / "a" / "Kick In.wav") << "a newer take"; }, "a/Kick In.wav",
+         "Not restored a/Kick In.wav: a file of that name is in its place"},
+        {[](const fs::path& d) { std::ofstream(d / "b" / "Kick In_mono.wav", std::ios::app) << "edited"; },
+         "b/Kick In_mono.wav", "Kept b/Kick In_mono.wav: it has changed since the conversion"},
+    };
     const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
-    for (const char* sub : {"a", "b"}) {
-        fs::create_directory(dir / sub);
-        writePcm(dir / sub / "Kick In.wav", format, stereo(StereoKind::dualMono, 4800, format.encoding));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.problem);
+        const Cli cli;
+        const TempDir dir;
+        cli.writeDemo(dir / "demo");
+        for (const char* sub : {"a", "b"}) {
+            fs::create_directory(dir / sub);
+            writePcm(dir / sub / "Kick In.wav", format, stereo(StereoKind::dualMono, 4800, format.encoding));
+        }
+        const auto before = fileTree(dir.path());
+        const CliRun converted = cli.run({"convert", "--yes", "--defaults", dir.path().string()});
+        ASSERT_EQ(converted.exitCode, 0) << converted.err;
+        const auto backups = backupFolders(dir.path());
+        ASSERT_EQ(backups.size(), 1u);
+        EXPECT_TRUE(fs::exists(backups[0] / "a" / "Kick In.wav") && fs::exists(backups[0] / "b" / "Kick In.wav"));
+        row.meddle(dir.path());
+        const auto meddled = fileTree(dir.path());
+
+        const CliRun r = cli.run({"restore", "--remove-outputs", backups[0].string()});
+        auto after = fileTree(dir.path());
+        if (row.problem.empty()) {
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(after, before);
+        } else {
+            EXPECT_EQ(r.exitCode, 4);
+            EXPECT_EQ(r.err, "twinfold-cli: " + row.problem + "\n");
+            EXPECT_EQ(after[row.changed], meddled.at(row.changed));
+            EXPECT_EQ(after["demo/Dual Mono Guitar.wav"], before.at("demo/Dual Mono Guitar.wav"));
+        }
     }
-    const CliRun r = cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 4) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("Failed to move Kick In.wav: File exists"));
-    EXPECT_THAT(r.out, HasSubstr("Converted 2 files:"));
-    const auto backups = backupFolders(dir.path());
-    ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(fs::exists(backups[0] / "Kick In.wav"));
-    // The one left behind is still there, beside its output.
-    EXPECT_NE(fs::exists(dir / "a" / "Kick In.wav"), fs::exists(dir / "b" / "Kick In.wav"));
-    for (const char* sub : {"a", "b"}) EXPECT_TRUE(fs::exists(dir / sub / "Kick In_mono.wav")) << sub;
+}
+
+TEST_F(CliConvert, DryRunAndJsonReportThePlanAndTheOutcome) {
+    const auto before = fileTree(dir.path());
+    CliRun r = cli.run({"convert", "--defaults", "--json", "--dry-run", dir.path().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(fileTree(dir.path()), before);
+    QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(document["schemaVersion"].toInt(), 1);
+    EXPECT_TRUE(document["dryRun"].toBool());
+    EXPECT_TRUE(document["outcome"].isNull());
+    const QJsonObject plan = document["plan"].toObject();
+    EXPECT_EQ(plan["items"].toArray().size(), 10);
+    EXPECT_EQ(plan["settings"].toObject()["suffix"].toObject(), (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
+
+    const fs::path log = dir / "conversions.log";
+    r = cli.run({"convert", "--defaults", "--json", "--yes", "--originals", "delete", "--log", log.string(),
+                 dir.path().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    const QJsonObject outcome = document["outcome"].toObject();
+    EXPECT_TRUE(outcome["completed"].toBool());
+    EXPECT_EQ(outcome["problems"].toArray(), QJsonArray());
+    EXPECT_EQ(outcome["outputs"].toArray().size(), 15);
+    for (const QJsonValue& output : outcome["outputs"].toArray()) {
+        EXPECT_TRUE(fs::exists(output["path"].toString().toStdString()));
+        EXPECT_FALSE(output["sources"].toArray().isEmpty());
+    }
+    EXPECT_EQ(outcome["originals"].toArray().size(), 11);  // the split pair's two files
+    for (const QJsonValue& original : outcome["originals"].toArray()) {
+        EXPECT_EQ(original["fate"].toString(), "deleted");
+        EXPECT_FALSE(fs::exists(original["path"].toString().toStdString()));
+    }
+    const std::string record = contents(log);
+    EXPECT_THAT(record, HasSubstr("  output " + (dir / "Dual Mono Guitar_mono.wav").string() + " from " +
+                                  (dir / "Dual Mono Guitar.wav").string() + "\n"));
+    EXPECT_THAT(record, HasSubstr("  original " + (dir / "Overheads.R.wav").string() + ": deleted\n"));
+}
+
+// Progress is redrawn with escape sequences only where a terminal can take them.
+TEST_F(CliConvert, ADumbTerminalGetsNoEscapeSequences) {
+    const TempDir configHome;
+    const TerminalRun run = runOnTerminal({"convert", dir.path().string()}, configHome.path(), [] {}, "n");
+    EXPECT_EQ(run.exitCode, 3) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("[y/N]"));
+    EXPECT_THAT(run.output, Not(HasSubstr("\033")));
 }
 
 TEST_F(CliConvert, NothingConvertibleIsNotAnError) {

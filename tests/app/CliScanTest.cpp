@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 
 namespace twinfold::test {
 namespace {
@@ -30,6 +31,14 @@ struct Expected {
     int removable;  // channels a conversion saves (none for compressed files)
     bool dualMono, phaseInverted, pannedMono, convertible;
 };
+
+// The stable identifier a script reads beside each display text.
+const std::map<std::string, std::string> kStatusIDs{
+    {"Dual Mono", "dualMono"},         {"No Audio Content", "noAudio"},
+    {"Already Mono", "mono"},          {"Mono Panned 69% L", "pannedMono"},
+    {"Phase Inverted", "phaseInverted"}, {"Silent Left Channel", "silentLeft"},
+    {"Silent Right Channel", "silentRight"}, {"Multichannel (6ch) - 1 silent ch, 1 duplicate ch", "multichannel"},
+    {"True Stereo", "trueStereo"}};
 
 // In the order of the text table: sorted by file name.
 const Expected kDemo[] = {
@@ -79,6 +88,7 @@ TEST_F(CliScanTest, JsonClassifiesEveryDemoFile) {
         const QJsonObject r = resultNamed(json, e.filename);
         const bool compressed = std::string(e.bitDepth) == "Compressed";
         EXPECT_EQ(r["statusText"].toString().toStdString(), e.status);
+        EXPECT_EQ(r["status"].toString().toStdString(), kStatusIDs.at(e.status));
         EXPECT_EQ(r["silentChannel"].toString().toStdString(), e.silentChannel);
         EXPECT_EQ(r["isDualMono"].toBool(), e.dualMono);
         EXPECT_EQ(r["isPhaseInverted"].toBool(), e.phaseInverted);
@@ -88,6 +98,8 @@ TEST_F(CliScanTest, JsonClassifiesEveryDemoFile) {
         EXPECT_EQ(r["bitDepth"].toInt(), compressed ? 24 : std::stoi(e.bitDepth));
         EXPECT_EQ(r["sourceFormatID"].toString() == "lpcm", !compressed);
         EXPECT_EQ(r["sourceFormatID"].toString().size(), 4);
+        const std::string extension = fs::path(e.filename).extension().string();
+        EXPECT_EQ(r["format"].toString().toStdString(), extension == ".mp3" ? "mp3" : extension == ".m4a" ? "aac" : "pcm");
         EXPECT_NEAR(r["duration"].toDouble(), 3.0, 0.01);
         qint64 onDisk = qint64(fs::file_size(r["path"].toString().toStdString()));
         if (!r["pairedPath"].isNull()) onDisk += qint64(fs::file_size(r["pairedPath"].toString().toStdString()));
@@ -99,6 +111,7 @@ TEST_F(CliScanTest, JsonClassifiesEveryDemoFile) {
 TEST_F(CliScanTest, JsonDetailsOfPannedMonoSplitPairAndMultichannel) {
     const QJsonObject panned = resultNamed(json, "Panned Vocal.wav");
     EXPECT_EQ(panned["pannedMonoLouderChannel"].toString(), "Left Channel");
+    EXPECT_EQ(panned["pannedMonoLouderSide"].toString(), "left");
     EXPECT_EQ(panned["pannedMonoPanPercent"].toInt(), 69);
     EXPECT_TRUE(resultNamed(json, "Dual Mono Guitar.wav")["pannedMonoPanPercent"].isNull());
     EXPECT_FALSE(panned["differs"].toBool());  // a true pan: nothing but rounding left over
@@ -114,10 +127,12 @@ TEST_F(CliScanTest, JsonDetailsOfPannedMonoSplitPairAndMultichannel) {
     const QJsonArray channels = analysis["channels"].toArray();
     ASSERT_EQ(channels.size(), 6);
     const char* labels[] = {"L", "R", "C", "LFE", "Ls", "Rs"};
+    const char* roles[] = {"left", "right", "center", "lfe", "leftSurround", "rightSurround"};
     for (int c = 0; c < 6; ++c) {
         SCOPED_TRACE(c);
         EXPECT_EQ(channels[c]["channelIndex"].toInt(), c);
         EXPECT_EQ(channels[c]["channelLabel"].toString(), labels[c]);
+        EXPECT_EQ(channels[c]["channel"].toString(), roles[c]);
         EXPECT_EQ(channels[c]["isSilent"].toBool(), c == 3);
         // A silent channel's peak is minus infinity, which JSON writes as null.
         EXPECT_EQ(channels[c]["peakdBFS"].isNull(), c == 3);
@@ -130,19 +145,20 @@ TEST_F(CliScanTest, JsonDetailsOfPannedMonoSplitPairAndMultichannel) {
 }
 
 TEST_F(CliScanTest, JsonHasExactlyTheDocumentedMembersAndSummary) {
-    EXPECT_EQ(json.keys(), (QStringList{"errors", "results", "summary"}));
+    EXPECT_EQ(json.keys(), (QStringList{"errors", "results", "schemaVersion", "summary"}));
+    EXPECT_EQ(json["schemaVersion"].toInt(), 1);
     EXPECT_EQ(json["errors"].toArray(), QJsonArray());
     const QStringList members{"analysisTime", "bitDepth", "channelCount", "duration", "fileExtension", "fileSize",
-                              "filename", "isBackup", "isConvertible", "isDualMono", "isPannedMono",
+                              "filename", "format", "isBackup", "isConvertible", "isDualMono", "isPannedMono",
                               "isPhaseInverted", "multichannelAnalysis", "pairedPath", "pannedMonoLouderChannel",
-                              "pannedMonoPanPercent", "path", "potentialSavings", "sampleRate", "silentChannel",
-                              "sourceFormatID", "statusText"};
+                              "pannedMonoLouderSide", "pannedMonoPanPercent", "path", "potentialSavings",
+                              "sampleRate", "silentChannel", "sourceFormatID", "status", "statusText"};
     const QStringList pannedMembers{"analysisTime", "bitDepth", "channelCount", "differs", "duration",
-                                    "fileExtension", "fileSize", "filename", "isBackup", "isConvertible",
+                                    "fileExtension", "fileSize", "filename", "format", "isBackup", "isConvertible",
                                     "isDualMono", "isPannedMono", "isPhaseInverted", "multichannelAnalysis",
-                                    "pairedPath", "panResidualdB", "pannedMonoLouderChannel", "pannedMonoPanPercent",
-                                    "path", "potentialSavings", "sampleRate", "silentChannel", "sourceFormatID",
-                                    "statusText"};
+                                    "pairedPath", "panResidualdB", "pannedMonoLouderChannel", "pannedMonoLouderSide",
+                                    "pannedMonoPanPercent", "path", "potentialSavings", "sampleRate", "silentChannel",
+                                    "sourceFormatID", "status", "statusText"};
     qint64 convertibleSavings = 0;
     for (const QJsonValue& r : json["results"].toArray()) {
         EXPECT_EQ(r.toObject().keys(), r["isPannedMono"].toBool() ? pannedMembers : members)
@@ -211,6 +227,50 @@ TEST_F(CliScanTest, FilesAndFoldersAreTakenLikeDroppedItems) {
     EXPECT_THAT(none.err,
                 HasSubstr("No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files."));
     EXPECT_EQ(none.out, "");
+}
+
+// A name may hold any byte but "/": on the terminal its control characters
+// are escaped, in JSON a name that is not UTF-8 keeps its bytes in pathBytes.
+TEST_F(CliScanTest, NamesAreShownSafelyAndKeptByteForByte) {
+    const TempDir dir;
+    const std::string escape = "Take \033[31mred.wav", latin1 = "Caf\xe9.wav";
+    for (const std::string& name : {escape, latin1}) fs::copy_file(library() / "Dual Mono Guitar.wav", dir / name);
+    const CliRun text = cli->run({"scan", dir.path().string()});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_THAT(text.out, HasSubstr("Take \\033[31mred.wav"));
+    EXPECT_THAT(text.out, Not(HasSubstr("\033")));
+    const QJsonObject json = cli->scanJson({dir.path().string()});
+    for (const QJsonValue& r : json["results"].toArray()) {
+        const std::string path = r["path"].toString().toStdString();
+        if (r["pathBytes"].isUndefined()) {
+            EXPECT_EQ(path, (dir / escape).string());
+        } else {
+            const QByteArray bytes = QByteArray::fromBase64(r["pathBytes"].toString().toLatin1());
+            EXPECT_EQ(bytes.toStdString(), (dir / latin1).string());
+        }
+    }
+    EXPECT_EQ(json["results"].toArray().size(), 2);
+}
+
+// --exclude matches a file's name, or its path (or a folder's) below the
+// named folder; '*' also crosses '/'.
+TEST_F(CliScanTest, ExcludedFilesAreLeftOut) {
+    const TempDir dir;
+    for (const char* name : {"Stems/Day 2/Kick.wav", "Stems/Snare.wav", "Mix.wav"}) {
+        fs::create_directories((dir / name).parent_path());
+        fs::copy_file(library() / "Dual Mono Guitar.wav", dir / name);
+    }
+    const struct {
+        std::vector<std::string> globs;
+        int files;
+    } rows[] = {{{}, 3}, {{"Stems"}, 1}, {{"*/Day 2"}, 2}, {{"Stems/*.wav"}, 1}, {{"Kick.wav", "M*"}, 1}, {{"*.wav"}, 0}};
+    for (const auto& row : rows) {
+        std::vector<std::string> arguments;
+        for (const std::string& glob : row.globs) arguments.insert(arguments.end(), {"--exclude", glob});
+        arguments.push_back(dir.path().string());
+        const QJsonObject document = cli->scanJson(arguments);
+        EXPECT_EQ(document["summary"]["totalFiles"].toInt(), row.files) << testing::PrintToString(row.globs);
+    }
 }
 
 // Every problem a scan meets is shown, and none of them fails the scan:

@@ -31,7 +31,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Arguments{"convert", "--originals", "trash", "x"}, Arguments{"convert", "--phase", "middle", "x"},
                     Arguments{"convert", "--multichannel", "keep", "x"}, Arguments{"convert", "--normalize", "3", "x"},
                     Arguments{"convert", "--suffix", "../elsewhere", "x"}, Arguments{"convert", "--suffix"},
-                    Arguments{"convert", "--include-differing=yes", "x"},
+                    Arguments{"convert", "--include-differing=yes", "x"}, Arguments{"convert", "--log"},
+                    Arguments{"convert", "--no-normalize=-3", "x"}, Arguments{"scan", "--exclude"},
+                    Arguments{"restore"}, Arguments{"restore", "a", "b"}, Arguments{"restore", "--dry-run", "a"},
+                    Arguments{"help", "rescan"}, Arguments{"help", "scan", "convert"},
                     Arguments{"demo"}, Arguments{"demo", "a", "b"}));
 
 class CliHelpTest : public testing::TestWithParam<Arguments> {};
@@ -39,14 +42,33 @@ class CliHelpTest : public testing::TestWithParam<Arguments> {};
 TEST_P(CliHelpTest, PrintsUsageAndSucceeds) {
     const CliRun r = Cli().run(GetParam());
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    const std::string command = GetParam().size() > 1 ? GetParam().front() + " " : "COMMAND ";
+    // "help scan" is "scan --help".
+    const Arguments& a = GetParam();
+    const std::string command = a.size() < 2 ? "COMMAND " : (a.front() == "help" ? a.back() : a.front()) + " ";
     EXPECT_THAT(r.out, StartsWith("Usage: twinfold-cli " + command));
     EXPECT_EQ(r.err, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, CliHelpTest,
-                         testing::Values(Arguments{"--help"}, Arguments{"scan", "--help"},
-                                         Arguments{"convert", "-h"}, Arguments{"demo", "--help"}));
+                         testing::Values(Arguments{"--help"}, Arguments{"help"}, Arguments{"scan", "--help"},
+                                         Arguments{"convert", "-h"}, Arguments{"restore", "--help"},
+                                         Arguments{"demo", "--help"}, Arguments{"help", "scan"},
+                                         Arguments{"help", "restore"}));
+
+TEST(CliVersion, BothSpellingsPrintTheVersion) {
+    for (const char* option : {"-v", "--version"}) {
+        const CliRun r = Cli().run({option});
+        EXPECT_EQ(r.exitCode, 0) << option;
+        EXPECT_THAT(r.out, StartsWith("twinfold-cli "));
+    }
+}
+
+// Scripts read the exit status; the help is where they learn its values.
+TEST(CliHelpText, DocumentsEveryExitStatus) {
+    const std::string help = Cli().run({"--help"}).out;
+    for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  129 ", "  130 ", "  143 "})
+        EXPECT_THAT(help, HasSubstr(code));
+}
 
 }  // namespace
 }  // namespace twinfold::test

@@ -112,28 +112,42 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
         fs::create_directories(path.parent_path());
         writePcm(path, kPcm16, stereo(StereoKind::dualMono, 4800, kPcm16.encoding, seed));
     };
+    // A file already in an original's place in the backup folder keeps that original where it is.
+    const auto takenInBackup = [&](const fs::path& at, const std::string& place) {
+        dualMono(at / "Twinfold Backup 2025-03-07 14:05" / place, 99);
+    };
+    QStringList dayProblems;
+    for (int day = 2; day <= 12; ++day)
+        dayProblems << QString("Failed to move Day %1/Take.wav: File exists").arg(day);
     const OutcomeCase cases[] = {
         {"clash", OriginalFileHandling::moveToBackup,
-         [&](const fs::path& at) { dualMono(at / "one" / "Take.wav", 1), dualMono(at / "two" / "Take.wav", 2); },
-         "Converted 2 files — saved ", {"Failed to move Take.wav: File exists"}},
+         [&](const fs::path& at) {
+             dualMono(at / "one" / "Take.wav", 1), dualMono(at / "two" / "Take.wav", 2);
+             takenInBackup(at, "two/Take.wav");
+         },
+         "Converted 2 files — saved ", {"Failed to move two/Take.wav: File exists"}},
         {"locked", OriginalFileHandling::deleteOriginals,
          [&](const fs::path& at) {
              dualMono(at / "Locked.wav", 3), dualMono(at / "Plain.wav", 4);
              fs::permissions(at / "Locked.wav", fs::perms::owner_read | fs::perms::group_read);
          },
          "Converted 2 files — saved ", {"Failed to delete Locked.wav: Permission denied"}},
-        // One clash for each further day: the alert lists ten, the details all.
+        // One taken place for each further day: the alert lists ten, the details all.
         {"days", OriginalFileHandling::moveToBackup,
          [&](const fs::path& at) {
-             for (std::uint32_t day = 1; day <= 12; ++day)
+             for (std::uint32_t day = 1; day <= 12; ++day) {
                  dualMono(at / ("Day " + std::to_string(day)) / "Take.wav", 10 + day);
+                 if (day > 1)
+                     takenInBackup(at, "Day " + std::to_string(day) + "/Take.wav");
+             }
          },
-         "Converted 12 files — saved ", QStringList(11, "Failed to move Take.wav: File exists")},
+         "Converted 12 files — saved ", dayProblems},
         {"lossy", OriginalFileHandling::leaveInPlace,
          [](const fs::path& at) { fs::create_directory(at), writeDualMonoMp3(at, "Podcast.mp3"); },
          "Converted 1 file — grew by ", {}},
     };
     openWindow();
+    vm().setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); });
     ActionBar& bar = *view().actionBar();
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(c.folder);
@@ -162,11 +176,16 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
             continue;
         EXPECT_TRUE(alert->isVisible());
         for (const QString& problem : c.problems) {
-            EXPECT_TRUE(alert->informativeText().contains(problem)) << alert->informativeText().toStdString();
+            // The first ten in the text, all in the details.
+            EXPECT_TRUE((alert->informativeText() + alert->detailedText()).contains(problem)) << problem.toStdString();
             EXPECT_TRUE(bar.problemsLabel()->toolTip().contains(problem.toHtmlEscaped()));
         }
         EXPECT_EQ(alert->informativeText().count(QStringLiteral("• ")), std::min(c.problems.size(), qsizetype(10)));
-        EXPECT_EQ(alert->detailedText(), c.problems.size() > 10 ? c.problems.join('\n') : QString());
+        // In conversion order, which need not be the order of the days.
+        QStringList details = alert->detailedText().split('\n', Qt::SkipEmptyParts), expected = c.problems;
+        details.sort();
+        expected.sort();
+        EXPECT_EQ(details, c.problems.size() > 10 ? expected : QStringList());
         click(alert->button(QMessageBox::Ok));
         EXPECT_TRUE(processEventsUntil([this] { return !view().alerts()->originalsProblemsAlert(); }));
         EXPECT_TRUE(bar.convertedLabel()->isVisible()) << "the outcome stays after the alert";

@@ -1,6 +1,9 @@
 #include "WorkflowFixture.h"
 
+#include "support/FileTree.h"
+#include "workflow/BackupManifest.h"
 #include "workflow/OriginalFiles.h"
+#include "workflow/RestoreOriginals.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,6 +12,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <fstream>
@@ -35,19 +39,52 @@ protected:
     }
 
     fs::path backup() const { return dir / "Twinfold Backup 2025-03-07 14:05"; }
+
+    // The digest by the system's own tool, not by the code under test.
+    static std::string sha256sum(const fs::path& file) {
+        const std::string command = "sha256sum < '" + file.string() + "'";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        char digest[65] = {};
+        if (!pipe || std::fread(digest, 1, 64, pipe) != 64) digest[0] = 0;
+        if (pipe) ::pclose(pipe);
+        return digest;
+    }
 };
 
-TEST_F(OriginalsTest, AnOriginalWhoseNameIsTakenInTheBackupStaysWhereItIs) {
+// Originals keep their subfolder inside the backup folder, so equal names
+// from different folders both find a place, and the manifest records each
+// one (with its outputs) as it was before it moved.
+TEST_F(OriginalsTest, OriginalsKeepTheirSubfoldersInTheBackupAndAreRecorded) {
     setPolicy(OriginalFileHandling::moveToBackup);
-    wav(dir / "one" / "Take.wav", StereoKind::dualMono);
-    wav(dir / "two" / "Take.wav", StereoKind::dualMono);
+    const fs::path first = wav(dir / "one" / "Take.wav", StereoKind::dualMono);
+    const fs::path second = wav(dir / "two" / "Take.wav", StereoKind::dualMono);
+    const std::string firstBytes = fileText(first);
     scanFolder();
     ASSERT_EQ(vm->scanResults().size(), 2u);
-    const fs::path first = vm->scanResults()[0].fileInfo.url, second = vm->scanResults()[1].fileInfo.url;
-    EXPECT_EQ(convertCapturingOutput(), "Failed to move Take.wav: File exists\n");
-    EXPECT_TRUE(fs::exists(backup() / "Take.wav"));
-    EXPECT_NE(fs::exists(first), fs::exists(second));  // one moved, one stayed
-    EXPECT_TRUE(fs::exists(dir / "one" / "Take_mono.wav") && fs::exists(dir / "two" / "Take_mono.wav"));
+    EXPECT_EQ(convertCapturingOutput(), "");
+    EXPECT_EQ(fileText(backup() / "one" / "Take.wav"), firstBytes);
+    EXPECT_TRUE(fs::exists(backup() / "two" / "Take.wav"));
+    EXPECT_FALSE(fs::exists(first) || fs::exists(second));
+    std::set<fs::path> movedTo;
+    for (const HandledOriginal& h : vm->lastConversionOutcome()->originals) {
+        EXPECT_EQ(h.fate, OriginalFate::moved);
+        if (h.movedTo) movedTo.insert(*h.movedTo);
+    }
+    EXPECT_EQ(movedTo, (std::set<fs::path>{backup() / "one" / "Take.wav", backup() / "two" / "Take.wav"}));
+    // The rescan still knows them as backups.
+    for (const ScanResult& r : vm->scanResults()) EXPECT_EQ(r.isInBackupFolder(), r.fileInfo.filename == "Take.wav");
+
+    std::vector<std::string> problems;
+    const std::vector<ManifestEntry> manifest = readManifest(backup(), problems);
+    EXPECT_TRUE(problems.empty());
+    ASSERT_EQ(manifest.size(), 2u);
+    const ManifestEntry& entry = manifest[0].original.path == "one/Take.wav" ? manifest[0] : manifest[1];
+    EXPECT_EQ(entry.original.path, "one/Take.wav");
+    EXPECT_EQ(entry.original.size, std::int64_t(firstBytes.size()));
+    EXPECT_EQ(entry.original.sha256, sha256sum(backup() / "one" / "Take.wav"));
+    ASSERT_EQ(entry.outputs.size(), 1u);
+    EXPECT_EQ(entry.outputs[0].path, "one/Take_mono.wav");
+    EXPECT_EQ(entry.outputs[0].sha256, sha256sum(dir / "one" / "Take_mono.wav"));
 }
 
 // The rescan after a conversion lists the moved original as a backup, not
@@ -120,6 +157,9 @@ TEST_F(OriginalsTest, AnythingButAFolderInTheBackupFolderPlaceStopsEveryMove) {
         {[&] { std::ofstream(backup()) << "in the way"; }, "Failed to create backup folder: Not a directory\n"},
         {[&] { fs::create_directory_symlink(outside.path(), backup()); }, linkLine},
         {[&] { fs::create_directory_symlink(outside / "gone", backup()); }, linkLine},
+        // Without its record an original could not be put back.
+        {[&] { fs::create_directories(backup() / kBackupManifestName); },
+         "Failed to write the backup record twinfold-manifest.jsonl: Is a directory\n"},
     };
     const fs::path a = wav(dir / "a.wav", StereoKind::dualMono);
     for (const auto& [putInTheWay, line] : rows) {
@@ -128,9 +168,79 @@ TEST_F(OriginalsTest, AnythingButAFolderInTheBackupFolderPlaceStopsEveryMove) {
         EXPECT_EQ(convertCapturingOutput(), line);
         EXPECT_TRUE(fs::exists(a));
         EXPECT_TRUE(fs::is_empty(outside.path()));
-        fs::remove(backup());
+        fs::remove_all(backup());
         fs::remove(dir / "a_mono.wav");
     }
+}
+
+// Convert with a backup, then restore with the outputs removed: the tree
+// comes back byte for byte. A file in an original's place is never
+// replaced, an output changed since is never deleted; both are reported and
+// what the record vouches for stays in the backup folder.
+TEST_F(OriginalsTest, RestoreGivesBackTheTreeButNeverReplacesAFileOrDeletesAChangedOutput) {
+    setPolicy(OriginalFileHandling::moveToBackup);
+    const fs::path kick = dir / "Drums" / "Kick In.wav", room = dir / "Room" / "Kick In.wav";
+    const std::string inBackup = backup().filename().string() + "/Drums/Kick In.wav";
+    const struct Row {
+        std::function<void()> meddle;  // after the conversion
+        std::vector<std::string> problems;
+        std::set<std::string> kept;  // as they were after meddling
+    } rows[] = {
+        {[] {}, {}, {}},
+        {[&] { std::ofstream(kick) << "a newer take"; },
+         {"Not restored Drums/Kick In.wav: a file of that name is in its place"},
+         {"Drums/Kick In.wav", "Drums/Kick In_mono.wav", inBackup}},
+        {[&] { std::ofstream(dir / "Room" / "Kick In_mono.wav", std::ios::app) << "edited"; },
+         {"Kept Room/Kick In_mono.wav: it has changed since the conversion"},
+         {"Room/Kick In_mono.wav"}},
+    };
+    for (const Row& row : rows) {
+        wav(kick, StereoKind::dualMono);
+        wav(room, StereoKind::panned);
+        wav(dir / "Bass.wav", StereoKind::dualMono);
+        const auto before = fileTree(dir.path());
+        scanFolder();
+        EXPECT_EQ(convertCapturingOutput(), "");
+        ASSERT_TRUE(fs::exists(backup() / kBackupManifestName));
+        row.meddle();
+        const auto meddled = fileTree(dir.path());
+        const RestoreReport report = restoreOriginals(backup(), true);
+        EXPECT_EQ(report.problems, row.problems);
+        EXPECT_EQ(report.backupFolderRemoved, !row.kept.contains(inBackup));
+        auto after = fileTree(dir.path());
+        if (row.problems.empty()) {
+            EXPECT_EQ(after, before);
+        }
+        for (const std::string& name : row.kept) EXPECT_EQ(after[name], meddled.at(name)) << name;
+        for (const auto& [name, bytes] : before) {
+            if (!row.kept.contains(name)) {
+                EXPECT_EQ(after[name], bytes) << name;
+            }
+        }
+        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
+    }
+}
+
+// A manifest is a file anyone could edit: a record pointing out of the
+// folder moves nothing, and restoring twice finds the work already done.
+TEST_F(OriginalsTest, RestoreFollowsNoRecordOutOfTheFolderAndCanBeRepeated) {
+    fs::create_directories(backup());
+    std::ofstream(backup() / "x.wav") << "x";
+    std::ofstream(dir / "outside.wav") << "keep me";
+    const std::string digest = sha256sum(backup() / "x.wav");
+    std::ofstream(backup() / kBackupManifestName)
+        << manifestLine({{"../../x.wav", 1, digest}, {}}) << "\n"
+        << manifestLine({{"x.wav", 1, digest}, {{"../outside.wav", 7, sha256sum(dir / "outside.wav")}}}) << "\n"
+        << "not json\n";
+    RestoreReport report = restoreOriginals(backup(), true);
+    const std::string manifest = (backup() / kBackupManifestName).string();
+    EXPECT_EQ(report.problems, (std::vector<std::string>{manifest + ", line 3: not a record this version can read",
+                                                         "Not restored ../../x.wav: the record points outside the folder"}));
+    EXPECT_EQ(fileText(dir / "x.wav"), "x");
+    EXPECT_EQ(fileText(dir / "outside.wav"), "keep me");
+    report = restoreOriginals(backup(), true);
+    EXPECT_EQ(report.restored, std::vector<fs::path>{});
+    EXPECT_EQ(report.problems.size(), 2u);
 }
 
 // ---- a backup folder on a memory card -------------------------------------------
@@ -194,7 +304,7 @@ TEST(BackupFolderNameTest, OnAFatCardTheBackupFolderTakesTheNameTheCardAccepts) 
     const auto samples = write(take, 1), otherSamples = write(again, 2);
     std::vector<std::string> problems;
     const auto moveToBackup = [&](const fs::path& original) {
-        handleOriginalFiles({original}, OriginalFileHandling::moveToBackup, card.point,
+        handleOriginalFiles({{original, {}}}, OriginalFileHandling::moveToBackup, card.point,
                             "Twinfold Backup 2025-03-07 14:05", [&](const std::string& line) { problems.push_back(line); });
     };
     moveToBackup(take);
@@ -205,9 +315,13 @@ TEST(BackupFolderNameTest, OnAFatCardTheBackupFolderTakesTheNameTheCardAccepts) 
     EXPECT_EQ(readStoredInts(moved), samples);
     // The same minute reuses that folder, and a name taken there is never replaced.
     moveToBackup(again);
+    EXPECT_EQ(problems, std::vector<std::string>{});
+    EXPECT_EQ(readStoredInts(card.point / "Twinfold Backup 2025-03-07 14-05" / "Day 2" / "Take.wav"), otherSamples);
+    const auto newSamples = write(take, 3);
+    moveToBackup(take);
     EXPECT_EQ(problems, std::vector<std::string>{"Failed to move Take.wav: File exists"});
     EXPECT_EQ(readStoredInts(moved), samples);
-    EXPECT_EQ(readStoredInts(again), otherSamples);
+    EXPECT_EQ(readStoredInts(take), newSamples);
 }
 
 // ---- the move itself ------------------------------------------------------------

@@ -1,0 +1,24 @@
+#include "support/FileTree.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace twinfold::test {
+
+namespace fs = std::filesystem;
+
+std::string fileText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::map<std::string, std::string> fileTree(const fs::path& folder) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).string();
+        tree[name] = entry.is_directory() ? "/" : fileText(entry.path());
+    }
+    return tree;
+}
+
+}  // namespace twinfold::test
