@@ -63,8 +63,11 @@ bool ScanViewModel::admitProgress() {
     return true;
 }
 
-void ScanViewModel::publishScanProgress(double progress, const std::string& currentFile) {
-    if (admitProgress()) publish(scanState_, ScanState::scanning(progress, currentFile), &ScanViewModel::scanStateChanged);
+void ScanViewModel::publishScanProgress(double progress, const std::string& currentFile, ScanState state) {
+    state.kind = ScanState::Case::scanning;
+    state.progress = progress;
+    state.currentFile = currentFile;
+    if (admitProgress()) publish(scanState_, std::move(state), &ScanViewModel::scanStateChanged);
 }
 
 void ScanViewModel::publishConversionProgress(const ConversionState& state) {
@@ -155,9 +158,47 @@ void ScanViewModel::setSelectedResultIDs(std::set<Uuid> ids) {
 }
 
 void ScanViewModel::sortResults(const std::function<bool(const ScanResult&, const ScanResult&)>& before) {
-    std::vector<ScanResult> sorted = scanResults_;
-    std::stable_sort(sorted.begin(), sorted.end(), before);
-    publish(scanResults_, std::move(sorted), &ScanViewModel::scanResultsChanged);
+    resultOrder_ = before;
+    // Sorting positions, not records, keeps a large list cheap to re-order.
+    std::vector<std::size_t> order(scanResults_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return before(scanResults_[a], scanResults_[b]); });
+    bool unchanged = true;
+    for (std::size_t i = 0; i < order.size() && unchanged; ++i) unchanged = order[i] == i;
+    if (unchanged) return;
+    std::vector<ScanResult> sorted;
+    sorted.reserve(order.size());
+    for (std::size_t i : order) sorted.push_back(std::move(scanResults_[i]));
+    scanResults_ = std::move(sorted);
+    emit scanResultsChanged();
+}
+
+// Merges a batch into the list at the places the current order gives it;
+// results already listed stay ahead of equal new ones.
+void ScanViewModel::insertScanResults(std::vector<ScanResult> batch, const ScanState& progress) {
+    std::vector<std::size_t> positions;
+    positions.reserve(batch.size());
+    if (!resultOrder_) {
+        for (ScanResult& result : batch) {
+            positions.push_back(scanResults_.size());
+            scanResults_.push_back(std::move(result));
+        }
+    } else {
+        std::stable_sort(batch.begin(), batch.end(), resultOrder_);
+        std::vector<ScanResult> merged;
+        merged.reserve(scanResults_.size() + batch.size());
+        auto old = scanResults_.begin();
+        for (ScanResult& result : batch) {
+            while (old != scanResults_.end() && !resultOrder_(result, *old)) merged.push_back(std::move(*old++));
+            positions.push_back(merged.size());
+            merged.push_back(std::move(result));
+        }
+        std::move(old, scanResults_.end(), std::back_inserter(merged));
+        scanResults_ = std::move(merged);
+    }
+    if (!positions.empty()) emit scanResultsInserted(positions);
+    publishScanProgress(progress.progress, progress.currentFile, progress);
 }
 
 void ScanViewModel::sortResultsByFilename(bool ascending) {
@@ -167,6 +208,7 @@ void ScanViewModel::sortResultsByFilename(bool ascending) {
 }
 
 void ScanViewModel::reset() {
+    resultOrder_ = nullptr;
     cancelScanTask();
     cancelConversionTask();
     publish(scanState_, ScanState::idle(), &ScanViewModel::scanStateChanged);
