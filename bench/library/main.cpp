@@ -5,7 +5,7 @@
 //           audio files the rescan opened (must be 0).
 //   queue:  a batch of 1 long + 7 short files on the work queue ÷ the long
 //           file alone (target ≤ 1.1).
-// Usage: bench_library [files (10000)] [long-file seconds (120)]
+// Usage: bench_library [files (10000)] [long-file seconds (120)] [rescans (7)]
 #include "analysis/AudioAnalyzerService.h"
 #include "scanning/FileScannerService.h"
 #include "scanning/LibraryScan.h"
@@ -65,7 +65,7 @@ fs::path tempFolder(const char* name) {
     return pattern;
 }
 
-void rescanBench(int fileCount) {
+void rescanBench(int fileCount, int rescans) {
     const fs::path root = tempFolder("twinfold-bench-library");
     for (int i = 0; i < fileCount; ++i) {
         const fs::path folder = root / ("session " + std::to_string(i / 100));
@@ -81,17 +81,25 @@ void rescanBench(int fileCount) {
         scanLibrary({}, {root}, options, [&](ScanResult) { ++results; });
     };
     const double first = seconds(scanOnce);
-    const double rescan = medianOf(7, scanOnce);
+    const double rescan = medianOf(rescans, scanOnce);
     const std::string find = "find '" + root.string() + "' -type f -printf '%s %T@\\n' >/dev/null";
     const double baseline = medianOf(7, [&] {
         if (std::system(find.c_str()) != 0) std::abort();
     });
 
-    // The same rescan once more, counting the audio files the analyser opens.
-    std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
-    AudioAnalyzerService analyzer(options.silenceThresholdLinear);
+    // The same rescan once more in its steps, counting the audio files the
+    // analyser opens.
     FileScannerService scanner;
-    analyzer.analyzeQueue(analysisItems(scanner.scanDirectory(root)), {0, cache.get()}, {});
+    std::vector<fs::path> listed;
+    std::vector<CacheItem> items;
+    std::unique_ptr<AnalysisCache> cache;
+    AudioAnalyzerService analyzer(options.silenceThresholdLinear);
+    const double listing = seconds([&] { listed = scanner.scanDirectory(root); });
+    const double pairing = seconds([&] { items = analysisItems(withoutDuplicatePaths(std::move(listed))); });
+    const double opening = seconds([&] { cache = openAnalysisCache(options); });
+    const double answering = seconds([&] { analyzer.analyzeQueue(items, {0, cache.get()}, {}); });
+    std::printf("rescan steps: listing %.1f ms, pairing %.1f ms, opening the cache %.1f ms, answering %.1f ms\n",
+                listing * 1e3, pairing * 1e3, opening * 1e3, answering * 1e3);
     std::printf("rescan of %d unchanged files: first scan %.0f ms, rescan %.1f ms, find %.1f ms -> ratio %.2f "
                 "(target <= 2); %zu results, %llu audio files opened by the rescan\n",
                 fileCount, first * 1e3, rescan * 1e3, baseline * 1e3, rescan / baseline, results,
@@ -121,9 +129,9 @@ void queueBench(int longSeconds) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--help") {
-        std::puts("bench_library [files (10000)] [long-file seconds (120)]");
+        std::puts("bench_library [files (10000)] [long-file seconds (120)] [rescans (7)]");
         return 0;
     }
-    rescanBench(argc > 1 ? std::atoi(argv[1]) : 10000);
+    rescanBench(argc > 1 ? std::atoi(argv[1]) : 10000, argc > 3 ? std::atoi(argv[3]) : 7);
     queueBench(argc > 2 ? std::atoi(argv[2]) : 120);
 }

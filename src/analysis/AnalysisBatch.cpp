@@ -105,6 +105,7 @@ void AudioAnalyzerService::analyzeQueue(const std::vector<CacheItem>& items, con
     clearCancelled();
     const StopFlags stopFlags(cancelled_, stop);
     const int jobs = options.jobs > 0 ? options.jobs : defaultJobs();
+    if (options.cache) options.cache->prefetch(items);
     runQueue(
         items, jobs, stopFlags, [&](const CacheItem& item) { return analyzeCached(item, options.cache, stop); },
         [&](std::vector<ScanResult> results) {

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
@@ -165,16 +166,67 @@ std::optional<ItemStamps> AnalysisCache::stampsOf(const CacheItem& item) {
 
 std::string AnalysisCache::keyFor(const ItemStamps& stamps) const {
     std::string key;
+    key.reserve(2 * 5 * sizeof(std::int64_t) + sizeof(float));
     appendStamp(key, stamps.path);
     appendStamp(key, stamps.partner.value_or(FileStamp{}));
     append(key, options_.silenceThresholdLinear);
     return key;
 }
 
+namespace {
+
+std::string entryName(const std::string& path, const std::string& partner) {
+    std::string name;
+    name.reserve(path.size() + 1 + partner.size());
+    name += path;
+    name += '\0';
+    name += partner;
+    return name;
+}
+
+}  // namespace
+
+// One range query over the item paths' span (the primary key's order) is
+// far cheaper than a query per file.
+void AnalysisCache::prefetch(const std::vector<CacheItem>& items) {
+    if (items.empty()) return;
+    std::lock_guard lock(mutex_);
+    if (!db_) return;
+    const auto [low, high] = std::minmax_element(items.begin(), items.end(), [](const CacheItem& a, const CacheItem& b) {
+        return a.path.native() < b.path.native();
+    });
+    sqlite3_stmt* range = nullptr;
+    int code = sqlite3_prepare_v2(db_, "SELECT path, partner, key, payload FROM results WHERE path BETWEEN ?1 AND ?2",
+                                  -1, &range, nullptr);
+    std::unordered_map<std::string, Entry> entries;
+    if (code == SQLITE_OK) {
+        bindText(range, 1, low->path.native());
+        bindText(range, 2, high->path.native());
+        while ((code = sqlite3_step(range)) == SQLITE_ROW) {
+            std::string name = entryName(std::string(columnBytes(range, 0)), std::string(columnBytes(range, 1)));
+            entries.emplace(std::move(name),
+                            Entry{std::string(columnBytes(range, 2)), std::string(columnBytes(range, 3))});
+        }
+    }
+    sqlite3_finalize(range);
+    if (code == SQLITE_DONE) prefetched_ = std::move(entries);
+    else handle(code);
+}
+
 std::optional<std::vector<ScanResult>> AnalysisCache::lookup(const CacheItem& item, const ItemStamps& stamps) {
     const std::string key = keyFor(stamps);
     const std::string& path = item.path.native();
     const std::string partner = item.partner ? item.partner->native() : std::string();
+    if (prefetched_) {
+        const auto it = prefetched_->find(entryName(path, partner));
+        if (it == prefetched_->end() || it->second.key != key) return std::nullopt;
+        return decodeResults(it->second.payload);
+    }
+    return select(path, partner, key);
+}
+
+std::optional<std::vector<ScanResult>> AnalysisCache::select(const std::string& path, const std::string& partner,
+                                                             const std::string& key) {
     std::lock_guard lock(mutex_);
     if (!select_) return std::nullopt;
     bindText(select_, 1, path);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -67,6 +68,10 @@ public:
     // Stamps the item's files now; nothing when one cannot be read.
     static std::optional<ItemStamps> stampsOf(const CacheItem& item);
 
+    // Reads every entry that can belong to `items` in one pass, so that their
+    // lookups need no query each; an item it did not find then misses at once.
+    void prefetch(const std::vector<CacheItem>& items);
+
     // The cached results when the entry matches the stamps exactly; record
     // identifiers are fresh and the identities are the files' current ones.
     std::optional<std::vector<ScanResult>> lookup(const CacheItem& item, const ItemStamps& stamps);
@@ -95,6 +100,12 @@ private:
     bool handle(int code);
     void commitPending();
     std::string keyFor(const ItemStamps& stamps) const;
+    std::optional<std::vector<ScanResult>> select(const std::string& path, const std::string& partner,
+                                                  const std::string& key);
+    struct Entry {
+        std::string key;
+        std::string payload;
+    };
 
     Options options_;
     mutable std::mutex mutex_;
@@ -102,6 +113,9 @@ private:
     sqlite3_stmt* select_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
     bool rebuilt_ = false;
+    // Entries read by prefetch, by path and partner joined with a NUL; read
+    // without the lock, so never changed once filled.
+    std::optional<std::unordered_map<std::string, Entry>> prefetched_;
     std::vector<Pending> pending_;
     std::chrono::steady_clock::time_point lastCommit_ = std::chrono::steady_clock::now();
 };

@@ -2,6 +2,8 @@
 
 #include "scanning/FileScannerService.h"
 
+#include <deque>
+#include <string_view>
 #include <unordered_set>
 
 namespace twinfold {
@@ -15,22 +17,31 @@ fs::path standardizedPath(const fs::path& path) {
     return normal;
 }
 
-std::vector<fs::path> withoutDuplicatePaths(const std::vector<fs::path>& urls) {
-    std::unordered_set<std::string> seen;
+// Paths are moved, never copied: a path holds its parsed components, and
+// copying 100,000 of them costs more than checking them.
+std::vector<fs::path> withoutDuplicatePaths(std::vector<fs::path> urls) {
+    std::unordered_set<std::string_view> seen;
     seen.reserve(urls.size());
+    std::deque<std::string> standardized;  // the forms of paths that are not plain, kept for `seen`
     std::vector<fs::path> unique;
-    unique.reserve(urls.size());
-    for (const fs::path& url : urls) {
+    unique.reserve(urls.size());  // no reallocation: `seen` points into these paths
+    for (fs::path& url : urls) {
         // Listed paths are already absolute and normal; only others need the work.
-        const bool plain = url.is_absolute() && url.native().find("/.") == std::string::npos &&
-                           url.native().find("//") == std::string::npos && !url.native().ends_with('/');
-        if (seen.insert(plain ? url.native() : standardizedPath(url).native()).second) unique.push_back(url);
+        const std::string& native = url.native();
+        const bool plain = !native.empty() && native.front() == '/' && native.find("/.") == std::string::npos &&
+                           native.find("//") == std::string::npos && native.back() != '/';
+        if (plain) {
+            unique.push_back(std::move(url));
+            if (!seen.insert(unique.back().native()).second) unique.pop_back();
+        } else if (seen.insert(standardized.emplace_back(standardizedPath(url).native())).second) {
+            unique.push_back(std::move(url));
+        }
     }
     return unique;
 }
 
-std::vector<CacheItem> analysisItems(const std::vector<fs::path>& urls) {
-    SplitStereoPairResult split = findSplitStereoPairs(urls);
+std::vector<CacheItem> analysisItems(std::vector<fs::path> urls) {
+    SplitStereoPairResult split = findSplitStereoPairs(std::move(urls));
     std::vector<CacheItem> items;
     items.reserve(split.unpaired.size() + split.pairs.size());
     for (fs::path& url : split.unpaired) items.push_back({std::move(url), std::nullopt});
@@ -56,7 +67,7 @@ void scanLibrary(const std::vector<fs::path>& files, const std::vector<fs::path>
         std::vector<fs::path> listed = scanner.scanDirectory(folder, {}, stop);
         urls.insert(urls.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
     }
-    const std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(urls));
+    const std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(std::move(urls)));
     const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
     AudioAnalyzerService analyzer(options.silenceThresholdLinear);
     analyzer.analyzeQueue(items, {options.jobs, cache.get()}, sink, stop);

@@ -143,7 +143,7 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
             if (link.isCancelled()) return;
             urls.insert(urls.end(), listed.begin(), listed.end());
         }
-        analyzeFiles(link, sources, withoutDuplicatePaths(urls));
+        analyzeFiles(link, sources, withoutDuplicatePaths(std::move(urls)));
     } catch (const std::exception& error) {
         if (link.isCancelled()) return;
         link.finish([message = std::string(error.what())](ScanViewModel& vm) {
@@ -223,7 +223,7 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
         vm.publish(vm.scanState_, ScanState::completed(), &ScanViewModel::scanStateChanged);
     };
     if (urls.empty()) return link.finish(complete);
-    const std::vector<CacheItem> items = analysisItems(urls);
+    const std::vector<CacheItem> items = analysisItems(std::move(urls));
     if (link.isCancelled()) return;
     AudioAnalyzerService& analyzer = *sources.analyzer;
     const LibraryScanOptions options = libraryOptions(sources.options, analyzer.silenceThresholdLinear());
