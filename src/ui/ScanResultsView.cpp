@@ -78,7 +78,10 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ScanResultsView::pushRowSelection);
     connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::pullRowSelection);
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] { fitStatusColumn(0, model_->rowCount() - 1); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        if (!sorting_)  // a new order holds the same badges
+            fitStatusColumn(0, model_->rowCount() - 1);
+    });
     connect(model_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { fitStatusColumn(first, last); });
     connect(&viewModel_, &ScanViewModel::selectedResultIDsChanged, this, &ScanResultsView::pullRowSelection);
@@ -131,6 +134,7 @@ void ScanResultsView::fitStatusColumn(int first, int last)
 void ScanResultsView::resetSortOrder()
 {
     ascending_.reset();
+    viewModel_.forgetResultOrder();
     showSortIndicator();
 }
 

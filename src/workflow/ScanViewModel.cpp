@@ -130,6 +130,26 @@ bool ScanViewModel::hasConvertibleResults() const {
     return std::any_of(scanResults_.begin(), scanResults_.end(), [](const ScanResult& r) { return r.isConvertible(); });
 }
 
+ScanViewModel::ResultCounts ScanViewModel::resultCounts() const {
+    ResultCounts c;
+    c.total = scanResults_.size();
+    for (const ScanResult& r : scanResults_) {
+        c.dualMono += r.isDualMono;
+        c.pannedMono += r.isPannedMono;
+        c.phaseInverted += r.isPhaseInverted;
+        c.silentChannel += r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
+        c.noAudioContent += r.silentChannel == SilentChannelStatus::both;
+        c.stereo += isOrdinaryStereo(r);
+        c.multichannel += r.multichannelAnalysis.has_value();
+        c.unreadable += r.unreadableReason.has_value();
+        if (!r.isConvertible()) continue;
+        ++c.convertible;
+        c.potentialSavings += r.potentialSavings;
+        c.selectedConvertible += selectedResultIDs_.count(r.id);
+    }
+    return c;
+}
+
 // ---- selection, order, reset -------------------------------------------------
 
 // Backups and files whose "pan" would discard content of their own are
@@ -159,7 +179,12 @@ void ScanViewModel::setSelectedResultIDs(std::set<Uuid> ids) {
 
 void ScanViewModel::sortResults(const std::function<bool(const ScanResult&, const ScanResult&)>& before) {
     resultOrder_ = before;
-    // Sorting positions, not records, keeps a large list cheap to re-order.
+    reorderResults(before);
+}
+
+// Sorting positions, not records, keeps a large list cheap to re-order.
+template <typename Before>
+void ScanViewModel::reorderResults(const Before& before) {
     std::vector<std::size_t> order(scanResults_.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(),
@@ -202,9 +227,11 @@ void ScanViewModel::insertScanResults(std::vector<ScanResult> batch, const ScanS
 }
 
 void ScanViewModel::sortResultsByFilename(bool ascending) {
-    sortResults([ascending](const ScanResult& a, const ScanResult& b) {
+    const auto before = [ascending](const ScanResult& a, const ScanResult& b) {
         return ascending ? a.fileInfo.filename < b.fileInfo.filename : b.fileInfo.filename < a.fileInfo.filename;
-    });
+    };
+    resultOrder_ = before;
+    reorderResults(before);  // called directly: a sort of 100,000 rows feels every indirection
 }
 
 void ScanViewModel::reset() {

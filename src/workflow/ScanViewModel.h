@@ -173,6 +173,23 @@ public:
     std::vector<ScanResult> selectedConvertibleResults() const;
     // Whether any result could be selected by selectAllConvertible().
     bool hasConvertibleResults() const;
+    // The sizes of the lists above in one pass, without copying a result:
+    // what a summary of 100,000 results needs at every update.
+    struct ResultCounts {
+        std::size_t total = 0;
+        std::size_t dualMono = 0;
+        std::size_t pannedMono = 0;
+        std::size_t phaseInverted = 0;
+        std::size_t silentChannel = 0;
+        std::size_t noAudioContent = 0;
+        std::size_t stereo = 0;
+        std::size_t multichannel = 0;
+        std::size_t unreadable = 0;
+        std::size_t convertible = 0;
+        std::size_t selectedConvertible = 0;
+        std::int64_t potentialSavings = 0;  // totalPotentialSavings()
+    };
+    ResultCounts resultCounts() const;
 
     // ---- scanning ----
     void setFolderChooser(FolderChooser chooser);
@@ -195,6 +212,8 @@ public:
     void sortResults(const std::function<bool(const ScanResult&, const ScanResult&)>& before);
     // By file name, plain byte order, ascending or descending.
     void sortResultsByFilename(bool ascending);
+    // Results streaming in from now on are added at the end, in no order.
+    void forgetResultOrder() { resultOrder_ = nullptr; }
 
     // Back to the empty state: tasks cancelled, results, folder and messages cleared.
     void reset();
@@ -304,6 +323,8 @@ private:
     void publish(T& field, T value, void (ScanViewModel::*changed)());
     void publishScanStart();
     void insertScanResults(std::vector<ScanResult> batch, const ScanState& progress);
+    template <typename Before>
+    void reorderResults(const Before& before);
     void publishScanProgress(double progress, const std::string& currentFile, ScanState state = {});
     void publishConversionProgress(const ConversionState& state);
     bool admitProgress();
