@@ -1,96 +1,48 @@
-// The batch operations of AudioAnalyzerService: groups of files (or pairs)
-// analysed on parallel worker threads, results gathered in completion order.
+// The batch operations of AudioAnalyzerService: a queue of files (or pairs)
+// served by a pool of worker threads, results handed on as they finish.
 
 #include "analysis/AudioAnalyzerService.h"
 
 #include "analysis/ChunkLoop.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <mutex>
-#include <span>
 #include <thread>
 
 namespace twinfold {
 
 namespace {
 
-// Finished analyses of one group, handed from the workers to the caller's
-// thread in the order they finish. An item gives no result when it failed,
-// one as a rule, and two for a split pair whose sides are listed singly.
-using Outcome = std::vector<ScanResult>;
-
-class CompletionQueue {
-public:
-    void push(Outcome outcome) {
-        {
-            std::lock_guard lock(mutex_);
-            outcomes_.push_back(std::move(outcome));
-        }
-        ready_.notify_one();
-    }
-
-    Outcome pop() {
-        std::unique_lock lock(mutex_);
-        ready_.wait(lock, [this] { return !outcomes_.empty(); });
-        Outcome outcome = std::move(outcomes_.front());
-        outcomes_.pop_front();
-        return outcome;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<Outcome> outcomes_;
-};
-
-// Analyses the items of one group in parallel and appends their results in
-// the order they finish, reporting each one from this (the caller's) thread,
-// so progress calls never overlap.
-template <typename Item, typename Analyze>
-void runGroup(std::span<const Item> group, std::size_t batchSize, const Analyze& analyze,
-              const BatchProgress& progress, std::vector<ScanResult>& results) {
-    CompletionQueue queue;  // outlives the workers, which are joined first
-    std::vector<std::jthread> workers;
-    workers.reserve(group.size());
-    for (const Item& item : group) {
-        workers.emplace_back([&queue, &analyze, &item] {
-            Outcome outcome;
+// Runs analyze(item) for every item on `jobs` threads, each taking the next
+// item as soon as it has finished one, so a long file holds up nobody.
+// deliver(results) is called under one lock, so calls never overlap. An item
+// whose analysis throws gives no result; no item starts once `stop` is set.
+template <typename Analyze, typename Deliver>
+void runQueue(const std::vector<CacheItem>& items, int jobs, const StopFlags& stop, const Analyze& analyze,
+              const Deliver& deliver) {
+    std::atomic<std::size_t> next{0};
+    std::mutex delivering;
+    auto work = [&] {
+        for (std::size_t i = next++; i < items.size() && !stop.isSet(); i = next++) {
+            std::vector<ScanResult> results;
             try {
-                outcome = analyze(item);
+                results = analyze(items[i]);
             } catch (...) {
-                // A file that cannot be analysed is left out of the batch.
+                continue;  // cancelled, or failed in a way no result can describe
             }
-            queue.push(std::move(outcome));
-        });
-    }
-    for (std::size_t i = 0; i < group.size(); ++i) {
-        for (ScanResult& result : queue.pop()) {
-            results.push_back(std::move(result));
-            if (progress) progress(std::min(results.size(), batchSize), batchSize, results.back().fileInfo.filename);
+            std::lock_guard lock(delivering);
+            deliver(std::move(results));
         }
-    }
-}
-
-template <typename Item, typename Analyze>
-std::vector<ScanResult> runInGroups(const std::vector<Item>& items, int maxConcurrent,
-                                    const BatchProgress& progress, const StopFlags& stop, const Analyze& analyze) {
-    const std::size_t groupSize = std::size_t(std::max(maxConcurrent, 1));
-    std::vector<ScanResult> results;
-    const std::span<const Item> all(items);
-    for (std::size_t first = 0; first < all.size(); first += groupSize) {
-        if (stop.isSet()) throw AnalysisError(AnalysisError::Case::cancelled);
-        runGroup(all.subspan(first, std::min(groupSize, all.size() - first)), all.size(), analyze, progress,
-                 results);
-    }
-    // A cancel during the last group must not pass the files it dropped off
-    // as a complete batch.
-    if (stop.isSet()) throw AnalysisError(AnalysisError::Case::cancelled);
-    return results;
+    };
+    const std::size_t workers = std::min<std::size_t>(std::size_t(std::max(jobs, 1)), items.size());
+    std::vector<std::jthread> pool;
+    for (std::size_t w = 1; w < workers; ++w) pool.emplace_back(work);
+    if (workers > 0) work();  // the calling thread is one of the workers
 }
 
 }  // namespace
+
+int AudioAnalyzerService::defaultJobs() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
 ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& url, const std::atomic<bool>* stop) {
     try {
@@ -105,7 +57,7 @@ ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& url, const std::at
 
 std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path>& urls, const std::string& note,
                                                           const std::atomic<bool>* stop) {
-    Outcome outcome;
+    std::vector<ScanResult> outcome;
     for (const Path& url : urls) {
         outcome.push_back(analyzeOrExplain(url, stop));
         if (!note.empty()) outcome.back().pairingNote = note;
@@ -113,35 +65,91 @@ std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path
     return outcome;
 }
 
+std::vector<ScanResult> AudioAnalyzerService::analyzePairOrEach(const Path& left, const Path& right,
+                                                                const std::atomic<bool>* stop) {
+    try {
+        return {analyzeSplitPair(left, right, stop)};
+    } catch (const SplitStereoError& error) {
+        // Files named as a pair that are no pair (a stereo side, different
+        // rates or lengths) are two files.
+        return analyzeEach({left, right}, std::string("Not paired: ") + error.what(), stop);
+    } catch (const AnalysisError& error) {
+        if (error.errorCase() == AnalysisError::Case::cancelled) throw;
+        return analyzeEach({left, right}, {}, stop);
+    } catch (const std::exception&) {
+        // A side that cannot be read: each file says why.
+        return analyzeEach({left, right}, {}, stop);
+    }
+}
+
+std::vector<ScanResult> AudioAnalyzerService::analyzeItem(const CacheItem& item, const std::atomic<bool>* stop) {
+    if (item.partner) return analyzePairOrEach(item.path, *item.partner, stop);
+    return {analyzeOrExplain(item.path, stop)};
+}
+
+// The files are stamped before they are read: a change during the analysis
+// then shows as a stamp the cache will not match again.
+std::vector<ScanResult> AudioAnalyzerService::analyzeCached(const CacheItem& item, AnalysisCache* cache,
+                                                            const std::atomic<bool>* stop) {
+    const std::optional<ItemStamps> stamps = cache ? AnalysisCache::stampsOf(item) : std::nullopt;
+    if (stamps) {
+        if (auto cached = cache->lookup(item, *stamps)) return std::move(*cached);
+    }
+    std::vector<ScanResult> results = analyzeItem(item, stop);
+    if (stamps) cache->store(item, *stamps, results);
+    return results;
+}
+
+void AudioAnalyzerService::analyzeQueue(const std::vector<CacheItem>& items, const QueueOptions& options,
+                                        const ResultSink& sink, const std::atomic<bool>* stop) {
+    clearCancelled();
+    const StopFlags stopFlags(cancelled_, stop);
+    const int jobs = options.jobs > 0 ? options.jobs : defaultJobs();
+    if (options.cache) options.cache->prefetch(items);
+    runQueue(
+        items, jobs, stopFlags, [&](const CacheItem& item) { return analyzeCached(item, options.cache, stop); },
+        [&](std::vector<ScanResult> results) {
+            for (ScanResult& result : results) {
+                if (sink) sink(std::move(result));
+            }
+        });
+    if (options.cache) options.cache->flush();
+    // A cancel must not pass the files it dropped off as a complete batch.
+    if (stopFlags.isSet()) throw AnalysisError(AnalysisError::Case::cancelled);
+}
+
+namespace {
+
+std::vector<ScanResult> gather(AudioAnalyzerService& analyzer, const std::vector<CacheItem>& items, int jobs,
+                               const BatchProgress& progress, const std::atomic<bool>* stop) {
+    std::vector<ScanResult> results;
+    analyzer.analyzeQueue(
+        items, {std::max(jobs, 1), nullptr},
+        [&](ScanResult result) {
+            results.push_back(std::move(result));
+            if (progress)
+                progress(std::min(results.size(), items.size()), items.size(), results.back().fileInfo.filename);
+        },
+        stop);
+    return results;
+}
+
+}  // namespace
+
 std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
                                                            const BatchProgress& progress,
                                                            const std::atomic<bool>* stop) {
-    clearCancelled();
-    return runInGroups(urls, maxConcurrent, progress, StopFlags(cancelled_, stop),
-                       [this, stop](const Path& url) { return Outcome{analyzeOrExplain(url, stop)}; });
+    std::vector<CacheItem> items;
+    for (const Path& url : urls) items.push_back({url, std::nullopt});
+    return gather(*this, items, maxConcurrent, progress, stop);
 }
 
 std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
     const std::vector<std::pair<Path, Path>>& pairs, int maxConcurrent, const BatchProgress& progress,
     const std::atomic<bool>* stop) {
-    clearCancelled();
-    return runInGroups(pairs, maxConcurrent, progress, StopFlags(cancelled_, stop),
-                       [this, stop](const std::pair<Path, Path>& pair) {
-                           try {
-                               return Outcome{analyzeSplitPair(pair.first, pair.second, stop)};
-                           } catch (const SplitStereoError& error) {
-                               // Files named as a pair that are no pair (a stereo
-                               // side, different rates or lengths) are two files.
-                               return analyzeEach({pair.first, pair.second},
-                                                  std::string("Not paired: ") + error.what(), stop);
-                           } catch (const AnalysisError& error) {
-                               if (error.errorCase() == AnalysisError::Case::cancelled) throw;
-                               return analyzeEach({pair.first, pair.second}, {}, stop);
-                           } catch (const std::exception&) {
-                               // A side that cannot be read: each file says why.
-                               return analyzeEach({pair.first, pair.second}, {}, stop);
-                           }
-                       });
+    std::vector<CacheItem> items;
+    for (const auto& [left, right] : pairs) items.push_back({left, right});
+    return gather(*this, items, maxConcurrent, progress, stop);
 }
 
 }  // namespace twinfold

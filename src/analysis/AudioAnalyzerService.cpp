@@ -87,6 +87,7 @@ AudioAnalyzerService::AudioAnalyzerService(float silenceThresholdLinear, std::ui
 
 ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<bool>* stop) {
     const auto start = Clock::now();
+    filesOpened_.fetch_add(1);
     // One open serves both the description and the analysis: opening a
     // compressed file decodes it once to count its frames exactly.
     auto file = openAudioFile(url);
@@ -107,6 +108,7 @@ ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<
 ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& right,
                                                   const std::atomic<bool>* stop) {
     const auto start = Clock::now();
+    filesOpened_.fetch_add(2);
     AudioFileInfo info = AudioFileInfo::fromSplitPair(left, right);
     auto leftFile = openAudioFile(left);
     auto rightFile = openAudioFile(right);

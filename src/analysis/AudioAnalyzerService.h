@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisError.h"
+#include "cache/AnalysisCache.h"
 #include "records/ScanResult.h"
 
 #include <atomic>
@@ -22,10 +23,19 @@ class StereoSource;
 class StopFlags;
 
 // Called after each result a batch gathers: (results so far, number of items
-// in the batch, file name of the result just added). Calls never overlap and
-// are made on the thread that called the batch operation.
+// in the batch, file name of the result just added). Calls never overlap;
+// they are made on the batch's worker threads.
 using BatchProgress =
     std::function<void(std::size_t resultsSoFar, std::size_t batchSize, const std::string& filename)>;
+
+// Takes each result of a queue as soon as it is ready. Calls never overlap;
+// they are made on the queue's worker threads.
+using ResultSink = std::function<void(ScanResult result)>;
+
+struct QueueOptions {
+    int jobs = 0;                     // workers; 0 or less: one per core
+    AnalysisCache* cache = nullptr;   // consulted first and filled, when given
+};
 
 // Classifies the channels of audio files: silent channels, dual mono, panned
 // mono, phase inversion, and silent or duplicate channels of multichannel
@@ -50,8 +60,12 @@ public:
     using Path = std::filesystem::path;
 
     static constexpr std::uint32_t defaultChunkSize = 1'000'000;
-    // The workflow analyses at most this many files (or pairs) at a time.
     static constexpr int defaultMaxConcurrent = 4;
+    // Raised whenever a change of the analysis could change a verdict, so
+    // that results cached by an older one are not used.
+    static constexpr std::uint32_t analyserVersion = 1;
+    // One worker per core the machine has (at least one).
+    static int defaultJobs();
 
     // `silenceThresholdLinear`: a sample is audio only when its magnitude is
     // strictly greater than this. `chunkSize` (frames, at least 1) is the unit
@@ -72,13 +86,21 @@ public:
     // when the files do not match, otherwise as analyzeFile.
     ScanResult analyzeSplitPair(const Path& left, const Path& right, const std::atomic<bool>* stop = nullptr);
 
-    // Clears the cancellation flag, then analyses `urls` in consecutive groups
-    // of `maxConcurrent` (at least 1), the files of a group in parallel.
-    // Results come group by group, within a group in the order the analyses
-    // finished. A file that cannot be read or analysed is listed as
+    // Clears the cancellation flag, then analyses the items (a file, or a
+    // split pair when `partner` is set, as analyzeSplitPairBatch does) on a
+    // pool of workers, each taking the next item as soon as it is done with
+    // one; memory stays at one file's chunk per worker. Each result goes to
+    // `sink` as soon as it is ready. With a cache, an item whose files have
+    // not changed is answered from it without opening them, and new results
+    // are stored. A file that cannot be read or analysed is listed as
     // unreadable, with the reason (unreadableResult). Throws
-    // AnalysisError(cancelled) at the next group once the flag or `stop` is
-    // set (the running files stop at their next chunk and are dropped).
+    // AnalysisError(cancelled) once the flag or `stop` is set (the running
+    // files stop at their next chunk and are dropped, no item is started).
+    void analyzeQueue(const std::vector<CacheItem>& items, const QueueOptions& options, const ResultSink& sink,
+                      const std::atomic<bool>* stop = nullptr);
+
+    // analyzeQueue on `maxConcurrent` workers (at least 1) without a cache,
+    // the results gathered in the order they finished.
     std::vector<ScanResult> analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
                                          const BatchProgress& progress = {},
                                          const std::atomic<bool>* stop = nullptr);
@@ -96,6 +118,8 @@ public:
     bool isCancelled() const noexcept { return cancelled_.load(); }
 
     float silenceThresholdLinear() const noexcept { return silenceThreshold_; }
+    // How many audio files this service has opened for analysis (a split pair counts two).
+    std::uint64_t filesOpened() const noexcept { return filesOpened_.load(); }
     std::uint32_t chunkSize() const noexcept { return chunkSize_; }
 
 private:
@@ -106,6 +130,12 @@ private:
     // pairing note when one is given.
     std::vector<ScanResult> analyzeEach(const std::vector<Path>& urls, const std::string& note,
                                         const std::atomic<bool>* stop);
+    // One item of a queue: a file, or a pair analysed as one (or as two
+    // files when they are no pair).
+    std::vector<ScanResult> analyzeItem(const CacheItem& item, const std::atomic<bool>* stop);
+    std::vector<ScanResult> analyzePairOrEach(const Path& left, const Path& right, const std::atomic<bool>* stop);
+    std::vector<ScanResult> analyzeCached(const CacheItem& item, AnalysisCache* cache,
+                                          const std::atomic<bool>* stop);
     ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFileURL,
                              std::chrono::steady_clock::time_point start, const StopFlags& stop);
     ScanResult analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
@@ -114,6 +144,7 @@ private:
     const float silenceThreshold_;
     const std::uint32_t chunkSize_;
     std::atomic<bool> cancelled_{false};
+    std::atomic<std::uint64_t> filesOpened_{0};
 };
 
 }  // namespace twinfold

@@ -20,6 +20,13 @@ struct Candidate {
 // "<base>.L.<ext>" or "<base>.R.<ext>" with a non-empty base; the marker's
 // case does not matter.
 std::optional<Candidate> splitCandidate(const std::filesystem::path& url) {
+    // Most names carry no marker: tell them from the text alone, without
+    // taking the path apart (which costs more than the rest of the scan
+    // of a cached library).
+    const std::string_view native = url.native();
+    const std::string_view name = native.substr(native.find_last_of('/') + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || dot < 3 || name[dot - 2] != '.') return std::nullopt;
     const std::string base = url.stem().string();
     if (base.size() < 3 || base[base.size() - 2] != '.') return std::nullopt;
     const char marker = base.back();
@@ -68,14 +75,14 @@ private:
 
 }  // namespace
 
-SplitStereoPairResult findSplitStereoPairs(const std::vector<std::filesystem::path>& urls) {
+SplitStereoPairResult findSplitStereoPairs(std::vector<std::filesystem::path> urls) {
     SplitStereoPairResult result;
     SideTable lefts;
     SideTable rights;
-    for (const auto& url : urls) {
+    for (auto& url : urls) {
         auto candidate = splitCandidate(url);
-        if (!candidate) result.unpaired.push_back(url);
-        else (candidate->side == Side::left ? lefts : rights).put(std::move(candidate->key), url);
+        if (!candidate) result.unpaired.push_back(std::move(url));
+        else (candidate->side == Side::left ? lefts : rights).put(std::move(candidate->key), std::move(url));
     }
     for (const auto& left : lefts.entries()) {
         const auto* right = rights.single(left.key);

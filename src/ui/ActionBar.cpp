@@ -32,11 +32,6 @@ constexpr StatSpec kStats[] = {
     {"Potential Savings", Tint::accent, true},
 };
 
-bool isUnreadable(const ScanResult& result)
-{
-    return result.unreadableReason.has_value();
-}
-
 QString filesText(std::size_t count)
 {
     return QStringLiteral("Converted %1 file%2").arg(count).arg(count == 1 ? "" : "s");
@@ -147,10 +142,10 @@ void ActionBar::refresh()
     const bool scanned = viewModel_.scanState().kind == ScanState::Case::completed;
     const ConversionState& conversion = viewModel_.conversionState();
     selectAll_->setVisible(scanned);
-    selectAll_->setEnabled(viewModel_.hasConvertibleResults());
+    const ScanViewModel::ResultCounts counts = viewModel_.resultCounts();
+    selectAll_->setEnabled(counts.convertible > 0);
     convert_->setVisible(scanned);
-    convert_->setEnabled(!viewModel_.selectedConvertibleResults().empty()
-                         && conversion.kind == ConversionState::Case::idle);
+    convert_->setEnabled(counts.selectedConvertible > 0 && conversion.kind == ConversionState::Case::idle);
     refreshOutcome();
 }
 
@@ -180,18 +175,19 @@ void ActionBar::refreshOutcome()
 
 void ActionBar::refreshStats()
 {
-    const auto count = [](const auto& list) { return qint64(list.size()); };
-    const auto& results = viewModel_.scanResults();
+    // Counted in one pass: copying the lists would cost more than the
+    // scan itself once they hold 100,000 results.
+    const ScanViewModel::ResultCounts c = viewModel_.resultCounts();
     const qint64 values[] = {
-        count(results),
-        count(viewModel_.dualMonoResults()) + count(viewModel_.pannedMonoResults()),
-        count(viewModel_.phaseInvertedResults()),
-        count(viewModel_.silentChannelResults()),
-        count(viewModel_.noAudioContentResults()),
-        count(viewModel_.multichannelResults()),
-        qint64(std::count_if(results.begin(), results.end(), isUnreadable)),
-        count(viewModel_.stereoResults()),
-        viewModel_.totalPotentialSavings(),
+        qint64(c.total),
+        qint64(c.dualMono + c.pannedMono),
+        qint64(c.phaseInverted),
+        qint64(c.silentChannel),
+        qint64(c.noAudioContent),
+        qint64(c.multichannel),
+        qint64(c.unreadable),
+        qint64(c.stereo),
+        c.potentialSavings,
     };
     for (int i = 0; i < statViews_.size(); ++i) {
         StatView* view = statViews_[i];

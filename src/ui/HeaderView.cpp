@@ -100,7 +100,7 @@ void HeaderView::refreshControls()
     scanning_->setVisible(scan.isScanning());
     converting_->setVisible(!scan.isScanning() && conversion.isConverting());
     if (scan.isScanning())
-        scanning_->setProgress(QString::fromStdString(scan.currentFile), scan.progress, percentText(scan.progress));
+        scanning_->setProgress(QString::fromStdString(scan.currentFile), scan.progress, scanProgressText(scan));
     if (conversion.isConverting())
         converting_->setProgress(QString::fromStdString(conversion.currentFile), conversion.progress,
                                  QStringLiteral("%1/%2").arg(conversion.completed).arg(conversion.total));

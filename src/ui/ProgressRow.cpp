@@ -69,4 +69,18 @@ QString percentText(double fraction)
     return QString::number(static_cast<long long>(std::trunc(fraction * 100))) + QLatin1Char('%');
 }
 
+QString scanProgressText(const ScanState& scan)
+{
+    if (scan.filesTotal == 0)
+        return percentText(scan.progress);
+    QString text = QStringLiteral("%1/%2").arg(scan.filesDone).arg(scan.filesTotal);
+    if (scan.bytesPerSecond > 0)
+        text += QStringLiteral(" · %1 MB/s").arg(scan.bytesPerSecond / 1e6, 0, 'f', 0);
+    if (scan.secondsLeft >= 0) {
+        const long long seconds = std::llround(scan.secondsLeft);
+        text += QStringLiteral(" · %1:%2 left").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
+}
+
 }  // namespace twinfold

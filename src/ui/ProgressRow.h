@@ -6,6 +6,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
+#include "workflow/WorkflowStates.h"
+
 namespace twinfold {
 
 class ElidedLabel;
@@ -34,5 +36,8 @@ private:
 
 // "37%": the fraction in whole per cent, cut toward zero.
 QString percentText(double fraction);
+// While files are analysed "1234/100000 · 85 MB/s · 3:20 left" (rate and
+// time once known); while they are still being found, percentText.
+QString scanProgressText(const ScanState& scan);
 
 }  // namespace twinfold

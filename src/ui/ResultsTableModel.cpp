@@ -49,17 +49,20 @@ QVariant withNotes(const QString& text, const ScanResult& result)
 ResultsTableModel::ResultsTableModel(ScanViewModel& viewModel, QObject* parent)
     : QAbstractTableModel(parent), viewModel_(viewModel)
 {
-    // Any change of the list (a new scan, a re-sort) redraws every row.
+    // Any change of the whole list (a new scan, a re-sort) redraws every row.
     connect(&viewModel_, &ScanViewModel::scanResultsChanged, this, [this] {
         beginResetModel();
+        rows_ = int(viewModel_.scanResults().size());
         endResetModel();
     });
+    connect(&viewModel_, &ScanViewModel::scanResultsInserted, this, &ResultsTableModel::resultsInserted);
+    rows_ = int(viewModel_.scanResults().size());
     connect(&viewModel_, &ScanViewModel::selectedResultIDsChanged, this, &ResultsTableModel::selectionChanged);
 }
 
 int ResultsTableModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(viewModel_.scanResults().size());
+    return parent.isValid() ? 0 : rows_;
 }
 
 int ResultsTableModel::columnCount(const QModelIndex& parent) const
@@ -143,6 +146,22 @@ QVariant ResultsTableModel::headerData(int section, Qt::Orientation orientation,
     static const char* const titles[] = {"", "Filename", "Channels", "Bit Depth", "Sample Rate",
                                          "Duration", "Size", "Status"};
     return section >= 0 && section < columnCount_ ? QString::fromLatin1(titles[section]) : QVariant();
+}
+
+// Positions come ascending, each counted in the final list, so announcing
+// them in turn (runs of neighbours together) keeps every row the views
+// already know (their selection, the current row) on the same result.
+void ResultsTableModel::resultsInserted(const std::vector<std::size_t>& positions)
+{
+    for (std::size_t first = 0; first < positions.size();) {
+        std::size_t last = first;
+        while (last + 1 < positions.size() && positions[last + 1] == positions[last] + 1)
+            ++last;
+        beginInsertRows({}, int(positions[first]), int(positions[last]));
+        rows_ += int(last - first + 1);
+        endInsertRows();
+        first = last + 1;
+    }
 }
 
 void ResultsTableModel::selectionChanged()

@@ -2,13 +2,17 @@
 
 #include <QAbstractTableModel>
 
+#include <cstddef>
+#include <vector>
+
 namespace twinfold {
 
 class ScanViewModel;
 struct ScanResult;
 
 // The scan results as table rows, in the view model's own order; it follows
-// scanResults (rows) and selectedResultIDs (the check marks).
+// scanResults (rows: reset when the list changes, rows inserted as a scan
+// streams results in) and selectedResultIDs (the check marks).
 class ResultsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -38,8 +42,12 @@ private:
     QVariant filenameData(const ScanResult& result, int role) const;
     QVariant statusData(const ScanResult& result, int role) const;
     void selectionChanged();
+    void resultsInserted(const std::vector<std::size_t>& positions);
 
     ScanViewModel& viewModel_;
+    // The rows the views have been told of; the view model's list is ahead
+    // of it while an insertion is being announced.
+    int rows_ = 0;
 };
 
 }  // namespace twinfold

@@ -12,6 +12,7 @@
 #include <QItemSelection>
 #include <QMenu>
 #include <QScrollArea>
+#include <QSet>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -77,7 +78,12 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ScanResultsView::pushRowSelection);
     connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::pullRowSelection);
-    connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::fitStatusColumn);
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        if (!sorting_)  // a new order holds the same badges
+            fitStatusColumn(0, model_->rowCount() - 1);
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { fitStatusColumn(first, last); });
     connect(&viewModel_, &ScanViewModel::selectedResultIDsChanged, this, &ScanResultsView::pullRowSelection);
     connect(&viewModel_, &ScanViewModel::scanResultsChanged, this, &ScanResultsView::applySortOrder);
     connect(table_, &ResultsTable::checkMarkClicked, this,
@@ -109,13 +115,17 @@ void ScanResultsView::configureColumns()
 
 // A badge longer than the usual ones ("… · differs by -18 dB") widens its
 // column (the file names give way) rather than being cut.
-void ScanResultsView::fitStatusColumn()
+// Only the rows in [first, last] are new; a badge text is measured once
+// however many rows carry it.
+void ScanResultsView::fitStatusColumn(int first, int last)
 {
     QHeaderView* header = table_->horizontalHeader();
     int width = header->sectionSize(ResultsTableModel::statusColumn);
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        const QModelIndex index = model_->index(row, ResultsTableModel::statusColumn);
-        const BadgeLook look{index.data(ResultsTableModel::StatusTextRole).toString(), Tint::primary};
+    QSet<QString> texts;
+    for (int row = std::max(first, 0); row <= last; ++row)
+        texts.insert(model_->index(row, ResultsTableModel::statusColumn).data(ResultsTableModel::StatusTextRole).toString());
+    for (const QString& text : texts) {
+        const BadgeLook look{text, Tint::primary};
         width = std::max(width, StatusBadge::sizeHint(look, roleFont(FontRole::caption)).width() + 10);
     }
     header->resizeSection(ResultsTableModel::statusColumn, width);
@@ -124,6 +134,7 @@ void ScanResultsView::fitStatusColumn()
 void ScanResultsView::resetSortOrder()
 {
     ascending_.reset();
+    viewModel_.forgetResultOrder();
     showSortIndicator();
 }
 

@@ -49,7 +49,7 @@ public:
 
 private:
     void configureColumns();
-    void fitStatusColumn();
+    void fitStatusColumn(int first, int last);
     void filenameHeaderClicked(int section);
     void applySortOrder();
     void showSortIndicator();

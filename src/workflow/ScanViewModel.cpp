@@ -63,8 +63,11 @@ bool ScanViewModel::admitProgress() {
     return true;
 }
 
-void ScanViewModel::publishScanProgress(double progress, const std::string& currentFile) {
-    if (admitProgress()) publish(scanState_, ScanState::scanning(progress, currentFile), &ScanViewModel::scanStateChanged);
+void ScanViewModel::publishScanProgress(double progress, const std::string& currentFile, ScanState state) {
+    state.kind = ScanState::Case::scanning;
+    state.progress = progress;
+    state.currentFile = currentFile;
+    if (admitProgress()) publish(scanState_, std::move(state), &ScanViewModel::scanStateChanged);
 }
 
 void ScanViewModel::publishConversionProgress(const ConversionState& state) {
@@ -127,6 +130,26 @@ bool ScanViewModel::hasConvertibleResults() const {
     return std::any_of(scanResults_.begin(), scanResults_.end(), [](const ScanResult& r) { return r.isConvertible(); });
 }
 
+ScanViewModel::ResultCounts ScanViewModel::resultCounts() const {
+    ResultCounts c;
+    c.total = scanResults_.size();
+    for (const ScanResult& r : scanResults_) {
+        c.dualMono += r.isDualMono;
+        c.pannedMono += r.isPannedMono;
+        c.phaseInverted += r.isPhaseInverted;
+        c.silentChannel += r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
+        c.noAudioContent += r.silentChannel == SilentChannelStatus::both;
+        c.stereo += isOrdinaryStereo(r);
+        c.multichannel += r.multichannelAnalysis.has_value();
+        c.unreadable += r.unreadableReason.has_value();
+        if (!r.isConvertible()) continue;
+        ++c.convertible;
+        c.potentialSavings += r.potentialSavings;
+        c.selectedConvertible += selectedResultIDs_.count(r.id);
+    }
+    return c;
+}
+
 // ---- selection, order, reset -------------------------------------------------
 
 // Backups and files whose "pan" would discard content of their own are
@@ -155,18 +178,64 @@ void ScanViewModel::setSelectedResultIDs(std::set<Uuid> ids) {
 }
 
 void ScanViewModel::sortResults(const std::function<bool(const ScanResult&, const ScanResult&)>& before) {
-    std::vector<ScanResult> sorted = scanResults_;
-    std::stable_sort(sorted.begin(), sorted.end(), before);
-    publish(scanResults_, std::move(sorted), &ScanViewModel::scanResultsChanged);
+    resultOrder_ = before;
+    reorderResults(before);
+}
+
+// Sorting positions, not records, keeps a large list cheap to re-order.
+template <typename Before>
+void ScanViewModel::reorderResults(const Before& before) {
+    std::vector<std::size_t> order(scanResults_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return before(scanResults_[a], scanResults_[b]); });
+    bool unchanged = true;
+    for (std::size_t i = 0; i < order.size() && unchanged; ++i) unchanged = order[i] == i;
+    if (unchanged) return;
+    std::vector<ScanResult> sorted;
+    sorted.reserve(order.size());
+    for (std::size_t i : order) sorted.push_back(std::move(scanResults_[i]));
+    scanResults_ = std::move(sorted);
+    emit scanResultsChanged();
+}
+
+// Merges a batch into the list at the places the current order gives it;
+// results already listed stay ahead of equal new ones.
+void ScanViewModel::insertScanResults(std::vector<ScanResult> batch, const ScanState& progress) {
+    std::vector<std::size_t> positions;
+    positions.reserve(batch.size());
+    if (!resultOrder_) {
+        for (ScanResult& result : batch) {
+            positions.push_back(scanResults_.size());
+            scanResults_.push_back(std::move(result));
+        }
+    } else {
+        std::stable_sort(batch.begin(), batch.end(), resultOrder_);
+        std::vector<ScanResult> merged;
+        merged.reserve(scanResults_.size() + batch.size());
+        auto old = scanResults_.begin();
+        for (ScanResult& result : batch) {
+            while (old != scanResults_.end() && !resultOrder_(result, *old)) merged.push_back(std::move(*old++));
+            positions.push_back(merged.size());
+            merged.push_back(std::move(result));
+        }
+        std::move(old, scanResults_.end(), std::back_inserter(merged));
+        scanResults_ = std::move(merged);
+    }
+    if (!positions.empty()) emit scanResultsInserted(positions);
+    publishScanProgress(progress.progress, progress.currentFile, progress);
 }
 
 void ScanViewModel::sortResultsByFilename(bool ascending) {
-    sortResults([ascending](const ScanResult& a, const ScanResult& b) {
+    const auto before = [ascending](const ScanResult& a, const ScanResult& b) {
         return ascending ? a.fileInfo.filename < b.fileInfo.filename : b.fileInfo.filename < a.fileInfo.filename;
-    });
+    };
+    resultOrder_ = before;
+    reorderResults(before);  // called directly: a sort of 100,000 rows feels every indirection
 }
 
 void ScanViewModel::reset() {
+    resultOrder_ = nullptr;
     cancelScanTask();
     cancelConversionTask();
     publish(scanState_, ScanState::idle(), &ScanViewModel::scanStateChanged);

@@ -22,6 +22,12 @@
 //   task has ended and everything it published has arrived; a cancelled or
 //   superseded task's future finishes as cancelled. To wait without blocking
 //   the event loop, use a QFutureWatcher (or spin the loop until isFinished()).
+// * Results stream in while the scan runs: each batch (at most every
+//   resultBatchInterval) is put into scanResults at its place in the order
+//   last given to sortResults (at the end without one) and announced by
+//   scanResultsInserted; scanResultsChanged means the whole list changed.
+//   The scanning state counts files done / total, with bytes per second and
+//   the time left. Scans use the analysis cache unless scanOptions say not.
 // * After a completed scan every convertible result is selected. The table
 //   calls toggleSelection(id) for a row's check mark, setSelectedResultIDs()
 //   for its row selection and sortResults() when its sort order changes.
@@ -98,6 +104,8 @@ public:
         std::function<void(const Path& folder)> beforeListing;
         // Just before the analyser is given the files.
         std::function<void()> beforeAnalysis;
+        // When the analysis has ended, with the number of audio files it opened.
+        std::function<void(std::uint64_t filesOpened)> afterAnalysis;
     };
     // Test seams of the conversion task, called on its worker thread.
     struct ConversionHooks {
@@ -107,7 +115,17 @@ public:
         std::function<void(const std::vector<Path>& outputs)> beforeVerification;
     };
 
+    // How the scan analyses: workers, and the analysis cache.
+    struct ScanOptions {
+        int jobs = 0;                    // 0: one per core
+        bool useCache = true;
+        std::optional<Path> cacheFile;   // default: defaultAnalysisCacheFile()
+        // Files changed this recently are analysed but not cached.
+        double cacheSettleSeconds = 3;
+    };
+
     static constexpr double progressThrottleInterval = 0.05;
+    static constexpr double resultBatchInterval = 0.1;
     static constexpr const char* noSupportedFilesMessage =
         "No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files.";
     static constexpr const char* findingFilesText = "Finding audio files...";
@@ -155,6 +173,23 @@ public:
     std::vector<ScanResult> selectedConvertibleResults() const;
     // Whether any result could be selected by selectAllConvertible().
     bool hasConvertibleResults() const;
+    // The sizes of the lists above in one pass, without copying a result:
+    // what a summary of 100,000 results needs at every update.
+    struct ResultCounts {
+        std::size_t total = 0;
+        std::size_t dualMono = 0;
+        std::size_t pannedMono = 0;
+        std::size_t phaseInverted = 0;
+        std::size_t silentChannel = 0;
+        std::size_t noAudioContent = 0;
+        std::size_t stereo = 0;
+        std::size_t multichannel = 0;
+        std::size_t unreadable = 0;
+        std::size_t convertible = 0;
+        std::size_t selectedConvertible = 0;
+        std::int64_t potentialSavings = 0;  // totalPotentialSavings()
+    };
+    ResultCounts resultCounts() const;
 
     // ---- scanning ----
     void setFolderChooser(FolderChooser chooser);
@@ -177,6 +212,8 @@ public:
     void sortResults(const std::function<bool(const ScanResult&, const ScanResult&)>& before);
     // By file name, plain byte order, ascending or descending.
     void sortResultsByFilename(bool ascending);
+    // Results streaming in from now on are added at the end, in no order.
+    void forgetResultOrder() { resultOrder_ = nullptr; }
 
     // Back to the empty state: tasks cancelled, results, folder and messages cleared.
     void reset();
@@ -234,12 +271,17 @@ public:
     // The local time the backup folder is named after.
     void setBackupTimeSource(std::function<QDateTime()> now);
     void setScanHooks(ScanHooks hooks);
+    void setScanOptions(ScanOptions options) { scanOptions_ = std::move(options); }
+    const ScanOptions& scanOptions() const { return scanOptions_; }
     void setConversionHooks(ConversionHooks hooks);
 
 signals:
     void selectedFolderURLChanged();
     void scanStateChanged();
     void scanResultsChanged();
+    // Results of the running scan were put into scanResults; `positions` are
+    // their indices in the new list, ascending.
+    void scanResultsInserted(const std::vector<std::size_t>& positions);
     void selectedResultIDsChanged();
     void conversionStateChanged();
     void settingsChanged();
@@ -280,7 +322,10 @@ private:
     template <typename T>
     void publish(T& field, T value, void (ScanViewModel::*changed)());
     void publishScanStart();
-    void publishScanProgress(double progress, const std::string& currentFile);
+    void insertScanResults(std::vector<ScanResult> batch, const ScanState& progress);
+    template <typename Before>
+    void reorderResults(const Before& before);
+    void publishScanProgress(double progress, const std::string& currentFile, ScanState state = {});
     void publishConversionProgress(const ConversionState& state);
     bool admitProgress();
 
@@ -351,6 +396,9 @@ private:
     std::function<QDateTime()> backupTime_;
     FolderChooser folderChooser_;
     ScanHooks scanHooks_;
+    ScanOptions scanOptions_;
+    // The order last asked for by sortResults, kept for results streaming in.
+    std::function<bool(const ScanResult&, const ScanResult&)> resultOrder_;
     ConversionHooks conversionHooks_;
 };
 

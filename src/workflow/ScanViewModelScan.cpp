@@ -4,36 +4,19 @@
 
 #include "analysis/AudioAnalyzerService.h"
 #include "scanning/FileScannerService.h"
+#include "scanning/LibraryScan.h"
 #include "workflow/TaskLink.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
-#include <unordered_set>
+#include <mutex>
 
 namespace twinfold {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The absolute, normalised form of a path, without a trailing separator (no
-// symbolic links are resolved). Two paths name the same file when these are
-// equal.
-fs::path standardized(const fs::path& path) {
-    std::error_code ignored;
-    fs::path normal = fs::absolute(path, ignored).lexically_normal();
-    if (normal.has_relative_path() && normal.filename().empty()) normal = normal.parent_path();
-    return normal;
-}
-
-std::vector<fs::path> withoutDuplicates(const std::vector<fs::path>& urls) {
-    std::unordered_set<std::string> seen;
-    std::vector<fs::path> unique;
-    for (const fs::path& url : urls) {
-        if (seen.insert(standardized(url).string()).second) unique.push_back(url);
-    }
-    return unique;
-}
 
 bool isSupportedFile(const fs::path& path) {
     const std::string name = path.filename().string();
@@ -88,7 +71,7 @@ QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& urls) {
         // Relative paths (from a command line) become absolute here, so the
         // folder shown, rescanned and backed up into does not depend on the
         // working directory later.
-        const Path url = standardized(dropped);
+        const Path url = standardizedPath(dropped);
         std::error_code error;
         const fs::file_status status = fs::status(url, error);
         if (error || !fs::exists(status)) continue;
@@ -130,6 +113,7 @@ QFuture<void> ScanViewModel::launchScan(ScanSources sources) {
     sources.scanner = fileScanner_.get();
     sources.analyzer = audioAnalyzer_;
     sources.hooks = scanHooks_;
+    sources.options = scanOptions_;
     scanTask_ = launch(lastScanEnded_, [sources = std::move(sources)](const TaskLink& link) {
         scanTaskBody(link, sources);
     });
@@ -159,7 +143,7 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
             if (link.isCancelled()) return;
             urls.insert(urls.end(), listed.begin(), listed.end());
         }
-        analyzeFiles(link, sources, withoutDuplicates(urls));
+        analyzeFiles(link, sources, withoutDuplicatePaths(std::move(urls)));
     } catch (const std::exception& error) {
         if (link.isCancelled()) return;
         link.finish([message = std::string(error.what())](ScanViewModel& vm) {
@@ -169,41 +153,93 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
     }
 }
 
-// Single files first, in groups of 4, then the split pairs, in groups of 4;
-// each group's results in the order they finished.
+namespace {
+
+LibraryScanOptions libraryOptions(const ScanViewModel::ScanOptions& options, float silenceThreshold) {
+    LibraryScanOptions library;
+    library.silenceThresholdLinear = silenceThreshold;
+    library.jobs = options.jobs;
+    library.useCache = options.useCache;
+    if (options.cacheFile) library.cacheFile = *options.cacheFile;
+    library.cacheSettleTime =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(options.cacheSettleSeconds));
+    return library;
+}
+
+// Results gathered on the analysis workers and handed to the GUI thread in
+// batches, at most one per interval: enough to fill the table as it goes,
+// few enough that 100,000 results do not flood the event loop.
+class ResultStream {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Post = std::function<void(std::vector<ScanResult>, ScanState)>;
+
+    ResultStream(std::size_t total, Post post) : total_(total), post_(std::move(post)) {}
+
+    void add(ScanResult result) {
+        std::lock_guard lock(mutex_);
+        ++done_;
+        bytes_ += double(std::max<std::int64_t>(result.fileInfo.fileSize, 0));
+        pending_.push_back(std::move(result));
+        if (Clock::now() - lastPost_ >= std::chrono::duration<double>(ScanViewModel::resultBatchInterval)) postLocked();
+    }
+    // The rest, before the scan reports its end.
+    void flush() {
+        std::lock_guard lock(mutex_);
+        if (!pending_.empty()) postLocked();
+    }
+
+private:
+    void postLocked() {
+        lastPost_ = Clock::now();
+        const double elapsed = std::chrono::duration<double>(lastPost_ - start_).count();
+        ScanState state;
+        state.filesDone = std::min(done_, total_);
+        state.filesTotal = total_;
+        state.progress = total_ ? double(state.filesDone) / double(total_) : 1.0;
+        state.currentFile = pending_.back().fileInfo.filename;
+        state.bytesPerSecond = elapsed > 0 ? bytes_ / elapsed : 0;
+        if (state.filesDone > 0 && elapsed > 0.5)
+            state.secondsLeft = elapsed * double(total_ - state.filesDone) / double(state.filesDone);
+        post_(std::exchange(pending_, {}), std::move(state));
+    }
+
+    const std::size_t total_;
+    Post post_;
+    std::mutex mutex_;
+    std::vector<ScanResult> pending_;
+    std::size_t done_ = 0;
+    double bytes_ = 0;
+    const Clock::time_point start_ = Clock::now();
+    Clock::time_point lastPost_{};
+};
+
+}  // namespace
+
+// Single files first, then the split pairs, on a pool of workers; results
+// are published as they finish and selected once the scan has completed.
 void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> urls) {
     auto complete = [](ScanViewModel& vm) {
         vm.publish(vm.scanState_, ScanState::completed(), &ScanViewModel::scanStateChanged);
     };
     if (urls.empty()) return link.finish(complete);
-    const SplitStereoPairResult split = FileScannerService::findSplitStereoPairs(urls);
-    const std::size_t unpaired = split.unpaired.size();
-    const double total = double(unpaired + split.pairs.size());
+    const std::vector<CacheItem> items = analysisItems(std::move(urls));
     if (link.isCancelled()) return;
     AudioAnalyzerService& analyzer = *sources.analyzer;
-    auto reporter = [&](std::size_t before) {
-        return [&, before](std::size_t resultsSoFar, std::size_t, const std::string& filename) {
-            link.post([progress = double(before + resultsSoFar) / total, filename](ScanViewModel& vm) {
-                vm.publishScanProgress(progress, filename);
-            });
-        };
-    };
+    const LibraryScanOptions options = libraryOptions(sources.options, analyzer.silenceThresholdLinear());
+    const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
+    ResultStream stream(items.size(), [&link](std::vector<ScanResult> batch, ScanState state) {
+        link.post([batch = std::move(batch), state = std::move(state)](ScanViewModel& vm) mutable {
+            vm.insertScanResults(std::move(batch), state);
+        });
+    });
     if (sources.hooks.beforeAnalysis) sources.hooks.beforeAnalysis();
-    std::vector<ScanResult> results;
-    if (unpaired > 0)
-        results = analyzer.analyzeBatch(split.unpaired, AudioAnalyzerService::defaultMaxConcurrent, reporter(0),
-                                        &link.token());
+    analyzer.analyzeQueue(items, {options.jobs, cache.get()}, [&](ScanResult result) { stream.add(std::move(result)); },
+                          &link.token());
+    if (sources.hooks.afterAnalysis) sources.hooks.afterAnalysis(analyzer.filesOpened());
     if (link.isCancelled()) return;
-    if (!split.pairs.empty()) {
-        std::vector<std::pair<Path, Path>> pairs;
-        for (const SplitStereoPair& pair : split.pairs) pairs.emplace_back(pair.left, pair.right);
-        auto pairResults = analyzer.analyzeSplitPairBatch(pairs, AudioAnalyzerService::defaultMaxConcurrent,
-                                                          reporter(unpaired), &link.token());
-        results.insert(results.end(), pairResults.begin(), pairResults.end());
-    }
-    if (link.isCancelled()) return;
-    link.finish([results = std::move(results), complete](ScanViewModel& vm) mutable {
-        vm.publish(vm.scanResults_, std::move(results), &ScanViewModel::scanResultsChanged);
+    stream.flush();
+    link.finish([complete](ScanViewModel& vm) {
         complete(vm);
         vm.selectAllConvertible();
     });

@@ -79,6 +79,7 @@ struct ScanViewModel::ScanSources {
     FileScannerService* scanner = nullptr;
     std::shared_ptr<AudioAnalyzerService> analyzer;
     ScanHooks hooks;
+    ScanOptions options;
 };
 
 // The inputs of one conversion task, fixed when it starts.

@@ -19,6 +19,13 @@ struct ScanState {
     double progress = 0;      // scanning: 0…1
     std::string currentFile;  // scanning: a status line or the file just analysed
     std::string message;      // failed
+    // scanning, once the analysis runs: files (or pairs) done and in all,
+    // bytes read per second of the scan, and the seconds it expects to take
+    // still (negative while unknown).
+    std::size_t filesDone = 0;
+    std::size_t filesTotal = 0;
+    double bytesPerSecond = 0;
+    double secondsLeft = -1;
 
     static ScanState idle() { return {}; }
     static ScanState scanning(double progress, std::string currentFile) {

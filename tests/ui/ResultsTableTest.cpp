@@ -265,9 +265,22 @@ TEST_F(ResultsTableTest, FilenameSortsByCodePointsAndTheOrderStays)
     clickHeader(Model::channelsColumn);
     EXPECT_EQ(namesOnScreen(), descending);
     EXPECT_EQ(table().horizontalHeader()->sortIndicatorSection(), int(Model::filenameColumn));
+    // Files found by the rescan stream in at their place in that order,
+    // as row insertions rather than a new table.
+    stereoWav("B.wav", StereoKind::trueStereo);
+    stereoWav("c.wav", StereoKind::trueStereo);
+    int inserted = 0;
+    const auto connection = QObject::connect(&model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+        inserted += last - first + 1;
+        EXPECT_EQ(std::size_t(model().rowCount()), vm().scanResults().size());
+    });
     vm().startScan();
     waitForScan();
-    EXPECT_EQ(namesOnScreen(), descending);
+    QObject::disconnect(connection);
+    EXPECT_EQ(inserted, 7);
+    const std::vector<std::string> grown{"c.wav", "b.wav", "a.wav", "_x.wav", "C.wav", "B.wav", "A.wav"};
+    EXPECT_EQ(namesOnScreen(), grown);
+    EXPECT_EQ(namesInViewModel(), grown);
 
     // A table built anew after the empty state starts unsorted again.
     click(view().header()->resetButton());

@@ -1,5 +1,7 @@
 #include "ui/TwinfoldApp.h"
 
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 // The widgets need the application object (and its "check for updates"
@@ -20,6 +22,9 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 int main(int argc, char** argv)
 {
     qInstallMessageHandler(quietHandler);
+    // Scans use the analysis cache; the user's own must not fill with test files.
+    const twinfold::test::TempDir cacheHome;
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cacheHome.path().string()));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     twinfold::TwinfoldApp app(argc, argv);

@@ -1,10 +1,17 @@
 #include <QCoreApplication>
 
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 // The view model's tasks report back through the event loop, so every test
 // runs inside a QCoreApplication.
 int main(int argc, char** argv) {
+    // Scans use the analysis cache; the user's own must not fill with test files.
+    const twinfold::test::TempDir cacheHome;
+    ::setenv("XDG_CACHE_HOME", cacheHome.path().c_str(), 1);
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,288 @@
+#include "cache/AnalysisCache.h"
+
+#include "cache/ResultCodec.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+namespace twinfold {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSchema =
+    "DROP TABLE IF EXISTS results;"
+    "CREATE TABLE results(path BLOB NOT NULL, partner BLOB NOT NULL, key BLOB NOT NULL,"
+    " payload BLOB NOT NULL, PRIMARY KEY(path, partner)) WITHOUT ROWID;";
+
+template <typename T>
+void append(std::string& bytes, T value) {
+    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void appendStamp(std::string& key, const FileStamp& s) {
+    append(key, s.device);
+    append(key, s.inode);
+    append(key, s.size);
+    append(key, s.modifiedNanoseconds);
+    append(key, s.changedNanoseconds);
+}
+
+bool sameVersion(const FileIdentity& identity, const FileStamp& stamp) {
+    return identity.device == stamp.device && identity.inode == stamp.inode && identity.size == stamp.size &&
+           identity.modifiedNanoseconds == stamp.modifiedNanoseconds;
+}
+
+// Every result describes the files as they were stamped: a file changed
+// while it was analysed gives a result that must not outlive the scan.
+bool describesStampedFiles(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results) {
+    for (const ScanResult& r : results) {
+        const bool isPartner = item.partner && r.fileInfo.url == *item.partner;
+        const FileStamp& own = isPartner ? *stamps.partner : stamps.path;
+        if (!sameVersion(r.fileInfo.identity, own)) return false;
+        if (r.pairedFileURL && (!stamps.partner || !sameVersion(r.fileInfo.pairedIdentity, *stamps.partner)))
+            return false;
+    }
+    return true;
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::string& bytes) {
+    sqlite3_bind_blob(statement, index, bytes.data(), int(bytes.size()), SQLITE_STATIC);
+}
+
+std::string_view columnBytes(sqlite3_stmt* statement, int column) {
+    const void* data = sqlite3_column_blob(statement, column);
+    const int size = sqlite3_column_bytes(statement, column);
+    return data ? std::string_view(static_cast<const char*>(data), std::size_t(size)) : std::string_view();
+}
+
+}  // namespace
+
+fs::path defaultAnalysisCacheFile() {
+    fs::path base;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && fs::path(xdg).is_absolute()) {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = fs::path(home) / ".cache";
+    } else {
+        base = fs::temp_directory_path();
+    }
+    return base / "Twinfold" / "analysis.sqlite3";
+}
+
+AnalysisCache::AnalysisCache(Options options) : options_(std::move(options)) {
+    std::lock_guard lock(mutex_);
+    if (!open()) close();
+}
+
+AnalysisCache::~AnalysisCache() {
+    std::lock_guard lock(mutex_);
+    commitPending();
+    close();
+}
+
+bool AnalysisCache::isAvailable() const {
+    std::lock_guard lock(mutex_);
+    return db_ != nullptr;
+}
+
+bool AnalysisCache::open() {
+    std::error_code error;
+    fs::create_directories(options_.file.parent_path(), error);
+    if (error) return false;
+    const int opened = sqlite3_open_v2(options_.file.c_str(), &db_,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (opened != SQLITE_OK) return handle(opened);
+    // Another program holding the database gets a short grace, no more: the
+    // scan goes on without the cache rather than wait.
+    sqlite3_busy_timeout(db_, 100);
+    return prepareSchema();
+}
+
+// The database's user_version carries the analyser's version and the
+// layout; any other value (a new file reads 0) means starting empty.
+bool AnalysisCache::prepareSchema() {
+    const int wanted = int(options_.analyserVersion * 100 + layoutVersion);
+    sqlite3_stmt* version = nullptr;
+    int code = sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &version, nullptr);
+    int found = -1;
+    if (code == SQLITE_OK && (code = sqlite3_step(version)) == SQLITE_ROW) found = sqlite3_column_int(version, 0);
+    sqlite3_finalize(version);
+    if (code != SQLITE_ROW) return handle(code);
+    if (found != wanted) {
+        const std::string reset = std::string("BEGIN IMMEDIATE;") + kSchema + "PRAGMA user_version=" +
+                                  std::to_string(wanted) + ";COMMIT;";
+        code = sqlite3_exec(db_, reset.c_str(), nullptr, nullptr, nullptr);
+        if (code != SQLITE_OK) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            return handle(code);
+        }
+    }
+    // Losing the last writes in a power cut costs a re-analysis, not a wrong answer.
+    sqlite3_exec(db_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    code = sqlite3_prepare_v2(db_, "SELECT key, payload FROM results WHERE path=?1 AND partner=?2", -1, &select_,
+                              nullptr);
+    if (code == SQLITE_OK)
+        code = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO results VALUES(?1, ?2, ?3, ?4)", -1, &insert_,
+                                  nullptr);
+    return code == SQLITE_OK || handle(code);
+}
+
+void AnalysisCache::close() {
+    sqlite3_finalize(select_);
+    sqlite3_finalize(insert_);
+    select_ = insert_ = nullptr;
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+// A damaged file is removed and started afresh, once; anything else (a lock
+// held elsewhere, a read-only or full disk) leaves the cache unused.
+bool AnalysisCache::handle(int code) {
+    const int primary = code & 0xff;
+    close();
+    if ((primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB) || rebuilt_) return false;
+    rebuilt_ = true;
+    std::error_code ignored;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(options_.file.native() + suffix, ignored);
+    if (!open()) close();
+    return db_ != nullptr;
+}
+
+std::optional<ItemStamps> AnalysisCache::stampsOf(const CacheItem& item) {
+    std::optional<FileStamp> own = FileStamp::of(item.path);
+    if (!own) return std::nullopt;
+    ItemStamps stamps{*own, std::nullopt};
+    if (item.partner) {
+        stamps.partner = FileStamp::of(*item.partner);
+        if (!stamps.partner) return std::nullopt;
+    }
+    return stamps;
+}
+
+std::string AnalysisCache::keyFor(const ItemStamps& stamps) const {
+    std::string key;
+    key.reserve(2 * 5 * sizeof(std::int64_t) + sizeof(float));
+    appendStamp(key, stamps.path);
+    appendStamp(key, stamps.partner.value_or(FileStamp{}));
+    append(key, options_.silenceThresholdLinear);
+    return key;
+}
+
+namespace {
+
+std::string entryName(const std::string& path, const std::string& partner) {
+    std::string name;
+    name.reserve(path.size() + 1 + partner.size());
+    name += path;
+    name += '\0';
+    name += partner;
+    return name;
+}
+
+}  // namespace
+
+// One range query over the item paths' span (the primary key's order) is
+// far cheaper than a query per file.
+void AnalysisCache::prefetch(const std::vector<CacheItem>& items) {
+    if (items.empty()) return;
+    std::lock_guard lock(mutex_);
+    if (!db_) return;
+    const auto [low, high] = std::minmax_element(items.begin(), items.end(), [](const CacheItem& a, const CacheItem& b) {
+        return a.path.native() < b.path.native();
+    });
+    sqlite3_stmt* range = nullptr;
+    int code = sqlite3_prepare_v2(db_, "SELECT path, partner, key, payload FROM results WHERE path BETWEEN ?1 AND ?2",
+                                  -1, &range, nullptr);
+    std::unordered_map<std::string, Entry> entries;
+    if (code == SQLITE_OK) {
+        bindText(range, 1, low->path.native());
+        bindText(range, 2, high->path.native());
+        while ((code = sqlite3_step(range)) == SQLITE_ROW) {
+            std::string name = entryName(std::string(columnBytes(range, 0)), std::string(columnBytes(range, 1)));
+            entries.emplace(std::move(name),
+                            Entry{std::string(columnBytes(range, 2)), std::string(columnBytes(range, 3))});
+        }
+    }
+    sqlite3_finalize(range);
+    if (code == SQLITE_DONE) prefetched_ = std::move(entries);
+    else handle(code);
+}
+
+std::optional<std::vector<ScanResult>> AnalysisCache::lookup(const CacheItem& item, const ItemStamps& stamps) {
+    const std::string key = keyFor(stamps);
+    const std::string& path = item.path.native();
+    const std::string partner = item.partner ? item.partner->native() : std::string();
+    if (prefetched_) {
+        const auto it = prefetched_->find(entryName(path, partner));
+        if (it == prefetched_->end() || it->second.key != key) return std::nullopt;
+        return decodeResults(it->second.payload);
+    }
+    return select(path, partner, key);
+}
+
+std::optional<std::vector<ScanResult>> AnalysisCache::select(const std::string& path, const std::string& partner,
+                                                             const std::string& key) {
+    std::lock_guard lock(mutex_);
+    if (!select_) return std::nullopt;
+    bindText(select_, 1, path);
+    bindText(select_, 2, partner);
+    std::optional<std::vector<ScanResult>> results;
+    const int code = sqlite3_step(select_);
+    if (code == SQLITE_ROW && columnBytes(select_, 0) == key) results = decodeResults(columnBytes(select_, 1));
+    sqlite3_reset(select_);
+    if (code != SQLITE_ROW && code != SQLITE_DONE) handle(code);
+    return results;
+}
+
+void AnalysisCache::store(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results) {
+    if (results.empty()) return;
+    for (const ScanResult& r : results) {
+        if (r.unreadableReason) return;
+    }
+    const auto settle = options_.settleTime.count();
+    if (!stamps.path.isSettled(settle) || (stamps.partner && !stamps.partner->isSettled(settle))) return;
+    if (!describesStampedFiles(item, stamps, results)) return;
+    Pending entry{item.path.native(), item.partner ? item.partner->native() : std::string(), keyFor(stamps),
+                  encodeResults(results)};
+    std::lock_guard lock(mutex_);
+    if (!insert_) return;
+    pending_.push_back(std::move(entry));
+    const bool due = std::chrono::steady_clock::now() - lastCommit_ >= options_.batchInterval;
+    if (pending_.size() >= options_.batchSize || due) commitPending();
+}
+
+void AnalysisCache::flush() {
+    std::lock_guard lock(mutex_);
+    commitPending();
+}
+
+void AnalysisCache::commitPending() {
+    lastCommit_ = std::chrono::steady_clock::now();
+    if (pending_.empty() || !insert_) {
+        pending_.clear();
+        return;
+    }
+    int code = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    for (auto it = pending_.begin(); code == SQLITE_OK && it != pending_.end(); ++it) {
+        bindText(insert_, 1, it->path);
+        bindText(insert_, 2, it->partner);
+        bindText(insert_, 3, it->key);
+        bindText(insert_, 4, it->payload);
+        code = sqlite3_step(insert_);
+        sqlite3_reset(insert_);
+        if (code == SQLITE_DONE) code = SQLITE_OK;
+    }
+    if (code == SQLITE_OK) code = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    pending_.clear();
+    if (code != SQLITE_OK) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        handle(code);
+    }
+}
+
+}  // namespace twinfold
