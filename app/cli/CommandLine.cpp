@@ -61,6 +61,13 @@ const char* const scanHelp =
     "                     \"statusText\" have a stable identifier beside them\n"
     "                     (\"status\"); a path that is not valid UTF-8 also has\n"
     "                     \"pathBytes\", the base64 of its bytes\n"
+    "  --jsonl            print one JSON object a line (schemaVersion 1), each file\n"
+    "                     as soon as it is analysed, in the order they finish; a\n"
+    "                     file that cannot be read is {\"path\", \"error\"}\n"
+    "  --files-from FILE  also scan the paths listed in FILE, one a line ('-':\n"
+    "                     standard input)\n"
+    "  --jobs N           analyse N files at once (default: one per core)\n"
+    "  --no-cache         analyse every file again; do not use or fill the cache\n"
     "  --exclude GLOB     leave out files whose name, or path relative to the named\n"
     "                     folder, matches GLOB (repeatable; '*' also matches '/')\n"
     "  --threshold DBFS   silence threshold for this run\n"
@@ -74,7 +81,8 @@ const char* const convertHelp =
     "confirmation and converts. Mono files are written beside their sources; the\n"
     "originals are then handled as the settings (or --originals) say. Options\n"
     "apply to this run only; the stored settings are never changed. The plan\n"
-    "says where each setting came from: option, stored or default.\n"
+    "says where each setting came from: option, stored or default. --files-from,\n"
+    "--jobs and --no-cache work as for 'scan'.\n"
     "\n"
     "Files inside a \"Twinfold Backup\" folder are left alone unless that folder\n"
     "(or a file in it) is named as a PATH. A panned-mono file whose quieter side\n"
@@ -211,13 +219,28 @@ T parseChoice(const ArgumentReader& reader, const std::string& option, const std
     reader.fail("option '" + option + "' must be one of " + names + ", not '" + text + "'");
 }
 
-std::vector<std::filesystem::path> toPaths(const ArgumentReader& reader, const std::vector<std::string>& operands) {
-    if (operands.empty()) reader.fail("no PATH given");
+std::vector<std::filesystem::path> toPaths(const ArgumentReader& reader, const std::vector<std::string>& operands,
+                                           bool pathsElsewhere = false) {
+    if (operands.empty() && !pathsElsewhere) reader.fail("no PATH given");
     return {operands.begin(), operands.end()};
+}
+
+int parseJobs(const ArgumentReader& reader, const std::string& value) {
+    int jobs = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+    if (error != std::errc() || end != value.data() + value.size() || jobs < 1 || jobs > 256)
+        reader.fail("option '--jobs' takes a whole number from 1 to 256");
+    return jobs;
 }
 
 using Flags = std::map<std::string, std::function<void()>>;
 using Values = std::map<std::string, std::function<void(const std::string&)>>;
+
+void addLibraryOptions(Flags& flags, Values& values, const ArgumentReader& reader, LibraryOptions& library) {
+    flags["--no-cache"] = [&] { library.noCache = true; };
+    values["--jobs"] = [&](const std::string& v) { library.jobs = parseJobs(reader, v); };
+    values["--files-from"] = [&](const std::string& v) { library.filesFrom = v; };
+}
 
 void addHelp(Flags& flags, bool& help) {
     flags["--help"] = [&] { help = true; };
@@ -227,12 +250,16 @@ void addHelp(Flags& flags, bool& help) {
 Command parseScan(const std::vector<std::string>& arguments, bool& help) {
     ScanCommand scan;
     ArgumentReader reader(arguments, "scan");
-    Flags flags{{"--json", [&] { scan.json = true; }}, {"--defaults", [&] { scan.defaults = true; }}};
+    Flags flags{{"--json", [&] { scan.json = true; }},
+                {"--jsonl", [&] { scan.jsonl = true; }},
+                {"--defaults", [&] { scan.defaults = true; }}};
     addHelp(flags, help);
-    const auto operands = reader.read(
-        flags, {{"--threshold", [&](const std::string& v) { scan.thresholddBFS = parseLevel(reader, "--threshold", v); }},
-                {"--exclude", [&](const std::string& v) { scan.exclusions.globs.push_back(v); }}});
-    if (!help) scan.paths = toPaths(reader, operands);
+    Values values{{"--threshold", [&](const std::string& v) { scan.thresholddBFS = parseLevel(reader, "--threshold", v); }},
+                  {"--exclude", [&](const std::string& v) { scan.exclusions.globs.push_back(v); }}};
+    addLibraryOptions(flags, values, reader, scan.library);
+    const auto operands = reader.read(flags, values);
+    if (scan.json && scan.jsonl) reader.fail("options '--json' and '--jsonl' cannot be combined");
+    if (!help) scan.paths = toPaths(reader, operands, scan.library.filesFrom.has_value());
     return scan;
 }
 
@@ -266,9 +293,7 @@ Command parseConvert(const std::vector<std::string>& arguments, bool& help) {
                 {"--no-include-differing", [&] { c.includeDiffering = false; }},
                 {"--no-normalize", [&] { c.normalize = false; }}};
     addHelp(flags, help);
-    const auto operands = reader.read(
-        flags,
-        {{"--suffix",
+    Values values{{"--suffix",
           [&](const std::string& v) {
               checkSuffix(reader, v);
               c.suffix = v;
@@ -289,8 +314,10 @@ Command parseConvert(const std::vector<std::string>& arguments, bool& help) {
           [&](const std::string& v) {
               if (v.empty()) reader.fail("option '--log' needs a FILE");
               c.logFile = v;
-          }}});
-    if (!help) c.paths = toPaths(reader, operands);
+          }}};
+    addLibraryOptions(flags, values, reader, c.library);
+    const auto operands = reader.read(flags, values);
+    if (!help) c.paths = toPaths(reader, operands, c.library.filesFrom.has_value());
     return c;
 }
 

@@ -22,9 +22,18 @@ struct Exclusions {
     std::vector<std::string> globs;
 };
 
+// How the files are found and analysed, for scan and convert alike.
+struct LibraryOptions {
+    bool noCache = false;                             // analyse every file, ignore the cache
+    std::optional<int> jobs;                          // workers; one per core when absent
+    std::optional<std::filesystem::path> filesFrom;   // more paths, one a line ("-": standard input)
+};
+
 struct ScanCommand {
     std::vector<std::filesystem::path> paths;
     bool json = false;
+    bool jsonl = false;  // one JSON object a line, each file as soon as it is analysed
+    LibraryOptions library;
     bool defaults = false;  // the built-in settings instead of the stored ones
     std::optional<float> thresholddBFS;
     Exclusions exclusions;
@@ -34,6 +43,7 @@ struct ScanCommand {
 // --defaults, the built-in one) for this run.
 struct ConvertCommand {
     std::vector<std::filesystem::path> paths;
+    LibraryOptions library;
     bool yes = false;
     bool skipExisting = false;
     bool json = false;

@@ -4,6 +4,7 @@
 #include "ConvertChoice.h"
 #include "ConvertReport.h"
 #include "DemoLibrary.h"
+#include "Exclusion.h"
 #include "Interruption.h"
 #include "JsonFormatter.h"
 #include "ScanReport.h"
@@ -211,6 +212,32 @@ ConversionRun convertSelection(ScanViewModel& viewModel, const Interruption& int
     return {interruption.exitCode(), ConversionRecord{{}, {}, {}, 0, cancelled}};
 }
 
+// The paths on the command line and those --files-from lists, one a line
+// (blank lines skipped; a path is taken byte for byte, so any name works).
+std::vector<fs::path> libraryPaths(const std::vector<fs::path>& paths, const LibraryOptions& library) {
+    std::vector<fs::path> all = paths;
+    if (!library.filesFrom) return all;
+    std::ifstream file;
+    const bool fromInput = *library.filesFrom == "-";
+    if (!fromInput) {
+        file.open(*library.filesFrom);
+        if (!file) throw std::runtime_error("cannot read " + library.filesFrom->string() + ": " + std::strerror(errno));
+    }
+    std::istream& in = fromInput ? std::cin : file;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) all.emplace_back(line);
+    }
+    return all;
+}
+
+void applyLibraryOptions(ScanViewModel& viewModel, const LibraryOptions& library) {
+    ScanViewModel::ScanOptions options = viewModel.scanOptions();
+    options.jobs = library.jobs.value_or(0);
+    options.useCache = !library.noCache;
+    viewModel.setScanOptions(options);
+}
+
 std::vector<fs::path> namedPaths(const std::vector<fs::path>& paths) {
     std::vector<fs::path> named;
     for (const fs::path& path : paths) named.push_back(droppedForm(path));
@@ -252,8 +279,23 @@ std::optional<ExitCode> presentPlan(const ConvertCommand& command, const PlanSum
 ExitCode runScan(const ScanCommand& command) {
     ScanViewModel viewModel;
     viewModel.overrideSettings(settingsForScan(viewModel.settings(), command));
-    if (const ExitCode scanned = scanPaths(viewModel, command.paths); scanned != ExitCode::success) return scanned;
-    const ScanReport report = makeScanReport(viewModel, command.exclusions, namedPaths(command.paths));
+    applyLibraryOptions(viewModel, command.library);
+    const std::vector<fs::path> paths = libraryPaths(command.paths, command.library);
+    const std::vector<fs::path> named = namedPaths(paths);
+    // Each result as soon as the window would show it, for a pipeline.
+    const auto streaming = !command.jsonl ? QMetaObject::Connection() :
+        QObject::connect(&viewModel, &ScanViewModel::scanResultsInserted, [&](const std::vector<std::size_t>& at) {
+            for (std::size_t position : at) {
+                const ScanResult& result = viewModel.scanResults().at(position);
+                if (!isExcluded(result, command.exclusions, named)) std::cout << scanResultJsonLine(result).toStdString();
+            }
+            std::cout << std::flush;
+        });
+    const ExitCode scanned = scanPaths(viewModel, paths);
+    QObject::disconnect(streaming);
+    if (scanned != ExitCode::success) return scanned;
+    if (command.jsonl) return ExitCode::success;
+    const ScanReport report = makeScanReport(viewModel, command.exclusions, named);
     for (const std::string& notice : scanNotices(report)) printError(notice);
     if (command.json) {
         std::cout << formatScanJson(report).toStdString();
@@ -271,9 +313,11 @@ ExitCode runConvert(const ConvertCommand& command) {
     const RunSettings run = settingsForRun(viewModel.settings(), command);
     viewModel.overrideSettings(run.settings);
     std::optional<std::ofstream> log = command.dryRun ? std::nullopt : openLog(command.logFile);
-    if (const ExitCode scanned = scanPaths(viewModel, command.paths, &interruption); scanned != ExitCode::success)
+    applyLibraryOptions(viewModel, command.library);
+    const std::vector<fs::path> paths = libraryPaths(command.paths, command.library);
+    if (const ExitCode scanned = scanPaths(viewModel, paths, &interruption); scanned != ExitCode::success)
         return scanned;
-    const std::vector<fs::path> named = namedPaths(command.paths);
+    const std::vector<fs::path> named = namedPaths(paths);
     const ScanReport report = makeScanReport(viewModel, command.exclusions, named);
     for (const std::string& notice : scanNotices(report)) printError(notice);
     ConvertChoice choice = chooseForConversion(report.results, named, command.includeDiffering);

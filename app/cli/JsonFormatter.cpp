@@ -160,6 +160,18 @@ QString formatID(std::uint32_t sourceFormatID) {
 
 QJsonObject scanResultJson(const ScanResult& r) { return resultJson(r); }
 
+QByteArray scanResultJsonLine(const ScanResult& r) {
+    QJsonObject line;
+    if (r.unreadableReason) {
+        line = QJsonObject{{"error", qs(unreadableReasonText(r))}};
+        putPath(line, "path", r.fileInfo.url);
+    } else {
+        line = resultJson(r);
+    }
+    line.insert("schemaVersion", kSchemaVersion);
+    return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+}
+
 QByteArray formatScanJson(const ScanReport& report) {
     QJsonArray results;
     for (const ScanResult& r : report.results) results.append(resultJson(r));

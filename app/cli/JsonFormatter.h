@@ -22,6 +22,10 @@ inline constexpr int kSchemaVersion = 1;
 
 QByteArray formatScanJson(const ScanReport& report);
 QJsonObject scanResultJson(const ScanResult& result);
+// One line of `scan --jsonl`: the result as in "results" with
+// "schemaVersion", or for a file that could not be read {"schemaVersion",
+// "path", "error"}; compact, ending in a newline.
+QByteArray scanResultJsonLine(const ScanResult& result);
 // "pcm", "mp3", "aac", "alac": the source's encoding as a stable identifier.
 QString formatID(std::uint32_t sourceFormatID);
 
