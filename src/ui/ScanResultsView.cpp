@@ -11,6 +11,8 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -225,9 +227,7 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
     if (clicked.empty())
         return nullptr;
     auto* menu = new QMenu(this);
-    // The label keeps the name users of the original know; it opens the
-    // desktop's file manager.
-    menu->addAction(QStringLiteral("Show in Finder"), this, [this, clicked] { reveal(clicked, true); });
+    menu->addAction(tr("Show in File Manager"), this, [this, clicked] { reveal(clicked, true); });
     menu->addSeparator();
     QAction* convert = menu->addAction(QStringLiteral("Convert Selected"), this,
                                        [this] { viewModel_.convertSelected(false, false, false); });
@@ -253,7 +253,22 @@ void ScanResultsView::reveal(const std::vector<Uuid>& ids, bool withPairedFiles)
             break;
     }
     if (!files.empty() && revealer_)
-        revealer_(files);
+        revealer_(files, [view = QPointer<ScanResultsView>(this)] {
+            if (view)
+                view->showNothingAnswered();
+        });
+}
+
+// Window-modal but not blocking: the bus may answer long after the click.
+void ScanResultsView::showNothingAnswered()
+{
+    auto* alert = new QMessageBox(QMessageBox::Warning, tr("No File Manager Found"), tr("No File Manager Found"),
+                                  QMessageBox::Ok, window());
+    alert->setInformativeText(tr("Neither a file manager nor a web browser answered, so the files could not be "
+                                 "shown. Install a file manager, or open the folder yourself."));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
 }
 
 }  // namespace twinfold

@@ -5,6 +5,10 @@
 #include "updates/BuildInfo.h"
 #include "updates/UpdateViewModel.h"
 
+#include <QDir>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 namespace twinfold {
 
 TwinfoldApp::TwinfoldApp(int& argc, char** argv) : QApplication(argc, argv)
@@ -30,6 +34,23 @@ UpdateViewModel& TwinfoldApp::updateViewModel()
         updateViewModel_->setUrlOpener([](const QUrl& url) { openExternalUrl(url); });
     }
     return *updateViewModel_;
+}
+
+QString TwinfoldApp::translationsFolder()
+{
+    return QDir(applicationDirPath()).filePath(QStringLiteral(TWINFOLD_TRANSLATIONS_FROM_BIN));
+}
+
+bool TwinfoldApp::loadTranslation(const QLocale& locale)
+{
+    auto* qt = new QTranslator(this);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qt);
+    auto* own = new QTranslator(this);
+    if (!own->load(locale, QStringLiteral("twinfold"), QStringLiteral("_"), translationsFolder()))
+        return false;
+    installTranslator(own);
+    return true;
 }
 
 void TwinfoldApp::postCheckForUpdates()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QLocale>
+#include <QString>
 
 #include <memory>
 
@@ -23,6 +25,14 @@ public:
 
     // Created on first use against the build's update address.
     UpdateViewModel& updateViewModel();
+
+    // Installs the window's translation for the locale (and Qt's own for
+    // its standard buttons) when one is installed; English otherwise.
+    // Returns whether the window's own translation was found.
+    bool loadTranslation(const QLocale& locale);
+    // Where the installed translations live: share/twinfold/translations
+    // beside the bin folder the program runs from.
+    static QString translationsFolder();
 
     // Posts checkForUpdates() (the "Check for Updates..." command).
     void postCheckForUpdates();
