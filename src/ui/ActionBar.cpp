@@ -6,6 +6,7 @@
 #include "ui/Theme.h"
 #include "workflow/ScanViewModel.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -25,11 +26,15 @@ struct StatSpec {
 
 // In the order they stand in the bar.
 constexpr StatSpec kStats[] = {
-    {"Total Files", Tint::primary, true},     {"Dual Mono", Tint::accent, true},
-    {"Phase Inverted", Tint::red, false},     {"Silent Channel", Tint::purple, false},
-    {"No Audio", Tint::gray, false},          {"Multichannel", Tint::teal, false},
-    {"Unreadable", Tint::red, false},         {"True Stereo", Tint::primary, true},
-    {"Potential Savings", Tint::accent, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Total Files"), Tint::primary, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Dual Mono"), Tint::accent, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Phase Inverted"), Tint::red, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Silent Channel"), Tint::purple, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "No Audio"), Tint::gray, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Multichannel"), Tint::teal, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Unreadable"), Tint::red, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "True Stereo"), Tint::primary, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Potential Savings"), Tint::accent, true},
 };
 
 bool isUnreadable(const ScanResult& result)
@@ -37,23 +42,37 @@ bool isUnreadable(const ScanResult& result)
     return result.unreadableReason.has_value();
 }
 
+QString translated(const char* text)
+{
+    return QCoreApplication::translate("twinfold::ActionBar", text);
+}
+
 QString filesText(std::size_t count)
 {
-    return QStringLiteral("Converted %1 file%2").arg(count).arg(count == 1 ? "" : "s");
+    // English needs no numerus translation: the singular is its own text, and
+    // a translation of the plural text can still give every plural form.
+    if (count == 1)
+        return QCoreApplication::translate("twinfold::ActionBar", "Converted 1 file");
+    return QCoreApplication::translate("twinfold::ActionBar", "Converted %n files", nullptr, int(count));
 }
 
 // Compressed sources grow into PCM, so the change can go either way.
 QString outcomeText(const ConversionOutcome& outcome)
 {
-    const QString change = outcome.savedBytes < 0 ? QStringLiteral("grew by ") + byteCountText(-outcome.savedBytes)
-                                                  : QStringLiteral("saved ") + byteCountText(outcome.savedBytes);
-    return filesText(outcome.outputCount) + QStringLiteral(" — ") + change;
+    if (outcome.savedBytes < 0) {
+        return QCoreApplication::translate("twinfold::ActionBar", "%1 — grew by %2")
+            .arg(filesText(outcome.outputCount), byteCountText(-outcome.savedBytes));
+    }
+    return QCoreApplication::translate("twinfold::ActionBar", "%1 — saved %2")
+        .arg(filesText(outcome.outputCount), byteCountText(outcome.savedBytes));
 }
 
 QString problemsText(const ConversionOutcome& outcome)
 {
     const auto count = outcome.problems.size();
-    return QStringLiteral("%1 problem%2 with originals").arg(count).arg(count == 1 ? "" : "s");
+    if (count == 1)
+        return QCoreApplication::translate("twinfold::ActionBar", "1 problem with originals");
+    return QCoreApplication::translate("twinfold::ActionBar", "%n problems with originals", nullptr, int(count));
 }
 
 }  // namespace
@@ -62,12 +81,12 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     : QWidget(parent),
       viewModel_(viewModel),
       stats_(new QWidget(this)),
-      selectAll_(new QPushButton(QStringLiteral("Select All Convertible"), this)),
-      convert_(new QPushButton(QStringLiteral("Convert Selected to Mono"), this)),
+      selectAll_(new QPushButton(tr("Select All Convertible"), this)),
+      convert_(new QPushButton(tr("Convert Selected to Mono"), this)),
       outcome_(new QWidget(this)),
       converted_(new QLabel(outcome_)),
       problems_(new QLabel(outcome_)),
-      rescan_(new QPushButton(QStringLiteral("Rescan Folder"), outcome_))
+      rescan_(new QPushButton(tr("Rescan Folder"), outcome_))
 {
     buildStats();
     BlueProminentButtonStyle::apply(convert_);
@@ -113,7 +132,7 @@ void ActionBar::buildStats()
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(24);
     for (const StatSpec& figure : kStats) {
-        auto* stat = new StatView(QString::fromLatin1(figure.title), figure.highlight, stats_);
+        auto* stat = new StatView(translated(figure.title), figure.highlight, stats_);
         row->addWidget(stat);
         statViews_ << stat;
     }

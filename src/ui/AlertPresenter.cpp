@@ -54,21 +54,21 @@ void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, co
 void AlertPresenter::syncError()
 {
     const auto& message = viewModel_.errorMessage();
-    sync(error_, QStringLiteral("Error"), message ? std::optional(QString::fromStdString(*message)) : std::nullopt,
+    sync(error_, tr("Error"), message ? std::optional(QString::fromStdString(*message)) : std::nullopt,
          [this] { viewModel_.dismissError(); });
 }
 
 void AlertPresenter::syncUpToDate()
 {
-    sync(upToDate_, QStringLiteral("Up to Date"),
-         updateVM_.showUpToDate() ? std::optional(QStringLiteral("You’re running the latest version of Twinfold."))
+    sync(upToDate_, tr("Up to Date"),
+         updateVM_.showUpToDate() ? std::optional(tr("You’re running the latest version of Twinfold."))
                                   : std::nullopt,
          [this] { updateVM_.setShowUpToDate(false); });
 }
 
 void AlertPresenter::syncCheckFailed()
 {
-    sync(checkFailed_, QStringLiteral("Update Check Failed"), updateVM_.checkError(),
+    sync(checkFailed_, tr("Update Check Failed"), updateVM_.checkError(),
          [this] { updateVM_.setCheckError(std::nullopt); });
 }
 
@@ -83,15 +83,15 @@ void AlertPresenter::syncProblems()
     if (outcome && !outcome->problems.empty() && !problemsDismissed_) {
         for (const std::string& problem : outcome->problems)
             all << QString::fromStdString(problem);
-        QStringList lines{QStringLiteral("The mono files were written. These originals were not handled as asked "
-                                         "and are still where they were:")};
+        QStringList lines{tr("The mono files were written. These originals were not handled as asked "
+                             "and are still where they were:")};
         for (const QString& problem : all.mid(0, qsizetype(listed)))
             lines << QStringLiteral("• ") + problem;
         if (all.size() > qsizetype(listed))
-            lines << QStringLiteral("…and %1 more (see Show Details)").arg(all.size() - qsizetype(listed));
+            lines << tr("…and %1 more (see Show Details)").arg(all.size() - qsizetype(listed));
         message = lines.join(QLatin1Char('\n'));
     }
-    sync(problems_, QStringLiteral("Some Originals Were Not Handled"), message, [this] { problemsDismissed_ = true; });
+    sync(problems_, tr("Some Originals Were Not Handled"), message, [this] { problemsDismissed_ = true; });
     if (problems_ && all.size() > qsizetype(listed))
         problems_->setDetailedText(all.join(QLatin1Char('\n')));
 }

@@ -55,11 +55,12 @@ void revealInFileManager(const std::vector<std::filesystem::path>& files, Nothin
     call << uris << QString();
     // Asynchronous, so a slow or absent file manager never freezes the window.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [files, nothingAnswered](QDBusPendingCallWatcher* finished) {
+    const auto answered = [files, nothingAnswered](QDBusPendingCallWatcher* finished) {
         if (QDBusPendingReply<> reply = *finished; reply.isError())
             openContainingFolders(files, nothingAnswered);
         finished->deleteLater();
-    });
+    };
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, answered);
 }
 
 }  // namespace twinfold

@@ -98,10 +98,10 @@ QWidget* MainView::buildBottomArea()
 void MainView::installFolderChooser()
 {
     viewModel_->setFolderChooser([this]() -> std::optional<std::filesystem::path> {
-        QFileDialog dialog(window(), QStringLiteral("Select a folder containing audio files"));
+        QFileDialog dialog(window(), tr("Select a folder containing audio files"));
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Select"));
+        dialog.setLabelText(QFileDialog::Accept, tr("Select"));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());

@@ -16,7 +16,7 @@ namespace twinfold {
 MainWindow::MainWindow(UpdateViewModel& updateVM, QWidget* parent)
     : QMainWindow(parent), updateVM_(updateVM), mainView_(new MainView(updateVM, this)), openUrl_(openExternalUrl)
 {
-    setWindowTitle(QStringLiteral("Twinfold"));
+    setWindowTitle(tr("Twinfold"));
     // Controls take the blue accent whatever the desktop's own.
     QPalette colors = palette();
     colors.setColor(QPalette::Highlight, tintColor(Tint::accent, colors));
@@ -30,21 +30,21 @@ MainWindow::MainWindow(UpdateViewModel& updateVM, QWidget* parent)
 // No new-document or settings entries: the window is the whole program.
 void MainWindow::buildMenus()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* quit = file->addAction(QStringLiteral("Quit"), qApp, &QApplication::closeAllWindows);
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* quit = file->addAction(tr("Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help_ = help->addAction(QStringLiteral("Twinfold Help"), this, [this] {
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help_ = help->addAction(tr("Twinfold Help"), this, [this] {
         if (openUrl_)
             openUrl_(helpPageURL());
     });
     help_->setShortcut(QKeySequence::HelpContents);
     help->addSeparator();
-    QAction* about = help->addAction(QStringLiteral("About Twinfold"), this, &MainWindow::showAbout);
+    QAction* about = help->addAction(tr("About Twinfold"), this, &MainWindow::showAbout);
     about->setMenuRole(QAction::AboutRole);
-    checkForUpdates_ = help->addAction(QStringLiteral("Check for Updates..."), this, [] {
+    checkForUpdates_ = help->addAction(tr("Check for Updates..."), this, [] {
         if (TwinfoldApp* app = TwinfoldApp::instance())
             app->postCheckForUpdates();
     });
@@ -53,9 +53,9 @@ void MainWindow::buildMenus()
 
 void MainWindow::showAbout()
 {
-    QMessageBox::about(this, QStringLiteral("About Twinfold"),
-                       QStringLiteral("Twinfold %1\n\nFinds audio files whose channels carry the same content "
-                                      "and converts them to true mono, bit for bit.")
+    QMessageBox::about(this, tr("About Twinfold"),
+                       tr("Twinfold %1\n\nFinds audio files whose channels carry the same content "
+                          "and converts them to true mono, bit for bit.")
                            .arg(buildVersionString()));
 }
 

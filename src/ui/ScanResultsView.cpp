@@ -1,6 +1,7 @@
 #include "ui/ScanResultsView.h"
 
 #include "ui/MultichannelDetailPanel.h"
+#include "ui/RecordTexts.h"
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableDelegate.h"
 #include "ui/ResultsTableModel.h"
@@ -102,7 +103,7 @@ void ScanResultsView::configureColumns()
         header->resizeSection(c.column, fittedWidth(c, *header, table_->fontMetrics()));
         header->setSectionResizeMode(c.column, c.mode);
     }
-    const BadgeLook longStatus{QStringLiteral("Silent Right Channel"), Tint::purple};
+    const BadgeLook longStatus{recordText("Silent Right Channel"), Tint::purple};
     const int statusWidth = StatusBadge::sizeHint(longStatus, roleFont(FontRole::caption)).width() + 10;
     header->resizeSection(ResultsTableModel::statusColumn, std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 12);
@@ -229,12 +230,12 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
     auto* menu = new QMenu(this);
     menu->addAction(tr("Show in File Manager"), this, [this, clicked] { reveal(clicked, true); });
     menu->addSeparator();
-    QAction* convert = menu->addAction(QStringLiteral("Convert Selected"), this,
+    QAction* convert = menu->addAction(tr("Convert Selected"), this,
                                        [this] { viewModel_.convertSelected(false, false, false); });
     convert->setEnabled(!viewModel_.selectedConvertibleResults().empty()
                         && viewModel_.conversionState().kind == ConversionState::Case::idle);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Deselect All"), this, [this] { viewModel_.setSelectedResultIDs({}); });
+    menu->addAction(tr("Deselect All"), this, [this] { viewModel_.setSelectedResultIDs({}); });
     return menu;
 }
 

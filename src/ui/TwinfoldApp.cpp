@@ -44,7 +44,8 @@ QString TwinfoldApp::translationsFolder()
 bool TwinfoldApp::loadTranslation(const QLocale& locale)
 {
     auto* qt = new QTranslator(this);
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    const QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), qtTranslations))
         installTranslator(qt);
     auto* own = new QTranslator(this);
     if (!own->load(locale, QStringLiteral("twinfold"), QStringLiteral("_"), translationsFolder()))
