@@ -81,8 +81,10 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     : QWidget(parent),
       viewModel_(viewModel),
       stats_(new QWidget(this)),
-      selectAll_(new QPushButton(tr("Select All Convertible"), this)),
-      convert_(new QPushButton(tr("Convert Selected to Mono"), this)),
+      buttons_(new QWidget(this)),
+      row_(new QBoxLayout(QBoxLayout::LeftToRight)),
+      selectAll_(new QPushButton(tr("Select All Convertible"), buttons_)),
+      convert_(new QPushButton(tr("Convert Selected to Mono"), buttons_)),
       outcome_(new QWidget(this)),
       converted_(new QLabel(outcome_)),
       problems_(new QLabel(outcome_)),
@@ -104,17 +106,20 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     outcome->addWidget(converted_);
     outcome->addWidget(problems_);
     outcome->addWidget(rescan_);
-    auto* row = new QHBoxLayout;
-    row->setSpacing(8);
-    row->addWidget(stats_);
-    row->addStretch(1);
-    row->addWidget(selectAll_);
-    row->addWidget(convert_);
+    auto* buttons = new QHBoxLayout(buttons_);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(8);
+    buttons->addStretch(1);
+    buttons->addWidget(selectAll_);
+    buttons->addWidget(convert_);
+    row_->setSpacing(8);
+    row_->addWidget(stats_);
+    row_->addWidget(buttons_, 1);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     column->addWidget(outcome_);
-    column->addLayout(row);
+    column->addLayout(row_);
 
     connect(selectAll_, &QPushButton::clicked, this, [this] { viewModel_.selectAllConvertible(); });
     connect(convert_, &QPushButton::clicked, this, [this] { viewModel_.convertSelected(false, false, false); });
@@ -171,6 +176,24 @@ void ActionBar::refresh()
     convert_->setEnabled(!viewModel_.selectedConvertibleResults().empty()
                          && conversion.kind == ConversionState::Case::idle);
     refreshOutcome();
+    arrangeRow();
+}
+
+// The buttons stand beside the figures when both fit, as in English at the
+// window's usual width; longer titles (a translation, a narrow window) put
+// them on a row of their own rather than squeeze the figures' titles.
+void ActionBar::arrangeRow()
+{
+    const int needed = stats_->sizeHint().width() + row_->spacing() + buttons_->sizeHint().width();
+    const auto direction = needed <= width() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (row_->direction() != direction)
+        row_->setDirection(direction);
+}
+
+void ActionBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    arrangeRow();
 }
 
 // The outcome outlives the completed state, which the rescan after a
