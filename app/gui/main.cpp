@@ -74,7 +74,11 @@ int main(int argc, char** argv)
     describeOptions(parser);
     parser.process(app);
 
+#if TWINFOLD_UPDATE_CHECK
     twinfold::MainWindow window(app.updateViewModel());
+#else
+    twinfold::MainWindow window;
+#endif
     window.show();
     if (const auto paths = pathsFrom(parser.positionalArguments()); !paths.empty())
         window.mainView()->scanDroppedPaths(paths);

@@ -1,26 +1,35 @@
 #include "ui/AlertPresenter.h"
 
-#include "updates/UpdateViewModel.h"
 #include "workflow/ScanViewModel.h"
+#if TWINFOLD_UPDATE_CHECK
+#include "updates/UpdateViewModel.h"
+#endif
 
 #include <QLabel>
 #include <QMessageBox>
 
 namespace twinfold {
 
+#if TWINFOLD_UPDATE_CHECK
 AlertPresenter::AlertPresenter(ScanViewModel& viewModel, UpdateViewModel& updateVM, QWidget* window)
     : QObject(window), viewModel_(viewModel), updateVM_(updateVM), window_(window)
+#else
+AlertPresenter::AlertPresenter(ScanViewModel& viewModel, QWidget* window)
+    : QObject(window), viewModel_(viewModel), window_(window)
+#endif
 {
     connect(&viewModel_, &ScanViewModel::errorMessageChanged, this, &AlertPresenter::syncError);
-    connect(&updateVM_, &UpdateViewModel::showUpToDateChanged, this, &AlertPresenter::syncUpToDate);
-    connect(&updateVM_, &UpdateViewModel::checkErrorChanged, this, &AlertPresenter::syncCheckFailed);
     connect(&viewModel_, &ScanViewModel::lastConversionOutcomeChanged, this, [this] {
         problemsDismissed_ = false;
         syncProblems();
     });
     syncError();
+#if TWINFOLD_UPDATE_CHECK
+    connect(&updateVM_, &UpdateViewModel::showUpToDateChanged, this, &AlertPresenter::syncUpToDate);
+    connect(&updateVM_, &UpdateViewModel::checkErrorChanged, this, &AlertPresenter::syncCheckFailed);
     syncUpToDate();
     syncCheckFailed();
+#endif
 }
 
 void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, const std::optional<QString>& message,
@@ -58,6 +67,7 @@ void AlertPresenter::syncError()
          [this] { viewModel_.dismissError(); });
 }
 
+#if TWINFOLD_UPDATE_CHECK
 void AlertPresenter::syncUpToDate()
 {
     sync(upToDate_, tr("Up to Date"),
@@ -71,6 +81,7 @@ void AlertPresenter::syncCheckFailed()
     sync(checkFailed_, tr("Update Check Failed"), updateVM_.checkError(),
          [this] { updateVM_.setCheckError(std::nullopt); });
 }
+#endif
 
 // A clash for every file of a large folder must not grow the alert past
 // the screen: the first problems are listed, all of them under "Show Details".

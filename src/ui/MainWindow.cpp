@@ -5,7 +5,9 @@
 #include "ui/Theme.h"
 #include "ui/TwinfoldApp.h"
 #include "updates/BuildInfo.h"
+#if TWINFOLD_UPDATE_CHECK
 #include "updates/UpdateViewModel.h"
+#endif
 
 #include <QApplication>
 #include <QMenuBar>
@@ -13,8 +15,13 @@
 
 namespace twinfold {
 
+#if TWINFOLD_UPDATE_CHECK
 MainWindow::MainWindow(UpdateViewModel& updateVM, QWidget* parent)
     : QMainWindow(parent), updateVM_(updateVM), mainView_(new MainView(updateVM, this)), openUrl_(openExternalUrl)
+#else
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), mainView_(new MainView(this)), openUrl_(openExternalUrl)
+#endif
 {
     setWindowTitle(tr("Twinfold"));
     // Controls take the blue accent whatever the desktop's own.
@@ -44,11 +51,13 @@ void MainWindow::buildMenus()
     help->addSeparator();
     QAction* about = help->addAction(tr("About Twinfold"), this, &MainWindow::showAbout);
     about->setMenuRole(QAction::AboutRole);
+#if TWINFOLD_UPDATE_CHECK
     checkForUpdates_ = help->addAction(tr("Check for Updates..."), this, [] {
         if (TwinfoldApp* app = TwinfoldApp::instance())
             app->postCheckForUpdates();
     });
     checkForUpdates_->setMenuRole(QAction::ApplicationSpecificRole);
+#endif
 }
 
 void MainWindow::showAbout()
@@ -65,7 +74,9 @@ void MainWindow::showEvent(QShowEvent* event)
     if (launched_)
         return;
     launched_ = true;
+#if TWINFOLD_UPDATE_CHECK
     checkForUpdatesOnLaunch(updateVM_);
+#endif
 }
 
 }  // namespace twinfold

@@ -19,10 +19,15 @@ class MainWindow : public QMainWindow {
 public:
     using UrlOpener = std::function<void(const QUrl&)>;
 
+#if TWINFOLD_UPDATE_CHECK
     explicit MainWindow(UpdateViewModel& updateVM, QWidget* parent = nullptr);
+#else
+    explicit MainWindow(QWidget* parent = nullptr);
+#endif
 
     MainView* mainView() const { return mainView_; }
     QAction* helpAction() const { return help_; }
+    // Null in a build without the update check.
     QAction* checkForUpdatesAction() const { return checkForUpdates_; }
     // Where "Twinfold Help" sends its address (the desktop's browser by default).
     void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
@@ -34,7 +39,9 @@ private:
     void buildMenus();
     void showAbout();
 
+#if TWINFOLD_UPDATE_CHECK
     UpdateViewModel& updateVM_;
+#endif
     MainView* mainView_;
     QAction* help_ = nullptr;
     QAction* checkForUpdates_ = nullptr;

@@ -116,6 +116,9 @@ QLayout* SettingsPanel::buildSecondRow()
     row->addSpacing(12);
     row->addWidget(checkForUpdates_);
     row->addStretch(1);
+    // A build without the update check has nothing for this setting to do.
+    if (!TWINFOLD_UPDATE_CHECK)
+        checkForUpdates_->hide();
     return row;
 }
 

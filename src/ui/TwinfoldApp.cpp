@@ -3,7 +3,9 @@
 #include "ui/DesktopServices.h"
 #include "ui/Symbols.h"
 #include "updates/BuildInfo.h"
+#if TWINFOLD_UPDATE_CHECK
 #include "updates/UpdateViewModel.h"
+#endif
 
 #include <QDir>
 #include <QLibraryInfo>
@@ -27,6 +29,7 @@ TwinfoldApp* TwinfoldApp::instance()
     return qobject_cast<TwinfoldApp*>(QCoreApplication::instance());
 }
 
+#if TWINFOLD_UPDATE_CHECK
 UpdateViewModel& TwinfoldApp::updateViewModel()
 {
     if (!updateViewModel_) {
@@ -35,6 +38,7 @@ UpdateViewModel& TwinfoldApp::updateViewModel()
     }
     return *updateViewModel_;
 }
+#endif
 
 QString TwinfoldApp::translationsFolder()
 {

@@ -23,8 +23,10 @@ public:
     // QApplication.
     static TwinfoldApp* instance();
 
+#if TWINFOLD_UPDATE_CHECK
     // Created on first use against the build's update address.
     UpdateViewModel& updateViewModel();
+#endif
 
     // Installs the window's translation for the locale (and Qt's own for
     // its standard buttons) when one is installed; English otherwise.
@@ -41,7 +43,9 @@ signals:
     void checkForUpdates();
 
 private:
+#if TWINFOLD_UPDATE_CHECK
     std::unique_ptr<UpdateViewModel> updateViewModel_;
+#endif
 };
 
 }  // namespace twinfold

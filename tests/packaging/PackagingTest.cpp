@@ -52,6 +52,15 @@ std::string read(const fs::path& path)
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+const std::vector<std::string> kCliFiles{
+    "bin/twinfold-cli",
+    "share/man/man1/twinfold-cli.1.gz",
+    "share/bash-completion/completions/twinfold-cli",
+    "share/zsh/vendor-completions/_twinfold-cli",
+    "share/doc/twinfold-cli/copyright",
+};
+
+#if TWINFOLD_HAS_GUI
 std::string lineStarting(const std::string& text, const std::string& start)
 {
     std::istringstream lines(text);
@@ -62,15 +71,6 @@ std::string lineStarting(const std::string& text, const std::string& start)
     return {};
 }
 
-const std::vector<std::string> kCliFiles{
-    "bin/twinfold-cli",
-    "share/man/man1/twinfold-cli.1.gz",
-    "share/bash-completion/completions/twinfold-cli",
-    "share/zsh/vendor-completions/_twinfold-cli",
-    "share/doc/twinfold-cli/copyright",
-};
-
-#if TWINFOLD_HAS_GUI
 const std::string kAppId = TWINFOLD_APP_ID;
 const std::vector<std::string> kWindowFiles{
     "bin/twinfold",
