@@ -34,7 +34,9 @@ set(CPACK_COMPONENT_TWINFOLD-CLI_DESCRIPTION
  overwriting a file. Scripts get JSON output and documented exit codes.")
 
 set(CPACK_DEBIAN_TWINFOLD_PACKAGE_NAME twinfold)
-set(CPACK_DEBIAN_TWINFOLD_PACKAGE_DEPENDS "twinfold-cli (= ${PROJECT_VERSION})")
+# The platform plugins (X11, Wayland) are loaded at run time, out of
+# dpkg-shlibdeps' sight.
+set(CPACK_DEBIAN_TWINFOLD_PACKAGE_DEPENDS "twinfold-cli (= ${PROJECT_VERSION}), qt6-qpa-plugins")
 set(CPACK_COMPONENT_TWINFOLD_DESCRIPTION
     "Find redundant audio channels and convert files to true mono (window)
  Twinfold shows which audio files carry the same content on several channels,
