@@ -45,17 +45,31 @@ QString TwinfoldApp::translationsFolder()
     return QDir(applicationDirPath()).filePath(QStringLiteral(TWINFOLD_TRANSLATIONS_FROM_BIN));
 }
 
-bool TwinfoldApp::loadTranslation(const QLocale& locale)
+namespace {
+
+// The translation of `name` for the locale in `folder`, installed in place
+// of `current`; `current` is left empty when there is none.
+bool replaceTranslation(std::unique_ptr<QTranslator>& current, const QLocale& locale, const QString& name,
+                        const QString& folder)
 {
-    auto* qt = new QTranslator(this);
-    const QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), qtTranslations))
-        installTranslator(qt);
-    auto* own = new QTranslator(this);
-    if (!own->load(locale, QStringLiteral("twinfold"), QStringLiteral("_"), translationsFolder()))
+    if (current)
+        QCoreApplication::removeTranslator(current.get());
+    current = std::make_unique<QTranslator>();
+    if (!current->load(locale, name, QStringLiteral("_"), folder)) {
+        current.reset();
         return false;
-    installTranslator(own);
+    }
+    QCoreApplication::installTranslator(current.get());
     return true;
+}
+
+}  // namespace
+
+bool TwinfoldApp::loadTranslation(const QLocale& locale, const QString& folder)
+{
+    replaceTranslation(qtTranslation_, locale, QStringLiteral("qtbase"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    return replaceTranslation(ownTranslation_, locale, QStringLiteral("twinfold"), folder);
 }
 
 void TwinfoldApp::postCheckForUpdates()

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QTranslator;
+
 namespace twinfold {
 
 class UpdateViewModel;
@@ -28,10 +30,11 @@ public:
     UpdateViewModel& updateViewModel();
 #endif
 
-    // Installs the window's translation for the locale (and Qt's own for
-    // its standard buttons) when one is installed; English otherwise.
-    // Returns whether the window's own translation was found.
-    bool loadTranslation(const QLocale& locale);
+    // Installs the window's translation for the locale from `folder` (and
+    // Qt's own for its standard buttons) when there is one, in place of any
+    // loaded before; English otherwise. Returns whether the window's own
+    // translation was found.
+    bool loadTranslation(const QLocale& locale, const QString& folder = translationsFolder());
     // Where the installed translations live: share/twinfold/translations
     // beside the bin folder the program runs from.
     static QString translationsFolder();
@@ -46,6 +49,8 @@ private:
 #if TWINFOLD_UPDATE_CHECK
     std::unique_ptr<UpdateViewModel> updateViewModel_;
 #endif
+    std::unique_ptr<QTranslator> qtTranslation_;
+    std::unique_ptr<QTranslator> ownTranslation_;
 };
 
 }  // namespace twinfold

@@ -6,15 +6,18 @@
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "ui/SheetPresenter.h"
+#include "ui/TwinfoldApp.h"
 #include "ui/ResultPresentation.h"
 
 #include <QAbstractButton>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTranslator>
 
 #include <cmath>
+#include <fstream>
 
 namespace twinfold::test {
 namespace {
@@ -149,6 +152,40 @@ TEST_F(PseudoTranslationTest, ResultsAndSheets)
         ASSERT_TRUE(processEventsUntil([&] { return sheet() == nullptr; }));
     }
     EXPECT_EQ(libraryFiles().size(), 4u);
+}
+
+// A translation installed for the user's language is found by the locale's
+// name, and loading another replaces it.
+TEST(InstalledTranslation, FollowsTheLocaleAndReplacesTheOneBefore)
+{
+    if (QString(TWINFOLD_LRELEASE).isEmpty())
+        GTEST_SKIP() << "lrelease is not installed (Debian: qt6-l10n-tools)";
+    TempDir folder;
+    std::ofstream(folder / "twinfold_de.ts") << R"(<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS><TS version="2.1" language="de">
+<context><name>twinfold::HeaderView</name>
+<message><source>Select Folder</source><translation>Ordner wählen</translation></message>
+</context></TS>)";
+    QProcess lrelease;
+    lrelease.start(TWINFOLD_LRELEASE, {QString::fromStdString((folder / "twinfold_de.ts").string())});
+    ASSERT_TRUE(lrelease.waitForFinished() && lrelease.exitCode() == 0) << lrelease.readAll().toStdString();
+
+    const QString translations = QString::fromStdString(folder.path().string());
+    const struct {
+        const char* locale;
+        bool found;
+        QString shown;
+    } cases[] = {
+        {"de_DE", true, QStringLiteral("Ordner wählen")},
+        {"fr_FR", false, QStringLiteral("Select Folder")},
+        {"de_AT", true, QStringLiteral("Ordner wählen")},
+        {"C", false, QStringLiteral("Select Folder")},
+    };
+    for (const auto& c : cases) {
+        const QLocale locale(QString::fromLatin1(c.locale));
+        EXPECT_EQ(TwinfoldApp::instance()->loadTranslation(locale, translations), c.found) << c.locale;
+        EXPECT_EQ(QCoreApplication::translate("twinfold::HeaderView", "Select Folder"), c.shown) << c.locale;
+    }
 }
 
 }  // namespace
