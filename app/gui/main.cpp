@@ -1,6 +1,8 @@
 // twinfold [PATH...]: the window. Files and folders named on the command line
 // (as the desktop's "Open With" passes them) are scanned as if dropped on it.
 
+#include "GraphicalSession.h"
+
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/TwinfoldApp.h"
@@ -10,7 +12,10 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <QLocale>
+
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -59,13 +64,21 @@ void answerInformationRequests(int argc, char** argv)
 int main(int argc, char** argv)
 {
     answerInformationRequests(argc, argv);
+    twinfold::requireGraphicalSession(argc, argv);
+    auto displayGuard = std::make_unique<twinfold::DisplayOpeningGuard>();
     twinfold::TwinfoldApp app(argc, argv);
+    displayGuard.reset();
+    app.loadTranslation(QLocale::system());
     QGuiApplication::setDesktopFileName(QStringLiteral(TWINFOLD_APP_ID));
     QCommandLineParser parser;
     describeOptions(parser);
     parser.process(app);
 
+#if TWINFOLD_UPDATE_CHECK
     twinfold::MainWindow window(app.updateViewModel());
+#else
+    twinfold::MainWindow window;
+#endif
     window.show();
     if (const auto paths = pathsFrom(parser.positionalArguments()); !paths.empty())
         window.mainView()->scanDroppedPaths(paths);

@@ -6,6 +6,7 @@
 #include "ui/Theme.h"
 #include "workflow/ScanViewModel.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -25,30 +26,48 @@ struct StatSpec {
 
 // In the order they stand in the bar.
 constexpr StatSpec kStats[] = {
-    {"Total Files", Tint::primary, true},     {"Dual Mono", Tint::accent, true},
-    {"Phase Inverted", Tint::red, false},     {"Silent Channel", Tint::purple, false},
-    {"No Audio", Tint::gray, false},          {"Multichannel", Tint::teal, false},
-    {"Unreadable", Tint::red, false},         {"True Stereo", Tint::primary, true},
-    {"Potential Savings", Tint::accent, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Total Files"), Tint::primary, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Dual Mono"), Tint::accent, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Phase Inverted"), Tint::red, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Silent Channel"), Tint::purple, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "No Audio"), Tint::gray, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Multichannel"), Tint::teal, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Unreadable"), Tint::red, false},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "True Stereo"), Tint::primary, true},
+    {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Potential Savings"), Tint::accent, true},
 };
+
+QString translated(const char* text)
+{
+    return QCoreApplication::translate("twinfold::ActionBar", text);
+}
 
 QString filesText(std::size_t count)
 {
-    return QStringLiteral("Converted %1 file%2").arg(count).arg(count == 1 ? "" : "s");
+    // English needs no numerus translation: the singular is its own text, and
+    // a translation of the plural text can still give every plural form.
+    if (count == 1)
+        return QCoreApplication::translate("twinfold::ActionBar", "Converted 1 file");
+    return QCoreApplication::translate("twinfold::ActionBar", "Converted %n files", nullptr, int(count));
 }
 
 // Compressed sources grow into PCM, so the change can go either way.
 QString outcomeText(const ConversionOutcome& outcome)
 {
-    const QString change = outcome.savedBytes < 0 ? QStringLiteral("grew by ") + byteCountText(-outcome.savedBytes)
-                                                  : QStringLiteral("saved ") + byteCountText(outcome.savedBytes);
-    return filesText(outcome.outputCount) + QStringLiteral(" — ") + change;
+    if (outcome.savedBytes < 0) {
+        return QCoreApplication::translate("twinfold::ActionBar", "%1 — grew by %2")
+            .arg(filesText(outcome.outputCount), byteCountText(-outcome.savedBytes));
+    }
+    return QCoreApplication::translate("twinfold::ActionBar", "%1 — saved %2")
+        .arg(filesText(outcome.outputCount), byteCountText(outcome.savedBytes));
 }
 
 QString problemsText(const ConversionOutcome& outcome)
 {
     const auto count = outcome.problems.size();
-    return QStringLiteral("%1 problem%2 with originals").arg(count).arg(count == 1 ? "" : "s");
+    if (count == 1)
+        return QCoreApplication::translate("twinfold::ActionBar", "1 problem with originals");
+    return QCoreApplication::translate("twinfold::ActionBar", "%n problems with originals", nullptr, int(count));
 }
 
 }  // namespace
@@ -57,12 +76,14 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     : QWidget(parent),
       viewModel_(viewModel),
       stats_(new QWidget(this)),
-      selectAll_(new QPushButton(QStringLiteral("Select All Convertible"), this)),
-      convert_(new QPushButton(QStringLiteral("Convert Selected to Mono"), this)),
+      buttons_(new QWidget(this)),
+      row_(new QBoxLayout(QBoxLayout::LeftToRight)),
+      selectAll_(new QPushButton(tr("Select All Convertible"), buttons_)),
+      convert_(new QPushButton(tr("Convert Selected to Mono"), buttons_)),
       outcome_(new QWidget(this)),
       converted_(new QLabel(outcome_)),
       problems_(new QLabel(outcome_)),
-      rescan_(new QPushButton(QStringLiteral("Rescan Folder"), outcome_))
+      rescan_(new QPushButton(tr("Rescan Folder"), outcome_))
 {
     buildStats();
     BlueProminentButtonStyle::apply(convert_);
@@ -80,17 +101,20 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     outcome->addWidget(converted_);
     outcome->addWidget(problems_);
     outcome->addWidget(rescan_);
-    auto* row = new QHBoxLayout;
-    row->setSpacing(8);
-    row->addWidget(stats_);
-    row->addStretch(1);
-    row->addWidget(selectAll_);
-    row->addWidget(convert_);
+    auto* buttons = new QHBoxLayout(buttons_);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(8);
+    buttons->addStretch(1);
+    buttons->addWidget(selectAll_);
+    buttons->addWidget(convert_);
+    row_->setSpacing(8);
+    row_->addWidget(stats_);
+    row_->addWidget(buttons_, 1);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     column->addWidget(outcome_);
-    column->addLayout(row);
+    column->addLayout(row_);
 
     connect(selectAll_, &QPushButton::clicked, this, [this] { viewModel_.selectAllConvertible(); });
     connect(convert_, &QPushButton::clicked, this, [this] { viewModel_.convertSelected(false, false, false); });
@@ -108,7 +132,7 @@ void ActionBar::buildStats()
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(24);
     for (const StatSpec& figure : kStats) {
-        auto* stat = new StatView(QString::fromLatin1(figure.title), figure.highlight, stats_);
+        auto* stat = new StatView(translated(figure.title), figure.highlight, stats_);
         row->addWidget(stat);
         statViews_ << stat;
     }
@@ -147,6 +171,24 @@ void ActionBar::refresh()
     convert_->setVisible(scanned);
     convert_->setEnabled(counts.selectedConvertible > 0 && conversion.kind == ConversionState::Case::idle);
     refreshOutcome();
+    arrangeRow();
+}
+
+// The buttons stand beside the figures when both fit, as in English at the
+// window's usual width; longer titles (a translation, a narrow window) put
+// them on a row of their own rather than squeeze the figures' titles.
+void ActionBar::arrangeRow()
+{
+    const int needed = stats_->sizeHint().width() + row_->spacing() + buttons_->sizeHint().width();
+    const auto direction = needed <= width() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (row_->direction() != direction)
+        row_->setDirection(direction);
+}
+
+void ActionBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    arrangeRow();
 }
 
 // The outcome outlives the completed state, which the rescan after a

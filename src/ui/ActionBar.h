@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QBoxLayout;
 class QLabel;
 class QPushButton;
 
@@ -30,14 +31,20 @@ public:
     QLabel* problemsLabel() const { return problems_; }
     QPushButton* rescanButton() const { return rescan_; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void buildStats();
+    void arrangeRow();
     void refresh();
     void refreshStats();
     void refreshOutcome();
 
     ScanViewModel& viewModel_;
     QWidget* stats_;
+    QWidget* buttons_;
+    QBoxLayout* row_;
     QList<StatView*> statViews_;
     QPushButton* selectAll_;
     QPushButton* convert_;

@@ -1,26 +1,35 @@
 #include "ui/AlertPresenter.h"
 
-#include "updates/UpdateViewModel.h"
 #include "workflow/ScanViewModel.h"
+#if TWINFOLD_UPDATE_CHECK
+#include "updates/UpdateViewModel.h"
+#endif
 
 #include <QLabel>
 #include <QMessageBox>
 
 namespace twinfold {
 
+#if TWINFOLD_UPDATE_CHECK
 AlertPresenter::AlertPresenter(ScanViewModel& viewModel, UpdateViewModel& updateVM, QWidget* window)
     : QObject(window), viewModel_(viewModel), updateVM_(updateVM), window_(window)
+#else
+AlertPresenter::AlertPresenter(ScanViewModel& viewModel, QWidget* window)
+    : QObject(window), viewModel_(viewModel), window_(window)
+#endif
 {
     connect(&viewModel_, &ScanViewModel::errorMessageChanged, this, &AlertPresenter::syncError);
-    connect(&updateVM_, &UpdateViewModel::showUpToDateChanged, this, &AlertPresenter::syncUpToDate);
-    connect(&updateVM_, &UpdateViewModel::checkErrorChanged, this, &AlertPresenter::syncCheckFailed);
     connect(&viewModel_, &ScanViewModel::lastConversionOutcomeChanged, this, [this] {
         problemsDismissed_ = false;
         syncProblems();
     });
     syncError();
+#if TWINFOLD_UPDATE_CHECK
+    connect(&updateVM_, &UpdateViewModel::showUpToDateChanged, this, &AlertPresenter::syncUpToDate);
+    connect(&updateVM_, &UpdateViewModel::checkErrorChanged, this, &AlertPresenter::syncCheckFailed);
     syncUpToDate();
     syncCheckFailed();
+#endif
 }
 
 void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, const std::optional<QString>& message,
@@ -55,23 +64,25 @@ void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, co
 void AlertPresenter::syncError()
 {
     const auto& message = viewModel_.errorMessage();
-    sync(error_, QStringLiteral("Error"), message ? std::optional(QString::fromStdString(*message)) : std::nullopt,
+    sync(error_, tr("Error"), message ? std::optional(QString::fromStdString(*message)) : std::nullopt,
          [this] { viewModel_.dismissError(); });
 }
 
+#if TWINFOLD_UPDATE_CHECK
 void AlertPresenter::syncUpToDate()
 {
-    sync(upToDate_, QStringLiteral("Up to Date"),
-         updateVM_.showUpToDate() ? std::optional(QStringLiteral("You’re running the latest version of Twinfold."))
+    sync(upToDate_, tr("Up to Date"),
+         updateVM_.showUpToDate() ? std::optional(tr("You’re running the latest version of Twinfold."))
                                   : std::nullopt,
          [this] { updateVM_.setShowUpToDate(false); });
 }
 
 void AlertPresenter::syncCheckFailed()
 {
-    sync(checkFailed_, QStringLiteral("Update Check Failed"), updateVM_.checkError(),
+    sync(checkFailed_, tr("Update Check Failed"), updateVM_.checkError(),
          [this] { updateVM_.setCheckError(std::nullopt); });
 }
+#endif
 
 // A clash for every file of a large folder must not grow the alert past
 // the screen: the first problems are listed, all of them under "Show Details".
@@ -84,15 +95,15 @@ void AlertPresenter::syncProblems()
     if (outcome && !outcome->problems.empty() && !problemsDismissed_) {
         for (const std::string& problem : outcome->problems)
             all << QString::fromStdString(problem);
-        QStringList lines{QStringLiteral("The mono files were written. These originals were not handled as asked "
-                                         "and are still where they were:")};
+        QStringList lines{tr("The mono files were written. These originals were not handled as asked "
+                             "and are still where they were:")};
         for (const QString& problem : all.mid(0, qsizetype(listed)))
             lines << QStringLiteral("• ") + problem;
         if (all.size() > qsizetype(listed))
-            lines << QStringLiteral("…and %1 more (see Show Details)").arg(all.size() - qsizetype(listed));
+            lines << tr("…and %1 more (see Show Details)").arg(all.size() - qsizetype(listed));
         message = lines.join(QLatin1Char('\n'));
     }
-    sync(problems_, QStringLiteral("Some Originals Were Not Handled"), message, [this] { problemsDismissed_ = true; });
+    sync(problems_, tr("Some Originals Were Not Handled"), message, [this] { problemsDismissed_ = true; });
     if (problems_ && all.size() > qsizetype(listed))
         problems_->setDetailedText(all.join(QLatin1Char('\n')));
 }

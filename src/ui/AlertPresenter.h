@@ -22,7 +22,11 @@ class UpdateViewModel;
 class AlertPresenter : public QObject {
     Q_OBJECT
 public:
+#if TWINFOLD_UPDATE_CHECK
     AlertPresenter(ScanViewModel& viewModel, UpdateViewModel& updateVM, QWidget* window);
+#else
+    AlertPresenter(ScanViewModel& viewModel, QWidget* window);
+#endif
 
     QMessageBox* errorAlert() const { return error_; }
     QMessageBox* upToDateAlert() const { return upToDate_; }
@@ -34,12 +38,16 @@ private:
     void sync(QPointer<QMessageBox>& alert, const QString& title, const std::optional<QString>& message,
               std::function<void()> dismissed);
     void syncError();
+#if TWINFOLD_UPDATE_CHECK
     void syncUpToDate();
     void syncCheckFailed();
+#endif
     void syncProblems();
 
     ScanViewModel& viewModel_;
+#if TWINFOLD_UPDATE_CHECK
     UpdateViewModel& updateVM_;
+#endif
     QWidget* window_;
     QPointer<QMessageBox> error_;
     QPointer<QMessageBox> upToDate_;

@@ -1,6 +1,7 @@
 #include "ui/ChannelCell.h"
 
 #include "records/ChannelAnalysis.h"
+#include "ui/RecordTexts.h"
 #include "ui/ResultPresentation.h"
 
 #include <QLabel>
@@ -36,13 +37,13 @@ ChannelCell::ChannelCell(const ChannelAnalysis& channel, QWidget* parent)
     : QWidget(parent), tint_(channelTint(channel))
 {
     const QPalette& colors = palette();
-    number_ = lineLabel(QStringLiteral("Ch %1").arg(channel.channelIndex + 1), roleFont(FontRole::caption2),
+    number_ = lineLabel(tr("Ch %1").arg(channel.channelIndex + 1), roleFont(FontRole::caption2),
                         tintColor(Tint::secondary, colors), this);
     QFont labelFont = monospacedRoleFont(FontRole::caption);
     labelFont.setWeight(QFont::Medium);
     label_ = lineLabel(QString::fromStdString(channel.channelLabel), labelFont, tintColor(Tint::primary, colors),
                        this);
-    peak_ = lineLabel(QString::fromStdString(channel.peakText()), monospacedRoleFont(FontRole::caption2),
+    peak_ = lineLabel(recordText(channel.peakText()), monospacedRoleFont(FontRole::caption2),
                       tintColor(channel.isSilent ? Tint::gray : Tint::primary, colors), this);
     pill_ = pillLabel(channelPillText(channel), tintColor(tint_, colors), this);
 

@@ -18,13 +18,16 @@ QUrl fileUrl(const std::filesystem::path& path)
     return QUrl::fromLocalFile(QString::fromStdString(path.string()));
 }
 
-void openContainingFolders(const std::vector<std::filesystem::path>& files)
+void openContainingFolders(const std::vector<std::filesystem::path>& files, const NothingAnswered& nothingAnswered)
 {
     std::set<std::filesystem::path> folders;
     for (const auto& file : files)
         folders.insert(file.parent_path());
+    bool opened = false;
     for (const auto& folder : folders)
-        QDesktopServices::openUrl(fileUrl(folder));
+        opened = QDesktopServices::openUrl(fileUrl(folder)) || opened;
+    if (!opened && nothingAnswered)
+        nothingAnswered();
 }
 
 }  // namespace
@@ -34,7 +37,7 @@ void openExternalUrl(const QUrl& url)
     QDesktopServices::openUrl(url);
 }
 
-void revealInFileManager(const std::vector<std::filesystem::path>& files)
+void revealInFileManager(const std::vector<std::filesystem::path>& files, NothingAnswered nothingAnswered)
 {
     if (files.empty())
         return;
@@ -43,7 +46,7 @@ void revealInFileManager(const std::vector<std::filesystem::path>& files)
         uris << fileUrl(file).toString(QUrl::FullyEncoded);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openContainingFolders(files);
+        openContainingFolders(files, nothingAnswered);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -52,11 +55,12 @@ void revealInFileManager(const std::vector<std::filesystem::path>& files)
     call << uris << QString();
     // Asynchronous, so a slow or absent file manager never freezes the window.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [files](QDBusPendingCallWatcher* finished) {
+    const auto answered = [files, nothingAnswered](QDBusPendingCallWatcher* finished) {
         if (QDBusPendingReply<> reply = *finished; reply.isError())
-            openContainingFolders(files);
+            openContainingFolders(files, nothingAnswered);
         finished->deleteLater();
-    });
+    };
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, answered);
 }
 
 }  // namespace twinfold

@@ -13,11 +13,16 @@ namespace twinfold {
 
 void openExternalUrl(const QUrl& url);
 
+// Called when neither a file manager nor anything else would show the files.
+using NothingAnswered = std::function<void()>;
+
 // Asks the desktop's file manager to show the files selected
 // (org.freedesktop.FileManager1.ShowItems over the session bus); when no
-// file manager answers, opens the folders that hold them instead.
-void revealInFileManager(const std::vector<std::filesystem::path>& files);
+// file manager answers, opens the folders that hold them instead, and when
+// nothing opens those either, calls nothingAnswered (perhaps later, once the
+// bus has answered).
+void revealInFileManager(const std::vector<std::filesystem::path>& files, NothingAnswered nothingAnswered);
 
-using FileRevealer = std::function<void(const std::vector<std::filesystem::path>&)>;
+using FileRevealer = std::function<void(const std::vector<std::filesystem::path>&, NothingAnswered)>;
 
 }  // namespace twinfold

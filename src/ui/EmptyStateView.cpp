@@ -16,12 +16,12 @@ EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent)
     logo->setObjectName(QStringLiteral("TwinfoldLogo"));
     logo->setPixmap(logoPixmap(logoSize, devicePixelRatioF()));
     logo->setFixedSize(logoSize, logoSize);
-    auto* prompt = new QLabel(QStringLiteral("Select a folder or drop audio files here to scan"), this);
+    auto* prompt = new QLabel(tr("Select a folder or drop audio files here to scan"), this);
     prompt->setFont(roleFont(FontRole::title3));
     prompt->setAlignment(Qt::AlignCenter);
-    auto* detail = new QLabel(QStringLiteral("Twinfold will find stereo WAV, AIFF, MP3, and M4A files where left and "
-                                             "right channels are identical (dual mono) or phase-inverted, allowing "
-                                             "you to convert them to true mono files."),
+    auto* detail = new QLabel(tr("Twinfold will find stereo WAV, AIFF, MP3, and M4A files where left and "
+                                 "right channels are identical (dual mono) or phase-inverted, allowing "
+                                 "you to convert them to true mono files."),
                               this);
     detail->setFont(roleFont(FontRole::caption));
     detail->setAlignment(Qt::AlignCenter);

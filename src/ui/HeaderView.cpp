@@ -17,12 +17,12 @@ namespace twinfold {
 HeaderView::HeaderView(ScanViewModel& viewModel, QWidget* parent)
     : QWidget(parent),
       viewModel_(viewModel),
-      selectFolder_(new QPushButton(QStringLiteral("Select Folder"), this)),
-      reset_(new QPushButton(QStringLiteral("Reset"), this)),
-      scanning_(new ProgressRow(QStringLiteral("Analyzing: "), 40, this)),
-      converting_(new ProgressRow(QStringLiteral("Converting: "), 50, this))
+      selectFolder_(new QPushButton(tr("Select Folder"), this)),
+      reset_(new QPushButton(tr("Reset"), this)),
+      scanning_(new ProgressRow(tr("Analyzing: "), 40, this)),
+      converting_(new ProgressRow(tr("Converting: "), 50, this))
 {
-    auto* title = new QLabel(QStringLiteral("Twinfold"), this);
+    auto* title = new QLabel(tr("Twinfold"), this);
     title->setFont(roleFont(FontRole::title2));
     auto* folderRow = new QHBoxLayout;
     folderRow->setSpacing(8);
@@ -84,7 +84,7 @@ void HeaderView::refreshFolder()
     else if (const auto& description = viewModel_.sourceDescription())
         text = QString::fromStdString(*description);
     placeholder_ = text.isEmpty();
-    folderText_->setText(placeholder_ ? QStringLiteral("No folder selected") : text);
+    folderText_->setText(placeholder_ ? tr("No folder selected") : text);
     setForegroundColor(folderText_, tintColor(placeholder_ ? Tint::secondary : Tint::primary, palette()));
 }
 

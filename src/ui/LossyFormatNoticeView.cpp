@@ -12,11 +12,11 @@ namespace twinfold {
 LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAgain)> acknowledge, QWidget* parent)
     : QDialog(parent),
       acknowledge_(std::move(acknowledge)),
-      dontShowAgain_(new QCheckBox(QStringLiteral("Don’t show this message again"), this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)),
-      continue_(new QPushButton(QStringLiteral("Continue"), this))
+      dontShowAgain_(new QCheckBox(tr("Don’t show this message again"), this)),
+      cancel_(new QPushButton(tr("Cancel"), this)),
+      continue_(new QPushButton(tr("Continue"), this))
 {
-    setWindowTitle(QStringLiteral("Lossy Format Detected"));
+    setWindowTitle(tr("Lossy Format Detected"));
     setFixedSize(sheetWidth, sheetHeight);
     dontShowAgain_->setFont(roleFont(FontRole::caption));
 
@@ -24,12 +24,12 @@ LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAga
     column->setContentsMargins(kSheetMargin, kSheetMargin, kSheetMargin, kSheetMargin);
     column->setSpacing(kSheetSpacing);
     column->addWidget(makeSheetHeader({QStringLiteral("waveform.badge.exclamationmark"), Tint::orange,
-                                       QStringLiteral("Lossy Format Detected"),
-                                       QStringLiteral("MP3/M4A will be converted to WAV")},
+                                       tr("Lossy Format Detected"),
+                                       tr("MP3/M4A will be converted to WAV")},
                                       this));
     column->addWidget(makeDivider(this));
-    column->addWidget(makeExplanation(QStringLiteral("Twinfold converts lossy files to WAV to preserve quality. "
-                                                     "Re-encoding causes further degradation."),
+    column->addWidget(makeExplanation(tr("Twinfold converts lossy files to WAV to preserve quality. "
+                                         "Re-encoding causes further degradation."),
                                       FontRole::callout, this));
     column->addWidget(dontShowAgain_, 0, Qt::AlignHCenter);
     column->addStretch(1);

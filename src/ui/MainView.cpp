@@ -11,9 +11,11 @@
 #include "ui/SheetParts.h"
 #include "ui/SheetPresenter.h"
 #include "ui/TwinfoldApp.h"
+#include "workflow/ScanViewModel.h"
+#if TWINFOLD_UPDATE_CHECK
 #include "ui/UpdateBannerView.h"
 #include "updates/UpdateViewModel.h"
-#include "workflow/ScanViewModel.h"
+#endif
 
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -40,17 +42,27 @@ std::vector<std::filesystem::path> localPaths(const QMimeData* data)
 
 }  // namespace
 
+#if TWINFOLD_UPDATE_CHECK
 MainView::MainView(UpdateViewModel& updateVM, QWidget* parent)
     : QWidget(parent),
       updateVM_(updateVM),
       viewModel_(new ScanViewModel(this)),
       banner_(new UpdateBannerView(updateVM, this)),
+#else
+MainView::MainView(QWidget* parent)
+    : QWidget(parent),
+      viewModel_(new ScanViewModel(this)),
+#endif
       header_(new HeaderView(*viewModel_, this)),
       content_(new QStackedWidget(this)),
       emptyState_(new EmptyStateView(content_)),
       results_(new ScanResultsView(*viewModel_, content_)),
       sheets_(new SheetPresenter(*viewModel_, this)),
+#if TWINFOLD_UPDATE_CHECK
       alerts_(new AlertPresenter(*viewModel_, updateVM, this)),
+#else
+      alerts_(new AlertPresenter(*viewModel_, this)),
+#endif
       clashAlert_(new ClashAlert(*viewModel_, this))
 {
     setMinimumSize(minimumWidth, minimumHeight);
@@ -61,7 +73,9 @@ MainView::MainView(UpdateViewModel& updateVM, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+#if TWINFOLD_UPDATE_CHECK
     column->addWidget(banner_);
+#endif
     column->addWidget(header_);
     column->addWidget(makeDivider(this));
     column->addWidget(content_, 1);
@@ -70,13 +84,15 @@ MainView::MainView(UpdateViewModel& updateVM, QWidget* parent)
     dropHighlight_ = new DropHighlight(this);
 
     installFolderChooser();
-    connect(&updateVM_, &UpdateViewModel::shouldShowBannerChanged, this, &MainView::refreshBanner);
-    connect(&updateVM_, &UpdateViewModel::availableUpdateChanged, this, &MainView::refreshBanner);
     connect(viewModel_, &ScanViewModel::scanResultsChanged, this, &MainView::scheduleContentRefresh);
     connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::scheduleContentRefresh);
+#if TWINFOLD_UPDATE_CHECK
+    connect(&updateVM_, &UpdateViewModel::shouldShowBannerChanged, this, &MainView::refreshBanner);
+    connect(&updateVM_, &UpdateViewModel::availableUpdateChanged, this, &MainView::refreshBanner);
     if (TwinfoldApp* app = TwinfoldApp::instance())
         connect(app, &TwinfoldApp::checkForUpdates, this, [this] { updateVM_.runUpdateCheck(false); });
     refreshBanner();
+#endif
     refreshContent();
 }
 
@@ -98,16 +114,17 @@ QWidget* MainView::buildBottomArea()
 void MainView::installFolderChooser()
 {
     viewModel_->setFolderChooser([this]() -> std::optional<std::filesystem::path> {
-        QFileDialog dialog(window(), QStringLiteral("Select a folder containing audio files"));
+        QFileDialog dialog(window(), tr("Select a folder containing audio files"));
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Select"));
+        dialog.setLabelText(QFileDialog::Accept, tr("Select"));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
     });
 }
 
+#if TWINFOLD_UPDATE_CHECK
 void MainView::refreshBanner()
 {
     const auto& update = updateVM_.availableUpdate();
@@ -116,6 +133,7 @@ void MainView::refreshBanner()
         banner_->setUpdate(*update);
     banner_->setVisible(show);
 }
+#endif
 
 // A new scan clears the results a moment before it reports that it is
 // scanning; deciding once those changes have all arrived keeps that moment

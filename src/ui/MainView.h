@@ -32,13 +32,18 @@ public:
     static constexpr int minimumWidth = 700;
     static constexpr int minimumHeight = 500;
 
+#if TWINFOLD_UPDATE_CHECK
     explicit MainView(UpdateViewModel& updateVM, QWidget* parent = nullptr);
+#else
+    explicit MainView(QWidget* parent = nullptr);
+#endif
     ~MainView() override;
 
     ScanViewModel& viewModel() const { return *viewModel_; }
+#if TWINFOLD_UPDATE_CHECK
     UpdateViewModel& updateViewModel() const { return updateVM_; }
-
     UpdateBannerView* banner() const { return banner_; }
+#endif
     HeaderView* header() const { return header_; }
     EmptyStateView* emptyState() const { return emptyState_; }
     ScanResultsView* resultsView() const { return results_; }
@@ -64,13 +69,19 @@ protected:
 private:
     QWidget* buildBottomArea();
     void installFolderChooser();
+#if TWINFOLD_UPDATE_CHECK
     void refreshBanner();
+#endif
     void scheduleContentRefresh();
     void refreshContent();
 
+#if TWINFOLD_UPDATE_CHECK
     UpdateViewModel& updateVM_;
+#endif
     ScanViewModel* viewModel_;
+#if TWINFOLD_UPDATE_CHECK
     UpdateBannerView* banner_;
+#endif
     HeaderView* header_;
     QStackedWidget* content_;
     EmptyStateView* emptyState_;

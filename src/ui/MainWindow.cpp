@@ -5,7 +5,9 @@
 #include "ui/Theme.h"
 #include "ui/TwinfoldApp.h"
 #include "updates/BuildInfo.h"
+#if TWINFOLD_UPDATE_CHECK
 #include "updates/UpdateViewModel.h"
+#endif
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -16,10 +18,15 @@
 
 namespace twinfold {
 
+#if TWINFOLD_UPDATE_CHECK
 MainWindow::MainWindow(UpdateViewModel& updateVM, QWidget* parent)
     : QMainWindow(parent), updateVM_(updateVM), mainView_(new MainView(updateVM, this)), openUrl_(openExternalUrl)
+#else
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), mainView_(new MainView(this)), openUrl_(openExternalUrl)
+#endif
 {
-    setWindowTitle(QStringLiteral("Twinfold"));
+    setWindowTitle(tr("Twinfold"));
     // Controls take the blue accent whatever the desktop's own.
     QPalette colors = palette();
     colors.setColor(QPalette::Highlight, tintColor(Tint::accent, colors));
@@ -33,21 +40,22 @@ MainWindow::MainWindow(UpdateViewModel& updateVM, QWidget* parent)
 // No new-document or settings entries: the window is the whole program.
 void MainWindow::buildMenus()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* quit = file->addAction(QStringLiteral("Quit"), qApp, &QApplication::closeAllWindows);
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* quit = file->addAction(tr("Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help_ = help->addAction(QStringLiteral("Twinfold Help"), this, [this] {
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help_ = help->addAction(tr("Twinfold Help"), this, [this] {
         if (openUrl_)
             openUrl_(helpPageURL());
     });
     help_->setShortcut(QKeySequence::HelpContents);
     help->addSeparator();
-    QAction* about = help->addAction(QStringLiteral("About Twinfold"), this, &MainWindow::showAbout);
+    QAction* about = help->addAction(tr("About Twinfold"), this, &MainWindow::showAbout);
     about->setMenuRole(QAction::AboutRole);
-    checkForUpdates_ = help->addAction(QStringLiteral("Check for Updates..."), this, [] {
+#if TWINFOLD_UPDATE_CHECK
+    checkForUpdates_ = help->addAction(tr("Check for Updates..."), this, [] {
         if (TwinfoldApp* app = TwinfoldApp::instance())
             app->postCheckForUpdates();
     });
@@ -55,7 +63,10 @@ void MainWindow::buildMenus()
     menuBar()->setCornerWidget(buildCheckingIndicator(), Qt::TopRightCorner);
     connect(&updateVM_, &UpdateViewModel::isCheckingForUserChanged, this, &MainWindow::showUpdateCheckState);
     showUpdateCheckState();
+#endif
 }
+
+#if TWINFOLD_UPDATE_CHECK
 
 QWidget* MainWindow::buildCheckingIndicator()
 {
@@ -67,7 +78,7 @@ QWidget* MainWindow::buildCheckingIndicator()
     busy->setRange(0, 0);  // no figure to show, only that it is working
     busy->setTextVisible(false);
     busy->setFixedSize(48, 6);
-    auto* label = new QLabel(QStringLiteral("Checking for Updates…"), checkingIndicator_);
+    auto* label = new QLabel(tr("Checking for Updates…"), checkingIndicator_);
     label->setTextFormat(Qt::PlainText);
     row->addWidget(busy, 0, Qt::AlignVCenter);
     row->addWidget(label, 0, Qt::AlignVCenter);
@@ -80,16 +91,16 @@ void MainWindow::showUpdateCheckState()
 {
     const bool checking = updateVM_.isCheckingForUser();
     checkForUpdates_->setEnabled(!checking);
-    checkForUpdates_->setText(checking ? QStringLiteral("Checking for Updates...")
-                                       : QStringLiteral("Check for Updates..."));
+    checkForUpdates_->setText(checking ? tr("Checking for Updates...") : tr("Check for Updates..."));
     checkingIndicator_->setVisible(checking);
 }
+#endif
 
 void MainWindow::showAbout()
 {
-    QMessageBox::about(this, QStringLiteral("About Twinfold"),
-                       QStringLiteral("Twinfold %1\n\nFinds audio files whose channels carry the same content "
-                                      "and converts them to true mono, bit for bit.")
+    QMessageBox::about(this, tr("About Twinfold"),
+                       tr("Twinfold %1\n\nFinds audio files whose channels carry the same content "
+                          "and converts them to true mono, bit for bit.")
                            .arg(buildVersionString()));
 }
 
@@ -99,7 +110,9 @@ void MainWindow::showEvent(QShowEvent* event)
     if (launched_)
         return;
     launched_ = true;
+#if TWINFOLD_UPDATE_CHECK
     checkForUpdatesOnLaunch(updateVM_);
+#endif
 }
 
 }  // namespace twinfold

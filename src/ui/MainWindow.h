@@ -19,10 +19,15 @@ class MainWindow : public QMainWindow {
 public:
     using UrlOpener = std::function<void(const QUrl&)>;
 
+#if TWINFOLD_UPDATE_CHECK
     explicit MainWindow(UpdateViewModel& updateVM, QWidget* parent = nullptr);
+#else
+    explicit MainWindow(QWidget* parent = nullptr);
+#endif
 
     MainView* mainView() const { return mainView_; }
     QAction* helpAction() const { return help_; }
+    // Null in a build without the update check.
     QAction* checkForUpdatesAction() const { return checkForUpdates_; }
     // "Checking for Updates…" with a busy bar, in the menu bar's corner
     // while a check the user asked for runs.
@@ -36,10 +41,14 @@ protected:
 private:
     void buildMenus();
     void showAbout();
+#if TWINFOLD_UPDATE_CHECK
     QWidget* buildCheckingIndicator();
     void showUpdateCheckState();
+#endif
 
+#if TWINFOLD_UPDATE_CHECK
     UpdateViewModel& updateVM_;
+#endif
     MainView* mainView_;
     QAction* help_ = nullptr;
     QAction* checkForUpdates_ = nullptr;

@@ -38,7 +38,7 @@ QWidget* MultichannelDetailPanel::buildHeader()
     const int iconSize = QFontMetrics(roleFont(FontRole::headline)).height();
     icon->setPixmap(symbolPixmap(QStringLiteral("square.stack.3d.up"), tintColor(Tint::teal, palette()), iconSize,
                                  devicePixelRatioF()));
-    auto* title = new QLabel(QStringLiteral("Channel Details"), header);
+    auto* title = new QLabel(tr("Channel Details"), header);
     title->setFont(roleFont(FontRole::headline));
     removable_->setFont(roleFont(FontRole::caption));
     setForegroundColor(removable_, tintColor(Tint::orange, palette()));

@@ -9,8 +9,8 @@ namespace twinfold {
 OptionsSheet::OptionsSheet(const Content& content, Actions actions, QWidget* parent)
     : QDialog(parent),
       actions_(std::move(actions)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)),
-      convert_(new QPushButton(QStringLiteral("Convert"), this))
+      cancel_(new QPushButton(tr("Cancel"), this)),
+      convert_(new QPushButton(tr("Convert"), this))
 {
     setWindowTitle(content.header.title);
     setFixedSize(content.size);

@@ -25,7 +25,7 @@ ProgressRow::ProgressRow(const QString& prefix, int figureWidth, QWidget* parent
       status_(new ElidedLabel(Qt::ElideMiddle, 1, this)),
       bar_(new QProgressBar(this)),
       figure_(new QLabel(this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this))
+      cancel_(new QPushButton(tr("Cancel"), this))
 {
     status_->setFont(roleFont(FontRole::caption));
     setForegroundColor(status_, tintColor(Tint::secondary, palette()));

@@ -1,7 +1,9 @@
 #include "ui/ResultPresentation.h"
 
 #include "audio_io/AudioFormat.h"
+#include "ui/RecordTexts.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QStringList>
 
@@ -91,7 +93,7 @@ Tint badgeTint(const ScanResult& result)
 
 QString statusBadgeText(const ScanResult& result)
 {
-    const QString status = QString::fromStdString(result.statusText());
+    const QString status = recordText(result.statusText());
     const std::string difference = result.differenceText();
     return difference.empty() ? status : status + QStringLiteral(" · ") + QString::fromStdString(difference);
 }
@@ -100,15 +102,19 @@ QStringList rowNotes(const ScanResult& result)
 {
     QStringList notes;
     if (result.unreadableReason)
-        notes << QStringLiteral("Could not be read: ") + QString::fromStdString(*result.unreadableReason);
+        notes << QCoreApplication::translate("twinfold::ResultPresentation", "Could not be read: %1")
+                     .arg(QString::fromStdString(*result.unreadableReason));
     if (result.differsFromAPan()) {
-        notes << QStringLiteral("The quieter channel is not just a quieter copy of the louder one (it %1): "
-                                "converting would discard what only it holds, so it is not ticked.")
+        notes << QCoreApplication::translate("twinfold::ResultPresentation",
+                                             "The quieter channel is not just a quieter copy of the louder one "
+                                             "(it %1): converting would discard what only it holds, so it is not "
+                                             "ticked.")
                      .arg(QString::fromStdString(result.differenceText()));
     }
     if (result.isInBackupFolder())
-        notes << QStringLiteral("An original that an earlier conversion moved to a Twinfold backup folder; "
-                                "it is not ticked.");
+        notes << QCoreApplication::translate("twinfold::ResultPresentation",
+                                             "An original that an earlier conversion moved to a Twinfold backup "
+                                             "folder; it is not ticked.");
     if (result.pairingNote)
         notes << QString::fromStdString(*result.pairingNote);
     return notes;
@@ -116,7 +122,8 @@ QStringList rowNotes(const ScanResult& result)
 
 QString filenameTagText(const ScanResult& result)
 {
-    return result.isInBackupFolder() ? QStringLiteral("Backup") : QString();
+    return result.isInBackupFolder() ? QCoreApplication::translate("twinfold::ResultPresentation", "Backup")
+                                     : QString();
 }
 
 CheckMark checkMarkFor(const ScanResult& result, bool selected)
@@ -135,14 +142,14 @@ QString formatColumnText(const ScanResult& result, const QString& text)
 
 QString channelsText(const AudioFileInfo& info)
 {
-    return QString::number(info.channelCount) + QStringLiteral("ch");
+    return QCoreApplication::translate("twinfold::ResultPresentation", "%1ch").arg(info.channelCount);
 }
 
 QString bitDepthText(const AudioFileInfo& info)
 {
     if (info.sourceFormatID != kFormatLinearPCM)
-        return QStringLiteral("Compressed");
-    return QString::number(info.bitDepth) + QStringLiteral("-bit");
+        return QCoreApplication::translate("twinfold::ResultPresentation", "Compressed");
+    return QCoreApplication::translate("twinfold::ResultPresentation", "%1-bit").arg(info.bitDepth);
 }
 
 QString byteCountText(qint64 bytes)
@@ -161,13 +168,13 @@ Tint channelTint(const ChannelAnalysis& channel)
 QString channelPillText(const ChannelAnalysis& channel)
 {
     if (channel.isSilent)
-        return QStringLiteral("Silent");
+        return QCoreApplication::translate("twinfold::ResultPresentation", "Silent");
     if (channel.identicalToChannels.empty())
-        return QStringLiteral("Unique");
+        return QCoreApplication::translate("twinfold::ResultPresentation", "Unique");
     QStringList numbers;
     for (int index : channel.identicalToChannels)
         numbers << QString::number(index + 1);
-    return QStringLiteral("Dup of ") + numbers.join(QLatin1Char(','));
+    return QCoreApplication::translate("twinfold::ResultPresentation", "Dup of %1").arg(numbers.join(QLatin1Char(',')));
 }
 
 QString removableChannelsText(const MultichannelAnalysis& analysis)
@@ -175,7 +182,9 @@ QString removableChannelsText(const MultichannelAnalysis& analysis)
     const auto count = analysis.removableChannelIndices().size();
     if (count == 0)
         return {};
-    return QString::number(count) + QStringLiteral(" removable channel") + (count == 1 ? "" : "s");
+    if (count == 1)
+        return QCoreApplication::translate("twinfold::ResultPresentation", "1 removable channel");
+    return QCoreApplication::translate("twinfold::ResultPresentation", "%n removable channels", nullptr, int(count));
 }
 
 }  // namespace twinfold

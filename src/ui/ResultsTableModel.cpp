@@ -143,9 +143,10 @@ QVariant ResultsTableModel::headerData(int section, Qt::Orientation orientation,
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[] = {"", "Filename", "Channels", "Bit Depth", "Sample Rate",
-                                         "Duration", "Size", "Status"};
-    return section >= 0 && section < columnCount_ ? QString::fromLatin1(titles[section]) : QVariant();
+    static const char* const titles[] = {"", QT_TR_NOOP("Filename"), QT_TR_NOOP("Channels"), QT_TR_NOOP("Bit Depth"),
+                                         QT_TR_NOOP("Sample Rate"), QT_TR_NOOP("Duration"), QT_TR_NOOP("Size"),
+                                         QT_TR_NOOP("Status")};
+    return section >= 0 && section < columnCount_ ? tr(titles[section]) : QVariant();
 }
 
 // Positions come ascending, each counted in the final list, so announcing

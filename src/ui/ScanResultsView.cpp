@@ -1,6 +1,7 @@
 #include "ui/ScanResultsView.h"
 
 #include "ui/MultichannelDetailPanel.h"
+#include "ui/RecordTexts.h"
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableDelegate.h"
 #include "ui/ResultsTableModel.h"
@@ -11,6 +12,8 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QScrollArea>
 #include <QSet>
 #include <QVBoxLayout>
@@ -106,7 +109,7 @@ void ScanResultsView::configureColumns()
         header->resizeSection(c.column, fittedWidth(c, *header, table_->fontMetrics()));
         header->setSectionResizeMode(c.column, c.mode);
     }
-    const BadgeLook longStatus{QStringLiteral("Silent Right Channel"), Tint::purple};
+    const BadgeLook longStatus{recordText("Silent Right Channel"), Tint::purple};
     const int statusWidth = StatusBadge::sizeHint(longStatus, roleFont(FontRole::caption)).width() + 10;
     header->resizeSection(ResultsTableModel::statusColumn, std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 12);
@@ -236,16 +239,14 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
     if (clicked.empty())
         return nullptr;
     auto* menu = new QMenu(this);
-    // The label keeps the name users of the original know; it opens the
-    // desktop's file manager.
-    menu->addAction(QStringLiteral("Show in Finder"), this, [this, clicked] { reveal(clicked, true); });
+    menu->addAction(tr("Show in File Manager"), this, [this, clicked] { reveal(clicked, true); });
     menu->addSeparator();
-    QAction* convert = menu->addAction(QStringLiteral("Convert Selected"), this,
+    QAction* convert = menu->addAction(tr("Convert Selected"), this,
                                        [this] { viewModel_.convertSelected(false, false, false); });
     convert->setEnabled(!viewModel_.selectedConvertibleResults().empty()
                         && viewModel_.conversionState().kind == ConversionState::Case::idle);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Deselect All"), this, [this] { viewModel_.setSelectedResultIDs({}); });
+    menu->addAction(tr("Deselect All"), this, [this] { viewModel_.setSelectedResultIDs({}); });
     return menu;
 }
 
@@ -264,7 +265,22 @@ void ScanResultsView::reveal(const std::vector<Uuid>& ids, bool withPairedFiles)
             break;
     }
     if (!files.empty() && revealer_)
-        revealer_(files);
+        revealer_(files, [view = QPointer<ScanResultsView>(this)] {
+            if (view)
+                view->showNothingAnswered();
+        });
+}
+
+// Window-modal but not blocking: the bus may answer long after the click.
+void ScanResultsView::showNothingAnswered()
+{
+    auto* alert = new QMessageBox(QMessageBox::Warning, tr("No File Manager Found"), tr("No File Manager Found"),
+                                  QMessageBox::Ok, window());
+    alert->setInformativeText(tr("Neither a file manager nor a web browser answered, so the files could not be "
+                                 "shown. Install a file manager, or open the folder yourself."));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
 }
 
 }  // namespace twinfold

@@ -59,6 +59,7 @@ private:
     void updateDetailPanel();
     void openContextMenu(const QList<int>& rows, const QPoint& globalPosition);
     void reveal(const std::vector<Uuid>& ids, bool withPairedFiles);
+    void showNothingAnswered();
 
     ScanViewModel& viewModel_;
     ResultsTableModel* model_;

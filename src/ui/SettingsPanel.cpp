@@ -1,6 +1,7 @@
 #include "ui/SettingsPanel.h"
 
 #include "conversion/OutputNaming.h"
+#include "ui/RecordTexts.h"
 #include "ui/Theme.h"
 #include "workflow/ScanViewModel.h"
 
@@ -61,19 +62,19 @@ SettingsPanel::SettingsPanel(ScanViewModel& viewModel, QWidget* parent)
     : QWidget(parent),
       viewModel_(viewModel),
       suffix_(textField(80, this)),
-      includePan_(new QCheckBox(QStringLiteral("Include pan %"), this)),
+      includePan_(new QCheckBox(tr("Include pan %"), this)),
       originals_(new QComboBox(this)),
-      normalize_(new QCheckBox(QStringLiteral("Normalize converted files to:"), this)),
+      normalize_(new QCheckBox(tr("Normalize converted files to:"), this)),
       targetGroup_(new QWidget(this)),
       target_(textField(52, targetGroup_)),
       targetDimming_(new QGraphicsOpacityEffect(targetGroup_)),
-      checkForUpdates_(new QCheckBox(QStringLiteral("Check for updates on launch"), this))
+      checkForUpdates_(new QCheckBox(tr("Check for updates on launch"), this))
 {
-    includePan_->setToolTip(QStringLiteral("Append pan percentage to filename for panned mono files (e.g. _69L)"));
+    includePan_->setToolTip(tr("Append pan percentage to filename for panned mono files (e.g. _69L)"));
     for (OriginalFileHandling handling : allOriginalFileHandlings())
-        originals_->addItem(QString::fromUtf8(rawValue(handling).data(), qsizetype(rawValue(handling).size())));
-    target_->setPlaceholderText(QStringLiteral("dBFS"));
-    target_->setAccessibleName(QStringLiteral("dBFS"));
+        originals_->addItem(recordText(rawValue(handling)));
+    target_->setPlaceholderText(tr("dBFS"));
+    target_->setAccessibleName(tr("dBFS"));
     targetGroup_->setGraphicsEffect(targetDimming_);
 
     auto* column = new QVBoxLayout(this);
@@ -90,12 +91,12 @@ QLayout* SettingsPanel::buildFirstRow()
 {
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
-    row->addWidget(secondaryLabel(QStringLiteral("Output suffix:"), this));
+    row->addWidget(secondaryLabel(tr("Output suffix:"), this));
     row->addWidget(suffix_);
     row->addSpacing(12);
     row->addWidget(includePan_);
     row->addSpacing(12);
-    row->addWidget(new QLabel(QStringLiteral("After conversion:"), this));
+    row->addWidget(new QLabel(tr("After conversion:"), this));
     row->addWidget(originals_);
     row->addStretch(1);
     return row;
@@ -107,7 +108,7 @@ QLayout* SettingsPanel::buildSecondRow()
     group->setContentsMargins(0, 0, 0, 0);
     group->setSpacing(4);
     group->addWidget(target_);
-    group->addWidget(secondaryLabel(QStringLiteral("dBFS"), targetGroup_));
+    group->addWidget(secondaryLabel(tr("dBFS"), targetGroup_));
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     row->addWidget(normalize_);
@@ -115,6 +116,9 @@ QLayout* SettingsPanel::buildSecondRow()
     row->addSpacing(12);
     row->addWidget(checkForUpdates_);
     row->addStretch(1);
+    // A build without the update check has nothing for this setting to do.
+    if (!TWINFOLD_UPDATE_CHECK)
+        checkForUpdates_->hide();
     return row;
 }
 
@@ -153,7 +157,7 @@ void SettingsPanel::commitSuffix(const QString& text)
 {
     const std::string suffix = text.toStdString();
     if (!isValidNamingSuffix(suffix)) {
-        const QString why = QStringLiteral("The suffix is part of a file name: it cannot contain \u201c/\u201d.");
+        const QString why = tr("The suffix is part of a file name: it cannot contain “/”.");
         suffix_->setToolTip(why);
         QToolTip::showText(suffix_->mapToGlobal(QPoint(0, suffix_->height())), why, suffix_);
         return;

@@ -2,23 +2,19 @@
 
 #include "ui/LossyFormatNoticeView.h"
 #include "ui/OptionsSheet.h"
+#include "ui/RecordTexts.h"
 #include "workflow/ScanViewModel.h"
 
 namespace twinfold {
 
 namespace {
 
-QString text(std::string_view view)
-{
-    return QString::fromUtf8(view.data(), qsizetype(view.size()));
-}
-
 template <typename Option>
 QList<OptionsSheet::Option> optionTexts(const std::vector<Option>& options)
 {
     QList<OptionsSheet::Option> texts;
     for (Option option : options)
-        texts << OptionsSheet::Option{text(rawValue(option)), text(optionDescription(option))};
+        texts << OptionsSheet::Option{recordText(rawValue(option)), recordText(optionDescription(option))};
     return texts;
 }
 
@@ -66,10 +62,10 @@ void SheetPresenter::showPhaseFixOptions()
     const auto& options = allPhaseFixOptions();
     OptionsSheet::Content content{
         {phaseFixWidth, phaseFixHeight},
-        {QStringLiteral("waveform.badge.exclamationmark"), Tint::red, QStringLiteral("Phase-Inverted Files Detected"),
-         QStringLiteral("%1 file(s) have inverted phase (L = -R)").arg(viewModel_.pendingPhaseInvertedResults().size())},
-        QStringLiteral("These files have left and right channels that are perfect phase inversions of each other. "
-                       "Summing them to mono would result in silence. Choose how to convert them:"),
+        {QStringLiteral("waveform.badge.exclamationmark"), Tint::red, tr("Phase-Inverted Files Detected"),
+         tr("%n file(s) have inverted phase (L = -R)", nullptr, int(viewModel_.pendingPhaseInvertedResults().size()))},
+        tr("These files have left and right channels that are perfect phase inversions of each other. "
+           "Summing them to mono would result in silence. Choose how to convert them:"),
         true,
         optionTexts(options),
         indexOf(options, viewModel_.selectedPhaseFixOption())};
@@ -91,10 +87,10 @@ void SheetPresenter::showMultichannelOptions()
     const auto& options = allMultichannelConversionOptions();
     OptionsSheet::Content content{
         {multichannelWidth, multichannelHeight},
-        {QStringLiteral("square.stack.3d.up.badge.automatic"), Tint::teal, QStringLiteral("Multichannel Files Detected"),
-         QStringLiteral("%1 file(s) have redundant channels (silent or duplicate)")
-             .arg(viewModel_.pendingMultichannelResults().size())},
-        QStringLiteral("Choose how to handle multichannel files with redundant channels:"),
+        {QStringLiteral("square.stack.3d.up.badge.automatic"), Tint::teal, tr("Multichannel Files Detected"),
+         tr("%n file(s) have redundant channels (silent or duplicate)", nullptr,
+            int(viewModel_.pendingMultichannelResults().size()))},
+        tr("Choose how to handle multichannel files with redundant channels:"),
         false,
         optionTexts(options),
         indexOf(options, viewModel_.selectedMultichannelOption())};

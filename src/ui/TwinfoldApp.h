@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QLocale>
+#include <QString>
 
 #include <memory>
+
+class QTranslator;
 
 namespace twinfold {
 
@@ -21,8 +25,19 @@ public:
     // QApplication.
     static TwinfoldApp* instance();
 
+#if TWINFOLD_UPDATE_CHECK
     // Created on first use against the build's update address.
     UpdateViewModel& updateViewModel();
+#endif
+
+    // Installs the window's translation for the locale from `folder` (and
+    // Qt's own for its standard buttons) when there is one, in place of any
+    // loaded before; English otherwise. Returns whether the window's own
+    // translation was found.
+    bool loadTranslation(const QLocale& locale, const QString& folder = translationsFolder());
+    // Where the installed translations live: share/twinfold/translations
+    // beside the bin folder the program runs from.
+    static QString translationsFolder();
 
     // Posts checkForUpdates() (the "Check for Updates..." command).
     void postCheckForUpdates();
@@ -31,7 +46,11 @@ signals:
     void checkForUpdates();
 
 private:
+#if TWINFOLD_UPDATE_CHECK
     std::unique_ptr<UpdateViewModel> updateViewModel_;
+#endif
+    std::unique_ptr<QTranslator> qtTranslation_;
+    std::unique_ptr<QTranslator> ownTranslation_;
 };
 
 }  // namespace twinfold

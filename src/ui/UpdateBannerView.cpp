@@ -53,17 +53,17 @@ QWidget* UpdateBannerView::buildTexts()
 
 void UpdateBannerView::buildButtons()
 {
-    skip_ = new QPushButton(QStringLiteral("Skip"), this);
+    skip_ = new QPushButton(tr("Skip"), this);
     skip_->setFlat(true);
     setForegroundColor(skip_, tintColor(Tint::secondary, palette()));
-    download_ = new QPushButton(QStringLiteral("Download"), this);
+    download_ = new QPushButton(tr("Download"), this);
     download_->setFont(roleFont(FontRole::subheadline));
     BlueProminentButtonStyle::apply(download_);
     close_ = new QPushButton(this);
     close_->setFlat(true);
     close_->setIcon(symbolIcon(QStringLiteral("xmark"), tintColor(Tint::secondary, palette())));
-    close_->setToolTip(QStringLiteral("Close"));
-    close_->setAccessibleName(QStringLiteral("Close"));
+    close_->setToolTip(tr("Close"));
+    close_->setAccessibleName(tr("Close"));
     for (QPushButton* button : {skip_, download_, close_}) {
         button->setAutoDefault(false);
         button->setFocusPolicy(Qt::TabFocus);
@@ -76,7 +76,7 @@ void UpdateBannerView::buildButtons()
 void UpdateBannerView::setUpdate(const AppUpdate& update)
 {
     update_ = update;
-    headline_->setText(QStringLiteral("Twinfold ") + update.version + QStringLiteral(" is available"));
+    headline_->setText(tr("Twinfold %1 is available").arg(update.version));
     notes_->setText(update.releaseNotes);
 }
 

@@ -13,6 +13,7 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSignalSpy>
 
 #include <fstream>
@@ -299,7 +300,12 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
                                      noise(4800, PcmEncoding::int16, 5));
     openAndScan();
     std::vector<std::vector<fs::path>> revealed;
-    view().resultsView()->setFileRevealer([&](const std::vector<fs::path>& files) { revealed.push_back(files); });
+    bool nothingAnswers = false;
+    view().resultsView()->setFileRevealer([&](const std::vector<fs::path>& files, const NothingAnswered& nothing) {
+        revealed.push_back(files);
+        if (nothingAnswers)
+            nothing();
+    });
 
     QSignalSpy requests(&table(), &ResultsTable::contextMenuRequested);
     const auto rightClick = [&](int row) {
@@ -320,11 +326,11 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
     QStringList entries;
     for (QAction* entry : menu->actions())
         entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
-    EXPECT_EQ(entries, (QStringList{"Show in Finder", "-", "Convert Selected", "-", "Deselect All"}));
+    EXPECT_EQ(entries, (QStringList{"Show in File Manager", "-", "Convert Selected", "-", "Deselect All"}));
     EXPECT_TRUE(action(*menu, "Convert Selected")->isEnabled());
 
     // A split pair is revealed with both of its files.
-    action(*menu, "Show in Finder")->trigger();
+    action(*menu, "Show in File Manager")->trigger();
     ASSERT_EQ(revealed.size(), 1u);
     EXPECT_EQ(std::set<fs::path>(revealed[0].begin(), revealed[0].end()),
               (std::set<fs::path>{second, pair.left, pair.right}));
@@ -338,6 +344,16 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
     QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rect.center());
     ASSERT_EQ(revealed.size(), 2u);
     EXPECT_EQ(revealed[1], std::vector<fs::path>{plain});
+    EXPECT_EQ(view().window()->findChild<QMessageBox*>(), nullptr);
+
+    // When no file manager or browser answers, the user is told so.
+    nothingAnswers = true;
+    QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rect.center());
+    auto* alert = view().window()->findChild<QMessageBox*>();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->isVisible());
+    EXPECT_EQ(alert->text(), "No File Manager Found");
+    alert->close();
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ void WindowFixture::openWindow()
     updateVM_ = std::make_unique<UpdateViewModel>(std::make_unique<UpdateCheckerService>(server.url()));
     window_ = std::make_unique<MainWindow>(*updateVM_);
     window_->setUrlOpener([](const QUrl&) {});
-    view().resultsView()->setFileRevealer([](const std::vector<fs::path>&) {});
+    view().resultsView()->setFileRevealer([](const std::vector<fs::path>&, const NothingAnswered&) {});
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
 }
