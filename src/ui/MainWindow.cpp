@@ -2,6 +2,7 @@
 
 #include "ui/DesktopServices.h"
 #include "ui/MainView.h"
+#include "ui/RestoreDialog.h"
 #include "ui/Theme.h"
 #include "ui/TwinfoldApp.h"
 #include "updates/BuildInfo.h"
@@ -33,6 +34,7 @@ MainWindow::MainWindow(QWidget* parent)
     colors.setColor(QPalette::HighlightedText, Qt::white);
     setPalette(colors);
     setCentralWidget(mainView_);
+    restoreDialog_ = new RestoreDialog(mainView_->viewModel(), this);
     buildMenus();
     resize(960, 680);
 }
@@ -41,6 +43,8 @@ MainWindow::MainWindow(QWidget* parent)
 void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    restoreOriginals_ = file->addAction(tr("Restore Originals…"), this, [this] { restoreDialog_->start(); });
+    file->addSeparator();
     QAction* quit = file->addAction(tr("Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);

@@ -9,6 +9,8 @@ class QAction;
 
 namespace twinfold {
 
+class RestoreDialog;
+
 class MainView;
 class UpdateViewModel;
 
@@ -26,6 +28,8 @@ public:
 #endif
 
     MainView* mainView() const { return mainView_; }
+    QAction* restoreOriginalsAction() const { return restoreOriginals_; }
+    RestoreDialog* restoreDialog() const { return restoreDialog_; }
     QAction* helpAction() const { return help_; }
     // Null in a build without the update check.
     QAction* checkForUpdatesAction() const { return checkForUpdates_; }
@@ -50,6 +54,8 @@ private:
     UpdateViewModel& updateVM_;
 #endif
     MainView* mainView_;
+    RestoreDialog* restoreDialog_ = nullptr;
+    QAction* restoreOriginals_ = nullptr;
     QAction* help_ = nullptr;
     QAction* checkForUpdates_ = nullptr;
     QWidget* checkingIndicator_ = nullptr;

@@ -3,6 +3,11 @@
 #include "ui/AlertPresenter.h"
 #include "ui/ClashAlert.h"
 #include "ui/ProgressRow.h"
+#include "ui/RestoreDialog.h"
+#include "support/FileTree.h"
+
+#include <QAction>
+#include <QSignalSpy>
 
 #include <QLabel>
 #include <QMessageBox>
@@ -41,6 +46,34 @@ TEST_F(WholeRoadTest, ClashesAskBeforeAnythingIsWritten)
         EXPECT_TRUE(vm().pendingClashes().empty());
     }
     EXPECT_EQ(fs::file_size(taken), takenBytes);
+}
+
+// File → Restore Originals… puts a converted folder back as it was: the
+// originals in their places, the outputs gone.
+TEST_F(WholeRoadTest, RestoreOriginalsUndoesAConversion)
+{
+    stereoWav("Dual.wav", StereoKind::dualMono);
+    stereoWav("Silent.wav", StereoKind::leftSilent);
+    const auto before = fileTree(library.path());
+    openAndScan();
+    vm().setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); });
+    click(view().actionBar()->convertButton());
+    waitForConversionToSettle();
+    const fs::path backup = library / "Twinfold Backup 2025-03-07 14:05";
+    ASSERT_TRUE(fs::exists(backup / "Dual.wav"));
+
+    window().restoreDialog()->setFolderChooser([&] { return std::optional(backup); });
+    window().restoreOriginalsAction()->trigger();
+    QMessageBox* question = window().restoreDialog()->question();
+    ASSERT_NE(question, nullptr);
+    QSignalSpy done(window().restoreDialog(), &RestoreDialog::finished);
+    click(window().restoreDialog()->restoreAndRemoveButton());
+    ASSERT_TRUE(done.wait(30000));
+    ASSERT_NE(window().restoreDialog()->resultAlert(), nullptr);
+    EXPECT_NE(window().restoreDialog()->resultAlert()->informativeText().indexOf("Restored 2 originals."), -1)
+        << window().restoreDialog()->resultAlert()->informativeText().toStdString();
+    waitForScan();
+    EXPECT_EQ(fileTree(library.path()), before);
 }
 
 // Choose a folder, scan it, convert what is convertible with the originals
