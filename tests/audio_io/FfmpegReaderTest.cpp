@@ -179,22 +179,6 @@ TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
     }
 }
 
-// The reader is chosen by content: an MP3 or AAC under a .wav name still
-// goes to FFmpeg.
-TEST(FfmpegReaderTest, ContentProbePicksFfmpegWhateverTheName) {
-    TempDir dir;
-    const std::pair<EncodedFormat, std::uint32_t> cases[] = {{EncodedFormat::mp3, kFormatMPEGLayer3},
-                                                             {EncodedFormat::m4aAac, kFormatMPEG4AAC},
-                                                             {EncodedFormat::adtsAac, kFormatMPEG4AAC}};
-    for (const auto& [format, formatID] : cases) {
-        const auto path = dir / (std::to_string(int(format)) + ".wav");
-        encodeAudioFile(path, test::dualMono(5000), 44100, format);
-        auto reader = openAudioFile(path);
-        EXPECT_EQ(fourCCText(reader->fileFormat().formatID), fourCCText(formatID));
-        EXPECT_EQ(framesDelivered(*reader), reader->length());
-    }
-}
-
 // Every kind of bad input is an AudioIOError carrying the library's own
 // message where the system gives one.
 TEST(FfmpegBadInputTest, EveryKindIsAnAudioIOError) {

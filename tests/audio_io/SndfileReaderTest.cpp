@@ -163,12 +163,6 @@ struct DeclaredLength {
     std::int64_t expected;
 };
 
-void setBigEndian32(std::vector<std::uint8_t>& bytes, const std::string& chunk, std::size_t field, std::uint32_t value) {
-    const auto at = std::search(bytes.begin(), bytes.end(), chunk.begin(), chunk.end()) - bytes.begin();
-    ASSERT_LT(std::size_t(at) + field + 4, bytes.size()) << chunk;
-    for (int i = 0; i < 4; ++i) bytes[at + field + i] = std::uint8_t(value >> (24 - 8 * i));
-}
-
 class DeclaredLengthTest : public testing::TestWithParam<DeclaredLength> {};
 
 TEST_P(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
@@ -179,8 +173,8 @@ TEST_P(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
     written.back() = c.last;
     test::writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
     auto bytes = test::fileBytes(path);
-    setBigEndian32(bytes, "COMM", 10, c.commFrames);
-    setBigEndian32(bytes, "SSND", 4, 8 + c.ssndBytes);
+    test::putBE32(bytes, test::findId(bytes, "COMM") + 10, c.commFrames);
+    test::putBE32(bytes, test::findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
     test::overwriteFileBytes(path, bytes);
 
     auto reader = openAudioFile(path);

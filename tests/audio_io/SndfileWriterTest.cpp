@@ -37,17 +37,6 @@ std::uint32_t fieldAt(const Bytes& b, std::size_t at, bool bigEndian) {
     return bigEndian ? __builtin_bswap32(v) : v;
 }
 
-// Offset of the size field of the first chunk `id` (the contents follow it).
-std::size_t chunkSizeAt(const Bytes& b, const std::string& id, bool bigEndian) {
-    for (std::size_t at = 12; at + 8 <= b.size();) {
-        const std::uint32_t size = fieldAt(b, at + 4, bigEndian);
-        if (std::string(b.begin() + long(at), b.begin() + long(at) + 4) == id) return at + 4;
-        at += 8 + std::size_t(size) + (size & 1);
-    }
-    ADD_FAILURE() << "no " << id << " chunk";
-    return 0;
-}
-
 // Junk below the file's depth that the integer path must drop, not round.
 std::int32_t junkBelow(int bits, std::size_t frame) {
     return bits == 32 ? 0 : std::int32_t(std::uint32_t(frame + 1) * 2654435761u >> bits);
@@ -112,7 +101,7 @@ TEST(WriterFormatTest, DiscreteChannelsCarryNoSpeakerPositions) {
         const auto path = dir / ("six" + std::to_string(tag) + ".wav");
         writeAll(path, s, channels);
         const Bytes bytes = test::fileBytes(path);
-        const std::size_t fmt = chunkSizeAt(bytes, "fmt ", false) + 4;
+        const std::size_t fmt = test::findId(bytes, "fmt ") + 4 + 4;
         ASSERT_LT(fmt + 24, bytes.size());
         EXPECT_EQ(fieldAt(bytes, fmt, false) & 0xFFFF, 0xFFFEu);  // WAVE_FORMAT_EXTENSIBLE
         EXPECT_EQ(fieldAt(bytes, fmt + 20, false), tag == 0 ? 0x3Fu : 0u);
@@ -150,13 +139,13 @@ void expectExactAudioChunk(const Bytes& bytes, bool aiff, std::uint32_t frames, 
               aiff ? "FORMAIFF" : "RIFFWAVE");
     std::size_t dataEnd = 0;
     if (aiff) {
-        EXPECT_EQ(fieldAt(bytes, chunkSizeAt(bytes, "COMM", true) + 6, true), frames);  // numSampleFrames
-        const std::size_t ssnd = chunkSizeAt(bytes, "SSND", true);
+        EXPECT_EQ(fieldAt(bytes, test::findId(bytes, "COMM") + 4 + 6, true), frames);  // numSampleFrames
+        const std::size_t ssnd = test::findId(bytes, "SSND") + 4;
         const std::uint32_t offset = fieldAt(bytes, ssnd + 4, true);
         EXPECT_EQ(fieldAt(bytes, ssnd, true), 8 + offset + dataBytes);
         dataEnd = ssnd + 12 + offset + dataBytes;
     } else {
-        const std::size_t data = chunkSizeAt(bytes, "data", false);
+        const std::size_t data = test::findId(bytes, "data") + 4;
         EXPECT_EQ(fieldAt(bytes, data, false), dataBytes);
         dataEnd = data + 4 + dataBytes;
     }

@@ -20,8 +20,10 @@ using enum PcmEncoding;
 
 // Noise within ±`level`, reaching it once negative and once positive in the
 // middle (where a gain to 0 dBFS may push the positive peak just past full scale).
+// Float sources also carry a NaN, which must come out as 0.
 Signal peakedNoise(std::size_t frames, PcmEncoding encoding, double level, std::uint32_t seed) {
     Signal samples = noise(frames, encoding, seed, level);
+    if (isFloat(encoding)) samples[frames / 3] = std::nan("");
     samples[frames / 2] = -quantize(level, encoding);
     samples[frames / 2 + 1] = quantize(level, encoding);
     return samples;
@@ -32,7 +34,7 @@ std::vector<std::int32_t> expectedOutput(const std::vector<float>& samples, floa
     const double top = std::ldexp(1.0, bits - 1);
     std::vector<std::int32_t> expected;
     for (float s : samples) {
-        const float scaled = s * gain;
+        const float scaled = std::isnan(s) ? 0.0f : s * gain;
         const double rounded = std::clamp(std::nearbyint(double(scaled) * top), -top, top - 1);
         expected.push_back(std::int32_t(std::uint32_t(std::int32_t(rounded)) << (32 - bits)));
     }

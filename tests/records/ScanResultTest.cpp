@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <unordered_set>
 
 namespace twinfold {
 namespace {
@@ -72,9 +71,6 @@ TEST(ScanResultTest, EveryRecordGetsItsOwnIdentity) {
     EXPECT_NE(a.id, b.id);
     EXPECT_NE(a, b);
     EXPECT_EQ(copy, a);
-    std::unordered_set<Uuid> ids;
-    for (int i = 0; i < 1000; ++i) ids.insert(Uuid::random());
-    EXPECT_EQ(ids.size(), 1000u);
     const std::string text = a.id.toString();
     EXPECT_EQ(text.size(), 36u);
     EXPECT_EQ(text[14], '4');

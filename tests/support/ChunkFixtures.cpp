@@ -229,7 +229,9 @@ void putBE32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t val
 }
 
 std::size_t findId(const std::vector<std::uint8_t>& bytes, const char* id) {
-    return std::size_t(std::search(bytes.begin(), bytes.end(), id, id + 4) - bytes.begin());
+    const auto at = std::search(bytes.begin(), bytes.end(), id, id + 4);
+    if (at == bytes.end()) throw std::runtime_error(std::string("no '") + id + "' in the file");
+    return std::size_t(at - bytes.begin());
 }
 
 }  // namespace twinfold::test

@@ -85,7 +85,7 @@ void overwriteFileBytes(const std::filesystem::path& path, const std::vector<std
 // Size fields written into a file's bytes, little- or big-endian, at `at`.
 void putLE32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
 void putBE32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
-// Where the four-character id first occurs in `bytes` (bytes.size() when nowhere).
+// Where the four-character id first occurs in `bytes`; throws when nowhere.
 std::size_t findId(const std::vector<std::uint8_t>& bytes, const char* id);
 
 }  // namespace twinfold::test

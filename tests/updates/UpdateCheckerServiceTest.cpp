@@ -116,31 +116,25 @@ TEST_F(UpdateCheckerServiceTest, AnUnreadableBodyIsADecodeErrorNotAServerError)
     EXPECT_EQ(decodeErrorKind(), AppUpdateDecodeError::Kind::invalidJSON);
 }
 
-// Only 1 to 4 plain decimal numbers that fit 32 bits, 32 characters in all,
-// are a version: nothing the server sends is skipped over or read as markup.
+// A version that is not plain numbers is refused whole and quoted cut short:
+// nothing the server sends is read as markup or shown at any length.
 TEST_F(UpdateCheckerServiceTest, AnythingButAPlainVersionNumberIsADecodeError)
 {
-    const QString html = "99.<b>HACKED</b><img src='file:///etc/passwd'>";
-    const QString huge = QString("9").repeated(500'000);
-    const QString refused[] = {
-        html, huge, "99999999999999999999999.1", "1.4294967296", "4294967296", "1.2.3.4.5",
-        "1.0.0.0.0.0.0.0.0.0.0.0.0.0.1", QString("1") + QString("0").repeated(32),  // 33 characters
-        "", "1..2", ".1", "1.", ".", "+2", "-1", "1.-0", " 1.2", "1.2 ", "1. 2", "1.2\n", "1,2", "beta",
-        "2.0-beta", "v2.0", "0x10", "1e3", QString::fromUtf8("２.0"),
+    const struct {
+        QString version;
+        std::string message;
+    } cases[] = {
+        {"99.<b>HACKED</b><img src='file:///etc/passwd'>",
+         "The version “99.<b>HACKED</b><img src='file:/…” is not a version number."},
+        {QString("9").repeated(500'000), "The version “" + std::string(32, '9') + "…” is not a version number."},
     };
-    for (const QString& version : refused) {
-        SCOPED_TRACE(version.left(60).toStdString());
-        server.respondWith({200, descriptor(version)});
+    for (const auto& c : cases) {
+        server.respondWith({200, descriptor(c.version)});
         const auto error = fetchError<AppUpdateDecodeError>(service);
         ASSERT_TRUE(error);
         EXPECT_EQ(error->kind(), AppUpdateDecodeError::Kind::notAVersion);
+        EXPECT_EQ(std::string(error->what()), c.message);
     }
-    server.respondWith({200, descriptor(html)});
-    EXPECT_STREQ(fetchError<AppUpdateDecodeError>(service)->what(),
-                 "The version “99.<b>HACKED</b><img src='file:/…” is not a version number.");
-    server.respondWith({200, descriptor(huge)});
-    EXPECT_EQ(std::string(fetchError<AppUpdateDecodeError>(service)->what()),
-              "The version “" + std::string(32, '9') + "…” is not a version number.");
 }
 
 TEST_F(UpdateCheckerServiceTest, ABodyOfExactlyTheLimitIsReadAndOneByteMoreIsNot)
@@ -225,18 +219,16 @@ TEST_F(UpdateCheckerServiceTest, AGzipBodyIsReadUnpackedWithinTheSameLimit)
     }
 }
 
-TEST_F(UpdateCheckerServiceTest, RedirectToPlainHttpIsNotFollowed)
+// A redirect to plain HTTP is refused as a server error. One to HTTPS is
+// followed: nothing listens there, so the network's own error passes through.
+TEST_F(UpdateCheckerServiceTest, OnlyARedirectToHttpsIsFollowed)
 {
     server.respondWith({302, {}, {{"Location", server.url("/moved/version.json").toEncoded()}}});
-    EXPECT_TRUE(fetchError<UpdateCheckError>(service));
+    const auto refused = fetchError<UpdateCheckError>(service);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->errorCase(), UpdateCheckError::Case::serverError);
     EXPECT_EQ(server.requests().size(), 1);
-}
 
-TEST_F(UpdateCheckerServiceTest, RedirectToHttpsIsFollowed)
-{
-    // Nothing listens at the HTTPS target: following it shows up as the
-    // network's own error, passed through; refusing it would have been a
-    // server error.
     const QString target = QStringLiteral("https://127.0.0.1:%1/public/version.json").arg(TestHttpServer::closedPort());
     server.respondWith({301, {}, {{"Location", target.toUtf8()}}});
     const auto error = fetchError<UpdateTransportError>(service);

@@ -39,6 +39,11 @@ TEST(ParseVersion, TakesOneToFourNumbersIn32CharactersAtMost)
     EXPECT_EQ(parseVersion("0004294967295.4294967295.42949672"), std::nullopt);  // 33 characters
     EXPECT_EQ(parseVersion("1.2.3.4.5"), std::nullopt);
     EXPECT_EQ(parseVersion("1.4294967296"), std::nullopt);
+    // Anything but plain decimal numbers and single dots: no signs, spaces,
+    // suffixes, other bases or other digits.
+    for (const char* refused : {"", "1..2", ".1", "1.", ".", "+2", "-1", "1.-0", " 1.2", "1.2 ", "1. 2", "1.2\n",
+                                "1,2", "beta", "2.0-beta", "v2.0", "0x10", "1e3", "\xEF\xBC\x92.0"})
+        EXPECT_EQ(parseVersion(refused), std::nullopt) << '"' << refused << '"';
 }
 
 }  // namespace

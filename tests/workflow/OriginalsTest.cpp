@@ -328,13 +328,7 @@ TEST(BackupFolderNameTest, OnAFatCardTheBackupFolderTakesTheNameTheCardAccepts) 
 
 class MoveFileTest : public ::testing::Test {
 protected:
-    static std::string contents(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    static void writeFile(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
+    static void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
     TempDir dir;
 };
 
@@ -343,7 +337,7 @@ TEST_F(MoveFileTest, CopyingMovesTheBytesAndRemovesTheSource) {
     fs::permissions(dir / "take.wav", fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_FALSE(moveFileByCopying(dir / "take.wav", dir / "moved.wav"));
     EXPECT_FALSE(fs::exists(dir / "take.wav"));
-    EXPECT_EQ(contents(dir / "moved.wav"), std::string(100000, 'x') + "end");
+    EXPECT_EQ(fileText(dir / "moved.wav"), std::string(100000, 'x') + "end");
     EXPECT_EQ(fs::status(dir / "moved.wav").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
@@ -363,7 +357,7 @@ TEST_F(MoveFileTest, ACopyKilledMidwayLeavesNoPartialFileUnderTheName) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
     EXPECT_FALSE(fs::exists(dir / "moved.wav"));
-    EXPECT_EQ(contents(dir / "take.wav"), std::string(200000, 'x'));
+    EXPECT_EQ(fileText(dir / "take.wav"), std::string(200000, 'x'));
 }
 
 TEST_F(MoveFileTest, NeitherRouteReplacesAFileAndAFailedCopyLeavesNoPartialFile) {
@@ -371,11 +365,11 @@ TEST_F(MoveFileTest, NeitherRouteReplacesAFileAndAFailedCopyLeavesNoPartialFile)
     writeFile(dir / "taken.wav", "someone else's");
     for (auto move : {moveFileWithoutReplacing, moveFileByCopying}) {
         EXPECT_EQ(move(dir / "take.wav", dir / "taken.wav"), std::errc::file_exists);
-        EXPECT_EQ(contents(dir / "taken.wav"), "someone else's");
+        EXPECT_EQ(fileText(dir / "taken.wav"), "someone else's");
     }
     EXPECT_EQ(moveFileByCopying(dir / "take.wav", dir / "missing" / "take.wav"),
               std::errc::no_such_file_or_directory);
-    EXPECT_EQ(contents(dir / "take.wav"), "original");
+    EXPECT_EQ(fileText(dir / "take.wav"), "original");
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
@@ -390,7 +384,7 @@ TEST_F(MoveFileTest, AMoveAcrossFileSystemsCopiesThenRemoves) {
     writeFile(source, "recording");
     EXPECT_FALSE(moveFileWithoutReplacing(source, dir / "moved.wav"));
     EXPECT_FALSE(fs::exists(source));
-    EXPECT_EQ(contents(dir / "moved.wav"), "recording");
+    EXPECT_EQ(fileText(dir / "moved.wav"), "recording");
     fs::remove(source);
 }
 
