@@ -95,6 +95,9 @@ std::vector<std::string> problemsIn(const fs::path& dir, const fs::path& referen
         if (isBackupFolder(entry)) {
             for (const auto& moved : fs::directory_iterator(entry.path())) {
                 const std::string original = moved.path().filename().string();
+                // The record of the backup (named only once written whole), and
+                // hidden temporaries a kill left behind.
+                if (original == "twinfold-manifest.jsonl" || original.starts_with(".")) continue;
                 if (!fs::exists(reference / original) || !sameBytes(moved.path(), reference / original))
                     complain("backup/" + original, "is not a byte-identical original");
                 backedUp.insert(original);
