@@ -38,7 +38,7 @@ _twinfold_cli()
             ;;
     esac
 
-    local common="--defaults --threshold --exclude --json -h --help"
+    local common="--defaults --threshold --exclude --json --files-from --jobs --no-cache -h --help"
     local options
     case $command in
         "")
