@@ -1,0 +1,64 @@
+#!/bin/bash
+# Scanning from a cold page cache: `twinfold-cli scan --no-cache` of four
+# 10-minute 24-bit 48 kHz stereo WAVs (173 MB each) ÷ `cat` of the same files
+# to /dev/null, each after dropping the page cache (target <= 1.1). Dropping
+# the cache needs root and a writable /proc/sys/vm/drop_caches; without them
+# the benchmark says so and skips.
+# Usage: bench/cold-cache.sh [twinfold-cli] [runs (3)]
+set -euo pipefail
+
+cli=$(realpath "${1:-build/release/app/cli/twinfold-cli}")
+runs=${2:-3}
+
+dropCaches() { sync && echo 3 >/proc/sys/vm/drop_caches; }
+if [ "$(id -u)" != 0 ] || ! dropCaches 2>/dev/null; then
+    echo "cold-cache: skipped (dropping the page cache needs root and a writable /proc/sys/vm/drop_caches)"
+    exit 0
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/twinfold-bench-cold-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+mkdir -p "$HOME" "$work/files"
+
+# Two dual-mono files and two true-stereo ones, so the scan cannot stop early
+# on every file.
+sox -n -r 48000 -b 24 -c 1 "$work/mono.wav" synth 600 whitenoise vol 0.5
+sox -n -r 48000 -b 24 -c 2 "$work/stereo.wav" synth 600 whitenoise vol 0.5
+for i in 1 2; do
+    sox "$work/mono.wav" "$work/files/dual $i.wav" remix 1 1
+    sox "$work/stereo.wav" "$work/files/stereo $i.wav" vol 0.$((8 + i))
+done
+rm "$work/mono.wav" "$work/stereo.wav"
+
+now() { date +%s.%N; }
+
+# Seconds a command takes from a cold page cache; it must succeed.
+cold() {
+    local start end
+    dropCaches
+    start=$(now)
+    "$@" >/dev/null || { echo "failed: $*" >&2; exit 1; }
+    end=$(now)
+    echo "$end - $start" | bc -l
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+scans=()
+cats=()
+for _ in $(seq "$runs"); do
+    scans+=("$(cold "$cli" scan --no-cache "$work/files")")
+    cats+=("$(cold cat "$work/files/"*.wav)")
+done
+# The same scan with the files in the page cache: what the analysis costs
+# without the disk.
+"$cli" scan --no-cache "$work/files" >/dev/null
+start=$(now)
+"$cli" scan --no-cache "$work/files" >/dev/null
+warm=$(echo "$(now) - $start" | bc -l)
+scan=$(printf '%s\n' "${scans[@]}" | median)
+catted=$(printf '%s\n' "${cats[@]}" | median)
+printf 'cold scan --no-cache of 4 ten-minute 24-bit stereo files: %.0f ms, cat %.0f ms -> ratio %.2f (target <= 1.1)\n' \
+    "$(echo "$scan * 1000" | bc -l)" "$(echo "$catted * 1000" | bc -l)" "$(echo "$scan / $catted" | bc -l)"
+printf 'the same scan from the page cache: %.0f ms\n' "$(echo "$warm * 1000" | bc -l)"
