@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     }
 
     double best = 1e9;
+    double first = 0;  // makes the names' collation keys, which later clicks reuse
     for (int click = 0; click < 6; ++click) {
         QElapsedTimer timer;
         timer.start();
@@ -105,6 +106,7 @@ int main(int argc, char** argv) {
         view.table()->viewport()->repaint();
         settle(app);
         best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+        if (click == 0) first = double(timer.nsecsElapsed()) / 1e9;
     }
     QElapsedTimer direct;
     direct.start();
@@ -115,6 +117,7 @@ int main(int argc, char** argv) {
     settle(app);
     std::printf("(the view model's sort with the table's reset %.1f ms, painting %.1f ms)\n", sortCall * 1e3,
                 double(direct.nsecsElapsed()) / 1e6);
+    std::printf("(the first click %.1f ms)\n", first * 1e3);
     std::printf("%zu rows: scan into the table %.1f s; sorting by Filename %.1f ms, std::sort of the names %.1f ms "
                 "-> ratio %.2f (target <= 3); peak memory %.0f MB\n",
                 viewModel.scanResults().size(), scanSeconds, best * 1e3, keys * 1e3, best / keys, peakMegabytes());

@@ -49,14 +49,17 @@ QVariant withNotes(const QString& text, const ScanResult& result)
 ResultsTableModel::ResultsTableModel(ScanViewModel& viewModel, QObject* parent)
     : QAbstractTableModel(parent), viewModel_(viewModel)
 {
-    // Any change of the whole list (a new scan, a re-sort) redraws every row.
+    // Any change of the whole list (a new scan, a re-sort) redraws every
+    // row, in the table's order.
     connect(&viewModel_, &ScanViewModel::scanResultsChanged, this, [this] {
         beginResetModel();
-        rows_ = int(viewModel_.scanResults().size());
+        order_.reset(viewModel_.scanResults(), viewModel_.selectedResultIDs());
+        rows_ = int(order_.rowCount());
         endResetModel();
     });
     connect(&viewModel_, &ScanViewModel::scanResultsInserted, this, &ResultsTableModel::resultsInserted);
-    rows_ = int(viewModel_.scanResults().size());
+    order_.reset(viewModel_.scanResults(), viewModel_.selectedResultIDs());
+    rows_ = int(order_.rowCount());
     connect(&viewModel_, &ScanViewModel::selectedResultIDsChanged, this, &ResultsTableModel::selectionChanged);
 }
 
@@ -72,7 +75,34 @@ int ResultsTableModel::columnCount(const QModelIndex& parent) const
 
 const ScanResult& ResultsTableModel::resultAt(int row) const
 {
-    return viewModel_.scanResults().at(std::size_t(row));
+    return viewModel_.scanResults().at(order_.resultIndex(std::size_t(row)));
+}
+
+// A layout change, not a reset: the persistent indices (selection, current
+// row, scroll anchor) are moved to wherever their results now are.
+void ResultsTableModel::sort(int column, Qt::SortOrder order)
+{
+    std::optional<ResultsTableOrder::Sort> sort;
+    if (column >= 0 && column < columnCount_)
+        sort = ResultsTableOrder::Sort{column, order == Qt::AscendingOrder};
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::size_t> results;
+    results.reserve(std::size_t(before.size()));
+    for (const QModelIndex& index : before)
+        results.push_back(order_.resultIndex(std::size_t(index.row())));
+    order_.setSort(sort, viewModel_.scanResults(), viewModel_.selectedResultIDs());
+    if (!before.isEmpty()) {
+        std::vector<int> rowOf(order_.rowCount());
+        for (std::size_t row = 0; row < order_.rowCount(); ++row)
+            rowOf[order_.resultIndex(row)] = int(row);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype i = 0; i < before.size(); ++i)
+            after.push_back(index(rowOf[results[std::size_t(i)]], before[i].column()));
+        changePersistentIndexList(before, after);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 QVariant ResultsTableModel::data(const QModelIndex& index, int role) const
@@ -149,11 +179,13 @@ QVariant ResultsTableModel::headerData(int section, Qt::Orientation orientation,
     return section >= 0 && section < columnCount_ ? tr(titles[section]) : QVariant();
 }
 
-// Positions come ascending, each counted in the final list, so announcing
+// Rows come ascending, each counted in the final order, so announcing
 // them in turn (runs of neighbours together) keeps every row the views
 // already know (their selection, the current row) on the same result.
-void ResultsTableModel::resultsInserted(const std::vector<std::size_t>& positions)
+void ResultsTableModel::resultsInserted(const std::vector<std::size_t>& listPositions)
 {
+    const std::vector<std::size_t> positions =
+        order_.insert(viewModel_.scanResults(), listPositions, viewModel_.selectedResultIDs());
     for (std::size_t first = 0; first < positions.size();) {
         std::size_t last = first;
         while (last + 1 < positions.size() && positions[last + 1] == positions[last] + 1)

@@ -2,7 +2,10 @@
 
 #include <QAbstractTableModel>
 
+#include "ui/ResultsTableOrder.h"
+
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace twinfold {
@@ -10,9 +13,11 @@ namespace twinfold {
 class ScanViewModel;
 struct ScanResult;
 
-// The scan results as table rows, in the view model's own order; it follows
-// scanResults (rows: reset when the list changes, rows inserted as a scan
-// streams results in) and selectedResultIDs (the check marks).
+// The scan results as table rows, in the view model's order or sorted by
+// one column (the table's own order; the view model's list is left as it
+// is); it follows scanResults (rows: reset when the list changes, rows
+// inserted at their sorted place as a scan streams results in) and
+// selectedResultIDs (the check marks).
 class ResultsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -34,6 +39,14 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Re-orders the rows in place (the views keep their selection and
+    // current row on the same results); sort() with no column (-1) goes
+    // back to the view model's order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    void clearSort() { sort(-1); }
+    // The column and direction the rows are sorted by; none in the view model's order.
+    std::optional<ResultsTableOrder::Sort> sortOrder() const { return order_.sort(); }
+
     const ScanResult& resultAt(int row) const;
 
 private:
@@ -45,6 +58,7 @@ private:
     void resultsInserted(const std::vector<std::size_t>& positions);
 
     ScanViewModel& viewModel_;
+    ResultsTableOrder order_;
     // The rows the views have been told of; the view model's list is ahead
     // of it while an insertion is being announced.
     int rows_ = 0;

@@ -81,14 +81,10 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ScanResultsView::pushRowSelection);
     connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::pullRowSelection);
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-        if (!sorting_)  // a new order holds the same badges
-            fitStatusColumn(0, model_->rowCount() - 1);
-    });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { fitStatusColumn(0, model_->rowCount() - 1); });
     connect(model_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { fitStatusColumn(first, last); });
     connect(&viewModel_, &ScanViewModel::selectedResultIDsChanged, this, &ScanResultsView::pullRowSelection);
-    connect(&viewModel_, &ScanViewModel::scanResultsChanged, this, &ScanResultsView::applySortOrder);
     connect(table_, &ResultsTable::checkMarkClicked, this,
             [this](int row) { viewModel_.toggleSelection(model_->resultAt(row).id); });
     connect(table_, &ResultsTable::rowDoubleClicked, this,
@@ -113,7 +109,7 @@ void ScanResultsView::configureColumns()
     const int statusWidth = StatusBadge::sizeHint(longStatus, roleFont(FontRole::caption)).width() + 10;
     header->resizeSection(ResultsTableModel::statusColumn, std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 12);
-    connect(header, &QHeaderView::sectionClicked, this, &ScanResultsView::filenameHeaderClicked);
+    connect(header, &QHeaderView::sectionClicked, this, &ScanResultsView::headerClicked);
 }
 
 // A badge longer than the usual ones ("… · differs by -18 dB") widens its
@@ -134,39 +130,34 @@ void ScanResultsView::fitStatusColumn(int first, int last)
     header->resizeSection(ResultsTableModel::statusColumn, width);
 }
 
+std::optional<ResultsTableOrder::Sort> ScanResultsView::sortOrder() const
+{
+    return model_->sortOrder();
+}
+
 void ScanResultsView::resetSortOrder()
 {
-    ascending_.reset();
-    viewModel_.forgetResultOrder();
+    model_->clearSort();
     showSortIndicator();
 }
 
-void ScanResultsView::filenameHeaderClicked(int section)
+void ScanResultsView::headerClicked(int section)
 {
-    if (section == ResultsTableModel::filenameColumn)
-        ascending_ = ascending_ ? !*ascending_ : true;
+    const auto current = model_->sortOrder();
+    const bool ascending = current && current->column == section ? !current->ascending : true;
+    model_->sort(section, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     // The header flips its indicator on any click; put back the real order.
     showSortIndicator();
-    if (section == ResultsTableModel::filenameColumn)
-        applySortOrder();
 }
 
 void ScanResultsView::showSortIndicator()
 {
     QHeaderView* header = table_->horizontalHeader();
     const QSignalBlocker blocker(header);
-    header->setSortIndicatorShown(ascending_.has_value());
-    header->setSortIndicator(ascending_ ? int(ResultsTableModel::filenameColumn) : -1,
-                             ascending_.value_or(true) ? Qt::AscendingOrder : Qt::DescendingOrder);
-}
-
-void ScanResultsView::applySortOrder()
-{
-    if (!ascending_ || sorting_)
-        return;
-    sorting_ = true;
-    viewModel_.sortResultsByFilename(*ascending_);
-    sorting_ = false;
+    const auto sort = model_->sortOrder();
+    header->setSortIndicatorShown(sort.has_value());
+    header->setSortIndicator(sort ? sort->column : -1,
+                             !sort || sort->ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 // The table's row selection is the view model's selection, both ways.
@@ -255,7 +246,8 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
 void ScanResultsView::reveal(const std::vector<Uuid>& ids, bool withPairedFiles)
 {
     std::vector<std::filesystem::path> files;
-    for (const ScanResult& result : viewModel_.scanResults()) {
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const ScanResult& result = model_->resultAt(row);
         if (std::find(ids.begin(), ids.end(), result.id) == ids.end())
             continue;
         files.push_back(result.fileInfo.url);

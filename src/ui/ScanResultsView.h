@@ -6,6 +6,7 @@
 
 #include "records/Uuid.h"
 #include "ui/DesktopServices.h"
+#include "ui/ResultsTableOrder.h"
 
 #include <optional>
 #include <set>
@@ -24,11 +25,11 @@ class ScanViewModel;
 // the view model's selection, and under it the channel details of a single
 // selected multichannel result.
 //
-// Only "Filename" sorts. No order is applied until its header is first
-// clicked (the workflow's order stands); the first click sorts ascending,
-// each further click reverses. The view model's own list is re-sorted, so
-// the conversion sees the order on screen too, and a list published later
-// (a rescan) is put in the chosen order as well.
+// Every column sorts. No order is applied until a header is first clicked
+// (the workflow's order stands); the first click on a column sorts it
+// ascending, each further click reverses. The order is the table's own (the
+// view model's list is left alone); a list published later (a rescan) and
+// results streaming in are put in the chosen order as well.
 class ScanResultsView : public QWidget {
     Q_OBJECT
 public:
@@ -38,8 +39,8 @@ public:
     ResultsTableModel* model() const { return model_; }
     MultichannelDetailPanel* detailPanel() const { return detail_; }
 
-    // Ascending (true) or descending (false) by file name; none before the first click.
-    std::optional<bool> filenameOrder() const { return ascending_; }
+    // The column and direction the rows are sorted by; none before the first click.
+    std::optional<ResultsTableOrder::Sort> sortOrder() const;
     // Forgets the chosen order, as when the table is built anew.
     void resetSortOrder();
 
@@ -50,8 +51,7 @@ public:
 private:
     void configureColumns();
     void fitStatusColumn(int first, int last);
-    void filenameHeaderClicked(int section);
-    void applySortOrder();
+    void headerClicked(int section);
     void showSortIndicator();
     std::set<Uuid> rowSelectionIDs() const;
     void pushRowSelection();
@@ -66,10 +66,8 @@ private:
     ResultsTable* table_;
     QWidget* detailDivider_;
     MultichannelDetailPanel* detail_;
-    std::optional<bool> ascending_;
     std::optional<Uuid> detailShownFor_;
     bool syncingSelection_ = false;
-    bool sorting_ = false;
     FileRevealer revealer_ = revealInFileManager;
 };
 

@@ -29,8 +29,9 @@
 //   The scanning state counts files done / total, with bytes per second and
 //   the time left. Scans use the analysis cache unless scanOptions say not.
 // * After a completed scan every convertible result is selected. The table
-//   calls toggleSelection(id) for a row's check mark, setSelectedResultIDs()
-//   for its row selection and sortResults() when its sort order changes.
+//   calls toggleSelection(id) for a row's check mark and setSelectedResultIDs()
+//   for its row selection; it sorts its rows itself and leaves the list's
+//   order (sortResults, for the command line) alone.
 // * Converting: convertSelected() (all three flags false) may stop at a gate
 //   and raise showLossyFormatNotice, showPhaseFixOptions or
 //   showMultichannelOptions instead. The sheet records its answer

@@ -5,12 +5,14 @@
 #include "ui/MultichannelDetailPanel.h"
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
+#include "ui/ResultsTableOrder.h"
 #include "ui/ResultPresentation.h"
 #include "ui/ScanResultsView.h"
 #include "ui/StatView.h"
 #include "ui/StatusBadge.h"
 #include "ui/Theme.h"
 
+#include <QCollator>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
@@ -40,6 +42,14 @@ protected:
         for (int row = 0; row < model().rowCount(); ++row)
             names.push_back(model().index(row, Model::filenameColumn).data().toString().toStdString());
         return names;
+    }
+    // Each row's file, relative to the library.
+    std::vector<std::string> pathsOnScreen()
+    {
+        std::vector<std::string> paths;
+        for (int row = 0; row < model().rowCount(); ++row)
+            paths.push_back(model().resultAt(row).fileInfo.url.lexically_relative(library.path()).generic_string());
+        return paths;
     }
     std::vector<std::string> namesInViewModel()
     {
@@ -243,31 +253,77 @@ TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly)
     }
 }
 
-TEST_F(ResultsTableTest, FilenameSortsByCodePointsAndTheOrderStays)
+struct ColumnOrder {
+    int column;
+    std::vector<std::string> ascending;  // paths in the library
+};
+
+// Every column sorts by what it means (numbers as numbers, names as the
+// user's language reads them, status by kind), equal keys by full path;
+// the second click reverses. The order is the table's own.
+TEST_F(ResultsTableTest, EveryColumnSortsAndTiesGoByPath)
 {
-    for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav", "_x.wav"})
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    fs::create_directory(library / "x");
+    fs::create_directory(library / "y");
+    stereoWav("Take 10.wav", StereoKind::dualMono);
+    stereoWav("Take 9.wav", StereoKind::trueStereo, {PcmContainer::wav, PcmEncoding::int24, 96000}, 192000);
+    monoWav("x/_intro.wav");
+    stereoWav("y/Take 10.wav", StereoKind::dualMono);  // the same as the first but for its folder
+    openAndScan();
+    const std::vector<std::string> listOrder = namesInViewModel();
+    const ColumnOrder orders[] = {
+        {Model::filenameColumn, {"x/_intro.wav", "Take 9.wav", "Take 10.wav", "y/Take 10.wav"}},
+        {Model::channelsColumn, {"x/_intro.wav", "Take 10.wav", "Take 9.wav", "y/Take 10.wav"}},
+        {Model::bitDepthColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::sampleRateColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::durationColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::sizeColumn, {"x/_intro.wav", "Take 10.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::statusColumn, {"Take 10.wav", "y/Take 10.wav", "Take 9.wav", "x/_intro.wav"}},
+        {Model::checkColumn, {"Take 10.wav", "y/Take 10.wav", "Take 9.wav", "x/_intro.wav"}},  // ticked first
+    };
+    for (const ColumnOrder& order : orders) {
+        SCOPED_TRACE(order.column);
+        model().sort(order.column, Qt::AscendingOrder);
+        EXPECT_EQ(pathsOnScreen(), order.ascending);
+        model().sort(order.column, Qt::DescendingOrder);
+        EXPECT_EQ(pathsOnScreen(), std::vector<std::string>(order.ascending.rbegin(), order.ascending.rend()));
+    }
+    EXPECT_EQ(namesInViewModel(), listOrder) << "the view model's list keeps its own order";
+    QLocale::setDefault(previous);
+}
+
+// A sort moves rows without a new table: the selection stays on its files.
+TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays)
+{
+    for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav"})
         stereoWav(name, StereoKind::dualMono);
     openAndScan();
-    // Until the header is clicked the table shows the workflow's own order.
+    // Until a header is clicked the table shows the workflow's own order.
     EXPECT_EQ(namesOnScreen(), namesInViewModel());
     EXPECT_FALSE(table().horizontalHeader()->isSortIndicatorShown());
+    clickCell(rowOf("b.wav"), Model::filenameColumn);
+    QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
 
     clickHeader(Model::filenameColumn);
-    const std::vector<std::string> ascending{"A.wav", "C.wav", "_x.wav", "a.wav", "b.wav"};
-    EXPECT_EQ(namesOnScreen(), ascending);
+    const std::vector<std::string> ascending = pathsOnScreen();
     clickHeader(Model::filenameColumn);
     const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
-    EXPECT_EQ(namesOnScreen(), descending);
-    EXPECT_EQ(namesInViewModel(), descending) << "the workflow keeps the order the table shows";
+    EXPECT_EQ(pathsOnScreen(), descending);
     EXPECT_EQ(table().horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeader(Model::channelsColumn);  // another column starts ascending
+    EXPECT_EQ(table().horizontalHeader()->sortIndicatorSection(), int(Model::channelsColumn));
+    EXPECT_EQ(table().horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("b.wav").id});
+    EXPECT_EQ(table().selectionModel()->selectedRows().size(), 1);
+    EXPECT_TRUE(table().selectionModel()->isRowSelected(rowOf("b.wav"), {}));
 
-    // Redraws, another header and a rescan keep the chosen order.
-    clickCell(0, Model::checkColumn);
-    clickHeader(Model::channelsColumn);
-    EXPECT_EQ(namesOnScreen(), descending);
-    EXPECT_EQ(table().horizontalHeader()->sortIndicatorSection(), int(Model::filenameColumn));
-    // Files found by the rescan stream in at their place in that order,
+    // Files found by a rescan stream in at their place in the chosen order,
     // as row insertions rather than a new table.
+    clickHeader(Model::channelsColumn);
+    clickHeader(Model::filenameColumn);
     stereoWav("B.wav", StereoKind::trueStereo);
     stereoWav("c.wav", StereoKind::trueStereo);
     int inserted = 0;
@@ -278,17 +334,68 @@ TEST_F(ResultsTableTest, FilenameSortsByCodePointsAndTheOrderStays)
     vm().startScan();
     waitForScan();
     QObject::disconnect(connection);
-    EXPECT_EQ(inserted, 7);
-    const std::vector<std::string> grown{"c.wav", "b.wav", "a.wav", "_x.wav", "C.wav", "B.wav", "A.wav"};
-    EXPECT_EQ(namesOnScreen(), grown);
-    EXPECT_EQ(namesInViewModel(), grown);
+    EXPECT_EQ(inserted, 6);
+    std::vector<std::string> grown = pathsOnScreen();
+    std::vector<std::string> expected = ascending;
+    expected.insert(expected.end(), {"B.wav", "c.wav"});
+    const QCollator collator;
+    std::sort(expected.begin(), expected.end(), [&](const std::string& a, const std::string& b) {
+        return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
+    });
+    EXPECT_EQ(grown, expected);
 
     // A table built anew after the empty state starts unsorted again.
     click(view().header()->resetButton());
     QCoreApplication::processEvents();
     ASSERT_TRUE(view().isShowingEmptyState());
     chooseLibrary();
-    EXPECT_FALSE(view().resultsView()->filenameOrder().has_value());
+    EXPECT_FALSE(view().resultsView()->sortOrder().has_value());
+}
+
+struct StreamedIn {
+    std::optional<ResultsTableOrder::Sort> sort;
+    std::vector<std::int64_t> listed;      // sizes in the list, in its order
+    std::vector<std::size_t> positions;    // where the new ones went in the list
+    std::vector<std::int64_t> onScreen;    // the rows' sizes afterwards
+    std::vector<std::size_t> rows;         // the rows the new ones took
+    std::size_t firstRowShows;             // index in the list
+};
+
+// Results put into the middle of the list (the list has an order of its
+// own) land at their sorted rows, and every older row still shows its file.
+TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows)
+{
+    const auto sizes = [](std::initializer_list<std::int64_t> list) { return std::vector<std::int64_t>(list); };
+    const ResultsTableOrder::Sort bySize{Model::sizeColumn, true};
+    const StreamedIn cases[] = {
+        {bySize, sizes({30, 5, 20, 10, 40}), {1, 3}, sizes({5, 10, 20, 30, 40}), {0, 1}, 1},
+        {bySize, sizes({7, 30, 20, 7}), {0, 1}, sizes({7, 7, 20, 30}), {0, 3}, 0},  // equal sizes by path
+        {ResultsTableOrder::Sort{Model::sizeColumn, false}, sizes({1, 30, 2, 20}), {1, 3}, sizes({30, 20, 2, 1}),
+         {0, 1}, 1},
+        {std::nullopt, sizes({3, 1, 2}), {1}, sizes({3, 1, 2}), {1}, 0},  // unsorted: the list's order
+    };
+    for (const StreamedIn& c : cases) {
+        std::vector<ScanResult> list;
+        for (std::size_t i = 0; i < c.listed.size(); ++i) {
+            ScanResultFields fields;
+            fields.fileInfo.fileSize = c.listed[i];
+            fields.fileInfo.url = "/library/" + std::to_string(i) + ".wav";
+            list.emplace_back(fields);
+        }
+        std::vector<ScanResult> before;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (std::find(c.positions.begin(), c.positions.end(), i) == c.positions.end())
+                before.push_back(list[i]);
+        }
+        ResultsTableOrder order;
+        order.setSort(c.sort, before, {});
+        EXPECT_EQ(order.insert(list, c.positions, {}), c.rows);
+        std::vector<std::int64_t> shown;
+        for (std::size_t row = 0; row < order.rowCount(); ++row)
+            shown.push_back(list[order.resultIndex(row)].fileInfo.fileSize);
+        EXPECT_EQ(shown, c.onScreen);
+        EXPECT_EQ(order.resultIndex(0), c.firstRowShows);
+    }
 }
 
 TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)

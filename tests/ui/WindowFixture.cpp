@@ -1,12 +1,15 @@
 #include "WindowFixture.h"
 
 #include "ui/ResultsTable.h"
+#include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "updates/AppUpdate.h"
 #include "updates/BuildInfo.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>
+
+#include <algorithm>
 
 namespace twinfold::test {
 
@@ -132,21 +135,24 @@ std::set<std::string> WindowFixture::libraryFiles()
     return names;
 }
 
+// The table's row, which after a sort is not the view model's index.
 int WindowFixture::rowOf(const std::string& filename)
 {
-    const auto& results = vm().scanResults();
-    for (std::size_t row = 0; row < results.size(); ++row) {
-        if (results[row].fileInfo.filename == filename)
-            return int(row);
+    const ResultsTableModel& model = *view().resultsView()->model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.resultAt(row).fileInfo.filename == filename)
+            return row;
     }
     return -1;
 }
 
 const ScanResult& WindowFixture::resultNamed(const std::string& filename)
 {
-    const int row = rowOf(filename);
-    EXPECT_GE(row, 0) << filename << " is not among the results";
-    return vm().scanResults().at(std::size_t(std::max(row, 0)));
+    const auto& results = vm().scanResults();
+    const auto found = std::find_if(results.begin(), results.end(),
+                                    [&](const ScanResult& result) { return result.fileInfo.filename == filename; });
+    EXPECT_NE(found, results.end()) << filename << " is not among the results";
+    return found != results.end() ? *found : results.at(0);
 }
 
 void WindowFixture::clickCell(int row, int column, Qt::KeyboardModifiers modifiers)
