@@ -74,7 +74,9 @@ TEST_F(CliLibrary, ASecondScanOfAnUnchangedFolderReadsNoAudio) {
         for (const std::string& a : arguments) args << QString::fromStdString(a);
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(cli.settingsFile().parent_path().parent_path().string()));
+        const fs::path configHome = cli.settingsFile().parent_path().parent_path();
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome.string()));
+        env.insert("XDG_CACHE_HOME", QString::fromStdString((configHome / "cache").string()));
         process.setProcessEnvironment(env);
         process.start(strace, args);
         process.waitForFinished(120000);

@@ -67,7 +67,9 @@ TEST(CliWideFile, AThousandChannelsSplitAndAreProvenUnderADescriptorLimit) {
              multichannel({channels, {{0, 1}}, {5}}, 1500, PcmEncoding::int16, 9));
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(cli.settingsFile().parent_path().parent_path().string()));
+    const fs::path configHome = cli.settingsFile().parent_path().parent_path();
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome.string()));
+    env.insert("XDG_CACHE_HOME", QString::fromStdString((configHome / "cache").string()));
     env.insert("LC_ALL", "C");
     process.setProcessEnvironment(env);
     process.start("/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", TWINFOLD_CLI_PATH, "convert", "--yes",

@@ -23,6 +23,8 @@ std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
     for (const std::string& a : arguments) args << QString::fromStdString(a);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome_.path().string()));
+    // The analysis cache too: never the user's own.
+    env.insert("XDG_CACHE_HOME", QString::fromStdString((configHome_.path() / "cache").string()));
     env.insert("LC_ALL", "C");
     env.insert("LANG", "C");
     auto process = std::make_unique<QProcess>();

@@ -43,6 +43,7 @@ TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::
     }
     if (child == 0) {
         ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (configHome / "cache").c_str(), 1);
         ::setenv("LC_ALL", "C", 1);
         ::setenv("TERM", "dumb", 1);
         std::vector<char*> argv;
