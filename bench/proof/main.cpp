@@ -7,6 +7,7 @@
 // the source's identity and every channel's fate in the same single read.
 // Sources stay in the page cache.
 #include "audio_io/AudioFileReader.h"
+#include "audio_io/FileIdentityOf.h"
 #include "conversion/AudioConverterService.h"
 #include "support/PcmFixtures.h"
 #include "workflow/OutputVerifier.h"
@@ -51,7 +52,7 @@ void prepare(const std::string& name, const Kind& kind) {
     }
     writer.close();
     AudioConverterService().convertToMono(source, output, ChannelSelection::left);
-    proofs[name] = {{{source, FileIdentity::of(source)}}, {{output, {0}, {}}}, {{1, kind.reason, 0}}};
+    proofs[name] = {{{source, currentFileIdentity(source)}}, {{output, {0}, {}}}, {{1, kind.reason, 0}}};
 }
 
 void readBack(benchmark::State& state, const std::string& name) {
@@ -91,7 +92,7 @@ int wideProbe(const std::string& operation, const fs::path& source) {
     try {
         AudioConverterService converter;
         const int channels = openAudioFile(source)->channelCount();
-        SourceProof proof{{{source, FileIdentity::of(source)}}};
+        SourceProof proof{{{source, currentFileIdentity(source)}}};
         if (operation == "split") {
             std::vector<int> all;
             std::vector<fs::path> paths;

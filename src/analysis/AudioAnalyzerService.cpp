@@ -1,3 +1,5 @@
+#include "analysis/FileDescription.h"
+#include "audio_io/FileIdentityOf.h"
 #include "analysis/AudioAnalyzerService.h"
 
 #include "analysis/ChannelSources.h"
@@ -76,7 +78,7 @@ ScanResult unreadableResult(const std::filesystem::path& url, const std::string&
     if (!extension.empty()) extension.erase(0, 1);
     for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
     f.fileInfo.fileExtension = extension;
-    f.fileInfo.identity = FileIdentity::of(url);
+    f.fileInfo.identity = currentFileIdentity(url);
     f.fileInfo.fileSize = std::max<std::int64_t>(f.fileInfo.identity.size, 0);
     f.unreadableReason = reason;
     return ScanResult(std::move(f));
@@ -91,7 +93,7 @@ ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<
     // One open serves both the description and the analysis: opening a
     // compressed file decodes it once to count its frames exactly.
     auto file = openAudioFile(url);
-    AudioFileInfo info = AudioFileInfo::fromFile(url, *file);
+    AudioFileInfo info = describeFile(url, *file);
     if (info.channelCount == 1) {
         ScanResultFields f;
         f.fileInfo = std::move(info);
@@ -109,7 +111,7 @@ ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& 
                                                   const std::atomic<bool>* stop) {
     const auto start = Clock::now();
     filesOpened_.fetch_add(2);
-    AudioFileInfo info = AudioFileInfo::fromSplitPair(left, right);
+    AudioFileInfo info = describeSplitPair(left, right);
     auto leftFile = openAudioFile(left);
     auto rightFile = openAudioFile(right);
     StereoSource source(std::move(leftFile), std::move(rightFile), runFramesFor(2, chunkSize_));

@@ -1,22 +1,14 @@
 #pragma once
 
+#include "records/SourceFormat.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace twinfold {
 
-// Four-character code, first character in the most significant byte.
-constexpr std::uint32_t fourCC(const char (&s)[5]) {
-    return (std::uint32_t(std::uint8_t(s[0])) << 24) | (std::uint32_t(std::uint8_t(s[1])) << 16) |
-           (std::uint32_t(std::uint8_t(s[2])) << 8) | std::uint32_t(std::uint8_t(s[3]));
-}
 std::string fourCCText(std::uint32_t code);
-
-constexpr std::uint32_t kFormatLinearPCM = fourCC("lpcm");
-constexpr std::uint32_t kFormatMPEGLayer3 = fourCC(".mp3");
-constexpr std::uint32_t kFormatMPEG4AAC = fourCC("aac ");
-constexpr std::uint32_t kFormatAppleLossless = fourCC("alac");
 
 enum class CommonFormat { int16, int32, float32, float64, other };
 

@@ -10,8 +10,6 @@
 
 namespace twinfold {
 
-class AudioFileReader;
-
 // The errors of building the description of a split .L/.R pair.
 class SplitStereoError : public std::runtime_error {
 public:
@@ -38,16 +36,6 @@ struct AudioFileInfo {
     std::uint32_t sourceFormatID = 0;
     FileIdentity identity;         // of `url` when it was described
     FileIdentity pairedIdentity;   // of the right file of a split pair
-
-    // Opens the file to describe it; the audio layer's or file system's error on failure.
-    static AudioFileInfo fromFile(const std::filesystem::path& url);
-    // The same for a file the caller has already opened as `reader`, so a
-    // compressed file is not decoded once more just to be described.
-    static AudioFileInfo fromFile(const std::filesystem::path& url, const AudioFileReader& reader);
-    // Describes two mono files as one stereo pair; SplitStereoError when they do not
-    // match or either has more than one channel.
-    static AudioFileInfo fromSplitPair(const std::filesystem::path& left,
-                                       const std::filesystem::path& right);
 
     std::string sampleRateText() const;  // 48k, 44.1k
     std::string durationText() const;    // m:ss, minutes unbounded

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 
 namespace twinfold {
 
@@ -14,10 +13,6 @@ struct FileIdentity {
     std::uint64_t inode = 0;
     std::int64_t size = -1;
     std::int64_t modifiedNanoseconds = 0;
-
-    // The identity of the file at `path` now (following symbolic links, as
-    // every reader does); a default (unknown) identity when it cannot be read.
-    static FileIdentity of(const std::filesystem::path& path);
 
     bool isKnown() const { return size >= 0; }
     bool operator==(const FileIdentity&) const = default;

@@ -1,6 +1,6 @@
 #include "records/ScanResult.h"
 
-#include "audio_io/AudioFormat.h"
+#include "records/SourceFormat.h"
 
 #include <cmath>
 

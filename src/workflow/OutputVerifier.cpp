@@ -1,4 +1,5 @@
 #include "workflow/OutputVerifier.h"
+#include "audio_io/FileIdentityOf.h"
 
 #include "analysis/AudioAnalyzerService.h"
 #include "audio_io/AudioFileReader.h"
@@ -391,7 +392,7 @@ VerificationError::VerificationError(Case errorCase, std::string fileName, const
     : std::runtime_error(messageFor(errorCase, fileName, detail)), case_(errorCase), fileName_(std::move(fileName)) {}
 
 void requireUnchanged(const ProvenFile& file) {
-    if (file.identity.isKnown() && FileIdentity::of(file.path) != file.identity) {
+    if (file.identity.isKnown() && currentFileIdentity(file.path) != file.identity) {
         throw VerificationError(Case::sourceChanged, nameOf(file.path));
     }
 }

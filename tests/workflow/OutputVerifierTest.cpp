@@ -1,4 +1,5 @@
 #include "workflow/OutputVerifier.h"
+#include "audio_io/FileIdentityOf.h"
 
 #include "WorkflowFixture.h"
 #include "conversion/AudioConverterService.h"
@@ -208,7 +209,7 @@ protected:
         Channels kept{channels[0]};
         writePcm(dir / "K_mono.wav", format, kept);
         SourceProof proof;
-        for (const fs::path& f : files) proof.files.push_back({f, FileIdentity::of(f)});
+        for (const fs::path& f : files) proof.files.push_back({f, currentFileIdentity(f)});
         proof.outputs = {{dir / "K_mono.wav", {0}, {}}};
         proof.dropped = {{1, c.reason, 0}};
         return proof;
@@ -222,7 +223,7 @@ protected:
         if (c.splitPair) overwriteInPlace(file, format, {side});
         else overwriteInPlace(file, format, {channels[0], side});
         fs::last_write_time(file, date);
-        ASSERT_EQ(FileIdentity::of(file), proof.files.back().identity);
+        ASSERT_EQ(currentFileIdentity(file), proof.files.back().identity);
     }
 };
 
@@ -278,7 +279,7 @@ TEST_F(OutputVerifierTest, EveryChunkOfTheSourceMustBeInTheOutputByteForByte) {
     fixture.before = {bextChunk("Scene 12 take 3"), ixmlChunk()};
     writeChunkFixture(dir / "take.wav", fixture);
     converter.convertToMono(dir / "take.wav", dir / "take_mono.wav", ChannelSelection::left);
-    const SourceProof proof{{{dir / "take.wav", FileIdentity::of(dir / "take.wav")}},
+    const SourceProof proof{{{dir / "take.wav", currentFileIdentity(dir / "take.wav")}},
                             {{dir / "take_mono.wav", {0}, {}}},
                             {{1, Redundancy::identicalTo, 0}}};
     EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
@@ -296,7 +297,7 @@ TEST_F(OutputVerifierTest, EveryChunkOfTheSourceMustBeInTheOutputByteForByte) {
 TEST_F(OutputVerifierTest, AChangedOrUnaccountedSourceFailsBeforeAnythingIsRead) {
     const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
     converter.convertToMono(src, out, ChannelSelection::left);
-    SourceProof proof{{{src, FileIdentity::of(src)}}, {{out, {0}, {}}}, {}};
+    SourceProof proof{{{src, currentFileIdentity(src)}}, {{out, {0}, {}}}, {}};
     std::string message;
     EXPECT_EQ(failure(proof, &message), Case::unaccounted);
     EXPECT_NE(message.find("channel 2 of src.wav is neither written"), std::string::npos) << message;

@@ -1,10 +1,10 @@
-#include "records/FileIdentity.h"
+#include "audio_io/FileIdentityOf.h"
 
 #include <sys/stat.h>
 
 namespace twinfold {
 
-FileIdentity FileIdentity::of(const std::filesystem::path& path) {
+FileIdentity currentFileIdentity(const std::filesystem::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return {};
     FileIdentity identity;

@@ -1,3 +1,4 @@
+#include "analysis/FileDescription.h"
 #include "records/AudioFileInfo.h"
 
 #include "audio_io/AudioFormat.h"
@@ -40,7 +41,7 @@ TEST_P(AudioFileInfoDepthTest, BitDepthFollowsTheStoredSampleType) {
     TempDir dir;
     const auto path = dir / (container == C::wav ? "take.wav" : "take.aif");
     writePcm(path, {container, encoding, 44100}, stereo(StereoKind::trueStereo, 4410, encoding));
-    const AudioFileInfo info = AudioFileInfo::fromFile(path);
+    const AudioFileInfo info = describeFile(path);
     EXPECT_EQ(info.bitDepth, bitDepth);
     EXPECT_EQ(info.sourceFormatID, kFormatLinearPCM);
     EXPECT_EQ(info.channelCount, 2);
@@ -58,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, AudioFileInfoDepthTest,
 TEST(AudioFileInfoFileTest, CompressedFilesCountAs24BitAndNotPCM) {
     TempDir dir;
     encodeAudioFile(dir / "song.MP3", std::vector(2, std::vector<float>(44100, 0.25f)), 44100, EncodedFormat::mp3);
-    const AudioFileInfo info = AudioFileInfo::fromFile(dir / "song.MP3");
+    const AudioFileInfo info = describeFile(dir / "song.MP3");
     EXPECT_EQ(info.bitDepth, 24);
     EXPECT_NE(info.sourceFormatID, kFormatLinearPCM);
     EXPECT_EQ(info.fileExtension, "mp3");
@@ -71,7 +72,7 @@ TEST(AudioFileInfoFileTest, SplitPairCombinesNamesAndSizes) {
     const auto left = dir / "Take 3.l.aif", right = dir / "Take 3.R.aif";
     writePcm(left, format, {noise(480, format.encoding, 1)});
     writePcm(right, format, {noise(480, format.encoding, 2)});
-    const AudioFileInfo info = AudioFileInfo::fromSplitPair(left, right);
+    const AudioFileInfo info = describeSplitPair(left, right);
     EXPECT_EQ(info.filename, "Take 3.aif");
     EXPECT_EQ(info.channelCount, 2);
     EXPECT_EQ(info.url, left);
@@ -80,7 +81,7 @@ TEST(AudioFileInfoFileTest, SplitPairCombinesNamesAndSizes) {
 
     writePcm(dir / "x.L.WAV", {PcmContainer::wav}, {noise(10, PcmEncoding::int16, 1)});
     writePcm(dir / "x.R.WAV", {PcmContainer::wav}, {noise(10, PcmEncoding::int16, 2)});
-    EXPECT_EQ(AudioFileInfo::fromSplitPair(dir / "x.L.WAV", dir / "x.R.WAV").filename, "x.wav");
+    EXPECT_EQ(describeSplitPair(dir / "x.L.WAV", dir / "x.R.WAV").filename, "x.wav");
 }
 
 TEST(AudioFileInfoFileTest, SplitPairMismatchesAreCheckedInOrder) {
@@ -99,7 +100,7 @@ TEST(AudioFileInfoFileTest, SplitPairMismatchesAreCheckedInOrder) {
         writePcm(dir / leftName, base, {noise(100, base.encoding, 1)});
         writePcm(dir / "Kick.R.wav", rightFormat, {noise(rightFrames, rightFormat.encoding, 2)});
         try {
-            AudioFileInfo::fromSplitPair(dir / leftName, dir / "Kick.R.wav");
+            describeSplitPair(dir / leftName, dir / "Kick.R.wav");
             ADD_FAILURE() << leftName << ": no error";
         } catch (const SplitStereoError& e) {
             EXPECT_EQ(e.errorCase(), expected) << leftName;
