@@ -9,11 +9,12 @@
 #include "ui/ScanResultsView.h"
 #include "workflow/ScanViewModel.h"
 
+#include "support/PcmFixtures.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
 
-#include <sndfile.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,21 +30,10 @@ using namespace twinfold;
 
 namespace {
 
+// 64 frames of stereo noise, distinct for each seed.
 void writeTinyWav(const fs::path& path, unsigned seed) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file) std::abort();
-    short frames[2 * 64];
-    for (int i = 0; i < 64; ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        frames[2 * i] = short(seed >> 16);
-        frames[2 * i + 1] = short(seed >> 8);
-    }
-    sf_writef_short(file, frames, 64);
-    sf_close(file);
+    const test::PcmFormat format{test::PcmContainer::wav, test::PcmEncoding::int16, 44100};
+    test::writePcm(path, format, test::stereo(test::StereoKind::trueStereo, 64, format.encoding, seed + 1));
 }
 
 double peakMegabytes() {
