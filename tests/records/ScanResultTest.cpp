@@ -1,5 +1,5 @@
 // The values derived from the records: texts, convertibility, savings,
-// channel labels and removable channels, identities.
+// channel labels and removable channels.
 #include "records/ScanResult.h"
 
 #include "audio_io/AudioFormat.h"
@@ -63,17 +63,6 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
     EXPECT_FALSE(ScanResult({.fileInfo = info(10, 1), .isDualMono = true}).isConvertible());
     EXPECT_EQ(rawValue(ChannelSelection::left), "Left Channel");
     EXPECT_EQ(rawValue(ChannelSelection::right), "Right Channel");
-}
-
-TEST(ScanResultTest, EveryRecordGetsItsOwnIdentity) {
-    const ScanResultFields fields{.fileInfo = info(10), .isDualMono = true};
-    const ScanResult a(fields), b(fields), copy = a;
-    EXPECT_NE(a.id, b.id);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(copy, a);
-    const std::string text = a.id.toString();
-    EXPECT_EQ(text.size(), 36u);
-    EXPECT_EQ(text[14], '4');
 }
 
 TEST(ChannelAnalysisTest, LabelsByChannelCount) {
