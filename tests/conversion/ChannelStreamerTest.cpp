@@ -4,6 +4,7 @@
 
 #include "audio_io/AudioIOError.h"
 #include "conversion/ConverterFixture.h"
+#include "support/MemoryReader.h"
 
 #include <atomic>
 #include <limits>
@@ -13,37 +14,8 @@ namespace twinfold {
 namespace {
 
 using test::failureOf;
+using test::MemoryReader;
 using Case = ConversionError::Case;
-
-// A 16-bit integer source of `length` frames that delivers only the first
-// `deliverable`; its samples are never looked at.
-class EndlessReader : public AudioFileReader {
-public:
-    EndlessReader(std::int64_t length, int channels, std::int64_t deliverable)
-        : length_(length), deliverable_(deliverable) {
-        format_ = {.sampleRate = 48000, .channelCount = channels, .commonFormat = CommonFormat::int16,
-                   .formatID = kFormatLinearPCM, .bitsPerChannel = 16};
-    }
-    const AudioFormatInfo& fileFormat() const override { return format_; }
-    std::int64_t length() const override { return length_; }
-    std::int64_t position() const override { return position_; }
-    void seek(std::int64_t frame) override { position_ = frame; }
-    void read(PCMBuffer& buffer, std::uint32_t frames) override { buffer.setFrameLength(advance(frames)); }
-    void readInt(IntPCMBuffer& buffer, std::uint32_t frames) override {
-        buffer.setFrameLength(advance(frames));
-        buffer.channel(0)[0] = std::int32_t(position_);  // marks the chunk for the writer
-    }
-
-private:
-    std::uint32_t advance(std::uint32_t frames) {
-        const auto n = std::uint32_t(std::clamp<std::int64_t>(deliverable_ - position_, 0, frames));
-        position_ += n;
-        return n;
-    }
-
-    AudioFormatInfo format_;
-    std::int64_t length_, deliverable_, position_ = 0;
-};
 
 // Counts what it is given; fails like a full disk once `failAfter` frames are written.
 class CountingWriter : public AudioFileWriter {
@@ -52,14 +24,10 @@ public:
         : failAfter_(failAfter) {}
     void write(const PCMBuffer& buffer) override { add(buffer.frameLength()); }
     void writeDouble(const PlanarBuffer<double>& buffer) override { add(buffer.frameLength()); }
-    void writeInt(const IntPCMBuffer& buffer) override {
-        add(buffer.frameLength());
-        lastMark = buffer.channel(0)[0];
-    }
+    void writeInt(const IntPCMBuffer& buffer) override { add(buffer.frameLength()); }
     void close() override {}
     std::int64_t framesWritten() const override { return frames_; }
 
-    std::int32_t lastMark = 0;
     std::uint32_t largestChunk = 0;
 
 private:
@@ -76,7 +44,7 @@ private:
 // catch a cancel made while it was being written.
 TEST(ChannelStreamerTest, LengthsPastTheThirtyTwoBitRangeAreStreamedWhole) {
     const std::int64_t length = (std::int64_t(1) << 32) + 5;
-    EndlessReader reader(length, 1, length);
+    MemoryReader reader(1, length, length);
     CountingWriter writer;
     double last = 0;
     std::int64_t checks = 0;
@@ -85,13 +53,13 @@ TEST(ChannelStreamerTest, LengthsPastTheThirtyTwoBitRangeAreStreamedWhole) {
                       .afterChunk = [&](double f) { last = f; }};
     streamChannels(reader, {{&writer, {0}, std::nullopt}}, hooks);
     EXPECT_EQ(writer.framesWritten(), length);
-    EXPECT_EQ(writer.lastMark, std::int32_t(length));  // the final chunk arrived last
+    EXPECT_EQ(reader.position(), length);
     EXPECT_EQ(last, 1.0);
     EXPECT_EQ(checks, (length + 999'999) / 1'000'000 + 1);
 }
 
 TEST(ChannelStreamerTest, WideFilesUseShorterChunksToStayWithinTheMemoryBudget) {
-    EndlessReader reader(3'000'000, 64, 3'000'000);
+    MemoryReader reader(64, 3'000'000, 3'000'000);
     CountingWriter writer;
     std::vector<int> all(64);
     std::iota(all.begin(), all.end(), 0);
@@ -107,18 +75,18 @@ StreamHooks smallChunks(std::function<void()> checkCancelled = {}) {
 
 // An output that is silently short would pass for complete.
 TEST(ChannelStreamerTest, AReaderThatStopsEarlyIsAReadError) {
-    EndlessReader reader(3'000'000, 2, 1'500'000);
+    MemoryReader reader(2, 3'000'000, 1'500'000);
     CountingWriter writer;
     EXPECT_EQ(failureOf([&] { streamChannels(reader, {{&writer, {1}, std::nullopt}}, StreamHooks{}); }),
               Case::readError);
-    EndlessReader firstHalf(10'000, 2, 10'000);
-    auto shortSecondHalf = [] { return std::make_unique<EndlessReader>(10'000, 2, 7'000); };
+    MemoryReader firstHalf(2, 10'000, 10'000);
+    auto shortSecondHalf = [] { return std::make_unique<MemoryReader>(2, 10'000, 7'000); };
     EXPECT_EQ(failureOf([&] { measurePeaks(firstHalf, {0}, smallChunks(), shortSecondHalf); }), Case::readError);
 }
 
 TEST(ChannelStreamerTest, WriterFailurePassesThroughUnchanged) {
     for (std::optional<float> gain : {std::optional<float>(), std::optional(0.5f)}) {  // integer and float paths
-        EndlessReader reader(5'000'000, 2, 5'000'000);
+        MemoryReader reader(2, 5'000'000, 5'000'000);
         CountingWriter left, right(2'000'000);
         std::vector<ChannelRoute> routes{{&left, {0}, std::nullopt}, {&right, {1}, gain, 16}};
         EXPECT_THROW(streamChannels(reader, routes, StreamHooks{}), AudioIOError);
@@ -129,33 +97,29 @@ TEST(ChannelStreamerTest, WriterFailurePassesThroughUnchanged) {
 // ---- the peak pass in two halves ----------------------------------------------
 
 TEST(PeakPassTest, HalvesFindEachChannelsPeakWhereverItLies) {
-    test::TempDir dir;
     const std::size_t frames = 10'001;
     // Peaks on either side of the split and in the very last frame.
-    test::Channels channels(3, test::Signal(frames, 0x1p-23));
-    channels[0][frames / 2 - 1] = -0x123456 * 0x1p-23;
-    channels[1][frames / 2] = 0x654321 * 0x1p-23;
-    channels[2][frames - 1] = -0x222222 * 0x1p-23;
-    test::writePcm(dir / "s.wav", {test::PcmContainer::wav, test::PcmEncoding::int24}, channels);
-
+    MemoryReader::Samples channels(3, std::vector<float>(frames, 0x1p-23f));
+    channels[0][frames / 2 - 1] = -0.25f;
+    channels[1][frames / 2] = 0.75f;
+    channels[2][frames - 1] = -0.5f;
     int opened = 0;
-    auto reader = openAudioFile(dir / "s.wav");
-    const auto peaks = measurePeaks(*reader, {2, 0, 1}, smallChunks(), [&] {
+    MemoryReader reader(channels);
+    const auto peaks = measurePeaks(reader, {2, 0, 1}, smallChunks(), [&] {
         ++opened;
-        return openAudioFile(dir / "s.wav");
+        return std::make_unique<MemoryReader>(channels);
     });
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(peaks, (std::vector<float>{float(0x222222) / 0x800000, float(0x123456) / 0x800000,
-                                         float(0x654321) / 0x800000}));
+    EXPECT_EQ(peaks, (std::vector<float>{0.5f, 0.25f, 0.75f}));
 }
 
 TEST(PeakPassTest, ACancelStopsBothHalves) {
-    EndlessReader reader(1'000'000, 2, 1'000'000);
+    MemoryReader reader(2, 1'000'000, 1'000'000);
     std::atomic<int> checks = 0;
     auto cancelSoon = [&] {
         if (++checks > 10) throw ConversionError(Case::cancelled);
     };
-    auto second = [] { return std::make_unique<EndlessReader>(1'000'000, 2, 1'000'000); };
+    auto second = [] { return std::make_unique<MemoryReader>(2, 1'000'000, 1'000'000); };
     EXPECT_EQ(failureOf([&] { measurePeaks(reader, {0}, smallChunks(cancelSoon), second); }), Case::cancelled);
     EXPECT_LT(checks, 20);  // each half stops at its next chunk
 }

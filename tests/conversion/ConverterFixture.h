@@ -4,6 +4,7 @@
 // support fixtures), so the converter's results are checked by a reader that
 // is not our own.
 
+#include "audio_io/AudioIOError.h"
 #include "conversion/AudioConverterService.h"
 #include "support/ChunkFixtures.h"
 #include "support/PcmFixtures.h"
@@ -13,10 +14,14 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace twinfold::test {
 
@@ -82,6 +87,37 @@ inline void expectSameSamples(const std::vector<std::int32_t>& actual, const std
     const auto [a, e] = std::mismatch(actual.begin(), actual.end(), expected.begin());
     EXPECT_TRUE(a == actual.end()) << "first difference at frame " << (a - actual.begin()) << ": " << *a
                                    << " instead of " << *e;
+}
+
+enum Outcome { succeeded = 10, systemsError, fileTooLarge, other };
+
+// How the operation ends in a child process under `limit`: RLIMIT_FSIZE
+// makes a write past it fail with EFBIG, as on a full disk; RLIMIT_NOFILE
+// runs out of descriptors. A systems error counts only with a message that
+// holds every one of `named`.
+template <typename Operation>
+int outcomeUnder(int resource, rlim_t limit, Operation operation, const std::vector<std::string>& named = {}) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit rl{limit, limit};
+        setrlimit(resource, &rl);
+        try {
+            operation();
+            _exit(succeeded);
+        } catch (const AudioIOError& error) {
+            const std::string message = error.what();
+            const auto inMessage = [&](const std::string& name) { return message.find(name) != std::string::npos; };
+            _exit(!message.empty() && std::ranges::all_of(named, inMessage) ? systemsError : other);
+        } catch (const std::filesystem::filesystem_error& error) {
+            _exit(error.code() == std::errc::file_too_large ? fileTooLarge : other);
+        } catch (...) {
+            _exit(other);
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The names of the files in a folder, sorted.

@@ -1,13 +1,7 @@
 #include "conversion/ConverterFixture.h"
 
-#include "audio_io/AudioIOError.h"
-
-#include <csignal>
 #include <functional>
 #include <iterator>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace twinfold::test {
 namespace {
@@ -27,34 +21,6 @@ TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
               Case::cannotCreateOutput);
     EXPECT_THROW(converter.convertToMono(dir / "gone.wav", dir / "out.wav", ChannelSelection::left), AudioIOError);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Song.wav", "blocker"}));
-}
-
-enum Outcome { succeeded = 10, systemsError, fileTooLarge, other };
-
-// How the operation ends in a child process under `limit`: RLIMIT_FSIZE
-// makes a write past it fail with EFBIG, as on a full disk; RLIMIT_NOFILE
-// runs out of descriptors.
-template <typename Operation>
-int outcomeUnder(int resource, rlim_t limit, Operation operation) {
-    const pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit rl{limit, limit};
-        setrlimit(resource, &rl);
-        try {
-            operation();
-            _exit(succeeded);
-        } catch (const AudioIOError& error) {
-            _exit(*error.what() ? systemsError : other);
-        } catch (const fs::filesystem_error& error) {
-            _exit(error.code() == std::errc::file_too_large ? fileTooLarge : other);
-        } catch (...) {
-            _exit(other);
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A write that fails part way leaves nothing: no file under the output's

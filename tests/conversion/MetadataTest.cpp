@@ -5,13 +5,9 @@
 #include "support/ChunkFixtures.h"
 #include "support/SndfileChunks.h"
 
-#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <fstream>
 
 namespace twinfold::test {
 namespace {
@@ -75,43 +71,12 @@ TEST_F(MetadataTest, OddChunkAfterOddAudioIsPaddedAndCounted) {
 }
 
 
-// Runs `operation` in a child whose files may not grow past `limit` bytes
-// (writes beyond fail with EFBIG, as on a full disk). The child's exit code:
-// 0 when the operation succeeded, 1 when it threw an error whose message
-// holds every one of `named`, 2 for any other error.
-int exitCodeWithFileSizeLimit(rlim_t limit, const std::function<void()>& operation,
-                              const std::vector<std::string>& named) {
-    const pid_t child = fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit fsize{limit, limit};
-        if (setrlimit(RLIMIT_FSIZE, &fsize) != 0) std::_Exit(3);
-        try {
-            operation();
-        } catch (const std::exception& error) {
-            const std::string message = error.what();
-            for (const auto& name : named)
-                if (message.find(name) == std::string::npos) {
-                    std::fprintf(stderr, "%s\n", message.c_str());
-                    std::_Exit(2);
-                }
-            std::_Exit(1);
-        }
-        std::_Exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(MetadataTest, AChunkThatCannotBeWrittenFailsTheConversion) {
     const std::string xml = "<BWFXML>" + std::string(1'200'000, 'x') + "</BWFXML>";
     const ChunkFixture fixture{.silentFrames = 48000, .after = {ixmlChunk(xml)}};
     writeChunkFixture(dir / "Take.wav", fixture);
-    const int exitCode = exitCodeWithFileSizeLimit(
-        600'000, [&] { converter.convertToMono(dir / "Take.wav", dir / "Take_mono.wav", ChannelSelection::left); },
-        {"'iXML'", "Take_mono.wav"});
-    EXPECT_EQ(exitCode, 1);
+    const auto convert = [&] { converter.convertToMono(dir / "Take.wav", dir / "Take_mono.wav", ChannelSelection::left); };
+    EXPECT_EQ(outcomeUnder(RLIMIT_FSIZE, 600'000, convert, {"'iXML'", "Take_mono.wav"}), systemsError);
 }
 
 // A chunk of more than 64 MiB, mostly a hole in the file; the marked bytes
@@ -209,13 +174,9 @@ struct FramingCase {
 
 const FramingCase kFraming[] = {
     {"id3v1Tag", [](Bytes& b) { const std::string t = "TAG" + std::string(125, '0'); b.insert(b.end(), t.begin(), t.end()); }},
-    {"strayByte", [](Bytes& b) { b.push_back(0x55); }},
     {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }},
     {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }},
-    {"riffSize100TooLarge", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 + 100)); }},
-    {"riffSize100TooSmall", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 100)); }},
     {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }},
-    {"formSizeTwoShort", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 - 2)); }, true},
     {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, true},
 };
 

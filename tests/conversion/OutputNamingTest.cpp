@@ -68,16 +68,11 @@ TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
     EXPECT_TRUE(isValidNamingSuffix(" mono (1) ..\\"));
 }
 
+// The pan in a name says which side was louder; without a pan there is none.
 TEST(PanSuffixTest, PercentAndLouderSide) {
     EXPECT_EQ(panSuffix(100, ChannelSelection::right), "_100R");
     EXPECT_EQ(panSuffix(5, std::nullopt), "_5L");
-    ScanResultFields panned;
-    panned.isPannedMono = true;
-    panned.pannedMonoLouderChannel = ChannelSelection::right;
-    panned.pannedMonoPanPercent = 42;
-    EXPECT_EQ(panSuffix(ScanResult(panned)), "_42R");
-    panned.pannedMonoPanPercent.reset();
-    EXPECT_EQ(panSuffix(ScanResult(panned)), "");
+    EXPECT_EQ(panSuffix(ScanResult(ScanResultFields{.isPannedMono = true})), "");
 }
 
 // Six-channel speaker labels are checked by the multichannel conversion tests.
@@ -89,24 +84,6 @@ TEST(ChannelFileURLTest, SpeakerLabelsOrNumbers) {
     EXPECT_EQ(name("Two.wav", 1, 2), "Two_mono_ch2_R.wav");
     EXPECT_EQ(name("Wide.aif", 7, 8), "Wide_mono_ch8_Rrs.aif");
     EXPECT_EQ(name("One.m4a", 0, 1), "One_mono_ch1_Mono.wav");
-}
-
-ScanResult splitPair(const std::string& left, const std::string& right, const std::string& combined) {
-    ScanResultFields fields;
-    fields.fileInfo.url = kFolder / left;
-    fields.fileInfo.filename = combined;
-    fields.pairedFileURL = kFolder / right;
-    return ScanResult(fields);
-}
-
-// The conversions themselves check the lower-case pair names.
-TEST(SplitOutputURLsTest, LeftAndRightFiles) {
-    EXPECT_EQ(splitOutputURLs(kFolder / "Hit.mp3", AppSettings{}),
-              (OutputPair{kFolder / "Hit_mono_L.wav", kFolder / "Hit_mono_R.wav"}));
-    EXPECT_EQ(pairOutputURL(splitPair("Kick.L.WAV", "Kick.R.WAV", "Kick.wav"), AppSettings{}),
-              kFolder / "Kick_mono.WAV");
-    EXPECT_EQ(pairSplitOutputURLs(splitPair("Snare.L.mp3", "Snare.R.mp3", "Snare.mp3"), withSuffix("")).right,
-              kFolder / "Snare_R.wav");
 }
 
 }  // namespace
