@@ -128,21 +128,6 @@ TEST_P(FfmpegFormatTest, ReportsItsFormatAndSeeksToTheSamplesOfASequentialRead) 
                            {25'000, 27'999, 1, 0, 1152, 1151, 40'000, 3000, length - 1, length, length + 7});
 }
 
-// Identical channels stay identical through the codec (the mid/side
-// decoding of an all-zero side signal gives bit-equal outputs), and a
-// silent channel stays digital silence.
-TEST_P(FfmpegFormatTest, RedundantChannelsDecodeExactly) {
-    const FloatChannels dual = readToEnd(*openFfmpegFile(write(test::dualMono(30'000), "dual")), 4096);
-    EXPECT_GT(peak(dual[0]), 0.1f);
-    EXPECT_TRUE(bitIdentical(dual[0], dual[1]));
-    for (std::size_t silent : {0, 1}) {
-        const auto path = write(test::oneSideSilent(30'000, int(silent)), std::to_string(silent) + "-silent");
-        const FloatChannels decoded = readToEnd(*openFfmpegFile(path), 4096);
-        EXPECT_EQ(peak(decoded[silent]), 0.0f) << "silent channel " << silent;
-        EXPECT_GT(peak(decoded[1 - silent]), 0.1f);
-    }
-}
-
 // Garbage over the middle of the file: the decoder drops what it cannot
 // decode, the same way on every pass, so the length and seeking stay exact.
 TEST_P(FfmpegFormatTest, DamageInTheMiddleReadsConsistently) {

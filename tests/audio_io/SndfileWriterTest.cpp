@@ -1,6 +1,5 @@
 #include "AudioIoTestSupport.h"
 #include "audio_io/AudioFileWriter.h"
-#include "audio_io/FfmpegReader.h"
 #include "support/ChunkFixtures.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
@@ -165,7 +164,7 @@ struct Layout {
 
 class WriterLayoutTest : public testing::TestWithParam<Layout> {};
 
-TEST_P(WriterLayoutTest, EveryReaderGetsExactlyTheSamplesWritten) {
+TEST_P(WriterLayoutTest, LibsndfileReadsExactlyTheSamplesWritten) {
     const auto [aiff, bits, channels, asInt] = GetParam();
     constexpr std::uint32_t kFrames = 20'001;  // odd, so odd frame sizes leave odd-length audio
     const PcmEncoding encoding = encodingForBits(bits);
@@ -183,16 +182,6 @@ TEST_P(WriterLayoutTest, EveryReaderGetsExactlyTheSamplesWritten) {
 
     EXPECT_EQ(test::pcmFileInfo(path).frames, kFrames);
     EXPECT_EQ(test::readStoredInts(path), expected);
-    for (auto open : {&openAudioFile, &openFfmpegFile}) {
-        if (open == &openFfmpegFile && bits == 32) continue;  // it delivers floats, exact up to 24 bits
-        auto reader = open(path);
-        EXPECT_EQ(reader->length(), kFrames);
-        IntPCMBuffer buffer(channels, kFrames + 1);
-        reader->readInt(buffer, kFrames + 1);
-        ASSERT_EQ(buffer.frameLength(), kFrames);
-        for (int c = 0; c < channels; ++c)
-            EXPECT_EQ(std::vector<std::int32_t>(buffer.channel(c), buffer.channel(c) + kFrames), expected[c]) << c;
-    }
     expectExactAudioChunk(test::fileBytes(path), aiff, kFrames, kFrames * std::uint32_t(channels * bits / 8));
 }
 
@@ -267,19 +256,6 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WriterFloatTest,
                              return std::string(p.aiff ? "aiff" : "wav") + std::to_string(p.bits) +
                                     (p.asDouble ? "_doubles" : "_floats");
                          });
-
-// The container given wins over the name: a source's content keeps its own.
-TEST(WriterFormatTest, GivenContainerOverridesTheExtension) {
-    test::TempDir dir;
-    for (const auto& [name, container, magic] : {std::tuple{"aiff.wav", ContainerType::aiff, "FORM"},
-                                                 std::tuple{"wave.aif", ContainerType::wave, "RIFF"}}) {
-        WriterSettings s = settingsFor(1, 24);
-        s.container = container;
-        writeAll(dir / name, s, {{0.5, -0.25, 0.125}}, true);
-        EXPECT_EQ(test::readBytes(dir / name).substr(0, 4), magic);
-        EXPECT_EQ(test::readStoredInts(dir / name)[0], (std::vector<std::int32_t>{1 << 30, -(1 << 29), 1 << 28}));
-    }
-}
 
 // ---- refusals ---------------------------------------------------------------------
 
