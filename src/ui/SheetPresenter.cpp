@@ -68,14 +68,13 @@ void SheetPresenter::present(QDialog* sheet, std::function<bool()> answered)
 {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
-    // Once only, however often the dialog reports its end; the next
-    // question waits until the closing dialog is gone.
+    // Once only, however often the dialog reports its end.
     auto ended = std::make_shared<bool>(false);
     connect(sheet, &QDialog::finished, this, [this, ended, answered = std::move(answered)] {
         if (std::exchange(*ended, true))
             return;
         if (answered())
-            QMetaObject::invokeMethod(this, &SheetPresenter::askNext, Qt::QueuedConnection);
+            askNext();
         else
             asking_ = false;
     });
@@ -147,8 +146,14 @@ void SheetPresenter::askDeletion(const ConversionQuestion& question)
     QPushButton* cancel = deletion_->addButton(QMessageBox::Cancel);
     deletion_->setDefaultButton(cancel);
     deletion_->setEscapeButton(cancel);
-    connect(remove, &QPushButton::clicked, this, [this] { request_.answers.deletionConfirmed = true; });
-    present(deletion_, [this] { return request_.answers.deletionConfirmed; });
+    // Return never deletes, even when the focus is on the delete button.
+    remove->setAutoDefault(false);
+    // The box closes before the button's own clicked() reaches anyone else.
+    present(deletion_, [this, box = deletion_.data(), remove] {
+        request_.answers.deletionConfirmed = box->clickedButton() == remove;
+        return request_.answers.deletionConfirmed;
+    });
+    cancel->setFocus();
 }
 
 }  // namespace twinfold
