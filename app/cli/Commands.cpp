@@ -137,23 +137,22 @@ ExitCode confirm(const ConvertCommand& command, const PlanSummary& plan, const I
     return interruption.requested() ? interruption.exitCode() : ExitCode::notConfirmed;
 }
 
-// Answers each option gate the way a sheet would (the choices were set
-// beforehand) until the conversion has run.
-void runThroughGates(ScanViewModel& viewModel, const InterruptWatch& watch) {
-    waitFor(viewModel.convertSelected());
-    for (int gate = 0; gate < 3 && !watch.fired(); ++gate) {
-        if (viewModel.showLossyFormatNotice()) {
-            viewModel.setLossyNoticeAcknowledged(true);
-            waitFor(viewModel.lossyFormatNoticeClosed());
-        } else if (viewModel.showPhaseFixOptions()) {
-            viewModel.setPhaseFixAcknowledged(true);
-            waitFor(viewModel.phaseFixOptionsClosed());
-        } else if (viewModel.showMultichannelOptions()) {
-            viewModel.setMultichannelAcknowledged(true);
-            waitFor(viewModel.multichannelOptionsClosed());
-        }
-    }
-    // Clashes were shown in the plan; only --skip-existing gets this far with some.
+// The command line's answers to the questions a conversion asks: the
+// choices from its options, and the notice and the deletion answered by the
+// confirmation the user gave (or --yes) for the plan that showed both.
+ConversionRequest requestFor(const ScanViewModel& viewModel, const PlanOptions& options) {
+    ConversionRequest request{viewModel.selectedResultIDs(), {}};
+    request.answers.phaseFix = options.phaseFixOption;
+    request.answers.multichannel = options.multichannelOption;
+    request.answers.lossyAcknowledged = true;
+    request.answers.deletionConfirmed = true;
+    return request;
+}
+
+// Converts, and when outputs clash (the plan listed them; only
+// --skip-existing gets this far with some), converts the rest.
+void convertRequest(ScanViewModel& viewModel, const ConversionRequest& request, const InterruptWatch& watch) {
+    waitFor(viewModel.convert(request));
     if (!viewModel.pendingClashes().empty() && !watch.fired()) waitFor(viewModel.skipClashingFiles());
 }
 
@@ -164,7 +163,8 @@ struct ConversionRun {
 
 // Converts the selection with a progress bar, cancelling it on a signal,
 // and reports how it ended; the problems go to standard error.
-ConversionRun convertSelection(ScanViewModel& viewModel, const Interruption& interruption) {
+ConversionRun convertSelection(ScanViewModel& viewModel, const ConversionRequest& request,
+                                const Interruption& interruption) {
     ProgressLine progress;
     std::optional<ConversionState> outcome;
     // The rescan after a conversion sets the state back to idle, so the
@@ -186,7 +186,7 @@ ConversionRun convertSelection(ScanViewModel& viewModel, const Interruption& int
             viewModel.cancelConversion();
         }
     });
-    runThroughGates(viewModel, watch);
+    convertRequest(viewModel, request, watch);
     QObject::disconnect(connection);
     progress.clear();
     if (outcome && outcome->kind == ConversionState::Case::failed) {
@@ -323,13 +323,11 @@ ExitCode runConvert(const ConvertCommand& command) {
     ConvertChoice choice = chooseForConversion(report.results, named, command.includeDiffering);
     for (const std::string& notice : choice.notices) printError(notice);
     viewModel.setSelectedResultIDs(std::move(choice.ids));
-    viewModel.setSelectedPhaseFixOption(run.options.phaseFixOption);
-    viewModel.setSelectedMultichannelOption(run.options.multichannelOption);
     const PlanSummary plan = summarizePlan(viewModel.selectedConvertibleResults(), run, viewModel.selectedFolderURL());
     if (const auto stop = presentPlan(command, plan)) return *stop;
     if (const ExitCode confirmed = confirm(command, plan, interruption); confirmed != ExitCode::success)
         return confirmed;
-    const ConversionRun converted = convertSelection(viewModel, interruption);
+    const ConversionRun converted = convertSelection(viewModel, requestFor(viewModel, run.options), interruption);
     if (log && converted.record) {
         *log << formatConversionLog(plan, *converted.record, QDateTime::currentDateTime()) << std::flush;
         if (!*log) printError("could not write the log " + command.logFile->string());

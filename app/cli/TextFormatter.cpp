@@ -1,7 +1,7 @@
 #include "TextFormatter.h"
 
 #include "Terminal.h"
-#include "audio_io/AudioFormat.h"
+#include "presentation/PresentationTexts.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -28,10 +28,8 @@ QString statusText(const ScanResult& r) {
 
 QStringList tableRow(const ScanResult& r) {
     const AudioFileInfo& f = r.fileInfo;
-    const QString bitDepth =
-        f.sourceFormatID == kFormatLinearPCM ? QString::number(f.bitDepth) + "-bit" : QStringLiteral("Compressed");
-    return {shown(f.filename),        QString::number(f.channelCount) + "ch", bitDepth,
-            qs(f.sampleRateText()),   qs(f.durationText()),                   byteCountText(f.fileSize),
+    return {shown(f.filename),      qs(presentation::channelsText(f).english()), qs(presentation::bitDepthText(f).english()),
+            qs(f.sampleRateText()), qs(f.durationText()),                        byteCountText(f.fileSize),
             statusText(r)};
 }
 
@@ -52,25 +50,17 @@ QString alignedTable(const std::vector<QStringList>& rows) {
     return out;
 }
 
-QString channelPill(const ChannelAnalysis& channel) {
-    if (channel.isSilent) return QStringLiteral("Silent");
-    if (channel.identicalToChannels.empty()) return QStringLiteral("Unique");
-    QStringList numbers;
-    for (int index : channel.identicalToChannels) numbers << QString::number(index + 1);
-    return "Dup of " + numbers.join(',');
-}
-
 // The window's detail panel of a multichannel file, as text.
 QString channelDetails(const ScanResult& r) {
     const MultichannelAnalysis& analysis = *r.multichannelAnalysis;
     QString out = shown(r.fileInfo.filename) + ": Channel Details";
-    if (const auto removable = analysis.removableChannelIndices().size(); removable > 0)
-        out += ", " + QString::number(removable) + " removable channel" + (removable == 1 ? "" : "s");
+    if (const auto removable = presentation::removableChannelsText(analysis); !removable.pattern.empty())
+        out += ", " + qs(removable.english());
     out += '\n';
     std::vector<QStringList> rows;
     for (const ChannelAnalysis& c : analysis.channels)
-        rows.push_back({"  Ch " + QString::number(c.channelIndex + 1), qs(c.channelLabel), qs(c.peakText()),
-                        channelPill(c)});
+        rows.push_back({"  " + qs(presentation::channelNumberText(c).english()), qs(c.channelLabel), qs(c.peakText()),
+                        qs(presentation::channelPillText(c).english())});
     return out + alignedTable(rows);
 }
 
@@ -124,7 +114,9 @@ QString optionsText(const PlanSummary& plan) {
 
 }  // namespace
 
-QString byteCountText(std::int64_t bytes) { return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat); }
+QString byteCountText(std::int64_t bytes) {
+    return qs(presentation::byteCountText(bytes, QLocale().decimalPoint().toStdString()));
+}
 
 std::string formatScanText(const ScanReport& report) {
     if (report.results.empty() && report.unreadable.empty()) return "No audio files found.\n";

@@ -117,7 +117,7 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     column->addLayout(row_);
 
     connect(selectAll_, &QPushButton::clicked, this, [this] { viewModel_.selectAllConvertible(); });
-    connect(convert_, &QPushButton::clicked, this, [this] { viewModel_.convertSelected(false, false, false); });
+    connect(convert_, &QPushButton::clicked, this, &ActionBar::convertClicked);
     connect(rescan_, &QPushButton::clicked, this, [this] { viewModel_.startScan(); });
     for (auto signal : {&ScanViewModel::scanResultsChanged, &ScanViewModel::scanStateChanged,
                         &ScanViewModel::conversionStateChanged, &ScanViewModel::selectedResultIDsChanged,

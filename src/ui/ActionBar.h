@@ -31,6 +31,10 @@ public:
     QLabel* problemsLabel() const { return problems_; }
     QPushButton* rescanButton() const { return rescan_; }
 
+signals:
+    // "Convert Selected to Mono": the questions and the conversion are the window's.
+    void convertClicked();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -37,7 +37,7 @@ ChannelCell::ChannelCell(const ChannelAnalysis& channel, QWidget* parent)
     : QWidget(parent), tint_(channelTint(channel))
 {
     const QPalette& colors = palette();
-    number_ = lineLabel(tr("Ch %1").arg(channel.channelIndex + 1), roleFont(FontRole::caption2),
+    number_ = lineLabel(recordText(presentation::channelNumberText(channel)), roleFont(FontRole::caption2),
                         tintColor(Tint::secondary, colors), this);
     QFont labelFont = monospacedRoleFont(FontRole::caption);
     labelFont.setWeight(QFont::Medium);

@@ -9,7 +9,8 @@
 
 namespace twinfold {
 
-LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAgain)> acknowledge, QWidget* parent)
+LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAgain)> acknowledge,
+                                             const QString& sizeNote, QWidget* parent)
     : QDialog(parent),
       acknowledge_(std::move(acknowledge)),
       dontShowAgain_(new QCheckBox(tr("Don’t show this message again"), this)),
@@ -31,6 +32,8 @@ LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAga
     column->addWidget(makeExplanation(tr("Twinfold converts lossy files to WAV to preserve quality. "
                                          "Re-encoding causes further degradation."),
                                       FontRole::callout, this));
+    if (!sizeNote.isEmpty())
+        column->addWidget(makeExplanation(sizeNote, FontRole::callout, this));
     column->addWidget(dontShowAgain_, 0, Qt::AlignHCenter);
     column->addStretch(1);
     column->addLayout(makeButtonRow(cancel_, continue_));

@@ -9,16 +9,18 @@ class QPushButton;
 
 namespace twinfold {
 
-// Asks before lossy sources are written as WAV. "Continue" (Return) hands
+// Asks before lossy sources are written as WAV, saying how much larger the
+// outputs will be (`sizeNote`). "Continue" (Return) hands
 // the state of "Don’t show this message again" to `acknowledge` and closes;
 // "Cancel" (Escape) only closes.
 class LossyFormatNoticeView : public QDialog {
     Q_OBJECT
 public:
     static constexpr int sheetWidth = 420;
-    static constexpr int sheetHeight = 320;
+    static constexpr int sheetHeight = 360;
 
-    LossyFormatNoticeView(std::function<void(bool dontShowAgain)> acknowledge, QWidget* parent = nullptr);
+    LossyFormatNoticeView(std::function<void(bool dontShowAgain)> acknowledge, const QString& sizeNote,
+                          QWidget* parent = nullptr);
 
     QCheckBox* dontShowAgainBox() const { return dontShowAgain_; }
     QPushButton* continueButton() const { return continue_; }

@@ -84,6 +84,8 @@ MainView::MainView(QWidget* parent)
     dropHighlight_ = new DropHighlight(this);
 
     installFolderChooser();
+    connect(actionBar_, &ActionBar::convertClicked, sheets_, &SheetPresenter::convertSelection);
+    connect(results_, &ScanResultsView::convertRequested, sheets_, &SheetPresenter::convertSelection);
     connect(viewModel_, &ScanViewModel::scanResultsChanged, this, &MainView::scheduleContentRefresh);
     connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::scheduleContentRefresh);
 #if TWINFOLD_UPDATE_CHECK

@@ -6,6 +6,7 @@
 #include "ui/Theme.h"
 #include "ui/TwinfoldApp.h"
 #include "updates/BuildInfo.h"
+#include "workflow/ScanViewModel.h"
 #if TWINFOLD_UPDATE_CHECK
 #include "updates/UpdateViewModel.h"
 #endif
@@ -55,6 +56,9 @@ void MainWindow::buildMenus()
             openUrl_(helpPageURL());
     });
     help_->setShortcut(QKeySequence::HelpContents);
+    // Undoes the notice's "Don't show this message again".
+    help->addAction(tr("Show Lossy Format Notice Again"), this,
+                    [this] { mainView_->viewModel().setLossyNoticeHidden(false); });
     help->addSeparator();
     QAction* about = help->addAction(tr("About Twinfold"), this, &MainWindow::showAbout);
     about->setMenuRole(QAction::AboutRole);

@@ -36,8 +36,17 @@ namespace {
     QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Remove Redundant Channels"),
     QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Create individual mono files for every channel"),
     QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Remove silent and duplicate channels, keeping unique content"),
-    // A channel's peak
+    // A channel's peak, and its part in a multichannel file
     QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Silent"),
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Unique"),
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Dup of %1"),
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Ch %1"),
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "1 removable channel"),
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "%1 removable channels"),
+    // Format columns
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "%1ch"),
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "%1-bit"),
+    QT_TRANSLATE_NOOP("twinfold::RecordTexts", "Compressed"),
 };
 
 }  // namespace
@@ -46,6 +55,14 @@ QString recordText(std::string_view english)
 {
     const std::string source(english);
     return QCoreApplication::translate("twinfold::RecordTexts", source.c_str());
+}
+
+QString recordText(const presentation::Text& text)
+{
+    QString shown = recordText(text.pattern);
+    for (const std::string& arg : text.args)
+        shown = shown.arg(QString::fromStdString(arg));
+    return shown;
 }
 
 }  // namespace twinfold

@@ -1,6 +1,6 @@
 #include "ui/ResultPresentation.h"
 
-#include "audio_io/AudioFormat.h"
+#include "presentation/PresentationTexts.h"
 #include "ui/RecordTexts.h"
 
 #include <QCoreApplication>
@@ -142,20 +142,17 @@ QString formatColumnText(const ScanResult& result, const QString& text)
 
 QString channelsText(const AudioFileInfo& info)
 {
-    return QCoreApplication::translate("twinfold::ResultPresentation", "%1ch").arg(info.channelCount);
+    return recordText(presentation::channelsText(info));
 }
 
 QString bitDepthText(const AudioFileInfo& info)
 {
-    if (info.sourceFormatID != kFormatLinearPCM)
-        return QCoreApplication::translate("twinfold::ResultPresentation", "Compressed");
-    return QCoreApplication::translate("twinfold::ResultPresentation", "%1-bit").arg(info.bitDepth);
+    return recordText(presentation::bitDepthText(info));
 }
 
 QString byteCountText(qint64 bytes)
 {
-    // Decimal units with one fraction digit, the way file managers show sizes.
-    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+    return QString::fromStdString(presentation::byteCountText(bytes, QLocale().decimalPoint().toStdString()));
 }
 
 Tint channelTint(const ChannelAnalysis& channel)
@@ -167,24 +164,13 @@ Tint channelTint(const ChannelAnalysis& channel)
 
 QString channelPillText(const ChannelAnalysis& channel)
 {
-    if (channel.isSilent)
-        return QCoreApplication::translate("twinfold::ResultPresentation", "Silent");
-    if (channel.identicalToChannels.empty())
-        return QCoreApplication::translate("twinfold::ResultPresentation", "Unique");
-    QStringList numbers;
-    for (int index : channel.identicalToChannels)
-        numbers << QString::number(index + 1);
-    return QCoreApplication::translate("twinfold::ResultPresentation", "Dup of %1").arg(numbers.join(QLatin1Char(',')));
+    return recordText(presentation::channelPillText(channel));
 }
 
 QString removableChannelsText(const MultichannelAnalysis& analysis)
 {
-    const auto count = analysis.removableChannelIndices().size();
-    if (count == 0)
-        return {};
-    if (count == 1)
-        return QCoreApplication::translate("twinfold::ResultPresentation", "1 removable channel");
-    return QCoreApplication::translate("twinfold::ResultPresentation", "%n removable channels", nullptr, int(count));
+    const presentation::Text text = presentation::removableChannelsText(analysis);
+    return text.pattern.empty() ? QString() : recordText(text);
 }
 
 }  // namespace twinfold

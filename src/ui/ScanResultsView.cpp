@@ -232,8 +232,7 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
     auto* menu = new QMenu(this);
     menu->addAction(tr("Show in File Manager"), this, [this, clicked] { reveal(clicked, true); });
     menu->addSeparator();
-    QAction* convert = menu->addAction(tr("Convert Selected"), this,
-                                       [this] { viewModel_.convertSelected(false, false, false); });
+    QAction* convert = menu->addAction(tr("Convert Selected"), this, &ScanResultsView::convertRequested);
     convert->setEnabled(!viewModel_.selectedConvertibleResults().empty()
                         && viewModel_.conversionState().kind == ConversionState::Case::idle);
     menu->addSeparator();

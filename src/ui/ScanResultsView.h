@@ -48,6 +48,10 @@ public:
     // The context menu for these results, or null for none; owned by the caller.
     QMenu* makeContextMenu(const std::vector<Uuid>& clicked);
 
+signals:
+    // The context menu's "Convert Selected".
+    void convertRequested();
+
 private:
     void configureColumns();
     void fitStatusColumn(int first, int last);

@@ -1,9 +1,15 @@
 #include "ui/SheetPresenter.h"
 
+#include "ui/ConversionQuestionTexts.h"
 #include "ui/LossyFormatNoticeView.h"
 #include "ui/OptionsSheet.h"
 #include "ui/RecordTexts.h"
 #include "workflow/ScanViewModel.h"
+
+#include <QPushButton>
+
+#include <memory>
+#include <utility>
 
 namespace twinfold {
 
@@ -29,80 +35,125 @@ int indexOf(const std::vector<Option>& options, Option option)
 SheetPresenter::SheetPresenter(ScanViewModel& viewModel, QWidget* window)
     : QObject(window), viewModel_(viewModel), window_(window)
 {
-    connect(&viewModel_, &ScanViewModel::showLossyFormatNoticeChanged, this, &SheetPresenter::showLossyNotice);
-    connect(&viewModel_, &ScanViewModel::showPhaseFixOptionsChanged, this, &SheetPresenter::showPhaseFixOptions);
-    connect(&viewModel_, &ScanViewModel::showMultichannelOptionsChanged, this,
-            &SheetPresenter::showMultichannelOptions);
 }
 
-void SheetPresenter::present(QDialog* sheet, std::function<void()> closed)
+void SheetPresenter::convertSelection()
+{
+    if (asking_)
+        return;
+    request_ = ConversionRequest{viewModel_.selectedResultIDs(), {}};
+    questions_ = viewModel_.questionsFor(request_.selection);
+    next_ = 0;
+    asking_ = true;
+    askNext();
+}
+
+void SheetPresenter::askNext()
+{
+    if (next_ == questions_.size()) {
+        asking_ = false;
+        viewModel_.convert(request_);
+        return;
+    }
+    const ConversionQuestion& question = questions_[next_++];
+    switch (question.kind) {
+    case QuestionKind::lossyFormat: return askLossy(question);
+    case QuestionKind::phaseChoice: return askPhaseFix(question);
+    case QuestionKind::multichannelChoice: return askMultichannel(question);
+    case QuestionKind::deleteOriginals: return askDeletion(question);
+    }
+}
+
+void SheetPresenter::present(QDialog* sheet, std::function<bool()> answered)
 {
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
-    connect(sheet, &QDialog::finished, this, [closed = std::move(closed)] { closed(); });
+    // Once only, however often the dialog reports its end.
+    auto ended = std::make_shared<bool>(false);
+    connect(sheet, &QDialog::finished, this, [this, ended, answered = std::move(answered)] {
+        if (std::exchange(*ended, true))
+            return;
+        if (answered())
+            askNext();
+        else
+            asking_ = false;
+    });
     sheet->open();
 }
 
-void SheetPresenter::showLossyNotice()
+void SheetPresenter::askLossy(const ConversionQuestion& question)
 {
-    if (!viewModel_.showLossyFormatNotice() || lossy_)
-        return;
     lossy_ = new LossyFormatNoticeView(
-        [this](bool dontShowAgain) { viewModel_.acknowledgeLossyFormatNotice(dontShowAgain); }, window_);
-    present(lossy_, [this] {
-        lossy_.clear();
-        viewModel_.lossyFormatNoticeClosed();
-    });
+        [this](bool dontShowAgain) {
+            if (dontShowAgain)
+                viewModel_.setLossyNoticeHidden(true);
+            request_.answers.lossyAcknowledged = true;
+        },
+        lossySizeText(question), window_);
+    present(lossy_, [this] { return request_.answers.lossyAcknowledged; });
 }
 
-void SheetPresenter::showPhaseFixOptions()
+void SheetPresenter::askPhaseFix(const ConversionQuestion& question)
 {
-    if (!viewModel_.showPhaseFixOptions() || phaseFix_)
-        return;
     const auto& options = allPhaseFixOptions();
+    request_.answers.phaseFix.reset();
     OptionsSheet::Content content{
         {phaseFixWidth, phaseFixHeight},
         {QStringLiteral("waveform.badge.exclamationmark"), Tint::red, tr("Phase-Inverted Files Detected"),
-         tr("%n file(s) have inverted phase (L = -R)", nullptr, int(viewModel_.pendingPhaseInvertedResults().size()))},
+         tr("%n file(s) have inverted phase (L = -R)", nullptr, int(question.files.size()))},
         tr("These files have left and right channels that are perfect phase inversions of each other. "
            "Summing them to mono would result in silence. Choose how to convert them:"),
         true,
         optionTexts(options),
-        indexOf(options, viewModel_.selectedPhaseFixOption())};
+        indexOf(options, lastPhaseFix_)};
     OptionsSheet::Actions actions{
-        [this, &options](int index) { viewModel_.setSelectedPhaseFixOption(options.at(std::size_t(index))); },
-        [this] { viewModel_.setPhaseFixAcknowledged(true); },
-        [this] { viewModel_.setPendingPhaseInvertedResults({}); }};
+        [this, &options](int index) { lastPhaseFix_ = options.at(std::size_t(index)); },
+        [this] { request_.answers.phaseFix = lastPhaseFix_; },
+        nullptr};
     phaseFix_ = new OptionsSheet(content, std::move(actions), window_);
-    present(phaseFix_, [this] {
-        phaseFix_.clear();
-        viewModel_.phaseFixOptionsClosed();
-    });
+    present(phaseFix_, [this] { return request_.answers.phaseFix.has_value(); });
 }
 
-void SheetPresenter::showMultichannelOptions()
+void SheetPresenter::askMultichannel(const ConversionQuestion& question)
 {
-    if (!viewModel_.showMultichannelOptions() || multichannel_)
-        return;
     const auto& options = allMultichannelConversionOptions();
+    request_.answers.multichannel.reset();
     OptionsSheet::Content content{
         {multichannelWidth, multichannelHeight},
         {QStringLiteral("square.stack.3d.up.badge.automatic"), Tint::teal, tr("Multichannel Files Detected"),
-         tr("%n file(s) have redundant channels (silent or duplicate)", nullptr,
-            int(viewModel_.pendingMultichannelResults().size()))},
+         tr("%n file(s) have redundant channels (silent or duplicate)", nullptr, int(question.files.size()))},
         tr("Choose how to handle multichannel files with redundant channels:"),
         false,
         optionTexts(options),
-        indexOf(options, viewModel_.selectedMultichannelOption())};
+        indexOf(options, lastMultichannel_)};
     OptionsSheet::Actions actions{
-        [this, &options](int index) { viewModel_.setSelectedMultichannelOption(options.at(std::size_t(index))); },
-        [this] { viewModel_.setMultichannelAcknowledged(true); },
-        [this] { viewModel_.setPendingMultichannelResults({}); }};
+        [this, &options](int index) { lastMultichannel_ = options.at(std::size_t(index)); },
+        [this] { request_.answers.multichannel = lastMultichannel_; },
+        nullptr};
     multichannel_ = new OptionsSheet(content, std::move(actions), window_);
-    present(multichannel_, [this] {
-        multichannel_.clear();
-        viewModel_.multichannelOptionsClosed();
+    present(multichannel_, [this] { return request_.answers.multichannel.has_value(); });
+}
+
+// The safe answer is the default: Return and Escape both keep the originals.
+void SheetPresenter::askDeletion(const ConversionQuestion& question)
+{
+    deletion_ = new QMessageBox(QMessageBox::Warning, tr("Delete Originals"), deletionQuestionText(question),
+                                QMessageBox::NoButton, window_);
+    deletion_->setInformativeText(tr("Each original is deleted only after its output has been read back and "
+                                     "matches. This cannot be undone."));
+    deletion_->setDetailedText(deletionListText(question));
+    QPushButton* remove = deletion_->addButton(tr("Delete Originals"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = deletion_->addButton(QMessageBox::Cancel);
+    deletion_->setDefaultButton(cancel);
+    deletion_->setEscapeButton(cancel);
+    // Return never deletes, even when the focus is on the delete button.
+    remove->setAutoDefault(false);
+    // The box closes before the button's own clicked() reaches anyone else.
+    present(deletion_, [this, box = deletion_.data(), remove] {
+        request_.answers.deletionConfirmed = box->clickedButton() == remove;
+        return request_.answers.deletionConfirmed;
     });
+    cancel->setFocus();
 }
 
 }  // namespace twinfold

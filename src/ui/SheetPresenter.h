@@ -2,7 +2,9 @@
 
 #include "ui/LossyFormatNoticeView.h"
 #include "ui/OptionsSheet.h"
+#include "workflow/ConversionQuestions.h"
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 
@@ -15,9 +17,10 @@ namespace twinfold {
 
 class ScanViewModel;
 
-// Opens the option sheet the view model asks for (over the window, modal to
-// it) and, when the sheet has closed, tells the view model, which resumes
-// the conversion if the sheet was confirmed.
+// Converts the selection the way the user answers: asks the questions the
+// view model lists, one dialog after another (over the window, modal to
+// it), and converts with the answers once the last one is confirmed.
+// Cancelling any dialog converts nothing.
 class SheetPresenter : public QObject {
     Q_OBJECT
 public:
@@ -28,22 +31,39 @@ public:
 
     SheetPresenter(ScanViewModel& viewModel, QWidget* window);
 
+    // "Convert Selected to Mono". Ignored while the questions of an earlier
+    // click are still open.
+    void convertSelection();
+
     LossyFormatNoticeView* lossyNotice() const { return lossy_; }
     OptionsSheet* phaseFixOptions() const { return phaseFix_; }
     OptionsSheet* multichannelOptions() const { return multichannel_; }
+    QMessageBox* deleteConfirmation() const { return deletion_; }
 
 private:
-    void showLossyNotice();
-    void showPhaseFixOptions();
-    void showMultichannelOptions();
-    // Opens the sheet; `closed` runs once when it has gone, however it went.
-    void present(QDialog* sheet, std::function<void()> closed);
+    // Asks the next open question, or converts when none is left.
+    void askNext();
+    void askLossy(const ConversionQuestion& question);
+    void askPhaseFix(const ConversionQuestion& question);
+    void askMultichannel(const ConversionQuestion& question);
+    void askDeletion(const ConversionQuestion& question);
+    // Opens the dialog; when it has closed with its question `answered`,
+    // goes on to the next question, otherwise stops: nothing is converted.
+    void present(QDialog* sheet, std::function<bool()> answered);
 
     ScanViewModel& viewModel_;
     QWidget* window_;
+    std::vector<ConversionQuestion> questions_;
+    std::size_t next_ = 0;
+    ConversionRequest request_;
+    bool asking_ = false;
+    // The choices offered first: the ones made last time.
+    PhaseFixOption lastPhaseFix_ = PhaseFixOption::useLeft;
+    MultichannelConversionOption lastMultichannel_ = MultichannelConversionOption::splitAllToMono;
     QPointer<LossyFormatNoticeView> lossy_;
     QPointer<OptionsSheet> phaseFix_;
     QPointer<OptionsSheet> multichannel_;
+    QPointer<QMessageBox> deletion_;
 };
 
 }  // namespace twinfold

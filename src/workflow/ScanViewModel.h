@@ -2,8 +2,14 @@
 
 // ScanViewModel: the state and operations behind the main window and the
 // command-line front end: choosing what to scan, the scan itself, the
-// results and their selection, the conversion with its three option gates,
+// results and their selection, the conversion and the questions it asks,
 // the proof that outputs are right, and the originals afterwards.
+//
+// It publishes and sequences; the jobs themselves live beside it: the
+// results and selection in ResultList, the questions before a conversion in
+// ConversionQuestions, the threads in WorkerThreads, scanning in
+// ScanViewModelScan.cpp, converting and the originals in
+// ScanViewModelConversion.cpp.
 //
 // How a front end drives it
 // -------------------------
@@ -13,8 +19,9 @@
 //
 // * Read state through the getters. Each published field has a signal named
 //   <field>Changed() that fires (on the GUI thread) after the field changed;
-//   re-read the getter then. Derived values (dualMonoResults(), …) are
-//   computed on every call from scanResults and selectedResultIDs.
+//   re-read the getter then. Derived values (resultCounts(), …) are
+//   computed on every call from scanResults and selectedResultIDs, which
+//   live in a ResultList.
 // * Scanning: scanDroppedItems(paths) for files/folders (the command line's
 //   PATH arguments go here too), selectFolder() with a chooser installed by
 //   setFolderChooser() (the window's dialog), startScan() to rescan.
@@ -32,15 +39,13 @@
 //   calls toggleSelection(id) for a row's check mark and setSelectedResultIDs()
 //   for its row selection; it sorts its rows itself and leaves the list's
 //   order (sortResults, for the command line) alone.
-// * Converting: convertSelected() (all three flags false) may stop at a gate
-//   and raise showLossyFormatNotice, showPhaseFixOptions or
-//   showMultichannelOptions instead. The sheet records its answer
-//   (setSelectedPhaseFixOption, acknowledgeLossyFormatNotice, …,
-//   setPhaseFixAcknowledged(true)) and, when it closes, the front end calls
-//   the matching …Closed() operation, which hides the sheet and, when the
-//   answer was acknowledged, resumes with that gate passed. A front end
-//   without sheets answers the same way: set the option, set the
-//   acknowledgement, call …Closed(). Progress appears in conversionState
+// * Converting: questionsFor(selection) lists what the user must answer
+//   first (the lossy-format notice, the phase and multichannel choices, the
+//   deletion of originals), in the order to ask. The front end asks them
+//   (the window as dialogs; the command line from its options and its
+//   confirmation) and calls convert() with the selection and the answers; a
+//   request missing a needed answer is refused with an error, nothing is
+//   written. Progress appears in conversionState
 //   (converting: item n of total; then, when the originals will be moved or
 //   deleted, "Verifying <source name>" with n/total counting the sources
 //   read back); cancelConversion() stops. On success conversionState becomes
@@ -48,8 +53,8 @@
 //   back to idle, so a front end that wants the outputs records them from
 //   conversionStateChanged. The future of the call that started the
 //   conversion finishes after the originals were handled and the rescan ended.
-// * Everything a conversion uses (settings, phase and multichannel options,
-//   the folder for the backup) is fixed when it starts.
+// * Everything a conversion uses (settings, the answers, the folder for the
+//   backup) is fixed when it starts.
 // * Settings: setSettings() publishes and saves (the window's settings rows);
 //   overrideSettings() publishes without saving (per-run command-line options).
 // * Errors arrive in errorMessage (and failed states); dismissError() is the
@@ -60,6 +65,9 @@
 #include "records/Uuid.h"
 #include "conversion/ConversionOptions.h"
 #include "conversion/ConversionPlan.h"
+#include "workflow/ConversionQuestions.h"
+#include "workflow/ResultList.h"
+#include "workflow/WorkerThreads.h"
 #include "workflow/WorkflowStates.h"
 
 #include <QDateTime>
@@ -76,7 +84,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 template <typename T>
@@ -139,8 +146,8 @@ public:
     // ---- published fields ----
     const std::optional<Path>& selectedFolderURL() const { return selectedFolderURL_; }
     const ScanState& scanState() const { return scanState_; }
-    const std::vector<ScanResult>& scanResults() const { return scanResults_; }
-    const std::set<Uuid>& selectedResultIDs() const { return selectedResultIDs_; }
+    const std::vector<ScanResult>& scanResults() const { return results_.results(); }
+    const std::set<Uuid>& selectedResultIDs() const { return results_.selection(); }
     const ConversionState& conversionState() const { return conversionState_; }
     const AppSettings& settings() const { return settings_; }
     const std::optional<std::string>& errorMessage() const { return errorMessage_; }
@@ -148,49 +155,15 @@ public:
     // cleared when the user starts another scan or conversion.
     const std::optional<ConversionOutcome>& lastConversionOutcome() const { return lastConversionOutcome_; }
     const std::vector<Path>& convertedOriginalURLs() const { return convertedOriginalURLs_; }
-    bool showPhaseFixOptions() const { return showPhaseFixOptions_; }
-    PhaseFixOption selectedPhaseFixOption() const { return selectedPhaseFixOption_; }
-    const std::vector<ScanResult>& pendingPhaseInvertedResults() const { return pendingPhaseInvertedResults_; }
-    bool showMultichannelOptions() const { return showMultichannelOptions_; }
-    MultichannelConversionOption selectedMultichannelOption() const { return selectedMultichannelOption_; }
-    const std::vector<ScanResult>& pendingMultichannelResults() const { return pendingMultichannelResults_; }
-    bool showLossyFormatNotice() const { return showLossyFormatNotice_; }
-    bool lossyNoticeAcknowledged() const { return lossyNoticeAcknowledged_; }
-    bool phaseFixAcknowledged() const { return phaseFixAcknowledged_; }
-    bool multichannelAcknowledged() const { return multichannelAcknowledged_; }
     const std::optional<std::string>& sourceDescription() const { return sourceDescription_; }
 
     // ---- derived values (in scanResults order) ----
-    std::vector<ScanResult> dualMonoResults() const;
-    std::vector<ScanResult> phaseInvertedResults() const;
-    std::vector<ScanResult> pannedMonoResults() const;
-    std::vector<ScanResult> silentChannelResults() const;   // left or right silent
-    std::vector<ScanResult> noAudioContentResults() const;  // both silent
-    std::vector<ScanResult> stereoResults() const;          // ordinary stereo files
-    std::vector<ScanResult> multichannelResults() const;
-    std::optional<ScanResult> selectedMultichannelResult() const;
-    std::int64_t totalPotentialSavings() const;
-    // The selected results that can be converted, in scanResults order.
-    std::vector<ScanResult> selectedConvertibleResults() const;
-    // Whether any result could be selected by selectAllConvertible().
-    bool hasConvertibleResults() const;
-    // The sizes of the lists above in one pass, without copying a result:
-    // what a summary of 100,000 results needs at every update.
-    struct ResultCounts {
-        std::size_t total = 0;
-        std::size_t dualMono = 0;
-        std::size_t pannedMono = 0;
-        std::size_t phaseInverted = 0;
-        std::size_t silentChannel = 0;
-        std::size_t noAudioContent = 0;
-        std::size_t stereo = 0;
-        std::size_t multichannel = 0;
-        std::size_t unreadable = 0;
-        std::size_t convertible = 0;
-        std::size_t selectedConvertible = 0;
-        std::int64_t potentialSavings = 0;  // totalPotentialSavings()
-    };
-    ResultCounts resultCounts() const;
+    std::optional<ScanResult> selectedMultichannelResult() const { return results_.selectedMultichannel(); }
+    std::int64_t totalPotentialSavings() const { return results_.totalPotentialSavings(); }
+    // The selected results that can be converted.
+    std::vector<ScanResult> selectedConvertibleResults() const { return results_.selectedConvertible(); }
+    using ResultCounts = ResultList::Counts;
+    ResultCounts resultCounts() const { return results_.counts(); }
 
     // ---- scanning ----
     void setFolderChooser(FolderChooser chooser);
@@ -214,7 +187,7 @@ public:
     // By file name, plain byte order, ascending or descending.
     void sortResultsByFilename(bool ascending);
     // Results streaming in from now on are added at the end, in no order.
-    void forgetResultOrder() { resultOrder_ = nullptr; }
+    void forgetResultOrder() { results_.forgetOrder(); }
 
     // Back to the empty state: tasks cancelled, results, folder and messages cleared.
     void reset();
@@ -224,16 +197,17 @@ public:
     void overrideSettings(const AppSettings& settings);  // publishes only
 
     // ---- conversion ----
-    // The entry point ("Convert Selected to Mono"), resumed by the sheets with
-    // the gates they passed. Does nothing without a convertible selection.
-    QFuture<void> convertSelected(bool skipLossyCheck = false, bool skipPhaseCheck = false,
-                                  bool skipMultichannelCheck = false);
-    // Plans the conversion of `results` and, when no output clashes,
-    // converts them (cancelling a running conversion first). When outputs
-    // clash (two sources to one name, a name taken or too long, an output
-    // onto its source), nothing is written: the clashes are published in
-    // pendingClashes() for the user to skip those files or cancel.
-    QFuture<void> startConversion(const std::vector<ScanResult>& results);
+    // What converting the convertible results among `selection` needs the
+    // user to answer first, in the order to ask.
+    std::vector<ConversionQuestion> questionsFor(const std::set<Uuid>& selection) const;
+    // Plans the conversion of the request's convertible results with its
+    // answers and, when no output clashes, converts them (cancelling a
+    // running conversion first). A request that leaves a question open is
+    // refused: the conversion fails with the reason and nothing is written.
+    // When outputs clash (two sources to one name, a name taken or too
+    // long, an output onto its source), nothing is written: the clashes are
+    // published in pendingClashes() for the user to skip those files or cancel.
+    QFuture<void> convert(const ConversionRequest& request);
     // Every clash of the conversion the user asked for, all found before
     // anything was written.
     const std::vector<PlannedClash>& pendingClashes() const { return pendingClashes_; }
@@ -244,25 +218,10 @@ public:
     // Stops the conversion; finished outputs stay, no original is touched.
     QFuture<void> cancelConversion();
 
-    // ---- option sheets ----
-    void setShowLossyFormatNotice(bool show);
-    void setLossyNoticeAcknowledged(bool acknowledged);
-    // The notice's "Continue": remembers "Don’t show this message again"
-    // when ticked, then acknowledges.
-    void acknowledgeLossyFormatNotice(bool dontShowAgain);
-    void setShowPhaseFixOptions(bool show);
-    void setSelectedPhaseFixOption(PhaseFixOption option);
-    void setPendingPhaseInvertedResults(std::vector<ScanResult> results);
-    void setPhaseFixAcknowledged(bool acknowledged);
-    void setShowMultichannelOptions(bool show);
-    void setSelectedMultichannelOption(MultichannelConversionOption option);
-    void setPendingMultichannelResults(std::vector<ScanResult> results);
-    void setMultichannelAcknowledged(bool acknowledged);
-    // A sheet has closed: hide it; if its acknowledgement is set, clear it
-    // and resume convertSelected with this gate (and the earlier ones) passed.
-    QFuture<void> lossyFormatNoticeClosed();
-    QFuture<void> phaseFixOptionsClosed();
-    QFuture<void> multichannelOptionsClosed();
+    // Whether the lossy-format notice is left out of the questions (the
+    // user ticked "Don't show this message again"); kept in the settings store.
+    bool lossyNoticeHidden() const;
+    void setLossyNoticeHidden(bool hidden);
 
     // The error alert's "OK": clears errorMessage and a finished conversion state.
     void dismissError();
@@ -290,16 +249,6 @@ signals:
     void lastConversionOutcomeChanged();
     void pendingClashesChanged();
     void convertedOriginalURLsChanged();
-    void showPhaseFixOptionsChanged();
-    void selectedPhaseFixOptionChanged();
-    void pendingPhaseInvertedResultsChanged();
-    void showMultichannelOptionsChanged();
-    void selectedMultichannelOptionChanged();
-    void pendingMultichannelResultsChanged();
-    void showLossyFormatNoticeChanged();
-    void lossyNoticeAcknowledgedChanged();
-    void phaseFixAcknowledgedChanged();
-    void multichannelAcknowledgedChanged();
     void sourceDescriptionChanged();
 
 private:
@@ -324,8 +273,7 @@ private:
     void publish(T& field, T value, void (ScanViewModel::*changed)());
     void publishScanStart();
     void insertScanResults(std::vector<ScanResult> batch, const ScanState& progress);
-    template <typename Before>
-    void reorderResults(const Before& before);
+    void publishSelection(std::set<Uuid> ids);
     void publishScanProgress(double progress, const std::string& currentFile, ScanState state = {});
     void publishConversionProgress(const ConversionState& state);
     bool admitProgress();
@@ -334,11 +282,12 @@ private:
     Task launch(std::shared_future<void> predecessor, std::function<void(const TaskLink&)> body);
     void beginScan(bool keepOutcome = false);
     QFuture<void> launchScan(ScanSources sources);
-    void reapEndedThreads();
     void cancelScanTask();
     void cancelConversionTask();
     static void scanTaskBody(const TaskLink& link, const ScanSources& sources);
     static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> urls);
+    std::vector<ScanResult> convertibleAmong(const std::set<Uuid>& selection) const;
+    void refuseConversion(const std::string& reason);
     QFuture<void> startPlannedConversion(ConversionPlan plan);
     static void conversionTaskBody(const TaskLink& link, const ConversionInput& input);
     static bool verifyOutputs(const TaskLink& link, const std::vector<SourceProof>& proofs);
@@ -353,8 +302,7 @@ private:
     // Published fields.
     std::optional<Path> selectedFolderURL_;
     ScanState scanState_;
-    std::vector<ScanResult> scanResults_;
-    std::set<Uuid> selectedResultIDs_;
+    ResultList results_;  // scanResults and selectedResultIDs
     ConversionState conversionState_;
     AppSettings settings_;
     std::optional<std::string> errorMessage_;
@@ -362,16 +310,6 @@ private:
     std::vector<PlannedClash> pendingClashes_;
     ConversionPlan pendingPlan_;
     std::vector<Path> convertedOriginalURLs_;
-    bool showPhaseFixOptions_ = false;
-    PhaseFixOption selectedPhaseFixOption_ = PhaseFixOption::useLeft;
-    std::vector<ScanResult> pendingPhaseInvertedResults_;
-    bool showMultichannelOptions_ = false;
-    MultichannelConversionOption selectedMultichannelOption_ = MultichannelConversionOption::splitAllToMono;
-    std::vector<ScanResult> pendingMultichannelResults_;
-    bool showLossyFormatNotice_ = false;
-    bool lossyNoticeAcknowledged_ = false;
-    bool phaseFixAcknowledged_ = false;
-    bool multichannelAcknowledged_ = false;
     std::optional<std::string> sourceDescription_;
 
     // Services: the scanner and converter for the whole life, the analyser
@@ -386,11 +324,7 @@ private:
     // for before it touches the shared services (kept after a cancel).
     std::shared_future<void> lastScanEnded_;
     std::shared_future<void> lastConversionEnded_;
-    struct Worker {
-        std::thread thread;
-        std::shared_future<void> ended;
-    };
-    std::vector<Worker> workers_;
+    WorkerThreads threads_;
 
     double lastProgressUpdate_ = 0;
     Clock clock_;
@@ -398,8 +332,6 @@ private:
     FolderChooser folderChooser_;
     ScanHooks scanHooks_;
     ScanOptions scanOptions_;
-    // The order last asked for by sortResults, kept for results streaming in.
-    std::function<bool(const ScanResult&, const ScanResult&)> resultOrder_;
     ConversionHooks conversionHooks_;
 };
 

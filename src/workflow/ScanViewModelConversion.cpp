@@ -1,8 +1,7 @@
-// The conversion half of the view model: the gates, the conversion task on
+// The conversion half of the view model: the questions and the request, the conversion task on
 // its worker thread, the proof of the outputs, the originals and the rescan.
 #include "workflow/ScanViewModel.h"
 
-#include "audio_io/AudioFormat.h"
 #include "conversion/AudioConverterService.h"
 #include "workflow/ConversionRunner.h"
 #include "workflow/OriginalFiles.h"
@@ -18,10 +17,6 @@
 namespace twinfold {
 
 namespace {
-
-bool hasRemovableChannels(const ScanResult& r) {
-    return r.multichannelAnalysis && !r.multichannelAnalysis->removableChannelIndices().empty();
-}
 
 // Whether handling the originals will move or delete any: only then must
 // every output be proven first (without a folder nothing is moved).
@@ -44,13 +39,6 @@ ConversionOutcome outcomeOf(const ConversionPlan& plan, const std::vector<std::f
     return outcome;
 }
 
-template <typename Keep>
-std::vector<ScanResult> those(const std::vector<ScanResult>& results, Keep keep) {
-    std::vector<ScanResult> out;
-    std::copy_if(results.begin(), results.end(), std::back_inserter(out), keep);
-    return out;
-}
-
 }  // namespace
 
 void ScanViewModel::cancelConverter() { audioConverter_->cancel(); }
@@ -63,44 +51,38 @@ void ScanViewModel::cancelConversionTask() {
 
 // ---- operations ------------------------------------------------------------
 
-QFuture<void> ScanViewModel::convertSelected(bool skipLossyCheck, bool skipPhaseCheck, bool skipMultichannelCheck) {
-    const std::vector<ScanResult> selected = selectedConvertibleResults();
-    if (selected.empty()) return QtFuture::makeReadyFuture();
-    const bool anyLossy = std::any_of(selected.begin(), selected.end(), [](const ScanResult& r) {
-        return r.fileInfo.sourceFormatID != kFormatLinearPCM;
-    });
-    if (!skipLossyCheck && anyLossy && !hideLossyFormatNotice()) {
-        setShowLossyFormatNotice(true);
-        return QtFuture::makeReadyFuture();
-    }
-    if (!skipPhaseCheck) {
-        auto phase = those(selected, [](const ScanResult& r) { return r.isPhaseInverted; });
-        if (!phase.empty()) {
-            setPendingPhaseInvertedResults(std::move(phase));
-            setShowPhaseFixOptions(true);
-            return QtFuture::makeReadyFuture();
-        }
-    }
-    if (!skipMultichannelCheck) {
-        auto multi = those(selected, hasRemovableChannels);
-        if (!multi.empty()) {
-            setPendingMultichannelResults(std::move(multi));
-            setShowMultichannelOptions(true);
-            return QtFuture::makeReadyFuture();
-        }
-    }
-    return startConversion(selected);
+std::vector<ScanResult> ScanViewModel::convertibleAmong(const std::set<Uuid>& selection) const {
+    return results_.convertibleAmong(selection);
 }
 
-QFuture<void> ScanViewModel::startConversion(const std::vector<ScanResult>& results) {
+std::vector<ConversionQuestion> ScanViewModel::questionsFor(const std::set<Uuid>& selection) const {
+    return conversionQuestions(convertibleAmong(selection), settings_.originalFileHandling, lossyNoticeHidden());
+}
+
+// Nothing starts: the state says why, and so does the error alert.
+void ScanViewModel::refuseConversion(const std::string& reason) {
+    publish(conversionState_, ConversionState::failed(reason), &ScanViewModel::conversionStateChanged);
+    publish(errorMessage_, std::optional<std::string>(reason), &ScanViewModel::errorMessageChanged);
+}
+
+QFuture<void> ScanViewModel::convert(const ConversionRequest& request) {
     dismissClashes();
+    const std::vector<ScanResult> results = convertibleAmong(request.selection);
+    if (results.empty()) return QtFuture::makeReadyFuture();
+    // The questions are asked again here: the selection, the settings or
+    // the stored notice flag may have changed since the front end asked.
+    const auto open = unansweredQuestion(
+        conversionQuestions(results, settings_.originalFileHandling, lossyNoticeHidden()), request.answers);
+    if (open) {
+        refuseConversion(*open);
+        return QtFuture::makeReadyFuture();
+    }
     ConversionPlan plan;
     try {
-        plan = planConversion(results, settings_, {selectedPhaseFixOption_, selectedMultichannelOption_});
+        plan = planConversion(results, settings_, planOptionsFor(request.answers));
     } catch (const std::exception& error) {
         // A setting no output can be named by (a suffix with "/"): nothing starts.
-        publish(conversionState_, ConversionState::failed(error.what()), &ScanViewModel::conversionStateChanged);
-        publish(errorMessage_, std::optional<std::string>(error.what()), &ScanViewModel::errorMessageChanged);
+        refuseConversion(error.what());
         return QtFuture::makeReadyFuture();
     }
     if (!plan.clashes().empty()) {
@@ -222,9 +204,7 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
     link.post([outputs = std::move(outputs)](ScanViewModel& vm) mutable {
         vm.publish(vm.conversionState_, ConversionState::completedWith(std::move(outputs)),
                    &ScanViewModel::conversionStateChanged);
-        vm.publish(vm.selectedResultIDs_, {}, &ScanViewModel::selectedResultIDsChanged);
-        vm.publish(vm.pendingPhaseInvertedResults_, {}, &ScanViewModel::pendingPhaseInvertedResultsChanged);
-        vm.publish(vm.pendingMultichannelResults_, {}, &ScanViewModel::pendingMultichannelResultsChanged);
+        vm.publishSelection({});
     });
     // A task cancelled even now (reset, a new conversion, the window
     // closing) leaves the originals alone: not touching them is always safe.

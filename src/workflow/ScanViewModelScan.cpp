@@ -101,8 +101,8 @@ QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& urls) {
 void ScanViewModel::beginScan(bool keepOutcome) {
     if (!keepOutcome) publish(lastConversionOutcome_, {}, &ScanViewModel::lastConversionOutcomeChanged);
     cancelScanTask();
-    publish(scanResults_, {}, &ScanViewModel::scanResultsChanged);
-    publish(selectedResultIDs_, {}, &ScanViewModel::selectedResultIDsChanged);
+    if (results_.clearResults()) emit scanResultsChanged();
+    publishSelection({});
     publish(scanState_, ScanState::scanning(0, findingFilesText), &ScanViewModel::scanStateChanged);
     publish(conversionState_, ConversionState::idle(), &ScanViewModel::conversionStateChanged);
     publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);

@@ -5,7 +5,10 @@
 #include "ui/SheetPresenter.h"
 
 #include <QCheckBox>
+#include <QAction>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace twinfold::test {
 namespace {
@@ -26,6 +29,20 @@ protected:
     {
         auto* label = sheet->findChild<QLabel*>(QStringLiteral("sheetSubtitle"));
         return label ? label->text() : QString();
+    }
+    static bool hasLabelContaining(QDialog* sheet, const QString& text)
+    {
+        for (QLabel* label : sheet->findChildren<QLabel*>())
+            if (label->text().contains(text))
+                return true;
+        return false;
+    }
+    QAction* menuAction(const QString& text)
+    {
+        for (QAction* action : window().findChildren<QAction*>())
+            if (action->text() == text)
+                return action;
+        throw std::runtime_error("no menu entry " + text.toStdString());
     }
     // Keys go where the user's would: to the widget that has the focus.
     static void press(QDialog* sheet, Qt::Key key)
@@ -57,6 +74,7 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isModal());
     EXPECT_EQ(subtitle(notice), "MP3/M4A will be converted to WAV");
+    EXPECT_TRUE(hasLabelContaining(notice, "times larger than the compressed files"));
     if (c.tickDontShowAgain)
         QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
     if (c.answer == Answer::continueButton)
@@ -70,12 +88,13 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
     EXPECT_EQ(libraryFiles().size(), c.converts ? 2u : 1u);
     const bool remembered = c.converts && c.tickDontShowAgain;
     EXPECT_EQ(hideLossyFormatNotice(), remembered);
-    EXPECT_FALSE(vm().showLossyFormatNotice());
 
     vm().setSelectedResultIDs({resultNamed("Podcast.mp3").id});
     clickConvert();
     EXPECT_EQ(sheets().lossyNotice() != nullptr, !remembered) << "asked again unless remembered";
     waitForConversionToSettle();
+    menuAction("Show Lossy Format Notice Again")->trigger();
+    EXPECT_FALSE(hideLossyFormatNotice());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,7 +118,6 @@ TEST_F(OptionSheetsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
     EXPECT_EQ(subtitle(sheets().phaseFixOptions()), "2 file(s) have inverted phase (L = -R)");
     click(sheets().phaseFixOptions()->cancelButton());
     ASSERT_TRUE(processEventsUntil([this] { return !sheets().phaseFixOptions(); })) << "the sheet stayed open";
-    EXPECT_TRUE(vm().pendingPhaseInvertedResults().empty());
     EXPECT_EQ(vm().selectedResultIDs(), selection);
     EXPECT_EQ(vm().conversionState(), ConversionState::idle());
     EXPECT_EQ(libraryFiles(), (std::set<std::string>{"One.wav", "Two.wav"}));
@@ -144,9 +162,49 @@ TEST_F(OptionSheetsTest, SheetsFollowEachOtherAndTheLastOneConverts)
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
     EXPECT_EQ(pcmFileInfo(library / "Surround_mono.wav").channels, 4);
     EXPECT_EQ(pcmFileInfo(library / "Inverted_mono.wav").channels, 1);
-    EXPECT_FALSE(vm().phaseFixAcknowledged());
-    EXPECT_FALSE(vm().multichannelAcknowledged());
 }
+
+struct DeletionCase {
+    const char* name;
+    Answer answer;  // continueButton: "Delete Originals"
+    bool converts;
+};
+
+class DeletionQuestionTest : public OptionSheetsTest, public ::testing::WithParamInterface<DeletionCase> {};
+
+// Only the explicit button deletes: the keys a slip presses keep every original.
+TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts)
+{
+    const DeletionCase& c = GetParam();
+    stereoWav("Take.wav", StereoKind::dualMono);
+    openAndScan();
+    AppSettings settings = vm().settings();
+    settings.originalFileHandling = OriginalFileHandling::deleteOriginals;
+    vm().overrideSettings(settings);
+    clickConvert();
+    QMessageBox* box = sheets().deleteConfirmation();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().startsWith("Delete 1 original (")) << box->text().toStdString();
+    EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+    QAbstractButton* remove = deleteOriginalsButton();
+    ASSERT_NE(remove, nullptr);
+    if (c.answer == Answer::continueButton)
+        click(remove);
+    else
+        press(box, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
+    ASSERT_TRUE(processEventsUntil([this] { return !sheets().deleteConfirmation(); })) << "the question stayed";
+    waitForConversionToSettle();
+    ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
+    const auto expected = c.converts ? std::set<std::string>{"Take_mono.wav"} : std::set<std::string>{"Take.wav"};
+    EXPECT_EQ(libraryFiles(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DeletionQuestionTest,
+                         ::testing::Values(DeletionCase{"Escape", Answer::escape, false},
+                                           DeletionCase{"Return", Answer::returnKey, false},
+                                           DeletionCase{"DeleteButton", Answer::continueButton, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace twinfold::test

@@ -76,7 +76,7 @@ bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& librar
     updateVM.setBannerDismissed(true);
 
     selectOnly(vm, [](const ScanResult& r) { return r.isPhaseInverted; });
-    vm.convertSelected();
+    view.sheets()->convertSelection();
     test::processEventsUntil([&] { return view.sheets()->phaseFixOptions() != nullptr; });
     if (QDialog* sheet = view.sheets()->phaseFixOptions()) {
         ok &= save(*sheet, out, QStringLiteral("phase-fix-sheet.png"));
@@ -84,13 +84,13 @@ bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& librar
     }
 
     selectOnly(vm, [](const ScanResult& r) { return r.fileInfo.fileExtension == "mp3"; });
-    vm.convertSelected();
+    view.sheets()->convertSelection();
     if (QDialog* sheet = view.sheets()->lossyNotice()) {
         ok &= save(*sheet, out, QStringLiteral("lossy-notice.png"));
         sheet->reject();
     }
     selectOnly(vm, [](const ScanResult& r) { return r.multichannelAnalysis.has_value(); });
-    vm.convertSelected();
+    view.sheets()->convertSelection();
     if (QDialog* sheet = view.sheets()->multichannelOptions()) {
         ok &= save(*sheet, out, QStringLiteral("multichannel-sheet.png"));
         sheet->reject();
@@ -124,7 +124,7 @@ bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& 
         return false;
     bool ok = save(window, out, QStringLiteral("unusual-rows.png"));
 
-    vm.convertSelected();
+    view.sheets()->convertSelection();
     test::processEventsUntil([&] {
         return view.alerts()->originalsProblemsAlert() && vm.scanState().kind == ScanState::Case::completed;
     });

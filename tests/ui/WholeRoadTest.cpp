@@ -195,6 +195,8 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
         EXPECT_FALSE(bar.convertedLabel()->isVisible()) << "a new scan ends the last outcome";
 
         click(bar.convertButton());
+        if (c.policy == OriginalFileHandling::deleteOriginals)
+            click(deleteOriginalsButton());
         waitForConversionToSettle();
         ASSERT_TRUE(vm().lastConversionOutcome().has_value());
         EXPECT_EQ(vm().conversionState(), ConversionState::idle()) << "the rescan has run";

@@ -3,6 +3,7 @@
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
+#include "ui/SheetPresenter.h"
 #include "updates/AppUpdate.h"
 #include "updates/BuildInfo.h"
 
@@ -101,6 +102,16 @@ void WindowFixture::waitForUpdateCheck(qsizetype requests)
 {
     ASSERT_TRUE(processEventsUntil(
         [&] { return server.requests().size() >= requests && !updateVM().isChecking(); }));
+}
+
+QAbstractButton* WindowFixture::deleteOriginalsButton()
+{
+    processEventsUntil([this] { return view().sheets()->deleteConfirmation() != nullptr; });
+    if (QMessageBox* box = view().sheets()->deleteConfirmation())
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QLatin1String("Delete Originals"))
+                return button;
+    return nullptr;
 }
 
 void WindowFixture::click(QAbstractButton* button)

@@ -72,6 +72,8 @@ protected:
     void waitForUpdateCheck(qsizetype requests);
 
     void click(QAbstractButton* button);
+    // The button of the question before originals are deleted that deletes them, or null.
+    QAbstractButton* deleteOriginalsButton();
     // Drags the items over the window and drops them; true when the drop was taken.
     bool dropOnWindow(const std::vector<fs::path>& items);
     // Files directly in the library folder, by name.

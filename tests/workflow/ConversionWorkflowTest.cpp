@@ -40,7 +40,7 @@ TEST_F(ConversionWorkflowTest, DualMonoComesFirstAndTheOriginalsStayInPlace) {
     for (const bool dual : {true, false})
         for (const ScanResult& r : vm->scanResults())
             if (r.isDualMono == dual) expected.push_back(outputURL(r.fileInfo.url, vm->settings()));
-    finished(vm->convertSelected());
+    finished(convertSelected());
     ASSERT_EQ(convertedOutputs(), expected);
     int highest = 0;
     for (const ConversionState& s : conversionStates) {
@@ -53,69 +53,108 @@ TEST_F(ConversionWorkflowTest, DualMonoComesFirstAndTheOriginalsStayInPlace) {
     EXPECT_TRUE(vm->convertedOriginalURLs().empty());
 }
 
-TEST_F(ConversionWorkflowTest, GatesComeInOrderAndReadTheSelectionAgain) {
-    writeDualMonoMp3(dir.path(), "song.mp3");
-    wav(dir / "flip.wav", StereoKind::phaseInverted);
-    sixChannels(dir / "six.wav");
-    scanFolder();
-    ASSERT_EQ(vm->selectedResultIDs().size(), 3u);
+// A compressed, a phase-inverted and a multichannel file whose originals
+// would be deleted: every question, in the order it is asked.
+class QuestionsTest : public ConversionWorkflowTest {
+protected:
+    void SetUp() override {
+        writeDualMonoMp3(dir.path(), "song.mp3");
+        wav(dir / "flip.wav", StereoKind::phaseInverted);
+        sixChannels(dir / "six.wav");
+        scanFolder();
+        vm->sortResultsByFilename(true);
+        setPolicy(OriginalFileHandling::deleteOriginals);
+    }
+    std::vector<std::string> originalsLeft() const {
+        std::vector<std::string> left;
+        for (const char* name : {"flip.wav", "six.wav", "song.mp3"})
+            if (fs::exists(dir / name)) left.push_back(name);
+        return left;
+    }
+};
 
-    finished(vm->convertSelected());
-    EXPECT_TRUE(vm->showLossyFormatNotice());
-    EXPECT_FALSE(vm->showPhaseFixOptions() || vm->showMultichannelOptions());
-    EXPECT_TRUE(conversionStates.empty());
+TEST_F(QuestionsTest, ComeInOrderWithTheFilesTheyAreAbout) {
+    const auto questions = vm->questionsFor(vm->selectedResultIDs());
+    std::vector<std::pair<QuestionKind, std::vector<std::string>>> asked;
+    for (const ConversionQuestion& q : questions) {
+        std::vector<std::string> names;
+        for (const ScanResult& r : q.files) names.push_back(r.fileInfo.filename);
+        asked.emplace_back(q.kind, names);
+    }
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(asked, (std::vector<std::pair<QuestionKind, Names>>{
+                         {QuestionKind::lossyFormat, Names{"song.mp3"}},
+                         {QuestionKind::phaseChoice, Names{"flip.wav"}},
+                         {QuestionKind::multichannelChoice, Names{"six.wav"}},
+                         {QuestionKind::deleteOriginals, Names{"flip.wav", "six.wav", "song.mp3"}}}));
+    ASSERT_EQ(questions.size(), 4u);
+    const ConversionQuestion& lossy = questions[0];
+    EXPECT_EQ(lossy.sourceBytes, std::int64_t(fs::file_size(dir / "song.mp3")));
+    EXPECT_GT(lossy.estimatedWavBytes, 3 * lossy.sourceBytes);  // 24-bit PCM against a compressed stream
+    const ConversionQuestion& deletion = questions[3];
+    EXPECT_EQ(deletion.originals, (std::vector<fs::path>{dir / "flip.wav", dir / "six.wav", dir / "song.mp3"}));
+    std::int64_t bytes = 0;
+    for (const fs::path& original : deletion.originals) bytes += std::int64_t(fs::file_size(original));
+    EXPECT_EQ(deletion.originalBytes, bytes);
 
-    vm->acknowledgeLossyFormatNotice(false);
-    finished(vm->lossyFormatNoticeClosed());
-    EXPECT_FALSE(vm->showLossyFormatNotice() || vm->lossyNoticeAcknowledged());
-    EXPECT_TRUE(vm->showPhaseFixOptions());
-    ASSERT_EQ(vm->pendingPhaseInvertedResults().size(), 1u);
-    EXPECT_EQ(vm->pendingPhaseInvertedResults()[0].fileInfo.filename, "flip.wav");
+    vm->setLossyNoticeHidden(true);
+    EXPECT_EQ(vm->questionsFor(vm->selectedResultIDs()).front().kind, QuestionKind::phaseChoice);
+    EXPECT_TRUE(vm->questionsFor({}).empty());
+}
 
-    vm->toggleSelection(resultNamed("song.mp3").id);  // changed between two sheets
-    vm->setSelectedPhaseFixOption(PhaseFixOption::splitToTwo);
-    vm->setPhaseFixAcknowledged(true);
-    finished(vm->phaseFixOptionsClosed());
-    EXPECT_TRUE(vm->showMultichannelOptions());
-    ASSERT_EQ(vm->pendingMultichannelResults().size(), 1u);
+struct MissingAnswerCase {
+    const char* name;
+    void (*leaveOpen)(ConversionAnswers&);
+};
 
-    vm->setSelectedMultichannelOption(MultichannelConversionOption::removeRedundant);
-    vm->setMultichannelAcknowledged(true);
-    finished(vm->multichannelOptionsClosed());
+class MissingAnswerTest : public QuestionsTest, public ::testing::WithParamInterface<MissingAnswerCase> {};
+
+// A question left open is never answered for the user: nothing is written
+// and no original is touched.
+TEST_P(MissingAnswerTest, RefusesTheWholeConversion) {
+    ConversionAnswers answers = allAnswered();
+    GetParam().leaveOpen(answers);
+    finished(convertSelected(answers));
+    ASSERT_FALSE(conversionStates.empty());
+    EXPECT_EQ(conversionStates.back().kind, ConvCase::failed);
+    ASSERT_TRUE(vm->errorMessage().has_value());
+    EXPECT_TRUE(vm->errorMessage()->starts_with("Not converting: ")) << *vm->errorMessage();
+    EXPECT_EQ(originalsLeft(), (std::vector<std::string>{"flip.wav", "six.wav", "song.mp3"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, MissingAnswerTest,
+    ::testing::Values(MissingAnswerCase{"Lossy", [](ConversionAnswers& a) { a.lossyAcknowledged = false; }},
+                      MissingAnswerCase{"Phase", [](ConversionAnswers& a) { a.phaseFix.reset(); }},
+                      MissingAnswerCase{"Multichannel", [](ConversionAnswers& a) { a.multichannel.reset(); }},
+                      MissingAnswerCase{"Deletion", [](ConversionAnswers& a) { a.deletionConfirmed = false; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(QuestionsTest, AnsweredRequestConvertsWithItsChoices) {
+    vm->toggleSelection(resultNamed("song.mp3").id);
+    ConversionAnswers answers = allAnswered();
+    answers.phaseFix = PhaseFixOption::splitToTwo;
+    answers.multichannel = MultichannelConversionOption::removeRedundant;
+    answers.lossyAcknowledged = false;  // not asked: no compressed file is selected
+    finished(convertSelected(answers));
+    ASSERT_FALSE(vm->errorMessage().has_value()) << *vm->errorMessage();
     EXPECT_EQ(convertedOutputs(),
               (std::vector<fs::path>{dir / "flip_mono_L.wav", dir / "flip_mono_R.wav", dir / "six_mono.wav"}));
     EXPECT_EQ(pcmFileInfo(dir / "six_mono.wav").channels, 4);
-    EXPECT_FALSE(fs::exists(dir / "song_mono.wav"));
-    EXPECT_FALSE(hideLossyFormatNotice());
+    EXPECT_EQ(originalsLeft(), std::vector<std::string>{"song.mp3"});
 }
 
-TEST_F(ConversionWorkflowTest, ALossySourceIsConvertedAtOnceOnceTheNoticeIsHidden) {
+TEST_F(ConversionWorkflowTest, AHiddenNoticeIsNotAskedAndTheDecodedOutputIsProven) {
     writeDualMonoMp3(dir.path(), "song.mp3");
     scanFolder();
-    finished(vm->convertSelected());
-    vm->acknowledgeLossyFormatNotice(true);
-    EXPECT_TRUE(hideLossyFormatNotice());
-    vm->setShowLossyFormatNotice(false);
-    vm->setLossyNoticeAcknowledged(false);  // the sheet closed without resuming
+    vm->setLossyNoticeHidden(true);
     setPolicy(OriginalFileHandling::deleteOriginals);
-    finished(vm->convertSelected());
-    EXPECT_FALSE(vm->showLossyFormatNotice());
+    ConversionAnswers answers = allAnswered();
+    answers.lossyAcknowledged = false;
+    finished(convertSelected(answers));
     EXPECT_EQ(convertedOutputs(), std::vector<fs::path>{dir / "song_mono.wav"});
     EXPECT_FALSE(fs::exists(dir / "song.mp3"));  // the decoded output passed the read-back check
-}
-
-TEST_F(ConversionWorkflowTest, CancellingThePhaseSheetStartsNothing) {
-    wav(dir / "flip.wav", StereoKind::phaseInverted);
-    scanFolder();
-    const auto selection = vm->selectedResultIDs();
-    finished(vm->convertSelected());
-    ASSERT_TRUE(vm->showPhaseFixOptions());
-    finished(vm->phaseFixOptionsClosed());
-    EXPECT_TRUE(vm->pendingPhaseInvertedResults().empty());
-    EXPECT_EQ(vm->selectedResultIDs(), selection);
-    EXPECT_TRUE(conversionStates.empty());
-    finished(vm->convertSelected());
-    EXPECT_TRUE(vm->showPhaseFixOptions());
 }
 
 // A name taken before the conversion is found with every other clash before
@@ -123,7 +162,7 @@ TEST_F(ConversionWorkflowTest, CancellingThePhaseSheetStartsNothing) {
 TEST_F(ConversionWorkflowTest, ClashesAreFoundBeforeAnythingIsWrittenAndCanBeSkipped) {
     fourFilesToDelete(StereoKind::rightSilent);
     writePcm(dir / "b_mono.wav", kPcm16, {silence(10)});
-    finished(vm->convertSelected());
+    finished(convertSelected());
     ASSERT_EQ(vm->pendingClashes(), (std::vector<PlannedClash>{{dir / "b_mono.wav", ClashKind::exists}}));
     EXPECT_EQ(vm->conversionState(), ConversionState::idle());
     EXPECT_EQ(monoFilesAndOriginalsKept(), "b");
@@ -143,7 +182,7 @@ TEST_F(ConversionWorkflowTest, TheFirstErrorStopsTheRunAndKeepsTheSelection) {
     }});
     const auto selection = vm->selectedResultIDs();
     const auto results = vm->scanResults();
-    finished(vm->convertSelected());
+    finished(convertSelected());
     const std::string message = "b.wav: Output file already exists: b_mono.wav";
     EXPECT_EQ(vm->conversionState(), ConversionState::failed(message));
     EXPECT_EQ(vm->errorMessage(), message);
@@ -167,7 +206,7 @@ TEST_F(ConversionWorkflowTest, CancelDuringTheThirdFileKeepsTheFinishedOutputs) 
                                 resumed.wait();
                             },
                             {}});
-    const QFuture<void> running = vm->convertSelected();
+    const QFuture<void> running = convertSelected();
     ASSERT_EQ(reached.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
     const QFuture<void> cancelled = vm->cancelConversion();
     resume.set_value();
@@ -224,7 +263,7 @@ TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
                                 case Fault::changedBeforeConversion: break;
                                 }
                             }});
-    finished(vm->convertSelected());
+    finished(convertSelected());
     ASSERT_EQ(vm->conversionState().kind, ConvCase::failed);
     const bool outputAtFault = fault == Fault::tampered || fault == Fault::notDurable;
     const std::string& message = vm->conversionState().message;

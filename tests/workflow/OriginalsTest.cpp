@@ -30,7 +30,7 @@ protected:
     // originals, one line each; nothing may go to standard output.
     std::string convertCapturingOutput() {
         ::testing::internal::CaptureStdout();
-        finished(vm->convertSelected());
+        finished(convertSelected());
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
         std::string problems;
         if (!vm->lastConversionOutcome()) return "(no outcome)";

@@ -109,6 +109,14 @@ protected:
         vm->overrideSettings(settings);
     }
 
+    // Every question a conversion may ask, answered yes (left channel, every channel split).
+    static ConversionAnswers allAnswered() {
+        return {PhaseFixOption::useLeft, MultichannelConversionOption::splitAllToMono, true, true};
+    }
+    QFuture<void> convertSelected(ConversionAnswers answers = allAnswered()) {
+        return vm->convert({vm->selectedResultIDs(), answers});
+    }
+
     void scan(const std::vector<fs::path>& items) { finished(vm->scanDroppedItems(items)); }
     void scanFolder() { scan({dir.path()}); }
 
