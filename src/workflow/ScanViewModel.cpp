@@ -5,7 +5,6 @@
 
 #include "conversion/AudioConverterService.h"
 #include "scanning/FileScannerService.h"
-#include "workflow/SettingsStore.h"
 #include "workflow/TaskLink.h"
 
 #include <algorithm>
@@ -34,9 +33,10 @@ bool isOrdinaryStereo(const ScanResult& r) {
 
 }  // namespace
 
-ScanViewModel::ScanViewModel(QObject* parent)
+ScanViewModel::ScanViewModel(SettingsService& settings, QObject* parent)
     : QObject(parent),
-      settings_(loadAppSettings()),
+      settingsService_(settings),
+      settings_(settings.current()),
       fileScanner_(std::make_unique<FileScannerService>()),
       audioConverter_(std::make_shared<AudioConverterService>()),
       clock_(steadySeconds),
@@ -256,7 +256,7 @@ void ScanViewModel::setSettings(const AppSettings& settings) {
     // Only what this change touches is written: the skipped update version,
     // say, may have been stored since this copy was loaded.
     const AppSettings before = settings_;
-    updateAppSettings([&](AppSettings& stored) { stored = withChanges(stored, before, settings); });
+    settingsService_.update([&](AppSettings& stored) { stored = withChanges(stored, before, settings); });
     publish(settings_, settings, &ScanViewModel::settingsChanged);
 }
 
@@ -273,7 +273,7 @@ void ScanViewModel::setLossyNoticeAcknowledged(bool acknowledged) {
 }
 
 void ScanViewModel::acknowledgeLossyFormatNotice(bool dontShowAgain) {
-    if (dontShowAgain) setHideLossyFormatNotice(true);
+    if (dontShowAgain) settingsService_.setHideLossyFormatNotice(true);
     setLossyNoticeAcknowledged(true);
 }
 

@@ -4,11 +4,10 @@
 
 #include "audio_io/AudioFormat.h"
 #include "conversion/AudioConverterService.h"
-#include "workflow/ConversionRunner.h"
-#include "workflow/OriginalFiles.h"
-#include "workflow/DurableOutputs.h"
-#include "workflow/OutputVerifier.h"
-#include "workflow/SettingsStore.h"
+#include "jobs/ConversionRunner.h"
+#include "jobs/OriginalFiles.h"
+#include "jobs/DurableOutputs.h"
+#include "jobs/OutputVerifier.h"
 #include "workflow/TaskLink.h"
 
 #include <QFutureWatcher>
@@ -69,7 +68,7 @@ QFuture<void> ScanViewModel::convertSelected(bool skipLossyCheck, bool skipPhase
     const bool anyLossy = std::any_of(selected.begin(), selected.end(), [](const ScanResult& r) {
         return r.fileInfo.sourceFormatID != kFormatLinearPCM;
     });
-    if (!skipLossyCheck && anyLossy && !hideLossyFormatNotice()) {
+    if (!skipLossyCheck && anyLossy && !settingsService_.hideLossyFormatNotice()) {
         setShowLossyFormatNotice(true);
         return QtFuture::makeReadyFuture();
     }
