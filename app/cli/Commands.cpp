@@ -11,8 +11,8 @@
 #include "Terminal.h"
 #include "TextFormatter.h"
 #include "scanning/FileScannerService.h"
-#include "workflow/BackupManifest.h"
-#include "workflow/RestoreOriginals.h"
+#include "jobs/BackupManifest.h"
+#include "jobs/RestoreOriginals.h"
 #include "workflow/ScanViewModel.h"
 
 #include <QDateTime>
@@ -276,8 +276,8 @@ std::optional<ExitCode> presentPlan(const ConvertCommand& command, const PlanSum
 
 }  // namespace
 
-ExitCode runScan(const ScanCommand& command) {
-    ScanViewModel viewModel;
+ExitCode runScan(const ScanCommand& command, SettingsService& settings) {
+    ScanViewModel viewModel(settings);
     viewModel.overrideSettings(settingsForScan(viewModel.settings(), command));
     applyLibraryOptions(viewModel, command.library);
     const std::vector<fs::path> paths = libraryPaths(command.paths, command.library);
@@ -306,10 +306,10 @@ ExitCode runScan(const ScanCommand& command) {
     return ExitCode::success;
 }
 
-ExitCode runConvert(const ConvertCommand& command) {
+ExitCode runConvert(const ConvertCommand& command, SettingsService& settings) {
     // From here on a signal cancels whatever runs, so that nothing is left half written.
     const Interruption interruption;
-    ScanViewModel viewModel;
+    ScanViewModel viewModel(settings);
     const RunSettings run = settingsForRun(viewModel.settings(), command);
     viewModel.overrideSettings(run.settings);
     std::optional<std::ofstream> log = command.dryRun ? std::nullopt : openLog(command.logFile);

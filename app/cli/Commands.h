@@ -7,10 +7,15 @@
 #include "CommandLine.h"
 #include "ExitCode.h"
 
+namespace twinfold {
+class SettingsService;
+}
+
 namespace twinfold::cli {
 
-ExitCode runScan(const ScanCommand& command);
-ExitCode runConvert(const ConvertCommand& command);
+// Both read the stored preferences from `settings`, the process's one owner of them.
+ExitCode runScan(const ScanCommand& command, SettingsService& settings);
+ExitCode runConvert(const ConvertCommand& command, SettingsService& settings);
 ExitCode runRestore(const RestoreCommand& command);
 ExitCode runDemo(const DemoCommand& command);
 

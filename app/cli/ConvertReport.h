@@ -5,7 +5,7 @@
 // document, `--log FILE` appends a plain-text account of each conversion.
 
 #include "ConversionPlan.h"
-#include "workflow/OriginalFiles.h"
+#include "jobs/OriginalFiles.h"
 
 #include <QByteArray>
 #include <QDateTime>

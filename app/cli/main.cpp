@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "ExitCode.h"
 #include "Terminal.h"
+#include "workflow/SettingsStore.h"
 
 #include <QCoreApplication>
 
@@ -15,17 +16,17 @@ using namespace twinfold::cli;
 
 namespace {
 
-ExitCode run(const Command& command) {
+ExitCode run(const Command& command, twinfold::SettingsService& settings) {
     return std::visit(
-        [](const auto& c) {
+        [&](const auto& c) {
             using T = std::decay_t<decltype(c)>;
             if constexpr (std::is_same_v<T, InformationRequest>) {
                 std::cout << c.text << std::flush;
                 return ExitCode::success;
             } else if constexpr (std::is_same_v<T, ScanCommand>) {
-                return runScan(c);
+                return runScan(c, settings);
             } else if constexpr (std::is_same_v<T, ConvertCommand>) {
-                return runConvert(c);
+                return runConvert(c, settings);
             } else if constexpr (std::is_same_v<T, RestoreCommand>) {
                 return runRestore(c);
             } else {
@@ -39,9 +40,10 @@ ExitCode run(const Command& command) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    twinfold::SettingsStore settings;
 
     try {
-        return toInt(run(parseCommandLine({argv + 1, argv + argc})));
+        return toInt(run(parseCommandLine({argv + 1, argv + argc}), settings));
     } catch (const UsageError& e) {
         const std::string help = e.command().empty() ? "twinfold-cli --help" : "twinfold-cli " + e.command() + " --help";
         std::cerr << "twinfold-cli: " << escapedText(e.what()) << "\nTry '" << help << "' for more information.\n";

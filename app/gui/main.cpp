@@ -75,9 +75,9 @@ int main(int argc, char** argv)
     parser.process(app);
 
 #if TWINFOLD_UPDATE_CHECK
-    twinfold::MainWindow window(app.updateViewModel());
+    twinfold::MainWindow window(app.settings(), app.updateViewModel());
 #else
-    twinfold::MainWindow window;
+    twinfold::MainWindow window(app.settings());
 #endif
     window.show();
     if (const auto paths = pathsFrom(parser.positionalArguments()); !paths.empty())

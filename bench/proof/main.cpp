@@ -10,7 +10,7 @@
 #include "audio_io/FileIdentityOf.h"
 #include "conversion/AudioConverterService.h"
 #include "support/PcmFixtures.h"
-#include "workflow/OutputVerifier.h"
+#include "jobs/OutputVerifier.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,6 +8,7 @@
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "workflow/ScanViewModel.h"
+#include "workflow/SettingsStore.h"
 
 #include "support/PcmFixtures.h"
 
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
         writeTinyWav(folder / ("Take " + std::to_string((i * 7919) % count) + ".wav"), unsigned(i));
     }
 
-    ScanViewModel viewModel;
+    SettingsStore settings;
+    ScanViewModel viewModel(settings);
     ScanViewModel::ScanOptions options;
     options.useCache = false;  // the user's cache is no place for these files
     viewModel.setScanOptions(options);

@@ -43,15 +43,15 @@ std::vector<std::filesystem::path> localPaths(const QMimeData* data)
 }  // namespace
 
 #if TWINFOLD_UPDATE_CHECK
-MainView::MainView(UpdateViewModel& updateVM, QWidget* parent)
+MainView::MainView(SettingsService& settings, UpdateViewModel& updateVM, QWidget* parent)
     : QWidget(parent),
       updateVM_(updateVM),
-      viewModel_(new ScanViewModel(this)),
+      viewModel_(new ScanViewModel(settings, this)),
       banner_(new UpdateBannerView(updateVM, this)),
 #else
-MainView::MainView(QWidget* parent)
+MainView::MainView(SettingsService& settings, QWidget* parent)
     : QWidget(parent),
-      viewModel_(new ScanViewModel(this)),
+      viewModel_(new ScanViewModel(settings, this)),
 #endif
       header_(new HeaderView(*viewModel_, this)),
       content_(new QStackedWidget(this)),

@@ -18,6 +18,7 @@ class HeaderView;
 class ScanResultsView;
 class ScanViewModel;
 class SettingsPanel;
+class SettingsService;
 class SheetPresenter;
 class UpdateBannerView;
 class UpdateViewModel;
@@ -33,9 +34,9 @@ public:
     static constexpr int minimumHeight = 500;
 
 #if TWINFOLD_UPDATE_CHECK
-    explicit MainView(UpdateViewModel& updateVM, QWidget* parent = nullptr);
+    MainView(SettingsService& settings, UpdateViewModel& updateVM, QWidget* parent = nullptr);
 #else
-    explicit MainView(QWidget* parent = nullptr);
+    explicit MainView(SettingsService& settings, QWidget* parent = nullptr);
 #endif
     ~MainView() override;
 

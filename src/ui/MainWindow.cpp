@@ -21,11 +21,12 @@
 namespace twinfold {
 
 #if TWINFOLD_UPDATE_CHECK
-MainWindow::MainWindow(UpdateViewModel& updateVM, QWidget* parent)
-    : QMainWindow(parent), updateVM_(updateVM), mainView_(new MainView(updateVM, this)), openUrl_(openExternalUrl)
+MainWindow::MainWindow(SettingsService& settings, UpdateViewModel& updateVM, QWidget* parent)
+    : QMainWindow(parent), updateVM_(updateVM), mainView_(new MainView(settings, updateVM, this)),
+      openUrl_(openExternalUrl)
 #else
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), mainView_(new MainView(this)), openUrl_(openExternalUrl)
+MainWindow::MainWindow(SettingsService& settings, QWidget* parent)
+    : QMainWindow(parent), mainView_(new MainView(settings, this)), openUrl_(openExternalUrl)
 #endif
 {
     setWindowTitle(tr("Twinfold"));

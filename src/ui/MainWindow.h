@@ -12,6 +12,7 @@ namespace twinfold {
 class RestoreDialog;
 
 class MainView;
+class SettingsService;
 class UpdateViewModel;
 
 // The one window: the menus and MainView, and the launch update check the
@@ -22,9 +23,10 @@ public:
     using UrlOpener = std::function<void(const QUrl&)>;
 
 #if TWINFOLD_UPDATE_CHECK
-    explicit MainWindow(UpdateViewModel& updateVM, QWidget* parent = nullptr);
+    // `settings` and `updateVM` must outlive the window.
+    MainWindow(SettingsService& settings, UpdateViewModel& updateVM, QWidget* parent = nullptr);
 #else
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(SettingsService& settings, QWidget* parent = nullptr);
 #endif
 
     MainView* mainView() const { return mainView_; }

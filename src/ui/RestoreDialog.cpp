@@ -1,6 +1,6 @@
 #include "ui/RestoreDialog.h"
 
-#include "workflow/RestoreOriginals.h"
+#include "jobs/RestoreOriginals.h"
 #include "workflow/ScanViewModel.h"
 
 #include <QFileDialog>

@@ -3,6 +3,7 @@
 #include "ui/DesktopServices.h"
 #include "ui/Symbols.h"
 #include "updates/BuildInfo.h"
+#include "workflow/SettingsStore.h"
 #if TWINFOLD_UPDATE_CHECK
 #include "updates/UpdateViewModel.h"
 #endif
@@ -13,7 +14,8 @@
 
 namespace twinfold {
 
-TwinfoldApp::TwinfoldApp(int& argc, char** argv) : QApplication(argc, argv)
+TwinfoldApp::TwinfoldApp(int& argc, char** argv)
+    : QApplication(argc, argv), settings_(std::make_unique<SettingsStore>())
 {
     setApplicationName(QStringLiteral("Twinfold"));
     setOrganizationName(QStringLiteral("Twinfold"));
@@ -29,11 +31,16 @@ TwinfoldApp* TwinfoldApp::instance()
     return qobject_cast<TwinfoldApp*>(QCoreApplication::instance());
 }
 
+SettingsService& TwinfoldApp::settings()
+{
+    return *settings_;
+}
+
 #if TWINFOLD_UPDATE_CHECK
 UpdateViewModel& TwinfoldApp::updateViewModel()
 {
     if (!updateViewModel_) {
-        updateViewModel_ = std::make_unique<UpdateViewModel>();
+        updateViewModel_ = std::make_unique<UpdateViewModel>(*settings_);
         updateViewModel_->setUrlOpener([](const QUrl& url) { openExternalUrl(url); });
     }
     return *updateViewModel_;

@@ -10,10 +10,12 @@ class QTranslator;
 
 namespace twinfold {
 
+class SettingsStore;
+class SettingsService;
 class UpdateViewModel;
 
-// The application object: names the program, owns the one update state for
-// the life of the process, and carries the application-wide "check for
+// The application object: names the program, owns the one settings store and
+// the one update state for the life of the process, and carries the application-wide "check for
 // updates" notice that the menu posts and the window answers.
 class TwinfoldApp : public QApplication {
     Q_OBJECT
@@ -24,6 +26,9 @@ public:
     // The running application object, or null when the process runs a plain
     // QApplication.
     static TwinfoldApp* instance();
+
+    // The user's preferences; every part of the window changes them here.
+    SettingsService& settings();
 
 #if TWINFOLD_UPDATE_CHECK
     // Created on first use against the build's update address.
@@ -46,6 +51,7 @@ signals:
     void checkForUpdates();
 
 private:
+    std::unique_ptr<SettingsStore> settings_;
 #if TWINFOLD_UPDATE_CHECK
     std::unique_ptr<UpdateViewModel> updateViewModel_;
 #endif

@@ -1,7 +1,6 @@
 #include "updates/UpdateViewModel.h"
 
 #include "updates/BuildInfo.h"
-#include "workflow/SettingsStore.h"
 
 namespace twinfold {
 
@@ -18,15 +17,16 @@ bool isWebAddress(const QUrl& url)
 
 }  // namespace
 
-UpdateViewModel::UpdateViewModel(QObject* parent)
-    : UpdateViewModel(std::make_unique<UpdateCheckerService>(defaultUpdateURL()), parent)
+UpdateViewModel::UpdateViewModel(SettingsService& settings, QObject* parent)
+    : UpdateViewModel(settings, std::make_unique<UpdateCheckerService>(defaultUpdateURL()), parent)
 {
 }
 
-UpdateViewModel::UpdateViewModel(std::unique_ptr<UpdateCheckerService> checker, QObject* parent)
-    : QObject(parent), checker_(std::move(checker))
+UpdateViewModel::UpdateViewModel(SettingsService& settings, std::unique_ptr<UpdateCheckerService> checker,
+                                 QObject* parent)
+    : QObject(parent), settings_(settings), checker_(std::move(checker))
 {
-    if (const auto& skipped = loadAppSettings().skippedUpdateVersion)
+    if (const auto& skipped = settings_.current().skippedUpdateVersion)
         skippedVersion_ = QString::fromStdString(*skipped);
 }
 
@@ -73,7 +73,7 @@ void UpdateViewModel::skipVersion()
         return;
     // One field changed: the other settings stay as stored now.
     const std::string version = availableUpdate_->version.toStdString();
-    updateAppSettings([&](AppSettings& settings) { settings.skippedUpdateVersion = version; });
+    settings_.update([&](AppSettings& settings) { settings.skippedUpdateVersion = version; });
     setSkippedVersion(availableUpdate_->version);
     setBannerDismissed(true);
 }
@@ -153,7 +153,7 @@ void UpdateViewModel::notifyBannerChange(bool wasShown)
 
 QFuture<void> checkForUpdatesOnLaunch(UpdateViewModel& model)
 {
-    if (!loadAppSettings().checkForUpdatesOnLaunch)
+    if (!model.checksAtLaunch())
         return QtFuture::makeReadyFuture();
     return model.runUpdateCheck(true);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/SettingsService.h"
 #include "updates/AppUpdate.h"
 #include "updates/UpdateCheckerService.h"
 
@@ -31,10 +32,12 @@ class UpdateViewModel : public QObject {
     Q_PROPERTY(bool shouldShowBanner READ shouldShowBanner NOTIFY shouldShowBannerChanged)
 
 public:
-    // Checks against the build's endpoint.
-    explicit UpdateViewModel(QObject* parent = nullptr);
+    // Checks against the build's endpoint. The skipped version is kept in
+    // `settings`, which must outlive the view model.
+    explicit UpdateViewModel(SettingsService& settings, QObject* parent = nullptr);
     // Checks through the given service (tests point one at a local server).
-    explicit UpdateViewModel(std::unique_ptr<UpdateCheckerService> checker, QObject* parent = nullptr);
+    UpdateViewModel(SettingsService& settings, std::unique_ptr<UpdateCheckerService> checker,
+                    QObject* parent = nullptr);
     ~UpdateViewModel() override;
 
     const std::optional<AppUpdate>& availableUpdate() const { return availableUpdate_; }
@@ -47,6 +50,8 @@ public:
     const std::optional<QString>& checkError() const { return checkError_; }
     const std::optional<QString>& skippedVersion() const { return skippedVersion_; }
     bool shouldShowBanner() const;
+    // The "check at launch" setting as it stands now.
+    bool checksAtLaunch() const { return settings_.current().checkForUpdatesOnLaunch; }
 
     // The banner's close button, and the two alerts when dismissed.
     void setBannerDismissed(bool dismissed);
@@ -84,6 +89,7 @@ private:
     void setSkippedVersion(const QString& version);
     void notifyBannerChange(bool wasShown);
 
+    SettingsService& settings_;
     std::unique_ptr<UpdateCheckerService> checker_;
     UrlOpener opener_;
     std::optional<AppUpdate> availableUpdate_;

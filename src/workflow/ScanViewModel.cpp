@@ -5,7 +5,6 @@
 
 #include "conversion/AudioConverterService.h"
 #include "scanning/FileScannerService.h"
-#include "workflow/SettingsStore.h"
 #include "workflow/TaskLink.h"
 
 #include <algorithm>
@@ -22,9 +21,10 @@ double steadySeconds() {
 
 }  // namespace
 
-ScanViewModel::ScanViewModel(QObject* parent)
+ScanViewModel::ScanViewModel(SettingsService& settings, QObject* parent)
     : QObject(parent),
-      settings_(loadAppSettings()),
+      settingsService_(settings),
+      settings_(settings.current()),
       fileScanner_(std::make_unique<FileScannerService>()),
       audioConverter_(std::make_shared<AudioConverterService>()),
       clock_(steadySeconds),
@@ -111,7 +111,7 @@ void ScanViewModel::setSettings(const AppSettings& settings) {
     // Only what this change touches is written: the skipped update version,
     // say, may have been stored since this copy was loaded.
     const AppSettings before = settings_;
-    updateAppSettings([&](AppSettings& stored) { stored = withChanges(stored, before, settings); });
+    settingsService_.update([&](AppSettings& stored) { stored = withChanges(stored, before, settings); });
     publish(settings_, settings, &ScanViewModel::settingsChanged);
 }
 
@@ -119,9 +119,9 @@ void ScanViewModel::overrideSettings(const AppSettings& settings) {
     publish(settings_, settings, &ScanViewModel::settingsChanged);
 }
 
-bool ScanViewModel::lossyNoticeHidden() const { return hideLossyFormatNotice(); }
+bool ScanViewModel::lossyNoticeHidden() const { return settingsService_.hideLossyFormatNotice(); }
 
-void ScanViewModel::setLossyNoticeHidden(bool hidden) { setHideLossyFormatNotice(hidden); }
+void ScanViewModel::setLossyNoticeHidden(bool hidden) { settingsService_.setHideLossyFormatNotice(hidden); }
 
 void ScanViewModel::dismissError() {
     publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);

@@ -61,6 +61,7 @@
 //   alert's "OK".
 
 #include "records/AppSettings.h"
+#include "records/SettingsService.h"
 #include "records/ScanResult.h"
 #include "records/Uuid.h"
 #include "conversion/ConversionOptions.h"
@@ -138,7 +139,9 @@ public:
         "No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files.";
     static constexpr const char* findingFilesText = "Finding audio files...";
 
-    explicit ScanViewModel(QObject* parent = nullptr);
+    // `settings` is read once here and changed through setSettings; it must
+    // outlive the view model.
+    explicit ScanViewModel(SettingsService& settings, QObject* parent = nullptr);
     // Cancels both tasks and waits for their threads; nothing they were
     // doing is published any more.
     ~ScanViewModel() override;
@@ -304,6 +307,7 @@ private:
     ScanState scanState_;
     ResultList results_;  // scanResults and selectedResultIDs
     ConversionState conversionState_;
+    SettingsService& settingsService_;
     AppSettings settings_;
     std::optional<std::string> errorMessage_;
     std::optional<ConversionOutcome> lastConversionOutcome_;

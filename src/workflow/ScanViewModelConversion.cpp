@@ -3,11 +3,10 @@
 #include "workflow/ScanViewModel.h"
 
 #include "conversion/AudioConverterService.h"
-#include "workflow/ConversionRunner.h"
-#include "workflow/OriginalFiles.h"
-#include "workflow/DurableOutputs.h"
-#include "workflow/OutputVerifier.h"
-#include "workflow/SettingsStore.h"
+#include "jobs/ConversionRunner.h"
+#include "jobs/OriginalFiles.h"
+#include "jobs/DurableOutputs.h"
+#include "jobs/OutputVerifier.h"
 #include "workflow/TaskLink.h"
 
 #include <QFutureWatcher>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/AppSettings.h"
+#include "records/SettingsService.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,9 +20,10 @@ AppSettings loadAppSettings();
 // Encodes the whole record and replaces the stored one; reports nothing.
 void saveAppSettings(const AppSettings& settings);
 // Loads the stored record, lets `change` edit it and saves it, as one step
-// against other writers in this process, and returns it. Every part of the
-// application changes settings this way, so no save puts back a member
-// another part has changed since it loaded its copy.
+// against other writers in this process, and returns it. The running
+// program changes settings only this way, through the SettingsStore below,
+// so no save puts back a member another part has changed since it loaded
+// its copy.
 AppSettings updateAppSettings(const std::function<void(AppSettings&)>& change);
 
 bool hideLossyFormatNotice();
@@ -33,6 +35,19 @@ void setHideLossyFormatNotice(bool hide);
 QByteArray encodeAppSettings(const AppSettings& settings);
 // Every member optional; a wrong type or unknown handling value fails the whole decode.
 std::optional<AppSettings> decodeAppSettings(const QByteArray& json);
+
+// The settings service over the store above. Each front end makes one for
+// the life of the process and passes it to the view models; it reads the
+// stored record on every call, so a change another process saved is seen.
+class SettingsStore final : public SettingsService {
+public:
+    AppSettings current() const override { return loadAppSettings(); }
+    AppSettings update(const std::function<void(AppSettings&)>& change) override {
+        return updateAppSettings(change);
+    }
+    bool hideLossyFormatNotice() const override { return twinfold::hideLossyFormatNotice(); }
+    void setHideLossyFormatNotice(bool hide) override { twinfold::setHideLossyFormatNotice(hide); }
+};
 
 // Points the store at an INI file instead of the user's own settings, so
 // tests never touch them. An empty path restores the user's store.

@@ -3,7 +3,7 @@
 // Private to the view model's sources: how a worker thread talks back to the
 // view model on the GUI thread, and how fields are published there.
 
-#include "workflow/ConversionRunner.h"
+#include "jobs/ConversionRunner.h"
 #include "workflow/ScanViewModel.h"
 
 #include <QMetaObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workflow/OriginalFiles.h"
+#include "jobs/OriginalFiles.h"
 
 #include <cstdint>
 #include <filesystem>

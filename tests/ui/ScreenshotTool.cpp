@@ -167,9 +167,10 @@ int main(int argc, char** argv)
                                                  "regardless of letter case."),
                                   QStringLiteral("2024-05-01")});
     server.respondWith(offer);
-    UpdateViewModel updateVM(std::make_unique<UpdateCheckerService>(server.url()));
+    SettingsStore settingsStore;
+    UpdateViewModel updateVM(settingsStore, std::make_unique<UpdateCheckerService>(server.url()));
 
-    MainWindow window(updateVM);
+    MainWindow window(settingsStore, updateVM);
     window.resize(1100, 720);
     window.show();
     const bool ok = shoot(window, updateVM, library, out) && shootUnusualRows(window, library, scratch / "Session 2", out);

@@ -42,8 +42,8 @@ WindowFixture::~WindowFixture()
 
 void WindowFixture::openWindow()
 {
-    updateVM_ = std::make_unique<UpdateViewModel>(std::make_unique<UpdateCheckerService>(server.url()));
-    window_ = std::make_unique<MainWindow>(*updateVM_);
+    updateVM_ = std::make_unique<UpdateViewModel>(settings_, std::make_unique<UpdateCheckerService>(server.url()));
+    window_ = std::make_unique<MainWindow>(settings_, *updateVM_);
     window_->setUrlOpener([](const QUrl&) {});
     view().resultsView()->setFileRevealer([](const std::vector<fs::path>&, const NothingAnswered&) {});
     window_->show();

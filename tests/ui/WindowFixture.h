@@ -88,6 +88,7 @@ protected:
     TestHttpServer server;
 
 private:
+    SettingsStore settings_;
     std::unique_ptr<UpdateViewModel> updateVM_;
     std::unique_ptr<MainWindow> window_;
     std::uint32_t seed_ = 0;

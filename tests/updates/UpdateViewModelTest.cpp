@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 #include "updates/BuildInfo.h"
 #include "updates/UpdateViewModel.h"
+#include "workflow/ScanViewModel.h"
 #include "workflow/SettingsStore.h"
 
 #include <QSignalSpy>
@@ -34,7 +35,7 @@ protected:
 
     std::unique_ptr<UpdateViewModel> makeModel()
     {
-        return std::make_unique<UpdateViewModel>(std::make_unique<UpdateCheckerService>(server.url()));
+        return std::make_unique<UpdateViewModel>(settings, std::make_unique<UpdateCheckerService>(server.url()));
     }
 
     void check(UpdateViewModel& model, bool silent)
@@ -44,6 +45,7 @@ protected:
     }
 
     test::TempDir dir;
+    SettingsStore settings;
     test::TestHttpServer server;
 };
 
@@ -136,6 +138,27 @@ TEST_F(UpdateViewModelTest, SkippedVersionIsStoredAloneAndStaysHiddenUntilANewer
     server.respondWith(published(newerVersion(4)));
     check(*relaunched, true);
     EXPECT_TRUE(relaunched->shouldShowBanner());
+}
+
+// Both view models change the one store: the scan side's copy, loaded before
+// the skip, must not put the skipped version back out when it saves.
+TEST_F(UpdateViewModelTest, SkippedVersionAndOptionBothSurviveARestart)
+{
+    server.respondWith(published(newerVersion(5)));
+    {
+        ScanViewModel scan(settings);
+        auto updates = makeModel();
+        check(*updates, false);
+        updates->skipVersion();
+        AppSettings changed = scan.settings();
+        changed.includePanInFilename = true;
+        scan.setSettings(changed);
+    }
+    SettingsStore restarted;
+    EXPECT_EQ(restarted.current().skippedUpdateVersion, newerVersion(5).toStdString());
+    EXPECT_TRUE(restarted.current().includePanInFilename);
+    UpdateViewModel relaunched(restarted, std::make_unique<UpdateCheckerService>(server.url()));
+    EXPECT_EQ(relaunched.skippedVersion(), newerVersion(5));
 }
 
 TEST_F(UpdateViewModelTest, WithoutAnOfferSkipAndDownloadDoNothing)

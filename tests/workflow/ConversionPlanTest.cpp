@@ -5,7 +5,7 @@
 
 #include "analysis/AudioAnalyzerService.h"
 #include "conversion/AudioConverterService.h"
-#include "workflow/ConversionRunner.h"
+#include "jobs/ConversionRunner.h"
 
 #include <cmath>
 #include <set>

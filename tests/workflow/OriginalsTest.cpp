@@ -1,9 +1,9 @@
 #include "WorkflowFixture.h"
 
 #include "support/FileTree.h"
-#include "workflow/BackupManifest.h"
-#include "workflow/OriginalFiles.h"
-#include "workflow/RestoreOriginals.h"
+#include "jobs/BackupManifest.h"
+#include "jobs/OriginalFiles.h"
+#include "jobs/RestoreOriginals.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>

@@ -6,6 +6,7 @@
 
 #include "support/CompressedFixtures.h"
 #include "support/PcmFixtures.h"
+#include "support/PcmRewrite.h"
 #include "support/TempDir.h"
 #include "workflow/ScanViewModel.h"
 #include "workflow/SettingsStore.h"
@@ -43,31 +44,6 @@ inline QFuture<void> finished(QFuture<void> future) {
     return future;
 }
 
-// Rewrites a PCM file with the samples of its first channel changed by `change`.
-inline void rewriteInts(const fs::path& path, PcmEncoding encoding,
-                        const std::function<void(std::vector<std::int32_t>&)>& change) {
-    auto ints = readStoredInts(path);
-    change(ints[0]);
-    Channels channels(ints.size());
-    for (std::size_t c = 0; c < ints.size(); ++c)
-        for (std::int32_t v : ints[c]) channels[c].push_back(v / 2147483648.0);
-    writePcm(path, {PcmContainer::wav, encoding, 48000}, channels);
-}
-
-// Writes `channels` over the file at `path` in place (same inode), as an
-// editor that saves into the existing file does.
-inline void overwriteInPlace(const fs::path& path, const PcmFormat& format, const Channels& channels) {
-    fs::path fresh = path;
-    fresh += ".new";
-    writePcm(fresh, format, channels);
-    std::ifstream in(fresh, std::ios::binary);
-    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
-    out << in.rdbuf();
-    out.close();
-    fs::resize_file(path, fs::file_size(fresh));
-    fs::remove(fresh);
-}
-
 // prefix + number + extension, e.g. numbered("take", 3, ".wav") → take3.wav.
 inline std::string numbered(std::string prefix, long number, const std::string& extension) {
     prefix += std::to_string(number);
@@ -79,7 +55,7 @@ class WorkflowFixture : public ::testing::Test {
 protected:
     WorkflowFixture() {
         setSettingsStoreFile(QString::fromStdString((settingsDir / "settings.ini").string()));
-        vm = std::make_unique<ScanViewModel>();
+        vm = std::make_unique<ScanViewModel>(settingsStore);
         // Every progress report is shown unless a test installs its own clock.
         vm->setClock([t = 0.0]() mutable { return t += 1.0; });
         QObject::connect(vm.get(), &ScanViewModel::scanStateChanged, [this] { scanStates.push_back(vm->scanState()); });
@@ -143,6 +119,7 @@ protected:
 
     TempDir settingsDir;
     TempDir dir;
+    SettingsStore settingsStore;
     std::unique_ptr<ScanViewModel> vm;
     std::vector<ScanState> scanStates;
     std::vector<ConversionState> conversionStates;

@@ -1,4 +1,4 @@
-#include "workflow/ConversionRunner.h"
+#include "jobs/ConversionRunner.h"
 
 #include "conversion/AudioConverterService.h"
 

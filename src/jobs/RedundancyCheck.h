@@ -5,8 +5,8 @@
 
 #include "analysis/PannedMono.h"
 #include "analysis/SampleKernels.h"
-#include "workflow/OutputVerifier.h"
-#include "workflow/SourceBlock.h"
+#include "jobs/OutputVerifier.h"
+#include "jobs/SourceBlock.h"
 
 #include <cstdint>
 #include <string>

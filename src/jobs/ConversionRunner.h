@@ -6,7 +6,7 @@
 
 #include "conversion/ConversionPlan.h"
 #include "records/AppSettings.h"
-#include "workflow/OutputVerifier.h"
+#include "jobs/OutputVerifier.h"
 
 #include <atomic>
 #include <filesystem>

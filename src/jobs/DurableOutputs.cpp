@@ -1,4 +1,4 @@
-#include "workflow/DurableOutputs.h"
+#include "jobs/DurableOutputs.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
-#include "workflow/OriginalFiles.h"
+#include "jobs/OriginalFiles.h"
 
 #include "conversion/OutputCommit.h"
-#include "workflow/BackupManifest.h"
+#include "jobs/BackupManifest.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,14 +1,17 @@
-#include "workflow/OutputVerifier.h"
+#include "jobs/OutputVerifier.h"
 #include "audio_io/FileIdentityOf.h"
 
-#include "WorkflowFixture.h"
 #include "conversion/AudioConverterService.h"
 #include "conversion/OutputFormat.h"
 #include "support/ChunkFixtures.h"
+#include "support/PcmRewrite.h"
+#include "support/TempDir.h"
 
+#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "workflow/RedundancyCheck.h"
+#include "jobs/RedundancyCheck.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,7 @@
 // (the backup folder's parent), its size and SHA-256, and the same for each
 // output written from it:
 //   {"path":"Drums/Kick In.wav","size":123,"sha256":"…","outputs":[{"path":…,"size":…,"sha256":…}]}
-// A path that is not valid UTF-8 has a "pathBytes" twin (see PathJson.h).
+// A path that is not valid UTF-8 has a "pathBytes" twin with its exact bytes.
 // Lines are only ever appended: a second conversion in the same minute
 // shares the folder and adds its own.
 

@@ -1,7 +1,7 @@
-#include "workflow/RestoreOriginals.h"
+#include "jobs/RestoreOriginals.h"
 
-#include "workflow/BackupManifest.h"
-#include "workflow/OriginalFiles.h"
+#include "jobs/BackupManifest.h"
+#include "jobs/OriginalFiles.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
-#include "workflow/SourceBlock.h"
+#include "jobs/SourceBlock.h"
 
 #include "conversion/ChannelStreamer.h"
-#include "workflow/OutputVerifier.h"
+#include "jobs/OutputVerifier.h"
 
 namespace twinfold {
 

@@ -1,15 +1,17 @@
-#include "workflow/BackupManifest.h"
+#include "jobs/BackupManifest.h"
 
-#include "workflow/PathJson.h"
+#include "jobs/JsonText.h"
 
-#include <QCryptographicHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+extern "C" {
+#include <libavutil/base64.h>
+#include <libavutil/mem.h>
+#include <libavutil/sha.h>
+}
 
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,20 +21,58 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QJsonObject fileJson(const RecordedFile& file) {
-    QJsonObject object;
-    putPath(object, "path", file.path);
-    object["size"] = qint64(file.size);
-    object["sha256"] = QString::fromStdString(file.sha256);
-    return object;
+// A path is written as text; one that is not valid UTF-8 (a Linux name is
+// any bytes) shows U+FFFD in the text, for people, and keeps its exact bytes
+// in base64 under "pathBytes", for the restore. Members in name order.
+void appendFileJson(std::string& out, const RecordedFile& file) {
+    const std::string& bytes = file.path.native();
+    out += "{\"path\":";
+    json::appendString(out, bytes);
+    if (!json::isValidUtf8(bytes)) {
+        std::string base64(AV_BASE64_SIZE(bytes.size()), '\0');
+        av_base64_encode(base64.data(), int(base64.size()), reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                         int(bytes.size()));
+        base64.resize(base64.find('\0'));
+        out += ",\"pathBytes\":";
+        json::appendString(out, base64);
+    }
+    out += ",\"sha256\":";
+    json::appendString(out, file.sha256);
+    out += ",\"size\":" + std::to_string(file.size) + "}";
 }
 
-std::optional<RecordedFile> fileFrom(const QJsonValue& value) {
-    const QJsonObject object = value.toObject();
-    if (!object["path"].isString() || !object["size"].isDouble() || !object["sha256"].isString()) return std::nullopt;
-    RecordedFile file{pathFrom(object, "path"), object["size"].toInteger(-1), object["sha256"].toString().toStdString()};
+std::optional<fs::path> pathFrom(const json::Value& object) {
+    const json::Value* raw = object.member("pathBytes");
+    if (!raw || !raw->isString()) return object.member("path")->text;
+    std::string bytes(raw->text.size() / 4 * 3 + 3, '\0');
+    const int length = av_base64_decode(reinterpret_cast<std::uint8_t*>(bytes.data()), raw->text.c_str(), int(bytes.size()));
+    if (length < 0) return std::nullopt;
+    bytes.resize(std::size_t(length));
+    return bytes;
+}
+
+std::optional<RecordedFile> fileFrom(const json::Value& object) {
+    const json::Value* path = object.member("path");
+    const json::Value* size = object.member("size");
+    const json::Value* sha256 = object.member("sha256");
+    if (!path || !path->isString() || !size || size->kind != json::Value::Kind::number || !sha256 ||
+        !sha256->isString())
+        return std::nullopt;
+    const auto exactPath = pathFrom(object);
+    if (!exactPath) return std::nullopt;
+    RecordedFile file{*exactPath, size->integer(-1), sha256->text};
     if (file.path.empty() || file.size < 0 || file.sha256.size() != 64) return std::nullopt;
     return file;
+}
+
+std::string hexOf(const std::uint8_t* bytes, std::size_t count) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += hex[bytes[i] >> 4];
+        text += hex[bytes[i] & 0xF];
+    }
+    return text;
 }
 
 bool cannotSyncFolders(int error) {
@@ -72,7 +112,12 @@ std::optional<FileDigest> digestOfFile(const fs::path& file, std::error_code& er
         error = {errno, std::generic_category()};
         return std::nullopt;
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const std::unique_ptr<AVSHA, void (*)(void*)> hash(av_sha_alloc(), av_free);
+    if (!hash || av_sha_init(hash.get(), 256) < 0) {
+        ::close(fd);
+        error = std::make_error_code(std::errc::not_enough_memory);
+        return std::nullopt;
+    }
     std::vector<char> buffer(std::size_t(1) << 20);
     std::int64_t size = 0;
     for (;;) {
@@ -80,12 +125,14 @@ std::optional<FileDigest> digestOfFile(const fs::path& file, std::error_code& er
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) error = {errno, std::generic_category()};
         if (n <= 0) break;
-        hash.addData(QByteArrayView(buffer.data(), qsizetype(n)));
+        av_sha_update(hash.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), std::size_t(n));
         size += n;
     }
     ::close(fd);
     if (error) return std::nullopt;
-    return FileDigest{size, hash.result().toHex().toStdString()};
+    std::uint8_t digest[32];
+    av_sha_final(hash.get(), digest);
+    return FileDigest{size, hexOf(digest, sizeof digest)};
 }
 
 std::optional<RecordedFile> recordFile(const fs::path& file, const fs::path& scannedFolder, std::error_code& error) {
@@ -96,22 +143,28 @@ std::optional<RecordedFile> recordFile(const fs::path& file, const fs::path& sca
     return RecordedFile{relative, digest->size, digest->sha256};
 }
 
+// The original's members with "outputs" first, in name order.
 std::string manifestLine(const ManifestEntry& entry) {
-    QJsonObject object = fileJson(entry.original);
-    QJsonArray outputs;
-    for (const RecordedFile& output : entry.outputs) outputs.append(fileJson(output));
-    object["outputs"] = outputs;
-    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    std::string original;
+    appendFileJson(original, entry.original);
+    std::string line = "{\"outputs\":[";
+    for (std::size_t i = 0; i < entry.outputs.size(); ++i) {
+        if (i > 0) line += ',';
+        appendFileJson(line, entry.outputs[i]);
+    }
+    line += "],";
+    line.append(original, 1);  // without its opening brace
+    return line;
 }
 
 std::optional<ManifestEntry> parseManifestLine(const std::string& line) {
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line));
-    if (!document.isObject()) return std::nullopt;
-    const QJsonObject object = document.object();
-    auto original = fileFrom(object);
-    if (!original || !object["outputs"].isArray()) return std::nullopt;
+    const auto object = json::parse(line);
+    if (!object || object->kind != json::Value::Kind::object) return std::nullopt;
+    auto original = fileFrom(*object);
+    const json::Value* outputs = object->member("outputs");
+    if (!original || !outputs || outputs->kind != json::Value::Kind::array) return std::nullopt;
     ManifestEntry entry{*original, {}};
-    for (const QJsonValue& value : object["outputs"].toArray()) {
+    for (const json::Value& value : outputs->items) {
         auto output = fileFrom(value);
         if (!output) return std::nullopt;
         entry.outputs.push_back(*output);
