@@ -1,5 +1,6 @@
 #include "workflow/BackupManifest.h"
 
+#include "conversion/DurableSync.h"
 #include "workflow/PathJson.h"
 
 #include <QCryptographicHash>
@@ -33,10 +34,6 @@ std::optional<RecordedFile> fileFrom(const QJsonValue& value) {
     RecordedFile file{pathFrom(object, "path"), object["size"].toInteger(-1), object["sha256"].toString().toStdString()};
     if (file.path.empty() || file.size < 0 || file.sha256.size() != 64) return std::nullopt;
     return file;
-}
-
-bool cannotSyncFolders(int error) {
-    return error == EINVAL || error == EPERM || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 // The manifest's bytes so far, none when there is none; 0 or an errno value.
@@ -139,10 +136,8 @@ int appendToManifest(int backupFolder, const std::vector<ManifestEntry>& entries
         ::unlinkat(backupFolder, temporary.c_str(), 0);
         return error;
     }
-    // The manifest's name must be on the device as well as its bytes; a
-    // file system that cannot sync a folder (fusefat) has nothing more to do.
-    if (::fsync(backupFolder) != 0 && !cannotSyncFolders(errno)) return errno;
-    return 0;
+    // The manifest's name must be on the device as well as its bytes.
+    return syncOpenFolder(backupFolder);
 }
 
 std::vector<ManifestEntry> readManifest(const fs::path& backupFolder, std::vector<std::string>& problems) {

@@ -20,13 +20,6 @@ double steadySeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-template <typename Keep>
-std::vector<ScanResult> filtered(const std::vector<ScanResult>& results, Keep keep) {
-    std::vector<ScanResult> out;
-    std::copy_if(results.begin(), results.end(), std::back_inserter(out), keep);
-    return out;
-}
-
 bool isOrdinaryStereo(const ScanResult& r) {
     return r.fileInfo.channelCount == 2 && !r.isDualMono && !r.isPannedMono && !r.isPhaseInverted &&
            r.silentChannel == SilentChannelStatus::none && !r.multichannelAnalysis;

@@ -44,13 +44,6 @@ ConversionOutcome outcomeOf(const ConversionPlan& plan, const std::vector<std::f
     return outcome;
 }
 
-template <typename Keep>
-std::vector<ScanResult> those(const std::vector<ScanResult>& results, Keep keep) {
-    std::vector<ScanResult> out;
-    std::copy_if(results.begin(), results.end(), std::back_inserter(out), keep);
-    return out;
-}
-
 }  // namespace
 
 void ScanViewModel::cancelConverter() { audioConverter_->cancel(); }
@@ -74,7 +67,7 @@ QFuture<void> ScanViewModel::convertSelected(bool skipLossyCheck, bool skipPhase
         return QtFuture::makeReadyFuture();
     }
     if (!skipPhaseCheck) {
-        auto phase = those(selected, [](const ScanResult& r) { return r.isPhaseInverted; });
+        auto phase = filtered(selected, [](const ScanResult& r) { return r.isPhaseInverted; });
         if (!phase.empty()) {
             setPendingPhaseInvertedResults(std::move(phase));
             setShowPhaseFixOptions(true);
@@ -82,7 +75,7 @@ QFuture<void> ScanViewModel::convertSelected(bool skipLossyCheck, bool skipPhase
         }
     }
     if (!skipMultichannelCheck) {
-        auto multi = those(selected, hasRemovableChannels);
+        auto multi = filtered(selected, hasRemovableChannels);
         if (!multi.empty()) {
             setPendingMultichannelResults(std::move(multi));
             setShowMultichannelOptions(true);
