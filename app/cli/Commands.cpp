@@ -13,6 +13,7 @@
 #include "scanning/FileScannerService.h"
 #include "jobs/BackupManifest.h"
 #include "jobs/RestoreOriginals.h"
+#include "scanning/LibraryScan.h"
 #include "workflow/ScanViewModel.h"
 
 #include <QDateTime>
@@ -67,14 +68,6 @@ private:
     bool fired_ = false;
 };
 
-// Absolute and without "." / ".." steps or a trailing slash, the form a
-// dropped item has.
-fs::path droppedForm(const fs::path& path) {
-    fs::path p = fs::absolute(path).lexically_normal();
-    if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
-    return p;
-}
-
 // The view model leaves out what it cannot use without a word, as it does
 // for a drop; on the command line a mistyped path deserves a note.
 void warnAboutUnusable(const fs::path& path) {
@@ -94,7 +87,7 @@ ExitCode scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& argume
                    const Interruption* interruption = nullptr) {
     std::vector<fs::path> paths;
     for (const fs::path& argument : arguments) {
-        paths.push_back(droppedForm(argument));
+        paths.push_back(standardizedPath(argument));
         warnAboutUnusable(paths.back());
     }
     ProgressLine progress;
@@ -240,7 +233,7 @@ void applyLibraryOptions(ScanViewModel& viewModel, const LibraryOptions& library
 
 std::vector<fs::path> namedPaths(const std::vector<fs::path>& paths) {
     std::vector<fs::path> named;
-    for (const fs::path& path : paths) named.push_back(droppedForm(path));
+    for (const fs::path& path : paths) named.push_back(standardizedPath(path));
     return named;
 }
 
@@ -361,7 +354,7 @@ ExitCode runRestore(const RestoreCommand& command) {
 }
 
 ExitCode runDemo(const DemoCommand& command) {
-    const fs::path directory = droppedForm(command.directory);
+    const fs::path directory = standardizedPath(command.directory);
     try {
         const std::vector<fs::path> written = writeDemoLibrary(directory);
         std::cout << "Wrote " << written.size() << " files into " << directory.string() << ":\n";

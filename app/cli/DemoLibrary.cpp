@@ -108,9 +108,9 @@ std::vector<std::uint8_t> listInfoChunk() {
 
 void appendMetadata(const fs::path& path) {
     auto file = ChunkFile::open(path, true);
-    file->append(chunkId("bext"), bextChunk());
-    file->append(chunkId("iXML"), ixmlChunk());
-    file->append(chunkId("LIST"), listInfoChunk());
+    file->append(fourCC("bext"), bextChunk());
+    file->append(fourCC("iXML"), ixmlChunk());
+    file->append(fourCC("LIST"), listInfoChunk());
     file->close();
 }
 

@@ -7,7 +7,6 @@ AnalysisError::AnalysisError(Case errorCase)
 
 const char* AnalysisError::description(Case errorCase) noexcept {
     switch (errorCase) {
-    case Case::cannotOpenFile: return "Cannot open audio file";
     case Case::notStereo: return "File is not stereo";
     case Case::readError: return "Error reading audio data";
     case Case::cancelled: return "Analysis was cancelled";

@@ -10,7 +10,6 @@ namespace twinfold {
 class AnalysisError : public std::runtime_error {
 public:
     enum class Case {
-        cannotOpenFile,  // "Cannot open audio file"
         notStereo,       // "File is not stereo"
         readError,       // "Error reading audio data"
         cancelled,       // "Analysis was cancelled"

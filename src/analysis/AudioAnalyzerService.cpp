@@ -74,10 +74,7 @@ ScanResult unreadableResult(const std::filesystem::path& url, const std::string&
     f.fileInfo.id = Uuid::random();
     f.fileInfo.url = url;
     f.fileInfo.filename = url.filename().string();
-    std::string extension = url.extension().string();
-    if (!extension.empty()) extension.erase(0, 1);
-    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-    f.fileInfo.fileExtension = extension;
+    f.fileInfo.fileExtension = lowerExtension(url);
     f.fileInfo.identity = currentFileIdentity(url);
     f.fileInfo.fileSize = std::max<std::int64_t>(f.fileInfo.identity.size, 0);
     f.unreadableReason = reason;

@@ -18,11 +18,6 @@ std::string lowered(std::string s) {
     return s;
 }
 
-std::string extensionOf(const fs::path& p) {
-    std::string ext = p.extension().string();
-    return ext.empty() ? ext : ext.substr(1);
-}
-
 // Bit depth as the stored sample type suggests; packed 24-bit and anything
 // unusual count as 24.
 int bitDepthForCommonFormat(const AudioFormatInfo& format) {
@@ -63,7 +58,7 @@ AudioFileInfo describeFile(const fs::path& url, const AudioFileReader& reader) {
     info.channelCount = format.channelCount;
     info.duration = info.sampleRate > 0 ? double(reader.length()) / info.sampleRate : 0;
     info.filename = url.filename().string();
-    info.fileExtension = lowered(extensionOf(url));
+    info.fileExtension = lowerExtension(url);
     return info;
 }
 
@@ -95,7 +90,7 @@ AudioFileInfo describeSplitPair(const fs::path& left, const fs::path& right) {
     info.url = left;
     info.identity = currentFileIdentity(left);
     info.pairedIdentity = currentFileIdentity(right);
-    info.fileExtension = lowered(extensionOf(left));
+    info.fileExtension = lowerExtension(left);
     info.filename = stem.substr(0, stem.size() - 2) + "." + info.fileExtension;
     info.fileSize = size;
     info.sampleRate = leftFormat.sampleRate;

@@ -1,19 +1,18 @@
 #include "audio_io/AiffSoundSizes.h"
 
 #include "audio_io/AudioIOError.h"
+#include "audio_io/ByteOrder.h"
 #include "audio_io/ChunkParser.h"
-#include "audio_io/ChunkWalker.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace twinfold::detail {
 namespace {
 
-const ChunkEntry* firstChunk(const ChunkLayout& layout, std::uint32_t id, std::uint64_t minimumSize) {
-    for (const ChunkEntry& chunk : layout.chunks)
-        if (chunk.id == id) return chunk.size >= minimumSize ? &chunk : nullptr;
-    return nullptr;
+// The first chunk `id` when it holds at least `minimumSize` bytes.
+const ChunkEntry* firstChunk(const ChunkLayout& layout, FourCC id, std::uint64_t minimumSize) {
+    const ChunkEntry* chunk = layout.first(id);
+    return chunk && chunk->size >= minimumSize ? chunk : nullptr;
 }
 
 std::uint32_t readBe32(const ByteSource& source, std::uint64_t at) {
@@ -23,26 +22,22 @@ std::uint32_t readBe32(const ByteSource& source, std::uint64_t at) {
 }
 
 bool writeBe32(int fd, std::uint64_t at, std::uint32_t value) {
-    const std::uint8_t bytes[4] = {std::uint8_t(value >> 24), std::uint8_t(value >> 16), std::uint8_t(value >> 8),
-                                   std::uint8_t(value)};
+    std::uint8_t bytes[4];
+    storeBE(bytes, value, 4);
     return ::pwrite(fd, bytes, 4, off_t(at)) == 4;
 }
 
 }  // namespace
 
-// Framed by the same chunk walker as every other reader of chunks here, so
-// a file whose FORM size is off is read the same way everywhere.
 std::optional<AiffSoundSizes> readAiffSoundSizes(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return std::nullopt;
     try {
-        const FileByteSource source(fd, std::uint64_t(info.st_size));
+        const FileByteSource source = FileByteSource::ofRegularFile(fd);
         const ChunkLayout layout = parseChunkLayout(source);
-        if (layout.container != ChunkContainer::aiff && layout.container != ChunkContainer::aifc) return std::nullopt;
+        if (!layout.isAiff()) return std::nullopt;
         // COMM: numChannels (2 bytes), then numSampleFrames. SSND: offset,
         // block size, then the sound data.
-        const ChunkEntry* comm = firstChunk(layout, chunkId("COMM"), 6);
-        const ChunkEntry* ssnd = firstChunk(layout, chunkId("SSND"), 8);
+        const ChunkEntry* comm = firstChunk(layout, fourCC("COMM"), 6);
+        const ChunkEntry* ssnd = firstChunk(layout, fourCC("SSND"), 8);
         if (!comm || !ssnd) return std::nullopt;
         AiffSoundSizes sizes;
         sizes.commFramesAt = comm->dataOffset + 2;

@@ -16,8 +16,10 @@ struct WriterSettings {
     int channelCount = 0;
     int bitDepth = 24;               // integer PCM: 8, 16, 24 or 32; float: 32 or 64
     bool isBigEndian = false;        // true for AIFF
-    bool isNonInterleaved = false;   // informational: files are always stored interleaved
-    std::uint32_t channelLayoutTag = 0;  // 0x930000 + N: N discrete channels
+    // WAV: the channels are discrete, without speaker positions, so the
+    // speaker mask says none (0) instead of the one libsndfile picks from
+    // the channel count (quad, 5.1, 7.1). AIFF has no mask.
+    bool clearSpeakerMask = false;
     // IEEE float samples (32- or 64-bit), stored as they are: never scaled
     // or clipped, so samples beyond full scale survive.
     bool isFloat = false;

@@ -8,8 +8,6 @@
 
 namespace twinfold {
 
-std::string fourCCText(std::uint32_t code);
-
 enum class CommonFormat { int16, int32, float32, float64, other };
 
 // The two container families a PCM file is written in: RIFF WAVE (with its

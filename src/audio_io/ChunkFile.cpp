@@ -1,8 +1,7 @@
 #include "audio_io/ChunkFile.h"
 
 #include "audio_io/AudioIOError.h"
-#include "audio_io/ChunkParser.h"
-#include "audio_io/ChunkWalker.h"
+#include "audio_io/ByteOrder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +9,6 @@
 #include <fcntl.h>
 #include <limits>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace twinfold {
@@ -38,13 +36,6 @@ void writeAll(int fd, std::uint64_t offset, const std::uint8_t* data, std::size_
     }
 }
 
-std::uint64_t regularFileSize(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) throw AudioIOError(systemMessage("cannot stat"));
-    if (!S_ISREG(info.st_mode)) throw AudioIOError("not a regular file");
-    return std::uint64_t(info.st_size);
-}
-
 class PosixChunkFile : public ChunkFile {
 public:
     PosixChunkFile(const std::filesystem::path& path, bool writable)
@@ -52,7 +43,7 @@ public:
         fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
         if (fd_ < 0) failSystem(path, "cannot open");
         try {
-            source_ = FileByteSource(fd_, regularFileSize(fd_));
+            source_ = FileByteSource::ofRegularFile(fd_);
             layout_ = parseChunkLayout(source_);
         } catch (const AudioIOError& error) {
             ::close(fd_);
@@ -71,26 +62,26 @@ public:
     const std::vector<ChunkEntry>& chunks() const override { return layout_.chunks; }
     int bitsPerChannel() const override { return layout_.bitsPerChannel; }
 
-    std::uint32_t count(std::uint32_t id) const override {
+    std::uint32_t count(FourCC id) const override {
         std::uint32_t n = 0;
         for (const ChunkEntry& chunk : layout_.chunks) n += chunk.id == id ? 1 : 0;
         return n;
     }
 
-    std::uint64_t size(std::uint32_t id, std::uint32_t index) const override { return find(id, index).size; }
+    std::uint64_t size(FourCC id, std::uint32_t index) const override { return find(id, index).size; }
 
-    std::vector<std::uint8_t> read(std::uint32_t id, std::uint32_t index) const override {
+    std::vector<std::uint8_t> read(FourCC id, std::uint32_t index) const override {
         // The size was checked against the file's length when it was opened.
         std::vector<std::uint8_t> data(find(id, index).size);
         readPart(id, index, 0, data.data(), data.size());
         return data;
     }
 
-    void readPart(std::uint32_t id, std::uint32_t index, std::uint64_t offset, void* destination,
+    void readPart(FourCC id, std::uint32_t index, std::uint64_t offset, void* destination,
                   std::size_t count) const override {
         const ChunkEntry& chunk = find(id, index);
         if (offset > chunk.size || count > chunk.size - offset)
-            throw AudioIOError(path_.string() + ": a read past the end of chunk '" + chunkIdText(id) + "'");
+            throw AudioIOError(path_.string() + ": a read past the end of chunk '" + fourCCText(id) + "'");
         requireOpen();
         try {
             source_.readAt(chunk.dataOffset + offset, destination, count);
@@ -99,15 +90,15 @@ public:
         }
     }
 
-    void appendStreamed(std::uint32_t id, std::uint64_t length, const ContentSource& contents) override;
+    void appendStreamed(FourCC id, std::uint64_t length, const ContentSource& contents) override;
     void close() override;
 
 private:
-    const ChunkEntry& find(std::uint32_t id, std::uint32_t index) const {
+    const ChunkEntry& find(FourCC id, std::uint32_t index) const {
         std::uint32_t seen = 0;
         for (const ChunkEntry& chunk : layout_.chunks)
             if (chunk.id == id && seen++ == index) return chunk;
-        throw AudioIOError(path_.string() + ": no chunk '" + chunkIdText(id) + "' with index " +
+        throw AudioIOError(path_.string() + ": no chunk '" + fourCCText(id) + "' with index " +
                            std::to_string(index));
     }
 
@@ -115,8 +106,8 @@ private:
         if (fd_ < 0) throw AudioIOError(path_.string() + ": the chunk file is closed");
     }
 
-    void checkAppend(std::uint32_t id, std::uint64_t newEnd) const;
-    void writeChunk(std::uint32_t id, std::uint64_t length, const ContentSource& contents);
+    void checkAppend(FourCC id, std::uint64_t newEnd) const;
+    void writeChunk(FourCC id, std::uint64_t length, const ContentSource& contents);
     void writeContainerSize(std::uint64_t newEnd);
 
     std::filesystem::path path_;
@@ -127,10 +118,10 @@ private:
     ChunkLayout layout_;
 };
 
-void PosixChunkFile::checkAppend(std::uint32_t id, std::uint64_t newEnd) const {
+void PosixChunkFile::checkAppend(FourCC id, std::uint64_t newEnd) const {
     requireOpen();
     if (!writable_) throw AudioIOError(path_.string() + ": the chunk file was opened read-only");
-    if (!isValidChunkId(id)) throw AudioIOError(path_.string() + ": invalid chunk id '" + chunkIdText(id) + "'");
+    if (!isPrintableFourCC(id)) throw AudioIOError(path_.string() + ": invalid chunk id '" + fourCCText(id) + "'");
     // A chunk after a cut-off audio chunk would be swallowed by the audio
     // chunk's declared length.
     if (layout_.audioClipped)
@@ -142,7 +133,7 @@ void PosixChunkFile::checkAppend(std::uint32_t id, std::uint64_t newEnd) const {
         throw AudioIOError(path_.string() + ": the chunk would make the file larger than its 32-bit size allows");
 }
 
-void PosixChunkFile::appendStreamed(std::uint32_t id, std::uint64_t length, const ContentSource& contents) {
+void PosixChunkFile::appendStreamed(FourCC id, std::uint64_t length, const ContentSource& contents) {
     if (length > std::numeric_limits<std::uint32_t>::max())
         throw AudioIOError(path_.string() + ": a chunk of " + std::to_string(length) +
                            " bytes does not fit a 32-bit length");
@@ -167,12 +158,13 @@ void PosixChunkFile::appendStreamed(std::uint32_t id, std::uint64_t length, cons
 
 // Header, contents and pad byte go in before the container size changes, so
 // an interrupted append leaves a file whose header still describes it.
-void PosixChunkFile::writeChunk(std::uint32_t id, std::uint64_t length, const ContentSource& contents) {
-    const bool bigEndian = layout_.container == ChunkContainer::aiff || layout_.container == ChunkContainer::aifc;
+void PosixChunkFile::writeChunk(FourCC id, std::uint64_t length, const ContentSource& contents) {
     std::uint8_t header[8];
-    for (int i = 0; i < 4; ++i) {
-        header[i] = std::uint8_t(id >> (24 - 8 * i));
-        header[4 + i] = std::uint8_t(bigEndian ? length >> (24 - 8 * i) : length >> (8 * i));
+    storeBE(header, id, 4);
+    if (layout_.isAiff()) {
+        storeBE(header + 4, length, 4);
+    } else {
+        storeLE(header + 4, length, 4);
     }
     const std::uint8_t zero = 0;
     const std::uint64_t start = layout_.contentEnd;
@@ -190,21 +182,15 @@ void PosixChunkFile::writeChunk(std::uint32_t id, std::uint64_t length, const Co
 
 void PosixChunkFile::writeContainerSize(std::uint64_t newEnd) {
     const std::uint64_t formSize = newEnd - 8;
+    // RF64 keeps its size in 64 bits inside 'ds64'.
+    const int width = layout_.container == ChunkContainer::rf64 ? 8 : 4;
     std::uint8_t field[8];
-    switch (layout_.container) {
-    case ChunkContainer::rf64:
-        for (int i = 0; i < 8; ++i) field[i] = std::uint8_t(formSize >> (8 * i));
-        writeAll(fd_, layout_.sizeFieldOffset, field, 8, path_);
-        return;
-    case ChunkContainer::riff:
-        for (int i = 0; i < 4; ++i) field[i] = std::uint8_t(formSize >> (8 * i));
-        break;
-    case ChunkContainer::aiff:
-    case ChunkContainer::aifc:
-        for (int i = 0; i < 4; ++i) field[i] = std::uint8_t(formSize >> (24 - 8 * i));
-        break;
+    if (layout_.isAiff()) {
+        storeBE(field, formSize, width);
+    } else {
+        storeLE(field, formSize, width);
     }
-    writeAll(fd_, layout_.sizeFieldOffset, field, 4, path_);
+    writeAll(fd_, layout_.sizeFieldOffset, field, std::size_t(width), path_);
 }
 
 void PosixChunkFile::close() {
@@ -218,7 +204,7 @@ void PosixChunkFile::close() {
 
 }  // namespace
 
-void ChunkFile::append(std::uint32_t id, const std::vector<std::uint8_t>& data) {
+void ChunkFile::append(FourCC id, const std::vector<std::uint8_t>& data) {
     appendStreamed(id, data.size(), [&data](std::uint64_t offset, std::uint8_t* block, std::size_t count) {
         std::memcpy(block, data.data() + offset, count);
     });

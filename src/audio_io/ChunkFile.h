@@ -1,34 +1,15 @@
 #pragma once
 
+#include "audio_io/ChunkParser.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace twinfold {
-
-enum class ChunkContainer { riff, rf64, aiff, aifc };
-
-// One chunk of a RIFF/WAVE, RF64 or AIFF/AIFF-C file, by position.
-struct ChunkEntry {
-    std::uint32_t id = 0;           // four-character code, first char in the high byte
-    std::uint64_t dataOffset = 0;   // file offset of the chunk's contents
-    std::uint64_t size = 0;         // the declared (true) length of the contents; for an
-                                    // audio chunk cut short by the end of the file, the
-                                    // bytes actually present
-
-    bool operator==(const ChunkEntry&) const = default;
-};
-
-// The 32-bit value of a four-character code such as "LIST" or "cue ".
-constexpr std::uint32_t chunkId(const char (&code)[5]) {
-    return (std::uint32_t(std::uint8_t(code[0])) << 24) | (std::uint32_t(std::uint8_t(code[1])) << 16) |
-           (std::uint32_t(std::uint8_t(code[2])) << 8) | std::uint32_t(std::uint8_t(code[3]));
-}
-std::string chunkIdText(std::uint32_t id);
 
 // Structure-aware access to the chunks of a RIFF/WAVE, RF64 or AIFF/AIFF-C
 // file, without loading the audio. Opening validates the whole chunk list:
@@ -44,12 +25,12 @@ public:
     virtual const std::vector<ChunkEntry>& chunks() const = 0;
 
     // Occurrences of `id`, in file order; index counts from 0.
-    virtual std::uint32_t count(std::uint32_t id) const = 0;
-    virtual std::uint64_t size(std::uint32_t id, std::uint32_t index) const = 0;  // throws if absent
-    virtual std::vector<std::uint8_t> read(std::uint32_t id, std::uint32_t index) const = 0;
+    virtual std::uint32_t count(FourCC id) const = 0;
+    virtual std::uint64_t size(FourCC id, std::uint32_t index) const = 0;  // throws if absent
+    virtual std::vector<std::uint8_t> read(FourCC id, std::uint32_t index) const = 0;
     // `count` bytes of the contents, from `offset` bytes in: big chunks are
     // read a block at a time. Throws for a range outside the chunk.
-    virtual void readPart(std::uint32_t id, std::uint32_t index, std::uint64_t offset, void* destination,
+    virtual void readPart(FourCC id, std::uint32_t index, std::uint64_t offset, void* destination,
                           std::size_t count) const = 0;
 
     // Bits per sample from the format chunk ("fmt " or "COMM"), 0 if unknown.
@@ -61,13 +42,13 @@ public:
     // Refuses a file whose audio chunk is cut short, one with bytes after
     // its last chunk and a container that would outgrow its 32-bit size
     // field; on a write failure the file is cut back to its former length.
-    void append(std::uint32_t id, const std::vector<std::uint8_t>& data);
+    void append(FourCC id, const std::vector<std::uint8_t>& data);
 
     // Fills `count` bytes of the new chunk's contents, from `offset` bytes in.
     using ContentSource = std::function<void(std::uint64_t offset, std::uint8_t* block, std::size_t count)>;
     // append for a chunk of `length` bytes that `contents` supplies a block
     // of a few MiB at a time, so a chunk of any size costs bounded memory.
-    virtual void appendStreamed(std::uint32_t id, std::uint64_t length, const ContentSource& contents) = 0;
+    virtual void appendStreamed(FourCC id, std::uint64_t length, const ContentSource& contents) = 0;
 
     // Flushes what append wrote to the device and closes the file, reporting
     // a failure. The destructor closes too but cannot report.

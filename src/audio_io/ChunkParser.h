@@ -1,12 +1,29 @@
 #pragma once
 
-#include "audio_io/ChunkFile.h"
+#include "records/FourCC.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace twinfold {
+
+// The one parser of chunk files (RIFF/WAVE, RF64, AIFF and AIFF-C). Reading,
+// appending metadata, and the writer's header fix-ups all frame a file
+// through it, so a file whose header lies is read the same way everywhere.
+
+enum class ChunkContainer { riff, rf64, aiff, aifc };
+
+// One chunk, by position.
+struct ChunkEntry {
+    FourCC id = 0;
+    std::uint64_t dataOffset = 0;   // file offset of the chunk's contents
+    std::uint64_t size = 0;         // the declared (true) length of the contents; for an
+                                    // audio chunk cut short by the end of the file, the
+                                    // bytes actually present
+
+    bool operator==(const ChunkEntry&) const = default;
+};
 
 // Where the chunk parser reads its bytes: a file, or memory (tests, fuzzing).
 class ByteSource {
@@ -34,6 +51,8 @@ private:
 class FileByteSource : public ByteSource {
 public:
     FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    // The size of the regular file open on `fd` (AudioIOError otherwise).
+    static FileByteSource ofRegularFile(int fd);
     std::uint64_t size() const override { return size_; }
     void setSize(std::uint64_t size) { size_ = size; }
     void readAt(std::uint64_t offset, void* destination, std::size_t count) const override;
@@ -61,15 +80,14 @@ struct ChunkLayout {
     // 64-bit riff size inside 'ds64' for RF64.
     std::uint64_t sizeFieldOffset = 4;
     int bitsPerChannel = 0;
+
+    bool isAiff() const { return container == ChunkContainer::aiff || container == ChunkContainer::aifc; }
+    // The first chunk `id`, the one readers take; null when there is none.
+    const ChunkEntry* first(FourCC id) const;
 };
 
 // Parses and validates the header and the whole chunk list; throws
 // AudioIOError naming the problem when the structure is broken.
 ChunkLayout parseChunkLayout(const ByteSource& source);
-
-// The container parsers behind parseChunkLayout, given a source of at least
-// 12 bytes whose first four bytes name their container.
-ChunkLayout parseRiffLayout(const ByteSource& source);
-ChunkLayout parseAiffLayout(const ByteSource& source);
 
 }  // namespace twinfold

@@ -2,7 +2,7 @@
 
 #include "audio_io/AudioIOError.h"
 #include "audio_io/ChunkParser.h"
-#include "audio_io/ChunkWalker.h"
+#include "audio_io/ByteOrder.h"
 #include "audio_io/PosixFile.h"
 
 #include <algorithm>
@@ -42,12 +42,6 @@ double extendedToDouble(const std::uint8_t* p) {
     return (p[0] & 0x80) ? -value : value;
 }
 
-const ChunkEntry* firstChunk(const ChunkLayout& layout, std::uint32_t id) {
-    for (const ChunkEntry& chunk : layout.chunks)
-        if (chunk.id == id) return &chunk;
-    return nullptr;
-}
-
 std::vector<std::uint8_t> readStart(const ByteSource& source, const ChunkEntry& chunk, std::size_t wanted) {
     std::vector<std::uint8_t> bytes(std::size_t(std::min<std::uint64_t>(chunk.size, wanted)));
     source.readAt(chunk.dataOffset, bytes.data(), bytes.size());
@@ -68,7 +62,7 @@ bool isWavePcm(const std::vector<std::uint8_t>& fmt) {
 // 'fmt ': format tag, channels, rate (32 bits), bytes a second, block
 // align, bits per sample.
 std::string implausibleWaveFormat(const ByteSource& source, const ChunkLayout& layout) {
-    const ChunkEntry* chunk = firstChunk(layout, chunkId("fmt "));
+    const ChunkEntry* chunk = layout.first(fourCC("fmt "));
     if (!chunk || chunk->size < 16) return {};
     const std::vector<std::uint8_t> fmt = readStart(source, *chunk, 26);
     const long channels = loadLE16(fmt.data() + 2);
@@ -80,7 +74,7 @@ std::string implausibleWaveFormat(const ByteSource& source, const ChunkLayout& l
 
 // 'COMM': channels (signed 16 bits), frames, sample size, rate (80 bits).
 std::string implausibleAiffFormat(const ByteSource& source, const ChunkLayout& layout) {
-    const ChunkEntry* chunk = firstChunk(layout, chunkId("COMM"));
+    const ChunkEntry* chunk = layout.first(fourCC("COMM"));
     if (!chunk || chunk->size < 18) return {};
     const std::vector<std::uint8_t> comm = readStart(source, *chunk, 18);
     if (auto reason = implausibleChannels(std::int16_t(loadBE16(comm.data()))); !reason.empty()) return reason;
@@ -95,7 +89,7 @@ std::string implausibleDeclaredHeader(const ByteSource& source) {
     } catch (const AudioIOError&) {
         return {};
     }
-    if (layout.container == ChunkContainer::aiff || layout.container == ChunkContainer::aifc)
+    if (layout.isAiff())
         return implausibleAiffFormat(source, layout);
     return implausibleWaveFormat(source, layout);
 }

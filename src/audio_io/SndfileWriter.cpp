@@ -2,17 +2,20 @@
 
 #include "audio_io/AiffSoundSizes.h"
 #include "audio_io/AudioIOError.h"
+#include "audio_io/ByteOrder.h"
+#include "audio_io/ChunkParser.h"
 #include "audio_io/PcmCodec.h"
 #include "audio_io/PosixFile.h"
 #include "audio_io/SndfileSource.h"
+#include "records/AudioFileInfo.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -23,12 +26,9 @@ namespace {
 using detail::RawEncoding;
 using detail::RawPcmLayout;
 
-constexpr std::uint32_t kDiscreteLayout = 0x930000;  // low 16 bits: the channel count
 constexpr std::size_t kWriteBlockFrames = 16384;
 constexpr int kMaxChannels = 1024;  // libsndfile's own limit
 constexpr std::uint64_t kMaxAiffDataBytes = 0xFFFFFFFFu - 4096;  // leaves room for the header
-
-bool isDiscreteLayout(std::uint32_t tag) { return (tag & 0xFFFF0000u) == kDiscreteLayout; }
 
 std::string rateText(double rate) {
     char text[32];
@@ -47,8 +47,6 @@ void validate(const std::filesystem::path& path, const WriterSettings& s) {
     if (!depthOK)
         detail::throwFileError(path, std::string("unsupported ") + (s.isFloat ? "float" : "integer") + " bit depth " +
                                          std::to_string(s.bitDepth));
-    if (isDiscreteLayout(s.channelLayoutTag) && int(s.channelLayoutTag & 0xFFFF) != s.channelCount)
-        detail::throwFileError(path, "the channel layout does not match the channel count");
 }
 
 // WAV is written as RF64 that libsndfile turns back into plain RIFF at close
@@ -73,6 +71,19 @@ RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
     layout.bigEndian = container == ContainerType::aiff;
     layout.channels = s.channelCount;
     return layout;
+}
+
+// File offset of the speaker mask of an extensible 'fmt ': it follows format
+// tag, channels, rate, byte rate, block align, bits (16 bytes), extension
+// size and valid bits (2 each). Empty for any other format chunk.
+std::optional<std::uint64_t> speakerMaskOffset(const ByteSource& file) {
+    const ChunkLayout layout = parseChunkLayout(file);
+    const ChunkEntry* fmt = layout.first(fourCC("fmt "));
+    if (layout.isAiff() || !fmt || fmt->size < 40) return std::nullopt;
+    std::uint8_t head[18];
+    file.readAt(fmt->dataOffset, head, sizeof head);
+    if (loadLE16(head) != 0xFFFE || loadLE16(head + 16) < 22) return std::nullopt;
+    return fmt->dataOffset + 20;
 }
 
 sf_count_t writeFrames(SNDFILE* file, const float* samples, sf_count_t frames) {
@@ -104,7 +115,7 @@ private:
     void writeBlock(const std::int32_t* const* channels, std::size_t frames);
     void checkRoomFor(std::size_t frames) const;
     void writeFailed() const;
-    void clearSpeakerPositions();
+    void clearSpeakerMask();
     void correctAiffSoundSizes();
     [[noreturn]] void fail(std::string_view message) const { detail::throwFileError(path_, message); }
 
@@ -256,7 +267,7 @@ void SndfileWriter::close() {
         fd_.close();
         fail(sf_error_number(error));
     }
-    if (container_ == ContainerType::wave && isDiscreteLayout(settings_.channelLayoutTag)) clearSpeakerPositions();
+    if (container_ == ContainerType::wave && settings_.clearSpeakerMask) clearSpeakerMask();
     if (container_ == ContainerType::aiff) correctAiffSoundSizes();
     if (fd_.close() != 0) detail::throwErrno(path_, errno);
 }
@@ -284,35 +295,23 @@ void SndfileWriter::correctAiffSoundSizes() {
 // libsndfile writes WAVE_FORMAT_EXTENSIBLE with a speaker mask it picks from
 // the channel count (quad, 5.1, 7.1). Channels kept from a larger file are
 // discrete, in order, without positions, which the mask 0 says.
-void SndfileWriter::clearSpeakerPositions() {
-    std::array<std::uint8_t, 4096> head{};
-    const ssize_t got = ::pread(fd_.get(), head.data(), head.size(), 0);
-    if (got < 12 || (std::memcmp(head.data(), "RIFF", 4) != 0 && std::memcmp(head.data(), "RF64", 4) != 0)) return;
-    const auto le32 = [&](std::size_t at) {
-        return std::uint32_t(head[at]) | std::uint32_t(head[at + 1]) << 8 | std::uint32_t(head[at + 2]) << 16 |
-               std::uint32_t(head[at + 3]) << 24;
-    };
-    for (std::size_t at = 12; at + 8 <= std::size_t(got);) {
-        const std::uint32_t size = le32(at + 4);
-        if (std::memcmp(head.data() + at, "fmt ", 4) == 0) {
-            const std::size_t data = at + 8;
-            const bool extensible = size >= 40 && data + 24 <= std::size_t(got) && head[data] == 0xFE &&
-                                    head[data + 1] == 0xFF && (head[data + 16] | head[data + 17] << 8) >= 22;
-            const std::uint8_t zero[4] = {};
-            if (extensible && ::pwrite(fd_.get(), zero, 4, off_t(data + 20)) != 4) detail::throwErrno(path_, errno);
-            return;
-        }
-        at += 8 + std::size_t(size) + (size & 1);
+void SndfileWriter::clearSpeakerMask() {
+    std::optional<std::uint64_t> at;
+    try {
+        at = speakerMaskOffset(FileByteSource::ofRegularFile(fd_.get()));
+    } catch (const AudioIOError& error) {
+        fail(error.what());
     }
+    const std::uint8_t zero[4] = {};
+    if (at && ::pwrite(fd_.get(), zero, 4, off_t(*at)) != 4) detail::throwErrno(path_, errno);
 }
 
 }  // namespace
 
 ContainerType containerForExtension(const std::filesystem::path& path) {
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == ".wav") return ContainerType::wave;
-    if (ext == ".aif" || ext == ".aiff") return ContainerType::aiff;
+    const std::string ext = lowerExtension(path);
+    if (ext == "wav") return ContainerType::wave;
+    if (ext == "aif" || ext == "aiff") return ContainerType::aiff;
     detail::throwFileError(path, "unsupported output file type; use .wav, .aif or .aiff");
 }
 

@@ -32,19 +32,14 @@ void appendStamp(std::string& key, const FileStamp& s) {
     append(key, s.changedNanoseconds);
 }
 
-bool sameVersion(const FileIdentity& identity, const FileStamp& stamp) {
-    return identity.device == stamp.device && identity.inode == stamp.inode && identity.size == stamp.size &&
-           identity.modifiedNanoseconds == stamp.modifiedNanoseconds;
-}
-
 // Every result describes the files as they were stamped: a file changed
 // while it was analysed gives a result that must not outlive the scan.
 bool describesStampedFiles(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results) {
     for (const ScanResult& r : results) {
         const bool isPartner = item.partner && r.fileInfo.url == *item.partner;
         const FileStamp& own = isPartner ? *stamps.partner : stamps.path;
-        if (!sameVersion(r.fileInfo.identity, own)) return false;
-        if (r.pairedFileURL && (!stamps.partner || !sameVersion(r.fileInfo.pairedIdentity, *stamps.partner)))
+        if (!own.describes(r.fileInfo.identity)) return false;
+        if (r.pairedFileURL && (!stamps.partner || !stamps.partner->describes(r.fileInfo.pairedIdentity)))
             return false;
     }
     return true;
@@ -168,7 +163,10 @@ std::string AnalysisCache::keyFor(const ItemStamps& stamps) const {
     std::string key;
     key.reserve(2 * 5 * sizeof(std::int64_t) + sizeof(float));
     appendStamp(key, stamps.path);
-    appendStamp(key, stamps.partner.value_or(FileStamp{}));
+    // A file without a partner keys on a partner stamp of zeros.
+    FileStamp none;
+    none.size = 0;
+    appendStamp(key, stamps.partner.value_or(none));
     append(key, options_.silenceThresholdLinear);
     return key;
 }

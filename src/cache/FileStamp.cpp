@@ -33,8 +33,7 @@ bool FileStamp::isSettled(std::int64_t marginNanoseconds) const {
 }
 
 bool FileStamp::sameFileVersion(const FileStamp& o) const {
-    return device == o.device && inode == o.inode && size == o.size && modifiedNanoseconds == o.modifiedNanoseconds &&
-           changedNanoseconds == o.changedNanoseconds;
+    return describes(o) && changedNanoseconds == o.changedNanoseconds;
 }
 
 }  // namespace twinfold

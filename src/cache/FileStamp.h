@@ -1,20 +1,18 @@
 #pragma once
 
+#include "records/FileIdentity.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 
 namespace twinfold {
 
-// What a cached analysis is keyed on besides the path: device, inode, size,
-// and the modification and status-change times in nanoseconds. The
-// status-change time cannot be set back by tools that restore modification
-// times (cp -p, rsync -t), so a file rewritten that way still misses.
-struct FileStamp {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modifiedNanoseconds = 0;
+// What a cached analysis is keyed on besides the path: the file's identity
+// and its status-change time in nanoseconds. The status-change time cannot
+// be set back by tools that restore modification times (cp -p, rsync -t), so
+// a file rewritten that way still misses.
+struct FileStamp : FileIdentity {
     std::int64_t changedNanoseconds = 0;
     // The wall-clock time the stamp was taken, not part of the key: a file
     // changed within a clock tick of it could change again without its times
@@ -28,6 +26,8 @@ struct FileStamp {
     // Whether both times are older than `margin` before the stamp was taken.
     bool isSettled(std::int64_t marginNanoseconds) const;
     bool sameFileVersion(const FileStamp& other) const;
+    // Whether `identity` (taken when a file was described) names this version.
+    bool describes(const FileIdentity& identity) const { return identity == FileIdentity(*this); }
 };
 
 }  // namespace twinfold

@@ -26,8 +26,6 @@ int storedBitsPerSample(const fs::path& source) {
     return ChunkFile::open(source, false)->bitsPerChannel();
 }
 
-int channelIndex(ChannelSelection channel) { return channel == ChannelSelection::right ? 1 : 0; }
-
 }  // namespace
 
 // The container follows the content, not the name: an AIFF named .wav stays
@@ -94,8 +92,7 @@ std::vector<fs::path> AudioConverterService::convertFiles(const std::vector<Scan
                                                           const ConversionBatchProgress& progress) {
     std::scoped_lock lock(operation_);
     clearCancelled();
-    const std::optional<float> target =
-        settings.normalizationEnabled ? std::optional(settings.normalizationTargetdBFS) : std::nullopt;
+    const std::optional<float> target = normalizationTarget(settings);
     const int total = int(results.size());
     std::vector<fs::path> outputs;
     for (int i = 0; i < total; ++i) {

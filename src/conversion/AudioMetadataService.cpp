@@ -18,14 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::uint32_t> codes(std::initializer_list<std::string_view> texts) {
-    std::vector<std::uint32_t> result;
-    for (auto text : texts) result.push_back(fourCharCode(text));
-    return result;
-}
-
 // By content, not name: an AIFF named .wav carries AIFF chunks.
-const std::vector<std::uint32_t>& codesFor(const ChunkFile& file) {
+const std::vector<FourCC>& codesFor(const ChunkFile& file) {
     const ChunkContainer container = file.container();
     return container == ChunkContainer::aiff || container == ChunkContainer::aifc ? aiffChunkIDs() : wavChunkIDs();
 }
@@ -34,20 +28,20 @@ const std::vector<std::uint32_t>& codesFor(const ChunkFile& file) {
 constexpr std::size_t kCompareBlockBytes = std::size_t(4) << 20;
 
 struct ChunkRef {
-    std::uint32_t id;
+    FourCC id;
     std::uint32_t index;
 };
 
 // The listed chunks of an open source, in list order, then occurrence order.
 std::vector<ChunkRef> listedChunks(const ChunkFile& file) {
     std::vector<ChunkRef> listed;
-    for (std::uint32_t id : codesFor(file))
+    for (FourCC id : codesFor(file))
         for (std::uint32_t index = 0, count = file.count(id); index < count; ++index) listed.push_back({id, index});
     return listed;
 }
 
 std::string describe(const ChunkRef& chunk) {
-    return "chunk '" + chunkIdText(chunk.id) + "'" +
+    return "chunk '" + fourCCText(chunk.id) + "'" +
            (chunk.index > 0 ? " (occurrence " + std::to_string(chunk.index + 1) + ")" : "");
 }
 
@@ -90,21 +84,16 @@ void appendAll(const ChunkFile& from, const std::vector<ChunkRef>& listed, const
 
 }  // namespace
 
-std::uint32_t fourCharCode(std::string_view text) {
-    if (text.size() < 4) return 0;
-    std::uint32_t code = 0;
-    for (int i = 0; i < 4; ++i) code = (code << 8) | std::uint8_t(text[std::size_t(i)]);
-    return code;
-}
-
-const std::vector<std::uint32_t>& aiffChunkIDs() {
-    static const auto ids = codes({"ANNO", "AUTH", "NAME", "COMT", "MARK", "INST"});
+const std::vector<FourCC>& aiffChunkIDs() {
+    static const std::vector<FourCC> ids = {fourCC("ANNO"), fourCC("AUTH"), fourCC("NAME"),
+                                            fourCC("COMT"), fourCC("MARK"), fourCC("INST")};
     return ids;
 }
 
-const std::vector<std::uint32_t>& wavChunkIDs() {
-    static const auto ids =
-        codes({"bext", "iXML", "LIST", "cue ", "labl", "note", "smpl", "inst", "_PMX", "axml", "cart"});
+const std::vector<FourCC>& wavChunkIDs() {
+    static const std::vector<FourCC> ids = {fourCC("bext"), fourCC("iXML"), fourCC("LIST"), fourCC("cue "),
+                                            fourCC("labl"), fourCC("note"), fourCC("smpl"), fourCC("inst"),
+                                            fourCC("_PMX"), fourCC("axml"), fourCC("cart")};
     return ids;
 }
 

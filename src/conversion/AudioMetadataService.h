@@ -1,30 +1,28 @@
 #pragma once
 
+#include "records/FourCC.h"
+
 #include <cstdint>
 #include <filesystem>
-#include <string_view>
 #include <vector>
 
 namespace twinfold {
 
 // One chunk read from a file.
 struct AudioChunk {
-    std::uint32_t chunkID = 0;       // four-character code, first character in the high byte
+    FourCC chunkID = 0;
     std::vector<std::uint8_t> data;  // contents without the 8-byte header
     std::uint32_t index = 0;         // occurrence of this code in the file, from 0
 
     bool operator==(const AudioChunk&) const = default;
 };
 
-// The first four bytes of `text` read big-endian; 0 for fewer than four bytes.
-std::uint32_t fourCharCode(std::string_view text);
-
 // Chunk codes carried from an AIFF source (.aif/.aiff), in copy order:
 // ANNO AUTH NAME COMT MARK INST.
-const std::vector<std::uint32_t>& aiffChunkIDs();
+const std::vector<FourCC>& aiffChunkIDs();
 // Chunk codes carried from any other source, in copy order:
 // bext iXML LIST "cue " labl note smpl inst _PMX axml cart.
-const std::vector<std::uint32_t>& wavChunkIDs();
+const std::vector<FourCC>& wavChunkIDs();
 
 // Whether `path` holds a RIFF, RF64 or AIFF structure (by its content, not
 // its name), whose chunks must then be readable and carried. False for MPEG

@@ -10,9 +10,7 @@ std::string description(ConversionError::Case c, const std::string& fileName) {
     using Case = ConversionError::Case;
     switch (c) {
     case Case::fileExists: return "Output file already exists: " + fileName;
-    case Case::cannotOpenFile: return "Cannot open source audio file";
     case Case::cannotCreateOutput: return "Cannot create output file";
-    case Case::writeError: return "Error writing audio data";
     case Case::readError: return "Error reading audio data";
     case Case::invalidFormat: return "Invalid audio format";
     case Case::cancelled: return "Conversion was cancelled";

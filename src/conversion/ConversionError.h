@@ -12,9 +12,7 @@ class ConversionError : public std::runtime_error {
 public:
     enum class Case {
         fileExists,          // "Output file already exists: " + name
-        cannotOpenFile,      // "Cannot open source audio file"
         cannotCreateOutput,  // "Cannot create output file"
-        writeError,          // "Error writing audio data"
         readError,           // "Error reading audio data"
         invalidFormat,       // "Invalid audio format"
         cancelled,           // "Conversion was cancelled"

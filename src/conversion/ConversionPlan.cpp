@@ -1,5 +1,6 @@
 #include "conversion/ConversionPlan.h"
 
+#include "conversion/OutputFormat.h"
 #include "conversion/OutputNaming.h"
 
 #include <map>
@@ -15,16 +16,6 @@ namespace {
 // The longest file name Linux file systems take, in bytes.
 constexpr std::size_t kNameMax = 255;
 
-int indexOf(ChannelSelection channel) { return channel == ChannelSelection::right ? 1 : 0; }
-
-bool hasOneSilentSide(const ScanResult& r) {
-    return r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
-}
-
-std::optional<float> targetOf(const AppSettings& settings) {
-    return settings.normalizationEnabled ? std::optional(settings.normalizationTargetdBFS) : std::nullopt;
-}
-
 // The kind a result is converted as, which also fixes the conversion order.
 enum class Group { dualMono, pannedMono, silentChannel, phaseInverted, splitPair, multichannel, none };
 
@@ -34,14 +25,14 @@ Group groupOf(const ScanResult& r) {
     if (r.pairedFileURL) return Group::splitPair;
     if (r.isDualMono) return Group::dualMono;
     if (r.isPannedMono) return Group::pannedMono;
-    if (hasOneSilentSide(r)) return Group::silentChannel;
+    if (onlyAudibleChannel(r)) return Group::silentChannel;
     if (r.isPhaseInverted) return Group::phaseInverted;
     return Group::none;
 }
 
 // Why the side of a stereo result that is not kept may go.
 Redundancy droppedSideReason(const ScanResult& r) {
-    if (hasOneSilentSide(r)) return Redundancy::silent;
+    if (onlyAudibleChannel(r)) return Redundancy::silent;
     if (r.isDualMono) return Redundancy::identicalTo;
     if (r.isPannedMono) return Redundancy::scaledCopyOf;
     return Redundancy::invertedCopyOf;
@@ -50,9 +41,8 @@ Redundancy droppedSideReason(const ScanResult& r) {
 // The channel a stereo result (or split pair) keeps: never a silent one;
 // the louder side of a pan; the side asked for of a phase-inverted one.
 int keptChannel(const ScanResult& r, const PlanOptions& options) {
-    if (r.silentChannel == SilentChannelStatus::left) return 1;
-    if (r.silentChannel == SilentChannelStatus::right) return 0;
-    if (r.isPannedMono) return indexOf(r.pannedMonoLouderChannel.value_or(ChannelSelection::left));
+    if (const auto audible = onlyAudibleChannel(r)) return *audible;
+    if (r.isPannedMono) return channelIndex(r.pannedMonoLouderChannel.value_or(ChannelSelection::left));
     if (r.isPhaseInverted) return options.phaseFixOption == PhaseFixOption::useRight ? 1 : 0;
     return 0;
 }
@@ -66,7 +56,7 @@ void keepOne(PlannedConversion& item, const fs::path& output, const PlanOptions&
 
 void planStereo(PlannedConversion& item, const AppSettings& settings, const PlanOptions& options) {
     const ScanResult& r = item.result;
-    const std::optional<float> target = targetOf(settings);
+    const std::optional<float> target = normalizationTarget(settings);
     if (r.isPhaseInverted && options.phaseFixOption == PhaseFixOption::splitToTwo) {
         const OutputPair two = splitOutputURLs(r.fileInfo.url, settings);
         item.operation = PlannedOperation::splitStereo;
@@ -80,7 +70,7 @@ void planStereo(PlannedConversion& item, const AppSettings& settings, const Plan
 
 void planPair(PlannedConversion& item, const AppSettings& settings, const PlanOptions& options) {
     const ScanResult& r = item.result;
-    const std::optional<float> target = targetOf(settings);
+    const std::optional<float> target = normalizationTarget(settings);
     if (r.isPhaseInverted && options.phaseFixOption == PhaseFixOption::splitToTwo) {
         const OutputPair two = pairSplitOutputURLs(r, settings);
         item.operation = PlannedOperation::copyBothPairSides;

@@ -44,18 +44,17 @@ ssize_t copyBlock(int in, int out, bool& inKernel) {
     return copyThroughBuffer(in, out, kBlockBytes);
 }
 
-void copyContents(const detail::UniqueFd& in, const detail::UniqueFd& out, const fs::path& from, const fs::path& to,
-                  const std::function<void()>& beforeBlock) {
+}  // namespace
+
+int copyBytes(int in, int out, const std::function<void()>& beforeBlock) {
     bool inKernel = true;
     for (;;) {
         if (beforeBlock) beforeBlock();
-        ssize_t n = copyBlock(in.get(), out.get(), inKernel);
-        if (n < 0) fail("cannot copy file", from, to, errno);
-        if (n == 0) return;
+        const ssize_t n = copyBlock(in, out, inKernel);
+        if (n < 0) return errno;
+        if (n == 0) return 0;
     }
 }
-
-}  // namespace
 
 void copyFileExclusive(const fs::path& from, const fs::path& to, const std::function<void()>& beforeBlock) {
     detail::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
@@ -65,7 +64,7 @@ void copyFileExclusive(const fs::path& from, const fs::path& to, const std::func
     detail::UniqueFd out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
     if (out.get() < 0) fail("cannot create file", from, temporary, errno);
     try {
-        copyContents(in, out, from, temporary, beforeBlock);
+        if (const int error = copyBytes(in.get(), out.get(), beforeBlock)) fail("cannot copy file", from, temporary, error);
         if (out.close() != 0) fail("cannot copy file", from, temporary, errno);
     } catch (...) {
         out.close();

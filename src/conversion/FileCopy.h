@@ -12,6 +12,12 @@ namespace twinfold {
 // each block of the copy and may throw to stop it. Whatever stops the copy,
 // nothing of it remains; system failures throw
 // std::filesystem::filesystem_error with the system's message.
+// Copies every byte from `in` to `out`, from their current positions: in
+// the kernel where the file systems allow it, else through a buffer.
+// `beforeBlock` runs before each block and may throw to stop the copy.
+// Returns 0 or an errno value.
+int copyBytes(int in, int out, const std::function<void()>& beforeBlock = {});
+
 void copyFileExclusive(const std::filesystem::path& from, const std::filesystem::path& to,
                        const std::function<void()>& beforeBlock = {});
 

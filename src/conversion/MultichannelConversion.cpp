@@ -15,9 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// N channels in order, no speaker positions.
-constexpr std::uint32_t kDiscreteLayoutTag = 0x930000;
-
 // Outputs written at once by a split: each holds two descriptors (ours and
 // the audio library's) while it is written, and a split must stay well under
 // 64 open descriptors however many channels it has.
@@ -88,10 +85,7 @@ void AudioConverterService::removeRedundantChannels(const fs::path& source, cons
     requireFormat(*reader, 1);
     const int kept = int(keep.size());
     WriterSettings settings = settingsFor(source, *reader, kept, keep);
-    if (kept > 1) {
-        settings.isNonInterleaved = true;
-        settings.channelLayoutTag = kDiscreteLayoutTag + std::uint32_t(kept);
-    }
+    settings.clearSpeakerMask = kept > 1;
     OutputFiles outputs;
     std::vector<ChannelRoute> routes{
         {&createOutput(outputs, output, settings), keep, std::nullopt, settings.bitDepth, settings.isFloat}};

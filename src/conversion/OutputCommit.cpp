@@ -1,6 +1,7 @@
 #include "conversion/OutputCommit.h"
 
 #include "conversion/ConversionError.h"
+#include "conversion/DurableSync.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -39,18 +40,6 @@ std::string shortened(std::string stem, std::size_t room) {
     return stem;
 }
 
-// 0 or an errno value. `flags` is O_NOFOLLOW for our own temporary, or
-// O_DIRECTORY for its folder (which may well be reached through a link).
-int syncPath(const fs::path& path, int flags) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
-    if (fd < 0) return errno;
-    int error = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    // A file system that cannot sync folders has nothing more to do.
-    if (error == EINVAL && (flags & O_DIRECTORY) != 0) error = 0;
-    return error;
-}
-
 void removeQuietly(const fs::path& path) {
     std::error_code ignored;
     fs::remove(path, ignored);
@@ -84,6 +73,8 @@ fs::path temporaryPathFor(const fs::path& finalPath) {
 }
 
 void commitTemporary(const fs::path& temporary, const fs::path& finalPath) {
+    // The temporary is ours and never followed; its folder may well be
+    // reached through a link.
     if (const int error = syncPath(temporary, O_NOFOLLOW)) {
         removeQuietly(temporary);
         throw fs::filesystem_error("cannot write output", temporary, errnoCode(error));
@@ -93,10 +84,10 @@ void commitTemporary(const fs::path& temporary, const fs::path& finalPath) {
         if (error == std::errc::file_exists) throw ConversionError::fileExists(finalPath.filename().string());
         throw fs::filesystem_error("cannot name output", temporary, finalPath, error);
     }
-    const fs::path folder = finalPath.has_parent_path() ? finalPath.parent_path() : fs::path(".");
-    if (const int error = syncPath(folder, O_DIRECTORY)) {
+    if (const int error = syncFolderOf(finalPath)) {
         // The name might not survive a power cut; the file is ours, just named.
         removeQuietly(finalPath);
+        const fs::path folder = finalPath.has_parent_path() ? finalPath.parent_path() : fs::path(".");
         throw fs::filesystem_error("cannot sync folder", folder, errnoCode(error));
     }
 }

@@ -17,4 +17,14 @@ std::optional<float> normalizationGain(float targetdBFS, float peak) {
     return std::pow(10.0f, targetdBFS / 20.0f) / peak;
 }
 
+std::optional<int> onlyAudibleChannel(const ScanResult& result) {
+    if (result.silentChannel == SilentChannelStatus::left) return 1;
+    if (result.silentChannel == SilentChannelStatus::right) return 0;
+    return std::nullopt;
+}
+
+std::optional<float> normalizationTarget(const AppSettings& settings) {
+    return settings.normalizationEnabled ? std::optional(settings.normalizationTargetdBFS) : std::nullopt;
+}
+
 }  // namespace twinfold

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "records/AppSettings.h"
+#include "records/ScanResult.h"
+
 #include <optional>
 
 namespace twinfold {
@@ -26,5 +29,13 @@ bool keepsFloatSamples(int storedBits, float peak);
 // `targetdBFS`: 10^(target/20) / peak. None (write unscaled) when the peak is
 // at or below 0.001 (−60 dBFS), where scaling would only amplify noise.
 std::optional<float> normalizationGain(float targetdBFS, float peak);
+
+// The one side of a stereo file or split pair that is not silent, as a
+// channel index: the side an output must keep whatever else is asked. None
+// when both sides or neither are silent.
+std::optional<int> onlyAudibleChannel(const ScanResult& result);
+
+// The level outputs are normalised to; none when normalisation is off.
+std::optional<float> normalizationTarget(const AppSettings& settings);
 
 }  // namespace twinfold

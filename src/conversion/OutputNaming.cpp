@@ -48,12 +48,6 @@ bool isLossyExtension(std::string_view extension) {
     return std::find(lossyExtensions.begin(), lossyExtensions.end(), lower) != lossyExtensions.end();
 }
 
-std::string lowerExtension(const fs::path& path) {
-    std::string ext = extensionAsWritten(path);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ext;
-}
-
 std::string panSuffix(int panPercent, std::optional<ChannelSelection> louderChannel) {
     std::string suffix = "_";
     suffix += std::to_string(panPercent);

@@ -26,9 +26,6 @@ bool isValidNamingSuffix(std::string_view suffix);
 inline constexpr std::array<std::string_view, 3> lossyExtensions = {"mp3", "m4a", "aac"};
 bool isLossyExtension(std::string_view extension);  // compared lower-cased, without the dot
 
-// The source's extension without the dot, lower-cased.
-std::string lowerExtension(const std::filesystem::path& path);
-
 struct OutputPair {
     std::filesystem::path left;
     std::filesystem::path right;

@@ -5,6 +5,7 @@
 #include "conversion/ChannelStreamer.h"
 #include "conversion/ConversionSupport.h"
 #include "conversion/FileCopy.h"
+#include "conversion/OutputFormat.h"
 #include "conversion/OutputNaming.h"
 
 namespace twinfold {
@@ -20,9 +21,8 @@ const fs::path& pairRight(const ScanResult& pair) {
 
 // The side that carries the signal: never a silent one, else the selection.
 const fs::path& keptSide(const ScanResult& pair, std::optional<ChannelSelection> selection) {
-    if (pair.silentChannel == SilentChannelStatus::left) return pairRight(pair);
-    if (pair.silentChannel == SilentChannelStatus::right) return pair.fileInfo.url;
-    return selection == ChannelSelection::right ? pairRight(pair) : pair.fileInfo.url;
+    const int kept = onlyAudibleChannel(pair).value_or(channelIndex(selection.value_or(ChannelSelection::left)));
+    return kept == 1 ? pairRight(pair) : pair.fileInfo.url;
 }
 
 // A byte copy keeps the input's format, so it is only right when the output
@@ -37,10 +37,6 @@ fs::path pcmName(fs::path output) {
     return output;
 }
 
-std::optional<float> targetOf(const AppSettings& settings) {
-    return settings.normalizationEnabled ? std::optional(settings.normalizationTargetdBFS) : std::nullopt;
-}
-
 }  // namespace
 
 fs::path AudioConverterService::convertSplitPairToMono(const ScanResult& pair,
@@ -48,7 +44,7 @@ fs::path AudioConverterService::convertSplitPairToMono(const ScanResult& pair,
                                                        const AppSettings& settings, const ProgressHandler& progress) {
     pairRight(pair);
     const fs::path& input = keptSide(pair, selection);
-    const std::optional<float> target = targetOf(settings);
+    const std::optional<float> target = normalizationTarget(settings);
     fs::path output = pairOutputURL(pair, settings);
     if (isRewritten(input, output, target)) output = pcmName(output);
     writePairSide(input, output, target, progress);
@@ -66,7 +62,7 @@ std::vector<fs::path> AudioConverterService::convertSplitPairToTwo(const ScanRes
                                                                    const AppSettings& settings,
                                                                    const ProgressHandler& progress) {
     const OutputPair outputs = pairSplitOutputURLs(pair, settings);
-    writeBothPairSides(pair.fileInfo.url, pairRight(pair), outputs, targetOf(settings), progress);
+    writeBothPairSides(pair.fileInfo.url, pairRight(pair), outputs, normalizationTarget(settings), progress);
     return {outputs.left, outputs.right};
 }
 

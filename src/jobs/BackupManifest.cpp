@@ -1,6 +1,7 @@
 #include "jobs/BackupManifest.h"
 
 #include "jobs/JsonText.h"
+#include "conversion/DurableSync.h"
 
 extern "C" {
 #include <libavutil/base64.h>
@@ -73,10 +74,6 @@ std::string hexOf(const std::uint8_t* bytes, std::size_t count) {
         text += hex[bytes[i] & 0xF];
     }
     return text;
-}
-
-bool cannotSyncFolders(int error) {
-    return error == EINVAL || error == EPERM || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 // The manifest's bytes so far, none when there is none; 0 or an errno value.
@@ -192,10 +189,8 @@ int appendToManifest(int backupFolder, const std::vector<ManifestEntry>& entries
         ::unlinkat(backupFolder, temporary.c_str(), 0);
         return error;
     }
-    // The manifest's name must be on the device as well as its bytes; a
-    // file system that cannot sync a folder (fusefat) has nothing more to do.
-    if (::fsync(backupFolder) != 0 && !cannotSyncFolders(errno)) return errno;
-    return 0;
+    // The manifest's name must be on the device as well as its bytes.
+    return syncOpenFolder(backupFolder);
 }
 
 std::vector<ManifestEntry> readManifest(const fs::path& backupFolder, std::vector<std::string>& problems) {

@@ -9,8 +9,8 @@ namespace twinfold {
 // already before it got its name; this is done once more for all outputs
 // before any original is moved or deleted, so a power cut cannot leave the
 // user with neither and a write error the kernel deferred still stops the
-// originals being touched. Throws std::filesystem::filesystem_error naming
-// the file.
+// originals being touched. A failure to sync a file or the folder that names
+// it throws std::filesystem::filesystem_error naming the file.
 void makeDurable(const std::vector<std::filesystem::path>& files);
 
 }  // namespace twinfold

@@ -1,5 +1,8 @@
 #include "jobs/OriginalFiles.h"
 
+#include "audio_io/PosixFile.h"
+#include "conversion/DurableSync.h"
+#include "conversion/FileCopy.h"
 #include "conversion/OutputCommit.h"
 #include "jobs/BackupManifest.h"
 
@@ -20,48 +23,11 @@ namespace {
 
 std::error_code errnoCode(int error) { return {error, std::generic_category()}; }
 
-// A descriptor closed on every path out.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { if (fd_ >= 0) ::close(fd_); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int close() { const int result = ::close(fd_); fd_ = -1; return result; }
-    int release() { const int fd = fd_; fd_ = -1; return fd; }
-
-private:
-    int fd_;
-};
-
-// Copies every byte of `in` to `out`; 0 or an errno value.
-int copyContents(int in, int out) {
-    for (bool inKernel = true;;) {
-        ssize_t n = -1;
-        if (inKernel) {
-            n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t(64) << 20, 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
-                inKernel = false;
-                continue;
-            }
-        } else {
-            static thread_local std::vector<char> buffer(std::size_t(4) << 20);
-            n = ::read(in, buffer.data(), buffer.size());
-            for (ssize_t written = 0; n > 0 && written < n;) {
-                const ssize_t w = ::write(out, buffer.data() + written, std::size_t(n - written));
-                if (w < 0) return errno;
-                written += w;
-            }
-        }
-        if (n < 0) return errno;
-        if (n == 0) return 0;
-    }
-}
+using detail::UniqueFd;
 
 // Writes the copy and makes sure it is complete and on disk; 0 or an errno value.
 int writeDurableCopy(int in, const struct stat& source, int out) {
-    if (int error = copyContents(in, out)) return error;
+    if (int error = copyBytes(in, out)) return error;
     if (::fsync(out) != 0) return errno;
     struct stat copy {};
     if (::fstat(out, &copy) != 0) return errno;
@@ -69,17 +35,6 @@ int writeDurableCopy(int in, const struct stat& source, int out) {
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
     ::futimens(out, times);  // the original's dates are kept where possible
     return 0;
-}
-
-// Forces the entries of the folder `to` is in to the device; 0 or an errno
-// value. `folder` is that folder's descriptor, or AT_FDCWD when `to` is a path.
-int syncFolderOf(int folder, const fs::path& to) {
-    if (folder != AT_FDCWD) return ::fsync(folder) == 0 || errno == EINVAL ? 0 : errno;
-    const fs::path parent = to.has_parent_path() ? to.parent_path() : fs::path(".");
-    Fd opened(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (opened.get() < 0) return errno;
-    if (::fsync(opened.get()) == 0) return 0;
-    return errno == EINVAL ? 0 : errno;  // a file system that cannot sync folders has nothing more to do
 }
 
 // Why the backup folder's name cannot be used as the folder.
@@ -100,7 +55,7 @@ int openBackupFolder(const fs::path& backup, std::string& reason, int& mkdirErro
         reason = errnoCode(errno).message();
         return -1;
     }
-    Fd folder(::open(backup.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd folder(::open(backup.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (folder.get() < 0 && errno != ELOOP && errno != ENOTDIR) {
         reason = errnoCode(errno).message();
@@ -118,7 +73,7 @@ int openBackupFolder(const fs::path& backup, std::string& reason, int& mkdirErro
 // it exclusively, which fails when the name is taken, and only that
 // placeholder of ours is then replaced. 0 or an errno value.
 int renameOverPlaceholder(int folder, const fs::path& from, const fs::path& to) {
-    Fd placeholder(::openat(folder, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    UniqueFd placeholder(::openat(folder, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (placeholder.get() < 0) return errno;
     placeholder.close();
     if (::renameat(folder, from.c_str(), folder, to.c_str()) == 0) return 0;
@@ -140,7 +95,7 @@ int renameInFolder(int folder, const fs::path& from, const fs::path& to) {
 }
 
 std::error_code moveByCopying(const fs::path& from, int folder, const fs::path& to) {
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat source {}, taken {};
     if (in.get() < 0 || ::fstat(in.get(), &source) != 0) return errnoCode(errno);
     if (!S_ISREG(source.st_mode)) return errnoCode(EISDIR);
@@ -148,7 +103,8 @@ std::error_code moveByCopying(const fs::path& from, int folder, const fs::path& 
     // The copy is named only once complete: a crash midway leaves at most a
     // hidden temporary, never a partial original under the original's name.
     const fs::path temporary = temporaryPathFor(to);
-    Fd out(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
+    UniqueFd out(
+        ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
     if (out.get() < 0) return errnoCode(errno);  // nothing of ours to clean up
     int error = writeDurableCopy(in.get(), source, out.get());
     if (out.close() != 0 && error == 0) error = errno;
@@ -159,7 +115,7 @@ std::error_code moveByCopying(const fs::path& from, int folder, const fs::path& 
     }
     // The copy's name must be on disk too before the original's goes: the
     // two folders are on different file systems, which commit independently.
-    error = syncFolderOf(folder, to);
+    error = folder != AT_FDCWD ? syncOpenFolder(folder) : syncFolderOf(to);
     if (error == 0 && ::unlink(from.c_str()) != 0) error = errno;
     if (error != 0) {
         // The original stays where it was; the copy we made goes.
@@ -222,7 +178,7 @@ int openSubfolder(int base, const fs::path& relative) {
     int current = ::fcntl(base, F_DUPFD_CLOEXEC, 0);
     for (const fs::path& part : relative) {
         if (current < 0) return -1;
-        const Fd parent(current);
+        const UniqueFd parent(current);
         if (::mkdirat(parent.get(), part.c_str(), 0777) != 0 && errno != EEXIST) return -1;
         current = ::openat(parent.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     }
@@ -259,7 +215,7 @@ void moveAll(const std::vector<OriginalWithOutputs>& originals, const std::optio
     if (!folder) return;  // several dropped items: there is no one folder to back up into
     for (HandledOriginal& h : handled) h.fate = OriginalFate::notHandled;
     std::string reason, name = backupName;
-    const Fd backup(openBackupFolderIn(*folder, name, reason));
+    const UniqueFd backup(openBackupFolderIn(*folder, name, reason));
     if (backup.get() < 0) return log(sink, "Failed to create backup folder: " + reason);
     std::vector<std::size_t> recorded;
     const std::vector<ManifestEntry> entries = recordAll(originals, *folder, recorded, sink);
@@ -272,7 +228,7 @@ void moveAll(const std::vector<OriginalWithOutputs>& originals, const std::optio
         HandledOriginal& h = handled[recorded[k]];
         // Relative to the folders opened here, so a link swapped in under
         // their names meanwhile cannot redirect the move.
-        const Fd subfolder(openSubfolder(backup.get(), place.parent_path()));
+        const UniqueFd subfolder(openSubfolder(backup.get(), place.parent_path()));
         std::error_code failure = subfolder.get() < 0 ? errnoCode(errno) : std::error_code();
         if (!failure) failure = moveWithoutReplacing(h.original, subfolder.get(), place.filename());
         if (failure) {

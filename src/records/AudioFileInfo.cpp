@@ -9,6 +9,13 @@
 
 namespace twinfold {
 
+std::string lowerExtension(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    if (!ext.empty()) ext.erase(0, 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
 namespace fs = std::filesystem;
 
 SplitStereoError::SplitStereoError(Case c) : std::runtime_error(description(c)), case_(c) {}

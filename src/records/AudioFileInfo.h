@@ -22,6 +22,9 @@ private:
     Case case_;
 };
 
+// A file's extension as fileExtension holds it: lower-cased, without the dot.
+std::string lowerExtension(const std::filesystem::path& path);
+
 // One audio file (or one split stereo pair) as found on disk.
 struct AudioFileInfo {
     Uuid id;

@@ -4,12 +4,15 @@
 #include "records/ChannelAnalysis.h"
 #include "records/Uuid.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace twinfold {
 
@@ -18,6 +21,8 @@ enum class SilentChannelStatus { none, left, right, both };
 
 enum class ChannelSelection { left, right };
 std::string_view rawValue(ChannelSelection selection);  // "Left Channel", "Right Channel"
+// The side's channel in a stereo file: 0 left, 1 right.
+constexpr int channelIndex(ChannelSelection side) { return side == ChannelSelection::right ? 1 : 0; }
 
 // The dropped side of a panned-mono file minus the best gain times the kept
 // side: its RMS relative to the dropped side's RMS, and its peak.
@@ -85,5 +90,13 @@ struct ScanResult : ScanResultFields {
 
     bool operator==(const ScanResult&) const = default;
 };
+
+// The results `keep` accepts, in their order.
+template <typename Keep>
+std::vector<ScanResult> filtered(const std::vector<ScanResult>& results, Keep keep) {
+    std::vector<ScanResult> out;
+    std::copy_if(results.begin(), results.end(), std::back_inserter(out), keep);
+    return out;
+}
 
 }  // namespace twinfold

@@ -126,9 +126,9 @@ TEST_P(ChunkContainerTest, readsEveryChunkWithIdenticalBytesAndIndexes) {
     EXPECT_EQ(file->container(), c.container);
     EXPECT_EQ(file->bitsPerChannel(), c.bits);
     std::vector<std::string> ids;
-    for (const ChunkEntry& entry : file->chunks()) ids.push_back(chunkIdText(entry.id));
+    for (const ChunkEntry& entry : file->chunks()) ids.push_back(fourCCText(entry.id));
     EXPECT_EQ(ids, expectedIds(c, fixture));
-    EXPECT_EQ(file->count(chunkId("LIST")), 2u);
+    EXPECT_EQ(file->count(fourCC("LIST")), 2u);
 
     std::map<std::string, std::uint32_t> nextIndex;
     for (const auto& [id, data] : extraChunks(fixture)) {
@@ -139,8 +139,8 @@ TEST_P(ChunkContainerTest, readsEveryChunkWithIdenticalBytesAndIndexes) {
         ASSERT_EQ(oracle.size(), file->count(idOf(id))) << id;
         EXPECT_EQ(oracle[index], data) << id << index;
     }
-    EXPECT_THROW(file->read(chunkId("LIST"), 2), AudioIOError);
-    EXPECT_THROW(file->size(chunkId("INST"), 0), AudioIOError);
+    EXPECT_THROW(file->read(fourCC("LIST"), 2), AudioIOError);
+    EXPECT_THROW(file->size(fourCC("INST"), 0), AudioIOError);
 }
 
 TEST_P(ChunkContainerTest, appendPadsOddChunksFixesTheSizeAndKeepsTheAudio) {
@@ -152,8 +152,8 @@ TEST_P(ChunkContainerTest, appendPadsOddChunksFixesTheSizeAndKeepsTheAudio) {
     const Bytes bext = bextChunk("appended").data;
 
     auto file = ChunkFile::open(path, true);
-    file->append(chunkId("bext"), bext);
-    file->append(chunkId("LIST"), odd);
+    file->append(fourCC("bext"), bext);
+    file->append(fourCC("LIST"), odd);
     file->close();
 
     const Bytes after = fileBytes(path);
@@ -167,9 +167,9 @@ TEST_P(ChunkContainerTest, appendPadsOddChunksFixesTheSizeAndKeepsTheAudio) {
     EXPECT_TRUE(std::equal(unchanged.begin(), unchanged.end(), withoutSizeField(after, c.container).begin()));
 
     const auto reopened = ChunkFile::open(path, false);
-    EXPECT_EQ(reopened->count(chunkId("LIST")), 3u);
-    EXPECT_EQ(reopened->read(chunkId("LIST"), 2), odd);
-    EXPECT_EQ(reopened->read(chunkId("bext"), 1), bext);
+    EXPECT_EQ(reopened->count(fourCC("LIST")), 3u);
+    EXPECT_EQ(reopened->read(fourCC("LIST"), 2), odd);
+    EXPECT_EQ(reopened->read(fourCC("bext"), 1), bext);
     // libsndfile's RF64 reader skips no pad bytes, so it loses the chunks
     // after the fixture's odd-length one.
     if (c.container != ChunkContainer::rf64) {
@@ -212,8 +212,8 @@ TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
     for (const Bytes& bytes : {uncounted, missing, neither}) {
         overwriteFileBytes(path, bytes);
         auto file = ChunkFile::open(path, true);
-        EXPECT_EQ(file->read(chunkId("LIST"), 0), (Bytes{'I', 'N', 'F', 'O', 'x'}));
-        file->append(chunkId("iXML"), {'<', 'x', '/', '>'});
+        EXPECT_EQ(file->read(fourCC("LIST"), 0), (Bytes{'I', 'N', 'F', 'O', 'x'}));
+        file->append(fourCC("iXML"), {'<', 'x', '/', '>'});
         file->close();
         const Bytes after = fileBytes(path);
         ASSERT_EQ(after.size(), good.size() + 12);
@@ -230,8 +230,8 @@ TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
     cut.resize(cut.size() - 1000);
     overwriteFileBytes(path, cut);
     auto file = ChunkFile::open(path, true);
-    EXPECT_EQ(file->size(chunkId("data"), 0), 4000u - 1000u);
-    EXPECT_THROW(file->append(chunkId("LIST"), {1, 2}), AudioIOError);
+    EXPECT_EQ(file->size(fourCC("data"), 0), 4000u - 1000u);
+    EXPECT_THROW(file->append(fourCC("LIST"), {1, 2}), AudioIOError);
     file->close();
     EXPECT_EQ(fileBytes(path), cut);
 }
@@ -327,19 +327,19 @@ TEST_P(FramingTest, findsTheChunksUpToTheEndOfTheFile) {
     EXPECT_EQ(file->chunks(), expected);
     EXPECT_EQ(file->bitsPerChannel(), 16);
     if (!c.takesAChunk) {
-        EXPECT_THROW(file->append(chunkId("iXML"), {'<', '/', '>'}), AudioIOError);
+        EXPECT_THROW(file->append(fourCC("iXML"), {'<', '/', '>'}), AudioIOError);
         file->close();
         EXPECT_EQ(fileBytes(path), damaged);
         return;
     }
-    file->append(chunkId("iXML"), {'<', '/', '>'});
+    file->append(fourCC("iXML"), {'<', '/', '>'});
     file->close();
     const Bytes after = fileBytes(path);
     EXPECT_EQ(containerSizeField(after, c.container == kAiff   ? ChunkContainer::aiff
                                         : c.container == kRf64 ? ChunkContainer::rf64
                                                                : ChunkContainer::riff),
               after.size() - 8);
-    EXPECT_EQ(ChunkFile::open(path, false)->read(chunkId("iXML"), 0), (Bytes{'<', '/', '>'}));
+    EXPECT_EQ(ChunkFile::open(path, false)->read(fourCC("iXML"), 0), (Bytes{'<', '/', '>'}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Framing, FramingTest, testing::ValuesIn(kFraming),
@@ -371,8 +371,8 @@ TEST_F(ChunkFileTest, missingPathsDirectoriesAndReadOnlyHandlesAreErrors) {
     EXPECT_THROW(ChunkFile::open(dir.path(), false), AudioIOError);
     oddEndedWave();
     const auto file = ChunkFile::open(path, false);
-    EXPECT_THROW(file->append(chunkId("LIST"), {1}), AudioIOError);
-    EXPECT_THROW(file->append(chunkId("LI\tT"), {1}), AudioIOError);
+    EXPECT_THROW(file->append(fourCC("LIST"), {1}), AudioIOError);
+    EXPECT_THROW(file->append(fourCC("LI\tT"), {1}), AudioIOError);
 }
 
 // Sparse files stand in for recordings of 4 GiB: only the header is on disk.
@@ -397,19 +397,19 @@ TEST_F(ChunkFileTest, refusesToPassFourGigabytesInRiffButNotInRf64) {
     writeSparseWave(path, ChunkFixtureContainer::wave, 0xFFFFFF00u - 36);
     const auto sizeBefore = std::filesystem::file_size(path);
     auto wave = ChunkFile::open(path, true);
-    EXPECT_THROW(wave->append(chunkId("LIST"), Bytes(300, 1)), AudioIOError);
-    wave->append(chunkId("LIST"), Bytes(200, 1));  // still fits
+    EXPECT_THROW(wave->append(fourCC("LIST"), Bytes(300, 1)), AudioIOError);
+    wave->append(fourCC("LIST"), Bytes(200, 1));  // still fits
     EXPECT_EQ(std::filesystem::file_size(path), sizeBefore + 208);
     wave->close();
 
     const auto rf64Path = dir / "big.wav";
     writeSparseWave(rf64Path, ChunkFixtureContainer::rf64, 5ull << 30);
     auto rf64 = ChunkFile::open(rf64Path, true);
-    EXPECT_EQ(rf64->size(chunkId("data"), 0), 5ull << 30);
-    rf64->append(chunkId("LIST"), Bytes(300, 1));
+    EXPECT_EQ(rf64->size(fourCC("data"), 0), 5ull << 30);
+    rf64->append(fourCC("LIST"), Bytes(300, 1));
     rf64->close();
     const auto reopened = ChunkFile::open(rf64Path, false);
-    EXPECT_EQ(reopened->read(chunkId("LIST"), 0), Bytes(300, 1));
+    EXPECT_EQ(reopened->read(fourCC("LIST"), 0), Bytes(300, 1));
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ ConversionError::Case failureOf(Operation&& operation) {
         return error.errorCase();
     }
     ADD_FAILURE() << "expected a ConversionError";
-    return ConversionError::Case::writeError;
+    return ConversionError::Case::cancelled;
 }
 
 // Random samples over the whole range of `encoding`, both extremes included.

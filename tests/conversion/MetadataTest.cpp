@@ -100,11 +100,11 @@ TEST_F(MetadataTest, ChunksOfAnySizeAreCarriedAndCheckedInFull) {
     converter.convertToMono(source, dir / "Long_mono.wav", ChannelSelection::left);
     const fs::path out = dir / "Long_mono.wav";
     const auto carried = ChunkFile::open(out, false);
-    ASSERT_EQ(carried->count(chunkId("iXML")), 1u);
-    ASSERT_EQ(carried->size(chunkId("iXML"), 0), size);
+    ASSERT_EQ(carried->count(fourCC("iXML")), 1u);
+    ASSERT_EQ(carried->size(fourCC("iXML"), 0), size);
     for (std::uint32_t at : marks) {
         char byte = 0;
-        carried->readPart(chunkId("iXML"), 0, at, &byte, 1);
+        carried->readPart(fourCC("iXML"), 0, at, &byte, 1);
         EXPECT_EQ(byte, 0x5A) << at;
     }
     EXPECT_NO_THROW(requireChunksCarried(source, out));

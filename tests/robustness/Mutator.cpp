@@ -1,5 +1,6 @@
 #include "Mutator.h"
 
+#include "audio_io/ByteOrder.h"
 #include "audio_io/ChunkParser.h"
 
 #include <algorithm>
@@ -8,11 +9,6 @@
 
 namespace twinfold::test {
 namespace {
-
-std::uint32_t loadBE32(const Bytes& file, std::size_t at) {
-    return (std::uint32_t(file[at]) << 24) | (std::uint32_t(file[at + 1]) << 16) |
-           (std::uint32_t(file[at + 2]) << 8) | std::uint32_t(file[at + 3]);
-}
 
 void addChunkStructure(const Bytes& file, FileStructure& structure) {
     const MemoryByteSource source(file.data(), file.size());
@@ -29,14 +25,14 @@ void addChunkStructure(const Bytes& file, FileStructure& structure) {
         const std::uint64_t padded = chunk.dataOffset + chunk.size + (chunk.size & 1);
         const std::uint64_t end = std::min<std::uint64_t>(padded, file.size());
         structure.chunks.push_back({std::size_t(chunk.dataOffset - 8), std::size_t(end)});
-        if (chunk.id == chunkId("ds64")) {
+        if (chunk.id == fourCC("ds64")) {
             for (std::size_t field = 0; field < 24 && field + 8 <= chunk.size; field += 8)
                 structure.sizeFields.push_back({std::size_t(chunk.dataOffset + field), 8, false});
         }
         // AIFF's frame count and SSND's offset are lengths as well.
-        if (chunk.id == chunkId("COMM") && chunk.size >= 6)
+        if (chunk.id == fourCC("COMM") && chunk.size >= 6)
             structure.sizeFields.push_back({std::size_t(chunk.dataOffset + 2), 4, true});
-        if (chunk.id == chunkId("SSND") && chunk.size >= 8)
+        if (chunk.id == fourCC("SSND") && chunk.size >= 8)
             structure.sizeFields.push_back({std::size_t(chunk.dataOffset), 4, true});
     }
     if (!layout.chunks.empty()) structure.headerBytes = std::size_t(layout.chunks.back().dataOffset);
@@ -47,7 +43,7 @@ void addChunkStructure(const Bytes& file, FileStructure& structure) {
 void addBoxes(const Bytes& file, std::size_t begin, std::size_t end, int depth, FileStructure& structure) {
     static const char* const containers[] = {"moov", "trak", "mdia", "minf", "stbl", "udta", "edts"};
     for (std::size_t at = begin; at + 8 <= end;) {
-        const std::uint32_t size = loadBE32(file, at);
+        const std::uint32_t size = loadBE32(&file[at]);
         if (size < 8 || size > end - at) return;
         structure.sizeFields.push_back({at, 4, true});
         if (depth == 0) structure.chunks.push_back({at, at + size});

@@ -1,8 +1,10 @@
 #include "WorkflowFixture.h"
 
 #include "conversion/OutputNaming.h"
+#include "support/SyncFaults.h"
 
 #include <future>
+#include <optional>
 #include <tuple>
 
 namespace twinfold::test {
@@ -220,11 +222,18 @@ TEST_F(ConversionWorkflowTest, CancelDuringTheThirdFileKeepsTheFinishedOutputs) 
 }
 
 // An output changed after it was written, one that cannot be forced to the
-// device (here: gone), or a source that is not what the scan saw any more —
+// device (gone, or its folder's entry failing to sync), or a source that is not what the scan saw any more —
 // replaced, edited in place with its date put back, or changed before it
 // was converted — must stop everything before any original is touched,
 // naming the file.
-enum class Fault { tampered, notDurable, sourceReplaced, sourceEditedKeepingDate, changedBeforeConversion };
+enum class Fault {
+    tampered,
+    notDurable,
+    folderNotDurable,
+    sourceReplaced,
+    sourceEditedKeepingDate,
+    changedBeforeConversion
+};
 
 class ProofTest : public ConversionWorkflowTest,
                   public ::testing::WithParamInterface<std::tuple<Fault, OriginalFileHandling>> {
@@ -241,6 +250,8 @@ protected:
         else writePcm(b, kPcm16, channels);
         if (keepDate) fs::last_write_time(b, date);
     }
+
+    std::optional<FolderSyncFailure> folderSyncFailure;
 };
 
 TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
@@ -255,6 +266,7 @@ TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
     vm->setConversionHooks({beforeCall, [this, fault](const std::vector<fs::path>& outputs) {
                                 switch (fault) {
                                 case Fault::notDurable: fs::remove(outputs.back()); break;
+                                case Fault::folderNotDurable: folderSyncFailure.emplace(); break;
                                 case Fault::tampered:  // one step of a 16-bit sample
                                     rewriteInts(outputs.back(), PcmEncoding::int16, [](auto& s) { s[100] += 1 << 16; });
                                     break;
@@ -264,10 +276,12 @@ TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
                                 }
                             }});
     finished(convertSelected());
+    folderSyncFailure.reset();
     ASSERT_EQ(vm->conversionState().kind, ConvCase::failed);
     const bool outputAtFault = fault == Fault::tampered || fault == Fault::notDurable;
     const std::string& message = vm->conversionState().message;
-    EXPECT_NE(message.find(outputAtFault ? "b_mono.wav" : "b.wav"), std::string::npos) << message;
+    const char* named = fault == Fault::folderNotDurable ? "a_mono.wav" : outputAtFault ? "b_mono.wav" : "b.wav";
+    EXPECT_NE(message.find(named), std::string::npos) << message;
     if (fault == Fault::sourceEditedKeepingDate) {
         EXPECT_NE(message.find("channel 2 of b.wav is not silent"), std::string::npos) << message;
     }
@@ -286,7 +300,8 @@ TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ProofTest,
-                         ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable, Fault::sourceReplaced,
+                         ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable, Fault::folderNotDurable,
+                                                              Fault::sourceReplaced,
                                                               Fault::sourceEditedKeepingDate,
                                                               Fault::changedBeforeConversion),
                                             ::testing::Values(OriginalFileHandling::moveToBackup,

@@ -49,7 +49,7 @@ void checkAppend(const std::uint8_t* data, std::size_t size, const ChunkLayout& 
     const std::vector<std::uint8_t> odd = {'f', 'u', 'z'};
     try {
         auto file = ChunkFile::open(path, true);
-        file->append(chunkId("fuzz"), odd);
+        file->append(fourCC("fuzz"), odd);
         file->close();
     } catch (const AudioIOError&) {
         check(layout.audioClipped || layout.trailingBytes > 0, "append refused a file that takes a chunk");
@@ -59,7 +59,7 @@ void checkAppend(const std::uint8_t* data, std::size_t size, const ChunkLayout& 
     check(!layout.audioClipped && layout.trailingBytes == 0, "append accepted a file that takes no chunk");
     const auto reopened = ChunkFile::open(path, false);
     check(reopened->chunks().size() == layout.chunks.size() + 1, "appended chunk count");
-    check(reopened->read(chunkId("fuzz"), reopened->count(chunkId("fuzz")) - 1) == odd, "appended bytes");
+    check(reopened->read(fourCC("fuzz"), reopened->count(fourCC("fuzz")) - 1) == odd, "appended bytes");
 }
 
 }  // namespace
