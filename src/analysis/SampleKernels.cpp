@@ -124,6 +124,34 @@ float maxMagnitude(const float* x, std::size_t n) { return largestMagnitude(x, n
 
 float maxMagnitudeOfSum(const float* a, const float* b, std::size_t n) { return largestMagnitude(a, b, n); }
 
+void extendRange(const float* x, std::size_t n, float& lo, float& hi) {
+    float low = lo, high = hi;
+#pragma omp simd reduction(min : low) reduction(max : high)
+    for (std::size_t i = 0; i < n; ++i) {
+        low = x[i] < low ? x[i] : low;
+        high = x[i] > high ? x[i] : high;
+    }
+    lo = low, hi = high;
+}
+
+void extendSumAndDifference(const float* a, const float* b, std::size_t n, float& sum, float& difference) {
+    float s = sum, d = difference;
+#pragma omp simd reduction(max : s, d)
+    for (std::size_t i = 0; i < n; ++i) {
+        const float plus = std::fabs(a[i] + b[i]), minus = std::fabs(a[i] - b[i]);
+        s = plus > s ? plus : s;
+        d = minus > d ? minus : d;
+    }
+    sum = s, difference = d;
+}
+
+std::size_t firstDifference(const float* a, const float* b, std::size_t n) {
+    if (bitIdentical(a, b, n)) return n;
+    std::size_t i = 0;
+    while (std::memcmp(a + i, b + i, sizeof(float)) == 0) ++i;
+    return i;
+}
+
 bool bitIdentical(const float* a, const float* b, std::size_t n) {
     return n == 0 || std::memcmp(a, b, n * sizeof(float)) == 0;
 }

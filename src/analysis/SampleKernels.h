@@ -10,6 +10,16 @@ float maxMagnitude(const float* x, std::size_t n);
 // Largest |a[i] + b[i]|, each sum formed in float; 0 for an empty run.
 float maxMagnitudeOfSum(const float* a, const float* b, std::size_t n);
 
+// Widens [lo, hi] to take in every sample of the run; NaN samples are ignored.
+void extendRange(const float* x, std::size_t n, float& lo, float& hi);
+
+// Raises `sum` to the largest |a[i] + b[i]| and `difference` to the largest
+// |a[i] − b[i]| of the run; NaN samples are ignored.
+void extendSumAndDifference(const float* a, const float* b, std::size_t n, float& sum, float& difference);
+
+// The first index at which the runs' bytes differ; n when they hold the same.
+std::size_t firstDifference(const float* a, const float* b, std::size_t n);
+
 // Whether the two runs hold the same bytes (so +0 and -0 differ).
 bool bitIdentical(const float* a, const float* b, std::size_t n);
 
