@@ -41,16 +41,20 @@ OverviewBuilder::OverviewBuilder(std::int64_t totalFrames) : totalFrames_(std::m
     overview_.maxima.assign(std::size_t(columns), -std::numeric_limits<float>::infinity());
 }
 
+OverviewBuilder::Span OverviewBuilder::nextSpan(std::size_t n) const {
+    const std::int64_t column = std::min(position_ * columns / totalFrames_, columns - 1);
+    if (column == columns - 1) return {std::size_t(column), n};
+    // The first frame of the next column: ceil((column + 1) · total / columns).
+    const std::int64_t next = ((column + 1) * totalFrames_ + columns - 1) / columns;
+    return {std::size_t(column), std::min<std::size_t>(n, std::size_t(std::max<std::int64_t>(next - position_, 1)))};
+}
+
 void OverviewBuilder::add(const float* samples, std::size_t n) {
     while (n > 0) {
-        const std::int64_t column = std::min(position_ * columns / totalFrames_, columns - 1);
-        // The first frame of the next column: ceil((column + 1) · total / columns).
-        const std::int64_t next = ((column + 1) * totalFrames_ + columns - 1) / columns;
-        const std::size_t take =
-            column == columns - 1 ? n : std::min<std::size_t>(n, std::size_t(std::max<std::int64_t>(next - position_, 1)));
-        kernels::extendRange(samples, take, overview_.minima[std::size_t(column)],
-                             overview_.maxima[std::size_t(column)]);
-        samples += take, n -= take, position_ += std::int64_t(take);
+        const Span span = nextSpan(n);
+        kernels::extendRange(samples, span.frames, minimum(span.column), maximum(span.column));
+        samples += span.frames, n -= span.frames;
+        advance(span.frames);
     }
 }
 
@@ -83,9 +87,18 @@ EvidenceGatherer::EvidenceGatherer(int channelCount, std::int64_t totalFrames, f
 }
 
 void EvidenceGatherer::addPair(const float* left, const float* right, std::size_t n) {
-    overviews_[0].add(left, n);
-    overviews_[1].add(right, n);
-    kernels::extendSumAndDifference(left, right, n, largestSum_, largestDifference_);
+    OverviewBuilder &l = overviews_[0], &r = overviews_[1];
+    // Both channels share their columns: one fused pass per column.
+    for (std::size_t done = 0; done < n;) {
+        const OverviewBuilder::Span span = l.nextSpan(n - done);
+        const std::size_t c = span.column;
+        kernels::PairRange range{l.minimum(c), l.maximum(c), r.minimum(c), r.maximum(c), largestSum_, largestDifference_};
+        kernels::extendPairRange(left + done, right + done, span.frames, range);
+        l.minimum(c) = range.loA, l.maximum(c) = range.hiA, r.minimum(c) = range.loB, r.maximum(c) = range.hiB;
+        largestSum_ = range.sum, largestDifference_ = range.difference;
+        l.advance(span.frames), r.advance(span.frames);
+        done += span.frames;
+    }
     if (!firstDifference_) {
         const std::size_t at = kernels::firstDifference(left, right, n);
         if (at < n) firstDifference_ = framesSeen_ + std::int64_t(at);

@@ -16,6 +16,16 @@ class OverviewBuilder {
 public:
     explicit OverviewBuilder(std::int64_t totalFrames);
     void add(const float* samples, std::size_t n);
+    // The column the next frame falls in, and how many of the next n frames
+    // stay in it (at least 1).
+    struct Span {
+        std::size_t column, frames;
+    };
+    Span nextSpan(std::size_t n) const;
+    // The range of a column; advance() moves past frames added to it by hand.
+    float& minimum(std::size_t column) { return overview_.minima[column]; }
+    float& maximum(std::size_t column) { return overview_.maxima[column]; }
+    void advance(std::size_t frames) { position_ += std::int64_t(frames); }
     // The largest magnitude seen (every sample lands in some column).
     float peak() const;
     // Columns no frame fell in (a file shorter than its columns, or one
@@ -30,13 +40,14 @@ private:
 
 // The measurements behind a verdict, gathered in the analysis's own pass.
 // Everything here is cheap next to decoding: a min/max per channel, for two
-// channels the largest sum and difference and one goniometer point every
-// `goniometerStride` frames (plenty for a density picture; a point per frame
-// would cost more than the rest together), and for three or more channels
+// channels the largest sum and difference (one fused pass with the min/max)
+// and one goniometer point every `goniometerStride` frames (tens of
+// thousands of points a minute, plenty for a density picture; a point per
+// frame would cost more than all the rest), and for three or more channels
 // per-channel float sums built like the stereo moments.
 class EvidenceGatherer {
 public:
-    static constexpr std::int64_t goniometerStride = 8;
+    static constexpr std::int64_t goniometerStride = 32;
 
     EvidenceGatherer(int channelCount, std::int64_t totalFrames, float silenceThresholdLinear);
 

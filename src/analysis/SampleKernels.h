@@ -13,9 +13,14 @@ float maxMagnitudeOfSum(const float* a, const float* b, std::size_t n);
 // Widens [lo, hi] to take in every sample of the run; NaN samples are ignored.
 void extendRange(const float* x, std::size_t n, float& lo, float& hi);
 
-// Raises `sum` to the largest |a[i] + b[i]| and `difference` to the largest
-// |a[i] − b[i]| of the run; NaN samples are ignored.
-void extendSumAndDifference(const float* a, const float* b, std::size_t n, float& sum, float& difference);
+// Everything the evidence wants of a run of two channels, in one pass:
+// each channel's range, and the largest |a[i] + b[i]| and |a[i] − b[i]|.
+// Every figure only grows; NaN samples are ignored.
+struct PairRange {
+    float loA, hiA, loB, hiB;
+    float sum = 0, difference = 0;
+};
+void extendPairRange(const float* a, const float* b, std::size_t n, PairRange& range);
 
 // The first index at which the runs' bytes differ; n when they hold the same.
 std::size_t firstDifference(const float* a, const float* b, std::size_t n);

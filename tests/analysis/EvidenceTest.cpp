@@ -136,7 +136,7 @@ TEST(Evidence, GoniometerMassLiesWhereTheContentPutsIt) {
                 const double count = pictures.goniometer[std::size_t(y * n + x)];
                 total += count, inside += row.expected(y, x) ? count : 0;
             }
-        EXPECT_GT(total, double(frames) / 8 - 2) << int(row.kind);
+        EXPECT_GT(total, double(frames) / 32 - 2) << int(row.kind);
         EXPECT_GT(inside / total, 0.95) << int(row.kind);
         ASSERT_EQ(pictures.overviews.size(), 2u);
         EXPECT_EQ(pictures.overviews[0].maxima.size(), std::size_t(EvidencePictures::overviewColumns));
