@@ -16,6 +16,7 @@ namespace twinfold::cli {
 // Both read the stored preferences from `settings`, the process's one owner of them.
 ExitCode runScan(const ScanCommand& command, SettingsService& settings);
 ExitCode runConvert(const ConvertCommand& command, SettingsService& settings);
+ExitCode runShow(const ShowCommand& command, SettingsService& settings);
 ExitCode runRestore(const RestoreCommand& command);
 ExitCode runDemo(const DemoCommand& command);
 

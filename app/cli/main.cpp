@@ -27,6 +27,8 @@ ExitCode run(const Command& command, twinfold::SettingsService& settings) {
                 return runScan(c, settings);
             } else if constexpr (std::is_same_v<T, ConvertCommand>) {
                 return runConvert(c, settings);
+            } else if constexpr (std::is_same_v<T, ShowCommand>) {
+                return runShow(c, settings);
             } else if constexpr (std::is_same_v<T, RestoreCommand>) {
                 return runRestore(c);
             } else {
