@@ -84,7 +84,7 @@ public:
     // Whether the database is in use (false when it could not be opened or
     // was locked by another program).
     bool isAvailable() const;
-    static constexpr std::uint32_t layoutVersion = 1;
+    static constexpr std::uint32_t layoutVersion = 2;
 
 private:
     struct Pending {

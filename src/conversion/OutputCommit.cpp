@@ -91,7 +91,7 @@ void commitTemporary(const fs::path& temporary, const fs::path& finalPath) {
     if (const std::error_code error = renameWithoutReplacing(temporary, finalPath)) {
         removeQuietly(temporary);
         if (error == std::errc::file_exists) throw ConversionError::fileExists(finalPath.filename().string());
-        throw fs::filesystem_error("cannot name output", temporary, finalPath, error);
+        throw ConversionError::cannotCreate(finalPath.filename().string(), error.message());
     }
     const fs::path folder = finalPath.has_parent_path() ? finalPath.parent_path() : fs::path(".");
     if (const int error = syncPath(folder, O_DIRECTORY)) {

@@ -39,6 +39,9 @@ AppSettings customRecord() {
     s.includePanInFilename = true;
     s.checkForUpdatesOnLaunch = false;
     s.skippedUpdateVersion = "2.1.0";
+    s.resultsSortColumn = "size";
+    s.resultsSortAscending = false;
+    s.showFolderColumn = false;
     return s;
 }
 
