@@ -136,25 +136,35 @@ void ScanResultsView::configureColumns()
         menu->popup(header->mapToGlobal(position));
     });
     connect(header, &QHeaderView::sectionResized, this, [this](int section) {
-        if (section != ResultsTableModel::filenameColumn)
+        if (section != ResultsTableModel::filenameColumn && section != ResultsTableModel::folderColumn)
             fitFilenameColumn();
     });
     table_->setColumnHidden(ResultsTableModel::folderColumn, !viewModel_.settings().showFolderColumn);
 }
 
-// The file names take the room the other columns leave, never less than
-// can show a name; below that the table scrolls sideways.
+// The file names and their folders share the room the other columns leave,
+// the names never narrower than can show one; below that the table scrolls
+// sideways.
 void ScanResultsView::fitFilenameColumn()
 {
     QHeaderView* header = table_->horizontalHeader();
+    const int filename = ResultsTableModel::filenameColumn;
+    const int folder = ResultsTableModel::folderColumn;
+    const bool folderShown = !header->isSectionHidden(folder);
     int others = 0;
     for (int column = 0; column < model_->columnCount(); ++column) {
-        if (column != ResultsTableModel::filenameColumn && !header->isSectionHidden(column))
+        if (column != filename && column != folder && !header->isSectionHidden(column))
             others += header->sectionSize(column);
     }
-    const int width = std::max(kMinimumFilenameWidth, table_->viewport()->width() - others);
-    if (header->sectionSize(ResultsTableModel::filenameColumn) != width)
-        header->resizeSection(ResultsTableModel::filenameColumn, width);
+    const int rest = table_->viewport()->width() - others;
+    const int nameWidth = std::max(kMinimumFilenameWidth, folderShown ? rest * 3 / 5 : rest);
+    if (folderShown) {
+        const int folderWidth = std::max(60, rest - nameWidth);
+        if (header->sectionSize(folder) != folderWidth)
+            header->resizeSection(folder, folderWidth);
+    }
+    if (header->sectionSize(filename) != nameWidth)
+        header->resizeSection(filename, nameWidth);
 }
 
 void ScanResultsView::resizeEvent(QResizeEvent* event)

@@ -94,10 +94,11 @@ TEST(SettingsEncoding, MembersInDeclarationOrderWithoutAbsentVersion) {
     EXPECT_EQ(encodeAppSettings(AppSettings{}),
               R"({"namingSuffix":"_mono","originalFileHandling":"Move originals to backup folder",)"
               R"("normalizationEnabled":false,"normalizationTargetdBFS":-6,"silenceThresholddBFS":-96,)"
-              R"("includePanInFilename":false,"checkForUpdatesOnLaunch":true})");
+              R"("includePanInFilename":false,"checkForUpdatesOnLaunch":true,)"
+              R"("resultsSortColumn":"filename","resultsSortAscending":true,"showFolderColumn":true})");
     AppSettings s;
     s.skippedUpdateVersion = "1.2";
-    EXPECT_TRUE(encodeAppSettings(s).endsWith(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2"})"));
+    EXPECT_TRUE(encodeAppSettings(s).contains(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2","resultsSortColumn")"));
 }
 
 TEST(SettingsEncoding, EveryFiniteFloatSurvivesExactly) {
