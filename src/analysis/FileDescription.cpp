@@ -54,6 +54,10 @@ AudioFileInfo describeFile(const fs::path& url, const AudioFileReader& reader) {
     const AudioFormatInfo& format = reader.fileFormat();
     info.sourceFormatID = format.formatID;
     info.bitDepth = format.formatID == kFormatLinearPCM ? bitDepthForCommonFormat(format) : 24;
+    if (format.formatID == kFormatLinearPCM) {
+        info.storedBits = int(format.bitsPerChannel);
+        info.isFloat = format.isFloat;
+    }
     info.sampleRate = format.sampleRate;
     info.channelCount = format.channelCount;
     info.duration = info.sampleRate > 0 ? double(reader.length()) / info.sampleRate : 0;
@@ -95,6 +99,8 @@ AudioFileInfo describeSplitPair(const fs::path& left, const fs::path& right) {
     info.fileSize = size;
     info.sampleRate = leftFormat.sampleRate;
     info.bitDepth = leftDepth;
+    info.storedBits = int(leftFormat.bitsPerChannel);
+    info.isFloat = leftFormat.isFloat;
     info.channelCount = 2;
     info.duration = info.sampleRate > 0 ? double(leftReader->length()) / info.sampleRate : 0;
     info.sourceFormatID = kFormatLinearPCM;

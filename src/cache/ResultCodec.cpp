@@ -35,6 +35,8 @@ void putInfo(Writer& w, const AudioFileInfo& info) {
     w.put(info.fileSize);
     w.put(info.sampleRate);
     w.put(info.bitDepth);
+    w.put(info.storedBits);
+    w.put(info.isFloat);
     w.put(info.channelCount);
     w.put(info.duration);
     w.put(info.sourceFormatID);
@@ -51,6 +53,8 @@ AudioFileInfo getInfo(Reader& r) {
     info.fileSize = r.get<std::int64_t>();
     info.sampleRate = r.get<double>();
     info.bitDepth = r.get<int>();
+    info.storedBits = r.get<int>();
+    info.isFloat = r.get<bool>();
     info.channelCount = r.get<int>();
     info.duration = r.get<double>();
     info.sourceFormatID = r.get<std::uint32_t>();

@@ -6,11 +6,13 @@ namespace twinfold {
 
 namespace {
 
-std::string description(ConversionError::Case c, const std::string& fileName) {
+std::string description(ConversionError::Case c, const std::string& fileName, const std::string& reason) {
     using Case = ConversionError::Case;
     switch (c) {
     case Case::fileExists: return "Output file already exists: " + fileName;
-    case Case::cannotCreateOutput: return "Cannot create output file";
+    case Case::cannotCreateOutput:
+        if (fileName.empty()) return "Cannot create output file";
+        return "Cannot create output file " + fileName + (reason.empty() ? "" : ": " + reason);
     case Case::readError: return "Error reading audio data";
     case Case::invalidFormat: return "Invalid audio format";
     case Case::cancelled: return "Conversion was cancelled";
@@ -23,11 +25,15 @@ std::string description(ConversionError::Case c, const std::string& fileName) {
 
 ConversionError::ConversionError(Case c) : ConversionError(c, {}) {}
 
-ConversionError::ConversionError(Case c, std::string fileName)
-    : std::runtime_error(description(c, fileName)), case_(c), fileName_(std::move(fileName)) {}
+ConversionError::ConversionError(Case c, std::string fileName, const std::string& reason)
+    : std::runtime_error(description(c, fileName, reason)), case_(c), fileName_(std::move(fileName)) {}
 
 ConversionError ConversionError::fileExists(const std::string& fileName) {
     return ConversionError(Case::fileExists, fileName);
+}
+
+ConversionError ConversionError::cannotCreate(const std::string& fileName, const std::string& reason) {
+    return ConversionError(Case::cannotCreateOutput, fileName, reason);
 }
 
 }  // namespace twinfold

@@ -12,7 +12,7 @@ class ConversionError : public std::runtime_error {
 public:
     enum class Case {
         fileExists,          // "Output file already exists: " + name
-        cannotCreateOutput,  // "Cannot create output file"
+        cannotCreateOutput,  // "Cannot create output file" [+ " " + name + ": " + reason]
         readError,           // "Error reading audio data"
         invalidFormat,       // "Invalid audio format"
         cancelled,           // "Conversion was cancelled"
@@ -22,13 +22,16 @@ public:
     explicit ConversionError(Case c);
     // The fileExists case, naming the output file (its last path component).
     static ConversionError fileExists(const std::string& fileName);
+    // The cannotCreateOutput case, naming the output file and why the
+    // system refused it ("File name too long").
+    static ConversionError cannotCreate(const std::string& fileName, const std::string& reason);
 
     Case errorCase() const { return case_; }
-    // The output name of a fileExists error, empty for the other cases.
+    // The output name of a fileExists or named cannotCreateOutput error, else empty.
     const std::string& fileName() const { return fileName_; }
 
 private:
-    ConversionError(Case c, std::string fileName);
+    ConversionError(Case c, std::string fileName, const std::string& reason = {});
 
     Case case_;
     std::string fileName_;

@@ -29,8 +29,13 @@ AudioFileWriter& createOutput(OutputFiles& outputs, const std::filesystem::path&
                               const WriterSettings& settings) {
     try {
         return outputs.create(path, settings);
-    } catch (const AudioIOError&) {
-        throw ConversionError(ConversionError::Case::cannotCreateOutput);
+    } catch (const AudioIOError& error) {
+        // The library's text starts with the (temporary) path; the user
+        // knows the file by its final name.
+        std::string reason = error.what();
+        const std::size_t colon = reason.rfind(": ");
+        if (colon != std::string::npos) reason.erase(0, colon + 2);
+        throw ConversionError::cannotCreate(path.filename().string(), reason);
     }
 }
 

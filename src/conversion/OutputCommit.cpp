@@ -82,7 +82,7 @@ void commitTemporary(const fs::path& temporary, const fs::path& finalPath) {
     if (const std::error_code error = renameWithoutReplacing(temporary, finalPath)) {
         removeQuietly(temporary);
         if (error == std::errc::file_exists) throw ConversionError::fileExists(finalPath.filename().string());
-        throw fs::filesystem_error("cannot name output", temporary, finalPath, error);
+        throw ConversionError::cannotCreate(finalPath.filename().string(), error.message());
     }
     if (const int error = syncFolderOf(finalPath)) {
         // The name might not survive a power cut; the file is ours, just named.

@@ -26,7 +26,10 @@ Text channelsText(const AudioFileInfo& info) { return {"%1ch", {std::to_string(i
 
 Text bitDepthText(const AudioFileInfo& info) {
     if (info.sourceFormatID != kFormatLinearPCM) return {"Compressed", {}};
-    return {"%1-bit", {std::to_string(info.bitDepth)}};
+    // What is stored: an 8-bit WAV is written as 8-bit, a float file as float.
+    const int bits = info.storedBits > 0 ? info.storedBits : info.bitDepth;
+    if (info.isFloat) return {"%1-bit float", {std::to_string(bits)}};
+    return {"%1-bit", {std::to_string(bits)}};
 }
 
 Text channelNumberText(const ChannelAnalysis& channel) {

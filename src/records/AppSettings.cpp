@@ -38,6 +38,9 @@ AppSettings withChanges(AppSettings base, const AppSettings& before, const AppSe
     carry(base.nameSplitsByTrackName, before.nameSplitsByTrackName, after.nameSplitsByTrackName);
     carry(base.checkForUpdatesOnLaunch, before.checkForUpdatesOnLaunch, after.checkForUpdatesOnLaunch);
     carry(base.skippedUpdateVersion, before.skippedUpdateVersion, after.skippedUpdateVersion);
+    carry(base.resultsSortColumn, before.resultsSortColumn, after.resultsSortColumn);
+    carry(base.resultsSortAscending, before.resultsSortAscending, after.resultsSortAscending);
+    carry(base.showFolderColumn, before.showFolderColumn, after.showFolderColumn);
     return base;
 }
 

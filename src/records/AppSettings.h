@@ -29,6 +29,11 @@ struct AppSettings {
     bool nameSplitsByTrackName = false;
     bool checkForUpdatesOnLaunch = true;
     std::optional<std::string> skippedUpdateVersion;
+    // The results table: the column its rows are sorted by (by name, so a
+    // new column does not shift it), the direction, and the Folder column.
+    std::string resultsSortColumn = "filename";
+    bool resultsSortAscending = true;
+    bool showFolderColumn = true;
 
     bool operator==(const AppSettings&) const = default;
 };

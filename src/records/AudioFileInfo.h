@@ -34,6 +34,10 @@ struct AudioFileInfo {
     std::int64_t fileSize = 0;     // for a split pair: both files
     double sampleRate = 0;
     int bitDepth = 0;
+    // What the samples are stored as (8, 24, 64 bits; float or integer),
+    // for display and sizes; 0 when not known (a compressed source).
+    int storedBits = 0;
+    bool isFloat = false;
     int channelCount = 0;
     double duration = 0;           // seconds
     std::uint32_t sourceFormatID = 0;

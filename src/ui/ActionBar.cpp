@@ -4,6 +4,7 @@
 #include "ui/ResultPresentation.h"
 #include "ui/StatView.h"
 #include "ui/Theme.h"
+#include "workflow/SavingsEstimate.h"
 #include "workflow/ScanViewModel.h"
 
 #include <QCoreApplication>
@@ -80,6 +81,7 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
       row_(new QBoxLayout(QBoxLayout::LeftToRight)),
       selectAll_(new QPushButton(tr("Select All Convertible"), buttons_)),
       convert_(new QPushButton(tr("Convert Selected to Mono"), buttons_)),
+      selectedCount_(new QLabel(buttons_)),
       outcome_(new QWidget(this)),
       converted_(new QLabel(outcome_)),
       problems_(new QLabel(outcome_)),
@@ -87,10 +89,14 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
 {
     buildStats();
     BlueProminentButtonStyle::apply(convert_);
-    setForegroundColor(converted_, tintColor(Tint::green, palette()));
-    setForegroundColor(problems_, tintColor(Tint::orange, palette()));
+    setForegroundColor(converted_, figureColor(Tint::green, palette()));
+    setForegroundColor(problems_, figureColor(Tint::orange, palette()));
     for (QPushButton* button : {selectAll_, convert_, rescan_})
         button->setAutoDefault(false);
+    // Return converts (the window passes it on from wherever it was not used).
+    convert_->setDefault(true);
+    selectedCount_->setTextFormat(Qt::PlainText);
+    setForegroundColor(selectedCount_, tintColor(Tint::secondary, palette()));
 
     // The outcome has a row of its own above the figures: beside them and
     // the buttons it would squeeze the figures' titles.
@@ -106,6 +112,7 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     buttons->setSpacing(8);
     buttons->addStretch(1);
     buttons->addWidget(selectAll_);
+    buttons->addWidget(selectedCount_);
     buttons->addWidget(convert_);
     row_->setSpacing(8);
     row_->addWidget(stats_);
@@ -121,7 +128,7 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     connect(rescan_, &QPushButton::clicked, this, [this] { viewModel_.startScan(); });
     for (auto signal : {&ScanViewModel::scanResultsChanged, &ScanViewModel::scanStateChanged,
                         &ScanViewModel::conversionStateChanged, &ScanViewModel::selectedResultIDsChanged,
-                        &ScanViewModel::lastConversionOutcomeChanged})
+                        &ScanViewModel::lastConversionOutcomeChanged, &ScanViewModel::settingsChanged})
         connect(&viewModel_, signal, this, &ActionBar::refresh);
     refresh();
 }
@@ -170,6 +177,8 @@ void ActionBar::refresh()
     selectAll_->setEnabled(counts.convertible > 0);
     convert_->setVisible(scanned);
     convert_->setEnabled(counts.selectedConvertible > 0 && conversion.kind == ConversionState::Case::idle);
+    selectedCount_->setVisible(scanned);
+    selectedCount_->setText(tr("%n selected", nullptr, int(counts.selectedConvertible)));
     refreshOutcome();
     arrangeRow();
 }
@@ -229,15 +238,32 @@ void ActionBar::refreshStats()
         qint64(c.multichannel),
         qint64(c.unreadable),
         qint64(c.stereo),
-        c.potentialSavings,
+        0,  // below, from the ticked rows
     };
-    for (int i = 0; i < statViews_.size(); ++i) {
+    for (int i = 0; i + 1 < statViews_.size(); ++i) {
         StatView* view = statViews_[i];
-        const bool isSavings = i == statViews_.size() - 1;
-        view->setValue(isSavings ? byteCountText(values[i]) : QString::number(values[i]));
+        view->setValue(QString::number(values[i]));
         view->setHighlight(kStats[i].highlight != Tint::primary && values[i] > 0);
         view->setVisible(kStats[i].alwaysShown || values[i] > 0);
     }
+    refreshSavings(statViews_.back());
+}
+
+// What converting the ticked rows as now chosen would free: compressed
+// sources grow into PCM, and splitting every channel costs a header per file.
+void ActionBar::refreshSavings(StatView* view)
+{
+    // Phase and multichannel choices are asked at conversion; the figure
+    // assumes the answers those questions start on.
+    const PlanOptions options{};
+    const SavingsEstimate estimate =
+        estimateSavings(viewModel_.selectedConvertibleResults(), viewModel_.settings(), options);
+    const qint64 saved = estimate.saved();
+    view->setValue(saved < 0 ? QStringLiteral("−") + byteCountText(-saved) : byteCountText(saved));
+    view->setHighlight(saved > 0);
+    view->setToolTip(tr("Space freed by converting the selected files with the current options, once their "
+                        "originals are deleted or moved away: %1 of originals become %2 of mono files.")
+                         .arg(byteCountText(estimate.sourceBytes), byteCountText(estimate.outputBytes)));
 }
 
 }  // namespace twinfold

@@ -24,6 +24,8 @@ public:
     QStringList visibleStatTitles() const;
     QPushButton* selectAllButton() const { return selectAll_; }
     QPushButton* convertButton() const { return convert_; }
+    // "12 selected": the ticked rows, beside the button that converts them.
+    QLabel* selectedCountLabel() const { return selectedCount_; }
     // "Converted 2 files — saved 1.2 MB": the last conversion's outcome,
     // shown until another scan or conversion starts; beside it, the problems
     // with the originals, if any.
@@ -43,6 +45,7 @@ private:
     void arrangeRow();
     void refresh();
     void refreshStats();
+    void refreshSavings(StatView* view);
     void refreshOutcome();
 
     ScanViewModel& viewModel_;
@@ -52,6 +55,7 @@ private:
     QList<StatView*> statViews_;
     QPushButton* selectAll_;
     QPushButton* convert_;
+    QLabel* selectedCount_;
     QWidget* outcome_;
     QLabel* converted_;
     QLabel* problems_;

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace twinfold {
 
 #if TWINFOLD_UPDATE_CHECK
@@ -49,6 +51,11 @@ void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, co
         alert->setTextFormat(Qt::PlainText);
         alert->setAttribute(Qt::WA_DeleteOnClose);
         alert->setWindowModality(Qt::WindowModal);
+        // A message box sizes itself to its first words; a short title
+        // ("Error") left a narrow column that broke a file's name apart.
+        alert->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel "
+                                            "{ min-width: %1px; }")
+                                 .arg(std::max(320, alert->fontMetrics().horizontalAdvance(title) + 80)));
         connect(alert, &QMessageBox::finished, this, [&alert, dismissed = std::move(dismissed)] {
             alert.clear();
             dismissed();

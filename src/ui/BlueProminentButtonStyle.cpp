@@ -53,9 +53,14 @@ void BlueProminentButtonStyle::drawControl(ControlElement element, const QStyleO
     const QColor blue = tintColor(Tint::blue, option->palette);
     painter->fillPath(shape, enabled ? blue : withOpacity(blue, disabledFillOpacity));
     if (option->state & State_HasFocus) {
-        painter->setPen(QPen(withOpacity(blue.darker(140), 0.8), 1.5));
+        // A dark edge with a white ring inside it: plain to see on the blue,
+        // whatever the window behind.
+        painter->setPen(QPen(blue.darker(170), 1.5));
         painter->drawRoundedRect(QRectF(option->rect).adjusted(0.75, 0.75, -0.75, -0.75), cornerRadius,
                                  cornerRadius);
+        painter->setPen(QPen(Qt::white, 1.5));
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(2.5, 2.5, -2.5, -2.5), cornerRadius - 2,
+                                 cornerRadius - 2);
     }
     painter->setPen(Qt::white);
     painter->drawText(option->rect, Qt::AlignCenter | Qt::TextShowMnemonic, buttonOption->text);

@@ -1,6 +1,8 @@
 #include "ui/MainView.h"
 
 #include "ui/ActionBar.h"
+#include "ui/ResultsTable.h"
+#include "ui/ResultsTableModel.h"
 #include "ui/AlertPresenter.h"
 #include "ui/ClashAlert.h"
 #include "ui/DropHighlight.h"
@@ -19,6 +21,10 @@
 
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMimeData>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -88,6 +94,7 @@ MainView::MainView(SettingsService& settings, QWidget* parent)
     connect(results_, &ScanResultsView::convertRequested, sheets_, &SheetPresenter::convertSelection);
     connect(viewModel_, &ScanViewModel::scanResultsChanged, this, &MainView::scheduleContentRefresh);
     connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::scheduleContentRefresh);
+    connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::focusResultsAfterScan);
 #if TWINFOLD_UPDATE_CHECK
     connect(&updateVM_, &UpdateViewModel::shouldShowBannerChanged, this, &MainView::refreshBanner);
     connect(&updateVM_, &UpdateViewModel::availableUpdateChanged, this, &MainView::refreshBanner);
@@ -157,6 +164,42 @@ void MainView::refreshContent()
     if (!empty && content_->currentWidget() == emptyState_)
         results_->resetSortOrder();
     content_->setCurrentWidget(empty ? static_cast<QWidget*>(emptyState_) : results_);
+}
+
+// A finished scan hands the keyboard to the table, on its first row (without
+// selecting it), so Space and the arrows work at once.
+void MainView::focusResultsAfterScan()
+{
+    const bool completed = viewModel_->scanState().kind == ScanState::Case::completed;
+    if (!completed || viewModel_->scanResults().empty())
+        return;
+    ResultsTable* table = results_->table();
+    table->setFocus(Qt::OtherFocusReason);
+    if (!table->currentIndex().isValid() && table->model()->rowCount() > 0)
+        table->selectionModel()->setCurrentIndex(table->model()->index(0, ResultsTableModel::filenameColumn),
+                                                 QItemSelectionModel::NoUpdate);
+}
+
+void MainView::keyPressEvent(QKeyEvent* event)
+{
+    const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers others = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
+    if (!returnKey || others != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // A focused button answers Return itself; a text field keeps it (it
+    // commits what was typed, and must not start a conversion by surprise);
+    // any other control passes it on.
+    QWidget* focus = focusWidget();
+    if (auto* button = qobject_cast<QAbstractButton*>(focus); button && button->isVisible()) {
+        button->click();
+    } else if (!qobject_cast<QLineEdit*>(focus) && !qobject_cast<QComboBox*>(focus)) {
+        QPushButton* convert = actionBar_->convertButton();
+        if (convert->isVisible() && convert->isEnabled())
+            convert->click();
+    }
+    event->accept();
 }
 
 bool MainView::isShowingEmptyState() const

@@ -66,6 +66,8 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Return that no control used converts, as a dialog's default button would.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* buildBottomArea();
@@ -75,6 +77,7 @@ private:
 #endif
     void scheduleContentRefresh();
     void refreshContent();
+    void focusResultsAfterScan();
 
 #if TWINFOLD_UPDATE_CHECK
     UpdateViewModel& updateVM_;

@@ -1,17 +1,21 @@
 #include "ui/MainWindow.h"
 
 #include "ui/DesktopServices.h"
+#include "ui/HeaderView.h"
 #include "ui/MainView.h"
 #include "ui/RestoreDialog.h"
 #include "ui/Theme.h"
 #include "ui/TwinfoldApp.h"
 #include "updates/BuildInfo.h"
 #include "workflow/ScanViewModel.h"
+#include "workflow/SelectionHistory.h"
 #if TWINFOLD_UPDATE_CHECK
 #include "updates/UpdateViewModel.h"
 #endif
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QPushButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -37,6 +41,7 @@ MainWindow::MainWindow(SettingsService& settings, QWidget* parent)
     setPalette(colors);
     setCentralWidget(mainView_);
     restoreDialog_ = new RestoreDialog(mainView_->viewModel(), this);
+    selectionHistory_ = new SelectionHistory(mainView_->viewModel(), this);
     buildMenus();
     resize(960, 680);
 }
@@ -45,11 +50,15 @@ MainWindow::MainWindow(SettingsService& settings, QWidget* parent)
 void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
+    // The same rule as the header's button: not while a scan or conversion runs.
+    openFolder_ = file->addAction(tr("Open Folder…"), this, [this] { mainView_->header()->selectFolderButton()->click(); });
+    openFolder_->setShortcut(QKeySequence::Open);
     restoreOriginals_ = file->addAction(tr("Restore Originals…"), this, [this] { restoreDialog_->start(); });
     file->addSeparator();
     QAction* quit = file->addAction(tr("Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
+    buildEditMenu();
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help_ = help->addAction(tr("Twinfold Help"), this, [this] {
@@ -104,6 +113,48 @@ void MainWindow::showUpdateCheckState()
     checkingIndicator_->setVisible(checking);
 }
 #endif
+
+void MainWindow::buildEditMenu()
+{
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    undoSelection_ = edit->addAction(tr("Undo Selection Change"), selectionHistory_, &SelectionHistory::undo);
+    undoSelection_->setShortcut(QKeySequence::Undo);
+    undoSelection_->setEnabled(false);
+    connect(selectionHistory_, &SelectionHistory::canUndoChanged, undoSelection_, &QAction::setEnabled);
+}
+
+bool MainWindow::confirmQuitDuringConversion()
+{
+    QMessageBox question(QMessageBox::Question, tr("Stop the Conversion?"),
+                         tr("A conversion is running. Stop it and quit?"), QMessageBox::NoButton, this);
+    question.setInformativeText(tr("Files already finished are kept; no original is touched."));
+    QPushButton* stop = question.addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
+    QPushButton* keep = question.addButton(tr("Keep Converting"), QMessageBox::RejectRole);
+    question.setDefaultButton(keep);
+    question.setEscapeButton(keep);
+    question.exec();
+    return question.clickedButton() == stop;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    ScanViewModel& vm = mainView_->viewModel();
+    if (!vm.conversionState().isConverting()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // The state may have moved on while the question was open.
+    if (!confirmQuitDuringConversion()) {
+        event->ignore();
+        return;
+    }
+    if (vm.conversionState().isConverting()) {
+        QFuture<void> stopped = vm.cancelConversion();
+        while (!stopped.isFinished())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    QMainWindow::closeEvent(event);
+}
 
 void MainWindow::showAbout()
 {

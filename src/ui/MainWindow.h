@@ -10,6 +10,7 @@ class QAction;
 namespace twinfold {
 
 class RestoreDialog;
+class SelectionHistory;
 
 class MainView;
 class SettingsService;
@@ -31,6 +32,9 @@ public:
 
     MainView* mainView() const { return mainView_; }
     QAction* restoreOriginalsAction() const { return restoreOriginals_; }
+    QAction* openFolderAction() const { return openFolder_; }
+    QAction* undoSelectionAction() const { return undoSelection_; }
+    SelectionHistory* selectionHistory() const { return selectionHistory_; }
     RestoreDialog* restoreDialog() const { return restoreDialog_; }
     QAction* helpAction() const { return help_; }
     // Null in a build without the update check.
@@ -43,9 +47,14 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A conversion is never cut off by quitting: the user is asked first,
+    // and keeps it running by saying no.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
+    void buildEditMenu();
+    bool confirmQuitDuringConversion();
     void showAbout();
 #if TWINFOLD_UPDATE_CHECK
     QWidget* buildCheckingIndicator();
@@ -58,6 +67,9 @@ private:
     MainView* mainView_;
     RestoreDialog* restoreDialog_ = nullptr;
     QAction* restoreOriginals_ = nullptr;
+    QAction* openFolder_ = nullptr;
+    QAction* undoSelection_ = nullptr;
+    SelectionHistory* selectionHistory_ = nullptr;
     QAction* help_ = nullptr;
     QAction* checkForUpdates_ = nullptr;
     QWidget* checkingIndicator_ = nullptr;

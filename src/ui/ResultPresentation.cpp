@@ -7,6 +7,9 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
+
 #include <optional>
 
 namespace twinfold {
@@ -148,6 +151,22 @@ QString channelsText(const AudioFileInfo& info)
 QString bitDepthText(const AudioFileInfo& info)
 {
     return recordText(presentation::bitDepthText(info));
+}
+
+QString durationDisplayText(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds < 0 || seconds >= 9.0e15)
+        return QStringLiteral("0:00");
+    if (seconds > 0 && seconds < 1) {
+        // Tenths, never rounded up to a whole second nor down to nothing.
+        const int tenths = std::clamp(int(seconds * 10), 1, 9);
+        return QStringLiteral("0:00.%1").arg(tenths);
+    }
+    const long long whole = static_cast<long long>(seconds);
+    const QString secondsText = QStringLiteral("%1").arg(whole % 60, 2, 10, QLatin1Char('0'));
+    if (whole < 3600)
+        return QStringLiteral("%1:%2").arg(whole / 60).arg(secondsText);
+    return QStringLiteral("%1:%2:%3").arg(whole / 3600).arg((whole / 60) % 60, 2, 10, QLatin1Char('0')).arg(secondsText);
 }
 
 QString byteCountText(qint64 bytes)

@@ -44,6 +44,8 @@ CheckMark checkMarkFor(const ScanResult& result, bool selected);
 QString formatColumnText(const ScanResult& result, const QString& text);
 QString channelsText(const AudioFileInfo& info);  // "2ch"
 QString bitDepthText(const AudioFileInfo& info);  // "24-bit", or "Compressed" for a coded source
+// "0:00.3" under a second (a click, a slate), "3:07", "1:01:40" from an hour.
+QString durationDisplayText(double seconds);
 // A byte count in the desktop's file-size style and the user's locale.
 QString byteCountText(qint64 bytes);
 

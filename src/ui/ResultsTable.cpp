@@ -4,6 +4,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -22,6 +23,30 @@ ResultsTable::ResultsTable(QWidget* parent) : QTableView(parent)
     setAcceptDrops(false);
     verticalHeader()->hide();
     setTextElideMode(Qt::ElideMiddle);
+    setTabKeyNavigation(false);
+}
+
+void ResultsTable::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+        emit checkMarkClicked(currentIndex().row());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+// Moving through the rows without Shift only moves the focus; a stray arrow
+// key must not replace a long hand-made selection with one row.
+QItemSelectionModel::SelectionFlags ResultsTable::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const
+{
+    if (event && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (!(key->modifiers() & Qt::ShiftModifier) && key->key() != Qt::Key_Space)
+            return QItemSelectionModel::NoUpdate;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 bool ResultsTable::takeCheckMarkClick(QMouseEvent* event)

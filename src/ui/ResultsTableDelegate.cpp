@@ -92,11 +92,10 @@ void ResultsTableDelegate::paintBadge(QPainter* painter, const QStyleOptionViewI
     paintRowBackground(painter, item);
     const BadgeLook look{index.data(ResultsTableModel::StatusTextRole).toString(),
                          Tint(index.data(ResultsTableModel::TintRole).toInt())};
-    // The badge's words turn white on a selected row, like the row's text.
-    QPalette palette = option.palette;
-    if (option.state & QStyle::State_Selected)
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-    StatusBadge::paint(painter, option.rect.adjusted(4, 1, -4, -1), look, palette, roleFont(FontRole::caption));
+    // On a selected row the badge keeps its own light ground, so a blue or
+    // teal badge does not melt into the selection colour.
+    StatusBadge::paint(painter, option.rect.adjusted(4, 1, -4, -1), look, option.palette, roleFont(FontRole::caption),
+                       option.state & QStyle::State_Selected);
 }
 
 // The name (elided as usual) gives way to the tag at the cell's right end.

@@ -128,10 +128,24 @@ QVariant ResultsTableModel::displayText(const ScanResult& result, int column) co
     case channelsColumn: return formatColumnText(result, channelsText(info));
     case bitDepthColumn: return formatColumnText(result, bitDepthText(info));
     case sampleRateColumn: return formatColumnText(result, QString::fromStdString(info.sampleRateText()));
-    case durationColumn: return formatColumnText(result, QString::fromStdString(info.durationText()));
+    case durationColumn: return formatColumnText(result, durationDisplayText(info.duration));
     case sizeColumn: return byteCountText(info.fileSize);
+    case folderColumn: return folderText(result);
     default: return {};
     }
+}
+
+// Where the file lies below the scanned folder ("Day 1/Room A"), empty at
+// its top; the whole folder path for a file outside it (a dropped file).
+QString ResultsTableModel::folderText(const ScanResult& result) const
+{
+    const std::filesystem::path folder = result.fileInfo.url.parent_path();
+    if (const auto& root = viewModel_.selectedFolderURL()) {
+        const std::filesystem::path relative = folder.lexically_relative(*root);
+        if (!relative.empty() && *relative.begin() != "..")
+            return relative == "." ? QString() : QString::fromStdString(relative.string());
+    }
+    return QString::fromStdString(folder.string());
 }
 
 QVariant ResultsTableModel::checkData(const ScanResult& result, int role) const
@@ -173,7 +187,7 @@ QVariant ResultsTableModel::headerData(int section, Qt::Orientation orientation,
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[] = {"", QT_TR_NOOP("Filename"), QT_TR_NOOP("Channels"), QT_TR_NOOP("Bit Depth"),
+    static const char* const titles[] = {"", QT_TR_NOOP("Filename"), QT_TR_NOOP("Folder"), QT_TR_NOOP("Channels"), QT_TR_NOOP("Bit Depth"),
                                          QT_TR_NOOP("Sample Rate"), QT_TR_NOOP("Duration"), QT_TR_NOOP("Size"),
                                          QT_TR_NOOP("Status")};
     return section >= 0 && section < columnCount_ ? tr(titles[section]) : QVariant();

@@ -21,7 +21,7 @@ struct ScanResult;
 class ResultsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { checkColumn, filenameColumn, channelsColumn, bitDepthColumn, sampleRateColumn,
+    enum Column { checkColumn, filenameColumn, folderColumn, channelsColumn, bitDepthColumn, sampleRateColumn,
                   durationColumn, sizeColumn, statusColumn, columnCount_ };
     enum Role {
         CheckSymbolRole = Qt::UserRole + 1,  // symbol name of the check mark
@@ -54,6 +54,7 @@ private:
     QVariant checkData(const ScanResult& result, int role) const;
     QVariant filenameData(const ScanResult& result, int role) const;
     QVariant statusData(const ScanResult& result, int role) const;
+    QString folderText(const ScanResult& result) const;
     void selectionChanged();
     void resultsInserted(const std::vector<std::size_t>& positions);
 

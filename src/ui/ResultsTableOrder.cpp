@@ -46,8 +46,12 @@ QCollator nameCollator()
     return collator;
 }
 
-QCollatorSortKey nameKey(const QCollator& collator, const ScanResult& result)
+// The Folder column sorts by the folder's whole path: below one scanned
+// folder that is the order of the paths shown.
+QCollatorSortKey textKey(const QCollator& collator, const ScanResult& result, int column)
 {
+    if (column == ResultsTableModel::folderColumn)
+        return collator.sortKey(QString::fromStdString(result.fileInfo.url.parent_path().string()));
     return collator.sortKey(QString::fromStdString(result.fileInfo.filename));
 }
 
@@ -55,7 +59,7 @@ QCollatorSortKey nameKey(const QCollator& collator, const ScanResult& result)
 
 bool ResultsTableOrder::textColumn() const
 {
-    return sort_ && sort_->column == ResultsTableModel::filenameColumn;
+    return sort_ && (sort_->column == ResultsTableModel::filenameColumn || sort_->column == ResultsTableModel::folderColumn);
 }
 
 double ResultsTableOrder::numberKey(const ScanResult& result, const std::set<Uuid>& ticked) const
@@ -80,13 +84,14 @@ void ResultsTableOrder::makeKeys(const std::vector<ScanResult>& results, const s
 {
     numberKeys_.clear();
     if (textColumn()) {
-        if (textKeys_.size() == results.size())
+        if (textKeys_.size() == results.size() && textKeysColumn_ == sort_->column)
             return;
+        textKeysColumn_ = sort_->column;
         textKeys_.clear();
         textKeys_.reserve(results.size());
         const QCollator collator = nameCollator();
         for (const ScanResult& result : results)
-            textKeys_.push_back(nameKey(collator, result));
+            textKeys_.push_back(textKey(collator, result, sort_->column));
         return;
     }
     numberKeys_.reserve(results.size());
@@ -189,7 +194,7 @@ void ResultsTableOrder::insertKeys(const std::vector<ScanResult>& results, const
         keys.reserve(results.size());
         std::size_t old = 0;
         for (std::size_t i = 0; i < results.size(); ++i)
-            keys.push_back(added[i] ? nameKey(collator, results[i]) : std::move(textKeys_[old++]));
+            keys.push_back(added[i] ? textKey(collator, results[i], sort_->column) : std::move(textKeys_[old++]));
         textKeys_ = std::move(keys);
         return;
     }

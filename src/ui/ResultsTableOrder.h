@@ -50,6 +50,7 @@ private:
     std::vector<std::size_t> rows_;  // row → index in the view model's list
     // Keys by index in the list, for the sorted column only.
     std::vector<QCollatorSortKey> textKeys_;
+    int textKeysColumn_ = -1;
     std::vector<double> numberKeys_;
 };
 

@@ -10,6 +10,7 @@
 #include "workflow/ScanViewModel.h"
 
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QItemSelection>
 #include <QMenu>
 #include <QMessageBox>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace twinfold {
 
@@ -33,16 +35,32 @@ struct ColumnWidth {
 
 constexpr ColumnWidth kColumnWidths[] = {
     {ResultsTableModel::checkColumn, 30, QHeaderView::Fixed, ""},
-    {ResultsTableModel::filenameColumn, 300, QHeaderView::Stretch, ""},
+    {ResultsTableModel::filenameColumn, 300, QHeaderView::Interactive, ""},
+    {ResultsTableModel::folderColumn, 140, QHeaderView::Interactive, ""},
     {ResultsTableModel::channelsColumn, 50, QHeaderView::Interactive, "16ch"},
-    {ResultsTableModel::bitDepthColumn, 70, QHeaderView::Interactive, "Compressed"},
+    {ResultsTableModel::bitDepthColumn, 70, QHeaderView::Interactive, "32-bit float"},
     {ResultsTableModel::sampleRateColumn, 70, QHeaderView::Interactive, "88.2k"},
-    {ResultsTableModel::durationColumn, 60, QHeaderView::Interactive, "88:88"},
+    {ResultsTableModel::durationColumn, 60, QHeaderView::Interactive, "8:88:88"},
     {ResultsTableModel::sizeColumn, 70, QHeaderView::Interactive, "888.8 MB"},
     {ResultsTableModel::statusColumn, 120, QHeaderView::Interactive, ""},
 };
 
 constexpr int kCellPadding = 14;
+constexpr int kMinimumFilenameWidth = 200;
+
+// The stored names of the columns, in column order.
+constexpr const char* kColumnNames[] = {"selected", "filename", "folder", "channels", "bitDepth",
+                                        "sampleRate", "duration", "size", "status"};
+static_assert(std::size(kColumnNames) == ResultsTableModel::columnCount_);
+
+int columnNamed(const std::string& name)
+{
+    for (int column = 0; column < ResultsTableModel::columnCount_; ++column) {
+        if (name == kColumnNames[column])
+            return column;
+    }
+    return ResultsTableModel::filenameColumn;
+}
 
 // The widths are meant for a compact system font; desktop fonts are often
 // wider, so a column grows to fit its title and its usual text.
@@ -69,6 +87,7 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     table_->setModel(model_);
     table_->setItemDelegate(new ResultsTableDelegate(table_));
     configureColumns();
+    resetSortOrder();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -110,6 +129,67 @@ void ScanResultsView::configureColumns()
     header->resizeSection(ResultsTableModel::statusColumn, std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 12);
     connect(header, &QHeaderView::sectionClicked, this, &ScanResultsView::headerClicked);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](const QPoint& position) {
+        QMenu* menu = makeHeaderMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(header->mapToGlobal(position));
+    });
+    connect(header, &QHeaderView::sectionResized, this, [this](int section) {
+        if (section != ResultsTableModel::filenameColumn && section != ResultsTableModel::folderColumn)
+            fitFilenameColumn();
+    });
+    table_->setColumnHidden(ResultsTableModel::folderColumn, !viewModel_.settings().showFolderColumn);
+}
+
+// The file names and their folders share the room the other columns leave,
+// the names never narrower than can show one; below that the table scrolls
+// sideways.
+void ScanResultsView::fitFilenameColumn()
+{
+    QHeaderView* header = table_->horizontalHeader();
+    const int filename = ResultsTableModel::filenameColumn;
+    const int folder = ResultsTableModel::folderColumn;
+    const bool folderShown = !header->isSectionHidden(folder);
+    int others = 0;
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        if (column != filename && column != folder && !header->isSectionHidden(column))
+            others += header->sectionSize(column);
+    }
+    const int rest = table_->viewport()->width() - others;
+    const int nameWidth = std::max(kMinimumFilenameWidth, folderShown ? rest * 3 / 5 : rest);
+    if (folderShown) {
+        const int folderWidth = std::max(60, rest - nameWidth);
+        if (header->sectionSize(folder) != folderWidth)
+            header->resizeSection(folder, folderWidth);
+    }
+    if (header->sectionSize(filename) != nameWidth)
+        header->resizeSection(filename, nameWidth);
+}
+
+void ScanResultsView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitFilenameColumn();
+}
+
+QMenu* ScanResultsView::makeHeaderMenu()
+{
+    auto* menu = new QMenu(this);
+    QAction* folder = menu->addAction(tr("Folder"));
+    folder->setCheckable(true);
+    folder->setChecked(!table_->isColumnHidden(ResultsTableModel::folderColumn));
+    connect(folder, &QAction::toggled, this, &ScanResultsView::setFolderColumnShown);
+    return menu;
+}
+
+void ScanResultsView::setFolderColumnShown(bool shown)
+{
+    table_->setColumnHidden(ResultsTableModel::folderColumn, !shown);
+    fitFilenameColumn();
+    AppSettings settings = viewModel_.settings();
+    settings.showFolderColumn = shown;
+    viewModel_.setSettings(settings);
 }
 
 // A badge longer than the usual ones ("… · differs by -18 dB") widens its
@@ -135,9 +215,12 @@ std::optional<ResultsTableOrder::Sort> ScanResultsView::sortOrder() const
     return model_->sortOrder();
 }
 
+// The order the user chose last time, or by name.
 void ScanResultsView::resetSortOrder()
 {
-    model_->clearSort();
+    const AppSettings& settings = viewModel_.settings();
+    model_->sort(columnNamed(settings.resultsSortColumn),
+                 settings.resultsSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
     showSortIndicator();
 }
 
@@ -148,6 +231,10 @@ void ScanResultsView::headerClicked(int section)
     model_->sort(section, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     // The header flips its indicator on any click; put back the real order.
     showSortIndicator();
+    AppSettings settings = viewModel_.settings();
+    settings.resultsSortColumn = kColumnNames[section];
+    settings.resultsSortAscending = ascending;
+    viewModel_.setSettings(settings);
 }
 
 void ScanResultsView::showSortIndicator()

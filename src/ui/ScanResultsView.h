@@ -25,11 +25,11 @@ class ScanViewModel;
 // the view model's selection, and under it the channel details of a single
 // selected multichannel result.
 //
-// Every column sorts. No order is applied until a header is first clicked
-// (the workflow's order stands); the first click on a column sorts it
-// ascending, each further click reverses. The order is the table's own (the
-// view model's list is left alone); a list published later (a rescan) and
-// results streaming in are put in the chosen order as well.
+// Every column sorts, ties by full path. The rows start in the order chosen
+// last (kept in the settings; by name at first); the first click on a column
+// sorts it ascending, each further click reverses. The order is the table's
+// own (the view model's list is left alone); a list published later (a
+// rescan) and results streaming in are put in the chosen order as well.
 class ScanResultsView : public QWidget {
     Q_OBJECT
 public:
@@ -39,10 +39,13 @@ public:
     ResultsTableModel* model() const { return model_; }
     MultichannelDetailPanel* detailPanel() const { return detail_; }
 
-    // The column and direction the rows are sorted by; none before the first click.
+    // The column and direction the rows are sorted by.
     std::optional<ResultsTableOrder::Sort> sortOrder() const;
-    // Forgets the chosen order, as when the table is built anew.
+    // Back to the stored order, as when the table is built anew.
     void resetSortOrder();
+    // The header's menu: which optional columns show; owned by the caller.
+    QMenu* makeHeaderMenu();
+    void setFolderColumnShown(bool shown);
 
     void setFileRevealer(FileRevealer revealer) { revealer_ = std::move(revealer); }
     // The context menu for these results, or null for none; owned by the caller.
@@ -52,8 +55,12 @@ signals:
     // The context menu's "Convert Selected".
     void convertRequested();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void configureColumns();
+    void fitFilenameColumn();
     void fitStatusColumn(int first, int last);
     void headerClicked(int section);
     void showSortIndicator();

@@ -10,6 +10,9 @@ StatView::StatView(const QString& title, Tint highlightTint, QWidget* parent)
     : QWidget(parent), title_(new QLabel(title, this)), value_(new QLabel(this)), highlightTint_(highlightTint)
 {
     title_->setFont(roleFont(FontRole::caption));
+    // A long title (a translation, a narrow window) takes a second line
+    // instead of losing its last letters.
+    title_->setWordWrap(true);
     value_->setFont(roleFont(FontRole::headline));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -55,7 +58,7 @@ void StatView::applyColors()
     titlePalette.setColor(QPalette::WindowText, tintColor(Tint::secondary, palette()));
     title_->setPalette(titlePalette);
     QPalette valuePalette = value_->palette();
-    valuePalette.setColor(QPalette::WindowText, tintColor(valueTint(), palette()));
+    valuePalette.setColor(QPalette::WindowText, figureColor(valueTint(), palette()));
     value_->setPalette(valuePalette);
 }
 

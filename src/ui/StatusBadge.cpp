@@ -24,7 +24,7 @@ QSize StatusBadge::sizeHint(const BadgeLook& look, const QFont& font)
 }
 
 void StatusBadge::paint(QPainter* painter, const QRect& area, const BadgeLook& look, const QPalette& palette,
-                        const QFont& font)
+                        const QFont& font, bool onSelection)
 {
     const QSize size = sizeHint(look, font).boundedTo(area.size());
     const QRect badge(area.left(), area.top() + (area.height() - size.height()) / 2, size.width(), size.height());
@@ -32,6 +32,10 @@ void StatusBadge::paint(QPainter* painter, const QRect& area, const BadgeLook& l
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
+    if (onSelection) {
+        painter->setBrush(controlBackgroundColor(palette));
+        painter->drawRoundedRect(QRectF(badge), cornerRadius, cornerRadius);
+    }
     painter->setBrush(withOpacity(color, backgroundOpacity));
     painter->drawRoundedRect(QRectF(badge), cornerRadius, cornerRadius);
     painter->setBrush(color);
@@ -40,7 +44,7 @@ void StatusBadge::paint(QPainter* painter, const QRect& area, const BadgeLook& l
     const int textLeft = badge.left() + horizontalMargin + dotSize + dotSpacing;
     const QRect textArea(textLeft, badge.top(), badge.right() - horizontalMargin - textLeft + 2, badge.height());
     painter->setFont(font);
-    painter->setPen(tintColor(Tint::primary, palette));
+    painter->setPen(onSelection ? palette.color(QPalette::Text) : tintColor(Tint::primary, palette));
     painter->drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(font).elidedText(look.text, Qt::ElideRight, textArea.width()));
     painter->restore();

@@ -37,7 +37,7 @@ public:
     static QSize sizeHint(const BadgeLook& look, const QFont& font);
     // Draws the badge at the left of `area`, centred vertically, no wider than it.
     static void paint(QPainter* painter, const QRect& area, const BadgeLook& look, const QPalette& palette,
-                      const QFont& font);
+                      const QFont& font, bool onSelection = false);
 
 private:
     BadgeLook look_;

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace twinfold {
 
@@ -59,6 +60,54 @@ QColor tintColor(Tint tint, const QPalette& palette)
     case Tint::green: return QColor(0x28, 0xA7, 0x45);
     }
     return palette.color(QPalette::WindowText);
+}
+
+namespace {
+
+qreal linear(qreal channel)
+{
+    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+qreal luminance(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+QColor mixed(const QColor& from, const QColor& to, qreal amount)
+{
+    const QColor a = from.toRgb();
+    const QColor b = to.toRgb();
+    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * amount),
+                            float(a.greenF() + (b.greenF() - a.greenF()) * amount),
+                            float(a.blueF() + (b.blueF() - a.blueF()) * amount));
+}
+
+// A translucent colour as it shows over `background`.
+QColor over(const QColor& color, const QColor& background)
+{
+    return mixed(background, QColor(color.red(), color.green(), color.blue()), color.alphaF());
+}
+
+}  // namespace
+
+qreal contrastRatio(const QColor& a, const QColor& b)
+{
+    const qreal la = luminance(a);
+    const qreal lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor figureColor(Tint tint, const QPalette& palette)
+{
+    const QColor background = windowBackgroundColor(palette);
+    const QColor start = over(tintColor(tint, palette), background);
+    const QColor goal = luminance(background) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
+    QColor color = start;
+    for (int step = 1; step <= 20 && contrastRatio(color, background) < kMinimumTextContrast; ++step)
+        color = mixed(start, goal, step / 20.0);
+    return color;
 }
 
 QColor withOpacity(QColor color, qreal opacity)

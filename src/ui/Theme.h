@@ -14,6 +14,14 @@ namespace twinfold {
 enum class Tint { primary, secondary, accent, blue, orange, red, purple, teal, gray, green };
 
 QColor tintColor(Tint tint, const QPalette& palette);
+// A tint as text on the window's background: darkened on a light window,
+// lightened on a dark one, just enough to read (a contrast ratio of 4.5:1).
+QColor figureColor(Tint tint, const QPalette& palette);
+// The contrast ratio of two opaque colours, 1 to 21, as accessibility
+// guidelines define it (relative luminance, sRGB).
+qreal contrastRatio(const QColor& a, const QColor& b);
+constexpr qreal kMinimumTextContrast = 4.5;
+
 // The same colour with its alpha scaled by `opacity` (0…1).
 QColor withOpacity(QColor color, qreal opacity);
 

@@ -162,6 +162,12 @@ QByteArray encodeAppSettings(const AppSettings& settings) {
         appendKey(json, "skippedUpdateVersion");
         ok = ok && appendString(json, *settings.skippedUpdateVersion);
     }
+    appendKey(json, "resultsSortColumn");
+    ok = ok && appendString(json, settings.resultsSortColumn);
+    appendKey(json, "resultsSortAscending");
+    appendBool(json, settings.resultsSortAscending);
+    appendKey(json, "showFolderColumn");
+    appendBool(json, settings.showFolderColumn);
     json += '}';
     if (!ok) return {};
     return QByteArray(json.data(), static_cast<qsizetype>(json.size()));
@@ -181,7 +187,10 @@ std::optional<AppSettings> decodeAppSettings(const QByteArray& json) {
                     read(object, "includePanInFilename", settings.includePanInFilename) &&
                     read(object, "nameSplitsByTrackName", settings.nameSplitsByTrackName) &&
                     read(object, "checkForUpdatesOnLaunch", settings.checkForUpdatesOnLaunch) &&
-                    read(object, "skippedUpdateVersion", settings.skippedUpdateVersion);
+                    read(object, "skippedUpdateVersion", settings.skippedUpdateVersion) &&
+                    read(object, "resultsSortColumn", settings.resultsSortColumn) &&
+                    read(object, "resultsSortAscending", settings.resultsSortAscending) &&
+                    read(object, "showFolderColumn", settings.showFolderColumn);
     if (!ok) return std::nullopt;
     return settings;
 }

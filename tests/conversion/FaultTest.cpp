@@ -12,13 +12,31 @@ using FaultTest = ConverterFixture;
 
 TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
     // Running as root, permissions do not stop a write; a parent that is a
-    // regular file does.
+    // regular file does, and so does a name longer than the file system takes.
     const fs::path source = stereoSource("Song.wav", 100);
     std::ofstream(dir / "blocker") << "a file, not a folder";
-    EXPECT_EQ(failureOf([&] { converter.convertToMono(source, dir / "blocker" / "out.wav", ChannelSelection::left); }),
-              Case::cannotCreateOutput);
-    EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, dir / "blocker" / "out.wav", {1}); }),
-              Case::cannotCreateOutput);
+    const std::string longName = std::string(300, 'K') + "_mono.wav";
+    struct Row {
+        fs::path output;
+        std::string message;
+    };
+    const Row rows[] = {
+        {dir / "blocker" / "out.wav", "Cannot create output file out.wav: Not a directory"},
+        {dir / longName, "Cannot create output file " + longName + ": File name too long"},
+    };
+    for (const Row& row : rows) {
+        for (const auto& convert : std::vector<std::function<void()>>{
+                 [&] { converter.convertToMono(source, row.output, ChannelSelection::left); },
+                 [&] { converter.removeRedundantChannels(source, row.output, {1}); }}) {
+            try {
+                convert();
+                ADD_FAILURE() << row.output;
+            } catch (const ConversionError& error) {
+                EXPECT_EQ(error.errorCase(), Case::cannotCreateOutput);
+                EXPECT_EQ(error.what(), row.message);
+            }
+        }
+    }
     EXPECT_THROW(converter.convertToMono(dir / "gone.wav", dir / "out.wav", ChannelSelection::left), AudioIOError);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Song.wav", "blocker"}));
 }

@@ -46,7 +46,7 @@ public:
 bool isData(const QString& text, const fs::path& library)
 {
     static const QRegularExpression figures(QStringLiteral(
-        R"(^[-+\d.,:/% ]*(k|kB|MB|GB|dB|dBFS|L|R|C|LFE|Ls|Rs|Lrs|Rrs)?$)"));
+        R"(^[-−+\d.,:/% ]*(k|kB|MB|GB|bytes?|dB|dBFS|L|R|C|LFE|Ls|Rs|Lrs|Rrs)?$)"));
     return figures.match(text).hasMatch() || text.startsWith(QString::fromStdString(library.string()))
            || text.endsWith(QLatin1String(".wav"));
 }
@@ -71,6 +71,7 @@ protected:
     void expectAllTranslatedAndWhole(QWidget* top)
     {
         ASSERT_NE(top, nullptr);
+        QCoreApplication::processEvents();  // texts that just changed are laid out
         for (auto* label : top->findChildren<QLabel*>()) {
             if (!label->isVisible() || label->text().isEmpty() || isData(label->text(), library.path()))
                 continue;

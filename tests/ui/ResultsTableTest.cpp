@@ -113,7 +113,7 @@ TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick)
                   resultNamed("Deep.wav").fileInfo.fileSize, 1, QLocale::DataSizeSIFormat));
     EXPECT_EQ(cell("Deep.wav", Model::statusColumn, Model::StatusTextRole), "Dual Mono");
     EXPECT_EQ(cell("Podcast.mp3", Model::bitDepthColumn), "Compressed");
-    const QStringList titles{"", "Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"};
+    const QStringList titles{"", "Filename", "Folder", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"};
     for (int column = 0; column < titles.size(); ++column)
         EXPECT_EQ(model().headerData(column, Qt::Horizontal, Qt::DisplayRole), titles[column]);
 
@@ -300,13 +300,11 @@ TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays)
     for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav"})
         stereoWav(name, StereoKind::dualMono);
     openAndScan();
-    // Until a header is clicked the table shows the workflow's own order.
-    EXPECT_EQ(namesOnScreen(), namesInViewModel());
-    EXPECT_FALSE(table().horizontalHeader()->isSortIndicatorShown());
+    // The rows start by name, and the header says so.
+    EXPECT_TRUE(table().horizontalHeader()->isSortIndicatorShown());
     clickCell(rowOf("b.wav"), Model::filenameColumn);
     QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
 
-    clickHeader(Model::filenameColumn);
     const std::vector<std::string> ascending = pathsOnScreen();
     clickHeader(Model::filenameColumn);
     const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
@@ -329,11 +327,13 @@ TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays)
     int inserted = 0;
     const auto connection = QObject::connect(&model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
         inserted += last - first + 1;
-        EXPECT_EQ(std::size_t(model().rowCount()), vm().scanResults().size());
+        // One batch may land in several places, one insertion each.
+        EXPECT_LE(std::size_t(model().rowCount()), vm().scanResults().size());
     });
     vm().startScan();
     waitForScan();
     QObject::disconnect(connection);
+    EXPECT_EQ(std::size_t(model().rowCount()), vm().scanResults().size());
     EXPECT_EQ(inserted, 6);
     std::vector<std::string> grown = pathsOnScreen();
     std::vector<std::string> expected = ascending;
@@ -344,12 +344,14 @@ TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays)
     });
     EXPECT_EQ(grown, expected);
 
-    // A table built anew after the empty state starts unsorted again.
+    // A table built anew after the empty state starts in the order chosen last.
+    clickHeader(Model::sizeColumn);
     click(view().header()->resetButton());
     QCoreApplication::processEvents();
     ASSERT_TRUE(view().isShowingEmptyState());
     chooseLibrary();
-    EXPECT_FALSE(view().resultsView()->sortOrder().has_value());
+    ASSERT_TRUE(view().resultsView()->sortOrder().has_value());
+    EXPECT_EQ(view().resultsView()->sortOrder()->column, int(Model::sizeColumn));
 }
 
 struct StreamedIn {

@@ -66,6 +66,13 @@ bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& librar
     if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; }))
         return false;
     bool ok = save(window, out, QStringLiteral("results.png"));
+    // The same results from the smallest window up.
+    const QSize usual = window.size();
+    for (const QSize size : {QSize(700, 519), QSize(960, 680), QSize(1600, 1000)}) {
+        window.resize(size);
+        ok &= save(window, out, QStringLiteral("window-%1x%2.png").arg(size.width()).arg(size.height()));
+    }
+    window.resize(usual);
 
     selectOnly(vm, [](const ScanResult& r) { return r.multichannelAnalysis.has_value(); });
     ok &= save(window, out, QStringLiteral("multichannel-details.png"));

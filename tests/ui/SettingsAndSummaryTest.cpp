@@ -152,8 +152,6 @@ TEST_F(SettingsAndSummaryTest, FiguresFollowWhatWasFound)
     }
     EXPECT_EQ(bar().stat("Total Files")->value(), "8");
     EXPECT_EQ(bar().stat("Dual Mono")->value(), "2") << "panned mono counts as dual mono";
-    EXPECT_EQ(bar().stat("Potential Savings")->value(),
-              QLocale().formattedDataSize(vm().totalPotentialSavings(), 1, QLocale::DataSizeSIFormat));
 
     vm().setSelectedResultIDs({});
     EXPECT_FALSE(bar().convertButton()->isEnabled());

@@ -40,6 +40,9 @@ AppSettings customRecord() {
     s.nameSplitsByTrackName = true;
     s.checkForUpdatesOnLaunch = false;
     s.skippedUpdateVersion = "2.1.0";
+    s.resultsSortColumn = "size";
+    s.resultsSortAscending = false;
+    s.showFolderColumn = false;
     return s;
 }
 
@@ -92,10 +95,11 @@ TEST(SettingsEncoding, MembersInDeclarationOrderWithoutAbsentVersion) {
     EXPECT_EQ(encodeAppSettings(AppSettings{}),
               R"({"namingSuffix":"_mono","originalFileHandling":"Move originals to backup folder",)"
               R"("normalizationEnabled":false,"normalizationTargetdBFS":-6,"silenceThresholddBFS":-96,)"
-              R"("includePanInFilename":false,"nameSplitsByTrackName":false,"checkForUpdatesOnLaunch":true})");
+              R"("includePanInFilename":false,"nameSplitsByTrackName":false,"checkForUpdatesOnLaunch":true,)"
+              R"("resultsSortColumn":"filename","resultsSortAscending":true,"showFolderColumn":true})");
     AppSettings s;
     s.skippedUpdateVersion = "1.2";
-    EXPECT_TRUE(encodeAppSettings(s).endsWith(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2"})"));
+    EXPECT_TRUE(encodeAppSettings(s).contains(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2","resultsSortColumn")"));
 }
 
 TEST(SettingsEncoding, EveryFiniteFloatSurvivesExactly) {
