@@ -2,15 +2,18 @@
 
 #include "ui/DesktopServices.h"
 #include "ui/MainView.h"
+#include "ui/ReportExport.h"
 #include "ui/RestoreDialog.h"
 #include "ui/Theme.h"
 #include "ui/TwinfoldApp.h"
 #include "updates/BuildInfo.h"
+#include "workflow/ScanViewModel.h"
 #if TWINFOLD_UPDATE_CHECK
 #include "updates/UpdateViewModel.h"
 #endif
 
 #include <QApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -44,6 +47,12 @@ void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     restoreOriginals_ = file->addAction(tr("Restore Originals…"), this, [this] { restoreDialog_->start(); });
+    exportReport_ = file->addAction(tr("Export Report…"), this, &MainWindow::exportReportOfResults);
+    chooseReportFile_ = [this](const SaveFileRequest& request) { return askWhereToSave(this, request); };
+    ScanViewModel& results = mainView_->viewModel();
+    connect(&results, &ScanViewModel::scanResultsChanged, this, &MainWindow::enableExportReport);
+    connect(&results, &ScanViewModel::scanResultsInserted, this, &MainWindow::enableExportReport);
+    enableExportReport();
     file->addSeparator();
     QAction* quit = file->addAction(tr("Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
@@ -106,6 +115,18 @@ void MainWindow::showAbout()
                        tr("Twinfold %1\n\nFinds audio files whose channels carry the same content "
                           "and converts them to true mono, bit for bit.")
                            .arg(buildVersionString()));
+}
+
+void MainWindow::enableExportReport()
+{
+    exportReport_->setEnabled(!mainView_->viewModel().scanResults().empty());
+}
+
+void MainWindow::exportReportOfResults()
+{
+    const ScanViewModel& results = mainView_->viewModel();
+    const std::filesystem::path folder = results.selectedFolderURL().value_or(QDir::homePath().toStdString());
+    exportReport(this, results.scanResults(), folder, chooseReportFile_);
 }
 
 void MainWindow::showEvent(QShowEvent* event)

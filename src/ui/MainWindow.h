@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include "ui/SaveFileChooser.h"
+
 #include <functional>
 
 class QAction;
@@ -29,6 +31,9 @@ public:
 
     MainView* mainView() const { return mainView_; }
     QAction* restoreOriginalsAction() const { return restoreOriginals_; }
+    // "Export Report…": every result, as CSV or JSON, where the user says.
+    QAction* exportReportAction() const { return exportReport_; }
+    void setReportFileChooser(SaveFileChooser chooser) { chooseReportFile_ = std::move(chooser); }
     RestoreDialog* restoreDialog() const { return restoreDialog_; }
     QAction* helpAction() const { return help_; }
     // Null in a build without the update check.
@@ -45,6 +50,8 @@ protected:
 private:
     void buildMenus();
     void showAbout();
+    void exportReportOfResults();
+    void enableExportReport();
 #if TWINFOLD_UPDATE_CHECK
     QWidget* buildCheckingIndicator();
     void showUpdateCheckState();
@@ -56,6 +63,8 @@ private:
     MainView* mainView_;
     RestoreDialog* restoreDialog_ = nullptr;
     QAction* restoreOriginals_ = nullptr;
+    QAction* exportReport_ = nullptr;
+    SaveFileChooser chooseReportFile_;
     QAction* help_ = nullptr;
     QAction* checkForUpdates_ = nullptr;
     QWidget* checkingIndicator_ = nullptr;

@@ -28,6 +28,7 @@ public:
 
     QLineEdit* suffixField() const { return suffix_; }
     QCheckBox* includePanBox() const { return includePan_; }
+    QCheckBox* trackNamesBox() const { return trackNames_; }
     QComboBox* originalsMenu() const { return originals_; }
     QCheckBox* normalizeBox() const { return normalize_; }
     QLineEdit* targetField() const { return target_; }
@@ -48,6 +49,7 @@ private:
     ScanViewModel& viewModel_;
     QLineEdit* suffix_;
     QCheckBox* includePan_;
+    QCheckBox* trackNames_;
     QComboBox* originals_;
     QCheckBox* normalize_;
     QWidget* targetGroup_;
