@@ -35,6 +35,7 @@ AppSettings withChanges(AppSettings base, const AppSettings& before, const AppSe
     carry(base.normalizationTargetdBFS, before.normalizationTargetdBFS, after.normalizationTargetdBFS);
     carry(base.silenceThresholddBFS, before.silenceThresholddBFS, after.silenceThresholddBFS);
     carry(base.includePanInFilename, before.includePanInFilename, after.includePanInFilename);
+    carry(base.nameSplitsByTrackName, before.nameSplitsByTrackName, after.nameSplitsByTrackName);
     carry(base.checkForUpdatesOnLaunch, before.checkForUpdatesOnLaunch, after.checkForUpdatesOnLaunch);
     carry(base.skippedUpdateVersion, before.skippedUpdateVersion, after.skippedUpdateVersion);
     return base;

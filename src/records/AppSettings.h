@@ -24,6 +24,9 @@ struct AppSettings {
     float normalizationTargetdBFS = -6.0f;
     float silenceThresholddBFS = -96.0f;
     bool includePanInFilename = false;
+    // Split outputs named by the recorder's track names (when every channel
+    // has a distinct name fit for a file name) instead of channel numbers.
+    bool nameSplitsByTrackName = false;
     bool checkForUpdatesOnLaunch = true;
     std::optional<std::string> skippedUpdateVersion;
 

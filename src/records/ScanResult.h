@@ -2,6 +2,7 @@
 
 #include "records/AudioFileInfo.h"
 #include "records/ChannelAnalysis.h"
+#include "records/FileEvidence.h"
 #include "records/Uuid.h"
 
 #include <cstdint>
@@ -59,6 +60,8 @@ struct ScanResultFields {
     std::optional<std::string> unreadableReason;
     // Why a file named as one side of a split pair is listed on its own.
     std::optional<std::string> pairingNote;
+    // The levels and the pair's relation the verdict rests on.
+    FileEvidence evidence;
 
     bool operator==(const ScanResultFields&) const = default;
 };

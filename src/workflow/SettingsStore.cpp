@@ -154,6 +154,8 @@ QByteArray encodeAppSettings(const AppSettings& settings) {
     ok = ok && appendFloat(json, settings.silenceThresholddBFS);
     appendKey(json, "includePanInFilename");
     appendBool(json, settings.includePanInFilename);
+    appendKey(json, "nameSplitsByTrackName");
+    appendBool(json, settings.nameSplitsByTrackName);
     appendKey(json, "checkForUpdatesOnLaunch");
     appendBool(json, settings.checkForUpdatesOnLaunch);
     if (settings.skippedUpdateVersion) {
@@ -177,6 +179,7 @@ std::optional<AppSettings> decodeAppSettings(const QByteArray& json) {
                     read(object, "normalizationTargetdBFS", settings.normalizationTargetdBFS) &&
                     read(object, "silenceThresholddBFS", settings.silenceThresholddBFS) &&
                     read(object, "includePanInFilename", settings.includePanInFilename) &&
+                    read(object, "nameSplitsByTrackName", settings.nameSplitsByTrackName) &&
                     read(object, "checkForUpdatesOnLaunch", settings.checkForUpdatesOnLaunch) &&
                     read(object, "skippedUpdateVersion", settings.skippedUpdateVersion);
     if (!ok) return std::nullopt;
