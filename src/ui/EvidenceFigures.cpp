@@ -53,8 +53,8 @@ QString decibelText(double dB, const QString& unit)
 {
     if (std::isnan(dB))
         return QStringLiteral("–");
-    const QString number = std::isinf(dB) ? (dB < 0 ? kMinus + QChar(0x221E) : QString(QChar(0x221E)))
-                                          : signedNumber(dB, 1);
+    const QString infinity(QChar(0x221E));
+    const QString number = std::isinf(dB) ? (dB < 0 ? QString(kMinus) + infinity : infinity) : signedNumber(dB, 1);
     return number + QChar(' ') + unit;
 }
 

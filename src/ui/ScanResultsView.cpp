@@ -7,7 +7,6 @@
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableDelegate.h"
 #include "ui/ResultsTableModel.h"
-#include "ui/SheetParts.h"
 #include "ui/StatusBadge.h"
 #include "workflow/ScanViewModel.h"
 
@@ -78,7 +77,7 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     // The divider between table and details can be dragged.
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setChildrenCollapsible(false);
-    split->setHandleWidth(1);
+    split->setHandleWidth(3);
     split->addWidget(table_);
     split->addWidget(detail_);
     split->setStretchFactor(0, 1);
