@@ -1,6 +1,6 @@
 #pragma once
 
-// The command line of twinfold-cli: four commands, their options, and the
+// The command line of twinfold-cli: five commands, their options, and the
 // help texts. Parsing only; nothing here touches files or settings.
 
 #include "records/AppSettings.h"
@@ -51,6 +51,7 @@ struct ConvertCommand {
     bool defaults = false;
     std::optional<std::string> suffix;
     std::optional<bool> panInName;
+    std::optional<bool> trackNames;  // name split outputs by the recorder's track names
     bool includeDiffering = false;  // also convert panned files that differ from a pan
     std::optional<bool> normalize;
     std::optional<float> normalizedBFS;
@@ -60,6 +61,16 @@ struct ConvertCommand {
     std::optional<float> thresholddBFS;
     Exclusions exclusions;
     std::optional<std::filesystem::path> logFile;
+};
+
+// The evidence behind the verdict on each file; --difference writes what a
+// conversion of the one FILE would leave out.
+struct ShowCommand {
+    std::vector<std::filesystem::path> paths;
+    bool json = false;
+    std::optional<std::filesystem::path> difference;
+    bool defaults = false;
+    std::optional<float> thresholddBFS;
 };
 
 struct RestoreCommand {
@@ -76,7 +87,8 @@ struct InformationRequest {
     std::string text;
 };
 
-using Command = std::variant<InformationRequest, ScanCommand, ConvertCommand, RestoreCommand, DemoCommand>;
+using Command =
+    std::variant<InformationRequest, ScanCommand, ConvertCommand, ShowCommand, RestoreCommand, DemoCommand>;
 
 // A command line that cannot be understood; what() says why. `command` is
 // the command it was meant for ("" before one was named), so the message

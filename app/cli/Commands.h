@@ -11,6 +11,7 @@ namespace twinfold::cli {
 
 ExitCode runScan(const ScanCommand& command);
 ExitCode runConvert(const ConvertCommand& command);
+ExitCode runShow(const ShowCommand& command);
 ExitCode runRestore(const RestoreCommand& command);
 ExitCode runDemo(const DemoCommand& command);
 

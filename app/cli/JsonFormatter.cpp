@@ -3,6 +3,7 @@
 #include "audio_io/AudioFormat.h"
 #include "records/AudioFileInfo.h"
 #include "workflow/PathJson.h"
+#include "workflow/ResultReport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -137,6 +138,7 @@ QJsonObject resultJson(const ScanResult& r) {
         result["panResidualdB"] = r.panResidual ? level(r.panResidual->relativedB) : QJsonValue();
         result["differs"] = r.differsFromAPan();
     }
+    if (!r.unreadableReason) result["evidence"] = evidenceJson(r);
     return result;
 }
 

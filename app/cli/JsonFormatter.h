@@ -6,6 +6,7 @@
 // beside it ("status" for "statusText", "channel" for "channelLabel",
 // "pannedMonoLouderSide" for "pannedMonoLouderChannel", "format" for
 // "sourceFormatID"); a path that is not UTF-8 has its bytes in "pathBytes".
+// Each readable result has its "evidence" (levels, the pair's relation).
 
 #include "ScanReport.h"
 

@@ -32,6 +32,7 @@ RunSettings settingsForRun(const AppSettings& stored, const ConvertCommand& c) {
     AppSettings& s = run.settings;
     apply(s.namingSuffix, run.sources.suffix, c.suffix);
     apply(s.includePanInFilename, run.sources.panInName, c.panInName);
+    if (c.trackNames) s.nameSplitsByTrackName = *c.trackNames;
     apply(s.normalizationEnabled, run.sources.normalize, c.normalize);
     if (c.normalizedBFS) s.normalizationTargetdBFS = *c.normalizedBFS;
     apply(s.originalFileHandling, run.sources.originals, c.originals);

@@ -26,6 +26,8 @@ ExitCode run(const Command& command) {
                 return runScan(c);
             } else if constexpr (std::is_same_v<T, ConvertCommand>) {
                 return runConvert(c);
+            } else if constexpr (std::is_same_v<T, ShowCommand>) {
+                return runShow(c);
             } else if constexpr (std::is_same_v<T, RestoreCommand>) {
                 return runRestore(c);
             } else {

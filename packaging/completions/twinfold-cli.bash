@@ -5,11 +5,11 @@ _twinfold_cli()
     local cur prev words cword
     _init_completion || return
 
-    local commands="scan convert restore demo help"
+    local commands="scan convert show restore demo help"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            scan | convert | restore | demo | help)
+            scan | convert | show | restore | demo | help)
                 command=${words[i]}
                 break
                 ;;
@@ -32,7 +32,7 @@ _twinfold_cli()
         --suffix | --normalize | --threshold | --exclude)
             return
             ;;
-        --log)
+        --log | --difference)
             _filedir
             return
             ;;
@@ -46,15 +46,17 @@ _twinfold_cli()
             return
             ;;
         help)
-            COMPREPLY=($(compgen -W "scan convert restore demo" -- "$cur"))
+            COMPREPLY=($(compgen -W "scan convert show restore demo" -- "$cur"))
             return
             ;;
         scan) options="$common --jsonl" ;;
         convert)
             options="$common --yes --dry-run --log --suffix --originals --phase --multichannel
                 --skip-existing --no-skip-existing --include-differing --no-include-differing
-                --pan-in-name --no-pan-in-name --normalize --no-normalize"
+                --pan-in-name --no-pan-in-name --track-names --no-track-names
+                --normalize --no-normalize"
             ;;
+        show) options="--json --difference --threshold --defaults -h --help" ;;
         restore) options="--remove-outputs -h --help" ;;
         demo) options="-h --help" ;;
     esac

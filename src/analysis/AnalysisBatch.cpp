@@ -44,9 +44,10 @@ void runQueue(const std::vector<CacheItem>& items, int jobs, const StopFlags& st
 
 int AudioAnalyzerService::defaultJobs() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
-ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& url, const std::atomic<bool>* stop) {
+ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& url, const std::atomic<bool>* stop,
+                                                  EvidencePictures* pictures) {
     try {
-        return analyzeFile(url, stop);
+        return analyzeFile(url, stop, pictures);
     } catch (const AnalysisError& error) {
         if (error.errorCase() == AnalysisError::Case::cancelled) throw;
         return unreadableResult(url, error.what());
@@ -56,35 +57,45 @@ ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& url, const std::at
 }
 
 std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path>& urls, const std::string& note,
-                                                          const std::atomic<bool>* stop) {
+                                                          const std::atomic<bool>* stop, PictureList* pictures) {
     std::vector<ScanResult> outcome;
+    if (pictures) pictures->clear();
     for (const Path& url : urls) {
-        outcome.push_back(analyzeOrExplain(url, stop));
+        EvidencePictures own;
+        outcome.push_back(analyzeOrExplain(url, stop, &own));
+        if (pictures) pictures->push_back(std::move(own));
         if (!note.empty()) outcome.back().pairingNote = note;
     }
     return outcome;
 }
 
 std::vector<ScanResult> AudioAnalyzerService::analyzePairOrEach(const Path& left, const Path& right,
-                                                                const std::atomic<bool>* stop) {
+                                                                const std::atomic<bool>* stop, PictureList* pictures) {
     try {
-        return {analyzeSplitPair(left, right, stop)};
+        EvidencePictures own;
+        ScanResult pair = analyzeSplitPair(left, right, stop, &own);
+        if (pictures) *pictures = {std::move(own)};
+        return {std::move(pair)};
     } catch (const SplitStereoError& error) {
         // Files named as a pair that are no pair (a stereo side, different
         // rates or lengths) are two files.
-        return analyzeEach({left, right}, std::string("Not paired: ") + error.what(), stop);
+        return analyzeEach({left, right}, std::string("Not paired: ") + error.what(), stop, pictures);
     } catch (const AnalysisError& error) {
         if (error.errorCase() == AnalysisError::Case::cancelled) throw;
-        return analyzeEach({left, right}, {}, stop);
+        return analyzeEach({left, right}, {}, stop, pictures);
     } catch (const std::exception&) {
         // A side that cannot be read: each file says why.
-        return analyzeEach({left, right}, {}, stop);
+        return analyzeEach({left, right}, {}, stop, pictures);
     }
 }
 
-std::vector<ScanResult> AudioAnalyzerService::analyzeItem(const CacheItem& item, const std::atomic<bool>* stop) {
-    if (item.partner) return analyzePairOrEach(item.path, *item.partner, stop);
-    return {analyzeOrExplain(item.path, stop)};
+std::vector<ScanResult> AudioAnalyzerService::analyzeItem(const CacheItem& item, const std::atomic<bool>* stop,
+                                                          PictureList* pictures) {
+    if (item.partner) return analyzePairOrEach(item.path, *item.partner, stop, pictures);
+    EvidencePictures own;
+    ScanResult result = analyzeOrExplain(item.path, stop, &own);
+    if (pictures) *pictures = {std::move(own)};
+    return {std::move(result)};
 }
 
 // The files are stamped before they are read: a change during the analysis
@@ -95,8 +106,10 @@ std::vector<ScanResult> AudioAnalyzerService::analyzeCached(const CacheItem& ite
     if (stamps) {
         if (auto cached = cache->lookup(item, *stamps)) return std::move(*cached);
     }
-    std::vector<ScanResult> results = analyzeItem(item, stop);
-    if (stamps) cache->store(item, *stamps, results);
+    // The pictures go to the cache only; the results stay light.
+    PictureList pictures;
+    std::vector<ScanResult> results = analyzeItem(item, stop, &pictures);
+    if (stamps) cache->store(item, *stamps, results, pictures);
     return results;
 }
 

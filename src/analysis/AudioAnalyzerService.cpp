@@ -4,9 +4,11 @@
 
 #include "analysis/ChannelSources.h"
 #include "analysis/ChunkLoop.h"
+#include "analysis/EvidenceGatherer.h"
 #include "analysis/MultichannelClassifier.h"
 #include "analysis/PanResidual.h"
 #include "analysis/StereoClassifier.h"
+#include "analysis/TrackNames.h"
 #include "audio_io/AudioFileReader.h"
 #include "audio_io/AudioFormat.h"
 
@@ -35,18 +37,27 @@ std::uint32_t runFramesFor(int channelCount, std::uint32_t chunkSize) {
     return std::clamp<std::uint32_t>(frames, 1, chunkSize);
 }
 
+// Both sinks read the whole file: the evidence describes all of it.
 struct StereoSink {
     StereoClassifier& classifier;
-    void add(const StereoSource& s, std::uint32_t n) { classifier.add(s.left(), s.right(), n); }
+    EvidenceGatherer& evidence;
+    void add(const StereoSource& s, std::uint32_t n) {
+        classifier.add(s.left(), s.right(), n);
+        evidence.addPair(s.left(), s.right(), n);
+    }
     void endChunk() { classifier.endChunk(); }
-    bool isSettled() const { return classifier.isSettled(); }
+    bool isSettled() const { return false; }
 };
 
 struct MultichannelSink {
     MultichannelClassifier& classifier;
-    void add(const MultichannelSource& s, std::uint32_t n) { classifier.add(s.channels(), n); }
-    void endChunk() {}
-    bool isSettled() const { return false; }  // every peak needs the whole file
+    EvidenceGatherer& evidence;
+    void add(const MultichannelSource& s, std::uint32_t n) {
+        classifier.add(s.channels(), n);
+        evidence.addChannels(s.channels(), n);
+    }
+    void endChunk() { evidence.endChunk(); }
+    bool isSettled() const { return false; }
 };
 
 ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v, std::optional<PanResidual> residual,
@@ -87,7 +98,8 @@ ScanResult unreadableResult(const std::filesystem::path& url, const std::string&
 AudioAnalyzerService::AudioAnalyzerService(float silenceThresholdLinear, std::uint32_t chunkSize)
     : silenceThreshold_(silenceThresholdLinear), chunkSize_(std::max<std::uint32_t>(chunkSize, 1)) {}
 
-ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<bool>* stop) {
+ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<bool>* stop,
+                                             EvidencePictures* pictures) {
     const auto start = Clock::now();
     filesOpened_.fetch_add(1);
     // One open serves both the description and the analysis: opening a
@@ -101,54 +113,69 @@ ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<
         return ScanResult(std::move(f));
     }
     const StopFlags stopFlags(cancelled_, stop);
-    if (info.channelCount >= 3) return analyzeMultichannel(std::move(file), std::move(info), start, stopFlags);
+    if (info.channelCount >= 3) {
+        return analyzeMultichannel(std::move(file), std::move(info), start, stopFlags, pictures);
+    }
     if (file->channelCount() != 2) throw AnalysisError(AnalysisError::Case::notStereo);
     StereoSource source(std::move(file), runFramesFor(2, chunkSize_));
-    return analyzeStereo(source, std::move(info), std::nullopt, start, stopFlags);
+    return analyzeStereo(source, std::move(info), std::nullopt, start, stopFlags, pictures);
 }
 
 ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& right,
-                                                  const std::atomic<bool>* stop) {
+                                                  const std::atomic<bool>* stop, EvidencePictures* pictures) {
     const auto start = Clock::now();
     filesOpened_.fetch_add(2);
     AudioFileInfo info = describeSplitPair(left, right);
     auto leftFile = openAudioFile(left);
     auto rightFile = openAudioFile(right);
     StereoSource source(std::move(leftFile), std::move(rightFile), runFramesFor(2, chunkSize_));
-    return analyzeStereo(source, std::move(info), right, start, StopFlags(cancelled_, stop));
+    return analyzeStereo(source, std::move(info), right, start, StopFlags(cancelled_, stop), pictures);
 }
 
 ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileInfo info,
                                                std::optional<Path> pairedFileURL,
-                                               std::chrono::steady_clock::time_point start, const StopFlags& stop) {
+                                               std::chrono::steady_clock::time_point start, const StopFlags& stop,
+                                               EvidencePictures* pictures) {
     const ChunkGeometry geometry{source.length(), chunkSize_, runFramesFor(2, chunkSize_)};
     StereoClassifier classifier(silenceThreshold_, geometry.totalFrames);
-    StereoSink sink{classifier};
+    EvidenceGatherer evidence(2, geometry.totalFrames, silenceThreshold_);
+    StereoSink sink{classifier, evidence};
     streamChunks(source, sink, geometry, stop);
     const StereoVerdict verdict = classifier.verdict();
     std::optional<PanResidual> residual;
+    std::optional<double> panGain;
     if (verdict.pannedMono) {
         residual = measurePanResidual(source, classifier.moments(), verdict.pannedMono->louderChannel,
                                       info.sourceFormatID == kFormatLinearPCM, geometry.runFrames, stop);
+        panGain = fitPan(classifier.moments(), verdict.pannedMono->louderChannel).gain;
     }
     ScanResult result = stereoResult(info, verdict, residual, std::move(pairedFileURL), start);
     result.silenceThresholdLinear = silenceThreshold_;
+    result.evidence = evidence.evidence(&classifier.moments(), panGain);
+    if (pictures) *pictures = evidence.takePictures();
     return result;
 }
 
 ScanResult AudioAnalyzerService::analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
                                                      std::chrono::steady_clock::time_point start,
-                                                     const StopFlags& stop) {
+                                                     const StopFlags& stop, EvidencePictures* pictures) {
     const int channels = file->channelCount();
     const ChunkGeometry geometry{file->length(), chunkSize_, runFramesFor(channels, chunkSize_)};
     MultichannelSource source(std::move(file), geometry.runFrames);
     MultichannelClassifier classifier(channels, silenceThreshold_);
-    MultichannelSink sink{classifier};
+    EvidenceGatherer evidence(channels, geometry.totalFrames, silenceThreshold_);
+    MultichannelSink sink{classifier, evidence};
     streamChunks(source, sink, geometry, stop);
 
     ScanResultFields f;
-    f.fileInfo = std::move(info);
     f.multichannelAnalysis = classifier.analysis();
+    f.evidence = evidence.evidence(nullptr, std::nullopt);
+    // A poly file from a field recorder names its tracks (Boom, Lav 1, …).
+    const std::vector<std::string> names = readTrackNames(info.url, channels);
+    for (std::size_t c = 0; c < names.size() && c < f.evidence.channels.size(); ++c)
+        f.evidence.channels[c].trackName = names[c];
+    if (pictures) *pictures = evidence.takePictures();
+    f.fileInfo = std::move(info);
     f.silenceThresholdLinear = silenceThreshold_;
     f.analysisTime = secondsSince(start);
     return ScanResult(std::move(f));

@@ -2,6 +2,7 @@
 
 #include "analysis/AnalysisError.h"
 #include "cache/AnalysisCache.h"
+#include "records/FileEvidence.h"
 #include "records/ScanResult.h"
 
 #include <atomic>
@@ -58,12 +59,14 @@ class AudioAnalyzerService {
 public:
     using AnalysisError = twinfold::AnalysisError;
     using Path = std::filesystem::path;
+    // One entry per result of an item, in the same order.
+    using PictureList = std::vector<EvidencePictures>;
 
     static constexpr std::uint32_t defaultChunkSize = 1'000'000;
     static constexpr int defaultMaxConcurrent = 4;
     // Raised whenever a change of the analysis could change a verdict, so
     // that results cached by an older one are not used.
-    static constexpr std::uint32_t analyserVersion = 1;
+    static constexpr std::uint32_t analyserVersion = 2;
     // One worker per core the machine has (at least one).
     static int defaultJobs();
 
@@ -78,13 +81,17 @@ public:
     AudioAnalyzerService& operator=(const AudioAnalyzerService&) = delete;
 
     // One file of any channel count. Throws AnalysisError, or the audio
-    // layer's / file system's own error when the file cannot be read.
-    ScanResult analyzeFile(const Path& url, const std::atomic<bool>* stop = nullptr);
+    // layer's / file system's own error when the file cannot be read. The
+    // result carries the evidence's numbers; its pictures go to `pictures`
+    // when given (left empty for a mono file, which is not analysed).
+    ScanResult analyzeFile(const Path& url, const std::atomic<bool>* stop = nullptr,
+                           EvidencePictures* pictures = nullptr);
 
     // Two mono files analysed as the left and right channel of one stereo
     // file; the result's pairedFileURL is `right`. Throws SplitStereoError
     // when the files do not match, otherwise as analyzeFile.
-    ScanResult analyzeSplitPair(const Path& left, const Path& right, const std::atomic<bool>* stop = nullptr);
+    ScanResult analyzeSplitPair(const Path& left, const Path& right, const std::atomic<bool>* stop = nullptr,
+                                EvidencePictures* pictures = nullptr);
 
     // Clears the cancellation flag, then analyses the items (a file, or a
     // split pair when `partner` is set, as analyzeSplitPairBatch does) on a
@@ -125,21 +132,25 @@ public:
 private:
     // analyzeFile, or for a file that cannot be read or analysed a result
     // that says why (AnalysisError(cancelled) passes through).
-    ScanResult analyzeOrExplain(const Path& url, const std::atomic<bool>* stop);
+    ScanResult analyzeOrExplain(const Path& url, const std::atomic<bool>* stop, EvidencePictures* pictures = nullptr);
     // analyzeOrExplain for each path, each result carrying `note` as its
     // pairing note when one is given.
     std::vector<ScanResult> analyzeEach(const std::vector<Path>& urls, const std::string& note,
-                                        const std::atomic<bool>* stop);
+                                        const std::atomic<bool>* stop, PictureList* pictures = nullptr);
     // One item of a queue: a file, or a pair analysed as one (or as two
     // files when they are no pair).
-    std::vector<ScanResult> analyzeItem(const CacheItem& item, const std::atomic<bool>* stop);
-    std::vector<ScanResult> analyzePairOrEach(const Path& left, const Path& right, const std::atomic<bool>* stop);
+    std::vector<ScanResult> analyzeItem(const CacheItem& item, const std::atomic<bool>* stop,
+                                        PictureList* pictures = nullptr);
+    std::vector<ScanResult> analyzePairOrEach(const Path& left, const Path& right, const std::atomic<bool>* stop,
+                                              PictureList* pictures);
     std::vector<ScanResult> analyzeCached(const CacheItem& item, AnalysisCache* cache,
                                           const std::atomic<bool>* stop);
     ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFileURL,
-                             std::chrono::steady_clock::time_point start, const StopFlags& stop);
+                             std::chrono::steady_clock::time_point start, const StopFlags& stop,
+                             EvidencePictures* pictures);
     ScanResult analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
-                                   std::chrono::steady_clock::time_point start, const StopFlags& stop);
+                                   std::chrono::steady_clock::time_point start, const StopFlags& stop,
+                                   EvidencePictures* pictures);
 
     const float silenceThreshold_;
     const std::uint32_t chunkSize_;

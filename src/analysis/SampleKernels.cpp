@@ -124,6 +124,41 @@ float maxMagnitude(const float* x, std::size_t n) { return largestMagnitude(x, n
 
 float maxMagnitudeOfSum(const float* a, const float* b, std::size_t n) { return largestMagnitude(a, b, n); }
 
+__attribute__((target_clones("avx2", "default"))) void extendRange(const float* x, std::size_t n, float& lo,
+                                                                   float& hi) {
+    float low = lo, high = hi;
+#pragma omp simd reduction(min : low) reduction(max : high)
+    for (std::size_t i = 0; i < n; ++i) {
+        low = x[i] < low ? x[i] : low;
+        high = x[i] > high ? x[i] : high;
+    }
+    lo = low, hi = high;
+}
+
+// One loop for all six figures, so each sample is loaded once; built for
+// AVX2 too where the processor has it (min, max and |x| are exact, so
+// either build gives the same figures).
+__attribute__((target_clones("avx2", "default"))) void extendPairRange(const float* a, const float* b,
+                                                                       std::size_t n, PairRange& range) {
+    float loA = range.loA, hiA = range.hiA, loB = range.loB, hiB = range.hiB, s = range.sum, d = range.difference;
+#pragma omp simd reduction(min : loA, loB) reduction(max : hiA, hiB, s, d)
+    for (std::size_t i = 0; i < n; ++i) {
+        const float x = a[i], y = b[i];
+        loA = x < loA ? x : loA, hiA = x > hiA ? x : hiA;
+        loB = y < loB ? y : loB, hiB = y > hiB ? y : hiB;
+        const float plus = std::fabs(x + y), minus = std::fabs(x - y);
+        s = plus > s ? plus : s, d = minus > d ? minus : d;
+    }
+    range = {loA, hiA, loB, hiB, s, d};
+}
+
+std::size_t firstDifference(const float* a, const float* b, std::size_t n) {
+    if (bitIdentical(a, b, n)) return n;
+    std::size_t i = 0;
+    while (std::memcmp(a + i, b + i, sizeof(float)) == 0) ++i;
+    return i;
+}
+
 bool bitIdentical(const float* a, const float* b, std::size_t n) {
     return n == 0 || std::memcmp(a, b, n * sizeof(float)) == 0;
 }

@@ -10,6 +10,21 @@ float maxMagnitude(const float* x, std::size_t n);
 // Largest |a[i] + b[i]|, each sum formed in float; 0 for an empty run.
 float maxMagnitudeOfSum(const float* a, const float* b, std::size_t n);
 
+// Widens [lo, hi] to take in every sample of the run; NaN samples are ignored.
+void extendRange(const float* x, std::size_t n, float& lo, float& hi);
+
+// Everything the evidence wants of a run of two channels, in one pass:
+// each channel's range, and the largest |a[i] + b[i]| and |a[i] − b[i]|.
+// Every figure only grows; NaN samples are ignored.
+struct PairRange {
+    float loA, hiA, loB, hiB;
+    float sum = 0, difference = 0;
+};
+void extendPairRange(const float* a, const float* b, std::size_t n, PairRange& range);
+
+// The first index at which the runs' bytes differ; n when they hold the same.
+std::size_t firstDifference(const float* a, const float* b, std::size_t n);
+
 // Whether the two runs hold the same bytes (so +0 and -0 differ).
 bool bitIdentical(const float* a, const float* b, std::size_t n);
 

@@ -3,34 +3,24 @@
 namespace twinfold {
 
 StereoClassifier::StereoClassifier(float silenceThresholdLinear, std::int64_t totalFrames)
-    : threshold_(silenceThresholdLinear),
-      totalFrames_(totalFrames),
-      needsMoments_(totalFrames >= minimumPannedMonoFrames) {}
+    : threshold_(silenceThresholdLinear), totalFrames_(totalFrames) {}
 
 void StereoClassifier::add(const float* left, const float* right, std::size_t n) {
     if (!leftHasAudio_) leftHasAudio_ = kernels::maxMagnitude(left, n) > threshold_;
     if (!rightHasAudio_) rightHasAudio_ = kernels::maxMagnitude(right, n) > threshold_;
     if (identical_) identical_ = kernels::bitIdentical(left, right, n);
     if (!sumAboveThreshold_) sumAboveThreshold_ = kernels::maxMagnitudeOfSum(left, right, n) > threshold_;
-    if (needsMoments_) {
-        if (identical_) {
-            chunkSums_.addIdentical(left, n);
-        } else {
-            chunkSums_.add(left, right, n);
-        }
+    if (identical_) {
+        chunkSums_.addIdentical(left, n);
+    } else {
+        chunkSums_.add(left, right, n);
     }
     chunkFrames_ += n;
 }
 
 void StereoClassifier::endChunk() {
-    if (needsMoments_) moments_.addChunk(chunkSums_.takeChunk(), chunkFrames_);
+    moments_.addChunk(chunkSums_.takeChunk(), chunkFrames_);
     chunkFrames_ = 0;
-}
-
-bool StereoClassifier::isSettled() const {
-    // Both channels heard, channels different, the sum heard and no
-    // correlation to measure: true stereo, whatever follows.
-    return leftHasAudio_ && rightHasAudio_ && !identical_ && sumAboveThreshold_ && !needsMoments_;
 }
 
 SilentChannelStatus StereoClassifier::silentChannel() const {

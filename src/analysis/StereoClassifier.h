@@ -26,7 +26,9 @@ struct StereoVerdict {
 // deciding. Every pass's figures depend only on the samples, so they are
 // gathered together here and combined in that order at the end, which gives
 // exactly the outcome of the separate passes while decoding the file once.
-// A figure stops being computed as soon as its test is decided.
+// A figure stops being computed as soon as its test is decided; the moments
+// are formed for every file, short ones too, as they also give the levels
+// and correlation the evidence reports.
 class StereoClassifier {
 public:
     StereoClassifier(float silenceThresholdLinear, std::int64_t totalFrames);
@@ -37,11 +39,9 @@ public:
     // Closes the current chunk: its float sums go into the double moments.
     void endChunk();
 
-    // True once no further samples can change the verdict.
-    bool isSettled() const;
     // The verdict for the samples seen, taken as the whole file.
     StereoVerdict verdict() const;
-    // The whole-file moments so far (empty for files too short to be panned).
+    // The whole-file moments so far.
     const StereoMoments& moments() const { return moments_; }
 
 private:
@@ -49,7 +49,6 @@ private:
 
     float threshold_;
     std::int64_t totalFrames_;
-    bool needsMoments_;
     bool leftHasAudio_ = false;
     bool rightHasAudio_ = false;
     bool identical_ = true;

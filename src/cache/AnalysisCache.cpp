@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kSchema =
     "DROP TABLE IF EXISTS results;"
     "CREATE TABLE results(path BLOB NOT NULL, partner BLOB NOT NULL, key BLOB NOT NULL,"
-    " payload BLOB NOT NULL, PRIMARY KEY(path, partner)) WITHOUT ROWID;";
+    " payload BLOB NOT NULL, pictures BLOB NOT NULL, PRIMARY KEY(path, partner)) WITHOUT ROWID;";
 
 template <typename T>
 void append(std::string& bytes, T value) {
@@ -127,7 +127,7 @@ bool AnalysisCache::prepareSchema() {
     code = sqlite3_prepare_v2(db_, "SELECT key, payload FROM results WHERE path=?1 AND partner=?2", -1, &select_,
                               nullptr);
     if (code == SQLITE_OK)
-        code = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO results VALUES(?1, ?2, ?3, ?4)", -1, &insert_,
+        code = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO results VALUES(?1, ?2, ?3, ?4, ?5)", -1, &insert_,
                                   nullptr);
     return code == SQLITE_OK || handle(code);
 }
@@ -239,7 +239,30 @@ std::optional<std::vector<ScanResult>> AnalysisCache::select(const std::string& 
     return results;
 }
 
-void AnalysisCache::store(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results) {
+std::optional<std::vector<EvidencePictures>> AnalysisCache::lookupPictures(const CacheItem& item,
+                                                                          const ItemStamps& stamps) {
+    const std::string key = keyFor(stamps);
+    std::lock_guard lock(mutex_);
+    if (!db_) return std::nullopt;
+    sqlite3_stmt* query = nullptr;
+    int code = sqlite3_prepare_v2(db_, "SELECT key, pictures FROM results WHERE path=?1 AND partner=?2", -1, &query,
+                                  nullptr);
+    std::optional<std::vector<EvidencePictures>> pictures;
+    const std::string partner = item.partner ? item.partner->native() : std::string();
+    if (code == SQLITE_OK) {
+        bindText(query, 1, item.path.native());
+        bindText(query, 2, partner);
+        code = sqlite3_step(query);
+        if (code == SQLITE_ROW && columnBytes(query, 0) == key) pictures = decodePictures(columnBytes(query, 1));
+    }
+    sqlite3_finalize(query);
+    if (code != SQLITE_ROW && code != SQLITE_DONE) handle(code);
+    if (pictures && pictures->empty()) return std::nullopt;  // stored without them
+    return pictures;
+}
+
+void AnalysisCache::store(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results,
+                          const std::vector<EvidencePictures>& pictures) {
     if (results.empty()) return;
     for (const ScanResult& r : results) {
         if (r.unreadableReason) return;
@@ -247,8 +270,10 @@ void AnalysisCache::store(const CacheItem& item, const ItemStamps& stamps, const
     const auto settle = options_.settleTime.count();
     if (!stamps.path.isSettled(settle) || (stamps.partner && !stamps.partner->isSettled(settle))) return;
     if (!describesStampedFiles(item, stamps, results)) return;
+    // Pictures go with the results they belong to, or not at all.
+    const bool withPictures = pictures.size() == results.size();
     Pending entry{item.path.native(), item.partner ? item.partner->native() : std::string(), keyFor(stamps),
-                  encodeResults(results)};
+                  encodeResults(results), encodePictures(withPictures ? pictures : std::vector<EvidencePictures>())};
     std::lock_guard lock(mutex_);
     if (!insert_) return;
     pending_.push_back(std::move(entry));
@@ -273,6 +298,7 @@ void AnalysisCache::commitPending() {
         bindText(insert_, 2, it->partner);
         bindText(insert_, 3, it->key);
         bindText(insert_, 4, it->payload);
+        bindText(insert_, 5, it->pictures);
         code = sqlite3_step(insert_);
         sqlite3_reset(insert_);
         if (code == SQLITE_DONE) code = SQLITE_OK;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cache/FileStamp.h"
+#include "records/FileEvidence.h"
 #include "records/ScanResult.h"
 
 #include <chrono>
@@ -75,16 +76,22 @@ public:
     // The cached results when the entry matches the stamps exactly; record
     // identifiers are fresh and the identities are the files' current ones.
     std::optional<std::vector<ScanResult>> lookup(const CacheItem& item, const ItemStamps& stamps);
-    // Keeps the results unless one of them is unreadable (the file may be
-    // readable next time) or a file was changed too recently to be trusted.
-    void store(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results);
+    // The pictures stored with the results, one per result in their order,
+    // when the entry matches the stamps and has them. Never prefetched: a
+    // scan does not need them.
+    std::optional<std::vector<EvidencePictures>> lookupPictures(const CacheItem& item, const ItemStamps& stamps);
+    // Keeps the results (and their pictures, one per result, when given)
+    // unless one of them is unreadable (the file may be readable next time)
+    // or a file was changed too recently to be trusted.
+    void store(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results,
+               const std::vector<EvidencePictures>& pictures = {});
     // Commits the writes gathered so far.
     void flush();
 
     // Whether the database is in use (false when it could not be opened or
     // was locked by another program).
     bool isAvailable() const;
-    static constexpr std::uint32_t layoutVersion = 1;
+    static constexpr std::uint32_t layoutVersion = 2;
 
 private:
     struct Pending {
@@ -92,6 +99,7 @@ private:
         std::string partner;
         std::string key;
         std::string payload;
+        std::string pictures;
     };
     bool open();
     bool prepareSchema();

@@ -1,82 +1,16 @@
 #include "cache/ResultCodec.h"
 
+#include "cache/ByteCodec.h"
+
 #include <cstdint>
-#include <cstring>
-#include <stdexcept>
-#include <type_traits>
 
 namespace twinfold {
 
 namespace {
 
-// Fixed-width little-endian-as-stored values: the cache never leaves the
-// machine that wrote it, so host byte order is enough.
-class Writer {
-public:
-    template <typename T>
-    void put(T value) {
-        static_assert(std::is_trivially_copyable_v<T>);
-        bytes_.append(reinterpret_cast<const char*>(&value), sizeof value);
-    }
-    void text(const std::string& s) {
-        put(std::uint32_t(s.size()));
-        bytes_ += s;
-    }
-    template <typename T, typename Put>
-    void optional(const std::optional<T>& value, Put each) {
-        put(bool(value));
-        if (value) each(*value);
-    }
-    std::string take() { return std::move(bytes_); }
-
-private:
-    std::string bytes_;
-};
-
-struct Malformed : std::runtime_error {
-    Malformed() : std::runtime_error("malformed cache entry") {}
-};
-
-class Reader {
-public:
-    explicit Reader(std::string_view bytes) : rest_(bytes) {}
-    template <typename T>
-    T get() {
-        if constexpr (std::is_same_v<T, bool>) {
-            const auto byte = get<std::uint8_t>();
-            if (byte > 1) throw Malformed();
-            return byte == 1;
-        }
-        T value;
-        if (rest_.size() < sizeof value) throw Malformed();
-        std::memcpy(&value, rest_.data(), sizeof value);
-        rest_.remove_prefix(sizeof value);
-        return value;
-    }
-    std::string text() {
-        const auto n = get<std::uint32_t>();
-        if (rest_.size() < n) throw Malformed();
-        std::string s(rest_.substr(0, n));
-        rest_.remove_prefix(n);
-        return s;
-    }
-    template <typename T, typename Get>
-    std::optional<T> optional(Get each) {
-        if (!get<bool>()) return std::nullopt;
-        return each();
-    }
-    // A count of records each at least `minimumSize` bytes long; a damaged
-    // count cannot make the reader allocate more than the entry holds.
-    std::uint32_t count(std::size_t minimumSize) {
-        const auto n = get<std::uint32_t>();
-        if (std::size_t(n) * minimumSize > rest_.size()) throw Malformed();
-        return n;
-    }
-    bool atEnd() const { return rest_.empty(); }
-
-private:
-    std::string_view rest_;
-};
+using codec::Malformed;
+using codec::Reader;
+using codec::Writer;
 
 void putIdentity(Writer& w, const FileIdentity& id) {
     w.put(id.device);
@@ -154,6 +88,48 @@ MultichannelAnalysis getChannels(Reader& r) {
     return analysis;
 }
 
+void putEvidence(Writer& w, const FileEvidence& e) {
+    w.put(std::uint32_t(e.channels.size()));
+    for (const ChannelEvidence& c : e.channels) {
+        w.put(c.peakdBFS);
+        w.put(c.rmsdBFS);
+        w.put(c.dcOffset);
+        w.put(c.isSilent);
+        w.text(c.trackName);
+    }
+    w.optional(e.pair, [&](const PairEvidence& p) {
+        w.put(p.correlation);
+        w.put(p.maxDifferencedBFS);
+        w.optional(p.firstDifferingFrame, [&](std::int64_t f) { w.put(f); });
+        w.put(p.maxSumdBFS);
+        w.optional(p.panGaindB, [&](float g) { w.put(g); });
+    });
+}
+
+FileEvidence getEvidence(Reader& r) {
+    FileEvidence e;
+    const auto n = r.count(2 * sizeof(float) + sizeof(double) + 1 + sizeof(std::uint32_t));
+    for (std::uint32_t i = 0; i < n; ++i) {
+        ChannelEvidence c;
+        c.peakdBFS = r.get<float>();
+        c.rmsdBFS = r.get<float>();
+        c.dcOffset = r.get<double>();
+        c.isSilent = r.get<bool>();
+        c.trackName = r.text();
+        e.channels.push_back(std::move(c));
+    }
+    e.pair = r.optional<PairEvidence>([&] {
+        PairEvidence p;
+        p.correlation = r.get<double>();
+        p.maxDifferencedBFS = r.get<float>();
+        p.firstDifferingFrame = r.optional<std::int64_t>([&] { return r.get<std::int64_t>(); });
+        p.maxSumdBFS = r.get<float>();
+        p.panGaindB = r.optional<float>([&] { return r.get<float>(); });
+        return p;
+    });
+    return e;
+}
+
 void putResult(Writer& w, const ScanResult& s) {
     putInfo(w, s.fileInfo);
     w.put(s.isDualMono);
@@ -173,6 +149,7 @@ void putResult(Writer& w, const ScanResult& s) {
     });
     w.optional(s.unreadableReason, [&](const std::string& t) { w.text(t); });
     w.optional(s.pairingNote, [&](const std::string& t) { w.text(t); });
+    putEvidence(w, s.evidence);
 }
 
 template <typename Enum>
@@ -205,6 +182,7 @@ ScanResult getResult(Reader& r) {
     });
     f.unreadableReason = r.optional<std::string>([&] { return r.text(); });
     f.pairingNote = r.optional<std::string>([&] { return r.text(); });
+    f.evidence = getEvidence(r);
     return ScanResult(std::move(f));  // fresh record identifier
 }
 
@@ -226,6 +204,40 @@ std::optional<std::vector<ScanResult>> decodeResults(std::string_view bytes) {
         for (std::uint32_t i = 0; i < n; ++i) results.push_back(getResult(r));
         if (!r.atEnd() || results.empty()) return std::nullopt;
         return results;
+    } catch (const Malformed&) {
+        return std::nullopt;
+    }
+}
+
+std::string encodePictures(const std::vector<EvidencePictures>& pictures) {
+    Writer w;
+    w.put(std::uint32_t(pictures.size()));
+    for (const EvidencePictures& p : pictures) {
+        w.array(p.goniometer);
+        w.put(std::uint32_t(p.overviews.size()));
+        for (const ChannelOverview& o : p.overviews) {
+            w.array(o.minima);
+            w.array(o.maxima);
+        }
+    }
+    return w.take();
+}
+
+std::optional<std::vector<EvidencePictures>> decodePictures(std::string_view bytes) {
+    try {
+        Reader r(bytes);
+        const auto n = r.count(2 * sizeof(std::uint32_t));
+        std::vector<EvidencePictures> pictures(n);
+        for (EvidencePictures& p : pictures) {
+            p.goniometer = r.array<std::uint32_t>();
+            p.overviews.resize(r.count(2 * sizeof(std::uint32_t)));
+            for (ChannelOverview& o : p.overviews) {
+                o.minima = r.array<float>();
+                o.maxima = r.array<float>();
+            }
+        }
+        if (!r.atEnd()) return std::nullopt;
+        return pictures;
     } catch (const Malformed&) {
         return std::nullopt;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/FileEvidence.h"
 #include "records/ScanResult.h"
 
 #include <optional>
@@ -16,5 +17,10 @@ namespace twinfold {
 // damaged or foreign entry) give nothing, never a partial result.
 std::string encodeResults(const std::vector<ScanResult>& results);
 std::optional<std::vector<ScanResult>> decodeResults(std::string_view bytes);
+
+// The pictures of the same results, in the same order, kept apart so that a
+// scan never loads them.
+std::string encodePictures(const std::vector<EvidencePictures>& pictures);
+std::optional<std::vector<EvidencePictures>> decodePictures(std::string_view bytes);
 
 }  // namespace twinfold

@@ -114,8 +114,12 @@ void planMultichannel(PlannedConversion& item, const AppSettings& settings, cons
     const int channels = r.fileInfo.channelCount;
     if (options.multichannelOption == MultichannelConversionOption::splitAllToMono) {
         item.operation = PlannedOperation::splitAllChannels;
+        const std::vector<std::string> tracks =
+            settings.nameSplitsByTrackName ? usableTrackNames(r) : std::vector<std::string>();
         for (int c = 0; c < channels; ++c) {
-            item.outputs.push_back({channelFileURL(r.fileInfo.url, settings, c, channels), {c}, std::nullopt});
+            const fs::path path = tracks.empty() ? channelFileURL(r.fileInfo.url, settings, c, channels)
+                                                 : trackFileURL(r.fileInfo.url, settings, tracks[std::size_t(c)]);
+            item.outputs.push_back({path, {c}, std::nullopt});
         }
         return;
     }

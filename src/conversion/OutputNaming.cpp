@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 namespace twinfold {
 
@@ -80,6 +81,42 @@ fs::path channelFileURL(const fs::path& source, const AppSettings& settings, int
     std::string number = std::to_string(channelIndex + 1);
     std::string extra = "_ch" + number + (label == number ? "" : "_" + label);
     return outputURL(source, settings, extra);
+}
+
+namespace {
+
+bool fitForFileName(const std::string& name) {
+    constexpr std::size_t longest = 64;
+    if (name.empty() || name.size() > longest || name.front() == '.' || name.front() == ' ' || name.back() == ' ')
+        return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|").find(char(c)) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+std::string lowered(std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> usableTrackNames(const ScanResult& result) {
+    const auto& channels = result.evidence.channels;
+    if (channels.size() < 2 || int(channels.size()) != result.fileInfo.channelCount) return {};
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    for (const ChannelEvidence& c : channels) {
+        if (!fitForFileName(c.trackName) || !seen.insert(lowered(c.trackName)).second) return {};
+        names.push_back(c.trackName);
+    }
+    return names;
+}
+
+fs::path trackFileURL(const fs::path& source, const AppSettings& settings, const std::string& trackName) {
+    return outputURL(source, settings, "_" + trackName);
 }
 
 fs::path pairOutputURL(const ScanResult& pair, const AppSettings& settings) {

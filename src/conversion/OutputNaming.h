@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace twinfold {
 
@@ -49,6 +50,15 @@ OutputPair splitOutputURLs(const std::filesystem::path& source, const AppSetting
 // Film.wav channel 3 of 6 → Film_mono_ch4_LFE.wav; Quad.wav channel 0 of 4 → Quad_mono_ch1.wav.
 std::filesystem::path channelFileURL(const std::filesystem::path& source, const AppSettings& settings,
                                      int channelIndex, int channelCount);
+// The recorder's track names (iXML) of a multichannel result, one per
+// channel, when every channel has one that is fit for a file name (no
+// control characters, none of / \ : * ? " < > |, not hidden, at most 64
+// bytes) and no two are the same ignoring case (a memory card's file system
+// would merge them). Empty otherwise: the outputs then keep channel numbers.
+std::vector<std::string> usableTrackNames(const ScanResult& result);
+// Film.wav, track "Boom" → Film_mono_Boom.wav.
+std::filesystem::path trackFileURL(const std::filesystem::path& source, const AppSettings& settings,
+                                   const std::string& trackName);
 // Split pair Kick.L.WAV / Kick.R.WAV → Kick_mono.WAV (the left file's extension as written,
 // lossy or not).
 std::filesystem::path pairOutputURL(const ScanResult& pair, const AppSettings& settings);

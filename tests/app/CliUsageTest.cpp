@@ -35,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Arguments{"convert", "--no-normalize=-3", "x"}, Arguments{"scan", "--exclude"},
                     Arguments{"restore"}, Arguments{"restore", "a", "b"}, Arguments{"restore", "--dry-run", "a"},
                     Arguments{"help", "rescan"}, Arguments{"help", "scan", "convert"},
-                    Arguments{"demo"}, Arguments{"demo", "a", "b"}));
+                    Arguments{"demo"}, Arguments{"demo", "a", "b"}, Arguments{"show"},
+                    Arguments{"show", "--difference", "d.wav", "a", "b"}));
 
 class CliHelpTest : public testing::TestWithParam<Arguments> {};
 
@@ -53,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, CliHelpTest,
                          testing::Values(Arguments{"--help"}, Arguments{"help"}, Arguments{"scan", "--help"},
                                          Arguments{"convert", "-h"}, Arguments{"restore", "--help"},
                                          Arguments{"demo", "--help"}, Arguments{"help", "scan"},
-                                         Arguments{"help", "restore"}));
+                                         Arguments{"help", "restore"}, Arguments{"help", "show"}));
 
 TEST(CliVersion, BothSpellingsPrintTheVersion) {
     for (const char* option : {"-v", "--version"}) {

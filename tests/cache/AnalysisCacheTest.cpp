@@ -113,6 +113,18 @@ TEST_F(AnalysisCacheTest, AnUnchangedFolderComesBackWholeWithoutOpeningAnyFile) 
         sawChannels |= cached.multichannelAnalysis.has_value();
     }
     EXPECT_TRUE(sawNote && sawResidual && sawChannels);
+    // The pictures are kept apart from the results, each as the analysis drew it.
+    AnalysisCache::Options cacheOptions;
+    cacheOptions.file = options.cacheFile;
+    cacheOptions.analyserVersion = AudioAnalyzerService::analyserVersion;
+    cacheOptions.silenceThresholdLinear = options.silenceThresholdLinear;
+    AnalysisCache cache(cacheOptions);
+    for (const char* name : {"panned.wav", "six.wav"}) {
+        const CacheItem item{dir / name, std::nullopt};
+        EvidencePictures drawn;
+        AudioAnalyzerService(options.silenceThresholdLinear).analyzeFile(item.path, nullptr, &drawn);
+        EXPECT_EQ(cache.lookupPictures(item, *AnalysisCache::stampsOf(item)), std::vector{drawn}) << name;
+    }
 }
 
 struct Change {

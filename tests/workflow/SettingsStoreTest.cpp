@@ -37,6 +37,7 @@ AppSettings customRecord() {
     s.normalizationTargetdBFS = 3.0f;
     s.silenceThresholddBFS = 0.0f;
     s.includePanInFilename = true;
+    s.nameSplitsByTrackName = true;
     s.checkForUpdatesOnLaunch = false;
     s.skippedUpdateVersion = "2.1.0";
     return s;
@@ -91,7 +92,7 @@ TEST(SettingsEncoding, MembersInDeclarationOrderWithoutAbsentVersion) {
     EXPECT_EQ(encodeAppSettings(AppSettings{}),
               R"({"namingSuffix":"_mono","originalFileHandling":"Move originals to backup folder",)"
               R"("normalizationEnabled":false,"normalizationTargetdBFS":-6,"silenceThresholddBFS":-96,)"
-              R"("includePanInFilename":false,"checkForUpdatesOnLaunch":true})");
+              R"("includePanInFilename":false,"nameSplitsByTrackName":false,"checkForUpdatesOnLaunch":true})");
     AppSettings s;
     s.skippedUpdateVersion = "1.2";
     EXPECT_TRUE(encodeAppSettings(s).endsWith(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2"})"));

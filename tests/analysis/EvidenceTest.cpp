@@ -1,0 +1,207 @@
+// The evidence behind a verdict: the numbers against values worked out from
+// the generated signals, where the goniometer's mass lies, track names from
+// an iXML chunk, and the pictures served again by the loader.
+#include "analysis/AudioAnalyzerService.h"
+#include "conversion/ConversionPlan.h"
+#include "scanning/EvidenceLoader.h"
+#include "support/ChunkFixtures.h"
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+namespace twinfold {
+namespace {
+
+using namespace test;
+const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
+constexpr PcmEncoding i16 = PcmEncoding::int16;
+constexpr std::size_t frames = 6000;
+constexpr double lsb = 1.0 / 32768;
+
+double dB(double linear) { return linear > 0 ? 20 * std::log10(linear) : -INFINITY; }
+
+double rms(const Signal& s) {
+    double sum = 0;
+    for (double x : s) sum += x * x;
+    return std::sqrt(sum / double(s.size()));
+}
+
+// Largest |a ± b|.
+double largest(const Signal& a, const Signal& b, double sign) {
+    double m = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) m = std::max(m, std::fabs(a[i] + sign * b[i]));
+    return m;
+}
+
+void expectLevel(float actual, double expected, const char* what) {
+    if (std::isinf(expected)) EXPECT_TRUE(std::isinf(actual) && actual < 0) << what;
+    else EXPECT_NEAR(actual, expected, 0.01) << what;
+}
+
+struct NumbersRow {
+    const char* name;
+    std::function<Channels()> make;
+    std::optional<std::int64_t> firstDifference;
+    double correlation;
+};
+
+Channels lastSampleDiffers() {
+    Channels c = stereo(StereoKind::dualMono, frames, i16);
+    c[1].back() += c[1].back() > 0 ? -lsb : lsb;
+    return c;
+}
+
+const NumbersRow numbersRows[] = {
+    {"dual mono", [] { return stereo(StereoKind::dualMono, frames, i16); }, std::nullopt, 1.0},
+    {"last sample differs", lastSampleDiffers, std::int64_t(frames - 1), 1.0},
+    {"phase inverted", [] { return stereo(StereoKind::phaseInverted, frames, i16); }, 0, -1.0},
+    {"constant levels", [] { return Channels{dc(frames, 0.5, i16), dc(frames, -0.25, i16)}; }, 0, 0.0},
+};
+
+TEST(Evidence, NumbersMatchTheSignal) {
+    for (const NumbersRow& row : numbersRows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const Channels c = row.make();
+        writePcm(dir / "f.wav", {PcmContainer::wav, i16}, c);
+        // A small chunk size: the figures must not depend on where chunks end.
+        const ScanResult r = AudioAnalyzerService(minus96dBFS, 1000).analyzeFile(dir / "f.wav");
+        ASSERT_EQ(r.evidence.channels.size(), 2u);
+        ASSERT_TRUE(r.evidence.pair);
+        for (int side = 0; side < 2; ++side) {
+            const ChannelEvidence& e = r.evidence.channels[std::size_t(side)];
+            expectLevel(e.peakdBFS, dB(largest(c[std::size_t(side)], Signal(frames), 1)), "peak");
+            expectLevel(e.rmsdBFS, dB(rms(c[std::size_t(side)])), "rms");
+            double mean = 0;
+            for (double x : c[std::size_t(side)]) mean += x / double(frames);
+            EXPECT_NEAR(e.dcOffset, mean, 1e-5);
+            EXPECT_FALSE(e.isSilent);
+        }
+        const PairEvidence& p = *r.evidence.pair;
+        EXPECT_EQ(p.firstDifferingFrame, row.firstDifference);
+        expectLevel(p.maxDifferencedBFS, dB(largest(c[0], c[1], -1)), "difference");
+        expectLevel(p.maxSumdBFS, dB(largest(c[0], c[1], 1)), "sum");
+        EXPECT_NEAR(p.correlation, row.correlation, 1e-3);
+    }
+}
+
+// R = 0.5 · L plus a little noise of its own: the gain and what is left over
+// (its energy against R's) as a least-squares fit in double finds them.
+TEST(Evidence, PannedFileHasItsGainAndResidual) {
+    TempDir dir;
+    Channels c = stereo(StereoKind::panned, frames, PcmEncoding::int24, 3, 0.5);
+    const Signal extra = noise(frames, PcmEncoding::int24, 9, 0.004);
+    for (std::size_t i = 0; i < frames; ++i) c[1][i] = quantize(c[1][i] + extra[i], PcmEncoding::int24);
+    writePcm(dir / "p.wav", {PcmContainer::wav, PcmEncoding::int24}, c);
+    const ScanResult r = AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "p.wav");
+    ASSERT_TRUE(r.isPannedMono && r.evidence.pair && r.evidence.pair->panGaindB && r.panResidual);
+    double dot = 0, kept = 0, dropped = 0;
+    for (std::size_t i = 0; i < frames; ++i) dot += c[0][i] * c[1][i], kept += c[0][i] * c[0][i], dropped += c[1][i] * c[1][i];
+    const double gain = dot / kept;
+    EXPECT_NEAR(*r.evidence.pair->panGaindB, dB(gain), 0.01);
+    EXPECT_NEAR(r.panResidual->relativedB, 10 * std::log10(1 - dot * dot / (kept * dropped)), 0.1);
+}
+
+// Mass on the cells a kind of content must fill: side = 0 (the centre
+// column) for dual mono, mid = 0 (the centre row) for phase inversion, and
+// for a pan to the left the tilted line through the upper-left and lower-right.
+TEST(Evidence, GoniometerMassLiesWhereTheContentPutsIt) {
+    constexpr int n = EvidencePictures::goniometerSize, centre = n / 2;
+    struct Row {
+        StereoKind kind;
+        std::function<bool(int row, int column)> expected;
+    } rows[] = {
+        {StereoKind::dualMono, [](int, int column) { return column == centre; }},
+        {StereoKind::phaseInverted, [](int row, int) { return row == centre - 1; }},
+        // R = 0.5 L: side = L / 4, mid = 3L / 4, so side has mid's sign and a third of its size.
+        {StereoKind::panned, [](int row, int column) {
+             const double side = column + 0.5 - centre, mid = centre - (row + 0.5);
+             return side * mid > 0 && std::fabs(side) <= std::fabs(mid);
+         }},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        writePcm(dir / "g.wav", {PcmContainer::wav, i16}, stereo(row.kind, frames, i16));
+        EvidencePictures pictures;
+        AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "g.wav", nullptr, &pictures);
+        ASSERT_EQ(pictures.goniometer.size(), std::size_t(n * n));
+        double total = 0, inside = 0;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                const double count = pictures.goniometer[std::size_t(y * n + x)];
+                total += count, inside += row.expected(y, x) ? count : 0;
+            }
+        EXPECT_GT(total, double(frames) / 32 - 2) << int(row.kind);
+        EXPECT_GT(inside / total, 0.95) << int(row.kind);
+        ASSERT_EQ(pictures.overviews.size(), 2u);
+        EXPECT_EQ(pictures.overviews[0].maxima.size(), std::size_t(EvidencePictures::overviewColumns));
+    }
+}
+
+ScanResult polyFile(const TempDir& dir, const std::vector<std::string>& names) {
+    ChunkFixture fixture;
+    fixture.channels = 8;
+    for (std::size_t i = 0; i < 8 * 2000; ++i)
+        fixture.samples.push_back(i % 8 == 7 ? 0 : std::int32_t((i * 37) % 2000) - 1000);
+    std::string xml = "<BWFXML><TRACK_LIST><TRACK_COUNT>8</TRACK_COUNT>";
+    for (std::size_t t = 0; t < names.size(); ++t)
+        xml += "<TRACK><CHANNEL_INDEX>" + std::to_string(t + 1) + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" +
+               std::to_string(t + 1) + "</INTERLEAVE_INDEX><NAME>" + names[t] + "</NAME></TRACK>";
+    fixture.after = {ixmlChunk(xml + "</TRACK_LIST></BWFXML>")};
+    writeChunkFixture(dir / "poly.wav", fixture);
+    return AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "poly.wav");
+}
+
+// Split outputs take the recorder's names only when every channel has its
+// own; otherwise, and with the setting off, channel numbers.
+TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
+    const std::vector<std::string> distinct{"Mix L", "Mix R", "Boom", "Lav 1", "Lav 2", "Plant &amp; Co", "X", "Spare"};
+    struct Row {
+        std::vector<std::string> names;
+        bool setting;
+        const char* third;  // the output of channel 3
+    } rows[] = {
+        {distinct, true, "poly_mono_Boom.wav"},
+        {distinct, false, "poly_mono_ch3_C.wav"},
+        {{"Mix L", "Mix R", "Boom", "BOOM", "Lav 2", "Plant", "X", "Spare"}, true, "poly_mono_ch3_C.wav"},
+        {{"Mix L", "Mix R", "Boom", "Lav 1", "Lav 2", "Plant", "A/B", "Spare"}, true, "poly_mono_ch3_C.wav"},
+        {{"Mix L", "Mix R", "Boom"}, true, "poly_mono_ch3_C.wav"},  // five channels unnamed
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        const ScanResult r = polyFile(dir, row.names);
+        ASSERT_EQ(r.evidence.channels.size(), 8u);
+        EXPECT_EQ(r.evidence.channels[2].trackName, "Boom");
+        EXPECT_TRUE(r.evidence.channels[7].isSilent);
+        AppSettings settings;
+        settings.nameSplitsByTrackName = row.setting;
+        const ConversionPlan plan = planConversion({r}, settings, {});
+        ASSERT_EQ(plan.items.size(), 1u);
+        ASSERT_EQ(plan.items[0].outputs.size(), 8u);
+        EXPECT_EQ(plan.items[0].outputs[2].path.filename(), row.third) << row.names.size();
+    }
+    TempDir dir;
+    EXPECT_EQ(polyFile(dir, distinct).evidence.channels[5].trackName, "Plant & Co");
+}
+
+// From a fresh analysis and then from the cache, the same pictures.
+TEST(Evidence, LoaderServesThePicturesOfTheAnalysis) {
+    TempDir dir;
+    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    writePcm(dir / "d.wav", {PcmContainer::wav, i16}, stereo(StereoKind::panned, frames, i16));
+    EvidencePictures analysed;
+    const ScanResult r = AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "d.wav", nullptr, &analysed);
+    EXPECT_EQ(loadEvidencePictures(r), analysed);
+    EXPECT_EQ(loadEvidencePictures(r), analysed);
+    std::filesystem::remove(dir / "d.wav");
+    EXPECT_EQ(loadEvidencePictures(r), std::nullopt);
+    ::unsetenv("XDG_CACHE_HOME");
+}
+
+}  // namespace
+}  // namespace twinfold
