@@ -8,6 +8,7 @@
 #include "ui/EvidenceFigures.h"
 #include "ui/GoniometerView.h"
 #include "ui/MultichannelDetailPanel.h"
+#include "ui/RecordTexts.h"
 #include "ui/ResultPresentation.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -111,7 +112,7 @@ QWidget* ResultDetailsPanel::buildHeader()
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     title_->setFont(roleFont(FontRole::headline));
-    hide_->setText(QStringLiteral("×"));
+    hide_->setText(tr("×"));
     hide_->setAutoRaise(true);
     hide_->setToolTip(tr("Hide Details"));
     hide_->setAccessibleName(tr("Hide Details"));
@@ -146,8 +147,8 @@ void ResultDetailsPanel::showResult(const ScanResult& result)
     showHeader(result);
     QStringList sentences;
     for (const std::string& sentence : verdictSentences(result))
-        sentences << QString::fromStdString(sentence);
-    verdict_->setText(sentences.join(QChar(' ')));
+        sentences << recordText(sentence);
+    verdict_->setText(sentences.join(QChar('\n')));
     const QString reason = QString::fromStdString(result.unreadableReason.value_or(std::string()));
     reason_->setText(reason.isEmpty() || verdict_->text().contains(reason) ? QString()
                                                                             : tr("Could not be read: %1").arg(reason));

@@ -84,6 +84,7 @@ SettingsPanel::SettingsPanel(ScanViewModel& viewModel, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     column->addLayout(buildFirstRow());
+    column->addLayout(buildOriginalsRow());
     column->addLayout(buildSecondRow());
     connectControls();
     connect(&viewModel_, &ScanViewModel::settingsChanged, this, &SettingsPanel::refresh);
@@ -100,7 +101,16 @@ QLayout* SettingsPanel::buildFirstRow()
     row->addWidget(includePan_);
     row->addSpacing(12);
     row->addWidget(trackNames_);
-    row->addSpacing(12);
+    row->addStretch(1);
+    return row;
+}
+
+// On a row of its own: with the naming options beside it the first row
+// would not fit the narrowest window.
+QLayout* SettingsPanel::buildOriginalsRow()
+{
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
     row->addWidget(new QLabel(tr("After conversion:"), this));
     row->addWidget(originals_);
     row->addStretch(1);

@@ -16,7 +16,7 @@ namespace twinfold {
 
 class ScanViewModel;
 
-// The two rows of settings above the action bar. Every control shows a
+// The rows of settings above the action bar. Every control shows a
 // field of the view model's settings, and every change is written back and
 // saved at once.
 class SettingsPanel : public QWidget {
@@ -39,6 +39,7 @@ public:
 
 private:
     QLayout* buildFirstRow();
+    QLayout* buildOriginalsRow();
     QLayout* buildSecondRow();
     void connectControls();
     void refresh();

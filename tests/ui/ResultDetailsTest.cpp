@@ -6,6 +6,8 @@
 #include "ui/ChannelOverviewView.h"
 #include "ui/DifferenceListener.h"
 #include "ui/GoniometerView.h"
+#include "ui/MultichannelDetailPanel.h"
+#include "ui/RecordTexts.h"
 #include "ui/ResultDetailsPanel.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
@@ -34,8 +36,8 @@ protected:
     {
         QStringList sentences;
         for (const std::string& sentence : verdictSentences(resultNamed(filename)))
-            sentences << QString::fromStdString(sentence);
-        return sentences.join(' ');
+            sentences << recordText(sentence);
+        return sentences.join('\n');
     }
 };
 
@@ -65,7 +67,8 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained)
         SCOPED_TRACE(row.filename);
         showDetails(row.filename);
         const ScanResult& result = resultNamed(row.filename);
-        EXPECT_FALSE(details().verdictText().isEmpty());
+        // An unreadable file has no verdict: its reason stands in its place.
+        EXPECT_EQ(details().verdictText().isEmpty(), result.unreadableReason.has_value());
         EXPECT_EQ(details().verdictText(), verdictOf(row.filename));
         EXPECT_EQ(details().overviews()->labels().size(), row.channels);
         EXPECT_GE(details().figureTexts().size(), row.channels);
@@ -74,9 +77,10 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained)
         EXPECT_EQ(details().overviews()->hasOverviews(), row.channels > 0);
         EXPECT_EQ(details().channelGrid()->isVisible(), row.channels > 2);
         EXPECT_EQ(details().listenButton()->isVisible(), hasDifference(result));
-        if (result.unreadableReason)
+        if (result.unreadableReason) {
             EXPECT_TRUE((details().verdictText() + details().reasonText())
                             .contains(QString::fromStdString(*result.unreadableReason)));
+        }
     }
     EXPECT_TRUE(hasDifference(resultNamed("Mix.wav")));
     EXPECT_FALSE(hasDifference(resultNamed("Broken.wav")));
