@@ -19,7 +19,10 @@ float decibels(double linear) {
 int cellOf(float value) {
     const float scaled = (value + 1.0f) * 0.5f * float(gonioSize);
     if (!(scaled > 0)) return 0;  // also NaN
-    return std::min(int(scaled), gonioSize - 1);
+    // Clamped before the conversion: a damaged float file can hold values
+    // (infinities, 1e30) that no int can take.
+    if (!(scaled < float(gonioSize))) return gonioSize - 1;
+    return int(scaled);
 }
 
 // Pearson correlation from whole-file moments; 0 when a side does not vary.

@@ -148,13 +148,13 @@ TEST_F(CliScanTest, JsonHasExactlyTheDocumentedMembersAndSummary) {
     EXPECT_EQ(json.keys(), (QStringList{"errors", "results", "schemaVersion", "summary"}));
     EXPECT_EQ(json["schemaVersion"].toInt(), 1);
     EXPECT_EQ(json["errors"].toArray(), QJsonArray());
-    const QStringList members{"analysisTime", "bitDepth", "channelCount", "duration", "fileExtension", "fileSize",
+    const QStringList members{"analysisTime", "bitDepth", "channelCount", "duration", "evidence", "fileExtension", "fileSize",
                               "filename", "format", "isBackup", "isConvertible", "isDualMono", "isPannedMono",
                               "isPhaseInverted", "multichannelAnalysis", "pairedPath", "pannedMonoLouderChannel",
                               "pannedMonoLouderSide", "pannedMonoPanPercent", "path", "potentialSavings",
                               "sampleRate", "silentChannel", "sourceFormatID", "status", "statusText"};
     const QStringList pannedMembers{"analysisTime", "bitDepth", "channelCount", "differs", "duration",
-                                    "fileExtension", "fileSize", "filename", "format", "isBackup", "isConvertible",
+                                    "evidence", "fileExtension", "fileSize", "filename", "format", "isBackup", "isConvertible",
                                     "isDualMono", "isPannedMono", "isPhaseInverted", "multichannelAnalysis",
                                     "pairedPath", "panResidualdB", "pannedMonoLouderChannel", "pannedMonoLouderSide",
                                     "pannedMonoPanPercent", "path", "potentialSavings", "sampleRate", "silentChannel",
