@@ -3,6 +3,7 @@
 #include "ui/DesktopServices.h"
 #include "ui/HeaderView.h"
 #include "ui/MainView.h"
+#include "ui/ReportExport.h"
 #include "ui/RestoreDialog.h"
 #include "ui/Theme.h"
 #include "ui/TwinfoldApp.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPushButton>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -54,6 +56,12 @@ void MainWindow::buildMenus()
     openFolder_ = file->addAction(tr("Open Folder…"), this, [this] { mainView_->header()->selectFolderButton()->click(); });
     openFolder_->setShortcut(QKeySequence::Open);
     restoreOriginals_ = file->addAction(tr("Restore Originals…"), this, [this] { restoreDialog_->start(); });
+    exportReport_ = file->addAction(tr("Export Report…"), this, &MainWindow::exportReportOfResults);
+    chooseReportFile_ = [this](const SaveFileRequest& request) { return askWhereToSave(this, request); };
+    ScanViewModel& results = mainView_->viewModel();
+    connect(&results, &ScanViewModel::scanResultsChanged, this, &MainWindow::enableExportReport);
+    connect(&results, &ScanViewModel::scanResultsInserted, this, &MainWindow::enableExportReport);
+    enableExportReport();
     file->addSeparator();
     QAction* quit = file->addAction(tr("Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
@@ -162,6 +170,18 @@ void MainWindow::showAbout()
                        tr("Twinfold %1\n\nFinds audio files whose channels carry the same content "
                           "and converts them to true mono, bit for bit.")
                            .arg(buildVersionString()));
+}
+
+void MainWindow::enableExportReport()
+{
+    exportReport_->setEnabled(!mainView_->viewModel().scanResults().empty());
+}
+
+void MainWindow::exportReportOfResults()
+{
+    const ScanViewModel& results = mainView_->viewModel();
+    const std::filesystem::path folder = results.selectedFolderURL().value_or(QDir::homePath().toStdString());
+    exportReport(this, results.scanResults(), folder, chooseReportFile_);
 }
 
 void MainWindow::showEvent(QShowEvent* event)

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include "ui/SaveFileChooser.h"
+
 #include <functional>
 
 class QAction;
@@ -35,6 +37,9 @@ public:
     QAction* openFolderAction() const { return openFolder_; }
     QAction* undoSelectionAction() const { return undoSelection_; }
     SelectionHistory* selectionHistory() const { return selectionHistory_; }
+    // "Export Report…": every result, as CSV or JSON, where the user says.
+    QAction* exportReportAction() const { return exportReport_; }
+    void setReportFileChooser(SaveFileChooser chooser) { chooseReportFile_ = std::move(chooser); }
     RestoreDialog* restoreDialog() const { return restoreDialog_; }
     QAction* helpAction() const { return help_; }
     // Null in a build without the update check.
@@ -56,6 +61,8 @@ private:
     void buildEditMenu();
     bool confirmQuitDuringConversion();
     void showAbout();
+    void exportReportOfResults();
+    void enableExportReport();
 #if TWINFOLD_UPDATE_CHECK
     QWidget* buildCheckingIndicator();
     void showUpdateCheckState();
@@ -70,6 +77,8 @@ private:
     QAction* openFolder_ = nullptr;
     QAction* undoSelection_ = nullptr;
     SelectionHistory* selectionHistory_ = nullptr;
+    QAction* exportReport_ = nullptr;
+    SaveFileChooser chooseReportFile_;
     QAction* help_ = nullptr;
     QAction* checkForUpdates_ = nullptr;
     QWidget* checkingIndicator_ = nullptr;

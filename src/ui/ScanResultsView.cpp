@@ -1,11 +1,12 @@
 #include "ui/ScanResultsView.h"
 
-#include "ui/MultichannelDetailPanel.h"
+#include "conversion/DifferenceWriter.h"
+#include "ui/DifferenceListener.h"
+#include "ui/ResultDetailsPanel.h"
 #include "ui/RecordTexts.h"
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableDelegate.h"
 #include "ui/ResultsTableModel.h"
-#include "ui/SheetParts.h"
 #include "ui/StatusBadge.h"
 #include "workflow/ScanViewModel.h"
 
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QSet>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -81,8 +83,8 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
       viewModel_(viewModel),
       model_(new ResultsTableModel(viewModel, this)),
       table_(new ResultsTable(this)),
-      detailDivider_(makeDivider(this)),
-      detail_(new MultichannelDetailPanel(this))
+      detail_(new ResultDetailsPanel(this)),
+      listener_(new DifferenceListener(this))
 {
     table_->setModel(model_);
     table_->setItemDelegate(new ResultsTableDelegate(table_));
@@ -91,11 +93,21 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(table_, 1);
-    column->addWidget(detailDivider_);
-    column->addWidget(detail_);
-    detailDivider_->hide();
+    // The divider between table and details can be dragged.
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setChildrenCollapsible(false);
+    split->setHandleWidth(3);
+    split->addWidget(table_);
+    split->addWidget(detail_);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    column->addWidget(split, 1);
     detail_->hide();
+    connect(detail_, &ResultDetailsPanel::listenRequested, listener_, &DifferenceListener::listen);
+    connect(detail_, &ResultDetailsPanel::hideRequested, this, [this] {
+        detailHiddenFor_ = detail_->shownResult() ? std::optional(detail_->shownResult()->id) : std::nullopt;
+        detail_->hide();
+    });
 
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ScanResultsView::pushRowSelection);
@@ -290,15 +302,30 @@ void ScanResultsView::pullRowSelection()
     updateDetailPanel();
 }
 
+MultichannelDetailPanel* ScanResultsView::detailPanel() const
+{
+    return detail_->channelGrid();
+}
+
+const ScanResult* ScanResultsView::resultWithID(const Uuid& id) const
+{
+    for (const ScanResult& result : viewModel_.scanResults()) {
+        if (result.id == id)
+            return &result;
+    }
+    return nullptr;
+}
+
 void ScanResultsView::updateDetailPanel()
 {
-    const std::optional<ScanResult> result = viewModel_.selectedMultichannelResult();
-    const bool show = result && result->multichannelAnalysis;
-    if (show && detailShownFor_ != result->id)
-        detail_->setAnalysis(*result->multichannelAnalysis, result->fileInfo.channelCount);
-    detailShownFor_ = show ? std::optional<Uuid>(result->id) : std::nullopt;
+    const auto& selected = viewModel_.selectedResultIDs();
+    const ScanResult* result = selected.size() == 1 ? resultWithID(*selected.begin()) : nullptr;
+    if (!result || result->id != detailHiddenFor_)
+        detailHiddenFor_.reset();
+    const bool show = result && !detailHiddenFor_;
+    if (show)
+        detail_->showResult(*result);
     detail_->setVisible(show);
-    detailDivider_->setVisible(show);
 }
 
 void ScanResultsView::openContextMenu(const QList<int>& rows, const QPoint& globalPosition)
@@ -318,6 +345,11 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
         return nullptr;
     auto* menu = new QMenu(this);
     menu->addAction(tr("Show in File Manager"), this, [this, clicked] { reveal(clicked, true); });
+    if (const ScanResult* only = clicked.size() == 1 ? resultWithID(clicked.front()) : nullptr;
+        only && hasDifference(*only)) {
+        const ScanResult result = *only;
+        menu->addAction(tr("Listen to the Difference"), this, [this, result] { listener_->listen(result); });
+    }
     menu->addSeparator();
     QAction* convert = menu->addAction(tr("Convert Selected"), this, &ScanResultsView::convertRequested);
     convert->setEnabled(!viewModel_.selectedConvertibleResults().empty()

@@ -16,14 +16,16 @@ class QMenu;
 
 namespace twinfold {
 
+class DifferenceListener;
 class MultichannelDetailPanel;
+class ResultDetailsPanel;
 class ResultsTable;
 class ResultsTableModel;
 class ScanViewModel;
 
 // The content area while there are results: the table, bound both ways to
-// the view model's selection, and under it the channel details of a single
-// selected multichannel result.
+// the view model's selection, and under it the details of a single
+// selected result (which the user may hide until another is selected).
 //
 // Every column sorts, ties by full path. The rows start in the order chosen
 // last (kept in the settings; by name at first); the first click on a column
@@ -37,7 +39,10 @@ public:
 
     ResultsTable* table() const { return table_; }
     ResultsTableModel* model() const { return model_; }
-    MultichannelDetailPanel* detailPanel() const { return detail_; }
+    ResultDetailsPanel* resultDetails() const { return detail_; }
+    // The channel cells inside the details of a multichannel result.
+    MultichannelDetailPanel* detailPanel() const;
+    DifferenceListener* differenceListener() const { return listener_; }
 
     // The column and direction the rows are sorted by.
     std::optional<ResultsTableOrder::Sort> sortOrder() const;
@@ -71,13 +76,14 @@ private:
     void openContextMenu(const QList<int>& rows, const QPoint& globalPosition);
     void reveal(const std::vector<Uuid>& ids, bool withPairedFiles);
     void showNothingAnswered();
+    const ScanResult* resultWithID(const Uuid& id) const;
 
     ScanViewModel& viewModel_;
     ResultsTableModel* model_;
     ResultsTable* table_;
-    QWidget* detailDivider_;
-    MultichannelDetailPanel* detail_;
-    std::optional<Uuid> detailShownFor_;
+    ResultDetailsPanel* detail_;
+    DifferenceListener* listener_;
+    std::optional<Uuid> detailHiddenFor_;
     bool syncingSelection_ = false;
     FileRevealer revealer_ = revealInFileManager;
 };

@@ -63,6 +63,7 @@ SettingsPanel::SettingsPanel(ScanViewModel& viewModel, QWidget* parent)
       viewModel_(viewModel),
       suffix_(textField(80, this)),
       includePan_(new QCheckBox(tr("Include pan %"), this)),
+      trackNames_(new QCheckBox(tr("Name split files by track name"), this)),
       originals_(new QComboBox(this)),
       normalize_(new QCheckBox(tr("Normalize converted files to:"), this)),
       targetGroup_(new QWidget(this)),
@@ -71,6 +72,8 @@ SettingsPanel::SettingsPanel(ScanViewModel& viewModel, QWidget* parent)
       checkForUpdates_(new QCheckBox(tr("Check for updates on launch"), this))
 {
     includePan_->setToolTip(tr("Append pan percentage to filename for panned mono files (e.g. _69L)"));
+    trackNames_->setToolTip(
+        tr("Name each channel split from a multichannel file after the recorder’s track name, where it has one"));
     for (OriginalFileHandling handling : allOriginalFileHandlings())
         originals_->addItem(recordText(rawValue(handling)));
     target_->setPlaceholderText(tr("dBFS"));
@@ -81,6 +84,7 @@ SettingsPanel::SettingsPanel(ScanViewModel& viewModel, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
     column->addLayout(buildFirstRow());
+    column->addLayout(buildOriginalsRow());
     column->addLayout(buildSecondRow());
     connectControls();
     connect(&viewModel_, &ScanViewModel::settingsChanged, this, &SettingsPanel::refresh);
@@ -96,6 +100,17 @@ QLayout* SettingsPanel::buildFirstRow()
     row->addSpacing(12);
     row->addWidget(includePan_);
     row->addSpacing(12);
+    row->addWidget(trackNames_);
+    row->addStretch(1);
+    return row;
+}
+
+// On a row of its own: with the naming options beside it the first row
+// would not fit the narrowest window.
+QLayout* SettingsPanel::buildOriginalsRow()
+{
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
     row->addWidget(new QLabel(tr("After conversion:"), this));
     row->addWidget(originals_);
     row->addStretch(1);
@@ -134,6 +149,8 @@ void SettingsPanel::connectControls()
     });
     connect(includePan_, &QCheckBox::toggled, this,
             [this](bool on) { change([on](AppSettings& s) { s.includePanInFilename = on; }); });
+    connect(trackNames_, &QCheckBox::toggled, this,
+            [this](bool on) { change([on](AppSettings& s) { s.nameSplitsByTrackName = on; }); });
     connect(originals_, &QComboBox::activated, this, [this](int index) {
         change([index](AppSettings& s) { s.originalFileHandling = allOriginalFileHandlings().at(std::size_t(index)); });
     });
@@ -182,6 +199,7 @@ void SettingsPanel::refresh()
     if (suffix_->text() != suffix)
         suffix_->setText(suffix);
     for (auto [box, on] : {std::pair{includePan_, settings.includePanInFilename},
+                           std::pair{trackNames_, settings.nameSplitsByTrackName},
                            std::pair{normalize_, settings.normalizationEnabled},
                            std::pair{checkForUpdates_, settings.checkForUpdatesOnLaunch}}) {
         const QSignalBlocker blocker(box);

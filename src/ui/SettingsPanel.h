@@ -16,7 +16,7 @@ namespace twinfold {
 
 class ScanViewModel;
 
-// The two rows of settings above the action bar. Every control shows a
+// The rows of settings above the action bar. Every control shows a
 // field of the view model's settings, and every change is written back and
 // saved at once.
 class SettingsPanel : public QWidget {
@@ -28,6 +28,7 @@ public:
 
     QLineEdit* suffixField() const { return suffix_; }
     QCheckBox* includePanBox() const { return includePan_; }
+    QCheckBox* trackNamesBox() const { return trackNames_; }
     QComboBox* originalsMenu() const { return originals_; }
     QCheckBox* normalizeBox() const { return normalize_; }
     QLineEdit* targetField() const { return target_; }
@@ -38,6 +39,7 @@ public:
 
 private:
     QLayout* buildFirstRow();
+    QLayout* buildOriginalsRow();
     QLayout* buildSecondRow();
     void connectControls();
     void refresh();
@@ -48,6 +50,7 @@ private:
     ScanViewModel& viewModel_;
     QLineEdit* suffix_;
     QCheckBox* includePan_;
+    QCheckBox* trackNames_;
     QComboBox* originals_;
     QCheckBox* normalize_;
     QWidget* targetGroup_;

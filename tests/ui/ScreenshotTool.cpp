@@ -2,18 +2,22 @@
 // the offscreen platform and saves what it shows as PNG files — the results,
 // the channel details of a multichannel file, the update banner, the
 // three option sheets and the empty state; then rows that explain
-// themselves and the outcome of a conversion with problems. Nothing of the user's is read or
+// themselves and the outcome of a conversion with problems; then the
+// details of a panned file and of a recorder's multichannel file. Nothing of the user's is read or
 // written: the settings live in a temporary file and the update server is
 // a local stand-in.
 
 #include "QtTestHelpers.h"
 #include "TestHttpServer.h"
 
+#include "audio_io/ChunkFile.h"
+#include "records/FourCC.h"
 #include "cli/DemoLibrary.h"
 #include "support/TempDir.h"
 #include "ui/AlertPresenter.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "ui/ResultDetailsPanel.h"
 #include "ui/ScanResultsView.h"
 #include "ui/SheetPresenter.h"
 #include "ui/TwinfoldApp.h"
@@ -143,6 +147,46 @@ bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& 
     return ok;
 }
 
+// A field recorder's iXML naming the tracks of the 5.1 demo file.
+void nameTracks(const fs::path& file)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><TRACK_LIST><TRACK_COUNT>6</TRACK_COUNT>";
+    const char* names[] = {"Boom", "Lav Anna", "Lav Ben", "Timecode", "Room L", "Room R"};
+    for (int i = 0; i < 6; ++i)
+        xml += "<TRACK><CHANNEL_INDEX>" + std::to_string(i + 1) + "</CHANNEL_INDEX><INTERLEAVE_INDEX>"
+               + std::to_string(i + 1) + "</INTERLEAVE_INDEX><NAME>" + names[i] + "</NAME></TRACK>";
+    xml += "</TRACK_LIST></BWFXML>\n";
+    auto chunks = ChunkFile::open(file, true);
+    chunks->append(fourCC("iXML"), std::vector<std::uint8_t>(xml.begin(), xml.end()));
+    chunks->close();
+}
+
+// The details of one selected row, once its pictures are drawn.
+bool shootDetails(MainWindow& window, const fs::path& demo, const fs::path& session, const QString& out)
+{
+    MainView& view = *window.mainView();
+    ScanViewModel& vm = view.viewModel();
+    fs::create_directories(session);
+    fs::copy_file(demo / "Panned Vocal.wav", session / "Panned Vocal.wav");
+    fs::copy_file(demo / "Surround Mix.wav", session / "Scene 4 Take 2.wav");
+    nameTracks(session / "Scene 4 Take 2.wav");
+    view.scanDroppedPaths({session});
+    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; }))
+        return false;
+    const ResultDetailsPanel& details = *view.resultsView()->resultDetails();
+    bool ok = true;
+    for (const auto& [name, picture] : {std::pair{"Panned Vocal.wav", "panned-details.png"},
+                                        std::pair{"Scene 4 Take 2.wav", "multichannel-track-names.png"}}) {
+        for (const ScanResult& result : vm.scanResults()) {
+            if (result.fileInfo.filename == name)
+                vm.setSelectedResultIDs({result.id});
+        }
+        test::processEventsUntil([&] { return details.isVisible() && !details.picturesPending(); });
+        ok &= save(window, out, QString::fromLatin1(picture));
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -180,7 +224,8 @@ int main(int argc, char** argv)
     MainWindow window(settingsStore, updateVM);
     window.resize(1100, 720);
     window.show();
-    const bool ok = shoot(window, updateVM, library, out) && shootUnusualRows(window, library, scratch / "Session 2", out);
+    const bool ok = shoot(window, updateVM, library, out) && shootUnusualRows(window, library, scratch / "Session 2", out)
+                    && shootDetails(window, library, scratch / "Session 3", out);
     setSettingsStoreFile({});
     return ok ? 0 : 1;
 }

@@ -47,8 +47,11 @@ TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce)
 
     EXPECT_EQ(panel().includePanBox()->toolTip(),
               "Append pan percentage to filename for panned mono files (e.g. _69L)");
-    QTest::mouseClick(panel().includePanBox(), Qt::LeftButton);
-    EXPECT_TRUE(loadAppSettings().includePanInFilename);
+    for (auto [box, stored] : {std::pair{panel().includePanBox(), &AppSettings::includePanInFilename},
+                               std::pair{panel().trackNamesBox(), &AppSettings::nameSplitsByTrackName}}) {
+        QTest::mouseClick(box, Qt::LeftButton);
+        EXPECT_TRUE(loadAppSettings().*stored) << box->text().toStdString();
+    }
 
     QComboBox* originals = panel().originalsMenu();
     ASSERT_EQ(originals->count(), 3);
@@ -100,6 +103,7 @@ TEST_F(SettingsAndSummaryTest, StoredSettingsAreShownInTheUsersLocale)
     AppSettings settings;
     settings.namingSuffix = "_one";
     settings.includePanInFilename = true;
+    settings.nameSplitsByTrackName = true;
     settings.originalFileHandling = OriginalFileHandling::leaveInPlace;
     settings.normalizationEnabled = true;
     settings.normalizationTargetdBFS = -1.5f;
@@ -108,6 +112,7 @@ TEST_F(SettingsAndSummaryTest, StoredSettingsAreShownInTheUsersLocale)
     openWindow();
     EXPECT_EQ(panel().suffixField()->text(), "_one");
     EXPECT_TRUE(panel().includePanBox()->isChecked());
+    EXPECT_TRUE(panel().trackNamesBox()->isChecked());
     EXPECT_EQ(panel().originalsMenu()->currentIndex(), 2);
     EXPECT_FALSE(panel().checkForUpdatesBox()->isChecked());
     EXPECT_EQ(panel().targetField()->text(), "-1,5");

@@ -11,6 +11,7 @@
 #include "ui/UpdateBannerView.h"
 #include "updates/BuildInfo.h"
 
+#include <QJsonDocument>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -119,6 +120,47 @@ TEST_F(WindowShellTest, MenuActionsAndAlerts)
     EXPECT_FALSE(vm().errorMessage().has_value());
     QCoreApplication::processEvents();
     EXPECT_TRUE(view().isShowingEmptyState());
+}
+
+struct ReportRow {
+    std::string chosen;  // relative to the library; empty for a cancelled dialog
+    bool json;
+    bool written;
+};
+
+// "Export Report…" writes every result where the user says, as CSV or
+// JSON by the name's extension; a file that cannot be written is named.
+TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays)
+{
+    stereoWav("Dual.wav", StereoKind::dualMono);
+    openWindow();
+    EXPECT_FALSE(window().exportReportAction()->isEnabled()) << "nothing to report yet";
+    chooseLibrary();
+    ASSERT_TRUE(window().exportReportAction()->isEnabled());
+    const ReportRow rows[] = {
+        {"report.csv", false, true}, {"report.JSON", true, true}, {"", false, false}, {"missing/report.csv", false, false},
+    };
+    for (const ReportRow& row : rows) {
+        SCOPED_TRACE(row.chosen);
+        const fs::path path = library / row.chosen;
+        window().setReportFileChooser([&](const SaveFileRequest& request) {
+            EXPECT_EQ(request.filters.size(), 2);
+            return row.chosen.empty() ? std::nullopt : std::optional(path);
+        });
+        window().exportReportAction()->trigger();
+        auto* alert = window().findChild<QMessageBox*>();
+        EXPECT_EQ(alert != nullptr, !row.written && !row.chosen.empty());
+        if (alert) {
+            EXPECT_TRUE(alert->informativeText().contains(QString::fromStdString(path.string())));
+            delete alert;
+        }
+        if (!row.written)
+            continue;
+        std::ifstream file(path);
+        const std::string text{std::istreambuf_iterator<char>(file), {}};
+        EXPECT_NE(text.find("Dual.wav"), std::string::npos);
+        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(text)).isNull(), !row.json);
+    }
 }
 
 TEST_F(WindowShellTest, AManualCheckShowsItIsCheckingAndSendsOneRequest)

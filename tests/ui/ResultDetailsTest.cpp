@@ -1,0 +1,177 @@
+#include "WindowFixture.h"
+
+#include "conversion/DifferenceWriter.h"
+#include "presentation/EvidenceTexts.h"
+#include "support/ChunkFixtures.h"
+#include "ui/ChannelOverviewView.h"
+#include "ui/DifferenceListener.h"
+#include "ui/GoniometerView.h"
+#include "ui/MultichannelDetailPanel.h"
+#include "ui/RecordTexts.h"
+#include "ui/ResultDetailsPanel.h"
+#include "ui/ResultsTableModel.h"
+#include "ui/ScanResultsView.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QToolButton>
+
+#include <fstream>
+
+namespace twinfold::test {
+namespace {
+
+class ResultDetailsTest : public WindowFixture {
+protected:
+    ResultDetailsPanel& details() { return *view().resultsView()->resultDetails(); }
+
+    // Selects the file's row alone and waits for its pictures.
+    void showDetails(const std::string& filename)
+    {
+        clickCell(rowOf(filename), ResultsTableModel::filenameColumn);
+        ASSERT_TRUE(details().isVisible()) << filename;
+        ASSERT_TRUE(processEventsUntil([this] { return !details().picturesPending(); })) << filename;
+    }
+    QString verdictOf(const std::string& filename)
+    {
+        QStringList sentences;
+        for (const std::string& sentence : verdictSentences(resultNamed(filename)))
+            sentences << recordText(sentence);
+        return sentences.join('\n');
+    }
+};
+
+struct DetailRow {
+    std::string filename;
+    int channels;     // rows of levels and overview strips
+    bool goniometer;  // two channels to compare
+};
+
+// Any row, whatever it holds, opens the details: the verdict in words,
+// each channel's levels and overview, and for two channels the goniometer.
+TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained)
+{
+    stereoWav("Dual.wav", StereoKind::dualMono);
+    stereoWav("Panned.wav", StereoKind::panned);
+    stereoWav("Phase.wav", StereoKind::phaseInverted);
+    stereoWav("Quiet.wav", StereoKind::leftSilent);
+    stereoWav("Mix.wav", StereoKind::trueStereo);
+    multichannelWav("Six.wav", {6, {{0, 1}}, {4}});
+    std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
+    openAndScan();
+    const DetailRow rows[] = {
+        {"Dual.wav", 2, true}, {"Panned.wav", 2, true}, {"Phase.wav", 2, true}, {"Quiet.wav", 2, true},
+        {"Mix.wav", 2, true},  {"Six.wav", 6, false},   {"Broken.wav", 0, false},
+    };
+    for (const DetailRow& row : rows) {
+        SCOPED_TRACE(row.filename);
+        showDetails(row.filename);
+        const ScanResult& result = resultNamed(row.filename);
+        // An unreadable file has no verdict: its reason stands in its place.
+        EXPECT_EQ(details().verdictText().isEmpty(), result.unreadableReason.has_value());
+        EXPECT_EQ(details().verdictText(), verdictOf(row.filename));
+        EXPECT_EQ(details().overviews()->labels().size(), row.channels);
+        EXPECT_GE(details().figureTexts().size(), row.channels);
+        EXPECT_EQ(details().goniometer()->isVisible(), row.goniometer);
+        EXPECT_EQ(details().goniometer()->hasPicture(), row.goniometer);
+        EXPECT_EQ(details().overviews()->hasOverviews(), row.channels > 0);
+        EXPECT_EQ(details().channelGrid()->isVisible(), row.channels > 2);
+        EXPECT_EQ(details().listenButton()->isVisible(), hasDifference(result));
+        if (result.unreadableReason) {
+            EXPECT_TRUE((details().verdictText() + details().reasonText())
+                            .contains(QString::fromStdString(*result.unreadableReason)));
+        }
+    }
+    EXPECT_TRUE(hasDifference(resultNamed("Mix.wav")));
+    EXPECT_FALSE(hasDifference(resultNamed("Broken.wav")));
+
+    // Hidden by the user, the details stay away until another row is chosen.
+    QTest::mouseClick(details().hideButton(), Qt::LeftButton);
+    EXPECT_FALSE(details().isVisible());
+    clickCell(rowOf("Broken.wav"), ResultsTableModel::filenameColumn);
+    EXPECT_FALSE(details().isVisible());
+    showDetails("Dual.wav");
+}
+
+// A dual-mono file draws its goniometer: one column of counts.
+TEST_F(ResultDetailsTest, GoniometerPaintsALine)
+{
+    GoniometerView view;
+    const int size = EvidencePictures::goniometerSize;
+    std::vector<std::uint32_t> counts(std::size_t(size * size));
+    for (int row = 0; row < size; ++row)
+        counts[std::size_t(row * size + size / 2)] = std::uint32_t(1 + row * 1000);
+    view.setCounts(counts, size);
+    EXPECT_TRUE(view.hasPicture());
+    EXPECT_FALSE(view.grab().isNull());
+    view.setCounts(counts, size + 1);
+    EXPECT_FALSE(view.hasPicture()) << "counts that are not a square of that size are refused";
+}
+
+// The recorder's names for the tracks stand beside the channel labels.
+TEST_F(ResultDetailsTest, TrackNamesStandBesideTheChannels)
+{
+    ChunkFixture fixture;
+    fixture.channels = 3;
+    for (int frame = 0; frame < 4800; ++frame)
+        fixture.samples.insert(fixture.samples.end(), {frame % 97 * 40, frame % 89 * 50, 0});
+    const std::string tracks = "<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>"
+                               "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
+                               "<NAME>Boom</NAME></TRACK>"
+                               "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX>"
+                               "<NAME>Lav 1</NAME></TRACK></TRACK_LIST></BWFXML>";
+    fixture.after = {ixmlChunk(tracks)};
+    writeChunkFixture(library / "Scene.wav", fixture);
+    openAndScan();
+    showDetails("Scene.wav");
+    EXPECT_EQ(details().overviews()->labels(), (QStringList{"Ch 1 · Boom", "Ch 2 · Lav 1", "Ch 3"}));
+}
+
+// "Listen to the Difference" writes L − R as a WAV and hands it to the
+// player; "Save Image…" writes the panel as PNG where the user says.
+TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles)
+{
+    stereoWav("Mix.wav", StereoKind::trueStereo);
+    openAndScan();
+    QList<QUrl> played;
+    bool playerAnswers = true;
+    view().resultsView()->differenceListener()->setOpener([&](const QUrl& url) {
+        played << url;
+        return playerAnswers;
+    });
+    showDetails("Mix.wav");
+    click(details().listenButton());
+    std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({resultNamed("Mix.wav").id}));
+    for (QAction* entry : menu->actions()) {
+        if (entry->text() == "Listen to the Difference")
+            entry->trigger();
+    }
+    ASSERT_EQ(played.size(), 2);
+    EXPECT_NE(played[0], played[1]) << "a second listen does not overwrite a file the player may hold";
+    for (const QUrl& url : played) {
+        std::ifstream wav(url.toLocalFile().toStdString(), std::ios::binary);
+        char riff[4] = {};
+        wav.read(riff, 4);
+        EXPECT_EQ(std::string(riff, 4), "RIFF") << url.toLocalFile().toStdString();
+    }
+    EXPECT_EQ(window().findChild<QMessageBox*>(), nullptr);
+    playerAnswers = false;
+    click(details().listenButton());
+    auto* alert = window().findChild<QMessageBox*>();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), "No Player Found");
+    EXPECT_TRUE(alert->informativeText().contains(played.last().toLocalFile()));
+    alert->close();
+    delete alert;
+
+    const fs::path image = library / "details.png";
+    details().setImageFileChooser([&](const SaveFileRequest&) { return std::optional(image); });
+    std::unique_ptr<QMenu> panelMenu(details().makeContextMenu());
+    ASSERT_EQ(panelMenu->actions().size(), 1);
+    EXPECT_EQ(panelMenu->actions()[0]->text(), "Save Image…");
+    panelMenu->actions()[0]->trigger();
+    EXPECT_FALSE(QImage(QString::fromStdString(image.string())).isNull());
+}
+
+}  // namespace
+}  // namespace twinfold::test
