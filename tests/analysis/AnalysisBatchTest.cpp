@@ -71,7 +71,7 @@ TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
 // is on a long file, the other gets through every short one.
 TEST(AnalysisBatchTest, ALongFileHoldsUpNoOtherFile) {
     TempDir dir;
-    std::vector<Path> urls{writeStereo(dir, "long.wav", 4'000'000)};
+    std::vector<Path> urls{writeStereo(dir, "long.wav", 16'000'000)};
     for (std::uint32_t i = 0; i < 6; ++i) urls.push_back(writeStereo(dir, std::string{'s', char('0' + i)} + ".wav", 2000, i));
     const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(urls, 2);
     ASSERT_EQ(results.size(), urls.size());
