@@ -96,6 +96,15 @@ Tint badgeTint(const ScanResult& result)
 
 QString statusBadgeText(const ScanResult& result)
 {
+    // The full multichannel summary does not fit a badge at ordinary widths;
+    // the badge says how many channels can go, the tooltip says which kind.
+    if (result.multichannelAnalysis && !result.unreadableReason) {
+        const auto removable = result.multichannelAnalysis->removableChannelIndices().size();
+        if (removable == 0)
+            return QCoreApplication::translate("twinfold::ResultPresentation", "Multichannel · Unique");
+        return QCoreApplication::translate("twinfold::ResultPresentation", "Multichannel · %1 removable")
+            .arg(removable);
+    }
     const QString status = recordText(result.statusText());
     const std::string difference = result.differenceText();
     return difference.empty() ? status : status + QStringLiteral(" · ") + QString::fromStdString(difference);
@@ -104,6 +113,8 @@ QString statusBadgeText(const ScanResult& result)
 QStringList rowNotes(const ScanResult& result)
 {
     QStringList notes;
+    if (result.multichannelAnalysis && !result.unreadableReason)
+        notes << recordText(result.statusText());
     if (result.unreadableReason)
         notes << QCoreApplication::translate("twinfold::ResultPresentation", "Could not be read: %1")
                      .arg(QString::fromStdString(*result.unreadableReason));
