@@ -1,5 +1,7 @@
 #include "workflow/SettingsStore.h"
 
+#include "jobs/JsonText.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -22,36 +24,10 @@ const QString hideLossyNoticeKey = QStringLiteral("hideLossyFormatNotice");
 
 // ---- encoding ---------------------------------------------------------------
 
-bool isValidUtf8(std::string_view text) {
-    const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
-
+// A record that is not UTF-8 is refused rather than saved altered.
 bool appendString(std::string& out, std::string_view text) {
-    if (!isValidUtf8(text)) return false;
-    static constexpr char hex[] = "0123456789abcdef";
-    out += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (byte < 0x20) {
-                out += "\\u00";
-                out += hex[byte >> 4];
-                out += hex[byte & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
+    if (!json::isValidUtf8(text)) return false;
+    json::appendString(out, text);
     return true;
 }
 
