@@ -63,7 +63,10 @@ std::string panSentence(const ScanResult& r, ChannelSelection kept, float gaindB
     const ChannelSelection dropped = kept == ChannelSelection::left ? ChannelSelection::right : ChannelSelection::left;
     std::string text = sideName(dropped, true) + " is " + sideName(kept, false) + " \u00D7 " +
                        fixed(std::pow(10.0, double(gaindB) / 20.0), 2) + " (" + decibels(gaindB) + " dB)";
-    if (r.panResidual) text += "; the rest differs by " + decibels(r.panResidual->relativedB) + " dB";
+    if (r.panResidual && std::isfinite(r.panResidual->relativedB))
+        text += "; the rest differs by " + decibels(r.panResidual->relativedB) + " dB";
+    else if (r.panResidual)
+        text += "; nothing else differs";
     return text;
 }
 
