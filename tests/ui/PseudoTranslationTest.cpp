@@ -142,9 +142,15 @@ TEST_F(PseudoTranslationTest, ResultsAndSheets)
     const std::vector<std::pair<std::string, std::function<QDialog*()>>> sheetFor{
         {"Inverted.wav", [&] { return sheets.phaseFixOptions(); }},
         {"Surround.wav", [&] { return sheets.multichannelOptions(); }},
-        {"Podcast.mp3", [&] { return sheets.lossyNotice(); }}};
+        {"Podcast.mp3", [&] { return sheets.lossyNotice(); }},
+        {"Twin.wav", [&] { return sheets.deleteConfirmation(); }}};
     for (const auto& [file, sheet] : sheetFor) {
         SCOPED_TRACE(file);
+        if (file == "Twin.wav") {  // the question before deleting originals
+            AppSettings settings = vm().settings();
+            settings.originalFileHandling = OriginalFileHandling::deleteOriginals;
+            vm().setSettings(settings);
+        }
         vm().setSelectedResultIDs({resultNamed(file).id});
         click(view().actionBar()->convertButton());
         ASSERT_TRUE(processEventsUntil([&] { return sheet() != nullptr; }));
