@@ -26,7 +26,7 @@ bool backupWasNamed(const ScanResult& r, const std::vector<fs::path>& namedPaths
 
 }  // namespace
 
-ConvertChoice chooseForConversion(const std::vector<ScanResult>& results, const std::vector<fs::path>& namedPaths,
+ConvertChoice chooseForConversion(const std::vector<std::reference_wrapper<const ScanResult>>& results, const std::vector<fs::path>& namedPaths,
                                   bool includeDiffering) {
     ConvertChoice choice;
     int backups = 0;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace twinfold::cli {
@@ -22,7 +23,7 @@ struct ConvertChoice {
 };
 
 // `namedPaths`: the command line's paths, absolute and normalised.
-ConvertChoice chooseForConversion(const std::vector<ScanResult>& results,
+ConvertChoice chooseForConversion(const std::vector<std::reference_wrapper<const ScanResult>>& results,
                                   const std::vector<std::filesystem::path>& namedPaths, bool includeDiffering);
 
 }  // namespace twinfold::cli

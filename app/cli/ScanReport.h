@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace twinfold {
@@ -30,9 +31,13 @@ struct SummaryFigures {
     std::int64_t totalPotentialSavings = 0;
 };
 
+// The results stay where the view model keeps them: a library of 100,000
+// files must not be held twice.
+using ResultRefs = std::vector<std::reference_wrapper<const ScanResult>>;
+
 struct ScanReport {
-    std::vector<ScanResult> results;     // the files analysed, in the view model's order
-    std::vector<ScanResult> unreadable;  // the files that could not be, each with its reason
+    ResultRefs results;     // the files analysed, in the view model's order
+    ResultRefs unreadable;  // the files that could not be, each with its reason
     SummaryFigures summary;
 };
 

@@ -103,34 +103,44 @@ bool ResultList::reorder(const Before& before) {
     bool unchanged = true;
     for (std::size_t i = 0; i < order.size() && unchanged; ++i) unchanged = order[i] == i;
     if (unchanged) return false;
-    std::vector<ScanResult> sorted;
-    sorted.reserve(order.size());
-    for (std::size_t i : order) sorted.push_back(std::move(results_[i]));
-    results_ = std::move(sorted);
+    // Applied in place, cycle by cycle: a second list of 100,000 records
+    // would double the memory a large library needs.
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start) continue;
+        ScanResult held = std::move(results_[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            results_[at] = std::move(results_[from]);
+            order[at] = at;
+            at = from;
+        }
+        results_[at] = std::move(held);
+        order[at] = at;
+    }
     return true;
 }
 
 std::vector<std::size_t> ResultList::insert(std::vector<ScanResult> batch) {
     std::vector<std::size_t> positions;
     positions.reserve(batch.size());
-    if (!order_) {
-        for (ScanResult& result : batch) {
-            positions.push_back(results_.size());
-            results_.push_back(std::move(result));
-        }
-        return positions;
+    if (order_) std::stable_sort(batch.begin(), batch.end(), order_);
+    const std::size_t oldSize = results_.size();
+    // Where each lands: after every kept record it does not sort before.
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const auto end = results_.begin() + std::ptrdiff_t(oldSize);
+        const std::size_t before = order_ ? std::size_t(std::upper_bound(results_.begin(), end, batch[i], order_) -
+                                                        results_.begin())
+                                          : oldSize;
+        positions.push_back(before + i);
     }
-    std::stable_sort(batch.begin(), batch.end(), order_);
-    std::vector<ScanResult> merged;
-    merged.reserve(results_.size() + batch.size());
-    auto old = results_.begin();
-    for (ScanResult& result : batch) {
-        while (old != results_.end() && !order_(result, *old)) merged.push_back(std::move(*old++));
-        positions.push_back(merged.size());
-        merged.push_back(std::move(result));
-    }
-    std::move(old, results_.end(), std::back_inserter(merged));
-    results_ = std::move(merged);
+    // Grown by half rather than doubled, and merged in place: the list of a
+    // large library is its largest allocation and must not be held twice.
+    if (results_.capacity() < oldSize + batch.size())
+        results_.reserve(std::max(oldSize + batch.size(), oldSize + oldSize / 2));
+    std::move(batch.begin(), batch.end(), std::back_inserter(results_));
+    if (order_)
+        std::inplace_merge(results_.begin(), results_.begin() + std::ptrdiff_t(oldSize), results_.end(), order_);
     return positions;
 }
 
