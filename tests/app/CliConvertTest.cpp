@@ -401,12 +401,5 @@ TEST_F(CliConvert, ADumbTerminalGetsNoEscapeSequences) {
     EXPECT_THAT(run.output, Not(HasSubstr("\033")));
 }
 
-TEST_F(CliConvert, NothingConvertibleIsNotAnError) {
-    const CliRun r =
-        cli.run({"convert", (dir / "True Stereo Ambience.wav").string(), (dir / "Mono Kick.wav").string()});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "Nothing to convert.\n");
-}
-
 }  // namespace
 }  // namespace twinfold::test

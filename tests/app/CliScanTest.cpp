@@ -153,12 +153,8 @@ TEST_F(CliScanTest, JsonHasExactlyTheDocumentedMembersAndSummary) {
                               "isPhaseInverted", "multichannelAnalysis", "pairedPath", "pannedMonoLouderChannel",
                               "pannedMonoLouderSide", "pannedMonoPanPercent", "path", "potentialSavings",
                               "sampleRate", "silentChannel", "sourceFormatID", "status", "statusText"};
-    const QStringList pannedMembers{"analysisTime", "bitDepth", "channelCount", "differs", "duration",
-                                    "evidence", "fileExtension", "fileSize", "filename", "format", "isBackup", "isConvertible",
-                                    "isDualMono", "isPannedMono", "isPhaseInverted", "multichannelAnalysis",
-                                    "pairedPath", "panResidualdB", "pannedMonoLouderChannel", "pannedMonoLouderSide",
-                                    "pannedMonoPanPercent", "path", "potentialSavings", "sampleRate", "silentChannel",
-                                    "sourceFormatID", "status", "statusText"};
+    QStringList pannedMembers = members + QStringList{"differs", "panResidualdB"};
+    pannedMembers.sort();
     qint64 convertibleSavings = 0;
     for (const QJsonValue& r : json["results"].toArray()) {
         EXPECT_EQ(r.toObject().keys(), r["isPannedMono"].toBool() ? pannedMembers : members)

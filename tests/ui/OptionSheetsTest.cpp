@@ -126,9 +126,6 @@ TEST_F(OptionSheetsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
     OptionsSheet* sheet = sheets().phaseFixOptions();
     ASSERT_NE(sheet, nullptr) << "asked again";
     ASSERT_EQ(sheet->rows().size(), 3);
-    EXPECT_EQ(sheet->rows()[0]->title(), "Use Left Channel");
-    EXPECT_EQ(sheet->rows()[1]->title(), "Use Right Channel");
-    EXPECT_EQ(sheet->rows()[2]->title(), "Split to Two Mono Files");
     EXPECT_TRUE(sheet->rows()[0]->isSelected());
     QTest::mouseClick(sheet->rows()[1], Qt::LeftButton);
     EXPECT_TRUE(sheet->rows()[1]->isSelected());
@@ -153,9 +150,6 @@ TEST_F(OptionSheetsTest, SheetsFollowEachOtherAndTheLastOneConverts)
     OptionsSheet* sheet = sheets().multichannelOptions();
     EXPECT_EQ(subtitle(sheet), "1 file(s) have redundant channels (silent or duplicate)");
     ASSERT_EQ(sheet->rows().size(), 2);
-    EXPECT_EQ(sheet->rows()[0]->title(), "Split All Channels to Mono");
-    EXPECT_EQ(sheet->rows()[1]->title(), "Remove Redundant Channels");
-
     QTest::mouseClick(sheet->rows()[1], Qt::LeftButton);
     click(sheet->convertButton());
     waitForConversionToSettle();

@@ -96,9 +96,15 @@ protected:
     LengtheningTranslator translator_;
 };
 
-// The empty window, its menus and the settings under it.
-TEST_F(PseudoTranslationTest, EmptyWindowAndMenus)
+// The empty window, its menus and the settings under it; then the results:
+// figures, table headers, statuses, the detail panel, the context menu and
+// every sheet.
+TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole)
 {
+    stereoWav("Inverted.wav", StereoKind::phaseInverted);
+    stereoWav("Twin.wav", StereoKind::dualMono);
+    multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
+    writeDualMonoMp3(library.path(), "Podcast.mp3");
     openWindow();
     expectAllTranslatedAndWhole(&window());
     EXPECT_TRUE(translated(window().windowTitle()));
@@ -110,17 +116,8 @@ TEST_F(PseudoTranslationTest, EmptyWindowAndMenus)
             }
         }
     }
-}
 
-// The results: figures, table headers, statuses, the detail panel, the
-// context menu and both options sheets.
-TEST_F(PseudoTranslationTest, ResultsAndSheets)
-{
-    stereoWav("Inverted.wav", StereoKind::phaseInverted);
-    stereoWav("Twin.wav", StereoKind::dualMono);
-    multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
-    writeDualMonoMp3(library.path(), "Podcast.mp3");
-    openAndScan();
+    chooseLibrary();
     clickCell(rowOf("Surround.wav"), ResultsTableModel::filenameColumn);
     expectAllTranslatedAndWhole(&window());
 

@@ -109,13 +109,8 @@ TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick)
     EXPECT_EQ(cell("Deep.wav", Model::bitDepthColumn), "24-bit");
     EXPECT_EQ(cell("Deep.wav", Model::sampleRateColumn), "44.1k");
     EXPECT_EQ(cell("Deep.wav", Model::durationColumn), "0:03");
-    EXPECT_EQ(cell("Deep.wav", Model::sizeColumn).toString(), QLocale().formattedDataSize(
-                  resultNamed("Deep.wav").fileInfo.fileSize, 1, QLocale::DataSizeSIFormat));
     EXPECT_EQ(cell("Deep.wav", Model::statusColumn, Model::StatusTextRole), "Dual Mono");
     EXPECT_EQ(cell("Podcast.mp3", Model::bitDepthColumn), "Compressed");
-    const QStringList titles{"", "Filename", "Folder", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"};
-    for (int column = 0; column < titles.size(); ++column)
-        EXPECT_EQ(model().headerData(column, Qt::Horizontal, Qt::DisplayRole), titles[column]);
 
     const auto ticked = vm().selectedResultIDs();
     ASSERT_EQ(ticked.size(), 3u);

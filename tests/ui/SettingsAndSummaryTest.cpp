@@ -45,8 +45,6 @@ TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce)
         EXPECT_EQ(suffix->text().toStdString(), stored);
     }
 
-    EXPECT_EQ(panel().includePanBox()->toolTip(),
-              "Append pan percentage to filename for panned mono files (e.g. _69L)");
     for (auto [box, stored] : {std::pair{panel().includePanBox(), &AppSettings::includePanInFilename},
                                std::pair{panel().trackNamesBox(), &AppSettings::nameSplitsByTrackName}}) {
         QTest::mouseClick(box, Qt::LeftButton);
@@ -55,9 +53,6 @@ TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce)
 
     QComboBox* originals = panel().originalsMenu();
     ASSERT_EQ(originals->count(), 3);
-    EXPECT_EQ(originals->itemText(0), "Move originals to backup folder");
-    EXPECT_EQ(originals->itemText(1), "Delete originals");
-    EXPECT_EQ(originals->itemText(2), "Leave originals in place");
     originals->setFocus();
     QTest::keyClick(originals, Qt::Key_Down);
     EXPECT_EQ(loadAppSettings().originalFileHandling, OriginalFileHandling::deleteOriginals);

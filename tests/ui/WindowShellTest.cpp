@@ -78,17 +78,6 @@ TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner)
     click(banner().skipButton());
     EXPECT_FALSE(banner().isVisible());
     EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
-    // An option ticked afterwards, from a copy of the settings loaded before
-    // the skip, must not put the skipped version back to none.
-    click(view().settingsPanel()->includePanBox());
-    EXPECT_TRUE(loadAppSettings().includePanInFilename);
-    EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
-    checkFromTheMenu();
-    EXPECT_FALSE(banner().isVisible()) << "a skipped version stays hidden";
-    server.respondWith(publishedVersion(buildVersionString() + ".2", QString()));
-    checkFromTheMenu();
-    EXPECT_TRUE(banner().isVisible()) << "a later version, even without notes, is shown";
-    EXPECT_EQ(notes(), QStringList{QString()});
 }
 
 // Each alert says its own text, and OK clears what raised it.

@@ -159,22 +159,6 @@ TEST_F(ConversionWorkflowTest, AHiddenNoticeIsNotAskedAndTheDecodedOutputIsProve
     EXPECT_FALSE(fs::exists(dir / "song.mp3"));  // the decoded output passed the read-back check
 }
 
-// A name taken before the conversion is found with every other clash before
-// anything is written; the user may convert the rest.
-TEST_F(ConversionWorkflowTest, ClashesAreFoundBeforeAnythingIsWrittenAndCanBeSkipped) {
-    fourFilesToDelete(StereoKind::rightSilent);
-    writePcm(dir / "b_mono.wav", kPcm16, {silence(10)});
-    finished(convertSelected());
-    ASSERT_EQ(vm->pendingClashes(), (std::vector<PlannedClash>{{dir / "b_mono.wav", ClashKind::exists}}));
-    EXPECT_EQ(vm->conversionState(), ConversionState::idle());
-    EXPECT_EQ(monoFilesAndOriginalsKept(), "b");
-    finished(vm->skipClashingFiles());
-    EXPECT_TRUE(vm->pendingClashes().empty());
-    EXPECT_TRUE(fs::exists(dir / "b.wav") && !fs::exists(dir / "a.wav") && !fs::exists(dir / "d.wav"));
-    EXPECT_TRUE(fs::exists(dir / "a_mono.wav") && fs::exists(dir / "d_mono.wav"));
-    EXPECT_EQ(pcmFileInfo(dir / "b_mono.wav").frames, 10);
-}
-
 // A name taken while the conversion runs stops it there, with every
 // original in place and the selection kept.
 TEST_F(ConversionWorkflowTest, TheFirstErrorStopsTheRunAndKeepsTheSelection) {

@@ -113,30 +113,6 @@ TEST_F(ScanWorkflowTest, CancelOrDestructionEndsTheScanAndPublishesNothingMore) 
     EXPECT_TRUE(running.isCanceled());
 }
 
-TEST_F(ScanWorkflowTest, OnlyConvertibleResultsAreSelected) {
-    wav(dir / "dual.wav", StereoKind::dualMono);
-    wav(dir / "stereo.wav", StereoKind::trueStereo);
-    wav(dir / "quiet.wav", StereoKind::bothSilent);
-    writePcm(dir / "mono.wav", kPcm16, {noise(4800, PcmEncoding::int16, 9)});
-    sixChannels(dir / "six.wav");
-    writePcm(dir / "four.wav", kPcm16, multichannel({4, {}, {}}, 4800, PcmEncoding::int16, 3));
-    scanFolder();
-    ASSERT_EQ(vm->scanResults().size(), 6u);
-    const Uuid dual = resultNamed("dual.wav").id, six = resultNamed("six.wav").id;
-    EXPECT_EQ(vm->selectedResultIDs(), (std::set<Uuid>{dual, six}));
-    vm->toggleSelection(resultNamed("stereo.wav").id);  // not convertible: nothing happens
-    vm->toggleSelection(resultNamed("four.wav").id);
-    EXPECT_EQ(vm->selectedResultIDs(), (std::set<Uuid>{dual, six}));
-    vm->toggleSelection(dual);
-    EXPECT_EQ(vm->selectedResultIDs(), std::set<Uuid>{six});
-    ASSERT_TRUE(vm->selectedMultichannelResult());
-    EXPECT_EQ(vm->selectedMultichannelResult()->id, six);
-    vm->setSelectedResultIDs({six, resultNamed("four.wav").id});
-    EXPECT_EQ(vm->selectedMultichannelResult(), std::nullopt);
-    vm->selectAllConvertible();
-    EXPECT_EQ(vm->selectedResultIDs(), (std::set<Uuid>{dual, six}));
-}
-
 // Reports closer together than 0.05 s are dropped; the start and end states never are.
 class ThrottleTest : public WorkflowFixture, public ::testing::WithParamInterface<double> {};
 
