@@ -187,7 +187,7 @@ ConversionRun convertSelection(ScanViewModel& viewModel, const ConversionRequest
         return {ExitCode::failed, ConversionRecord{{}, {}, {}, 0, outcome->message}};
     }
     if (outcome) {
-        ConversionRecord record{outcome->outputURLs, {}, {}, 0, std::nullopt};
+        ConversionRecord record{outcome->outputPaths, {}, {}, 0, std::nullopt};
         if (const auto& handled = viewModel.lastConversionOutcome()) {
             record.originals = handled->originals;
             record.problems = handled->problems;
@@ -316,7 +316,7 @@ ExitCode runConvert(const ConvertCommand& command, SettingsService& settings) {
     ConvertChoice choice = chooseForConversion(report.results, named, command.includeDiffering);
     for (const std::string& notice : choice.notices) printError(notice);
     viewModel.setSelectedResultIDs(std::move(choice.ids));
-    const PlanSummary plan = summarizePlan(viewModel.selectedConvertibleResults(), run, viewModel.selectedFolderURL());
+    const PlanSummary plan = summarizePlan(viewModel.selectedConvertibleResults(), run, viewModel.selectedFolderPath());
     if (const auto stop = presentPlan(command, plan)) return *stop;
     if (const ExitCode confirmed = confirm(command, plan, interruption); confirmed != ExitCode::success)
         return confirmed;

@@ -20,7 +20,7 @@ bool isWithin(const fs::path& file, const fs::path& folderOrFile) {
 bool backupWasNamed(const ScanResult& r, const std::vector<fs::path>& namedPaths) {
     return std::any_of(namedPaths.begin(), namedPaths.end(), [&](const fs::path& named) {
         if (!std::any_of(named.begin(), named.end(), isBackupFolderName)) return false;
-        return isWithin(r.fileInfo.url, named) || (r.pairedFileURL && isWithin(*r.pairedFileURL, named));
+        return isWithin(r.fileInfo.path, named) || (r.pairedFilePath && isWithin(*r.pairedFilePath, named));
     });
 }
 
@@ -35,7 +35,7 @@ ConvertChoice chooseForConversion(const std::vector<std::reference_wrapper<const
         if (r.isInBackupFolder() && !backupWasNamed(r, namedPaths)) {
             ++backups;
         } else if (r.differsFromAPan() && !includeDiffering) {
-            choice.notices.push_back("not converting " + r.fileInfo.url.string() + ": " + r.statusText() + ", " +
+            choice.notices.push_back("not converting " + r.fileInfo.path.string() + ": " + r.statusText() + ", " +
                                      r.differenceText() + "; --include-differing converts it anyway");
         } else {
             choice.ids.insert(r.id);

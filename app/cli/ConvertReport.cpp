@@ -73,9 +73,9 @@ QJsonObject settingsJson(const PlanSummary& plan) {
         {"normalize", setting(s.normalizationEnabled ? QJsonValue(double(s.normalizationTargetdBFS)) : QJsonValue(false),
                               from.normalize)},
         {"threshold", setting(double(s.silenceThresholddBFS), from.threshold)},
-        {"originals", setting(qs(std::string(rawValue(s.originalFileHandling))), from.originals)},
-        {"phase", setting(qs(std::string(rawValue(plan.options.phaseFixOption))), from.phase)},
-        {"multichannel", setting(qs(std::string(rawValue(plan.options.multichannelOption))), from.multichannel)}};
+        {"originals", setting(qs(std::string(title(s.originalFileHandling))), from.originals)},
+        {"phase", setting(qs(std::string(title(plan.options.phaseFixOption))), from.phase)},
+        {"multichannel", setting(qs(std::string(title(plan.options.multichannelOption))), from.multichannel)}};
 }
 
 QJsonObject itemJson(const PlannedConversion& item) {

@@ -34,8 +34,8 @@ bool fileIsExcluded(const fs::path& file, const Exclusions& exclusions, const st
 
 bool isExcluded(const ScanResult& result, const Exclusions& exclusions, const std::vector<fs::path>& namedPaths) {
     if (exclusions.globs.empty()) return false;
-    if (fileIsExcluded(result.fileInfo.url, exclusions, namedPaths)) return true;
-    return result.pairedFileURL && fileIsExcluded(*result.pairedFileURL, exclusions, namedPaths);
+    if (fileIsExcluded(result.fileInfo.path, exclusions, namedPaths)) return true;
+    return result.pairedFilePath && fileIsExcluded(*result.pairedFilePath, exclusions, namedPaths);
 }
 
 }  // namespace twinfold::cli

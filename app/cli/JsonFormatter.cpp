@@ -99,10 +99,10 @@ QJsonValue multichannelJson(const std::optional<MultichannelAnalysis>& analysis)
 QJsonObject resultJson(const ScanResult& r) {
     const AudioFileInfo& f = r.fileInfo;
     std::optional<QJsonValue> paired, louder, pan;
-    if (r.pairedFileURL) paired = qs(r.pairedFileURL->string());
+    if (r.pairedFilePath) paired = qs(r.pairedFilePath->string());
     std::optional<QJsonValue> louderSide;
     if (r.pannedMonoLouderChannel) {
-        louder = qs(std::string(rawValue(*r.pannedMonoLouderChannel)));
+        louder = qs(std::string(title(*r.pannedMonoLouderChannel)));
         louderSide = *r.pannedMonoLouderChannel == ChannelSelection::left ? "left" : "right";
     }
     if (r.pannedMonoPanPercent) pan = *r.pannedMonoPanPercent;
@@ -130,8 +130,8 @@ QJsonObject resultJson(const ScanResult& r) {
                        {"analysisTime", r.analysisTime},
                        {"multichannelAnalysis", multichannelJson(r.multichannelAnalysis)},
                        {"isBackup", r.isInBackupFolder()}};
-    putPath(result, "path", f.url);
-    if (r.pairedFileURL) putPath(result, "pairedPath", *r.pairedFileURL);
+    putPath(result, "path", f.path);
+    if (r.pairedFilePath) putPath(result, "pairedPath", *r.pairedFilePath);
     if (r.pairingNote) result["pairingNote"] = qs(*r.pairingNote);
     if (r.isPannedMono) {
         // Null when nothing at all is left over (or nothing was measured).
@@ -166,7 +166,7 @@ QByteArray scanResultJsonLine(const ScanResult& r) {
     QJsonObject line;
     if (r.unreadableReason) {
         line = QJsonObject{{"error", qs(unreadableReasonText(r))}};
-        putPath(line, "path", r.fileInfo.url);
+        putPath(line, "path", r.fileInfo.path);
     } else {
         line = resultJson(r);
     }
@@ -180,7 +180,7 @@ QByteArray formatScanJson(const ScanReport& report) {
     QJsonArray errors;
     for (const ScanResult& r : report.unreadable) {
         QJsonObject error{{"reason", qs(unreadableReasonText(r))}};
-        putPath(error, "path", r.fileInfo.url);
+        putPath(error, "path", r.fileInfo.path);
         errors.append(error);
     }
     const QJsonObject document{{"schemaVersion", kSchemaVersion},

@@ -37,7 +37,7 @@ ScanReport makeScanReport(const ScanViewModel& viewModel, const Exclusions& excl
 
 std::string unreadableReasonText(const ScanResult& result) {
     std::string reason = result.unreadableReason.value_or("");
-    const std::string prefix = result.fileInfo.url.string() + ": ";
+    const std::string prefix = result.fileInfo.path.string() + ": ";
     if (reason.starts_with(prefix) && reason.size() > prefix.size()) reason.erase(0, prefix.size());
     return reason;
 }

@@ -82,8 +82,8 @@ std::string pairLine(const PairEvidence& p) {
 }
 
 void printText(const ScanResult& r) {
-    std::string name = r.fileInfo.url.string();
-    if (r.pairedFileURL) name += " + " + r.pairedFileURL->filename().string();
+    std::string name = r.fileInfo.path.string();
+    if (r.pairedFilePath) name += " + " + r.pairedFilePath->filename().string();
     std::cout << escapedText(name) << ": " << r.statusText() << '\n';
     for (const std::string& sentence : verdictSentences(r)) std::cout << "  " << escapedText(sentence) << '\n';
     for (std::size_t c = 0; c < r.evidence.channels.size(); ++c)
@@ -93,8 +93,8 @@ void printText(const ScanResult& r) {
 
 QJsonObject resultObject(const ScanResult& r) {
     QJsonObject o;
-    putPath(o, "path", r.fileInfo.url);
-    if (r.pairedFileURL) putPath(o, "pairedPath", *r.pairedFileURL);
+    putPath(o, "path", r.fileInfo.path);
+    if (r.pairedFilePath) putPath(o, "pairedPath", *r.pairedFilePath);
     o["statusText"] = QString::fromStdString(r.statusText());
     o["evidence"] = evidenceJson(r);
     QJsonArray sentences;

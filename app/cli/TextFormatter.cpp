@@ -95,12 +95,12 @@ QString optionsText(const PlanSummary& plan) {
     out += QString::asprintf("Silence threshold: %.1f dBFS", double(s.silenceThresholddBFS)) + from(from_.threshold) +
            '\n';
     if (plan.hasPhaseInverted)
-        out += "Phase-inverted files: " + qs(std::string(rawValue(plan.options.phaseFixOption))) + from(from_.phase) +
+        out += "Phase-inverted files: " + qs(std::string(title(plan.options.phaseFixOption))) + from(from_.phase) +
                '\n';
     if (plan.hasRemovableChannels)
-        out += "Multichannel files: " + qs(std::string(rawValue(plan.options.multichannelOption))) +
+        out += "Multichannel files: " + qs(std::string(title(plan.options.multichannelOption))) +
                from(from_.multichannel) + '\n';
-    out += "Originals: " + qs(std::string(rawValue(s.originalFileHandling))) + from(from_.originals);
+    out += "Originals: " + qs(std::string(title(s.originalFileHandling))) + from(from_.originals);
     if (s.originalFileHandling == OriginalFileHandling::moveToBackup) {
         out += plan.scannedFolder ? " (a \"Twinfold Backup\" folder in " + shown(plan.scannedFolder->string()) + ")"
                                   : QString(" (none will be moved: the files do not come from one folder)");
@@ -139,9 +139,9 @@ std::vector<std::string> scanNotices(const ScanReport& report) {
     // Paths byte for byte, like the list of outputs.
     std::vector<std::string> notices;
     for (const ScanResult& r : report.unreadable)
-        notices.push_back("skipped " + escapedText(r.fileInfo.url.string()) + ": " + unreadableReasonText(r));
+        notices.push_back("skipped " + escapedText(r.fileInfo.path.string()) + ": " + unreadableReasonText(r));
     for (const ScanResult& r : report.results) {
-        if (r.pairingNote) notices.push_back("note: " + escapedText(r.fileInfo.url.string()) + ": " + *r.pairingNote);
+        if (r.pairingNote) notices.push_back("note: " + escapedText(r.fileInfo.path.string()) + ": " + *r.pairingNote);
     }
     return notices;
 }

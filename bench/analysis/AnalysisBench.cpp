@@ -31,13 +31,13 @@ using namespace twinfold::bench;
 using Path = std::filesystem::path;
 
 const float silenceThreshold = std::pow(10.0f, -96.0f / 20.0f);
-constexpr std::uint32_t chunkFrames = 1'000'000;
+constexpr std::uint32_t blockFrames = 1'000'000;
 
 void decodeOnly(const Path& path) {
     auto reader = openAudioFile(path);
-    PCMBuffer buffer(reader->channelCount(), chunkFrames);
+    PCMBuffer buffer(reader->channelCount(), blockFrames);
     do {
-        reader->read(buffer, chunkFrames);
+        reader->read(buffer, blockFrames);
         benchmark::DoNotOptimize(buffer.channel(0));
     } while (buffer.frameLength() > 0);
 }
@@ -53,8 +53,8 @@ void rawRead(const Path& path) {
 void sndfileFloat(const Path& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    std::vector<float> interleaved(std::size_t(chunkFrames) * std::size_t(info.channels));
-    while (sf_readf_float(file, interleaved.data(), chunkFrames) > 0) benchmark::DoNotOptimize(interleaved.data());
+    std::vector<float> interleaved(std::size_t(blockFrames) * std::size_t(info.channels));
+    while (sf_readf_float(file, interleaved.data(), blockFrames) > 0) benchmark::DoNotOptimize(interleaved.data());
     sf_close(file);
 }
 

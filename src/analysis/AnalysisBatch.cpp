@@ -3,7 +3,7 @@
 
 #include "analysis/AudioAnalyzerService.h"
 
-#include "analysis/ChunkLoop.h"
+#include "analysis/BlockLoop.h"
 
 #include <algorithm>
 #include <mutex>
@@ -44,25 +44,25 @@ void runQueue(const std::vector<CacheItem>& items, int jobs, const StopFlags& st
 
 int AudioAnalyzerService::defaultJobs() { return int(std::max(1u, std::thread::hardware_concurrency())); }
 
-ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& url, const std::atomic<bool>* stop,
+ScanResult AudioAnalyzerService::analyzeOrExplain(const Path& path, const std::atomic<bool>* stop,
                                                   EvidencePictures* pictures) {
     try {
-        return analyzeFile(url, stop, pictures);
+        return analyzeFile(path, stop, pictures);
     } catch (const AnalysisError& error) {
         if (error.errorCase() == AnalysisError::Case::cancelled) throw;
-        return unreadableResult(url, error.what());
+        return unreadableResult(path, error.what());
     } catch (const std::exception& error) {
-        return unreadableResult(url, error.what());
+        return unreadableResult(path, error.what());
     }
 }
 
-std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path>& urls, const std::string& note,
+std::vector<ScanResult> AudioAnalyzerService::analyzeEach(const std::vector<Path>& paths, const std::string& note,
                                                           const std::atomic<bool>* stop, PictureList* pictures) {
     std::vector<ScanResult> outcome;
     if (pictures) pictures->clear();
-    for (const Path& url : urls) {
+    for (const Path& path : paths) {
         EvidencePictures own;
-        outcome.push_back(analyzeOrExplain(url, stop, &own));
+        outcome.push_back(analyzeOrExplain(path, stop, &own));
         if (pictures) pictures->push_back(std::move(own));
         if (!note.empty()) outcome.back().pairingNote = note;
     }
@@ -149,11 +149,11 @@ std::vector<ScanResult> gather(AudioAnalyzerService& analyzer, const std::vector
 
 }  // namespace
 
-std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
+std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Path>& paths, int maxConcurrent,
                                                            const BatchProgress& progress,
                                                            const std::atomic<bool>* stop) {
     std::vector<CacheItem> items;
-    for (const Path& url : urls) items.push_back({url, std::nullopt});
+    for (const Path& path : paths) items.push_back({path, std::nullopt});
     return gather(*this, items, maxConcurrent, progress, stop);
 }
 

@@ -3,7 +3,7 @@
 #include "analysis/AudioAnalyzerService.h"
 
 #include "analysis/ChannelSources.h"
-#include "analysis/ChunkLoop.h"
+#include "analysis/BlockLoop.h"
 #include "analysis/EvidenceGatherer.h"
 #include "analysis/MultichannelClassifier.h"
 #include "analysis/PanResidual.h"
@@ -61,7 +61,7 @@ struct MultichannelSink {
 };
 
 ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v, std::optional<PanResidual> residual,
-                        std::optional<std::filesystem::path> pairedFileURL, Clock::time_point start) {
+                        std::optional<std::filesystem::path> pairedFilePath, Clock::time_point start) {
     ScanResultFields f;
     f.fileInfo = info;
     f.silentChannel = v.silentChannel;
@@ -73,20 +73,20 @@ ScanResult stereoResult(const AudioFileInfo& info, const StereoVerdict& v, std::
         f.panResidual = residual;
     }
     f.isPhaseInverted = v.isPhaseInverted;
-    f.pairedFileURL = std::move(pairedFileURL);
+    f.pairedFilePath = std::move(pairedFilePath);
     f.analysisTime = secondsSince(start);
     return ScanResult(std::move(f));
 }
 
 }  // namespace
 
-ScanResult unreadableResult(const std::filesystem::path& url, const std::string& reason) {
+ScanResult unreadableResult(const std::filesystem::path& path, const std::string& reason) {
     ScanResultFields f;
     f.fileInfo.id = Uuid::random();
-    f.fileInfo.url = url;
-    f.fileInfo.filename = url.filename().string();
-    f.fileInfo.fileExtension = lowerExtension(url);
-    f.fileInfo.identity = currentFileIdentity(url);
+    f.fileInfo.path = path;
+    f.fileInfo.filename = path.filename().string();
+    f.fileInfo.fileExtension = lowerExtension(path);
+    f.fileInfo.identity = currentFileIdentity(path);
     f.fileInfo.fileSize = std::max<std::int64_t>(f.fileInfo.identity.size, 0);
     f.unreadableReason = reason;
     return ScanResult(std::move(f));
@@ -95,14 +95,14 @@ ScanResult unreadableResult(const std::filesystem::path& url, const std::string&
 AudioAnalyzerService::AudioAnalyzerService(float silenceThresholdLinear, std::uint32_t chunkSize)
     : silenceThreshold_(silenceThresholdLinear), chunkSize_(std::max<std::uint32_t>(chunkSize, 1)) {}
 
-ScanResult AudioAnalyzerService::analyzeFile(const Path& url, const std::atomic<bool>* stop,
+ScanResult AudioAnalyzerService::analyzeFile(const Path& path, const std::atomic<bool>* stop,
                                              EvidencePictures* pictures) {
     const auto start = Clock::now();
     filesOpened_.fetch_add(1);
     // One open serves both the description and the analysis: opening a
     // compressed file decodes it once to count its frames exactly.
-    auto file = openAudioFile(url);
-    AudioFileInfo info = describeFile(url, *file);
+    auto file = openAudioFile(path);
+    AudioFileInfo info = describeFile(path, *file);
     if (info.channelCount == 1) {
         ScanResultFields f;
         f.fileInfo = std::move(info);
@@ -130,7 +130,7 @@ ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& 
 }
 
 ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileInfo info,
-                                               std::optional<Path> pairedFileURL,
+                                               std::optional<Path> pairedFilePath,
                                                std::chrono::steady_clock::time_point start, const StopFlags& stop,
                                                EvidencePictures* pictures) {
     const ChunkGeometry geometry{source.length(), chunkSize_, runFramesFor(2, chunkSize_)};
@@ -146,7 +146,7 @@ ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileIn
                                       info.sourceFormatID == kFormatLinearPCM, geometry.runFrames, stop);
         panGain = fitPan(classifier.moments(), verdict.pannedMono->louderChannel).gain;
     }
-    ScanResult result = stereoResult(info, verdict, residual, std::move(pairedFileURL), start);
+    ScanResult result = stereoResult(info, verdict, residual, std::move(pairedFilePath), start);
     result.silenceThresholdLinear = silenceThreshold_;
     result.evidence = evidence.evidence(&classifier.moments(), panGain);
     if (pictures) *pictures = evidence.takePictures();
@@ -168,7 +168,7 @@ ScanResult AudioAnalyzerService::analyzeMultichannel(std::unique_ptr<AudioFileRe
     f.multichannelAnalysis = classifier.analysis();
     f.evidence = evidence.evidence(nullptr, std::nullopt);
     // A poly file from a field recorder names its tracks (Boom, Lav 1, …).
-    const std::vector<std::string> names = readTrackNames(info.url, channels);
+    const std::vector<std::string> names = readTrackNames(info.path, channels);
     for (std::size_t c = 0; c < names.size() && c < f.evidence.channels.size(); ++c)
         f.evidence.channels[c].trackName = names[c];
     if (pictures) *pictures = evidence.takePictures();

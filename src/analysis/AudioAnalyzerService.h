@@ -53,7 +53,7 @@ struct QueueOptions {
 // service's flag when they start, so a caller that cancels just before a
 // batch starts can only be heard through its token.
 // A file that could not be read or analysed, listed with `reason`.
-ScanResult unreadableResult(const std::filesystem::path& url, const std::string& reason);
+ScanResult unreadableResult(const std::filesystem::path& path, const std::string& reason);
 
 class AudioAnalyzerService {
 public:
@@ -84,11 +84,11 @@ public:
     // layer's / file system's own error when the file cannot be read. The
     // result carries the evidence's numbers; its pictures go to `pictures`
     // when given (left empty for a mono file, which is not analysed).
-    ScanResult analyzeFile(const Path& url, const std::atomic<bool>* stop = nullptr,
+    ScanResult analyzeFile(const Path& path, const std::atomic<bool>* stop = nullptr,
                            EvidencePictures* pictures = nullptr);
 
     // Two mono files analysed as the left and right channel of one stereo
-    // file; the result's pairedFileURL is `right`. Throws SplitStereoError
+    // file; the result's pairedFilePath is `right`. Throws SplitStereoError
     // when the files do not match, otherwise as analyzeFile.
     ScanResult analyzeSplitPair(const Path& left, const Path& right, const std::atomic<bool>* stop = nullptr,
                                 EvidencePictures* pictures = nullptr);
@@ -108,7 +108,7 @@ public:
 
     // analyzeQueue on `maxConcurrent` workers (at least 1) without a cache,
     // the results gathered in the order they finished.
-    std::vector<ScanResult> analyzeBatch(const std::vector<Path>& urls, int maxConcurrent,
+    std::vector<ScanResult> analyzeBatch(const std::vector<Path>& paths, int maxConcurrent,
                                          const BatchProgress& progress = {},
                                          const std::atomic<bool>* stop = nullptr);
 
@@ -132,10 +132,10 @@ public:
 private:
     // analyzeFile, or for a file that cannot be read or analysed a result
     // that says why (AnalysisError(cancelled) passes through).
-    ScanResult analyzeOrExplain(const Path& url, const std::atomic<bool>* stop, EvidencePictures* pictures = nullptr);
+    ScanResult analyzeOrExplain(const Path& path, const std::atomic<bool>* stop, EvidencePictures* pictures = nullptr);
     // analyzeOrExplain for each path, each result carrying `note` as its
     // pairing note when one is given.
-    std::vector<ScanResult> analyzeEach(const std::vector<Path>& urls, const std::string& note,
+    std::vector<ScanResult> analyzeEach(const std::vector<Path>& paths, const std::string& note,
                                         const std::atomic<bool>* stop, PictureList* pictures = nullptr);
     // One item of a queue: a file, or a pair analysed as one (or as two
     // files when they are no pair).
@@ -145,7 +145,7 @@ private:
                                               PictureList* pictures);
     std::vector<ScanResult> analyzeCached(const CacheItem& item, AnalysisCache* cache,
                                           const std::atomic<bool>* stop);
-    ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFileURL,
+    ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFilePath,
                              std::chrono::steady_clock::time_point start, const StopFlags& stop,
                              EvidencePictures* pictures);
     ScanResult analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,

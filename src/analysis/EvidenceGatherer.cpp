@@ -127,7 +127,7 @@ void EvidenceGatherer::addChannels(const float* const* channels, std::size_t n) 
 void EvidenceGatherer::endChunk() {
     if (laneSums_.empty()) return;
     for (std::size_t c = 0; c < laneSums_.size(); ++c) {
-        const kernels::ChunkSums chunk = laneSums_[c].takeChunk();
+        const kernels::BlockSums chunk = laneSums_[c].takeChunk();
         sums_[c] += double(chunk.sumL);
         sumSquares_[c] += double(chunk.sumSquaresL);
     }

@@ -41,16 +41,16 @@ std::int64_t sizeAttribute(const fs::path& p) {
 
 }  // namespace
 
-AudioFileInfo describeFile(const fs::path& url) {
-    return describeFile(url, *openAudioFile(url));
+AudioFileInfo describeFile(const fs::path& path) {
+    return describeFile(path, *openAudioFile(path));
 }
 
-AudioFileInfo describeFile(const fs::path& url, const AudioFileReader& reader) {
+AudioFileInfo describeFile(const fs::path& path, const AudioFileReader& reader) {
     AudioFileInfo info;
     info.id = Uuid::random();
-    info.url = url;
-    info.identity = currentFileIdentity(url);
-    info.fileSize = sizeAttribute(url);
+    info.path = path;
+    info.identity = currentFileIdentity(path);
+    info.fileSize = sizeAttribute(path);
     const AudioFormatInfo& format = reader.fileFormat();
     info.sourceFormatID = format.formatID;
     info.bitDepth = format.formatID == kFormatLinearPCM ? bitDepthForCommonFormat(format) : 24;
@@ -61,8 +61,8 @@ AudioFileInfo describeFile(const fs::path& url, const AudioFileReader& reader) {
     info.sampleRate = format.sampleRate;
     info.channelCount = format.channelCount;
     info.duration = info.sampleRate > 0 ? double(reader.length()) / info.sampleRate : 0;
-    info.filename = url.filename().string();
-    info.fileExtension = lowerExtension(url);
+    info.filename = path.filename().string();
+    info.fileExtension = lowerExtension(path);
     return info;
 }
 
@@ -91,7 +91,7 @@ AudioFileInfo describeSplitPair(const fs::path& left, const fs::path& right) {
 
     AudioFileInfo info;
     info.id = Uuid::random();
-    info.url = left;
+    info.path = left;
     info.identity = currentFileIdentity(left);
     info.pairedIdentity = currentFileIdentity(right);
     info.fileExtension = lowerExtension(left);

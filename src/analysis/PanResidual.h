@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/ChunkLoop.h"
+#include "analysis/BlockLoop.h"
 #include "analysis/PannedMono.h"
 #include "records/ScanResult.h"
 

@@ -5,13 +5,13 @@
 
 namespace twinfold {
 
-void StereoMoments::addChunk(const kernels::ChunkSums& chunk, std::uint64_t chunkFrames) {
+void StereoMoments::addBlock(const kernels::BlockSums& chunk, std::uint64_t blockFrames) {
     sumL += double(chunk.sumL);
     sumR += double(chunk.sumR);
     sumSquaresL += double(chunk.sumSquaresL);
     sumSquaresR += double(chunk.sumSquaresR);
     dot += double(chunk.dot);
-    frames += std::int64_t(chunkFrames);
+    frames += std::int64_t(blockFrames);
 }
 
 namespace {

@@ -16,7 +16,7 @@ struct StereoMoments {
     double sumL = 0, sumR = 0, sumSquaresL = 0, sumSquaresR = 0, dot = 0;
     std::int64_t frames = 0;
 
-    void addChunk(const kernels::ChunkSums& chunk, std::uint64_t chunkFrames);
+    void addBlock(const kernels::BlockSums& chunk, std::uint64_t blockFrames);
 };
 
 struct PannedMonoVerdict {

@@ -227,7 +227,7 @@ void StereoLaneSums::closeBlock() {
     }
 }
 
-ChunkSums StereoLaneSums::takeChunk() {
+BlockSums StereoLaneSums::takeChunk() {
     stopMirroring();
     block_.addTo(group_);
     group_.addTo(chunk_);

@@ -29,7 +29,7 @@ std::size_t firstDifference(const float* a, const float* b, std::size_t n);
 bool bitIdentical(const float* a, const float* b, std::size_t n);
 
 // The five float sums of one chunk that the panned-mono test needs.
-struct ChunkSums {
+struct BlockSums {
     float sumL = 0, sumR = 0, sumSquaresL = 0, sumSquaresR = 0, dot = 0;
 };
 
@@ -60,10 +60,10 @@ public:
     // product equal the left-hand ones bit for bit, so only those are formed.
     void addIdentical(const float* samples, std::size_t n);
     // The chunk's sums; everything restarts from zero for the next chunk.
-    ChunkSums takeChunk();
+    BlockSums takeChunk();
 
 private:
-    // The lanes of each sum, in the order of ChunkSums's fields.
+    // The lanes of each sum, in the order of BlockSums's fields.
     struct Level {
         float lane[5][lanes] = {};
         void addTo(Level& total) const;

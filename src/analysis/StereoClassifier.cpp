@@ -11,16 +11,16 @@ void StereoClassifier::add(const float* left, const float* right, std::size_t n)
     if (identical_) identical_ = kernels::bitIdentical(left, right, n);
     if (!sumAboveThreshold_) sumAboveThreshold_ = kernels::maxMagnitudeOfSum(left, right, n) > threshold_;
     if (identical_) {
-        chunkSums_.addIdentical(left, n);
+        blockSums_.addIdentical(left, n);
     } else {
-        chunkSums_.add(left, right, n);
+        blockSums_.add(left, right, n);
     }
-    chunkFrames_ += n;
+    blockFrames_ += n;
 }
 
 void StereoClassifier::endChunk() {
-    moments_.addChunk(chunkSums_.takeChunk(), chunkFrames_);
-    chunkFrames_ = 0;
+    moments_.addBlock(blockSums_.takeChunk(), blockFrames_);
+    blockFrames_ = 0;
 }
 
 SilentChannelStatus StereoClassifier::silentChannel() const {

@@ -53,8 +53,8 @@ private:
     bool rightHasAudio_ = false;
     bool identical_ = true;
     bool sumAboveThreshold_ = false;
-    kernels::StereoLaneSums chunkSums_;
-    std::uint64_t chunkFrames_ = 0;
+    kernels::StereoLaneSums blockSums_;
+    std::uint64_t blockFrames_ = 0;
     StereoMoments moments_;
 };
 

@@ -54,7 +54,7 @@ private:
         }
         const std::uint32_t field = rules_.bigEndian ? loadBE32(header + 4) : loadLE32(header + 4);
         const std::uint64_t size = rules_.resolveSize ? rules_.resolveSize(id, field) : field;
-        return addChunk(pos, id, size);
+        return addBlock(pos, id, size);
     }
 
     // Bytes after the end the header declares are not part of the form:
@@ -74,7 +74,7 @@ private:
         return pos;
     }
 
-    std::uint64_t addChunk(std::uint64_t pos, FourCC id, std::uint64_t size) {
+    std::uint64_t addBlock(std::uint64_t pos, FourCC id, std::uint64_t size) {
         const std::uint64_t available = fileEnd_ - pos - 8;
         if (size > available) {
             // A recorder that crashed, or a copy that was cut, leaves the

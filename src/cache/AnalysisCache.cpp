@@ -36,10 +36,10 @@ void appendStamp(std::string& key, const FileStamp& s) {
 // while it was analysed gives a result that must not outlive the scan.
 bool describesStampedFiles(const CacheItem& item, const ItemStamps& stamps, const std::vector<ScanResult>& results) {
     for (const ScanResult& r : results) {
-        const bool isPartner = item.partner && r.fileInfo.url == *item.partner;
+        const bool isPartner = item.partner && r.fileInfo.path == *item.partner;
         const FileStamp& own = isPartner ? *stamps.partner : stamps.path;
         if (!own.describes(r.fileInfo.identity)) return false;
-        if (r.pairedFileURL && (!stamps.partner || !stamps.partner->describes(r.fileInfo.pairedIdentity)))
+        if (r.pairedFilePath && (!stamps.partner || !stamps.partner->describes(r.fileInfo.pairedIdentity)))
             return false;
     }
     return true;

@@ -29,7 +29,7 @@ FileIdentity getIdentity(Reader& r) {
 }
 
 void putInfo(Writer& w, const AudioFileInfo& info) {
-    w.text(info.url.native());
+    w.text(info.path.native());
     w.text(info.filename);
     w.text(info.fileExtension);
     w.put(info.fileSize);
@@ -47,7 +47,7 @@ void putInfo(Writer& w, const AudioFileInfo& info) {
 AudioFileInfo getInfo(Reader& r) {
     AudioFileInfo info;
     info.id = Uuid::random();
-    info.url = r.text();
+    info.path = r.text();
     info.filename = r.text();
     info.fileExtension = r.text();
     info.fileSize = r.get<std::int64_t>();
@@ -144,7 +144,7 @@ void putResult(Writer& w, const ScanResult& s) {
     w.put(s.silentChannel);
     w.put(s.analysisTime);
     w.put(s.silenceThresholdLinear);
-    w.optional(s.pairedFileURL, [&](const std::filesystem::path& p) { w.text(p.native()); });
+    w.optional(s.pairedFilePath, [&](const std::filesystem::path& p) { w.text(p.native()); });
     w.optional(s.multichannelAnalysis, [&](const MultichannelAnalysis& m) { putChannels(w, m); });
     w.optional(s.panResidual, [&](const PanResidual& p) {
         w.put(p.relativedB);
@@ -175,7 +175,7 @@ ScanResult getResult(Reader& r) {
     f.silentChannel = getEnum(r, SilentChannelStatus::both);
     f.analysisTime = r.get<double>();
     f.silenceThresholdLinear = r.get<float>();
-    f.pairedFileURL = r.optional<std::filesystem::path>([&] { return std::filesystem::path(r.text()); });
+    f.pairedFilePath = r.optional<std::filesystem::path>([&] { return std::filesystem::path(r.text()); });
     f.multichannelAnalysis = r.optional<MultichannelAnalysis>([&] { return getChannels(r); });
     f.panResidual = r.optional<PanResidual>([&] {
         PanResidual p;

@@ -101,7 +101,7 @@ std::vector<fs::path> AudioConverterService::convertFiles(const std::vector<Scan
             if (progress) progress(i + 1, total, file.filename, (i + fraction) / total);
         };
         outputs.push_back(
-            convertToMono(file.url, outputURL(file.url, settings), ChannelSelection::left, target, fileProgress));
+            convertToMono(file.path, outputPath(file.path, settings), ChannelSelection::left, target, fileProgress));
     }
     return outputs;
 }
@@ -185,7 +185,7 @@ void AudioConverterService::streamAndFinish(AudioFileReader& reader, const fs::p
 
 StreamHooks AudioConverterService::hooks(std::function<void(double)> afterChunk) const {
     StreamHooks hooks;
-    hooks.chunkFrames = chunkSize;
+    hooks.blockFrames = chunkSize;
     hooks.checkCancelled = [this] { throwIfCancelled(); };
     hooks.afterChunk = std::move(afterChunk);
     return hooks;

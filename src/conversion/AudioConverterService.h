@@ -72,7 +72,7 @@ public:
                         const std::filesystem::path& right, std::optional<float> targetdBFS = {},
                         const ProgressHandler& progress = {});
 
-    // The left channel of each result to outputURL(file, settings), normalised
+    // The left channel of each result to outputPath(file, settings), normalised
     // when the settings say so. Clears the cancel flag first; the first failure
     // ends the batch. Returns the outputs in the order of the results.
     std::vector<std::filesystem::path> convertFiles(const std::vector<ScanResult>& results,
@@ -85,7 +85,7 @@ public:
                                          const ProgressHandler& progress = {});
 
     // One mono file per listed channel (all channels when absent), named by
-    // channelFileURL, in list order. An index out of range or listed twice is
+    // channelFilePath, in list order. An index out of range or listed twice is
     // invalidFormat before anything is written.
     std::vector<std::filesystem::path> splitAllChannels(const std::filesystem::path& source,
                                                         const std::optional<std::vector<int>>& channels,
@@ -116,7 +116,7 @@ public:
                             const OutputPair& outputs, std::optional<float> targetdBFS,
                             const ProgressHandler& progress = {});
 
-    // A split .L/.R pair reduced to one file (pairOutputURL): a byte copy of
+    // A split .L/.R pair reduced to one file (pairOutputPath): a byte copy of
     // the kept side, or a normalised rewrite when normalisation is on. A lossy
     // side that must be rewritten becomes a 24-bit .wav file instead.
     std::filesystem::path convertSplitPairToMono(const ScanResult& pair,
@@ -124,7 +124,7 @@ public:
                                                  const AppSettings& settings,
                                                  const ProgressHandler& progress = {});
 
-    // Both sides of a split pair under pairSplitOutputURLs. A side whose
+    // Both sides of a split pair under pairSplitOutputPaths. A side whose
     // output extension differs from its own (a lossy pair, whose outputs are
     // .wav) is decoded to PCM rather than copied.
     std::vector<std::filesystem::path> convertSplitPairToTwo(const ScanResult& pair,

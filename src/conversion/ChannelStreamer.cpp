@@ -1,6 +1,6 @@
 #include "conversion/ChannelStreamer.h"
 
-#include "conversion/ChunkPipeline.h"
+#include "conversion/BlockPipeline.h"
 #include "conversion/ConversionError.h"
 
 #include <algorithm>
@@ -26,7 +26,7 @@ std::int64_t framesLeft(const AudioFileReader& reader) {
 }
 
 std::uint32_t chunkCapacity(const AudioFileReader& reader, const StreamHooks& hooks) {
-    return std::uint32_t(std::min<std::int64_t>(hooks.chunkFrames, framesLeft(reader)));
+    return std::uint32_t(std::min<std::int64_t>(hooks.blockFrames, framesLeft(reader)));
 }
 
 // Runs `consume(frames, fraction done)` on each chunk of the next `total`
@@ -34,7 +34,7 @@ std::uint32_t chunkCapacity(const AudioFileReader& reader, const StreamHooks& ho
 template <typename Buffer, typename Consume>
 void forEachChunk(AudioFileReader& reader, std::int64_t total, Buffer& buffer, const StreamHooks& hooks,
                   Consume consume) {
-    const auto capacity = std::uint32_t(std::min<std::int64_t>(hooks.chunkFrames, total));
+    const auto capacity = std::uint32_t(std::min<std::int64_t>(hooks.blockFrames, total));
     buffer.reset(reader.channelCount(), capacity);
     for (std::int64_t done = 0; done < total;) {
         if (hooks.checkCancelled) hooks.checkCancelled();
@@ -56,19 +56,19 @@ float peakOf(const float* samples, std::uint32_t count) {
 // Hooks whose chunk keeps `channels` samples of `sampleBytes` per frame
 // within the memory budget: full-size chunks unless the file is very wide.
 StreamHooks withinBudget(StreamHooks hooks, std::size_t channels, std::size_t sampleBytes = sizeof(float)) {
-    const std::size_t frames = ChunkPipeline::memoryBudget / (std::max<std::size_t>(channels, 1) * sampleBytes);
-    hooks.chunkFrames = std::uint32_t(std::clamp<std::size_t>(frames, 1, hooks.chunkFrames));
+    const std::size_t frames = BlockPipeline::memoryBudget / (std::max<std::size_t>(channels, 1) * sampleBytes);
+    hooks.blockFrames = std::uint32_t(std::clamp<std::size_t>(frames, 1, hooks.blockFrames));
     return hooks;
 }
 
 // The peak pass reads in chunks this short (or shorter), so that the samples
 // are measured while they are still in the cache: nothing is kept from them.
-constexpr std::uint32_t kPeakChunkFrames = 1u << 17;
+constexpr std::uint32_t kPeakBlockFrames = 1u << 17;
 
 // Largest magnitude of each listed channel over the next `total` frames.
 std::vector<float> peaksOver(AudioFileReader& reader, std::int64_t total, const std::vector<int>& channels,
                              StreamHooks hooks) {
-    hooks.chunkFrames = std::min(hooks.chunkFrames, kPeakChunkFrames);
+    hooks.blockFrames = std::min(hooks.blockFrames, kPeakBlockFrames);
     std::vector<float> peaks(channels.size(), 0.0f);
     PCMBuffer buffer;
     forEachChunk(reader, total, buffer, hooks, [&](std::uint32_t frames, double) {
@@ -119,7 +119,7 @@ void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes
         withinBudget(givenHooks, std::size_t(reader.channelCount()) + outputChannels, sizeof(Sample));
     const std::uint32_t capacity = chunkCapacity(reader, hooks);
     const std::size_t sourceBytes = std::size_t(reader.channelCount()) * capacity * sizeof(Sample);
-    ChunkPipeline pipeline(routes, capacity, source, sourceBytes);
+    BlockPipeline pipeline(routes, capacity, source, sourceBytes);
     PlanarBuffer<Sample> buffer;
     forEachChunk(reader, framesLeft(reader), buffer, hooks, [&](std::uint32_t frames, double fraction) {
         pipeline.push(buffer, frames, [&hooks, fraction] {
@@ -148,7 +148,7 @@ std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>&
     // Compressed readers decode the whole file to open and to seek: a second
     // one would cost more than it saves.
     const bool split = openAgain && reader.fileFormat().formatID == kFormatLinearPCM &&
-                       total >= 2 * std::int64_t(halves.chunkFrames);
+                       total >= 2 * std::int64_t(halves.blockFrames);
     if (split) return peaksInHalves(reader, total, channels, halves, openAgain);
     return peaksOver(reader, total, channels, withinBudget(hooks, width));
 }

@@ -13,7 +13,7 @@ namespace twinfold {
 
 // The chunked read → pick channels → (scale) → write loop that every
 // conversion shares. Memory is one source chunk plus one or two chunks per
-// output, whatever the file's length: chunks are `chunkFrames` long, shorter
+// output, whatever the file's length: chunks are `blockFrames` long, shorter
 // only for files so wide that they would not fit the memory budget.
 // Frame counts are 64-bit throughout.
 
@@ -33,7 +33,7 @@ struct ChannelRoute {
 };
 
 struct StreamHooks {
-    std::uint32_t chunkFrames = 1'000'000;
+    std::uint32_t blockFrames = 1'000'000;
     // Called before every chunk and once more when the last one is written;
     // throws to stop the pass (cancellation).
     std::function<void()> checkCancelled;

@@ -2,7 +2,7 @@
 
 namespace twinfold {
 
-std::string_view rawValue(PhaseFixOption option) {
+std::string_view title(PhaseFixOption option) {
     switch (option) {
     case PhaseFixOption::useLeft: return "Use Left Channel";
     case PhaseFixOption::useRight: return "Use Right Channel";
@@ -20,7 +20,7 @@ std::string_view optionDescription(PhaseFixOption option) {
     return {};
 }
 
-std::string_view rawValue(MultichannelConversionOption option) {
+std::string_view title(MultichannelConversionOption option) {
     switch (option) {
     case MultichannelConversionOption::splitAllToMono: return "Split All Channels to Mono";
     case MultichannelConversionOption::removeRedundant: return "Remove Redundant Channels";

@@ -13,9 +13,9 @@ enum class PhaseFixOption { useLeft, useRight, splitToTwo };
 enum class MultichannelConversionOption { splitAllToMono, removeRedundant };
 
 // The option's title ("Use Left Channel", …) and the line under it in the sheet.
-std::string_view rawValue(PhaseFixOption option);
+std::string_view title(PhaseFixOption option);
 std::string_view optionDescription(PhaseFixOption option);
-std::string_view rawValue(MultichannelConversionOption option);
+std::string_view title(MultichannelConversionOption option);
 std::string_view optionDescription(MultichannelConversionOption option);
 
 const std::vector<PhaseFixOption>& allPhaseFixOptions();

@@ -22,7 +22,7 @@ enum class Group { dualMono, pannedMono, silentChannel, phaseInverted, splitPair
 Group groupOf(const ScanResult& r) {
     if (!r.isConvertible()) return Group::none;
     if (r.multichannelAnalysis) return Group::multichannel;
-    if (r.pairedFileURL) return Group::splitPair;
+    if (r.pairedFilePath) return Group::splitPair;
     if (r.isDualMono) return Group::dualMono;
     if (r.isPannedMono) return Group::pannedMono;
     if (onlyAudibleChannel(r)) return Group::silentChannel;
@@ -58,26 +58,26 @@ void planStereo(PlannedConversion& item, const AppSettings& settings, const Plan
     const ScanResult& r = item.result;
     const std::optional<float> target = normalizationTarget(settings);
     if (r.isPhaseInverted && options.phaseFixOption == PhaseFixOption::splitToTwo) {
-        const OutputPair two = splitOutputURLs(r.fileInfo.url, settings);
+        const OutputPair two = splitOutputPaths(r.fileInfo.path, settings);
         item.operation = PlannedOperation::splitStereo;
         item.outputs = {{two.left, {0}, target}, {two.right, {1}, target}};
         return;
     }
     const std::string extra = r.isPannedMono && settings.includePanInFilename ? panSuffix(r) : std::string();
     item.operation = PlannedOperation::keepOneChannel;
-    keepOne(item, outputURL(r.fileInfo.url, settings, extra), options, target);
+    keepOne(item, outputPath(r.fileInfo.path, settings, extra), options, target);
 }
 
 void planPair(PlannedConversion& item, const AppSettings& settings, const PlanOptions& options) {
     const ScanResult& r = item.result;
     const std::optional<float> target = normalizationTarget(settings);
     if (r.isPhaseInverted && options.phaseFixOption == PhaseFixOption::splitToTwo) {
-        const OutputPair two = pairSplitOutputURLs(r, settings);
+        const OutputPair two = pairSplitOutputPaths(r, settings);
         item.operation = PlannedOperation::copyBothPairSides;
         item.outputs = {{two.left, {0}, target}, {two.right, {1}, target}};
         return;
     }
-    fs::path output = pairOutputURL(r, settings);
+    fs::path output = pairOutputPath(r, settings);
     // A normalised side is rewritten as PCM, which an encoded format's name
     // must not carry; an unscaled side is copied byte for byte.
     if (target && isLossyExtension(lowerExtension(output))) output.replace_extension("wav");
@@ -107,8 +107,8 @@ void planMultichannel(PlannedConversion& item, const AppSettings& settings, cons
         const std::vector<std::string> tracks =
             settings.nameSplitsByTrackName ? usableTrackNames(r) : std::vector<std::string>();
         for (int c = 0; c < channels; ++c) {
-            const fs::path path = tracks.empty() ? channelFileURL(r.fileInfo.url, settings, c, channels)
-                                                 : trackFileURL(r.fileInfo.url, settings, tracks[std::size_t(c)]);
+            const fs::path path = tracks.empty() ? channelFilePath(r.fileInfo.path, settings, c, channels)
+                                                 : trackFilePath(r.fileInfo.path, settings, tracks[std::size_t(c)]);
             item.outputs.push_back({path, {c}, std::nullopt});
         }
         return;
@@ -119,7 +119,7 @@ void planMultichannel(PlannedConversion& item, const AppSettings& settings, cons
         if (!removable.count(c)) keep.push_back(c);
     }
     item.operation = PlannedOperation::removeChannels;
-    item.outputs = {{outputURL(r.fileInfo.url, settings), keep, std::nullopt}};
+    item.outputs = {{outputPath(r.fileInfo.path, settings), keep, std::nullopt}};
     item.dropped = droppedMultichannel(*r.multichannelAnalysis);
 }
 
@@ -201,8 +201,8 @@ ConversionPlan planConversion(const std::vector<ScanResult>& results, const AppS
         for (const ScanResult& r : results) {
             if (groupOf(r) != group) continue;
             PlannedConversion item{r};
-            item.files = {r.fileInfo.url};
-            if (r.pairedFileURL) item.files.push_back(*r.pairedFileURL);
+            item.files = {r.fileInfo.path};
+            if (r.pairedFilePath) item.files.push_back(*r.pairedFilePath);
             if (group == Group::multichannel) planMultichannel(item, settings, options);
             else if (group == Group::splitPair) planPair(item, settings, options);
             else planStereo(item, settings, options);

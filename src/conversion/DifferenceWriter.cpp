@@ -25,8 +25,8 @@ struct Mix {
 class PairReader {
 public:
     explicit PairReader(const ScanResult& result) {
-        left_ = openAudioFile(result.fileInfo.url);
-        if (result.pairedFileURL) right_ = openAudioFile(*result.pairedFileURL);
+        left_ = openAudioFile(result.fileInfo.path);
+        if (result.pairedFilePath) right_ = openAudioFile(*result.pairedFilePath);
         const int channels = right_ ? left_->channelCount() + right_->channelCount() : left_->channelCount();
         if (channels != 2) throw std::runtime_error("the source does not have two channels");
         leftBuffer_.reset(left_->channelCount(), blockFrames);
@@ -103,11 +103,11 @@ void writeMix(PairReader& reader, const Mix& mix, const fs::path& path) {
 
 bool hasDifference(const ScanResult& result) {
     if (result.unreadableReason) return false;
-    const bool twoChannels = result.pairedFileURL ? true : result.fileInfo.channelCount == 2;
+    const bool twoChannels = result.pairedFilePath ? true : result.fileInfo.channelCount == 2;
     if (!twoChannels) return false;
     std::error_code error;
-    if (!fs::is_regular_file(result.fileInfo.url, error)) return false;
-    return !result.pairedFileURL || fs::is_regular_file(*result.pairedFileURL, error);
+    if (!fs::is_regular_file(result.fileInfo.path, error)) return false;
+    return !result.pairedFilePath || fs::is_regular_file(*result.pairedFilePath, error);
 }
 
 void writeDifferenceWav(const ScanResult& result, const fs::path& output) {

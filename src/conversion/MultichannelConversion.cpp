@@ -40,7 +40,7 @@ std::vector<fs::path> AudioConverterService::splitAllChannels(const fs::path& so
     const std::vector<int> listed = channels.value_or(allChannels(channelCount));
     std::vector<fs::path> paths;
     for (int channel : listed) {
-        if (channel >= 0 && channel < channelCount) paths.push_back(channelFileURL(source, settings, channel, channelCount));
+        if (channel >= 0 && channel < channelCount) paths.push_back(channelFilePath(source, settings, channel, channelCount));
         else paths.push_back({});  // refused below, before anything is written
     }
     splitChannels(source, listed, paths, progress);

@@ -61,20 +61,20 @@ std::string panSuffix(const ScanResult& result) {
     return panSuffix(*result.pannedMonoPanPercent, result.pannedMonoLouderChannel);
 }
 
-fs::path outputURL(const fs::path& source, const AppSettings& settings, std::string_view extra) {
+fs::path outputPath(const fs::path& source, const AppSettings& settings, std::string_view extra) {
     return named(source, source.stem().string(), settings, extra, outputExtension(source));
 }
 
-OutputPair splitOutputURLs(const fs::path& source, const AppSettings& settings) {
-    return {outputURL(source, settings, "_L"), outputURL(source, settings, "_R")};
+OutputPair splitOutputPaths(const fs::path& source, const AppSettings& settings) {
+    return {outputPath(source, settings, "_L"), outputPath(source, settings, "_R")};
 }
 
-fs::path channelFileURL(const fs::path& source, const AppSettings& settings, int channelIndex,
+fs::path channelFilePath(const fs::path& source, const AppSettings& settings, int channelIndex,
                         int channelCount) {
     std::string label = labelForChannel(channelIndex, channelCount);
     std::string number = std::to_string(channelIndex + 1);
     std::string extra = "_ch" + number + (label == number ? "" : "_" + label);
-    return outputURL(source, settings, extra);
+    return outputPath(source, settings, extra);
 }
 
 namespace {
@@ -109,17 +109,17 @@ std::vector<std::string> usableTrackNames(const ScanResult& result) {
     return names;
 }
 
-fs::path trackFileURL(const fs::path& source, const AppSettings& settings, const std::string& trackName) {
-    return outputURL(source, settings, "_" + trackName);
+fs::path trackFilePath(const fs::path& source, const AppSettings& settings, const std::string& trackName) {
+    return outputPath(source, settings, "_" + trackName);
 }
 
-fs::path pairOutputURL(const ScanResult& pair, const AppSettings& settings) {
-    const fs::path& left = pair.fileInfo.url;
+fs::path pairOutputPath(const ScanResult& pair, const AppSettings& settings) {
+    const fs::path& left = pair.fileInfo.path;
     return named(left, pairBase(pair), settings, {}, extensionAsWritten(left));
 }
 
-OutputPair pairSplitOutputURLs(const ScanResult& pair, const AppSettings& settings) {
-    const fs::path& left = pair.fileInfo.url;
+OutputPair pairSplitOutputPaths(const ScanResult& pair, const AppSettings& settings) {
+    const fs::path& left = pair.fileInfo.path;
     std::string ext = outputExtension(left);
     return {named(left, pairBase(pair), settings, "_L", ext), named(left, pairBase(pair), settings, "_R", ext)};
 }

@@ -15,14 +15,14 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path& pairRight(const ScanResult& pair) {
-    if (!pair.pairedFileURL) throw ConversionError(ConversionError::Case::invalidFormat);
-    return *pair.pairedFileURL;
+    if (!pair.pairedFilePath) throw ConversionError(ConversionError::Case::invalidFormat);
+    return *pair.pairedFilePath;
 }
 
 // The side that carries the signal: never a silent one, else the selection.
 const fs::path& keptSide(const ScanResult& pair, std::optional<ChannelSelection> selection) {
     const int kept = onlyAudibleChannel(pair).value_or(channelIndex(selection.value_or(ChannelSelection::left)));
-    return kept == 1 ? pairRight(pair) : pair.fileInfo.url;
+    return kept == 1 ? pairRight(pair) : pair.fileInfo.path;
 }
 
 // A byte copy keeps the input's format, so it is only right when the output
@@ -45,7 +45,7 @@ fs::path AudioConverterService::convertSplitPairToMono(const ScanResult& pair,
     pairRight(pair);
     const fs::path& input = keptSide(pair, selection);
     const std::optional<float> target = normalizationTarget(settings);
-    fs::path output = pairOutputURL(pair, settings);
+    fs::path output = pairOutputPath(pair, settings);
     if (isRewritten(input, output, target)) output = pcmName(output);
     writePairSide(input, output, target, progress);
     return output;
@@ -61,8 +61,8 @@ void AudioConverterService::writePairSide(const fs::path& input, const fs::path&
 std::vector<fs::path> AudioConverterService::convertSplitPairToTwo(const ScanResult& pair,
                                                                    const AppSettings& settings,
                                                                    const ProgressHandler& progress) {
-    const OutputPair outputs = pairSplitOutputURLs(pair, settings);
-    writeBothPairSides(pair.fileInfo.url, pairRight(pair), outputs, normalizationTarget(settings), progress);
+    const OutputPair outputs = pairSplitOutputPaths(pair, settings);
+    writeBothPairSides(pair.fileInfo.path, pairRight(pair), outputs, normalizationTarget(settings), progress);
     return {outputs.left, outputs.right};
 }
 

@@ -108,7 +108,7 @@ constexpr std::size_t kMemoryBudget = std::size_t(32) << 20;
 // panned-mono sums need.
 std::uint32_t blockFramesFor(int sourceChannels, std::size_t outputChannels) {
     const std::size_t perFrame = sizeof(float) * (2 * std::size_t(std::max(sourceChannels, 1)) + outputChannels);
-    const std::size_t frames = std::clamp<std::size_t>(kMemoryBudget / perFrame, 1024, OutputVerifier::chunkFrames);
+    const std::size_t frames = std::clamp<std::size_t>(kMemoryBudget / perFrame, 1024, OutputVerifier::blockFrames);
     return std::uint32_t(frames - frames % 8);
 }
 

@@ -105,7 +105,7 @@ public:
     using Progress = std::function<void(std::size_t index, std::size_t count, const std::string& sourceName,
                                         double fraction)>;
 
-    static constexpr std::uint32_t chunkFrames = 1u << 16;
+    static constexpr std::uint32_t blockFrames = 1u << 16;
 
     // The read-back alone. Throws VerificationError at the first output that
     // fails. Returns false, having stopped early, when `cancelled` becomes

@@ -6,9 +6,9 @@
 namespace twinfold {
 
 RedundancyCheck::RedundancyCheck(const DroppedChannel& dropped, float silenceThreshold, std::int64_t totalFrames,
-                                 std::uint32_t analysisChunkFrames)
+                                 std::uint32_t analysisBlockFrames)
     : dropped_(dropped), threshold_(silenceThreshold), totalFrames_(totalFrames),
-      analysisChunkFrames_(std::max<std::uint32_t>(analysisChunkFrames, 1)) {}
+      analysisBlockFrames_(std::max<std::uint32_t>(analysisBlockFrames, 1)) {}
 
 bool RedundancyCheck::add(const SourceBlock& block) {
     if (!holds_) return false;
@@ -34,7 +34,7 @@ bool RedundancyCheck::add(const SourceBlock& block) {
 }
 
 // Feeds the lane sums exactly as the analysis did: left then right in file
-// order, closing a chunk every analysisChunkFrames frames.
+// order, closing a chunk every analysisBlockFrames frames.
 bool RedundancyCheck::addScaled(const SourceBlock& block) {
     const int left = std::min(dropped_.channel, dropped_.reference);
     const int right = std::max(dropped_.channel, dropped_.reference);
@@ -42,13 +42,13 @@ bool RedundancyCheck::addScaled(const SourceBlock& block) {
     const float* r = block.floats(right);
     for (std::uint32_t done = 0; done < block.frames();) {
         const auto run = std::uint32_t(
-            std::min<std::uint64_t>(block.frames() - done, analysisChunkFrames_ - framesInChunk_));
+            std::min<std::uint64_t>(block.frames() - done, analysisBlockFrames_ - framesInBlock_));
         laneSums_.add(l + done, r + done, run);
-        framesInChunk_ += run;
+        framesInBlock_ += run;
         done += run;
-        if (framesInChunk_ == analysisChunkFrames_) {
-            moments_.addChunk(laneSums_.takeChunk(), framesInChunk_);
-            framesInChunk_ = 0;
+        if (framesInBlock_ == analysisBlockFrames_) {
+            moments_.addBlock(laneSums_.takeChunk(), framesInBlock_);
+            framesInBlock_ = 0;
         }
     }
     return true;
@@ -58,9 +58,9 @@ bool RedundancyCheck::holds() const {
     if (!holds_) return false;
     if (dropped_.reason != Redundancy::scaledCopyOf) return true;
     StereoMoments moments = moments_;
-    if (framesInChunk_ > 0) {
+    if (framesInBlock_ > 0) {
         kernels::StereoLaneSums rest = laneSums_;
-        moments.addChunk(rest.takeChunk(), framesInChunk_);
+        moments.addBlock(rest.takeChunk(), framesInBlock_);
     }
     const auto verdict = decidePannedMono(moments, totalFrames_);
     // The kept channel must be the louder one: dropping the louder side of

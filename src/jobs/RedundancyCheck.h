@@ -15,10 +15,10 @@ namespace twinfold {
 
 class RedundancyCheck {
 public:
-    // `analysisChunkFrames`: the chunk length the analysis summed over, so
+    // `analysisBlockFrames`: the chunk length the analysis summed over, so
     // the panned-mono sums come out exactly as the scan's did.
     RedundancyCheck(const DroppedChannel& dropped, float silenceThreshold, std::int64_t totalFrames,
-                    std::uint32_t analysisChunkFrames);
+                    std::uint32_t analysisBlockFrames);
 
     // False as soon as the block shows the channel is not redundant.
     bool add(const SourceBlock& block);
@@ -34,11 +34,11 @@ private:
     DroppedChannel dropped_;
     float threshold_;
     std::int64_t totalFrames_;
-    std::uint32_t analysisChunkFrames_;
+    std::uint32_t analysisBlockFrames_;
     bool holds_ = true;
     // The panned-mono sums, over the two channels in file order.
     kernels::StereoLaneSums laneSums_;
-    std::uint64_t framesInChunk_ = 0;
+    std::uint64_t framesInBlock_ = 0;
     StereoMoments moments_;
 };
 

@@ -2,7 +2,7 @@
 
 namespace twinfold {
 
-std::string_view rawValue(OriginalFileHandling handling) {
+std::string_view title(OriginalFileHandling handling) {
     switch (handling) {
     case OriginalFileHandling::moveToBackup: return "Move originals to backup folder";
     case OriginalFileHandling::deleteOriginals: return "Delete originals";
@@ -13,7 +13,7 @@ std::string_view rawValue(OriginalFileHandling handling) {
 
 std::optional<OriginalFileHandling> originalFileHandlingFromRaw(std::string_view raw) {
     for (auto h : allOriginalFileHandlings()) {
-        if (rawValue(h) == raw) return h;
+        if (title(h) == raw) return h;
     }
     return std::nullopt;
 }

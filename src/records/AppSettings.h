@@ -10,7 +10,7 @@ namespace twinfold {
 enum class OriginalFileHandling { moveToBackup, deleteOriginals, leaveInPlace };
 
 // The stored form and the text shown in the picker.
-std::string_view rawValue(OriginalFileHandling handling);
+std::string_view title(OriginalFileHandling handling);
 std::optional<OriginalFileHandling> originalFileHandlingFromRaw(std::string_view raw);
 // In picker order.
 const std::vector<OriginalFileHandling>& allOriginalFileHandlings();

@@ -28,7 +28,7 @@ std::string lowerExtension(const std::filesystem::path& path);
 // One audio file (or one split stereo pair) as found on disk.
 struct AudioFileInfo {
     Uuid id;
-    std::filesystem::path url;     // for a split pair: the left file
+    std::filesystem::path path;     // for a split pair: the left file
     std::string filename;          // for a split pair: the combined name (Kick.wav)
     std::string fileExtension;     // lower-cased, without the dot
     std::int64_t fileSize = 0;     // for a split pair: both files
@@ -41,7 +41,7 @@ struct AudioFileInfo {
     int channelCount = 0;
     double duration = 0;           // seconds
     std::uint32_t sourceFormatID = 0;
-    FileIdentity identity;         // of `url` when it was described
+    FileIdentity identity;         // of `path` when it was described
     FileIdentity pairedIdentity;   // of the right file of a split pair
 
     std::string sampleRateText() const;  // 48k, 44.1k

@@ -6,7 +6,7 @@
 
 namespace twinfold {
 
-std::string_view rawValue(ChannelSelection selection) {
+std::string_view title(ChannelSelection selection) {
     return selection == ChannelSelection::right ? "Right Channel" : "Left Channel";
 }
 
@@ -80,7 +80,7 @@ std::string ScanResult::differenceText() const {
 }
 
 bool ScanResult::isInBackupFolder() const {
-    for (const auto& part : fileInfo.url.parent_path()) {
+    for (const auto& part : fileInfo.path.parent_path()) {
         if (part.string().starts_with("Twinfold Backup ")) return true;
     }
     return false;

@@ -21,7 +21,7 @@ namespace twinfold {
 enum class SilentChannelStatus { none, left, right, both };
 
 enum class ChannelSelection { left, right };
-std::string_view rawValue(ChannelSelection selection);  // "Left Channel", "Right Channel"
+std::string_view title(ChannelSelection selection);  // "Left Channel", "Right Channel"
 // The side's channel in a stereo file: 0 left, 1 right.
 constexpr int channelIndex(ChannelSelection side) { return side == ChannelSelection::right ? 1 : 0; }
 
@@ -55,7 +55,7 @@ struct ScanResultFields {
     // silent (−96 dBFS unless the scan was set otherwise); the proof before
     // an original is touched judges silence by the same level.
     float silenceThresholdLinear = 1.5848932e-5f;
-    std::optional<std::filesystem::path> pairedFileURL;  // the right file of a split pair
+    std::optional<std::filesystem::path> pairedFilePath;  // the right file of a split pair
     std::optional<MultichannelAnalysis> multichannelAnalysis;
     // For a panned-mono verdict: what the dropped side holds beyond a scaled
     // copy of the kept side.

@@ -9,7 +9,7 @@ namespace {
 
 // The entry of the cache a result would have been stored under: a split
 // pair listed as one result under both its files, anything else on its own.
-CacheItem itemOf(const ScanResult& result) { return {result.fileInfo.url, result.pairedFileURL}; }
+CacheItem itemOf(const ScanResult& result) { return {result.fileInfo.path, result.pairedFilePath}; }
 
 std::optional<EvidencePictures> fromCache(AnalysisCache& cache, const CacheItem& item, const ItemStamps& stamps) {
     const auto pictures = cache.lookupPictures(item, stamps);

@@ -36,8 +36,8 @@ public:
                                                      const ScanProgress& progress = {},
                                                      const std::atomic<bool>* stop = nullptr);
 
-    static SplitStereoPairResult findSplitStereoPairs(std::vector<std::filesystem::path> urls) {
-        return twinfold::findSplitStereoPairs(std::move(urls));
+    static SplitStereoPairResult findSplitStereoPairs(std::vector<std::filesystem::path> paths) {
+        return twinfold::findSplitStereoPairs(std::move(paths));
     }
 
     // Stops a running listing at its next entry. A listing clears the flag

@@ -19,32 +19,32 @@ fs::path standardizedPath(const fs::path& path) {
 
 // Paths are moved, never copied: a path holds its parsed components, and
 // copying 100,000 of them costs more than checking them.
-std::vector<fs::path> withoutDuplicatePaths(std::vector<fs::path> urls) {
+std::vector<fs::path> withoutDuplicatePaths(std::vector<fs::path> paths) {
     std::unordered_set<std::string_view> seen;
-    seen.reserve(urls.size());
+    seen.reserve(paths.size());
     std::deque<std::string> standardized;  // the forms of paths that are not plain, kept for `seen`
     std::vector<fs::path> unique;
-    unique.reserve(urls.size());  // no reallocation: `seen` points into these paths
-    for (fs::path& url : urls) {
+    unique.reserve(paths.size());  // no reallocation: `seen` points into these paths
+    for (fs::path& path : paths) {
         // Listed paths are already absolute and normal; only others need the work.
-        const std::string& native = url.native();
+        const std::string& native = path.native();
         const bool plain = !native.empty() && native.front() == '/' && native.find("/.") == std::string::npos &&
                            native.find("//") == std::string::npos && native.back() != '/';
         if (plain) {
-            unique.push_back(std::move(url));
+            unique.push_back(std::move(path));
             if (!seen.insert(unique.back().native()).second) unique.pop_back();
-        } else if (seen.insert(standardized.emplace_back(standardizedPath(url).native())).second) {
-            unique.push_back(std::move(url));
+        } else if (seen.insert(standardized.emplace_back(standardizedPath(path).native())).second) {
+            unique.push_back(std::move(path));
         }
     }
     return unique;
 }
 
-std::vector<CacheItem> analysisItems(std::vector<fs::path> urls) {
-    SplitStereoPairResult split = findSplitStereoPairs(std::move(urls));
+std::vector<CacheItem> analysisItems(std::vector<fs::path> paths) {
+    SplitStereoPairResult split = findSplitStereoPairs(std::move(paths));
     std::vector<CacheItem> items;
     items.reserve(split.unpaired.size() + split.pairs.size());
-    for (fs::path& url : split.unpaired) items.push_back({std::move(url), std::nullopt});
+    for (fs::path& path : split.unpaired) items.push_back({std::move(path), std::nullopt});
     for (SplitStereoPair& pair : split.pairs) items.push_back({std::move(pair.left), std::move(pair.right)});
     return items;
 }
@@ -62,12 +62,12 @@ std::unique_ptr<AnalysisCache> openAnalysisCache(const LibraryScanOptions& optio
 void scanLibrary(const std::vector<fs::path>& files, const std::vector<fs::path>& folders,
                  const LibraryScanOptions& options, const ResultSink& sink, const std::atomic<bool>* stop) {
     FileScannerService scanner;
-    std::vector<fs::path> urls = files;
+    std::vector<fs::path> paths = files;
     for (const fs::path& folder : folders) {
         std::vector<fs::path> listed = scanner.scanDirectory(folder, {}, stop);
-        urls.insert(urls.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+        paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
     }
-    const std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(std::move(urls)));
+    const std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(std::move(paths)));
     const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
     AudioAnalyzerService analyzer(options.silenceThresholdLinear);
     analyzer.analyzeQueue(items, {options.jobs, cache.get()}, sink, stop);

@@ -29,11 +29,11 @@ struct LibraryScanOptions {
 std::filesystem::path standardizedPath(const std::filesystem::path& path);
 
 // The paths without repeats (by standardizedPath), first occurrence kept.
-std::vector<std::filesystem::path> withoutDuplicatePaths(std::vector<std::filesystem::path> urls);
+std::vector<std::filesystem::path> withoutDuplicatePaths(std::vector<std::filesystem::path> paths);
 
 // What the analysis is given for these files: every file that is not part
 // of a split pair, in order, then the pairs (left, right).
-std::vector<CacheItem> analysisItems(std::vector<std::filesystem::path> urls);
+std::vector<CacheItem> analysisItems(std::vector<std::filesystem::path> paths);
 
 // The cache the options ask for, or null when they ask for none.
 std::unique_ptr<AnalysisCache> openAnalysisCache(const LibraryScanOptions& options);

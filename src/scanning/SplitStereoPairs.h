@@ -23,6 +23,6 @@ struct SplitStereoPairResult {
 // input order, followed by the candidates left without a partner. When two
 // candidates claim the same side of one pair (names that differ only in
 // case), nothing of that pair is paired: every candidate is listed unpaired.
-SplitStereoPairResult findSplitStereoPairs(std::vector<std::filesystem::path> urls);
+SplitStereoPairResult findSplitStereoPairs(std::vector<std::filesystem::path> paths);
 
 }  // namespace twinfold

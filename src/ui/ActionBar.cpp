@@ -1,6 +1,6 @@
 #include "ui/ActionBar.h"
 
-#include "ui/BlueProminentButtonStyle.h"
+#include "ui/PrimaryButtonStyle.h"
 #include "ui/ResultPresentation.h"
 #include "ui/StatView.h"
 #include "ui/Theme.h"
@@ -88,7 +88,7 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
       rescan_(new QPushButton(tr("Rescan Folder"), outcome_))
 {
     buildStats();
-    BlueProminentButtonStyle::apply(convert_);
+    PrimaryButtonStyle::apply(convert_);
     setForegroundColor(converted_, figureColor(Tint::green, palette()));
     setForegroundColor(problems_, figureColor(Tint::orange, palette()));
     for (QPushButton* button : {selectAll_, convert_, rescan_})
@@ -212,7 +212,7 @@ void ActionBar::refreshOutcome()
     if (outcome)
         converted_->setText(outcomeText(*outcome));
     else if (completed)
-        converted_->setText(filesText(conversion.outputURLs.size()));
+        converted_->setText(filesText(conversion.outputPaths.size()));
     const bool problems = outcome && !outcome->problems.empty();
     problems_->setVisible(problems);
     if (!problems)

@@ -14,7 +14,7 @@
 namespace twinfold {
 
 DifferenceListener::DifferenceListener(QWidget* window)
-    : QObject(window), window_(window), open_([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    : QObject(window), window_(window), open_([](const QUrl& path) { return QDesktopServices::openUrl(path); })
 {
 }
 
@@ -33,7 +33,7 @@ std::optional<std::filesystem::path> DifferenceListener::freshPath(const ScanRes
         }
     }
     const std::filesystem::path folder = folder_->path().toStdString();
-    const std::string stem = result.fileInfo.url.stem().string() + " difference";
+    const std::string stem = result.fileInfo.path.stem().string() + " difference";
     std::filesystem::path path = folder / (stem + ".wav");
     for (int n = 2; std::filesystem::exists(path); ++n)
         path = folder / (stem + " " + std::to_string(n) + ".wav");

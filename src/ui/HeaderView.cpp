@@ -44,10 +44,10 @@ HeaderView::HeaderView(ScanViewModel& viewModel, QWidget* parent)
     connect(reset_, &QPushButton::clicked, this, [this] { viewModel_.reset(); });
     connect(scanning_->cancelButton(), &QPushButton::clicked, this, [this] { viewModel_.cancelScan(); });
     connect(converting_->cancelButton(), &QPushButton::clicked, this, [this] { viewModel_.cancelConversion(); });
-    for (auto signal : {&ScanViewModel::selectedFolderURLChanged, &ScanViewModel::sourceDescriptionChanged})
+    for (auto signal : {&ScanViewModel::selectedFolderPathChanged, &ScanViewModel::sourceDescriptionChanged})
         connect(&viewModel_, signal, this, &HeaderView::refreshFolder);
     for (auto signal : {&ScanViewModel::scanStateChanged, &ScanViewModel::conversionStateChanged,
-                        &ScanViewModel::scanResultsChanged, &ScanViewModel::selectedFolderURLChanged,
+                        &ScanViewModel::scanResultsChanged, &ScanViewModel::selectedFolderPathChanged,
                         &ScanViewModel::sourceDescriptionChanged})
         connect(&viewModel_, signal, this, &HeaderView::refreshControls);
     refreshFolder();
@@ -79,7 +79,7 @@ QString HeaderView::folderText() const
 void HeaderView::refreshFolder()
 {
     QString text;
-    if (const auto& folder = viewModel_.selectedFolderURL())
+    if (const auto& folder = viewModel_.selectedFolderPath())
         text = QString::fromStdString(folder->string());
     else if (const auto& description = viewModel_.sourceDescription())
         text = QString::fromStdString(*description);
@@ -95,7 +95,7 @@ void HeaderView::refreshControls()
     const bool busy = scan.isScanning() || conversion.isConverting();
     selectFolder_->setEnabled(!busy);
     reset_->setEnabled(!busy);
-    reset_->setVisible(!viewModel_.scanResults().empty() || viewModel_.selectedFolderURL()
+    reset_->setVisible(!viewModel_.scanResults().empty() || viewModel_.selectedFolderPath()
                        || viewModel_.sourceDescription());
     scanning_->setVisible(scan.isScanning());
     converting_->setVisible(!scan.isScanning() && conversion.isConverting());

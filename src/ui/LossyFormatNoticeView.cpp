@@ -1,6 +1,6 @@
 #include "ui/LossyFormatNoticeView.h"
 
-#include "ui/SheetParts.h"
+#include "ui/DialogParts.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -18,13 +18,13 @@ LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAga
       continue_(new QPushButton(tr("Continue"), this))
 {
     setWindowTitle(tr("Lossy Format Detected"));
-    setFixedSize(sheetWidth, sheetHeight);
+    setFixedSize(dialogWidth, dialogHeight);
     dontShowAgain_->setFont(roleFont(FontRole::caption));
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(kSheetMargin, kSheetMargin, kSheetMargin, kSheetMargin);
-    column->setSpacing(kSheetSpacing);
-    column->addWidget(makeSheetHeader({QStringLiteral("waveform.badge.exclamationmark"), Tint::orange,
+    column->setContentsMargins(kDialogMargin, kDialogMargin, kDialogMargin, kDialogMargin);
+    column->setSpacing(kDialogSpacing);
+    column->addWidget(makeDialogHeader({QStringLiteral("waveform.badge.exclamationmark"), Tint::orange,
                                        tr("Lossy Format Detected"),
                                        tr("MP3/M4A will be converted to WAV")},
                                       this));

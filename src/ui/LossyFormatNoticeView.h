@@ -16,8 +16,8 @@ namespace twinfold {
 class LossyFormatNoticeView : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int sheetWidth = 420;
-    static constexpr int sheetHeight = 360;
+    static constexpr int dialogWidth = 420;
+    static constexpr int dialogHeight = 360;
 
     LossyFormatNoticeView(std::function<void(bool dontShowAgain)> acknowledge, const QString& sizeNote,
                           QWidget* parent = nullptr);

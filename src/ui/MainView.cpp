@@ -10,8 +10,8 @@
 #include "ui/HeaderView.h"
 #include "ui/ScanResultsView.h"
 #include "ui/SettingsPanel.h"
-#include "ui/SheetParts.h"
-#include "ui/SheetPresenter.h"
+#include "ui/DialogParts.h"
+#include "ui/DialogPresenter.h"
 #include "ui/TwinfoldApp.h"
 #include "workflow/ScanViewModel.h"
 #if TWINFOLD_UPDATE_CHECK
@@ -63,7 +63,7 @@ MainView::MainView(SettingsService& settings, QWidget* parent)
       content_(new QStackedWidget(this)),
       emptyState_(new EmptyStateView(content_)),
       results_(new ScanResultsView(*viewModel_, content_)),
-      sheets_(new SheetPresenter(*viewModel_, this)),
+      dialogs_(new DialogPresenter(*viewModel_, this)),
 #if TWINFOLD_UPDATE_CHECK
       alerts_(new AlertPresenter(*viewModel_, updateVM, this)),
 #else
@@ -90,8 +90,8 @@ MainView::MainView(SettingsService& settings, QWidget* parent)
     dropHighlight_ = new DropHighlight(this);
 
     installFolderChooser();
-    connect(actionBar_, &ActionBar::convertClicked, sheets_, &SheetPresenter::convertSelection);
-    connect(results_, &ScanResultsView::convertRequested, sheets_, &SheetPresenter::convertSelection);
+    connect(actionBar_, &ActionBar::convertClicked, dialogs_, &DialogPresenter::convertSelection);
+    connect(results_, &ScanResultsView::convertRequested, dialogs_, &DialogPresenter::convertSelection);
     connect(viewModel_, &ScanViewModel::scanResultsChanged, this, &MainView::scheduleContentRefresh);
     connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::scheduleContentRefresh);
     connect(viewModel_, &ScanViewModel::scanStateChanged, this, &MainView::focusResultsAfterScan);

@@ -19,13 +19,13 @@ class ScanResultsView;
 class ScanViewModel;
 class SettingsPanel;
 class SettingsService;
-class SheetPresenter;
+class DialogPresenter;
 class UpdateBannerView;
 class UpdateViewModel;
 
 // The window's content. It owns the one ScanViewModel and lays out, top to
 // bottom: the update banner, the header, the empty state or the results,
-// the settings and the action bar; it presents the option sheets and the
+// the settings and the action bar; it presents the option dialogs and the
 // alerts, and takes files and folders dropped anywhere on it.
 class MainView : public QWidget {
     Q_OBJECT
@@ -50,7 +50,7 @@ public:
     ScanResultsView* resultsView() const { return results_; }
     SettingsPanel* settingsPanel() const { return settings_; }
     ActionBar* actionBar() const { return actionBar_; }
-    SheetPresenter* sheets() const { return sheets_; }
+    DialogPresenter* dialogs() const { return dialogs_; }
     AlertPresenter* alerts() const { return alerts_; }
     ClashAlert* clashAlert() const { return clashAlert_; }
     DropHighlight* dropHighlight() const { return dropHighlight_; }
@@ -92,7 +92,7 @@ private:
     ScanResultsView* results_;
     SettingsPanel* settings_ = nullptr;
     ActionBar* actionBar_ = nullptr;
-    SheetPresenter* sheets_;
+    DialogPresenter* dialogs_;
     AlertPresenter* alerts_;
     ClashAlert* clashAlert_;
     DropHighlight* dropHighlight_;

@@ -180,7 +180,7 @@ void MainWindow::enableExportReport()
 void MainWindow::exportReportOfResults()
 {
     const ScanViewModel& results = mainView_->viewModel();
-    const std::filesystem::path folder = results.selectedFolderURL().value_or(QDir::homePath().toStdString());
+    const std::filesystem::path folder = results.selectedFolderPath().value_or(QDir::homePath().toStdString());
     exportReport(this, results.scanResults(), folder, chooseReportFile_);
 }
 

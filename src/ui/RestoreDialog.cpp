@@ -36,7 +36,7 @@ RestoreDialog::RestoreDialog(ScanViewModel& viewModel, QWidget* window)
     chooseFolder_ = [this]() -> std::optional<fs::path> {
         const QString folder = QFileDialog::getExistingDirectory(
             window_, tr("Choose a Twinfold Backup folder"),
-            QString::fromStdString(viewModel_.selectedFolderURL().value_or(fs::path()).string()));
+            QString::fromStdString(viewModel_.selectedFolderPath().value_or(fs::path()).string()));
         if (folder.isEmpty())
             return std::nullopt;
         return fs::path(folder.toStdString());
@@ -89,7 +89,7 @@ void RestoreDialog::restore(const fs::path& folder, bool removeOutputs)
         if (auto* label = result_->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
             label->setTextFormat(Qt::PlainText);
         result_->open();
-        if (viewModel_.selectedFolderURL())
+        if (viewModel_.selectedFolderPath())
             viewModel_.startScan();
         emit finished();
     });

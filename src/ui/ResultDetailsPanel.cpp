@@ -255,8 +255,8 @@ std::optional<std::filesystem::path> ResultDetailsPanel::saveImage()
 {
     if (!shown_ || !chooseImageFile_)
         return std::nullopt;
-    const std::filesystem::path suggested = shown_->fileInfo.url.parent_path()
-                                            / (shown_->fileInfo.url.stem().string() + " details.png");
+    const std::filesystem::path suggested = shown_->fileInfo.path.parent_path()
+                                            / (shown_->fileInfo.path.stem().string() + " details.png");
     const auto path = chooseImageFile_({tr("Save Image"), {tr("PNG Image (*.png)")}, suggested});
     if (!path)
         return std::nullopt;

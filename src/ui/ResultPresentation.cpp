@@ -61,7 +61,7 @@ QString kindSymbolName(const ScanResult& result)
         return QStringLiteral("speaker.slash.fill");
     if (result.isPhaseInverted)
         return QStringLiteral("waveform.badge.exclamationmark");
-    if (result.pairedFileURL)
+    if (result.pairedFilePath)
         return QStringLiteral("doc.on.doc");
     if (result.isDualMono || result.isPannedMono)
         return QStringLiteral("doc.badge.ellipsis");
@@ -78,7 +78,7 @@ Tint kindTint(const ScanResult& result)
         return multichannelTint(result);
     if (const auto tint = redundancyTint(result))
         return *tint;
-    if (result.pairedFileURL || result.fileInfo.channelCount == 2)
+    if (result.pairedFilePath || result.fileInfo.channelCount == 2)
         return Tint::blue;
     return Tint::secondary;
 }

@@ -139,8 +139,8 @@ QVariant ResultsTableModel::displayText(const ScanResult& result, int column) co
 // its top; the whole folder path for a file outside it (a dropped file).
 QString ResultsTableModel::folderText(const ScanResult& result) const
 {
-    const std::filesystem::path folder = result.fileInfo.url.parent_path();
-    if (const auto& root = viewModel_.selectedFolderURL()) {
+    const std::filesystem::path folder = result.fileInfo.path.parent_path();
+    if (const auto& root = viewModel_.selectedFolderPath()) {
         const std::filesystem::path relative = folder.lexically_relative(*root);
         if (!relative.empty() && *relative.begin() != "..")
             return relative == "." ? QString() : QString::fromStdString(relative.string());

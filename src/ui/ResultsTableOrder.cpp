@@ -51,7 +51,7 @@ QCollator nameCollator()
 QCollatorSortKey textKey(const QCollator& collator, const ScanResult& result, int column)
 {
     if (column == ResultsTableModel::folderColumn)
-        return collator.sortKey(QString::fromStdString(result.fileInfo.url.parent_path().string()));
+        return collator.sortKey(QString::fromStdString(result.fileInfo.path.parent_path().string()));
     return collator.sortKey(QString::fromStdString(result.fileInfo.filename));
 }
 
@@ -111,7 +111,7 @@ bool ResultsTableOrder::before(const std::vector<ScanResult>& results, std::size
     } else if (numberKeys_[a] != numberKeys_[b]) {
         return numberKeys_[a] < numberKeys_[b];
     }
-    if (const int order = results[a].fileInfo.url.native().compare(results[b].fileInfo.url.native()))
+    if (const int order = results[a].fileInfo.path.native().compare(results[b].fileInfo.path.native()))
         return order < 0;
     return a < b;
 }

@@ -368,9 +368,9 @@ void ScanResultsView::reveal(const std::vector<Uuid>& ids, bool withPairedFiles)
         const ScanResult& result = model_->resultAt(row);
         if (std::find(ids.begin(), ids.end(), result.id) == ids.end())
             continue;
-        files.push_back(result.fileInfo.url);
-        if (withPairedFiles && result.pairedFileURL)
-            files.push_back(*result.pairedFileURL);
+        files.push_back(result.fileInfo.path);
+        if (withPairedFiles && result.pairedFilePath)
+            files.push_back(*result.pairedFilePath);
         if (!withPairedFiles)
             break;
     }

@@ -75,7 +75,7 @@ SettingsPanel::SettingsPanel(ScanViewModel& viewModel, QWidget* parent)
     trackNames_->setToolTip(
         tr("Name each channel split from a multichannel file after the recorder’s track name, where it has one"));
     for (OriginalFileHandling handling : allOriginalFileHandlings())
-        originals_->addItem(recordText(rawValue(handling)));
+        originals_->addItem(recordText(title(handling)));
     target_->setPlaceholderText(tr("dBFS"));
     target_->setAccessibleName(tr("dBFS"));
     targetGroup_->setGraphicsEffect(targetDimming_);

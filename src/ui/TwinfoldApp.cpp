@@ -41,7 +41,7 @@ UpdateViewModel& TwinfoldApp::updateViewModel()
 {
     if (!updateViewModel_) {
         updateViewModel_ = std::make_unique<UpdateViewModel>(*settings_);
-        updateViewModel_->setUrlOpener([](const QUrl& url) { openExternalUrl(url); });
+        updateViewModel_->setUrlOpener([](const QUrl& path) { openExternalUrl(path); });
     }
     return *updateViewModel_;
 }

@@ -1,6 +1,6 @@
 #include "ui/UpdateBannerView.h"
 
-#include "ui/BlueProminentButtonStyle.h"
+#include "ui/PrimaryButtonStyle.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -58,7 +58,7 @@ void UpdateBannerView::buildButtons()
     setForegroundColor(skip_, tintColor(Tint::secondary, palette()));
     download_ = new QPushButton(tr("Download"), this);
     download_->setFont(roleFont(FontRole::subheadline));
-    BlueProminentButtonStyle::apply(download_);
+    PrimaryButtonStyle::apply(download_);
     close_ = new QPushButton(this);
     close_->setFlat(true);
     close_->setIcon(symbolIcon(QStringLiteral("xmark"), tintColor(Tint::secondary, palette())));

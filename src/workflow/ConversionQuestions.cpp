@@ -45,8 +45,8 @@ ConversionQuestion lossyQuestion(const std::vector<ScanResult>& results) {
 ConversionQuestion deleteQuestion(const std::vector<ScanResult>& results) {
     ConversionQuestion question{QuestionKind::deleteOriginals, results, {}, 0, 0, 0};
     for (const ScanResult& r : results) {
-        question.originals.push_back(r.fileInfo.url);
-        if (r.pairedFileURL) question.originals.push_back(*r.pairedFileURL);
+        question.originals.push_back(r.fileInfo.path);
+        if (r.pairedFilePath) question.originals.push_back(*r.pairedFilePath);
         question.originalBytes += r.fileInfo.fileSize;  // a pair's size counts both files
     }
     return question;

@@ -46,8 +46,8 @@ QJsonArray sentencesJson(const ScanResult& result) {
 
 QJsonObject resultJson(const ScanResult& r) {
     QJsonObject o;
-    putPath(o, "file", r.fileInfo.url);
-    if (r.pairedFileURL) putPath(o, "pairedFile", *r.pairedFileURL);
+    putPath(o, "file", r.fileInfo.path);
+    if (r.pairedFilePath) putPath(o, "pairedFile", *r.pairedFilePath);
     o["verdict"] = QString::fromStdString(r.statusText());
     o["channelCount"] = r.fileInfo.channelCount;
     o["sampleRate"] = r.fileInfo.sampleRate;
@@ -89,8 +89,8 @@ QString csvRow(const ScanResult& r) {
     QStringList sentences;
     for (const std::string& s : verdictSentences(r)) sentences << QString::fromStdString(s);
     const QStringList fields{
-        QFile::decodeName(QByteArray(r.fileInfo.url.c_str())),
-        r.pairedFileURL ? QFile::decodeName(QByteArray(r.pairedFileURL->c_str())) : QString(),
+        QFile::decodeName(QByteArray(r.fileInfo.path.c_str())),
+        r.pairedFilePath ? QFile::decodeName(QByteArray(r.pairedFilePath->c_str())) : QString(),
         QString::fromStdString(r.statusText()),
         QString::number(r.fileInfo.channelCount),
         QString::number(r.fileInfo.sampleRate),

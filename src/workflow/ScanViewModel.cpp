@@ -99,10 +99,10 @@ void ScanViewModel::reset() {
     publish(conversionState_, ConversionState::idle(), &ScanViewModel::conversionStateChanged);
     if (results_.clearResults()) emit scanResultsChanged();
     publishSelection({});
-    publish(selectedFolderURL_, {}, &ScanViewModel::selectedFolderURLChanged);
+    publish(selectedFolderPath_, {}, &ScanViewModel::selectedFolderPathChanged);
     publish(sourceDescription_, {}, &ScanViewModel::sourceDescriptionChanged);
     publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
-    publish(convertedOriginalURLs_, {}, &ScanViewModel::convertedOriginalURLsChanged);
+    publish(convertedOriginalPaths_, {}, &ScanViewModel::convertedOriginalPathsChanged);
 }
 
 // ---- settings, errors -----------------------------------------------

@@ -147,7 +147,7 @@ public:
     ~ScanViewModel() override;
 
     // ---- published fields ----
-    const std::optional<Path>& selectedFolderURL() const { return selectedFolderURL_; }
+    const std::optional<Path>& selectedFolderPath() const { return selectedFolderPath_; }
     const ScanState& scanState() const { return scanState_; }
     const std::vector<ScanResult>& scanResults() const { return results_.results(); }
     const std::set<Uuid>& selectedResultIDs() const { return results_.selection(); }
@@ -157,7 +157,7 @@ public:
     // Set when a conversion ends; kept through the rescan that follows it,
     // cleared when the user starts another scan or conversion.
     const std::optional<ConversionOutcome>& lastConversionOutcome() const { return lastConversionOutcome_; }
-    const std::vector<Path>& convertedOriginalURLs() const { return convertedOriginalURLs_; }
+    const std::vector<Path>& convertedOriginalPaths() const { return convertedOriginalPaths_; }
     const std::optional<std::string>& sourceDescription() const { return sourceDescription_; }
 
     // ---- derived values (in scanResults order) ----
@@ -172,12 +172,12 @@ public:
     void setFolderChooser(FolderChooser chooser);
     // Asks the chooser for a folder; when one is chosen, scans it.
     QFuture<void> selectFolder();
-    // Scans selectedFolderURL (nothing happens without one).
+    // Scans selectedFolderPath (nothing happens without one).
     QFuture<void> startScan();
     // Stops the scan; the published results and messages stay, the state is idle.
     QFuture<void> cancelScan();
     // Scans dropped (or command-line) files and folders.
-    QFuture<void> scanDroppedItems(const std::vector<Path>& urls);
+    QFuture<void> scanDroppedItems(const std::vector<Path>& paths);
 
     // ---- selection and order ----
     void selectAllConvertible();
@@ -239,7 +239,7 @@ public:
     void setConversionHooks(ConversionHooks hooks);
 
 signals:
-    void selectedFolderURLChanged();
+    void selectedFolderPathChanged();
     void scanStateChanged();
     void scanResultsChanged();
     // Results of the running scan were put into scanResults; `positions` are
@@ -251,7 +251,7 @@ signals:
     void errorMessageChanged();
     void lastConversionOutcomeChanged();
     void pendingClashesChanged();
-    void convertedOriginalURLsChanged();
+    void convertedOriginalPathsChanged();
     void sourceDescriptionChanged();
 
 private:
@@ -288,7 +288,7 @@ private:
     void cancelScanTask();
     void cancelConversionTask();
     static void scanTaskBody(const TaskLink& link, const ScanSources& sources);
-    static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> urls);
+    static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> paths);
     std::vector<ScanResult> convertibleAmong(const std::set<Uuid>& selection) const;
     void refuseConversion(const std::string& reason);
     QFuture<void> startPlannedConversion(ConversionPlan plan);
@@ -303,7 +303,7 @@ private:
     void cancelConverter();
 
     // Published fields.
-    std::optional<Path> selectedFolderURL_;
+    std::optional<Path> selectedFolderPath_;
     ScanState scanState_;
     ResultList results_;  // scanResults and selectedResultIDs
     ConversionState conversionState_;
@@ -313,7 +313,7 @@ private:
     std::optional<ConversionOutcome> lastConversionOutcome_;
     std::vector<PlannedClash> pendingClashes_;
     ConversionPlan pendingPlan_;
-    std::vector<Path> convertedOriginalURLs_;
+    std::vector<Path> convertedOriginalPaths_;
     std::optional<std::string> sourceDescription_;
 
     // Services: the scanner and converter for the whole life, the analyser

@@ -107,8 +107,8 @@ void ScanViewModel::dismissClashes() {
 QFuture<void> ScanViewModel::startPlannedConversion(ConversionPlan plan) {
     cancelConversionTask();
     const int total = int(plan.items.size());
-    publish(convertedOriginalURLs_, originalsOf(plan), &ScanViewModel::convertedOriginalURLsChanged);
-    ConversionInput input{{std::move(plan), settings_}, selectedFolderURL_, audioConverter_, conversionHooks_,
+    publish(convertedOriginalPaths_, originalsOf(plan), &ScanViewModel::convertedOriginalPathsChanged);
+    ConversionInput input{{std::move(plan), settings_}, selectedFolderPath_, audioConverter_, conversionHooks_,
                           backupTime_};
     publish(conversionState_, ConversionState::converting(0, "", 0, total), &ScanViewModel::conversionStateChanged);
     publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
@@ -213,7 +213,7 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
         originals, input.job.settings.originalFileHandling, input.folder,
         backupFolderName(stamp), [&outcome](const std::string& line) { outcome.problems.push_back(line); });
     link.postFinal([outcome = std::move(outcome)](ScanViewModel& vm, const Promise& promise) mutable {
-        vm.publish(vm.convertedOriginalURLs_, {}, &ScanViewModel::convertedOriginalURLsChanged);
+        vm.publish(vm.convertedOriginalPaths_, {}, &ScanViewModel::convertedOriginalPathsChanged);
         vm.publish(vm.lastConversionOutcome_, std::optional(std::move(outcome)),
                    &ScanViewModel::lastConversionOutcomeChanged);
         vm.completeConversion(promise);
@@ -223,14 +223,14 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
 // The last step on the GUI thread: rescan the folder, if there is one, and
 // let the caller's future finish when that scan has.
 void ScanViewModel::completeConversion(const Promise& promise) {
-    if (!selectedFolderURL_) return promise->finish();
+    if (!selectedFolderPath_) return promise->finish();
     auto* watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [watcher, promise] {
         promise->finish();
         watcher->deleteLater();
     });
     beginScan(true);
-    watcher->setFuture(launchScan({{}, {*selectedFolderURL_}, nullptr, nullptr}));
+    watcher->setFuture(launchScan({{}, {*selectedFolderPath_}, nullptr, nullptr}));
 }
 
 }  // namespace twinfold

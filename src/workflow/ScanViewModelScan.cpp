@@ -47,15 +47,15 @@ QFuture<void> ScanViewModel::selectFolder() {
     if (!folderChooser_) return QtFuture::makeReadyFuture();
     const std::optional<Path> folder = folderChooser_();
     if (!folder) return QtFuture::makeReadyFuture();
-    publish(selectedFolderURL_, folder, &ScanViewModel::selectedFolderURLChanged);
+    publish(selectedFolderPath_, folder, &ScanViewModel::selectedFolderPathChanged);
     publish(sourceDescription_, {}, &ScanViewModel::sourceDescriptionChanged);
     return startScan();
 }
 
 QFuture<void> ScanViewModel::startScan() {
-    if (!selectedFolderURL_) return QtFuture::makeReadyFuture();
+    if (!selectedFolderPath_) return QtFuture::makeReadyFuture();
     beginScan();
-    return launchScan({{}, {*selectedFolderURL_}, nullptr, nullptr});
+    return launchScan({{}, {*selectedFolderPath_}, nullptr, nullptr});
 }
 
 QFuture<void> ScanViewModel::cancelScan() {
@@ -65,18 +65,18 @@ QFuture<void> ScanViewModel::cancelScan() {
     return ended;
 }
 
-QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& urls) {
+QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& paths) {
     ScanSources sources;
-    for (const Path& dropped : urls) {
+    for (const Path& dropped : paths) {
         // Relative paths (from a command line) become absolute here, so the
         // folder shown, rescanned and backed up into does not depend on the
         // working directory later.
-        const Path url = standardizedPath(dropped);
+        const Path path = standardizedPath(dropped);
         std::error_code error;
-        const fs::file_status status = fs::status(url, error);
+        const fs::file_status status = fs::status(path, error);
         if (error || !fs::exists(status)) continue;
-        if (fs::is_directory(status)) sources.folders.push_back(url);
-        else if (isSupportedFile(url)) sources.files.push_back(url);
+        if (fs::is_directory(status)) sources.folders.push_back(path);
+        else if (isSupportedFile(path)) sources.files.push_back(path);
     }
     if (sources.folders.empty() && sources.files.empty()) {
         publish(errorMessage_, std::optional<std::string>(noSupportedFilesMessage), &ScanViewModel::errorMessageChanged);
@@ -90,7 +90,7 @@ QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& urls) {
     if (sources.folders.size() == 1 && sources.files.empty()) folder = sources.folders.front();
     else if (!sources.folders.empty()) description = std::to_string(items) + " items dropped";
     else folder = sources.files.front().parent_path();
-    publish(selectedFolderURL_, std::move(folder), &ScanViewModel::selectedFolderURLChanged);
+    publish(selectedFolderPath_, std::move(folder), &ScanViewModel::selectedFolderPathChanged);
     publish(sourceDescription_, std::move(description), &ScanViewModel::sourceDescriptionChanged);
     return launchScan(std::move(sources));
 }
@@ -136,14 +136,14 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
         });
     };
     try {
-        std::vector<Path> urls = sources.files;
+        std::vector<Path> paths = sources.files;
         for (const Path& folder : sources.folders) {
             if (sources.hooks.beforeListing) sources.hooks.beforeListing(folder);
             std::vector<Path> listed = scanner.scanDirectory(folder, found, &link.token());
             if (link.isCancelled()) return;
-            urls.insert(urls.end(), listed.begin(), listed.end());
+            paths.insert(paths.end(), listed.begin(), listed.end());
         }
-        analyzeFiles(link, sources, withoutDuplicatePaths(std::move(urls)));
+        analyzeFiles(link, sources, withoutDuplicatePaths(std::move(paths)));
     } catch (const std::exception& error) {
         if (link.isCancelled()) return;
         link.finish([message = std::string(error.what())](ScanViewModel& vm) {
@@ -218,12 +218,12 @@ private:
 
 // Single files first, then the split pairs, on a pool of workers; results
 // are published as they finish and selected once the scan has completed.
-void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> urls) {
+void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> paths) {
     auto complete = [](ScanViewModel& vm) {
         vm.publish(vm.scanState_, ScanState::completed(), &ScanViewModel::scanStateChanged);
     };
-    if (urls.empty()) return link.finish(complete);
-    const std::vector<CacheItem> items = analysisItems(std::move(urls));
+    if (paths.empty()) return link.finish(complete);
+    const std::vector<CacheItem> items = analysisItems(std::move(paths));
     if (link.isCancelled()) return;
     AudioAnalyzerService& analyzer = *sources.analyzer;
     const LibraryScanOptions options = libraryOptions(sources.options, analyzer.silenceThresholdLinear());

@@ -121,7 +121,7 @@ QByteArray encodeAppSettings(const AppSettings& settings) {
     appendKey(json, "namingSuffix");
     ok = ok && appendString(json, settings.namingSuffix);
     appendKey(json, "originalFileHandling");
-    ok = ok && appendString(json, rawValue(settings.originalFileHandling));
+    ok = ok && appendString(json, title(settings.originalFileHandling));
     appendKey(json, "normalizationEnabled");
     appendBool(json, settings.normalizationEnabled);
     appendKey(json, "normalizationTargetdBFS");

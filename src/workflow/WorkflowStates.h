@@ -47,7 +47,7 @@ struct ConversionState {
     std::string currentFile;  // converting
     int completed = 0;        // converting: 1-based number of the item being worked on
     int total = 0;            // converting
-    std::vector<std::filesystem::path> outputURLs;  // completed: every file written, in plan order
+    std::vector<std::filesystem::path> outputPaths;  // completed: every file written, in plan order
     std::string message;      // failed
 
     static ConversionState idle() { return {}; }

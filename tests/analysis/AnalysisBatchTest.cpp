@@ -31,16 +31,16 @@ void writeBytes(const Path& path, const std::string& bytes) { std::ofstream(path
 // unchanged; a batch lists it as unreadable with that error as the reason.
 TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
     TempDir dir;
-    std::vector<Path> urls;
+    std::vector<Path> paths;
     for (int i = 0; i < 10; ++i) {
         const std::string name = std::string{'f', char('0' + i)} + ".wav";
-        urls.push_back(writeStereo(dir, name, 2000 + 500 * std::size_t(i), std::uint32_t(i)));
+        paths.push_back(writeStereo(dir, name, 2000 + 500 * std::size_t(i), std::uint32_t(i)));
     }
-    writeBytes(urls[2], "broken");
-    std::filesystem::remove(urls[8]);
+    writeBytes(paths[2], "broken");
+    std::filesystem::remove(paths[8]);
     std::string reason;
     try {
-        AudioAnalyzerService(minus96dBFS).analyzeFile(urls[2]);
+        AudioAnalyzerService(minus96dBFS).analyzeFile(paths[2]);
     } catch (const AudioIOError& error) {
         reason = error.what();
     }
@@ -48,7 +48,7 @@ TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
     std::vector<std::pair<std::size_t, std::size_t>> counts;
     std::vector<std::string> names;
     const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(
-        urls, 4, [&](std::size_t n, std::size_t total, const std::string& name) {
+        paths, 4, [&](std::size_t n, std::size_t total, const std::string& name) {
             counts.emplace_back(n, total);
             names.push_back(name);
         });
@@ -71,10 +71,10 @@ TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
 // is on a long file, the other gets through every short one.
 TEST(AnalysisBatchTest, ALongFileHoldsUpNoOtherFile) {
     TempDir dir;
-    std::vector<Path> urls{writeStereo(dir, "long.wav", 16'000'000)};
-    for (std::uint32_t i = 0; i < 6; ++i) urls.push_back(writeStereo(dir, std::string{'s', char('0' + i)} + ".wav", 2000, i));
-    const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(urls, 2);
-    ASSERT_EQ(results.size(), urls.size());
+    std::vector<Path> paths{writeStereo(dir, "long.wav", 16'000'000)};
+    for (std::uint32_t i = 0; i < 6; ++i) paths.push_back(writeStereo(dir, std::string{'s', char('0' + i)} + ".wav", 2000, i));
+    const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(paths, 2);
+    ASSERT_EQ(results.size(), paths.size());
     EXPECT_EQ(results.back().fileInfo.filename, "long.wav");
 }
 
@@ -98,10 +98,10 @@ TEST(AnalysisBatchTest, SplitPairBatchListsFilesThatDoNotPairAsSingleFiles) {
     const auto results =
         analyzer.analyzeSplitPairBatch({{a.left, a.right}, {b.left, b.right}, {c.left, c.right}, {v.left, v.right}});
     std::map<fs::path, const ScanResult*> byFile;
-    for (const ScanResult& r : results) byFile[r.fileInfo.url] = &r;
+    for (const ScanResult& r : results) byFile[r.fileInfo.path] = &r;
     ASSERT_EQ(results.size(), 6u);
-    EXPECT_TRUE(byFile.at(a.left)->pairedFileURL && byFile.at(c.left)->pairedFileURL);
-    for (const fs::path& single : {b.left, b.right, v.left, v.right}) EXPECT_FALSE(byFile.at(single)->pairedFileURL);
+    EXPECT_TRUE(byFile.at(a.left)->pairedFilePath && byFile.at(c.left)->pairedFilePath);
+    for (const fs::path& single : {b.left, b.right, v.left, v.right}) EXPECT_FALSE(byFile.at(single)->pairedFilePath);
     EXPECT_EQ(byFile.at(v.left)->silentChannel, SilentChannelStatus::left);
     EXPECT_EQ(byFile.at(v.left)->fileInfo.channelCount, 2);
 }
@@ -131,11 +131,11 @@ TEST(AnalysisCancelTest, ASetFlagFailsEveryAnalysisUntilABatchClearsIt) {
 // start, must not pass for complete.
 TEST(AnalysisCancelTest, CancelDuringTheLastGroupDropsTheRunningFileAndFailsTheBatch) {
     TempDir dir;
-    const std::vector<Path> urls{writeStereo(dir, "short.wav", 100), writeStereo(dir, "long.wav", 1'000'000)};
+    const std::vector<Path> paths{writeStereo(dir, "short.wav", 100), writeStereo(dir, "long.wav", 1'000'000)};
     AudioAnalyzerService analyzer(minus96dBFS, 1);
     int reports = 0;
     auto cancelOnFirst = [&](std::size_t, std::size_t, const std::string&) { ++reports, analyzer.cancel(); };
-    EXPECT_THROW(analyzer.analyzeBatch(urls, 2, cancelOnFirst), AnalysisError);
+    EXPECT_THROW(analyzer.analyzeBatch(paths, 2, cancelOnFirst), AnalysisError);
     EXPECT_EQ(reports, 1);
 }
 

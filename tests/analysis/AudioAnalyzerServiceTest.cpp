@@ -51,10 +51,10 @@ TEST_P(StereoKindTest, ClassifiesFileAndSplitPairAlikeForAnyChunkSize) {
         AudioAnalyzerService analyzer(minus96dBFS, chunkSize);
         const ScanResult single = analyzer.analyzeFile(file);
         EXPECT_EQ(single.statusText(), kind.status) << "chunk size " << chunkSize;
-        EXPECT_FALSE(single.pairedFileURL);
+        EXPECT_FALSE(single.pairedFilePath);
         const ScanResult split = analyzer.analyzeSplitPair(pair.left, pair.right);
         EXPECT_EQ(split.statusText(), kind.status) << "chunk size " << chunkSize;
-        EXPECT_EQ(split.pairedFileURL, pair.right);
+        EXPECT_EQ(split.pairedFilePath, pair.right);
     }
 }
 

@@ -75,7 +75,7 @@ TEST(AudioFileInfoFileTest, SplitPairCombinesNamesAndSizes) {
     const AudioFileInfo info = describeSplitPair(left, right);
     EXPECT_EQ(info.filename, "Take 3.aif");
     EXPECT_EQ(info.channelCount, 2);
-    EXPECT_EQ(info.url, left);
+    EXPECT_EQ(info.path, left);
     EXPECT_EQ(info.fileSize, std::int64_t(std::filesystem::file_size(left) + std::filesystem::file_size(right)));
     EXPECT_EQ(info.sourceFormatID, kFormatLinearPCM);
 

@@ -1,6 +1,6 @@
 // The one-sweep stereo classifier against a literal pass-by-pass reading of
 // the tests, and the panned-mono arithmetic on hand-made moments.
-#include "analysis/ChunkLoop.h"
+#include "analysis/BlockLoop.h"
 #include "analysis/StereoClassifier.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +56,7 @@ StereoVerdict passByPass(const Samples& l, const Samples& r, std::size_t chunk) 
     for (std::size_t p = 0; n >= 1000 && p < n; p += chunk) {
         kernels::StereoLaneSums sums;
         sums.add(l.data() + p, r.data() + p, std::min(chunk, n - p));
-        m.addChunk(sums.takeChunk(), std::min(chunk, n - p));
+        m.addBlock(sums.takeChunk(), std::min(chunk, n - p));
     }
     if ((v.pannedMono = decidePannedMono(m, std::int64_t(n)))) return v;
     v.isPhaseInverted = true;
@@ -213,9 +213,9 @@ TEST(PannedMonoTest, ConstantChannelsAreNeverPanned) {
             const Samples l(1'000'000, a), r(1'000'000, b);
             kernels::StereoLaneSums sums;
             sums.add(l.data(), r.data(), l.size());
-            const kernels::ChunkSums chunk = sums.takeChunk();
+            const kernels::BlockSums chunk = sums.takeChunk();
             StereoMoments m;
-            for (int i = 0; i < 3; ++i) m.addChunk(chunk, l.size());
+            for (int i = 0; i < 3; ++i) m.addBlock(chunk, l.size());
             EXPECT_FALSE(decidePannedMono(m, m.frames)) << a << ", " << b;
         }
     }

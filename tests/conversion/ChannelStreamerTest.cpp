@@ -48,7 +48,7 @@ TEST(ChannelStreamerTest, LengthsPastTheThirtyTwoBitRangeAreStreamedWhole) {
     CountingWriter writer;
     double last = 0;
     std::int64_t checks = 0;
-    StreamHooks hooks{.chunkFrames = 1'000'000,
+    StreamHooks hooks{.blockFrames = 1'000'000,
                       .checkCancelled = [&] { ++checks; },
                       .afterChunk = [&](double f) { last = f; }};
     streamChannels(reader, {{&writer, {0}, std::nullopt}}, hooks);
@@ -70,7 +70,7 @@ TEST(ChannelStreamerTest, WideFilesUseShorterChunksToStayWithinTheMemoryBudget) 
 
 // Chunks of 1000 frames, so that short files are read in two halves.
 StreamHooks smallChunks(std::function<void()> checkCancelled = {}) {
-    return StreamHooks{.chunkFrames = 1000, .checkCancelled = std::move(checkCancelled)};
+    return StreamHooks{.blockFrames = 1000, .checkCancelled = std::move(checkCancelled)};
 }
 
 // An output that is silently short would pass for complete.

@@ -46,9 +46,9 @@ TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
 TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
     const fs::path source = stereoSource("Long.wav", 1'500'000);  // 6 MB in, 3 MB out
     ScanResultFields pair;  // a split pair's side is copied as bytes, outside the audio writer
-    pair.fileInfo.url = source;
+    pair.fileInfo.path = source;
     pair.fileInfo.filename = "Take.wav";
-    pair.pairedFileURL = stereoSource("Take.R.wav", 1'500'000);
+    pair.pairedFilePath = stereoSource("Take.R.wav", 1'500'000);
     writePcm(dir / "Wide.wav", {}, Channels(64, dc(1000, 0.25, PcmEncoding::int16)));
     const std::vector<std::string> sources{"Long.wav", "Take.R.wav", "Wide.wav"};
 

@@ -232,7 +232,7 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     AppSettings upAFolder;
     upAFolder.namingSuffix = "/../escaped";
     ScanResultFields song;
-    song.fileInfo.url = source;
+    song.fileInfo.path = source;
     const std::vector<std::pair<std::function<void()>, Case>> refusals{
         {[&] { converter.convertToMono(source, taken, ChannelSelection::left); }, Case::fileExists},
         {[&] { converter.splitToTwoMono(source, dir / "L.wav", taken); }, Case::fileExists},
@@ -309,7 +309,7 @@ TEST_F(ConverterFixture, ConvertFilesNormalisesTheLeftChannelOfEachInOrder) {
     std::vector<ScanResult> results;
     for (const std::string name : {"One.wav", "Two.wav"}) {
         ScanResultFields fields;
-        fields.fileInfo.url = stereoSource(name, 1000, std::uint32_t(name[0]));
+        fields.fileInfo.path = stereoSource(name, 1000, std::uint32_t(name[0]));
         fields.fileInfo.filename = name;
         results.emplace_back(fields);
     }

@@ -33,7 +33,7 @@ TEST(OutputURLTest, NamesTheOutputBesideItsSource) {
         {"Odd name (1).Wav", " mono!", "", "Odd name (1) mono!.Wav"},
         {"NoExtension", "_mono", "", "NoExtension_mono."}};
     for (const auto& [source, suffix, extra, expected] : cases) {
-        EXPECT_EQ(outputURL(kFolder / source, withSuffix(suffix), extra), kFolder / expected) << source;
+        EXPECT_EQ(outputPath(kFolder / source, withSuffix(suffix), extra), kFolder / expected) << source;
     }
 }
 
@@ -41,19 +41,19 @@ TEST(OutputURLTest, NamesTheOutputBesideItsSource) {
 // source's folder or cut the name short.
 TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
     ScanResultFields pair;
-    pair.fileInfo.url = kFolder / "Kick.L.wav";
+    pair.fileInfo.path = kFolder / "Kick.L.wav";
     pair.fileInfo.filename = "Kick.wav";
-    pair.pairedFileURL = kFolder / "Kick.R.wav";
+    pair.pairedFilePath = kFolder / "Kick.R.wav";
     const fs::path source = kFolder / "Song.wav";
     const std::vector<std::string> suffixes{"/../../escaped", "_mono/", std::string("_mo\0no", 6)};
     for (const std::string& suffix : suffixes) {
         const AppSettings settings = withSuffix(suffix);
         const std::vector<std::function<void()>> names{
-            [&] { outputURL(source, settings); },
-            [&] { splitOutputURLs(source, settings); },
-            [&] { channelFileURL(source, settings, 0, 6); },
-            [&] { pairOutputURL(ScanResult(pair), settings); },
-            [&] { pairSplitOutputURLs(ScanResult(pair), settings); },
+            [&] { outputPath(source, settings); },
+            [&] { splitOutputPaths(source, settings); },
+            [&] { channelFilePath(source, settings, 0, 6); },
+            [&] { pairOutputPath(ScanResult(pair), settings); },
+            [&] { pairSplitOutputPaths(ScanResult(pair), settings); },
         };
         for (const auto& name : names) {
             try {
@@ -78,7 +78,7 @@ TEST(PanSuffixTest, PercentAndLouderSide) {
 // Six-channel speaker labels are checked by the multichannel conversion tests.
 TEST(ChannelFileURLTest, SpeakerLabelsOrNumbers) {
     auto name = [](const std::string& source, int channel, int count) {
-        return channelFileURL(kFolder / source, AppSettings{}, channel, count).filename().string();
+        return channelFilePath(kFolder / source, AppSettings{}, channel, count).filename().string();
     };
     EXPECT_EQ(name("Quad.wav", 3, 4), "Quad_mono_ch4.wav");
     EXPECT_EQ(name("Two.wav", 1, 2), "Two_mono_ch2_R.wav");

@@ -25,10 +25,10 @@ protected:
     static ScanResult result(const fs::path& left, const fs::path& right, const std::string& name,
                              SilentChannelStatus silent = SilentChannelStatus::none) {
         ScanResultFields fields;
-        fields.fileInfo.url = left;
+        fields.fileInfo.path = left;
         fields.fileInfo.filename = name;
         fields.silentChannel = silent;
-        fields.pairedFileURL = right;
+        fields.pairedFilePath = right;
         return ScanResult(fields);
     }
 
@@ -105,7 +105,7 @@ TEST_F(SplitPairTest, LossyPairsNeverGiveEncodedDataUnderAWavName) {
 TEST_F(SplitPairTest, RefusalsLeaveNothingBehind) {
     const ScanResult kick = pair();
     ScanResultFields unpaired = kick;
-    unpaired.pairedFileURL.reset();
+    unpaired.pairedFilePath.reset();
     EXPECT_EQ(failureOf([&] { converter.convertSplitPairToMono(ScanResult(unpaired), {}, AppSettings{}); }),
               Case::invalidFormat);
     EXPECT_EQ(failureOf([&] { converter.convertSplitPairToTwo(ScanResult(unpaired), AppSettings{}); }),

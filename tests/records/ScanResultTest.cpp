@@ -61,8 +61,8 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
         EXPECT_EQ(r.potentialSavings, row.savings) << row.status;
     }
     EXPECT_FALSE(ScanResult({.fileInfo = info(10, 1), .isDualMono = true}).isConvertible());
-    EXPECT_EQ(rawValue(ChannelSelection::left), "Left Channel");
-    EXPECT_EQ(rawValue(ChannelSelection::right), "Right Channel");
+    EXPECT_EQ(title(ChannelSelection::left), "Left Channel");
+    EXPECT_EQ(title(ChannelSelection::right), "Right Channel");
 }
 
 TEST(ChannelAnalysisTest, LabelsByChannelCount) {

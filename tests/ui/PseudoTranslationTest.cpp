@@ -2,10 +2,10 @@
 
 #include "ui/ElidedLabel.h"
 #include "ui/LossyFormatNoticeView.h"
-#include "ui/OptionsSheet.h"
+#include "ui/OptionsDialog.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
-#include "ui/SheetPresenter.h"
+#include "ui/DialogPresenter.h"
 #include "ui/TwinfoldApp.h"
 #include "ui/ResultPresentation.h"
 
@@ -98,7 +98,7 @@ protected:
 
 // The empty window, its menus and the settings under it; then the results:
 // figures, table headers, statuses, the detail panel, the context menu and
-// every sheet.
+// every dialog.
 TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole)
 {
     stereoWav("Inverted.wav", StereoKind::phaseInverted);
@@ -134,14 +134,14 @@ TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole)
         }
     }
 
-    // Each sheet is opened on its own and cancelled, so nothing is converted.
-    SheetPresenter& sheets = *view().sheets();
+    // Each dialog is opened on its own and cancelled, so nothing is converted.
+    DialogPresenter& dialogs = *view().dialogs();
     const std::vector<std::pair<std::string, std::function<QDialog*()>>> sheetFor{
-        {"Inverted.wav", [&] { return sheets.phaseFixOptions(); }},
-        {"Surround.wav", [&] { return sheets.multichannelOptions(); }},
-        {"Podcast.mp3", [&] { return sheets.lossyNotice(); }},
-        {"Twin.wav", [&] { return sheets.deleteConfirmation(); }}};
-    for (const auto& [file, sheet] : sheetFor) {
+        {"Inverted.wav", [&] { return dialogs.phaseFixOptions(); }},
+        {"Surround.wav", [&] { return dialogs.multichannelOptions(); }},
+        {"Podcast.mp3", [&] { return dialogs.lossyNotice(); }},
+        {"Twin.wav", [&] { return dialogs.deleteConfirmation(); }}};
+    for (const auto& [file, dialog] : sheetFor) {
         SCOPED_TRACE(file);
         if (file == "Twin.wav") {  // the question before deleting originals
             AppSettings settings = vm().settings();
@@ -150,10 +150,10 @@ TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole)
         }
         vm().setSelectedResultIDs({resultNamed(file).id});
         click(view().actionBar()->convertButton());
-        ASSERT_TRUE(processEventsUntil([&] { return sheet() != nullptr; }));
-        expectAllTranslatedAndWhole(sheet());
-        sheet()->reject();
-        ASSERT_TRUE(processEventsUntil([&] { return sheet() == nullptr; }));
+        ASSERT_TRUE(processEventsUntil([&] { return dialog() != nullptr; }));
+        expectAllTranslatedAndWhole(dialog());
+        dialog()->reject();
+        ASSERT_TRUE(processEventsUntil([&] { return dialog() == nullptr; }));
     }
     EXPECT_EQ(libraryFiles().size(), 4u);
 }

@@ -135,8 +135,8 @@ TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles)
     openAndScan();
     QList<QUrl> played;
     bool playerAnswers = true;
-    view().resultsView()->differenceListener()->setOpener([&](const QUrl& url) {
-        played << url;
+    view().resultsView()->differenceListener()->setOpener([&](const QUrl& path) {
+        played << path;
         return playerAnswers;
     });
     showDetails("Mix.wav");
@@ -148,11 +148,11 @@ TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles)
     }
     ASSERT_EQ(played.size(), 2);
     EXPECT_NE(played[0], played[1]) << "a second listen does not overwrite a file the player may hold";
-    for (const QUrl& url : played) {
-        std::ifstream wav(url.toLocalFile().toStdString(), std::ios::binary);
+    for (const QUrl& path : played) {
+        std::ifstream wav(path.toLocalFile().toStdString(), std::ios::binary);
         char riff[4] = {};
         wav.read(riff, 4);
-        EXPECT_EQ(std::string(riff, 4), "RIFF") << url.toLocalFile().toStdString();
+        EXPECT_EQ(std::string(riff, 4), "RIFF") << path.toLocalFile().toStdString();
     }
     EXPECT_EQ(window().findChild<QMessageBox*>(), nullptr);
     playerAnswers = false;

@@ -48,7 +48,7 @@ protected:
     {
         std::vector<std::string> paths;
         for (int row = 0; row < model().rowCount(); ++row)
-            paths.push_back(model().resultAt(row).fileInfo.url.lexically_relative(library.path()).generic_string());
+            paths.push_back(model().resultAt(row).fileInfo.path.lexically_relative(library.path()).generic_string());
         return paths;
     }
     std::vector<std::string> namesInViewModel()
@@ -376,7 +376,7 @@ TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows)
         for (std::size_t i = 0; i < c.listed.size(); ++i) {
             ScanResultFields fields;
             fields.fileInfo.fileSize = c.listed[i];
-            fields.fileInfo.url = "/library/" + std::to_string(i) + ".wav";
+            fields.fileInfo.path = "/library/" + std::to_string(i) + ".wav";
             list.emplace_back(fields);
         }
         std::vector<ScanResult> before;

@@ -1,7 +1,7 @@
 // twinfold-screenshots <folder>: draws the window over the demo library on
 // the offscreen platform and saves what it shows as PNG files — the results,
 // the channel details of a multichannel file, the update banner, the
-// three option sheets and the empty state; then rows that explain
+// three option dialogs and the empty state; then rows that explain
 // themselves and the outcome of a conversion with problems; then the
 // details of a panned file and of a recorder's multichannel file. Nothing of the user's is read or
 // written: the settings live in a temporary file and the update server is
@@ -19,7 +19,7 @@
 #include "ui/MainWindow.h"
 #include "ui/ResultDetailsPanel.h"
 #include "ui/ScanResultsView.h"
-#include "ui/SheetPresenter.h"
+#include "ui/DialogPresenter.h"
 #include "ui/TwinfoldApp.h"
 #include "updates/AppUpdate.h"
 #include "updates/BuildInfo.h"
@@ -87,24 +87,24 @@ bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& librar
     updateVM.setBannerDismissed(true);
 
     selectOnly(vm, [](const ScanResult& r) { return r.isPhaseInverted; });
-    view.sheets()->convertSelection();
-    test::processEventsUntil([&] { return view.sheets()->phaseFixOptions() != nullptr; });
-    if (QDialog* sheet = view.sheets()->phaseFixOptions()) {
-        ok &= save(*sheet, out, QStringLiteral("phase-fix-sheet.png"));
-        sheet->reject();
+    view.dialogs()->convertSelection();
+    test::processEventsUntil([&] { return view.dialogs()->phaseFixOptions() != nullptr; });
+    if (QDialog* dialog = view.dialogs()->phaseFixOptions()) {
+        ok &= save(*dialog, out, QStringLiteral("phase-fix-sheet.png"));
+        dialog->reject();
     }
 
     selectOnly(vm, [](const ScanResult& r) { return r.fileInfo.fileExtension == "mp3"; });
-    view.sheets()->convertSelection();
-    if (QDialog* sheet = view.sheets()->lossyNotice()) {
-        ok &= save(*sheet, out, QStringLiteral("lossy-notice.png"));
-        sheet->reject();
+    view.dialogs()->convertSelection();
+    if (QDialog* dialog = view.dialogs()->lossyNotice()) {
+        ok &= save(*dialog, out, QStringLiteral("lossy-notice.png"));
+        dialog->reject();
     }
     selectOnly(vm, [](const ScanResult& r) { return r.multichannelAnalysis.has_value(); });
-    view.sheets()->convertSelection();
-    if (QDialog* sheet = view.sheets()->multichannelOptions()) {
-        ok &= save(*sheet, out, QStringLiteral("multichannel-sheet.png"));
-        sheet->reject();
+    view.dialogs()->convertSelection();
+    if (QDialog* dialog = view.dialogs()->multichannelOptions()) {
+        ok &= save(*dialog, out, QStringLiteral("multichannel-sheet.png"));
+        dialog->reject();
     }
 
     vm.reset();
@@ -135,7 +135,7 @@ bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& 
         return false;
     bool ok = save(window, out, QStringLiteral("unusual-rows.png"));
 
-    view.sheets()->convertSelection();
+    view.dialogs()->convertSelection();
     test::processEventsUntil([&] {
         return view.alerts()->originalsProblemsAlert() && vm.scanState().kind == ScanState::Case::completed;
     });

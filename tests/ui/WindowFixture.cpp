@@ -3,7 +3,7 @@
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
-#include "ui/SheetPresenter.h"
+#include "ui/DialogPresenter.h"
 #include "updates/AppUpdate.h"
 #include "updates/BuildInfo.h"
 
@@ -93,7 +93,7 @@ void WindowFixture::waitForConversionToSettle()
     ASSERT_TRUE(processEventsUntil([this] {
         const auto& conversion = vm().conversionState();
         const bool handlingOriginals = conversion.kind == ConversionState::Case::completed
-                                       && !vm().convertedOriginalURLs().empty();
+                                       && !vm().convertedOriginalPaths().empty();
         return !conversion.isConverting() && !handlingOriginals && !vm().scanState().isScanning();
     })) << "the conversion did not settle";
 }
@@ -106,8 +106,8 @@ void WindowFixture::waitForUpdateCheck(qsizetype requests)
 
 QAbstractButton* WindowFixture::deleteOriginalsButton()
 {
-    processEventsUntil([this] { return view().sheets()->deleteConfirmation() != nullptr; });
-    if (QMessageBox* box = view().sheets()->deleteConfirmation())
+    processEventsUntil([this] { return view().dialogs()->deleteConfirmation() != nullptr; });
+    if (QMessageBox* box = view().dialogs()->deleteConfirmation())
         for (QAbstractButton* button : box->buttons())
             if (button->text() == QLatin1String("Delete Originals"))
                 return button;
@@ -123,10 +123,10 @@ void WindowFixture::click(QAbstractButton* button)
 bool WindowFixture::dropOnWindow(const std::vector<fs::path>& items)
 {
     QMimeData data;
-    QList<QUrl> urls;
+    QList<QUrl> paths;
     for (const fs::path& item : items)
-        urls << QUrl::fromLocalFile(QString::fromStdString(item.string()));
-    data.setUrls(urls);
+        paths << QUrl::fromLocalFile(QString::fromStdString(item.string()));
+    data.setUrls(paths);
     const QPoint centre = view().rect().center();
     QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&view(), &enter);

@@ -60,7 +60,7 @@ TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner)
     EXPECT_EQ(banner().skipButton()->text(), "Skip");
     EXPECT_EQ(banner().downloadButton()->text(), "Download");
     QList<QUrl> opened;
-    updateVM().setUrlOpener([&](const QUrl& url) { opened << url; });
+    updateVM().setUrlOpener([&](const QUrl& path) { opened << path; });
     click(banner().downloadButton());
     EXPECT_EQ(opened, QList<QUrl>{QUrl(kDownloadURL)});
     EXPECT_TRUE(banner().isVisible()) << "download keeps the banner";
@@ -86,7 +86,7 @@ TEST_F(WindowShellTest, MenuActionsAndAlerts)
     openWindow();
     waitForUpdateCheck(1);
     QList<QUrl> opened;
-    window().setUrlOpener([&](const QUrl& url) { opened << url; });
+    window().setUrlOpener([&](const QUrl& path) { opened << path; });
     window().helpAction()->trigger();
     EXPECT_EQ(opened, QList<QUrl>{helpPageURL()});
 

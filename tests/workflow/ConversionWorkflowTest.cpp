@@ -41,7 +41,7 @@ TEST_F(ConversionWorkflowTest, DualMonoComesFirstAndTheOriginalsStayInPlace) {
     std::vector<fs::path> expected;
     for (const bool dual : {true, false})
         for (const ScanResult& r : vm->scanResults())
-            if (r.isDualMono == dual) expected.push_back(outputURL(r.fileInfo.url, vm->settings()));
+            if (r.isDualMono == dual) expected.push_back(outputPath(r.fileInfo.path, vm->settings()));
     finished(convertSelected());
     ASSERT_EQ(convertedOutputs(), expected);
     int highest = 0;
@@ -52,7 +52,7 @@ TEST_F(ConversionWorkflowTest, DualMonoComesFirstAndTheOriginalsStayInPlace) {
     }
     EXPECT_EQ(highest, 5);
     for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav", "e.wav"}) EXPECT_TRUE(fs::exists(dir / name));
-    EXPECT_TRUE(vm->convertedOriginalURLs().empty());
+    EXPECT_TRUE(vm->convertedOriginalPaths().empty());
 }
 
 // A compressed, a phase-inverted and a multichannel file whose originals
@@ -176,7 +176,7 @@ TEST_F(ConversionWorkflowTest, TheFirstErrorStopsTheRunAndKeepsTheSelection) {
     EXPECT_EQ(vm->scanResults(), results);  // no rescan
     EXPECT_EQ(monoFilesAndOriginalsKept(), "ab");
     EXPECT_EQ(pcmFileInfo(dir / "b_mono.wav").frames, 10);
-    EXPECT_EQ(vm->convertedOriginalURLs().size(), 4u);
+    EXPECT_EQ(vm->convertedOriginalPaths().size(), 4u);
 }
 
 // The worker is held before its third file while progress of the first two

@@ -97,10 +97,10 @@ TEST_F(OriginalsTest, MovedOriginalsAreRescannedAndShareTheMinutesBackupFolder) 
     scanFolder();
     vm->setSelectedResultIDs({resultNamed("x.wav").id});
     EXPECT_EQ(convertCapturingOutput(), "");
-    EXPECT_TRUE(vm->convertedOriginalURLs().empty());
+    EXPECT_TRUE(vm->convertedOriginalPaths().empty());
     EXPECT_EQ(vm->conversionState(), ConversionState::idle());  // the rescan started afresh
     EXPECT_EQ(vm->scanState(), ScanState::completed());
-    EXPECT_EQ(resultNamed("x.wav").fileInfo.url, backup() / "x.wav");
+    EXPECT_EQ(resultNamed("x.wav").fileInfo.path, backup() / "x.wav");
     EXPECT_TRUE(resultNamed("x.wav").isInBackupFolder());
     EXPECT_EQ(vm->selectedResultIDs(), (std::set<Uuid>{resultNamed("y.wav").id}));
     vm->setSelectedResultIDs({resultNamed("y.wav").id});
@@ -140,10 +140,10 @@ TEST_F(OriginalsTest, WithoutOneFolderNothingIsMovedAndNothingIsSaid) {
     const fs::path a = wav(dir / "one" / "a.wav", StereoKind::dualMono);
     const fs::path b = wav(dir / "two" / "b.wav", StereoKind::dualMono);
     scan({dir / "one", dir / "two"});
-    ASSERT_EQ(vm->selectedFolderURL(), std::nullopt);
+    ASSERT_EQ(vm->selectedFolderPath(), std::nullopt);
     EXPECT_EQ(convertCapturingOutput(), "");
     EXPECT_TRUE(fs::exists(a) && fs::exists(b));
-    EXPECT_TRUE(vm->convertedOriginalURLs().empty());
+    EXPECT_TRUE(vm->convertedOriginalPaths().empty());
     EXPECT_EQ(vm->conversionState().kind, ConversionState::Case::completed);  // no rescan without a folder
 }
 

@@ -44,7 +44,7 @@ TEST_P(DropTest, ItemsAreMadeAbsoluteAnalysedOnceAndDescribed) {
     fs::current_path(previous);
     finished(done);
     std::optional<std::string> folder;
-    if (vm->selectedFolderURL()) folder = vm->selectedFolderURL()->lexically_relative(dir.path()).string();
+    if (vm->selectedFolderPath()) folder = vm->selectedFolderPath()->lexically_relative(dir.path()).string();
     EXPECT_EQ(folder, GetParam().folder);
     EXPECT_EQ(vm->sourceDescription(), GetParam().description);
     EXPECT_EQ(vm->scanState(), ScanState::completed());
@@ -73,7 +73,7 @@ TEST_F(ScanWorkflowTest, NothingUsableDroppedOnlySetsTheMessage) {
               "No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files.");
     EXPECT_EQ(vm->scanResults(), results);
     EXPECT_EQ(scanStates.size(), statesBefore);
-    EXPECT_EQ(vm->selectedFolderURL(), dir.path());
+    EXPECT_EQ(vm->selectedFolderPath(), dir.path());
 }
 
 TEST_F(ScanWorkflowTest, ANewScanSilencesTheOneItReplaces) {
@@ -143,10 +143,10 @@ TEST_F(ScanWorkflowTest, TheChosenFolderIsScannedAndACancelledChoiceChangesNothi
     std::optional<fs::path> choice;
     vm->setFolderChooser([&] { return choice; });
     EXPECT_TRUE(vm->selectFolder().isFinished());
-    EXPECT_TRUE(scanStates.empty() && !vm->selectedFolderURL());
+    EXPECT_TRUE(scanStates.empty() && !vm->selectedFolderPath());
     choice = dir.path();
     finished(vm->selectFolder());
-    EXPECT_EQ(vm->selectedFolderURL(), dir.path());
+    EXPECT_EQ(vm->selectedFolderPath(), dir.path());
     EXPECT_EQ(vm->scanResults().size(), 1u);
 }
 

@@ -110,7 +110,7 @@ protected:
     // The last completed conversion's outputs (the rescan then returns the state to idle).
     std::vector<fs::path> convertedOutputs() const {
         for (auto it = conversionStates.rbegin(); it != conversionStates.rend(); ++it) {
-            if (it->kind == ConversionState::Case::completed) return it->outputURLs;
+            if (it->kind == ConversionState::Case::completed) return it->outputPaths;
         }
         return {};
     }

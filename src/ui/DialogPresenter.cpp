@@ -1,8 +1,8 @@
-#include "ui/SheetPresenter.h"
+#include "ui/DialogPresenter.h"
 
 #include "ui/ConversionQuestionTexts.h"
 #include "ui/LossyFormatNoticeView.h"
-#include "ui/OptionsSheet.h"
+#include "ui/OptionsDialog.h"
 #include "ui/RecordTexts.h"
 #include "workflow/ScanViewModel.h"
 
@@ -16,11 +16,11 @@ namespace twinfold {
 namespace {
 
 template <typename Option>
-QList<OptionsSheet::Option> optionTexts(const std::vector<Option>& options)
+QList<OptionsDialog::Option> optionTexts(const std::vector<Option>& options)
 {
-    QList<OptionsSheet::Option> texts;
+    QList<OptionsDialog::Option> texts;
     for (Option option : options)
-        texts << OptionsSheet::Option{recordText(rawValue(option)), recordText(optionDescription(option))};
+        texts << OptionsDialog::Option{recordText(title(option)), recordText(optionDescription(option))};
     return texts;
 }
 
@@ -32,12 +32,12 @@ int indexOf(const std::vector<Option>& options, Option option)
 
 }  // namespace
 
-SheetPresenter::SheetPresenter(ScanViewModel& viewModel, QWidget* window)
+DialogPresenter::DialogPresenter(ScanViewModel& viewModel, QWidget* window)
     : QObject(window), viewModel_(viewModel), window_(window)
 {
 }
 
-void SheetPresenter::convertSelection()
+void DialogPresenter::convertSelection()
 {
     if (asking_)
         return;
@@ -48,7 +48,7 @@ void SheetPresenter::convertSelection()
     askNext();
 }
 
-void SheetPresenter::askNext()
+void DialogPresenter::askNext()
 {
     if (next_ == questions_.size()) {
         asking_ = false;
@@ -64,13 +64,13 @@ void SheetPresenter::askNext()
     }
 }
 
-void SheetPresenter::present(QDialog* sheet, std::function<bool()> answered)
+void DialogPresenter::present(QDialog* dialog, std::function<bool()> answered)
 {
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
     // Once only, however often the dialog reports its end.
     auto ended = std::make_shared<bool>(false);
-    connect(sheet, &QDialog::finished, this, [this, ended, answered = std::move(answered)] {
+    connect(dialog, &QDialog::finished, this, [this, ended, answered = std::move(answered)] {
         if (std::exchange(*ended, true))
             return;
         if (answered())
@@ -78,10 +78,10 @@ void SheetPresenter::present(QDialog* sheet, std::function<bool()> answered)
         else
             asking_ = false;
     });
-    sheet->open();
+    dialog->open();
 }
 
-void SheetPresenter::askLossy(const ConversionQuestion& question)
+void DialogPresenter::askLossy(const ConversionQuestion& question)
 {
     lossy_ = new LossyFormatNoticeView(
         [this](bool dontShowAgain) {
@@ -93,11 +93,11 @@ void SheetPresenter::askLossy(const ConversionQuestion& question)
     present(lossy_, [this] { return request_.answers.lossyAcknowledged; });
 }
 
-void SheetPresenter::askPhaseFix(const ConversionQuestion& question)
+void DialogPresenter::askPhaseFix(const ConversionQuestion& question)
 {
     const auto& options = allPhaseFixOptions();
     request_.answers.phaseFix.reset();
-    OptionsSheet::Content content{
+    OptionsDialog::Content content{
         {phaseFixWidth, phaseFixHeight},
         {QStringLiteral("waveform.badge.exclamationmark"), Tint::red, tr("Phase-Inverted Files Detected"),
          tr("%n file(s) have inverted phase (L = -R)", nullptr, int(question.files.size()))},
@@ -106,19 +106,19 @@ void SheetPresenter::askPhaseFix(const ConversionQuestion& question)
         true,
         optionTexts(options),
         indexOf(options, lastPhaseFix_)};
-    OptionsSheet::Actions actions{
+    OptionsDialog::Actions actions{
         [this, &options](int index) { lastPhaseFix_ = options.at(std::size_t(index)); },
         [this] { request_.answers.phaseFix = lastPhaseFix_; },
         nullptr};
-    phaseFix_ = new OptionsSheet(content, std::move(actions), window_);
+    phaseFix_ = new OptionsDialog(content, std::move(actions), window_);
     present(phaseFix_, [this] { return request_.answers.phaseFix.has_value(); });
 }
 
-void SheetPresenter::askMultichannel(const ConversionQuestion& question)
+void DialogPresenter::askMultichannel(const ConversionQuestion& question)
 {
     const auto& options = allMultichannelConversionOptions();
     request_.answers.multichannel.reset();
-    OptionsSheet::Content content{
+    OptionsDialog::Content content{
         {multichannelWidth, multichannelHeight},
         {QStringLiteral("square.stack.3d.up.badge.automatic"), Tint::teal, tr("Multichannel Files Detected"),
          tr("%n file(s) have redundant channels (silent or duplicate)", nullptr, int(question.files.size()))},
@@ -126,16 +126,16 @@ void SheetPresenter::askMultichannel(const ConversionQuestion& question)
         false,
         optionTexts(options),
         indexOf(options, lastMultichannel_)};
-    OptionsSheet::Actions actions{
+    OptionsDialog::Actions actions{
         [this, &options](int index) { lastMultichannel_ = options.at(std::size_t(index)); },
         [this] { request_.answers.multichannel = lastMultichannel_; },
         nullptr};
-    multichannel_ = new OptionsSheet(content, std::move(actions), window_);
+    multichannel_ = new OptionsDialog(content, std::move(actions), window_);
     present(multichannel_, [this] { return request_.answers.multichannel.has_value(); });
 }
 
 // The safe answer is the default: Return and Escape both keep the originals.
-void SheetPresenter::askDeletion(const ConversionQuestion& question)
+void DialogPresenter::askDeletion(const ConversionQuestion& question)
 {
     deletion_ = new QMessageBox(QMessageBox::Warning, tr("Delete Originals"), deletionQuestionText(question),
                                 QMessageBox::NoButton, window_);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/SheetParts.h"
+#include "ui/DialogParts.h"
 
 #include <QDialog>
 #include <QList>
@@ -11,11 +11,11 @@ class QPushButton;
 
 namespace twinfold {
 
-// A sheet that asks how to convert a group of files: a header, an
+// A dialog that asks how to convert a group of files: a header, an
 // explanation, one row per option and "Cancel" / "Convert". A click on a row
 // chooses that option at once; "Convert" (Return) confirms; "Cancel",
 // Escape and closing the window all cancel.
-class OptionsSheet : public QDialog {
+class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
     struct Option {
@@ -29,14 +29,14 @@ public:
     };
     struct Content {
         QSize size;
-        SheetHeader header;
+        DialogHeader header;
         QString explanation;
         bool explanationMargins = true;
         QList<Option> options;
         int selected = 0;
     };
 
-    OptionsSheet(const Content& content, Actions actions, QWidget* parent = nullptr);
+    OptionsDialog(const Content& content, Actions actions, QWidget* parent = nullptr);
 
     const QList<OptionRow*>& rows() const { return rows_; }
     QPushButton* convertButton() const { return convert_; }

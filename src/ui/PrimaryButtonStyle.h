@@ -9,7 +9,7 @@ namespace twinfold {
 // The primary action's look: a white label on a blue rounded rectangle
 // (corner radius 6), the blue at 40 % while disabled, the whole button at
 // 80 % while pressed; 12 × 5 of inner margin around the label.
-class BlueProminentButtonStyle : public QProxyStyle {
+class PrimaryButtonStyle : public QProxyStyle {
     Q_OBJECT
 public:
     static constexpr int horizontalMargin = 12;
@@ -28,8 +28,8 @@ public:
                            const QWidget* widget) const override;
 
 private:
-    BlueProminentButtonStyle();
-    static BlueProminentButtonStyle* shared();
+    PrimaryButtonStyle();
+    static PrimaryButtonStyle* shared();
 };
 
 }  // namespace twinfold

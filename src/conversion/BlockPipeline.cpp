@@ -1,4 +1,4 @@
-#include "conversion/ChunkPipeline.h"
+#include "conversion/BlockPipeline.h"
 
 #include "conversion/SampleScaling.h"
 
@@ -97,7 +97,7 @@ void RouteBuffer::write() {
     }
 }
 
-ChunkPipeline::ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
+BlockPipeline::BlockPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
                              std::size_t sourceBytes) {
     std::size_t outputBytes = 0;
     for (const auto& route : routes) outputBytes += RouteBuffer::bytes(route, capacity);
@@ -108,13 +108,13 @@ ChunkPipeline::ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint3
     }
 }
 
-ChunkPipeline::~ChunkPipeline() {
+BlockPipeline::~BlockPipeline() {
     // Unwinding (a cancel, a read failure): let a running write end before
     // the buffers go; its own outcome no longer matters.
     if (pending_.valid()) pending_.wait();
 }
 
-void ChunkPipeline::startWrite(std::vector<RouteBuffer>& slot, std::function<void()> afterWrite) {
+void BlockPipeline::startWrite(std::vector<RouteBuffer>& slot, std::function<void()> afterWrite) {
     auto writeSlot = [&slot] {
         for (auto& buffer : slot) buffer.write();
     };
@@ -129,7 +129,7 @@ void ChunkPipeline::startWrite(std::vector<RouteBuffer>& slot, std::function<voi
     next_ ^= 1;
 }
 
-void ChunkPipeline::finish() {
+void BlockPipeline::finish() {
     if (!pending_.valid()) return;
     pending_.get();
     std::exchange(pendingDone_, {})();

@@ -1,8 +1,8 @@
 #include "WindowFixture.h"
 
 #include "ui/LossyFormatNoticeView.h"
-#include "ui/OptionsSheet.h"
-#include "ui/SheetPresenter.h"
+#include "ui/OptionsDialog.h"
+#include "ui/DialogPresenter.h"
 
 #include <QCheckBox>
 #include <QAction>
@@ -13,10 +13,10 @@
 namespace twinfold::test {
 namespace {
 
-class OptionSheetsTest : public WindowFixture {
+class OptionDialogsTest : public WindowFixture {
 protected:
     // Originals stay where they are, so a test can read them after converting.
-    OptionSheetsTest()
+    OptionDialogsTest()
     {
         AppSettings settings;
         settings.originalFileHandling = OriginalFileHandling::leaveInPlace;
@@ -24,15 +24,15 @@ protected:
         saveAppSettings(settings);
     }
     void clickConvert() { click(view().actionBar()->convertButton()); }
-    SheetPresenter& sheets() { return *view().sheets(); }
-    static QString subtitle(QDialog* sheet)
+    DialogPresenter& dialogs() { return *view().dialogs(); }
+    static QString subtitle(QDialog* dialog)
     {
-        auto* label = sheet->findChild<QLabel*>(QStringLiteral("sheetSubtitle"));
+        auto* label = dialog->findChild<QLabel*>(QStringLiteral("sheetSubtitle"));
         return label ? label->text() : QString();
     }
-    static bool hasLabelContaining(QDialog* sheet, const QString& text)
+    static bool hasLabelContaining(QDialog* dialog, const QString& text)
     {
-        for (QLabel* label : sheet->findChildren<QLabel*>())
+        for (QLabel* label : dialog->findChildren<QLabel*>())
             if (label->text().contains(text))
                 return true;
         return false;
@@ -45,10 +45,10 @@ protected:
         throw std::runtime_error("no menu entry " + text.toStdString());
     }
     // Keys go where the user's would: to the widget that has the focus.
-    static void press(QDialog* sheet, Qt::Key key)
+    static void press(QDialog* dialog, Qt::Key key)
     {
-        QWidget* focus = sheet->focusWidget();
-        QTest::keyClick(focus ? focus : sheet, key);
+        QWidget* focus = dialog->focusWidget();
+        QTest::keyClick(focus ? focus : dialog, key);
     }
 };
 
@@ -61,7 +61,7 @@ struct LossyCase {
     bool converts;
 };
 
-class LossyNoticeTest : public OptionSheetsTest, public ::testing::WithParamInterface<LossyCase> {};
+class LossyNoticeTest : public OptionDialogsTest, public ::testing::WithParamInterface<LossyCase> {};
 
 // Only a confirmed notice converts, and only a confirmed tick is remembered.
 TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
@@ -70,7 +70,7 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
     writeDualMonoMp3(library.path(), "Podcast.mp3");
     openAndScan();
     clickConvert();
-    LossyFormatNoticeView* notice = sheets().lossyNotice();
+    LossyFormatNoticeView* notice = dialogs().lossyNotice();
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isModal());
     EXPECT_EQ(subtitle(notice), "MP3/M4A will be converted to WAV");
@@ -81,7 +81,7 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
         click(notice->continueButton());
     else
         press(notice, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
-    ASSERT_TRUE(processEventsUntil([this] { return !sheets().lossyNotice(); })) << "the notice stayed open";
+    ASSERT_TRUE(processEventsUntil([this] { return !dialogs().lossyNotice(); })) << "the notice stayed open";
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
     EXPECT_EQ(libraryFiles().count("Podcast_mono.wav"), c.converts ? 1u : 0u);
@@ -91,7 +91,7 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
 
     vm().setSelectedResultIDs({resultNamed("Podcast.mp3").id});
     clickConvert();
-    EXPECT_EQ(sheets().lossyNotice() != nullptr, !remembered) << "asked again unless remembered";
+    EXPECT_EQ(dialogs().lossyNotice() != nullptr, !remembered) << "asked again unless remembered";
     waitForConversionToSettle();
     menuAction("Show Lossy Format Notice Again")->trigger();
     EXPECT_FALSE(hideLossyFormatNotice());
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Cancel leaves everything as it was; the next try asks again and converts
 // with the chosen channel.
-TEST_F(OptionSheetsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
+TEST_F(OptionDialogsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
 {
     const fs::path one = stereoWav("One.wav", StereoKind::phaseInverted);
     stereoWav("Two.wav", StereoKind::phaseInverted);
@@ -114,44 +114,44 @@ TEST_F(OptionSheetsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
     openAndScan();
     const auto selection = vm().selectedResultIDs();
     clickConvert();
-    ASSERT_NE(sheets().phaseFixOptions(), nullptr);
-    EXPECT_EQ(subtitle(sheets().phaseFixOptions()), "2 file(s) have inverted phase (L = -R)");
-    click(sheets().phaseFixOptions()->cancelButton());
-    ASSERT_TRUE(processEventsUntil([this] { return !sheets().phaseFixOptions(); })) << "the sheet stayed open";
+    ASSERT_NE(dialogs().phaseFixOptions(), nullptr);
+    EXPECT_EQ(subtitle(dialogs().phaseFixOptions()), "2 file(s) have inverted phase (L = -R)");
+    click(dialogs().phaseFixOptions()->cancelButton());
+    ASSERT_TRUE(processEventsUntil([this] { return !dialogs().phaseFixOptions(); })) << "the dialog stayed open";
     EXPECT_EQ(vm().selectedResultIDs(), selection);
     EXPECT_EQ(vm().conversionState(), ConversionState::idle());
     EXPECT_EQ(libraryFiles(), (std::set<std::string>{"One.wav", "Two.wav"}));
 
     clickConvert();
-    OptionsSheet* sheet = sheets().phaseFixOptions();
-    ASSERT_NE(sheet, nullptr) << "asked again";
-    ASSERT_EQ(sheet->rows().size(), 3);
-    EXPECT_TRUE(sheet->rows()[0]->isSelected());
-    QTest::mouseClick(sheet->rows()[1], Qt::LeftButton);
-    EXPECT_TRUE(sheet->rows()[1]->isSelected());
-    EXPECT_FALSE(sheet->rows()[0]->isSelected());
-    press(sheet, Qt::Key_Return);
+    OptionsDialog* dialog = dialogs().phaseFixOptions();
+    ASSERT_NE(dialog, nullptr) << "asked again";
+    ASSERT_EQ(dialog->rows().size(), 3);
+    EXPECT_TRUE(dialog->rows()[0]->isSelected());
+    QTest::mouseClick(dialog->rows()[1], Qt::LeftButton);
+    EXPECT_TRUE(dialog->rows()[1]->isSelected());
+    EXPECT_FALSE(dialog->rows()[0]->isSelected());
+    press(dialog, Qt::Key_Return);
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
     EXPECT_EQ(readStoredInts(library / "One_mono.wav"), std::vector<std::vector<std::int32_t>>{right});
 }
 
 // Phase first, then the multichannel question, then one conversion of both.
-TEST_F(OptionSheetsTest, SheetsFollowEachOtherAndTheLastOneConverts)
+TEST_F(OptionDialogsTest, SheetsFollowEachOtherAndTheLastOneConverts)
 {
     stereoWav("Inverted.wav", StereoKind::phaseInverted);
     multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
     openAndScan();
     clickConvert();
-    ASSERT_NE(sheets().phaseFixOptions(), nullptr);
-    EXPECT_EQ(sheets().multichannelOptions(), nullptr);
-    click(sheets().phaseFixOptions()->convertButton());
-    ASSERT_TRUE(processEventsUntil([this] { return sheets().multichannelOptions() != nullptr; }));
-    OptionsSheet* sheet = sheets().multichannelOptions();
-    EXPECT_EQ(subtitle(sheet), "1 file(s) have redundant channels (silent or duplicate)");
-    ASSERT_EQ(sheet->rows().size(), 2);
-    QTest::mouseClick(sheet->rows()[1], Qt::LeftButton);
-    click(sheet->convertButton());
+    ASSERT_NE(dialogs().phaseFixOptions(), nullptr);
+    EXPECT_EQ(dialogs().multichannelOptions(), nullptr);
+    click(dialogs().phaseFixOptions()->convertButton());
+    ASSERT_TRUE(processEventsUntil([this] { return dialogs().multichannelOptions() != nullptr; }));
+    OptionsDialog* dialog = dialogs().multichannelOptions();
+    EXPECT_EQ(subtitle(dialog), "1 file(s) have redundant channels (silent or duplicate)");
+    ASSERT_EQ(dialog->rows().size(), 2);
+    QTest::mouseClick(dialog->rows()[1], Qt::LeftButton);
+    click(dialog->convertButton());
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
     EXPECT_EQ(pcmFileInfo(library / "Surround_mono.wav").channels, 4);
@@ -164,7 +164,7 @@ struct DeletionCase {
     bool converts;
 };
 
-class DeletionQuestionTest : public OptionSheetsTest, public ::testing::WithParamInterface<DeletionCase> {};
+class DeletionQuestionTest : public OptionDialogsTest, public ::testing::WithParamInterface<DeletionCase> {};
 
 // Only the explicit button deletes: the keys a slip presses keep every original.
 TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts)
@@ -176,7 +176,7 @@ TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts)
     settings.originalFileHandling = OriginalFileHandling::deleteOriginals;
     vm().overrideSettings(settings);
     clickConvert();
-    QMessageBox* box = sheets().deleteConfirmation();
+    QMessageBox* box = dialogs().deleteConfirmation();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->text().startsWith("Delete 1 original (")) << box->text().toStdString();
     EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
@@ -187,7 +187,7 @@ TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts)
         click(remove);
     else
         press(box, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
-    ASSERT_TRUE(processEventsUntil([this] { return !sheets().deleteConfirmation(); })) << "the question stayed";
+    ASSERT_TRUE(processEventsUntil([this] { return !dialogs().deleteConfirmation(); })) << "the question stayed";
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
     const auto expected = c.converts ? std::set<std::string>{"Take_mono.wav"} : std::set<std::string>{"Take.wav"};

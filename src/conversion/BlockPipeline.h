@@ -42,13 +42,13 @@ private:
 // buffers fit the memory budget, writes it on a second thread, so that
 // writing chunk N overlaps reading chunk N + 1. Progress callbacks run on the
 // calling thread, in chunk order, once a chunk is written.
-class ChunkPipeline {
+class BlockPipeline {
 public:
-    ChunkPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
+    BlockPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
                   std::size_t sourceBytes);
-    ~ChunkPipeline();
-    ChunkPipeline(const ChunkPipeline&) = delete;
-    ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+    ~BlockPipeline();
+    BlockPipeline(const BlockPipeline&) = delete;
+    BlockPipeline& operator=(const BlockPipeline&) = delete;
 
     // The source chunk and all output buffers together stay within this;
     // with the libraries' own ~26 MB a conversion stays under 100 MB.

@@ -11,21 +11,21 @@ class QPushButton;
 
 namespace twinfold {
 
-// Pieces the option sheets share: the centred header, a divider, the
+// Pieces the option dialogs share: the centred header, a divider, the
 // explanatory text, the row of buttons and the selectable option rows.
 
-struct SheetHeader {
+struct DialogHeader {
     QString symbolName;
     Tint tint;
     QString title;
     QString subtitle;
 };
 
-// Space between a sheet's parts, and around them.
-inline constexpr int kSheetSpacing = 20;
-inline constexpr int kSheetMargin = 16;
+// Space between a dialog's parts, and around them.
+inline constexpr int kDialogSpacing = 20;
+inline constexpr int kDialogMargin = 16;
 
-QWidget* makeSheetHeader(const SheetHeader& header, QWidget* parent);
+QWidget* makeDialogHeader(const DialogHeader& header, QWidget* parent);
 QWidget* makeDivider(QWidget* parent);
 // Secondary explanatory text, wrapped, with room at the sides.
 QLabel* makeExplanation(const QString& text, FontRole role, QWidget* parent);
@@ -33,7 +33,7 @@ QLabel* makeExplanation(const QString& text, FontRole role, QWidget* parent);
 // default action wherever the focus is.
 QBoxLayout* makeButtonRow(QPushButton* cancel, QPushButton* confirm);
 
-// One choice of an options sheet: a check circle, the title and a line of
+// One choice of an options dialog: a check circle, the title and a line of
 // description, clickable over its whole area.
 class OptionRow : public QAbstractButton {
     Q_OBJECT

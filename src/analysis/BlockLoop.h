@@ -8,14 +8,14 @@
 
 namespace twinfold {
 
-// How a file is streamed: `chunkFrames` is the unit the analysis is defined
+// How a file is streamed: `blockFrames` is the unit the analysis is defined
 // on (cancellation, per-chunk float sums); each chunk is read in runs of at
 // most `runFrames` so the samples are still in cache while every test looks
 // at them, and memory stays at one run per channel.
 struct ChunkGeometry {
     std::int64_t totalFrames = 0;
-    std::uint32_t chunkFrames = 1;
-    std::uint32_t runFrames = 1;  // at most chunkFrames
+    std::uint32_t blockFrames = 1;
+    std::uint32_t runFrames = 1;  // at most blockFrames
 };
 
 // What stops an analysis: the service's own flag and, when the caller passed
@@ -42,8 +42,8 @@ private:
 // stops early once the sink is settled or the source has nothing more.
 template <typename Source, typename Sink>
 void streamChunks(Source& source, Sink& sink, const ChunkGeometry& g, const StopFlags& stop) {
-    for (std::int64_t chunkStart = 0; chunkStart < g.totalFrames; chunkStart += g.chunkFrames) {
-        const std::int64_t chunkLength = std::min<std::int64_t>(g.chunkFrames, g.totalFrames - chunkStart);
+    for (std::int64_t chunkStart = 0; chunkStart < g.totalFrames; chunkStart += g.blockFrames) {
+        const std::int64_t chunkLength = std::min<std::int64_t>(g.blockFrames, g.totalFrames - chunkStart);
         // Each chunk starts at its own frame even if the previous one came up
         // short, as if the file were read chunk by chunk from fixed positions.
         if (source.position() != chunkStart) source.seek(chunkStart);

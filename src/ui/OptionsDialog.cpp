@@ -1,4 +1,4 @@
-#include "ui/OptionsSheet.h"
+#include "ui/OptionsDialog.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -6,7 +6,7 @@
 
 namespace twinfold {
 
-OptionsSheet::OptionsSheet(const Content& content, Actions actions, QWidget* parent)
+OptionsDialog::OptionsDialog(const Content& content, Actions actions, QWidget* parent)
     : QDialog(parent),
       actions_(std::move(actions)),
       cancel_(new QPushButton(tr("Cancel"), this)),
@@ -25,20 +25,20 @@ OptionsSheet::OptionsSheet(const Content& content, Actions actions, QWidget* par
         explanation->setContentsMargins(0, 0, 0, 0);
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(kSheetMargin, kSheetMargin, kSheetMargin, kSheetMargin);
-    column->setSpacing(kSheetSpacing);
-    column->addWidget(makeSheetHeader(content.header, this));
+    column->setContentsMargins(kDialogMargin, kDialogMargin, kDialogMargin, kDialogMargin);
+    column->setSpacing(kDialogSpacing);
+    column->addWidget(makeDialogHeader(content.header, this));
     column->addWidget(makeDivider(this));
     column->addWidget(explanation);
     column->addWidget(makeOptionList(rows_, this));
     column->addStretch(1);
     column->addLayout(makeButtonRow(cancel_, convert_));
 
-    connect(cancel_, &QPushButton::clicked, this, &OptionsSheet::reject);
-    connect(convert_, &QPushButton::clicked, this, &OptionsSheet::confirm);
+    connect(cancel_, &QPushButton::clicked, this, &OptionsDialog::reject);
+    connect(convert_, &QPushButton::clicked, this, &OptionsDialog::confirm);
 }
 
-void OptionsSheet::choose(int index)
+void OptionsDialog::choose(int index)
 {
     for (int i = 0; i < rows_.size(); ++i)
         rows_[i]->setSelected(i == index);
@@ -46,14 +46,14 @@ void OptionsSheet::choose(int index)
         actions_.select(index);
 }
 
-void OptionsSheet::confirm()
+void OptionsDialog::confirm()
 {
     if (actions_.confirm)
         actions_.confirm();
     accept();
 }
 
-void OptionsSheet::reject()
+void OptionsDialog::reject()
 {
     if (actions_.cancel)
         actions_.cancel();

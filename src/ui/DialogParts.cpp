@@ -1,6 +1,6 @@
-#include "ui/SheetParts.h"
+#include "ui/DialogParts.h"
 
-#include "ui/BlueProminentButtonStyle.h"
+#include "ui/PrimaryButtonStyle.h"
 #include "ui/RoundedBox.h"
 #include "ui/Symbols.h"
 
@@ -29,7 +29,7 @@ QLabel* centredLabel(const QString& text, const QFont& font, QWidget* parent)
 
 }  // namespace
 
-QWidget* makeSheetHeader(const SheetHeader& header, QWidget* parent)
+QWidget* makeDialogHeader(const DialogHeader& header, QWidget* parent)
 {
     auto* box = new QWidget(parent);
     auto* column = new QVBoxLayout(box);
@@ -62,7 +62,7 @@ QLabel* makeExplanation(const QString& text, FontRole role, QWidget* parent)
     auto* label = new QLabel(text, parent);
     label->setFont(roleFont(role));
     label->setWordWrap(true);
-    label->setContentsMargins(kSheetMargin, 0, kSheetMargin, 0);
+    label->setContentsMargins(kDialogMargin, 0, kDialogMargin, 0);
     setForegroundColor(label, tintColor(Tint::secondary, label->palette()));
     return label;
 }
@@ -72,7 +72,7 @@ QBoxLayout* makeButtonRow(QPushButton* cancel, QPushButton* confirm)
     cancel->setAutoDefault(false);
     confirm->setAutoDefault(false);
     confirm->setDefault(true);
-    BlueProminentButtonStyle::apply(confirm);
+    PrimaryButtonStyle::apply(confirm);
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     row->addStretch(1);
@@ -138,7 +138,7 @@ QWidget* makeOptionList(const QList<OptionRow*>& rows, QWidget* parent)
 {
     auto* box = new RoundedBox(8, RoundedBox::Outline::none, parent);
     auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(kSheetMargin, kSheetMargin - 8, kSheetMargin, kSheetMargin - 8);
+    column->setContentsMargins(kDialogMargin, kDialogMargin - 8, kDialogMargin, kDialogMargin - 8);
     column->setSpacing(12);
     for (OptionRow* row : rows) {
         row->setParent(box);

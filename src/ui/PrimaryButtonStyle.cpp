@@ -1,4 +1,4 @@
-#include "ui/BlueProminentButtonStyle.h"
+#include "ui/PrimaryButtonStyle.h"
 
 #include "ui/Theme.h"
 
@@ -11,31 +11,31 @@
 
 namespace twinfold {
 
-BlueProminentButtonStyle::BlueProminentButtonStyle() = default;
+PrimaryButtonStyle::PrimaryButtonStyle() = default;
 
-BlueProminentButtonStyle* BlueProminentButtonStyle::shared()
+PrimaryButtonStyle* PrimaryButtonStyle::shared()
 {
-    static QPointer<BlueProminentButtonStyle> style;
+    static QPointer<PrimaryButtonStyle> style;
     if (!style) {
-        style = new BlueProminentButtonStyle;
+        style = new PrimaryButtonStyle;
         style->setParent(qApp);
     }
     return style;
 }
 
-void BlueProminentButtonStyle::apply(QAbstractButton* button)
+void PrimaryButtonStyle::apply(QAbstractButton* button)
 {
     button->setStyle(shared());
     button->setCursor(Qt::ArrowCursor);
     button->updateGeometry();
 }
 
-bool BlueProminentButtonStyle::isApplied(const QAbstractButton* button)
+bool PrimaryButtonStyle::isApplied(const QAbstractButton* button)
 {
-    return qobject_cast<const BlueProminentButtonStyle*>(button->style()) != nullptr;
+    return qobject_cast<const PrimaryButtonStyle*>(button->style()) != nullptr;
 }
 
-void BlueProminentButtonStyle::drawControl(ControlElement element, const QStyleOption* option,
+void PrimaryButtonStyle::drawControl(ControlElement element, const QStyleOption* option,
                                            QPainter* painter, const QWidget* widget) const
 {
     const auto* buttonOption = qstyleoption_cast<const QStyleOptionButton*>(option);
@@ -67,7 +67,7 @@ void BlueProminentButtonStyle::drawControl(ControlElement element, const QStyleO
     painter->restore();
 }
 
-QSize BlueProminentButtonStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
+QSize PrimaryButtonStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
                                                  const QSize& contentsSize, const QWidget* widget) const
 {
     if (type != CT_PushButton)

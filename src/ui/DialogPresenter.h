@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/LossyFormatNoticeView.h"
-#include "ui/OptionsSheet.h"
+#include "ui/OptionsDialog.h"
 #include "workflow/ConversionQuestions.h"
 
 #include <QMessageBox>
@@ -21,7 +21,7 @@ class ScanViewModel;
 // view model lists, one dialog after another (over the window, modal to
 // it), and converts with the answers once the last one is confirmed.
 // Cancelling any dialog converts nothing.
-class SheetPresenter : public QObject {
+class DialogPresenter : public QObject {
     Q_OBJECT
 public:
     static constexpr int phaseFixWidth = 450;
@@ -29,15 +29,15 @@ public:
     static constexpr int multichannelWidth = 450;
     static constexpr int multichannelHeight = 420;
 
-    SheetPresenter(ScanViewModel& viewModel, QWidget* window);
+    DialogPresenter(ScanViewModel& viewModel, QWidget* window);
 
     // "Convert Selected to Mono". Ignored while the questions of an earlier
     // click are still open.
     void convertSelection();
 
     LossyFormatNoticeView* lossyNotice() const { return lossy_; }
-    OptionsSheet* phaseFixOptions() const { return phaseFix_; }
-    OptionsSheet* multichannelOptions() const { return multichannel_; }
+    OptionsDialog* phaseFixOptions() const { return phaseFix_; }
+    OptionsDialog* multichannelOptions() const { return multichannel_; }
     QMessageBox* deleteConfirmation() const { return deletion_; }
 
 private:
@@ -49,7 +49,7 @@ private:
     void askDeletion(const ConversionQuestion& question);
     // Opens the dialog; when it has closed with its question `answered`,
     // goes on to the next question, otherwise stops: nothing is converted.
-    void present(QDialog* sheet, std::function<bool()> answered);
+    void present(QDialog* dialog, std::function<bool()> answered);
 
     ScanViewModel& viewModel_;
     QWidget* window_;
@@ -61,8 +61,8 @@ private:
     PhaseFixOption lastPhaseFix_ = PhaseFixOption::useLeft;
     MultichannelConversionOption lastMultichannel_ = MultichannelConversionOption::splitAllToMono;
     QPointer<LossyFormatNoticeView> lossy_;
-    QPointer<OptionsSheet> phaseFix_;
-    QPointer<OptionsSheet> multichannel_;
+    QPointer<OptionsDialog> phaseFix_;
+    QPointer<OptionsDialog> multichannel_;
     QPointer<QMessageBox> deletion_;
 };
 
