@@ -118,8 +118,9 @@ Command parseScan(const std::vector<std::string>& arguments, bool& help) {
                 {"--jsonl", [&] { scan.jsonl = true; }},
                 {"--defaults", [&] { scan.defaults = true; }}};
     addHelp(flags, help);
-    Values values{{"--threshold", [&](const std::string& v) { scan.thresholddBFS = parseLevel(reader, "--threshold", v); }},
-                  {"--exclude", [&](const std::string& v) { scan.exclusions.globs.push_back(v); }}};
+    Values values{
+        {"--threshold", [&](const std::string& v) { scan.thresholddBFS = parseLevel(reader, "--threshold", v); }},
+        {"--exclude", [&](const std::string& v) { scan.exclusions.globs.push_back(v); }}};
     addLibraryOptions(flags, values, reader, scan.library);
     const auto operands = reader.read(flags, values);
     if (scan.json && scan.jsonl) reader.fail("options '--json' and '--jsonl' cannot be combined");
@@ -138,8 +139,8 @@ Command parseConvert(const std::vector<std::string>& arguments, bool& help) {
     ConvertCommand c;
     ArgumentReader reader(arguments, "convert");
     const std::map<std::string, OriginalFileHandling> originals{{"backup", OriginalFileHandling::moveToBackup},
-                                                                 {"delete", OriginalFileHandling::deleteOriginals},
-                                                                 {"keep", OriginalFileHandling::leaveInPlace}};
+                                                                {"delete", OriginalFileHandling::deleteOriginals},
+                                                                {"keep", OriginalFileHandling::leaveInPlace}};
     const std::map<std::string, PhaseFixOption> phases{
         {"left", PhaseFixOption::useLeft}, {"right", PhaseFixOption::useRight}, {"split", PhaseFixOption::splitToTwo}};
     const std::map<std::string, MultichannelConversionOption> multichannel{
@@ -159,28 +160,28 @@ Command parseConvert(const std::vector<std::string>& arguments, bool& help) {
                 {"--no-include-differing", [&] { c.includeDiffering = false; }},
                 {"--no-normalize", [&] { c.normalize = false; }}};
     addHelp(flags, help);
-    Values values{{"--suffix",
-          [&](const std::string& v) {
-              checkSuffix(reader, v);
-              c.suffix = v;
-          }},
-         {"--normalize",
-          [&](const std::string& v) {
-              c.normalizedBFS = parseLevel(reader, "--normalize", v);
-              c.normalize = true;
-              if (*c.normalizedBFS > 0) reader.fail("option '--normalize' must be at most 0 dBFS");
-          }},
-         {"--originals", [&](const std::string& v) { c.originals = parseChoice(reader, "--originals", v, originals); }},
-         {"--phase", [&](const std::string& v) { c.phase = parseChoice(reader, "--phase", v, phases); }},
-         {"--multichannel",
-          [&](const std::string& v) { c.multichannel = parseChoice(reader, "--multichannel", v, multichannel); }},
-         {"--threshold", [&](const std::string& v) { c.thresholddBFS = parseLevel(reader, "--threshold", v); }},
-         {"--exclude", [&](const std::string& v) { c.exclusions.globs.push_back(v); }},
-         {"--log",
-          [&](const std::string& v) {
-              if (v.empty()) reader.fail("option '--log' needs a FILE");
-              c.logFile = v;
-          }}};
+    Values values{
+        {"--suffix",
+         [&](const std::string& v) {
+             checkSuffix(reader, v);
+             c.suffix = v;
+         }},
+        {"--normalize",
+         [&](const std::string& v) {
+             c.normalizedBFS = parseLevel(reader, "--normalize", v);
+             c.normalize = true;
+             if (*c.normalizedBFS > 0) reader.fail("option '--normalize' must be at most 0 dBFS");
+         }},
+        {"--originals", [&](const std::string& v) { c.originals = parseChoice(reader, "--originals", v, originals); }},
+        {"--phase", [&](const std::string& v) { c.phase = parseChoice(reader, "--phase", v, phases); }},
+        {"--multichannel",
+         [&](const std::string& v) { c.multichannel = parseChoice(reader, "--multichannel", v, multichannel); }},
+        {"--threshold", [&](const std::string& v) { c.thresholddBFS = parseLevel(reader, "--threshold", v); }},
+        {"--exclude", [&](const std::string& v) { c.exclusions.globs.push_back(v); }},
+        {"--log", [&](const std::string& v) {
+             if (v.empty()) reader.fail("option '--log' needs a FILE");
+             c.logFile = v;
+         }}};
     addLibraryOptions(flags, values, reader, c.library);
     const auto operands = reader.read(flags, values);
     if (!help) c.paths = toPaths(reader, operands, c.library.filesFrom.has_value());
@@ -192,11 +193,12 @@ Command parseShow(const std::vector<std::string>& arguments, bool& help) {
     ArgumentReader reader(arguments, "show");
     Flags flags{{"--json", [&] { show.json = true; }}, {"--defaults", [&] { show.defaults = true; }}};
     addHelp(flags, help);
-    Values values{{"--threshold", [&](const std::string& v) { show.thresholddBFS = parseLevel(reader, "--threshold", v); }},
-                  {"--difference", [&](const std::string& v) {
-                       if (v.empty()) reader.fail("option '--difference' needs a FILE");
-                       show.difference = v;
-                   }}};
+    Values values{
+        {"--threshold", [&](const std::string& v) { show.thresholddBFS = parseLevel(reader, "--threshold", v); }},
+        {"--difference", [&](const std::string& v) {
+             if (v.empty()) reader.fail("option '--difference' needs a FILE");
+             show.difference = v;
+         }}};
     const auto operands = reader.read(flags, values);
     if (help) return show;
     show.paths = toPaths(reader, operands);
@@ -220,8 +222,7 @@ Command parseRestore(const std::vector<std::string>& arguments, bool& help) {
 
 Command parseDemo(const std::vector<std::string>& arguments, bool& help) {
     ArgumentReader reader(arguments, "demo");
-    const auto operands =
-        reader.read({{"--help", [&] { help = true; }}, {"-h", [&] { help = true; }}}, {});
+    const auto operands = reader.read({{"--help", [&] { help = true; }}, {"-h", [&] { help = true; }}}, {});
     if (help) return DemoCommand{};
     if (operands.size() != 1) reader.fail(operands.empty() ? "no DIR given" : "demo takes exactly one DIR");
     return DemoCommand{operands.front()};
@@ -233,8 +234,11 @@ Command parseCommandLine(const std::vector<std::string>& arguments) {
     if (arguments.empty()) throw UsageError("no command given", "");
     const std::string& command = arguments.front();
     using Parser = Command (*)(const std::vector<std::string>&, bool&);
-    const std::map<std::string, Parser> parsers{
-        {"scan", parseScan}, {"convert", parseConvert}, {"show", parseShow}, {"restore", parseRestore}, {"demo", parseDemo}};
+    const std::map<std::string, Parser> parsers{{"scan", parseScan},
+                                                {"convert", parseConvert},
+                                                {"show", parseShow},
+                                                {"restore", parseRestore},
+                                                {"demo", parseDemo}};
     if (command == "--help" || command == "-h") return InformationRequest{helpText("")};
     if (command == "--version" || command == "-v") return InformationRequest{"twinfold-cli " TWINFOLD_VERSION "\n"};
     if (command == "help") {

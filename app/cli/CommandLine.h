@@ -24,9 +24,9 @@ struct Exclusions {
 
 // How the files are found and analysed, for scan and convert alike.
 struct LibraryOptions {
-    bool noCache = false;                             // analyse every file, ignore the cache
-    std::optional<int> jobs;                          // workers; one per core when absent
-    std::optional<std::filesystem::path> filesFrom;   // more paths, one a line ("-": standard input)
+    bool noCache = false;                            // analyse every file, ignore the cache
+    std::optional<int> jobs;                         // workers; one per core when absent
+    std::optional<std::filesystem::path> filesFrom;  // more paths, one a line ("-": standard input)
 };
 
 struct ScanCommand {
@@ -52,7 +52,7 @@ struct ConvertCommand {
     std::optional<std::string> suffix;
     std::optional<bool> panInName;
     std::optional<bool> trackNames;  // name split outputs by the recorder's track names
-    bool includeDiffering = false;  // also convert panned files that differ from a pan
+    bool includeDiffering = false;   // also convert panned files that differ from a pan
     std::optional<bool> normalize;
     std::optional<float> normalizedBFS;
     std::optional<OriginalFileHandling> originals;
@@ -87,8 +87,7 @@ struct InformationRequest {
     std::string text;
 };
 
-using Command =
-    std::variant<InformationRequest, ScanCommand, ConvertCommand, ShowCommand, RestoreCommand, DemoCommand>;
+using Command = std::variant<InformationRequest, ScanCommand, ConvertCommand, ShowCommand, RestoreCommand, DemoCommand>;
 
 // A command line that cannot be understood; what() says why. `command` is
 // the command it was meant for ("" before one was named), so the message

@@ -93,8 +93,7 @@ ExitCode scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& argume
     ProgressLine progress;
     const auto connection = QObject::connect(&viewModel, &ScanViewModel::scanStateChanged, [&] {
         const ScanState& state = viewModel.scanState();
-        if (state.isScanning())
-            progress.show(std::to_string(int(state.progress * 100)) + "%  " + state.currentFile);
+        if (state.isScanning()) progress.show(std::to_string(int(state.progress * 100)) + "%  " + state.currentFile);
     });
     const InterruptWatch watch(interruption, [&] { viewModel.cancelScan(); });
     waitFor(viewModel.scanDroppedItems(paths));
@@ -119,7 +118,8 @@ ExitCode scanPaths(ScanViewModel& viewModel, const std::vector<fs::path>& argume
 // Success when the conversion may go ahead.
 ExitCode confirm(const ConvertCommand& command, const PlanSummary& plan, const Interruption& interruption) {
     if (!command.yes && !standardInputIsTerminal()) {
-        printError("not converting: there is no terminal to confirm on; run again with --yes to convert without asking");
+        printError(
+            "not converting: there is no terminal to confirm on; run again with --yes to convert without asking");
         return ExitCode::notConfirmed;
     }
     const int files = int(plan.plan.withoutClashes().items.size());
@@ -157,7 +157,7 @@ struct ConversionRun {
 // Converts the selection with a progress bar, cancelling it on a signal,
 // and reports how it ended; the problems go to standard error.
 ConversionRun convertSelection(ScanViewModel& viewModel, const ConversionRequest& request,
-                                const Interruption& interruption) {
+                               const Interruption& interruption) {
     ProgressLine progress;
     std::optional<ConversionState> outcome;
     // The rescan after a conversion sets the state back to idle, so the
@@ -257,7 +257,8 @@ std::optional<ExitCode> presentPlan(const ConvertCommand& command, const PlanSum
     if (!command.json && plan.fileCount() > 0) std::cout << formatPlanText(plan);
     if (clashes > 0 && !command.skipExisting) {
         std::cout << std::flush;
-        printError(std::to_string(clashes) + " outputs cannot be written (listed in the plan); nothing converted. "
+        printError(std::to_string(clashes) +
+                   " outputs cannot be written (listed in the plan); nothing converted. "
                    "Run again with --skip-existing to convert the other files.");
         return ExitCode::failed;
     }
@@ -276,14 +277,17 @@ ExitCode runScan(const ScanCommand& command, SettingsService& settings) {
     const std::vector<fs::path> paths = libraryPaths(command.paths, command.library);
     const std::vector<fs::path> named = namedPaths(paths);
     // Each result as soon as the window would show it, for a pipeline.
-    const auto streaming = !command.jsonl ? QMetaObject::Connection() :
-        QObject::connect(&viewModel, &ScanViewModel::scanResultsInserted, [&](const std::vector<std::size_t>& at) {
-            for (std::size_t position : at) {
-                const ScanResult& result = viewModel.scanResults().at(position);
-                if (!isExcluded(result, command.exclusions, named)) std::cout << scanResultJsonLine(result).toStdString();
-            }
-            std::cout << std::flush;
-        });
+    const auto streaming =
+        !command.jsonl ? QMetaObject::Connection()
+                       : QObject::connect(&viewModel, &ScanViewModel::scanResultsInserted,
+                                          [&](const std::vector<std::size_t>& at) {
+                                              for (std::size_t position : at) {
+                                                  const ScanResult& result = viewModel.scanResults().at(position);
+                                                  if (!isExcluded(result, command.exclusions, named))
+                                                      std::cout << scanResultJsonLine(result).toStdString();
+                                              }
+                                              std::cout << std::flush;
+                                          });
     const ExitCode scanned = scanPaths(viewModel, paths);
     QObject::disconnect(streaming);
     if (scanned != ExitCode::success) return scanned;

@@ -26,8 +26,8 @@ bool backupWasNamed(const ScanResult& r, const std::vector<fs::path>& namedPaths
 
 }  // namespace
 
-ConvertChoice chooseForConversion(const std::vector<std::reference_wrapper<const ScanResult>>& results, const std::vector<fs::path>& namedPaths,
-                                  bool includeDiffering) {
+ConvertChoice chooseForConversion(const std::vector<std::reference_wrapper<const ScanResult>>& results,
+                                  const std::vector<fs::path>& namedPaths, bool includeDiffering) {
     ConvertChoice choice;
     int backups = 0;
     for (const ScanResult& r : results) {
@@ -42,8 +42,9 @@ ConvertChoice chooseForConversion(const std::vector<std::reference_wrapper<const
         }
     }
     if (backups > 0) {
-        choice.notices.push_back("not converting " + std::to_string(backups) +
-                                 " file(s) inside \"Twinfold Backup\" folders; name a backup folder to convert from it");
+        choice.notices.push_back(
+            "not converting " + std::to_string(backups) +
+            " file(s) inside \"Twinfold Backup\" folders; name a backup folder to convert from it");
     }
     return choice;
 }

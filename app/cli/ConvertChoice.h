@@ -18,7 +18,7 @@
 namespace twinfold::cli {
 
 struct ConvertChoice {
-    std::set<Uuid> ids;               // the results to convert
+    std::set<Uuid> ids;                // the results to convert
     std::vector<std::string> notices;  // for standard error: what was left out, and how to include it
 };
 

@@ -70,8 +70,9 @@ QJsonObject settingsJson(const PlanSummary& plan) {
     return QJsonObject{
         {"suffix", setting(qs(s.namingSuffix), from.suffix)},
         {"panInName", setting(s.includePanInFilename, from.panInName)},
-        {"normalize", setting(s.normalizationEnabled ? QJsonValue(double(s.normalizationTargetdBFS)) : QJsonValue(false),
-                              from.normalize)},
+        {"normalize",
+         setting(s.normalizationEnabled ? QJsonValue(double(s.normalizationTargetdBFS)) : QJsonValue(false),
+                 from.normalize)},
         {"threshold", setting(double(s.silenceThresholddBFS), from.threshold)},
         {"originals", setting(qs(std::string(title(s.originalFileHandling))), from.originals)},
         {"phase", setting(qs(std::string(title(plan.options.phaseFixOption))), from.phase)},
@@ -151,8 +152,8 @@ QByteArray formatConvertJson(const PlanSummary& plan, bool dryRun, const std::op
 }
 
 std::string formatConversionLog(const PlanSummary& plan, const ConversionRecord& record, const QDateTime& when) {
-    std::string out = when.toString(Qt::ISODate).toStdString() + " twinfold-cli convert: " +
-                      std::to_string(record.outputs.size()) + " outputs written" +
+    std::string out = when.toString(Qt::ISODate).toStdString() +
+                      " twinfold-cli convert: " + std::to_string(record.outputs.size()) + " outputs written" +
                       (record.failure ? ", failed: " + *record.failure : std::string()) + '\n';
     for (const fs::path& output : record.outputs) {
         out += "  output " + escapedText(output.string()) + " from";

@@ -26,8 +26,7 @@ struct PcmSpec {
 std::size_t framesAt(double sampleRate) { return std::size_t(seconds * sampleRate); }
 
 IntSignal melody(std::vector<double> notes, const PcmSpec& pcm, std::uint32_t seed, double noteSeconds = 0.5) {
-    return synthesize({std::move(notes), noteSeconds, 0.4, seed}, framesAt(pcm.sampleRate), pcm.sampleRate,
-                      pcm.bits);
+    return synthesize({std::move(notes), noteSeconds, 0.4, seed}, framesAt(pcm.sampleRate), pcm.sampleRate, pcm.bits);
 }
 
 // Calls `created` once the file exists, so a failure later on can remove it.
@@ -91,9 +90,9 @@ std::vector<std::uint8_t> ixmlChunk() {
 // zero-terminated and padded to an even length, as RIFF requires.
 std::vector<std::uint8_t> listInfoChunk() {
     std::vector<std::uint8_t> data = bytes("INFO");
-    for (const auto& [id, text] : {std::pair{"INAM", "Broadcast Interview"}, std::pair{"IART", "Twinfold"},
-                                   std::pair{"ICMT", "Demo file with metadata chunks"},
-                                   std::pair{"ISFT", "twinfold-cli demo"}}) {
+    for (const auto& [id, text] :
+         {std::pair{"INAM", "Broadcast Interview"}, std::pair{"IART", "Twinfold"},
+          std::pair{"ICMT", "Demo file with metadata chunks"}, std::pair{"ISFT", "twinfold-cli demo"}}) {
         std::vector<std::uint8_t> value = bytes(text);
         value.push_back(0);
         const auto size = std::uint32_t(value.size());

@@ -17,8 +17,8 @@ using IntSignal = std::vector<std::int32_t>;
 struct Melody {
     std::vector<double> frequencies;  // one note after another, in Hz
     double noteSeconds = 0.5;
-    double level = 0.4;               // peak of a note, full scale 1.0
-    std::uint32_t seed = 1;           // of the noise floor
+    double level = 0.4;      // peak of a note, full scale 1.0
+    std::uint32_t seed = 1;  // of the noise floor
 };
 
 IntSignal synthesize(const Melody& melody, std::size_t frames, double sampleRate, int bits);

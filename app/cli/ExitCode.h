@@ -9,7 +9,8 @@ enum class ExitCode : int {
     failed = 1,        // a scan, conversion or demo write failed; the error text is on stderr
     usage = 2,         // the command line could not be understood
     notConfirmed = 3,  // a conversion was declined, or could not be confirmed (no terminal, no --yes)
-    originalsNotHandled = 4,  // converted (or restored), but some originals were not handled as asked (stderr says which)
+    originalsNotHandled =
+        4,  // converted (or restored), but some originals were not handled as asked (stderr says which)
     // A signal cancelled the run: 128 + its number, as shells report a process the signal ended.
     hangUp = 129,       // SIGHUP, the terminal closed
     interrupted = 130,  // SIGINT, Ctrl-C

@@ -49,7 +49,7 @@ const char* statusID(const ScanResult& r) {
     if (r.unreadableReason) return "unreadable";
     if (const auto& m = r.multichannelAnalysis)
         return !m->channels.empty() && m->silentChannelIndices().size() == m->channels.size() ? "noAudio"
-                                                                                                : "multichannel";
+                                                                                              : "multichannel";
     if (r.fileInfo.channelCount < 2) return "mono";
     switch (r.silentChannel) {
     case SilentChannelStatus::left: return "silentLeft";
@@ -65,9 +65,15 @@ const char* statusID(const ScanResult& r) {
 
 // The channel's role as a stable identifier, beside its display label.
 QString channelID(const std::string& label) {
-    static const std::map<std::string, const char*> roles{
-        {"Mono", "mono"}, {"L", "left"}, {"R", "right"}, {"C", "center"}, {"LFE", "lfe"},
-        {"Ls", "leftSurround"}, {"Rs", "rightSurround"}, {"Lrs", "leftRearSurround"}, {"Rrs", "rightRearSurround"}};
+    static const std::map<std::string, const char*> roles{{"Mono", "mono"},
+                                                          {"L", "left"},
+                                                          {"R", "right"},
+                                                          {"C", "center"},
+                                                          {"LFE", "lfe"},
+                                                          {"Ls", "leftSurround"},
+                                                          {"Rs", "rightSurround"},
+                                                          {"Lrs", "leftRearSurround"},
+                                                          {"Rrs", "rightRearSurround"}};
     if (const auto it = roles.find(label); it != roles.end()) return it->second;
     return "channel" + qs(label);  // numbered channels of other layouts: "channel3"
 }
@@ -143,11 +149,16 @@ QJsonObject resultJson(const ScanResult& r) {
 }
 
 QJsonObject summaryJson(const SummaryFigures& s) {
-    return QJsonObject{{"totalFiles", s.totalFiles},       {"unreadable", s.unreadable},
-                       {"dualMono", s.dualMono},           {"pannedMono", s.pannedMono},
-                       {"phaseInverted", s.phaseInverted}, {"silentChannel", s.silentChannel},
-                       {"noAudio", s.noAudio},             {"multichannel", s.multichannel},
-                       {"trueStereo", s.trueStereo},       {"totalPotentialSavings", qint64(s.totalPotentialSavings)}};
+    return QJsonObject{{"totalFiles", s.totalFiles},
+                       {"unreadable", s.unreadable},
+                       {"dualMono", s.dualMono},
+                       {"pannedMono", s.pannedMono},
+                       {"phaseInverted", s.phaseInverted},
+                       {"silentChannel", s.silentChannel},
+                       {"noAudio", s.noAudio},
+                       {"multichannel", s.multichannel},
+                       {"trueStereo", s.trueStereo},
+                       {"totalPotentialSavings", qint64(s.totalPotentialSavings)}};
 }
 
 }  // namespace

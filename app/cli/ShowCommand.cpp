@@ -29,7 +29,8 @@ fs::path rightPartnerOf(const fs::path& file) {
     if (stem.size() < 3 || stem[stem.size() - 2] != '.') return {};
     const char marker = stem.back();
     if (marker != 'L' && marker != 'l') return {};
-    return file.parent_path() / (stem.substr(0, stem.size() - 1) + (marker == 'L' ? "R" : "r") + file.extension().string());
+    return file.parent_path() /
+           (stem.substr(0, stem.size() - 1) + (marker == 'L' ? "R" : "r") + file.extension().string());
 }
 
 // A left file with its right partner beside it is shown as the pair.
@@ -114,8 +115,10 @@ ExitCode runShow(const ShowCommand& command, SettingsService& stored) {
     for (const fs::path& file : command.paths) {
         try {
             const ScanResult result = analyse(analyzer, file);
-            if (command.json) results.append(resultObject(result));
-            else printText(result);
+            if (command.json)
+                results.append(resultObject(result));
+            else
+                printText(result);
             if (command.difference) writeDifferenceWav(result, *command.difference);
         } catch (const std::exception& error) {
             failed = true;

@@ -28,8 +28,12 @@ QString statusText(const ScanResult& r) {
 
 QStringList tableRow(const ScanResult& r) {
     const AudioFileInfo& f = r.fileInfo;
-    return {shown(f.filename),      qs(presentation::channelsText(f).english()), qs(presentation::bitDepthText(f).english()),
-            qs(f.sampleRateText()), qs(f.durationText()),                        byteCountText(f.fileSize),
+    return {shown(f.filename),
+            qs(presentation::channelsText(f).english()),
+            qs(presentation::bitDepthText(f).english()),
+            qs(f.sampleRateText()),
+            qs(f.durationText()),
+            byteCountText(f.fileSize),
             statusText(r)};
 }
 
@@ -95,8 +99,8 @@ QString optionsText(const PlanSummary& plan) {
     out += QString::asprintf("Silence threshold: %.1f dBFS", double(s.silenceThresholddBFS)) + from(from_.threshold) +
            '\n';
     if (plan.hasPhaseInverted)
-        out += "Phase-inverted files: " + qs(std::string(title(plan.options.phaseFixOption))) + from(from_.phase) +
-               '\n';
+        out +=
+            "Phase-inverted files: " + qs(std::string(title(plan.options.phaseFixOption))) + from(from_.phase) + '\n';
     if (plan.hasRemovableChannels)
         out += "Multichannel files: " + qs(std::string(title(plan.options.multichannelOption))) +
                from(from_.multichannel) + '\n';
@@ -107,8 +111,9 @@ QString optionsText(const PlanSummary& plan) {
     }
     out += '\n';
     if (plan.hasLossySources)
-        out += "Note: MP3/M4A will be converted to WAV. Twinfold converts lossy files to WAV to preserve quality. "
-               "Re-encoding causes further degradation.\n";
+        out +=
+            "Note: MP3/M4A will be converted to WAV. Twinfold converts lossy files to WAV to preserve quality. "
+            "Re-encoding causes further degradation.\n";
     return out;
 }
 

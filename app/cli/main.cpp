@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
     try {
         return toInt(run(parseCommandLine({argv + 1, argv + argc}), settings));
     } catch (const UsageError& e) {
-        const std::string help = e.command().empty() ? "twinfold-cli --help" : "twinfold-cli " + e.command() + " --help";
+        const std::string help =
+            e.command().empty() ? "twinfold-cli --help" : "twinfold-cli " + e.command() + " --help";
         std::cerr << "twinfold-cli: " << escapedText(e.what()) << "\nTry '" << help << "' for more information.\n";
         return toInt(ExitCode::usage);
     } catch (const std::exception& e) {

@@ -20,21 +20,19 @@
 
 namespace {
 
-std::vector<std::filesystem::path> pathsFrom(const QStringList& arguments)
-{
+std::vector<std::filesystem::path> pathsFrom(const QStringList& arguments) {
     std::vector<std::filesystem::path> paths;
     for (const QString& argument : arguments) {
         const QString local = argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
-        if (!local.isEmpty())
-            paths.emplace_back(QFileInfo(local).absoluteFilePath().toStdString());
+        if (!local.isEmpty()) paths.emplace_back(QFileInfo(local).absoluteFilePath().toStdString());
     }
     return paths;
 }
 
-void describeOptions(QCommandLineParser& parser)
-{
-    parser.setApplicationDescription(QStringLiteral("Finds dual-mono and other redundant audio files and converts "
-                                                    "them to true mono."));
+void describeOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("Finds dual-mono and other redundant audio files and converts "
+                       "them to true mono."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("Audio files or folders to scan."),
@@ -43,12 +41,11 @@ void describeOptions(QCommandLineParser& parser)
 
 // --help and --version are answered (and the program ends) before any
 // window system is needed, so they work without a display too.
-void answerInformationRequests(int argc, char** argv)
-{
+void answerInformationRequests(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
-        if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-v"
-            || argument == "--version") {
+        if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-v" ||
+            argument == "--version") {
             QCoreApplication core(argc, argv);
             QCoreApplication::setApplicationName(QStringLiteral("twinfold"));
             QCoreApplication::setApplicationVersion(twinfold::buildVersionString());
@@ -61,8 +58,7 @@ void answerInformationRequests(int argc, char** argv)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     answerInformationRequests(argc, argv);
     twinfold::requireGraphicalSession(argc, argv);
     auto displayGuard = std::make_unique<twinfold::DisplayOpeningGuard>();

@@ -81,9 +81,10 @@ public:
 };
 
 benchmark::internal::Benchmark* measure(const std::string& name, std::function<void()> work, int repetitions = 5) {
-    return benchmark::RegisterBenchmark(name.c_str(), [work](benchmark::State& state) {
-               for (auto _ : state) work();
-           })
+    return benchmark::RegisterBenchmark(name.c_str(),
+                                        [work](benchmark::State& state) {
+                                            for (auto _ : state) work();
+                                        })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->MeasureProcessCPUTime()
@@ -152,16 +153,20 @@ struct Files {
 
 Files generate(const Path& dir, double seconds) {
     Files f;
-    const std::pair<const char*, Content> stereo[] = {
-        {"trueStereo", Content::trueStereo}, {"dualMono", Content::dualMono}, {"panned", Content::panned},
-        {"phaseInverted", Content::phaseInverted}, {"oneSideSilent", Content::oneSideSilent}};
+    const std::pair<const char*, Content> stereo[] = {{"trueStereo", Content::trueStereo},
+                                                      {"dualMono", Content::dualMono},
+                                                      {"panned", Content::panned},
+                                                      {"phaseInverted", Content::phaseInverted},
+                                                      {"oneSideSilent", Content::oneSideSilent}};
     std::uint32_t seed = 1;
-    for (auto [name, content] : stereo) f.classes.push_back(writeBenchFile(dir, name, content, 24, 48000, seconds, seed++));
+    for (auto [name, content] : stereo)
+        f.classes.push_back(writeBenchFile(dir, name, content, 24, 48000, seconds, seed++));
     f.classes.push_back(writeBenchFile(dir, "sixChannel", Content::sixChannels, 24, 48000, seconds, seed++));
     f.classes.push_back(writeBenchFile(dir, "trueStereo16bit44k", Content::trueStereo, 16, 44100, seconds, seed++));
     for (int i = 0; i < 5; ++i) f.batch.push_back(f.classes[std::size_t(i)].path);
     for (int i = 0; i < 3; ++i) {
-        f.batch.push_back(writeBenchFile(dir, numbered("extra", i), Content::trueStereo, 24, 48000, seconds, seed++).path);
+        f.batch.push_back(
+            writeBenchFile(dir, numbered("extra", i), Content::trueStereo, 24, 48000, seconds, seed++).path);
     }
     for (int i = 0; i < 8; ++i) {
         const Content c = i < 5 ? std::get<1>(stereo[i]) : Content::trueStereo;
@@ -171,11 +176,12 @@ Files generate(const Path& dir, double seconds) {
 }
 
 void report(const Files& files, const std::map<std::string, Timing>& t, double minutes) {
-    std::printf("\nRatios, fastest of 5 runs each (files of %.1f minutes, in the page cache); wall clock, "
-                "and in brackets process CPU time\n",
-                minutes);
-    std::printf("%-19s %15s %15s %19s %19s %19s\n", "file", "analyze ms", "decode ms", "analyze/decode",
-                "analyze/raw", "sf_readf_float/raw");
+    std::printf(
+        "\nRatios, fastest of 5 runs each (files of %.1f minutes, in the page cache); wall clock, "
+        "and in brackets process CPU time\n",
+        minutes);
+    std::printf("%-19s %15s %15s %19s %19s %19s\n", "file", "analyze ms", "decode ms", "analyze/decode", "analyze/raw",
+                "sf_readf_float/raw");
     auto ratio = [&](const std::string& a, const std::string& b) {
         char text[32];
         std::snprintf(text, sizeof text, "%.2f (%.2f)", t.at(a).wall / t.at(b).wall, t.at(a).cpu / t.at(b).cpu);
@@ -193,13 +199,15 @@ void report(const Files& files, const std::map<std::string, Timing>& t, double m
     }
     const Timing& parallel = t.at("batch/analyzeBatch");
     const Timing& sequential = t.at("batch/sequential");
-    std::printf("\nBatch of 8: analyzeBatch(maxConcurrent 4) %.0f ms (CPU %.0f ms), 8 sequential analyzeFile "
-                "%.0f ms (CPU %.0f ms), speed-up %.2fx\n",
-                parallel.wall * 1e3, parallel.cpu * 1e3, sequential.wall * 1e3, sequential.cpu * 1e3,
-                sequential.wall / parallel.wall);
-    std::printf("Peak memory (VmHWM of a child process): idle %.1f MB, batch of 8 long files %.1f MB, "
-                "batch of 8 files a tenth as long %.1f MB\n",
-                childPeakMegabytes({}), childPeakMegabytes(files.batch), childPeakMegabytes(files.shortBatch));
+    std::printf(
+        "\nBatch of 8: analyzeBatch(maxConcurrent 4) %.0f ms (CPU %.0f ms), 8 sequential analyzeFile "
+        "%.0f ms (CPU %.0f ms), speed-up %.2fx\n",
+        parallel.wall * 1e3, parallel.cpu * 1e3, sequential.wall * 1e3, sequential.cpu * 1e3,
+        sequential.wall / parallel.wall);
+    std::printf(
+        "Peak memory (VmHWM of a child process): idle %.1f MB, batch of 8 long files %.1f MB, "
+        "batch of 8 files a tenth as long %.1f MB\n",
+        childPeakMegabytes({}), childPeakMegabytes(files.batch), childPeakMegabytes(files.shortBatch));
 }
 
 }  // namespace
@@ -218,11 +226,15 @@ int main(int argc, char** argv) {
         measure("decode/" + f.name, [p = f.path] { decodeOnly(p); });
         measure("analyze/" + f.name, [p = f.path] { analyze(p); });
     }
-    measure("batch/analyzeBatch", [&] { AudioAnalyzerService(silenceThreshold).analyzeBatch(files.batch, 4); }, 3);
-    measure("batch/sequential", [&] {
-        AudioAnalyzerService analyzer(silenceThreshold);
-        for (const Path& p : files.batch) benchmark::DoNotOptimize(analyzer.analyzeFile(p));
-    }, 3);
+    measure(
+        "batch/analyzeBatch", [&] { AudioAnalyzerService(silenceThreshold).analyzeBatch(files.batch, 4); }, 3);
+    measure(
+        "batch/sequential",
+        [&] {
+            AudioAnalyzerService analyzer(silenceThreshold);
+            for (const Path& p : files.batch) benchmark::DoNotOptimize(analyzer.analyzeFile(p));
+        },
+        3);
 
     FastestRuns reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -28,7 +28,8 @@ fs::path wavPath;
 
 fs::path makeWav(const fs::path& dir) {
     const fs::path path = dir / "ten-minutes.wav";
-    const twinfold::test::PcmFormat format{twinfold::test::PcmContainer::wav, twinfold::test::PcmEncoding::int24, 48000};
+    const twinfold::test::PcmFormat format{twinfold::test::PcmContainer::wav, twinfold::test::PcmEncoding::int24,
+                                           48000};
     twinfold::test::PcmFileWriter writer(path, format, 2);
     for (std::size_t done = 0; done < kFrames; done += kChunk) {
         const std::size_t n = std::min<std::size_t>(kChunk, kFrames - done);

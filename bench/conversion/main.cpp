@@ -223,8 +223,10 @@ int main(int argc, char** argv) {
     reporter.ratio("monoConversion/0", "soxRemix", "(target <= 0.35; wall time only, sox runs in a child)");
     reporter.ratio("splitSix", "decodeSix", "");
     reporter.ratio("removeChannels", "decodeSix", "");
-    std::printf("peak resident memory (MB, target < 100): normalised mono %.1f, 6-channel split %.1f, "
-                "channel removal %.1f\n", monoMB, splitMB, removeMB);
+    std::printf(
+        "peak resident memory (MB, target < 100): normalised mono %.1f, 6-channel split %.1f, "
+        "channel removal %.1f\n",
+        monoMB, splitMB, removeMB);
     benchmark::Shutdown();
     return 0;
 }

@@ -100,10 +100,11 @@ void rescanBench(int fileCount, int rescans) {
     const double answering = seconds([&] { analyzer.analyzeQueue(items, {0, cache.get()}, {}); });
     std::printf("rescan steps: listing %.1f ms, pairing %.1f ms, opening the cache %.1f ms, answering %.1f ms\n",
                 listing * 1e3, pairing * 1e3, opening * 1e3, answering * 1e3);
-    std::printf("rescan of %d unchanged files: first scan %.0f ms, rescan %.1f ms, find %.1f ms -> ratio %.2f "
-                "(target <= 2); %zu results, %llu audio files opened by the rescan\n",
-                fileCount, first * 1e3, rescan * 1e3, baseline * 1e3, rescan / baseline, results,
-                static_cast<unsigned long long>(analyzer.filesOpened()));
+    std::printf(
+        "rescan of %d unchanged files: first scan %.0f ms, rescan %.1f ms, find %.1f ms -> ratio %.2f "
+        "(target <= 2); %zu results, %llu audio files opened by the rescan\n",
+        fileCount, first * 1e3, rescan * 1e3, baseline * 1e3, rescan / baseline, results,
+        static_cast<unsigned long long>(analyzer.filesOpened()));
     fs::remove_all(root);
 }
 
@@ -119,9 +120,10 @@ void queueBench(int longSeconds) {
     const float threshold = LibraryScanOptions{}.silenceThresholdLinear;
     const double alone = medianOf(5, [&] { AudioAnalyzerService(threshold).analyzeFile(items[0].path); });
     const double batch = medianOf(5, [&] { AudioAnalyzerService(threshold).analyzeQueue(items, {}, {}); });
-    std::printf("1 long (%d s) + 7 short files on %d workers: %.1f ms, the long file alone %.1f ms -> ratio %.2f "
-                "(target <= 1.1)\n",
-                longSeconds, AudioAnalyzerService::defaultJobs(), batch * 1e3, alone * 1e3, batch / alone);
+    std::printf(
+        "1 long (%d s) + 7 short files on %d workers: %.1f ms, the long file alone %.1f ms -> ratio %.2f "
+        "(target <= 1.1)\n",
+        longSeconds, AudioAnalyzerService::defaultJobs(), batch * 1e3, alone * 1e3, batch / alone);
     fs::remove_all(root);
 }
 

@@ -34,9 +34,10 @@ struct Kind {
     test::StereoKind kind;
     Redundancy reason;
 };
-const std::map<std::string, Kind> kKinds{{"dualMono", {test::StereoKind::dualMono, Redundancy::identicalTo}},
-                                         {"panned", {test::StereoKind::panned, Redundancy::scaledCopyOf}},
-                                         {"phaseInverted", {test::StereoKind::phaseInverted, Redundancy::invertedCopyOf}}};
+const std::map<std::string, Kind> kKinds{
+    {"dualMono", {test::StereoKind::dualMono, Redundancy::identicalTo}},
+    {"panned", {test::StereoKind::panned, Redundancy::scaledCopyOf}},
+    {"phaseInverted", {test::StereoKind::phaseInverted, Redundancy::invertedCopyOf}}};
 
 fs::path workDir;
 std::map<std::string, SourceProof> proofs;
@@ -124,8 +125,8 @@ int wideProbe(const std::string& operation, const fs::path& source) {
 }
 
 double runWideProbe(const std::string& operation, const fs::path& source) {
-    const std::string command = fs::read_symlink("/proc/self/exe").string() + " --wide " + operation + " \"" +
-                                source.string() + "\"";
+    const std::string command =
+        fs::read_symlink("/proc/self/exe").string() + " --wide " + operation + " \"" + source.string() + "\"";
     FILE* pipe = popen(command.c_str(), "r");
     double megabytes = -1;
     if (pipe && std::fscanf(pipe, "%lf", &megabytes) != 1) megabytes = -1;
@@ -161,9 +162,13 @@ int main(int argc, char** argv) {
     for (const auto& [name, kind] : kKinds) {
         prepare(name, kind);
         benchmark::RegisterBenchmark(("readBack/" + name).c_str(), readBack, name)
-            ->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(2.0)
+            ->UseRealTime();
         benchmark::RegisterBenchmark(("proof/" + name).c_str(), proof, name)
-            ->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(2.0)
+            ->UseRealTime();
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

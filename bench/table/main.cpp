@@ -16,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -110,8 +109,9 @@ int main(int argc, char** argv) {
     std::printf("(the view model's sort with the table's reset %.1f ms, painting %.1f ms)\n", sortCall * 1e3,
                 double(direct.nsecsElapsed()) / 1e6);
     std::printf("(the first click %.1f ms)\n", first * 1e3);
-    std::printf("%zu rows: scan into the table %.1f s; sorting by Filename %.1f ms, std::sort of the names %.1f ms "
-                "-> ratio %.2f (target <= 3); peak memory %.0f MB\n",
-                viewModel.scanResults().size(), scanSeconds, best * 1e3, keys * 1e3, best / keys, peakMegabytes());
+    std::printf(
+        "%zu rows: scan into the table %.1f s; sorting by Filename %.1f ms, std::sort of the names %.1f ms "
+        "-> ratio %.2f (target <= 3); peak memory %.0f MB\n",
+        viewModel.scanResults().size(), scanSeconds, best * 1e3, keys * 1e3, best / keys, peakMegabytes());
     fs::remove_all(root);
 }

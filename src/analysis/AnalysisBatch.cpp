@@ -157,9 +157,9 @@ std::vector<ScanResult> AudioAnalyzerService::analyzeBatch(const std::vector<Pat
     return gather(*this, items, maxConcurrent, progress, stop);
 }
 
-std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(
-    const std::vector<std::pair<Path, Path>>& pairs, int maxConcurrent, const BatchProgress& progress,
-    const std::atomic<bool>* stop) {
+std::vector<ScanResult> AudioAnalyzerService::analyzeSplitPairBatch(const std::vector<std::pair<Path, Path>>& pairs,
+                                                                    int maxConcurrent, const BatchProgress& progress,
+                                                                    const std::atomic<bool>* stop) {
     std::vector<CacheItem> items;
     for (const auto& [left, right] : pairs) items.push_back({left, right});
     return gather(*this, items, maxConcurrent, progress, stop);

@@ -2,8 +2,7 @@
 
 namespace twinfold {
 
-AnalysisError::AnalysisError(Case errorCase)
-    : std::runtime_error(description(errorCase)), case_(errorCase) {}
+AnalysisError::AnalysisError(Case errorCase) : std::runtime_error(description(errorCase)), case_(errorCase) {}
 
 const char* AnalysisError::description(Case errorCase) noexcept {
     switch (errorCase) {

@@ -10,9 +10,9 @@ namespace twinfold {
 class AnalysisError : public std::runtime_error {
 public:
     enum class Case {
-        notStereo,       // "File is not stereo"
-        readError,       // "Error reading audio data"
-        cancelled,       // "Analysis was cancelled"
+        notStereo,  // "File is not stereo"
+        readError,  // "Error reading audio data"
+        cancelled,  // "Analysis was cancelled"
     };
 
     explicit AnalysisError(Case errorCase);

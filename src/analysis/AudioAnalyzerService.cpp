@@ -26,9 +26,7 @@ using Clock = std::chrono::steady_clock;
 // second-level cache while every test walks over it.
 constexpr std::uint32_t runSamples = 65536;
 
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 std::uint32_t runFramesFor(int channelCount, std::uint32_t chunkSize) {
     std::uint32_t frames = runSamples / std::uint32_t(std::max(channelCount, 1));
@@ -118,8 +116,8 @@ ScanResult AudioAnalyzerService::analyzeFile(const Path& path, const std::atomic
     return analyzeStereo(source, std::move(info), std::nullopt, start, stopFlags, pictures);
 }
 
-ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& right,
-                                                  const std::atomic<bool>* stop, EvidencePictures* pictures) {
+ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& right, const std::atomic<bool>* stop,
+                                                  EvidencePictures* pictures) {
     const auto start = Clock::now();
     filesOpened_.fetch_add(2);
     AudioFileInfo info = describeSplitPair(left, right);
@@ -154,8 +152,8 @@ ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileIn
 }
 
 ScanResult AudioAnalyzerService::analyzeMultichannel(std::unique_ptr<AudioFileReader> file, AudioFileInfo info,
-                                                     std::chrono::steady_clock::time_point start,
-                                                     const StopFlags& stop, EvidencePictures* pictures) {
+                                                     std::chrono::steady_clock::time_point start, const StopFlags& stop,
+                                                     EvidencePictures* pictures) {
     const int channels = file->channelCount();
     const ChunkGeometry geometry{file->length(), chunkSize_, runFramesFor(channels, chunkSize_)};
     MultichannelSource source(std::move(file), geometry.runFrames);

@@ -26,16 +26,15 @@ class StopFlags;
 // Called after each result a batch gathers: (results so far, number of items
 // in the batch, file name of the result just added). Calls never overlap;
 // they are made on the batch's worker threads.
-using BatchProgress =
-    std::function<void(std::size_t resultsSoFar, std::size_t batchSize, const std::string& filename)>;
+using BatchProgress = std::function<void(std::size_t resultsSoFar, std::size_t batchSize, const std::string& filename)>;
 
 // Takes each result of a queue as soon as it is ready. Calls never overlap;
 // they are made on the queue's worker threads.
 using ResultSink = std::function<void(ScanResult result)>;
 
 struct QueueOptions {
-    int jobs = 0;                     // workers; 0 or less: one per core
-    AnalysisCache* cache = nullptr;   // consulted first and filled, when given
+    int jobs = 0;                    // workers; 0 or less: one per core
+    AnalysisCache* cache = nullptr;  // consulted first and filled, when given
 };
 
 // Classifies the channels of audio files: silent channels, dual mono, panned
@@ -74,8 +73,7 @@ public:
     // strictly greater than this. `chunkSize` (frames, at least 1) is the unit
     // of cancellation and of the float sums of the panned-mono test; it is a
     // parameter only so that tests can cut small files into many chunks.
-    explicit AudioAnalyzerService(float silenceThresholdLinear,
-                                  std::uint32_t chunkSize = defaultChunkSize);
+    explicit AudioAnalyzerService(float silenceThresholdLinear, std::uint32_t chunkSize = defaultChunkSize);
 
     AudioAnalyzerService(const AudioAnalyzerService&) = delete;
     AudioAnalyzerService& operator=(const AudioAnalyzerService&) = delete;
@@ -109,8 +107,7 @@ public:
     // analyzeQueue on `maxConcurrent` workers (at least 1) without a cache,
     // the results gathered in the order they finished.
     std::vector<ScanResult> analyzeBatch(const std::vector<Path>& paths, int maxConcurrent,
-                                         const BatchProgress& progress = {},
-                                         const std::atomic<bool>* stop = nullptr);
+                                         const BatchProgress& progress = {}, const std::atomic<bool>* stop = nullptr);
 
     // The same for split pairs (left, right), with analyzeSplitPair. Files
     // that turn out not to form a pair (SplitStereoError) are analysed as
@@ -143,8 +140,7 @@ private:
                                         PictureList* pictures = nullptr);
     std::vector<ScanResult> analyzePairOrEach(const Path& left, const Path& right, const std::atomic<bool>* stop,
                                               PictureList* pictures);
-    std::vector<ScanResult> analyzeCached(const CacheItem& item, AnalysisCache* cache,
-                                          const std::atomic<bool>* stop);
+    std::vector<ScanResult> analyzeCached(const CacheItem& item, AnalysisCache* cache, const std::atomic<bool>* stop);
     ScanResult analyzeStereo(StereoSource& source, AudioFileInfo info, std::optional<Path> pairedFilePath,
                              std::chrono::steady_clock::time_point start, const StopFlags& stop,
                              EvidencePictures* pictures);

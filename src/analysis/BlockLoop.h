@@ -23,8 +23,7 @@ struct ChunkGeometry {
 // lone flag converts implicitly, for loops that have only one.
 class StopFlags {
 public:
-    StopFlags(const std::atomic<bool>& own, const std::atomic<bool>* caller = nullptr)
-        : own_(&own), caller_(caller) {}
+    StopFlags(const std::atomic<bool>& own, const std::atomic<bool>* caller = nullptr) : own_(&own), caller_(caller) {}
 
     bool isSet() const {
         return own_->load(std::memory_order_relaxed) || (caller_ && caller_->load(std::memory_order_relaxed));

@@ -54,9 +54,7 @@ std::uint32_t StereoSource::read(std::uint32_t n) {
     return frames;
 }
 
-const float* StereoSource::right() const {
-    return right_ ? rightBuffer_.channel(0) : leftBuffer_.channel(1);
-}
+const float* StereoSource::right() const { return right_ ? rightBuffer_.channel(0) : leftBuffer_.channel(1); }
 
 MultichannelSource::MultichannelSource(std::unique_ptr<AudioFileReader> file, std::uint32_t capacity)
     : file_(std::move(file)),

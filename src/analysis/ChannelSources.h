@@ -14,8 +14,7 @@ namespace twinfold {
 class StereoSource {
 public:
     StereoSource(std::unique_ptr<AudioFileReader> file, std::uint32_t capacity);
-    StereoSource(std::unique_ptr<AudioFileReader> left, std::unique_ptr<AudioFileReader> right,
-                 std::uint32_t capacity);
+    StereoSource(std::unique_ptr<AudioFileReader> left, std::unique_ptr<AudioFileReader> right, std::uint32_t capacity);
 
     // The (left) file's length in frames.
     std::int64_t length() const { return left_->length(); }

@@ -11,9 +11,7 @@ namespace {
 constexpr std::int64_t columns = EvidencePictures::overviewColumns;
 constexpr int gonioSize = EvidencePictures::goniometerSize;
 
-float decibels(double linear) {
-    return linear > 0 ? float(20.0 * std::log10(linear)) : minusInfinitydB;
-}
+float decibels(double linear) { return linear > 0 ? float(20.0 * std::log10(linear)) : minusInfinitydB; }
 
 // The goniometer cell of a value in −1…1: 0 at −1, gonioSize − 1 at +1.
 int cellOf(float value) {
@@ -95,7 +93,8 @@ void EvidenceGatherer::addPair(const float* left, const float* right, std::size_
     for (std::size_t done = 0; done < n;) {
         const OverviewBuilder::Span span = l.nextSpan(n - done);
         const std::size_t c = span.column;
-        kernels::PairRange range{l.minimum(c), l.maximum(c), r.minimum(c), r.maximum(c), largestSum_, largestDifference_};
+        kernels::PairRange range{l.minimum(c), l.maximum(c), r.minimum(c),
+                                 r.maximum(c), largestSum_,  largestDifference_};
         kernels::extendPairRange(left + done, right + done, span.frames, range);
         l.minimum(c) = range.loA, l.maximum(c) = range.hiA, r.minimum(c) = range.loB, r.maximum(c) = range.hiB;
         largestSum_ = range.sum, largestDifference_ = range.difference;

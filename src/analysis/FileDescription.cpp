@@ -41,9 +41,7 @@ std::int64_t sizeAttribute(const fs::path& p) {
 
 }  // namespace
 
-AudioFileInfo describeFile(const fs::path& path) {
-    return describeFile(path, *openAudioFile(path));
-}
+AudioFileInfo describeFile(const fs::path& path) { return describeFile(path, *openAudioFile(path)); }
 
 AudioFileInfo describeFile(const fs::path& path, const AudioFileReader& reader) {
     AudioFileInfo info;
@@ -85,8 +83,7 @@ AudioFileInfo describeSplitPair(const fs::path& left, const fs::path& right) {
 
     std::string stem = left.stem().string();
     std::string lowerStem = lowered(stem);
-    bool marked = lowerStem.size() >= 2 &&
-                  (lowerStem.ends_with(".l") || lowerStem.ends_with(".r"));
+    bool marked = lowerStem.size() >= 2 && (lowerStem.ends_with(".l") || lowerStem.ends_with(".r"));
     if (!marked || stem.size() < 3) throw SplitStereoError(Case::invalidFilename);
 
     AudioFileInfo info;

@@ -33,8 +33,7 @@ constexpr float pannedMonoCorrelationThreshold = 0.99f;
 // Panned mono when the channels' correlation is at least 0.99 (a positive
 // correlation only, so an inverted copy is not panned mono). `totalFrames` is
 // the file's length, `moments` what was read of it.
-std::optional<PannedMonoVerdict> decidePannedMono(const StereoMoments& moments,
-                                                  std::int64_t totalFrames);
+std::optional<PannedMonoVerdict> decidePannedMono(const StereoMoments& moments, std::int64_t totalFrames);
 
 // The kept (louder) side scaled to match the dropped side as closely as any
 // gain can (least squares over the raw samples, no mean removed, so it is

@@ -20,8 +20,7 @@ typedef int Int8 __attribute__((vector_size(32)));
 // vectors; `done` is where the caller takes over. Four accumulators, so the
 // maxima do not wait on one another.
 template <typename V, typename I, bool pairSums>
-[[gnu::always_inline]] inline float largestMagnitude(const float* a, const float* b, std::size_t n,
-                                                     std::size_t& done) {
+[[gnu::always_inline]] inline float largestMagnitude(const float* a, const float* b, std::size_t n, std::size_t& done) {
     constexpr std::size_t width = sizeof(V) / sizeof(float);
     const I absMask = I{} + 0x7FFFFFFF;
     V m[4] = {};
@@ -48,8 +47,7 @@ template <typename V, typename I, bool pairSums>
 // Adds whole groups of 8 frames into the 8 lanes of each sum, held as
 // 8 / width vectors of V; returns how many frames it took.
 template <typename V, bool identical>
-[[gnu::always_inline]] inline std::size_t addLanes(float (&lane)[5][8], const float* l, const float* r,
-                                                   std::size_t n) {
+[[gnu::always_inline]] inline std::size_t addLanes(float (&lane)[5][8], const float* l, const float* r, std::size_t n) {
     constexpr std::size_t width = sizeof(V) / sizeof(float), parts = 8 / width;
     V acc[5][parts];
     std::memcpy(acc, lane, sizeof acc);
@@ -70,7 +68,8 @@ template <typename V, bool identical>
 }
 
 float largestMagnitudeNarrow(const float* a, const float* b, std::size_t n, std::size_t& done) {
-    return b ? largestMagnitude<Float4, Int4, true>(a, b, n, done) : largestMagnitude<Float4, Int4, false>(a, b, n, done);
+    return b ? largestMagnitude<Float4, Int4, true>(a, b, n, done)
+             : largestMagnitude<Float4, Int4, false>(a, b, n, done);
 }
 
 template <bool identical>
@@ -82,13 +81,14 @@ std::size_t addLanesNarrow(float (&lane)[5][8], const float* l, const float* r, 
 // AVX2 builds of the same loops. No FMA: a fused multiply-add rounds once
 // instead of twice and would change the sums from one processor to another.
 [[gnu::target("avx2,no-fma")]] float largestMagnitudeWide(const float* a, const float* b, std::size_t n,
-                                                         std::size_t& done) {
-    return b ? largestMagnitude<Float8, Int8, true>(a, b, n, done) : largestMagnitude<Float8, Int8, false>(a, b, n, done);
+                                                          std::size_t& done) {
+    return b ? largestMagnitude<Float8, Int8, true>(a, b, n, done)
+             : largestMagnitude<Float8, Int8, false>(a, b, n, done);
 }
 
 template <bool identical>
 [[gnu::target("avx2,no-fma")]] std::size_t addLanesWide(float (&lane)[5][8], const float* l, const float* r,
-                                                       std::size_t n) {
+                                                        std::size_t n) {
     return addLanes<Float8, identical>(lane, l, r, n);
 }
 
@@ -138,8 +138,8 @@ __attribute__((target_clones("avx2", "default"))) void extendRange(const float* 
 // One loop for all six figures, so each sample is loaded once; built for
 // AVX2 too where the processor has it (min, max and |x| are exact, so
 // either build gives the same figures).
-__attribute__((target_clones("avx2", "default"))) void extendPairRange(const float* a, const float* b,
-                                                                       std::size_t n, PairRange& range) {
+__attribute__((target_clones("avx2", "default"))) void extendPairRange(const float* a, const float* b, std::size_t n,
+                                                                       PairRange& range) {
     float loA = range.loA, hiA = range.hiA, loB = range.loB, hiB = range.hiB, s = range.sum, d = range.difference;
 #pragma omp simd reduction(min : loA, loB) reduction(max : hiA, hiB, s, d)
     for (std::size_t i = 0; i < n; ++i) {
@@ -206,8 +206,8 @@ void StereoLaneSums::addRun(const float* left, const float* right, std::size_t n
 template <bool identical>
 void StereoLaneSums::addToBlock(const float* left, const float* right, std::size_t n) {
     auto& lane = block_.lane;
-    std::size_t i = wide() ? addLanesWide<identical>(lane, left, right, n)
-                           : addLanesNarrow<identical>(lane, left, right, n);
+    std::size_t i =
+        wide() ? addLanesWide<identical>(lane, left, right, n) : addLanesNarrow<identical>(lane, left, right, n);
     // The chunk's last few samples go to lanes 0, 1, … like any others.
     for (std::size_t k = 0; i < n; ++i, ++k) {
         const float x = left[i], y = right[i];

@@ -78,7 +78,7 @@ private:
     void stopMirroring();
 
     Level block_, group_, chunk_;
-    bool mirrored_ = true;  // right sums and dot not formed: they equal the left ones
+    bool mirrored_ = true;       // right sums and dot not formed: they equal the left ones
     std::size_t blockFill_ = 0;  // frames in block_
     std::size_t groupFill_ = 0;  // blocks in group_
 };

@@ -21,7 +21,8 @@ std::optional<std::string_view> element(std::string_view within, std::string_vie
     open.append(tag);
     for (std::size_t at = within.find(open, from); at != std::string_view::npos; at = within.find(open, at + 1)) {
         const std::size_t after = at + open.size();
-        if (after >= within.size() || (within[after] != '>' && !std::isspace(static_cast<unsigned char>(within[after]))))
+        if (after >= within.size() ||
+            (within[after] != '>' && !std::isspace(static_cast<unsigned char>(within[after]))))
             continue;  // a longer tag name with the same start
         const std::size_t contentStart = within.find('>', after);
         if (contentStart == std::string_view::npos) return std::nullopt;

@@ -8,11 +8,11 @@ namespace twinfold::detail {
 // The two fields by which an AIFF or AIFF-C file declares its length, with
 // their file offsets so they can be corrected in place.
 struct AiffSoundSizes {
-    std::uint32_t commFrames = 0;    // COMM numSampleFrames
+    std::uint32_t commFrames = 0;  // COMM numSampleFrames
     std::uint64_t commFramesAt = 0;
-    std::uint32_t ssndSize = 0;      // SSND ckSize: 8 + offset + sound data bytes
+    std::uint32_t ssndSize = 0;  // SSND ckSize: 8 + offset + sound data bytes
     std::uint64_t ssndSizeAt = 0;
-    std::uint32_t ssndOffset = 0;    // SSND offset: bytes skipped before the first frame
+    std::uint32_t ssndOffset = 0;  // SSND offset: bytes skipped before the first frame
 
     // File offset of the first frame.
     std::uint64_t soundAt() const { return ssndSizeAt + 12 + ssndOffset; }

@@ -33,8 +33,7 @@ namespace {
 // Fills `buffer` from float reads in blocks, each block's channel turned into
 // the buffer's samples by `convert(in, count, out)`.
 template <typename Sample, typename Convert>
-void readThroughFloats(AudioFileReader& reader, PlanarBuffer<Sample>& buffer, std::uint32_t frames,
-                       Convert convert) {
+void readThroughFloats(AudioFileReader& reader, PlanarBuffer<Sample>& buffer, std::uint32_t frames, Convert convert) {
     const int channels = reader.channelCount();
     if (buffer.channelCount() < channels) throw AudioIOError("the buffer has fewer channels than the file");
     const std::uint32_t wanted = std::min(frames, buffer.capacity());
@@ -57,9 +56,8 @@ void AudioFileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
 }
 
 void AudioFileReader::readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) {
-    readThroughFloats(*this, buffer, frames, [](const float* in, std::size_t count, double* out) {
-        std::copy(in, in + count, out);
-    });
+    readThroughFloats(*this, buffer, frames,
+                      [](const float* in, std::size_t count, double* out) { std::copy(in, in + count, out); });
 }
 
 namespace detail {

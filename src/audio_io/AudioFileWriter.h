@@ -14,8 +14,8 @@ namespace twinfold {
 struct WriterSettings {
     double sampleRate = 0;
     int channelCount = 0;
-    int bitDepth = 24;               // integer PCM: 8, 16, 24 or 32; float: 32 or 64
-    bool isBigEndian = false;        // true for AIFF
+    int bitDepth = 24;         // integer PCM: 8, 16, 24 or 32; float: 32 or 64
+    bool isBigEndian = false;  // true for AIFF
     // WAV: the channels are discrete, without speaker positions, so the
     // speaker mask says none (0) instead of the one libsndfile picks from
     // the channel count (quad, 5.1, 7.1). AIFF has no mask.
@@ -57,8 +57,7 @@ public:
 // Throws AudioIOError when the file exists, no container is given and the
 // extension names none, the settings are not writable, or the file cannot be
 // created.
-std::unique_ptr<AudioFileWriter> createAudioFile(const std::filesystem::path& path,
-                                                 const WriterSettings& settings);
+std::unique_ptr<AudioFileWriter> createAudioFile(const std::filesystem::path& path, const WriterSettings& settings);
 ContainerType containerForExtension(const std::filesystem::path& path);  // throws AudioIOError
 
 }  // namespace twinfold

@@ -20,9 +20,9 @@ struct AudioFormatInfo {
     double sampleRate = 0;
     int channelCount = 0;
     CommonFormat commonFormat = CommonFormat::other;
-    std::uint32_t formatID = 0;    // kFormatLinearPCM for PCM files
-    int bitsPerChannel = 0;        // 0 when the format has no fixed sample size
-    bool isFloat = false;          // PCM samples stored as IEEE float
+    std::uint32_t formatID = 0;  // kFormatLinearPCM for PCM files
+    int bitsPerChannel = 0;      // 0 when the format has no fixed sample size
+    bool isFloat = false;        // PCM samples stored as IEEE float
     bool isInterleaved = false;
     // The container the content is in, whatever the file's name says; absent
     // for other containers and compressed streams.

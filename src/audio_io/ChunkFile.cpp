@@ -98,8 +98,7 @@ private:
         std::uint32_t seen = 0;
         for (const ChunkEntry& chunk : layout_.chunks)
             if (chunk.id == id && seen++ == index) return chunk;
-        throw AudioIOError(path_.string() + ": no chunk '" + fourCCText(id) + "' with index " +
-                           std::to_string(index));
+        throw AudioIOError(path_.string() + ": no chunk '" + fourCCText(id) + "' with index " + std::to_string(index));
     }
 
     void requireOpen() const {

@@ -20,9 +20,7 @@ constexpr std::uint32_t kPlaceholderSize = 0xFFFFFFFF;
 // a longer table is garbage, and the cap bounds what we read of it.
 constexpr std::uint32_t kMaxDs64TableLength = 1024;
 
-[[noreturn]] void failRf64(const std::string& problem) {
-    throw AudioIOError("Malformed RF64 file: " + problem);
-}
+[[noreturn]] void failRf64(const std::string& problem) { throw AudioIOError("Malformed RF64 file: " + problem); }
 
 // The 64-bit sizes of an RF64 file, which stand in for the 32-bit fields
 // that hold the 0xFFFFFFFF placeholder.
@@ -105,8 +103,8 @@ ChunkLayout parseRiffLayout(const ByteSource& source) {
     ChunkWalkRules rules;
     rules.bigEndian = false;
     rules.audioId = fourCC("data");
-    ChunkLayout layout = loadBE32(header) == fourCC("RF64") ? walkRf64(source, rules)
-                                                            : walkRiff(source, rules, loadLE32(header + 4));
+    ChunkLayout layout =
+        loadBE32(header) == fourCC("RF64") ? walkRf64(source, rules) : walkRiff(source, rules, loadLE32(header + 4));
     // wBitsPerSample follows format tag, channels, rate, byte rate and block
     // align (14 bytes) in 'fmt '.
     layout.bitsPerChannel = read16InFirstChunk(source, layout, fourCC("fmt "), 14, false);

@@ -17,10 +17,10 @@ enum class ChunkContainer { riff, rf64, aiff, aifc };
 // One chunk, by position.
 struct ChunkEntry {
     FourCC id = 0;
-    std::uint64_t dataOffset = 0;   // file offset of the chunk's contents
-    std::uint64_t size = 0;         // the declared (true) length of the contents; for an
-                                    // audio chunk cut short by the end of the file, the
-                                    // bytes actually present
+    std::uint64_t dataOffset = 0;  // file offset of the chunk's contents
+    std::uint64_t size = 0;        // the declared (true) length of the contents; for an
+                                   // audio chunk cut short by the end of the file, the
+                                   // bytes actually present
 
     bool operator==(const ChunkEntry&) const = default;
 };

@@ -125,8 +125,8 @@ ChunkLayout walkChunks(const ByteSource& source, const ChunkWalkRules& rules, st
     return ChunkWalker(source, rules, formEnd).run();
 }
 
-int read16InFirstChunk(const ByteSource& source, const ChunkLayout& layout, FourCC id,
-                       std::uint64_t fieldOffset, bool bigEndian) {
+int read16InFirstChunk(const ByteSource& source, const ChunkLayout& layout, FourCC id, std::uint64_t fieldOffset,
+                       bool bigEndian) {
     for (const ChunkEntry& chunk : layout.chunks) {
         if (chunk.id != id || chunk.size < fieldOffset + 2) continue;
         std::uint8_t field[2];

@@ -13,8 +13,8 @@ namespace twinfold {
 // only the chunk parser uses it.
 struct ChunkWalkRules {
     bool bigEndian = false;
-    FourCC audioId = 0;      // 'data' or 'SSND': the one chunk that may be cut short
-    std::string formName;    // "WAVE", "RF64", "AIFF" or "AIFF-C", for messages
+    FourCC audioId = 0;    // 'data' or 'SSND': the one chunk that may be cut short
+    std::string formName;  // "WAVE", "RF64", "AIFF" or "AIFF-C", for messages
     // Turns a 32-bit size field into the chunk's size; RF64 resolves its
     // 0xFFFFFFFF placeholders from 'ds64'. Empty: the field is the size.
     std::function<std::uint64_t(FourCC id, std::uint32_t sizeField)> resolveSize;
@@ -29,7 +29,7 @@ ChunkLayout walkChunks(const ByteSource& source, const ChunkWalkRules& rules, st
 
 // The 16-bit field `fieldOffset` bytes into the first `id` chunk long enough
 // to hold it (such as the bits per sample in 'fmt ' or 'COMM'); 0 if none.
-int read16InFirstChunk(const ByteSource& source, const ChunkLayout& layout, FourCC id,
-                       std::uint64_t fieldOffset, bool bigEndian);
+int read16InFirstChunk(const ByteSource& source, const ChunkLayout& layout, FourCC id, std::uint64_t fieldOffset,
+                       bool bigEndian);
 
 }  // namespace twinfold

@@ -112,8 +112,7 @@ void Decoder::feedDecoder() {
 // decoder ends the read.
 bool Decoder::skippedDamage(int result) {
     if (result >= 0) return false;
-    for (int fatal :
-         {AVERROR(ENOMEM), AVERROR_BUG, AVERROR_BUG2, AVERROR_EXTERNAL, AVERROR(EAGAIN), AVERROR_EOF}) {
+    for (int fatal : {AVERROR(ENOMEM), AVERROR_BUG, AVERROR_BUG2, AVERROR_EXTERNAL, AVERROR(EAGAIN), AVERROR_EOF}) {
         if (result == fatal) fail(result);
     }
     if (firstDamage_ == 0) firstDamage_ = result;

@@ -87,8 +87,7 @@ private:
     std::int64_t packetCount_ = 0;
 };
 
-Encoder::Encoder(const std::filesystem::path& path, int channels, int sampleRate, EncodedFormat format)
-    : file_(path) {
+Encoder::Encoder(const std::filesystem::path& path, int channels, int sampleRate, EncodedFormat format) : file_(path) {
     const Recipe recipe = recipeFor(format);
     AVFormatContext* raw = nullptr;
     check(avformat_alloc_output_context2(&raw, nullptr, recipe.muxer, nullptr));

@@ -12,9 +12,7 @@ bool isLinearPcm(const AVCodecDescriptor* descriptor) {
            (descriptor->props & AV_CODEC_PROP_LOSSLESS) && !(descriptor->props & AV_CODEC_PROP_LOSSY);
 }
 
-bool isFloatPcm(const AVCodecDescriptor* descriptor) {
-    return std::string_view(descriptor->name).starts_with("pcm_f");
-}
+bool isFloatPcm(const AVCodecDescriptor* descriptor) { return std::string_view(descriptor->name).starts_with("pcm_f"); }
 
 std::uint32_t codeFromName(std::string_view name) {
     char text[5] = {' ', ' ', ' ', ' ', '\0'};
@@ -50,9 +48,8 @@ CommonFormat integerFormatFor(int bits) {
 
 AudioFormatInfo describeStream(const AVCodecContext& codec, double sampleRate, int channelCount) {
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec.codec_id);
-    AudioFormatInfo info{.sampleRate = sampleRate,
-                         .channelCount = channelCount,
-                         .formatID = formatIDFor(codec.codec_id, descriptor)};
+    AudioFormatInfo info{
+        .sampleRate = sampleRate, .channelCount = channelCount, .formatID = formatIDFor(codec.codec_id, descriptor)};
     if (isLinearPcm(descriptor)) {
         info.bitsPerChannel = av_get_bits_per_sample(codec.codec_id);
         info.isFloat = isFloatPcm(descriptor);

@@ -16,8 +16,7 @@ void FrameConverter::convert(const AVFrame& frame, PCMBuffer& out) {
     } else {
         prepareResampler(frame);
         std::vector<std::uint8_t*> planes(std::size_t(channels), nullptr);
-        for (int c = 0; c < channels; ++c)
-            planes[std::size_t(c)] = reinterpret_cast<std::uint8_t*>(out.channel(c));
+        for (int c = 0; c < channels; ++c) planes[std::size_t(c)] = reinterpret_cast<std::uint8_t*>(out.channel(c));
         const int converted =
             check(swr_convert(resampler_.get(), planes.data(), frame.nb_samples,
                               const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples));
@@ -32,8 +31,8 @@ void FrameConverter::prepareResampler(const AVFrame& frame) {
     SwrContext* raw = nullptr;
     // FFmpeg 5.1 takes the layouts as non-const pointers but only reads them.
     auto* layout = const_cast<AVChannelLayout*>(&frame.ch_layout);
-    check(swr_alloc_set_opts2(&raw, layout, AV_SAMPLE_FMT_FLTP, frame.sample_rate, layout,
-                              AVSampleFormat(frame.format), frame.sample_rate, 0, nullptr));
+    check(swr_alloc_set_opts2(&raw, layout, AV_SAMPLE_FMT_FLTP, frame.sample_rate, layout, AVSampleFormat(frame.format),
+                              frame.sample_rate, 0, nullptr));
     resampler_.reset(raw);
     check(swr_init(raw));
     inputFormat_ = AVSampleFormat(frame.format);

@@ -19,19 +19,19 @@ using ffmpeg::fail;
 // bits / 8 bytes, or 0 for any other coding.
 int plainPcmBits(AVCodecID codec) {
     switch (codec) {
-        case AV_CODEC_ID_PCM_U8:
-        case AV_CODEC_ID_PCM_S8: return 8;
-        case AV_CODEC_ID_PCM_S16LE:
-        case AV_CODEC_ID_PCM_S16BE: return 16;
-        case AV_CODEC_ID_PCM_S24LE:
-        case AV_CODEC_ID_PCM_S24BE: return 24;
-        case AV_CODEC_ID_PCM_S32LE:
-        case AV_CODEC_ID_PCM_S32BE:
-        case AV_CODEC_ID_PCM_F32LE:
-        case AV_CODEC_ID_PCM_F32BE: return 32;
-        case AV_CODEC_ID_PCM_F64LE:
-        case AV_CODEC_ID_PCM_F64BE: return 64;
-        default: return 0;
+    case AV_CODEC_ID_PCM_U8:
+    case AV_CODEC_ID_PCM_S8: return 8;
+    case AV_CODEC_ID_PCM_S16LE:
+    case AV_CODEC_ID_PCM_S16BE: return 16;
+    case AV_CODEC_ID_PCM_S24LE:
+    case AV_CODEC_ID_PCM_S24BE: return 24;
+    case AV_CODEC_ID_PCM_S32LE:
+    case AV_CODEC_ID_PCM_S32BE:
+    case AV_CODEC_ID_PCM_F32LE:
+    case AV_CODEC_ID_PCM_F32BE: return 32;
+    case AV_CODEC_ID_PCM_F64LE:
+    case AV_CODEC_ID_PCM_F64BE: return 64;
+    default: return 0;
     }
 }
 

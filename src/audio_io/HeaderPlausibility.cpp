@@ -89,8 +89,7 @@ std::string implausibleDeclaredHeader(const ByteSource& source) {
     } catch (const AudioIOError&) {
         return {};
     }
-    if (layout.isAiff())
-        return implausibleAiffFormat(source, layout);
+    if (layout.isAiff()) return implausibleAiffFormat(source, layout);
     return implausibleWaveFormat(source, layout);
 }
 

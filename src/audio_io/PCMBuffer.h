@@ -12,8 +12,7 @@ class PlanarBuffer {
 public:
     PlanarBuffer() = default;
     PlanarBuffer(int channelCount, std::uint32_t capacity)
-        : channels_(channelCount), capacity_(capacity),
-          data_(std::size_t(channelCount) * capacity) {}
+        : channels_(channelCount), capacity_(capacity), data_(std::size_t(channelCount) * capacity) {}
 
     int channelCount() const { return channels_; }
     std::uint32_t capacity() const { return capacity_; }

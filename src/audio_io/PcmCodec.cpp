@@ -115,21 +115,21 @@ void interleave(const std::int32_t* const* src, std::size_t frames, int channels
 template <typename R, typename Out>
 void decodeChannels(const std::uint8_t* src, std::size_t frames, int channels, Out* const* dst) {
     switch (channels) {
-        case 1: return deinterleave<R, 1>(src, frames, channels, dst);
-        case 2: return deinterleave<R, 2>(src, frames, channels, dst);
-        case 4: return deinterleave<R, 4>(src, frames, channels, dst);
-        case 6: return deinterleave<R, 6>(src, frames, channels, dst);
-        case 8: return deinterleave<R, 8>(src, frames, channels, dst);
-        default: return deinterleave<R, 0>(src, frames, channels, dst);
+    case 1: return deinterleave<R, 1>(src, frames, channels, dst);
+    case 2: return deinterleave<R, 2>(src, frames, channels, dst);
+    case 4: return deinterleave<R, 4>(src, frames, channels, dst);
+    case 6: return deinterleave<R, 6>(src, frames, channels, dst);
+    case 8: return deinterleave<R, 8>(src, frames, channels, dst);
+    default: return deinterleave<R, 0>(src, frames, channels, dst);
     }
 }
 
 template <typename R>
 void encodeChannels(const std::int32_t* const* src, std::size_t frames, int channels, std::uint8_t* dst) {
     switch (channels) {
-        case 1: return interleave<R, 1>(src, frames, channels, dst);
-        case 2: return interleave<R, 2>(src, frames, channels, dst);
-        default: return interleave<R, 0>(src, frames, channels, dst);
+    case 1: return interleave<R, 1>(src, frames, channels, dst);
+    case 2: return interleave<R, 2>(src, frames, channels, dst);
+    default: return interleave<R, 0>(src, frames, channels, dst);
     }
 }
 
@@ -155,38 +155,38 @@ void encodeEndian(const RawPcmLayout& l, const std::int32_t* const* src, std::si
 
 std::size_t RawPcmLayout::bytesPerSample() const {
     switch (encoding) {
-        case RawEncoding::int16: return 2;
-        case RawEncoding::int24: return 3;
-        case RawEncoding::int32:
-        case RawEncoding::float32: return 4;
+    case RawEncoding::int16: return 2;
+    case RawEncoding::int24: return 3;
+    case RawEncoding::int32:
+    case RawEncoding::float32: return 4;
     }
     return 0;
 }
 
 void decodePcm(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, float* const* dst) {
     switch (l.encoding) {
-        case RawEncoding::int16: return decodeEndian<RawEncoding::int16>(l, src, frames, dst);
-        case RawEncoding::int24: return decodeEndian<RawEncoding::int24>(l, src, frames, dst);
-        case RawEncoding::int32: return decodeEndian<RawEncoding::int32>(l, src, frames, dst);
-        case RawEncoding::float32: return decodeEndian<RawEncoding::float32>(l, src, frames, dst);
+    case RawEncoding::int16: return decodeEndian<RawEncoding::int16>(l, src, frames, dst);
+    case RawEncoding::int24: return decodeEndian<RawEncoding::int24>(l, src, frames, dst);
+    case RawEncoding::int32: return decodeEndian<RawEncoding::int32>(l, src, frames, dst);
+    case RawEncoding::float32: return decodeEndian<RawEncoding::float32>(l, src, frames, dst);
     }
 }
 
 void decodePcm(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, std::int32_t* const* dst) {
     switch (l.encoding) {
-        case RawEncoding::int16: return decodeEndian<RawEncoding::int16>(l, src, frames, dst);
-        case RawEncoding::int24: return decodeEndian<RawEncoding::int24>(l, src, frames, dst);
-        case RawEncoding::int32: return decodeEndian<RawEncoding::int32>(l, src, frames, dst);
-        case RawEncoding::float32: break;  // callers convert float files from float
+    case RawEncoding::int16: return decodeEndian<RawEncoding::int16>(l, src, frames, dst);
+    case RawEncoding::int24: return decodeEndian<RawEncoding::int24>(l, src, frames, dst);
+    case RawEncoding::int32: return decodeEndian<RawEncoding::int32>(l, src, frames, dst);
+    case RawEncoding::float32: break;  // callers convert float files from float
     }
 }
 
 void encodePcm(const RawPcmLayout& l, const std::int32_t* const* src, std::size_t frames, std::uint8_t* dst) {
     switch (l.encoding) {
-        case RawEncoding::int16: return encodeEndian<RawEncoding::int16>(l, src, frames, dst);
-        case RawEncoding::int24: return encodeEndian<RawEncoding::int24>(l, src, frames, dst);
-        case RawEncoding::int32: return encodeEndian<RawEncoding::int32>(l, src, frames, dst);
-        case RawEncoding::float32: break;  // the writer stores integers only
+    case RawEncoding::int16: return encodeEndian<RawEncoding::int16>(l, src, frames, dst);
+    case RawEncoding::int24: return encodeEndian<RawEncoding::int24>(l, src, frames, dst);
+    case RawEncoding::int32: return encodeEndian<RawEncoding::int32>(l, src, frames, dst);
+    case RawEncoding::float32: break;  // the writer stores integers only
     }
 }
 

@@ -28,13 +28,11 @@ constexpr std::size_t kRawGuardBytes = 4;
 void decodePcm(const RawPcmLayout& layout, const std::uint8_t* src, std::size_t frames, float* const* dst);
 // Interleaved raw integer frames → planar int32, left-justified (a 16-bit
 // sample s becomes s << 16). Integer encodings only.
-void decodePcm(const RawPcmLayout& layout, const std::uint8_t* src, std::size_t frames,
-               std::int32_t* const* dst);
+void decodePcm(const RawPcmLayout& layout, const std::uint8_t* src, std::size_t frames, std::int32_t* const* dst);
 
 // Planar left-justified int32 → interleaved raw bytes of an integer encoding;
 // the bits below the encoding's depth are dropped.
-void encodePcm(const RawPcmLayout& layout, const std::int32_t* const* src, std::size_t frames,
-               std::uint8_t* dst);
+void encodePcm(const RawPcmLayout& layout, const std::int32_t* const* src, std::size_t frames, std::uint8_t* dst);
 
 // Float samples → the nearest integers of a `bits`-deep grid, left-justified
 // in 32 bits. Out-of-range values clip to the extremes (never wrap around),
@@ -42,8 +40,6 @@ void encodePcm(const RawPcmLayout& layout, const std::int32_t* const* src, std::
 void quantizePcm(const float* src, std::size_t count, int bits, std::int32_t* dst);
 
 // Float samples → int32 full scale ±2^31, the same rule at 32 bits.
-inline void floatToInt32(const float* src, std::size_t count, std::int32_t* dst) {
-    quantizePcm(src, count, 32, dst);
-}
+inline void floatToInt32(const float* src, std::size_t count, std::int32_t* dst) { quantizePcm(src, count, 32, dst); }
 
 }  // namespace twinfold::detail

@@ -29,13 +29,13 @@ constexpr std::uint32_t kLibraryBlockFrames = 16384;
 // for one) go through libsndfile's own conversion.
 bool storesPlainPcm(int format) {
     switch (format & SF_FORMAT_TYPEMASK) {
-        case SF_FORMAT_WAV:
-        case SF_FORMAT_WAVEX:
-        case SF_FORMAT_RF64:
-        case SF_FORMAT_AIFF:
-        case SF_FORMAT_W64:
-        case SF_FORMAT_CAF: return true;
-        default: return false;
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+    case SF_FORMAT_RF64:
+    case SF_FORMAT_AIFF:
+    case SF_FORMAT_W64:
+    case SF_FORMAT_CAF: return true;
+    default: return false;
     }
 }
 
@@ -43,11 +43,11 @@ std::optional<RawPcmLayout> rawLayoutFor(SNDFILE* file, const SF_INFO& info) {
     if (!storesPlainPcm(info.format)) return std::nullopt;
     RawPcmLayout layout;
     switch (info.format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_PCM_16: layout.encoding = RawEncoding::int16; break;
-        case SF_FORMAT_PCM_24: layout.encoding = RawEncoding::int24; break;
-        case SF_FORMAT_PCM_32: layout.encoding = RawEncoding::int32; break;
-        case SF_FORMAT_FLOAT: layout.encoding = RawEncoding::float32; break;
-        default: return std::nullopt;
+    case SF_FORMAT_PCM_16: layout.encoding = RawEncoding::int16; break;
+    case SF_FORMAT_PCM_24: layout.encoding = RawEncoding::int24; break;
+    case SF_FORMAT_PCM_32: layout.encoding = RawEncoding::int32; break;
+    case SF_FORMAT_FLOAT: layout.encoding = RawEncoding::float32; break;
+    default: return std::nullopt;
     }
     layout.bigEndian = sf_command(file, SFC_RAW_DATA_NEEDS_ENDSWAP, nullptr, 0) == SF_TRUE;
     layout.channels = info.channels;
@@ -97,8 +97,7 @@ public:
 
 private:
     template <typename Sample, typename ReadBlock>
-    void readBlocks(PlanarBuffer<Sample>& buffer, std::uint32_t frames, std::uint32_t blockFrames,
-                    ReadBlock readBlock);
+    void readBlocks(PlanarBuffer<Sample>& buffer, std::uint32_t frames, std::uint32_t blockFrames, ReadBlock readBlock);
     std::uint32_t rawBlockFrames() const;
     const std::uint8_t* readRaw(std::uint32_t frames);
     void checkDelivered(sf_count_t delivered, sf_count_t wanted) const;
@@ -138,9 +137,8 @@ void SndfileReader::seek(std::int64_t frame) {
 
 void SndfileReader::read(PCMBuffer& buffer, std::uint32_t frames) {
     if (raw_) {
-        readBlocks(buffer, frames, rawBlockFrames(), [this](std::uint32_t n, float* const* dst) {
-            detail::decodePcm(*raw_, readRaw(n), n, dst);
-        });
+        readBlocks(buffer, frames, rawBlockFrames(),
+                   [this](std::uint32_t n, float* const* dst) { detail::decodePcm(*raw_, readRaw(n), n, dst); });
         return;
     }
     readBlocks(buffer, frames, kLibraryBlockFrames, [this](std::uint32_t n, float* const* dst) {
@@ -152,9 +150,8 @@ void SndfileReader::read(PCMBuffer& buffer, std::uint32_t frames) {
 
 void SndfileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
     if (raw_ && raw_->encoding != RawEncoding::float32) {
-        readBlocks(buffer, frames, rawBlockFrames(), [this](std::uint32_t n, std::int32_t* const* dst) {
-            detail::decodePcm(*raw_, readRaw(n), n, dst);
-        });
+        readBlocks(buffer, frames, rawBlockFrames(),
+                   [this](std::uint32_t n, std::int32_t* const* dst) { detail::decodePcm(*raw_, readRaw(n), n, dst); });
         return;
     }
     if (format_.isFloat) {

@@ -8,18 +8,18 @@ namespace {
 
 std::uint32_t encodingFormatID(int subformat) {
     switch (subformat) {
-        case SF_FORMAT_ULAW: return fourCC("ulaw");
-        case SF_FORMAT_ALAW: return fourCC("alaw");
-        case SF_FORMAT_IMA_ADPCM: return fourCC("ima4");
-        case SF_FORMAT_FLAC: return fourCC("flac");
-        case SF_FORMAT_OPUS: return fourCC("opus");
-        case SF_FORMAT_VORBIS: return fourCC("vorb");
-        case SF_FORMAT_ALAC_16:
-        case SF_FORMAT_ALAC_20:
-        case SF_FORMAT_ALAC_24:
-        case SF_FORMAT_ALAC_32: return kFormatAppleLossless;
-        case SF_FORMAT_MPEG_LAYER_III: return kFormatMPEGLayer3;
-        default: return fourCC("????");  // some other compressed encoding
+    case SF_FORMAT_ULAW: return fourCC("ulaw");
+    case SF_FORMAT_ALAW: return fourCC("alaw");
+    case SF_FORMAT_IMA_ADPCM: return fourCC("ima4");
+    case SF_FORMAT_FLAC: return fourCC("flac");
+    case SF_FORMAT_OPUS: return fourCC("opus");
+    case SF_FORMAT_VORBIS: return fourCC("vorb");
+    case SF_FORMAT_ALAC_16:
+    case SF_FORMAT_ALAC_20:
+    case SF_FORMAT_ALAC_24:
+    case SF_FORMAT_ALAC_32: return kFormatAppleLossless;
+    case SF_FORMAT_MPEG_LAYER_III: return kFormatMPEGLayer3;
+    default: return fourCC("????");  // some other compressed encoding
     }
 }
 
@@ -59,29 +59,35 @@ AudioFormatInfo describeSndfileFormat(const SF_INFO& info) {
     format.isInterleaved = true;
     format.formatID = kFormatLinearPCM;
     switch (info.format & SF_FORMAT_TYPEMASK) {
-        case SF_FORMAT_WAV:
-        case SF_FORMAT_WAVEX:
-        case SF_FORMAT_RF64: format.container = ContainerType::wave; break;
-        case SF_FORMAT_AIFF: format.container = ContainerType::aiff; break;
-        default: break;
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX:
+    case SF_FORMAT_RF64: format.container = ContainerType::wave; break;
+    case SF_FORMAT_AIFF: format.container = ContainerType::aiff; break;
+    default: break;
     }
     switch (info.format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_PCM_S8:
-        case SF_FORMAT_PCM_U8: format.bitsPerChannel = 8; break;
-        case SF_FORMAT_PCM_16: format.bitsPerChannel = 16; format.commonFormat = CommonFormat::int16; break;
-        case SF_FORMAT_PCM_24: format.bitsPerChannel = 24; break;
-        case SF_FORMAT_PCM_32: format.bitsPerChannel = 32; format.commonFormat = CommonFormat::int32; break;
-        case SF_FORMAT_FLOAT:
-            format.bitsPerChannel = 32;
-            format.commonFormat = CommonFormat::float32;
-            format.isFloat = true;
-            break;
-        case SF_FORMAT_DOUBLE:
-            format.bitsPerChannel = 64;
-            format.commonFormat = CommonFormat::float64;
-            format.isFloat = true;
-            break;
-        default: format.formatID = encodingFormatID(info.format & SF_FORMAT_SUBMASK); break;
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8: format.bitsPerChannel = 8; break;
+    case SF_FORMAT_PCM_16:
+        format.bitsPerChannel = 16;
+        format.commonFormat = CommonFormat::int16;
+        break;
+    case SF_FORMAT_PCM_24: format.bitsPerChannel = 24; break;
+    case SF_FORMAT_PCM_32:
+        format.bitsPerChannel = 32;
+        format.commonFormat = CommonFormat::int32;
+        break;
+    case SF_FORMAT_FLOAT:
+        format.bitsPerChannel = 32;
+        format.commonFormat = CommonFormat::float32;
+        format.isFloat = true;
+        break;
+    case SF_FORMAT_DOUBLE:
+        format.bitsPerChannel = 64;
+        format.commonFormat = CommonFormat::float64;
+        format.isFloat = true;
+        break;
+    default: format.formatID = encodingFormatID(info.format & SF_FORMAT_SUBMASK); break;
     }
     return format;
 }

@@ -27,7 +27,7 @@ using detail::RawEncoding;
 using detail::RawPcmLayout;
 
 constexpr std::size_t kWriteBlockFrames = 16384;
-constexpr int kMaxChannels = 1024;  // libsndfile's own limit
+constexpr int kMaxChannels = 1024;                               // libsndfile's own limit
 constexpr std::uint64_t kMaxAiffDataBytes = 0xFFFFFFFFu - 4096;  // leaves room for the header
 
 std::string rateText(double rate) {
@@ -58,16 +58,18 @@ int sndfileFormat(ContainerType container, const WriterSettings& s) {
     if (s.isFloat)
         return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | (s.bitDepth == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
     switch (s.bitDepth) {
-        case 8: return wave ? (SF_FORMAT_RF64 | SF_FORMAT_PCM_U8) : (SF_FORMAT_AIFF | SF_FORMAT_PCM_S8);
-        case 16: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_16;
-        case 24: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_24;
-        default: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_32;
+    case 8: return wave ? (SF_FORMAT_RF64 | SF_FORMAT_PCM_U8) : (SF_FORMAT_AIFF | SF_FORMAT_PCM_S8);
+    case 16: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_16;
+    case 24: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_24;
+    default: return (wave ? SF_FORMAT_RF64 : SF_FORMAT_AIFF) | SF_FORMAT_PCM_32;
     }
 }
 
 RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
     RawPcmLayout layout;
-    layout.encoding = s.bitDepth == 16 ? RawEncoding::int16 : s.bitDepth == 24 ? RawEncoding::int24 : RawEncoding::int32;
+    layout.encoding = s.bitDepth == 16   ? RawEncoding::int16
+                      : s.bitDepth == 24 ? RawEncoding::int24
+                                         : RawEncoding::int32;
     layout.bigEndian = container == ContainerType::aiff;
     layout.channels = s.channelCount;
     return layout;
@@ -136,8 +138,12 @@ private:
 
 SndfileWriter::SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, detail::SndfilePtr file,
                              const WriterSettings& settings, ContainerType container)
-    : path_(std::move(path)), fd_(std::move(fd)), file_(std::move(file)), settings_(settings),
-      container_(container), layout_(rawLayout(settings, container)),
+    : path_(std::move(path)),
+      fd_(std::move(fd)),
+      file_(std::move(file)),
+      settings_(settings),
+      container_(container),
+      layout_(rawLayout(settings, container)),
       channels_(std::size_t(settings.channelCount)) {}
 
 SndfileWriter::~SndfileWriter() {
@@ -280,8 +286,8 @@ void SndfileWriter::close() {
 // but FFmpeg rejects the trailing partial frame. WAV and RF64 are padded
 // correctly. Puts the true sizes back; the FORM size already counts the pad.
 void SndfileWriter::correctAiffSoundSizes() {
-    const std::uint64_t dataBytes = std::uint64_t(frames_) * std::uint64_t(settings_.channelCount) *
-                                    std::uint64_t(settings_.bitDepth / 8);
+    const std::uint64_t dataBytes =
+        std::uint64_t(frames_) * std::uint64_t(settings_.channelCount) * std::uint64_t(settings_.bitDepth / 8);
     if (dataBytes % 2 == 0) return;
     const auto sizes = detail::readAiffSoundSizes(fd_.get());
     if (!sizes) fail("the AIFF header could not be read back to correct its sizes");

@@ -109,8 +109,8 @@ bool AnalysisCache::prepareSchema() {
     sqlite3_finalize(version);
     if (code != SQLITE_ROW) return handle(code);
     if (found != wanted) {
-        const std::string reset = std::string("BEGIN IMMEDIATE;") + kSchema + "PRAGMA user_version=" +
-                                  std::to_string(wanted) + ";COMMIT;";
+        const std::string reset =
+            std::string("BEGIN IMMEDIATE;") + kSchema + "PRAGMA user_version=" + std::to_string(wanted) + ";COMMIT;";
         code = sqlite3_exec(db_, reset.c_str(), nullptr, nullptr, nullptr);
         if (code != SQLITE_OK) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -119,11 +119,11 @@ bool AnalysisCache::prepareSchema() {
     }
     // Losing the last writes in a power cut costs a re-analysis, not a wrong answer.
     sqlite3_exec(db_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-    code = sqlite3_prepare_v2(db_, "SELECT key, payload FROM results WHERE path=?1 AND partner=?2", -1, &select_,
-                              nullptr);
+    code =
+        sqlite3_prepare_v2(db_, "SELECT key, payload FROM results WHERE path=?1 AND partner=?2", -1, &select_, nullptr);
     if (code == SQLITE_OK)
-        code = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO results VALUES(?1, ?2, ?3, ?4, ?5)", -1, &insert_,
-                                  nullptr);
+        code =
+            sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO results VALUES(?1, ?2, ?3, ?4, ?5)", -1, &insert_, nullptr);
     return code == SQLITE_OK || handle(code);
 }
 
@@ -190,9 +190,9 @@ void AnalysisCache::prefetch(const std::vector<CacheItem>& items) {
     if (items.empty()) return;
     std::lock_guard lock(mutex_);
     if (!db_) return;
-    const auto [low, high] = std::minmax_element(items.begin(), items.end(), [](const CacheItem& a, const CacheItem& b) {
-        return a.path.native() < b.path.native();
-    });
+    const auto [low, high] =
+        std::minmax_element(items.begin(), items.end(),
+                            [](const CacheItem& a, const CacheItem& b) { return a.path.native() < b.path.native(); });
     sqlite3_stmt* range = nullptr;
     int code = sqlite3_prepare_v2(db_, "SELECT path, partner, key, payload FROM results WHERE path BETWEEN ?1 AND ?2",
                                   -1, &range, nullptr);
@@ -207,8 +207,10 @@ void AnalysisCache::prefetch(const std::vector<CacheItem>& items) {
         }
     }
     sqlite3_finalize(range);
-    if (code == SQLITE_DONE) prefetched_ = std::move(entries);
-    else handle(code);
+    if (code == SQLITE_DONE)
+        prefetched_ = std::move(entries);
+    else
+        handle(code);
 }
 
 std::optional<std::vector<ScanResult>> AnalysisCache::lookup(const CacheItem& item, const ItemStamps& stamps) {
@@ -238,13 +240,13 @@ std::optional<std::vector<ScanResult>> AnalysisCache::select(const std::string& 
 }
 
 std::optional<std::vector<EvidencePictures>> AnalysisCache::lookupPictures(const CacheItem& item,
-                                                                          const ItemStamps& stamps) {
+                                                                           const ItemStamps& stamps) {
     const std::string key = keyFor(stamps);
     std::lock_guard lock(mutex_);
     if (!db_) return std::nullopt;
     sqlite3_stmt* query = nullptr;
-    int code = sqlite3_prepare_v2(db_, "SELECT key, pictures FROM results WHERE path=?1 AND partner=?2", -1, &query,
-                                  nullptr);
+    int code =
+        sqlite3_prepare_v2(db_, "SELECT key, pictures FROM results WHERE path=?1 AND partner=?2", -1, &query, nullptr);
     std::optional<std::vector<EvidencePictures>> pictures;
     const std::string partner = item.partner ? item.partner->native() : std::string();
     if (code == SQLITE_OK) {

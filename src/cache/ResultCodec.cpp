@@ -168,8 +168,7 @@ ScanResult getResult(Reader& r) {
     f.fileInfo = getInfo(r);
     f.isDualMono = r.get<bool>();
     f.isPannedMono = r.get<bool>();
-    f.pannedMonoLouderChannel =
-        r.optional<ChannelSelection>([&] { return getEnum(r, ChannelSelection::right); });
+    f.pannedMonoLouderChannel = r.optional<ChannelSelection>([&] { return getEnum(r, ChannelSelection::right); });
     f.pannedMonoPanPercent = r.optional<int>([&] { return r.get<int>(); });
     f.isPhaseInverted = r.get<bool>();
     f.silentChannel = getEnum(r, SilentChannelStatus::both);

@@ -41,13 +41,13 @@ WriterSettings AudioConverterService::outputSettings(const fs::path& source, con
     settings.channelCount = channelCount;
     settings.bitDepth = lossy ? 24 : outputBitDepth(storedBitsPerSample(source));
     settings.container = format.container;
-    settings.isBigEndian = format.container ? *format.container == ContainerType::aiff
-                                            : !lossy && (ext == "aiff" || ext == "aif");
+    settings.isBigEndian =
+        format.container ? *format.container == ContainerType::aiff : !lossy && (ext == "aiff" || ext == "aif");
     return settings;
 }
 
 WriterSettings AudioConverterService::settingsFor(const fs::path& source, AudioFileReader& reader, int channelCount,
-                                                 const std::vector<int>& copied) const {
+                                                  const std::vector<int>& copied) const {
     const AudioFormatInfo& format = reader.fileFormat();
     WriterSettings settings = outputSettings(source, format, channelCount);
     if (format.formatID != kFormatLinearPCM) settings.bitDepth = std::max(settings.bitDepth, 24);
@@ -66,9 +66,8 @@ WriterSettings AudioConverterService::settingsFor(const fs::path& source, AudioF
     return settings;
 }
 
-fs::path AudioConverterService::convertToMono(const fs::path& source, const fs::path& output,
-                                              ChannelSelection channel, std::optional<float> targetdBFS,
-                                              const ProgressHandler& progress) {
+fs::path AudioConverterService::convertToMono(const fs::path& source, const fs::path& output, ChannelSelection channel,
+                                              std::optional<float> targetdBFS, const ProgressHandler& progress) {
     std::scoped_lock lock(operation_);
     writeMonoFiles(source, {{output, channelIndex(channel)}}, targetdBFS, 2, progress);
     return output;
@@ -127,8 +126,11 @@ void AudioConverterService::writeMonoFiles(const fs::path& source, const std::ve
     OutputFiles outputs;
     std::vector<ChannelRoute> routes;
     for (std::size_t k = 0; k < targets.size(); ++k) {
-        routes.push_back({&createOutput(outputs, targets[k].path, settings), {targets[k].channel}, gains[k],
-                          settings.bitDepth, settings.isFloat});
+        routes.push_back({&createOutput(outputs, targets[k].path, settings),
+                          {targets[k].channel},
+                          gains[k],
+                          settings.bitDepth,
+                          settings.isFloat});
     }
     streamAndFinish(*reader, source, outputs, routes, targetdBFS ? 0.5 : 0.0, 0.5, progress);
 }

@@ -29,7 +29,8 @@ struct StreamHooks;
 using ProgressHandler = std::function<void(double)>;
 // Files started so far (index + 1), the total, the file's name and the
 // overall fraction (index + file fraction) / total.
-using ConversionBatchProgress = std::function<void(int started, int total, const std::string& filename, double overall)>;
+using ConversionBatchProgress =
+    std::function<void(int started, int total, const std::string& filename, double overall)>;
 
 // Writes mono (or reduced multichannel) files from classified sources. Every
 // output holds exact copies of source channels, never a mix: integer PCM is
@@ -62,9 +63,8 @@ public:
     // Writes channel `channel` of a stereo (or wider) source to `output`,
     // peak-normalised to `targetdBFS` when given. Progress: 0.5 after the peak
     // pass when normalising, then rising by half the written fraction, then 1.0.
-    std::filesystem::path convertToMono(const std::filesystem::path& source,
-                                        const std::filesystem::path& output, ChannelSelection channel,
-                                        std::optional<float> targetdBFS = {},
+    std::filesystem::path convertToMono(const std::filesystem::path& source, const std::filesystem::path& output,
+                                        ChannelSelection channel, std::optional<float> targetdBFS = {},
                                         const ProgressHandler& progress = {});
 
     // Channel 0 to `left`, channel 1 to `right`, each with its own gain.
@@ -75,14 +75,12 @@ public:
     // The left channel of each result to outputPath(file, settings), normalised
     // when the settings say so. Clears the cancel flag first; the first failure
     // ends the batch. Returns the outputs in the order of the results.
-    std::vector<std::filesystem::path> convertFiles(const std::vector<ScanResult>& results,
-                                                    const AppSettings& settings,
+    std::vector<std::filesystem::path> convertFiles(const std::vector<ScanResult>& results, const AppSettings& settings,
                                                     const ConversionBatchProgress& progress = {});
 
     // A peak-normalised copy of channel 0 of `input` (normally a mono file).
-    std::filesystem::path normalizedCopy(const std::filesystem::path& input,
-                                         const std::filesystem::path& output, float targetdBFS,
-                                         const ProgressHandler& progress = {});
+    std::filesystem::path normalizedCopy(const std::filesystem::path& input, const std::filesystem::path& output,
+                                         float targetdBFS, const ProgressHandler& progress = {});
 
     // One mono file per listed channel (all channels when absent), named by
     // channelFilePath, in list order. An index out of range or listed twice is
@@ -119,16 +117,13 @@ public:
     // A split .L/.R pair reduced to one file (pairOutputPath): a byte copy of
     // the kept side, or a normalised rewrite when normalisation is on. A lossy
     // side that must be rewritten becomes a 24-bit .wav file instead.
-    std::filesystem::path convertSplitPairToMono(const ScanResult& pair,
-                                                 std::optional<ChannelSelection> selection,
-                                                 const AppSettings& settings,
-                                                 const ProgressHandler& progress = {});
+    std::filesystem::path convertSplitPairToMono(const ScanResult& pair, std::optional<ChannelSelection> selection,
+                                                 const AppSettings& settings, const ProgressHandler& progress = {});
 
     // Both sides of a split pair under pairSplitOutputPaths. A side whose
     // output extension differs from its own (a lossy pair, whose outputs are
     // .wav) is decoded to PCM rather than copied.
-    std::vector<std::filesystem::path> convertSplitPairToTwo(const ScanResult& pair,
-                                                             const AppSettings& settings,
+    std::vector<std::filesystem::path> convertSplitPairToTwo(const ScanResult& pair, const AppSettings& settings,
                                                              const ProgressHandler& progress = {});
 
     void cancel() { cancelled_ = true; }

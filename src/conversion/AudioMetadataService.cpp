@@ -47,8 +47,7 @@ std::string describe(const ChunkRef& chunk) {
 
 [[noreturn]] void failCarry(const fs::path& output, const ChunkRef& chunk, const fs::path& source,
                             const std::string& problem) {
-    throw AudioIOError(output.string() + ": " + describe(chunk) + " of " + source.filename().string() + " " +
-                       problem);
+    throw AudioIOError(output.string() + ": " + describe(chunk) + " of " + source.filename().string() + " " + problem);
 }
 
 bool sameContents(const ChunkFile& a, const ChunkFile& b, const ChunkRef& chunk) {

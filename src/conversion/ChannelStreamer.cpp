@@ -14,9 +14,7 @@ namespace twinfold {
 namespace {
 
 void readChunk(AudioFileReader& reader, PCMBuffer& buffer, std::uint32_t frames) { reader.read(buffer, frames); }
-void readChunk(AudioFileReader& reader, IntPCMBuffer& buffer, std::uint32_t frames) {
-    reader.readInt(buffer, frames);
-}
+void readChunk(AudioFileReader& reader, IntPCMBuffer& buffer, std::uint32_t frames) { reader.readInt(buffer, frames); }
 void readChunk(AudioFileReader& reader, PlanarBuffer<double>& buffer, std::uint32_t frames) {
     reader.readDouble(buffer, frames);
 }
@@ -147,8 +145,8 @@ std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>&
     const StreamHooks halves = withinBudget(hooks, 2 * width);
     // Compressed readers decode the whole file to open and to seek: a second
     // one would cost more than it saves.
-    const bool split = openAgain && reader.fileFormat().formatID == kFormatLinearPCM &&
-                       total >= 2 * std::int64_t(halves.blockFrames);
+    const bool split =
+        openAgain && reader.fileFormat().formatID == kFormatLinearPCM && total >= 2 * std::int64_t(halves.blockFrames);
     if (split) return peaksInHalves(reader, total, channels, halves, openAgain);
     return peaksOver(reader, total, channels, withinBudget(hooks, width));
 }

@@ -54,13 +54,12 @@ using ReaderFactory = std::function<std::unique_ptr<AudioFileReader>()>;
 // or more is read in two halves at once, the second by a reader it opens, on
 // a second thread (about half the time when a core is free; the same peaks).
 // hooks.checkCancelled is then called on both threads.
-std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>& channels,
-                                const StreamHooks& hooks, const ReaderFactory& openAgain = {});
+std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>& channels, const StreamHooks& hooks,
+                                const ReaderFactory& openAgain = {});
 
 // Streams the reader from its current position to the end into the routes.
 // A read that delivers nothing before the reported length is reached throws
 // ConversionError::readError, so an output is never silently short.
-void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& routes,
-                    const StreamHooks& hooks);
+void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& hooks);
 
 }  // namespace twinfold

@@ -47,8 +47,7 @@ int keptChannel(const ScanResult& r, const PlanOptions& options) {
     return 0;
 }
 
-void keepOne(PlannedConversion& item, const fs::path& output, const PlanOptions& options,
-             std::optional<float> target) {
+void keepOne(PlannedConversion& item, const fs::path& output, const PlanOptions& options, std::optional<float> target) {
     const int kept = keptChannel(item.result, options);
     item.outputs = {{output, {kept}, target}};
     item.dropped = {{1 - kept, droppedSideReason(item.result), kept}};
@@ -140,10 +139,14 @@ void findClashes(ConversionPlan& plan) {
         for (const PlannedOutput& output : item.outputs) {
             const fs::path path = output.path.lexically_normal();
             std::optional<ClashKind> kind;
-            if (path.filename().string().size() > kNameMax) kind = ClashKind::nameTooLong;
-            else if (sources.count(path)) kind = ClashKind::overwritesSource;
-            else if (uses[path] > 1) kind = ClashKind::sharedOutput;
-            else if (existsOrLinks(path)) kind = ClashKind::exists;
+            if (path.filename().string().size() > kNameMax)
+                kind = ClashKind::nameTooLong;
+            else if (sources.count(path))
+                kind = ClashKind::overwritesSource;
+            else if (uses[path] > 1)
+                kind = ClashKind::sharedOutput;
+            else if (existsOrLinks(path))
+                kind = ClashKind::exists;
             if (kind) item.clashes.push_back({output.path, *kind});
         }
     }
@@ -203,9 +206,12 @@ ConversionPlan planConversion(const std::vector<ScanResult>& results, const AppS
             PlannedConversion item{r};
             item.files = {r.fileInfo.path};
             if (r.pairedFilePath) item.files.push_back(*r.pairedFilePath);
-            if (group == Group::multichannel) planMultichannel(item, settings, options);
-            else if (group == Group::splitPair) planPair(item, settings, options);
-            else planStereo(item, settings, options);
+            if (group == Group::multichannel)
+                planMultichannel(item, settings, options);
+            else if (group == Group::splitPair)
+                planPair(item, settings, options);
+            else
+                planStereo(item, settings, options);
             plan.items.push_back(std::move(item));
         }
     }

@@ -38,12 +38,12 @@ struct DroppedChannel {
 std::string describe(const DroppedChannel& dropped);
 
 enum class PlannedOperation {
-    keepOneChannel,      // a stereo file to one mono file
-    splitStereo,         // a stereo file to two mono files
-    copyPairSide,        // a split pair to one of its sides (copied, or rewritten when normalised or decoded)
-    copyBothPairSides,   // a split pair to both sides
-    splitAllChannels,    // a multichannel file to one mono file per channel
-    removeChannels,      // a multichannel file to a file of the channels worth keeping
+    keepOneChannel,     // a stereo file to one mono file
+    splitStereo,        // a stereo file to two mono files
+    copyPairSide,       // a split pair to one of its sides (copied, or rewritten when normalised or decoded)
+    copyBothPairSides,  // a split pair to both sides
+    splitAllChannels,   // a multichannel file to one mono file per channel
+    removeChannels,     // a multichannel file to a file of the channels worth keeping
 };
 
 // One file the conversion writes. Its channels number the source's
@@ -58,10 +58,10 @@ struct PlannedOutput {
 
 // Why an output cannot be written as planned.
 enum class ClashKind {
-    sharedOutput,     // another selected source maps to the same output
-    exists,           // a file (or link) of that name exists
-    nameTooLong,      // more than the 255 bytes a file name may have
-    overwritesSource, // the output would be a source file itself (an empty suffix)
+    sharedOutput,      // another selected source maps to the same output
+    exists,            // a file (or link) of that name exists
+    nameTooLong,       // more than the 255 bytes a file name may have
+    overwritesSource,  // the output would be a source file itself (an empty suffix)
 };
 
 struct PlannedClash {

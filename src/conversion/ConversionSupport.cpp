@@ -25,8 +25,7 @@ void requireChannels(const std::vector<int>& channels, int channelCount, bool un
     if (!valid) throw ConversionError(ConversionError::Case::invalidFormat);
 }
 
-AudioFileWriter& createOutput(OutputFiles& outputs, const std::filesystem::path& path,
-                              const WriterSettings& settings) {
+AudioFileWriter& createOutput(OutputFiles& outputs, const std::filesystem::path& path, const WriterSettings& settings) {
     try {
         return outputs.create(path, settings);
     } catch (const AudioIOError& error) {

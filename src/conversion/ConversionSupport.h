@@ -21,7 +21,6 @@ void requireFormat(const AudioFileReader& reader, int minChannels);
 void requireChannels(const std::vector<int>& channels, int channelCount, bool unique);
 
 // Creates a writer; any failure becomes cannotCreateOutput.
-AudioFileWriter& createOutput(OutputFiles& outputs, const std::filesystem::path& path,
-                              const WriterSettings& settings);
+AudioFileWriter& createOutput(OutputFiles& outputs, const std::filesystem::path& path, const WriterSettings& settings);
 
 }  // namespace twinfold

@@ -64,7 +64,8 @@ void copyFileExclusive(const fs::path& from, const fs::path& to, const std::func
     detail::UniqueFd out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
     if (out.get() < 0) fail("cannot create file", from, temporary, errno);
     try {
-        if (const int error = copyBytes(in.get(), out.get(), beforeBlock)) fail("cannot copy file", from, temporary, error);
+        if (const int error = copyBytes(in.get(), out.get(), beforeBlock))
+            fail("cannot copy file", from, temporary, error);
         if (out.close() != 0) fail("cannot copy file", from, temporary, errno);
     } catch (...) {
         out.close();

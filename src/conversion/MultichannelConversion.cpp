@@ -40,8 +40,10 @@ std::vector<fs::path> AudioConverterService::splitAllChannels(const fs::path& so
     const std::vector<int> listed = channels.value_or(allChannels(channelCount));
     std::vector<fs::path> paths;
     for (int channel : listed) {
-        if (channel >= 0 && channel < channelCount) paths.push_back(channelFilePath(source, settings, channel, channelCount));
-        else paths.push_back({});  // refused below, before anything is written
+        if (channel >= 0 && channel < channelCount)
+            paths.push_back(channelFilePath(source, settings, channel, channelCount));
+        else
+            paths.push_back({});  // refused below, before anything is written
     }
     splitChannels(source, listed, paths, progress);
     return paths;
@@ -67,12 +69,17 @@ void AudioConverterService::splitChannels(const fs::path& source, const std::vec
         if (g > 0) reader->seek(0);
         std::vector<ChannelRoute> routes;
         for (std::size_t k = g * kOutputsAtOnce; k < std::min(channels.size(), (g + 1) * kOutputsAtOnce); ++k) {
-            routes.push_back({&outputs.create(paths[k], writerSettings), {channels[k]}, std::nullopt,
-                              writerSettings.bitDepth, writerSettings.isFloat});
+            routes.push_back({&outputs.create(paths[k], writerSettings),
+                              {channels[k]},
+                              std::nullopt,
+                              writerSettings.bitDepth,
+                              writerSettings.isFloat});
         }
         const double base = double(g) / double(groups), scale = 1.0 / double(groups);
-        if (g + 1 < groups) streamGroup(*reader, outputs, routes, base, scale, progress);
-        else streamAndFinish(*reader, source, outputs, routes, base, scale, progress);
+        if (g + 1 < groups)
+            streamGroup(*reader, outputs, routes, base, scale, progress);
+        else
+            streamAndFinish(*reader, source, outputs, routes, base, scale, progress);
     }
 }
 

@@ -66,7 +66,8 @@ fs::path temporaryPathFor(const fs::path& finalPath) {
     const std::size_t fixed = 1 + kMarker.size() + kRandomLength + extension.size();
     const std::string stem = shortened(finalPath.stem().string(), kNameMax > fixed ? kNameMax - fixed : 0);
     for (;;) {
-        fs::path candidate = finalPath.parent_path() / ("." + stem + std::string(kMarker) + randomLetters() + extension);
+        fs::path candidate =
+            finalPath.parent_path() / ("." + stem + std::string(kMarker) + randomLetters() + extension);
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
     }

@@ -24,8 +24,8 @@ std::string outputExtension(const fs::path& source) {
     return isLossyExtension(lowerExtension(source)) ? "wav" : extensionAsWritten(source);
 }
 
-fs::path named(const fs::path& source, const std::string& base, const AppSettings& settings,
-               std::string_view extra, const std::string& extension) {
+fs::path named(const fs::path& source, const std::string& base, const AppSettings& settings, std::string_view extra,
+               const std::string& extension) {
     if (!isValidNamingSuffix(settings.namingSuffix)) throw ConversionError(ConversionError::Case::invalidSuffix);
     std::string name = base + settings.namingSuffix;
     name.append(extra);
@@ -44,8 +44,7 @@ bool isValidNamingSuffix(std::string_view suffix) {
 
 bool isLossyExtension(std::string_view extension) {
     std::string lower(extension);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return std::find(lossyExtensions.begin(), lossyExtensions.end(), lower) != lossyExtensions.end();
 }
 
@@ -69,8 +68,7 @@ OutputPair splitOutputPaths(const fs::path& source, const AppSettings& settings)
     return {outputPath(source, settings, "_L"), outputPath(source, settings, "_R")};
 }
 
-fs::path channelFilePath(const fs::path& source, const AppSettings& settings, int channelIndex,
-                        int channelCount) {
+fs::path channelFilePath(const fs::path& source, const AppSettings& settings, int channelIndex, int channelCount) {
     std::string label = labelForChannel(channelIndex, channelCount);
     std::string number = std::to_string(channelIndex + 1);
     std::string extra = "_ch" + number + (label == number ? "" : "_" + label);

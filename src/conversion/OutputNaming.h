@@ -41,12 +41,12 @@ std::string panSuffix(const ScanResult& result);
 
 // Song.wav → Song_mono.wav, Song.MP3 → Song_mono.wav, Pad.wav + "_69L" → Pad_mono_69L.wav.
 std::filesystem::path outputPath(const std::filesystem::path& source, const AppSettings& settings,
-                                std::string_view extra = {});
+                                 std::string_view extra = {});
 // Hit.aiff → Hit_mono_L.aiff and Hit_mono_R.aiff.
 OutputPair splitOutputPaths(const std::filesystem::path& source, const AppSettings& settings);
 // Film.wav channel 3 of 6 → Film_mono_ch4_LFE.wav; Quad.wav channel 0 of 4 → Quad_mono_ch1.wav.
 std::filesystem::path channelFilePath(const std::filesystem::path& source, const AppSettings& settings,
-                                     int channelIndex, int channelCount);
+                                      int channelIndex, int channelCount);
 // The recorder's track names (iXML) of a multichannel result, one per
 // channel, when every channel has one that is fit for a file name (no
 // control characters, none of / \ : * ? " < > |, not hidden, at most 64
@@ -55,7 +55,7 @@ std::filesystem::path channelFilePath(const std::filesystem::path& source, const
 std::vector<std::string> usableTrackNames(const ScanResult& result);
 // Film.wav, track "Boom" → Film_mono_Boom.wav.
 std::filesystem::path trackFilePath(const std::filesystem::path& source, const AppSettings& settings,
-                                   const std::string& trackName);
+                                    const std::string& trackName);
 // Split pair Kick.L.WAV / Kick.R.WAV → Kick_mono.WAV (the left file's extension as written,
 // lossy or not).
 std::filesystem::path pairOutputPath(const ScanResult& pair, const AppSettings& settings);

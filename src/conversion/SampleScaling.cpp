@@ -66,9 +66,11 @@ void scaleAny(const In* in, std::size_t count, float factor, int bits, std::int3
     const Grid grid = gridFor(bits);
     const bool clean = !std::is_integral_v<In> || !std::isfinite(factor);
     if (bits < 32) {
-        clean ? scaleLoop<true, false>(in, count, factor, grid, out) : scaleLoop<false, false>(in, count, factor, grid, out);
+        clean ? scaleLoop<true, false>(in, count, factor, grid, out)
+              : scaleLoop<false, false>(in, count, factor, grid, out);
     } else {
-        clean ? scaleLoop<true, true>(in, count, factor, grid, out) : scaleLoop<false, true>(in, count, factor, grid, out);
+        clean ? scaleLoop<true, true>(in, count, factor, grid, out)
+              : scaleLoop<false, true>(in, count, factor, grid, out);
     }
 }
 

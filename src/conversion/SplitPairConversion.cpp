@@ -58,17 +58,15 @@ void AudioConverterService::writePairSide(const fs::path& input, const fs::path&
     transferPairSide(input, output, targetdBFS, progress);
 }
 
-std::vector<fs::path> AudioConverterService::convertSplitPairToTwo(const ScanResult& pair,
-                                                                   const AppSettings& settings,
+std::vector<fs::path> AudioConverterService::convertSplitPairToTwo(const ScanResult& pair, const AppSettings& settings,
                                                                    const ProgressHandler& progress) {
     const OutputPair outputs = pairSplitOutputPaths(pair, settings);
     writeBothPairSides(pair.fileInfo.path, pairRight(pair), outputs, normalizationTarget(settings), progress);
     return {outputs.left, outputs.right};
 }
 
-void AudioConverterService::writeBothPairSides(const fs::path& left, const fs::path& right,
-                                               const OutputPair& outputs, std::optional<float> targetdBFS,
-                                               const ProgressHandler& progress) {
+void AudioConverterService::writeBothPairSides(const fs::path& left, const fs::path& right, const OutputPair& outputs,
+                                               std::optional<float> targetdBFS, const ProgressHandler& progress) {
     std::scoped_lock lock(operation_);
     OutputFiles::requireFree({outputs.left, outputs.right});
     transferPairSide(left, outputs.left, targetdBFS, [&](double f) { report(progress, 0.5 * f); });

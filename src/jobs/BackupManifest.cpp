@@ -46,7 +46,8 @@ std::optional<fs::path> pathFrom(const json::Value& object) {
     const json::Value* raw = object.member("pathBytes");
     if (!raw || !raw->isString()) return object.member("path")->text;
     std::string bytes(raw->text.size() / 4 * 3 + 3, '\0');
-    const int length = av_base64_decode(reinterpret_cast<std::uint8_t*>(bytes.data()), raw->text.c_str(), int(bytes.size()));
+    const int length =
+        av_base64_decode(reinterpret_cast<std::uint8_t*>(bytes.data()), raw->text.c_str(), int(bytes.size()));
     if (length < 0) return std::nullopt;
     bytes.resize(std::size_t(length));
     return bytes;
@@ -184,7 +185,8 @@ int appendToManifest(int backupFolder, const std::vector<ManifestEntry>& entries
     int error = writeAll(fd, text);
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::renameat(backupFolder, temporary.c_str(), backupFolder, kBackupManifestName) != 0) error = errno;
+    if (error == 0 && ::renameat(backupFolder, temporary.c_str(), backupFolder, kBackupManifestName) != 0)
+        error = errno;
     if (error != 0) {
         ::unlinkat(backupFolder, temporary.c_str(), 0);
         return error;
@@ -204,7 +206,8 @@ std::vector<ManifestEntry> readManifest(const fs::path& backupFolder, std::vecto
         if (auto entry = parseManifestLine(line)) {
             entries.push_back(std::move(*entry));
         } else {
-            problems.push_back(file.string() + ", line " + std::to_string(number) + ": not a record this version can read");
+            problems.push_back(file.string() + ", line " + std::to_string(number) +
+                               ": not a record this version can read");
         }
     }
     if (in.bad()) throw std::system_error(EIO, std::generic_category(), file.string());

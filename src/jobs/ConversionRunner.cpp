@@ -25,13 +25,17 @@ ChannelSelection selectionOf(int channel) { return channel == 1 ? ChannelSelecti
 
 std::vector<fs::path> originalsOf(const ConversionPlan& plan) {
     std::vector<fs::path> originals;
-    for (const PlannedConversion& item : plan.items) originals.insert(originals.end(), item.files.begin(), item.files.end());
+    for (const PlannedConversion& item : plan.items)
+        originals.insert(originals.end(), item.files.begin(), item.files.end());
     return originals;
 }
 
 ConversionRunner::ConversionRunner(AudioConverterService& converter, const ConversionJob& job,
                                    const std::atomic<bool>& cancelled, Progress progress, BeforeCall beforeCall)
-    : converter_(converter), job_(job), cancelled_(cancelled), progress_(std::move(progress)),
+    : converter_(converter),
+      job_(job),
+      cancelled_(cancelled),
+      progress_(std::move(progress)),
       beforeCall_(std::move(beforeCall)) {}
 
 bool ConversionRunner::run() {

@@ -9,7 +9,8 @@ namespace twinfold {
 namespace {
 
 void requireSynced(int error, const char* what, const std::filesystem::path& path) {
-    if (error != 0) throw std::filesystem::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+    if (error != 0)
+        throw std::filesystem::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
 
 }  // namespace

@@ -17,10 +17,14 @@ std::size_t sequenceAt(std::string_view s, std::size_t at) {
     if (lead < 0x80) return 1;
     std::size_t length = 0;
     unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    else
+        return 0;
     if (at + length > s.size()) return 0;
     if (byte(at + 1) < low || byte(at + 1) > high) return 0;
     for (std::size_t i = 2; i < length; ++i) {
@@ -67,7 +71,10 @@ private:
         case '{': value.kind = Value::Kind::object; return parseObject(value, depth);
         case '[': value.kind = Value::Kind::array; return parseArray(value, depth);
         case '"': value.kind = Value::Kind::string; return parseString(value.text);
-        case 't': value.kind = Value::Kind::boolean; value.boolean = true; return word("true");
+        case 't':
+            value.kind = Value::Kind::boolean;
+            value.boolean = true;
+            return word("true");
         case 'f': value.kind = Value::Kind::boolean; return word("false");
         case 'n': return word("null");
         default: value.kind = Value::Kind::number; return parseNumber(value.number);
@@ -132,7 +139,9 @@ private:
         if (++at_ >= text_.size()) return false;
         const char c = text_[at_++];
         switch (c) {
-        case '"': case '\\': case '/': out += c; return true;
+        case '"':
+        case '\\':
+        case '/': out += c; return true;
         case 'b': out += '\b'; return true;
         case 'f': out += '\f'; return true;
         case 'n': out += '\n'; return true;
@@ -160,9 +169,10 @@ private:
         if (at_ + 4 > text_.size()) return false;
         for (int i = 0; i < 4; ++i) {
             const char c = text_[at_++];
-            const int digit = c >= '0' && c <= '9' ? c - '0'
-                            : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                            : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                     : -1;
             if (digit < 0) return false;
             code = code * 16 + std::uint32_t(digit);
         }
@@ -178,8 +188,10 @@ private:
             return at_ > from;
         };
         if (peek('-')) ++at_;
-        if (peek('0')) ++at_;
-        else if (!digits()) return false;
+        if (peek('0'))
+            ++at_;
+        else if (!digits())
+            return false;
         if (peek('.') && (++at_, !digits())) return false;
         if (peek('e') || peek('E')) {
             ++at_;
@@ -199,7 +211,8 @@ private:
 
     bool peek(char c) const { return at_ < text_.size() && text_[at_] == c; }
     void skipSpace() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' || text_[at_] == '\r'))
+        while (at_ < text_.size() &&
+               (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' || text_[at_] == '\r'))
             ++at_;
     }
 

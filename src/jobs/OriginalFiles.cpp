@@ -96,15 +96,15 @@ int renameInFolder(int folder, const fs::path& from, const fs::path& to) {
 
 std::error_code moveByCopying(const fs::path& from, int folder, const fs::path& to) {
     UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat source {}, taken {};
+    struct stat source {
+    }, taken{};
     if (in.get() < 0 || ::fstat(in.get(), &source) != 0) return errnoCode(errno);
     if (!S_ISREG(source.st_mode)) return errnoCode(EISDIR);
     if (::fstatat(folder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) return errnoCode(EEXIST);
     // The copy is named only once complete: a crash midway leaves at most a
     // hidden temporary, never a partial original under the original's name.
     const fs::path temporary = temporaryPathFor(to);
-    UniqueFd out(
-        ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
+    UniqueFd out(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 07777));
     if (out.get() < 0) return errnoCode(errno);  // nothing of ours to clean up
     int error = writeDurableCopy(in.get(), source, out.get());
     if (out.close() != 0 && error == 0) error = errno;
@@ -274,7 +274,8 @@ std::optional<std::string> backupNameAfterRefusal(const std::string& backupName,
     return accepted;
 }
 
-std::vector<OriginalWithOutputs> originalsWithOutputs(const ConversionPlan& plan, const std::vector<fs::path>& written) {
+std::vector<OriginalWithOutputs> originalsWithOutputs(const ConversionPlan& plan,
+                                                      const std::vector<fs::path>& written) {
     std::vector<OriginalWithOutputs> originals;
     for (const PlannedConversion& item : plan.items) {
         std::vector<fs::path> outputs;

@@ -42,7 +42,7 @@ std::vector<OriginalWithOutputs> originalsWithOutputs(const ConversionPlan& plan
                                                       const std::vector<std::filesystem::path>& written);
 
 enum class OriginalFate {
-    moved,       // into the backup folder, to `movedTo`
+    moved,  // into the backup folder, to `movedTo`
     deleted,
     kept,        // left in place as asked (or, without one folder, as nothing could be moved)
     notHandled,  // should have been moved or deleted but is still in place (logged)

@@ -80,8 +80,10 @@ OutputCheck::OutputCheck(const ProvenOutput& entry, const SourceBlock& source, s
     step_ = std::ldexp(1.0, -(std::clamp(bits, 8, 32) - 1));
     ranges_.resize(entry.sourceChannels.size());
     const int channels = int(entry.sourceChannels.size());
-    if (outputIsInt_) ints_.reset(channels, capacity);
-    else floats_.reset(channels, capacity);
+    if (outputIsInt_)
+        ints_.reset(channels, capacity);
+    else
+        floats_.reset(channels, capacity);
 }
 
 void OutputCheck::compare(const SourceBlock& source, std::int64_t firstFrame) {
@@ -89,9 +91,12 @@ void OutputCheck::compare(const SourceBlock& source, std::int64_t firstFrame) {
     readOutput(frames);
     for (std::size_t k = 0; k < entry_.sourceChannels.size(); ++k) {
         const int channel = entry_.sourceChannels[k];
-        if (exactInts_) compareBytes(source.ints(channel), ints_.channel(int(k)), frames, firstFrame);
-        else if (exactFloats_) compareBytes(source.floats(channel), floats_.channel(int(k)), frames, firstFrame);
-        else compareScaled(source.floats(channel), int(k), frames);
+        if (exactInts_)
+            compareBytes(source.ints(channel), ints_.channel(int(k)), frames, firstFrame);
+        else if (exactFloats_)
+            compareBytes(source.floats(channel), floats_.channel(int(k)), frames, firstFrame);
+        else
+            compareScaled(source.floats(channel), int(k), frames);
     }
 }
 
@@ -119,8 +124,10 @@ void OutputCheck::requireShape(const SourceBlock& source, std::int64_t sourceLen
 
 void OutputCheck::readOutput(std::uint32_t frames) {
     try {
-        if (outputIsInt_) reader_->readInt(ints_, frames);
-        else reader_->read(floats_, frames);
+        if (outputIsInt_)
+            reader_->readInt(ints_, frames);
+        else
+            reader_->read(floats_, frames);
     } catch (const std::exception& error) {
         fail(Case::unreadable, error.what());
     }

@@ -57,8 +57,8 @@ std::string describeChannel(const SourceProof& proof, const SourceBlock& block, 
 
 void requireEveryChannelAccountedFor(const SourceProof& proof, const SourceBlock& block) {
     std::set<int> accounted;
-    for (const ProvenOutput& output : proof.outputs) accounted.insert(output.sourceChannels.begin(),
-                                                                      output.sourceChannels.end());
+    for (const ProvenOutput& output : proof.outputs)
+        accounted.insert(output.sourceChannels.begin(), output.sourceChannels.end());
     for (const DroppedChannel& dropped : proof.dropped) {
         const bool valid = dropped.channel >= 0 && dropped.channel < block.channelCount() &&
                            (dropped.reason == Redundancy::silent ||
@@ -117,8 +117,9 @@ std::uint32_t blockFramesFor(int sourceChannels, std::size_t outputChannels) {
 class SourcePass {
 public:
     SourcePass(const SourceProof& proof, std::span<const ProvenOutput> outputs, bool withDropped)
-        : proof_(proof), block_(paths(proof), [&](int channels) { return capacityFor(channels, outputs); },
-                                openForCheck),
+        : proof_(proof),
+          block_(
+              paths(proof), [&](int channels) { return capacityFor(channels, outputs); }, openForCheck),
           length_(commonLength(proof, block_)) {
         checks_.reserve(outputs.size());
         for (const ProvenOutput& output : outputs) checks_.emplace_back(output, block_, length_, block_.capacity());
@@ -165,9 +166,9 @@ private:
     [[noreturn]] void notRedundant(std::size_t i) const {
         const DroppedChannel& dropped = proof_.dropped[i];
         const std::string reference = dropped.reference >= 0 ? describeChannel(proof_, block_, dropped.reference) : "";
-        throw VerificationError(Case::notRedundant, nameOf(proof_.files[block_.fileOf(dropped.channel)].path),
-                                describeChannel(proof_, block_, dropped.channel) + " " +
-                                    redundancies_[i].failureText(reference));
+        throw VerificationError(
+            Case::notRedundant, nameOf(proof_.files[block_.fileOf(dropped.channel)].path),
+            describeChannel(proof_, block_, dropped.channel) + " " + redundancies_[i].failureText(reference));
     }
 
     const SourceProof& proof_;

@@ -102,8 +102,8 @@ class OutputVerifier {
 public:
     // (index of the source being checked, number of sources, its file name,
     // fraction of that source done). Called on the verifying thread.
-    using Progress = std::function<void(std::size_t index, std::size_t count, const std::string& sourceName,
-                                        double fraction)>;
+    using Progress =
+        std::function<void(std::size_t index, std::size_t count, const std::string& sourceName, double fraction)>;
 
     static constexpr std::uint32_t blockFrames = 1u << 16;
 

@@ -7,7 +7,9 @@ namespace twinfold {
 
 RedundancyCheck::RedundancyCheck(const DroppedChannel& dropped, float silenceThreshold, std::int64_t totalFrames,
                                  std::uint32_t analysisBlockFrames)
-    : dropped_(dropped), threshold_(silenceThreshold), totalFrames_(totalFrames),
+    : dropped_(dropped),
+      threshold_(silenceThreshold),
+      totalFrames_(totalFrames),
       analysisBlockFrames_(std::max<std::uint32_t>(analysisBlockFrames, 1)) {}
 
 bool RedundancyCheck::add(const SourceBlock& block) {
@@ -15,9 +17,7 @@ bool RedundancyCheck::add(const SourceBlock& block) {
     const int c = dropped_.channel, ref = dropped_.reference;
     const std::uint32_t n = block.frames();
     switch (dropped_.reason) {
-    case Redundancy::silent:
-        holds_ = kernels::maxMagnitude(block.floats(c), n) <= threshold_;
-        break;
+    case Redundancy::silent: holds_ = kernels::maxMagnitude(block.floats(c), n) <= threshold_; break;
     case Redundancy::identicalTo:
         // Stored integers where both have them: 32-bit samples can differ
         // below what a float shows.
@@ -41,8 +41,8 @@ bool RedundancyCheck::addScaled(const SourceBlock& block) {
     const float* l = block.floats(left);
     const float* r = block.floats(right);
     for (std::uint32_t done = 0; done < block.frames();) {
-        const auto run = std::uint32_t(
-            std::min<std::uint64_t>(block.frames() - done, analysisBlockFrames_ - framesInBlock_));
+        const auto run =
+            std::uint32_t(std::min<std::uint64_t>(block.frames() - done, analysisBlockFrames_ - framesInBlock_));
         laneSums_.add(l + done, r + done, run);
         framesInBlock_ += run;
         done += run;

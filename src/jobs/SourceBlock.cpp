@@ -15,8 +15,10 @@ SourceBlock::SourceBlock(const std::vector<std::filesystem::path>& files,
     }
     capacity_ = capacity(channelCount());
     for (File& file : files_) {
-        if (file.isInt) file.ints.reset(file.reader->channelCount(), capacity_);
-        else file.floats.reset(file.reader->channelCount(), capacity_);
+        if (file.isInt)
+            file.ints.reset(file.reader->channelCount(), capacity_);
+        else
+            file.floats.reset(file.reader->channelCount(), capacity_);
     }
 }
 

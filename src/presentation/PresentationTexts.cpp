@@ -32,9 +32,7 @@ Text bitDepthText(const AudioFileInfo& info) {
     return {"%1-bit", {std::to_string(bits)}};
 }
 
-Text channelNumberText(const ChannelAnalysis& channel) {
-    return {"Ch %1", {std::to_string(channel.channelIndex + 1)}};
-}
+Text channelNumberText(const ChannelAnalysis& channel) { return {"Ch %1", {std::to_string(channel.channelIndex + 1)}}; }
 
 Text channelPillText(const ChannelAnalysis& channel) {
     if (channel.isSilent) return {"Silent", {}};

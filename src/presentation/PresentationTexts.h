@@ -24,10 +24,10 @@ struct Text {
     bool operator==(const Text&) const = default;
 };
 
-Text channelsText(const AudioFileInfo& info);  // "2ch"
-Text bitDepthText(const AudioFileInfo& info);  // "24-bit", or "Compressed" for a coded source
+Text channelsText(const AudioFileInfo& info);            // "2ch"
+Text bitDepthText(const AudioFileInfo& info);            // "24-bit", or "Compressed" for a coded source
 Text channelNumberText(const ChannelAnalysis& channel);  // "Ch 3"
-Text channelPillText(const ChannelAnalysis& channel);  // "Silent", "Unique", "Dup of 1,3"
+Text channelPillText(const ChannelAnalysis& channel);    // "Silent", "Unique", "Dup of 1,3"
 // "2 removable channels", "1 removable channel", or an empty pattern when nothing can go.
 Text removableChannelsText(const MultichannelAnalysis& analysis);
 

@@ -19,9 +19,8 @@ std::optional<OriginalFileHandling> originalFileHandlingFromRaw(std::string_view
 }
 
 const std::vector<OriginalFileHandling>& allOriginalFileHandlings() {
-    static const std::vector<OriginalFileHandling> all{OriginalFileHandling::moveToBackup,
-                                                       OriginalFileHandling::deleteOriginals,
-                                                       OriginalFileHandling::leaveInPlace};
+    static const std::vector<OriginalFileHandling> all{
+        OriginalFileHandling::moveToBackup, OriginalFileHandling::deleteOriginals, OriginalFileHandling::leaveInPlace};
     return all;
 }
 

@@ -1,6 +1,5 @@
 #include "records/AudioFileInfo.h"
 
-
 #include <cctype>
 #include <charconv>
 #include <cmath>

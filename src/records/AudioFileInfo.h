@@ -28,10 +28,10 @@ std::string lowerExtension(const std::filesystem::path& path);
 // One audio file (or one split stereo pair) as found on disk.
 struct AudioFileInfo {
     Uuid id;
-    std::filesystem::path path;     // for a split pair: the left file
-    std::string filename;          // for a split pair: the combined name (Kick.wav)
-    std::string fileExtension;     // lower-cased, without the dot
-    std::int64_t fileSize = 0;     // for a split pair: both files
+    std::filesystem::path path;  // for a split pair: the left file
+    std::string filename;        // for a split pair: the combined name (Kick.wav)
+    std::string fileExtension;   // lower-cased, without the dot
+    std::int64_t fileSize = 0;   // for a split pair: both files
     double sampleRate = 0;
     int bitDepth = 0;
     // What the samples are stored as (8, 24, 64 bits; float or integer),
@@ -39,10 +39,10 @@ struct AudioFileInfo {
     int storedBits = 0;
     bool isFloat = false;
     int channelCount = 0;
-    double duration = 0;           // seconds
+    double duration = 0;  // seconds
     std::uint32_t sourceFormatID = 0;
-    FileIdentity identity;         // of `path` when it was described
-    FileIdentity pairedIdentity;   // of the right file of a split pair
+    FileIdentity identity;        // of `path` when it was described
+    FileIdentity pairedIdentity;  // of the right file of a split pair
 
     std::string sampleRateText() const;  // 48k, 44.1k
     std::string durationText() const;    // m:ss, minutes unbounded

@@ -27,11 +27,11 @@ struct ChannelEvidence {
 
 // How the two channels of a stereo file (or split pair) relate.
 struct PairEvidence {
-    double correlation = 0;                       // Pearson, 0 when a side is silent
-    float maxDifferencedBFS = minusInfinitydB;    // largest |L − R|
+    double correlation = 0;                           // Pearson, 0 when a side is silent
+    float maxDifferencedBFS = minusInfinitydB;        // largest |L − R|
     std::optional<std::int64_t> firstDifferingFrame;  // none when L and R are identical
-    float maxSumdBFS = minusInfinitydB;           // largest |L + R|
-    std::optional<float> panGaindB;               // quieter = gain × louder (panned verdicts)
+    float maxSumdBFS = minusInfinitydB;               // largest |L + R|
+    std::optional<float> panGaindB;                   // quieter = gain × louder (panned verdicts)
 
     bool operator==(const PairEvidence&) const = default;
 };

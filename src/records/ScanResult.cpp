@@ -63,8 +63,8 @@ bool ScanResult::isConvertible() const {
     if (multichannelAnalysis && hasNoAudio(*multichannelAnalysis)) return false;
     if (multichannelAnalysis) return !multichannelAnalysis->removableChannelIndices().empty();
     if (fileInfo.channelCount != 2 || silentChannel == SilentChannelStatus::both) return false;
-    return silentChannel == SilentChannelStatus::left || silentChannel == SilentChannelStatus::right ||
-           isDualMono || isPannedMono || isPhaseInverted;
+    return silentChannel == SilentChannelStatus::left || silentChannel == SilentChannelStatus::right || isDualMono ||
+           isPannedMono || isPhaseInverted;
 }
 
 bool ScanResult::differsFromAPan() const {

@@ -29,8 +29,8 @@ constexpr int channelIndex(ChannelSelection side) { return side == ChannelSelect
 // side: its RMS relative to the dropped side's RMS, and its peak.
 struct PanResidual {
     float relativedB = -std::numeric_limits<float>::infinity();
-    float peak = 0;                // linear, full scale 1.0
-    bool peakMeasured = false;     // the peak needs a second read; only taken when it matters
+    float peak = 0;             // linear, full scale 1.0
+    bool peakMeasured = false;  // the peak needs a second read; only taken when it matters
 
     bool operator==(const PanResidual&) const = default;
 };

@@ -14,8 +14,8 @@ Uuid Uuid::random() {
         return std::mt19937_64(seed);
     }()};
     Uuid u{engine(), engine()};
-    u.high = (u.high & ~0xF000ull) | 0x4000ull;                   // version 4
-    u.low = (u.low & ~(0xC000ull << 48)) | (0x8000ull << 48);   // RFC 4122 variant
+    u.high = (u.high & ~0xF000ull) | 0x4000ull;                // version 4
+    u.low = (u.low & ~(0xC000ull << 48)) | (0x8000ull << 48);  // RFC 4122 variant
     return u;
 }
 

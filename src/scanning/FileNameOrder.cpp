@@ -34,8 +34,7 @@ std::uint64_t bigEndianPrefix(const std::string& key) {
 
 }  // namespace
 
-FileNameCollator::FileNameCollator()
-    : locale_(userLocale()), collate_(&std::use_facet<std::collate<char>>(locale_)) {}
+FileNameCollator::FileNameCollator() : locale_(userLocale()), collate_(&std::use_facet<std::collate<char>>(locale_)) {}
 
 std::string FileNameCollator::key(std::string_view name) const {
     return collate_->transform(name.data(), name.data() + name.size());

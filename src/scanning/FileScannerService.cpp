@@ -33,8 +33,7 @@ bool hasSupportedExtension(std::string_view fileName) {
     // Every supported extension is ASCII, so no other letter can lower-case to one.
     return std::any_of(supportedExtensions().begin(), supportedExtensions().end(),
                        [extension](const std::string& candidate) {
-                           return std::equal(extension.begin(), extension.end(), candidate.begin(),
-                                             candidate.end(),
+                           return std::equal(extension.begin(), extension.end(), candidate.begin(), candidate.end(),
                                              [](char a, char b) { return asciiLower(a) == b; });
                        });
 }
@@ -104,7 +103,7 @@ void walk(fs::directory_iterator top, Listing& listing) {
 }  // namespace
 
 std::vector<fs::path> FileScannerService::scanDirectory(const fs::path& folder, const ScanProgress& progress,
-                                                       const std::atomic<bool>* stop) {
+                                                        const std::atomic<bool>* stop) {
     cancelled_.store(false);
     if (stop && stop->load()) throw ScanError(ScanError::Case::cancelled);
     std::error_code error;

@@ -18,7 +18,7 @@ namespace twinfold {
 
 struct LibraryScanOptions {
     float silenceThresholdLinear = 1.5848932e-5f;  // −96 dBFS
-    int jobs = 0;                                   // 0: one worker per core
+    int jobs = 0;                                  // 0: one worker per core
     bool useCache = true;
     std::filesystem::path cacheFile = defaultAnalysisCacheFile();
     std::chrono::nanoseconds cacheSettleTime = std::chrono::seconds(3);

@@ -31,9 +31,12 @@ std::optional<Candidate> splitCandidate(const std::filesystem::path& path) {
     if (base.size() < 3 || base[base.size() - 2] != '.') return std::nullopt;
     const char marker = base.back();
     Side side;
-    if (marker == 'L' || marker == 'l') side = Side::left;
-    else if (marker == 'R' || marker == 'r') side = Side::right;
-    else return std::nullopt;
+    if (marker == 'L' || marker == 'l')
+        side = Side::left;
+    else if (marker == 'R' || marker == 'r')
+        side = Side::right;
+    else
+        return std::nullopt;
 
     std::string extension = path.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
@@ -81,8 +84,10 @@ SplitStereoPairResult findSplitStereoPairs(std::vector<std::filesystem::path> pa
     SideTable rights;
     for (auto& path : paths) {
         auto candidate = splitCandidate(path);
-        if (!candidate) result.unpaired.push_back(std::move(path));
-        else (candidate->side == Side::left ? lefts : rights).put(std::move(candidate->key), std::move(path));
+        if (!candidate)
+            result.unpaired.push_back(std::move(path));
+        else
+            (candidate->side == Side::left ? lefts : rights).put(std::move(candidate->key), std::move(path));
     }
     for (const auto& left : lefts.entries()) {
         const auto* right = rights.single(left.key);

@@ -33,8 +33,7 @@ std::optional<CodePoint> decodeAt(std::string_view text, std::size_t i) {
         value = (value << 6) | (next & 0x3F);
     }
     static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-        return std::nullopt;
+    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
     return CodePoint{value, length};
 }
 

@@ -38,23 +38,17 @@ constexpr StatSpec kStats[] = {
     {QT_TRANSLATE_NOOP("twinfold::ActionBar", "Potential Savings"), Tint::accent, true},
 };
 
-QString translated(const char* text)
-{
-    return QCoreApplication::translate("twinfold::ActionBar", text);
-}
+QString translated(const char* text) { return QCoreApplication::translate("twinfold::ActionBar", text); }
 
-QString filesText(std::size_t count)
-{
+QString filesText(std::size_t count) {
     // English needs no numerus translation: the singular is its own text, and
     // a translation of the plural text can still give every plural form.
-    if (count == 1)
-        return QCoreApplication::translate("twinfold::ActionBar", "Converted 1 file");
+    if (count == 1) return QCoreApplication::translate("twinfold::ActionBar", "Converted 1 file");
     return QCoreApplication::translate("twinfold::ActionBar", "Converted %n files", nullptr, int(count));
 }
 
 // Compressed sources grow into PCM, so the change can go either way.
-QString outcomeText(const ConversionOutcome& outcome)
-{
+QString outcomeText(const ConversionOutcome& outcome) {
     if (outcome.savedBytes < 0) {
         return QCoreApplication::translate("twinfold::ActionBar", "%1 — grew by %2")
             .arg(filesText(outcome.outputCount), byteCountText(-outcome.savedBytes));
@@ -63,11 +57,9 @@ QString outcomeText(const ConversionOutcome& outcome)
         .arg(filesText(outcome.outputCount), byteCountText(outcome.savedBytes));
 }
 
-QString problemsText(const ConversionOutcome& outcome)
-{
+QString problemsText(const ConversionOutcome& outcome) {
     const auto count = outcome.problems.size();
-    if (count == 1)
-        return QCoreApplication::translate("twinfold::ActionBar", "1 problem with originals");
+    if (count == 1) return QCoreApplication::translate("twinfold::ActionBar", "1 problem with originals");
     return QCoreApplication::translate("twinfold::ActionBar", "%n problems with originals", nullptr, int(count));
 }
 
@@ -85,14 +77,12 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
       outcome_(new QWidget(this)),
       converted_(new QLabel(outcome_)),
       problems_(new QLabel(outcome_)),
-      rescan_(new QPushButton(tr("Rescan Folder"), outcome_))
-{
+      rescan_(new QPushButton(tr("Rescan Folder"), outcome_)) {
     buildStats();
     PrimaryButtonStyle::apply(convert_);
     setForegroundColor(converted_, figureColor(Tint::green, palette()));
     setForegroundColor(problems_, figureColor(Tint::orange, palette()));
-    for (QPushButton* button : {selectAll_, convert_, rescan_})
-        button->setAutoDefault(false);
+    for (QPushButton* button : {selectAll_, convert_, rescan_}) button->setAutoDefault(false);
     // Return converts (the window passes it on from wherever it was not used).
     convert_->setDefault(true);
     selectedCount_->setTextFormat(Qt::PlainText);
@@ -133,8 +123,7 @@ ActionBar::ActionBar(ScanViewModel& viewModel, QWidget* parent)
     refresh();
 }
 
-void ActionBar::buildStats()
-{
+void ActionBar::buildStats() {
     auto* row = new QHBoxLayout(stats_);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(24);
@@ -145,29 +134,23 @@ void ActionBar::buildStats()
     }
 }
 
-StatView* ActionBar::stat(const QString& title) const
-{
+StatView* ActionBar::stat(const QString& title) const {
     for (StatView* view : statViews_) {
-        if (view->title() == title)
-            return view;
+        if (view->title() == title) return view;
     }
     return nullptr;
 }
 
-QStringList ActionBar::visibleStatTitles() const
-{
+QStringList ActionBar::visibleStatTitles() const {
     QStringList titles;
-    if (!stats_->isVisibleTo(this))
-        return titles;
+    if (!stats_->isVisibleTo(this)) return titles;
     for (StatView* view : statViews_) {
-        if (view->isVisibleTo(stats_))
-            titles << view->title();
+        if (view->isVisibleTo(stats_)) titles << view->title();
     }
     return titles;
 }
 
-void ActionBar::refresh()
-{
+void ActionBar::refresh() {
     stats_->setVisible(!viewModel_.scanResults().empty());
     refreshStats();
     const bool scanned = viewModel_.scanState().kind == ScanState::Case::completed;
@@ -186,16 +169,13 @@ void ActionBar::refresh()
 // The buttons stand beside the figures when both fit, as in English at the
 // window's usual width; longer titles (a translation, a narrow window) put
 // them on a row of their own rather than squeeze the figures' titles.
-void ActionBar::arrangeRow()
-{
+void ActionBar::arrangeRow() {
     const int needed = stats_->sizeHint().width() + row_->spacing() + buttons_->sizeHint().width();
     const auto direction = needed <= width() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
-    if (row_->direction() != direction)
-        row_->setDirection(direction);
+    if (row_->direction() != direction) row_->setDirection(direction);
 }
 
-void ActionBar::resizeEvent(QResizeEvent* event)
-{
+void ActionBar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     arrangeRow();
 }
@@ -203,8 +183,7 @@ void ActionBar::resizeEvent(QResizeEvent* event)
 // The outcome outlives the completed state, which the rescan after a
 // conversion resets at once; until the originals have been handled only
 // the count of files written is known.
-void ActionBar::refreshOutcome()
-{
+void ActionBar::refreshOutcome() {
     const ConversionState& conversion = viewModel_.conversionState();
     const auto& outcome = viewModel_.lastConversionOutcome();
     const bool completed = conversion.kind == ConversionState::Case::completed;
@@ -215,17 +194,14 @@ void ActionBar::refreshOutcome()
         converted_->setText(filesText(conversion.outputPaths.size()));
     const bool problems = outcome && !outcome->problems.empty();
     problems_->setVisible(problems);
-    if (!problems)
-        return;
+    if (!problems) return;
     problems_->setText(problemsText(*outcome));
     QStringList lines;
-    for (const std::string& line : outcome->problems)
-        lines << QString::fromStdString(line).toHtmlEscaped();
+    for (const std::string& line : outcome->problems) lines << QString::fromStdString(line).toHtmlEscaped();
     problems_->setToolTip(QStringLiteral("<qt>") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</qt>"));
 }
 
-void ActionBar::refreshStats()
-{
+void ActionBar::refreshStats() {
     // Counted in one pass: copying the lists would cost more than the
     // scan itself once they hold 100,000 results.
     const ScanViewModel::ResultCounts c = viewModel_.resultCounts();
@@ -251,8 +227,7 @@ void ActionBar::refreshStats()
 
 // What converting the ticked rows as now chosen would free: compressed
 // sources grow into PCM, and splitting every channel costs a header per file.
-void ActionBar::refreshSavings(StatView* view)
-{
+void ActionBar::refreshSavings(StatView* view) {
     // Phase and multichannel choices are asked at conversion; the figure
     // assumes the answers those questions start on.
     const PlanOptions options{};

@@ -14,10 +14,15 @@ namespace twinfold {
 
 #if TWINFOLD_UPDATE_CHECK
 AlertPresenter::AlertPresenter(ScanViewModel& viewModel, UpdateViewModel& updateVM, QWidget* window)
-    : QObject(window), viewModel_(viewModel), updateVM_(updateVM), window_(window)
+    : QObject(window),
+      viewModel_(viewModel),
+      updateVM_(updateVM),
+      window_(window)
 #else
 AlertPresenter::AlertPresenter(ScanViewModel& viewModel, QWidget* window)
-    : QObject(window), viewModel_(viewModel), window_(window)
+    : QObject(window),
+      viewModel_(viewModel),
+      window_(window)
 #endif
 {
     connect(&viewModel_, &ScanViewModel::errorMessageChanged, this, &AlertPresenter::syncError);
@@ -35,8 +40,7 @@ AlertPresenter::AlertPresenter(ScanViewModel& viewModel, QWidget* window)
 }
 
 void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, const std::optional<QString>& message,
-                          std::function<void()> dismissed)
-{
+                          std::function<void()> dismissed) {
     if (!message) {
         // The field was cleared elsewhere: the alert goes without clearing anything.
         if (alert) {
@@ -68,24 +72,20 @@ void AlertPresenter::sync(QPointer<QMessageBox>& alert, const QString& title, co
         label->setTextFormat(Qt::PlainText);
 }
 
-void AlertPresenter::syncError()
-{
+void AlertPresenter::syncError() {
     const auto& message = viewModel_.errorMessage();
     sync(error_, tr("Error"), message ? std::optional(QString::fromStdString(*message)) : std::nullopt,
          [this] { viewModel_.dismissError(); });
 }
 
 #if TWINFOLD_UPDATE_CHECK
-void AlertPresenter::syncUpToDate()
-{
+void AlertPresenter::syncUpToDate() {
     sync(upToDate_, tr("Up to Date"),
-         updateVM_.showUpToDate() ? std::optional(tr("You’re running the latest version of Twinfold."))
-                                  : std::nullopt,
+         updateVM_.showUpToDate() ? std::optional(tr("You’re running the latest version of Twinfold.")) : std::nullopt,
          [this] { updateVM_.setShowUpToDate(false); });
 }
 
-void AlertPresenter::syncCheckFailed()
-{
+void AlertPresenter::syncCheckFailed() {
     sync(checkFailed_, tr("Update Check Failed"), updateVM_.checkError(),
          [this] { updateVM_.setCheckError(std::nullopt); });
 }
@@ -93,26 +93,23 @@ void AlertPresenter::syncCheckFailed()
 
 // A clash for every file of a large folder must not grow the alert past
 // the screen: the first problems are listed, all of them under "Show Details".
-void AlertPresenter::syncProblems()
-{
+void AlertPresenter::syncProblems() {
     constexpr std::size_t listed = 10;
     const auto& outcome = viewModel_.lastConversionOutcome();
     std::optional<QString> message;
     QStringList all;
     if (outcome && !outcome->problems.empty() && !problemsDismissed_) {
-        for (const std::string& problem : outcome->problems)
-            all << QString::fromStdString(problem);
-        QStringList lines{tr("The mono files were written. These originals were not handled as asked "
-                             "and are still where they were:")};
-        for (const QString& problem : all.mid(0, qsizetype(listed)))
-            lines << QStringLiteral("• ") + problem;
+        for (const std::string& problem : outcome->problems) all << QString::fromStdString(problem);
+        QStringList lines{
+            tr("The mono files were written. These originals were not handled as asked "
+               "and are still where they were:")};
+        for (const QString& problem : all.mid(0, qsizetype(listed))) lines << QStringLiteral("• ") + problem;
         if (all.size() > qsizetype(listed))
             lines << tr("…and %1 more (see Show Details)").arg(all.size() - qsizetype(listed));
         message = lines.join(QLatin1Char('\n'));
     }
     sync(problems_, tr("Some Originals Were Not Handled"), message, [this] { problemsDismissed_ = true; });
-    if (problems_ && all.size() > qsizetype(listed))
-        problems_->setDetailedText(all.join(QLatin1Char('\n')));
+    if (problems_ && all.size() > qsizetype(listed)) problems_->setDetailedText(all.join(QLatin1Char('\n')));
 }
 
 }  // namespace twinfold

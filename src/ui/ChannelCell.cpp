@@ -12,8 +12,7 @@ namespace twinfold {
 
 namespace {
 
-QLabel* lineLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
+QLabel* lineLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
     setForegroundColor(label, color);
@@ -21,8 +20,7 @@ QLabel* lineLabel(const QString& text, const QFont& font, const QColor& color, Q
 }
 
 // White text on a small rounded tag of the cell's colour.
-QLabel* pillLabel(const QString& text, const QColor& color, QWidget* parent)
-{
+QLabel* pillLabel(const QString& text, const QColor& color, QWidget* parent) {
     auto* pill = new QLabel(text, parent);
     pill->setFont(roleFont(FontRole::caption2));
     pill->setStyleSheet(QStringLiteral("QLabel { color: white; background-color: %1; border-radius: 3px;"
@@ -34,15 +32,13 @@ QLabel* pillLabel(const QString& text, const QColor& color, QWidget* parent)
 }  // namespace
 
 ChannelCell::ChannelCell(const ChannelAnalysis& channel, QWidget* parent)
-    : QWidget(parent), tint_(channelTint(channel))
-{
+    : QWidget(parent), tint_(channelTint(channel)) {
     const QPalette& colors = palette();
     number_ = lineLabel(recordText(presentation::channelNumberText(channel)), roleFont(FontRole::caption2),
                         tintColor(Tint::secondary, colors), this);
     QFont labelFont = monospacedRoleFont(FontRole::caption);
     labelFont.setWeight(QFont::Medium);
-    label_ = lineLabel(QString::fromStdString(channel.channelLabel), labelFont, tintColor(Tint::primary, colors),
-                       this);
+    label_ = lineLabel(QString::fromStdString(channel.channelLabel), labelFont, tintColor(Tint::primary, colors), this);
     peak_ = lineLabel(recordText(channel.peakText()), monospacedRoleFont(FontRole::caption2),
                       tintColor(channel.isSilent ? Tint::gray : Tint::primary, colors), this);
     pill_ = pillLabel(channelPillText(channel), tintColor(tint_, colors), this);
@@ -50,34 +46,20 @@ ChannelCell::ChannelCell(const ChannelAnalysis& channel, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(innerMargin, innerMargin, innerMargin, innerMargin);
     column->setSpacing(lineSpacing);
-    for (QLabel* line : {number_, label_, peak_, pill_})
-        column->addWidget(line, 0, Qt::AlignLeft);
+    for (QLabel* line : {number_, label_, peak_, pill_}) column->addWidget(line, 0, Qt::AlignLeft);
     setMinimumWidth(10);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
-QString ChannelCell::numberText() const
-{
-    return number_->text();
-}
+QString ChannelCell::numberText() const { return number_->text(); }
 
-QString ChannelCell::labelText() const
-{
-    return label_->text();
-}
+QString ChannelCell::labelText() const { return label_->text(); }
 
-QString ChannelCell::peakText() const
-{
-    return peak_->text();
-}
+QString ChannelCell::peakText() const { return peak_->text(); }
 
-QString ChannelCell::pillText() const
-{
-    return pill_->text();
-}
+QString ChannelCell::pillText() const { return pill_->text(); }
 
-void ChannelCell::paintEvent(QPaintEvent*)
-{
+void ChannelCell::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(windowBackgroundColor(palette()));

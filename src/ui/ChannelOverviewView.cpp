@@ -16,64 +16,52 @@ constexpr int kMaxLabelWidth = 120;
 
 }  // namespace
 
-ChannelOverviewView::ChannelOverviewView(QWidget* parent) : QWidget(parent)
-{
+ChannelOverviewView::ChannelOverviewView(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFont(roleFont(FontRole::caption));
     setAccessibleName(tr("Channel overviews"));
 }
 
-void ChannelOverviewView::setLabels(const QStringList& labels)
-{
+void ChannelOverviewView::setLabels(const QStringList& labels) {
     labels_ = labels;
     overviews_.clear();
     updateGeometry();
     update();
 }
 
-void ChannelOverviewView::setOverviews(std::vector<ChannelOverview> overviews)
-{
+void ChannelOverviewView::setOverviews(std::vector<ChannelOverview> overviews) {
     overviews_ = std::move(overviews);
     update();
 }
 
 // Two channels get room to show their shape; many get thinner strips so a
 // sixteen-track file still fits a modest panel.
-int ChannelOverviewView::stripHeight() const
-{
+int ChannelOverviewView::stripHeight() const {
     const int text = fontMetrics().height();
     return labels_.size() <= 2 ? std::max(text * 2, 30) : std::max(text + 2, 16);
 }
 
-int ChannelOverviewView::labelWidth() const
-{
+int ChannelOverviewView::labelWidth() const {
     int widest = 0;
-    for (const QString& label : labels_)
-        widest = std::max(widest, fontMetrics().horizontalAdvance(label));
+    for (const QString& label : labels_) widest = std::max(widest, fontMetrics().horizontalAdvance(label));
     return std::min(widest, kMaxLabelWidth);
 }
 
-QSize ChannelOverviewView::sizeHint() const
-{
+QSize ChannelOverviewView::sizeHint() const {
     const int strips = std::max(int(labels_.size()), 1);
     return {labelWidth() + kLabelGap + 256, strips * stripHeight() + (strips - 1) * kStripGap};
 }
 
-QSize ChannelOverviewView::minimumSizeHint() const
-{
-    return {labelWidth() + kLabelGap + 64, sizeHint().height()};
-}
+QSize ChannelOverviewView::minimumSizeHint() const { return {labelWidth() + kLabelGap + 64, sizeHint().height()}; }
 
-void ChannelOverviewView::paintStrip(QPainter& painter, const QRectF& strip, const ChannelOverview* overview) const
-{
+void ChannelOverviewView::paintStrip(QPainter& painter, const QRectF& strip, const ChannelOverview* overview) const {
     painter.setPen(Qt::NoPen);
     painter.setBrush(windowBackgroundColor(palette()));
     painter.drawRoundedRect(strip, 3, 3);
     const qreal middle = strip.center().y();
     painter.setPen(QPen(withOpacity(tintColor(Tint::secondary, palette()), 0.3), 1));
     painter.drawLine(QPointF(strip.left(), middle), QPointF(strip.right(), middle));
-    if (!overview || overview->minima.empty() || overview->minima.size() != overview->maxima.size())
-        return;
+    if (!overview || overview->minima.empty() || overview->minima.size() != overview->maxima.size()) return;
     const std::size_t columns = overview->minima.size();
     const qreal step = strip.width() / qreal(columns);
     const qreal half = strip.height() / 2 - 1;
@@ -87,8 +75,7 @@ void ChannelOverviewView::paintStrip(QPainter& painter, const QRectF& strip, con
     }
 }
 
-void ChannelOverviewView::paintEvent(QPaintEvent*)
-{
+void ChannelOverviewView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int label = labelWidth();
     const int strip = stripHeight();

@@ -15,13 +15,11 @@ constexpr qsizetype kListed = 10;
 }  // namespace
 
 ClashAlert::ClashAlert(ScanViewModel& viewModel, QWidget* window)
-    : QObject(window), viewModel_(viewModel), window_(window)
-{
+    : QObject(window), viewModel_(viewModel), window_(window) {
     connect(&viewModel_, &ScanViewModel::pendingClashesChanged, this, &ClashAlert::sync);
 }
 
-void ClashAlert::sync()
-{
+void ClashAlert::sync() {
     const auto& clashes = viewModel_.pendingClashes();
     if (clashes.empty()) {
         if (alert_) {
@@ -46,8 +44,10 @@ void ClashAlert::sync()
         connect(alert_, &QMessageBox::finished, this, [this] {
             const bool skip = alert_ && alert_->clickedButton() == skip_;
             alert_.clear();
-            if (skip) viewModel_.skipClashingFiles();
-            else viewModel_.dismissClashes();
+            if (skip)
+                viewModel_.skipClashingFiles();
+            else
+                viewModel_.dismissClashes();
         });
         alert_->open();
     }

@@ -18,8 +18,7 @@ namespace {
 constexpr int kHeaderIconSize = 40;
 constexpr int kOptionIconSize = 20;
 
-QLabel* centredLabel(const QString& text, const QFont& font, QWidget* parent)
-{
+QLabel* centredLabel(const QString& text, const QFont& font, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
@@ -29,8 +28,7 @@ QLabel* centredLabel(const QString& text, const QFont& font, QWidget* parent)
 
 }  // namespace
 
-QWidget* makeDialogHeader(const DialogHeader& header, QWidget* parent)
-{
+QWidget* makeDialogHeader(const DialogHeader& header, QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
@@ -49,16 +47,14 @@ QWidget* makeDialogHeader(const DialogHeader& header, QWidget* parent)
     return box;
 }
 
-QWidget* makeDivider(QWidget* parent)
-{
+QWidget* makeDivider(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     return line;
 }
 
-QLabel* makeExplanation(const QString& text, FontRole role, QWidget* parent)
-{
+QLabel* makeExplanation(const QString& text, FontRole role, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(roleFont(role));
     label->setWordWrap(true);
@@ -67,8 +63,7 @@ QLabel* makeExplanation(const QString& text, FontRole role, QWidget* parent)
     return label;
 }
 
-QBoxLayout* makeButtonRow(QPushButton* cancel, QPushButton* confirm)
-{
+QBoxLayout* makeButtonRow(QPushButton* cancel, QPushButton* confirm) {
     cancel->setAutoDefault(false);
     confirm->setAutoDefault(false);
     confirm->setDefault(true);
@@ -82,8 +77,7 @@ QBoxLayout* makeButtonRow(QPushButton* cancel, QPushButton* confirm)
 }
 
 OptionRow::OptionRow(const QString& title, const QString& description, QWidget* parent)
-    : QAbstractButton(parent), icon_(new QLabel(this)), title_(new QLabel(title, this))
-{
+    : QAbstractButton(parent), icon_(new QLabel(this)), title_(new QLabel(title, this)) {
     setText(title);
     setCursor(Qt::PointingHandCursor);
     title_->setFont(roleFont(FontRole::headline));
@@ -103,39 +97,30 @@ OptionRow::OptionRow(const QString& title, const QString& description, QWidget* 
     updateIcon();
 }
 
-void OptionRow::setSelected(bool selected)
-{
-    if (selected == selected_)
-        return;
+void OptionRow::setSelected(bool selected) {
+    if (selected == selected_) return;
     selected_ = selected;
     updateIcon();
 }
 
-QString OptionRow::title() const
-{
-    return title_->text();
-}
+QString OptionRow::title() const { return title_->text(); }
 
-void OptionRow::updateIcon()
-{
+void OptionRow::updateIcon() {
     const QString symbol = selected_ ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle");
     const Tint tint = selected_ ? Tint::accent : Tint::secondary;
     icon_->setPixmap(symbolPixmap(symbol, tintColor(tint, palette()), kOptionIconSize, devicePixelRatioF()));
 }
 
 // The labels draw everything; only keyboard focus needs a mark of its own.
-void OptionRow::paintEvent(QPaintEvent*)
-{
-    if (!hasFocus())
-        return;
+void OptionRow::paintEvent(QPaintEvent*) {
+    if (!hasFocus()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(withOpacity(tintColor(Tint::accent, palette()), 0.6), 1.5));
     painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
 }
 
-QWidget* makeOptionList(const QList<OptionRow*>& rows, QWidget* parent)
-{
+QWidget* makeOptionList(const QList<OptionRow*>& rows, QWidget* parent) {
     auto* box = new RoundedBox(8, RoundedBox::Outline::none, parent);
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(kDialogMargin, kDialogMargin - 8, kDialogMargin, kDialogMargin - 8);

@@ -16,8 +16,7 @@ namespace twinfold {
 namespace {
 
 template <typename Option>
-QList<OptionsDialog::Option> optionTexts(const std::vector<Option>& options)
-{
+QList<OptionsDialog::Option> optionTexts(const std::vector<Option>& options) {
     QList<OptionsDialog::Option> texts;
     for (Option option : options)
         texts << OptionsDialog::Option{recordText(title(option)), recordText(optionDescription(option))};
@@ -25,22 +24,17 @@ QList<OptionsDialog::Option> optionTexts(const std::vector<Option>& options)
 }
 
 template <typename Option>
-int indexOf(const std::vector<Option>& options, Option option)
-{
+int indexOf(const std::vector<Option>& options, Option option) {
     return int(std::find(options.begin(), options.end(), option) - options.begin());
 }
 
 }  // namespace
 
 DialogPresenter::DialogPresenter(ScanViewModel& viewModel, QWidget* window)
-    : QObject(window), viewModel_(viewModel), window_(window)
-{
-}
+    : QObject(window), viewModel_(viewModel), window_(window) {}
 
-void DialogPresenter::convertSelection()
-{
-    if (asking_)
-        return;
+void DialogPresenter::convertSelection() {
+    if (asking_) return;
     request_ = ConversionRequest{viewModel_.selectedResultIDs(), {}};
     questions_ = viewModel_.questionsFor(request_.selection);
     next_ = 0;
@@ -48,8 +42,7 @@ void DialogPresenter::convertSelection()
     askNext();
 }
 
-void DialogPresenter::askNext()
-{
+void DialogPresenter::askNext() {
     if (next_ == questions_.size()) {
         asking_ = false;
         viewModel_.convert(request_);
@@ -64,15 +57,13 @@ void DialogPresenter::askNext()
     }
 }
 
-void DialogPresenter::present(QDialog* dialog, std::function<bool()> answered)
-{
+void DialogPresenter::present(QDialog* dialog, std::function<bool()> answered) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     // Once only, however often the dialog reports its end.
     auto ended = std::make_shared<bool>(false);
     connect(dialog, &QDialog::finished, this, [this, ended, answered = std::move(answered)] {
-        if (std::exchange(*ended, true))
-            return;
+        if (std::exchange(*ended, true)) return;
         if (answered())
             askNext();
         else
@@ -81,20 +72,17 @@ void DialogPresenter::present(QDialog* dialog, std::function<bool()> answered)
     dialog->open();
 }
 
-void DialogPresenter::askLossy(const ConversionQuestion& question)
-{
+void DialogPresenter::askLossy(const ConversionQuestion& question) {
     lossy_ = new LossyFormatNoticeView(
         [this](bool dontShowAgain) {
-            if (dontShowAgain)
-                viewModel_.setLossyNoticeHidden(true);
+            if (dontShowAgain) viewModel_.setLossyNoticeHidden(true);
             request_.answers.lossyAcknowledged = true;
         },
         lossySizeText(question), window_);
     present(lossy_, [this] { return request_.answers.lossyAcknowledged; });
 }
 
-void DialogPresenter::askPhaseFix(const ConversionQuestion& question)
-{
+void DialogPresenter::askPhaseFix(const ConversionQuestion& question) {
     const auto& options = allPhaseFixOptions();
     request_.answers.phaseFix.reset();
     OptionsDialog::Content content{
@@ -106,16 +94,13 @@ void DialogPresenter::askPhaseFix(const ConversionQuestion& question)
         true,
         optionTexts(options),
         indexOf(options, lastPhaseFix_)};
-    OptionsDialog::Actions actions{
-        [this, &options](int index) { lastPhaseFix_ = options.at(std::size_t(index)); },
-        [this] { request_.answers.phaseFix = lastPhaseFix_; },
-        nullptr};
+    OptionsDialog::Actions actions{[this, &options](int index) { lastPhaseFix_ = options.at(std::size_t(index)); },
+                                   [this] { request_.answers.phaseFix = lastPhaseFix_; }, nullptr};
     phaseFix_ = new OptionsDialog(content, std::move(actions), window_);
     present(phaseFix_, [this] { return request_.answers.phaseFix.has_value(); });
 }
 
-void DialogPresenter::askMultichannel(const ConversionQuestion& question)
-{
+void DialogPresenter::askMultichannel(const ConversionQuestion& question) {
     const auto& options = allMultichannelConversionOptions();
     request_.answers.multichannel.reset();
     OptionsDialog::Content content{
@@ -126,21 +111,19 @@ void DialogPresenter::askMultichannel(const ConversionQuestion& question)
         false,
         optionTexts(options),
         indexOf(options, lastMultichannel_)};
-    OptionsDialog::Actions actions{
-        [this, &options](int index) { lastMultichannel_ = options.at(std::size_t(index)); },
-        [this] { request_.answers.multichannel = lastMultichannel_; },
-        nullptr};
+    OptionsDialog::Actions actions{[this, &options](int index) { lastMultichannel_ = options.at(std::size_t(index)); },
+                                   [this] { request_.answers.multichannel = lastMultichannel_; }, nullptr};
     multichannel_ = new OptionsDialog(content, std::move(actions), window_);
     present(multichannel_, [this] { return request_.answers.multichannel.has_value(); });
 }
 
 // The safe answer is the default: Return and Escape both keep the originals.
-void DialogPresenter::askDeletion(const ConversionQuestion& question)
-{
+void DialogPresenter::askDeletion(const ConversionQuestion& question) {
     deletion_ = new QMessageBox(QMessageBox::Warning, tr("Delete Originals"), deletionQuestionText(question),
                                 QMessageBox::NoButton, window_);
-    deletion_->setInformativeText(tr("Each original is deleted only after its output has been read back and "
-                                     "matches. This cannot be undone."));
+    deletion_->setInformativeText(
+        tr("Each original is deleted only after its output has been read back and "
+           "matches. This cannot be undone."));
     deletion_->setDetailedText(deletionListText(question));
     QPushButton* remove = deletion_->addButton(tr("Delete Originals"), QMessageBox::DestructiveRole);
     QPushButton* cancel = deletion_->addButton(QMessageBox::Cancel);

@@ -14,15 +14,12 @@
 namespace twinfold {
 
 DifferenceListener::DifferenceListener(QWidget* window)
-    : QObject(window), window_(window), open_([](const QUrl& path) { return QDesktopServices::openUrl(path); })
-{
-}
+    : QObject(window), window_(window), open_([](const QUrl& path) { return QDesktopServices::openUrl(path); }) {}
 
 DifferenceListener::~DifferenceListener() = default;
 
 // A new name each time: the player may still hold the last one open.
-std::optional<std::filesystem::path> DifferenceListener::freshPath(const ScanResult& result)
-{
+std::optional<std::filesystem::path> DifferenceListener::freshPath(const ScanResult& result) {
     if (!folder_) {
         folder_ = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("twinfold-difference-XXXXXX")));
         if (!folder_->isValid()) {
@@ -35,16 +32,13 @@ std::optional<std::filesystem::path> DifferenceListener::freshPath(const ScanRes
     const std::filesystem::path folder = folder_->path().toStdString();
     const std::string stem = result.fileInfo.path.stem().string() + " difference";
     std::filesystem::path path = folder / (stem + ".wav");
-    for (int n = 2; std::filesystem::exists(path); ++n)
-        path = folder / (stem + " " + std::to_string(n) + ".wav");
+    for (int n = 2; std::filesystem::exists(path); ++n) path = folder / (stem + " " + std::to_string(n) + ".wav");
     return path;
 }
 
-std::optional<std::filesystem::path> DifferenceListener::listen(const ScanResult& result)
-{
+std::optional<std::filesystem::path> DifferenceListener::listen(const ScanResult& result) {
     const auto path = freshPath(result);
-    if (!path)
-        return std::nullopt;
+    if (!path) return std::nullopt;
     try {
         writeDifferenceWav(result, *path);
     } catch (const std::exception& error) {

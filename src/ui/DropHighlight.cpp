@@ -9,9 +9,7 @@
 
 namespace twinfold {
 
-DropHighlight::DropHighlight(QWidget* parent)
-    : QWidget(parent), fade_(new QPropertyAnimation(this, "opacity", this))
-{
+DropHighlight::DropHighlight(QWidget* parent) : QWidget(parent), fade_(new QPropertyAnimation(this, "opacity", this)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
@@ -22,10 +20,8 @@ DropHighlight::DropHighlight(QWidget* parent)
     hide();
 }
 
-void DropHighlight::setTargeted(bool targeted)
-{
-    if (targeted == targeted_)
-        return;
+void DropHighlight::setTargeted(bool targeted) {
+    if (targeted == targeted_) return;
     targeted_ = targeted;
     fade_->stop();
     fade_->setStartValue(opacity_);
@@ -35,23 +31,19 @@ void DropHighlight::setTargeted(bool targeted)
     fade_->start();
 }
 
-void DropHighlight::setOpacity(qreal opacity)
-{
+void DropHighlight::setOpacity(qreal opacity) {
     opacity_ = opacity;
     setVisible(opacity_ > 0);
     update();
 }
 
 // Follows the window's size so the frame always hugs its edges.
-bool DropHighlight::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
-        setGeometry(parentWidget()->rect());
+bool DropHighlight::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize) setGeometry(parentWidget()->rect());
     return QWidget::eventFilter(watched, event);
 }
 
-void DropHighlight::paintEvent(QPaintEvent*)
-{
+void DropHighlight::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(opacity_);

@@ -9,8 +9,7 @@
 namespace twinfold {
 
 ElidedLabel::ElidedLabel(Qt::TextElideMode mode, int maxLines, QWidget* parent)
-    : QWidget(parent), mode_(mode), maxLines_(std::max(1, maxLines))
-{
+    : QWidget(parent), mode_(mode), maxLines_(std::max(1, maxLines)) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     if (maxLines_ > 1) {
         QSizePolicy policy = sizePolicy();
@@ -19,19 +18,15 @@ ElidedLabel::ElidedLabel(Qt::TextElideMode mode, int maxLines, QWidget* parent)
     }
 }
 
-void ElidedLabel::setText(const QString& text)
-{
-    if (text == text_)
-        return;
+void ElidedLabel::setText(const QString& text) {
+    if (text == text_) return;
     text_ = text;
     updateGeometry();
     update();
 }
 
-QStringList ElidedLabel::displayedLines(int width) const
-{
-    if (width < 0)
-        width = contentsRect().width();
+QStringList ElidedLabel::displayedLines(int width) const {
+    if (width < 0) width = contentsRect().width();
     const QFontMetrics metrics(font());
     if (maxLines_ == 1) {
         QString flat = text_;
@@ -43,8 +38,7 @@ QStringList ElidedLabel::displayedLines(int width) const
 
 // Lays the text out in lines of the width; when it needs more than the
 // limit, the last allowed line takes the rest of the text, shortened.
-QStringList ElidedLabel::wrappedLines(int width) const
-{
+QStringList ElidedLabel::wrappedLines(int width) const {
     const QFontMetrics metrics(font());
     QString text = text_;
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
@@ -65,41 +59,36 @@ QStringList ElidedLabel::wrappedLines(int width) const
         lines << text.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator).trimmed();
     }
     layout.endLayout();
-    if (lines.isEmpty())
-        lines << QString();
+    if (lines.isEmpty()) lines << QString();
     return lines;
 }
 
-QSize ElidedLabel::sizeHint() const
-{
+QSize ElidedLabel::sizeHint() const {
     const QFontMetrics metrics(font());
     const int width = metrics.horizontalAdvance(text_) + 2;
     return {width, heightForWidth(width)};
 }
 
-QSize ElidedLabel::minimumSizeHint() const
-{
+QSize ElidedLabel::minimumSizeHint() const {
     const QFontMetrics metrics(font());
     return {metrics.horizontalAdvance(QStringLiteral("…")) * 4, metrics.height()};
 }
 
-int ElidedLabel::heightForWidth(int width) const
-{
+int ElidedLabel::heightForWidth(int width) const {
     const QFontMetrics metrics(font());
     const auto lines = maxLines_ == 1 ? 1 : int(wrappedLines(width).size());
     return lines * metrics.lineSpacing();
 }
 
-void ElidedLabel::paintEvent(QPaintEvent*)
-{
+void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
     const QFontMetrics metrics(font());
     const QRect area = contentsRect();
     int y = area.top();
     for (const QString& line : displayedLines(area.width())) {
-        painter.drawText(QRect(area.left(), y, area.width(), metrics.lineSpacing()),
-                         Qt::AlignLeft | Qt::AlignVCenter, line);
+        painter.drawText(QRect(area.left(), y, area.width(), metrics.lineSpacing()), Qt::AlignLeft | Qt::AlignVCenter,
+                         line);
         y += metrics.lineSpacing();
     }
 }

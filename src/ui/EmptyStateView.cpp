@@ -10,8 +10,7 @@
 
 namespace twinfold {
 
-EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent)
-{
+EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent) {
     auto* logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("TwinfoldLogo"));
     logo->setPixmap(logoPixmap(logoSize, devicePixelRatioF()));
@@ -44,8 +43,7 @@ EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent)
     column->addStretch(1);
 }
 
-void EmptyStateView::paintEvent(QPaintEvent*)
-{
+void EmptyStateView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), withOpacity(controlBackgroundColor(palette()), 0.5));
 }

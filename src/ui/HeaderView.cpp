@@ -20,8 +20,7 @@ HeaderView::HeaderView(ScanViewModel& viewModel, QWidget* parent)
       selectFolder_(new QPushButton(tr("Select Folder"), this)),
       reset_(new QPushButton(tr("Reset"), this)),
       scanning_(new ProgressRow(tr("Analyzing: "), 40, this)),
-      converting_(new ProgressRow(tr("Converting: "), 50, this))
-{
+      converting_(new ProgressRow(tr("Converting: "), 50, this)) {
     auto* title = new QLabel(tr("Twinfold"), this);
     title->setFont(roleFont(FontRole::title2));
     auto* folderRow = new QHBoxLayout;
@@ -29,8 +28,7 @@ HeaderView::HeaderView(ScanViewModel& viewModel, QWidget* parent)
     folderRow->addWidget(buildFolderBox(), 1);
     folderRow->addWidget(selectFolder_);
     folderRow->addWidget(reset_);
-    for (QPushButton* button : {selectFolder_, reset_})
-        button->setAutoDefault(false);
+    for (QPushButton* button : {selectFolder_, reset_}) button->setAutoDefault(false);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
@@ -46,22 +44,21 @@ HeaderView::HeaderView(ScanViewModel& viewModel, QWidget* parent)
     connect(converting_->cancelButton(), &QPushButton::clicked, this, [this] { viewModel_.cancelConversion(); });
     for (auto signal : {&ScanViewModel::selectedFolderPathChanged, &ScanViewModel::sourceDescriptionChanged})
         connect(&viewModel_, signal, this, &HeaderView::refreshFolder);
-    for (auto signal : {&ScanViewModel::scanStateChanged, &ScanViewModel::conversionStateChanged,
-                        &ScanViewModel::scanResultsChanged, &ScanViewModel::selectedFolderPathChanged,
-                        &ScanViewModel::sourceDescriptionChanged})
+    for (auto signal :
+         {&ScanViewModel::scanStateChanged, &ScanViewModel::conversionStateChanged, &ScanViewModel::scanResultsChanged,
+          &ScanViewModel::selectedFolderPathChanged, &ScanViewModel::sourceDescriptionChanged})
         connect(&viewModel_, signal, this, &HeaderView::refreshControls);
     refreshFolder();
     refreshControls();
 }
 
-QWidget* HeaderView::buildFolderBox()
-{
+QWidget* HeaderView::buildFolderBox() {
     // The rounded field that holds the folder's path.
     auto* box = new RoundedBox(6, RoundedBox::Outline::hairline, this);
     auto* icon = new QLabel(box);
     const int iconSize = fontMetrics().height();
-    icon->setPixmap(symbolPixmap(QStringLiteral("folder"), tintColor(Tint::secondary, palette()), iconSize,
-                                 devicePixelRatioF()));
+    icon->setPixmap(
+        symbolPixmap(QStringLiteral("folder"), tintColor(Tint::secondary, palette()), iconSize, devicePixelRatioF()));
     folderText_ = new ElidedLabel(Qt::ElideMiddle, 1, box);
     auto* row = new QHBoxLayout(box);
     row->setContentsMargins(12, 8, 12, 8);
@@ -71,13 +68,9 @@ QWidget* HeaderView::buildFolderBox()
     return box;
 }
 
-QString HeaderView::folderText() const
-{
-    return folderText_->text();
-}
+QString HeaderView::folderText() const { return folderText_->text(); }
 
-void HeaderView::refreshFolder()
-{
+void HeaderView::refreshFolder() {
     QString text;
     if (const auto& folder = viewModel_.selectedFolderPath())
         text = QString::fromStdString(folder->string());
@@ -88,15 +81,14 @@ void HeaderView::refreshFolder()
     setForegroundColor(folderText_, tintColor(placeholder_ ? Tint::secondary : Tint::primary, palette()));
 }
 
-void HeaderView::refreshControls()
-{
+void HeaderView::refreshControls() {
     const ScanState& scan = viewModel_.scanState();
     const ConversionState& conversion = viewModel_.conversionState();
     const bool busy = scan.isScanning() || conversion.isConverting();
     selectFolder_->setEnabled(!busy);
     reset_->setEnabled(!busy);
-    reset_->setVisible(!viewModel_.scanResults().empty() || viewModel_.selectedFolderPath()
-                       || viewModel_.sourceDescription());
+    reset_->setVisible(!viewModel_.scanResults().empty() || viewModel_.selectedFolderPath() ||
+                       viewModel_.sourceDescription());
     scanning_->setVisible(scan.isScanning());
     converting_->setVisible(!scan.isScanning() && conversion.isConverting());
     if (scan.isScanning())

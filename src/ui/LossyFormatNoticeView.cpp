@@ -15,8 +15,7 @@ LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAga
       acknowledge_(std::move(acknowledge)),
       dontShowAgain_(new QCheckBox(tr("Don’t show this message again"), this)),
       cancel_(new QPushButton(tr("Cancel"), this)),
-      continue_(new QPushButton(tr("Continue"), this))
-{
+      continue_(new QPushButton(tr("Continue"), this)) {
     setWindowTitle(tr("Lossy Format Detected"));
     setFixedSize(dialogWidth, dialogHeight);
     dontShowAgain_->setFont(roleFont(FontRole::caption));
@@ -25,15 +24,13 @@ LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAga
     column->setContentsMargins(kDialogMargin, kDialogMargin, kDialogMargin, kDialogMargin);
     column->setSpacing(kDialogSpacing);
     column->addWidget(makeDialogHeader({QStringLiteral("waveform.badge.exclamationmark"), Tint::orange,
-                                       tr("Lossy Format Detected"),
-                                       tr("MP3/M4A will be converted to WAV")},
-                                      this));
+                                        tr("Lossy Format Detected"), tr("MP3/M4A will be converted to WAV")},
+                                       this));
     column->addWidget(makeDivider(this));
     column->addWidget(makeExplanation(tr("Twinfold converts lossy files to WAV to preserve quality. "
                                          "Re-encoding causes further degradation."),
                                       FontRole::callout, this));
-    if (!sizeNote.isEmpty())
-        column->addWidget(makeExplanation(sizeNote, FontRole::callout, this));
+    if (!sizeNote.isEmpty()) column->addWidget(makeExplanation(sizeNote, FontRole::callout, this));
     column->addWidget(dontShowAgain_, 0, Qt::AlignHCenter);
     column->addStretch(1);
     column->addLayout(makeButtonRow(cancel_, continue_));
@@ -42,10 +39,8 @@ LossyFormatNoticeView::LossyFormatNoticeView(std::function<void(bool dontShowAga
     connect(continue_, &QPushButton::clicked, this, &LossyFormatNoticeView::confirm);
 }
 
-void LossyFormatNoticeView::confirm()
-{
-    if (acknowledge_)
-        acknowledge_(dontShowAgain_->isChecked());
+void LossyFormatNoticeView::confirm() {
+    if (acknowledge_) acknowledge_(dontShowAgain_->isChecked());
     accept();
 }
 

@@ -34,14 +34,11 @@ namespace twinfold {
 namespace {
 
 // The dragged items that are files or folders on this machine, in order.
-std::vector<std::filesystem::path> localPaths(const QMimeData* data)
-{
+std::vector<std::filesystem::path> localPaths(const QMimeData* data) {
     std::vector<std::filesystem::path> paths;
-    if (!data || !data->hasUrls())
-        return paths;
+    if (!data || !data->hasUrls()) return paths;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile())
-            paths.emplace_back(url.toLocalFile().toStdString());
+        if (url.isLocalFile()) paths.emplace_back(url.toLocalFile().toStdString());
     }
     return paths;
 }
@@ -69,8 +66,7 @@ MainView::MainView(SettingsService& settings, QWidget* parent)
 #else
       alerts_(new AlertPresenter(*viewModel_, this)),
 #endif
-      clashAlert_(new ClashAlert(*viewModel_, this))
-{
+      clashAlert_(new ClashAlert(*viewModel_, this)) {
     setMinimumSize(minimumWidth, minimumHeight);
     setAcceptDrops(true);
     content_->addWidget(emptyState_);
@@ -107,8 +103,7 @@ MainView::MainView(SettingsService& settings, QWidget* parent)
 
 MainView::~MainView() = default;
 
-QWidget* MainView::buildBottomArea()
-{
+QWidget* MainView::buildBottomArea() {
     auto* area = new QWidget(this);
     settings_ = new SettingsPanel(*viewModel_, area);
     actionBar_ = new ActionBar(*viewModel_, area);
@@ -120,26 +115,22 @@ QWidget* MainView::buildBottomArea()
     return area;
 }
 
-void MainView::installFolderChooser()
-{
+void MainView::installFolderChooser() {
     viewModel_->setFolderChooser([this]() -> std::optional<std::filesystem::path> {
         QFileDialog dialog(window(), tr("Select a folder containing audio files"));
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         dialog.setLabelText(QFileDialog::Accept, tr("Select"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
         return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
     });
 }
 
 #if TWINFOLD_UPDATE_CHECK
-void MainView::refreshBanner()
-{
+void MainView::refreshBanner() {
     const auto& update = updateVM_.availableUpdate();
     const bool show = updateVM_.shouldShowBanner() && update.has_value();
-    if (show)
-        banner_->setUpdate(*update);
+    if (show) banner_->setUpdate(*update);
     banner_->setVisible(show);
 }
 #endif
@@ -147,32 +138,26 @@ void MainView::refreshBanner()
 // A new scan clears the results a moment before it reports that it is
 // scanning; deciding once those changes have all arrived keeps that moment
 // from counting as a return to the empty state.
-void MainView::scheduleContentRefresh()
-{
-    if (contentRefreshPending_)
-        return;
+void MainView::scheduleContentRefresh() {
+    if (contentRefreshPending_) return;
     contentRefreshPending_ = true;
     QMetaObject::invokeMethod(this, &MainView::refreshContent, Qt::QueuedConnection);
 }
 
 // The table is built anew (its order forgotten) whenever it replaces the
 // empty state.
-void MainView::refreshContent()
-{
+void MainView::refreshContent() {
     contentRefreshPending_ = false;
     const bool empty = viewModel_->scanResults().empty() && !viewModel_->scanState().isScanning();
-    if (!empty && content_->currentWidget() == emptyState_)
-        results_->resetSortOrder();
+    if (!empty && content_->currentWidget() == emptyState_) results_->resetSortOrder();
     content_->setCurrentWidget(empty ? static_cast<QWidget*>(emptyState_) : results_);
 }
 
 // A finished scan hands the keyboard to the table, on its first row (without
 // selecting it), so Space and the arrows work at once.
-void MainView::focusResultsAfterScan()
-{
+void MainView::focusResultsAfterScan() {
     const bool completed = viewModel_->scanState().kind == ScanState::Case::completed;
-    if (!completed || viewModel_->scanResults().empty())
-        return;
+    if (!completed || viewModel_->scanResults().empty()) return;
     ResultsTable* table = results_->table();
     table->setFocus(Qt::OtherFocusReason);
     if (!table->currentIndex().isValid() && table->model()->rowCount() > 0)
@@ -180,8 +165,7 @@ void MainView::focusResultsAfterScan()
                                                  QItemSelectionModel::NoUpdate);
 }
 
-void MainView::keyPressEvent(QKeyEvent* event)
-{
+void MainView::keyPressEvent(QKeyEvent* event) {
     const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers others = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
     if (!returnKey || others != Qt::NoModifier) {
@@ -196,32 +180,22 @@ void MainView::keyPressEvent(QKeyEvent* event)
         button->click();
     } else if (!qobject_cast<QLineEdit*>(focus) && !qobject_cast<QComboBox*>(focus)) {
         QPushButton* convert = actionBar_->convertButton();
-        if (convert->isVisible() && convert->isEnabled())
-            convert->click();
+        if (convert->isVisible() && convert->isEnabled()) convert->click();
     }
     event->accept();
 }
 
-bool MainView::isShowingEmptyState() const
-{
-    return content_->currentWidget() == emptyState_;
-}
+bool MainView::isShowingEmptyState() const { return content_->currentWidget() == emptyState_; }
 
-bool MainView::isDropTargeted() const
-{
-    return dropHighlight_->isTargeted();
-}
+bool MainView::isDropTargeted() const { return dropHighlight_->isTargeted(); }
 
-bool MainView::scanDroppedPaths(const std::vector<std::filesystem::path>& paths)
-{
-    if (viewModel_->conversionState().isConverting())
-        return false;
+bool MainView::scanDroppedPaths(const std::vector<std::filesystem::path>& paths) {
+    if (viewModel_->conversionState().isConverting()) return false;
     viewModel_->scanDroppedItems(paths);
     return true;
 }
 
-void MainView::dragEnterEvent(QDragEnterEvent* event)
-{
+void MainView::dragEnterEvent(QDragEnterEvent* event) {
     if (localPaths(event->mimeData()).empty()) {
         event->ignore();
         return;
@@ -230,19 +204,14 @@ void MainView::dragEnterEvent(QDragEnterEvent* event)
     dropHighlight_->setTargeted(true);
 }
 
-void MainView::dragMoveEvent(QDragMoveEvent* event)
-{
-    event->acceptProposedAction();
-}
+void MainView::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
 
-void MainView::dragLeaveEvent(QDragLeaveEvent* event)
-{
+void MainView::dragLeaveEvent(QDragLeaveEvent* event) {
     dropHighlight_->setTargeted(false);
     QWidget::dragLeaveEvent(event);
 }
 
-void MainView::dropEvent(QDropEvent* event)
-{
+void MainView::dropEvent(QDropEvent* event) {
     dropHighlight_->setTargeted(false);
     if (scanDroppedPaths(localPaths(event->mimeData())))
         event->acceptProposedAction();

@@ -28,11 +28,15 @@ namespace twinfold {
 
 #if TWINFOLD_UPDATE_CHECK
 MainWindow::MainWindow(SettingsService& settings, UpdateViewModel& updateVM, QWidget* parent)
-    : QMainWindow(parent), updateVM_(updateVM), mainView_(new MainView(settings, updateVM, this)),
+    : QMainWindow(parent),
+      updateVM_(updateVM),
+      mainView_(new MainView(settings, updateVM, this)),
       openUrl_(openExternalUrl)
 #else
 MainWindow::MainWindow(SettingsService& settings, QWidget* parent)
-    : QMainWindow(parent), mainView_(new MainView(settings, this)), openUrl_(openExternalUrl)
+    : QMainWindow(parent),
+      mainView_(new MainView(settings, this)),
+      openUrl_(openExternalUrl)
 #endif
 {
     setWindowTitle(tr("Twinfold"));
@@ -49,11 +53,11 @@ MainWindow::MainWindow(SettingsService& settings, QWidget* parent)
 }
 
 // No new-document or settings entries: the window is the whole program.
-void MainWindow::buildMenus()
-{
+void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     // The same rule as the header's button: not while a scan or conversion runs.
-    openFolder_ = file->addAction(tr("Open Folder…"), this, [this] { mainView_->header()->selectFolderButton()->click(); });
+    openFolder_ =
+        file->addAction(tr("Open Folder…"), this, [this] { mainView_->header()->selectFolderButton()->click(); });
     openFolder_->setShortcut(QKeySequence::Open);
     restoreOriginals_ = file->addAction(tr("Restore Originals…"), this, [this] { restoreDialog_->start(); });
     exportReport_ = file->addAction(tr("Export Report…"), this, &MainWindow::exportReportOfResults);
@@ -70,8 +74,7 @@ void MainWindow::buildMenus()
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help_ = help->addAction(tr("Twinfold Help"), this, [this] {
-        if (openUrl_)
-            openUrl_(helpPageURL());
+        if (openUrl_) openUrl_(helpPageURL());
     });
     help_->setShortcut(QKeySequence::HelpContents);
     // Undoes the notice's "Don't show this message again".
@@ -82,8 +85,7 @@ void MainWindow::buildMenus()
     about->setMenuRole(QAction::AboutRole);
 #if TWINFOLD_UPDATE_CHECK
     checkForUpdates_ = help->addAction(tr("Check for Updates..."), this, [] {
-        if (TwinfoldApp* app = TwinfoldApp::instance())
-            app->postCheckForUpdates();
+        if (TwinfoldApp* app = TwinfoldApp::instance()) app->postCheckForUpdates();
     });
     checkForUpdates_->setMenuRole(QAction::ApplicationSpecificRole);
     menuBar()->setCornerWidget(buildCheckingIndicator(), Qt::TopRightCorner);
@@ -94,8 +96,7 @@ void MainWindow::buildMenus()
 
 #if TWINFOLD_UPDATE_CHECK
 
-QWidget* MainWindow::buildCheckingIndicator()
-{
+QWidget* MainWindow::buildCheckingIndicator() {
     checkingIndicator_ = new QWidget(menuBar());
     auto* row = new QHBoxLayout(checkingIndicator_);
     row->setContentsMargins(0, 0, 8, 0);
@@ -113,8 +114,7 @@ QWidget* MainWindow::buildCheckingIndicator()
 
 // One check at a time: while the user's check runs the command is off and
 // the corner says so.
-void MainWindow::showUpdateCheckState()
-{
+void MainWindow::showUpdateCheckState() {
     const bool checking = updateVM_.isCheckingForUser();
     checkForUpdates_->setEnabled(!checking);
     checkForUpdates_->setText(checking ? tr("Checking for Updates...") : tr("Check for Updates..."));
@@ -122,8 +122,7 @@ void MainWindow::showUpdateCheckState()
 }
 #endif
 
-void MainWindow::buildEditMenu()
-{
+void MainWindow::buildEditMenu() {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     undoSelection_ = edit->addAction(tr("Undo Selection Change"), selectionHistory_, &SelectionHistory::undo);
     undoSelection_->setShortcut(QKeySequence::Undo);
@@ -131,8 +130,7 @@ void MainWindow::buildEditMenu()
     connect(selectionHistory_, &SelectionHistory::canUndoChanged, undoSelection_, &QAction::setEnabled);
 }
 
-bool MainWindow::confirmQuitDuringConversion()
-{
+bool MainWindow::confirmQuitDuringConversion() {
     QMessageBox question(QMessageBox::Question, tr("Stop the Conversion?"),
                          tr("A conversion is running. Stop it and quit?"), QMessageBox::NoButton, this);
     question.setInformativeText(tr("Files already finished are kept; no original is touched."));
@@ -144,8 +142,7 @@ bool MainWindow::confirmQuitDuringConversion()
     return question.clickedButton() == stop;
 }
 
-void MainWindow::closeEvent(QCloseEvent* event)
-{
+void MainWindow::closeEvent(QCloseEvent* event) {
     ScanViewModel& vm = mainView_->viewModel();
     if (!vm.conversionState().isConverting()) {
         QMainWindow::closeEvent(event);
@@ -158,37 +155,29 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     if (vm.conversionState().isConverting()) {
         QFuture<void> stopped = vm.cancelConversion();
-        while (!stopped.isFinished())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        while (!stopped.isFinished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::showAbout()
-{
+void MainWindow::showAbout() {
     QMessageBox::about(this, tr("About Twinfold"),
                        tr("Twinfold %1\n\nFinds audio files whose channels carry the same content "
                           "and converts them to true mono, bit for bit.")
                            .arg(buildVersionString()));
 }
 
-void MainWindow::enableExportReport()
-{
-    exportReport_->setEnabled(!mainView_->viewModel().scanResults().empty());
-}
+void MainWindow::enableExportReport() { exportReport_->setEnabled(!mainView_->viewModel().scanResults().empty()); }
 
-void MainWindow::exportReportOfResults()
-{
+void MainWindow::exportReportOfResults() {
     const ScanViewModel& results = mainView_->viewModel();
     const std::filesystem::path folder = results.selectedFolderPath().value_or(QDir::homePath().toStdString());
     exportReport(this, results.scanResults(), folder, chooseReportFile_);
 }
 
-void MainWindow::showEvent(QShowEvent* event)
-{
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (launched_)
-        return;
+    if (launched_) return;
     launched_ = true;
 #if TWINFOLD_UPDATE_CHECK
     checkForUpdatesOnLaunch(updateVM_);

@@ -17,8 +17,7 @@
 namespace twinfold {
 
 MultichannelDetailPanel::MultichannelDetailPanel(QWidget* parent)
-    : QWidget(parent), removable_(new QLabel(this)), grid_(new QGridLayout)
-{
+    : QWidget(parent), removable_(new QLabel(this)), grid_(new QGridLayout) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(innerMargin, innerMargin, innerMargin, innerMargin);
     column->setSpacing(8);
@@ -28,8 +27,7 @@ MultichannelDetailPanel::MultichannelDetailPanel(QWidget* parent)
     column->addLayout(grid_);
 }
 
-QWidget* MultichannelDetailPanel::buildHeader()
-{
+QWidget* MultichannelDetailPanel::buildHeader() {
     auto* header = new QWidget(this);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
@@ -49,15 +47,13 @@ QWidget* MultichannelDetailPanel::buildHeader()
     return header;
 }
 
-void MultichannelDetailPanel::setAnalysis(const MultichannelAnalysis& analysis, int channelCount)
-{
+void MultichannelDetailPanel::setAnalysis(const MultichannelAnalysis& analysis, int channelCount) {
     clearCells();
     const QString removable = removableChannelsText(analysis);
     removable_->setText(removable);
     removable_->setVisible(!removable.isEmpty());
     columns_ = std::clamp(channelCount, 1, maxColumns);
-    for (int c = 0; c < maxColumns; ++c)
-        grid_->setColumnStretch(c, c < columns_ ? 1 : 0);
+    for (int c = 0; c < maxColumns; ++c) grid_->setColumnStretch(c, c < columns_ ? 1 : 0);
     for (const ChannelAnalysis& channel : analysis.channels) {
         auto* cell = new ChannelCell(channel, this);
         const int position = int(cells_.size());
@@ -66,22 +62,16 @@ void MultichannelDetailPanel::setAnalysis(const MultichannelAnalysis& analysis, 
     }
 }
 
-QString MultichannelDetailPanel::removableText() const
-{
-    return removable_->text();
-}
+QString MultichannelDetailPanel::removableText() const { return removable_->text(); }
 
-QPair<int, int> MultichannelDetailPanel::cellPosition(int channelIndex) const
-{
+QPair<int, int> MultichannelDetailPanel::cellPosition(int channelIndex) const {
     int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
     const int at = grid_->indexOf(cells_.value(channelIndex));
-    if (at >= 0)
-        grid_->getItemPosition(at, &row, &column, &rowSpan, &columnSpan);
+    if (at >= 0) grid_->getItemPosition(at, &row, &column, &rowSpan, &columnSpan);
     return {row, column};
 }
 
-void MultichannelDetailPanel::clearCells()
-{
+void MultichannelDetailPanel::clearCells() {
     for (ChannelCell* cell : std::as_const(cells_)) {
         grid_->removeWidget(cell);
         delete cell;
@@ -89,8 +79,7 @@ void MultichannelDetailPanel::clearCells()
     cells_.clear();
 }
 
-void MultichannelDetailPanel::paintEvent(QPaintEvent*)
-{
+void MultichannelDetailPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), controlBackgroundColor(palette()));
 }

@@ -10,8 +10,7 @@ OptionsDialog::OptionsDialog(const Content& content, Actions actions, QWidget* p
     : QDialog(parent),
       actions_(std::move(actions)),
       cancel_(new QPushButton(tr("Cancel"), this)),
-      convert_(new QPushButton(tr("Convert"), this))
-{
+      convert_(new QPushButton(tr("Convert"), this)) {
     setWindowTitle(content.header.title);
     setFixedSize(content.size);
     for (int i = 0; i < content.options.size(); ++i) {
@@ -21,8 +20,7 @@ OptionsDialog::OptionsDialog(const Content& content, Actions actions, QWidget* p
         rows_ << row;
     }
     auto* explanation = makeExplanation(content.explanation, FontRole::caption, this);
-    if (!content.explanationMargins)
-        explanation->setContentsMargins(0, 0, 0, 0);
+    if (!content.explanationMargins) explanation->setContentsMargins(0, 0, 0, 0);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kDialogMargin, kDialogMargin, kDialogMargin, kDialogMargin);
@@ -38,25 +36,18 @@ OptionsDialog::OptionsDialog(const Content& content, Actions actions, QWidget* p
     connect(convert_, &QPushButton::clicked, this, &OptionsDialog::confirm);
 }
 
-void OptionsDialog::choose(int index)
-{
-    for (int i = 0; i < rows_.size(); ++i)
-        rows_[i]->setSelected(i == index);
-    if (actions_.select)
-        actions_.select(index);
+void OptionsDialog::choose(int index) {
+    for (int i = 0; i < rows_.size(); ++i) rows_[i]->setSelected(i == index);
+    if (actions_.select) actions_.select(index);
 }
 
-void OptionsDialog::confirm()
-{
-    if (actions_.confirm)
-        actions_.confirm();
+void OptionsDialog::confirm() {
+    if (actions_.confirm) actions_.confirm();
     accept();
 }
 
-void OptionsDialog::reject()
-{
-    if (actions_.cancel)
-        actions_.cancel();
+void OptionsDialog::reject() {
+    if (actions_.cancel) actions_.cancel();
     QDialog::reject();
 }
 

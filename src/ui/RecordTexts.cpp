@@ -51,17 +51,14 @@ namespace {
 
 }  // namespace
 
-QString recordText(std::string_view english)
-{
+QString recordText(std::string_view english) {
     const std::string source(english);
     return QCoreApplication::translate("twinfold::RecordTexts", source.c_str());
 }
 
-QString recordText(const presentation::Text& text)
-{
+QString recordText(const presentation::Text& text) {
     QString shown = recordText(text.pattern);
-    for (const std::string& arg : text.args)
-        shown = shown.arg(QString::fromStdString(arg));
+    for (const std::string& arg : text.args) shown = shown.arg(QString::fromStdString(arg));
     return shown;
 }
 

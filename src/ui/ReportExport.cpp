@@ -12,13 +12,9 @@ namespace twinfold {
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("ReportExport", text);
-}
+QString tr(const char* text) { return QCoreApplication::translate("ReportExport", text); }
 
-ReportFormat formatFor(const std::filesystem::path& path)
-{
+ReportFormat formatFor(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
@@ -28,16 +24,12 @@ ReportFormat formatFor(const std::filesystem::path& path)
 }  // namespace
 
 std::optional<std::filesystem::path> exportReport(QWidget* window, const std::vector<ScanResult>& results,
-                                                  const std::filesystem::path& folder, const SaveFileChooser& choose)
-{
-    if (!choose)
-        return std::nullopt;
-    const SaveFileRequest request{tr("Export Report"),
-                                  {tr("CSV Table (*.csv)"), tr("JSON Document (*.json)")},
-                                  folder / "Twinfold Report.csv"};
+                                                  const std::filesystem::path& folder, const SaveFileChooser& choose) {
+    if (!choose) return std::nullopt;
+    const SaveFileRequest request{
+        tr("Export Report"), {tr("CSV Table (*.csv)"), tr("JSON Document (*.json)")}, folder / "Twinfold Report.csv"};
     const auto path = choose(request);
-    if (!path)
-        return std::nullopt;
+    if (!path) return std::nullopt;
     try {
         writeReport(results, formatFor(*path), *path);
     } catch (const std::exception& error) {

@@ -19,8 +19,7 @@ namespace {
 QString plain(const fs::path& path) { return QString::fromStdString(path.filename().string()); }
 
 // "Restored 3 originals." and every problem, one a line.
-QString describe(const RestoreReport& report)
-{
+QString describe(const RestoreReport& report) {
     QString text = QObject::tr("Restored %n originals.", nullptr, int(report.restored.size()));
     if (!report.outputsRemoved.empty())
         text += QLatin1Char(' ') + QObject::tr("Removed %n outputs.", nullptr, int(report.outputsRemoved.size()));
@@ -31,28 +30,25 @@ QString describe(const RestoreReport& report)
 }  // namespace
 
 RestoreDialog::RestoreDialog(ScanViewModel& viewModel, QWidget* window)
-    : QObject(window), viewModel_(viewModel), window_(window)
-{
+    : QObject(window), viewModel_(viewModel), window_(window) {
     chooseFolder_ = [this]() -> std::optional<fs::path> {
         const QString folder = QFileDialog::getExistingDirectory(
             window_, tr("Choose a Twinfold Backup folder"),
             QString::fromStdString(viewModel_.selectedFolderPath().value_or(fs::path()).string()));
-        if (folder.isEmpty())
-            return std::nullopt;
+        if (folder.isEmpty()) return std::nullopt;
         return fs::path(folder.toStdString());
     };
 }
 
-void RestoreDialog::start()
-{
+void RestoreDialog::start() {
     const std::optional<fs::path> folder = chooseFolder_();
-    if (!folder)
-        return;
+    if (!folder) return;
     question_ = new QMessageBox(QMessageBox::Question, tr("Restore Originals"),
                                 tr("Move the originals in “%1” back to where they came from?").arg(plain(*folder)),
                                 QMessageBox::NoButton, window_);
-    question_->setInformativeText(tr("The files converted from them can be removed too, where they are "
-                                     "unchanged. No file is ever replaced."));
+    question_->setInformativeText(
+        tr("The files converted from them can be removed too, where they are "
+           "unchanged. No file is ever replaced."));
     if (auto* label = question_->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
         label->setTextFormat(Qt::PlainText);
     question_->setAttribute(Qt::WA_DeleteOnClose);
@@ -62,15 +58,13 @@ void RestoreDialog::start()
     question_->addButton(QMessageBox::Cancel);
     connect(question_, &QMessageBox::finished, this, [this, folder = *folder, restoreOnly] {
         QAbstractButton* clicked = question_ ? question_->clickedButton() : nullptr;
-        if (clicked == restoreAndRemove_ || clicked == restoreOnly)
-            restore(folder, clicked == restoreAndRemove_);
+        if (clicked == restoreAndRemove_ || clicked == restoreOnly) restore(folder, clicked == restoreAndRemove_);
     });
     question_->open();
 }
 
 // Moving and hashing large files takes time: off the window's thread.
-void RestoreDialog::restore(const fs::path& folder, bool removeOutputs)
-{
+void RestoreDialog::restore(const fs::path& folder, bool removeOutputs) {
     auto report = std::make_shared<RestoreReport>();
     auto failure = std::make_shared<QString>();
     QThread* worker = QThread::create([folder, removeOutputs, report, failure] {
@@ -89,8 +83,7 @@ void RestoreDialog::restore(const fs::path& folder, bool removeOutputs)
         if (auto* label = result_->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
             label->setTextFormat(Qt::PlainText);
         result_->open();
-        if (viewModel_.selectedFolderPath())
-            viewModel_.startScan();
+        if (viewModel_.selectedFolderPath()) viewModel_.startScan();
         emit finished();
     });
     worker->start();

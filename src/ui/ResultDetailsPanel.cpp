@@ -37,8 +37,7 @@ constexpr int kMargin = 12;
 // user can drag the divider for more.
 constexpr int kPreferredHeight = 230;
 
-QLabel* captionLabel(QWidget* parent, Tint tint)
-{
+QLabel* captionLabel(QWidget* parent, Tint tint) {
     auto* label = new QLabel(parent);
     label->setFont(roleFont(FontRole::caption));
     label->setTextFormat(Qt::PlainText);
@@ -46,8 +45,7 @@ QLabel* captionLabel(QWidget* parent, Tint tint)
     return label;
 }
 
-std::optional<EvidencePictures> readPictures(const ScanResult& result)
-{
+std::optional<EvidencePictures> readPictures(const ScanResult& result) {
     try {
         return loadEvidencePictures(result);
     } catch (const std::exception&) {
@@ -70,8 +68,7 @@ ResultDetailsPanel::ResultDetailsPanel(QWidget* parent)
       figureGrid_(new QGridLayout(figures_)),
       goniometer_(new GoniometerView),
       overviews_(new ChannelOverviewView),
-      grid_(new MultichannelDetailPanel)
-{
+      grid_(new MultichannelDetailPanel) {
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -98,15 +95,13 @@ ResultDetailsPanel::ResultDetailsPanel(QWidget* parent)
     reason_->setWordWrap(true);
     reason_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     connect(listen_, &QPushButton::clicked, this, [this] {
-        if (shown_)
-            emit listenRequested(*shown_);
+        if (shown_) emit listenRequested(*shown_);
     });
     connect(hide_, &QToolButton::clicked, this, &ResultDetailsPanel::hideRequested);
     chooseImageFile_ = [this](const SaveFileRequest& request) { return askWhereToSave(window(), request); };
 }
 
-QWidget* ResultDetailsPanel::buildHeader()
-{
+QWidget* ResultDetailsPanel::buildHeader() {
     auto* header = new QWidget(content_);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
@@ -124,8 +119,7 @@ QWidget* ResultDetailsPanel::buildHeader()
 }
 
 // The figures on the left, the pictures beside them.
-QWidget* ResultDetailsPanel::buildBody()
-{
+QWidget* ResultDetailsPanel::buildBody() {
     auto* body = new QWidget(content_);
     auto* row = new QHBoxLayout(body);
     row->setContentsMargins(0, 0, 0, 0);
@@ -139,38 +133,32 @@ QWidget* ResultDetailsPanel::buildBody()
     return body;
 }
 
-void ResultDetailsPanel::showResult(const ScanResult& result)
-{
-    if (shown_ && *shown_ == result)
-        return;
+void ResultDetailsPanel::showResult(const ScanResult& result) {
+    if (shown_ && *shown_ == result) return;
     shown_ = result;
     showHeader(result);
     QStringList sentences;
-    for (const std::string& sentence : verdictSentences(result))
-        sentences << recordText(sentence);
+    for (const std::string& sentence : verdictSentences(result)) sentences << recordText(sentence);
     verdict_->setText(sentences.join(QChar('\n')));
     const QString reason = QString::fromStdString(result.unreadableReason.value_or(std::string()));
     reason_->setText(reason.isEmpty() || verdict_->text().contains(reason) ? QString()
-                                                                            : tr("Could not be read: %1").arg(reason));
+                                                                           : tr("Could not be read: %1").arg(reason));
     reason_->setVisible(!reason_->text().isEmpty());
     showFigures(result);
     grid_->setVisible(result.multichannelAnalysis.has_value());
-    if (result.multichannelAnalysis)
-        grid_->setAnalysis(*result.multichannelAnalysis, result.fileInfo.channelCount);
+    if (result.multichannelAnalysis) grid_->setAnalysis(*result.multichannelAnalysis, result.fileInfo.channelCount);
     loadPictures(result);
 }
 
-void ResultDetailsPanel::showHeader(const ScanResult& result)
-{
+void ResultDetailsPanel::showHeader(const ScanResult& result) {
     const int iconSize = QFontMetrics(roleFont(FontRole::headline)).height();
-    icon_->setPixmap(symbolPixmap(kindSymbolName(result), tintColor(kindTint(result), palette()), iconSize,
-                                  devicePixelRatioF()));
+    icon_->setPixmap(
+        symbolPixmap(kindSymbolName(result), tintColor(kindTint(result), palette()), iconSize, devicePixelRatioF()));
     title_->setText(QString::fromStdString(result.fileInfo.filename));
     listen_->setVisible(hasDifference(result));
 }
 
-void ResultDetailsPanel::showFigures(const ScanResult& result)
-{
+void ResultDetailsPanel::showFigures(const ScanResult& result) {
     while (QLayoutItem* item = figureGrid_->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -187,8 +175,7 @@ void ResultDetailsPanel::showFigures(const ScanResult& result)
     }
     figures_->setVisible(!rows.empty());
     QStringList labels;
-    for (int c = 0; c < int(result.evidence.channels.size()); ++c)
-        labels << channelTitle(result, c);
+    for (int c = 0; c < int(result.evidence.channels.size()); ++c) labels << channelTitle(result, c);
     overviews_->setLabels(labels);
     overviews_->setVisible(!labels.isEmpty());
     goniometer_->setCounts({}, 0);
@@ -196,70 +183,54 @@ void ResultDetailsPanel::showFigures(const ScanResult& result)
 }
 
 // Unreadable results have nothing to load.
-void ResultDetailsPanel::loadPictures(const ScanResult& result)
-{
+void ResultDetailsPanel::loadPictures(const ScanResult& result) {
     const unsigned generation = ++generation_;
     pending_ = !result.unreadableReason && !result.evidence.channels.empty();
-    if (!pending_)
-        return;
+    if (!pending_) return;
     auto* watcher = new QFutureWatcher<std::optional<EvidencePictures>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
         watcher->deleteLater();
-        if (generation != generation_)
-            return;
+        if (generation != generation_) return;
         pending_ = false;
         showPictures(watcher->result());
     });
     watcher->setFuture(QtConcurrent::run([result] { return readPictures(result); }));
 }
 
-void ResultDetailsPanel::showPictures(const std::optional<EvidencePictures>& pictures)
-{
-    if (!pictures)
-        return;
+void ResultDetailsPanel::showPictures(const std::optional<EvidencePictures>& pictures) {
+    if (!pictures) return;
     goniometer_->setCounts(pictures->goniometer, EvidencePictures::goniometerSize);
     overviews_->setOverviews(pictures->overviews);
 }
 
-QString ResultDetailsPanel::verdictText() const
-{
-    return verdict_->text();
-}
+QString ResultDetailsPanel::verdictText() const { return verdict_->text(); }
 
-QString ResultDetailsPanel::reasonText() const
-{
-    return reason_->text();
-}
+QString ResultDetailsPanel::reasonText() const { return reason_->text(); }
 
-QStringList ResultDetailsPanel::figureTexts() const
-{
+QStringList ResultDetailsPanel::figureTexts() const {
     QStringList texts;
     for (int row = 0; row < figureGrid_->rowCount(); ++row) {
         auto* label = figureGrid_->itemAtPosition(row, 0);
         auto* value = figureGrid_->itemAtPosition(row, 1);
         if (label && value)
-            texts << static_cast<QLabel*>(label->widget())->text() + QStringLiteral(": ")
-                         + static_cast<QLabel*>(value->widget())->text();
+            texts << static_cast<QLabel*>(label->widget())->text() + QStringLiteral(": ") +
+                         static_cast<QLabel*>(value->widget())->text();
     }
     return texts;
 }
 
-QMenu* ResultDetailsPanel::makeContextMenu()
-{
+QMenu* ResultDetailsPanel::makeContextMenu() {
     auto* menu = new QMenu(this);
     menu->addAction(tr("Save Image…"), this, [this] { saveImage(); });
     return menu;
 }
 
-std::optional<std::filesystem::path> ResultDetailsPanel::saveImage()
-{
-    if (!shown_ || !chooseImageFile_)
-        return std::nullopt;
-    const std::filesystem::path suggested = shown_->fileInfo.path.parent_path()
-                                            / (shown_->fileInfo.path.stem().string() + " details.png");
+std::optional<std::filesystem::path> ResultDetailsPanel::saveImage() {
+    if (!shown_ || !chooseImageFile_) return std::nullopt;
+    const std::filesystem::path suggested =
+        shown_->fileInfo.path.parent_path() / (shown_->fileInfo.path.stem().string() + " details.png");
     const auto path = chooseImageFile_({tr("Save Image"), {tr("PNG Image (*.png)")}, suggested});
-    if (!path)
-        return std::nullopt;
+    if (!path) return std::nullopt;
     const QString file = QString::fromStdString(path->string());
     if (!content_->grab().save(file, "PNG")) {
         showFileProblem(window(), tr("Could Not Save the Image"), tr("“%1” could not be written.").arg(file));
@@ -268,21 +239,18 @@ std::optional<std::filesystem::path> ResultDetailsPanel::saveImage()
     return path;
 }
 
-QSize ResultDetailsPanel::sizeHint() const
-{
+QSize ResultDetailsPanel::sizeHint() const {
     const QSize wanted = content_->sizeHint();
     return {wanted.width(), std::min(wanted.height(), kPreferredHeight)};
 }
 
-void ResultDetailsPanel::contextMenuEvent(QContextMenuEvent* event)
-{
+void ResultDetailsPanel::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = makeContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }
 
-void ResultDetailsPanel::paintEvent(QPaintEvent*)
-{
+void ResultDetailsPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), controlBackgroundColor(palette()));
 }

@@ -13,8 +13,7 @@ namespace twinfold {
 namespace {
 
 // The row's background and selection, without any text.
-void paintRowBackground(QPainter* painter, QStyleOptionViewItem option)
-{
+void paintRowBackground(QPainter* painter, QStyleOptionViewItem option) {
     option.text.clear();
     option.icon = QIcon();
     option.features &= ~QStyleOptionViewItem::HasDisplay;
@@ -26,15 +25,13 @@ void paintRowBackground(QPainter* painter, QStyleOptionViewItem option)
 constexpr int kTagMargin = 6;
 constexpr int kTagGap = 6;
 
-QSize tagSize(const QString& tag, const QFont& font)
-{
+QSize tagSize(const QString& tag, const QFont& font) {
     const QFontMetrics metrics(font);
     return {metrics.horizontalAdvance(tag) + 2 * kTagMargin, metrics.height() + 2};
 }
 
 // A small grey pill with the tag's word, at the right end of `cell`.
-void paintTag(QPainter* painter, const QRect& cell, const QString& tag, const QPalette& palette, bool selected)
-{
+void paintTag(QPainter* painter, const QRect& cell, const QString& tag, const QPalette& palette, bool selected) {
     const QFont font = roleFont(FontRole::caption2);
     const QSize size = tagSize(tag, font);
     const QRect pill(cell.right() - kTagGap - size.width(), cell.top() + (cell.height() - size.height()) / 2,
@@ -54,8 +51,7 @@ void paintTag(QPainter* painter, const QRect& cell, const QString& tag, const QP
 }  // namespace
 
 void ResultsTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                 const QModelIndex& index) const
-{
+                                 const QModelIndex& index) const {
     switch (index.column()) {
     case ResultsTableModel::checkColumn: paintCheckMark(painter, option, index); break;
     case ResultsTableModel::statusColumn: paintBadge(painter, option, index); break;
@@ -65,8 +61,7 @@ void ResultsTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
 }
 
 void ResultsTableDelegate::paintCheckMark(QPainter* painter, const QStyleOptionViewItem& option,
-                                          const QModelIndex& index) const
-{
+                                          const QModelIndex& index) const {
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
     paintRowBackground(painter, item);
@@ -85,8 +80,7 @@ void ResultsTableDelegate::paintCheckMark(QPainter* painter, const QStyleOptionV
 }
 
 void ResultsTableDelegate::paintBadge(QPainter* painter, const QStyleOptionViewItem& option,
-                                      const QModelIndex& index) const
-{
+                                      const QModelIndex& index) const {
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
     paintRowBackground(painter, item);
@@ -100,11 +94,9 @@ void ResultsTableDelegate::paintBadge(QPainter* painter, const QStyleOptionViewI
 
 // The name (elided as usual) gives way to the tag at the cell's right end.
 void ResultsTableDelegate::paintFilename(QPainter* painter, const QStyleOptionViewItem& option,
-                                         const QModelIndex& index) const
-{
+                                         const QModelIndex& index) const {
     const QString tag = index.data(ResultsTableModel::TagRole).toString();
-    if (tag.isEmpty())
-        return QStyledItemDelegate::paint(painter, option, index);
+    if (tag.isEmpty()) return QStyledItemDelegate::paint(painter, option, index);
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
     paintRowBackground(painter, item);
@@ -114,8 +106,7 @@ void ResultsTableDelegate::paintFilename(QPainter* painter, const QStyleOptionVi
     paintTag(painter, option.rect, tag, option.palette, option.state & QStyle::State_Selected);
 }
 
-QSize ResultsTableDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
+QSize ResultsTableDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     if (index.column() == ResultsTableModel::statusColumn) {
         const BadgeLook look{index.data(ResultsTableModel::StatusTextRole).toString(), Tint::primary};

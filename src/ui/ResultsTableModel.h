@@ -21,8 +21,18 @@ struct ScanResult;
 class ResultsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { checkColumn, filenameColumn, folderColumn, channelsColumn, bitDepthColumn, sampleRateColumn,
-                  durationColumn, sizeColumn, statusColumn, columnCount_ };
+    enum Column {
+        checkColumn,
+        filenameColumn,
+        folderColumn,
+        channelsColumn,
+        bitDepthColumn,
+        sampleRateColumn,
+        durationColumn,
+        sizeColumn,
+        statusColumn,
+        columnCount_
+    };
     enum Role {
         CheckSymbolRole = Qt::UserRole + 1,  // symbol name of the check mark
         CheckOpacityRole,                    // its opacity

@@ -7,12 +7,9 @@
 namespace twinfold {
 
 RoundedBox::RoundedBox(qreal radius, Outline outline, QWidget* parent)
-    : QWidget(parent), radius_(radius), outline_(outline)
-{
-}
+    : QWidget(parent), radius_(radius), outline_(outline) {}
 
-void RoundedBox::paintEvent(QPaintEvent*)
-{
+void RoundedBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(controlBackgroundColor(palette()));

@@ -9,8 +9,7 @@ namespace twinfold {
 
 namespace {
 
-QString extensionOf(const QString& filter)
-{
+QString extensionOf(const QString& filter) {
     static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
     const QRegularExpressionMatch match = pattern.match(filter);
     return match.hasMatch() ? match.captured(1) : QString();
@@ -18,22 +17,18 @@ QString extensionOf(const QString& filter)
 
 }  // namespace
 
-std::optional<std::filesystem::path> askWhereToSave(QWidget* parent, const SaveFileRequest& request)
-{
+std::optional<std::filesystem::path> askWhereToSave(QWidget* parent, const SaveFileRequest& request) {
     QString filter = request.filters.value(0);
-    QString chosen = QFileDialog::getSaveFileName(parent, request.caption,
-                                                  QString::fromStdString(request.suggestedPath.string()),
-                                                  request.filters.join(QStringLiteral(";;")), &filter);
-    if (chosen.isEmpty())
-        return std::nullopt;
+    QString chosen =
+        QFileDialog::getSaveFileName(parent, request.caption, QString::fromStdString(request.suggestedPath.string()),
+                                     request.filters.join(QStringLiteral(";;")), &filter);
+    if (chosen.isEmpty()) return std::nullopt;
     const QString extension = extensionOf(filter);
-    if (QFileInfo(chosen).suffix().isEmpty() && !extension.isEmpty())
-        chosen += QChar('.') + extension;
+    if (QFileInfo(chosen).suffix().isEmpty() && !extension.isEmpty()) chosen += QChar('.') + extension;
     return std::filesystem::path(chosen.toStdString());
 }
 
-void showFileProblem(QWidget* window, const QString& title, const QString& message)
-{
+void showFileProblem(QWidget* window, const QString& title, const QString& message) {
     auto* alert = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, window);
     alert->setInformativeText(message);
     alert->setAttribute(Qt::WA_DeleteOnClose);

@@ -51,25 +51,21 @@ constexpr int kCellPadding = 14;
 constexpr int kMinimumFilenameWidth = 200;
 
 // The stored names of the columns, in column order.
-constexpr const char* kColumnNames[] = {"selected", "filename", "folder", "channels", "bitDepth",
-                                        "sampleRate", "duration", "size", "status"};
+constexpr const char* kColumnNames[] = {"selected",   "filename", "folder", "channels", "bitDepth",
+                                        "sampleRate", "duration", "size",   "status"};
 static_assert(std::size(kColumnNames) == ResultsTableModel::columnCount_);
 
-int columnNamed(const std::string& name)
-{
+int columnNamed(const std::string& name) {
     for (int column = 0; column < ResultsTableModel::columnCount_; ++column) {
-        if (name == kColumnNames[column])
-            return column;
+        if (name == kColumnNames[column]) return column;
     }
     return ResultsTableModel::filenameColumn;
 }
 
 // The widths are meant for a compact system font; desktop fonts are often
 // wider, so a column grows to fit its title and its usual text.
-int fittedWidth(const ColumnWidth& c, const QHeaderView& header, const QFontMetrics& cells)
-{
-    if (c.mode != QHeaderView::Interactive)
-        return c.width;
+int fittedWidth(const ColumnWidth& c, const QHeaderView& header, const QFontMetrics& cells) {
+    if (c.mode != QHeaderView::Interactive) return c.width;
     const QString title = header.model()->headerData(c.column, Qt::Horizontal).toString();
     const int titleWidth = header.fontMetrics().horizontalAdvance(title) + kCellPadding + 12;  // room for the arrow
     const int cellWidth = cells.horizontalAdvance(QString::fromLatin1(c.widestCell)) + kCellPadding;
@@ -84,8 +80,7 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
       model_(new ResultsTableModel(viewModel, this)),
       table_(new ResultsTable(this)),
       detail_(new ResultDetailsPanel(this)),
-      listener_(new DifferenceListener(this))
-{
+      listener_(new DifferenceListener(this)) {
     table_->setModel(model_);
     table_->setItemDelegate(new ResultsTableDelegate(table_));
     configureColumns();
@@ -109,8 +104,7 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
         detail_->hide();
     });
 
-    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &ScanResultsView::pushRowSelection);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ScanResultsView::pushRowSelection);
     connect(model_, &QAbstractItemModel::modelReset, this, &ScanResultsView::pullRowSelection);
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { fitStatusColumn(0, model_->rowCount() - 1); });
     connect(model_, &QAbstractItemModel::rowsInserted, this,
@@ -124,8 +118,7 @@ ScanResultsView::ScanResultsView(ScanViewModel& viewModel, QWidget* parent)
     pullRowSelection();
 }
 
-void ScanResultsView::configureColumns()
-{
+void ScanResultsView::configureColumns() {
     QHeaderView* header = table_->horizontalHeader();
     header->setMinimumSectionSize(30);
     header->setStretchLastSection(false);
@@ -138,7 +131,8 @@ void ScanResultsView::configureColumns()
     }
     const BadgeLook longStatus{recordText("Silent Right Channel"), Tint::purple};
     const int statusWidth = StatusBadge::sizeHint(longStatus, roleFont(FontRole::caption)).width() + 10;
-    header->resizeSection(ResultsTableModel::statusColumn, std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
+    header->resizeSection(ResultsTableModel::statusColumn,
+                          std::max(header->sectionSize(ResultsTableModel::statusColumn), statusWidth));
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 12);
     connect(header, &QHeaderView::sectionClicked, this, &ScanResultsView::headerClicked);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -157,8 +151,7 @@ void ScanResultsView::configureColumns()
 // The file names and their folders share the room the other columns leave,
 // the names never narrower than can show one; below that the table scrolls
 // sideways.
-void ScanResultsView::fitFilenameColumn()
-{
+void ScanResultsView::fitFilenameColumn() {
     QHeaderView* header = table_->horizontalHeader();
     const int filename = ResultsTableModel::filenameColumn;
     const int folder = ResultsTableModel::folderColumn;
@@ -172,21 +165,17 @@ void ScanResultsView::fitFilenameColumn()
     const int nameWidth = std::max(kMinimumFilenameWidth, folderShown ? rest * 3 / 5 : rest);
     if (folderShown) {
         const int folderWidth = std::max(60, rest - nameWidth);
-        if (header->sectionSize(folder) != folderWidth)
-            header->resizeSection(folder, folderWidth);
+        if (header->sectionSize(folder) != folderWidth) header->resizeSection(folder, folderWidth);
     }
-    if (header->sectionSize(filename) != nameWidth)
-        header->resizeSection(filename, nameWidth);
+    if (header->sectionSize(filename) != nameWidth) header->resizeSection(filename, nameWidth);
 }
 
-void ScanResultsView::resizeEvent(QResizeEvent* event)
-{
+void ScanResultsView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     fitFilenameColumn();
 }
 
-QMenu* ScanResultsView::makeHeaderMenu()
-{
+QMenu* ScanResultsView::makeHeaderMenu() {
     auto* menu = new QMenu(this);
     QAction* folder = menu->addAction(tr("Folder"));
     folder->setCheckable(true);
@@ -195,8 +184,7 @@ QMenu* ScanResultsView::makeHeaderMenu()
     return menu;
 }
 
-void ScanResultsView::setFolderColumnShown(bool shown)
-{
+void ScanResultsView::setFolderColumnShown(bool shown) {
     table_->setColumnHidden(ResultsTableModel::folderColumn, !shown);
     fitFilenameColumn();
     AppSettings settings = viewModel_.settings();
@@ -208,13 +196,13 @@ void ScanResultsView::setFolderColumnShown(bool shown)
 // column (the file names give way) rather than being cut.
 // Only the rows in [first, last] are new; a badge text is measured once
 // however many rows carry it.
-void ScanResultsView::fitStatusColumn(int first, int last)
-{
+void ScanResultsView::fitStatusColumn(int first, int last) {
     QHeaderView* header = table_->horizontalHeader();
     int width = header->sectionSize(ResultsTableModel::statusColumn);
     QSet<QString> texts;
     for (int row = std::max(first, 0); row <= last; ++row)
-        texts.insert(model_->index(row, ResultsTableModel::statusColumn).data(ResultsTableModel::StatusTextRole).toString());
+        texts.insert(
+            model_->index(row, ResultsTableModel::statusColumn).data(ResultsTableModel::StatusTextRole).toString());
     for (const QString& text : texts) {
         const BadgeLook look{text, Tint::primary};
         width = std::max(width, StatusBadge::sizeHint(look, roleFont(FontRole::caption)).width() + 10);
@@ -222,22 +210,17 @@ void ScanResultsView::fitStatusColumn(int first, int last)
     header->resizeSection(ResultsTableModel::statusColumn, width);
 }
 
-std::optional<ResultsTableOrder::Sort> ScanResultsView::sortOrder() const
-{
-    return model_->sortOrder();
-}
+std::optional<ResultsTableOrder::Sort> ScanResultsView::sortOrder() const { return model_->sortOrder(); }
 
 // The order the user chose last time, or by name.
-void ScanResultsView::resetSortOrder()
-{
+void ScanResultsView::resetSortOrder() {
     const AppSettings& settings = viewModel_.settings();
     model_->sort(columnNamed(settings.resultsSortColumn),
                  settings.resultsSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
     showSortIndicator();
 }
 
-void ScanResultsView::headerClicked(int section)
-{
+void ScanResultsView::headerClicked(int section) {
     const auto current = model_->sortOrder();
     const bool ascending = current && current->column == section ? !current->ascending : true;
     model_->sort(section, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -249,8 +232,7 @@ void ScanResultsView::headerClicked(int section)
     viewModel_.setSettings(settings);
 }
 
-void ScanResultsView::showSortIndicator()
-{
+void ScanResultsView::showSortIndicator() {
     QHeaderView* header = table_->horizontalHeader();
     const QSignalBlocker blocker(header);
     const auto sort = model_->sortOrder();
@@ -260,26 +242,21 @@ void ScanResultsView::showSortIndicator()
 }
 
 // The table's row selection is the view model's selection, both ways.
-std::set<Uuid> ScanResultsView::rowSelectionIDs() const
-{
+std::set<Uuid> ScanResultsView::rowSelectionIDs() const {
     std::set<Uuid> ids;
-    for (const QModelIndex& row : table_->selectionModel()->selectedRows())
-        ids.insert(model_->resultAt(row.row()).id);
+    for (const QModelIndex& row : table_->selectionModel()->selectedRows()) ids.insert(model_->resultAt(row.row()).id);
     return ids;
 }
 
-void ScanResultsView::pushRowSelection()
-{
-    if (syncingSelection_)
-        return;
+void ScanResultsView::pushRowSelection() {
+    if (syncingSelection_) return;
     viewModel_.setSelectedResultIDs(rowSelectionIDs());
     updateDetailPanel();
 }
 
 // Leaves the table alone when it already shows the selection (its own
 // change coming back), so a drag or shift-click in progress keeps its anchor.
-void ScanResultsView::pullRowSelection()
-{
+void ScanResultsView::pullRowSelection() {
     const auto& selected = viewModel_.selectedResultIDs();
     if (rowSelectionIDs() == selected) {
         updateDetailPanel();
@@ -288,11 +265,9 @@ void ScanResultsView::pullRowSelection()
     QItemSelection selection;
     const int columns = model_->columnCount() - 1;
     for (int row = 0; row < model_->rowCount(); ++row) {
-        if (!selected.count(model_->resultAt(row).id))
-            continue;
+        if (!selected.count(model_->resultAt(row).id)) continue;
         int last = row;
-        while (last + 1 < model_->rowCount() && selected.count(model_->resultAt(last + 1).id))
-            ++last;
+        while (last + 1 < model_->rowCount() && selected.count(model_->resultAt(last + 1).id)) ++last;
         selection.select(model_->index(row, 0), model_->index(last, columns));
         row = last;
     }
@@ -302,47 +277,35 @@ void ScanResultsView::pullRowSelection()
     updateDetailPanel();
 }
 
-MultichannelDetailPanel* ScanResultsView::detailPanel() const
-{
-    return detail_->channelGrid();
-}
+MultichannelDetailPanel* ScanResultsView::detailPanel() const { return detail_->channelGrid(); }
 
-const ScanResult* ScanResultsView::resultWithID(const Uuid& id) const
-{
+const ScanResult* ScanResultsView::resultWithID(const Uuid& id) const {
     for (const ScanResult& result : viewModel_.scanResults()) {
-        if (result.id == id)
-            return &result;
+        if (result.id == id) return &result;
     }
     return nullptr;
 }
 
-void ScanResultsView::updateDetailPanel()
-{
+void ScanResultsView::updateDetailPanel() {
     const auto& selected = viewModel_.selectedResultIDs();
     const ScanResult* result = selected.size() == 1 ? resultWithID(*selected.begin()) : nullptr;
-    if (!result || result->id != detailHiddenFor_)
-        detailHiddenFor_.reset();
+    if (!result || result->id != detailHiddenFor_) detailHiddenFor_.reset();
     const bool show = result && !detailHiddenFor_;
-    if (show)
-        detail_->showResult(*result);
+    if (show) detail_->showResult(*result);
     detail_->setVisible(show);
 }
 
-void ScanResultsView::openContextMenu(const QList<int>& rows, const QPoint& globalPosition)
-{
+void ScanResultsView::openContextMenu(const QList<int>& rows, const QPoint& globalPosition) {
     std::vector<Uuid> ids;
-    for (int row : rows)
-        ids.push_back(model_->resultAt(row).id);
+    for (int row : rows) ids.push_back(model_->resultAt(row).id);
     if (QMenu* menu = makeContextMenu(ids)) {
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(globalPosition);
     }
 }
 
-QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
-{
-    if (clicked.empty())
-        return nullptr;
+QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked) {
+    if (clicked.empty()) return nullptr;
     auto* menu = new QMenu(this);
     menu->addAction(tr("Show in File Manager"), this, [this, clicked] { reveal(clicked, true); });
     if (const ScanResult* only = clicked.size() == 1 ? resultWithID(clicked.front()) : nullptr;
@@ -352,8 +315,8 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
     }
     menu->addSeparator();
     QAction* convert = menu->addAction(tr("Convert Selected"), this, &ScanResultsView::convertRequested);
-    convert->setEnabled(!viewModel_.selectedConvertibleResults().empty()
-                        && viewModel_.conversionState().kind == ConversionState::Case::idle);
+    convert->setEnabled(!viewModel_.selectedConvertibleResults().empty() &&
+                        viewModel_.conversionState().kind == ConversionState::Case::idle);
     menu->addSeparator();
     menu->addAction(tr("Deselect All"), this, [this] { viewModel_.setSelectedResultIDs({}); });
     return menu;
@@ -361,33 +324,28 @@ QMenu* ScanResultsView::makeContextMenu(const std::vector<Uuid>& clicked)
 
 // The results' own files, in table order; a split pair's right file too
 // when asked.
-void ScanResultsView::reveal(const std::vector<Uuid>& ids, bool withPairedFiles)
-{
+void ScanResultsView::reveal(const std::vector<Uuid>& ids, bool withPairedFiles) {
     std::vector<std::filesystem::path> files;
     for (int row = 0; row < model_->rowCount(); ++row) {
         const ScanResult& result = model_->resultAt(row);
-        if (std::find(ids.begin(), ids.end(), result.id) == ids.end())
-            continue;
+        if (std::find(ids.begin(), ids.end(), result.id) == ids.end()) continue;
         files.push_back(result.fileInfo.path);
-        if (withPairedFiles && result.pairedFilePath)
-            files.push_back(*result.pairedFilePath);
-        if (!withPairedFiles)
-            break;
+        if (withPairedFiles && result.pairedFilePath) files.push_back(*result.pairedFilePath);
+        if (!withPairedFiles) break;
     }
     if (!files.empty() && revealer_)
         revealer_(files, [view = QPointer<ScanResultsView>(this)] {
-            if (view)
-                view->showNothingAnswered();
+            if (view) view->showNothingAnswered();
         });
 }
 
 // Window-modal but not blocking: the bus may answer long after the click.
-void ScanResultsView::showNothingAnswered()
-{
+void ScanResultsView::showNothingAnswered() {
     auto* alert = new QMessageBox(QMessageBox::Warning, tr("No File Manager Found"), tr("No File Manager Found"),
                                   QMessageBox::Ok, window());
-    alert->setInformativeText(tr("Neither a file manager nor a web browser answered, so the files could not be "
-                                 "shown. Install a file manager, or open the folder yourself."));
+    alert->setInformativeText(
+        tr("Neither a file manager nor a web browser answered, so the files could not be "
+           "shown. Install a file manager, or open the folder yourself."));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
     alert->open();

@@ -7,8 +7,7 @@
 namespace twinfold {
 
 StatView::StatView(const QString& title, Tint highlightTint, QWidget* parent)
-    : QWidget(parent), title_(new QLabel(title, this)), value_(new QLabel(this)), highlightTint_(highlightTint)
-{
+    : QWidget(parent), title_(new QLabel(title, this)), value_(new QLabel(this)), highlightTint_(highlightTint) {
     title_->setFont(roleFont(FontRole::caption));
     // A long title (a translation, a narrow window) takes a second line
     // instead of losing its last letters.
@@ -22,38 +21,24 @@ StatView::StatView(const QString& title, Tint highlightTint, QWidget* parent)
     applyColors();
 }
 
-void StatView::setValue(const QString& value)
-{
-    value_->setText(value);
-}
+void StatView::setValue(const QString& value) { value_->setText(value); }
 
-void StatView::setHighlight(bool highlight)
-{
-    if (highlight == highlight_)
-        return;
+void StatView::setHighlight(bool highlight) {
+    if (highlight == highlight_) return;
     highlight_ = highlight;
     applyColors();
 }
 
-QString StatView::title() const
-{
-    return title_->text();
-}
+QString StatView::title() const { return title_->text(); }
 
-QString StatView::value() const
-{
-    return value_->text();
-}
+QString StatView::value() const { return value_->text(); }
 
-void StatView::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::PaletteChange)
-        applyColors();
+void StatView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) applyColors();
     QWidget::changeEvent(event);
 }
 
-void StatView::applyColors()
-{
+void StatView::applyColors() {
     QPalette titlePalette = title_->palette();
     titlePalette.setColor(QPalette::WindowText, tintColor(Tint::secondary, palette()));
     title_->setPalette(titlePalette);

@@ -9,13 +9,9 @@
 
 namespace twinfold {
 
-StatusBadge::StatusBadge(const ScanResult& result)
-    : look_{statusBadgeText(result), badgeTint(result)}
-{
-}
+StatusBadge::StatusBadge(const ScanResult& result) : look_{statusBadgeText(result), badgeTint(result)} {}
 
-QSize StatusBadge::sizeHint(const BadgeLook& look, const QFont& font)
-{
+QSize StatusBadge::sizeHint(const BadgeLook& look, const QFont& font) {
     const QFontMetrics metrics(font);
     // One pixel of slack: advances are rounded, the eliding is not.
     const int width = 2 * horizontalMargin + dotSize + dotSpacing + metrics.horizontalAdvance(look.text) + 1;
@@ -24,8 +20,7 @@ QSize StatusBadge::sizeHint(const BadgeLook& look, const QFont& font)
 }
 
 void StatusBadge::paint(QPainter* painter, const QRect& area, const BadgeLook& look, const QPalette& palette,
-                        const QFont& font, bool onSelection)
-{
+                        const QFont& font, bool onSelection) {
     const QSize size = sizeHint(look, font).boundedTo(area.size());
     const QRect badge(area.left(), area.top() + (area.height() - size.height()) / 2, size.width(), size.height());
     const QColor color = tintColor(look.tint, palette);

@@ -9,10 +9,7 @@
 
 // Resources compiled into a static library have to be registered by hand,
 // and the macro only works outside a namespace.
-static void registerUiResources()
-{
-    Q_INIT_RESOURCE(twinfold_ui);
-}
+static void registerUiResources() { Q_INIT_RESOURCE(twinfold_ui); }
 
 namespace twinfold {
 
@@ -20,14 +17,10 @@ namespace {
 
 const QString kLogoName = QStringLiteral("TwinfoldLogo");
 
-QString resourcePath(const QString& name)
-{
-    return QStringLiteral(":/twinfold/icons/%1.svg").arg(name);
-}
+QString resourcePath(const QString& name) { return QStringLiteral(":/twinfold/icons/%1.svg").arg(name); }
 
 // The SVG text of a picture; the symbols mark the tinted parts "currentColor".
-QByteArray svgSource(const QString& name)
-{
+QByteArray svgSource(const QString& name) {
     static const bool registered = (registerUiResources(), true);
     Q_UNUSED(registered);
     static QHash<QString, QByteArray> cache;
@@ -39,11 +32,9 @@ QByteArray svgSource(const QString& name)
     return found.value();
 }
 
-QPixmap render(const QByteArray& svg, qreal opacity, int size, qreal dpr)
-{
+QPixmap render(const QByteArray& svg, qreal opacity, int size, qreal dpr) {
     QSvgRenderer renderer(svg);
-    if (svg.isEmpty() || !renderer.isValid())
-        return {};
+    if (svg.isEmpty() || !renderer.isValid()) return {};
     const int pixels = int(std::ceil(size * dpr));
     QPixmap pixmap(pixels, pixels);
     pixmap.fill(Qt::transparent);
@@ -58,8 +49,7 @@ QPixmap render(const QByteArray& svg, qreal opacity, int size, qreal dpr)
 
 }  // namespace
 
-QStringList symbolNames()
-{
+QStringList symbolNames() {
     return {QStringLiteral("arrow.down.circle.fill"),
             QStringLiteral("checkmark.circle.fill"),
             QStringLiteral("circle"),
@@ -77,24 +67,18 @@ QStringList symbolNames()
             QStringLiteral("xmark")};
 }
 
-bool hasSymbol(const QString& name)
-{
-    return symbolNames().contains(name);
-}
+bool hasSymbol(const QString& name) { return symbolNames().contains(name); }
 
 // Tables draw the same few symbols in every row; each is rendered once.
 QPixmap symbolPixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio,
-                     const QColor& knockout)
-{
-    if (!hasSymbol(name))
-        return {};
+                     const QColor& knockout) {
+    if (!hasSymbol(name)) return {};
     static QHash<QString, QPixmap> rendered;
     const QString key = QStringLiteral("%1|%2|%3|%4|%5")
                             .arg(name, color.name(QColor::HexArgb), knockout.name())
                             .arg(size)
                             .arg(devicePixelRatio);
-    if (auto found = rendered.constFind(key); found != rendered.cend())
-        return found.value();
+    if (auto found = rendered.constFind(key); found != rendered.cend()) return found.value();
     QByteArray svg = svgSource(name);
     // The SVG colour syntax has no alpha; the colour's alpha becomes opacity.
     // Knockout first: the tint itself may be white.
@@ -105,24 +89,19 @@ QPixmap symbolPixmap(const QString& name, const QColor& color, int size, qreal d
     return pixmap;
 }
 
-QIcon symbolIcon(const QString& name, const QColor& color)
-{
+QIcon symbolIcon(const QString& name, const QColor& color) {
     QIcon icon;
-    for (int size : {16, 24, 32, 48})
-        icon.addPixmap(symbolPixmap(name, color, size));
+    for (int size : {16, 24, 32, 48}) icon.addPixmap(symbolPixmap(name, color, size));
     return icon;
 }
 
-QPixmap logoPixmap(int size, qreal devicePixelRatio)
-{
+QPixmap logoPixmap(int size, qreal devicePixelRatio) {
     return render(svgSource(kLogoName), 1.0, size, devicePixelRatio);
 }
 
-QIcon logoIcon()
-{
+QIcon logoIcon() {
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addPixmap(logoPixmap(size));
+    for (int size : {16, 32, 48, 64, 128, 256}) icon.addPixmap(logoPixmap(size));
     return icon;
 }
 

@@ -16,8 +16,7 @@ struct RoleMetrics {
     QFont::Weight weight;
 };
 
-RoleMetrics metricsOf(FontRole role)
-{
+RoleMetrics metricsOf(FontRole role) {
     switch (role) {
     case FontRole::title2: return {1.4, QFont::DemiBold};
     case FontRole::title3: return {1.2, QFont::Normal};
@@ -34,8 +33,7 @@ RoleMetrics metricsOf(FontRole role)
 // Small roles stay readable on desktops whose base font is already small.
 constexpr qreal kSmallestPointSize = 7.5;
 
-QFont scaled(QFont font, FontRole role)
-{
+QFont scaled(QFont font, FontRole role) {
     const RoleMetrics metrics = metricsOf(role);
     const qreal base = QApplication::font().pointSizeF() > 0 ? QApplication::font().pointSizeF() : 10.0;
     font.setPointSizeF(std::max(base * metrics.scale, kSmallestPointSize));
@@ -45,8 +43,7 @@ QFont scaled(QFont font, FontRole role)
 
 }  // namespace
 
-QColor tintColor(Tint tint, const QPalette& palette)
-{
+QColor tintColor(Tint tint, const QPalette& palette) {
     switch (tint) {
     case Tint::primary: return palette.color(QPalette::WindowText);
     case Tint::secondary: return withOpacity(palette.color(QPalette::WindowText), 0.55);
@@ -64,19 +61,14 @@ QColor tintColor(Tint tint, const QPalette& palette)
 
 namespace {
 
-qreal linear(qreal channel)
-{
-    return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
-}
+qreal linear(qreal channel) { return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4); }
 
-qreal luminance(const QColor& color)
-{
+qreal luminance(const QColor& color) {
     const QColor rgb = color.toRgb();
     return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
 }
 
-QColor mixed(const QColor& from, const QColor& to, qreal amount)
-{
+QColor mixed(const QColor& from, const QColor& to, qreal amount) {
     const QColor a = from.toRgb();
     const QColor b = to.toRgb();
     return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * amount),
@@ -85,22 +77,19 @@ QColor mixed(const QColor& from, const QColor& to, qreal amount)
 }
 
 // A translucent colour as it shows over `background`.
-QColor over(const QColor& color, const QColor& background)
-{
+QColor over(const QColor& color, const QColor& background) {
     return mixed(background, QColor(color.red(), color.green(), color.blue()), color.alphaF());
 }
 
 }  // namespace
 
-qreal contrastRatio(const QColor& a, const QColor& b)
-{
+qreal contrastRatio(const QColor& a, const QColor& b) {
     const qreal la = luminance(a);
     const qreal lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-QColor figureColor(Tint tint, const QPalette& palette)
-{
+QColor figureColor(Tint tint, const QPalette& palette) {
     const QColor background = windowBackgroundColor(palette);
     const QColor start = over(tintColor(tint, palette), background);
     const QColor goal = luminance(background) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
@@ -110,14 +99,12 @@ QColor figureColor(Tint tint, const QPalette& palette)
     return color;
 }
 
-QColor withOpacity(QColor color, qreal opacity)
-{
+QColor withOpacity(QColor color, qreal opacity) {
     color.setAlphaF(color.alphaF() * opacity);
     return color;
 }
 
-void setForegroundColor(QWidget* widget, const QColor& color)
-{
+void setForegroundColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
@@ -125,24 +112,12 @@ void setForegroundColor(QWidget* widget, const QColor& color)
     widget->setPalette(palette);
 }
 
-QColor controlBackgroundColor(const QPalette& palette)
-{
-    return palette.color(QPalette::Base);
-}
+QColor controlBackgroundColor(const QPalette& palette) { return palette.color(QPalette::Base); }
 
-QColor windowBackgroundColor(const QPalette& palette)
-{
-    return palette.color(QPalette::Window);
-}
+QColor windowBackgroundColor(const QPalette& palette) { return palette.color(QPalette::Window); }
 
-QFont roleFont(FontRole role)
-{
-    return scaled(QApplication::font(), role);
-}
+QFont roleFont(FontRole role) { return scaled(QApplication::font(), role); }
 
-QFont monospacedRoleFont(FontRole role)
-{
-    return scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), role);
-}
+QFont monospacedRoleFont(FontRole role) { return scaled(QFontDatabase::systemFont(QFontDatabase::FixedFont), role); }
 
 }  // namespace twinfold

@@ -15,8 +15,7 @@
 namespace twinfold {
 
 TwinfoldApp::TwinfoldApp(int& argc, char** argv)
-    : QApplication(argc, argv), settings_(std::make_unique<SettingsStore>())
-{
+    : QApplication(argc, argv), settings_(std::make_unique<SettingsStore>()) {
     setApplicationName(QStringLiteral("Twinfold"));
     setOrganizationName(QStringLiteral("Twinfold"));
     setApplicationDisplayName(QStringLiteral("Twinfold"));
@@ -26,19 +25,12 @@ TwinfoldApp::TwinfoldApp(int& argc, char** argv)
 
 TwinfoldApp::~TwinfoldApp() = default;
 
-TwinfoldApp* TwinfoldApp::instance()
-{
-    return qobject_cast<TwinfoldApp*>(QCoreApplication::instance());
-}
+TwinfoldApp* TwinfoldApp::instance() { return qobject_cast<TwinfoldApp*>(QCoreApplication::instance()); }
 
-SettingsService& TwinfoldApp::settings()
-{
-    return *settings_;
-}
+SettingsService& TwinfoldApp::settings() { return *settings_; }
 
 #if TWINFOLD_UPDATE_CHECK
-UpdateViewModel& TwinfoldApp::updateViewModel()
-{
+UpdateViewModel& TwinfoldApp::updateViewModel() {
     if (!updateViewModel_) {
         updateViewModel_ = std::make_unique<UpdateViewModel>(*settings_);
         updateViewModel_->setUrlOpener([](const QUrl& path) { openExternalUrl(path); });
@@ -47,8 +39,7 @@ UpdateViewModel& TwinfoldApp::updateViewModel()
 }
 #endif
 
-QString TwinfoldApp::translationsFolder()
-{
+QString TwinfoldApp::translationsFolder() {
     return QDir(applicationDirPath()).filePath(QStringLiteral(TWINFOLD_TRANSLATIONS_FROM_BIN));
 }
 
@@ -57,10 +48,8 @@ namespace {
 // The translation of `name` for the locale in `folder`, installed in place
 // of `current`; `current` is left empty when there is none.
 bool replaceTranslation(std::unique_ptr<QTranslator>& current, const QLocale& locale, const QString& name,
-                        const QString& folder)
-{
-    if (current)
-        QCoreApplication::removeTranslator(current.get());
+                        const QString& folder) {
+    if (current) QCoreApplication::removeTranslator(current.get());
     current = std::make_unique<QTranslator>();
     if (!current->load(locale, name, QStringLiteral("_"), folder)) {
         current.reset();
@@ -72,16 +61,12 @@ bool replaceTranslation(std::unique_ptr<QTranslator>& current, const QLocale& lo
 
 }  // namespace
 
-bool TwinfoldApp::loadTranslation(const QLocale& locale, const QString& folder)
-{
+bool TwinfoldApp::loadTranslation(const QLocale& locale, const QString& folder) {
     replaceTranslation(qtTranslation_, locale, QStringLiteral("qtbase"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     return replaceTranslation(ownTranslation_, locale, QStringLiteral("twinfold"), folder);
 }
 
-void TwinfoldApp::postCheckForUpdates()
-{
-    emit checkForUpdates();
-}
+void TwinfoldApp::postCheckForUpdates() { emit checkForUpdates(); }
 
 }  // namespace twinfold

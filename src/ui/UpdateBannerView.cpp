@@ -14,25 +14,21 @@
 
 namespace twinfold {
 
-UpdateBannerView::UpdateBannerView(UpdateViewModel& updateVM, QWidget* parent)
-    : QWidget(parent), updateVM_(updateVM)
-{
+UpdateBannerView::UpdateBannerView(UpdateViewModel& updateVM, QWidget* parent) : QWidget(parent), updateVM_(updateVM) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 10, 16, 11);  // the extra pixel is the divider's
     row->setSpacing(12);
     auto* icon = new QLabel(this);
     const int iconSize = QFontMetrics(roleFont(FontRole::title3)).height();
-    icon->setPixmap(symbolPixmap(QStringLiteral("arrow.down.circle.fill"), tintColor(Tint::blue, palette()),
-                                 iconSize, devicePixelRatioF()));
+    icon->setPixmap(symbolPixmap(QStringLiteral("arrow.down.circle.fill"), tintColor(Tint::blue, palette()), iconSize,
+                                 devicePixelRatioF()));
     row->addWidget(icon, 0, Qt::AlignVCenter);
     row->addWidget(buildTexts(), 1);
     buildButtons();
-    for (QPushButton* button : {skip_, download_, close_})
-        row->addWidget(button, 0, Qt::AlignVCenter);
+    for (QPushButton* button : {skip_, download_, close_}) row->addWidget(button, 0, Qt::AlignVCenter);
 }
 
-QWidget* UpdateBannerView::buildTexts()
-{
+QWidget* UpdateBannerView::buildTexts() {
     auto* texts = new QWidget(this);
     auto* column = new QVBoxLayout(texts);
     column->setContentsMargins(0, 0, 0, 0);
@@ -51,8 +47,7 @@ QWidget* UpdateBannerView::buildTexts()
     return texts;
 }
 
-void UpdateBannerView::buildButtons()
-{
+void UpdateBannerView::buildButtons() {
     skip_ = new QPushButton(tr("Skip"), this);
     skip_->setFlat(true);
     setForegroundColor(skip_, tintColor(Tint::secondary, palette()));
@@ -73,20 +68,15 @@ void UpdateBannerView::buildButtons()
     connect(close_, &QPushButton::clicked, this, [this] { updateVM_.setBannerDismissed(true); });
 }
 
-void UpdateBannerView::setUpdate(const AppUpdate& update)
-{
+void UpdateBannerView::setUpdate(const AppUpdate& update) {
     update_ = update;
     headline_->setText(tr("Twinfold %1 is available").arg(update.version));
     notes_->setText(update.releaseNotes);
 }
 
-QString UpdateBannerView::headline() const
-{
-    return headline_->text();
-}
+QString UpdateBannerView::headline() const { return headline_->text(); }
 
-void UpdateBannerView::paintEvent(QPaintEvent*)
-{
+void UpdateBannerView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), withOpacity(tintColor(Tint::blue, palette()), 0.08));
     painter.fillRect(QRect(0, height() - 1, width(), 1), palette().color(QPalette::Mid));

@@ -14,47 +14,39 @@ namespace {
 
 using Kind = AppUpdateDecodeError::Kind;
 
-QJsonValue requiredMember(const QJsonObject& object, const QString& key)
-{
+QJsonValue requiredMember(const QJsonObject& object, const QString& key) {
     const auto found = object.constFind(key);
     if (found == object.constEnd()) {
         throw AppUpdateDecodeError(
-            Kind::missingKey,
-            QStringLiteral("The data couldn’t be read because the key “%1” is missing.").arg(key));
+            Kind::missingKey, QStringLiteral("The data couldn’t be read because the key “%1” is missing.").arg(key));
     }
     return *found;
 }
 
-[[noreturn]] void throwWrongType(const QString& key, const char* expected)
-{
-    throw AppUpdateDecodeError(
-        Kind::wrongType,
-        QStringLiteral("The data couldn’t be read because the value of “%1” is not %2.").arg(key, QLatin1String(expected)));
+[[noreturn]] void throwWrongType(const QString& key, const char* expected) {
+    throw AppUpdateDecodeError(Kind::wrongType,
+                               QStringLiteral("The data couldn’t be read because the value of “%1” is not %2.")
+                                   .arg(key, QLatin1String(expected)));
 }
 
-QString requiredString(const QJsonObject& object, const QString& key)
-{
+QString requiredString(const QJsonObject& object, const QString& key) {
     const QJsonValue value = requiredMember(object, key);
-    if (!value.isString())
-        throwWrongType(key, "a string");
+    if (!value.isString()) throwWrongType(key, "a string");
     return value.toString();
 }
 
 // JSON has one number type; Qt's parser keeps integral numbers that fit in
 // 64 bits as exact integers, so anything else (1.5, 2^63) is not a build number.
-qint64 requiredInteger(const QJsonObject& object, const QString& key)
-{
+qint64 requiredInteger(const QJsonObject& object, const QString& key) {
     const QJsonValue value = requiredMember(object, key);
     const QCborValue number = QCborValue::fromJsonValue(value);
-    if (!value.isDouble() || !number.isInteger())
-        throwWrongType(key, "a 64-bit integer");
+    if (!value.isDouble() || !number.isInteger()) throwWrongType(key, "a 64-bit integer");
     return number.toInteger();
 }
 
 // The server's text goes into the message shortened, so a runaway value
 // cannot flood the alert that shows it.
-QString requiredVersion(const QJsonObject& object, const QString& key)
-{
+QString requiredVersion(const QJsonObject& object, const QString& key) {
     const QString version = requiredString(object, key);
     if (!parseVersion(version.toStdString())) {
         const qsizetype shown = qsizetype(maximumVersionLength);
@@ -65,8 +57,7 @@ QString requiredVersion(const QJsonObject& object, const QString& key)
     return version;
 }
 
-QJsonObject parseObject(const QByteArray& json)
-{
+QJsonObject parseObject(const QByteArray& json) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -86,12 +77,9 @@ QJsonObject parseObject(const QByteArray& json)
 }  // namespace
 
 AppUpdateDecodeError::AppUpdateDecodeError(Kind kind, const QString& description)
-    : std::runtime_error(description.toStdString()), kind_(kind)
-{
-}
+    : std::runtime_error(description.toStdString()), kind_(kind) {}
 
-AppUpdate decodeAppUpdate(const QByteArray& json)
-{
+AppUpdate decodeAppUpdate(const QByteArray& json) {
     const QJsonObject object = parseObject(json);
     AppUpdate update;
     update.version = requiredVersion(object, QStringLiteral("version"));
@@ -102,8 +90,7 @@ AppUpdate decodeAppUpdate(const QByteArray& json)
     return update;
 }
 
-QByteArray encodeAppUpdate(const AppUpdate& update)
-{
+QByteArray encodeAppUpdate(const AppUpdate& update) {
     QJsonObject object;
     object.insert(QStringLiteral("version"), update.version);
     object.insert(QStringLiteral("build"), update.build);

@@ -4,8 +4,7 @@ namespace twinfold {
 
 namespace {
 
-const char* descriptionOf(UpdateCheckError::Case errorCase)
-{
+const char* descriptionOf(UpdateCheckError::Case errorCase) {
     switch (errorCase) {
     case UpdateCheckError::Case::serverError:
         return "Could not reach the update server. Please check your internet connection and try again.";
@@ -15,14 +14,9 @@ const char* descriptionOf(UpdateCheckError::Case errorCase)
 
 }  // namespace
 
-UpdateCheckError::UpdateCheckError(Case errorCase)
-    : std::runtime_error(descriptionOf(errorCase)), case_(errorCase)
-{
-}
+UpdateCheckError::UpdateCheckError(Case errorCase) : std::runtime_error(descriptionOf(errorCase)), case_(errorCase) {}
 
 UpdateTransportError::UpdateTransportError(QNetworkReply::NetworkError code, const QString& description)
-    : std::runtime_error(description.toStdString()), code_(code)
-{
-}
+    : std::runtime_error(description.toStdString()), code_(code) {}
 
 }  // namespace twinfold

@@ -54,8 +54,8 @@ ConversionQuestion deleteQuestion(const std::vector<ScanResult>& results) {
 
 }  // namespace
 
-std::vector<ConversionQuestion> conversionQuestions(const std::vector<ScanResult>& all,
-                                                    OriginalFileHandling handling, bool lossyNoticeHidden) {
+std::vector<ConversionQuestion> conversionQuestions(const std::vector<ScanResult>& all, OriginalFileHandling handling,
+                                                    bool lossyNoticeHidden) {
     std::vector<ScanResult> results;
     std::copy_if(all.begin(), all.end(), std::back_inserter(results),
                  [](const ScanResult& r) { return r.isConvertible(); });
@@ -63,8 +63,8 @@ std::vector<ConversionQuestion> conversionQuestions(const std::vector<ScanResult
     if (results.empty()) return questions;
     if (!lossyNoticeHidden && std::any_of(results.begin(), results.end(), isLossy))
         questions.push_back(lossyQuestion(results));
-    if (auto phase = questionAbout(QuestionKind::phaseChoice, results,
-                                   [](const ScanResult& r) { return r.isPhaseInverted; });
+    if (auto phase =
+            questionAbout(QuestionKind::phaseChoice, results, [](const ScanResult& r) { return r.isPhaseInverted; });
         !phase.files.empty())
         questions.push_back(std::move(phase));
     if (auto multi = questionAbout(QuestionKind::multichannelChoice, results, hasRemovableChannels);

@@ -37,7 +37,8 @@ ResultList::Counts ResultList::counts() const {
         c.dualMono += r.isDualMono;
         c.pannedMono += r.isPannedMono;
         c.phaseInverted += r.isPhaseInverted;
-        c.silentChannel += r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
+        c.silentChannel +=
+            r.silentChannel == SilentChannelStatus::left || r.silentChannel == SilentChannelStatus::right;
         c.noAudioContent += r.silentChannel == SilentChannelStatus::both;
         c.stereo += isOrdinaryStereo(r);
         c.multichannel += r.multichannelAnalysis.has_value();
@@ -129,9 +130,9 @@ std::vector<std::size_t> ResultList::insert(std::vector<ScanResult> batch) {
     // Where each lands: after every kept record it does not sort before.
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const auto end = results_.begin() + std::ptrdiff_t(oldSize);
-        const std::size_t before = order_ ? std::size_t(std::upper_bound(results_.begin(), end, batch[i], order_) -
-                                                        results_.begin())
-                                          : oldSize;
+        const std::size_t before =
+            order_ ? std::size_t(std::upper_bound(results_.begin(), end, batch[i], order_) - results_.begin())
+                   : oldSize;
         positions.push_back(before + i);
     }
     // Grown by half rather than doubled, and merged in place: the list of a

@@ -79,9 +79,20 @@ QString perChannel(const FileEvidence& e, Get get) {
     return values.join(QLatin1String(" / "));
 }
 
-const QStringList csvHeader{"file", "paired file", "verdict", "channels", "sample rate", "peak dBFS", "RMS dBFS",
-                            "correlation", "max difference dBFS", "first differing frame", "max sum dBFS",
-                            "pan gain dB", "pan residual dB", "evidence"};
+const QStringList csvHeader{"file",
+                            "paired file",
+                            "verdict",
+                            "channels",
+                            "sample rate",
+                            "peak dBFS",
+                            "RMS dBFS",
+                            "correlation",
+                            "max difference dBFS",
+                            "first differing frame",
+                            "max sum dBFS",
+                            "pan gain dB",
+                            "pan residual dB",
+                            "evidence"};
 
 QString csvRow(const ScanResult& r) {
     const FileEvidence& e = r.evidence;

@@ -126,9 +126,9 @@ public:
 
     // How the scan analyses: workers, and the analysis cache.
     struct ScanOptions {
-        int jobs = 0;                    // 0: one per core
+        int jobs = 0;  // 0: one per core
         bool useCache = true;
-        std::optional<Path> cacheFile;   // default: defaultAnalysisCacheFile()
+        std::optional<Path> cacheFile;  // default: defaultAnalysisCacheFile()
         // Files changed this recently are analysed but not cached.
         double cacheSettleSeconds = 3;
     };

@@ -108,14 +108,13 @@ QFuture<void> ScanViewModel::startPlannedConversion(ConversionPlan plan) {
     cancelConversionTask();
     const int total = int(plan.items.size());
     publish(convertedOriginalPaths_, originalsOf(plan), &ScanViewModel::convertedOriginalPathsChanged);
-    ConversionInput input{{std::move(plan), settings_}, selectedFolderPath_, audioConverter_, conversionHooks_,
-                          backupTime_};
+    ConversionInput input{
+        {std::move(plan), settings_}, selectedFolderPath_, audioConverter_, conversionHooks_, backupTime_};
     publish(conversionState_, ConversionState::converting(0, "", 0, total), &ScanViewModel::conversionStateChanged);
     publish(errorMessage_, {}, &ScanViewModel::errorMessageChanged);
     publish(lastConversionOutcome_, {}, &ScanViewModel::lastConversionOutcomeChanged);
-    conversionTask_ = launch(lastConversionEnded_, [input = std::move(input)](const TaskLink& link) {
-        conversionTaskBody(link, input);
-    });
+    conversionTask_ = launch(lastConversionEnded_,
+                             [input = std::move(input)](const TaskLink& link) { conversionTaskBody(link, input); });
     lastConversionEnded_ = conversionTask_->ended;
     return conversionTask_->finished;
 }
@@ -209,9 +208,9 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
     // closing) leaves the originals alone: not touching them is always safe.
     if (link.isCancelled()) return;
     const std::string stamp = input.backupTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
-    outcome.originals = handleOriginalFiles(
-        originals, input.job.settings.originalFileHandling, input.folder,
-        backupFolderName(stamp), [&outcome](const std::string& line) { outcome.problems.push_back(line); });
+    outcome.originals =
+        handleOriginalFiles(originals, input.job.settings.originalFileHandling, input.folder, backupFolderName(stamp),
+                            [&outcome](const std::string& line) { outcome.problems.push_back(line); });
     link.postFinal([outcome = std::move(outcome)](ScanViewModel& vm, const Promise& promise) mutable {
         vm.publish(vm.convertedOriginalPaths_, {}, &ScanViewModel::convertedOriginalPathsChanged);
         vm.publish(vm.lastConversionOutcome_, std::optional(std::move(outcome)),

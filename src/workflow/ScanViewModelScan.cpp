@@ -75,11 +75,14 @@ QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& paths) {
         std::error_code error;
         const fs::file_status status = fs::status(path, error);
         if (error || !fs::exists(status)) continue;
-        if (fs::is_directory(status)) sources.folders.push_back(path);
-        else if (isSupportedFile(path)) sources.files.push_back(path);
+        if (fs::is_directory(status))
+            sources.folders.push_back(path);
+        else if (isSupportedFile(path))
+            sources.files.push_back(path);
     }
     if (sources.folders.empty() && sources.files.empty()) {
-        publish(errorMessage_, std::optional<std::string>(noSupportedFilesMessage), &ScanViewModel::errorMessageChanged);
+        publish(errorMessage_, std::optional<std::string>(noSupportedFilesMessage),
+                &ScanViewModel::errorMessageChanged);
         return QtFuture::makeReadyFuture();
     }
     if (scanState_.isScanning()) cancelScan();
@@ -87,9 +90,12 @@ QFuture<void> ScanViewModel::scanDroppedItems(const std::vector<Path>& paths) {
     const std::size_t items = sources.folders.size() + sources.files.size();
     std::optional<Path> folder;
     std::optional<std::string> description;
-    if (sources.folders.size() == 1 && sources.files.empty()) folder = sources.folders.front();
-    else if (!sources.folders.empty()) description = std::to_string(items) + " items dropped";
-    else folder = sources.files.front().parent_path();
+    if (sources.folders.size() == 1 && sources.files.empty())
+        folder = sources.folders.front();
+    else if (!sources.folders.empty())
+        description = std::to_string(items) + " items dropped";
+    else
+        folder = sources.files.front().parent_path();
     publish(selectedFolderPath_, std::move(folder), &ScanViewModel::selectedFolderPathChanged);
     publish(sourceDescription_, std::move(description), &ScanViewModel::sourceDescriptionChanged);
     return launchScan(std::move(sources));
@@ -114,9 +120,8 @@ QFuture<void> ScanViewModel::launchScan(ScanSources sources) {
     sources.analyzer = audioAnalyzer_;
     sources.hooks = scanHooks_;
     sources.options = scanOptions_;
-    scanTask_ = launch(lastScanEnded_, [sources = std::move(sources)](const TaskLink& link) {
-        scanTaskBody(link, sources);
-    });
+    scanTask_ =
+        launch(lastScanEnded_, [sources = std::move(sources)](const TaskLink& link) { scanTaskBody(link, sources); });
     lastScanEnded_ = scanTask_->ended;
     return scanTask_->finished;
 }
@@ -234,8 +239,8 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
         });
     });
     if (sources.hooks.beforeAnalysis) sources.hooks.beforeAnalysis();
-    analyzer.analyzeQueue(items, {options.jobs, cache.get()}, [&](ScanResult result) { stream.add(std::move(result)); },
-                          &link.token());
+    analyzer.analyzeQueue(
+        items, {options.jobs, cache.get()}, [&](ScanResult result) { stream.add(std::move(result)); }, &link.token());
     if (sources.hooks.afterAnalysis) sources.hooks.afterAnalysis(analyzer.filesOpened());
     if (link.isCancelled()) return;
     stream.flush();

@@ -42,9 +42,7 @@ std::optional<AppSettings> decodeAppSettings(const QByteArray& json);
 class SettingsStore final : public SettingsService {
 public:
     AppSettings current() const override { return loadAppSettings(); }
-    AppSettings update(const std::function<void(AppSettings&)>& change) override {
-        return updateAppSettings(change);
-    }
+    AppSettings update(const std::function<void(AppSettings&)>& change) override { return updateAppSettings(change); }
     bool hideLossyFormatNotice() const override { return twinfold::hideLossyFormatNotice(); }
     void setHideLossyFormatNotice(bool hide) override { twinfold::setHideLossyFormatNotice(hide); }
 };

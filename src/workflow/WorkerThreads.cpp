@@ -15,18 +15,18 @@ std::shared_future<void> WorkerThreads::start(std::shared_future<void> predecess
     joinEnded();
     std::promise<void> ended;
     std::shared_future<void> endedFuture = ended.get_future().share();
-    std::thread thread([body = std::move(body), predecessor = std::move(predecessor),
-                        ended = std::move(ended)]() mutable {
-        // The services serve one call at a time: the cancelled predecessor
-        // must be out of them before this task starts using them.
-        if (predecessor.valid()) predecessor.wait();
-        try {
-            body();
-        } catch (...) {
-            // Bodies report their own failures; nothing may escape a thread.
-        }
-        ended.set_value();
-    });
+    std::thread thread(
+        [body = std::move(body), predecessor = std::move(predecessor), ended = std::move(ended)]() mutable {
+            // The services serve one call at a time: the cancelled predecessor
+            // must be out of them before this task starts using them.
+            if (predecessor.valid()) predecessor.wait();
+            try {
+                body();
+            } catch (...) {
+                // Bodies report their own failures; nothing may escape a thread.
+            }
+            ended.set_value();
+        });
     workers_.push_back({std::move(thread), endedFuture});
     return endedFuture;
 }

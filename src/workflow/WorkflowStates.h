@@ -43,12 +43,12 @@ struct ConversionState {
     enum class Case { idle, converting, completed, failed };
 
     Case kind = Case::idle;
-    double progress = 0;      // converting: 0…1
-    std::string currentFile;  // converting
-    int completed = 0;        // converting: 1-based number of the item being worked on
-    int total = 0;            // converting
+    double progress = 0;                             // converting: 0…1
+    std::string currentFile;                         // converting
+    int completed = 0;                               // converting: 1-based number of the item being worked on
+    int total = 0;                                   // converting
     std::vector<std::filesystem::path> outputPaths;  // completed: every file written, in plan order
-    std::string message;      // failed
+    std::string message;                             // failed
 
     static ConversionState idle() { return {}; }
     static ConversionState converting(double progress, std::string currentFile, int completed, int total) {
@@ -57,9 +57,7 @@ struct ConversionState {
     static ConversionState completedWith(std::vector<std::filesystem::path> outputs) {
         return {Case::completed, 0, {}, 0, 0, std::move(outputs), {}};
     }
-    static ConversionState failed(std::string message) {
-        return {Case::failed, 0, {}, 0, 0, {}, std::move(message)};
-    }
+    static ConversionState failed(std::string message) { return {Case::failed, 0, {}, 0, 0, {}, std::move(message)}; }
 
     bool isConverting() const { return kind == Case::converting; }
     bool operator==(const ConversionState&) const = default;

@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 
 Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames, std::uint32_t seed = 1) {
-    writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16}, stereo(StereoKind::dualMono, frames, PcmEncoding::int16, seed));
+    writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16},
+             stereo(StereoKind::dualMono, frames, PcmEncoding::int16, seed));
     return dir / name;
 }
 
@@ -47,11 +48,11 @@ TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
     ASSERT_FALSE(reason.empty());
     std::vector<std::pair<std::size_t, std::size_t>> counts;
     std::vector<std::string> names;
-    const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(
-        paths, 4, [&](std::size_t n, std::size_t total, const std::string& name) {
-            counts.emplace_back(n, total);
-            names.push_back(name);
-        });
+    const auto results = AudioAnalyzerService(minus96dBFS)
+                             .analyzeBatch(paths, 4, [&](std::size_t n, std::size_t total, const std::string& name) {
+                                 counts.emplace_back(n, total);
+                                 names.push_back(name);
+                             });
     ASSERT_EQ(results.size(), 10u);
     for (std::size_t i = 0; i < 10; ++i) {
         EXPECT_EQ(counts[i], std::make_pair(i + 1, std::size_t(10)));
@@ -72,7 +73,8 @@ TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
 TEST(AnalysisBatchTest, ALongFileHoldsUpNoOtherFile) {
     TempDir dir;
     std::vector<Path> paths{writeStereo(dir, "long.wav", 16'000'000)};
-    for (std::uint32_t i = 0; i < 6; ++i) paths.push_back(writeStereo(dir, std::string{'s', char('0' + i)} + ".wav", 2000, i));
+    for (std::uint32_t i = 0; i < 6; ++i)
+        paths.push_back(writeStereo(dir, std::string{'s', char('0' + i)} + ".wav", 2000, i));
     const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(paths, 2);
     ASSERT_EQ(results.size(), paths.size());
     EXPECT_EQ(results.back().fileInfo.filename, "long.wav");

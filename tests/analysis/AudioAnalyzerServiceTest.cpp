@@ -22,15 +22,18 @@ struct KindCase {
     const char* status;
 };
 constexpr KindCase kinds[] = {
-    {StereoKind::dualMono, "Dual Mono"},           {StereoKind::panned, "Mono Panned 50% L"},
-    {StereoKind::phaseInverted, "Phase Inverted"}, {StereoKind::leftSilent, "Silent Left Channel"},
-    {StereoKind::rightSilent, "Silent Right Channel"}, {StereoKind::bothSilent, "No Audio Content"},
+    {StereoKind::dualMono, "Dual Mono"},
+    {StereoKind::panned, "Mono Panned 50% L"},
+    {StereoKind::phaseInverted, "Phase Inverted"},
+    {StereoKind::leftSilent, "Silent Left Channel"},
+    {StereoKind::rightSilent, "Silent Right Channel"},
+    {StereoKind::bothSilent, "No Audio Content"},
     {StereoKind::trueStereo, "True Stereo"},
 };
 const PcmFormat formats[] = {
-    {PcmContainer::wav, PcmEncoding::int16, 44100}, {PcmContainer::wav, PcmEncoding::int24, 48000},
+    {PcmContainer::wav, PcmEncoding::int16, 44100},   {PcmContainer::wav, PcmEncoding::int24, 48000},
     {PcmContainer::wav, PcmEncoding::float32, 48000}, {PcmContainer::aiff, PcmEncoding::int24, 96000},
-    {PcmContainer::aifc, PcmEncoding::int16, 48000}, {PcmContainer::rf64, PcmEncoding::int32, 48000},
+    {PcmContainer::aifc, PcmEncoding::int16, 48000},  {PcmContainer::rf64, PcmEncoding::int32, 48000},
 };
 
 const char* extensionOf(PcmContainer c) { return c == PcmContainer::aiff || c == PcmContainer::aifc ? ".aif" : ".wav"; }
@@ -45,8 +48,8 @@ TEST_P(StereoKindTest, ClassifiesFileAndSplitPairAlikeForAnyChunkSize) {
     const Channels channels = stereo(kind.kind, 5000, format.encoding);
     const auto file = dir / (std::string("take") + extensionOf(format.container));
     writePcm(file, format, channels);
-    const SplitPair pair = writeSplitPair(dir.path(), "Take", extensionOf(format.container), format,
-                                          channels[0], channels[1]);
+    const SplitPair pair =
+        writeSplitPair(dir.path(), "Take", extensionOf(format.container), format, channels[0], channels[1]);
     for (std::uint32_t chunkSize : {AudioAnalyzerService::defaultChunkSize, 1024u, 999u}) {
         AudioAnalyzerService analyzer(minus96dBFS, chunkSize);
         const ScanResult single = analyzer.analyzeFile(file);
@@ -58,9 +61,11 @@ TEST_P(StereoKindTest, ClassifiesFileAndSplitPairAlikeForAnyChunkSize) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFormats, StereoKindTest, testing::Combine(testing::ValuesIn(kinds), testing::ValuesIn(formats)));
+INSTANTIATE_TEST_SUITE_P(AllFormats, StereoKindTest,
+                         testing::Combine(testing::ValuesIn(kinds), testing::ValuesIn(formats)));
 
-std::string statusOf(const Channels& channels, PcmEncoding encoding = PcmEncoding::int16, std::uint32_t chunkSize = 1000) {
+std::string statusOf(const Channels& channels, PcmEncoding encoding = PcmEncoding::int16,
+                     std::uint32_t chunkSize = 1000) {
     TempDir dir;
     writePcm(dir / "case.wav", {PcmContainer::wav, encoding}, channels);
     const ScanResult r = AudioAnalyzerService(minus96dBFS, chunkSize).analyzeFile(dir / "case.wav");
@@ -133,7 +138,8 @@ TEST(PanResidualTest, MixDiffersFromAPanAndARequantisedCopyDoesNot) {
         const SplitPair pair = writeSplitPair(dir.path(), "Mix", ".wav", format, channels[0], channels[1]);
         for (std::uint32_t chunkSize : {AudioAnalyzerService::defaultChunkSize, 4096u}) {
             AudioAnalyzerService analyzer(minus96dBFS, chunkSize);
-            for (const ScanResult& r : {analyzer.analyzeFile(dir / "Mix.wav"), analyzer.analyzeSplitPair(pair.left, pair.right)}) {
+            for (const ScanResult& r :
+                 {analyzer.analyzeFile(dir / "Mix.wav"), analyzer.analyzeSplitPair(pair.left, pair.right)}) {
                 EXPECT_EQ(r.statusText(), row.mix ? "Mono Panned 29% L" : "Mono Panned 30% L");
                 ASSERT_TRUE(r.panResidual);
                 EXPECT_EQ(r.differsFromAPan(), row.mix);
@@ -243,11 +249,16 @@ TEST_P(CompressedAnalysisTest, Classifies) {
 using F = EncodedFormat;
 using C = Content;
 const CompressedCase cases[] = {
-    {F::mp3, C::dual, "Dual Mono"},          {F::mp3, C::leftSilent, "Silent Left Channel"},
-    {F::mp3, C::independent, "True Stereo"}, {F::mp3, C::inverted, "Phase Inverted"},
-    {F::mp3, C::panned, "Mono Panned 50% L"}, {F::m4aAac, C::dual, "Dual Mono"},
-    {F::m4aAac, C::rightSilent, "Silent Right Channel"}, {F::m4aAac, C::inverted, "Phase Inverted"},
-    {F::m4aAac, C::sixChannels, "Multichannel (6ch) - Unique"}, {F::adtsAac, C::leftSilent, "Silent Left Channel"},
+    {F::mp3, C::dual, "Dual Mono"},
+    {F::mp3, C::leftSilent, "Silent Left Channel"},
+    {F::mp3, C::independent, "True Stereo"},
+    {F::mp3, C::inverted, "Phase Inverted"},
+    {F::mp3, C::panned, "Mono Panned 50% L"},
+    {F::m4aAac, C::dual, "Dual Mono"},
+    {F::m4aAac, C::rightSilent, "Silent Right Channel"},
+    {F::m4aAac, C::inverted, "Phase Inverted"},
+    {F::m4aAac, C::sixChannels, "Multichannel (6ch) - Unique"},
+    {F::adtsAac, C::leftSilent, "Silent Left Channel"},
     {F::adtsAac, C::inverted, "Phase Inverted"},
 };
 INSTANTIATE_TEST_SUITE_P(Formats, CompressedAnalysisTest, testing::ValuesIn(cases));

@@ -86,7 +86,8 @@ TEST(AudioFileInfoFileTest, SplitPairCombinesNamesAndSizes) {
 
 TEST(AudioFileInfoFileTest, SplitPairMismatchesAreCheckedInOrder) {
     using Case = SplitStereoError::Case;
-    const PcmFormat base{C::wav, E::int16, 48000}, otherRate{C::wav, E::int16, 44100}, otherDepth{C::wav, E::int24, 48000};
+    const PcmFormat base{C::wav, E::int16, 48000}, otherRate{C::wav, E::int16, 44100},
+        otherDepth{C::wav, E::int24, 48000};
     // A rate and a length mismatch together report the rate.
     const std::tuple<PcmFormat, std::size_t, const char*, Case, const char*> cases[] = {
         {otherRate, 90, "Kick.L.wav", Case::mismatchedSampleRate, "Split stereo pair has mismatched sample rates"},

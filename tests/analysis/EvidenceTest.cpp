@@ -39,8 +39,10 @@ double largest(const Signal& a, const Signal& b, double sign) {
 }
 
 void expectLevel(float actual, double expected, const char* what) {
-    if (std::isinf(expected)) EXPECT_TRUE(std::isinf(actual) && actual < 0) << what;
-    else EXPECT_NEAR(actual, expected, 0.01) << what;
+    if (std::isinf(expected))
+        EXPECT_TRUE(std::isinf(actual) && actual < 0) << what;
+    else
+        EXPECT_NEAR(actual, expected, 0.01) << what;
 }
 
 struct NumbersRow {
@@ -60,7 +62,11 @@ const NumbersRow numbersRows[] = {
     {"dual mono", [] { return stereo(StereoKind::dualMono, frames, i16); }, std::nullopt, 1.0},
     {"last sample differs", lastSampleDiffers, std::int64_t(frames - 1), 1.0},
     {"phase inverted", [] { return stereo(StereoKind::phaseInverted, frames, i16); }, 0, -1.0},
-    {"constant levels", [] { return Channels{dc(frames, 0.5, i16), dc(frames, -0.25, i16)}; }, 0, 0.0},
+    {"constant levels",
+     [] {
+         return Channels{dc(frames, 0.5, i16), dc(frames, -0.25, i16)};
+     },
+     0, 0.0},
 };
 
 TEST(Evidence, NumbersMatchTheSignal) {
@@ -101,7 +107,8 @@ TEST(Evidence, PannedFileHasItsGainAndResidual) {
     const ScanResult r = AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "p.wav");
     ASSERT_TRUE(r.isPannedMono && r.evidence.pair && r.evidence.pair->panGaindB && r.panResidual);
     double dot = 0, kept = 0, dropped = 0;
-    for (std::size_t i = 0; i < frames; ++i) dot += c[0][i] * c[1][i], kept += c[0][i] * c[0][i], dropped += c[1][i] * c[1][i];
+    for (std::size_t i = 0; i < frames; ++i)
+        dot += c[0][i] * c[1][i], kept += c[0][i] * c[0][i], dropped += c[1][i] * c[1][i];
     const double gain = dot / kept;
     EXPECT_NEAR(*r.evidence.pair->panGaindB, dB(gain), 0.01);
     EXPECT_NEAR(r.panResidual->relativedB, 10 * std::log10(1 - dot * dot / (kept * dropped)), 0.1);
@@ -119,7 +126,8 @@ TEST(Evidence, GoniometerMassLiesWhereTheContentPutsIt) {
         {StereoKind::dualMono, [](int, int column) { return column == centre; }},
         {StereoKind::phaseInverted, [](int row, int) { return row == centre - 1; }},
         // R = 0.5 L: side = L / 4, mid = 3L / 4, so side has mid's sign and a third of its size.
-        {StereoKind::panned, [](int row, int column) {
+        {StereoKind::panned,
+         [](int row, int column) {
              const double side = column + 0.5 - centre, mid = centre - (row + 0.5);
              return side * mid > 0 && std::fabs(side) <= std::fabs(mid);
          }},

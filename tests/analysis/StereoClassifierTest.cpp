@@ -45,7 +45,9 @@ StereoVerdict sweep(const Samples& l, const Samples& r, std::uint32_t chunk, std
 // only the panned-mono sums come chunk by chunk.
 StereoVerdict passByPass(const Samples& l, const Samples& r, std::size_t chunk) {
     const std::size_t n = l.size();
-    auto heard = [](const Samples& s) { return std::any_of(s.begin(), s.end(), [](float x) { return std::fabs(x) > threshold; }); };
+    auto heard = [](const Samples& s) {
+        return std::any_of(s.begin(), s.end(), [](float x) { return std::fabs(x) > threshold; });
+    };
     const bool heardL = heard(l), heardR = heard(r);
     StereoVerdict v;
     v.silentChannel = heardL ? (heardR ? SilentChannelStatus::none : SilentChannelStatus::right)
@@ -118,8 +120,10 @@ TEST(StereoLaneSumsTest, ChunkSumsDoNotDependOnTheRuns) {
         kernels::StereoLaneSums s;
         for (std::size_t p = 0; p < l.size(); p += run) {
             const std::size_t n = std::min(run, l.size() - p);
-            if (shortcut && std::equal(l.begin() + p, l.begin() + p + n, r.begin() + p)) s.addIdentical(l.data() + p, n);
-            else s.add(l.data() + p, r.data() + p, n);
+            if (shortcut && std::equal(l.begin() + p, l.begin() + p + n, r.begin() + p))
+                s.addIdentical(l.data() + p, n);
+            else
+                s.add(l.data() + p, r.data() + p, n);
         }
         return bits(s.takeChunk());
     };
@@ -127,7 +131,7 @@ TEST(StereoLaneSumsTest, ChunkSumsDoNotDependOnTheRuns) {
     // i / 1024, 32 blocks to a group. Vector code of any width must add
     // exactly the same numbers in the same order.
     float block[5][8] = {}, group[5][8] = {}, chunk[5][8] = {};
-    auto fold = [](float (&from)[5][8], float (&to)[5][8]) {
+    auto fold = [](float(&from)[5][8], float(&to)[5][8]) {
         for (int s = 0; s < 5; ++s)
             for (int k = 0; k < 8; ++k) to[s][k] += std::exchange(from[s][k], 0.0f);
     };
@@ -153,8 +157,9 @@ TEST(StereoLaneSumsTest, ChunkSumsDoNotDependOnTheRuns) {
 
 StereoMoments moments(double varL, double varR, double covariance, double meanL = 0, double meanR = 0) {
     const double n = 1000;
-    return {meanL * n, meanR * n, (varL + meanL * meanL) * n, (varR + meanR * meanR) * n,
-            (covariance + meanL * meanR) * n, 1000};
+    return {
+        meanL * n, meanR * n, (varL + meanL * meanL) * n, (varR + meanR * meanR) * n, (covariance + meanL * meanR) * n,
+        1000};
 }
 
 TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
@@ -168,8 +173,8 @@ TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
     // 0.98999999 is below 0.99 in double but rounds to 0.99 in float.
     EXPECT_TRUE(decidePannedMono(moments(1, 1, 0.98999999), 1000));
     EXPECT_EQ(decidePannedMono(moments(1, 1, 0.98999996), 1000), none);
-    EXPECT_EQ(decidePannedMono(moments(1, 1, -1), 1000), none);      // inverted copy
-    EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 999), none);        // too short
+    EXPECT_EQ(decidePannedMono(moments(1, 1, -1), 1000), none);            // inverted copy
+    EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 999), none);              // too short
     EXPECT_EQ(decidePannedMono(moments(-1e-7, -1e-7, 1e-7), 1000), none);  // rounding below zero
     EXPECT_EQ(decidePannedMono(moments(1, 1, NAN), 1000), none);
 }
@@ -189,10 +194,10 @@ TEST(PannedMonoTest, FitsTheKeptSideToTheDroppedSide) {
         // 0.045 / √(0.35² + 0.045²) of R's level.
         {moments(0.125, 0.0622625, 0.0875), C::left, 0.7, -17.8883f},
         {moments(0.0622625, 0.125, 0.0875), C::right, 0.7, -17.8883f},
-        {moments(1, 0.25, 0.5), C::left, 0.5, none},                      // an exact copy at half level
-        {moments(1, 0.25, 0.5, 0, 0.1), C::left, 0.5, -14.1497f},          // an offset on one side is content
-        {moments(1, 1, 0), C::left, 0, 0},                                 // nothing in common
-        {moments(1, 0, 0), C::left, 0, none},                              // nothing dropped
+        {moments(1, 0.25, 0.5), C::left, 0.5, none},               // an exact copy at half level
+        {moments(1, 0.25, 0.5, 0, 0.1), C::left, 0.5, -14.1497f},  // an offset on one side is content
+        {moments(1, 1, 0), C::left, 0, 0},                         // nothing in common
+        {moments(1, 0, 0), C::left, 0, none},                      // nothing dropped
     };
     for (const Row& row : rows) {
         const PanFit fit = fitPan(row.m, row.louder);

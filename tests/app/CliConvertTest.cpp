@@ -46,7 +46,8 @@ void expectChannelCopy(const fs::path& output, const fs::path& source, const std
 std::vector<fs::path> backupFolders(const fs::path& dir) {
     std::vector<fs::path> found;
     for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.is_directory() && entry.path().filename().string().starts_with("Twinfold Backup ")) found.push_back(entry);
+        if (entry.is_directory() && entry.path().filename().string().starts_with("Twinfold Backup "))
+            found.push_back(entry);
     }
     return found;
 }
@@ -69,10 +70,10 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
     const fs::path backup = backups.front();
     EXPECT_THAT(backup.filename().string(),
                 testing::MatchesRegex("Twinfold Backup [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}"));
-    for (const char* moved : {"Dual Mono Guitar.wav", "Broadcast Interview.wav", "Panned Vocal.wav",
-                              "Phase Inverted Bass.wav", "Silent Left Keys.aif", "Silent Right Pad.wav",
-                              "Overheads.L.wav", "Overheads.R.wav", "Surround Mix.wav", "Podcast Dual Mono.mp3",
-                              "Voice Memo.m4a"}) {
+    for (const char* moved :
+         {"Dual Mono Guitar.wav", "Broadcast Interview.wav", "Panned Vocal.wav", "Phase Inverted Bass.wav",
+          "Silent Left Keys.aif", "Silent Right Pad.wav", "Overheads.L.wav", "Overheads.R.wav", "Surround Mix.wav",
+          "Podcast Dual Mono.mp3", "Voice Memo.m4a"}) {
         EXPECT_TRUE(fs::exists(backup / moved)) << moved;
         EXPECT_FALSE(fs::exists(dir / moved)) << moved;
     }
@@ -246,7 +247,8 @@ TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
             EXPECT_EQ(process->exitCode(), 128 + signal);  // as a shell reports a process the signal ended
             const QByteArray err = process->readAllStandardError();
             // On a busy machine the signal may even beat the start of the conversion.
-            EXPECT_TRUE(err.contains("conversion cancelled") || err.contains("Nothing converted.")) << err.toStdString();
+            EXPECT_TRUE(err.contains("conversion cancelled") || err.contains("Nothing converted."))
+                << err.toStdString();
         }
         // A signal during writing removes the unfinished file; one that
         // arrives while the finished output is being checked leaves it, complete.
@@ -366,7 +368,8 @@ TEST_F(CliConvert, DryRunAndJsonReportThePlanAndTheOutcome) {
     EXPECT_TRUE(document["outcome"].isNull());
     const QJsonObject plan = document["plan"].toObject();
     EXPECT_EQ(plan["items"].toArray().size(), 10);
-    EXPECT_EQ(plan["settings"].toObject()["suffix"].toObject(), (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
+    EXPECT_EQ(plan["settings"].toObject()["suffix"].toObject(),
+              (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
 
     const fs::path log = dir / "conversions.log";
     r = cli.run({"convert", "--defaults", "--json", "--yes", "--originals", "delete", "--log", log.string(),
@@ -395,7 +398,8 @@ TEST_F(CliConvert, DryRunAndJsonReportThePlanAndTheOutcome) {
 // Progress is redrawn with escape sequences only where a terminal can take them.
 TEST_F(CliConvert, ADumbTerminalGetsNoEscapeSequences) {
     const TempDir configHome;
-    const TerminalRun run = runOnTerminal({"convert", dir.path().string()}, configHome.path(), [] {}, "n");
+    const TerminalRun run = runOnTerminal(
+        {"convert", dir.path().string()}, configHome.path(), [] {}, "n");
     EXPECT_EQ(run.exitCode, 3) << run.output;
     EXPECT_THAT(run.output, HasSubstr("[y/N]"));
     EXPECT_THAT(run.output, Not(HasSubstr("\033")));

@@ -112,7 +112,8 @@ std::vector<std::string> problemsIn(const fs::path& dir, const fs::path& referen
                                                [&](const ExpectedOutput& e) { return e.output == name; });
             if (expected == kExpected.end()) {
                 complain(name, "is not an expected file");
-            } else if (const std::string what = incompleteness(entry.path(), reference / expected->keptFrom, expected->chunk);
+            } else if (const std::string what =
+                           incompleteness(entry.path(), reference / expected->keptFrom, expected->chunk);
                        !what.empty()) {
                 complain(name, what);
             }

@@ -38,13 +38,16 @@ TEST_P(CliChangedWhileAsking, TheChangedFileAndItsPartnerStay) {
     }
     const Channels replacement = stereo(StereoKind::trueStereo, 48000, format.encoding, 2);
     const fs::path configHome = cli.settingsFile().parent_path().parent_path();
-    const TerminalRun run = runOnTerminal({"convert", "--originals", "delete", dir.path().string()}, configHome,
-                                          [&] {
-                                              fs::remove(changed);
-                                              if (pair) writePcm(changed, format, {replacement[1]});
-                                              else writePcm(changed, format, replacement);
-                                          },
-                                          "y");
+    const TerminalRun run = runOnTerminal(
+        {"convert", "--originals", "delete", dir.path().string()}, configHome,
+        [&] {
+            fs::remove(changed);
+            if (pair)
+                writePcm(changed, format, {replacement[1]});
+            else
+                writePcm(changed, format, replacement);
+        },
+        "y");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_NE(run.output.find(changed.filename().string() + " has changed since it was scanned"), std::string::npos)
         << run.output;
@@ -72,9 +75,9 @@ TEST(CliWideFile, AThousandChannelsSplitAndAreProvenUnderADescriptorLimit) {
     env.insert("XDG_CACHE_HOME", QString::fromStdString((configHome / "cache").string()));
     env.insert("LC_ALL", "C");
     process.setProcessEnvironment(env);
-    process.start("/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", TWINFOLD_CLI_PATH, "convert", "--yes",
-                              "--multichannel", "split", "--originals", "delete",
-                              QString::fromStdString(dir.path().string())});
+    process.start("/bin/sh",
+                  {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", TWINFOLD_CLI_PATH, "convert", "--yes", "--multichannel",
+                   "split", "--originals", "delete", QString::fromStdString(dir.path().string())});
     process.closeWriteChannel();
     ASSERT_TRUE(process.waitForFinished(300000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();

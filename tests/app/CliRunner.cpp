@@ -77,7 +77,8 @@ std::vector<std::string> lines(const std::string& text) {
 std::vector<std::string> cells(const std::string& line) {
     std::vector<std::string> out;
     static const QRegularExpression separator(" {2,}");
-    for (const QString& cell : QString::fromStdString(line).trimmed().split(separator)) out.push_back(cell.toStdString());
+    for (const QString& cell : QString::fromStdString(line).trimmed().split(separator))
+        out.push_back(cell.toStdString());
     return out;
 }
 

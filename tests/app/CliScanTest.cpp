@@ -34,10 +34,14 @@ struct Expected {
 
 // The stable identifier a script reads beside each display text.
 const std::map<std::string, std::string> kStatusIDs{
-    {"Dual Mono", "dualMono"},         {"No Audio Content", "noAudio"},
-    {"Already Mono", "mono"},          {"Mono Panned 69% L", "pannedMono"},
-    {"Phase Inverted", "phaseInverted"}, {"Silent Left Channel", "silentLeft"},
-    {"Silent Right Channel", "silentRight"}, {"Multichannel (6ch) - 1 silent ch, 1 duplicate ch", "multichannel"},
+    {"Dual Mono", "dualMono"},
+    {"No Audio Content", "noAudio"},
+    {"Already Mono", "mono"},
+    {"Mono Panned 69% L", "pannedMono"},
+    {"Phase Inverted", "phaseInverted"},
+    {"Silent Left Channel", "silentLeft"},
+    {"Silent Right Channel", "silentRight"},
+    {"Multichannel (6ch) - 1 silent ch, 1 duplicate ch", "multichannel"},
     {"True Stereo", "trueStereo"}};
 
 // In the order of the text table: sorted by file name.
@@ -99,7 +103,9 @@ TEST_F(CliScanTest, JsonClassifiesEveryDemoFile) {
         EXPECT_EQ(r["sourceFormatID"].toString() == "lpcm", !compressed);
         EXPECT_EQ(r["sourceFormatID"].toString().size(), 4);
         const std::string extension = fs::path(e.filename).extension().string();
-        EXPECT_EQ(r["format"].toString().toStdString(), extension == ".mp3" ? "mp3" : extension == ".m4a" ? "aac" : "pcm");
+        EXPECT_EQ(r["format"].toString().toStdString(), extension == ".mp3"   ? "mp3"
+                                                        : extension == ".m4a" ? "aac"
+                                                                              : "pcm");
         EXPECT_NEAR(r["duration"].toDouble(), 3.0, 0.01);
         qint64 onDisk = qint64(fs::file_size(r["path"].toString().toStdString()));
         if (!r["pairedPath"].isNull()) onDisk += qint64(fs::file_size(r["pairedPath"].toString().toStdString()));
@@ -148,11 +154,32 @@ TEST_F(CliScanTest, JsonHasExactlyTheDocumentedMembersAndSummary) {
     EXPECT_EQ(json.keys(), (QStringList{"errors", "results", "schemaVersion", "summary"}));
     EXPECT_EQ(json["schemaVersion"].toInt(), 1);
     EXPECT_EQ(json["errors"].toArray(), QJsonArray());
-    const QStringList members{"analysisTime", "bitDepth", "channelCount", "duration", "evidence", "fileExtension", "fileSize",
-                              "filename", "format", "isBackup", "isConvertible", "isDualMono", "isPannedMono",
-                              "isPhaseInverted", "multichannelAnalysis", "pairedPath", "pannedMonoLouderChannel",
-                              "pannedMonoLouderSide", "pannedMonoPanPercent", "path", "potentialSavings",
-                              "sampleRate", "silentChannel", "sourceFormatID", "status", "statusText"};
+    const QStringList members{"analysisTime",
+                              "bitDepth",
+                              "channelCount",
+                              "duration",
+                              "evidence",
+                              "fileExtension",
+                              "fileSize",
+                              "filename",
+                              "format",
+                              "isBackup",
+                              "isConvertible",
+                              "isDualMono",
+                              "isPannedMono",
+                              "isPhaseInverted",
+                              "multichannelAnalysis",
+                              "pairedPath",
+                              "pannedMonoLouderChannel",
+                              "pannedMonoLouderSide",
+                              "pannedMonoPanPercent",
+                              "path",
+                              "potentialSavings",
+                              "sampleRate",
+                              "silentChannel",
+                              "sourceFormatID",
+                              "status",
+                              "statusText"};
     QStringList pannedMembers = members + QStringList{"differs", "panResidualdB"};
     pannedMembers.sort();
     qint64 convertibleSavings = 0;
@@ -163,10 +190,16 @@ TEST_F(CliScanTest, JsonHasExactlyTheDocumentedMembersAndSummary) {
         if (r["isConvertible"].toBool()) convertibleSavings += r["potentialSavings"].toInteger();
     }
     // 14 files: the split pair counts once.
-    EXPECT_EQ(json["summary"].toObject(),
-              (QJsonObject{{"totalFiles", 13}, {"unreadable", 0}, {"dualMono", 5}, {"pannedMono", 1}, {"phaseInverted", 1},
-                           {"silentChannel", 2}, {"noAudio", 1}, {"multichannel", 1}, {"trueStereo", 1},
-                           {"totalPotentialSavings", convertibleSavings}}));
+    EXPECT_EQ(json["summary"].toObject(), (QJsonObject{{"totalFiles", 13},
+                                                       {"unreadable", 0},
+                                                       {"dualMono", 5},
+                                                       {"pannedMono", 1},
+                                                       {"phaseInverted", 1},
+                                                       {"silentChannel", 2},
+                                                       {"noAudio", 1},
+                                                       {"multichannel", 1},
+                                                       {"trueStereo", 1},
+                                                       {"totalPotentialSavings", convertibleSavings}}));
 }
 
 TEST_F(CliScanTest, TextTableShowsTheWindowsTexts) {
@@ -174,7 +207,7 @@ TEST_F(CliScanTest, TextTableShowsTheWindowsTexts) {
     const std::vector<std::string> out = lines(text.out);
     ASSERT_GT(out.size(), std::size(kDemo));
     EXPECT_EQ(cells(out[0]), (std::vector<std::string>{"Filename", "Channels", "Bit Depth", "Sample Rate", "Duration",
-                                                      "Size", "Status"}));
+                                                       "Size", "Status"}));
     for (std::size_t i = 0; i < std::size(kDemo); ++i) {
         const Expected& e = kDemo[i];
         const std::vector<std::string> row = cells(out[i + 1]);
@@ -191,8 +224,8 @@ TEST_F(CliScanTest, TextTableShowsTheWindowsTexts) {
     EXPECT_THAT(rows, Contains(std::vector<std::string>{"Surround Mix.wav: Channel Details, 2 removable channels"}));
     EXPECT_THAT(rows, Contains(std::vector<std::string>{"Ch 4", "LFE", "Silent", "Silent"}));
     EXPECT_THAT(rows, Contains(testing::ElementsAre("Ch 6", "Rs", testing::_, "Dup of 5")));
-    for (const char* line : {"Total Files: 13", "Dual Mono: 6", "Phase Inverted: 1", "Silent Channel: 2",
-                             "No Audio: 1", "Multichannel: 1", "True Stereo: 1"})
+    for (const char* line : {"Total Files: 13", "Dual Mono: 6", "Phase Inverted: 1", "Silent Channel: 2", "No Audio: 1",
+                             "Multichannel: 1", "True Stereo: 1"})
         EXPECT_THAT(out, Contains(line));
     EXPECT_THAT(out, Contains(MatchesRegex("Potential Savings: [0-9.]+ MB")));
 }
@@ -259,7 +292,8 @@ TEST_F(CliScanTest, ExcludedFilesAreLeftOut) {
     const struct {
         std::vector<std::string> globs;
         int files;
-    } rows[] = {{{}, 3}, {{"Stems"}, 1}, {{"*/Day 2"}, 2}, {{"Stems/*.wav"}, 1}, {{"Kick.wav", "M*"}, 1}, {{"*.wav"}, 0}};
+    } rows[] = {{{}, 3},       {{"Stems"}, 1}, {{"*/Day 2"}, 2}, {{"Stems/*.wav"}, 1}, {{"Kick.wav", "M*"}, 1},
+                {{"*.wav"}, 0}};
     for (const auto& row : rows) {
         std::vector<std::string> arguments;
         for (const std::string& glob : row.globs) arguments.insert(arguments.end(), {"--exclude", glob});
@@ -276,11 +310,13 @@ TEST(CliScanProblems, UnreadableFilesPairingNotesAndDifferingPansAreShown) {
     TempDir dir;
     writePanMix(dir / "Mix.wav");
     const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
-    writeSplitPair(dir.path(), "Solo", ".wav", format, noise(3000, format.encoding, 1), noise(2999, format.encoding, 2));
+    writeSplitPair(dir.path(), "Solo", ".wav", format, noise(3000, format.encoding, 1),
+                   noise(2999, format.encoding, 2));
     const struct {
         const char* name;
         std::string bytes;
-    } unreadable[] = {{"Notes.wav", "just some text, not audio\n"}, {"Cut.wav", contents(dir / "Mix.wav").substr(0, 30)}};
+    } unreadable[] = {{"Notes.wav", "just some text, not audio\n"},
+                      {"Cut.wav", contents(dir / "Mix.wav").substr(0, 30)}};
     for (const auto& u : unreadable) std::ofstream(dir / u.name, std::ios::binary) << u.bytes;
 
     const Cli cli;

@@ -27,9 +27,9 @@ TEST(CliShow, ExplainsEachVerdictInTextAndJson) {
     arguments.insert(arguments.end(), files.begin(), files.end());
     const CliRun text = cli.run(arguments);
     EXPECT_EQ(text.exitCode, 0) << text.err;
-    for (const char* part : {"dual.wav: Dual Mono", "Left and right are bit-identical", "Left: peak ",
-                             "first differing frame none", "Left + right is silent everywhere: phase-inverted",
-                             "Right never rises above \u221296.0 dBFS"})
+    for (const char* part :
+         {"dual.wav: Dual Mono", "Left and right are bit-identical", "Left: peak ", "first differing frame none",
+          "Left + right is silent everywhere: phase-inverted", "Right never rises above \u221296.0 dBFS"})
         EXPECT_THAT(text.out, HasSubstr(part));
 
     arguments.push_back("--json");

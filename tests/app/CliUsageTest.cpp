@@ -34,8 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Arguments{"convert", "--include-differing=yes", "x"}, Arguments{"convert", "--log"},
                     Arguments{"convert", "--no-normalize=-3", "x"}, Arguments{"scan", "--exclude"},
                     Arguments{"restore"}, Arguments{"restore", "a", "b"}, Arguments{"restore", "--dry-run", "a"},
-                    Arguments{"help", "rescan"}, Arguments{"help", "scan", "convert"},
-                    Arguments{"demo"}, Arguments{"demo", "a", "b"}, Arguments{"show"},
+                    Arguments{"help", "rescan"}, Arguments{"help", "scan", "convert"}, Arguments{"demo"},
+                    Arguments{"demo", "a", "b"}, Arguments{"show"},
                     Arguments{"show", "--difference", "d.wav", "a", "b"}));
 
 // Help and version succeed and print to standard output; "help scan" is "scan --help".
@@ -43,11 +43,16 @@ TEST(CliHelp, PrintsUsageOrVersionAndSucceeds) {
     const struct {
         Arguments arguments;
         std::string starts;
-    } rows[] = {{{"--help"}, "Usage: twinfold-cli COMMAND "},  {{"help"}, "Usage: twinfold-cli COMMAND "},
-                {{"scan", "--help"}, "Usage: twinfold-cli scan "}, {{"convert", "-h"}, "Usage: twinfold-cli convert "},
-                {{"restore", "--help"}, "Usage: twinfold-cli restore "}, {{"demo", "--help"}, "Usage: twinfold-cli demo "},
-                {{"help", "scan"}, "Usage: twinfold-cli scan "},  {{"help", "show"}, "Usage: twinfold-cli show "},
-                {{"-v"}, "twinfold-cli "},                          {{"--version"}, "twinfold-cli "}};
+    } rows[] = {{{"--help"}, "Usage: twinfold-cli COMMAND "},
+                {{"help"}, "Usage: twinfold-cli COMMAND "},
+                {{"scan", "--help"}, "Usage: twinfold-cli scan "},
+                {{"convert", "-h"}, "Usage: twinfold-cli convert "},
+                {{"restore", "--help"}, "Usage: twinfold-cli restore "},
+                {{"demo", "--help"}, "Usage: twinfold-cli demo "},
+                {{"help", "scan"}, "Usage: twinfold-cli scan "},
+                {{"help", "show"}, "Usage: twinfold-cli show "},
+                {{"-v"}, "twinfold-cli "},
+                {{"--version"}, "twinfold-cli "}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.arguments));
         const CliRun r = Cli().run(row.arguments);

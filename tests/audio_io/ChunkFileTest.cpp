@@ -37,7 +37,9 @@ const ContainerCase kContainers[] = {
     {"aifc24", ChunkFixtureContainer::aifc, ChunkContainer::aifc, 24, ".aifc"},
 };
 
-bool isAiff(const ContainerCase& c) { return c.container == ChunkContainer::aiff || c.container == ChunkContainer::aifc; }
+bool isAiff(const ContainerCase& c) {
+    return c.container == ChunkContainer::aiff || c.container == ChunkContainer::aifc;
+}
 
 std::uint32_t idOf(const std::string& text) {
     return (std::uint32_t(std::uint8_t(text[0])) << 24) | (std::uint32_t(std::uint8_t(text[1])) << 16) |
@@ -236,7 +238,6 @@ TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
     EXPECT_EQ(fileBytes(path), cut);
 }
 
-
 struct DamageCase {
     const char* name;
     std::function<void(Bytes&)> damage;  // given a good file of `container`
@@ -249,8 +250,16 @@ constexpr auto kRf64 = ChunkFixtureContainer::rf64;
 const DamageCase kDamage[] = {
     {"empty", [](Bytes& b) { b.clear(); }},
     {"elevenBytes", [](Bytes& b) { b.resize(11); }},
-    {"text", [](Bytes& b) { const std::string t = "this is a text file named .wav\n"; b.assign(t.begin(), t.end()); }},
-    {"garbage", [](Bytes& b) { std::mt19937 r(7); for (auto& x : b) x = std::uint8_t(r()); }},
+    {"text",
+     [](Bytes& b) {
+         const std::string t = "this is a text file named .wav\n";
+         b.assign(t.begin(), t.end());
+     }},
+    {"garbage",
+     [](Bytes& b) {
+         std::mt19937 r(7);
+         for (auto& x : b) x = std::uint8_t(r());
+     }},
     {"unknownForm", [](Bytes& b) { std::memcpy(&b[8], "AVI ", 4); }},
     {"unknownAiffForm", [](Bytes& b) { std::memcpy(&b[8], "8SVX", 4); }, kAiff},
     {"chunkPastTheEnd", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 10000); }},
@@ -263,8 +272,16 @@ const DamageCase kDamage[] = {
     {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }, kRf64},
     {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }, kRf64},
     {"rf64DataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }, kRf64},
-    {"chunkPastTheEndOfAnOversizedForm", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); putLE32(b, findId(b, "LIST") + 4, 9999); }},
-    {"junkInsideTheDeclaredForm", [](Bytes& b) { b.insert(b.end() - 20, 8, 0); putLE32(b, 4, std::uint32_t(b.size() - 8)); }},
+    {"chunkPastTheEndOfAnOversizedForm",
+     [](Bytes& b) {
+         putLE32(b, 4, 0xFFFFFFFF);
+         putLE32(b, findId(b, "LIST") + 4, 9999);
+     }},
+    {"junkInsideTheDeclaredForm",
+     [](Bytes& b) {
+         b.insert(b.end() - 20, 8, 0);
+         putLE32(b, 4, std::uint32_t(b.size() - 8));
+     }},
 };
 
 // Writes the file the damage and framing cases start from.
@@ -278,9 +295,7 @@ Bytes writeCaseFixture(const std::filesystem::path& path, ChunkFixtureContainer 
     return fileBytes(path);
 }
 
-std::string caseFileName(ChunkFixtureContainer container) {
-    return container == kAiff ? "file.aiff" : "file.wav";
-}
+std::string caseFileName(ChunkFixtureContainer container) { return container == kAiff ? "file.aiff" : "file.wav"; }
 
 // Container sizes that are wrong, and bytes after the form, as taggers,
 // streaming recorders and careless tools leave them. Every other reader
@@ -299,8 +314,19 @@ const FramingCase kFraming[] = {
     {"riffSizeEndsInsideAChunk", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 20)); }},
     {"riffSize100TooLarge", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 + 100)); }},
     {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }},
-    {"id3v1Tag", [](Bytes& b) { const std::string t = "TAG" + std::string(125, '0'); b.insert(b.end(), t.begin(), t.end()); }, ChunkFixtureContainer::wave, 0, false},
-    {"id3v1TagWithAllOnesSize", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); b.insert(b.end(), 128, 0); std::memcpy(&b[b.size() - 128], "TAG", 3); }, ChunkFixtureContainer::wave, 0, false},
+    {"id3v1Tag",
+     [](Bytes& b) {
+         const std::string t = "TAG" + std::string(125, '0');
+         b.insert(b.end(), t.begin(), t.end());
+     },
+     ChunkFixtureContainer::wave, 0, false},
+    {"id3v1TagWithAllOnesSize",
+     [](Bytes& b) {
+         putLE32(b, 4, 0xFFFFFFFF);
+         b.insert(b.end(), 128, 0);
+         std::memcpy(&b[b.size() - 128], "TAG", 3);
+     },
+     ChunkFixtureContainer::wave, 0, false},
     {"strayByte", [](Bytes& b) { b.push_back(0); }, ChunkFixtureContainer::wave, 0, false},
     {"junkAfterTheForm", [](Bytes& b) { b.insert(b.end(), 40, 0xFF); }, ChunkFixtureContainer::wave, 0, false},
     {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }, ChunkFixtureContainer::wave, 2, false},

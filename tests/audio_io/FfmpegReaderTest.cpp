@@ -173,13 +173,16 @@ TEST(FfmpegBadInputTest, EveryKindIsAnAudioIOError) {
     test::writeBytes(dir / "text.mp3", "This is a text file, not audio.\n");
     test::writeBytes(dir / "empty.mp3", "");
     test::writeBytes(dir / "empty.m4a", "");
-    const std::string m4a = test::readBytes(
-        test::writeCompressed(dir.path(), "whole.m4a", test::dualMono(40'000), EncodedFormat::m4aAac));
+    const std::string m4a =
+        test::readBytes(test::writeCompressed(dir.path(), "whole.m4a", test::dualMono(40'000), EncodedFormat::m4aAac));
     test::writeBytes(dir / "cut.m4a", m4a.substr(0, m4a.size() / 2));  // loses its sample tables
-    const std::pair<const char*, const char*> inputs[] = {
-        {"text.mp3", ""},    {"empty.mp3", ""},     {"empty.m4a", ""},
-        {"cut.m4a", ""},     {"pipe.mp3", ""},      {"folder.mp3", "Is a directory"},
-        {"missing.mp3", "No such file or directory"}};
+    const std::pair<const char*, const char*> inputs[] = {{"text.mp3", ""},
+                                                          {"empty.mp3", ""},
+                                                          {"empty.m4a", ""},
+                                                          {"cut.m4a", ""},
+                                                          {"pipe.mp3", ""},
+                                                          {"folder.mp3", "Is a directory"},
+                                                          {"missing.mp3", "No such file or directory"}};
     for (const auto& [name, message] : inputs) {
         const std::string error = test::openError(&openFfmpegFile, dir / name);
         EXPECT_NE(error, "opened") << name;
@@ -194,7 +197,11 @@ TEST(FfmpegBadInputTest, EveryKindIsAnAudioIOError) {
 TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
     TempDir dir;
     std::string fmt("fmt \x10\0\0\0\x01\0\x02\0\x80\xBB\0\0\0\xEE\x02\0\x04\0\x10\0", 24);
-    std::string list("LIST\xF0\xFF\xFF\x7F" "INFOISFT\0\0\0\x70" "Lavf", 24);
+    std::string list(
+        "LIST\xF0\xFF\xFF\x7F"
+        "INFOISFT\0\0\0\x70"
+        "Lavf",
+        24);
     test::writeBytes(dir / "info.wav", std::string("RIFF\x3C\0\0\0WAVE", 12) + fmt + list);
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
@@ -208,8 +215,8 @@ TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
 // is there, or fails cleanly, and never claims frames it cannot deliver.
 TEST(FfmpegBadInputTest, TruncatedMp3NeverPromisesMissingFrames) {
     TempDir dir;
-    const std::string bytes = test::readBytes(
-        test::writeCompressed(dir.path(), "whole.mp3", test::dualMono(100'000), EncodedFormat::mp3));
+    const std::string bytes =
+        test::readBytes(test::writeCompressed(dir.path(), "whole.mp3", test::dualMono(100'000), EncodedFormat::mp3));
     const std::pair<std::size_t, std::int64_t> cuts[] = {
         {bytes.size() / 2 + 101, 60'000}, {std::size_t(700), 5000}, {bytes.size() - 1, 100'000}};
     for (const auto& [keep, atMost] : cuts) {
@@ -257,8 +264,7 @@ TEST(FfmpegEncoderTest, AFailedEncodeLeavesNoFile) {
                  AudioIOError);
     const FloatChannels uneven{std::vector<float>(10), std::vector<float>(11)};
     EXPECT_THROW(encodeAudioFile(dir / "b.m4a", uneven, 44100, EncodedFormat::m4aAac), std::invalid_argument);
-    EXPECT_THROW(encodeAudioFile(dir / "c.m4a", FloatChannels(2), 44100, EncodedFormat::m4aAac),
-                 std::invalid_argument);
+    EXPECT_THROW(encodeAudioFile(dir / "c.m4a", FloatChannels(2), 44100, EncodedFormat::m4aAac), std::invalid_argument);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

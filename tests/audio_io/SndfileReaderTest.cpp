@@ -41,7 +41,8 @@ std::vector<Case> allCases() {
     for (auto container : {PcmContainer::wav, PcmContainer::aiff, PcmContainer::aifc, PcmContainer::rf64})
         for (auto encoding : {PcmEncoding::int8, PcmEncoding::int16, PcmEncoding::int24, PcmEncoding::int32,
                               PcmEncoding::float32, PcmEncoding::float64})
-            if (container != PcmContainer::aifc || encoding != PcmEncoding::int8) cases.push_back({container, encoding, 2});
+            if (container != PcmContainer::aifc || encoding != PcmEncoding::int8)
+                cases.push_back({container, encoding, 2});
     // The decoder has separate loops per channel count and byte order.
     for (auto container : {PcmContainer::wav, PcmContainer::aiff})
         for (auto encoding : {PcmEncoding::int16, PcmEncoding::int24, PcmEncoding::int32, PcmEncoding::float32})
@@ -157,8 +158,8 @@ TEST(SndfileReaderFormatTest, OtherContainersAndULawReadLikeLibsndfile) {
 
 struct DeclaredLength {
     const char* name;
-    std::uint32_t written;  // frames libsndfile writes, followed by a zero pad byte when odd
-    double last;            // the last frame written
+    std::uint32_t written;                // frames libsndfile writes, followed by a zero pad byte when odd
+    double last;                          // the last frame written
     std::uint32_t commFrames, ssndBytes;  // then declared in COMM and SSND
     std::int64_t expected;
 };
@@ -183,18 +184,17 @@ TEST_P(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
     EXPECT_EQ(test::readToEnd(*reader, 300)[0], asFloats(written));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Headers, DeclaredLengthTest,
-    testing::Values(
-        // The byte beyond COMM's count is the zero pad: not a frame.
-        DeclaredLength{"padCountedInSsnd", 1001, -0.5, 1001, 1002, 1001},
-        // A nonzero byte there is audio that COMM misses; keep it.
-        DeclaredLength{"oneByteMoreThatIsAudio", 1002, -0.5, 1001, 1002, 1002},
-        // A recording that stopped before its header was finished.
-        DeclaredLength{"commNeverUpdated", 1000, -0.5, 0, 1000, 1000},
-        // A consistent file ending in silence loses nothing.
-        DeclaredLength{"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Headers, DeclaredLengthTest,
+                         testing::Values(
+                             // The byte beyond COMM's count is the zero pad: not a frame.
+                             DeclaredLength{"padCountedInSsnd", 1001, -0.5, 1001, 1002, 1001},
+                             // A nonzero byte there is audio that COMM misses; keep it.
+                             DeclaredLength{"oneByteMoreThatIsAudio", 1002, -0.5, 1001, 1002, 1002},
+                             // A recording that stopped before its header was finished.
+                             DeclaredLength{"commNeverUpdated", 1000, -0.5, 0, 1000, 1000},
+                             // A consistent file ending in silence loses nothing.
+                             DeclaredLength{"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A file whose audio chunk declares more bytes than the file holds reports
 // only the frames present and delivers exactly those; a cut header fails.

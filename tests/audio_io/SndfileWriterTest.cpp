@@ -175,7 +175,7 @@ TEST_P(WriterLayoutTest, LibsndfileReadsExactlyTheSamplesWritten) {
     for (int c = 0; c < channels; ++c) {
         written.push_back(test::noise(kFrames, encoding, 20 + c, 1.0));
         written.back()[0] = c == 0 ? -1.0 : test::quantize(1.0, encoding);  // both extremes
-        written.back().back() = -0.5;  // a lost or extra zero frame cannot hide
+        written.back().back() = -0.5;                                       // a lost or extra zero frame cannot hide
         expected.push_back(test::storedInts(written.back(), encoding));
     }
     writeAll(path, settingsFor(channels, bits, aiff), written, asInt);
@@ -185,18 +185,19 @@ TEST_P(WriterLayoutTest, LibsndfileReadsExactlyTheSamplesWritten) {
     expectExactAudioChunk(test::fileBytes(path), aiff, kFrames, kFrames * std::uint32_t(channels * bits / 8));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, WriterLayoutTest,
-    testing::Values(Layout{true, 8, 1, false}, Layout{true, 8, 3, true}, Layout{true, 16, 2, true},
-                    Layout{true, 24, 1, true}, Layout{true, 24, 3, false}, Layout{true, 24, 5, false},
-                    Layout{true, 32, 2, true}, Layout{false, 8, 1, true}, Layout{false, 8, 2, false},
-                    Layout{false, 16, 1, false}, Layout{false, 16, 2, true}, Layout{false, 24, 1, false},
-                    Layout{false, 24, 3, true}, Layout{false, 24, 5, false}, Layout{false, 32, 2, true}),
-    [](const auto& info) {
-        const Layout& p = info.param;
-        return std::string(p.aiff ? "aiff" : "wav") + std::to_string(p.bits) + "_" + std::to_string(p.channels) +
-               (p.asInt ? "ch_int" : "ch_float");
-    });
+INSTANTIATE_TEST_SUITE_P(Layouts, WriterLayoutTest,
+                         testing::Values(Layout{true, 8, 1, false}, Layout{true, 8, 3, true}, Layout{true, 16, 2, true},
+                                         Layout{true, 24, 1, true}, Layout{true, 24, 3, false},
+                                         Layout{true, 24, 5, false}, Layout{true, 32, 2, true},
+                                         Layout{false, 8, 1, true}, Layout{false, 8, 2, false},
+                                         Layout{false, 16, 1, false}, Layout{false, 16, 2, true},
+                                         Layout{false, 24, 1, false}, Layout{false, 24, 3, true},
+                                         Layout{false, 24, 5, false}, Layout{false, 32, 2, true}),
+                         [](const auto& info) {
+                             const Layout& p = info.param;
+                             return std::string(p.aiff ? "aiff" : "wav") + std::to_string(p.bits) + "_" +
+                                    std::to_string(p.channels) + (p.asInt ? "ch_int" : "ch_float");
+                         });
 
 // ---- float files ---------------------------------------------------------------------
 
@@ -277,8 +278,8 @@ TEST(WriterRefusalTest, RefusesUnknownExtensionsAndSettingsWithoutLeavingAFile) 
     noRate.sampleRate = 0;
     WriterSettings float24 = settingsFor(1, 24), float16 = settingsFor(1, 16);
     float24.isFloat = float16.isFloat = true;
-    for (const WriterSettings& s : {settingsFor(1, 12), settingsFor(0, 16), settingsFor(1, 64), noRate, float24,
-                                    float16})
+    for (const WriterSettings& s :
+         {settingsFor(1, 12), settingsFor(0, 16), settingsFor(1, 64), noRate, float24, float16})
         EXPECT_THROW(createAudioFile(dir / "bad.wav", s), AudioIOError);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }

@@ -72,9 +72,8 @@ protected:
         Scan out;
         analyzer.analyzeQueue(analysisItems(files), {2, cache.get()},
                               [&](ScanResult r) { out.results.push_back(std::move(r)); });
-        std::sort(out.results.begin(), out.results.end(), [](const ScanResult& a, const ScanResult& b) {
-            return a.fileInfo.path < b.fileInfo.path;
-        });
+        std::sort(out.results.begin(), out.results.end(),
+                  [](const ScanResult& a, const ScanResult& b) { return a.fileInfo.path < b.fileInfo.path; });
         out.filesOpened = analyzer.filesOpened();
         return out;
     }

@@ -48,9 +48,8 @@ TEST(ChannelStreamerTest, LengthsPastTheThirtyTwoBitRangeAreStreamedWhole) {
     CountingWriter writer;
     double last = 0;
     std::int64_t checks = 0;
-    StreamHooks hooks{.blockFrames = 1'000'000,
-                      .checkCancelled = [&] { ++checks; },
-                      .afterChunk = [&](double f) { last = f; }};
+    StreamHooks hooks{
+        .blockFrames = 1'000'000, .checkCancelled = [&] { ++checks; }, .afterChunk = [&](double f) { last = f; }};
     streamChannels(reader, {{&writer, {0}, std::nullopt}}, hooks);
     EXPECT_EQ(writer.framesWritten(), length);
     EXPECT_EQ(reader.position(), length);
@@ -77,7 +76,9 @@ StreamHooks smallChunks(std::function<void()> checkCancelled = {}) {
 TEST(ChannelStreamerTest, AReaderThatStopsEarlyIsAReadError) {
     MemoryReader reader(2, 3'000'000, 1'500'000);
     CountingWriter writer;
-    EXPECT_EQ(failureOf([&] { streamChannels(reader, {{&writer, {1}, std::nullopt}}, StreamHooks{}); }),
+    EXPECT_EQ(failureOf([&] {
+                  streamChannels(reader, {{&writer, {1}, std::nullopt}}, StreamHooks{});
+              }),
               Case::readError);
     MemoryReader firstHalf(2, 10'000, 10'000);
     auto shortSecondHalf = [] { return std::make_unique<MemoryReader>(2, 10'000, 7'000); };

@@ -24,8 +24,8 @@ TEST_F(MetadataTest, BroadcastChunksReachTheMonoFileOnceEach) {
     const FixtureChunk ixml = ixmlChunk();
     const FixtureChunk list1 = listInfoChunk({{"INAM", "Take"}});
     const FixtureChunk list2 = listInfoChunk({{"ICMT", "second LIST"}});
-    ChunkFixture fixture{.bitsPerSample = 24, .samples = {1, -1, 2, -2, 3, -3}, .before = {bext, list1},
-                         .after = {ixml, list2}};
+    ChunkFixture fixture{
+        .bitsPerSample = 24, .samples = {1, -1, 2, -2, 3, -3}, .before = {bext, list1}, .after = {ixml, list2}};
     writeChunkFixture(dir / "Take.wav", fixture);
 
     converter.convertToMono(dir / "Take.wav", dir / "Take_mono.wav", ChannelSelection::left);
@@ -40,8 +40,8 @@ TEST_F(MetadataTest, BroadcastChunksReachTheMonoFileOnceEach) {
 TEST_F(MetadataTest, AiffMarkersReachTheAiffOutput) {
     const FixtureChunk mark = markChunk({{1, 0, "Start"}, {2, 2, "Hit"}});
     const FixtureChunk anno = annoChunk("odd");
-    ChunkFixture fixture{.container = ChunkFixtureContainer::aiff, .samples = {1, 2, 3, 4, 5, 6},
-                         .before = {mark}, .after = {anno}};
+    ChunkFixture fixture{
+        .container = ChunkFixtureContainer::aiff, .samples = {1, 2, 3, 4, 5, 6}, .before = {mark}, .after = {anno}};
     writeChunkFixture(dir / "Loop.aiff", fixture);
     converter.splitToTwoMono(dir / "Loop.aiff", dir / "L.aiff", dir / "R.aiff");
     for (const auto& out : {dir / "L.aiff", dir / "R.aiff"}) {
@@ -70,12 +70,13 @@ TEST_F(MetadataTest, OddChunkAfterOddAudioIsPaddedAndCounted) {
     EXPECT_EQ(readStoredInts(dir / "Target.wav")[0], (std::vector<std::int32_t>{5 << 8, 6 << 8, 7 << 8}));
 }
 
-
 TEST_F(MetadataTest, AChunkThatCannotBeWrittenFailsTheConversion) {
     const std::string xml = "<BWFXML>" + std::string(1'200'000, 'x') + "</BWFXML>";
     const ChunkFixture fixture{.silentFrames = 48000, .after = {ixmlChunk(xml)}};
     writeChunkFixture(dir / "Take.wav", fixture);
-    const auto convert = [&] { converter.convertToMono(dir / "Take.wav", dir / "Take_mono.wav", ChannelSelection::left); };
+    const auto convert = [&] {
+        converter.convertToMono(dir / "Take.wav", dir / "Take_mono.wav", ChannelSelection::left);
+    };
     EXPECT_EQ(outcomeUnder(RLIMIT_FSIZE, 600'000, convert, {"'iXML'", "Take_mono.wav"}), systemsError);
 }
 
@@ -154,15 +155,14 @@ FixtureChunk changedCopy(FixtureChunk chunk) {
     return chunk;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Outputs, CarriedTest,
-    testing::Values(CarriedCase{"all", {kBext, kList1, kList2}, nullptr},
-                    CarriedCase{"allAndMore", {kBext, ixmlChunk(), kList1, kList2}, nullptr},
-                    CarriedCase{"none", {}, "bext"},
-                    CarriedCase{"secondListMissing", {kBext, kList1}, "LIST"},
-                    CarriedCase{"secondListChanged", {kBext, kList1, changedCopy(kList2)}, "LIST"},
-                    CarriedCase{"bextShorter", {bextChunk("Scene"), kList1, kList2}, "bext"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Outputs, CarriedTest,
+                         testing::Values(CarriedCase{"all", {kBext, kList1, kList2}, nullptr},
+                                         CarriedCase{"allAndMore", {kBext, ixmlChunk(), kList1, kList2}, nullptr},
+                                         CarriedCase{"none", {}, "bext"},
+                                         CarriedCase{"secondListMissing", {kBext, kList1}, "LIST"},
+                                         CarriedCase{"secondListChanged", {kBext, kList1, changedCopy(kList2)}, "LIST"},
+                                         CarriedCase{"bextShorter", {bextChunk("Scene"), kList1, kList2}, "bext"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Sizes that taggers and streaming recorders get wrong, and bytes after the
 // form: the output keeps the source's depth and every chunk all the same.
@@ -173,7 +173,11 @@ struct FramingCase {
 };
 
 const FramingCase kFraming[] = {
-    {"id3v1Tag", [](Bytes& b) { const std::string t = "TAG" + std::string(125, '0'); b.insert(b.end(), t.begin(), t.end()); }},
+    {"id3v1Tag",
+     [](Bytes& b) {
+         const std::string t = "TAG" + std::string(125, '0');
+         b.insert(b.end(), t.begin(), t.end());
+     }},
     {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }},
     {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }},
     {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }},

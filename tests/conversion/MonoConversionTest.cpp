@@ -88,27 +88,27 @@ TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, SourceDepthTest,
-    ::testing::Values(DepthCase{"wav8", {wav, int8}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
-                      DepthCase{"wav16", {wav, int16}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-                      DepthCase{"wav24", {wav, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-                      DepthCase{"wav32", {wav, int32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
-                      DepthCase{"rf64_24", {rf64, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-                      DepthCase{"aiff8", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
-                      DepthCase{"aiff8Even", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1000},
-                      DepthCase{"aiff16", {aiff, int16}, "AIF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-                      DepthCase{"aiff24", {aiff, int24}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
-                      DepthCase{"aiff32", {aiff, int32}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
-                      DepthCase{"aifcLittle16", {aifc, int16}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-                      DepthCase{"float32", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
-                      DepthCase{"float64", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 0.999},
-                      // A double at full scale may be one just above it as far as a 32-bit peak can tell.
-                      DepthCase{"float64FullScale", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1000},
-                      DepthCase{"float32Beyond", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, kFrames, 2.0},
-                      DepthCase{"float64Beyond", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, kFrames, 2.0},
-                      DepthCase{"aiffFloat32", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
-                      DepthCase{"aiffFloat32Beyond", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1000, 2.0},
-                      DepthCase{"aiffFloat64Beyond", {aiff, float64}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 1000,
-                                2.0}),
+    ::testing::Values(
+        DepthCase{"wav8", {wav, int8}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+        DepthCase{"wav16", {wav, int16}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+        DepthCase{"wav24", {wav, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        DepthCase{"wav32", {wav, int32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+        DepthCase{"rf64_24", {rf64, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        DepthCase{"aiff8", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
+        DepthCase{"aiff8Even", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1000},
+        DepthCase{"aiff16", {aiff, int16}, "AIF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+        DepthCase{"aiff24", {aiff, int24}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+        DepthCase{"aiff32", {aiff, int32}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
+        DepthCase{"aifcLittle16", {aifc, int16}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+        DepthCase{"float32", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+        DepthCase{"float64", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 0.999},
+        // A double at full scale may be one just above it as far as a 32-bit peak can tell.
+        DepthCase{"float64FullScale", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1000},
+        DepthCase{"float32Beyond", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, kFrames, 2.0},
+        DepthCase{"float64Beyond", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, kFrames, 2.0},
+        DepthCase{"aiffFloat32", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
+        DepthCase{"aiffFloat32Beyond", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1000, 2.0},
+        DepthCase{"aiffFloat64Beyond", {aiff, float64}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 1000, 2.0}),
     [](const auto& info) { return info.param.name; });
 
 // Depths libsndfile cannot write, so no source above has them.
@@ -186,7 +186,8 @@ TEST_P(MisnamedSourceTest, OutputKeepsTheContentsContainerAndChunks) {
     converter.convertToMono(source, output, ChannelSelection::right);
     const Bytes bytes = fileBytes(output);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), c.outputMagic);
-    for (const FixtureChunk& chunk : c.chunks) EXPECT_EQ(sndfileChunks(output, chunk.id), std::vector<Bytes>{chunk.data});
+    for (const FixtureChunk& chunk : c.chunks)
+        EXPECT_EQ(sndfileChunks(output, chunk.id), std::vector<Bytes>{chunk.data});
     EXPECT_EQ(readStoredInts(output)[0], readStoredInts(source)[1]);
     EXPECT_EQ(converter.metadataService().readChunks(output), converter.metadataService().readChunks(source));
 }
@@ -196,8 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MisnamedCase{"AiffNamedWav", ChunkFixtureContainer::aiff, ".wav", {comtChunk("Snare, room mic")}, "FORM"},
         MisnamedCase{"AifcNamedWav", ChunkFixtureContainer::aifc, ".WAV", {annoChunk("odd")}, "FORM"},
-        MisnamedCase{"WavNamedAif", ChunkFixtureContainer::wave, ".aif",
-                     {bextChunk("Scene 12 take 3"), listInfoChunk({{"INAM", "Take"}})}, "RIFF"}),
+        MisnamedCase{"WavNamedAif",
+                     ChunkFixtureContainer::wave,
+                     ".aif",
+                     {bextChunk("Scene 12 take 3"), listInfoChunk({{"INAM", "Take"}})},
+                     "RIFF"}),
     [](const auto& info) { return info.param.name; });
 
 // ---- progress ----------------------------------------------------------------
@@ -267,10 +271,9 @@ TEST_F(ConverterFixture, AFolderReachedThroughALinkGetsItsOutput) {
 TEST_F(ConverterFixture, CancelSticksUntilCleared) {
     const fs::path source = stereoSource("Song.wav", 1000);
     converter.cancel();
-    EXPECT_EQ(failureOf([&] {
-                  converter.convertToMono(source, dir / "a.wav", ChannelSelection::left, -1.0f, recorder());
-              }),
-              Case::cancelled);
+    EXPECT_EQ(
+        failureOf([&] { converter.convertToMono(source, dir / "a.wav", ChannelSelection::left, -1.0f, recorder()); }),
+        Case::cancelled);
     EXPECT_TRUE(progress.empty());
     EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Song.wav"});
     converter.clearCancelled();
@@ -318,13 +321,17 @@ TEST_F(ConverterFixture, ConvertFilesNormalisesTheLeftChannelOfEachInOrder) {
     settings.normalizationTargetdBFS = -3.0f;
     std::vector<std::tuple<int, int, std::string, double>> reports;
     converter.cancel();  // a batch starts afresh
-    const auto outputs = converter.convertFiles(
-        results, settings, [&](int started, int total, const std::string& name, double overall) {
+    const auto outputs =
+        converter.convertFiles(results, settings, [&](int started, int total, const std::string& name, double overall) {
             reports.emplace_back(started, total, name, overall);
         });
     EXPECT_EQ(outputs, (std::vector<fs::path>{dir / "One_mono.wav", dir / "Two_mono.wav"}));
-    EXPECT_EQ(reports, (decltype(reports){{1, 2, "One.wav", 0.25}, {1, 2, "One.wav", 0.5}, {1, 2, "One.wav", 0.5},
-                                          {2, 2, "Two.wav", 0.75}, {2, 2, "Two.wav", 1.0}, {2, 2, "Two.wav", 1.0}}));
+    EXPECT_EQ(reports, (decltype(reports){{1, 2, "One.wav", 0.25},
+                                          {1, 2, "One.wav", 0.5},
+                                          {1, 2, "One.wav", 0.5},
+                                          {2, 2, "Two.wav", 0.75},
+                                          {2, 2, "Two.wav", 1.0},
+                                          {2, 2, "Two.wav", 1.0}}));
     // The single-file operation's samples are pinned by the normalisation tests.
     converter.convertToMono(dir / "Two.wav", dir / "reference.wav", ChannelSelection::left, -3.0f);
     EXPECT_EQ(readStoredInts(outputs[1]), readStoredInts(dir / "reference.wav"));

@@ -70,8 +70,8 @@ TEST_F(MultichannelTest, FloatChannelsBeyondFullScaleStayFloat) {
     converter.removeRedundantChannels(dir / "Quad.wav", dir / "Loud.wav", {3, 2});
     converter.removeRedundantChannels(dir / "Quad.wav", dir / "Within.wav", {0, 1});
 
-    for (const auto& [output, kept] : {std::pair{outputs[0], std::vector<int>{2}}, {outputs[1], {0}},
-                                       {dir / "Loud.wav", {3, 2}}}) {
+    for (const auto& [output, kept] :
+         {std::pair{outputs[0], std::vector<int>{2}}, {outputs[1], {0}}, {dir / "Loud.wav", {3, 2}}}) {
         EXPECT_EQ(soundFormat(output), SF_FORMAT_WAV | SF_FORMAT_FLOAT) << output;
         const auto written = readDoubles(output);
         ASSERT_EQ(written.size(), kept.size());
@@ -104,7 +104,9 @@ TEST_F(MultichannelTest, CancelDeletesEveryChannelFile) {
     EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, std::nullopt, AppSettings{}, cancel); }),
               Case::cancelled);
     converter.clearCancelled();
-    EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, dir / "out.wav", {0, 1}, cancel); }),
+    EXPECT_EQ(failureOf([&] {
+                  converter.removeRedundantChannels(source, dir / "out.wav", {0, 1}, cancel);
+              }),
               Case::cancelled);
     EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Film.wav"});
 }

@@ -21,9 +21,9 @@ constexpr float kHalfScale = -6.0206f;  // 0.5 in single precision
 struct NormalisedCase {
     std::string name;
     PcmFormat format;
-    Signal right;                       // the channel converted; the left is louder noise
+    Signal right;  // the channel converted; the left is louder noise
     float target;
-    std::vector<std::int64_t> expected; // at the output's depth
+    std::vector<std::int64_t> expected;  // at the output's depth
 };
 
 void PrintTo(const NormalisedCase& c, std::ostream* os) { *os << c.name; }
@@ -51,18 +51,31 @@ INSTANTIATE_TEST_SUITE_P(
     Sources, NormalisedSamplesTest,
     ::testing::Values(
         NormalisedCase{"wav8", {wav, int8}, {0.25, -0.25, 1.0 / 128, -0.125}, kHalfScale, {64, -64, 2, -32}},
-        NormalisedCase{"wav16", {wav, int16}, {0.25, -0.125, 3.0 / 32768, -0.25}, kHalfScale, {16384, -8192, 6, -16384}},
-        NormalisedCase{"wav16FullScale", {wav, int16}, {0.25, -0.25, 1.0 / 32768, -3.0 / 32768}, 0.0f,
-                       {32767, -32768, 4, -12}},
+        NormalisedCase{
+            "wav16", {wav, int16}, {0.25, -0.125, 3.0 / 32768, -0.25}, kHalfScale, {16384, -8192, 6, -16384}},
+        NormalisedCase{
+            "wav16FullScale", {wav, int16}, {0.25, -0.25, 1.0 / 32768, -3.0 / 32768}, 0.0f, {32767, -32768, 4, -12}},
         NormalisedCase{"aiff24FullScale", {aiff, int24}, {0.25, -0.25, 0x1p-23 * 5}, 0.0f, {8388607, -8388608, 20}},
-        NormalisedCase{"wav32FullScale", {wav, int32}, {0.5, -0.5, 0x1p-31 * 7, -0.25}, 0.0f,
+        NormalisedCase{"wav32FullScale",
+                       {wav, int32},
+                       {0.5, -0.5, 0x1p-31 * 7, -0.25},
+                       0.0f,
                        {2147483647, -2147483648LL, 14, -1073741824}},
         // A gain of 4/3 leaves fractions to round; products of 2^-32 steps are ties, to even.
-        NormalisedCase{"wav16Thirds", {wav, int16}, {0.75, -0.75, 1.0 / 32768, 2.0 / 32768, 3.0 / 32768, -2.0 / 32768},
-                       0.0f, {32767, -32768, 1, 3, 4, -3}},
-        NormalisedCase{"float32Ties", {wav, float32}, {1.0, 0x1p-32, 0x1p-32 * 3, 0x1p-32 * 5, -0x1p-32 * 3, 0x1p-33 * 3},
-                       0.0f, {2147483647, 0, 2, 2, -2, 1}},
-        NormalisedCase{"float32Beyond", {wav, float32}, {1.25, -0.625, std::nan(""), 0.5, 0.375}, 0.0f,
+        NormalisedCase{"wav16Thirds",
+                       {wav, int16},
+                       {0.75, -0.75, 1.0 / 32768, 2.0 / 32768, 3.0 / 32768, -2.0 / 32768},
+                       0.0f,
+                       {32767, -32768, 1, 3, 4, -3}},
+        NormalisedCase{"float32Ties",
+                       {wav, float32},
+                       {1.0, 0x1p-32, 0x1p-32 * 3, 0x1p-32 * 5, -0x1p-32 * 3, 0x1p-33 * 3},
+                       0.0f,
+                       {2147483647, 0, 2, 2, -2, 1}},
+        NormalisedCase{"float32Beyond",
+                       {wav, float32},
+                       {1.25, -0.625, std::nan(""), 0.5, 0.375},
+                       0.0f,
                        {2147483647, -1073741824, 0, 858993472, 644245120}}),
     [](const auto& info) { return info.param.name; });
 

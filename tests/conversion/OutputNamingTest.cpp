@@ -21,17 +21,16 @@ AppSettings withSuffix(std::string suffix) {
 
 TEST(OutputURLTest, NamesTheOutputBesideItsSource) {
     // source, suffix, extra, expected
-    const std::vector<std::array<std::string, 4>> cases{
-        {"Song.wav", "_mono", "", "Song_mono.wav"},
-        {"Song.MP3", "_mono", "", "Song_mono.wav"},
-        {"Song.AIF", "_mono", "", "Song_mono.AIF"},
-        {"Song.M4A", "_mono", "", "Song_mono.wav"},
-        {"Song.aac", "_mono", "", "Song_mono.wav"},
-        {"Pad.wav", "_mono", "_69L", "Pad_mono_69L.wav"},
-        {"Take.1.wav", "_mono", "", "Take.1_mono.wav"},
-        {"Song.wav", "", "", "Song.wav"},
-        {"Odd name (1).Wav", " mono!", "", "Odd name (1) mono!.Wav"},
-        {"NoExtension", "_mono", "", "NoExtension_mono."}};
+    const std::vector<std::array<std::string, 4>> cases{{"Song.wav", "_mono", "", "Song_mono.wav"},
+                                                        {"Song.MP3", "_mono", "", "Song_mono.wav"},
+                                                        {"Song.AIF", "_mono", "", "Song_mono.AIF"},
+                                                        {"Song.M4A", "_mono", "", "Song_mono.wav"},
+                                                        {"Song.aac", "_mono", "", "Song_mono.wav"},
+                                                        {"Pad.wav", "_mono", "_69L", "Pad_mono_69L.wav"},
+                                                        {"Take.1.wav", "_mono", "", "Take.1_mono.wav"},
+                                                        {"Song.wav", "", "", "Song.wav"},
+                                                        {"Odd name (1).Wav", " mono!", "", "Odd name (1) mono!.Wav"},
+                                                        {"NoExtension", "_mono", "", "NoExtension_mono."}};
     for (const auto& [source, suffix, extra, expected] : cases) {
         EXPECT_EQ(outputPath(kFolder / source, withSuffix(suffix), extra), kFolder / expected) << source;
     }

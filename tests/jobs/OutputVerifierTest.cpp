@@ -86,13 +86,14 @@ TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
     EXPECT_NE(message.find("out.wav"), std::string::npos) << message;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, ConvertedOutputTest,
-    ::testing::Values(VerifierCase{PcmEncoding::int8, {}}, VerifierCase{PcmEncoding::int16, {}},
-                      VerifierCase{PcmEncoding::int24, {}}, VerifierCase{PcmEncoding::int32, {}},
-                      VerifierCase{PcmEncoding::float32, {}}, VerifierCase{PcmEncoding::int16, -1.0f},
-                      VerifierCase{PcmEncoding::int24, -20.0f}, VerifierCase{PcmEncoding::int32, -6.0f},
-                      VerifierCase{PcmEncoding::float32, -3.0f}));
+INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest,
+                         ::testing::Values(VerifierCase{PcmEncoding::int8, {}}, VerifierCase{PcmEncoding::int16, {}},
+                                           VerifierCase{PcmEncoding::int24, {}}, VerifierCase{PcmEncoding::int32, {}},
+                                           VerifierCase{PcmEncoding::float32, {}},
+                                           VerifierCase{PcmEncoding::int16, -1.0f},
+                                           VerifierCase{PcmEncoding::int24, -20.0f},
+                                           VerifierCase{PcmEncoding::int32, -6.0f},
+                                           VerifierCase{PcmEncoding::float32, -3.0f}));
 
 TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
     const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
@@ -136,7 +137,8 @@ TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
     EXPECT_EQ(failure({{narrowCopy(int24, -6.0f, PcmEncoding::int16), int24, {0}, -6.0f}}, &message),
               Case::depthMismatch);
     EXPECT_NE(message.find("narrow.wav has fewer bits per sample than its source (16 instead of 24)"),
-              std::string::npos) << message;
+              std::string::npos)
+        << message;
     const fs::path float32 = source(PcmEncoding::float32);
     EXPECT_EQ(failure({{narrowCopy(float32, {}, PcmEncoding::int16), float32, {0}, {}}}), Case::depthMismatch);
 
@@ -160,16 +162,18 @@ TEST_F(OutputVerifierTest, ShortOrMissingOutputsFail) {
 
 TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
     const fs::path src = dir / "six.wav", reduced = dir / "six_mono.wav";
-    writePcm(src, {PcmContainer::wav, PcmEncoding::int16, 48000}, multichannel({6, {{1, 2}}, {5}}, 5000, PcmEncoding::int16));
+    writePcm(src, {PcmContainer::wav, PcmEncoding::int16, 48000},
+             multichannel({6, {{1, 2}}, {5}}, 5000, PcmEncoding::int16));
     const auto written = converter.splitAllChannels(src, std::nullopt, AppSettings{});
     std::vector<OutputProvenance> outputs;
     for (int k = 0; k < 6; ++k) outputs.push_back({written[std::size_t(k)], src, {k}, {}});
     std::size_t reports = 0;
-    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled, [&](std::size_t, std::size_t count, const std::string& name, double) {
-        EXPECT_EQ(count, 1u);  // one source read once for all six outputs
-        EXPECT_EQ(name, "six.wav");
-        ++reports;
-    }));
+    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled,
+                                       [&](std::size_t, std::size_t count, const std::string& name, double) {
+                                           EXPECT_EQ(count, 1u);  // one source read once for all six outputs
+                                           EXPECT_EQ(name, "six.wav");
+                                           ++reports;
+                                       }));
     EXPECT_GT(reports, 0u);
     std::swap(outputs[3].output, outputs[4].output);
     EXPECT_EQ(failure(outputs), Case::sampleMismatch);
@@ -179,7 +183,6 @@ TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
     EXPECT_EQ(failure({{reduced, src, {0, 1, 2, 4}, {}}}), Case::sampleMismatch);  // 2 is not 3
     EXPECT_EQ(failure({{reduced, src, {0, 1, 3}, {}}}), Case::formatMismatch);
 }
-
 
 // What a conversion drops must still be redundant when the originals go:
 // each rule holds on the file as scanned, and fails once the dropped side
@@ -223,8 +226,10 @@ protected:
         const fs::path& file = proof.files.back().path;
         const auto date = fs::last_write_time(file);
         const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
-        if (c.splitPair) overwriteInPlace(file, format, {side});
-        else overwriteInPlace(file, format, {channels[0], side});
+        if (c.splitPair)
+            overwriteInPlace(file, format, {side});
+        else
+            overwriteInPlace(file, format, {channels[0], side});
         fs::last_write_time(file, date);
         ASSERT_EQ(currentFileIdentity(file), proof.files.back().identity);
     }

@@ -22,30 +22,25 @@ struct Shell {
 };
 
 // Runs a shell command line; -1 when it did not exit normally.
-Shell sh(const std::string& command)
-{
+Shell sh(const std::string& command) {
     Shell run{-1, {}};
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return run;
+    if (!pipe) return run;
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.output.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
     const int status = ::pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 
-std::string quoted(const fs::path& path)
-{
+std::string quoted(const fs::path& path) {
     std::string text(1, '\'');
     text += path.string();
     text += '\'';
     return text;
 }
 
-std::string read(const fs::path& path)
-{
+std::string read(const fs::path& path) {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), {}};
 }
@@ -61,12 +56,10 @@ const std::vector<std::string> kCliFiles{
 };
 
 #if TWINFOLD_HAS_GUI
-std::string lineStarting(const std::string& text, const std::string& start)
-{
+std::string lineStarting(const std::string& text, const std::string& start) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(start, 0) == 0)
-            return line;
+        if (line.rfind(start, 0) == 0) return line;
     }
     return {};
 }
@@ -87,15 +80,13 @@ const std::vector<std::string> kWindowFiles{
 // One install of the build into a scratch prefix, shared by the tests.
 class InstalledTree : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         prefix_ = new TempDir;
-        const Shell install = sh(std::string(TWINFOLD_CMAKE) + " --install " + quoted(TWINFOLD_BUILD_DIR)
-                               + " --prefix " + quoted(prefix_->path()));
+        const Shell install = sh(std::string(TWINFOLD_CMAKE) + " --install " + quoted(TWINFOLD_BUILD_DIR) +
+                                 " --prefix " + quoted(prefix_->path()));
         ASSERT_EQ(install.status, 0) << install.output;
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         delete prefix_;
         prefix_ = nullptr;
     }
@@ -106,14 +97,12 @@ protected:
 
 TempDir* InstalledTree::prefix_ = nullptr;
 
-TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence)
-{
+TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence) {
     std::vector<std::string> expected = kCliFiles;
 #if TWINFOLD_HAS_GUI
     expected.insert(expected.end(), kWindowFiles.begin(), kWindowFiles.end());
 #endif
-    for (const std::string& file : expected)
-        EXPECT_TRUE(fs::is_regular_file(installed(file))) << file;
+    for (const std::string& file : expected) EXPECT_TRUE(fs::is_regular_file(installed(file))) << file;
     EXPECT_TRUE(has(read(installed("share/doc/twinfold-cli/copyright")), "GNU GENERAL PUBLIC LICENSE"));
 
     const Shell version = sh(quoted(installed("bin/twinfold-cli")) + " --version");
@@ -127,8 +116,7 @@ TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence)
 #if TWINFOLD_HAS_GUI
 // The window opens audio files, never folders: claiming inode/directory
 // would make it the desktop's handler for double-clicked folders.
-TEST_F(InstalledTree, DesktopEntryClaimsAudioTypesOnly)
-{
+TEST_F(InstalledTree, DesktopEntryClaimsAudioTypesOnly) {
     const std::string entry = read(installed("share/applications/" + kAppId + ".desktop"));
     const std::string types = lineStarting(entry, "MimeType=");
     ASSERT_FALSE(types.empty()) << entry;
@@ -139,16 +127,14 @@ TEST_F(InstalledTree, DesktopEntryClaimsAudioTypesOnly)
     EXPECT_EQ(lineStarting(entry, "Icon="), "Icon=" + kAppId);
 }
 
-TEST_F(InstalledTree, AppStreamDataIsCompleteAndValid)
-{
+TEST_F(InstalledTree, AppStreamDataIsCompleteAndValid) {
     const fs::path metainfo = installed("share/metainfo/" + kAppId + ".metainfo.xml");
     const std::string xml = read(metainfo);
-    for (const char* part : {"<project_license>GPL-3.0-or-later</project_license>", "<url type=\"homepage\">",
-                             "<developer_name>", "<release version=\"" TWINFOLD_VERSION "\"",
-                             "<content_rating type=\"oars-1.1\""})
+    for (const char* part :
+         {"<project_license>GPL-3.0-or-later</project_license>", "<url type=\"homepage\">", "<developer_name>",
+          "<release version=\"" TWINFOLD_VERSION "\"", "<content_rating type=\"oars-1.1\""})
         EXPECT_TRUE(has(xml, part)) << part;
-    if (sh("command -v appstreamcli").status != 0)
-        GTEST_SKIP() << "appstreamcli is not installed (Debian: appstream)";
+    if (sh("command -v appstreamcli").status != 0) GTEST_SKIP() << "appstreamcli is not installed (Debian: appstream)";
     // Offline: the addresses are placeholders on a reserved domain.
     const Shell validation = sh("appstreamcli validate --pedantic --no-net " + quoted(metainfo));
     EXPECT_EQ(validation.status, 0) << validation.output;
@@ -156,8 +142,7 @@ TEST_F(InstalledTree, AppStreamDataIsCompleteAndValid)
 
 // Without a display the window says what to use instead and exits 1, rather
 // than Qt aborting; the same when a display is named but cannot be opened.
-TEST(Window, WithoutAGraphicalSessionExitsWithAPlainMessage)
-{
+TEST(Window, WithoutAGraphicalSessionExitsWithAPlainMessage) {
     const struct {
         const char* name;
         const char* environment;
@@ -169,13 +154,11 @@ TEST(Window, WithoutAGraphicalSessionExitsWithAPlainMessage)
     for (const auto& c : cases) {
         const Shell run = sh(std::string("env ") + c.environment + " " + quoted(TWINFOLD_GUI_PATH));
         EXPECT_EQ(run.status, 1) << c.name << ": " << run.output;
-        EXPECT_EQ(run.output, "Twinfold needs a graphical session; use twinfold-cli for the command line.\n")
-            << c.name;
+        EXPECT_EQ(run.output, "Twinfold needs a graphical session; use twinfold-cli for the command line.\n") << c.name;
     }
 }
 
-TEST(Translations, TemplateHoldsTheWindowsTexts)
-{
+TEST(Translations, TemplateHoldsTheWindowsTexts) {
     const fs::path ts = fs::path(TWINFOLD_BUILD_DIR) / "packaging/translations/twinfold.ts";
     if (sh("command -v lupdate || test -x /usr/lib/qt6/bin/lupdate").status != 0 && !fs::exists(ts))
         GTEST_SKIP() << "lupdate is not installed (Debian: qt6-l10n-tools)";
@@ -187,13 +170,12 @@ TEST(Translations, TemplateHoldsTheWindowsTexts)
 #endif
 
 // The packages made from this very build: cpack over the build folder.
-TEST(DebianPackages, SplitTheCommandLineFromTheWindow)
-{
+TEST(DebianPackages, SplitTheCommandLineFromTheWindow) {
     if (sh("command -v dpkg-deb && command -v dpkg-shlibdeps").status != 0)
         GTEST_SKIP() << "dpkg-deb or dpkg-shlibdeps is not installed; no Debian packages can be made here";
     TempDir out;
-    const Shell pack = sh(std::string(TWINFOLD_CPACK) + " -G DEB --config "
-                        + quoted(fs::path(TWINFOLD_BUILD_DIR) / "CPackConfig.cmake") + " -B " + quoted(out.path()));
+    const Shell pack = sh(std::string(TWINFOLD_CPACK) + " -G DEB --config " +
+                          quoted(fs::path(TWINFOLD_BUILD_DIR) / "CPackConfig.cmake") + " -B " + quoted(out.path()));
     ASSERT_EQ(pack.status, 0) << pack.output;
 
     std::string architecture = sh("dpkg --print-architecture").output;

@@ -12,14 +12,19 @@ namespace twinfold {
 namespace {
 
 AudioFileInfo info(std::int64_t size, int channels = 2, std::uint32_t formatID = kFormatLinearPCM) {
-    return {.filename = "Take.wav", .fileSize = size, .sampleRate = 48000, .channelCount = channels, .sourceFormatID = formatID};
+    return {.filename = "Take.wav",
+            .fileSize = size,
+            .sampleRate = 48000,
+            .channelCount = channels,
+            .sourceFormatID = formatID};
 }
 
 MultichannelAnalysis analysisOf(int count, std::set<int> silent, std::vector<std::vector<int>> identical) {
     MultichannelAnalysis mc;
     identical.resize(std::size_t(count));
     for (int i = 0; i < count; ++i)
-        mc.channels.push_back({.channelIndex = i, .isSilent = silent.count(i) > 0, .identicalToChannels = identical[std::size_t(i)]});
+        mc.channels.push_back(
+            {.channelIndex = i, .isSilent = silent.count(i) > 0, .identicalToChannels = identical[std::size_t(i)]});
     return mc;
 }
 
@@ -44,15 +49,27 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
         {{.fileInfo = info(10'000'000), .isDualMono = true}, "Dual Mono", true, 5'000'000},
         {{.fileInfo = info(10'000'000, 2, kFormatMPEGLayer3), .isDualMono = true}, "Dual Mono", true, 0},
         {{.fileInfo = info(1001), .isPannedMono = true, .pannedMonoLouderChannel = right, .pannedMonoPanPercent = 7},
-         "Mono Panned 7% R", true, 500},
+         "Mono Panned 7% R",
+         true,
+         500},
         {{.fileInfo = info(1001)}, "True Stereo", false, 0},
         {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = analysisOf(6, {5}, {{}, {2}, {1}})},
-         "Multichannel (6ch) - 1 silent ch, 1 duplicate ch", true, 2'000'000},
-        {{.fileInfo = info(10, 3), .multichannelAnalysis = analysisOf(3, {}, {})}, "Multichannel (3ch) - Unique", false, 0},
+         "Multichannel (6ch) - 1 silent ch, 1 duplicate ch",
+         true,
+         2'000'000},
+        {{.fileInfo = info(10, 3), .multichannelAnalysis = analysisOf(3, {}, {})},
+         "Multichannel (3ch) - Unique",
+         false,
+         0},
         // Nothing to keep: converting would write silence or nothing at all.
         {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = analysisOf(6, {0, 1, 2, 3, 4, 5}, {})},
-         "No Audio Content", false, 0},
-        {{.fileInfo = info(1001), .isDualMono = true, .unreadableReason = "Format not recognised."}, "Unreadable", false, 0},
+         "No Audio Content",
+         false,
+         0},
+        {{.fileInfo = info(1001), .isDualMono = true, .unreadableReason = "Format not recognised."},
+         "Unreadable",
+         false,
+         0},
     };
     for (const Row& row : rows) {
         const ScanResult r(row.fields);
@@ -93,10 +110,8 @@ TEST(ChannelAnalysisTest, SilentAndDuplicateChannelsAreRemovedOnceKeepingTheLowe
 
 TEST(ChannelAnalysisTest, PeakText) {
     const std::tuple<float, bool, const char*> cases[] = {
-        {-6.0f, false, "-6.0 dBFS"},
-        {-0.04f, false, "-0.0 dBFS"},
-        {-120.5f, false, "-inf dB"},
-        {-std::numeric_limits<float>::infinity(), false, "-inf dB"},
+        {-6.0f, false, "-6.0 dBFS"}, {-0.04f, false, "-0.0 dBFS"},
+        {-120.5f, false, "-inf dB"}, {-std::numeric_limits<float>::infinity(), false, "-inf dB"},
         {-100.0f, true, "Silent"},  // below a -96 dBFS threshold: the verdict wins over the level
     };
     for (auto [peak, silent, text] : cases) {

@@ -99,8 +99,7 @@ void expectCleanRefusal(const std::string& what, const Work& work) {
         ADD_FAILURE() << what << ": ran out of memory";
     } catch (const std::logic_error& error) {
         ADD_FAILURE() << what << ": " << error.what();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 }
 
 class MutationTest : public ::testing::Test {

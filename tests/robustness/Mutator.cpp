@@ -134,11 +134,11 @@ Mutant mutate(const Bytes& file, const FileStructure& structure, std::mt19937_64
     if (file.empty()) throw std::invalid_argument("nothing to mutate");
     const int kinds = structure.chunks.size() >= 2 ? 5 : structure.sizeFields.empty() ? 2 : 3;
     switch (pick(random, 0, kinds - 1)) {
-        case 0: return flipBits(file, structure, random);
-        case 1: return truncate(file, structure, random);
-        case 2: return lieAboutSize(file, structure, random);
-        case 3: return duplicateChunk(file, structure, random);
-        default: return swapChunks(file, structure, random);
+    case 0: return flipBits(file, structure, random);
+    case 1: return truncate(file, structure, random);
+    case 2: return lieAboutSize(file, structure, random);
+    case 3: return duplicateChunk(file, structure, random);
+    default: return swapChunks(file, structure, random);
     }
 }
 

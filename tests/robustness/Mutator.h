@@ -26,7 +26,7 @@ struct FileStructure {
         std::size_t begin = 0, end = 0;  // a whole chunk or box: header, contents, pad byte
     };
     std::vector<SizeField> sizeFields;
-    std::vector<Span> chunks;  // top-level, in file order
+    std::vector<Span> chunks;      // top-level, in file order
     std::size_t headerBytes = 64;  // where most parsing decisions lie
 };
 

@@ -16,12 +16,12 @@ struct PcmKind {
 };
 
 const PcmKind kPcmKinds[] = {
-    {"u8.wav", PcmContainer::wav, PcmEncoding::int8},         {"s16.wav", PcmContainer::wav, PcmEncoding::int16},
-    {"s24.wav", PcmContainer::wav, PcmEncoding::int24},       {"s32.wav", PcmContainer::wav, PcmEncoding::int32},
-    {"f32.wav", PcmContainer::wav, PcmEncoding::float32},     {"f64.wav", PcmContainer::wav, PcmEncoding::float64},
-    {"s16.rf64", PcmContainer::rf64, PcmEncoding::int16},     {"s24.rf64", PcmContainer::rf64, PcmEncoding::int24},
-    {"s8.aif", PcmContainer::aiff, PcmEncoding::int8},        {"s16.aif", PcmContainer::aiff, PcmEncoding::int16},
-    {"s24.aif", PcmContainer::aiff, PcmEncoding::int24},      {"f32.aifc", PcmContainer::aiff, PcmEncoding::float32},
+    {"u8.wav", PcmContainer::wav, PcmEncoding::int8},        {"s16.wav", PcmContainer::wav, PcmEncoding::int16},
+    {"s24.wav", PcmContainer::wav, PcmEncoding::int24},      {"s32.wav", PcmContainer::wav, PcmEncoding::int32},
+    {"f32.wav", PcmContainer::wav, PcmEncoding::float32},    {"f64.wav", PcmContainer::wav, PcmEncoding::float64},
+    {"s16.rf64", PcmContainer::rf64, PcmEncoding::int16},    {"s24.rf64", PcmContainer::rf64, PcmEncoding::int24},
+    {"s8.aif", PcmContainer::aiff, PcmEncoding::int8},       {"s16.aif", PcmContainer::aiff, PcmEncoding::int16},
+    {"s24.aif", PcmContainer::aiff, PcmEncoding::int24},     {"f32.aifc", PcmContainer::aiff, PcmEncoding::float32},
     {"sowt16.aifc", PcmContainer::aifc, PcmEncoding::int16}, {"sowt24.aifc", PcmContainer::aifc, PcmEncoding::int24},
 };
 

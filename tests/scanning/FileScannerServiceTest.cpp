@@ -104,9 +104,9 @@ TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListedAndReported) {
     for (std::size_t i = 0; i < counts.size(); ++i) EXPECT_EQ(counts[i], i + 1);  // each file counted once
     for (const auto& file : listed) listedNames.insert(fs::path(file).filename().string());
     EXPECT_EQ(reported, listedNames);
-    EXPECT_EQ(asSet(listed), (std::set<std::string>{"Project.bundle/take.wav", "loop.wav/inner.aif", "real.wav",
-                                                    "ext/Take.WAV", "ext/take.Aif", "ext/take.aac", "ext/take.AIFF",
-                                                    "ext/take.Mp3", "ext/take.m4A"}));
+    EXPECT_EQ(asSet(listed),
+              (std::set<std::string>{"Project.bundle/take.wav", "loop.wav/inner.aif", "real.wav", "ext/Take.WAV",
+                                     "ext/take.Aif", "ext/take.aac", "ext/take.AIFF", "ext/take.Mp3", "ext/take.m4A"}));
 }
 
 TEST_F(ScannerTest, SortedByFileNameAcrossFoldersNotNumerically) {
@@ -132,9 +132,9 @@ TEST_F(ScannerTest, FoldersVanishingDuringTheWalkAreSkipped) {
     bool removed = false;
     std::vector<std::string> listed;
     ASSERT_NO_THROW(listed = scan([&](std::size_t, const std::string&) {
-        if (std::exchange(removed, true)) return;
-        for (int i = 0; i < 60; i += 2) fs::remove_all(dir / numbered("s", i));
-    }));
+                        if (std::exchange(removed, true)) return;
+                        for (int i = 0; i < 60; i += 2) fs::remove_all(dir / numbered("s", i));
+                    }));
     const auto listedSet = asSet(listed);
     EXPECT_TRUE(std::includes(listedSet.begin(), listedSet.end(), kept.begin(), kept.end()));
 }
@@ -152,11 +152,14 @@ TEST_F(ScannerTest, ACancelDuringTheWalkStopsItAtTheNextEntry) {
         std::promise<void> firstFileFound, cancelSent;
         std::size_t reports = 0;
         auto listing = std::async(std::launch::async, [&] {
-            return scanner.scanDirectory(dir.path(), [&](std::size_t, const std::string&) {
-                if (++reports > 1) return;
-                firstFileFound.set_value();
-                cancelSent.get_future().wait();
-            }, &stop);
+            return scanner.scanDirectory(
+                dir.path(),
+                [&](std::size_t, const std::string&) {
+                    if (++reports > 1) return;
+                    firstFileFound.set_value();
+                    cancelSent.get_future().wait();
+                },
+                &stop);
         });
         firstFileFound.get_future().wait();
         callersToken ? stop.store(true) : scanner.cancel();
@@ -181,7 +184,10 @@ TEST_F(ScannerTest, BeforeTheListingOnlyTheCallersTokenCancels) {
     std::size_t reports = 0;
     scanner.cancel();
     expectScanError(
-        [&] { scanner.scanDirectory(dir.path(), [&](std::size_t, const std::string&) { ++reports; }, &stop); },
+        [&] {
+            scanner.scanDirectory(
+                dir.path(), [&](std::size_t, const std::string&) { ++reports; }, &stop);
+        },
         Case::cancelled);
     EXPECT_EQ(reports, 0u);
     EXPECT_FALSE(scanner.isCancelled());

@@ -42,29 +42,39 @@ TEST_P(SplitPairTest, MatchesAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, SplitPairTest,
-    ::testing::Values(
-        PairCase{{"Kick.L.wav", "Kick.R.wav", "Snare.wav", "Hat.L.wav"},
-                 {{"Kick.L.wav", "Kick.R.wav"}},
-                 {"Snare.wav", "Hat.L.wav"}},
-        // Names, marker and extension compare case-insensitively, non-ASCII letters included.
-        PairCase{{"drums.r.WAV", "Drums.L.wav"}, {{"Drums.L.wav", "drums.r.WAV"}}, {}},
-        PairCase{{"\xC3\x9C" "ber.L.wav", "\xC3\xBC" "ber.R.wav"}, {{"\xC3\x9C" "ber.L.wav", "\xC3\xBC" "ber.R.wav"}}, {}},
-        PairCase{{"Drums.L.wav", "Drums.R.aif"}, {}, {"Drums.L.wav", "Drums.R.aif"}},
-        // Only files of one folder pair up.
-        PairCase{{"/a/Kick.L.wav", "/b/Kick.R.wav", "/b/Kick.L.wav", "/a/Kick.R.wav"},
-                 {{"/a/Kick.L.wav", "/a/Kick.R.wav"}, {"/b/Kick.L.wav", "/b/Kick.R.wav"}},
-                 {}},
-        PairCase{{"/A/Kick.L.wav", "/a/Kick.R.wav"}, {}, {"/A/Kick.L.wav", "/a/Kick.R.wav"}},
-        // The marker is a dot and L or R right before the extension, after a non-empty name.
-        PairCase{{"Song_L.wav", "Song_R.wav"}, {}, {"Song_L.wav", "Song_R.wav"}},
-        PairCase{{"x.L.wav", "x.R.wav"}, {{"x.L.wav", "x.R.wav"}}, {}},
-        PairCase{{".L.wav", ".R.wav"}, {}, {".L.wav", ".R.wav"}},
-        PairCase{{"Take.L", "Take.R", "Take.L.wav.bak"}, {}, {"Take.L", "Take.R", "Take.L.wav.bak"}},
-        // Two candidates for one side pair nothing and hide nothing.
-        PairCase{{"Kick.L.wav", "kick.l.wav", "Kick.R.wav"}, {}, {"Kick.L.wav", "kick.l.wav", "Kick.R.wav"}},
-        // Unpaired: files without a marker in input order, then unmatched lefts, then rights.
-        PairCase{{"Pad.R.wav", "Snare.wav", "Bass.L.wav", "Kick.wav"}, {}, {"Snare.wav", "Kick.wav", "Bass.L.wav", "Pad.R.wav"}},
-        PairCase{{}, {}, {}}));
+    ::testing::Values(PairCase{{"Kick.L.wav", "Kick.R.wav", "Snare.wav", "Hat.L.wav"},
+                               {{"Kick.L.wav", "Kick.R.wav"}},
+                               {"Snare.wav", "Hat.L.wav"}},
+                      // Names, marker and extension compare case-insensitively, non-ASCII letters included.
+                      PairCase{{"drums.r.WAV", "Drums.L.wav"}, {{"Drums.L.wav", "drums.r.WAV"}}, {}},
+                      PairCase{{"\xC3\x9C"
+                                "ber.L.wav",
+                                "\xC3\xBC"
+                                "ber.R.wav"},
+                               {{"\xC3\x9C"
+                                 "ber.L.wav",
+                                 "\xC3\xBC"
+                                 "ber.R.wav"}},
+                               {}},
+                      PairCase{{"Drums.L.wav", "Drums.R.aif"}, {}, {"Drums.L.wav", "Drums.R.aif"}},
+                      // Only files of one folder pair up.
+                      PairCase{{"/a/Kick.L.wav", "/b/Kick.R.wav", "/b/Kick.L.wav", "/a/Kick.R.wav"},
+                               {{"/a/Kick.L.wav", "/a/Kick.R.wav"}, {"/b/Kick.L.wav", "/b/Kick.R.wav"}},
+                               {}},
+                      PairCase{{"/A/Kick.L.wav", "/a/Kick.R.wav"}, {}, {"/A/Kick.L.wav", "/a/Kick.R.wav"}},
+                      // The marker is a dot and L or R right before the extension, after a non-empty name.
+                      PairCase{{"Song_L.wav", "Song_R.wav"}, {}, {"Song_L.wav", "Song_R.wav"}},
+                      PairCase{{"x.L.wav", "x.R.wav"}, {{"x.L.wav", "x.R.wav"}}, {}},
+                      PairCase{{".L.wav", ".R.wav"}, {}, {".L.wav", ".R.wav"}},
+                      PairCase{{"Take.L", "Take.R", "Take.L.wav.bak"}, {}, {"Take.L", "Take.R", "Take.L.wav.bak"}},
+                      // Two candidates for one side pair nothing and hide nothing.
+                      PairCase{
+                          {"Kick.L.wav", "kick.l.wav", "Kick.R.wav"}, {}, {"Kick.L.wav", "kick.l.wav", "Kick.R.wav"}},
+                      // Unpaired: files without a marker in input order, then unmatched lefts, then rights.
+                      PairCase{{"Pad.R.wav", "Snare.wav", "Bass.L.wav", "Kick.wav"},
+                               {},
+                               {"Snare.wav", "Kick.wav", "Bass.L.wav", "Pad.R.wav"}},
+                      PairCase{{}, {}, {}}));
 
 }  // namespace
 }  // namespace twinfold

@@ -15,7 +15,10 @@ class Bytes {
 public:
     explicit Bytes(bool bigEndian = false) : bigEndian_(bigEndian) {}
 
-    Bytes& u8(std::uint8_t v) { data.push_back(v); return *this; }
+    Bytes& u8(std::uint8_t v) {
+        data.push_back(v);
+        return *this;
+    }
     Bytes& u16(std::uint16_t v) { return uint(v, 2); }
     Bytes& u32(std::uint32_t v) { return uint(v, 4); }
     Bytes& u64(std::uint64_t v) { return uint(v, 8); }
@@ -23,7 +26,10 @@ public:
         if (code.size() != 4) throw std::runtime_error("chunk id '" + code + "' is not four characters");
         return text(code);
     }
-    Bytes& text(const std::string& s) { data.insert(data.end(), s.begin(), s.end()); return *this; }
+    Bytes& text(const std::string& s) {
+        data.insert(data.end(), s.begin(), s.end());
+        return *this;
+    }
     // Text in a field of fixed width, zero-filled.
     Bytes& field(const std::string& s, std::size_t width) {
         text(s.substr(0, width));
@@ -46,8 +52,7 @@ public:
 
 private:
     Bytes& uint(std::uint64_t v, int width) {
-        for (int i = 0; i < width; ++i)
-            data.push_back(std::uint8_t(v >> (8 * (bigEndian_ ? width - 1 - i : i))));
+        for (int i = 0; i < width; ++i) data.push_back(std::uint8_t(v >> (8 * (bigEndian_ ? width - 1 - i : i))));
         return *this;
     }
     bool bigEndian_;
@@ -82,8 +87,8 @@ AudioShape audioShape(const ChunkFixture& f) {
 Bytes waveHead(const ChunkFixture& f, const AudioShape& audio) {
     const bool rf64 = f.container == ChunkFixtureContainer::rf64;
     const std::uint16_t blockAlign = std::uint16_t(f.channels * f.bitsPerSample / 8);
-    const std::uint64_t riffSize = 4 + (rf64 ? 36 : 0) + 24 + framedSize(f.before) + 8 + audio.bytes +
-                                   audio.bytes % 2 + framedSize(f.after);
+    const std::uint64_t riffSize =
+        4 + (rf64 ? 36 : 0) + 24 + framedSize(f.before) + 8 + audio.bytes + audio.bytes % 2 + framedSize(f.after);
     Bytes b;
     b.id(rf64 ? "RF64" : "RIFF").u32(rf64 ? 0xFFFFFFFF : std::uint32_t(riffSize)).id("WAVE");
     if (rf64) b.id("ds64").u32(28).u64(riffSize).u64(audio.bytes).u64(audio.frames).u32(0);
@@ -98,8 +103,8 @@ Bytes aiffHead(const ChunkFixture& f, const AudioShape& audio) {
     const bool aifc = f.container == ChunkFixtureContainer::aifc;
     const std::string compressionName = "not compressed";  // with its count byte: 15 bytes, padded to 16
     const std::uint32_t commSize = aifc ? 18 + 4 + 16 : 18;
-    const std::uint64_t formSize = 4 + (aifc ? 12 : 0) + 8 + commSize + framedSize(f.before) + 16 +
-                                   audio.bytes + audio.bytes % 2 + framedSize(f.after);
+    const std::uint64_t formSize = 4 + (aifc ? 12 : 0) + 8 + commSize + framedSize(f.before) + 16 + audio.bytes +
+                                   audio.bytes % 2 + framedSize(f.after);
     Bytes b(true);
     b.id("FORM").u32(std::uint32_t(formSize)).id(aifc ? "AIFC" : "AIFF");
     if (aifc) b.id("FVER").u32(4).u32(0xA2805140);
@@ -149,8 +154,7 @@ void writeChunkFixture(const std::filesystem::path& path, const ChunkFixture& fi
     if (!out) throw std::runtime_error("cannot write fixture " + path.string());
 }
 
-FixtureChunk bextChunk(const std::string& description, std::uint64_t timeReference,
-                       const std::string& codingHistory) {
+FixtureChunk bextChunk(const std::string& description, std::uint64_t timeReference, const std::string& codingHistory) {
     Bytes b;
     b.field(description, 256).field("Twinfold test recorder", 32).field("TWF0000000001", 32);
     b.field("2024-05-17", 10).field("14:03:59", 8).u64(timeReference).u16(2);
@@ -161,10 +165,11 @@ FixtureChunk bextChunk(const std::string& description, std::uint64_t timeReferen
 }
 
 FixtureChunk ixmlChunk(const std::string& xml) {
-    const std::string text = !xml.empty() ? xml
-        : "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><IXML_VERSION>2.10</IXML_VERSION>"
-          "<PROJECT>Harbour Night</PROJECT><SCENE>12</SCENE><TAKE>3</TAKE><TAPE>D001</TAPE>"
-          "<NOTE>boom on track 1</NOTE><SPEED><TIMECODE_RATE>25/1</TIMECODE_RATE></SPEED></BWFXML>\n";
+    const std::string text =
+        !xml.empty() ? xml
+                     : "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><IXML_VERSION>2.10</IXML_VERSION>"
+                       "<PROJECT>Harbour Night</PROJECT><SCENE>12</SCENE><TAKE>3</TAKE><TAPE>D001</TAPE>"
+                       "<NOTE>boom on track 1</NOTE><SPEED><TIMECODE_RATE>25/1</TIMECODE_RATE></SPEED></BWFXML>\n";
     return {"iXML", std::vector<std::uint8_t>(text.begin(), text.end())};
 }
 
@@ -179,8 +184,7 @@ FixtureChunk cueChunk(const std::vector<std::uint32_t>& positions) {
     Bytes b;
     b.u32(std::uint32_t(positions.size()));
     std::uint32_t cueId = 1;
-    for (std::uint32_t position : positions)
-        b.u32(cueId++).u32(position).id("data").u32(0).u32(0).u32(position);
+    for (std::uint32_t position : positions) b.u32(cueId++).u32(position).id("data").u32(0).u32(0).u32(position);
     return {"cue ", b.data};
 }
 

@@ -47,8 +47,7 @@ std::string extensionFor(EncodedFormat format) {
     return {};
 }
 
-std::filesystem::path writeDualMonoMp3(const std::filesystem::path& dir, const std::string& name,
-                                       std::size_t frames) {
+std::filesystem::path writeDualMonoMp3(const std::filesystem::path& dir, const std::string& name, std::size_t frames) {
     return writeCompressed(dir, name, dualMono(frames, 7), EncodedFormat::mp3);
 }
 

@@ -23,8 +23,11 @@ public:
         : samples_(std::move(samples)),
           length_(length >= 0 ? length : std::int64_t(samples_.at(0).size())),
           deliverable_(deliverable >= 0 ? deliverable : length_) {
-        format_ = {.sampleRate = 48000, .channelCount = int(samples_.size()), .commonFormat = CommonFormat::int16,
-                   .formatID = kFormatLinearPCM, .bitsPerChannel = 16};
+        format_ = {.sampleRate = 48000,
+                   .channelCount = int(samples_.size()),
+                   .commonFormat = CommonFormat::int16,
+                   .formatID = kFormatLinearPCM,
+                   .bitsPerChannel = 16};
     }
     // `channels` channels that hold no samples at all.
     MemoryReader(int channels, std::int64_t length, std::int64_t deliverable = -1)

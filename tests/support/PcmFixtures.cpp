@@ -16,23 +16,23 @@ double gridScale(PcmEncoding encoding) { return std::ldexp(1.0, bitsOf(encoding)
 int sndfileFormat(const PcmFormat& f) {
     int sub = 0;
     switch (f.encoding) {
-        case PcmEncoding::int8: sub = f.container == PcmContainer::wav || f.container == PcmContainer::rf64
-                                          ? SF_FORMAT_PCM_U8
-                                          : SF_FORMAT_PCM_S8;
-            break;
-        case PcmEncoding::int16: sub = SF_FORMAT_PCM_16; break;
-        case PcmEncoding::int24: sub = SF_FORMAT_PCM_24; break;
-        case PcmEncoding::int32: sub = SF_FORMAT_PCM_32; break;
-        case PcmEncoding::float32: sub = SF_FORMAT_FLOAT; break;
-        case PcmEncoding::float64: sub = SF_FORMAT_DOUBLE; break;
+    case PcmEncoding::int8:
+        sub =
+            f.container == PcmContainer::wav || f.container == PcmContainer::rf64 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_S8;
+        break;
+    case PcmEncoding::int16: sub = SF_FORMAT_PCM_16; break;
+    case PcmEncoding::int24: sub = SF_FORMAT_PCM_24; break;
+    case PcmEncoding::int32: sub = SF_FORMAT_PCM_32; break;
+    case PcmEncoding::float32: sub = SF_FORMAT_FLOAT; break;
+    case PcmEncoding::float64: sub = SF_FORMAT_DOUBLE; break;
     }
     switch (f.container) {
-        case PcmContainer::wav: return SF_FORMAT_WAV | sub;
-        case PcmContainer::aiff: return SF_FORMAT_AIFF | sub;
-        // libsndfile writes AIFF-C for little-endian integers ('sowt') and
-        // for floats; big-endian integers always come out as plain AIFF.
-        case PcmContainer::aifc: return SF_FORMAT_AIFF | sub | (isFloat(f.encoding) ? 0 : SF_ENDIAN_LITTLE);
-        case PcmContainer::rf64: return SF_FORMAT_RF64 | sub;
+    case PcmContainer::wav: return SF_FORMAT_WAV | sub;
+    case PcmContainer::aiff: return SF_FORMAT_AIFF | sub;
+    // libsndfile writes AIFF-C for little-endian integers ('sowt') and
+    // for floats; big-endian integers always come out as plain AIFF.
+    case PcmContainer::aifc: return SF_FORMAT_AIFF | sub | (isFloat(f.encoding) ? 0 : SF_ENDIAN_LITTLE);
+    case PcmContainer::rf64: return SF_FORMAT_RF64 | sub;
     }
     return 0;
 }
@@ -62,12 +62,12 @@ std::vector<std::vector<Sample>> readPlanar(const std::filesystem::path& path, R
 
 int bitsOf(PcmEncoding encoding) {
     switch (encoding) {
-        case PcmEncoding::int8: return 8;
-        case PcmEncoding::int16: return 16;
-        case PcmEncoding::int24: return 24;
-        case PcmEncoding::int32:
-        case PcmEncoding::float32: return 32;
-        case PcmEncoding::float64: return 64;
+    case PcmEncoding::int8: return 8;
+    case PcmEncoding::int16: return 16;
+    case PcmEncoding::int24: return 24;
+    case PcmEncoding::int32:
+    case PcmEncoding::float32: return 32;
+    case PcmEncoding::float64: return 64;
     }
     return 0;
 }
@@ -100,14 +100,16 @@ void PcmFileWriter::append(const Channels& block) {
     if (isFloat(format_.encoding)) {
         std::vector<double> interleaved(frames * channels_);
         for (std::size_t i = 0; i < frames; ++i)
-            for (int c = 0; c < channels_; ++c) interleaved[i * channels_ + c] = quantize(block[c][i], format_.encoding);
+            for (int c = 0; c < channels_; ++c)
+                interleaved[i * channels_ + c] = quantize(block[c][i], format_.encoding);
         written = sf_writef_double(file_, interleaved.data(), sf_count_t(frames));
     } else {
         // Left-justified integers: libsndfile only shifts them, so the file
         // holds exactly the grid values.
         std::vector<int> interleaved(frames * channels_);
         for (std::size_t i = 0; i < frames; ++i)
-            for (int c = 0; c < channels_; ++c) interleaved[i * channels_ + c] = storedInt(block[c][i], format_.encoding);
+            for (int c = 0; c < channels_; ++c)
+                interleaved[i * channels_ + c] = storedInt(block[c][i], format_.encoding);
         written = sf_writef_int(file_, interleaved.data(), sf_count_t(frames));
     }
     if (written != sf_count_t(frames)) throw std::runtime_error(std::string("write failed: ") + sf_strerror(file_));
@@ -176,13 +178,13 @@ Signal inverted(const Signal& signal, PcmEncoding encoding) { return scaled(sign
 Channels stereo(StereoKind kind, std::size_t frames, PcmEncoding encoding, std::uint32_t seed, double panGain) {
     const Signal left = noise(frames, encoding, seed);
     switch (kind) {
-        case StereoKind::dualMono: return {left, left};
-        case StereoKind::panned: return {left, scaled(left, panGain, encoding)};
-        case StereoKind::phaseInverted: return {left, inverted(left, encoding)};
-        case StereoKind::leftSilent: return {silence(frames), left};
-        case StereoKind::rightSilent: return {left, silence(frames)};
-        case StereoKind::bothSilent: return {silence(frames), silence(frames)};
-        case StereoKind::trueStereo: return {left, noise(frames, encoding, seed + 7919)};
+    case StereoKind::dualMono: return {left, left};
+    case StereoKind::panned: return {left, scaled(left, panGain, encoding)};
+    case StereoKind::phaseInverted: return {left, inverted(left, encoding)};
+    case StereoKind::leftSilent: return {silence(frames), left};
+    case StereoKind::rightSilent: return {left, silence(frames)};
+    case StereoKind::bothSilent: return {silence(frames), silence(frames)};
+    case StereoKind::trueStereo: return {left, noise(frames, encoding, seed + 7919)};
     }
     return {};
 }

@@ -16,8 +16,7 @@ namespace {
 class OptionDialogsTest : public WindowFixture {
 protected:
     // Originals stay where they are, so a test can read them after converting.
-    OptionDialogsTest()
-    {
+    OptionDialogsTest() {
         AppSettings settings;
         settings.originalFileHandling = OriginalFileHandling::leaveInPlace;
         settings.checkForUpdatesOnLaunch = false;
@@ -25,28 +24,22 @@ protected:
     }
     void clickConvert() { click(view().actionBar()->convertButton()); }
     DialogPresenter& dialogs() { return *view().dialogs(); }
-    static QString subtitle(QDialog* dialog)
-    {
+    static QString subtitle(QDialog* dialog) {
         auto* label = dialog->findChild<QLabel*>(QStringLiteral("sheetSubtitle"));
         return label ? label->text() : QString();
     }
-    static bool hasLabelContaining(QDialog* dialog, const QString& text)
-    {
+    static bool hasLabelContaining(QDialog* dialog, const QString& text) {
         for (QLabel* label : dialog->findChildren<QLabel*>())
-            if (label->text().contains(text))
-                return true;
+            if (label->text().contains(text)) return true;
         return false;
     }
-    QAction* menuAction(const QString& text)
-    {
+    QAction* menuAction(const QString& text) {
         for (QAction* action : window().findChildren<QAction*>())
-            if (action->text() == text)
-                return action;
+            if (action->text() == text) return action;
         throw std::runtime_error("no menu entry " + text.toStdString());
     }
     // Keys go where the user's would: to the widget that has the focus.
-    static void press(QDialog* dialog, Qt::Key key)
-    {
+    static void press(QDialog* dialog, Qt::Key key) {
         QWidget* focus = dialog->focusWidget();
         QTest::keyClick(focus ? focus : dialog, key);
     }
@@ -64,8 +57,7 @@ struct LossyCase {
 class LossyNoticeTest : public OptionDialogsTest, public ::testing::WithParamInterface<LossyCase> {};
 
 // Only a confirmed notice converts, and only a confirmed tick is remembered.
-TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
-{
+TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered) {
     const LossyCase& c = GetParam();
     writeDualMonoMp3(library.path(), "Podcast.mp3");
     openAndScan();
@@ -75,8 +67,7 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
     EXPECT_TRUE(notice->isModal());
     EXPECT_EQ(subtitle(notice), "MP3/M4A will be converted to WAV");
     EXPECT_TRUE(hasLabelContaining(notice, "times larger than the compressed files"));
-    if (c.tickDontShowAgain)
-        QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
+    if (c.tickDontShowAgain) QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
     if (c.answer == Answer::continueButton)
         click(notice->continueButton());
     else
@@ -97,17 +88,15 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered)
     EXPECT_FALSE(hideLossyFormatNotice());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, LossyNoticeTest,
-    ::testing::Values(LossyCase{"EscapeAfterTicking", true, Answer::escape, false},
-                      LossyCase{"ContinueTicked", true, Answer::continueButton, true},
-                      LossyCase{"ReturnUnticked", false, Answer::returnKey, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, LossyNoticeTest,
+                         ::testing::Values(LossyCase{"EscapeAfterTicking", true, Answer::escape, false},
+                                           LossyCase{"ContinueTicked", true, Answer::continueButton, true},
+                                           LossyCase{"ReturnUnticked", false, Answer::returnKey, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Cancel leaves everything as it was; the next try asks again and converts
 // with the chosen channel.
-TEST_F(OptionDialogsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
-{
+TEST_F(OptionDialogsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel) {
     const fs::path one = stereoWav("One.wav", StereoKind::phaseInverted);
     stereoWav("Two.wav", StereoKind::phaseInverted);
     const auto right = readStoredInts(one).at(1);
@@ -137,8 +126,7 @@ TEST_F(OptionDialogsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel)
 }
 
 // Phase first, then the multichannel question, then one conversion of both.
-TEST_F(OptionDialogsTest, SheetsFollowEachOtherAndTheLastOneConverts)
-{
+TEST_F(OptionDialogsTest, SheetsFollowEachOtherAndTheLastOneConverts) {
     stereoWav("Inverted.wav", StereoKind::phaseInverted);
     multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
     openAndScan();
@@ -167,8 +155,7 @@ struct DeletionCase {
 class DeletionQuestionTest : public OptionDialogsTest, public ::testing::WithParamInterface<DeletionCase> {};
 
 // Only the explicit button deletes: the keys a slip presses keep every original.
-TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts)
-{
+TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts) {
     const DeletionCase& c = GetParam();
     stereoWav("Take.wav", StereoKind::dualMono);
     openAndScan();

@@ -29,11 +29,9 @@ class LengtheningTranslator : public QTranslator {
 public:
     static constexpr QChar kMark = u'\u2039';  // ‹
 
-    QString translate(const char*, const char* source, const char*, int) const override
-    {
+    QString translate(const char*, const char* source, const char*, int) const override {
         const QString text = QString::fromUtf8(source);
-        if (text.isEmpty())
-            return {};
+        if (text.isEmpty()) return {};
         const auto padding = qsizetype(std::ceil(text.size() * 0.4));
         return kMark + text + QString(padding - 1, u'~');
     }
@@ -43,18 +41,16 @@ public:
 
 // Texts the window shows but nobody translates: counts, sizes, durations,
 // channel names and peaks, file and folder names.
-bool isData(const QString& text, const fs::path& library)
-{
-    static const QRegularExpression figures(QStringLiteral(
-        R"(^[-−+\d.,:/% ]*(k|kB|MB|GB|bytes?|dB|dBFS|L|R|C|LFE|Ls|Rs|Lrs|Rrs)?$)"));
-    return figures.match(text).hasMatch() || text.startsWith(QString::fromStdString(library.string()))
-           || text.endsWith(QLatin1String(".wav"));
+bool isData(const QString& text, const fs::path& library) {
+    static const QRegularExpression figures(
+        QStringLiteral(R"(^[-−+\d.,:/% ]*(k|kB|MB|GB|bytes?|dB|dBFS|L|R|C|LFE|Ls|Rs|Lrs|Rrs)?$)"));
+    return figures.match(text).hasMatch() || text.startsWith(QString::fromStdString(library.string())) ||
+           text.endsWith(QLatin1String(".wav"));
 }
 
 class PseudoTranslationTest : public WindowFixture {
 protected:
-    PseudoTranslationTest()
-    {
+    PseudoTranslationTest() {
         AppSettings settings;
         settings.originalFileHandling = OriginalFileHandling::leaveInPlace;
         settings.checkForUpdatesOnLaunch = false;
@@ -68,21 +64,18 @@ protected:
     // Every text a visible label, button or elided line under `top` shows
     // is translated, and no button or single-line label is narrower than
     // its text needs.
-    void expectAllTranslatedAndWhole(QWidget* top)
-    {
+    void expectAllTranslatedAndWhole(QWidget* top) {
         ASSERT_NE(top, nullptr);
         QCoreApplication::processEvents();  // texts that just changed are laid out
         for (auto* label : top->findChildren<QLabel*>()) {
-            if (!label->isVisible() || label->text().isEmpty() || isData(label->text(), library.path()))
-                continue;
+            if (!label->isVisible() || label->text().isEmpty() || isData(label->text(), library.path())) continue;
             EXPECT_TRUE(translated(label->text())) << "hard-coded label: " << label->text().toStdString();
             if (!label->wordWrap()) {
                 EXPECT_GE(label->width(), label->sizeHint().width()) << "clipped: " << label->text().toStdString();
             }
         }
         for (auto* button : top->findChildren<QAbstractButton*>()) {
-            if (!button->isVisible() || button->text().isEmpty())
-                continue;
+            if (!button->isVisible() || button->text().isEmpty()) continue;
             EXPECT_TRUE(translated(button->text())) << "hard-coded button: " << button->text().toStdString();
             EXPECT_GE(button->width(), button->sizeHint().width()) << "clipped: " << button->text().toStdString();
         }
@@ -99,8 +92,7 @@ protected:
 // The empty window, its menus and the settings under it; then the results:
 // figures, table headers, statuses, the detail panel, the context menu and
 // every dialog.
-TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole)
-{
+TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole) {
     stereoWav("Inverted.wav", StereoKind::phaseInverted);
     stereoWav("Twin.wav", StereoKind::dualMono);
     multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
@@ -160,10 +152,8 @@ TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole)
 
 // A translation installed for the user's language is found by the locale's
 // name, and loading another replaces it.
-TEST(InstalledTranslation, FollowsTheLocaleAndReplacesTheOneBefore)
-{
-    if (QString(TWINFOLD_LRELEASE).isEmpty())
-        GTEST_SKIP() << "lrelease is not installed (Debian: qt6-l10n-tools)";
+TEST(InstalledTranslation, FollowsTheLocaleAndReplacesTheOneBefore) {
+    if (QString(TWINFOLD_LRELEASE).isEmpty()) GTEST_SKIP() << "lrelease is not installed (Debian: qt6-l10n-tools)";
     TempDir folder;
     std::ofstream(folder / "twinfold_de.ts") << R"(<?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS><TS version="2.1" language="de">

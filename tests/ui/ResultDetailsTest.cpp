@@ -26,17 +26,14 @@ protected:
     ResultDetailsPanel& details() { return *view().resultsView()->resultDetails(); }
 
     // Selects the file's row alone and waits for its pictures.
-    void showDetails(const std::string& filename)
-    {
+    void showDetails(const std::string& filename) {
         clickCell(rowOf(filename), ResultsTableModel::filenameColumn);
         ASSERT_TRUE(details().isVisible()) << filename;
         ASSERT_TRUE(processEventsUntil([this] { return !details().picturesPending(); })) << filename;
     }
-    QString verdictOf(const std::string& filename)
-    {
+    QString verdictOf(const std::string& filename) {
         QStringList sentences;
-        for (const std::string& sentence : verdictSentences(resultNamed(filename)))
-            sentences << recordText(sentence);
+        for (const std::string& sentence : verdictSentences(resultNamed(filename))) sentences << recordText(sentence);
         return sentences.join('\n');
     }
 };
@@ -49,8 +46,7 @@ struct DetailRow {
 
 // Any row, whatever it holds, opens the details: the verdict in words,
 // each channel's levels and overview, and for two channels the goniometer.
-TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained)
-{
+TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     stereoWav("Panned.wav", StereoKind::panned);
     stereoWav("Phase.wav", StereoKind::phaseInverted);
@@ -60,7 +56,7 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained)
     std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
     openAndScan();
     const DetailRow rows[] = {
-        {"Dual.wav", 2, true}, {"Panned.wav", 2, true}, {"Phase.wav", 2, true}, {"Quiet.wav", 2, true},
+        {"Dual.wav", 2, true}, {"Panned.wav", 2, true}, {"Phase.wav", 2, true},   {"Quiet.wav", 2, true},
         {"Mix.wav", 2, true},  {"Six.wav", 6, false},   {"Broken.wav", 0, false},
     };
     for (const DetailRow& row : rows) {
@@ -94,13 +90,11 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained)
 }
 
 // A dual-mono file draws its goniometer: one column of counts.
-TEST_F(ResultDetailsTest, GoniometerPaintsALine)
-{
+TEST_F(ResultDetailsTest, GoniometerPaintsALine) {
     GoniometerView view;
     const int size = EvidencePictures::goniometerSize;
     std::vector<std::uint32_t> counts(std::size_t(size * size));
-    for (int row = 0; row < size; ++row)
-        counts[std::size_t(row * size + size / 2)] = std::uint32_t(1 + row * 1000);
+    for (int row = 0; row < size; ++row) counts[std::size_t(row * size + size / 2)] = std::uint32_t(1 + row * 1000);
     view.setCounts(counts, size);
     EXPECT_TRUE(view.hasPicture());
     EXPECT_FALSE(view.grab().isNull());
@@ -109,17 +103,17 @@ TEST_F(ResultDetailsTest, GoniometerPaintsALine)
 }
 
 // The recorder's names for the tracks stand beside the channel labels.
-TEST_F(ResultDetailsTest, TrackNamesStandBesideTheChannels)
-{
+TEST_F(ResultDetailsTest, TrackNamesStandBesideTheChannels) {
     ChunkFixture fixture;
     fixture.channels = 3;
     for (int frame = 0; frame < 4800; ++frame)
         fixture.samples.insert(fixture.samples.end(), {frame % 97 * 40, frame % 89 * 50, 0});
-    const std::string tracks = "<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>"
-                               "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
-                               "<NAME>Boom</NAME></TRACK>"
-                               "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX>"
-                               "<NAME>Lav 1</NAME></TRACK></TRACK_LIST></BWFXML>";
+    const std::string tracks =
+        "<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>"
+        "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"
+        "<NAME>Boom</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX>"
+        "<NAME>Lav 1</NAME></TRACK></TRACK_LIST></BWFXML>";
     fixture.after = {ixmlChunk(tracks)};
     writeChunkFixture(library / "Scene.wav", fixture);
     openAndScan();
@@ -129,8 +123,7 @@ TEST_F(ResultDetailsTest, TrackNamesStandBesideTheChannels)
 
 // "Listen to the Difference" writes L − R as a WAV and hands it to the
 // player; "Save Image…" writes the panel as PNG where the user says.
-TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles)
-{
+TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles) {
     stereoWav("Mix.wav", StereoKind::trueStereo);
     openAndScan();
     QList<QUrl> played;
@@ -143,8 +136,7 @@ TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles)
     click(details().listenButton());
     std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({resultNamed("Mix.wav").id}));
     for (QAction* entry : menu->actions()) {
-        if (entry->text() == "Listen to the Difference")
-            entry->trigger();
+        if (entry->text() == "Listen to the Difference") entry->trigger();
     }
     ASSERT_EQ(played.size(), 2);
     EXPECT_NE(played[0], played[1]) << "a second listen does not overwrite a file the player may hold";

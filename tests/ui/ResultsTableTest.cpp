@@ -32,43 +32,35 @@ protected:
     ResultsTable& table() { return *view().resultsView()->table(); }
     MultichannelDetailPanel& panel() { return *view().resultsView()->detailPanel(); }
 
-    QVariant cell(const std::string& filename, int column, int role = Qt::DisplayRole)
-    {
+    QVariant cell(const std::string& filename, int column, int role = Qt::DisplayRole) {
         return model().index(rowOf(filename), column).data(role);
     }
-    std::vector<std::string> namesOnScreen()
-    {
+    std::vector<std::string> namesOnScreen() {
         std::vector<std::string> names;
         for (int row = 0; row < model().rowCount(); ++row)
             names.push_back(model().index(row, Model::filenameColumn).data().toString().toStdString());
         return names;
     }
     // Each row's file, relative to the library.
-    std::vector<std::string> pathsOnScreen()
-    {
+    std::vector<std::string> pathsOnScreen() {
         std::vector<std::string> paths;
         for (int row = 0; row < model().rowCount(); ++row)
             paths.push_back(model().resultAt(row).fileInfo.path.lexically_relative(library.path()).generic_string());
         return paths;
     }
-    std::vector<std::string> namesInViewModel()
-    {
+    std::vector<std::string> namesInViewModel() {
         std::vector<std::string> names;
-        for (const ScanResult& result : vm().scanResults())
-            names.push_back(result.fileInfo.filename);
+        for (const ScanResult& result : vm().scanResults()) names.push_back(result.fileInfo.filename);
         return names;
     }
-    void clickHeader(int column)
-    {
+    void clickHeader(int column) {
         QHeaderView* header = table().horizontalHeader();
         const int x = header->sectionViewportPosition(column) + 10;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     }
-    QAction* action(QMenu& menu, const QString& text)
-    {
+    QAction* action(QMenu& menu, const QString& text) {
         for (QAction* candidate : menu.actions()) {
-            if (candidate->text() == text)
-                return candidate;
+            if (candidate->text() == text) return candidate;
         }
         ADD_FAILURE() << "no menu entry " << text.toStdString();
         return nullptr;
@@ -82,8 +74,7 @@ struct RowLook {
     const char* checkSymbol;
 };
 
-TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick)
-{
+TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick) {
     stereoWav("Deep.wav", StereoKind::dualMono, {PcmContainer::wav, PcmEncoding::int24, 44100}, 44100 * 3);
     writeDualMonoMp3(library.path(), "Podcast.mp3");
     monoWav("Mono.wav");
@@ -139,8 +130,7 @@ struct NotedRow {
 };
 
 // Every file is listed, and a row that is not what it seems says why.
-TEST_F(ResultsTableTest, RowsSayWhyTheyAreNotTicked)
-{
+TEST_F(ResultsTableTest, RowsSayWhyTheyAreNotTicked) {
     std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
     const std::string backup = "Twinfold Backup 2025-03-07 14-05";
     fs::create_directory(library / backup);
@@ -184,8 +174,7 @@ TEST_F(ResultsTableTest, RowsSayWhyTheyAreNotTicked)
 
 // The analysis's verdict on a pan that would discard content, as the badge
 // and the tooltip show it.
-TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge)
-{
+TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge) {
     const auto panned = [](float residualdB, std::uint32_t format) {
         ScanResultFields fields;
         fields.fileInfo.channelCount = 2;
@@ -208,8 +197,7 @@ TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge)
     }
 }
 
-TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly)
-{
+TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly) {
     multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
     multichannelWav("Other.wav", {6, {}, {5}});
     multichannelWav("Ten.wav", {10, {}, {9}});
@@ -256,8 +244,7 @@ struct ColumnOrder {
 // Every column sorts by what it means (numbers as numbers, names as the
 // user's language reads them, status by kind), equal keys by full path;
 // the second click reverses. The order is the table's own.
-TEST_F(ResultsTableTest, EveryColumnSortsAndTiesGoByPath)
-{
+TEST_F(ResultsTableTest, EveryColumnSortsAndTiesGoByPath) {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     fs::create_directory(library / "x");
@@ -290,10 +277,8 @@ TEST_F(ResultsTableTest, EveryColumnSortsAndTiesGoByPath)
 }
 
 // A sort moves rows without a new table: the selection stays on its files.
-TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays)
-{
-    for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav"})
-        stereoWav(name, StereoKind::dualMono);
+TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays) {
+    for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav"}) stereoWav(name, StereoKind::dualMono);
     openAndScan();
     // The rows start by name, and the header says so.
     EXPECT_TRUE(table().horizontalHeader()->isSortIndicatorShown());
@@ -320,11 +305,12 @@ TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays)
     stereoWav("B.wav", StereoKind::trueStereo);
     stereoWav("c.wav", StereoKind::trueStereo);
     int inserted = 0;
-    const auto connection = QObject::connect(&model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
-        inserted += last - first + 1;
-        // One batch may land in several places, one insertion each.
-        EXPECT_LE(std::size_t(model().rowCount()), vm().scanResults().size());
-    });
+    const auto connection =
+        QObject::connect(&model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+            inserted += last - first + 1;
+            // One batch may land in several places, one insertion each.
+            EXPECT_LE(std::size_t(model().rowCount()), vm().scanResults().size());
+        });
     vm().startScan();
     waitForScan();
     QObject::disconnect(connection);
@@ -351,24 +337,27 @@ TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays)
 
 struct StreamedIn {
     std::optional<ResultsTableOrder::Sort> sort;
-    std::vector<std::int64_t> listed;      // sizes in the list, in its order
-    std::vector<std::size_t> positions;    // where the new ones went in the list
-    std::vector<std::int64_t> onScreen;    // the rows' sizes afterwards
-    std::vector<std::size_t> rows;         // the rows the new ones took
-    std::size_t firstRowShows;             // index in the list
+    std::vector<std::int64_t> listed;    // sizes in the list, in its order
+    std::vector<std::size_t> positions;  // where the new ones went in the list
+    std::vector<std::int64_t> onScreen;  // the rows' sizes afterwards
+    std::vector<std::size_t> rows;       // the rows the new ones took
+    std::size_t firstRowShows;           // index in the list
 };
 
 // Results put into the middle of the list (the list has an order of its
 // own) land at their sorted rows, and every older row still shows its file.
-TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows)
-{
+TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows) {
     const auto sizes = [](std::initializer_list<std::int64_t> list) { return std::vector<std::int64_t>(list); };
     const ResultsTableOrder::Sort bySize{Model::sizeColumn, true};
     const StreamedIn cases[] = {
         {bySize, sizes({30, 5, 20, 10, 40}), {1, 3}, sizes({5, 10, 20, 30, 40}), {0, 1}, 1},
         {bySize, sizes({7, 30, 20, 7}), {0, 1}, sizes({7, 7, 20, 30}), {0, 3}, 0},  // equal sizes by path
-        {ResultsTableOrder::Sort{Model::sizeColumn, false}, sizes({1, 30, 2, 20}), {1, 3}, sizes({30, 20, 2, 1}),
-         {0, 1}, 1},
+        {ResultsTableOrder::Sort{Model::sizeColumn, false},
+         sizes({1, 30, 2, 20}),
+         {1, 3},
+         sizes({30, 20, 2, 1}),
+         {0, 1},
+         1},
         {std::nullopt, sizes({3, 1, 2}), {1}, sizes({3, 1, 2}), {1}, 0},  // unsorted: the list's order
     };
     for (const StreamedIn& c : cases) {
@@ -381,8 +370,7 @@ TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows)
         }
         std::vector<ScanResult> before;
         for (std::size_t i = 0; i < list.size(); ++i) {
-            if (std::find(c.positions.begin(), c.positions.end(), i) == c.positions.end())
-                before.push_back(list[i]);
+            if (std::find(c.positions.begin(), c.positions.end(), i) == c.positions.end()) before.push_back(list[i]);
         }
         ResultsTableOrder order;
         order.setSort(c.sort, before, {});
@@ -395,8 +383,7 @@ TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows)
     }
 }
 
-TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
-{
+TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows) {
     stereoWav("First.wav", StereoKind::dualMono);
     const fs::path second = stereoWav("Second.wav", StereoKind::leftSilent);
     const fs::path plain = stereoWav("Plain.wav", StereoKind::trueStereo);
@@ -407,29 +394,27 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows)
     bool nothingAnswers = false;
     view().resultsView()->setFileRevealer([&](const std::vector<fs::path>& files, const NothingAnswered& nothing) {
         revealed.push_back(files);
-        if (nothingAnswers)
-            nothing();
+        if (nothingAnswers) nothing();
     });
 
     QSignalSpy requests(&table(), &ResultsTable::contextMenuRequested);
     const auto rightClick = [&](int row) {
         const QRect rect = table().visualRect(model().index(row, Model::filenameColumn));
-        QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(), table().viewport()->mapToGlobal(rect.center()));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
+                                table().viewport()->mapToGlobal(rect.center()));
         QCoreApplication::sendEvent(table().viewport(), &event);
-        if (auto* menu = view().resultsView()->findChild<QMenu*>())
-            menu->close();
+        if (auto* menu = view().resultsView()->findChild<QMenu*>()) menu->close();
         return requests.takeLast().at(0).value<QList<int>>();
     };
     // On a selected row the menu is for the whole selection; elsewhere for that row.
     EXPECT_EQ(rightClick(rowOf("Second.wav")).size(), 3);
     EXPECT_EQ(rightClick(rowOf("Plain.wav")), QList<int>{rowOf("Plain.wav")});
 
-    std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({resultNamed("Second.wav").id,
-                                                                        resultNamed("Kick.wav").id}));
+    std::unique_ptr<QMenu> menu(
+        view().resultsView()->makeContextMenu({resultNamed("Second.wav").id, resultNamed("Kick.wav").id}));
     ASSERT_NE(menu, nullptr);
     QStringList entries;
-    for (QAction* entry : menu->actions())
-        entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+    for (QAction* entry : menu->actions()) entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
     EXPECT_EQ(entries, (QStringList{"Show in File Manager", "-", "Convert Selected", "-", "Deselect All"}));
     EXPECT_TRUE(action(*menu, "Convert Selected")->isEnabled());
 

@@ -38,8 +38,7 @@ using namespace twinfold;
 
 namespace {
 
-bool save(QWidget& widget, const QString& folder, const QString& name)
-{
+bool save(QWidget& widget, const QString& folder, const QString& name) {
     QCoreApplication::processEvents();
     const QString path = QDir(folder).filePath(name);
     const bool saved = widget.grab().save(path);
@@ -47,28 +46,22 @@ bool save(QWidget& widget, const QString& folder, const QString& name)
     return saved;
 }
 
-const ScanResult* firstResult(const ScanViewModel& vm, bool (*matches)(const ScanResult&))
-{
+const ScanResult* firstResult(const ScanViewModel& vm, bool (*matches)(const ScanResult&)) {
     for (const ScanResult& result : vm.scanResults()) {
-        if (matches(result))
-            return &result;
+        if (matches(result)) return &result;
     }
     return nullptr;
 }
 
-void selectOnly(ScanViewModel& vm, bool (*matches)(const ScanResult&))
-{
-    if (const ScanResult* result = firstResult(vm, matches))
-        vm.setSelectedResultIDs({result->id});
+void selectOnly(ScanViewModel& vm, bool (*matches)(const ScanResult&)) {
+    if (const ScanResult* result = firstResult(vm, matches)) vm.setSelectedResultIDs({result->id});
 }
 
-bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& library, const QString& out)
-{
+bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& library, const QString& out) {
     MainView& view = *window.mainView();
     ScanViewModel& vm = view.viewModel();
     view.scanDroppedPaths({library});
-    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; }))
-        return false;
+    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; })) return false;
     bool ok = save(window, out, QStringLiteral("results.png"));
     // The same results from the smallest window up.
     const QSize usual = window.size();
@@ -115,13 +108,11 @@ bool shoot(MainWindow& window, UpdateViewModel& updateVM, const fs::path& librar
 // A second session with the rows that explain themselves (a damaged file,
 // a backup from an earlier run) and a conversion whose originals clash in
 // the backup folder: the rows, then the outcome and its alert.
-bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& session, const QString& out)
-{
+bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& session, const QString& out) {
     MainView& view = *window.mainView();
     ScanViewModel& vm = view.viewModel();
     const fs::path backup = session / "Twinfold Backup 2024-05-01 10-30";
-    for (const fs::path& folder : {session / "Day 1", session / "Day 2", backup})
-        fs::create_directories(folder);
+    for (const fs::path& folder : {session / "Day 1", session / "Day 2", backup}) fs::create_directories(folder);
     for (const fs::path& copy : {session / "Day 1" / "Room.wav", session / "Day 2" / "Room.wav", backup / "Room.wav"})
         fs::copy_file(demo / "Dual Mono Guitar.wav", copy);
     fs::copy_file(demo / "Panned Vocal.wav", session / "Panned Vocal.wav");
@@ -131,14 +122,12 @@ bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& 
         std::fclose(damaged);
     }
     view.scanDroppedPaths({session});
-    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; }))
-        return false;
+    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; })) return false;
     bool ok = save(window, out, QStringLiteral("unusual-rows.png"));
 
     view.dialogs()->convertSelection();
-    test::processEventsUntil([&] {
-        return view.alerts()->originalsProblemsAlert() && vm.scanState().kind == ScanState::Case::completed;
-    });
+    test::processEventsUntil(
+        [&] { return view.alerts()->originalsProblemsAlert() && vm.scanState().kind == ScanState::Case::completed; });
     ok &= save(window, out, QStringLiteral("conversion-outcome.png"));
     if (QMessageBox* alert = view.alerts()->originalsProblemsAlert()) {
         ok &= save(*alert, out, QStringLiteral("originals-problems-alert.png"));
@@ -148,13 +137,12 @@ bool shootUnusualRows(MainWindow& window, const fs::path& demo, const fs::path& 
 }
 
 // A field recorder's iXML naming the tracks of the 5.1 demo file.
-void nameTracks(const fs::path& file)
-{
+void nameTracks(const fs::path& file) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><TRACK_LIST><TRACK_COUNT>6</TRACK_COUNT>";
     const char* names[] = {"Boom", "Lav Anna", "Lav Ben", "Timecode", "Room L", "Room R"};
     for (int i = 0; i < 6; ++i)
-        xml += "<TRACK><CHANNEL_INDEX>" + std::to_string(i + 1) + "</CHANNEL_INDEX><INTERLEAVE_INDEX>"
-               + std::to_string(i + 1) + "</INTERLEAVE_INDEX><NAME>" + names[i] + "</NAME></TRACK>";
+        xml += "<TRACK><CHANNEL_INDEX>" + std::to_string(i + 1) + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" +
+               std::to_string(i + 1) + "</INTERLEAVE_INDEX><NAME>" + names[i] + "</NAME></TRACK>";
     xml += "</TRACK_LIST></BWFXML>\n";
     auto chunks = ChunkFile::open(file, true);
     chunks->append(fourCC("iXML"), std::vector<std::uint8_t>(xml.begin(), xml.end()));
@@ -162,8 +150,7 @@ void nameTracks(const fs::path& file)
 }
 
 // The details of one selected row, once its pictures are drawn.
-bool shootDetails(MainWindow& window, const fs::path& demo, const fs::path& session, const QString& out)
-{
+bool shootDetails(MainWindow& window, const fs::path& demo, const fs::path& session, const QString& out) {
     MainView& view = *window.mainView();
     ScanViewModel& vm = view.viewModel();
     fs::create_directories(session);
@@ -171,15 +158,13 @@ bool shootDetails(MainWindow& window, const fs::path& demo, const fs::path& sess
     fs::copy_file(demo / "Surround Mix.wav", session / "Scene 4 Take 2.wav");
     nameTracks(session / "Scene 4 Take 2.wav");
     view.scanDroppedPaths({session});
-    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; }))
-        return false;
+    if (!test::processEventsUntil([&] { return vm.scanState().kind == ScanState::Case::completed; })) return false;
     const ResultDetailsPanel& details = *view.resultsView()->resultDetails();
     bool ok = true;
     for (const auto& [name, picture] : {std::pair{"Panned Vocal.wav", "panned-details.png"},
                                         std::pair{"Scene 4 Take 2.wav", "multichannel-track-names.png"}}) {
         for (const ScanResult& result : vm.scanResults()) {
-            if (result.fileInfo.filename == name)
-                vm.setSelectedResultIDs({result.id});
+            if (result.fileInfo.filename == name) vm.setSelectedResultIDs({result.id});
         }
         test::processEventsUntil([&] { return details.isVisible() && !details.picturesPending(); });
         ok &= save(window, out, QString::fromLatin1(picture));
@@ -189,10 +174,8 @@ bool shootDetails(MainWindow& window, const fs::path& demo, const fs::path& sess
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     TwinfoldApp app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: twinfold-screenshots <output folder>\n");
@@ -213,7 +196,8 @@ int main(int argc, char** argv)
 
     test::TestHttpServer server;
     test::CannedResponse offer;
-    offer.body = encodeAppUpdate({buildVersionString() + QStringLiteral(".1"), 2, QStringLiteral("https://www.twinfold.example/download"),
+    offer.body = encodeAppUpdate({buildVersionString() + QStringLiteral(".1"), 2,
+                                  QStringLiteral("https://www.twinfold.example/download"),
                                   QStringLiteral("Faster scanning of large folders, and split pairs are matched "
                                                  "regardless of letter case."),
                                   QStringLiteral("2024-05-01")});
@@ -224,8 +208,9 @@ int main(int argc, char** argv)
     MainWindow window(settingsStore, updateVM);
     window.resize(1100, 720);
     window.show();
-    const bool ok = shoot(window, updateVM, library, out) && shootUnusualRows(window, library, scratch / "Session 2", out)
-                    && shootDetails(window, library, scratch / "Session 3", out);
+    const bool ok = shoot(window, updateVM, library, out) &&
+                    shootUnusualRows(window, library, scratch / "Session 2", out) &&
+                    shootDetails(window, library, scratch / "Session 3", out);
     setSettingsStoreFile({});
     return ok ? 0 : 1;
 }

@@ -15,8 +15,7 @@ class SettingsAndSummaryTest : public WindowFixture {
 protected:
     SettingsPanel& panel() { return *view().settingsPanel(); }
     ActionBar& bar() { return *view().actionBar(); }
-    void typeInto(QLineEdit* field, const QString& text)
-    {
+    void typeInto(QLineEdit* field, const QString& text) {
         field->setFocus();
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
@@ -25,8 +24,7 @@ protected:
     }
 };
 
-TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce)
-{
+TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce) {
     openWindow();
     // A suffix is a part of a file name: one that would lead out of the
     // source's folder is not stored (every keystroke is, up to the "/"); the
@@ -88,8 +86,7 @@ TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce)
 }
 
 // What was stored is what the controls show, the target in the user's own notation.
-TEST_F(SettingsAndSummaryTest, StoredSettingsAreShownInTheUsersLocale)
-{
+TEST_F(SettingsAndSummaryTest, StoredSettingsAreShownInTheUsersLocale) {
     struct LocaleGuard {
         QLocale previous;
         ~LocaleGuard() { QLocale::setDefault(previous); }
@@ -116,8 +113,7 @@ TEST_F(SettingsAndSummaryTest, StoredSettingsAreShownInTheUsersLocale)
 }
 
 // Figures appear for what was found; with nothing convertible there is nothing to press.
-TEST_F(SettingsAndSummaryTest, FiguresFollowWhatWasFound)
-{
+TEST_F(SettingsAndSummaryTest, FiguresFollowWhatWasFound) {
     stereoWav("Wide.wav", StereoKind::trueStereo);
     monoWav("Kick.wav");
     openWindow();

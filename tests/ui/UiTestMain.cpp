@@ -10,23 +10,19 @@ namespace {
 
 // The offscreen platform warns about window hints it cannot honour; that is
 // noise, not news.
-void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message.contains(QLatin1String("propagateSizeHints")))
-        return;
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("propagateSizeHints"))) return;
     qt_message_output(type, context, message);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qInstallMessageHandler(quietHandler);
     // Scans use the analysis cache; the user's own must not fill with test files.
     const twinfold::test::TempDir cacheHome;
     qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cacheHome.path().string()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     twinfold::TwinfoldApp app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -24,8 +24,7 @@ using WholeRoadTest = WindowFixture;
 
 // Outputs that cannot be written are listed before anything is written; the
 // user converts the rest or nothing.
-TEST_F(WholeRoadTest, ClashesAskBeforeAnythingIsWritten)
-{
+TEST_F(WholeRoadTest, ClashesAskBeforeAnythingIsWritten) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     stereoWav("Taken.wav", StereoKind::dualMono);
     const fs::path taken = monoWav("Taken_mono.wav");
@@ -39,8 +38,10 @@ TEST_F(WholeRoadTest, ClashesAskBeforeAnythingIsWritten)
         EXPECT_NE(alert->informativeText().indexOf("Taken_mono.wav: a file of this name already exists"), -1)
             << alert->informativeText().toStdString();
         EXPECT_FALSE(fs::exists(library / "Dual_mono.wav"));
-        if (skip) click(view().clashAlert()->skipButton());
-        else alert->button(QMessageBox::Cancel)->click();
+        if (skip)
+            click(view().clashAlert()->skipButton());
+        else
+            alert->button(QMessageBox::Cancel)->click();
         waitForConversionToSettle();
         EXPECT_EQ(fs::exists(library / "Dual_mono.wav"), skip);
         EXPECT_TRUE(vm().pendingClashes().empty());
@@ -50,8 +51,7 @@ TEST_F(WholeRoadTest, ClashesAskBeforeAnythingIsWritten)
 
 // File → Restore Originals… puts a converted folder back as it was: the
 // originals in their places, the outputs gone.
-TEST_F(WholeRoadTest, RestoreOriginalsUndoesAConversion)
-{
+TEST_F(WholeRoadTest, RestoreOriginalsUndoesAConversion) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     stereoWav("Silent.wav", StereoKind::leftSilent);
     const auto before = fileTree(library.path());
@@ -87,8 +87,7 @@ struct OutcomeCase {
 // What a conversion did stays in the action bar through the rescan that
 // follows it, until the next scan; every original not handled as asked is
 // listed in one alert.
-TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
-{
+TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed) {
     setHideLossyFormatNotice(true);
     const auto dualMono = [this](const fs::path& path, std::uint32_t seed) {
         fs::create_directories(path.parent_path());
@@ -99,34 +98,38 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
         dualMono(at / "Twinfold Backup 2025-03-07 14:05" / place, 99);
     };
     QStringList dayProblems;
-    for (int day = 2; day <= 12; ++day)
-        dayProblems << QString("Failed to move Day %1/Take.wav: File exists").arg(day);
+    for (int day = 2; day <= 12; ++day) dayProblems << QString("Failed to move Day %1/Take.wav: File exists").arg(day);
     const OutcomeCase cases[] = {
-        {"clash", OriginalFileHandling::moveToBackup,
+        {"clash",
+         OriginalFileHandling::moveToBackup,
          [&](const fs::path& at) {
              dualMono(at / "one" / "Take.wav", 1), dualMono(at / "two" / "Take.wav", 2);
              takenInBackup(at, "two/Take.wav");
          },
-         "Converted 2 files — saved ", {"Failed to move two/Take.wav: File exists"}},
-        {"locked", OriginalFileHandling::deleteOriginals,
+         "Converted 2 files — saved ",
+         {"Failed to move two/Take.wav: File exists"}},
+        {"locked",
+         OriginalFileHandling::deleteOriginals,
          [&](const fs::path& at) {
              dualMono(at / "Locked.wav", 3), dualMono(at / "Plain.wav", 4);
              fs::permissions(at / "Locked.wav", fs::perms::owner_read | fs::perms::group_read);
          },
-         "Converted 2 files — saved ", {"Failed to delete Locked.wav: Permission denied"}},
+         "Converted 2 files — saved ",
+         {"Failed to delete Locked.wav: Permission denied"}},
         // One taken place for each further day: the alert lists ten, the details all.
         {"days", OriginalFileHandling::moveToBackup,
          [&](const fs::path& at) {
              for (std::uint32_t day = 1; day <= 12; ++day) {
                  dualMono(at / ("Day " + std::to_string(day)) / "Take.wav", 10 + day);
-                 if (day > 1)
-                     takenInBackup(at, "Day " + std::to_string(day) + "/Take.wav");
+                 if (day > 1) takenInBackup(at, "Day " + std::to_string(day) + "/Take.wav");
              }
          },
          "Converted 12 files — saved ", dayProblems},
-        {"lossy", OriginalFileHandling::leaveInPlace,
+        {"lossy",
+         OriginalFileHandling::leaveInPlace,
          [](const fs::path& at) { fs::create_directory(at), writeDualMonoMp3(at, "Podcast.mp3"); },
-         "Converted 1 file — grew by ", {}},
+         "Converted 1 file — grew by ",
+         {}},
     };
     openWindow();
     vm().setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); });
@@ -144,8 +147,7 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
         EXPECT_FALSE(bar.convertedLabel()->isVisible()) << "a new scan ends the last outcome";
 
         click(bar.convertButton());
-        if (c.policy == OriginalFileHandling::deleteOriginals)
-            click(deleteOriginalsButton());
+        if (c.policy == OriginalFileHandling::deleteOriginals) click(deleteOriginalsButton());
         waitForConversionToSettle();
         ASSERT_TRUE(vm().lastConversionOutcome().has_value());
         EXPECT_EQ(vm().conversionState(), ConversionState::idle()) << "the rescan has run";
@@ -156,8 +158,7 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed)
         EXPECT_EQ(bar.problemsLabel()->isVisible(), !c.problems.isEmpty());
         QMessageBox* alert = view().alerts()->originalsProblemsAlert();
         ASSERT_EQ(alert != nullptr, !c.problems.isEmpty());
-        if (!alert)
-            continue;
+        if (!alert) continue;
         EXPECT_TRUE(alert->isVisible());
         for (const QString& problem : c.problems) {
             // The first ten in the text, all in the details.

@@ -14,34 +14,27 @@
 
 namespace twinfold::test {
 
-CannedResponse publishedVersion(const QString& version, const QString& notes)
-{
+CannedResponse publishedVersion(const QString& version, const QString& notes) {
     CannedResponse response;
     response.body = encodeAppUpdate({version, 1, kDownloadURL, notes, QStringLiteral("2024-05-01")});
     return response;
 }
 
-QString newerVersion()
-{
-    return buildVersionString() + QStringLiteral(".1");
-}
+QString newerVersion() { return buildVersionString() + QStringLiteral(".1"); }
 
-WindowFixture::WindowFixture()
-{
+WindowFixture::WindowFixture() {
     setSettingsStoreFile(QString::fromStdString((settingsDir / "settings.ini").string()));
     // Nothing newer unless a test publishes it.
     server.respondWith(publishedVersion(buildVersionString()));
 }
 
-WindowFixture::~WindowFixture()
-{
+WindowFixture::~WindowFixture() {
     window_.reset();
     updateVM_.reset();
     setSettingsStoreFile({});
 }
 
-void WindowFixture::openWindow()
-{
+void WindowFixture::openWindow() {
     updateVM_ = std::make_unique<UpdateViewModel>(settings_, std::make_unique<UpdateCheckerService>(server.url()));
     window_ = std::make_unique<MainWindow>(settings_, *updateVM_);
     window_->setUrlOpener([](const QUrl&) {});
@@ -51,36 +44,31 @@ void WindowFixture::openWindow()
 }
 
 fs::path WindowFixture::stereoWav(const std::string& name, StereoKind kind, const PcmFormat& format,
-                                  std::size_t frames)
-{
+                                  std::size_t frames) {
     const fs::path path = library / name;
     writePcm(path, format, stereo(kind, frames, format.encoding, ++seed_));
     return path;
 }
 
-fs::path WindowFixture::monoWav(const std::string& name)
-{
+fs::path WindowFixture::monoWav(const std::string& name) {
     const fs::path path = library / name;
     writePcm(path, kPcm16, {noise(4800, kPcm16.encoding, ++seed_)});
     return path;
 }
 
-fs::path WindowFixture::multichannelWav(const std::string& name, const ChannelPlan& plan)
-{
+fs::path WindowFixture::multichannelWav(const std::string& name, const ChannelPlan& plan) {
     const fs::path path = library / name;
     writePcm(path, kPcm16, multichannel(plan, 4800, kPcm16.encoding, ++seed_));
     return path;
 }
 
-void WindowFixture::chooseLibrary()
-{
+void WindowFixture::chooseLibrary() {
     vm().setFolderChooser([this] { return std::optional<fs::path>(library.path()); });
     click(view().header()->selectFolderButton());
     waitForScan();
 }
 
-void WindowFixture::waitForScan()
-{
+void WindowFixture::waitForScan() {
     ASSERT_TRUE(processEventsUntil([this] { return vm().scanState().kind == ScanState::Case::completed; }))
         << "the scan did not complete";
 }
@@ -88,44 +76,36 @@ void WindowFixture::waitForScan()
 // A conversion is over once it has failed or been cancelled, or once it has
 // completed, its originals have been handled (the list of them is cleared
 // then) and the rescan that follows has finished.
-void WindowFixture::waitForConversionToSettle()
-{
+void WindowFixture::waitForConversionToSettle() {
     ASSERT_TRUE(processEventsUntil([this] {
         const auto& conversion = vm().conversionState();
-        const bool handlingOriginals = conversion.kind == ConversionState::Case::completed
-                                       && !vm().convertedOriginalPaths().empty();
+        const bool handlingOriginals =
+            conversion.kind == ConversionState::Case::completed && !vm().convertedOriginalPaths().empty();
         return !conversion.isConverting() && !handlingOriginals && !vm().scanState().isScanning();
     })) << "the conversion did not settle";
 }
 
-void WindowFixture::waitForUpdateCheck(qsizetype requests)
-{
-    ASSERT_TRUE(processEventsUntil(
-        [&] { return server.requests().size() >= requests && !updateVM().isChecking(); }));
+void WindowFixture::waitForUpdateCheck(qsizetype requests) {
+    ASSERT_TRUE(processEventsUntil([&] { return server.requests().size() >= requests && !updateVM().isChecking(); }));
 }
 
-QAbstractButton* WindowFixture::deleteOriginalsButton()
-{
+QAbstractButton* WindowFixture::deleteOriginalsButton() {
     processEventsUntil([this] { return view().dialogs()->deleteConfirmation() != nullptr; });
     if (QMessageBox* box = view().dialogs()->deleteConfirmation())
         for (QAbstractButton* button : box->buttons())
-            if (button->text() == QLatin1String("Delete Originals"))
-                return button;
+            if (button->text() == QLatin1String("Delete Originals")) return button;
     return nullptr;
 }
 
-void WindowFixture::click(QAbstractButton* button)
-{
+void WindowFixture::click(QAbstractButton* button) {
     ASSERT_TRUE(button->isVisible()) << button->text().toStdString() << " is not on screen";
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-bool WindowFixture::dropOnWindow(const std::vector<fs::path>& items)
-{
+bool WindowFixture::dropOnWindow(const std::vector<fs::path>& items) {
     QMimeData data;
     QList<QUrl> paths;
-    for (const fs::path& item : items)
-        paths << QUrl::fromLocalFile(QString::fromStdString(item.string()));
+    for (const fs::path& item : items) paths << QUrl::fromLocalFile(QString::fromStdString(item.string()));
     data.setUrls(paths);
     const QPoint centre = view().rect().center();
     QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -138,27 +118,22 @@ bool WindowFixture::dropOnWindow(const std::vector<fs::path>& items)
     return drop.isAccepted();
 }
 
-std::set<std::string> WindowFixture::libraryFiles()
-{
+std::set<std::string> WindowFixture::libraryFiles() {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(library.path()))
-        names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(library.path())) names.insert(entry.path().filename().string());
     return names;
 }
 
 // The table's row, which after a sort is not the view model's index.
-int WindowFixture::rowOf(const std::string& filename)
-{
+int WindowFixture::rowOf(const std::string& filename) {
     const ResultsTableModel& model = *view().resultsView()->model();
     for (int row = 0; row < model.rowCount(); ++row) {
-        if (model.resultAt(row).fileInfo.filename == filename)
-            return row;
+        if (model.resultAt(row).fileInfo.filename == filename) return row;
     }
     return -1;
 }
 
-const ScanResult& WindowFixture::resultNamed(const std::string& filename)
-{
+const ScanResult& WindowFixture::resultNamed(const std::string& filename) {
     const auto& results = vm().scanResults();
     const auto found = std::find_if(results.begin(), results.end(),
                                     [&](const ScanResult& result) { return result.fileInfo.filename == filename; });
@@ -166,8 +141,7 @@ const ScanResult& WindowFixture::resultNamed(const std::string& filename)
     return found != results.end() ? *found : results.at(0);
 }
 
-void WindowFixture::clickCell(int row, int column, Qt::KeyboardModifiers modifiers)
-{
+void WindowFixture::clickCell(int row, int column, Qt::KeyboardModifiers modifiers) {
     ResultsTable* table = view().resultsView()->table();
     const QModelIndex index = table->model()->index(row, column);
     table->scrollTo(index);

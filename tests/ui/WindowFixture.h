@@ -66,7 +66,10 @@ protected:
 
     // "Select Folder" with the chooser answering the library folder, then waits for the scan.
     void chooseLibrary();
-    void openAndScan() { openWindow(); chooseLibrary(); }
+    void openAndScan() {
+        openWindow();
+        chooseLibrary();
+    }
     void waitForScan();
     void waitForConversionToSettle();
     void waitForUpdateCheck(qsizetype requests);

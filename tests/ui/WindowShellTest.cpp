@@ -23,8 +23,7 @@ namespace {
 
 class WindowShellTest : public WindowFixture {
 protected:
-    void checkFromTheMenu()
-    {
+    void checkFromTheMenu() {
         const qsizetype before = server.requests().size();
         window().checkForUpdatesAction()->trigger();
         waitForUpdateCheck(before + 1);
@@ -33,16 +32,14 @@ protected:
     QStringList notes() { return banner().notesLabel()->displayedLines(); }
 };
 
-void expectAlertAndClickOk(QMessageBox* alert, const QString& title, const QString& text)
-{
+void expectAlertAndClickOk(QMessageBox* alert, const QString& title, const QString& text) {
     ASSERT_NE(alert, nullptr) << title.toStdString();
     EXPECT_EQ(alert->windowTitle(), title);
     EXPECT_EQ(alert->informativeText(), text);
     QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
 }
 
-TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner)
-{
+TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner) {
     openWindow();
     waitForUpdateCheck(1);
     EXPECT_EQ(view().alerts()->upToDateAlert(), nullptr) << "the launch check is silent";
@@ -81,8 +78,7 @@ TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner)
 }
 
 // Each alert says its own text, and OK clears what raised it.
-TEST_F(WindowShellTest, MenuActionsAndAlerts)
-{
+TEST_F(WindowShellTest, MenuActionsAndAlerts) {
     openWindow();
     waitForUpdateCheck(1);
     QList<QUrl> opened;
@@ -119,15 +115,17 @@ struct ReportRow {
 
 // "Export Report…" writes every result where the user says, as CSV or
 // JSON by the name's extension; a file that cannot be written is named.
-TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays)
-{
+TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     openWindow();
     EXPECT_FALSE(window().exportReportAction()->isEnabled()) << "nothing to report yet";
     chooseLibrary();
     ASSERT_TRUE(window().exportReportAction()->isEnabled());
     const ReportRow rows[] = {
-        {"report.csv", false, true}, {"report.JSON", true, true}, {"", false, false}, {"missing/report.csv", false, false},
+        {"report.csv", false, true},
+        {"report.JSON", true, true},
+        {"", false, false},
+        {"missing/report.csv", false, false},
     };
     for (const ReportRow& row : rows) {
         SCOPED_TRACE(row.chosen);
@@ -143,8 +141,7 @@ TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays)
             EXPECT_TRUE(alert->informativeText().contains(QString::fromStdString(path.string())));
             delete alert;
         }
-        if (!row.written)
-            continue;
+        if (!row.written) continue;
         std::ifstream file(path);
         const std::string text{std::istreambuf_iterator<char>(file), {}};
         EXPECT_NE(text.find("Dual.wav"), std::string::npos);
@@ -152,8 +149,7 @@ TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays)
     }
 }
 
-TEST_F(WindowShellTest, AManualCheckShowsItIsCheckingAndSendsOneRequest)
-{
+TEST_F(WindowShellTest, AManualCheckShowsItIsCheckingAndSendsOneRequest) {
     openWindow();
     waitForUpdateCheck(1);
     QAction* command = window().checkForUpdatesAction();
@@ -181,8 +177,7 @@ TEST_F(WindowShellTest, AManualCheckShowsItIsCheckingAndSendsOneRequest)
 }
 
 // Text from the server is shown as it is: markup in it stays visible text.
-TEST_F(WindowShellTest, NetworkTextIsNeverReadAsMarkup)
-{
+TEST_F(WindowShellTest, NetworkTextIsNeverReadAsMarkup) {
     openWindow();
     waitForUpdateCheck(1);
     const QString html = "99.<b>HACKED</b><img src='file:///etc/passwd'>";
@@ -205,8 +200,7 @@ TEST_F(WindowShellTest, NetworkTextIsNeverReadAsMarkup)
     EXPECT_EQ(banner().notesLabel()->text(), "<i>notes</i>");
 }
 
-TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties)
-{
+TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     const fs::path elsewhere = library / "Elsewhere";
     fs::create_directories(elsewhere);
@@ -244,8 +238,7 @@ TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties)
     EXPECT_FALSE(view().actionBar()->convertButton()->isVisible());
 }
 
-TEST_F(WindowShellTest, ConvertingHoldsTheButtonsAndRefusesDrops)
-{
+TEST_F(WindowShellTest, ConvertingHoldsTheButtonsAndRefusesDrops) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     const fs::path other = stereoWav("Other.wav", StereoKind::leftSilent);
     openAndScan();

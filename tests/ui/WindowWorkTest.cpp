@@ -28,28 +28,23 @@ using WindowWorkTest = WindowFixture;
 ResultsTable* tableOf(MainView& view) { return view.resultsView()->table(); }
 
 // Answers the next modal dialog with a key, once it is up.
-void answerNextDialog(Qt::Key key)
-{
+void answerNextDialog(Qt::Key key) {
     QTimer::singleShot(0, [key] {
         processEventsUntil([] { return QApplication::activeModalWidget() != nullptr; });
-        if (QWidget* dialog = QApplication::activeModalWidget())
-            QTest::keyClick(dialog, key);
+        if (QWidget* dialog = QApplication::activeModalWidget()) QTest::keyClick(dialog, key);
     });
 }
 
-std::int64_t folderBytes(const fs::path& folder)
-{
+std::int64_t folderBytes(const fs::path& folder) {
     std::int64_t total = 0;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file())
-            total += std::int64_t(entry.file_size());
+        if (entry.is_regular_file()) total += std::int64_t(entry.file_size());
     }
     return total;
 }
 
 // The whole job without a mouse: open, tick, take back a slip, convert.
-TEST_F(WindowWorkTest, KeyboardOnly)
-{
+TEST_F(WindowWorkTest, KeyboardOnly) {
     stereoWav("A.wav", StereoKind::dualMono);
     stereoWav("B.wav", StereoKind::leftSilent);
     stereoWav("C.wav", StereoKind::trueStereo);
@@ -81,10 +76,8 @@ TEST_F(WindowWorkTest, KeyboardOnly)
 }
 
 // Every way of losing ticks can be taken back, step by step.
-TEST_F(WindowWorkTest, UndoSelectionChange)
-{
-    for (const char* name : {"A.wav", "B.wav", "C.wav"})
-        stereoWav(name, StereoKind::dualMono);
+TEST_F(WindowWorkTest, UndoSelectionChange) {
+    for (const char* name : {"A.wav", "B.wav", "C.wav"}) stereoWav(name, StereoKind::dualMono);
     openAndScan();
     const std::set<Uuid> all = vm().selectedResultIDs();
     QAction* undo = window().undoSelectionAction();
@@ -92,7 +85,7 @@ TEST_F(WindowWorkTest, UndoSelectionChange)
     const std::vector<std::function<void()>> slips = {
         [&] { clickCell(rowOf("A.wav"), ResultsTableModel::checkColumn); },     // a check mark
         [&] { clickCell(rowOf("B.wav"), ResultsTableModel::filenameColumn); },  // a plain click
-        [&] { vm().setSelectedResultIDs({}); },                                   // "Deselect All"
+        [&] { vm().setSelectedResultIDs({}); },                                 // "Deselect All"
     };
     std::vector<std::set<Uuid>> before;
     for (const auto& slip : slips) {
@@ -110,8 +103,7 @@ TEST_F(WindowWorkTest, UndoSelectionChange)
 }
 
 // The Folder column, its menu, and a sort order that outlives the window.
-TEST_F(WindowWorkTest, FolderColumnAndKeptOrder)
-{
+TEST_F(WindowWorkTest, FolderColumnAndKeptOrder) {
     fs::create_directories(library / "Day 1");
     stereoWav("Day 1/Kick.wav", StereoKind::dualMono);
     stereoWav("Snare.wav", StereoKind::dualMono, kPcm16, 9600);
@@ -142,8 +134,7 @@ TEST_F(WindowWorkTest, FolderColumnAndKeptOrder)
 }
 
 // The savings shown for the ticked rows are what deleting their originals frees.
-TEST_F(WindowWorkTest, SavingsFigureMatchesTheBytesFreed)
-{
+TEST_F(WindowWorkTest, SavingsFigureMatchesTheBytesFreed) {
     const PcmFormat pcm24{PcmContainer::wav, PcmEncoding::int24, 44100};
     const PcmFormat aiff8{PcmContainer::aiff, PcmEncoding::int8, 22050};
     stereoWav("Dual.wav", StereoKind::dualMono, kPcm16, 48000);
@@ -156,8 +147,8 @@ TEST_F(WindowWorkTest, SavingsFigureMatchesTheBytesFreed)
     settings.originalFileHandling = OriginalFileHandling::deleteOriginals;
     vm().setSettings(settings);
     chooseLibrary();
-    const std::pair<const char*, const char*> depths[] = {{"Small.aif", "8-bit"}, {"Float.wav", "32-bit float"},
-                                                          {"Silent.wav", "24-bit"}};
+    const std::pair<const char*, const char*> depths[] = {
+        {"Small.aif", "8-bit"}, {"Float.wav", "32-bit float"}, {"Silent.wav", "24-bit"}};
     for (const auto& [name, depth] : depths)
         EXPECT_EQ(view().resultsView()->model()->index(rowOf(name), ResultsTableModel::bitDepthColumn).data(), depth);
     StatView* savings = view().actionBar()->stat("Potential Savings");
@@ -179,15 +170,13 @@ TEST_F(WindowWorkTest, SavingsFigureMatchesTheBytesFreed)
 }
 
 // Quitting mid-conversion asks; "Keep Converting" (the default) keeps it going.
-TEST_F(WindowWorkTest, QuitDuringConversionAsksFirst)
-{
+TEST_F(WindowWorkTest, QuitDuringConversionAsksFirst) {
     stereoWav("A.wav", StereoKind::dualMono);
     openAndScan();
     std::atomic<bool> release{false};
     ScanViewModel::ConversionHooks hooks;
     hooks.beforeConverterCall = [&](const ScanResult&) {
-        while (!release.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     };
     vm().setConversionHooks(hooks);
     click(view().actionBar()->convertButton());
@@ -203,8 +192,7 @@ TEST_F(WindowWorkTest, QuitDuringConversionAsksFirst)
 }
 
 // Every word on screen fits the room it is given, from the smallest window up.
-TEST_F(WindowWorkTest, EveryLabelFits)
-{
+TEST_F(WindowWorkTest, EveryLabelFits) {
     stereoWav("A Rather Long Name For A Dual Mono Take.wav", StereoKind::dualMono);
     stereoWav("B.wav", StereoKind::phaseInverted);
     stereoWav("C.wav", StereoKind::leftSilent);
@@ -215,12 +203,11 @@ TEST_F(WindowWorkTest, EveryLabelFits)
         window().resize(size);
         QApplication::processEvents();
         for (QWidget* widget : window().findChildren<QWidget*>()) {
-            if (!widget->isVisible())
-                continue;
+            if (!widget->isVisible()) continue;
             QString text;
             int room = widget->contentsRect().width();
-            if (auto* label = qobject_cast<QLabel*>(widget); label && !label->wordWrap()
-                && !Qt::mightBeRichText(label->text()))
+            if (auto* label = qobject_cast<QLabel*>(widget);
+                label && !label->wordWrap() && !Qt::mightBeRichText(label->text()))
                 text = label->text();
             else if (auto* button = qobject_cast<QPushButton*>(widget))
                 text = button->text().remove(QLatin1Char('&')), room -= 8;
@@ -233,12 +220,10 @@ TEST_F(WindowWorkTest, EveryLabelFits)
     }
 }
 
-TEST(WindowTexts, DurationsAndContrast)
-{
+TEST(WindowTexts, DurationsAndContrast) {
     const std::pair<double, const char*> durations[] = {
         {0.34, "0:00.3"}, {0.01, "0:00.1"}, {0, "0:00"}, {187.9, "3:07"}, {3700, "1:01:40"}};
-    for (const auto& [seconds, text] : durations)
-        EXPECT_EQ(durationDisplayText(seconds), text) << seconds;
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(durationDisplayText(seconds), text) << seconds;
 
     QPalette light;
     light.setColor(QPalette::Window, QColor(0xEF, 0xEF, 0xEF));

@@ -7,21 +7,19 @@
 namespace twinfold {
 namespace {
 
-TEST(AppUpdateDecoding, ReadsTheFiveFieldsExactlyAndIgnoresOthers)
-{
+TEST(AppUpdateDecoding, ReadsTheFiveFieldsExactlyAndIgnoresOthers) {
     // The build is 2^53 + 1: a detour through double would turn it into 2^53.
     const QByteArray descriptor = R"({"version":"1.4.2","build":9007199254740993,"channel":"stable",
         "downloadURL":"https://www.twinfold.example/download","releaseNotes":"Faster scans.",
         "releaseDate":"2024-05-01","minimumOS":{"linux":"debian12"}})";
-    EXPECT_EQ(decodeAppUpdate(descriptor), (AppUpdate{"1.4.2", 9007199254740993LL,
-                                                      "https://www.twinfold.example/download", "Faster scans.",
-                                                      "2024-05-01"}));
+    EXPECT_EQ(decodeAppUpdate(descriptor),
+              (AppUpdate{"1.4.2", 9007199254740993LL, "https://www.twinfold.example/download", "Faster scans.",
+                         "2024-05-01"}));
     const AppUpdate odd{"2.0", -3, "https://a.example/x?y=1", "Notes \"quoted\" ü", ""};
     EXPECT_EQ(decodeAppUpdate(encodeAppUpdate(odd)), odd);
 }
 
-TEST(AppUpdateDecoding, BadDocumentsThrowADescriptiveDecodeError)
-{
+TEST(AppUpdateDecoding, BadDocumentsThrowADescriptiveDecodeError) {
     using Kind = AppUpdateDecodeError::Kind;
     const QByteArray rest = R"("downloadURL":"u","releaseNotes":"n")";
     const struct {

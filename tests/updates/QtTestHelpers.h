@@ -14,10 +14,7 @@
 #include <ostream>
 
 // Readable QString values in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace twinfold::test {
 
@@ -27,26 +24,22 @@ inline constexpr std::chrono::seconds kHangGuard{30};
 // Runs the event loop until the future has finished (or the hang guard
 // passes) and returns it.
 template <typename T>
-QFuture<T> finished(QFuture<T> future)
-{
+QFuture<T> finished(QFuture<T> future) {
     if (!future.isFinished()) {
         QEventLoop loop;
         QFutureWatcher<T> watcher;
         QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
         QTimer::singleShot(kHangGuard, &loop, &QEventLoop::quit);
         watcher.setFuture(future);
-        if (!future.isFinished())
-            loop.exec();
+        if (!future.isFinished()) loop.exec();
     }
     return future;
 }
 
 // Runs the event loop until `done` holds (or the hang guard passes).
-inline bool processEventsUntil(const std::function<bool()>& done)
-{
+inline bool processEventsUntil(const std::function<bool()>& done) {
     QDeadlineTimer guard(kHangGuard);
-    while (!done() && !guard.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    while (!done() && !guard.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
     return done();
 }
 

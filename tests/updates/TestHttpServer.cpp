@@ -10,22 +10,19 @@ namespace twinfold::test {
 
 namespace {
 
-QByteArray head(int status, qint64 contentLength, const QList<QPair<QByteArray, QByteArray>>& headers)
-{
+QByteArray head(int status, qint64 contentLength, const QList<QPair<QByteArray, QByteArray>>& headers) {
     // Clients act on the code alone; the reason phrase is a placeholder.
     QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
     text += "Content-Type: application/json\r\n";
     text += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
     text += "Connection: close\r\n";
-    for (const auto& [name, value] : headers)
-        text += name + ": " + value + "\r\n";
+    for (const auto& [name, value] : headers) text += name + ": " + value + "\r\n";
     return text + "\r\n";
 }
 
 }  // namespace
 
-TestHttpServer::TestHttpServer()
-{
+TestHttpServer::TestHttpServer() {
     if (!listener_.listen(QHostAddress::LocalHost))
         throw std::runtime_error("test HTTP server cannot listen: " + listener_.errorString().toStdString());
     connect(&listener_, &QTcpServer::newConnection, this, &TestHttpServer::accept);
@@ -33,19 +30,16 @@ TestHttpServer::TestHttpServer()
 
 // The sockets outlive this object's members (they belong to the listener),
 // so their handlers must go before the members they touch.
-TestHttpServer::~TestHttpServer()
-{
+TestHttpServer::~TestHttpServer() {
     for (QTcpSocket* socket : listener_.findChildren<QTcpSocket*>())
         QObject::disconnect(socket, nullptr, this, nullptr);
 }
 
-QUrl TestHttpServer::url(const QString& path) const
-{
+QUrl TestHttpServer::url(const QString& path) const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(listener_.serverPort()).arg(path));
 }
 
-quint16 TestHttpServer::closedPort()
-{
+quint16 TestHttpServer::closedPort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);
     const quint16 port = probe.serverPort();
@@ -53,8 +47,7 @@ quint16 TestHttpServer::closedPort()
     return port;
 }
 
-void TestHttpServer::accept()
-{
+void TestHttpServer::accept() {
     while (QTcpSocket* socket = listener_.nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { held_.removeAll(socket); });
@@ -62,13 +55,11 @@ void TestHttpServer::accept()
     }
 }
 
-void TestHttpServer::readRequest(QTcpSocket* socket)
-{
+void TestHttpServer::readRequest(QTcpSocket* socket) {
     // Requests carry no body: the request ends at the first blank line.
     const QByteArray buffered = socket->peek(socket->bytesAvailable());
     const qsizetype end = buffered.indexOf("\r\n\r\n");
-    if (end < 0)
-        return;
+    if (end < 0) return;
     const QList<QByteArray> lines = socket->read(end).split('\n');
     socket->read(4);
     const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
@@ -83,15 +74,12 @@ void TestHttpServer::readRequest(QTcpSocket* socket)
         respond(socket, response_);
 }
 
-void TestHttpServer::answerHeld(const CannedResponse& response)
-{
-    if (held_.isEmpty())
-        throw std::logic_error("no held request to answer");
+void TestHttpServer::answerHeld(const CannedResponse& response) {
+    if (held_.isEmpty()) throw std::logic_error("no held request to answer");
     respond(held_.takeFirst(), response);
 }
 
-void TestHttpServer::respond(QTcpSocket* socket, const CannedResponse& response)
-{
+void TestHttpServer::respond(QTcpSocket* socket, const CannedResponse& response) {
     if (response.behaviour == CannedResponse::Behaviour::oversized) {
         streamOversized(socket, response.oversizedLength);
         return;
@@ -106,14 +94,12 @@ void TestHttpServer::respond(QTcpSocket* socket, const CannedResponse& response)
 
 // Writes the next 64 KiB only when the previous block has left, so what the
 // server reports as sent is what the client could have received.
-void TestHttpServer::streamOversized(QTcpSocket* socket, qint64 length)
-{
+void TestHttpServer::streamOversized(QTcpSocket* socket, qint64 length) {
     socket->write(head(200, length, {}));
     auto remaining = std::make_shared<qint64>(length);
     const QByteArray block(64 * 1024, ' ');
     auto writeNext = [this, socket, remaining, block] {
-        if (*remaining <= 0 || socket->bytesToWrite() > 0)
-            return;
+        if (*remaining <= 0 || socket->bytesToWrite() > 0) return;
         const qint64 size = std::min<qint64>(block.size(), *remaining);
         socket->write(block.constData(), size);
         *remaining -= size;
@@ -124,8 +110,7 @@ void TestHttpServer::streamOversized(QTcpSocket* socket, qint64 length)
 }
 
 // The timer belongs to the socket, so it stops when the client hangs up.
-void TestHttpServer::trickle(QTcpSocket* socket, const CannedResponse& response)
-{
+void TestHttpServer::trickle(QTcpSocket* socket, const CannedResponse& response) {
     socket->write(head(response.status, response.body.size(), response.headers));
     auto* timer = new QTimer(socket);
     auto sent = std::make_shared<qsizetype>(0);

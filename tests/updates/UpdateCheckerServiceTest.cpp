@@ -22,23 +22,19 @@ using test::TestHttpServer;
 
 const QString kNewer = buildVersionString() + ".1";  // one more component is always newer
 
-QByteArray descriptor(const QString& version, qint64 build = 42)
-{
+QByteArray descriptor(const QString& version, qint64 build = 42) {
     return encodeAppUpdate({version, build, "https://www.twinfold.example/download", "Notes", "2024-05-01"});
 }
 
-std::optional<AppUpdate> fetch(UpdateCheckerService& service)
-{
+std::optional<AppUpdate> fetch(UpdateCheckerService& service) {
     QFuture<std::optional<AppUpdate>> future = test::finished(service.fetchAvailableUpdate());
-    if (!future.isFinished())
-        throw std::runtime_error("the fetch never finished");
+    if (!future.isFinished()) throw std::runtime_error("the fetch never finished");
     return future.result();
 }
 
 // The error a fetch fails with; another type of error escapes and fails the test.
 template <typename E>
-std::optional<E> fetchError(UpdateCheckerService& service)
-{
+std::optional<E> fetchError(UpdateCheckerService& service) {
     try {
         fetch(service);
     } catch (const E& error) {
@@ -48,8 +44,7 @@ std::optional<E> fetchError(UpdateCheckerService& service)
     return std::nullopt;
 }
 
-QByteArray gzipped(const QByteArray& data)
-{
+QByteArray gzipped(const QByteArray& data) {
     z_stream stream{};
     deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);  // 16: gzip framing
     QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), '\0');
@@ -65,8 +60,7 @@ QByteArray gzipped(const QByteArray& data)
 
 class UpdateCheckerServiceTest : public ::testing::Test {
 protected:
-    std::optional<AppUpdateDecodeError::Kind> decodeErrorKind()
-    {
+    std::optional<AppUpdateDecodeError::Kind> decodeErrorKind() {
         const auto error = fetchError<AppUpdateDecodeError>(service);
         return error ? std::optional(error->kind()) : std::nullopt;
     }
@@ -75,14 +69,13 @@ protected:
     UpdateCheckerService service{server.url()};
 };
 
-TEST_F(UpdateCheckerServiceTest, OffersThePublishedVersionOnlyWhenNewerThanThisBuild)
-{
+TEST_F(UpdateCheckerServiceTest, OffersThePublishedVersionOnlyWhenNewerThanThisBuild) {
     const struct {
         QString version;
         qint64 build;
         bool offered;
-    } cases[] = {{kNewer, 1, true}, {buildVersionString(), 1, false}, {buildVersionString(), 999999, false},
-                 {"0", 1, false}};
+    } cases[] = {
+        {kNewer, 1, true}, {buildVersionString(), 1, false}, {buildVersionString(), 999999, false}, {"0", 1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version.toStdString() + " build " + std::to_string(c.build));
         server.respondWith({200, descriptor(c.version, c.build)});
@@ -97,8 +90,7 @@ TEST_F(UpdateCheckerServiceTest, OffersThePublishedVersionOnlyWhenNewerThanThisB
         EXPECT_FALSE(server.requests()[0].headerNames.contains(name)) << name;
 }
 
-TEST_F(UpdateCheckerServiceTest, AnyStatusOtherThan200IsAServerErrorAndTheBodyIsNotDecoded)
-{
+TEST_F(UpdateCheckerServiceTest, AnyStatusOtherThan200IsAServerErrorAndTheBodyIsNotDecoded) {
     for (const int status : {201, 204, 404, 500, 503}) {
         SCOPED_TRACE(status);
         server.respondWith({status, descriptor(kNewer)});
@@ -112,8 +104,7 @@ TEST_F(UpdateCheckerServiceTest, AnyStatusOtherThan200IsAServerErrorAndTheBodyIs
 
 // A version that is not plain numbers is refused whole and quoted cut short:
 // nothing the server sends is read as markup or shown at any length.
-TEST_F(UpdateCheckerServiceTest, AnythingButAPlainVersionNumberIsADecodeError)
-{
+TEST_F(UpdateCheckerServiceTest, AnythingButAPlainVersionNumberIsADecodeError) {
     const struct {
         QString version;
         std::string message;
@@ -131,8 +122,7 @@ TEST_F(UpdateCheckerServiceTest, AnythingButAPlainVersionNumberIsADecodeError)
     }
 }
 
-TEST_F(UpdateCheckerServiceTest, ABodyOfExactlyTheLimitIsReadAndOneByteMoreIsNot)
-{
+TEST_F(UpdateCheckerServiceTest, ABodyOfExactlyTheLimitIsReadAndOneByteMoreIsNot) {
     QByteArray body = descriptor(kNewer);
     body.append(UpdateCheckerService::maximumBodySize - body.size(), ' ');
     server.respondWith({200, body});
@@ -141,8 +131,7 @@ TEST_F(UpdateCheckerServiceTest, ABodyOfExactlyTheLimitIsReadAndOneByteMoreIsNot
     EXPECT_EQ(decodeErrorKind(), AppUpdateDecodeError::Kind::tooLarge);
 }
 
-TEST_F(UpdateCheckerServiceTest, AnEndlessBodyIsCutOffInsteadOfBuffered)
-{
+TEST_F(UpdateCheckerServiceTest, AnEndlessBodyIsCutOffInsteadOfBuffered) {
     server.respondWith({.behaviour = CannedResponse::Behaviour::oversized, .oversizedLength = qint64(1) << 30});
     const auto error = fetchError<AppUpdateDecodeError>(service);
     ASSERT_TRUE(error);
@@ -155,8 +144,7 @@ TEST_F(UpdateCheckerServiceTest, AnEndlessBodyIsCutOffInsteadOfBuffered)
 // A server that never answers, a byte now and then, or a TLS handshake
 // nobody answers after a redirect to HTTPS on the same local server: the
 // request ends with a timeout, the deadline ending what silence does not.
-TEST_F(UpdateCheckerServiceTest, ARequestThatDragsOnEndsAtTheDeadline)
-{
+TEST_F(UpdateCheckerServiceTest, ARequestThatDragsOnEndsAtTheDeadline) {
     const QString selfOverHttps = QStringLiteral("https://127.0.0.1:%1/public/version.json").arg(server.url().port());
     const CannedResponse cases[] = {
         {.behaviour = CannedResponse::Behaviour::hold},
@@ -179,8 +167,7 @@ TEST_F(UpdateCheckerServiceTest, ARequestThatDragsOnEndsAtTheDeadline)
 
 // Qt asks for gzip and unpacks it as it arrives; the size limit counts what
 // it unpacks to, so a small bomb is cut off like a large body.
-TEST_F(UpdateCheckerServiceTest, AGzipBodyIsReadUnpackedWithinTheSameLimit)
-{
+TEST_F(UpdateCheckerServiceTest, AGzipBodyIsReadUnpackedWithinTheSameLimit) {
     const QByteArray padded = descriptor(kNewer) + QByteArray(8 << 20, ' ');
     const QList<QPair<QByteArray, QByteArray>> gzip{{"Content-Encoding", "gzip"}};
     server.respondWith({200, gzipped(descriptor(kNewer)), gzip});
@@ -205,8 +192,7 @@ TEST_F(UpdateCheckerServiceTest, AGzipBodyIsReadUnpackedWithinTheSameLimit)
 
 // A redirect to plain HTTP is refused as a server error. One to HTTPS is
 // followed: nothing listens there, so the network's own error passes through.
-TEST_F(UpdateCheckerServiceTest, OnlyARedirectToHttpsIsFollowed)
-{
+TEST_F(UpdateCheckerServiceTest, OnlyARedirectToHttpsIsFollowed) {
     server.respondWith({302, {}, {{"Location", server.url("/moved/version.json").toEncoded()}}});
     const auto refused = fetchError<UpdateCheckError>(service);
     ASSERT_TRUE(refused);

@@ -23,8 +23,7 @@ const CannedResponse kFailing{500};
 // Versions relative to this build, so the tests hold whatever it is numbered.
 QString newerVersion(int step) { return buildVersionString() + "." + QString::number(step); }
 
-CannedResponse published(const QString& version, const QString& downloadURL = "https://www.twinfold.example/get")
-{
+CannedResponse published(const QString& version, const QString& downloadURL = "https://www.twinfold.example/get") {
     return {200, encodeAppUpdate({version, 1, downloadURL, "Notes", "2024-05-01"})};
 }
 
@@ -33,13 +32,11 @@ class UpdateViewModelTest : public ::testing::Test {
 protected:
     void SetUp() override { setSettingsStoreFile(QString::fromStdString((dir / "settings.ini").string())); }
 
-    std::unique_ptr<UpdateViewModel> makeModel()
-    {
+    std::unique_ptr<UpdateViewModel> makeModel() {
         return std::make_unique<UpdateViewModel>(settings, std::make_unique<UpdateCheckerService>(server.url()));
     }
 
-    void check(UpdateViewModel& model, bool silent)
-    {
+    void check(UpdateViewModel& model, bool silent) {
         ASSERT_TRUE(test::finished(model.runUpdateCheck(silent)).isFinished());
         EXPECT_FALSE(model.isChecking());
     }
@@ -49,8 +46,7 @@ protected:
     test::TestHttpServer server;
 };
 
-TEST_F(UpdateViewModelTest, ChecksPublishTheResultAndOnlyUserChecksRaiseAlerts)
-{
+TEST_F(UpdateViewModelTest, ChecksPublishTheResultAndOnlyUserChecksRaiseAlerts) {
     const QString serverError =
         "Could not reach the update server. Please check your internet connection and try again.";
     const struct {
@@ -88,8 +84,7 @@ TEST_F(UpdateViewModelTest, ChecksPublishTheResultAndOnlyUserChecksRaiseAlerts)
     }
 }
 
-TEST_F(UpdateViewModelTest, AFailedCheckKeepsTheOfferAndOnlyANegativeAnswerWithdrawsIt)
-{
+TEST_F(UpdateViewModelTest, AFailedCheckKeepsTheOfferAndOnlyANegativeAnswerWithdrawsIt) {
     auto model = makeModel();
     server.respondWith(published(newerVersion(1)));
     check(*model, true);
@@ -111,8 +106,7 @@ TEST_F(UpdateViewModelTest, AFailedCheckKeepsTheOfferAndOnlyANegativeAnswerWithd
     EXPECT_FALSE(model->shouldShowBanner());
 }
 
-TEST_F(UpdateViewModelTest, SkippedVersionIsStoredAloneAndStaysHiddenUntilANewerOne)
-{
+TEST_F(UpdateViewModelTest, SkippedVersionIsStoredAloneAndStaysHiddenUntilANewerOne) {
     AppSettings stored;
     stored.namingSuffix = "_single";
     stored.checkForUpdatesOnLaunch = false;
@@ -142,8 +136,7 @@ TEST_F(UpdateViewModelTest, SkippedVersionIsStoredAloneAndStaysHiddenUntilANewer
 
 // Both view models change the one store: the scan side's copy, loaded before
 // the skip, must not put the skipped version back out when it saves.
-TEST_F(UpdateViewModelTest, SkippedVersionAndOptionBothSurviveARestart)
-{
+TEST_F(UpdateViewModelTest, SkippedVersionAndOptionBothSurviveARestart) {
     server.respondWith(published(newerVersion(5)));
     {
         ScanViewModel scan(settings);
@@ -161,8 +154,7 @@ TEST_F(UpdateViewModelTest, SkippedVersionAndOptionBothSurviveARestart)
     EXPECT_EQ(relaunched.skippedVersion(), newerVersion(5));
 }
 
-TEST_F(UpdateViewModelTest, WithoutAnOfferSkipAndDownloadDoNothing)
-{
+TEST_F(UpdateViewModelTest, WithoutAnOfferSkipAndDownloadDoNothing) {
     auto model = makeModel();
     bool opened = false;
     model->setUrlOpener([&](const QUrl&) { opened = true; });
@@ -176,8 +168,7 @@ TEST_F(UpdateViewModelTest, WithoutAnOfferSkipAndDownloadDoNothing)
 
 // One request at a time: asking again while a check runs joins it, and the
 // user's asking makes a silent check report its outcome.
-TEST_F(UpdateViewModelTest, AskingWhileACheckRunsJoinsItInsteadOfSendingAnother)
-{
+TEST_F(UpdateViewModelTest, AskingWhileACheckRunsJoinsItInsteadOfSendingAnother) {
     auto model = makeModel();
     QSignalSpy forUser(model.get(), &UpdateViewModel::isCheckingForUserChanged);
     server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
@@ -193,8 +184,7 @@ TEST_F(UpdateViewModelTest, AskingWhileACheckRunsJoinsItInsteadOfSendingAnother)
     EXPECT_EQ(server.requests().size(), 1);
 
     server.answerHeld(published(buildVersionString()));
-    for (QFuture<void>* future : {&launch, &asked, &askedAgain})
-        ASSERT_TRUE(test::finished(*future).isFinished());
+    for (QFuture<void>* future : {&launch, &asked, &askedAgain}) ASSERT_TRUE(test::finished(*future).isFinished());
     EXPECT_EQ(server.requests().size(), 1);
     EXPECT_FALSE(model->isChecking());
     EXPECT_FALSE(model->isCheckingForUser());
@@ -207,12 +197,14 @@ TEST_F(UpdateViewModelTest, AskingWhileACheckRunsJoinsItInsteadOfSendingAnother)
     EXPECT_EQ(server.requests().size(), 2);
 }
 
-TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress)
-{
+TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress) {
     const std::pair<QString, bool> cases[] = {
-        {"https://www.twinfold.example/get/T-2.tar.gz", true}, {"http://www.twinfold.example/download", true},
-        {"https://www.twinfold.example/T 2.tar.gz", false},    {"", false},
-        {"download/latest", false},                            {"file:///usr/bin/xterm", false},
+        {"https://www.twinfold.example/get/T-2.tar.gz", true},
+        {"http://www.twinfold.example/download", true},
+        {"https://www.twinfold.example/T 2.tar.gz", false},
+        {"", false},
+        {"download/latest", false},
+        {"file:///usr/bin/xterm", false},
         {"https://", false},
     };
     for (const auto& [downloadURL, opens] : cases) {
@@ -228,8 +220,7 @@ TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress)
     }
 }
 
-TEST_F(UpdateViewModelTest, LaunchCheckRunsSilentlyOnlyWhenEnabled)
-{
+TEST_F(UpdateViewModelTest, LaunchCheckRunsSilentlyOnlyWhenEnabled) {
     server.respondWith(published(buildVersionString()));
     for (const bool enabled : {true, false}) {
         SCOPED_TRACE(enabled);

@@ -230,8 +230,10 @@ protected:
         Channels channels(2);
         for (std::int32_t v : stored[0]) channels[0].push_back(v / 2147483648.0);
         channels[1] = noise(stored[0].size(), PcmEncoding::int16, 42, 0.2);
-        if (keepDate) overwriteInPlace(b, kPcm16, channels);
-        else writePcm(b, kPcm16, channels);
+        if (keepDate)
+            overwriteInPlace(b, kPcm16, channels);
+        else
+            writePcm(b, kPcm16, channels);
         if (keepDate) fs::last_write_time(b, date);
     }
 
@@ -283,13 +285,12 @@ TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, ProofTest,
-                         ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable, Fault::folderNotDurable,
-                                                              Fault::sourceReplaced,
-                                                              Fault::sourceEditedKeepingDate,
-                                                              Fault::changedBeforeConversion),
-                                            ::testing::Values(OriginalFileHandling::moveToBackup,
-                                                              OriginalFileHandling::deleteOriginals)));
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ProofTest,
+    ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable, Fault::folderNotDurable,
+                                         Fault::sourceReplaced, Fault::sourceEditedKeepingDate,
+                                         Fault::changedBeforeConversion),
+                       ::testing::Values(OriginalFileHandling::moveToBackup, OriginalFileHandling::deleteOriginals)));
 
 }  // namespace
 }  // namespace twinfold::test

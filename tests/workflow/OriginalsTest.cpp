@@ -24,7 +24,9 @@ namespace {
 
 class OriginalsTest : public WorkflowFixture {
 protected:
-    void SetUp() override { vm->setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); }); }
+    void SetUp() override {
+        vm->setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); });
+    }
 
     // Converts the current selection and returns the problems with the
     // originals, one line each; nothing may go to standard output.
@@ -152,7 +154,8 @@ TEST_F(OriginalsTest, WithoutOneFolderNothingIsMovedAndNothingIsSaid) {
 TEST_F(OriginalsTest, AnythingButAFolderInTheBackupFolderPlaceStopsEveryMove) {
     setPolicy(OriginalFileHandling::moveToBackup);
     const TempDir outside;
-    const std::string linkLine = "Failed to create backup folder: Twinfold Backup 2025-03-07 14:05 is a symbolic link\n";
+    const std::string linkLine =
+        "Failed to create backup folder: Twinfold Backup 2025-03-07 14:05 is a symbolic link\n";
     const std::vector<std::pair<std::function<void()>, std::string>> rows{
         {[&] { std::ofstream(backup()) << "in the way"; }, "Failed to create backup folder: Not a directory\n"},
         {[&] { fs::create_directory_symlink(outside.path(), backup()); }, linkLine},
@@ -234,8 +237,9 @@ TEST_F(OriginalsTest, RestoreFollowsNoRecordOutOfTheFolderAndCanBeRepeated) {
         << "not json\n";
     RestoreReport report = restoreOriginals(backup(), true);
     const std::string manifest = (backup() / kBackupManifestName).string();
-    EXPECT_EQ(report.problems, (std::vector<std::string>{manifest + ", line 3: not a record this version can read",
-                                                         "Not restored ../../x.wav: the record points outside the folder"}));
+    EXPECT_EQ(report.problems,
+              (std::vector<std::string>{manifest + ", line 3: not a record this version can read",
+                                        "Not restored ../../x.wav: the record points outside the folder"}));
     EXPECT_EQ(fileText(dir / "x.wav"), "x");
     EXPECT_EQ(fileText(dir / "outside.wav"), "keep me");
     report = restoreOriginals(backup(), true);
@@ -297,7 +301,8 @@ TEST(BackupFolderNameTest, OnAFatCardTheBackupFolderTakesTheNameTheCardAccepts) 
     if (!card.skipReason.empty()) GTEST_SKIP() << card.skipReason;
     const auto write = [](const fs::path& path, std::uint32_t seed) {
         fs::create_directories(path.parent_path());
-        writePcm(path, {PcmContainer::wav, PcmEncoding::int16}, stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, seed));
+        writePcm(path, {PcmContainer::wav, PcmEncoding::int16},
+                 stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, seed));
         return readStoredInts(path);
     };
     const fs::path take = card.point / "Take.wav", again = card.point / "Day 2" / "Take.wav";
@@ -305,7 +310,8 @@ TEST(BackupFolderNameTest, OnAFatCardTheBackupFolderTakesTheNameTheCardAccepts) 
     std::vector<std::string> problems;
     const auto moveToBackup = [&](const fs::path& original) {
         handleOriginalFiles({{original, {}}}, OriginalFileHandling::moveToBackup, card.point,
-                            "Twinfold Backup 2025-03-07 14:05", [&](const std::string& line) { problems.push_back(line); });
+                            "Twinfold Backup 2025-03-07 14:05",
+                            [&](const std::string& line) { problems.push_back(line); });
     };
     moveToBackup(take);
     EXPECT_EQ(problems, std::vector<std::string>{});
@@ -367,15 +373,15 @@ TEST_F(MoveFileTest, NeitherRouteReplacesAFileAndAFailedCopyLeavesNoPartialFile)
         EXPECT_EQ(move(dir / "take.wav", dir / "taken.wav"), std::errc::file_exists);
         EXPECT_EQ(fileText(dir / "taken.wav"), "someone else's");
     }
-    EXPECT_EQ(moveFileByCopying(dir / "take.wav", dir / "missing" / "take.wav"),
-              std::errc::no_such_file_or_directory);
+    EXPECT_EQ(moveFileByCopying(dir / "take.wav", dir / "missing" / "take.wav"), std::errc::no_such_file_or_directory);
     EXPECT_EQ(fileText(dir / "take.wav"), "original");
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
 TEST_F(MoveFileTest, AMoveAcrossFileSystemsCopiesThenRemoves) {
     const fs::path shm = "/dev/shm";
-    struct stat shmInfo {}, tmpInfo {};
+    struct stat shmInfo {
+    }, tmpInfo{};
     if (::stat(shm.c_str(), &shmInfo) != 0 || ::stat(dir.path().c_str(), &tmpInfo) != 0 ||
         shmInfo.st_dev == tmpInfo.st_dev) {
         GTEST_SKIP() << "no second file system to move across";

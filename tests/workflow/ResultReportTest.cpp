@@ -30,11 +30,13 @@ TEST(ResultReport, WritesEveryColumnAndMember) {
     writeReport({r}, ReportFormat::csv, dir / "report.csv");
     const QList<QByteArray> lines = contents(dir / "report.csv").split('\n');
     ASSERT_GE(lines.size(), 2);
-    EXPECT_EQ(lines[0].trimmed(), "file,paired file,verdict,channels,sample rate,peak dBFS,RMS dBFS,correlation,"
-                                  "max difference dBFS,first differing frame,max sum dBFS,pan gain dB,"
-                                  "pan residual dB,evidence");
+    EXPECT_EQ(lines[0].trimmed(),
+              "file,paired file,verdict,channels,sample rate,peak dBFS,RMS dBFS,correlation,"
+              "max difference dBFS,first differing frame,max sum dBFS,pan gain dB,"
+              "pan residual dB,evidence");
     const QString row = QString::fromUtf8(lines[1]);
-    EXPECT_TRUE(row.startsWith('"' + QString::fromStdString((dir / "take, one.wav").string()) + "\",,")) << row.toStdString();
+    EXPECT_TRUE(row.startsWith('"' + QString::fromStdString((dir / "take, one.wav").string()) + "\",,"))
+        << row.toStdString();
     EXPECT_TRUE(row.contains(",2999,")) << row.toStdString();
     EXPECT_TRUE(row.contains("differ only from frame 2,999 on")) << row.toStdString();
 

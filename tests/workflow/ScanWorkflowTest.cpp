@@ -69,8 +69,7 @@ TEST_F(ScanWorkflowTest, NothingUsableDroppedOnlySetsTheMessage) {
     const std::size_t statesBefore = scanStates.size();
     const QFuture<void> done = vm->scanDroppedItems({dir / "notes.txt", dir / "missing.wav"});
     EXPECT_TRUE(done.isFinished());
-    EXPECT_EQ(vm->errorMessage(),
-              "No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files.");
+    EXPECT_EQ(vm->errorMessage(), "No supported audio files found. Twinfold supports WAV, AIFF, MP3, and M4A files.");
     EXPECT_EQ(vm->scanResults(), results);
     EXPECT_EQ(scanStates.size(), statesBefore);
     EXPECT_EQ(vm->selectedFolderPath(), dir.path());
@@ -205,8 +204,10 @@ TEST_P(CancelBeforeServiceTest, TheHeldScanReadsNothingMoreAndTheNextOneRuns) {
         release.wait_for(std::chrono::seconds(30));
     };
     ScanViewModel::ScanHooks hooks;
-    if (heldBefore == HeldBefore::listing) hooks.beforeListing = [hold](const fs::path&) { hold(); };
-    else hooks.beforeAnalysis = hold;
+    if (heldBefore == HeldBefore::listing)
+        hooks.beforeListing = [hold](const fs::path&) { hold(); };
+    else
+        hooks.beforeAnalysis = hold;
     vm->setScanHooks(hooks);
 
     const QFuture<void> first = vm->scanDroppedItems({dir / "big"});
@@ -231,7 +232,8 @@ INSTANTIATE_TEST_SUITE_P(Moments, CancelBeforeServiceTest,
                          ::testing::Combine(::testing::Values(HeldBefore::listing, HeldBefore::analysis),
                                             ::testing::Values(EndedBy::cancel, EndedBy::newScan)),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param) == HeldBefore::listing ? "listing" : "analysis") +
+                             return std::string(std::get<0>(info.param) == HeldBefore::listing ? "listing"
+                                                                                               : "analysis") +
                                     (std::get<1>(info.param) == EndedBy::cancel ? "Cancelled" : "Replaced");
                          });
 

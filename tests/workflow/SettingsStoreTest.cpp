@@ -74,8 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{R"({"normalizationEnabled":1})", {}}, DecodeCase{R"({"normalizationTargetdBFS":"-3"})", {}},
         DecodeCase{R"({"namingSuffix":5})", {}}, DecodeCase{R"({"skippedUpdateVersion":2})", {}},
         DecodeCase{R"({"silenceThresholddBFS":1e300})", {}},
-        DecodeCase{R"({"namingSuffix":null,"skippedUpdateVersion":null,"normalizationEnabled":null})",
-                   AppSettings{}},
+        DecodeCase{R"({"namingSuffix":null,"skippedUpdateVersion":null,"normalizationEnabled":null})", AppSettings{}},
         DecodeCase{R"({"normalizationTargetdBFS":3,"silenceThresholddBFS":0})", with([](AppSettings& s) {
                        s.normalizationTargetdBFS = 3.0f;
                        s.silenceThresholddBFS = 0.0f;
@@ -99,7 +98,8 @@ TEST(SettingsEncoding, MembersInDeclarationOrderWithoutAbsentVersion) {
               R"("resultsSortColumn":"filename","resultsSortAscending":true,"showFolderColumn":true})");
     AppSettings s;
     s.skippedUpdateVersion = "1.2";
-    EXPECT_TRUE(encodeAppSettings(s).contains(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2","resultsSortColumn")"));
+    EXPECT_TRUE(encodeAppSettings(s).contains(
+        R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2","resultsSortColumn")"));
 }
 
 TEST(SettingsEncoding, EveryFiniteFloatSurvivesExactly) {

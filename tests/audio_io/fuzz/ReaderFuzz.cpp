@@ -52,7 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         auto reader = open(path);
         readAll(*reader);
-    } catch (const AudioIOError&) {
-    }
+    } catch (const AudioIOError&) {}
     return 0;
 }
