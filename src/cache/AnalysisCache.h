@@ -91,7 +91,7 @@ public:
     // Whether the database is in use (false when it could not be opened or
     // was locked by another program).
     bool isAvailable() const;
-    static constexpr std::uint32_t layoutVersion = 2;
+    static constexpr std::uint32_t layoutVersion = 3;
 
 private:
     struct Pending {
@@ -120,6 +120,7 @@ private:
     sqlite3* db_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
+    sqlite3_stmt* insertPictures_ = nullptr;
     bool rebuilt_ = false;
     // Entries read by prefetch, by path and partner joined with a NUL; read
     // without the lock, so never changed once filled.
