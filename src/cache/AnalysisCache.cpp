@@ -112,6 +112,9 @@ bool AnalysisCache::prepareSchema() {
     if (code == SQLITE_OK && (code = sqlite3_step(version)) == SQLITE_ROW) found = sqlite3_column_int(version, 0);
     sqlite3_finalize(version);
     if (code != SQLITE_ROW) return handle(code);
+    // A file another version wrote is replaced rather than emptied in place:
+    // emptied, it would keep its size on the disk.
+    if (found != wanted && found != 0 && !rebuilt_) return startAfresh();
     if (found != wanted) {
         const std::string reset =
             std::string("BEGIN IMMEDIATE;") + kSchema + "PRAGMA user_version=" + std::to_string(wanted) + ";COMMIT;";
@@ -148,6 +151,11 @@ bool AnalysisCache::handle(int code) {
     const int primary = code & 0xff;
     close();
     if ((primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB) || rebuilt_) return false;
+    return startAfresh();
+}
+
+bool AnalysisCache::startAfresh() {
+    close();
     rebuilt_ = true;
     std::error_code ignored;
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(options_.file.native() + suffix, ignored);
@@ -225,9 +233,15 @@ std::optional<std::vector<ScanResult>> AnalysisCache::lookup(const CacheItem& it
     const std::string& path = item.path.native();
     const std::string partner = item.partner ? item.partner->native() : std::string();
     if (prefetched_) {
-        const auto it = prefetched_->find(entryName(path, partner));
-        if (it == prefetched_->end() || it->second.key != key) return std::nullopt;
-        return decodeResults(it->second.payload);
+        // Each item is looked up once: its entry leaves the map, so the
+        // entries shrink while the results they become grow.
+        std::unordered_map<std::string, Entry>::node_type found;
+        {
+            std::lock_guard lock(mutex_);
+            found = prefetched_->extract(entryName(path, partner));
+        }
+        if (found.empty() || found.mapped().key != key) return std::nullopt;
+        return decodeResults(found.mapped().payload);
     }
     return select(path, partner, key);
 }

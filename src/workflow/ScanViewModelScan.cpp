@@ -152,7 +152,7 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
             if (sources.hooks.beforeListing) sources.hooks.beforeListing(folder);
             std::vector<Path> listed = scanner.scanDirectory(folder, found, &link.token());
             if (link.isCancelled()) return;
-            paths.insert(paths.end(), listed.begin(), listed.end());
+            paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
         }
         analyzeFiles(link, sources, withoutDuplicatePaths(std::move(paths)));
     } catch (const std::exception& error) {
