@@ -1,4 +1,4 @@
-#include "audio_io/FfmpegEncoder.h"
+#include "audio_io/FfmpegModule.h"
 
 #include "audio_io/FfmpegOutputFile.h"
 #include "audio_io/FfmpegSupport.h"
@@ -224,8 +224,8 @@ void requireChannels(const std::vector<std::vector<float>>& channels, int sample
 
 }  // namespace
 
-void encodeAudioFile(const std::filesystem::path& path, const std::vector<std::vector<float>>& planarChannels,
-                     int sampleRate, EncodedFormat format) {
+void ffmpeg_module::encode(const std::filesystem::path& path, const std::vector<std::vector<float>>& planarChannels,
+                           int sampleRate, EncodedFormat format) {
     requireChannels(planarChannels, sampleRate);
     silenceLog();
     Encoder encoder(path, int(planarChannels.size()), sampleRate, format);

@@ -1,4 +1,4 @@
-#include "audio_io/FfmpegReader.h"
+#include "audio_io/FfmpegModule.h"
 
 #include "audio_io/AudioIOError.h"
 #include "audio_io/FfmpegDecoder.h"
@@ -209,7 +209,7 @@ void FfmpegReader::read(PCMBuffer& buffer, std::uint32_t frames) {
 
 }  // namespace
 
-std::unique_ptr<AudioFileReader> openFfmpegFile(const std::filesystem::path& path) {
+std::unique_ptr<AudioFileReader> ffmpeg_module::open(const std::filesystem::path& path) {
     return std::make_unique<FfmpegReader>(path);
 }
 

@@ -14,10 +14,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The pictures (kilobytes each) live in a table of their own, so that the
+// scan's one pass over the results reads only the small records it needs.
 constexpr const char* kSchema =
-    "DROP TABLE IF EXISTS results;"
+    "DROP TABLE IF EXISTS results; DROP TABLE IF EXISTS pictures;"
     "CREATE TABLE results(path BLOB NOT NULL, partner BLOB NOT NULL, key BLOB NOT NULL,"
-    " payload BLOB NOT NULL, pictures BLOB NOT NULL, PRIMARY KEY(path, partner)) WITHOUT ROWID;";
+    " payload BLOB NOT NULL, PRIMARY KEY(path, partner)) WITHOUT ROWID;"
+    "CREATE TABLE pictures(path BLOB NOT NULL, partner BLOB NOT NULL, key BLOB NOT NULL,"
+    " data BLOB NOT NULL, PRIMARY KEY(path, partner));";
 
 template <typename T>
 void append(std::string& bytes, T value) {
@@ -108,6 +112,9 @@ bool AnalysisCache::prepareSchema() {
     if (code == SQLITE_OK && (code = sqlite3_step(version)) == SQLITE_ROW) found = sqlite3_column_int(version, 0);
     sqlite3_finalize(version);
     if (code != SQLITE_ROW) return handle(code);
+    // A file another version wrote is replaced rather than emptied in place:
+    // emptied, it would keep its size on the disk.
+    if (found != wanted && found != 0 && !rebuilt_) return startAfresh();
     if (found != wanted) {
         const std::string reset =
             std::string("BEGIN IMMEDIATE;") + kSchema + "PRAGMA user_version=" + std::to_string(wanted) + ";COMMIT;";
@@ -122,15 +129,18 @@ bool AnalysisCache::prepareSchema() {
     code =
         sqlite3_prepare_v2(db_, "SELECT key, payload FROM results WHERE path=?1 AND partner=?2", -1, &select_, nullptr);
     if (code == SQLITE_OK)
-        code =
-            sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO results VALUES(?1, ?2, ?3, ?4, ?5)", -1, &insert_, nullptr);
+        code = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO results VALUES(?1, ?2, ?3, ?4)", -1, &insert_, nullptr);
+    if (code == SQLITE_OK)
+        code = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO pictures VALUES(?1, ?2, ?3, ?4)", -1, &insertPictures_,
+                                  nullptr);
     return code == SQLITE_OK || handle(code);
 }
 
 void AnalysisCache::close() {
     sqlite3_finalize(select_);
     sqlite3_finalize(insert_);
-    select_ = insert_ = nullptr;
+    sqlite3_finalize(insertPictures_);
+    select_ = insert_ = insertPictures_ = nullptr;
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -141,6 +151,11 @@ bool AnalysisCache::handle(int code) {
     const int primary = code & 0xff;
     close();
     if ((primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB) || rebuilt_) return false;
+    return startAfresh();
+}
+
+bool AnalysisCache::startAfresh() {
+    close();
     rebuilt_ = true;
     std::error_code ignored;
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(options_.file.native() + suffix, ignored);
@@ -218,9 +233,15 @@ std::optional<std::vector<ScanResult>> AnalysisCache::lookup(const CacheItem& it
     const std::string& path = item.path.native();
     const std::string partner = item.partner ? item.partner->native() : std::string();
     if (prefetched_) {
-        const auto it = prefetched_->find(entryName(path, partner));
-        if (it == prefetched_->end() || it->second.key != key) return std::nullopt;
-        return decodeResults(it->second.payload);
+        // Each item is looked up once: its entry leaves the map, so the
+        // entries shrink while the results they become grow.
+        std::unordered_map<std::string, Entry>::node_type found;
+        {
+            std::lock_guard lock(mutex_);
+            found = prefetched_->extract(entryName(path, partner));
+        }
+        if (found.empty() || found.mapped().key != key) return std::nullopt;
+        return decodeResults(found.mapped().payload);
     }
     return select(path, partner, key);
 }
@@ -246,7 +267,7 @@ std::optional<std::vector<EvidencePictures>> AnalysisCache::lookupPictures(const
     if (!db_) return std::nullopt;
     sqlite3_stmt* query = nullptr;
     int code =
-        sqlite3_prepare_v2(db_, "SELECT key, pictures FROM results WHERE path=?1 AND partner=?2", -1, &query, nullptr);
+        sqlite3_prepare_v2(db_, "SELECT key, data FROM pictures WHERE path=?1 AND partner=?2", -1, &query, nullptr);
     std::optional<std::vector<EvidencePictures>> pictures;
     const std::string partner = item.partner ? item.partner->native() : std::string();
     if (code == SQLITE_OK) {
@@ -294,14 +315,16 @@ void AnalysisCache::commitPending() {
     }
     int code = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     for (auto it = pending_.begin(); code == SQLITE_OK && it != pending_.end(); ++it) {
-        bindText(insert_, 1, it->path);
-        bindText(insert_, 2, it->partner);
-        bindText(insert_, 3, it->key);
-        bindText(insert_, 4, it->payload);
-        bindText(insert_, 5, it->pictures);
-        code = sqlite3_step(insert_);
-        sqlite3_reset(insert_);
-        if (code == SQLITE_DONE) code = SQLITE_OK;
+        for (auto [statement, data] : {std::pair{insert_, &it->payload}, std::pair{insertPictures_, &it->pictures}}) {
+            bindText(statement, 1, it->path);
+            bindText(statement, 2, it->partner);
+            bindText(statement, 3, it->key);
+            bindText(statement, 4, *data);
+            code = sqlite3_step(statement);
+            sqlite3_reset(statement);
+            if (code != SQLITE_DONE) break;
+            code = SQLITE_OK;
+        }
     }
     if (code == SQLITE_OK) code = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     pending_.clear();

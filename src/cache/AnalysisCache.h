@@ -71,6 +71,7 @@ public:
 
     // Reads every entry that can belong to `items` in one pass, so that their
     // lookups need no query each; an item it did not find then misses at once.
+    // Each entry read answers one lookup (a scan looks each item up once).
     void prefetch(const std::vector<CacheItem>& items);
 
     // The cached results when the entry matches the stamps exactly; record
@@ -91,7 +92,7 @@ public:
     // Whether the database is in use (false when it could not be opened or
     // was locked by another program).
     bool isAvailable() const;
-    static constexpr std::uint32_t layoutVersion = 2;
+    static constexpr std::uint32_t layoutVersion = 3;
 
 private:
     struct Pending {
@@ -104,8 +105,8 @@ private:
     bool open();
     bool prepareSchema();
     void close();
-    void rebuild();
     bool handle(int code);
+    bool startAfresh();
     void commitPending();
     std::string keyFor(const ItemStamps& stamps) const;
     std::optional<std::vector<ScanResult>> select(const std::string& path, const std::string& partner,
@@ -120,9 +121,10 @@ private:
     sqlite3* db_ = nullptr;
     sqlite3_stmt* select_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
+    sqlite3_stmt* insertPictures_ = nullptr;
     bool rebuilt_ = false;
-    // Entries read by prefetch, by path and partner joined with a NUL; read
-    // without the lock, so never changed once filled.
+    // Entries read by prefetch, by path and partner joined with a NUL; each
+    // is taken out (under the lock) by its lookup.
     std::optional<std::unordered_map<std::string, Entry>> prefetched_;
     std::vector<Pending> pending_;
     std::chrono::steady_clock::time_point lastCommit_ = std::chrono::steady_clock::now();

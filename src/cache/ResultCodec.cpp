@@ -2,6 +2,7 @@
 
 #include "cache/ByteCodec.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace twinfold {
@@ -212,11 +213,48 @@ std::optional<std::vector<ScanResult>> decodeResults(std::string_view bytes) {
     }
 }
 
+namespace {
+
+// A goniometer of a mono-like file fills a line of its cells and leaves the
+// rest at zero: its filled cells, with their places, take a fraction of the
+// whole table. Whichever form is smaller is stored, marked by a byte.
+void putDensity(codec::Writer& w, const std::vector<std::uint32_t>& cells) {
+    const auto filled = std::size_t(std::count_if(cells.begin(), cells.end(), [](auto c) { return c != 0; }));
+    const bool sparse = cells.size() <= 0xFFFF && filled * 6 < cells.size() * 4;
+    w.put(std::uint8_t(sparse));
+    if (!sparse) return w.array(cells);
+    w.put(std::uint32_t(cells.size()));
+    w.put(std::uint32_t(filled));
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (cells[i] == 0) continue;
+        w.put(std::uint16_t(i));
+        w.put(cells[i]);
+    }
+}
+
+std::vector<std::uint32_t> getDensity(codec::Reader& r) {
+    const auto form = r.get<std::uint8_t>();
+    if (form == 0) return r.array<std::uint32_t>();
+    if (form != 1) throw codec::Malformed();
+    const auto size = r.get<std::uint32_t>();
+    if (size > 0xFFFF) throw codec::Malformed();
+    std::vector<std::uint32_t> cells(size, 0);
+    const auto filled = r.count(sizeof(std::uint16_t) + sizeof(std::uint32_t));
+    for (std::uint32_t i = 0; i < filled; ++i) {
+        const auto at = r.get<std::uint16_t>();
+        if (at >= size) throw codec::Malformed();
+        cells[at] = r.get<std::uint32_t>();
+    }
+    return cells;
+}
+
+}  // namespace
+
 std::string encodePictures(const std::vector<EvidencePictures>& pictures) {
     Writer w;
     w.put(std::uint32_t(pictures.size()));
     for (const EvidencePictures& p : pictures) {
-        w.array(p.goniometer);
+        putDensity(w, p.goniometer);
         w.put(std::uint32_t(p.overviews.size()));
         for (const ChannelOverview& o : p.overviews) {
             w.array(o.minima);
@@ -232,7 +270,7 @@ std::optional<std::vector<EvidencePictures>> decodePictures(std::string_view byt
         const auto n = r.count(2 * sizeof(std::uint32_t));
         std::vector<EvidencePictures> pictures(n);
         for (EvidencePictures& p : pictures) {
-            p.goniometer = r.array<std::uint32_t>();
+            p.goniometer = getDensity(r);
             p.overviews.resize(r.count(2 * sizeof(std::uint32_t)));
             for (ChannelOverview& o : p.overviews) {
                 o.minima = r.array<float>();

@@ -3,11 +3,7 @@
 #include "jobs/JsonText.h"
 #include "conversion/DurableSync.h"
 
-extern "C" {
-#include <libavutil/base64.h>
-#include <libavutil/mem.h>
-#include <libavutil/sha.h>
-}
+#include <openssl/evp.h>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -30,10 +26,10 @@ void appendFileJson(std::string& out, const RecordedFile& file) {
     out += "{\"path\":";
     json::appendString(out, bytes);
     if (!json::isValidUtf8(bytes)) {
-        std::string base64(AV_BASE64_SIZE(bytes.size()), '\0');
-        av_base64_encode(base64.data(), int(base64.size()), reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                         int(bytes.size()));
-        base64.resize(base64.find('\0'));
+        std::string base64(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+        const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()),
+                                           reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()));
+        base64.resize(std::size_t(length));
         out += ",\"pathBytes\":";
         json::appendString(out, base64);
     }
@@ -45,11 +41,15 @@ void appendFileJson(std::string& out, const RecordedFile& file) {
 std::optional<fs::path> pathFrom(const json::Value& object) {
     const json::Value* raw = object.member("pathBytes");
     if (!raw || !raw->isString()) return object.member("path")->text;
-    std::string bytes(raw->text.size() / 4 * 3 + 3, '\0');
-    const int length =
-        av_base64_decode(reinterpret_cast<std::uint8_t*>(bytes.data()), raw->text.c_str(), int(bytes.size()));
-    if (length < 0) return std::nullopt;
-    bytes.resize(std::size_t(length));
+    const std::string& text = raw->text;
+    if (text.size() % 4 != 0) return std::nullopt;
+    std::string bytes(text.size() / 4 * 3 + 1, '\0');
+    const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                                       reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
+    // The decoder counts the padding as zero bytes.
+    const std::size_t padding = text.ends_with("==") ? 2 : text.ends_with('=') ? 1 : 0;
+    if (length < 0 || std::size_t(length) < padding) return std::nullopt;
+    bytes.resize(std::size_t(length) - padding);
     return bytes;
 }
 
@@ -110,8 +110,8 @@ std::optional<FileDigest> digestOfFile(const fs::path& file, std::error_code& er
         error = {errno, std::generic_category()};
         return std::nullopt;
     }
-    const std::unique_ptr<AVSHA, void (*)(void*)> hash(av_sha_alloc(), av_free);
-    if (!hash || av_sha_init(hash.get(), 256) < 0) {
+    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1) {
         ::close(fd);
         error = std::make_error_code(std::errc::not_enough_memory);
         return std::nullopt;
@@ -123,14 +123,18 @@ std::optional<FileDigest> digestOfFile(const fs::path& file, std::error_code& er
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) error = {errno, std::generic_category()};
         if (n <= 0) break;
-        av_sha_update(hash.get(), reinterpret_cast<const std::uint8_t*>(buffer.data()), std::size_t(n));
+        EVP_DigestUpdate(hash.get(), buffer.data(), std::size_t(n));
         size += n;
     }
     ::close(fd);
     if (error) return std::nullopt;
-    std::uint8_t digest[32];
-    av_sha_final(hash.get(), digest);
-    return FileDigest{size, hexOf(digest, sizeof digest)};
+    std::uint8_t digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(hash.get(), digest, &length) != 1) {
+        error = std::make_error_code(std::errc::io_error);
+        return std::nullopt;
+    }
+    return FileDigest{size, hexOf(digest, length)};
 }
 
 std::optional<RecordedFile> recordFile(const fs::path& file, const fs::path& scannedFolder, std::error_code& error) {

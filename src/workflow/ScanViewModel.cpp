@@ -86,6 +86,7 @@ void ScanViewModel::sortResultsByFilename(bool ascending) {
 }
 
 void ScanViewModel::insertScanResults(std::vector<ScanResult> batch, const ScanState& progress) {
+    results_.reserve(progress.filesTotal);
     const std::vector<std::size_t> positions = results_.insert(std::move(batch));
     if (!positions.empty()) emit scanResultsInserted(positions);
     publishScanProgress(progress.progress, progress.currentFile, progress);

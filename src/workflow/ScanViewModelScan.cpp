@@ -135,7 +135,13 @@ QFuture<void> ScanViewModel::launchScan(ScanSources sources) {
 
 void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& sources) {
     FileScannerService& scanner = *sources.scanner;
+    // The count goes to the GUI thread at most once per batch interval: a
+    // queued call per file found would cost more than the listing itself.
+    std::chrono::steady_clock::time_point lastCount{};
     const ScanProgress found = [&](std::size_t count, const std::string&) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastCount < std::chrono::duration<double>(resultBatchInterval)) return;
+        lastCount = now;
         link.post([line = "Found " + std::to_string(count) + " files..."](ScanViewModel& vm) {
             vm.publishScanProgress(0, line);
         });
@@ -146,7 +152,7 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
             if (sources.hooks.beforeListing) sources.hooks.beforeListing(folder);
             std::vector<Path> listed = scanner.scanDirectory(folder, found, &link.token());
             if (link.isCancelled()) return;
-            paths.insert(paths.end(), listed.begin(), listed.end());
+            paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
         }
         analyzeFiles(link, sources, withoutDuplicatePaths(std::move(paths)));
     } catch (const std::exception& error) {

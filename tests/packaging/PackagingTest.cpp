@@ -53,6 +53,7 @@ const std::vector<std::string> kCliFiles{
     "share/bash-completion/completions/twinfold-cli",
     "share/zsh/vendor-completions/_twinfold-cli",
     "share/doc/twinfold-cli/copyright",
+    TWINFOLD_MODULE_FILE,
 };
 
 #if TWINFOLD_HAS_GUI
@@ -108,6 +109,13 @@ TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence) {
     const Shell version = sh(quoted(installed("bin/twinfold-cli")) + " --version");
     EXPECT_EQ(version.status, 0) << version.output;
     EXPECT_TRUE(has(version.output, TWINFOLD_VERSION)) << version.output;
+    // The installed program finds its installed FFmpeg module.
+    const fs::path mp3 = installed("tone.mp3");
+    ASSERT_EQ(sh("ffmpeg -loglevel error -f lavfi -i sine=duration=1 -ac 2 " + quoted(mp3)).status, 0);
+    const Shell scan = sh(quoted(installed("bin/twinfold-cli")) + " scan --no-cache --jsonl " + quoted(mp3));
+    EXPECT_EQ(scan.status, 0) << scan.output;
+    EXPECT_TRUE(has(scan.output, "tone.mp3")) << scan.output;
+    EXPECT_FALSE(has(scan.output, "did not load")) << scan.output;
     const Shell manual = sh("gzip -dc " + quoted(installed("share/man/man1/twinfold-cli.1.gz")));
     EXPECT_TRUE(has(manual.output, ".SH EXIT STATUS")) << manual.output;
     EXPECT_TRUE(has(manual.output, "Twinfold " TWINFOLD_VERSION)) << "the version is filled in";
@@ -190,6 +198,7 @@ TEST(DebianPackages, SplitTheCommandLineFromTheWindow) {
     EXPECT_FALSE(has(cliFiles.output, "/usr/bin/twinfold\n"));
     const std::string cliDepends = sh("dpkg-deb -f " + quoted(deb("twinfold-cli")) + " Depends").output;
     EXPECT_TRUE(has(cliDepends, "libqt6core6")) << cliDepends;
+    EXPECT_TRUE(has(cliDepends, "libavcodec")) << "the FFmpeg module's libraries: " << cliDepends;
     for (const char* library : {"libqt6gui6", "libqt6widgets6", "libqt6network6"})
         EXPECT_FALSE(has(cliDepends, library)) << "the command line needs Qt Core only: " << cliDepends;
 
