@@ -297,7 +297,7 @@ ExitCode runScan(const ScanCommand& command, SettingsService& settings) {
     if (command.json) {
         std::cout << formatScanJson(report).toStdString();
     } else {
-        std::cout << formatScanText(report);
+        writeScanText(report, std::cout);
     }
     std::cout << std::flush;
     return ExitCode::success;

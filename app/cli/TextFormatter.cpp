@@ -39,18 +39,22 @@ QStringList tableRow(const ScanResult& r) {
 
 // Columns separated by two blanks, each as wide as its widest cell; the
 // last one is not padded.
+void widen(std::vector<qsizetype>& widths, const QStringList& row) {
+    widths.resize(std::max(widths.size(), std::size_t(row.size())));
+    for (qsizetype c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+}
+
+QString alignedRow(const std::vector<qsizetype>& widths, const QStringList& row) {
+    QString out;
+    for (qsizetype c = 0; c < row.size(); ++c) out += c + 1 < row.size() ? row[c].leftJustified(widths[c] + 2) : row[c];
+    return out + '\n';
+}
+
 QString alignedTable(const std::vector<QStringList>& rows) {
     std::vector<qsizetype> widths;
-    for (const QStringList& row : rows) {
-        widths.resize(std::max(widths.size(), std::size_t(row.size())));
-        for (qsizetype c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
-    }
+    for (const QStringList& row : rows) widen(widths, row);
     QString out;
-    for (const QStringList& row : rows) {
-        for (qsizetype c = 0; c < row.size(); ++c)
-            out += c + 1 < row.size() ? row[c].leftJustified(widths[c] + 2) : row[c];
-        out += '\n';
-    }
+    for (const QStringList& row : rows) out += alignedRow(widths, row);
     return out;
 }
 
@@ -123,21 +127,26 @@ QString byteCountText(std::int64_t bytes) {
     return qs(presentation::byteCountText(bytes, QLocale().decimalPoint().toStdString()));
 }
 
-std::string formatScanText(const ScanReport& report) {
-    if (report.results.empty() && report.unreadable.empty()) return "No audio files found.\n";
-    QString out;
-    if (!report.results.empty()) {
-        std::vector<QStringList> rows{
-            {"Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"}};
-        for (const ScanResult& r : report.results) rows.push_back(tableRow(r));
-        out = alignedTable(rows);
-        for (const ScanResult& r : report.results) {
-            if (r.multichannelAnalysis) out += '\n' + channelDetails(r);
-        }
-        out += '\n';
+// Row by row, each row's texts made once to measure and once to write: a
+// library of 100,000 files never has its whole table in memory.
+void writeScanText(const ScanReport& report, std::ostream& out) {
+    if (report.results.empty() && report.unreadable.empty()) {
+        out << "No audio files found.\n";
+        return;
     }
-    out += summary(report.summary);
-    return out.toStdString();
+    if (!report.results.empty()) {
+        const QStringList header{"Filename", "Channels", "Bit Depth", "Sample Rate", "Duration", "Size", "Status"};
+        std::vector<qsizetype> widths;
+        widen(widths, header);
+        for (const ScanResult& r : report.results) widen(widths, tableRow(r));
+        out << alignedRow(widths, header).toStdString();
+        for (const ScanResult& r : report.results) out << alignedRow(widths, tableRow(r)).toStdString();
+        for (const ScanResult& r : report.results) {
+            if (r.multichannelAnalysis) out << ('\n' + channelDetails(r)).toStdString();
+        }
+        out << '\n';
+    }
+    out << summary(report.summary).toStdString();
 }
 
 std::vector<std::string> scanNotices(const ScanReport& report) {

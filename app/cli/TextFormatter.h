@@ -10,12 +10,13 @@
 #include <QString>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace twinfold::cli {
 
-std::string formatScanText(const ScanReport& report);
+void writeScanText(const ScanReport& report, std::ostream& out);
 // What the user should know about the scan beyond the table, one message a
 // line for standard error: every file that could not be read and why
 // ("skipped …: reason"), and every file named as one side of a split pair
