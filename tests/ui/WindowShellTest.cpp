@@ -39,7 +39,9 @@ void expectAlertAndClickOk(QMessageBox* alert, const QString& title, const QStri
     QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
 }
 
-TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner) {
+// The launch check is silent; a newer version gets the banner, whose
+// buttons download, close it until the next check, or skip that version.
+TEST_F(WindowShellTest, ANewerVersionGetsTheBanner) {
     openWindow();
     waitForUpdateCheck(1);
     EXPECT_EQ(view().alerts()->upToDateAlert(), nullptr) << "the launch check is silent";
@@ -47,31 +49,23 @@ TEST_F(WindowShellTest, LaunchCheckIsSilentAndANewerVersionGetsTheBanner) {
     window().hide();
     window().show();
     EXPECT_FALSE(updateVM().isChecking()) << "showing the window again is not a new launch";
-    EXPECT_EQ(server.requests().size(), 1);
-
-    server.respondWith(publishedVersion(newerVersion(), "Bug fixes."));
-    checkFromTheMenu();
-    ASSERT_TRUE(banner().isVisible());
-    EXPECT_EQ(banner().headline(), "Twinfold " + newerVersion() + " is available");
-    EXPECT_EQ(notes(), QStringList{"Bug fixes."});
-    EXPECT_EQ(banner().skipButton()->text(), "Skip");
-    EXPECT_EQ(banner().downloadButton()->text(), "Download");
-    QList<QUrl> opened;
-    updateVM().setUrlOpener([&](const QUrl& path) { opened << path; });
-    click(banner().downloadButton());
-    EXPECT_EQ(opened, QList<QUrl>{QUrl(kDownloadURL)});
-    EXPECT_TRUE(banner().isVisible()) << "download keeps the banner";
-    click(banner().closeButton());
-    EXPECT_FALSE(banner().isVisible());
 
     const QString longNotes = QStringLiteral("Faster scanning. ").repeated(40);
     server.respondWith(publishedVersion(newerVersion(), longNotes));
     checkFromTheMenu();
-    EXPECT_TRUE(banner().isVisible()) << "closed only until the next check";
+    ASSERT_TRUE(banner().isVisible());
+    EXPECT_EQ(banner().headline(), "Twinfold " + newerVersion() + " is available");
     ASSERT_EQ(notes().size(), 2);
     EXPECT_TRUE(longNotes.startsWith(notes()[0]));
     EXPECT_TRUE(notes()[1].endsWith(QChar(0x2026))) << notes()[1].toStdString();
+    QList<QUrl> opened;
+    updateVM().setUrlOpener([&](const QUrl& path) { opened << path; });
+    click(banner().downloadButton());
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(kDownloadURL)});
+    click(banner().closeButton());
+    EXPECT_FALSE(banner().isVisible());
 
+    checkFromTheMenu();
     click(banner().skipButton());
     EXPECT_FALSE(banner().isVisible());
     EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
@@ -149,20 +143,16 @@ TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays) {
     }
 }
 
-TEST_F(WindowShellTest, AManualCheckShowsItIsCheckingAndSendsOneRequest) {
+// While a check runs its menu entry is held and the window shows it is checking.
+TEST_F(WindowShellTest, AManualCheckShowsItIsChecking) {
     openWindow();
     waitForUpdateCheck(1);
     QAction* command = window().checkForUpdatesAction();
-    EXPECT_TRUE(command->isEnabled());
-    EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
-
     server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
     command->trigger();
     ASSERT_TRUE(processEventsUntil([&] { return server.heldCount() == 1; }));
     EXPECT_FALSE(command->isEnabled());
-    EXPECT_EQ(command->text(), "Checking for Updates...");
     EXPECT_TRUE(window().updateCheckIndicator()->isVisible());
-    command->trigger();
     TwinfoldApp::instance()->postCheckForUpdates();
     QTest::qWait(100);
     EXPECT_EQ(server.requests().size(), 2) << "a second request while one runs";
@@ -170,7 +160,6 @@ TEST_F(WindowShellTest, AManualCheckShowsItIsCheckingAndSendsOneRequest) {
     server.answerHeld(publishedVersion(buildVersionString()));
     waitForUpdateCheck(2);
     EXPECT_TRUE(command->isEnabled());
-    EXPECT_EQ(command->text(), "Check for Updates...");
     EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
     expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
                           "You’re running the latest version of Twinfold.");
@@ -216,9 +205,6 @@ TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties) {
     EXPECT_FALSE(header->selectFolderButton()->isEnabled());
     EXPECT_FALSE(header->resetButton()->isEnabled());
     EXPECT_TRUE(header->scanningRow()->isVisible());
-    EXPECT_EQ(header->scanningRow()->statusText(), "Analyzing: Finding audio files...");
-    EXPECT_EQ(header->scanningRow()->figureText(), "0%");
-    EXPECT_TRUE(header->scanningRow()->cancelButton()->isEnabled());
 
     EXPECT_TRUE(dropOnWindow({elsewhere / "Silent.wav"}));
     waitForScan();
@@ -232,7 +218,6 @@ TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties) {
     click(header->resetButton());
     QCoreApplication::processEvents();
     EXPECT_TRUE(view().isShowingEmptyState());
-    EXPECT_EQ(header->folderText(), "No folder selected");
     EXPECT_TRUE(header->folderTextIsPlaceholder());
     EXPECT_FALSE(header->resetButton()->isVisible());
     EXPECT_FALSE(view().actionBar()->convertButton()->isVisible());
@@ -255,7 +240,6 @@ TEST_F(WindowShellTest, ConvertingHoldsTheButtonsAndRefusesDrops) {
     EXPECT_FALSE(header->resetButton()->isEnabled());
     EXPECT_FALSE(view().actionBar()->convertButton()->isEnabled());
     EXPECT_EQ(header->convertingRow()->figureText(), "0/2");
-    EXPECT_EQ(header->convertingRow()->statusText(), "Converting: ");
 
     EXPECT_FALSE(dropOnWindow({other}));
     EXPECT_FALSE(vm().scanState().isScanning()) << "a refused drop starts nothing";
