@@ -1,9 +1,5 @@
 #include "WindowFixture.h"
 
-#include "ui/SettingsPanel.h"
-
-#include <QCheckBox>
-
 #include "ui/AlertPresenter.h"
 #include "ui/ElidedLabel.h"
 #include "ui/ProgressRow.h"
@@ -71,7 +67,9 @@ TEST_F(WindowShellTest, ANewerVersionGetsTheBanner) {
     EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
 }
 
-// Each alert says its own text, and OK clears what raised it.
+// While a check from the menu runs, its entry is held and the window shows
+// it is checking; each alert says its own text and OK clears what raised it;
+// text from the server is shown as it is, markup and all.
 TEST_F(WindowShellTest, MenuActionsAndAlerts) {
     openWindow();
     waitForUpdateCheck(1);
@@ -80,17 +78,41 @@ TEST_F(WindowShellTest, MenuActionsAndAlerts) {
     window().helpAction()->trigger();
     EXPECT_EQ(opened, QList<QUrl>{helpPageURL()});
 
-    checkFromTheMenu();
+    QAction* command = window().checkForUpdatesAction();
+    server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
+    command->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return server.heldCount() == 1; }));
+    EXPECT_FALSE(command->isEnabled());
+    EXPECT_TRUE(window().updateCheckIndicator()->isVisible());
+    TwinfoldApp::instance()->postCheckForUpdates();
+    QTest::qWait(100);
+    EXPECT_EQ(server.requests().size(), 2) << "a second request while one runs";
+    server.answerHeld(publishedVersion(buildVersionString()));
+    waitForUpdateCheck(2);
+    EXPECT_TRUE(command->isEnabled());
+    EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
     expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
                           "You’re running the latest version of Twinfold.");
     EXPECT_FALSE(updateVM().showUpToDate());
-    EXPECT_EQ(view().alerts()->upToDateAlert(), nullptr);
 
-    server.respondWith({500});
+    const QString html = "99.<b>HACKED</b><img src='file:///etc/passwd'>";
+    server.respondWith(publishedVersion(html, "<i>notes</i>"));
     checkFromTheMenu();
-    expectAlertAndClickOk(view().alerts()->checkFailedAlert(), "Update Check Failed",
-                          "Could not reach the update server. Please check your internet connection and try again.");
+    EXPECT_FALSE(banner().isVisible());
+    QMessageBox* failed = view().alerts()->checkFailedAlert();
+    ASSERT_NE(failed, nullptr);
+    for (QLabel* label : failed->findChildren<QLabel*>()) {
+        if (label->text().contains("HACKED")) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        }
+    }
+    EXPECT_TRUE(failed->informativeText().contains("<b>HACKED</b>"));
+    QTest::mouseClick(failed->button(QMessageBox::Ok), Qt::LeftButton);
     EXPECT_FALSE(updateVM().checkError().has_value());
+    banner().setUpdate({html, 1, "https://www.twinfold.example/<b>x</b>", "<i>notes</i>", "2024-05-01"});
+    EXPECT_EQ(banner().headlineLabel()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(banner().headline(), "Twinfold " + html + " is available");
+    EXPECT_EQ(banner().notesLabel()->text(), "<i>notes</i>");
 
     std::ofstream(library / "notes.txt") << "not audio";
     EXPECT_TRUE(dropOnWindow({library / "notes.txt", library / "missing.wav"}));
@@ -141,52 +163,6 @@ TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays) {
         EXPECT_NE(text.find("Dual.wav"), std::string::npos);
         EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(text)).isNull(), !row.json);
     }
-}
-
-// While a check runs its menu entry is held and the window shows it is checking.
-TEST_F(WindowShellTest, AManualCheckShowsItIsChecking) {
-    openWindow();
-    waitForUpdateCheck(1);
-    QAction* command = window().checkForUpdatesAction();
-    server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
-    command->trigger();
-    ASSERT_TRUE(processEventsUntil([&] { return server.heldCount() == 1; }));
-    EXPECT_FALSE(command->isEnabled());
-    EXPECT_TRUE(window().updateCheckIndicator()->isVisible());
-    TwinfoldApp::instance()->postCheckForUpdates();
-    QTest::qWait(100);
-    EXPECT_EQ(server.requests().size(), 2) << "a second request while one runs";
-
-    server.answerHeld(publishedVersion(buildVersionString()));
-    waitForUpdateCheck(2);
-    EXPECT_TRUE(command->isEnabled());
-    EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
-    expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
-                          "You’re running the latest version of Twinfold.");
-}
-
-// Text from the server is shown as it is: markup in it stays visible text.
-TEST_F(WindowShellTest, NetworkTextIsNeverReadAsMarkup) {
-    openWindow();
-    waitForUpdateCheck(1);
-    const QString html = "99.<b>HACKED</b><img src='file:///etc/passwd'>";
-    server.respondWith(publishedVersion(html, "<i>notes</i>"));
-    checkFromTheMenu();
-    EXPECT_FALSE(banner().isVisible());
-    QMessageBox* alert = view().alerts()->checkFailedAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_TRUE(alert->informativeText().contains("<b>HACKED</b>"));
-    for (QLabel* label : alert->findChildren<QLabel*>()) {
-        if (label->text().contains("HACKED")) {
-            EXPECT_EQ(label->textFormat(), Qt::PlainText);
-        }
-    }
-    QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
-
-    banner().setUpdate({html, 1, "https://www.twinfold.example/<b>x</b>", "<i>notes</i>", "2024-05-01"});
-    EXPECT_EQ(banner().headlineLabel()->textFormat(), Qt::PlainText);
-    EXPECT_EQ(banner().headline(), "Twinfold " + html + " is available");
-    EXPECT_EQ(banner().notesLabel()->text(), "<i>notes</i>");
 }
 
 TEST_F(WindowShellTest, ScanHoldsTheButtonsADropReplacesItAndResetEmpties) {
