@@ -53,6 +53,14 @@ std::vector<fs::path> backupFolders(const fs::path& dir) {
     return found;
 }
 
+// Stores `settings` where the program will find them.
+void store(const Cli& cli, const AppSettings& settings) {
+    fs::create_directories(cli.settingsFile().parent_path());
+    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
+    saveAppSettings(settings);
+    setSettingsStoreFile({});
+}
+
 // Every test but the interrupted one converts a fresh demo library.
 class CliConvert : public testing::Test {
 protected:
@@ -100,10 +108,19 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
     EXPECT_THAT(out, Contains("  " + (dir / "Overheads_mono.wav").string()));
 }
 
-TEST_F(CliConvert, OptionsChooseThePhaseAndMultichannelTreatmentAndNames) {
-    const CliRun r = cli.run({"convert", "--yes", "--originals", "keep", "--phase", "split", "--multichannel", "remove",
-                              "--suffix=_one", "--pan-in-name", dir.path().string()});
+// A "pan" whose quieter side holds content of its own is converted only
+// when asked for by name of the option; with --skip-existing an output
+// whose name is taken is left out and the rest converted.
+TEST_F(CliConvert, OptionsChooseTheTreatmentsAndNames) {
+    writePanMix(dir / "Mix.wav");
+    std::ofstream(dir / "Dual Mono Guitar_one.wav") << "someone else's file";
+    const CliRun r =
+        cli.run({"convert", "--yes", "--originals", "keep", "--phase", "split", "--multichannel", "remove",
+                 "--suffix=_one", "--pan-in-name", "--include-differing", "--skip-existing", dir.path().string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    expectChannelCopy(dir / "Mix_one_29L.wav", dir / "Mix.wav", {0});
+    EXPECT_EQ(contents(dir / "Dual Mono Guitar_one.wav"), "someone else's file");
+    expectChannelCopy(dir / "Broadcast Interview_one.wav", dir / "Broadcast Interview.wav", {0});
     EXPECT_TRUE(backupFolders(dir.path()).empty());
     expectChannelCopy(dir / "Phase Inverted Bass_one_L.wav", dir / "Phase Inverted Bass.wav", {0});
     expectChannelCopy(dir / "Phase Inverted Bass_one_R.wav", dir / "Phase Inverted Bass.wav", {1});
@@ -120,10 +137,7 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     stored.namingSuffix = "_stored";
     stored.includePanInFilename = true;
     stored.originalFileHandling = OriginalFileHandling::leaveInPlace;
-    fs::create_directories(cli.settingsFile().parent_path());
-    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
-    saveAppSettings(stored);
-    setSettingsStoreFile({});
+    store(cli, stored);
     const std::string before = contents(cli.settingsFile());
     ASSERT_FALSE(before.empty());
 
@@ -162,52 +176,62 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     EXPECT_EQ(contents(cli.settingsFile()), before);
 }
 
-// The window once stored suffixes as typed; one with a separator must not
-// put an output outside the source's folder.
-TEST_F(CliConvert, AStoredSuffixThatLeadsOutOfTheFolderIsRefused) {
-    AppSettings stored;
-    stored.namingSuffix = "/../../escaped";
-    fs::create_directories(cli.settingsFile().parent_path());
-    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
-    saveAppSettings(stored);
-    setSettingsStoreFile({});
-    const fs::path inner = dir / "a" / "b";
-    fs::create_directories(inner / "Dual Mono Guitar");
-    fs::copy_file(dir / "Dual Mono Guitar.wav", inner / "Dual Mono Guitar.wav");
+struct Refusal {
+    const char* name;
+    // Prepares the demo library in the folder and returns the arguments.
+    std::function<std::vector<std::string>(const Cli&, const fs::path&)> prepare;
+    int exitCode;
+    const char* out;  // parts of what is printed
+    const char* err;
+};
 
-    const CliRun r = cli.run({"convert", "--yes", "--originals", "delete", (inner / "Dual Mono Guitar.wav").string()});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.err, HasSubstr("The output name suffix must not contain \"/\""));
-    EXPECT_FALSE(fs::exists(dir / "a" / "escaped.wav"));
-    EXPECT_EQ(entryCount(dir / "a"), 1u);
-    EXPECT_EQ(entryCount(inner), 2u);
-}
-
-TEST_F(CliConvert, WithoutTerminalOrYesItRefusesAndTouchesNothing) {
-    const CliRun r = cli.run({"convert", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_THAT(r.err, HasSubstr("--yes"));
-    EXPECT_THAT(r.out, HasSubstr("Files to convert (10):"));  // the plan is still shown
-    EXPECT_TRUE(backupFolders(dir.path()).empty());
-    EXPECT_EQ(entryCount(dir.path()), 14u);
-}
-
-// Every output that cannot be written is listed in the plan and nothing is
-// written, or with --skip-existing everything else is converted.
-TEST_F(CliConvert, ClashesAreListedBeforeAnythingIsWritten) {
-    std::ofstream(dir / "Broadcast Interview_mono.wav") << "someone else's file";
-    CliRun r = cli.run({"convert", "--yes", "--originals", "delete", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.out, HasSubstr("Broadcast Interview_mono.wav: a file of this name already exists"));
-    EXPECT_THAT(r.err, HasSubstr("--skip-existing"));
-    EXPECT_FALSE(fs::exists(dir / "Dual Mono Guitar_mono.wav"));
-    for (const char* original : {"Broadcast Interview.wav", "Dual Mono Guitar.wav", "Surround Mix.wav"})
-        EXPECT_TRUE(fs::exists(dir / original)) << original;
-
-    r = cli.run({"convert", "--yes", "--skip-existing", "--originals", "keep", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(contents(dir / "Broadcast Interview_mono.wav"), "someone else's file");
-    EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar_mono.wav"));
+// A run that cannot do all it was asked says why, with its own exit status,
+// and writes, moves and deletes nothing.
+TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
+    const Refusal rows[] = {
+        {"no terminal and no --yes",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             return {"convert", d.string()};
+         },
+         3, "Files to convert (10):", "--yes"},
+        // Every output that cannot be written is listed in the plan.
+        {"a name is taken",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             std::ofstream(d / "Broadcast Interview_mono.wav") << "someone else's file";
+             return {"convert", "--yes", "--originals", "delete", d.string()};
+         },
+         1, "Broadcast Interview_mono.wav: a file of this name already exists", "--skip-existing"},
+        // The window once stored suffixes as typed; one with a separator
+        // must not put an output outside the source's folder.
+        {"a stored suffix leads out of the folder",
+         [](const Cli& cli, const fs::path& d) -> std::vector<std::string> {
+             store(cli, AppSettings{.namingSuffix = "/../../escaped"});
+             const fs::path inner = d / "a" / "b";
+             fs::create_directories(inner / "Dual Mono Guitar");
+             fs::copy_file(d / "Dual Mono Guitar.wav", inner / "Dual Mono Guitar.wav");
+             return {"convert", "--yes", "--originals", "delete", (inner / "Dual Mono Guitar.wav").string()};
+         },
+         1, "", "The output name suffix must not contain \"/\""},
+        {"a pan that differs",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             writePanMix(d / "Mix.wav");
+             return {"convert", "--yes", "--originals", "delete", (d / "Mix.wav").string()};
+         },
+         0, "Nothing to convert.\n", "Mono Panned 29% L, differs by -18 dB"},
+    };
+    for (const Refusal& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Cli cli;
+        const TempDir dir;
+        cli.writeDemo(dir.path());
+        const std::vector<std::string> arguments = row.prepare(cli, dir.path());
+        const auto before = fileTree(dir.path());
+        const CliRun r = cli.run(arguments);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+        EXPECT_THAT(r.out, HasSubstr(row.out));
+        EXPECT_THAT(r.err, HasSubstr(row.err));
+        EXPECT_EQ(fileTree(dir.path()), before);
+    }
 }
 
 std::vector<std::string> hiddenEntries(const fs::path& dir) {
@@ -276,34 +300,6 @@ TEST_F(CliConvert, FilesInABackupFolderAreConvertedOnlyWhenTheFolderIsNamed) {
     const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
     EXPECT_EQ(named.exitCode, 0) << named.err;
     expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
-}
-
-// A "pan" whose quieter side holds content of its own would lose that
-// content: it is only converted when asked for by name of the option.
-TEST(CliConvertDiffering, APanThatDiffersIsConvertedOnlyWithIncludeDiffering) {
-    const struct {
-        std::vector<std::string> options;
-        bool converted;
-    } rows[] = {{{}, false}, {{"--include-differing"}, true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.converted ? "included" : "default");
-        const Cli cli;
-        const TempDir dir;
-        writePanMix(dir / "Mix.wav");
-        std::vector<std::string> arguments{"convert", "--yes", "--originals", "keep"};
-        arguments.insert(arguments.end(), row.options.begin(), row.options.end());
-        arguments.push_back(dir.path().string());
-        const CliRun r = cli.run(arguments);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(fs::exists(dir / "Mix_mono.wav"), row.converted);
-        if (row.converted) {
-            expectChannelCopy(dir / "Mix_mono.wav", dir / "Mix.wav", {0});
-        } else {
-            EXPECT_THAT(r.err, HasSubstr((dir / "Mix.wav").string() + ": Mono Panned 29% L, differs by -18 dB"));
-            EXPECT_THAT(r.err, HasSubstr("--include-differing"));
-            EXPECT_EQ(r.out, "Nothing to convert.\n");
-        }
-    }
 }
 
 // Convert with a backup, then restore with --remove-outputs: the library
