@@ -106,10 +106,13 @@ TEST_F(UpdateViewModelTest, AFailedCheckKeepsTheOfferAndOnlyANegativeAnswerWithd
     EXPECT_FALSE(model->shouldShowBanner());
 }
 
-// The skipped version is stored beside the scan side's settings (whose copy,
-// loaded before the skip, must not put it back out when it saves) and keeps
-// the banner away after a restart, until a newer version comes.
+// The skipped version is stored alone, beside the other settings (the scan
+// side's copy, loaded before the skip, must not put it back out when it
+// saves), and keeps the banner away after a restart until a newer version.
 TEST_F(UpdateViewModelTest, ASkippedVersionSurvivesARestartUntilANewerOne) {
+    AppSettings stored;
+    stored.namingSuffix = "_single";
+    saveAppSettings(stored);
     server.respondWith(published(newerVersion(3)));
     {
         ScanViewModel scan(settings);
@@ -125,6 +128,7 @@ TEST_F(UpdateViewModelTest, ASkippedVersionSurvivesARestartUntilANewerOne) {
     SettingsStore restarted;
     EXPECT_EQ(restarted.current().skippedUpdateVersion, newerVersion(3).toStdString());
     EXPECT_TRUE(restarted.current().includePanInFilename);
+    EXPECT_EQ(restarted.current().namingSuffix, "_single");
     UpdateViewModel relaunched(restarted, std::make_unique<UpdateCheckerService>(server.url()));
     check(relaunched, false);
     EXPECT_TRUE(relaunched.availableUpdate());
