@@ -19,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 namespace twinfold::test {
 namespace {
@@ -52,6 +53,14 @@ std::vector<fs::path> backupFolders(const fs::path& dir) {
     return found;
 }
 
+// Stores `settings` where the program will find them.
+void store(const Cli& cli, const AppSettings& settings) {
+    fs::create_directories(cli.settingsFile().parent_path());
+    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
+    saveAppSettings(settings);
+    setSettingsStoreFile({});
+}
+
 // Every test but the interrupted one converts a fresh demo library.
 class CliConvert : public testing::Test {
 protected:
@@ -70,43 +79,48 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
     const fs::path backup = backups.front();
     EXPECT_THAT(backup.filename().string(),
                 testing::MatchesRegex("Twinfold Backup [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}"));
-    for (const char* moved :
-         {"Dual Mono Guitar.wav", "Broadcast Interview.wav", "Panned Vocal.wav", "Phase Inverted Bass.wav",
-          "Silent Left Keys.aif", "Silent Right Pad.wav", "Overheads.L.wav", "Overheads.R.wav", "Surround Mix.wav",
-          "Podcast Dual Mono.mp3", "Voice Memo.m4a"}) {
-        EXPECT_TRUE(fs::exists(backup / moved)) << moved;
-        EXPECT_FALSE(fs::exists(dir / moved)) << moved;
+    // Each output holds its source's channels bit for bit; the source is in the backup.
+    const std::tuple<std::string, std::string, std::vector<int>> outputs[] = {
+        {"Dual Mono Guitar_mono.wav", "Dual Mono Guitar.wav", {0}},
+        {"Broadcast Interview_mono.wav", "Broadcast Interview.wav", {0}},
+        {"Panned Vocal_mono.wav", "Panned Vocal.wav", {0}},  // the louder side
+        {"Phase Inverted Bass_mono.wav", "Phase Inverted Bass.wav", {0}},
+        {"Silent Left Keys_mono.aif", "Silent Left Keys.aif", {1}},
+        {"Silent Right Pad_mono.wav", "Silent Right Pad.wav", {0}},
+        {"Overheads_mono.wav", "Overheads.L.wav", {0}},
+        {"Surround Mix_mono_ch1_L.wav", "Surround Mix.wav", {0}},
+        {"Surround Mix_mono_ch4_LFE.wav", "Surround Mix.wav", {3}},
+        {"Surround Mix_mono_ch6_Rs.wav", "Surround Mix.wav", {5}},
+    };
+    for (const auto& [output, source, channels] : outputs) {
+        EXPECT_FALSE(fs::exists(dir / source)) << source;
+        expectChannelCopy(dir / output, backup / source, channels);
     }
-    for (const char* kept : {"Empty Take.wav", "True Stereo Ambience.wav", "Mono Kick.wav"}) {
-        EXPECT_TRUE(fs::exists(dir / kept)) << kept;
-        EXPECT_FALSE(fs::exists(backup / kept)) << kept;
-    }
-
-    expectChannelCopy(dir / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
-    expectChannelCopy(dir / "Broadcast Interview_mono.wav", backup / "Broadcast Interview.wav", {0});
-    expectChannelCopy(dir / "Panned Vocal_mono.wav", backup / "Panned Vocal.wav", {0});  // the louder side
-    expectChannelCopy(dir / "Phase Inverted Bass_mono.wav", backup / "Phase Inverted Bass.wav", {0});
-    expectChannelCopy(dir / "Silent Left Keys_mono.aif", backup / "Silent Left Keys.aif", {1});
-    expectChannelCopy(dir / "Silent Right Pad_mono.wav", backup / "Silent Right Pad.wav", {0});
-    expectChannelCopy(dir / "Overheads_mono.wav", backup / "Overheads.L.wav", {0});
-    const char* surround[] = {"ch1_L", "ch2_R", "ch3_C", "ch4_LFE", "ch5_Ls", "ch6_Rs"};
-    for (int c = 0; c < 6; ++c)
-        expectChannelCopy(dir / ("Surround Mix_mono_" + std::string(surround[c]) + ".wav"), backup / "Surround Mix.wav",
-                          {c});
-    for (const char* lossy : {"Podcast Dual Mono_mono.wav", "Voice Memo_mono.wav"}) {
-        ASSERT_TRUE(fs::exists(dir / lossy)) << lossy;
+    for (const char* moved : {"Overheads.R.wav", "Podcast Dual Mono.mp3", "Voice Memo.m4a"})
+        EXPECT_TRUE(fs::exists(backup / moved) && !fs::exists(dir / moved)) << moved;
+    for (const char* kept : {"Empty Take.wav", "True Stereo Ambience.wav", "Mono Kick.wav"})
+        EXPECT_TRUE(fs::exists(dir / kept) && !fs::exists(backup / kept)) << kept;
+    for (const char* lossy : {"Podcast Dual Mono_mono.wav", "Voice Memo_mono.wav"})
         EXPECT_EQ(pcmFileInfo(dir / lossy).channels, 1) << lossy;
-    }
 
     const std::vector<std::string> out = lines(r.out);
     EXPECT_THAT(out, Contains("Converted 15 files:"));
     EXPECT_THAT(out, Contains("  " + (dir / "Overheads_mono.wav").string()));
 }
 
-TEST_F(CliConvert, OptionsChooseThePhaseAndMultichannelTreatmentAndNames) {
-    const CliRun r = cli.run({"convert", "--yes", "--originals", "keep", "--phase", "split", "--multichannel", "remove",
-                              "--suffix=_one", "--pan-in-name", dir.path().string()});
+// A "pan" whose quieter side holds content of its own is converted only
+// when asked for by name of the option; with --skip-existing an output
+// whose name is taken is left out and the rest converted.
+TEST_F(CliConvert, OptionsChooseTheTreatmentsAndNames) {
+    writePanMix(dir / "Mix.wav");
+    std::ofstream(dir / "Dual Mono Guitar_one.wav") << "someone else's file";
+    const CliRun r =
+        cli.run({"convert", "--yes", "--originals", "keep", "--phase", "split", "--multichannel", "remove",
+                 "--suffix=_one", "--pan-in-name", "--include-differing", "--skip-existing", dir.path().string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    expectChannelCopy(dir / "Mix_one_29L.wav", dir / "Mix.wav", {0});
+    EXPECT_EQ(contents(dir / "Dual Mono Guitar_one.wav"), "someone else's file");
+    expectChannelCopy(dir / "Broadcast Interview_one.wav", dir / "Broadcast Interview.wav", {0});
     EXPECT_TRUE(backupFolders(dir.path()).empty());
     expectChannelCopy(dir / "Phase Inverted Bass_one_L.wav", dir / "Phase Inverted Bass.wav", {0});
     expectChannelCopy(dir / "Phase Inverted Bass_one_R.wav", dir / "Phase Inverted Bass.wav", {1});
@@ -123,10 +137,7 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     stored.namingSuffix = "_stored";
     stored.includePanInFilename = true;
     stored.originalFileHandling = OriginalFileHandling::leaveInPlace;
-    fs::create_directories(cli.settingsFile().parent_path());
-    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
-    saveAppSettings(stored);
-    setSettingsStoreFile({});
+    store(cli, stored);
     const std::string before = contents(cli.settingsFile());
     ASSERT_FALSE(before.empty());
 
@@ -165,52 +176,62 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     EXPECT_EQ(contents(cli.settingsFile()), before);
 }
 
-// The window once stored suffixes as typed; one with a separator must not
-// put an output outside the source's folder.
-TEST_F(CliConvert, AStoredSuffixThatLeadsOutOfTheFolderIsRefused) {
-    AppSettings stored;
-    stored.namingSuffix = "/../../escaped";
-    fs::create_directories(cli.settingsFile().parent_path());
-    setSettingsStoreFile(QString::fromStdString(cli.settingsFile().string()));
-    saveAppSettings(stored);
-    setSettingsStoreFile({});
-    const fs::path inner = dir / "a" / "b";
-    fs::create_directories(inner / "Dual Mono Guitar");
-    fs::copy_file(dir / "Dual Mono Guitar.wav", inner / "Dual Mono Guitar.wav");
+struct Refusal {
+    const char* name;
+    // Prepares the demo library in the folder and returns the arguments.
+    std::function<std::vector<std::string>(const Cli&, const fs::path&)> prepare;
+    int exitCode;
+    const char* out;  // parts of what is printed
+    const char* err;
+};
 
-    const CliRun r = cli.run({"convert", "--yes", "--originals", "delete", (inner / "Dual Mono Guitar.wav").string()});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.err, HasSubstr("The output name suffix must not contain \"/\""));
-    EXPECT_FALSE(fs::exists(dir / "a" / "escaped.wav"));
-    EXPECT_EQ(entryCount(dir / "a"), 1u);
-    EXPECT_EQ(entryCount(inner), 2u);
-}
-
-TEST_F(CliConvert, WithoutTerminalOrYesItRefusesAndTouchesNothing) {
-    const CliRun r = cli.run({"convert", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 3);
-    EXPECT_THAT(r.err, HasSubstr("--yes"));
-    EXPECT_THAT(r.out, HasSubstr("Files to convert (10):"));  // the plan is still shown
-    EXPECT_TRUE(backupFolders(dir.path()).empty());
-    EXPECT_EQ(entryCount(dir.path()), 14u);
-}
-
-// Every output that cannot be written is listed in the plan and nothing is
-// written, or with --skip-existing everything else is converted.
-TEST_F(CliConvert, ClashesAreListedBeforeAnythingIsWritten) {
-    std::ofstream(dir / "Broadcast Interview_mono.wav") << "someone else's file";
-    CliRun r = cli.run({"convert", "--yes", "--originals", "delete", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.out, HasSubstr("Broadcast Interview_mono.wav: a file of this name already exists"));
-    EXPECT_THAT(r.err, HasSubstr("--skip-existing"));
-    EXPECT_FALSE(fs::exists(dir / "Dual Mono Guitar_mono.wav"));
-    for (const char* original : {"Broadcast Interview.wav", "Dual Mono Guitar.wav", "Surround Mix.wav"})
-        EXPECT_TRUE(fs::exists(dir / original)) << original;
-
-    r = cli.run({"convert", "--yes", "--skip-existing", "--originals", "keep", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(contents(dir / "Broadcast Interview_mono.wav"), "someone else's file");
-    EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar_mono.wav"));
+// A run that cannot do all it was asked says why, with its own exit status,
+// and writes, moves and deletes nothing.
+TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
+    const Refusal rows[] = {
+        {"no terminal and no --yes",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             return {"convert", d.string()};
+         },
+         3, "Files to convert (10):", "--yes"},
+        // Every output that cannot be written is listed in the plan.
+        {"a name is taken",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             std::ofstream(d / "Broadcast Interview_mono.wav") << "someone else's file";
+             return {"convert", "--yes", "--originals", "delete", d.string()};
+         },
+         1, "Broadcast Interview_mono.wav: a file of this name already exists", "--skip-existing"},
+        // The window once stored suffixes as typed; one with a separator
+        // must not put an output outside the source's folder.
+        {"a stored suffix leads out of the folder",
+         [](const Cli& cli, const fs::path& d) -> std::vector<std::string> {
+             store(cli, AppSettings{.namingSuffix = "/../../escaped"});
+             const fs::path inner = d / "a" / "b";
+             fs::create_directories(inner / "Dual Mono Guitar");
+             fs::copy_file(d / "Dual Mono Guitar.wav", inner / "Dual Mono Guitar.wav");
+             return {"convert", "--yes", "--originals", "delete", (inner / "Dual Mono Guitar.wav").string()};
+         },
+         1, "", "The output name suffix must not contain \"/\""},
+        {"a pan that differs",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             writePanMix(d / "Mix.wav");
+             return {"convert", "--yes", "--originals", "delete", (d / "Mix.wav").string()};
+         },
+         0, "Nothing to convert.\n", "Mono Panned 29% L, differs by -18 dB"},
+    };
+    for (const Refusal& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Cli cli;
+        const TempDir dir;
+        cli.writeDemo(dir.path());
+        const std::vector<std::string> arguments = row.prepare(cli, dir.path());
+        const auto before = fileTree(dir.path());
+        const CliRun r = cli.run(arguments);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+        EXPECT_THAT(r.out, HasSubstr(row.out));
+        EXPECT_THAT(r.err, HasSubstr(row.err));
+        EXPECT_EQ(fileTree(dir.path()), before);
+    }
 }
 
 std::vector<std::string> hiddenEntries(const fs::path& dir) {
@@ -279,34 +300,6 @@ TEST_F(CliConvert, FilesInABackupFolderAreConvertedOnlyWhenTheFolderIsNamed) {
     const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
     EXPECT_EQ(named.exitCode, 0) << named.err;
     expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
-}
-
-// A "pan" whose quieter side holds content of its own would lose that
-// content: it is only converted when asked for by name of the option.
-TEST(CliConvertDiffering, APanThatDiffersIsConvertedOnlyWithIncludeDiffering) {
-    const struct {
-        std::vector<std::string> options;
-        bool converted;
-    } rows[] = {{{}, false}, {{"--include-differing"}, true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.converted ? "included" : "default");
-        const Cli cli;
-        const TempDir dir;
-        writePanMix(dir / "Mix.wav");
-        std::vector<std::string> arguments{"convert", "--yes", "--originals", "keep"};
-        arguments.insert(arguments.end(), row.options.begin(), row.options.end());
-        arguments.push_back(dir.path().string());
-        const CliRun r = cli.run(arguments);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(fs::exists(dir / "Mix_mono.wav"), row.converted);
-        if (row.converted) {
-            expectChannelCopy(dir / "Mix_mono.wav", dir / "Mix.wav", {0});
-        } else {
-            EXPECT_THAT(r.err, HasSubstr((dir / "Mix.wav").string() + ": Mono Panned 29% L, differs by -18 dB"));
-            EXPECT_THAT(r.err, HasSubstr("--include-differing"));
-            EXPECT_EQ(r.out, "Nothing to convert.\n");
-        }
-    }
 }
 
 // Convert with a backup, then restore with --remove-outputs: the library

@@ -69,12 +69,7 @@ TEST(CliWideFile, AThousandChannelsSplitAndAreProvenUnderADescriptorLimit) {
     writePcm(dir / "Wide.wav", {PcmContainer::wav, PcmEncoding::int16, 48000},
              multichannel({channels, {{0, 1}}, {5}}, 1500, PcmEncoding::int16, 9));
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const fs::path configHome = cli.settingsFile().parent_path().parent_path();
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome.string()));
-    env.insert("XDG_CACHE_HOME", QString::fromStdString((configHome / "cache").string()));
-    env.insert("LC_ALL", "C");
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(cli.environment());
     process.start("/bin/sh",
                   {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", TWINFOLD_CLI_PATH, "convert", "--yes", "--multichannel",
                    "split", "--originals", "delete", QString::fromStdString(dir.path().string())});

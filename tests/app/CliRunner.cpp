@@ -17,18 +17,22 @@ namespace twinfold::test {
 
 namespace fs = std::filesystem;
 
-std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
-                                     const fs::path& workingDirectory) const {
-    QStringList args;
-    for (const std::string& a : arguments) args << QString::fromStdString(a);
+QProcessEnvironment Cli::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", QString::fromStdString(configHome_.path().string()));
     // The analysis cache too: never the user's own.
     env.insert("XDG_CACHE_HOME", QString::fromStdString((configHome_.path() / "cache").string()));
     env.insert("LC_ALL", "C");
     env.insert("LANG", "C");
+    return env;
+}
+
+std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
+                                     const fs::path& workingDirectory) const {
+    QStringList args;
+    for (const std::string& a : arguments) args << QString::fromStdString(a);
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(env);
+    process->setProcessEnvironment(environment());
     if (!workingDirectory.empty()) process->setWorkingDirectory(QString::fromStdString(workingDirectory.string()));
     process->start(TWINFOLD_CLI_PATH, args);
     process->closeWriteChannel();

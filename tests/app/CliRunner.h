@@ -27,6 +27,8 @@ public:
     // Where the child's per-user settings live.
     std::filesystem::path settingsFile() const { return configHome_ / "Twinfold" / "Twinfold.conf"; }
 
+    // The child's environment: its own settings and cache folders, the C locale.
+    QProcessEnvironment environment() const;
     // `workingDirectory` empty: the test's own.
     CliRun run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory = {}) const;
     // Starts the program and returns at once; the caller waits for it.

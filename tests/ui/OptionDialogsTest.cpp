@@ -24,15 +24,6 @@ protected:
     }
     void clickConvert() { click(view().actionBar()->convertButton()); }
     DialogPresenter& dialogs() { return *view().dialogs(); }
-    static QString subtitle(QDialog* dialog) {
-        auto* label = dialog->findChild<QLabel*>(QStringLiteral("sheetSubtitle"));
-        return label ? label->text() : QString();
-    }
-    static bool hasLabelContaining(QDialog* dialog, const QString& text) {
-        for (QLabel* label : dialog->findChildren<QLabel*>())
-            if (label->text().contains(text)) return true;
-        return false;
-    }
     QAction* menuAction(const QString& text) {
         for (QAction* action : window().findChildren<QAction*>())
             if (action->text() == text) return action;
@@ -65,8 +56,6 @@ TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered) {
     LossyFormatNoticeView* notice = dialogs().lossyNotice();
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isModal());
-    EXPECT_EQ(subtitle(notice), "MP3/M4A will be converted to WAV");
-    EXPECT_TRUE(hasLabelContaining(notice, "times larger than the compressed files"));
     if (c.tickDontShowAgain) QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
     if (c.answer == Answer::continueButton)
         click(notice->continueButton());
@@ -94,22 +83,23 @@ INSTANTIATE_TEST_SUITE_P(Answers, LossyNoticeTest,
                                            LossyCase{"ReturnUnticked", false, Answer::returnKey, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Cancel leaves everything as it was; the next try asks again and converts
-// with the chosen channel.
-TEST_F(OptionDialogsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel) {
-    const fs::path one = stereoWav("One.wav", StereoKind::phaseInverted);
-    stereoWav("Two.wav", StereoKind::phaseInverted);
-    const auto right = readStoredInts(one).at(1);
+// Cancel leaves everything as it was; the next try asks again, and the
+// multichannel question follows the phase one; the conversion takes both
+// answers (the right channel alone, the redundant channels removed).
+TEST_F(OptionDialogsTest, CancelOrAnswerEveryQuestionInTurn) {
+    const fs::path inverted = stereoWav("Inverted.wav", StereoKind::phaseInverted);
+    multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
+    const auto right = readStoredInts(inverted).at(1);
     openAndScan();
     const auto selection = vm().selectedResultIDs();
     clickConvert();
     ASSERT_NE(dialogs().phaseFixOptions(), nullptr);
-    EXPECT_EQ(subtitle(dialogs().phaseFixOptions()), "2 file(s) have inverted phase (L = -R)");
     click(dialogs().phaseFixOptions()->cancelButton());
     ASSERT_TRUE(processEventsUntil([this] { return !dialogs().phaseFixOptions(); })) << "the dialog stayed open";
+    EXPECT_EQ(dialogs().multichannelOptions(), nullptr);
     EXPECT_EQ(vm().selectedResultIDs(), selection);
     EXPECT_EQ(vm().conversionState(), ConversionState::idle());
-    EXPECT_EQ(libraryFiles(), (std::set<std::string>{"One.wav", "Two.wav"}));
+    EXPECT_EQ(libraryFiles(), (std::set<std::string>{"Inverted.wav", "Surround.wav"}));
 
     clickConvert();
     OptionsDialog* dialog = dialogs().phaseFixOptions();
@@ -117,33 +107,17 @@ TEST_F(OptionDialogsTest, PhaseSheetCancelsOrConvertsWithTheChosenChannel) {
     ASSERT_EQ(dialog->rows().size(), 3);
     EXPECT_TRUE(dialog->rows()[0]->isSelected());
     QTest::mouseClick(dialog->rows()[1], Qt::LeftButton);
-    EXPECT_TRUE(dialog->rows()[1]->isSelected());
     EXPECT_FALSE(dialog->rows()[0]->isSelected());
     press(dialog, Qt::Key_Return);
-    waitForConversionToSettle();
-    ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
-    EXPECT_EQ(readStoredInts(library / "One_mono.wav"), std::vector<std::vector<std::int32_t>>{right});
-}
-
-// Phase first, then the multichannel question, then one conversion of both.
-TEST_F(OptionDialogsTest, SheetsFollowEachOtherAndTheLastOneConverts) {
-    stereoWav("Inverted.wav", StereoKind::phaseInverted);
-    multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
-    openAndScan();
-    clickConvert();
-    ASSERT_NE(dialogs().phaseFixOptions(), nullptr);
-    EXPECT_EQ(dialogs().multichannelOptions(), nullptr);
-    click(dialogs().phaseFixOptions()->convertButton());
     ASSERT_TRUE(processEventsUntil([this] { return dialogs().multichannelOptions() != nullptr; }));
-    OptionsDialog* dialog = dialogs().multichannelOptions();
-    EXPECT_EQ(subtitle(dialog), "1 file(s) have redundant channels (silent or duplicate)");
+    dialog = dialogs().multichannelOptions();
     ASSERT_EQ(dialog->rows().size(), 2);
     QTest::mouseClick(dialog->rows()[1], Qt::LeftButton);
     click(dialog->convertButton());
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
+    EXPECT_EQ(readStoredInts(library / "Inverted_mono.wav"), std::vector<std::vector<std::int32_t>>{right});
     EXPECT_EQ(pcmFileInfo(library / "Surround_mono.wav").channels, 4);
-    EXPECT_EQ(pcmFileInfo(library / "Inverted_mono.wav").channels, 1);
 }
 
 struct DeletionCase {
@@ -165,7 +139,6 @@ TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts) {
     clickConvert();
     QMessageBox* box = dialogs().deleteConfirmation();
     ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->text().startsWith("Delete 1 original (")) << box->text().toStdString();
     EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
     QAbstractButton* remove = deleteOriginalsButton();

@@ -10,7 +10,6 @@
 #include "ui/ScanResultsView.h"
 #include "ui/StatView.h"
 #include "ui/StatusBadge.h"
-#include "ui/Theme.h"
 
 #include <QCollator>
 #include <QHeaderView>
@@ -35,23 +34,12 @@ protected:
     QVariant cell(const std::string& filename, int column, int role = Qt::DisplayRole) {
         return model().index(rowOf(filename), column).data(role);
     }
-    std::vector<std::string> namesOnScreen() {
-        std::vector<std::string> names;
-        for (int row = 0; row < model().rowCount(); ++row)
-            names.push_back(model().index(row, Model::filenameColumn).data().toString().toStdString());
-        return names;
-    }
     // Each row's file, relative to the library.
     std::vector<std::string> pathsOnScreen() {
         std::vector<std::string> paths;
         for (int row = 0; row < model().rowCount(); ++row)
             paths.push_back(model().resultAt(row).fileInfo.path.lexically_relative(library.path()).generic_string());
         return paths;
-    }
-    std::vector<std::string> namesInViewModel() {
-        std::vector<std::string> names;
-        for (const ScanResult& result : vm().scanResults()) names.push_back(result.fileInfo.filename);
-        return names;
     }
     void clickHeader(int column) {
         QHeaderView* header = table().horizontalHeader();
@@ -67,109 +55,62 @@ protected:
     }
 };
 
-struct RowLook {
-    std::string filename;
-    const char* symbol;
-    Tint tint;
-    const char* checkSymbol;
-};
-
-TEST_F(ResultsTableTest, RowsShowWhatEachFileIsAndOnlyConvertibleOnesTick) {
-    stereoWav("Deep.wav", StereoKind::dualMono, {PcmContainer::wav, PcmEncoding::int24, 44100}, 44100 * 3);
-    writeDualMonoMp3(library.path(), "Podcast.mp3");
-    monoWav("Mono.wav");
-    stereoWav("Silent.wav", StereoKind::bothSilent);
-    writeSplitPair(library.path(), "Kick", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 5),
-                   noise(4800, PcmEncoding::int16, 5));
-    openAndScan();
-    const RowLook looks[] = {
-        {"Deep.wav", "doc.badge.ellipsis", Tint::orange, "checkmark.circle.fill"},
-        {"Mono.wav", "speaker.wave.1", Tint::secondary, "minus.circle"},
-        {"Silent.wav", "speaker.slash.fill", Tint::gray, "minus.circle"},
-        // A dual-mono pair is coloured as dual mono.
-        {"Kick.wav", "doc.on.doc", Tint::orange, "checkmark.circle.fill"},
-    };
-    for (const RowLook& look : looks) {
-        SCOPED_TRACE(look.filename);
-        EXPECT_EQ(cell(look.filename, Model::filenameColumn, Model::SymbolRole), look.symbol);
-        EXPECT_EQ(cell(look.filename, Model::filenameColumn, Model::TintRole).toInt(), int(look.tint));
-        EXPECT_EQ(cell(look.filename, Model::checkColumn, Model::CheckSymbolRole), look.checkSymbol);
-    }
-    EXPECT_EQ(cell("Mono.wav", Model::channelsColumn), "1ch");
-    EXPECT_EQ(cell("Deep.wav", Model::channelsColumn), "2ch");
-    EXPECT_EQ(cell("Deep.wav", Model::bitDepthColumn), "24-bit");
-    EXPECT_EQ(cell("Deep.wav", Model::sampleRateColumn), "44.1k");
-    EXPECT_EQ(cell("Deep.wav", Model::durationColumn), "0:03");
-    EXPECT_EQ(cell("Deep.wav", Model::statusColumn, Model::StatusTextRole), "Dual Mono");
-    EXPECT_EQ(cell("Podcast.mp3", Model::bitDepthColumn), "Compressed");
-
-    const auto ticked = vm().selectedResultIDs();
-    ASSERT_EQ(ticked.size(), 3u);
-    clickCell(rowOf("Mono.wav"), Model::checkColumn);
-    clickCell(rowOf("Silent.wav"), Model::checkColumn);
-    EXPECT_EQ(vm().selectedResultIDs(), ticked);
-    clickCell(rowOf("Deep.wav"), Model::checkColumn);
-    EXPECT_EQ(vm().selectedResultIDs().count(resultNamed("Deep.wav").id), 0u);
-    EXPECT_EQ(cell("Deep.wav", Model::checkColumn, Model::CheckSymbolRole), "circle");
-    clickCell(rowOf("Deep.wav"), Model::checkColumn);
-    EXPECT_EQ(vm().selectedResultIDs(), ticked);
-
-    // Any row can still be selected as a row, but that selects nothing to convert.
-    clickCell(rowOf("Mono.wav"), Model::filenameColumn);
-    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Mono.wav").id});
-    EXPECT_TRUE(table().selectionModel()->isRowSelected(rowOf("Mono.wav"), {}));
-    EXPECT_FALSE(view().actionBar()->convertButton()->isEnabled());
-}
-
-struct NotedRow {
+struct RowCase {
     std::string filename;
     const char* status;
-    std::string note;  // in the row's tooltip
-    const char* tag;
+    std::string note;  // in the row's tooltip, whichever cell the pointer is on
     bool tickedAfterScan;
+    bool tickable;  // by a click on its check mark
 };
 
-// Every file is listed, and a row that is not what it seems says why.
-TEST_F(ResultsTableTest, RowsSayWhyTheyAreNotTicked) {
+// Every file is listed; only a convertible row takes a tick, and a row that
+// is not what it seems says why.
+TEST_F(ResultsTableTest, OnlyConvertibleRowsTickAndTheOthersSayWhy) {
+    stereoWav("Deep.wav", StereoKind::dualMono, {PcmContainer::wav, PcmEncoding::int24, 44100}, 44100 * 3);
+    monoWav("Mono.wav");
     std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
     const std::string backup = "Twinfold Backup 2025-03-07 14-05";
     fs::create_directory(library / backup);
     stereoWav(backup + "/Old.wav", StereoKind::dualMono);
     writeSplitPair(library.path(), "Snare", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 1),
                    noise(4799, PcmEncoding::int16, 2));
-    stereoWav("Fresh.wav", StereoKind::dualMono);
     openAndScan();
-    ASSERT_EQ(vm().scanResults().size(), 5u);
-    const NotedRow rows[] = {
+    ASSERT_EQ(vm().scanResults().size(), 6u);
+    QStringList deep;
+    for (int column : {Model::channelsColumn, Model::bitDepthColumn, Model::sampleRateColumn, Model::durationColumn})
+        deep << cell("Deep.wav", column).toString();
+    EXPECT_EQ(deep, (QStringList{"2ch", "24-bit", "44.1k", "0:03"}));
+    const RowCase rows[] = {
+        {"Deep.wav", "Dual Mono", "", true, true},
+        {"Mono.wav", "Already Mono", "", false, false},
         {"Broken.wav", "Unreadable", "Could not be read: " + resultNamed("Broken.wav").unreadableReason.value_or("?"),
-         "", false},
-        {"Old.wav", "Dual Mono", "moved to a Twinfold backup folder", "Backup", false},
-        {"Snare.L.wav", "Already Mono", resultNamed("Snare.L.wav").pairingNote.value_or("(no note)"), "", false},
-        {"Fresh.wav", "Dual Mono", "", "", true},
+         false, false},
+        {"Old.wav", "Dual Mono", "moved to a Twinfold backup folder", false, true},
+        {"Snare.L.wav", "Already Mono", resultNamed("Snare.L.wav").pairingNote.value_or("(no note)"), false, false},
     };
-    for (const NotedRow& row : rows) {
+    for (const RowCase& row : rows) {
         SCOPED_TRACE(row.filename);
         EXPECT_EQ(cell(row.filename, Model::statusColumn, Model::StatusTextRole), row.status);
-        // Anywhere on the row, under the cell's own text where it has one.
-        for (int column : {int(Model::filenameColumn), int(Model::statusColumn), int(Model::sizeColumn)}) {
+        for (int column : {int(Model::filenameColumn), int(Model::sizeColumn)}) {
             const QString tip = cell(row.filename, column, Qt::ToolTipRole).toString();
             EXPECT_TRUE(tip.contains(QString::fromStdString(row.note).toHtmlEscaped())) << tip.toStdString();
             EXPECT_EQ(tip.isEmpty(), row.note.empty() && column == Model::sizeColumn) << tip.toStdString();
         }
-        EXPECT_EQ(cell(row.filename, Model::filenameColumn, Model::TagRole), row.tag);
-        EXPECT_EQ(vm().selectedResultIDs().count(resultNamed(row.filename).id) > 0, row.tickedAfterScan);
+        const Uuid id = resultNamed(row.filename).id;
+        EXPECT_EQ(vm().selectedResultIDs().count(id), row.tickedAfterScan ? 1u : 0u);
+        clickCell(rowOf(row.filename), Model::checkColumn);
+        EXPECT_EQ(vm().selectedResultIDs().count(id), row.tickedAfterScan != row.tickable ? 1u : 0u);
+        if (row.tickable) clickCell(rowOf(row.filename), Model::checkColumn);
     }
-    EXPECT_EQ(cell("Broken.wav", Model::checkColumn, Model::CheckSymbolRole), "minus.circle");
-    EXPECT_EQ(cell("Broken.wav", Model::sampleRateColumn), "—");
-    EXPECT_TRUE(view().actionBar()->visibleStatTitles().contains("Unreadable"));
     EXPECT_EQ(view().actionBar()->stat("Unreadable")->value(), "1");
-    EXPECT_EQ(view().actionBar()->stat("Total Files")->value(), "5");
 
-    // A backup is never taken by "Select All Convertible", but a tick by hand takes it.
+    // A backup is never taken by "Select All Convertible".
     click(view().actionBar()->selectAllButton());
-    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Fresh.wav").id});
-    clickCell(rowOf("Old.wav"), Model::checkColumn);
-    EXPECT_EQ(vm().selectedResultIDs().count(resultNamed("Old.wav").id), 1u);
+    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Deep.wav").id});
+    // Any row can be selected as a row, but that selects nothing to convert.
+    clickCell(rowOf("Mono.wav"), Model::filenameColumn);
+    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Mono.wav").id});
+    EXPECT_FALSE(view().actionBar()->convertButton()->isEnabled());
 }
 
 // The analysis's verdict on a pan that would discard content, as the badge
@@ -206,28 +147,17 @@ TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly) {
     ASSERT_TRUE(panel().isVisible());
     EXPECT_EQ(panel().removableText(), "2 removable channels");
     QStringList pills;
-    QList<Tint> tints;
-    for (ChannelCell* c : panel().cells()) {
-        pills << c->numberText() + " " + c->pillText();
-        tints << c->tint();
-    }
-    EXPECT_EQ(pills, (QStringList{"Ch 1 Dup of 2", "Ch 2 Dup of 1", "Ch 3 Unique", "Ch 4 Unique", "Ch 5 Silent",
-                                  "Ch 6 Unique"}));
-    using enum Tint;
-    EXPECT_EQ(tints, (QList<Tint>{orange, orange, teal, teal, gray, teal}));
-    EXPECT_EQ(panel().cells()[0]->labelText(), "L");
-    EXPECT_EQ(panel().cells()[4]->peakText(), "Silent");
+    for (ChannelCell* c : panel().cells()) pills << c->numberText() + " " + c->labelText() + " " + c->pillText();
+    EXPECT_EQ(pills, (QStringList{"Ch 1 L Dup of 2", "Ch 2 R Dup of 1", "Ch 3 C Unique", "Ch 4 LFE Unique",
+                                  "Ch 5 Ls Silent", "Ch 6 Rs Unique"}));
 
     clickCell(rowOf("Other.wav"), Model::filenameColumn, Qt::ControlModifier);
     EXPECT_EQ(vm().selectedResultIDs().size(), 2u);
     EXPECT_FALSE(panel().isVisible());
 
-    clickCell(rowOf("Other.wav"), Model::filenameColumn);
-    ASSERT_TRUE(panel().isVisible());
-    EXPECT_EQ(panel().removableText(), "1 removable channel");
-
     // Ten channels wrap after eight, in equal columns.
     clickCell(rowOf("Ten.wav"), Model::filenameColumn);
+    ASSERT_TRUE(panel().isVisible());
     ASSERT_EQ(panel().cells().size(), 10);
     EXPECT_EQ(panel().columnCount(), 8);
     for (int i = 0; i < 10; ++i) {
@@ -254,7 +184,12 @@ TEST_F(ResultsTableTest, EveryColumnSortsAndTiesGoByPath) {
     monoWav("x/_intro.wav");
     stereoWav("y/Take 10.wav", StereoKind::dualMono);  // the same as the first but for its folder
     openAndScan();
-    const std::vector<std::string> listOrder = namesInViewModel();
+    const auto listed = [this] {
+        std::vector<Uuid> ids;
+        for (const ScanResult& result : vm().scanResults()) ids.push_back(result.id);
+        return ids;
+    };
+    const std::vector<Uuid> listOrder = listed();
     const ColumnOrder orders[] = {
         {Model::filenameColumn, {"x/_intro.wav", "Take 9.wav", "Take 10.wav", "y/Take 10.wav"}},
         {Model::channelsColumn, {"x/_intro.wav", "Take 10.wav", "Take 9.wav", "y/Take 10.wav"}},
@@ -272,24 +207,22 @@ TEST_F(ResultsTableTest, EveryColumnSortsAndTiesGoByPath) {
         model().sort(order.column, Qt::DescendingOrder);
         EXPECT_EQ(pathsOnScreen(), std::vector<std::string>(order.ascending.rbegin(), order.ascending.rend()));
     }
-    EXPECT_EQ(namesInViewModel(), listOrder) << "the view model's list keeps its own order";
+    EXPECT_EQ(listed(), listOrder) << "the view model's list keeps its own order";
     QLocale::setDefault(previous);
 }
 
-// A sort moves rows without a new table: the selection stays on its files.
+// A sort moves rows without a new table: the selection stays on its files,
+// and files a rescan finds stream in at their place, as row insertions.
 TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays) {
     for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav"}) stereoWav(name, StereoKind::dualMono);
     openAndScan();
-    // The rows start by name, and the header says so.
-    EXPECT_TRUE(table().horizontalHeader()->isSortIndicatorShown());
+    EXPECT_TRUE(table().horizontalHeader()->isSortIndicatorShown()) << "the rows start by name";
     clickCell(rowOf("b.wav"), Model::filenameColumn);
     QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
 
     const std::vector<std::string> ascending = pathsOnScreen();
     clickHeader(Model::filenameColumn);
-    const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
-    EXPECT_EQ(pathsOnScreen(), descending);
-    EXPECT_EQ(table().horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(pathsOnScreen(), std::vector<std::string>(ascending.rbegin(), ascending.rend()));
     clickHeader(Model::channelsColumn);  // another column starts ascending
     EXPECT_EQ(table().horizontalHeader()->sortIndicatorSection(), int(Model::channelsColumn));
     EXPECT_EQ(table().horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
@@ -298,9 +231,6 @@ TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays) {
     EXPECT_EQ(table().selectionModel()->selectedRows().size(), 1);
     EXPECT_TRUE(table().selectionModel()->isRowSelected(rowOf("b.wav"), {}));
 
-    // Files found by a rescan stream in at their place in the chosen order,
-    // as row insertions rather than a new table.
-    clickHeader(Model::channelsColumn);
     clickHeader(Model::filenameColumn);
     stereoWav("B.wav", StereoKind::trueStereo);
     stereoWav("c.wav", StereoKind::trueStereo);
@@ -314,25 +244,14 @@ TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays) {
     vm().startScan();
     waitForScan();
     QObject::disconnect(connection);
-    EXPECT_EQ(std::size_t(model().rowCount()), vm().scanResults().size());
     EXPECT_EQ(inserted, 6);
-    std::vector<std::string> grown = pathsOnScreen();
     std::vector<std::string> expected = ascending;
     expected.insert(expected.end(), {"B.wav", "c.wav"});
     const QCollator collator;
     std::sort(expected.begin(), expected.end(), [&](const std::string& a, const std::string& b) {
         return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
     });
-    EXPECT_EQ(grown, expected);
-
-    // A table built anew after the empty state starts in the order chosen last.
-    clickHeader(Model::sizeColumn);
-    click(view().header()->resetButton());
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(view().isShowingEmptyState());
-    chooseLibrary();
-    ASSERT_TRUE(view().resultsView()->sortOrder().has_value());
-    EXPECT_EQ(view().resultsView()->sortOrder()->column, int(Model::sizeColumn));
+    EXPECT_EQ(pathsOnScreen(), expected);
 }
 
 struct StreamedIn {

@@ -100,22 +100,6 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed) {
     QStringList dayProblems;
     for (int day = 2; day <= 12; ++day) dayProblems << QString("Failed to move Day %1/Take.wav: File exists").arg(day);
     const OutcomeCase cases[] = {
-        {"clash",
-         OriginalFileHandling::moveToBackup,
-         [&](const fs::path& at) {
-             dualMono(at / "one" / "Take.wav", 1), dualMono(at / "two" / "Take.wav", 2);
-             takenInBackup(at, "two/Take.wav");
-         },
-         "Converted 2 files — saved ",
-         {"Failed to move two/Take.wav: File exists"}},
-        {"locked",
-         OriginalFileHandling::deleteOriginals,
-         [&](const fs::path& at) {
-             dualMono(at / "Locked.wav", 3), dualMono(at / "Plain.wav", 4);
-             fs::permissions(at / "Locked.wav", fs::perms::owner_read | fs::perms::group_read);
-         },
-         "Converted 2 files — saved ",
-         {"Failed to delete Locked.wav: Permission denied"}},
         // One taken place for each further day: the alert lists ten, the details all.
         {"days", OriginalFileHandling::moveToBackup,
          [&](const fs::path& at) {
@@ -147,7 +131,6 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed) {
         EXPECT_FALSE(bar.convertedLabel()->isVisible()) << "a new scan ends the last outcome";
 
         click(bar.convertButton());
-        if (c.policy == OriginalFileHandling::deleteOriginals) click(deleteOriginalsButton());
         waitForConversionToSettle();
         ASSERT_TRUE(vm().lastConversionOutcome().has_value());
         EXPECT_EQ(vm().conversionState(), ConversionState::idle()) << "the rescan has run";
