@@ -80,9 +80,7 @@ std::uint32_t StereoSource::readInt16(std::uint32_t n) {
     return frames;
 }
 
-const std::int16_t* StereoSource::right16() const {
-    return right_ ? rightInts_.channel(0) : leftInts_.channel(1);
-}
+const std::int16_t* StereoSource::right16() const { return right_ ? rightInts_.channel(0) : leftInts_.channel(1); }
 
 MultichannelSource::MultichannelSource(std::unique_ptr<AudioFileReader> file, std::uint32_t capacity)
     : file_(std::move(file)),

@@ -40,8 +40,7 @@ double correlationOf(const StereoMoments& m) {
 // One goniometer point for every stride-th frame of the file, wherever the
 // runs break; `point(i)` gives frame i's mid and side, each in −1…1.
 template <typename Point>
-void addGoniometerPoints(std::vector<std::uint32_t>& goniometer, std::int64_t framesSeen, std::size_t n,
-                         Point point) {
+void addGoniometerPoints(std::vector<std::uint32_t>& goniometer, std::int64_t framesSeen, std::size_t n, Point point) {
     constexpr std::int64_t stride = EvidenceGatherer::goniometerStride;
     const std::int64_t offset = (stride - framesSeen % stride) % stride;
     for (std::size_t i = std::size_t(offset); i < n; i += stride) {

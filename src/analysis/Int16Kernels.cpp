@@ -11,8 +11,7 @@ namespace twinfold::kernels {
 
 namespace {
 
-void addPlain(const std::int16_t* left, const std::int16_t* right, std::size_t n, Int16PairRange& g,
-              Int16PairSums& s) {
+void addPlain(const std::int16_t* left, const std::int16_t* right, std::size_t n, Int16PairRange& g, Int16PairSums& s) {
     for (std::size_t i = 0; i < n; ++i) {
         const std::int32_t x = left[i], y = right[i];
         g.loL = std::min(g.loL, x), g.hiL = std::max(g.hiL, x);

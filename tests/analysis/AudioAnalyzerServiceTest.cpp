@@ -191,25 +191,31 @@ const PathRow pathRows[] = {
     {"left silent", [] { return stereo(StereoKind::leftSilent, pathFrames, PcmEncoding::int16); },
      "Silent Left Channel"},
     {"true stereo", [] { return stereo(StereoKind::trueStereo, pathFrames, PcmEncoding::int16); }, "True Stereo"},
-    {"big-endian AIFF", [] { return stereo(StereoKind::panned, pathFrames, PcmEncoding::int16); },
-     "Mono Panned 50% L", minus96dBFS, PcmContainer::aiff},
+    {"big-endian AIFF", [] { return stereo(StereoKind::panned, pathFrames, PcmEncoding::int16); }, "Mono Panned 50% L",
+     minus96dBFS, PcmContainer::aiff},
     {"correlation just above 0.99", [] { return pannedWithNoise(0.069); }, "Mono Panned 49% L"},
     {"correlation just below 0.99", [] { return pannedWithNoise(0.074); }, "True Stereo"},
-    {"inverted but for one step", [] {
+    {"inverted but for one step",
+     [] {
          Channels c = stereo(StereoKind::phaseInverted, pathFrames, PcmEncoding::int16);
          c[1][4000] += c[1][4000] > 0 ? -lsb16 : lsb16;
          return c;
-     }, "True Stereo"},
-    {"one step at a threshold of one step", [] {
+     },
+     "True Stereo"},
+    {"one step at a threshold of one step",
+     [] {
          Channels c = stereo(StereoKind::leftSilent, pathFrames, PcmEncoding::int16);
          c[0][17] = lsb16, c[0][pathFrames - 1] = -lsb16;
          return c;
-     }, "Silent Left Channel", float(lsb16)},
-    {"both sides at negative full scale for a while", [] {
+     },
+     "Silent Left Channel", float(lsb16)},
+    {"both sides at negative full scale for a while",
+     [] {
          Channels c = stereo(StereoKind::trueStereo, pathFrames, PcmEncoding::int16);
          for (std::size_t i = 100; i < 164; ++i) c[0][i] = c[1][i] = -1.0;
          return c;
-     }, "True Stereo"},
+     },
+     "True Stereo"},
 };
 
 // Equal, or within `tolerance` (levels of silence are both −∞).
