@@ -50,9 +50,8 @@ void addGoniometerPoints(std::vector<std::uint32_t>& goniometer, std::int64_t fr
     }
 }
 
-template <typename Sample>
-std::size_t firstDifferenceOf(const Sample* a, const Sample* b, std::size_t n) {
-    if (n == 0 || std::memcmp(a, b, n * sizeof(Sample)) == 0) return n;
+std::size_t firstDifferenceOf(const std::int16_t* a, const std::int16_t* b, std::size_t n) {
+    if (n == 0 || std::memcmp(a, b, n * sizeof(std::int16_t)) == 0) return n;
     std::size_t i = 0;
     while (a[i] == b[i]) ++i;
     return i;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
@@ -23,7 +23,7 @@ void addPlain(const std::int16_t* left, const std::int16_t* right, std::size_t n
     }
 }
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 
 // A 64-bit running total of unsigned 32-bit values, eight at a time. Adding
 // the vector as four 64-bit lanes adds each even value plus each odd value
