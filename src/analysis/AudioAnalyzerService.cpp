@@ -47,6 +47,43 @@ struct StereoSink {
     bool isSettled() const { return false; }
 };
 
+// A 16-bit file read as stored: the evidence's own pass gives every figure
+// the stereo tests need, exactly.
+struct Int16Reads {
+    StereoSource& source;
+    std::int64_t position() const { return source.position(); }
+    void seek(std::int64_t frame) { source.seek(frame); }
+    std::uint32_t read(std::uint32_t n) { return source.readInt16(n); }
+};
+
+struct Int16StereoSink {
+    EvidenceGatherer& evidence;
+    void add(const Int16Reads& s, std::uint32_t n) { evidence.addPair16(s.source.left16(), s.source.right16(), n); }
+    void endChunk() {}
+    bool isSettled() const { return false; }
+};
+
+StereoFindings int16Findings(StereoSource& source, EvidenceGatherer& evidence, const ChunkGeometry& geometry,
+                             float threshold, const StopFlags& stop) {
+    Int16Reads reads{source};
+    Int16StereoSink sink{evidence};
+    streamChunks(reads, sink, geometry, stop);
+    StereoFindings f;
+    f.leftHasAudio = evidence.hasAudio(0), f.rightHasAudio = evidence.hasAudio(1);
+    f.identical = evidence.identical();
+    f.sumAboveThreshold = evidence.largestSum() > threshold;
+    f.moments = evidence.exactMoments();
+    return f;
+}
+
+StereoFindings floatFindings(StereoSource& source, EvidenceGatherer& evidence, const ChunkGeometry& geometry,
+                             float threshold, const StopFlags& stop) {
+    StereoClassifier classifier(threshold, geometry.totalFrames);
+    StereoSink sink{classifier, evidence};
+    streamChunks(source, sink, geometry, stop);
+    return classifier.findings();
+}
+
 struct MultichannelSink {
     MultichannelClassifier& classifier;
     EvidenceGatherer& evidence;
@@ -132,21 +169,21 @@ ScanResult AudioAnalyzerService::analyzeStereo(StereoSource& source, AudioFileIn
                                                std::chrono::steady_clock::time_point start, const StopFlags& stop,
                                                EvidencePictures* pictures) {
     const ChunkGeometry geometry{source.length(), chunkSize_, runFramesFor(2, chunkSize_)};
-    StereoClassifier classifier(silenceThreshold_, geometry.totalFrames);
     EvidenceGatherer evidence(2, geometry.totalFrames, silenceThreshold_);
-    StereoSink sink{classifier, evidence};
-    streamChunks(source, sink, geometry, stop);
-    const StereoVerdict verdict = classifier.verdict();
+    const StereoFindings found = source.storesInt16()
+                                     ? int16Findings(source, evidence, geometry, silenceThreshold_, stop)
+                                     : floatFindings(source, evidence, geometry, silenceThreshold_, stop);
+    const StereoVerdict verdict = decideStereo(found, geometry.totalFrames);
     std::optional<PanResidual> residual;
     std::optional<double> panGain;
     if (verdict.pannedMono) {
-        residual = measurePanResidual(source, classifier.moments(), verdict.pannedMono->louderChannel,
+        residual = measurePanResidual(source, found.moments, verdict.pannedMono->louderChannel,
                                       info.sourceFormatID == kFormatLinearPCM, geometry.runFrames, stop);
-        panGain = fitPan(classifier.moments(), verdict.pannedMono->louderChannel).gain;
+        panGain = fitPan(found.moments, verdict.pannedMono->louderChannel).gain;
     }
     ScanResult result = stereoResult(info, verdict, residual, std::move(pairedFilePath), start);
     result.silenceThresholdLinear = silenceThreshold_;
-    result.evidence = evidence.evidence(&classifier.moments(), panGain);
+    result.evidence = evidence.evidence(&found.moments, panGain);
     if (pictures) *pictures = evidence.takePictures();
     return result;
 }

@@ -65,14 +65,15 @@ public:
     static constexpr int defaultMaxConcurrent = 4;
     // Raised whenever a change of the analysis could change a verdict, so
     // that results cached by an older one are not used.
-    static constexpr std::uint32_t analyserVersion = 2;
+    static constexpr std::uint32_t analyserVersion = 3;
     // One worker per core the machine has (at least one).
     static int defaultJobs();
 
     // `silenceThresholdLinear`: a sample is audio only when its magnitude is
     // strictly greater than this. `chunkSize` (frames, at least 1) is the unit
-    // of cancellation and of the float sums of the panned-mono test; it is a
-    // parameter only so that tests can cut small files into many chunks.
+    // of cancellation and of the float sums of the panned-mono test (16-bit
+    // files are summed exactly, in integers); it is a parameter only so that
+    // tests can cut small files into many chunks.
     explicit AudioAnalyzerService(float silenceThresholdLinear, std::uint32_t chunkSize = defaultChunkSize);
 
     AudioAnalyzerService(const AudioAnalyzerService&) = delete;

@@ -11,10 +11,11 @@ namespace {
 
 // A buffer for every channel of `file`; running out of memory for it is a
 // read error of the analysis, not a crash.
-PCMBuffer makeBuffer(const AudioFileReader& file, std::uint32_t capacity) {
+template <typename Sample = float>
+PlanarBuffer<Sample> makeBuffer(const AudioFileReader& file, std::uint32_t capacity) {
     if (file.channelCount() < 1) throw AnalysisError(AnalysisError::Case::readError);
     try {
-        return PCMBuffer(file.channelCount(), capacity);
+        return PlanarBuffer<Sample>(file.channelCount(), capacity);
     } catch (const std::bad_alloc&) {
         throw AnalysisError(AnalysisError::Case::readError);
     } catch (const std::length_error&) {
@@ -22,11 +23,18 @@ PCMBuffer makeBuffer(const AudioFileReader& file, std::uint32_t capacity) {
     }
 }
 
+// Linear PCM stored as 16-bit integers, which readInt16 hands over unchanged.
+bool isInt16(const AudioFileReader& file) {
+    const AudioFormatInfo& f = file.fileFormat();
+    return f.commonFormat == CommonFormat::int16 && f.formatID == kFormatLinearPCM && !f.isFloat;
+}
+
 }  // namespace
 
 StereoSource::StereoSource(std::unique_ptr<AudioFileReader> file, std::uint32_t capacity)
-    : left_(std::move(file)), leftBuffer_(makeBuffer(*left_, capacity)) {
+    : left_(std::move(file)), leftBuffer_(makeBuffer(*left_, capacity)), storesInt16_(isInt16(*left_)) {
     if (leftBuffer_.channelCount() < 2) throw AnalysisError(AnalysisError::Case::readError);
+    if (storesInt16_) leftInts_ = makeBuffer<std::int16_t>(*left_, capacity);
 }
 
 StereoSource::StereoSource(std::unique_ptr<AudioFileReader> left, std::unique_ptr<AudioFileReader> right,
@@ -34,7 +42,12 @@ StereoSource::StereoSource(std::unique_ptr<AudioFileReader> left, std::unique_pt
     : left_(std::move(left)),
       right_(std::move(right)),
       leftBuffer_(makeBuffer(*left_, capacity)),
-      rightBuffer_(makeBuffer(*right_, capacity)) {}
+      rightBuffer_(makeBuffer(*right_, capacity)),
+      storesInt16_(isInt16(*left_) && isInt16(*right_)) {
+    if (!storesInt16_) return;
+    leftInts_ = makeBuffer<std::int16_t>(*left_, capacity);
+    rightInts_ = makeBuffer<std::int16_t>(*right_, capacity);
+}
 
 void StereoSource::seek(std::int64_t frame) {
     left_->seek(frame);
@@ -55,6 +68,19 @@ std::uint32_t StereoSource::read(std::uint32_t n) {
 }
 
 const float* StereoSource::right() const { return right_ ? rightBuffer_.channel(0) : leftBuffer_.channel(1); }
+
+std::uint32_t StereoSource::readInt16(std::uint32_t n) {
+    left_->readInt16(leftInts_, n);
+    const std::uint32_t frames = leftInts_.frameLength();
+    if (right_) {
+        right_->readInt16(rightInts_, n);
+        std::int16_t* r = rightInts_.channel(0);
+        std::fill(r + std::min(rightInts_.frameLength(), frames), r + frames, std::int16_t(0));
+    }
+    return frames;
+}
+
+const std::int16_t* StereoSource::right16() const { return right_ ? rightInts_.channel(0) : leftInts_.channel(1); }
 
 MultichannelSource::MultichannelSource(std::unique_ptr<AudioFileReader> file, std::uint32_t capacity)
     : file_(std::move(file)),

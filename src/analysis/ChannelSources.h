@@ -26,11 +26,23 @@ public:
     const float* left() const { return leftBuffer_.channel(0); }
     const float* right() const;
 
+    // Whether every file stores 16-bit integer PCM. Such files can also be
+    // read as stored, at half the size of floats, into buffers of their own.
+    bool storesInt16() const { return storesInt16_; }
+    std::uint32_t readInt16(std::uint32_t n);
+    const std::int16_t* left16() const { return leftInts_.channel(0); }
+    const std::int16_t* right16() const;
+
 private:
+    using Int16Buffer = PlanarBuffer<std::int16_t>;
+
     std::unique_ptr<AudioFileReader> left_;
     std::unique_ptr<AudioFileReader> right_;  // null for a single file
     PCMBuffer leftBuffer_;
     PCMBuffer rightBuffer_;
+    bool storesInt16_ = false;
+    Int16Buffer leftInts_;
+    Int16Buffer rightInts_;
 };
 
 // Every channel of one file, in runs of at most `capacity` frames.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 namespace twinfold {
 
@@ -33,6 +35,26 @@ double correlationOf(const StereoMoments& m) {
     if (!(varL > m.sumSquaresL / n * 1e-4) || !(varR > m.sumSquaresR / n * 1e-4)) return 0;
     const double covariance = m.dot / n - (m.sumL / n) * (m.sumR / n);
     return std::clamp(covariance / std::sqrt(varL * varR), -1.0, 1.0);
+}
+
+// One goniometer point for every stride-th frame of the file, wherever the
+// runs break; `point(i)` gives frame i's mid and side, each in −1…1.
+template <typename Point>
+void addGoniometerPoints(std::vector<std::uint32_t>& goniometer, std::int64_t framesSeen, std::size_t n, Point point) {
+    constexpr std::int64_t stride = EvidenceGatherer::goniometerStride;
+    const std::int64_t offset = (stride - framesSeen % stride) % stride;
+    for (std::size_t i = std::size_t(offset); i < n; i += stride) {
+        const auto [mid, side] = point(i);
+        const int row = gonioSize - 1 - cellOf(mid);  // row 0 is mid = +1
+        ++goniometer[std::size_t(row * gonioSize + cellOf(side))];
+    }
+}
+
+std::size_t firstDifferenceOf(const std::int16_t* a, const std::int16_t* b, std::size_t n) {
+    if (n == 0 || std::memcmp(a, b, n * sizeof(std::int16_t)) == 0) return n;
+    std::size_t i = 0;
+    while (a[i] == b[i]) ++i;
+    return i;
 }
 
 }  // namespace
@@ -105,12 +127,44 @@ void EvidenceGatherer::addPair(const float* left, const float* right, std::size_
         const std::size_t at = kernels::firstDifference(left, right, n);
         if (at < n) firstDifference_ = framesSeen_ + std::int64_t(at);
     }
-    // Every stride-th frame of the file, wherever the runs break.
+    addGoniometerPoints(goniometer_, framesSeen_, n, [&](std::size_t i) {
+        return std::pair{(left[i] + right[i]) * 0.5f, (left[i] - right[i]) * 0.5f};
+    });
+    framesSeen_ += std::int64_t(n);
+}
+
+void EvidenceGatherer::addPair16(const std::int16_t* left, const std::int16_t* right, std::size_t n) {
+    // Every figure is an integer of at most 17 bits, so scaling it to full
+    // scale 1.0 is exact: the same floats a float reading of the file gives.
+    constexpr float scale = 0x1p-15f;
+    OverviewBuilder &l = overviews_[0], &r = overviews_[1];
+    for (std::size_t done = 0; done < n;) {
+        const OverviewBuilder::Span span = l.nextSpan(n - done);
+        const std::size_t c = span.column;
+        kernels::Int16PairRange range;
+        kernels::addInt16Pair(left + done, right + done, span.frames, range, sums16_);
+        l.minimum(c) = std::min(l.minimum(c), float(range.loL) * scale);
+        l.maximum(c) = std::max(l.maximum(c), float(range.hiL) * scale);
+        r.minimum(c) = std::min(r.minimum(c), float(range.loR) * scale);
+        r.maximum(c) = std::max(r.maximum(c), float(range.hiR) * scale);
+        largestSum_ = std::max(largestSum_, float(range.largestSum) * scale);
+        largestDifference_ = std::max(largestDifference_, float(range.largestDifference) * scale);
+        l.advance(span.frames), r.advance(span.frames);
+        done += span.frames;
+    }
+    if (!firstDifference_) {
+        const std::size_t at = firstDifferenceOf(left, right, n);
+        if (at < n) firstDifference_ = framesSeen_ + std::int64_t(at);
+    }
+    // cellOf((l ± r) / 65536) in integers: its float arithmetic is exact for
+    // these values, so ((l ± r) / 65536 + 1) / 2 · gonioSize, rounded down,
+    // is what it finds.
+    static_assert(131072 % gonioSize == 0);
+    const auto cell = [](int k) { return std::min((k + 65536) / (131072 / gonioSize), gonioSize - 1); };
     const std::int64_t offset = (goniometerStride - framesSeen_ % goniometerStride) % goniometerStride;
     for (std::size_t i = std::size_t(offset); i < n; i += goniometerStride) {
-        const float mid = (left[i] + right[i]) * 0.5f, side = (left[i] - right[i]) * 0.5f;
-        const int row = gonioSize - 1 - cellOf(mid);  // row 0 is mid = +1
-        ++goniometer_[std::size_t(row * gonioSize + cellOf(side))];
+        const int x = left[i], y = right[i];
+        ++goniometer_[std::size_t((gonioSize - 1 - cell(x + y)) * gonioSize + cell(x - y))];
     }
     framesSeen_ += std::int64_t(n);
 }
@@ -130,6 +184,19 @@ void EvidenceGatherer::endChunk() {
         sums_[c] += double(chunk.sumL);
         sumSquares_[c] += double(chunk.sumSquaresL);
     }
+}
+
+bool EvidenceGatherer::hasAudio(int channel) const {
+    return framesSeen_ > 0 && overviews_[std::size_t(channel)].peak() > threshold_;
+}
+
+StereoMoments EvidenceGatherer::exactMoments() const {
+    StereoMoments m;
+    m.sumL = double(sums16_.sumL) * 0x1p-15, m.sumR = double(sums16_.sumR) * 0x1p-15;
+    m.sumSquaresL = double(sums16_.squaresL) * 0x1p-30, m.sumSquaresR = double(sums16_.squaresR) * 0x1p-30;
+    m.dot = double(sums16_.dot) * 0x1p-30;
+    m.frames = framesSeen_;
+    return m;
 }
 
 ChannelEvidence EvidenceGatherer::channelEvidence(int channel, double sum, double sumSquares,

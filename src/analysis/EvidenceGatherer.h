@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/Int16Kernels.h"
 #include "analysis/PannedMono.h"
 #include "analysis/SampleKernels.h"
 #include "records/FileEvidence.h"
@@ -53,6 +54,9 @@ public:
 
     // Two channels: the stereo moments supply levels and correlation.
     void addPair(const float* left, const float* right, std::size_t n);
+    // Two channels of 16-bit integer samples (full scale 32768): the same
+    // figures, no sample turned into a float, and exact sums besides.
+    void addPair16(const std::int16_t* left, const std::int16_t* right, std::size_t n);
     // Three or more channels.
     void addChannels(const float* const* channels, std::size_t n);
     void endChunk();
@@ -61,6 +65,13 @@ public:
     // `panGain` (dropped = gain × kept) for a panned verdict.
     FileEvidence evidence(const StereoMoments* moments, std::optional<double> panGain) const;
     EvidencePictures takePictures();
+
+    // What the stereo tests need of two channels fed through addPair16.
+    bool hasAudio(int channel) const;
+    float largestSum() const { return largestSum_; }
+    bool identical() const { return !firstDifference_; }
+    // The stereo moments from the exact integer sums.
+    StereoMoments exactMoments() const;
 
 private:
     ChannelEvidence channelEvidence(int channel, double sum, double sumSquares, std::int64_t frames) const;
@@ -73,6 +84,7 @@ private:
     float largestSum_ = 0, largestDifference_ = 0;
     std::optional<std::int64_t> firstDifference_;
     std::vector<std::uint32_t> goniometer_;
+    kernels::Int16PairSums sums16_;
     // Three or more channels: per-channel chunk sums widened into doubles.
     std::vector<kernels::StereoLaneSums> laneSums_;
     std::vector<double> sums_, sumSquares_;

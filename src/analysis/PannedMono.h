@@ -9,9 +9,12 @@
 
 namespace twinfold {
 
-// Whole-file moments of a stereo signal: each chunk's float sums, widened and
-// added up in double. The float-per-chunk, double-across-chunks precision is
-// part of the test's definition: the 0.99 decision can change otherwise.
+// Whole-file moments of a stereo signal. From float samples, each chunk's
+// float sums widened and added up in double: the float-per-chunk,
+// double-across-chunks precision is part of the test's definition, as the
+// 0.99 decision can change otherwise. From 16-bit integer samples, exact
+// integer sums scaled to full scale 1.0, which can only come closer to the
+// samples' true correlation.
 struct StereoMoments {
     double sumL = 0, sumR = 0, sumSquaresL = 0, sumSquaresR = 0, dot = 0;
     std::int64_t frames = 0;

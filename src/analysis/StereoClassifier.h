@@ -20,6 +20,18 @@ struct StereoVerdict {
     bool operator==(const StereoVerdict&) const = default;
 };
 
+// What the four tests read from a file, and all they decide from.
+struct StereoFindings {
+    bool leftHasAudio = false, rightHasAudio = false;
+    bool identical = true;           // bit for bit, so +0 and −0 differ
+    bool sumAboveThreshold = false;  // some |l + r| is above the threshold
+    StereoMoments moments;
+};
+
+// The findings combined in the order the tests take precedence;
+// `totalFrames` is the file's length.
+StereoVerdict decideStereo(const StereoFindings& findings, std::int64_t totalFrames);
+
 // All four stereo tests in one sweep over the file. The tests are defined as
 // separate passes, each reading the file from the start: silent channel, then
 // dual mono, then panned mono, then phase inversion, the first positive one
@@ -40,22 +52,16 @@ public:
     void endChunk();
 
     // The verdict for the samples seen, taken as the whole file.
-    StereoVerdict verdict() const;
-    // The whole-file moments so far.
-    const StereoMoments& moments() const { return moments_; }
+    StereoVerdict verdict() const { return decideStereo(found_, totalFrames_); }
+    // What the samples seen show, the whole-file moments among it.
+    const StereoFindings& findings() const { return found_; }
 
 private:
-    SilentChannelStatus silentChannel() const;
-
     float threshold_;
     std::int64_t totalFrames_;
-    bool leftHasAudio_ = false;
-    bool rightHasAudio_ = false;
-    bool identical_ = true;
-    bool sumAboveThreshold_ = false;
+    StereoFindings found_;
     kernels::StereoLaneSums blockSums_;
     std::uint64_t blockFrames_ = 0;
-    StereoMoments moments_;
 };
 
 }  // namespace twinfold

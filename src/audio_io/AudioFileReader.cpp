@@ -55,6 +55,19 @@ void AudioFileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
     readThroughFloats(*this, buffer, frames, detail::floatToInt32);
 }
 
+void AudioFileReader::readInt16(PlanarBuffer<std::int16_t>& buffer, std::uint32_t frames) {
+    const int channels = channelCount();
+    if (buffer.channelCount() < channels) throw AudioIOError("the buffer has fewer channels than the file");
+    IntPCMBuffer stored(channels, std::min(frames, buffer.capacity()));
+    readInt(stored, stored.capacity());
+    for (int c = 0; c < channels; ++c) {
+        const std::int32_t* in = stored.channel(c);
+        std::int16_t* out = buffer.channel(c);
+        for (std::uint32_t i = 0; i < stored.frameLength(); ++i) out[i] = std::int16_t(in[i] >> 16);
+    }
+    buffer.setFrameLength(stored.frameLength());
+}
+
 void AudioFileReader::readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) {
     readThroughFloats(*this, buffer, frames,
                       [](const float* in, std::size_t count, double* out) { std::copy(in, in + count, out); });

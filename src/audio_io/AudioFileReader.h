@@ -37,6 +37,10 @@ public:
     // from float with clipping.
     virtual void readInt(IntPCMBuffer& buffer, std::uint32_t frames);
 
+    // The stored samples of a file whose fileFormat() says 16-bit integer
+    // PCM, unchanged, at half the size of floats. Only for such files.
+    virtual void readInt16(PlanarBuffer<std::int16_t>& buffer, std::uint32_t frames);
+
     // The same as doubles, full scale ±1.0: a 64-bit float file's samples
     // exactly as stored, anything else as read() delivers it (widening is exact).
     virtual void readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames);

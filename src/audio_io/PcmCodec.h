@@ -30,6 +30,9 @@ void decodePcm(const RawPcmLayout& layout, const std::uint8_t* src, std::size_t 
 // sample s becomes s << 16). Integer encodings only.
 void decodePcm(const RawPcmLayout& layout, const std::uint8_t* src, std::size_t frames, std::int32_t* const* dst);
 
+// Interleaved raw 16-bit frames → planar int16, as stored. int16 only.
+void decodePcm(const RawPcmLayout& layout, const std::uint8_t* src, std::size_t frames, std::int16_t* const* dst);
+
 // Planar left-justified int32 → interleaved raw bytes of an integer encoding;
 // the bits below the encoding's depth are dropped.
 void encodePcm(const RawPcmLayout& layout, const std::int32_t* const* src, std::size_t frames, std::uint8_t* dst);

@@ -93,6 +93,7 @@ public:
     void seek(std::int64_t frame) override;
     void read(PCMBuffer& buffer, std::uint32_t frames) override;
     void readInt(IntPCMBuffer& buffer, std::uint32_t frames) override;
+    void readInt16(PlanarBuffer<std::int16_t>& buffer, std::uint32_t frames) override;
     void readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) override;
 
 private:
@@ -115,6 +116,7 @@ private:
     std::vector<std::uint8_t> rawBlock_;
     std::vector<float> floatBlock_;
     std::vector<int> intBlock_;
+    std::vector<short> shortBlock_;
     std::vector<double> doubleBlock_;
 };
 
@@ -165,6 +167,24 @@ void SndfileReader::readInt(IntPCMBuffer& buffer, std::uint32_t frames) {
         intBlock_.resize(std::size_t(n) * format_.channelCount);
         checkDelivered(sf_readf_int(source_.file.get(), intBlock_.data(), n), n);
         deinterleave<std::int32_t>(intBlock_.data(), n, format_.channelCount, dst);
+    });
+}
+
+void SndfileReader::readInt16(PlanarBuffer<std::int16_t>& buffer, std::uint32_t frames) {
+    if (raw_ && raw_->encoding == RawEncoding::int16) {
+        readBlocks(buffer, frames, rawBlockFrames(),
+                   [this](std::uint32_t n, std::int16_t* const* dst) { detail::decodePcm(*raw_, readRaw(n), n, dst); });
+        return;
+    }
+    if (format_.commonFormat != CommonFormat::int16) {
+        AudioFileReader::readInt16(buffer, frames);
+        return;
+    }
+    // FLAC and other 16-bit files libsndfile decodes itself.
+    readBlocks(buffer, frames, kLibraryBlockFrames, [this](std::uint32_t n, std::int16_t* const* dst) {
+        shortBlock_.resize(std::size_t(n) * format_.channelCount);
+        checkDelivered(sf_readf_short(source_.file.get(), shortBlock_.data(), n), n);
+        deinterleave<std::int16_t>(shortBlock_.data(), n, format_.channelCount, dst);
     });
 }
 
