@@ -1,5 +1,6 @@
 #include "conversion/ConversionError.h"
 #include "conversion/OutputNaming.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -55,13 +56,10 @@ TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
             [&] { pairSplitOutputPaths(ScanResult(pair), settings); },
         };
         for (const auto& name : names) {
-            try {
-                name();
-                ADD_FAILURE() << "accepted " << suffix;
-            } catch (const ConversionError& error) {
-                EXPECT_EQ(error.errorCase(), ConversionError::Case::invalidSuffix);
-                EXPECT_STREQ(error.what(), "The output name suffix must not contain \"/\" or a NUL character");
-            }
+            const auto error = test::thrown<ConversionError>(name);
+            ASSERT_TRUE(error) << suffix;
+            EXPECT_EQ(error->errorCase(), ConversionError::Case::invalidSuffix);
+            EXPECT_STREQ(error->what(), "The output name suffix must not contain \"/\" or a NUL character");
         }
     }
     EXPECT_TRUE(isValidNamingSuffix(" mono (1) ..\\"));
