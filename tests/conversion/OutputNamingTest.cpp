@@ -79,6 +79,8 @@ TEST(ChannelFileURLTest, SpeakerLabelsOrNumbers) {
     };
     EXPECT_EQ(name("Quad.wav", 3, 4), "Quad_mono_ch4.wav");
     EXPECT_EQ(name("Two.wav", 1, 2), "Two_mono_ch2_R.wav");
+    EXPECT_EQ(name("Five.wav", 4, 5), "Five_mono_ch5.wav");
+    EXPECT_EQ(name("Wide.aif", 6, 8), "Wide_mono_ch7_Lrs.aif");
     EXPECT_EQ(name("Wide.aif", 7, 8), "Wide_mono_ch8_Rrs.aif");
     EXPECT_EQ(name("One.m4a", 0, 1), "One_mono_ch1_Mono.wav");
 }
