@@ -6,9 +6,9 @@
 #include "support/SndfileChunks.h"
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <map>
-#include <fstream>
 
 namespace twinfold::test {
 namespace {
