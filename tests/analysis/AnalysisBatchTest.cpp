@@ -2,8 +2,10 @@
 // another thread.
 #include "analysis/AudioAnalyzerService.h"
 #include "audio_io/AudioIOError.h"
+#include "support/FileTree.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +28,6 @@ Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames
     return dir / name;
 }
 
-void writeBytes(const Path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
 // A file that cannot be read fails alone with the audio layer's own error,
 // unchanged; a batch lists it as unreadable with that error as the reason.
 TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
@@ -37,14 +37,10 @@ TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
         const std::string name = std::string{'f', char('0' + i)} + ".wav";
         paths.push_back(writeStereo(dir, name, 2000 + 500 * std::size_t(i), std::uint32_t(i)));
     }
-    writeBytes(paths[2], "broken");
+    writeFile(paths[2], "broken");
     std::filesystem::remove(paths[8]);
-    std::string reason;
-    try {
-        AudioAnalyzerService(minus96dBFS).analyzeFile(paths[2]);
-    } catch (const AudioIOError& error) {
-        reason = error.what();
-    }
+    const std::string reason =
+        thrownMessage<AudioIOError>([&] { AudioAnalyzerService(minus96dBFS).analyzeFile(paths[2]); });
     ASSERT_FALSE(reason.empty());
     std::vector<std::pair<std::size_t, std::size_t>> counts;
     std::vector<std::string> names;
@@ -106,25 +102,6 @@ TEST(AnalysisBatchTest, SplitPairBatchListsFilesThatDoNotPairAsSingleFiles) {
     for (const fs::path& single : {b.left, b.right, v.left, v.right}) EXPECT_FALSE(byFile.at(single)->pairedFilePath);
     EXPECT_EQ(byFile.at(v.left)->silentChannel, SilentChannelStatus::left);
     EXPECT_EQ(byFile.at(v.left)->fileInfo.channelCount, 2);
-}
-
-TEST(AnalysisCancelTest, ASetFlagFailsEveryAnalysisUntilABatchClearsIt) {
-    TempDir dir;
-    const Path file = writeStereo(dir, "a.wav", 3000);
-    AudioAnalyzerService analyzer(minus96dBFS);
-    analyzer.cancel();
-    try {
-        analyzer.analyzeFile(file);
-        ADD_FAILURE() << "not cancelled";
-    } catch (const AnalysisError& e) {
-        EXPECT_EQ(e.errorCase(), AnalysisError::Case::cancelled);
-        EXPECT_STREQ(e.what(), "Analysis was cancelled");
-    }
-    EXPECT_EQ(analyzer.analyzeBatch({file}, 4).size(), 1u);
-    EXPECT_FALSE(analyzer.isCancelled());
-    using Case = AnalysisError::Case;
-    EXPECT_STREQ(AnalysisError(Case::notStereo).what(), "File is not stereo");
-    EXPECT_STREQ(AnalysisError(Case::readError).what(), "Error reading audio data");
 }
 
 // One frame per chunk makes "long" take far longer than the first report

@@ -3,6 +3,7 @@
 #include "analysis/AudioAnalyzerService.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,8 @@ const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 constexpr PcmFormat pcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
 
 void expectCancelled(const std::function<void()>& analysis) {
-    try {
-        analysis();
-        ADD_FAILURE() << "the analysis was not stopped";
-    } catch (const AnalysisError& error) {
-        EXPECT_EQ(error.errorCase(), Case::cancelled);
-    }
+    const auto error = thrown<AnalysisError>(analysis);
+    EXPECT_TRUE(error && error->errorCase() == Case::cancelled);
 }
 
 // One kind of analysis of a file (or pair) that it writes into `dir`.
@@ -87,8 +84,12 @@ TEST(StopTokenBatchTest, ATokenSetBeforeTheBatchStopsIt) {
     expectCancelled([&] { analyzer.analyzeBatch(files, 4, count, &stop); });
     expectCancelled([&] { analyzer.analyzeSplitPairBatch({{pair.left, pair.right}}, 4, count, &stop); });
     EXPECT_EQ(reports, 0);
+    // The service's own flag fails every single analysis until a batch clears it.
+    analyzer.cancel();
+    EXPECT_EQ(thrownMessage<AnalysisError>([&] { analyzer.analyzeFile(files[0]); }), "Analysis was cancelled");
     const std::atomic<bool> go{false};
     EXPECT_EQ(analyzer.analyzeBatch(files, 4, count, &go).size(), 3u);
+    EXPECT_FALSE(analyzer.isCancelled());
 }
 
 }  // namespace

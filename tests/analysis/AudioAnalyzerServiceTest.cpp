@@ -145,6 +145,7 @@ TEST(PanResidualTest, MixDiffersFromAPanAndARequantisedCopyDoesNot) {
                 ASSERT_TRUE(r.panResidual);
                 EXPECT_EQ(r.differsFromAPan(), row.mix);
                 EXPECT_EQ(r.panResidual->peakMeasured, row.mix);
+                EXPECT_NEAR(*r.evidence.pair->panGaindB, 20 * std::log10(0.7), 0.01);
                 if (row.mix) {
                     EXPECT_NEAR(r.panResidual->relativedB, -17.888f, 0.01f);
                     EXPECT_NEAR(r.panResidual->peak, 0.045f, 1e-4f);

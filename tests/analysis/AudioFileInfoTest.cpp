@@ -5,6 +5,7 @@
 #include "audio_io/FfmpegEncoder.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -100,13 +101,10 @@ TEST(AudioFileInfoFileTest, SplitPairMismatchesAreCheckedInOrder) {
         TempDir dir;
         writePcm(dir / leftName, base, {noise(100, base.encoding, 1)});
         writePcm(dir / "Kick.R.wav", rightFormat, {noise(rightFrames, rightFormat.encoding, 2)});
-        try {
-            describeSplitPair(dir / leftName, dir / "Kick.R.wav");
-            ADD_FAILURE() << leftName << ": no error";
-        } catch (const SplitStereoError& e) {
-            EXPECT_EQ(e.errorCase(), expected) << leftName;
-            EXPECT_STREQ(e.what(), text);
-        }
+        const auto e = thrown<SplitStereoError>([&] { describeSplitPair(dir / leftName, dir / "Kick.R.wav"); });
+        ASSERT_TRUE(e) << leftName;
+        EXPECT_EQ(e->errorCase(), expected) << leftName;
+        EXPECT_STREQ(e->what(), text);
     }
 }
 

@@ -96,24 +96,6 @@ TEST(Evidence, NumbersMatchTheSignal) {
     }
 }
 
-// R = 0.5 · L plus a little noise of its own: the gain and what is left over
-// (its energy against R's) as a least-squares fit in double finds them.
-TEST(Evidence, PannedFileHasItsGainAndResidual) {
-    TempDir dir;
-    Channels c = stereo(StereoKind::panned, frames, PcmEncoding::int24, 3, 0.5);
-    const Signal extra = noise(frames, PcmEncoding::int24, 9, 0.004);
-    for (std::size_t i = 0; i < frames; ++i) c[1][i] = quantize(c[1][i] + extra[i], PcmEncoding::int24);
-    writePcm(dir / "p.wav", {PcmContainer::wav, PcmEncoding::int24}, c);
-    const ScanResult r = AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "p.wav");
-    ASSERT_TRUE(r.isPannedMono && r.evidence.pair && r.evidence.pair->panGaindB && r.panResidual);
-    double dot = 0, kept = 0, dropped = 0;
-    for (std::size_t i = 0; i < frames; ++i)
-        dot += c[0][i] * c[1][i], kept += c[0][i] * c[0][i], dropped += c[1][i] * c[1][i];
-    const double gain = dot / kept;
-    EXPECT_NEAR(*r.evidence.pair->panGaindB, dB(gain), 0.01);
-    EXPECT_NEAR(r.panResidual->relativedB, 10 * std::log10(1 - dot * dot / (kept * dropped)), 0.1);
-}
-
 // Mass on the cells a kind of content must fill: side = 0 (the centre
 // column) for dual mono, mid = 0 (the centre row) for phase inversion, and
 // for a pan to the left the tilted line through the upper-left and lower-right.

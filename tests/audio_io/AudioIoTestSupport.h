@@ -5,15 +5,12 @@
 #include "audio_io/AudioFileReader.h"
 #include "audio_io/AudioIOError.h"
 #include "support/CompressedFixtures.h"
+#include "support/FileTree.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,30 +40,6 @@ inline void expectSeeksMatch(AudioFileReader& reader, const FloatChannels& whole
             EXPECT_TRUE(std::equal(tail[c].begin(), tail[c].end(), whole[c].begin() + target)) << "seek to " << target;
         }
     }
-}
-
-inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string readBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Writes interleaved left-justified integers straight through libsndfile;
-// `format` is libsndfile's (SF_FORMAT_…). Throws std::runtime_error.
-inline void writeWithLibsndfile(const std::filesystem::path& path, int format, int channels, int rate,
-                                const std::vector<int>& interleaved) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file) throw std::runtime_error(sf_strerror(nullptr));
-    const auto frames = sf_count_t(interleaved.size() / std::size_t(channels));
-    const bool written = sf_writef_int(file, interleaved.data(), frames) == frames;
-    if (sf_close(file) != 0 || !written) throw std::runtime_error("libsndfile could not write " + path.string());
 }
 
 // The message of the AudioIOError `open(path)` throws, or "opened".

@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -137,7 +138,7 @@ TEST(SndfileReaderFormatTest, OtherContainersAndULawReadLikeLibsndfile) {
     for (const auto& [format, common] : formats) {
         SCOPED_TRACE(testing::Message() << std::hex << format);
         const auto path = dir / ("f" + std::to_string(format));
-        test::writeWithLibsndfile(path, format, 2, 8000, interleaved);
+        test::writeSndfile(path, format, 2, 8000, interleaved);
         auto reader = openAudioFile(path);
         const bool ulaw = (format & SF_FORMAT_SUBMASK) == SF_FORMAT_ULAW;
         EXPECT_EQ(reader->fileFormat().formatID, ulaw ? fourCC("ulaw") : kFormatLinearPCM);

@@ -9,6 +9,7 @@
 #include "support/ChunkFixtures.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -27,17 +28,11 @@ namespace twinfold::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Runs the operation and returns the case of the ConversionError it throws
-// (fails the test when it throws none).
+// The case of the ConversionError the operation throws (a test failure when none).
 template <typename Operation>
 ConversionError::Case failureOf(Operation&& operation) {
-    try {
-        operation();
-    } catch (const ConversionError& error) {
-        return error.errorCase();
-    }
-    ADD_FAILURE() << "expected a ConversionError";
-    return ConversionError::Case::cancelled;
+    const auto error = thrown<ConversionError>(operation);
+    return error ? error->errorCase() : ConversionError::Case::cancelled;
 }
 
 // Random samples over the whole range of `encoding`, both extremes included.

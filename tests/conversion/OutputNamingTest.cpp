@@ -1,5 +1,6 @@
 #include "conversion/ConversionError.h"
 #include "conversion/OutputNaming.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -55,13 +56,10 @@ TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
             [&] { pairSplitOutputPaths(ScanResult(pair), settings); },
         };
         for (const auto& name : names) {
-            try {
-                name();
-                ADD_FAILURE() << "accepted " << suffix;
-            } catch (const ConversionError& error) {
-                EXPECT_EQ(error.errorCase(), ConversionError::Case::invalidSuffix);
-                EXPECT_STREQ(error.what(), "The output name suffix must not contain \"/\" or a NUL character");
-            }
+            const auto error = test::thrown<ConversionError>(name);
+            ASSERT_TRUE(error) << suffix;
+            EXPECT_EQ(error->errorCase(), ConversionError::Case::invalidSuffix);
+            EXPECT_STREQ(error->what(), "The output name suffix must not contain \"/\" or a NUL character");
         }
     }
     EXPECT_TRUE(isValidNamingSuffix(" mono (1) ..\\"));
@@ -81,6 +79,8 @@ TEST(ChannelFileURLTest, SpeakerLabelsOrNumbers) {
     };
     EXPECT_EQ(name("Quad.wav", 3, 4), "Quad_mono_ch4.wav");
     EXPECT_EQ(name("Two.wav", 1, 2), "Two_mono_ch2_R.wav");
+    EXPECT_EQ(name("Five.wav", 4, 5), "Five_mono_ch5.wav");
+    EXPECT_EQ(name("Wide.aif", 6, 8), "Wide_mono_ch7_Lrs.aif");
     EXPECT_EQ(name("Wide.aif", 7, 8), "Wide_mono_ch8_Rrs.aif");
     EXPECT_EQ(name("One.m4a", 0, 1), "One_mono_ch1_Mono.wav");
 }

@@ -1,5 +1,5 @@
-// The values derived from the records: texts, convertibility, savings,
-// channel labels and removable channels.
+// The values derived from the records: texts, convertibility, savings and
+// removable channels.
 #include "records/ScanResult.h"
 
 #include "audio_io/AudioFormat.h"
@@ -78,18 +78,6 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
         EXPECT_EQ(r.potentialSavings, row.savings) << row.status;
     }
     EXPECT_FALSE(ScanResult({.fileInfo = info(10, 1), .isDualMono = true}).isConvertible());
-    EXPECT_EQ(title(ChannelSelection::left), "Left Channel");
-    EXPECT_EQ(title(ChannelSelection::right), "Right Channel");
-}
-
-TEST(ChannelAnalysisTest, LabelsByChannelCount) {
-    EXPECT_EQ(labelForChannel(0, 1), "Mono");
-    EXPECT_EQ(labelForChannel(0, 2), "L");
-    EXPECT_EQ(labelForChannel(1, 2), "R");
-    const char* eight[] = {"L", "R", "C", "LFE", "Ls", "Rs", "Lrs", "Rrs"};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(labelForChannel(i, 8), eight[i]);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(labelForChannel(i, 6), eight[i]);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(labelForChannel(i, 5), std::to_string(i + 1));
 }
 
 TEST(ChannelAnalysisTest, SilentAndDuplicateChannelsAreRemovedOnceKeepingTheLowest) {

@@ -1,5 +1,6 @@
 #include "scanning/FileScannerService.h"
 
+#include "support/FileTree.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -43,14 +44,7 @@ protected:
     FileScannerService scanner;
 };
 
-// Builds "<prefix><n><suffix>" (written out because g++ 12 at -O3 gives a
-// false -Wrestrict warning for "literal" + std::to_string(n)).
-std::string numbered(const char* prefix, int n, const char* suffix = "") {
-    std::string text = prefix;
-    text += std::to_string(n);
-    text += suffix;
-    return text;
-}
+using test::numbered;
 
 void expectScanError(const std::function<void()>& listing, Case expected, const char* text = nullptr) {
     try {

@@ -12,6 +12,8 @@ std::string fileText(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+void writeFile(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+
 std::map<std::string, std::string> fileTree(const fs::path& folder) {
     std::map<std::string, std::string> tree;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {

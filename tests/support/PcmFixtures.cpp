@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <random>
 #include <stdexcept>
 
@@ -156,13 +155,6 @@ Signal noise(std::size_t frames, PcmEncoding encoding, std::uint32_t seed, doubl
     return s;
 }
 
-Signal sine(std::size_t frames, double frequency, double sampleRate, PcmEncoding encoding, double amplitude) {
-    Signal s(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-        s[i] = quantize(amplitude * std::sin(2 * std::numbers::pi * frequency * double(i) / sampleRate), encoding);
-    return s;
-}
-
 Signal dc(std::size_t frames, double value, PcmEncoding encoding) { return Signal(frames, quantize(value, encoding)); }
 
 Signal silence(std::size_t frames) { return Signal(frames, 0.0); }
@@ -173,14 +165,12 @@ Signal scaled(const Signal& signal, double gain, PcmEncoding encoding) {
     return s;
 }
 
-Signal inverted(const Signal& signal, PcmEncoding encoding) { return scaled(signal, -1.0, encoding); }
-
 Channels stereo(StereoKind kind, std::size_t frames, PcmEncoding encoding, std::uint32_t seed, double panGain) {
     const Signal left = noise(frames, encoding, seed);
     switch (kind) {
     case StereoKind::dualMono: return {left, left};
     case StereoKind::panned: return {left, scaled(left, panGain, encoding)};
-    case StereoKind::phaseInverted: return {left, inverted(left, encoding)};
+    case StereoKind::phaseInverted: return {left, scaled(left, -1.0, encoding)};
     case StereoKind::leftSilent: return {silence(frames), left};
     case StereoKind::rightSilent: return {left, silence(frames)};
     case StereoKind::bothSilent: return {silence(frames), silence(frames)};
@@ -233,18 +223,23 @@ std::vector<std::int32_t> storedInts(const Signal& signal, PcmEncoding encoding)
     return ints;
 }
 
-void writeCodedWav(const std::filesystem::path& path, int sndfileEncoding) {
+void writeSndfile(const std::filesystem::path& path, int format, int channels, int rate,
+                  const std::vector<int>& interleaved) {
     SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | sndfileEncoding;
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
-    std::vector<short> frames(2 * 4000);
-    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = short(int(i * 7919 % 2001) - 1000);
-    const sf_count_t written = sf_writef_short(file, frames.data(), 4000);
-    sf_close(file);
-    if (written != 4000) throw std::runtime_error(path.string() + ": short write");
+    const auto frames = sf_count_t(interleaved.size() / std::size_t(channels));
+    const bool written = sf_writef_int(file, interleaved.data(), frames) == frames;
+    if (sf_close(file) != 0 || !written) throw std::runtime_error(path.string() + ": write failed");
+}
+
+void writeCodedWav(const std::filesystem::path& path, int sndfileEncoding) {
+    std::vector<int> samples(2 * 4000);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = (int(i * 7919 % 2001) - 1000) * 65536;
+    writeSndfile(path, SF_FORMAT_WAV | sndfileEncoding, 2, 48000, samples);
 }
 
 }  // namespace twinfold::test

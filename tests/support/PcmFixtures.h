@@ -84,6 +84,11 @@ struct SplitPair {
 SplitPair writeSplitPair(const std::filesystem::path& dir, const std::string& stem, const std::string& extension,
                          const PcmFormat& format, const Signal& left, const Signal& right);
 
+// Writes interleaved left-justified integers straight through libsndfile;
+// `format` is libsndfile's (SF_FORMAT_…). Throws std::runtime_error.
+void writeSndfile(const std::filesystem::path& path, int format, int channels, int rate,
+                  const std::vector<int>& interleaved);
+
 // A stereo WAV in an encoding libsndfile stores but that is not linear PCM
 // (SF_FORMAT_ULAW, SF_FORMAT_ALAW, SF_FORMAT_IMA_ADPCM, …): 4000 frames of a
 // fixed sawtooth-like pattern at 48 kHz. Throws std::runtime_error on failure.
@@ -97,18 +102,15 @@ double quantize(double value, PcmEncoding encoding);
 
 // Uniform noise in [−amplitude, amplitude]; the same seed gives the same samples.
 Signal noise(std::size_t frames, PcmEncoding encoding, std::uint32_t seed, double amplitude = 0.5);
-Signal sine(std::size_t frames, double frequency, double sampleRate, PcmEncoding encoding, double amplitude = 0.5);
 Signal dc(std::size_t frames, double value, PcmEncoding encoding);
 Signal silence(std::size_t frames);
 // Every sample × gain, re-quantised (so only approximately a scaled copy).
 Signal scaled(const Signal& signal, double gain, PcmEncoding encoding);
-// Every sample negated; −1.0 clips to the largest positive value.
-Signal inverted(const Signal& signal, PcmEncoding encoding);
 
 enum class StereoKind {
     dualMono,       // L == R
     panned,         // R = L × panGain (re-quantised)
-    phaseInverted,  // R = −L
+    phaseInverted,  // R = −L (−1.0 clips to the largest positive value)
     leftSilent,     // L all zero, R noise
     rightSilent,    // L noise, R all zero
     bothSilent,     // both all zero

@@ -1,6 +1,5 @@
 #include "WorkflowFixture.h"
 
-#include "support/FileTree.h"
 #include "jobs/BackupManifest.h"
 #include "jobs/OriginalFiles.h"
 #include "jobs/RestoreOriginals.h"
@@ -334,7 +333,6 @@ TEST(BackupFolderNameTest, OnAFatCardTheBackupFolderTakesTheNameTheCardAccepts) 
 
 class MoveFileTest : public ::testing::Test {
 protected:
-    static void writeFile(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
     TempDir dir;
 };
 

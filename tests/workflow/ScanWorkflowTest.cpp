@@ -137,18 +137,6 @@ TEST_P(ThrottleTest, ReportsCloserThanTheIntervalAreDropped) {
 
 INSTANTIATE_TEST_SUITE_P(Gaps, ThrottleTest, ::testing::Values(0.010, 0.0625));
 
-TEST_F(ScanWorkflowTest, TheChosenFolderIsScannedAndACancelledChoiceChangesNothing) {
-    wav(dir / "a.wav", StereoKind::dualMono);
-    std::optional<fs::path> choice;
-    vm->setFolderChooser([&] { return choice; });
-    EXPECT_TRUE(vm->selectFolder().isFinished());
-    EXPECT_TRUE(scanStates.empty() && !vm->selectedFolderPath());
-    choice = dir.path();
-    finished(vm->selectFolder());
-    EXPECT_EQ(vm->selectedFolderPath(), dir.path());
-    EXPECT_EQ(vm->scanResults().size(), 1u);
-}
-
 // Counts, through inotify, the opens of the watched folders and of the files
 // in them: what a cancelled scan still read, seen without any timing.
 class OpenCounter {

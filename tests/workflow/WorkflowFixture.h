@@ -5,6 +5,7 @@
 // helpers to wait for the view model's futures.
 
 #include "support/CompressedFixtures.h"
+#include "support/FileTree.h"
 #include "support/PcmFixtures.h"
 #include "support/PcmRewrite.h"
 #include "support/TempDir.h"
@@ -42,13 +43,6 @@ inline QFuture<void> finished(QFuture<void> future) {
     }
     EXPECT_TRUE(future.isFinished()) << "the task did not end";
     return future;
-}
-
-// prefix + number + extension, e.g. numbered("take", 3, ".wav") → take3.wav.
-inline std::string numbered(std::string prefix, long number, const std::string& extension) {
-    prefix += std::to_string(number);
-    prefix += extension;
-    return prefix;
 }
 
 class WorkflowFixture : public ::testing::Test {
