@@ -295,7 +295,7 @@ ExitCode runScan(const ScanCommand& command, SettingsService& settings) {
     const ScanReport report = makeScanReport(viewModel, command.exclusions, named);
     for (const std::string& notice : scanNotices(report)) printError(notice);
     if (command.json) {
-        std::cout << formatScanJson(report).toStdString();
+        writeScanJson(report, std::cout);
     } else {
         writeScanText(report, std::cout);
     }

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace twinfold::cli {
 
@@ -185,9 +186,10 @@ QByteArray scanResultJsonLine(const ScanResult& r) {
     return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QByteArray formatScanJson(const ScanReport& report) {
-    QJsonArray results;
-    for (const ScanResult& r : report.results) results.append(resultJson(r));
+// The document as QJsonDocument would indent it, but with the results
+// written one at a time into its "results" array: a library of 100,000
+// files as one JSON tree takes gigabytes.
+void writeScanJson(const ScanReport& report, std::ostream& out) {
     QJsonArray errors;
     for (const ScanResult& r : report.unreadable) {
         QJsonObject error{{"reason", qs(unreadableReasonText(r))}};
@@ -195,10 +197,27 @@ QByteArray formatScanJson(const ScanReport& report) {
         errors.append(error);
     }
     const QJsonObject document{{"schemaVersion", kSchemaVersion},
-                               {"results", results},
+                               {"results", QJsonArray()},
                                {"errors", errors},
                                {"summary", summaryJson(report.summary)}};
-    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+    const std::string skeleton = QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString();
+    // A line break inside a text is escaped, so this occurs once.
+    const std::string emptyResults = "    \"results\": [\n    ]";
+    const std::size_t at = skeleton.find(emptyResults);
+    const std::size_t opened = at + emptyResults.size() - 5;  // after the '[' and its line break
+    out << skeleton.substr(0, opened);
+    for (std::size_t i = 0; i < report.results.size(); ++i) {
+        const std::string item =
+            QJsonDocument(resultJson(report.results[i])).toJson(QJsonDocument::Indented).toStdString();
+        for (std::size_t line = 0; line < item.size();) {
+            const std::size_t end = item.find('\n', line);
+            out << "        " << std::string_view(item).substr(line, end - line);
+            line = end + 1;
+            if (line < item.size()) out << '\n';
+        }
+        out << (i + 1 < report.results.size() ? ",\n" : "\n");
+    }
+    out << skeleton.substr(opened);
 }
 
 }  // namespace twinfold::cli

@@ -15,13 +15,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <ostream>
 
 namespace twinfold::cli {
 
 // Raised only when a member changes meaning or goes; members are only added.
 inline constexpr int kSchemaVersion = 1;
 
-QByteArray formatScanJson(const ScanReport& report);
+void writeScanJson(const ScanReport& report, std::ostream& out);
 QJsonObject scanResultJson(const ScanResult& result);
 // One line of `scan --jsonl`: the result as in "results" with
 // "schemaVersion", or for a file that could not be read {"schemaVersion",
