@@ -75,6 +75,17 @@ RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
     return layout;
 }
 
+// The layout libsndfile stores the samples in, for the format sndfileFormat
+// asks for at the file's default byte order.
+StoredSampleFormat storedFormat(const WriterSettings& s, ContainerType container) {
+    using Kind = StoredSampleFormat::Kind;
+    const bool wave = container == ContainerType::wave;
+    const Kind kind = s.isFloat                      ? Kind::ieeeFloat
+                      : s.bitDepth == 8 && wave ? Kind::unsignedInteger
+                                                     : Kind::signedInteger;
+    return {kind, s.bitDepth / 8, !wave && s.bitDepth > 8};
+}
+
 // File offset of the speaker mask of an extensible 'fmt ': it follows format
 // tag, channels, rate, byte rate, block align, bits (16 bytes), extension
 // size and valid bits (2 each). Empty for any other format chunk.
@@ -104,6 +115,8 @@ public:
     void write(const PCMBuffer& buffer) override;
     void writeInt(const IntPCMBuffer& buffer) override;
     void writeDouble(const PlanarBuffer<double>& buffer) override;
+    std::optional<StoredSampleFormat> storedSamples() const override { return stored_; }
+    void writeStored(const std::uint8_t* bytes, std::size_t frames) override;
     void close() override;
     std::int64_t framesWritten() const override { return frames_; }
 
@@ -127,6 +140,7 @@ private:
     WriterSettings settings_;
     ContainerType container_;
     RawPcmLayout layout_;
+    StoredSampleFormat stored_;
     std::int64_t frames_ = 0;
     std::vector<std::int32_t> quantized_;
     std::vector<const std::int32_t*> channels_;
@@ -144,6 +158,7 @@ SndfileWriter::SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, de
       settings_(settings),
       container_(container),
       layout_(rawLayout(settings, container)),
+      stored_(storedFormat(settings, container)),
       channels_(std::size_t(settings.channelCount)) {}
 
 SndfileWriter::~SndfileWriter() {
@@ -256,6 +271,14 @@ void SndfileWriter::writeBlock(const std::int32_t* const* channels, std::size_t 
     frames_ += std::int64_t(frames);
 }
 
+void SndfileWriter::writeStored(const std::uint8_t* bytes, std::size_t frames) {
+    if (!file_) fail("the file is already closed");
+    checkRoomFor(frames);
+    const auto size = sf_count_t(frames * std::size_t(settings_.channelCount) * std::size_t(stored_.bytes));
+    if (sf_write_raw(file_.get(), bytes, size) != size) writeFailed();
+    frames_ += std::int64_t(frames);
+}
+
 void SndfileWriter::writeFailed() const {
     if (sf_error(file_.get()) != SF_ERR_NO_ERROR) fail(sf_strerror(file_.get()));
     fail("the audio data could not be written completely");
@@ -313,6 +336,10 @@ void SndfileWriter::clearSpeakerMask() {
 }
 
 }  // namespace
+
+void AudioFileWriter::writeStored(const std::uint8_t*, std::size_t) {
+    throw AudioIOError("this file takes no stored samples");
+}
 
 ContainerType containerForExtension(const std::filesystem::path& path) {
     const std::string ext = lowerExtension(path);
