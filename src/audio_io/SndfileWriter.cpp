@@ -129,6 +129,7 @@ private:
     void writeInterleaved(const PlanarBuffer<Sample>& buffer, std::vector<Stored>& interleaved);
     void writeBlock(const std::int32_t* const* channels, std::size_t frames);
     void checkRoomFor(std::size_t frames) const;
+    void startWriteback() const;
     void writeFailed() const;
     void clearSpeakerMask();
     void correctAiffSoundSizes();
@@ -193,6 +194,7 @@ void SndfileWriter::write(const PCMBuffer& buffer) {
         writeBlock(channels_.data(), n);
         done += n;
     }
+    startWriteback();
 }
 
 void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
@@ -204,6 +206,7 @@ void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
         writeBlock(channels_.data(), n);
         done += n;
     }
+    startWriteback();
 }
 
 void SndfileWriter::writeDouble(const PlanarBuffer<double>& buffer) {
@@ -223,6 +226,7 @@ void SndfileWriter::writeFloats(const PlanarBuffer<Sample>& buffer) {
     } else {
         writeInterleaved(buffer, floats_);
     }
+    startWriteback();
 }
 
 template <typename Sample, typename Stored>
@@ -277,6 +281,15 @@ void SndfileWriter::writeStored(const std::uint8_t* bytes, std::size_t frames) {
     const auto size = sf_count_t(frames * std::size_t(settings_.channelCount) * std::size_t(stored_.bytes));
     if (sf_write_raw(file_.get(), bytes, size) != size) writeFailed();
     frames_ += std::int64_t(frames);
+    startWriteback();
+}
+
+// Every output is forced to the disk before it gets its name. Starting the
+// disk's work on each block as soon as it is written lets it overlap the
+// rest of the conversion, so that the final sync waits only for the last
+// blocks instead of the whole file. Only a hint: the sync reports failures.
+void SndfileWriter::startWriteback() const {
+    ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 void SndfileWriter::writeFailed() const {
@@ -286,9 +299,8 @@ void SndfileWriter::writeFailed() const {
 
 // Finishes the header (libsndfile), then corrects what libsndfile gets
 // wrong in it: odd-length AIFF sizes, invented speaker positions.
-// Forcing the data to the device is left to the one caller that needs it:
-// the workflow syncs all outputs once, and only before originals are moved
-// or deleted, so conversions that keep their originals do not pay for it.
+// Forcing the data to the device is left to the caller, which does it once
+// the file is complete and before it gets its name.
 void SndfileWriter::close() {
     if (!file_) return;
     const int error = sf_close(file_.release());
