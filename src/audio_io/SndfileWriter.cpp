@@ -75,15 +75,17 @@ RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
     return layout;
 }
 
-// The layout libsndfile stores the samples in, for the format sndfileFormat
-// asks for at the file's default byte order.
-StoredSampleFormat storedFormat(const WriterSettings& s, ContainerType container) {
+// The layout libsndfile stores integer samples in, for the format
+// sndfileFormat asks for at the file's default byte order. Float files take
+// no stored bytes: libsndfile measures their samples for the header's PEAK
+// chunk as they pass through, and bytes written as they are would leave it
+// saying nothing.
+std::optional<StoredSampleFormat> storedFormat(const WriterSettings& s, ContainerType container) {
     using Kind = StoredSampleFormat::Kind;
+    if (s.isFloat) return std::nullopt;
     const bool wave = container == ContainerType::wave;
-    const Kind kind = s.isFloat                      ? Kind::ieeeFloat
-                      : s.bitDepth == 8 && wave ? Kind::unsignedInteger
-                                                     : Kind::signedInteger;
-    return {kind, s.bitDepth / 8, !wave && s.bitDepth > 8};
+    return StoredSampleFormat{s.bitDepth == 8 && wave ? Kind::unsignedInteger : Kind::signedInteger, s.bitDepth / 8,
+                              !wave && s.bitDepth > 8};
 }
 
 // File offset of the speaker mask of an extensible 'fmt ': it follows format
@@ -141,7 +143,7 @@ private:
     WriterSettings settings_;
     ContainerType container_;
     RawPcmLayout layout_;
-    StoredSampleFormat stored_;
+    std::optional<StoredSampleFormat> stored_;
     std::int64_t frames_ = 0;
     std::vector<std::int32_t> quantized_;
     std::vector<const std::int32_t*> channels_;
@@ -276,9 +278,10 @@ void SndfileWriter::writeBlock(const std::int32_t* const* channels, std::size_t 
 }
 
 void SndfileWriter::writeStored(const std::uint8_t* bytes, std::size_t frames) {
+    if (!stored_) fail("a float file takes no stored samples");
     if (!file_) fail("the file is already closed");
     checkRoomFor(frames);
-    const auto size = sf_count_t(frames * std::size_t(settings_.channelCount) * std::size_t(stored_.bytes));
+    const auto size = sf_count_t(frames * std::size_t(settings_.channelCount) * std::size_t(stored_->bytes));
     if (sf_write_raw(file_.get(), bytes, size) != size) writeFailed();
     frames_ += std::int64_t(frames);
     startWriteback();
