@@ -2,9 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace twinfold {
+
+namespace detail {
+// Releases memory mapped for a StoredFrames.
+struct UnmapBytes {
+    std::size_t size = 0;
+    void operator()(std::uint8_t* bytes) const;
+};
+}  // namespace detail
 
 // Interleaved frames as a file stores them: `sampleBytes` bytes per sample,
 // never decoded. Shaped like the planar buffers (reset, capacity, frame
@@ -20,16 +29,12 @@ public:
     std::uint32_t frameLength() const { return frameLength_; }
     void setFrameLength(std::uint32_t n) { frameLength_ = n <= capacity_ ? n : capacity_; }
 
-    std::uint8_t* data() { return bytes_.data(); }
-    const std::uint8_t* data() const { return bytes_.data(); }
+    std::uint8_t* data() { return bytes_.get(); }
+    const std::uint8_t* data() const { return bytes_.get(); }
 
-    // Re-shapes the buffer, reusing its storage when large enough.
-    void reset(int channelCount, std::uint32_t capacity) {
-        channels_ = channelCount;
-        capacity_ = capacity;
-        frameLength_ = 0;
-        bytes_.resize(bytesPerFrame() * capacity);
-    }
+    // Re-shapes the buffer, reusing its storage when large enough; the
+    // contents are unspecified. Throws std::bad_alloc.
+    void reset(int channelCount, std::uint32_t capacity);
 
     // The first `frames` frames of `source` cut down to its channels
     // `channels`, in that order; this buffer's channel count must be theirs.
@@ -40,7 +45,7 @@ private:
     int channels_ = 0;
     std::uint32_t capacity_ = 0;
     std::uint32_t frameLength_ = 0;
-    std::vector<std::uint8_t> bytes_;
+    std::unique_ptr<std::uint8_t, detail::UnmapBytes> bytes_;
 };
 
 }  // namespace twinfold

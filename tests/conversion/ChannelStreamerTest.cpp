@@ -206,6 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StoredCopyCase{"float32Beyond", {wav, float32}, 2, {{1}}, 2.0, false},
                       StoredCopyCase{"aiffFloat32Beyond", {aiff, float32}, 2, {{1}}, 2.0, false},
                       StoredCopyCase{"sixKeepFour", {wav, int24}, 6, {{0, 1, 2, 4}}},
+                      StoredCopyCase{"sixReorderedWithARepeat", {wav, int8}, 6, {{5, 3, 4, 3}}},
                       StoredCopyCase{"sixSplit", {wav, int16}, 6, {{0}, {1}, {2}, {3}, {4}, {5}}}),
     [](const auto& info) { return info.param.name; });
 
