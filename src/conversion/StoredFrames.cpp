@@ -2,78 +2,51 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <stdexcept>
-#include <sys/mman.h>
 
 namespace twinfold {
 
 namespace {
 
-// A run of kept channels that lie side by side in the source and in the
-// output: one move per frame instead of one per sample.
-struct Run {
-    std::size_t from = 0, to = 0, length = 0;
-};
-
-std::vector<Run> runsOf(const std::vector<int>& channels, std::size_t width) {
-    std::vector<Run> runs;
-    for (std::size_t k = 0; k < channels.size(); ++k) {
-        const std::size_t from = std::size_t(channels[k]) * width;
-        if (k > 0 && channels[k] == channels[k - 1] + 1)
-            runs.back().length += width;
-        else
-            runs.push_back({from, k * width, width});
+// With the width known at compile time a sample is one or two moves. A kept
+// channel of a stereo file is the common case and gets its own loop.
+template <std::size_t Width>
+void pickSamples(const std::uint8_t* in, std::size_t inChannels, const std::vector<int>& channels,
+                 std::size_t frames, std::uint8_t* out) {
+    const std::size_t inStride = inChannels * Width, count = channels.size(), outStride = count * Width;
+    if (count == 1) {
+        const std::uint8_t* from = in + std::size_t(channels[0]) * Width;
+        for (std::size_t i = 0; i < frames; ++i) std::memcpy(out + i * Width, from + i * inStride, Width);
+        return;
     }
-    return runs;
-}
-
-template <std::size_t Bytes>
-void move(std::uint8_t* to, const std::uint8_t* from) {
-    std::memcpy(to, from, Bytes);
-}
-
-// Each run is moved in whole 8- or 16-byte words, which is what makes the
-// copy fast for 3-byte samples. A word runs on past the run's end; the
-// bytes it lands on belong to later runs or frames, which are written after
-// it. Only the last frames, whose words would leave the buffers, are moved
-// byte-exact.
-void pickRuns(const std::uint8_t* in, std::size_t inStride, const std::vector<Run>& runs, std::size_t frames,
-              std::size_t outStride, std::uint8_t* out) {
-    constexpr std::size_t kExactTail = 16;
-    const std::size_t words = frames > kExactTail ? frames - kExactTail : 0;
+    std::vector<std::size_t> offsets;
+    for (int channel : channels) offsets.push_back(std::size_t(channel) * Width);
+    const std::size_t* offset = offsets.data();
+    // Several channels a frame: each sample is moved as one 8-byte word,
+    // half as many moves as a 3-byte sample takes. A word runs on past its
+    // sample onto bytes that the frame's next samples, or the next frame's,
+    // overwrite after it; only the last frames, whose words would leave the
+    // buffers, are moved byte-exact.
+    constexpr std::size_t kExactFrames = 8;
+    const std::size_t words = frames > kExactFrames ? frames - kExactFrames : 0;
     for (std::size_t i = 0; i < words; ++i) {
         const std::uint8_t* frame = in + i * inStride;
         std::uint8_t* target = out + i * outStride;
-        for (const Run& run : runs) {
-            if (run.length <= 8) {
-                move<8>(target + run.to, frame + run.from);
-                continue;
-            }
-            for (std::size_t at = 0; at < run.length; at += 16) move<16>(target + run.to + at, frame + run.from + at);
-        }
+        for (std::size_t k = 0; k < count; ++k) std::memcpy(target + k * Width, frame + offset[k], 8);
     }
     for (std::size_t i = words; i < frames; ++i) {
-        for (const Run& run : runs) std::memcpy(out + i * outStride + run.to, in + i * inStride + run.from, run.length);
+        for (std::size_t k = 0; k < count; ++k)
+            std::memcpy(out + i * outStride + k * Width, in + i * inStride + offset[k], Width);
     }
 }
 
 }  // namespace
 
-void detail::UnmapBytes::operator()(std::uint8_t* bytes) const { ::munmap(bytes, size); }
-
-// The pages are mapped in at once: a chunk's buffers are tens of megabytes,
-// and faulting them in 4 KiB at a time, then zeroing them, costs more than
-// copying the samples.
 void StoredFrames::reset(int channelCount, std::uint32_t capacity) {
     channels_ = channelCount;
     capacity_ = capacity;
     frameLength_ = 0;
-    const std::size_t size = bytesPerFrame() * capacity;
-    if (size <= bytes_.get_deleter().size) return;
-    void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
-    bytes_ = std::unique_ptr<std::uint8_t, detail::UnmapBytes>(static_cast<std::uint8_t*>(mapped), {size});
+    bytes_.resize(bytesPerFrame() * capacity);
 }
 
 void StoredFrames::pick(const StoredFrames& source, const std::vector<int>& channels, std::uint32_t frames) {
@@ -82,7 +55,16 @@ void StoredFrames::pick(const StoredFrames& source, const std::vector<int>& chan
         throw std::invalid_argument("stored frames are picked into a buffer of their width and channels");
     if (std::any_of(channels.begin(), channels.end(), [&](int c) { return c < 0 || c >= source.channels_; }))
         throw std::invalid_argument("no such source channel");
-    pickRuns(source.data(), source.bytesPerFrame(), runsOf(channels, sampleBytes_), frames, bytesPerFrame(), data());
+    const std::uint8_t* in = source.data();
+    const auto inChannels = std::size_t(source.channels_);
+    switch (sampleBytes_) {
+    case 1: pickSamples<1>(in, inChannels, channels, frames, data()); break;
+    case 2: pickSamples<2>(in, inChannels, channels, frames, data()); break;
+    case 3: pickSamples<3>(in, inChannels, channels, frames, data()); break;
+    case 4: pickSamples<4>(in, inChannels, channels, frames, data()); break;
+    case 8: pickSamples<8>(in, inChannels, channels, frames, data()); break;
+    default: throw std::invalid_argument("stored samples are 1, 2, 3, 4 or 8 bytes wide");
+    }
     frameLength_ = frames;
 }
 

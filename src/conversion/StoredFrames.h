@@ -2,18 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace twinfold {
-
-namespace detail {
-// Releases memory mapped for a StoredFrames.
-struct UnmapBytes {
-    std::size_t size = 0;
-    void operator()(std::uint8_t* bytes) const;
-};
-}  // namespace detail
 
 // Interleaved frames as a file stores them: `sampleBytes` bytes per sample,
 // never decoded. Shaped like the planar buffers (reset, capacity, frame
@@ -29,11 +20,10 @@ public:
     std::uint32_t frameLength() const { return frameLength_; }
     void setFrameLength(std::uint32_t n) { frameLength_ = n <= capacity_ ? n : capacity_; }
 
-    std::uint8_t* data() { return bytes_.get(); }
-    const std::uint8_t* data() const { return bytes_.get(); }
+    std::uint8_t* data() { return bytes_.data(); }
+    const std::uint8_t* data() const { return bytes_.data(); }
 
-    // Re-shapes the buffer, reusing its storage when large enough; the
-    // contents are unspecified. Throws std::bad_alloc.
+    // Re-shapes the buffer, reusing its storage when large enough.
     void reset(int channelCount, std::uint32_t capacity);
 
     // The first `frames` frames of `source` cut down to its channels
@@ -45,7 +35,7 @@ private:
     int channels_ = 0;
     std::uint32_t capacity_ = 0;
     std::uint32_t frameLength_ = 0;
-    std::unique_ptr<std::uint8_t, detail::UnmapBytes> bytes_;
+    std::vector<std::uint8_t> bytes_;
 };
 
 }  // namespace twinfold
