@@ -291,9 +291,7 @@ void SndfileWriter::writeStored(const std::uint8_t* bytes, std::size_t frames) {
 // disk's work on each block as soon as it is written lets it overlap the
 // rest of the conversion, so that the final sync waits only for the last
 // blocks instead of the whole file. Only a hint: the sync reports failures.
-void SndfileWriter::startWriteback() const {
-    ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-}
+void SndfileWriter::startWriteback() const { ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE); }
 
 void SndfileWriter::writeFailed() const {
     if (sf_error(file_.get()) != SF_ERR_NO_ERROR) fail(sf_strerror(file_.get()));

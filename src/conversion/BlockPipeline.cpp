@@ -68,7 +68,7 @@ RouteBuffer::RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, Sour
 }
 
 std::size_t RouteBuffer::bytes(const ChannelRoute& route, std::uint32_t capacity, SourceSamples source) {
-    const std::size_t sampleBytes = source == SourceSamples::stored         ? storedWidth(route)
+    const std::size_t sampleBytes = source == SourceSamples::stored        ? storedWidth(route)
                                     : route.floats && route.bitDepth == 64 ? sizeof(double)
                                                                            : sizeof(std::int32_t);
     return route.channels.size() * capacity * sampleBytes;

@@ -11,8 +11,8 @@ namespace {
 // With the width known at compile time a sample is one or two moves. A kept
 // channel of a stereo file is the common case and gets its own loop.
 template <std::size_t Width>
-void pickSamples(const std::uint8_t* in, std::size_t inChannels, const std::vector<int>& channels,
-                 std::size_t frames, std::uint8_t* out) {
+void pickSamples(const std::uint8_t* in, std::size_t inChannels, const std::vector<int>& channels, std::size_t frames,
+                 std::uint8_t* out) {
     const std::size_t inStride = inChannels * Width, count = channels.size(), outStride = count * Width;
     if (count == 1) {
         const std::uint8_t* from = in + std::size_t(channels[0]) * Width;

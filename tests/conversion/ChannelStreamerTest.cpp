@@ -108,7 +108,9 @@ public:
     void seek(std::int64_t frame) override { reader_->seek(frame); }
     void read(PCMBuffer& buffer, std::uint32_t frames) override { reader_->read(buffer, frames); }
     void readInt(IntPCMBuffer& buffer, std::uint32_t frames) override { reader_->readInt(buffer, frames); }
-    void readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) override { reader_->readDouble(buffer, frames); }
+    void readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) override {
+        reader_->readDouble(buffer, frames);
+    }
     std::optional<StoredSampleFormat> storedSamples() const override {
         return shown_ ? reader_->storedSamples() : std::nullopt;
     }
@@ -152,7 +154,8 @@ protected:
             WriterSettings settings = converter.outputSettings(source, reader.fileFormat(), int(channels.size()));
             settings.isFloat = c.gain > 1.0;
             if (settings.isFloat) settings.bitDepth = test::bitsOf(c.source.encoding);
-            paths.push_back(dir / (std::to_string(shown) + "-" + std::to_string(paths.size()) + source.extension().string()));
+            paths.push_back(dir /
+                            (std::to_string(shown) + "-" + std::to_string(paths.size()) + source.extension().string()));
             writers.push_back(createAudioFile(paths.back(), settings));
             routes.push_back({writers.back().get(), channels, std::nullopt, settings.bitDepth, settings.isFloat});
         }
@@ -191,24 +194,23 @@ TEST_P(StoredCopyTest, WritesTheFilesDecodingWrites) {
     for (std::size_t k = 0; k < picked.size(); ++k) EXPECT_TRUE(picked[k] == decoded[k]) << "output " << k;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, StoredCopyTest,
-    ::testing::Values(StoredCopyCase{"wav8Unsigned", {wav, int8}, 2, {{1}}},
-                      StoredCopyCase{"wav16", {wav, int16}, 2, {{0}}},
-                      StoredCopyCase{"wav24", {wav, int24}, 2, {{1}}},
-                      StoredCopyCase{"wav32", {wav, int32}, 2, {{0}}},
-                      StoredCopyCase{"rf64_24", {rf64, int24}, 2, {{1}}},
-                      StoredCopyCase{"aiff8", {aiff, int8}, 2, {{1}}},
-                      StoredCopyCase{"aiff16", {aiff, int16}, 2, {{0}}},
-                      StoredCopyCase{"aiff24", {aiff, int24}, 2, {{1}}},
-                      StoredCopyCase{"aifcLittleEndian", {aifc, int16}, 2, {{1}}, 1.0, false},
-                      StoredCopyCase{"float32InRange", {wav, float32}, 2, {{1}}, 1.0, false},
-                      StoredCopyCase{"float32Beyond", {wav, float32}, 2, {{1}}, 2.0, false},
-                      StoredCopyCase{"aiffFloat32Beyond", {aiff, float32}, 2, {{1}}, 2.0, false},
-                      StoredCopyCase{"sixKeepFour", {wav, int24}, 6, {{0, 1, 2, 4}}},
-                      StoredCopyCase{"sixReorderedWithARepeat", {wav, int8}, 6, {{5, 3, 4, 3}}},
-                      StoredCopyCase{"sixSplit", {wav, int16}, 6, {{0}, {1}, {2}, {3}, {4}, {5}}}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Formats, StoredCopyTest,
+                         ::testing::Values(StoredCopyCase{"wav8Unsigned", {wav, int8}, 2, {{1}}},
+                                           StoredCopyCase{"wav16", {wav, int16}, 2, {{0}}},
+                                           StoredCopyCase{"wav24", {wav, int24}, 2, {{1}}},
+                                           StoredCopyCase{"wav32", {wav, int32}, 2, {{0}}},
+                                           StoredCopyCase{"rf64_24", {rf64, int24}, 2, {{1}}},
+                                           StoredCopyCase{"aiff8", {aiff, int8}, 2, {{1}}},
+                                           StoredCopyCase{"aiff16", {aiff, int16}, 2, {{0}}},
+                                           StoredCopyCase{"aiff24", {aiff, int24}, 2, {{1}}},
+                                           StoredCopyCase{"aifcLittleEndian", {aifc, int16}, 2, {{1}}, 1.0, false},
+                                           StoredCopyCase{"float32InRange", {wav, float32}, 2, {{1}}, 1.0, false},
+                                           StoredCopyCase{"float32Beyond", {wav, float32}, 2, {{1}}, 2.0, false},
+                                           StoredCopyCase{"aiffFloat32Beyond", {aiff, float32}, 2, {{1}}, 2.0, false},
+                                           StoredCopyCase{"sixKeepFour", {wav, int24}, 6, {{0, 1, 2, 4}}},
+                                           StoredCopyCase{"sixReorderedWithARepeat", {wav, int8}, 6, {{5, 3, 4, 3}}},
+                                           StoredCopyCase{"sixSplit", {wav, int16}, 6, {{0}, {1}, {2}, {3}, {4}, {5}}}),
+                         [](const auto& info) { return info.param.name; });
 
 // ---- the peak pass in two halves ----------------------------------------------
 
