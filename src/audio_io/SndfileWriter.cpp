@@ -75,11 +75,9 @@ RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
     return layout;
 }
 
-// The layout libsndfile stores integer samples in, for the format
-// sndfileFormat asks for at the file's default byte order. Float files take
-// no stored bytes: libsndfile measures their samples for the header's PEAK
-// chunk as they pass through, and bytes written as they are would leave it
-// saying nothing.
+// How libsndfile stores integer samples of this format (the file's default
+// byte order). Float files take none: libsndfile fills their PEAK chunk from
+// the samples it is given, and raw bytes would leave it empty.
 std::optional<StoredSampleFormat> storedFormat(const WriterSettings& s, ContainerType container) {
     using Kind = StoredSampleFormat::Kind;
     if (s.isFloat) return std::nullopt;
@@ -287,10 +285,9 @@ void SndfileWriter::writeStored(const std::uint8_t* bytes, std::size_t frames) {
     startWriteback();
 }
 
-// Every output is forced to the disk before it gets its name. Starting the
-// disk's work on each block as soon as it is written lets it overlap the
-// rest of the conversion, so that the final sync waits only for the last
-// blocks instead of the whole file. Only a hint: the sync reports failures.
+// Outputs are synced before they are named. Starting the disk's work on each
+// block as it is written overlaps it with the rest of the conversion, so the
+// sync waits for the last blocks only. A hint: the sync reports failures.
 void SndfileWriter::startWriteback() const { ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE); }
 
 void SndfileWriter::writeFailed() const {
@@ -300,8 +297,7 @@ void SndfileWriter::writeFailed() const {
 
 // Finishes the header (libsndfile), then corrects what libsndfile gets
 // wrong in it: odd-length AIFF sizes, invented speaker positions.
-// Forcing the data to the device is left to the caller, which does it once
-// the file is complete and before it gets its name.
+// Forcing the data to the device is left to the caller.
 void SndfileWriter::close() {
     if (!file_) return;
     const int error = sf_close(file_.release());
