@@ -73,6 +73,10 @@ void AudioFileReader::readDouble(PlanarBuffer<double>& buffer, std::uint32_t fra
                       [](const float* in, std::size_t count, double* out) { std::copy(in, in + count, out); });
 }
 
+std::uint32_t AudioFileReader::readStored(std::uint8_t*, std::uint32_t) {
+    throw AudioIOError("this file's samples cannot be read as stored");
+}
+
 namespace detail {
 namespace {
 

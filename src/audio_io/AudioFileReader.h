@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace twinfold {
 
@@ -44,6 +45,15 @@ public:
     // The same as doubles, full scale ±1.0: a 64-bit float file's samples
     // exactly as stored, anything else as read() delivers it (widening is exact).
     virtual void readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames);
+
+    // The layout of the stored samples when the file's audio is plain
+    // interleaved frames that readStored hands over; none otherwise.
+    virtual std::optional<StoredSampleFormat> storedSamples() const { return std::nullopt; }
+    // Reads up to `frames` frames from the current position exactly as
+    // stored, interleaved, into `bytes` (room for frames × channelCount() ×
+    // storedSamples()->bytes); advances the position and returns the frames
+    // delivered (0 at the end). Throws AudioIOError when storedSamples() is none.
+    virtual std::uint32_t readStored(std::uint8_t* bytes, std::uint32_t frames);
 
     int channelCount() const { return fileFormat().channelCount; }
     double sampleRate() const { return fileFormat().sampleRate; }

@@ -47,6 +47,12 @@ public:
     virtual void writeInt(const IntPCMBuffer& buffer) = 0;
     // Doubles written as they are; 64-bit float files only.
     virtual void writeDouble(const PlanarBuffer<double>& buffer) = 0;
+    // The layout the file stores its samples in, for writeStored; none when
+    // the writer takes no stored bytes.
+    virtual std::optional<StoredSampleFormat> storedSamples() const { return std::nullopt; }
+    // Interleaved frames already in the file's layout (storedSamples()),
+    // written as they are. Throws AudioIOError when storedSamples() is none.
+    virtual void writeStored(const std::uint8_t* bytes, std::size_t frames);
     // Finishes the file; reports a failure to flush or update the header.
     // The destructor closes too but cannot report.
     virtual void close() = 0;

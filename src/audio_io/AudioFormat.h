@@ -31,4 +31,15 @@ struct AudioFormatInfo {
     bool operator==(const AudioFormatInfo&) const = default;
 };
 
+// How one sample is laid out in a file's data, byte for byte. Two files whose
+// samples are laid out alike can exchange them as bytes, without decoding.
+struct StoredSampleFormat {
+    enum class Kind { signedInteger, unsignedInteger, ieeeFloat };
+    Kind kind = Kind::signedInteger;
+    int bytes = 0;
+    bool bigEndian = false;  // false for one-byte samples, where order means nothing
+
+    bool operator==(const StoredSampleFormat&) const = default;
+};
+
 }  // namespace twinfold

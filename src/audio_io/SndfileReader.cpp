@@ -54,6 +54,26 @@ std::optional<RawPcmLayout> rawLayoutFor(SNDFILE* file, const SF_INFO& info) {
     return layout;
 }
 
+// The stored layout of a plain PCM file's samples, which readStored hands
+// over as they are.
+std::optional<StoredSampleFormat> storedFormatOf(SNDFILE* file, const SF_INFO& info) {
+    if (!storesPlainPcm(info.format)) return std::nullopt;
+    using Kind = StoredSampleFormat::Kind;
+    StoredSampleFormat stored;
+    switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8: stored = {Kind::signedInteger, 1}; break;
+    case SF_FORMAT_PCM_U8: stored = {Kind::unsignedInteger, 1}; break;
+    case SF_FORMAT_PCM_16: stored = {Kind::signedInteger, 2}; break;
+    case SF_FORMAT_PCM_24: stored = {Kind::signedInteger, 3}; break;
+    case SF_FORMAT_PCM_32: stored = {Kind::signedInteger, 4}; break;
+    case SF_FORMAT_FLOAT: stored = {Kind::ieeeFloat, 4}; break;
+    case SF_FORMAT_DOUBLE: stored = {Kind::ieeeFloat, 8}; break;
+    default: return std::nullopt;
+    }
+    stored.bigEndian = stored.bytes > 1 && sf_command(file, SFC_RAW_DATA_NEEDS_ENDSWAP, nullptr, 0) == SF_TRUE;
+    return stored;
+}
+
 // Some writers count the pad byte after odd-length AIFF sound data in the
 // SSND size while COMM holds the true count; libsndfile (like sox and FFmpeg)
 // measures from SSND, so with one-byte frames it sees a frame that was never
@@ -95,6 +115,8 @@ public:
     void readInt(IntPCMBuffer& buffer, std::uint32_t frames) override;
     void readInt16(PlanarBuffer<std::int16_t>& buffer, std::uint32_t frames) override;
     void readDouble(PlanarBuffer<double>& buffer, std::uint32_t frames) override;
+    std::optional<StoredSampleFormat> storedSamples() const override { return stored_; }
+    std::uint32_t readStored(std::uint8_t* bytes, std::uint32_t frames) override;
 
 private:
     template <typename Sample, typename ReadBlock>
@@ -113,6 +135,7 @@ private:
     std::int64_t position_ = 0;
     std::int64_t filePosition_ = 0;  // where libsndfile will read next; -1 after a failed read
     std::optional<RawPcmLayout> raw_;
+    std::optional<StoredSampleFormat> stored_;
     std::vector<std::uint8_t> rawBlock_;
     std::vector<float> floatBlock_;
     std::vector<int> intBlock_;
@@ -128,6 +151,7 @@ SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path
     length_ = std::max<sf_count_t>(info.frames, 0);
     if (countsThePadByteAsAFrame(source_.fd.get(), info)) --length_;
     raw_ = rawLayoutFor(source_.file.get(), info);
+    stored_ = storedFormatOf(source_.file.get(), info);
     // Files are read front to back in large blocks: a larger read-ahead keeps
     // a cold disk streaming. Only advice; a refusal changes nothing.
     ::posix_fadvise(source_.fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -199,6 +223,21 @@ void SndfileReader::readDouble(PlanarBuffer<double>& buffer, std::uint32_t frame
         checkDelivered(sf_readf_double(source_.file.get(), doubleBlock_.data(), n), n);
         deinterleave<double>(doubleBlock_.data(), n, format_.channelCount, dst);
     });
+}
+
+std::uint32_t SndfileReader::readStored(std::uint8_t* bytes, std::uint32_t frames) {
+    if (!stored_) return AudioFileReader::readStored(bytes, frames);
+    const std::int64_t remaining = std::max<std::int64_t>(length_ - position_, 0);
+    const auto n = std::uint32_t(std::min<std::int64_t>(frames, remaining));
+    if (n == 0) return 0;
+    syncFilePosition();
+    filePosition_ = -1;
+    const auto size = sf_count_t(std::size_t(n) * std::size_t(format_.channelCount) * std::size_t(stored_->bytes));
+    // As in readRaw: only a shortfall matters.
+    checkDelivered(sf_read_raw(source_.file.get(), bytes, size) < size ? 0 : n, n);
+    position_ += n;
+    filePosition_ = position_;
+    return n;
 }
 
 // Reads min(frames, capacity, remaining) frames block by block. The position

@@ -75,6 +75,17 @@ RawPcmLayout rawLayout(const WriterSettings& s, ContainerType container) {
     return layout;
 }
 
+// How libsndfile stores integer samples of this format (the file's default
+// byte order). Float files take none: libsndfile fills their PEAK chunk from
+// the samples it is given, and raw bytes would leave it empty.
+std::optional<StoredSampleFormat> storedFormat(const WriterSettings& s, ContainerType container) {
+    using Kind = StoredSampleFormat::Kind;
+    if (s.isFloat) return std::nullopt;
+    const bool wave = container == ContainerType::wave;
+    return StoredSampleFormat{s.bitDepth == 8 && wave ? Kind::unsignedInteger : Kind::signedInteger, s.bitDepth / 8,
+                              !wave && s.bitDepth > 8};
+}
+
 // File offset of the speaker mask of an extensible 'fmt ': it follows format
 // tag, channels, rate, byte rate, block align, bits (16 bytes), extension
 // size and valid bits (2 each). Empty for any other format chunk.
@@ -104,6 +115,8 @@ public:
     void write(const PCMBuffer& buffer) override;
     void writeInt(const IntPCMBuffer& buffer) override;
     void writeDouble(const PlanarBuffer<double>& buffer) override;
+    std::optional<StoredSampleFormat> storedSamples() const override { return stored_; }
+    void writeStored(const std::uint8_t* bytes, std::size_t frames) override;
     void close() override;
     std::int64_t framesWritten() const override { return frames_; }
 
@@ -116,6 +129,7 @@ private:
     void writeInterleaved(const PlanarBuffer<Sample>& buffer, std::vector<Stored>& interleaved);
     void writeBlock(const std::int32_t* const* channels, std::size_t frames);
     void checkRoomFor(std::size_t frames) const;
+    void startWriteback() const;
     void writeFailed() const;
     void clearSpeakerMask();
     void correctAiffSoundSizes();
@@ -127,6 +141,7 @@ private:
     WriterSettings settings_;
     ContainerType container_;
     RawPcmLayout layout_;
+    std::optional<StoredSampleFormat> stored_;
     std::int64_t frames_ = 0;
     std::vector<std::int32_t> quantized_;
     std::vector<const std::int32_t*> channels_;
@@ -144,6 +159,7 @@ SndfileWriter::SndfileWriter(std::filesystem::path path, detail::UniqueFd fd, de
       settings_(settings),
       container_(container),
       layout_(rawLayout(settings, container)),
+      stored_(storedFormat(settings, container)),
       channels_(std::size_t(settings.channelCount)) {}
 
 SndfileWriter::~SndfileWriter() {
@@ -178,6 +194,7 @@ void SndfileWriter::write(const PCMBuffer& buffer) {
         writeBlock(channels_.data(), n);
         done += n;
     }
+    startWriteback();
 }
 
 void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
@@ -189,6 +206,7 @@ void SndfileWriter::writeInt(const IntPCMBuffer& buffer) {
         writeBlock(channels_.data(), n);
         done += n;
     }
+    startWriteback();
 }
 
 void SndfileWriter::writeDouble(const PlanarBuffer<double>& buffer) {
@@ -208,6 +226,7 @@ void SndfileWriter::writeFloats(const PlanarBuffer<Sample>& buffer) {
     } else {
         writeInterleaved(buffer, floats_);
     }
+    startWriteback();
 }
 
 template <typename Sample, typename Stored>
@@ -256,6 +275,21 @@ void SndfileWriter::writeBlock(const std::int32_t* const* channels, std::size_t 
     frames_ += std::int64_t(frames);
 }
 
+void SndfileWriter::writeStored(const std::uint8_t* bytes, std::size_t frames) {
+    if (!stored_) fail("a float file takes no stored samples");
+    if (!file_) fail("the file is already closed");
+    checkRoomFor(frames);
+    const auto size = sf_count_t(frames * std::size_t(settings_.channelCount) * std::size_t(stored_->bytes));
+    if (sf_write_raw(file_.get(), bytes, size) != size) writeFailed();
+    frames_ += std::int64_t(frames);
+    startWriteback();
+}
+
+// Outputs are synced before they are named. Starting the disk's work on each
+// block as it is written overlaps it with the rest of the conversion, so the
+// sync waits for the last blocks only. A hint: the sync reports failures.
+void SndfileWriter::startWriteback() const { ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE); }
+
 void SndfileWriter::writeFailed() const {
     if (sf_error(file_.get()) != SF_ERR_NO_ERROR) fail(sf_strerror(file_.get()));
     fail("the audio data could not be written completely");
@@ -263,9 +297,7 @@ void SndfileWriter::writeFailed() const {
 
 // Finishes the header (libsndfile), then corrects what libsndfile gets
 // wrong in it: odd-length AIFF sizes, invented speaker positions.
-// Forcing the data to the device is left to the one caller that needs it:
-// the workflow syncs all outputs once, and only before originals are moved
-// or deleted, so conversions that keep their originals do not pay for it.
+// Forcing the data to the device is left to the caller.
 void SndfileWriter::close() {
     if (!file_) return;
     const int error = sf_close(file_.release());
@@ -313,6 +345,10 @@ void SndfileWriter::clearSpeakerMask() {
 }
 
 }  // namespace
+
+void AudioFileWriter::writeStored(const std::uint8_t*, std::size_t) {
+    throw AudioIOError("this file takes no stored samples");
+}
 
 ContainerType containerForExtension(const std::filesystem::path& path) {
     const std::string ext = lowerExtension(path);

@@ -18,8 +18,18 @@ bool isWritableDepth(int bits) { return bits == 8 || bits == 16 || bits == 24 ||
 // The sample width, in bits, that a route's buffer is filled from.
 int sourceWidth(SourceSamples source) { return source == SourceSamples::doubles ? 64 : 32; }
 
+// The sample width of a route's stored bytes: its writer's.
+std::size_t storedWidth(const ChannelRoute& route) {
+    const auto stored = route.writer ? route.writer->storedSamples() : std::nullopt;
+    if (!stored) throw std::invalid_argument("a route of stored bytes needs a writer that takes them");
+    return std::size_t(stored->bytes);
+}
+
 void checkRoute(const ChannelRoute& route, SourceSamples source, bool copiesIntegers) {
-    if (route.floats) {
+    if (source == SourceSamples::stored) {
+        if (route.gain) throw std::invalid_argument("stored bytes are copied, never scaled");
+        storedWidth(route);
+    } else if (route.floats) {
         if (route.gain || source == SourceSamples::integers || route.bitDepth != sourceWidth(source)) {
             throw std::invalid_argument("a float route copies unscaled floats of its own width");
         }
@@ -42,10 +52,13 @@ void copyChannels(const PlanarBuffer<Sample>& source, const std::vector<int>& ch
 }  // namespace
 
 RouteBuffer::RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, SourceSamples source)
-    : route_(&route), copiesIntegers_(source == SourceSamples::integers && !route.gain) {
+    : route_(&route), source_(source), copiesIntegers_(source == SourceSamples::integers && !route.gain) {
     checkRoute(route, source, copiesIntegers_);
     const int channels = int(route.channels.size());
-    if (!route.floats) {
+    if (source == SourceSamples::stored) {
+        stored_ = StoredFrames(storedWidth(route));
+        stored_.reset(channels, capacity);
+    } else if (!route.floats) {
         ints_.reset(channels, capacity);
     } else if (route.bitDepth == 64) {
         doubles_.reset(channels, capacity);
@@ -54,8 +67,10 @@ RouteBuffer::RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, Sour
     }
 }
 
-std::size_t RouteBuffer::bytes(const ChannelRoute& route, std::uint32_t capacity) {
-    const std::size_t sampleBytes = route.floats && route.bitDepth == 64 ? sizeof(double) : sizeof(std::int32_t);
+std::size_t RouteBuffer::bytes(const ChannelRoute& route, std::uint32_t capacity, SourceSamples source) {
+    const std::size_t sampleBytes = source == SourceSamples::stored        ? storedWidth(route)
+                                    : route.floats && route.bitDepth == 64 ? sizeof(double)
+                                                                           : sizeof(std::int32_t);
     return route.channels.size() * capacity * sampleBytes;
 }
 
@@ -87,8 +102,14 @@ void RouteBuffer::fill(const PlanarBuffer<double>& source, std::uint32_t frames)
     copyChannels(source, route_->channels, frames, doubles_);
 }
 
+void RouteBuffer::fill(const StoredFrames& source, std::uint32_t frames) {
+    stored_.pick(source, route_->channels, frames);
+}
+
 void RouteBuffer::write() {
-    if (!route_->floats) {
+    if (source_ == SourceSamples::stored) {
+        route_->writer->writeStored(stored_.data(), stored_.frameLength());
+    } else if (!route_->floats) {
         route_->writer->writeInt(ints_);
     } else if (route_->bitDepth == 64) {
         route_->writer->writeDouble(doubles_);
@@ -100,7 +121,7 @@ void RouteBuffer::write() {
 BlockPipeline::BlockPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
                              std::size_t sourceBytes) {
     std::size_t outputBytes = 0;
-    for (const auto& route : routes) outputBytes += RouteBuffer::bytes(route, capacity);
+    for (const auto& route : routes) outputBytes += RouteBuffer::bytes(route, capacity, source);
     const bool overlap = sourceBytes + 2 * outputBytes <= memoryBudget;
     slots_.resize(overlap ? 2 : 1);
     for (auto& slot : slots_) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/ChannelStreamer.h"
+#include "conversion/StoredFrames.h"
 
 #include <functional>
 #include <future>
@@ -8,34 +9,40 @@
 
 namespace twinfold {
 
-// What the source chunks hold: stored integers, floats, or doubles (read
-// from a 64-bit float file for routes that keep its samples).
-enum class SourceSamples { integers, floats, doubles };
+// What the source chunks hold: stored integers, floats, doubles (read from a
+// 64-bit float file for routes that keep its samples), or the file's own
+// bytes (for routes whose writers store samples in the same layout).
+enum class SourceSamples { integers, floats, doubles, stored };
 
 // One output's chunk: the routed channels gathered from a source chunk, then
 // written. An integer route takes them as integers at the writer's depth
 // (stored integers copied unchanged, anything else scaled by the gain and
-// rounded); a float route copies float samples of its own width unchanged.
+// rounded); a float route copies float samples of its own width unchanged;
+// a route of stored bytes picks its channels' bytes as they are.
 class RouteBuffer {
 public:
     // Throws std::invalid_argument when a route that rounds has no valid
-    // depth, or a float route has a gain or a source of another width.
+    // depth, a float route has a gain or a source of another width, or a
+    // route of stored bytes has a gain or a writer that takes none.
     RouteBuffer(const ChannelRoute& route, std::uint32_t capacity, SourceSamples source);
 
     void fill(const IntPCMBuffer& source, std::uint32_t frames);
     void fill(const PCMBuffer& source, std::uint32_t frames);
     void fill(const PlanarBuffer<double>& source, std::uint32_t frames);
+    void fill(const StoredFrames& source, std::uint32_t frames);
     void write();
 
     // Bytes a RouteBuffer of this route holds.
-    static std::size_t bytes(const ChannelRoute& route, std::uint32_t capacity);
+    static std::size_t bytes(const ChannelRoute& route, std::uint32_t capacity, SourceSamples source);
 
 private:
     const ChannelRoute* route_;
+    SourceSamples source_;
     bool copiesIntegers_;
     IntPCMBuffer ints_;
     PCMBuffer floats_;
     PlanarBuffer<double> doubles_;
+    StoredFrames stored_;
 };
 
 // Gathers each chunk on the calling thread and, when two sets of output

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cmath>
 #include <future>
-#include <type_traits>
 
 namespace twinfold {
 
@@ -17,6 +16,9 @@ void readChunk(AudioFileReader& reader, PCMBuffer& buffer, std::uint32_t frames)
 void readChunk(AudioFileReader& reader, IntPCMBuffer& buffer, std::uint32_t frames) { reader.readInt(buffer, frames); }
 void readChunk(AudioFileReader& reader, PlanarBuffer<double>& buffer, std::uint32_t frames) {
     reader.readDouble(buffer, frames);
+}
+void readChunk(AudioFileReader& reader, StoredFrames& buffer, std::uint32_t frames) {
+    buffer.setFrameLength(reader.readStored(buffer.data(), std::min(frames, buffer.capacity())));
 }
 
 std::int64_t framesLeft(const AudioFileReader& reader) {
@@ -106,19 +108,16 @@ std::vector<float> peaksInHalves(AudioFileReader& reader, std::int64_t total, co
     return peaks;
 }
 
-template <typename Sample>
-void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& givenHooks) {
-    const SourceSamples source = std::is_same_v<Sample, std::int32_t> ? SourceSamples::integers
-                                 : std::is_same_v<Sample, float>      ? SourceSamples::floats
-                                                                      : SourceSamples::doubles;
+template <typename Buffer>
+void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& givenHooks,
+                SourceSamples source, std::size_t sampleBytes, Buffer buffer) {
     std::size_t outputChannels = 0;
     for (const auto& route : routes) outputChannels += route.channels.size();
     const StreamHooks hooks =
-        withinBudget(givenHooks, std::size_t(reader.channelCount()) + outputChannels, sizeof(Sample));
+        withinBudget(givenHooks, std::size_t(reader.channelCount()) + outputChannels, sampleBytes);
     const std::uint32_t capacity = chunkCapacity(reader, hooks);
-    const std::size_t sourceBytes = std::size_t(reader.channelCount()) * capacity * sizeof(Sample);
+    const std::size_t sourceBytes = std::size_t(reader.channelCount()) * capacity * sampleBytes;
     BlockPipeline pipeline(routes, capacity, source, sourceBytes);
-    PlanarBuffer<Sample> buffer;
     forEachChunk(reader, framesLeft(reader), buffer, hooks, [&](std::uint32_t frames, double fraction) {
         pipeline.push(buffer, frames, [&hooks, fraction] {
             if (hooks.afterChunk) hooks.afterChunk(fraction);
@@ -128,6 +127,17 @@ void streamWith(AudioFileReader& reader, const std::vector<ChannelRoute>& routes
     // Progress lags the reads by a chunk; a cancel made while the last chunk
     // was being written still counts.
     if (hooks.checkCancelled) hooks.checkCancelled();
+}
+
+// Whether every route can take the source's bytes as they are: none is
+// scaled and each writer stores samples exactly as the source does (width,
+// signedness, integer or float, byte order). Then picking bytes writes what
+// decoding and encoding would, without either.
+bool copiesStoredBytes(const AudioFileReader& reader, const std::vector<ChannelRoute>& routes) {
+    const auto stored = reader.storedSamples();
+    return stored && std::all_of(routes.begin(), routes.end(), [&](const ChannelRoute& route) {
+               return !route.gain && route.writer && route.writer->storedSamples() == stored;
+           });
 }
 
 }  // namespace
@@ -157,12 +167,15 @@ void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& ro
     // (the integer over 2^31, as the scaling would take it anyway). Float
     // routes read samples of their own width.
     const auto any = [&routes](auto test) { return std::any_of(routes.begin(), routes.end(), test); };
-    if (any([](const auto& route) { return route.floats && route.bitDepth == 64; })) {
-        streamWith<double>(reader, routes, hooks);
+    if (copiesStoredBytes(reader, routes)) {
+        const auto width = std::size_t(reader.storedSamples()->bytes);
+        streamWith(reader, routes, hooks, SourceSamples::stored, width, StoredFrames(width));
+    } else if (any([](const auto& route) { return route.floats && route.bitDepth == 64; })) {
+        streamWith(reader, routes, hooks, SourceSamples::doubles, sizeof(double), PlanarBuffer<double>());
     } else if (any([](const auto& route) { return !route.gain && !route.floats; }) && deliversStoredIntegers(reader)) {
-        streamWith<std::int32_t>(reader, routes, hooks);
+        streamWith(reader, routes, hooks, SourceSamples::integers, sizeof(std::int32_t), IntPCMBuffer());
     } else {
-        streamWith<float>(reader, routes, hooks);
+        streamWith(reader, routes, hooks, SourceSamples::floats, sizeof(float), PCMBuffer());
     }
 }
 

@@ -58,6 +58,8 @@ std::vector<float> measurePeaks(AudioFileReader& reader, const std::vector<int>&
                                 const ReaderFactory& openAgain = {});
 
 // Streams the reader from its current position to the end into the routes.
+// When no route is scaled and every writer stores samples in the source's own
+// layout, the kept channels' bytes are copied as stored, never decoded.
 // A read that delivers nothing before the reported length is reached throws
 // ConversionError::readError, so an output is never silently short.
 void streamChannels(AudioFileReader& reader, const std::vector<ChannelRoute>& routes, const StreamHooks& hooks);
