@@ -122,7 +122,6 @@ private:
     template <typename Sample, typename ReadBlock>
     void readBlocks(PlanarBuffer<Sample>& buffer, std::uint32_t frames, std::uint32_t blockFrames, ReadBlock readBlock);
     std::uint32_t rawBlockFrames() const;
-    void adviseAhead(std::uint32_t frames) const;
     const std::uint8_t* readRaw(std::uint32_t frames);
     void checkDelivered(sf_count_t delivered, sf_count_t wanted) const;
     void syncFilePosition();
@@ -251,7 +250,6 @@ void SndfileReader::readBlocks(PlanarBuffer<Sample>& buffer, std::uint32_t frame
     const auto n = std::uint32_t(std::min<std::int64_t>({frames, buffer.capacity(), remaining}));
     if (n == 0) return;
     syncFilePosition();
-    adviseAhead(n);
     filePosition_ = -1;
     std::vector<Sample*> dst(std::size_t(format_.channelCount));
     for (std::uint32_t done = 0; done < n;) {
@@ -263,17 +261,6 @@ void SndfileReader::readBlocks(PlanarBuffer<Sample>& buffer, std::uint32_t frame
     position_ += n;
     filePosition_ = position_;
     buffer.setFrameLength(n);
-}
-
-// Asks the kernel for this read's bytes and as many after them: the next
-// read's bytes then arrive from the disk while this block is analysed, and a
-// cold file streams instead of waiting for each block in turn. libsndfile
-// reads through a duplicate of our descriptor, so they share the offset.
-void SndfileReader::adviseAhead(std::uint32_t frames) const {
-    const off_t at = ::lseek(source_.fd.get(), 0, SEEK_CUR);
-    if (at < 0) return;
-    const std::size_t frameBytes = raw_ ? raw_->bytesPerFrame() : std::size_t(format_.channelCount) * 4;
-    ::posix_fadvise(source_.fd.get(), at, off_t(2 * std::size_t(frames) * frameBytes), POSIX_FADV_WILLNEED);
 }
 
 std::uint32_t SndfileReader::rawBlockFrames() const {
