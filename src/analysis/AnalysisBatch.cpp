@@ -18,15 +18,17 @@ namespace {
 // deliver(results) is called under one lock, so calls never overlap. An item
 // whose analysis throws gives no result; no item starts once `stop` is set.
 template <typename Analyze, typename Deliver>
-void runQueue(const std::vector<CacheItem>& items, int jobs, const StopFlags& stop, const Analyze& analyze,
+void runQueue(std::vector<CacheItem>& items, int jobs, const StopFlags& stop, const Analyze& analyze,
               const Deliver& deliver) {
     std::atomic<std::size_t> next{0};
     std::mutex delivering;
     auto work = [&] {
         for (std::size_t i = next++; i < items.size() && !stop.isSet(); i = next++) {
+            // Each index goes to one worker only, which takes the item out.
+            const CacheItem item = std::move(items[i]);
             std::vector<ScanResult> results;
             try {
-                results = analyze(items[i]);
+                results = analyze(item);
             } catch (...) {
                 continue;  // cancelled, or failed in a way no result can describe
             }
@@ -113,7 +115,7 @@ std::vector<ScanResult> AudioAnalyzerService::analyzeCached(const CacheItem& ite
     return results;
 }
 
-void AudioAnalyzerService::analyzeQueue(const std::vector<CacheItem>& items, const QueueOptions& options,
+void AudioAnalyzerService::analyzeQueue(std::vector<CacheItem> items, const QueueOptions& options,
                                         const ResultSink& sink, const std::atomic<bool>* stop) {
     clearCancelled();
     const StopFlags stopFlags(cancelled_, stop);

@@ -102,7 +102,9 @@ public:
     // unreadable, with the reason (unreadableResult). Throws
     // AnalysisError(cancelled) once the flag or `stop` is set (the running
     // files stop at their next chunk and are dropped, no item is started).
-    void analyzeQueue(const std::vector<CacheItem>& items, const QueueOptions& options, const ResultSink& sink,
+    // The items are taken: each leaves the list when its worker starts on it,
+    // so a large library's paths are not held twice while results gather.
+    void analyzeQueue(std::vector<CacheItem> items, const QueueOptions& options, const ResultSink& sink,
                       const std::atomic<bool>* stop = nullptr);
 
     // analyzeQueue on `maxConcurrent` workers (at least 1) without a cache,

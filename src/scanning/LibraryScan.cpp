@@ -67,10 +67,10 @@ void scanLibrary(const std::vector<fs::path>& files, const std::vector<fs::path>
         std::vector<fs::path> listed = scanner.scanDirectory(folder, {}, stop);
         paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
     }
-    const std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(std::move(paths)));
+    std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(std::move(paths)));
     const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
     AudioAnalyzerService analyzer(options.silenceThresholdLinear);
-    analyzer.analyzeQueue(items, {options.jobs, cache.get()}, sink, stop);
+    analyzer.analyzeQueue(std::move(items), {options.jobs, cache.get()}, sink, stop);
 }
 
 }  // namespace twinfold

@@ -234,7 +234,7 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
         vm.publish(vm.scanState_, ScanState::completed(), &ScanViewModel::scanStateChanged);
     };
     if (paths.empty()) return link.finish(complete);
-    const std::vector<CacheItem> items = analysisItems(std::move(paths));
+    std::vector<CacheItem> items = analysisItems(std::move(paths));
     if (link.isCancelled()) return;
     AudioAnalyzerService& analyzer = *sources.analyzer;
     const LibraryScanOptions options = libraryOptions(sources.options, analyzer.silenceThresholdLinear());
@@ -246,7 +246,8 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
     });
     if (sources.hooks.beforeAnalysis) sources.hooks.beforeAnalysis();
     analyzer.analyzeQueue(
-        items, {options.jobs, cache.get()}, [&](ScanResult result) { stream.add(std::move(result)); }, &link.token());
+        std::move(items), {options.jobs, cache.get()}, [&](ScanResult result) { stream.add(std::move(result)); },
+        &link.token());
     if (sources.hooks.afterAnalysis) sources.hooks.afterAnalysis(analyzer.filesOpened());
     if (link.isCancelled()) return;
     stream.flush();
