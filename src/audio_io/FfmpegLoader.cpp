@@ -7,8 +7,11 @@
 #include "audio_io/FfmpegReader.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace twinfold {
 
@@ -20,6 +23,38 @@ struct LoadedModule {
     std::string error;
 };
 
+#ifndef TWINFOLD_FFMPEG_LINKED
+// The folders the dynamic linker searches for the program's own libraries,
+// its run path among them.
+std::vector<std::string> librarySearchFolders() {
+    void* program = dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size{};
+    if (!program || dlinfo(program, RTLD_DI_SERINFOSIZE, &size) != 0) return {};
+    std::vector<std::max_align_t> storage(size.dls_size / sizeof(std::max_align_t) + 1);
+    auto* info = reinterpret_cast<Dl_serinfo*>(storage.data());
+    *info = size;
+    if (dlinfo(program, RTLD_DI_SERINFO, info) != 0) return {};
+    std::vector<std::string> folders;
+    for (unsigned i = 0; i < info->dls_cnt; ++i) {
+        if (info->dls_serpath[i].dls_name[0] == '/') folders.emplace_back(info->dls_serpath[i].dls_name);
+    }
+    return folders;
+}
+
+// By name, which searches the program's run path. A sanitizer's dlopen
+// searches its own instead, so the run path's folders are then tried by hand.
+// Null, with the first failure's reason in `error`, when none has the module.
+void* openModule(std::string& error) {
+    if (void* handle = dlopen(ffmpeg_module::fileName, RTLD_NOW | RTLD_LOCAL)) return handle;
+    error = dlerror();
+    for (const std::string& folder : librarySearchFolders()) {
+        if (void* handle = dlopen((folder + "/" + ffmpeg_module::fileName).c_str(), RTLD_NOW | RTLD_LOCAL))
+            return handle;
+    }
+    return nullptr;
+}
+#endif
+
 LoadedModule load() {
     LoadedModule module;
 #ifdef TWINFOLD_FFMPEG_LINKED
@@ -27,11 +62,8 @@ LoadedModule load() {
     module.encode = &ffmpeg_module::encode;
 #else
     // Never closed: readers made by the module live as long as anyone holds them.
-    void* handle = dlopen(ffmpeg_module::fileName, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        module.error = dlerror();
-        return module;
-    }
+    void* handle = openModule(module.error);
+    if (!handle) return module;
     module.open = reinterpret_cast<ffmpeg_module::OpenFunction>(dlsym(handle, ffmpeg_module::openSymbol));
     module.encode = reinterpret_cast<ffmpeg_module::EncodeFunction>(dlsym(handle, ffmpeg_module::encodeSymbol));
     if (!module.open || !module.encode) module.error = std::string(ffmpeg_module::fileName) + " is not Twinfold's";

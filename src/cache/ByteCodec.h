@@ -86,7 +86,7 @@ public:
     std::vector<T> array() {
         const auto n = count(sizeof(T));
         std::vector<T> values(n);
-        std::memcpy(values.data(), rest_.data(), std::size_t(n) * sizeof(T));
+        if (n > 0) std::memcpy(values.data(), rest_.data(), std::size_t(n) * sizeof(T));
         rest_.remove_prefix(std::size_t(n) * sizeof(T));
         return values;
     }
