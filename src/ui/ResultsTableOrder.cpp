@@ -111,6 +111,12 @@ void ResultsTableOrder::reset(const std::vector<ScanResult>& results, const std:
 
 void ResultsTableOrder::setSort(std::optional<Sort> sort, const std::vector<ScanResult>& results,
                                 const std::set<Uuid>& ticked) {
+    // A second click on a name column only turns the order round: the rows
+    // are already in the other direction's order, and descending is that
+    // order read backwards, ties included.
+    const bool turned = sort && sort_ && sort->column == sort_->column && sort->ascending != sort_->ascending &&
+                        rows_.size() == results.size() && textKeys_.size() == results.size() &&
+                        textKeysColumn_ == sort->column;
     sort_ = sort;
     if (rows_.size() != results.size() || !sort_) {
         rows_.resize(results.size());
@@ -118,6 +124,7 @@ void ResultsTableOrder::setSort(std::optional<Sort> sort, const std::vector<Scan
     }
     if (!sort_) return;
     makeKeys(results, ticked);
+    if (turned && textColumn()) return std::reverse(rows_.begin(), rows_.end());
     sortRows(results);
 }
 
