@@ -122,7 +122,7 @@ bool ResultList::reorder(const Before& before) {
     return true;
 }
 
-std::vector<std::size_t> ResultList::insert(std::vector<ScanResult> batch) {
+std::vector<std::size_t> ResultList::insert(std::vector<ScanResult>& batch) {
     std::vector<std::size_t> positions;
     positions.reserve(batch.size());
     if (order_) std::stable_sort(batch.begin(), batch.end(), order_);
@@ -140,6 +140,7 @@ std::vector<std::size_t> ResultList::insert(std::vector<ScanResult> batch) {
     if (results_.capacity() < oldSize + batch.size())
         results_.reserve(std::max(oldSize + batch.size(), oldSize + oldSize / 2));
     std::move(batch.begin(), batch.end(), std::back_inserter(results_));
+    batch.clear();
     if (order_)
         std::inplace_merge(results_.begin(), results_.begin() + std::ptrdiff_t(oldSize), results_.end(), order_);
     return positions;

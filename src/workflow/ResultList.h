@@ -60,7 +60,8 @@ public:
     void forgetOrder() { order_ = nullptr; }
     // Puts a batch at its places in the kept order (at the end without one);
     // returns the new indices, ascending. Listed results stay ahead of equal new ones.
-    std::vector<std::size_t> insert(std::vector<ScanResult> batch);
+    // The batch is left empty with its room, for the next batch to reuse.
+    std::vector<std::size_t> insert(std::vector<ScanResult>& batch);
     // Room for `count` records in all, made once: growing by steps would
     // hold a large library's list twice while it moves.
     void reserve(std::size_t count) { results_.reserve(count); }

@@ -85,9 +85,9 @@ void ScanViewModel::sortResultsByFilename(bool ascending) {
     if (results_.sortByFilename(ascending)) emit scanResultsChanged();
 }
 
-void ScanViewModel::insertScanResults(std::vector<ScanResult> batch, const ScanState& progress) {
+void ScanViewModel::insertScanResults(std::vector<ScanResult>& batch, const ScanState& progress) {
     results_.reserve(progress.filesTotal);
-    const std::vector<std::size_t> positions = results_.insert(std::move(batch));
+    const std::vector<std::size_t> positions = results_.insert(batch);
     if (!positions.empty()) emit scanResultsInserted(positions);
     publishScanProgress(progress.progress, progress.currentFile, progress);
 }

@@ -275,7 +275,7 @@ private:
     template <typename T>
     void publish(T& field, T value, void (ScanViewModel::*changed)());
     void publishScanStart();
-    void insertScanResults(std::vector<ScanResult> batch, const ScanState& progress);
+    void insertScanResults(std::vector<ScanResult>& batch, const ScanState& progress);
     void publishSelection(std::set<Uuid> ids);
     void publishScanProgress(double progress, const std::string& currentFile, ScanState state = {});
     void publishConversionProgress(const ConversionState& state);

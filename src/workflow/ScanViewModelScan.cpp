@@ -179,13 +179,31 @@ LibraryScanOptions libraryOptions(const ScanViewModel::ScanOptions& options, flo
 
 // Results gathered on the analysis workers and handed to the GUI thread in
 // batches, at most one per interval: enough to fill the table as it goes,
-// few enough that 100,000 results do not flood the event loop.
+// few enough that 100,000 results do not flood the event loop. A batch's
+// vector comes back empty once its results are listed and takes a later
+// batch: memory already touched is reused instead of fresh pages faulted in
+// for every batch (a fault costs more than the copy that fills the page).
 class ResultStream {
 public:
     using Clock = std::chrono::steady_clock;
-    using Post = std::function<void(std::vector<ScanResult>, ScanState)>;
+    using Batch = std::vector<ScanResult>;
+    // The emptied batch kept for reuse; shared with the posted batches,
+    // which may be listed after the scan (and this stream) has ended.
+    struct Spare {
+        std::mutex mutex;
+        Batch batch;
+        void giveBack(Batch emptied) {
+            std::lock_guard lock(mutex);
+            if (emptied.capacity() > batch.capacity()) batch = std::move(emptied);
+        }
+        Batch take() {
+            std::lock_guard lock(mutex);
+            return std::exchange(batch, {});
+        }
+    };
+    using Post = std::function<void(Batch, ScanState, std::shared_ptr<Spare>)>;
 
-    ResultStream(std::size_t total, Post post) : total_(total), post_(std::move(post)) {}
+    ResultStream(std::size_t total, Post post) : total_(total), post_(std::move(post)) { pending_.reserve(total); }
 
     void add(ScanResult result) {
         std::lock_guard lock(mutex_);
@@ -212,13 +230,18 @@ private:
         state.bytesPerSecond = elapsed > 0 ? bytes_ / elapsed : 0;
         if (state.filesDone > 0 && elapsed > 0.5)
             state.secondsLeft = elapsed * double(total_ - state.filesDone) / double(state.filesDone);
-        post_(std::exchange(pending_, {}), std::move(state));
+        // Room for every result still to come costs address space only: a
+        // batch never grows through a chain of copies.
+        Batch next = spare_->take();
+        if (next.capacity() == 0) next.reserve(total_ - state.filesDone);
+        post_(std::exchange(pending_, std::move(next)), std::move(state), spare_);
     }
 
     const std::size_t total_;
     Post post_;
     std::mutex mutex_;
-    std::vector<ScanResult> pending_;
+    Batch pending_;
+    const std::shared_ptr<Spare> spare_ = std::make_shared<Spare>();
     std::size_t done_ = 0;
     double bytes_ = 0;
     const Clock::time_point start_ = Clock::now();
@@ -239,11 +262,13 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
     AudioAnalyzerService& analyzer = *sources.analyzer;
     const LibraryScanOptions options = libraryOptions(sources.options, analyzer.silenceThresholdLinear());
     const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
-    ResultStream stream(items.size(), [&link](std::vector<ScanResult> batch, ScanState state) {
-        link.post([batch = std::move(batch), state = std::move(state)](ScanViewModel& vm) mutable {
-            vm.insertScanResults(std::move(batch), state);
+    ResultStream stream(
+        items.size(), [&link](ResultStream::Batch batch, ScanState state, std::shared_ptr<ResultStream::Spare> spare) {
+            link.post([batch = std::move(batch), state = std::move(state), spare](ScanViewModel& vm) mutable {
+                vm.insertScanResults(batch, state);
+                spare->giveBack(std::move(batch));
+            });
         });
-    });
     if (sources.hooks.beforeAnalysis) sources.hooks.beforeAnalysis();
     analyzer.analyzeQueue(
         std::move(items), {options.jobs, cache.get()}, [&](ScanResult result) { stream.add(std::move(result)); },
