@@ -26,8 +26,9 @@ public:
         put(std::uint32_t(s.size()));
         bytes_ += s;
     }
-    template <typename T, typename Put>
-    void optional(const std::optional<T>& value, Put each) {
+    // A std::optional or a Boxed.
+    template <typename Optional, typename Put>
+    void optional(const Optional& value, Put each) {
         put(bool(value));
         if (value) each(*value);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/AudioFileInfo.h"
+#include "records/Boxed.h"
 #include "records/ChannelAnalysis.h"
 #include "records/FileEvidence.h"
 #include "records/Uuid.h"
@@ -55,16 +56,16 @@ struct ScanResultFields {
     // silent (−96 dBFS unless the scan was set otherwise); the proof before
     // an original is touched judges silence by the same level.
     float silenceThresholdLinear = 1.5848932e-5f;
-    std::optional<std::filesystem::path> pairedFilePath;  // the right file of a split pair
-    std::optional<MultichannelAnalysis> multichannelAnalysis;
+    Boxed<std::filesystem::path> pairedFilePath;  // the right file of a split pair
+    Boxed<MultichannelAnalysis> multichannelAnalysis;
     // For a panned-mono verdict: what the dropped side holds beyond a scaled
     // copy of the kept side.
     std::optional<PanResidual> panResidual;
     // Why the file could not be read or analysed; such a file is listed but
     // never converted.
-    std::optional<std::string> unreadableReason;
+    Boxed<std::string> unreadableReason;
     // Why a file named as one side of a split pair is listed on its own.
-    std::optional<std::string> pairingNote;
+    Boxed<std::string> pairingNote;
     // The levels and the pair's relation the verdict rests on.
     FileEvidence evidence;
 
