@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <string_view>
 #include <system_error>
 
 namespace twinfold {
@@ -188,13 +190,18 @@ std::string AnalysisCache::keyFor(const ItemStamps& stamps) const {
 
 namespace {
 
-std::string entryName(const std::string& path, const std::string& partner) {
-    std::string name;
-    name.reserve(path.size() + 1 + partner.size());
-    name += path;
-    name += '\0';
-    name += partner;
-    return name;
+std::uint64_t entryHash(std::string_view path, std::string_view partner) {
+    const std::hash<std::string_view> hash;
+    const std::uint64_t h = hash(path);
+    return h ^ (hash(partner) + 0x9e3779b97f4a7c15u + (h << 6) + (h >> 2));
+}
+
+// Whether decoded results are those of the item (and not of another path
+// whose entry hashed alike).
+bool areResultsOf(const CacheItem& item, const std::vector<ScanResult>& results) {
+    return std::any_of(results.begin(), results.end(), [&](const ScanResult& r) {
+        return r.fileInfo.path == item.path || (item.partner && r.fileInfo.path == *item.partner);
+    });
 }
 
 }  // namespace
@@ -211,14 +218,17 @@ void AnalysisCache::prefetch(const std::vector<CacheItem>& items) {
     sqlite3_stmt* range = nullptr;
     int code = sqlite3_prepare_v2(db_, "SELECT path, partner, key, payload FROM results WHERE path BETWEEN ?1 AND ?2",
                                   -1, &range, nullptr);
-    std::unordered_map<std::string, Entry> entries;
+    std::unordered_map<std::uint64_t, std::string> entries;
     if (code == SQLITE_OK) {
         bindText(range, 1, low->path.native());
         bindText(range, 2, high->path.native());
         while ((code = sqlite3_step(range)) == SQLITE_ROW) {
-            std::string name = entryName(std::string(columnBytes(range, 0)), std::string(columnBytes(range, 1)));
-            entries.emplace(std::move(name),
-                            Entry{std::string(columnBytes(range, 2)), std::string(columnBytes(range, 3))});
+            const std::string_view key = columnBytes(range, 2);
+            const std::string_view payload = columnBytes(range, 3);
+            std::string entry;
+            entry.reserve(key.size() + payload.size());
+            entry.append(key).append(payload);
+            entries.emplace(entryHash(columnBytes(range, 0), columnBytes(range, 1)), std::move(entry));
         }
     }
     sqlite3_finalize(range);
@@ -235,13 +245,15 @@ std::optional<std::vector<ScanResult>> AnalysisCache::lookup(const CacheItem& it
     if (prefetched_) {
         // Each item is looked up once: its entry leaves the map, so the
         // entries shrink while the results they become grow.
-        std::unordered_map<std::string, Entry>::node_type found;
+        std::unordered_map<std::uint64_t, std::string>::node_type found;
         {
             std::lock_guard lock(mutex_);
-            found = prefetched_->extract(entryName(path, partner));
+            found = prefetched_->extract(entryHash(path, partner));
         }
-        if (found.empty() || found.mapped().key != key) return std::nullopt;
-        return decodeResults(found.mapped().payload);
+        if (found.empty() || !std::string_view(found.mapped()).starts_with(key)) return std::nullopt;
+        auto results = decodeResults(std::string_view(found.mapped()).substr(key.size()));
+        if (results && !areResultsOf(item, *results)) return std::nullopt;
+        return results;
     }
     return select(path, partner, key);
 }

@@ -111,10 +111,6 @@ private:
     std::string keyFor(const ItemStamps& stamps) const;
     std::optional<std::vector<ScanResult>> select(const std::string& path, const std::string& partner,
                                                   const std::string& key);
-    struct Entry {
-        std::string key;
-        std::string payload;
-    };
 
     Options options_;
     mutable std::mutex mutex_;
@@ -123,9 +119,11 @@ private:
     sqlite3_stmt* insert_ = nullptr;
     sqlite3_stmt* insertPictures_ = nullptr;
     bool rebuilt_ = false;
-    // Entries read by prefetch, by path and partner joined with a NUL; each
-    // is taken out (under the lock) by its lookup.
-    std::optional<std::unordered_map<std::string, Entry>> prefetched_;
+    // Entries read by prefetch, each its key followed by its payload, by a
+    // hash of path and partner (a collision can only cost a miss: a lookup
+    // checks the key and the paths of what it decodes); each is taken out
+    // (under the lock) by its lookup.
+    std::optional<std::unordered_map<std::uint64_t, std::string>> prefetched_;
     std::vector<Pending> pending_;
     std::chrono::steady_clock::time_point lastCommit_ = std::chrono::steady_clock::now();
 };
