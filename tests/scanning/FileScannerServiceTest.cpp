@@ -2,6 +2,7 @@
 
 #include "support/FileTree.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
@@ -47,15 +48,8 @@ protected:
 using test::numbered;
 
 void expectScanError(const std::function<void()>& listing, Case expected, const char* text = nullptr) {
-    try {
-        listing();
-        ADD_FAILURE() << "the listing did not fail";
-    } catch (const ScanError& error) {
-        EXPECT_EQ(error.errorCase(), expected);
-        if (text) {
-            EXPECT_STREQ(error.what(), text);
-        }
-    }
+    const auto error = test::thrown<ScanError>(listing);
+    EXPECT_TRUE(error && error->errorCase() == expected && (!text || std::string(error->what()) == text));
 }
 
 TEST_F(ScannerTest, AFolderThatIsMissingOrUnreadableFails) {
