@@ -285,13 +285,10 @@ TEST(MultichannelAnalysisTest, SilentAndDuplicateChannelsOfASixChannelFile) {
     }
 }
 
-TEST(MultichannelAnalysisTest, OneSampleDifferentInTheLastChunkBreaksIdentity) {
-    Channels channels = multichannel({3, {{0, 2}}, {}}, 2500, PcmEncoding::int16);
-    channels[2][2400] += 1.0 / 32768;
-    EXPECT_EQ(identityLists(channelsOf(channels, PcmEncoding::int16)), (std::vector<std::vector<int>>(3)));
-}
-
-TEST(MultichannelAnalysisTest, QuietAndEmptyChannelsAreSilent) {
+TEST(MultichannelAnalysisTest, QuietEmptyAndAlmostIdenticalChannels) {
+    Channels almost = multichannel({3, {{0, 2}}, {}}, 2500, PcmEncoding::int16);
+    almost[2][2400] += 1.0 / 32768;  // in the last chunk
+    EXPECT_EQ(identityLists(channelsOf(almost, PcmEncoding::int16)), (std::vector<std::vector<int>>(3)));
     Channels channels = multichannel({3, {}, {}}, 2000, PcmEncoding::float32);
     channels[1] = silence(2000);
     channels[1][700] = std::pow(10.0f, -100.0f / 20.0f);

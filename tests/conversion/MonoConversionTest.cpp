@@ -203,10 +203,7 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     writePcm(mono, {}, {noise(100, int16, 1)});
     std::ofstream(taken) << "precious";
     const Bytes before = fileBytes(source);
-    AppSettings noSuffix;
-    noSuffix.namingSuffix = "";  // names the source itself
-    AppSettings upAFolder;
-    upAFolder.namingSuffix = "/../escaped";
+    const AppSettings noSuffix{.namingSuffix = ""}, upAFolder{.namingSuffix = "/../escaped"};  // "": the source itself
     ScanResultFields song;
     song.fileInfo.path = source;
     const std::vector<std::pair<std::function<void()>, Case>> refusals{
@@ -284,9 +281,7 @@ TEST_F(ConverterFixture, ConvertFilesNormalisesTheLeftChannelOfEachInOrder) {
         fields.fileInfo.filename = name;
         results.emplace_back(fields);
     }
-    AppSettings settings;
-    settings.normalizationEnabled = true;
-    settings.normalizationTargetdBFS = -3.0f;
+    const AppSettings settings{.normalizationEnabled = true, .normalizationTargetdBFS = -3.0f};
     std::set<std::tuple<int, int, std::string>> files;
     double overall = 0;
     converter.cancel();  // a batch starts afresh

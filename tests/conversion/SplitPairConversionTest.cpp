@@ -32,11 +32,8 @@ protected:
         return ScanResult(fields);
     }
 
-    AppSettings normalising(float target = -1.0f) {
-        AppSettings settings;
-        settings.normalizationEnabled = true;
-        settings.normalizationTargetdBFS = target;
-        return settings;
+    static AppSettings normalising(float target = -1.0f) {
+        return {.normalizationEnabled = true, .normalizationTargetdBFS = target};
     }
 };
 
