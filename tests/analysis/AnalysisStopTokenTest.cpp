@@ -25,46 +25,27 @@ void expectCancelled(const std::function<void()>& analysis) {
     EXPECT_TRUE(error && error->errorCase() == Case::cancelled);
 }
 
-// One kind of analysis of a file (or pair) that it writes into `dir`.
-struct Analysis {
-    const char* name;
-    std::function<ScanResult(AudioAnalyzerService&, const TempDir& dir, const std::atomic<bool>*)> run;
-};
-
-class StopTokenTest : public ::testing::TestWithParam<Analysis> {};
-
-// A token that is set stops the analysis before its first chunk; a clear one
-// lets the same file through, so the stop is the token's doing.
-TEST_P(StopTokenTest, ASetTokenStopsTheAnalysisAtItsFirstChunk) {
+// A token that is set stops each kind of analysis before its first chunk;
+// a clear one lets the same file through, so the stop is the token's doing.
+TEST(StopTokenTest, ASetTokenStopsTheAnalysisAtItsFirstChunk) {
     TempDir dir;
+    writePcm(dir / "stereo.wav", pcm16, stereo(StereoKind::trueStereo, 48000, PcmEncoding::int16));
+    writePcm(dir / "six.wav", pcm16, multichannel({6, {{1, 2}}, {5}}, 48000, PcmEncoding::int16));
+    const Channels lr = stereo(StereoKind::dualMono, 48000, PcmEncoding::int16);
+    const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
     AudioAnalyzerService analyzer(minus96dBFS, 1000);
-    const std::atomic<bool> stop{true};
-    const std::atomic<bool> go{false};
-    EXPECT_NO_THROW(GetParam().run(analyzer, dir, &go));
-    expectCancelled([&] { GetParam().run(analyzer, dir, &stop); });
-    EXPECT_FALSE(analyzer.isCancelled());
+    const std::pair<const char*, std::function<ScanResult(const std::atomic<bool>*)>> kinds[] = {
+        {"stereo", [&](auto* stop) { return analyzer.analyzeFile(dir / "stereo.wav", stop); }},
+        {"multichannel", [&](auto* stop) { return analyzer.analyzeFile(dir / "six.wav", stop); }},
+        {"split pair", [&](auto* stop) { return analyzer.analyzeSplitPair(pair.left, pair.right, stop); }}};
+    const std::atomic<bool> stop{true}, go{false};
+    for (const auto& [name, run] : kinds) {
+        SCOPED_TRACE(name);
+        EXPECT_NO_THROW(run(&go));
+        expectCancelled([&] { run(&stop); });
+        EXPECT_FALSE(analyzer.isCancelled());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, StopTokenTest,
-    ::testing::Values(
-        Analysis{"stereo",
-                 [](AudioAnalyzerService& a, const TempDir& dir, const std::atomic<bool>* stop) {
-                     writePcm(dir / "stereo.wav", pcm16, stereo(StereoKind::trueStereo, 48000, PcmEncoding::int16));
-                     return a.analyzeFile(dir / "stereo.wav", stop);
-                 }},
-        Analysis{"multichannel",
-                 [](AudioAnalyzerService& a, const TempDir& dir, const std::atomic<bool>* stop) {
-                     writePcm(dir / "six.wav", pcm16, multichannel({6, {{1, 2}}, {5}}, 48000, PcmEncoding::int16));
-                     return a.analyzeFile(dir / "six.wav", stop);
-                 }},
-        Analysis{"splitPair",
-                 [](AudioAnalyzerService& a, const TempDir& dir, const std::atomic<bool>* stop) {
-                     const Channels lr = stereo(StereoKind::dualMono, 48000, PcmEncoding::int16);
-                     const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
-                     return a.analyzeSplitPair(pair.left, pair.right, stop);
-                 }}),
-    [](const ::testing::TestParamInfo<Analysis>& info) { return std::string(info.param.name); });
 
 // The batches clear the service's flag as they start; a token set before
 // the call must still stop them, with nothing reported.

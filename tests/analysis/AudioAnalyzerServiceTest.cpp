@@ -65,44 +65,36 @@ TEST_P(StereoKindTest, ClassifiesFileAndSplitPairAlikeForAnyChunkSize) {
 INSTANTIATE_TEST_SUITE_P(AllFormats, StereoKindTest,
                          testing::Combine(testing::ValuesIn(kinds), testing::ValuesIn(formats)));
 
-std::string statusOf(const Channels& channels, PcmEncoding encoding = PcmEncoding::int16,
-                     std::uint32_t chunkSize = 1000) {
-    TempDir dir;
-    writePcm(dir / "case.wav", {PcmContainer::wav, encoding}, channels);
-    const ScanResult r = AudioAnalyzerService(minus96dBFS, chunkSize).analyzeFile(dir / "case.wav");
-    EXPECT_EQ(r.potentialSavings > 0, r.isConvertible());  // no stray flag on a mono or empty file
-    return r.statusText();
-}
-
-TEST(StereoBoundaryTest, SampleExactlyAtTheThresholdIsSilence) {
-    const Signal right = noise(3000, PcmEncoding::float32, 3);
-    Signal left = silence(3000);
-    left[10] = minus96dBFS, left[2999] = -minus96dBFS;
-    EXPECT_EQ(statusOf({left, right}, PcmEncoding::float32), "Silent Left Channel");
-    left[2999] = -std::nextafter(minus96dBFS, 1.0f);
-    EXPECT_EQ(statusOf({left, right}, PcmEncoding::float32), "True Stereo");
-}
-
-TEST(StereoBoundaryTest, OneBitDifferentInTheLastChunkIsNotDualMono) {
-    Channels c = stereo(StereoKind::dualMono, 4500, PcmEncoding::int16);
-    c[1][4499] += 1.0 / 32768;
-    EXPECT_EQ(statusOf(c).substr(0, 15), "Mono Panned 1% ");  // either side: one sample decides
-}
-
-TEST(StereoBoundaryTest, PannedMonoBoundaries) {
-    EXPECT_EQ(statusOf(stereo(StereoKind::panned, 999, PcmEncoding::int16)), "True Stereo");
-    EXPECT_EQ(statusOf(stereo(StereoKind::panned, 1000, PcmEncoding::int16)), "Mono Panned 50% L");
-    const Signal loud = noise(1000, PcmEncoding::int16, 5);
-    EXPECT_EQ(statusOf({scaled(loud, 0.5, PcmEncoding::int16), loud}), "Mono Panned 50% R");
-    // DC channels do not count, whatever their levels.
-    const auto enc = PcmEncoding::int24;
-    EXPECT_EQ(statusOf({dc(48000, 0.1, enc), dc(48000, 0.2, enc)}, enc, 4096), "True Stereo");
-    EXPECT_EQ(statusOf({dc(48000, 0.3, enc), dc(48000, -0.6, enc)}, enc, 4096), "True Stereo");
-}
-
-TEST(StereoBoundaryTest, EmptyAndMonoFiles) {
-    EXPECT_EQ(statusOf(Channels(2)), "No Audio Content");
-    EXPECT_EQ(statusOf({noise(2000, PcmEncoding::int16, 2)}), "Already Mono");
+TEST(StereoBoundaryTest, VerdictsAtTheEdges) {
+    constexpr auto f32 = PcmEncoding::float32, i16 = PcmEncoding::int16, i24 = PcmEncoding::int24;
+    Signal atThreshold = silence(3000);
+    atThreshold[10] = minus96dBFS, atThreshold[2999] = -minus96dBFS;
+    Signal justAbove = atThreshold;
+    justAbove[2999] = -std::nextafter(minus96dBFS, 1.0f);
+    Channels lastBit = stereo(StereoKind::dualMono, 4500, i16);
+    lastBit[1][4499] += 1.0 / 32768;
+    const Signal right = noise(3000, f32, 3), loud = noise(1000, i16, 5);
+    const std::tuple<const char*, Channels, PcmEncoding, const char*> rows[] = {
+        {"a sample exactly at the threshold is silence", {atThreshold, right}, f32, "Silent Left Channel"},
+        {"one just above it is not", {justAbove, right}, f32, "True Stereo"},
+        // Either side: one sample decides.
+        {"one bit different in the last chunk", lastBit, i16, "Mono Panned 1% "},
+        {"a pan too short to judge", stereo(StereoKind::panned, 999, i16), i16, "True Stereo"},
+        {"a pan just long enough", stereo(StereoKind::panned, 1000, i16), i16, "Mono Panned 50% L"},
+        {"louder on the right", {scaled(loud, 0.5, i16), loud}, i16, "Mono Panned 50% R"},
+        // DC channels do not count, whatever their levels.
+        {"DC", {dc(48000, 0.1, i24), dc(48000, 0.2, i24)}, i24, "True Stereo"},
+        {"DC of opposite signs", {dc(48000, 0.3, i24), dc(48000, -0.6, i24)}, i24, "True Stereo"},
+        {"empty", Channels(2), i16, "No Audio Content"},
+        {"mono", {noise(2000, i16, 2)}, i16, "Already Mono"},
+    };
+    for (const auto& [name, channels, encoding, status] : rows) {
+        TempDir dir;
+        writePcm(dir / "case.wav", {PcmContainer::wav, encoding}, channels);
+        const ScanResult r = AudioAnalyzerService(minus96dBFS, 1000).analyzeFile(dir / "case.wav");
+        EXPECT_TRUE(r.statusText().starts_with(status)) << name << ": " << r.statusText();
+        EXPECT_EQ(r.potentialSavings > 0, r.isConvertible()) << name;  // no stray flag on a mono or empty file
+    }
 }
 
 // A 440 Hz sine at 0.5 on the left; on the right the same sine at 0.35 and,
@@ -293,13 +285,10 @@ TEST(MultichannelAnalysisTest, SilentAndDuplicateChannelsOfASixChannelFile) {
     }
 }
 
-TEST(MultichannelAnalysisTest, OneSampleDifferentInTheLastChunkBreaksIdentity) {
-    Channels channels = multichannel({3, {{0, 2}}, {}}, 2500, PcmEncoding::int16);
-    channels[2][2400] += 1.0 / 32768;
-    EXPECT_EQ(identityLists(channelsOf(channels, PcmEncoding::int16)), (std::vector<std::vector<int>>(3)));
-}
-
-TEST(MultichannelAnalysisTest, QuietAndEmptyChannelsAreSilent) {
+TEST(MultichannelAnalysisTest, QuietEmptyAndAlmostIdenticalChannels) {
+    Channels almost = multichannel({3, {{0, 2}}, {}}, 2500, PcmEncoding::int16);
+    almost[2][2400] += 1.0 / 32768;  // in the last chunk
+    EXPECT_EQ(identityLists(channelsOf(almost, PcmEncoding::int16)), (std::vector<std::vector<int>>(3)));
     Channels channels = multichannel({3, {}, {}}, 2000, PcmEncoding::float32);
     channels[1] = silence(2000);
     channels[1][700] = std::pow(10.0f, -100.0f / 20.0f);

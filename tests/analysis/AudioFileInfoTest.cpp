@@ -16,20 +16,18 @@ namespace {
 
 using namespace twinfold::test;
 
+// Rates in kHz as short as they go; durations truncated to whole seconds,
+// with no hours field.
 TEST(AudioFileInfoTextTest, SampleRateAndDurationTexts) {
-    const std::pair<double, const char*> rates[] = {
-        {48000, "48k"}, {44100, "44.1k"}, {22050, "22.05k"}, {11025, "11.025k"}, {std::nan(""), "0k"}};
-    for (auto [rate, text] : rates) {
-        AudioFileInfo info;
-        info.sampleRate = rate;
-        EXPECT_EQ(info.sampleRateText(), text);
-    }
-    // Truncated to whole seconds, with no hours field.
-    const std::pair<double, const char*> durations[] = {{187.9, "3:07"}, {7500, "125:00"}, {INFINITY, "0:00"}};
-    for (auto [seconds, text] : durations) {
-        AudioFileInfo info;
-        info.duration = seconds;
-        EXPECT_EQ(info.durationText(), text);
+    const std::tuple<double, const char*, double, const char*> rows[] = {{48000, "48k", 187.9, "3:07"},
+                                                                         {44100, "44.1k", 7500, "125:00"},
+                                                                         {22050, "22.05k", INFINITY, "0:00"},
+                                                                         {11025, "11.025k", 0, "0:00"},
+                                                                         {std::nan(""), "0k", 59.99, "0:59"}};
+    for (const auto& [rate, rateText, seconds, durationText] : rows) {
+        const AudioFileInfo info{.sampleRate = rate, .duration = seconds};
+        EXPECT_EQ(info.sampleRateText(), rateText);
+        EXPECT_EQ(info.durationText(), durationText);
     }
 }
 

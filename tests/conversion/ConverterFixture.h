@@ -58,8 +58,12 @@ protected:
     AudioConverterService converter;
     std::vector<double> progress;
 
+    // Records each report; within one operation they never go back or past 1.
     ProgressHandler recorder() {
-        return [this](double fraction) { progress.push_back(fraction); };
+        return [this, last = 0.0](double fraction) mutable {
+            EXPECT_TRUE(fraction >= last && fraction <= 1.0) << fraction << " after " << last;
+            progress.push_back(last = fraction);
+        };
     }
 
     // A stereo 16-bit WAV of random samples, different on each side.
@@ -69,12 +73,6 @@ protected:
         return dir / name;
     }
 };
-
-// Fails unless each fraction is within rounding of the expected one.
-inline void expectProgress(const std::vector<double>& actual, const std::vector<double>& expected) {
-    ASSERT_EQ(actual.size(), expected.size()) << ::testing::PrintToString(actual);
-    for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_NEAR(actual[i], expected[i], 1e-9) << "report " << i;
-}
 
 // Equal samples, reporting only the first difference of a long run.
 inline void expectSameSamples(const std::vector<std::int32_t>& actual, const std::vector<std::int32_t>& expected) {

@@ -41,22 +41,24 @@ protected:
         return dir / "src.wav";
     }
 
-    // The case of the error verify() or prove() throws; a test failure when they pass.
-    Case failure(const std::vector<OutputProvenance>& outputs, std::string* message = nullptr) {
-        return caseOf([&] { OutputVerifier::verify(outputs, notCancelled); }, message);
+    // The case of the error verify() or prove() throws, its text kept in
+    // `message`; a test failure when they pass.
+    Case failure(const std::vector<OutputProvenance>& outputs) {
+        return caseOf([&] { OutputVerifier::verify(outputs, notCancelled); });
     }
-    Case failure(const SourceProof& proof, std::string* message = nullptr) {
-        return caseOf([&] { OutputVerifier::prove({proof}, notCancelled); }, message);
+    Case failure(const SourceProof& proof) {
+        return caseOf([&] { OutputVerifier::prove({proof}, notCancelled); });
     }
-    static Case caseOf(const std::function<void()>& check, std::string* message) {
+    Case caseOf(const std::function<void()>& check) {
         const auto error = thrown<VerificationError>(check);
-        if (error && message) *message = error->what();
+        message = error ? error->what() : "";
         return error ? error->errorCase() : Case::unreadable;
     }
 
     TempDir dir;
     AudioConverterService converter;
     std::atomic<bool> notCancelled{false};
+    std::string message;
 };
 
 class ConvertedOutputTest : public OutputVerifierTest, public ::testing::WithParamInterface<VerifierCase> {};
@@ -73,9 +75,8 @@ TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
         });
         *loudest = -*loudest;
     });
-    std::string message;
-    EXPECT_EQ(failure(outputs, &message), Case::sampleMismatch);
-    EXPECT_NE(message.find("out.wav"), std::string::npos) << message;
+    EXPECT_EQ(failure(outputs), Case::sampleMismatch);
+    EXPECT_TRUE(contains(message, "out.wav")) << message;
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest,
@@ -91,9 +92,8 @@ TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
     const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
     converter.convertToMono(src, out, ChannelSelection::left);
     rewriteInts(out, PcmEncoding::int24, [](std::vector<std::int32_t>& s) { s[65600] += 1 << 8; });
-    std::string message;
-    EXPECT_EQ(failure({{out, src, {0}, {}}}, &message), Case::sampleMismatch);
-    EXPECT_NE(message.find("out.wav does not match its source at frame 65600"), std::string::npos) << message;
+    EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::sampleMismatch);
+    EXPECT_TRUE(contains(message, "out.wav does not match its source at frame 65600")) << message;
 }
 
 TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
@@ -124,12 +124,9 @@ TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
         writePcm(path, {PcmContainer::wav, narrow, 48000}, {out});
         return path;
     };
-    std::string message;
     const fs::path int24 = source(PcmEncoding::int24);
-    EXPECT_EQ(failure({{narrowCopy(int24, -6.0f, PcmEncoding::int16), int24, {0}, -6.0f}}, &message),
-              Case::depthMismatch);
-    EXPECT_NE(message.find("narrow.wav has fewer bits per sample than its source (16 instead of 24)"),
-              std::string::npos)
+    EXPECT_EQ(failure({{narrowCopy(int24, -6.0f, PcmEncoding::int16), int24, {0}, -6.0f}}), Case::depthMismatch);
+    EXPECT_TRUE(contains(message, "narrow.wav has fewer bits per sample than its source (16 instead of 24)"))
         << message;
     const fs::path float32 = source(PcmEncoding::float32);
     EXPECT_EQ(failure({{narrowCopy(float32, {}, PcmEncoding::int16), float32, {0}, {}}}), Case::depthMismatch);
@@ -146,10 +143,9 @@ TEST_F(OutputVerifierTest, ShortOrMissingOutputsFail) {
     const fs::path src = source(PcmEncoding::int16), out = dir / "short.wav";
     writePcm(out, {PcmContainer::wav, PcmEncoding::int16, 48000}, {noise(69999, PcmEncoding::int16, 1, 0.4)});
     EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::lengthMismatch);
-    std::string message;
-    EXPECT_EQ(failure({{dir / "gone.wav", src, {0}, {}}}, &message), Case::unreadable);
-    EXPECT_NE(message.find("gone.wav"), std::string::npos);
-    EXPECT_NE(message.find("No original was moved or deleted."), std::string::npos);
+    EXPECT_EQ(failure({{dir / "gone.wav", src, {0}, {}}}), Case::unreadable);
+    EXPECT_TRUE(contains(message, "gone.wav")) << message;
+    EXPECT_TRUE(contains(message, "No original was moved or deleted.")) << message;
 }
 
 TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
@@ -234,8 +230,7 @@ TEST_P(RedundancyProofTest, ADroppedChannelIsProvenAgainOnTheFileAsItIsNow) {
     EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
 
     replaceDroppedSide(proof, c, channels, noise(48000, c.encoding, 99, 0.3));
-    std::string message;
-    EXPECT_EQ(failure(proof, &message), Case::notRedundant);
+    EXPECT_EQ(failure(proof), Case::notRedundant);
     EXPECT_TRUE(contains(message, c.splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav")) << message;
 }
 
@@ -284,21 +279,19 @@ TEST_F(OutputVerifierTest, EveryChunkOfTheSourceMustBeInTheOutputByteForByte) {
     ASSERT_NE(at, bytes.end());
     *at = 's';
     overwriteFileBytes(dir / "take_mono.wav", bytes);
-    std::string message;
-    EXPECT_EQ(failure(proof, &message), Case::chunkMissing);
-    EXPECT_NE(message.find("chunk 'bext'"), std::string::npos) << message;
+    EXPECT_EQ(failure(proof), Case::chunkMissing);
+    EXPECT_TRUE(contains(message, "chunk 'bext'")) << message;
 }
 
 TEST_F(OutputVerifierTest, AChangedOrUnaccountedSourceFailsBeforeAnythingIsRead) {
     const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
     converter.convertToMono(src, out, ChannelSelection::left);
     SourceProof proof{{{src, currentFileIdentity(src)}}, {{out, {0}, {}}}, {}};
-    std::string message;
-    EXPECT_EQ(failure(proof, &message), Case::unaccounted);
-    EXPECT_NE(message.find("channel 2 of src.wav is neither written"), std::string::npos) << message;
+    EXPECT_EQ(failure(proof), Case::unaccounted);
+    EXPECT_TRUE(contains(message, "channel 2 of src.wav is neither written")) << message;
     proof.files[0].identity.modifiedNanoseconds += 1;
-    EXPECT_EQ(failure(proof, &message), Case::sourceChanged);
-    EXPECT_NE(message.find("src.wav has changed since it was scanned"), std::string::npos) << message;
+    EXPECT_EQ(failure(proof), Case::sourceChanged);
+    EXPECT_TRUE(contains(message, "src.wav has changed since it was scanned")) << message;
 }
 
 }  // namespace
