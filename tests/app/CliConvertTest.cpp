@@ -19,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <tuple>
 
 namespace twinfold::test {
@@ -304,17 +305,25 @@ TEST_F(CliConvert, FilesInABackupFolderAreConvertedOnlyWhenTheFolderIsNamed) {
 
 // Convert with a backup, then restore with --remove-outputs: the library
 // (with two originals of one name in different folders) comes back byte for
-// byte. A file in an original's place is never replaced: it is named and
-// the run exits with 4.
-TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFile) {
+// byte. A file in an original's place is never replaced, an output changed
+// since is never deleted: each is named, the run exits with 4, and what the
+// record vouches for stays in the backup folder.
+TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFileOrDeletesAChangedOutput) {
     const struct {
         std::function<void(const fs::path&)> meddle;  // between conversion and restore
-        std::string changed;                          // the file it changed
         std::string problem;
+        std::set<std::string> kept;  // as they were after meddling
+        bool backupStays;
     } rows[] = {
-        {[](const fs::path&) {}, "", ""},
-        {[](const fs::path& d) { std::ofstream(d / "a" / "Kick In.wav") << "a newer take"; }, "a/Kick In.wav",
-         "Not restored a/Kick In.wav: a file of that name is in its place"},
+        {[](const fs::path&) {}, "", {}, false},
+        {[](const fs::path& d) { std::ofstream(d / "a" / "Kick In.wav") << "a newer take"; },
+         "Not restored a/Kick In.wav: a file of that name is in its place",
+         {"a/Kick In.wav", "a/Kick In_mono.wav"},
+         true},
+        {[](const fs::path& d) { std::ofstream(d / "b" / "Kick In_mono.wav", std::ios::app) << "edited"; },
+         "Kept b/Kick In_mono.wav: it has changed since the conversion",
+         {"b/Kick In_mono.wav"},
+         false},
     };
     const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
     for (const auto& row : rows) {
@@ -336,16 +345,19 @@ TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFile) {
         const auto meddled = fileTree(dir.path());
 
         const CliRun r = cli.run({"restore", "--remove-outputs", backups[0].string()});
+        EXPECT_EQ(r.exitCode, row.problem.empty() ? 0 : 4);
+        EXPECT_EQ(r.err, row.problem.empty() ? "" : "twinfold-cli: " + row.problem + "\n");
+        EXPECT_EQ(fs::exists(backups[0] / "a" / "Kick In.wav"), row.backupStays);
+        EXPECT_EQ(fs::exists(backups[0]), row.backupStays);
         auto after = fileTree(dir.path());
+        for (const std::string& name : row.kept) EXPECT_EQ(after[name], meddled.at(name)) << name;
+        for (const auto& [name, bytes] : before) {
+            if (!row.kept.contains(name)) {
+                EXPECT_EQ(after[name], bytes) << name;
+            }
+        }
         if (row.problem.empty()) {
-            EXPECT_EQ(r.exitCode, 0) << r.err;
-            EXPECT_EQ(r.err, "");
             EXPECT_EQ(after, before);
-        } else {
-            EXPECT_EQ(r.exitCode, 4);
-            EXPECT_EQ(r.err, "twinfold-cli: " + row.problem + "\n");
-            EXPECT_EQ(after[row.changed], meddled.at(row.changed));
-            EXPECT_EQ(after["demo/Dual Mono Guitar.wav"], before.at("demo/Dual Mono Guitar.wav"));
         }
     }
 }

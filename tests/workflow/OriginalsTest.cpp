@@ -175,54 +175,6 @@ TEST_F(OriginalsTest, AnythingButAFolderInTheBackupFolderPlaceStopsEveryMove) {
     }
 }
 
-// Convert with a backup, then restore with the outputs removed: the tree
-// comes back byte for byte. A file in an original's place is never
-// replaced, an output changed since is never deleted; both are reported and
-// what the record vouches for stays in the backup folder.
-TEST_F(OriginalsTest, RestoreGivesBackTheTreeButNeverReplacesAFileOrDeletesAChangedOutput) {
-    setPolicy(OriginalFileHandling::moveToBackup);
-    const fs::path kick = dir / "Drums" / "Kick In.wav", room = dir / "Room" / "Kick In.wav";
-    const std::string inBackup = backup().filename().string() + "/Drums/Kick In.wav";
-    const struct Row {
-        std::function<void()> meddle;  // after the conversion
-        std::vector<std::string> problems;
-        std::set<std::string> kept;  // as they were after meddling
-    } rows[] = {
-        {[] {}, {}, {}},
-        {[&] { std::ofstream(kick) << "a newer take"; },
-         {"Not restored Drums/Kick In.wav: a file of that name is in its place"},
-         {"Drums/Kick In.wav", "Drums/Kick In_mono.wav", inBackup}},
-        {[&] { std::ofstream(dir / "Room" / "Kick In_mono.wav", std::ios::app) << "edited"; },
-         {"Kept Room/Kick In_mono.wav: it has changed since the conversion"},
-         {"Room/Kick In_mono.wav"}},
-    };
-    for (const Row& row : rows) {
-        wav(kick, StereoKind::dualMono);
-        wav(room, StereoKind::panned);
-        wav(dir / "Bass.wav", StereoKind::dualMono);
-        const auto before = fileTree(dir.path());
-        scanFolder();
-        EXPECT_EQ(convertCapturingOutput(), "");
-        ASSERT_TRUE(fs::exists(backup() / kBackupManifestName));
-        row.meddle();
-        const auto meddled = fileTree(dir.path());
-        const RestoreReport report = restoreOriginals(backup(), true);
-        EXPECT_EQ(report.problems, row.problems);
-        EXPECT_EQ(report.backupFolderRemoved, !row.kept.contains(inBackup));
-        auto after = fileTree(dir.path());
-        if (row.problems.empty()) {
-            EXPECT_EQ(after, before);
-        }
-        for (const std::string& name : row.kept) EXPECT_EQ(after[name], meddled.at(name)) << name;
-        for (const auto& [name, bytes] : before) {
-            if (!row.kept.contains(name)) {
-                EXPECT_EQ(after[name], bytes) << name;
-            }
-        }
-        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove_all(entry.path());
-    }
-}
-
 // A manifest is a file anyone could edit: a record pointing out of the
 // folder moves nothing, and restoring twice finds the work already done.
 TEST_F(OriginalsTest, RestoreFollowsNoRecordOutOfTheFolderAndCanBeRepeated) {
