@@ -71,8 +71,22 @@ protected:
     TempDir dir;
 };
 
+// A dry run plans and changes nothing; --yes converts, reports in JSON and
+// logs what it did; a second run leaves the backed-up originals alone unless
+// their folder is named.
 TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals) {
-    const CliRun r = cli.run({"convert", "--yes", dir.path().string()});
+    const auto before = fileTree(dir.path());
+    const CliRun dry = cli.run({"convert", "--defaults", "--json", "--dry-run", dir.path().string()});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_EQ(fileTree(dir.path()), before);
+    const QJsonObject plan = QJsonDocument::fromJson(QByteArray::fromStdString(dry.out)).object();
+    EXPECT_EQ(plan["schemaVersion"].toInt(), 1);
+    EXPECT_TRUE(plan["dryRun"].toBool() && plan["outcome"].isNull());
+    EXPECT_EQ(plan["plan"]["items"].toArray().size(), 10);
+    EXPECT_EQ(plan["plan"]["settings"]["suffix"].toObject(), (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
+
+    const fs::path log = dir / "conversions.log";
+    const CliRun r = cli.run({"convert", "--yes", "--json", "--log", log.string(), dir.path().string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     const auto backups = backupFolders(dir.path());
@@ -104,9 +118,34 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
     for (const char* lossy : {"Podcast Dual Mono_mono.wav", "Voice Memo_mono.wav"})
         EXPECT_EQ(pcmFileInfo(dir / lossy).channels, 1) << lossy;
 
-    const std::vector<std::string> out = lines(r.out);
-    EXPECT_THAT(out, Contains("Converted 15 files:"));
-    EXPECT_THAT(out, Contains("  " + (dir / "Overheads_mono.wav").string()));
+    const QJsonObject outcome = QJsonDocument::fromJson(QByteArray::fromStdString(r.out))["outcome"].toObject();
+    EXPECT_TRUE(outcome["completed"].toBool());
+    EXPECT_EQ(outcome["problems"].toArray(), QJsonArray());
+    EXPECT_EQ(outcome["outputs"].toArray().size(), 15);
+    for (const QJsonValue& output : outcome["outputs"].toArray()) {
+        EXPECT_TRUE(fs::exists(output["path"].toString().toStdString()));
+        EXPECT_FALSE(output["sources"].toArray().isEmpty());
+    }
+    EXPECT_EQ(outcome["originals"].toArray().size(), 11);  // the split pair's two files
+    for (const QJsonValue& original : outcome["originals"].toArray()) {
+        EXPECT_EQ(original["fate"].toString(), "moved");
+        EXPECT_FALSE(fs::exists(original["path"].toString().toStdString()));
+    }
+    const std::string record = contents(log);
+    EXPECT_THAT(record, HasSubstr("  output " + (dir / "Dual Mono Guitar_mono.wav").string() + " from " +
+                                  (dir / "Dual Mono Guitar.wav").string() + "\n"));
+    EXPECT_THAT(record, HasSubstr("  original " + (dir / "Overheads.R.wav").string() + ": moved"));
+
+    const std::size_t backedUp = entryCount(backup);
+    const CliRun again = cli.run({"convert", "--yes", dir.path().string()});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, "Nothing to convert.\n");
+    EXPECT_THAT(again.err, HasSubstr("inside \"Twinfold Backup\" folders"));
+    EXPECT_EQ(entryCount(backup), backedUp);
+    EXPECT_EQ(backupFolders(dir.path()).size(), 1u);
+    const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
 }
 
 // A "pan" whose quieter side holds content of its own is converted only
@@ -284,25 +323,6 @@ TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
     }
 }
 
-// Originals put aside by a conversion are never converted again unasked;
-// naming their backup folder is asking.
-TEST_F(CliConvert, FilesInABackupFolderAreConvertedOnlyWhenTheFolderIsNamed) {
-    ASSERT_EQ(cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()}).exitCode, 0);
-    const fs::path backup = backupFolders(dir.path()).at(0);
-    const std::size_t backedUp = entryCount(backup);
-
-    const CliRun again = cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()});
-    EXPECT_EQ(again.exitCode, 0) << again.err;
-    EXPECT_EQ(again.out, "Nothing to convert.\n");
-    EXPECT_THAT(again.err, HasSubstr("inside \"Twinfold Backup\" folders"));
-    EXPECT_EQ(entryCount(backup), backedUp);
-    EXPECT_EQ(backupFolders(dir.path()).size(), 1u);
-
-    const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
-    EXPECT_EQ(named.exitCode, 0) << named.err;
-    expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
-}
-
 // Convert with a backup, then restore with --remove-outputs: the library
 // (with two originals of one name in different folders) comes back byte for
 // byte. A file in an original's place is never replaced, an output changed
@@ -360,44 +380,6 @@ TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFileOrDelete
             EXPECT_EQ(after, before);
         }
     }
-}
-
-TEST_F(CliConvert, DryRunAndJsonReportThePlanAndTheOutcome) {
-    const auto before = fileTree(dir.path());
-    CliRun r = cli.run({"convert", "--defaults", "--json", "--dry-run", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(fileTree(dir.path()), before);
-    QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
-    EXPECT_EQ(document["schemaVersion"].toInt(), 1);
-    EXPECT_TRUE(document["dryRun"].toBool());
-    EXPECT_TRUE(document["outcome"].isNull());
-    const QJsonObject plan = document["plan"].toObject();
-    EXPECT_EQ(plan["items"].toArray().size(), 10);
-    EXPECT_EQ(plan["settings"].toObject()["suffix"].toObject(),
-              (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
-
-    const fs::path log = dir / "conversions.log";
-    r = cli.run({"convert", "--defaults", "--json", "--yes", "--originals", "delete", "--log", log.string(),
-                 dir.path().string()});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
-    const QJsonObject outcome = document["outcome"].toObject();
-    EXPECT_TRUE(outcome["completed"].toBool());
-    EXPECT_EQ(outcome["problems"].toArray(), QJsonArray());
-    EXPECT_EQ(outcome["outputs"].toArray().size(), 15);
-    for (const QJsonValue& output : outcome["outputs"].toArray()) {
-        EXPECT_TRUE(fs::exists(output["path"].toString().toStdString()));
-        EXPECT_FALSE(output["sources"].toArray().isEmpty());
-    }
-    EXPECT_EQ(outcome["originals"].toArray().size(), 11);  // the split pair's two files
-    for (const QJsonValue& original : outcome["originals"].toArray()) {
-        EXPECT_EQ(original["fate"].toString(), "deleted");
-        EXPECT_FALSE(fs::exists(original["path"].toString().toStdString()));
-    }
-    const std::string record = contents(log);
-    EXPECT_THAT(record, HasSubstr("  output " + (dir / "Dual Mono Guitar_mono.wav").string() + " from " +
-                                  (dir / "Dual Mono Guitar.wav").string() + "\n"));
-    EXPECT_THAT(record, HasSubstr("  original " + (dir / "Overheads.R.wav").string() + ": deleted\n"));
 }
 
 // Progress is redrawn with escape sequences only where a terminal can take them.
