@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <map>
 
 namespace twinfold::test {
 namespace {

@@ -8,7 +8,6 @@
 #include <QStandardPaths>
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
