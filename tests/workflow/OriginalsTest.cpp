@@ -112,7 +112,9 @@ TEST_F(OriginalsTest, MovedOriginalsAreRescannedAndShareTheMinutesBackupFolder) 
     EXPECT_EQ(backups, 1);
 }
 
-TEST_F(OriginalsTest, AWriteProtectedOriginalIsNotDeleted) {
+// A write-protected original, then an immutable one (which even root cannot
+// delete: the system's own refusal), stays and is named.
+TEST_F(OriginalsTest, AnOriginalThatCannotBeDeletedStays) {
     setPolicy(OriginalFileHandling::deleteOriginals);
     const fs::path locked = wav(dir / "locked.wav", StereoKind::dualMono);
     const fs::path plain = wav(dir / "plain.wav", StereoKind::dualMono);
@@ -121,14 +123,11 @@ TEST_F(OriginalsTest, AWriteProtectedOriginalIsNotDeleted) {
     EXPECT_EQ(convertCapturingOutput(), "Failed to delete locked.wav: Permission denied\n");
     EXPECT_TRUE(fs::exists(locked));
     EXPECT_FALSE(fs::exists(plain));
-}
 
-// An immutable file cannot be deleted even by root: the system's own refusal.
-TEST_F(OriginalsTest, AnOriginalTheSystemRefusesToDeleteStays) {
-    setPolicy(OriginalFileHandling::deleteOriginals);
-    const fs::path locked = wav(dir / "locked.wav", StereoKind::dualMono);
-    const std::string lock = "chattr +i '" + locked.string() + "' 2>/dev/null";
-    if (std::system(lock.c_str()) != 0) GTEST_SKIP() << "this file system cannot mark files immutable here";
+    fs::remove(dir / "locked_mono.wav");
+    fs::permissions(locked, fs::perms::owner_all);
+    if (std::system(("chattr +i '" + locked.string() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "this file system cannot mark files immutable here";
     scanFolder();
     const std::string output = convertCapturingOutput();
     std::system(("chattr -i '" + locked.string() + "'").c_str());

@@ -225,12 +225,6 @@ INSTANTIATE_TEST_SUITE_P(Moments, CancelBeforeServiceTest,
                                     (std::get<1>(info.param) == EndedBy::cancel ? "Cancelled" : "Replaced");
                          });
 
-}  // namespace
-}  // namespace twinfold::test
-
-namespace twinfold::test {
-namespace {
-
 // Rows arrive while the scan runs, each batch merged into the order the
 // window chose; the selection is made once the scan has completed.
 TEST_F(ScanWorkflowTest, ResultsStreamInTheChosenOrderAndAreSelectedAtTheEnd) {
