@@ -258,6 +258,11 @@ TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
              return {"convert", "--yes", "--originals", "delete", (d / "Mix.wav").string()};
          },
          0, "Nothing to convert.\n", "Mono Panned 29% L, differs by -18 dB"},
+        {"the demo library over itself",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             return {"demo", d.string()};
+         },
+         1, "", ": the demo library needs that name"},
     };
     for (const Refusal& row : rows) {
         SCOPED_TRACE(row.name);
