@@ -17,10 +17,7 @@ class OptionDialogsTest : public WindowFixture {
 protected:
     // Originals stay where they are, so a test can read them after converting.
     OptionDialogsTest() {
-        AppSettings settings;
-        settings.originalFileHandling = OriginalFileHandling::leaveInPlace;
-        settings.checkForUpdatesOnLaunch = false;
-        saveAppSettings(settings);
+        saveAppSettings({.originalFileHandling = OriginalFileHandling::leaveInPlace, .checkForUpdatesOnLaunch = false});
     }
     void clickConvert() { click(view().actionBar()->convertButton()); }
     DialogPresenter& dialogs() { return *view().dialogs(); }
@@ -133,9 +130,7 @@ TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts) {
     const DeletionCase& c = GetParam();
     stereoWav("Take.wav", StereoKind::dualMono);
     openAndScan();
-    AppSettings settings = vm().settings();
-    settings.originalFileHandling = OriginalFileHandling::deleteOriginals;
-    vm().overrideSettings(settings);
+    vm().overrideSettings({.originalFileHandling = OriginalFileHandling::deleteOriginals});
     clickConvert();
     QMessageBox* box = dialogs().deleteConfirmation();
     ASSERT_NE(box, nullptr);

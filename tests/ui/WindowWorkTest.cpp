@@ -143,9 +143,7 @@ TEST_F(WindowWorkTest, SavingsFigureMatchesTheBytesFreed) {
     stereoWav("Float.wav", StereoKind::leftSilent, PcmFormat{PcmContainer::wav, PcmEncoding::float32, 48000}, 7000);
     stereoWav("Stereo.wav", StereoKind::trueStereo);
     openWindow();
-    AppSettings settings = vm().settings();
-    settings.originalFileHandling = OriginalFileHandling::deleteOriginals;
-    vm().setSettings(settings);
+    vm().setSettings({.originalFileHandling = OriginalFileHandling::deleteOriginals});
     chooseLibrary();
     StatView* savings = view().actionBar()->stat("Potential Savings");
     const QString allTicked = savings->value();

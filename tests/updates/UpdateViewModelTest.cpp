@@ -204,9 +204,7 @@ TEST_F(UpdateViewModelTest, LaunchCheckRunsSilentlyOnlyWhenEnabled) {
     server.respondWith(publishedVersion(buildVersionString()));
     for (const bool enabled : {true, false}) {
         SCOPED_TRACE(enabled);
-        AppSettings settings;
-        settings.checkForUpdatesOnLaunch = enabled;
-        saveAppSettings(settings);
+        saveAppSettings({.checkForUpdatesOnLaunch = enabled});
         auto model = makeModel();
         const qsizetype before = server.requests().size();
         ASSERT_TRUE(test::finished(checkForUpdatesOnLaunch(*model)).isFinished());

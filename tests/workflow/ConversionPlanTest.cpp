@@ -71,9 +71,7 @@ TEST_P(ConversionPlanTest, WritesExactlyTheFilesItPlans) {
     TempDir dir;
     const ScanResult result = scanned(dir.path(), c.source);
     ASSERT_TRUE(result.isConvertible()) << result.statusText();
-    AppSettings settings;
-    settings.includePanInFilename = c.panInName;
-    settings.normalizationEnabled = c.normalize;
+    const AppSettings settings{.normalizationEnabled = c.normalize, .includePanInFilename = c.panInName};
     const ConversionPlan plan = planConversion({result}, settings, {c.phase, c.multichannel});
     ASSERT_EQ(plan.items.size(), 1u);
     EXPECT_TRUE(plan.clashes().empty());
