@@ -247,6 +247,63 @@ TEST_F(CliScanTest, ExcludedFilesAreLeftOut) {
     }
 }
 
+// `show` explains each verdict in words and in JSON, and writes the
+// difference of a pair as a file, never over one.
+TEST_F(CliScanTest, ShowExplainsEachVerdictAndWritesTheDifference) {
+    std::vector<std::string> arguments{"show"};
+    for (const char* name : {"Dual Mono Guitar.wav", "Phase Inverted Bass.wav", "Silent Right Pad.wav"})
+        arguments.push_back((library() / name).string());
+    const CliRun text = cli->run(arguments);
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    for (const char* part : {"Dual Mono Guitar.wav: Dual Mono", "Left and right are bit-identical", "Left: peak ",
+                             "first differing frame none", "Left + right is silent everywhere: phase-inverted",
+                             "Right never rises above \u221296.0 dBFS"})
+        EXPECT_THAT(text.out, HasSubstr(part));
+    arguments.push_back("--json");
+    const CliRun shown = cli->run(arguments);
+    EXPECT_EQ(shown.exitCode, 0) << shown.err;
+    const QJsonArray results = QJsonDocument::fromJson(QByteArray::fromStdString(shown.out))["results"].toArray();
+    ASSERT_EQ(results.size(), 3);
+    EXPECT_TRUE(results[0]["evidence"]["pair"]["firstDifferingFrame"].isNull());
+    EXPECT_TRUE(results[0]["evidence"]["pair"]["maxDifferencedBFS"].isNull());  // no difference at all
+    EXPECT_EQ(results[1]["sentences"][0].toString(), "Left + right is silent everywhere: phase-inverted");
+    EXPECT_TRUE(results[2]["evidence"]["channels"][1]["silent"].toBool());
+    EXPECT_EQ(resultNamed(json, "Dual Mono Guitar.wav")["evidence"].toObject()["channels"].toArray().size(), 2);
+
+    const TempDir out;
+    for (const int exitCode : {0, 1}) {
+        const CliRun difference = cli->run({"show", arguments[2], "--difference", (out / "sum.wav").string()});
+        EXPECT_EQ(difference.exitCode, exitCode) << difference.err;
+    }
+    const auto sum = readFloats(out / "sum.wav");
+    ASSERT_EQ(sum.size(), 1u);
+    EXPECT_EQ(sum[0], std::vector<float>(std::size_t(pcmFileInfo(arguments[2]).frames), 0.0f));
+}
+
+// One JSON line per file as it is analysed, and paths from a list.
+TEST_F(CliScanTest, JsonLinesGiveOneObjectPerFileAndListsAddPaths) {
+    std::ofstream(*root / "notes.wav") << "not audio";
+    std::ofstream(*root / "list.txt") << (library() / "Mono Kick.wav").string() << "\n\n"
+                                      << (*root / "notes.wav").string() << "\n";
+    const CliRun listed = cli->run({"scan", "--jsonl", "--no-cache", "--files-from", (*root / "list.txt").string()});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    int objects = 0, errors = 0;
+    for (const std::string& line : lines(listed.out)) {
+        if (line.empty()) continue;
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+        EXPECT_EQ(object["schemaVersion"].toInt(), 1) << line;
+        ++objects;
+        errors += object.contains("error");
+    }
+    EXPECT_EQ(objects, 2) << listed.out;
+    EXPECT_EQ(errors, 1);
+    const CliRun all = cli->run({"scan", "--jsonl", "--jobs", "3", library().string()});
+    EXPECT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 13) << all.out;
+}
+
 // Every problem a scan meets is shown, and none of them fails the scan:
 // files that cannot be read, files named as a pair that are none, and a
 // "pan" that is really a mix.
