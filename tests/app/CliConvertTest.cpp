@@ -186,11 +186,14 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar_stored.wav"));
     EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar.wav"));  // left in place, as stored
 
-    const CliRun overridden = cli.run({"convert", "--yes", "--suffix", "_cli", "--originals", "delete", "--normalize",
-                                       "-1", "--threshold", "-90", (dir / "Silent Right Pad.wav").string()});
+    const CliRun overridden =
+        cli.run({"convert", "--yes", "--suffix", "_cli", "--originals", "delete", "--normalize", "-1", "--threshold",
+                 "-90", "--log", (dir / "log").string(), (dir / "Silent Right Pad.wav").string()});
     ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
     EXPECT_TRUE(fs::exists(dir / "Silent Right Pad_cli.wav"));
     EXPECT_FALSE(fs::exists(dir / "Silent Right Pad.wav"));
+    EXPECT_THAT(contents(dir / "log"),
+                HasSubstr("  original " + (dir / "Silent Right Pad.wav").string() + ": deleted"));
     EXPECT_THAT(overridden.out, HasSubstr("Normalize: to -1.0 dBFS (option)"));
     EXPECT_THAT(overridden.out, HasSubstr("Suffix: _cli (option)"));
 
