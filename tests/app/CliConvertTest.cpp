@@ -131,7 +131,7 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
         EXPECT_EQ(original["fate"].toString(), "moved");
         EXPECT_FALSE(fs::exists(original["path"].toString().toStdString()));
     }
-    const std::string record = contents(log);
+    const std::string record = fileText(log);
     EXPECT_THAT(record, HasSubstr("  output " + (dir / "Dual Mono Guitar_mono.wav").string() + " from " +
                                   (dir / "Dual Mono Guitar.wav").string() + "\n"));
     EXPECT_THAT(record, HasSubstr("  original " + (dir / "Overheads.R.wav").string() + ": moved"));
@@ -159,7 +159,7 @@ TEST_F(CliConvert, OptionsChooseTheTreatmentsAndNames) {
                  "--suffix=_one", "--pan-in-name", "--include-differing", "--skip-existing", dir.path().string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     expectChannelCopy(dir / "Mix_one_29L.wav", dir / "Mix.wav", {0});
-    EXPECT_EQ(contents(dir / "Dual Mono Guitar_one.wav"), "someone else's file");
+    EXPECT_EQ(fileText(dir / "Dual Mono Guitar_one.wav"), "someone else's file");
     expectChannelCopy(dir / "Broadcast Interview_one.wav", dir / "Broadcast Interview.wav", {0});
     EXPECT_TRUE(backupFolders(dir.path()).empty());
     expectChannelCopy(dir / "Phase Inverted Bass_one_L.wav", dir / "Phase Inverted Bass.wav", {0});
@@ -178,7 +178,7 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     stored.includePanInFilename = true;
     stored.originalFileHandling = OriginalFileHandling::leaveInPlace;
     store(cli, stored);
-    const std::string before = contents(cli.settingsFile());
+    const std::string before = fileText(cli.settingsFile());
     ASSERT_FALSE(before.empty());
 
     const CliRun plain = cli.run({"convert", "--yes", (dir / "Dual Mono Guitar.wav").string()});
@@ -192,7 +192,7 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
     EXPECT_TRUE(fs::exists(dir / "Silent Right Pad_cli.wav"));
     EXPECT_FALSE(fs::exists(dir / "Silent Right Pad.wav"));
-    EXPECT_THAT(contents(dir / "log"),
+    EXPECT_THAT(fileText(dir / "log"),
                 HasSubstr("  original " + (dir / "Silent Right Pad.wav").string() + ": deleted"));
     EXPECT_THAT(overridden.out, HasSubstr("Normalize: to -1.0 dBFS (option)"));
     EXPECT_THAT(overridden.out, HasSubstr("Suffix: _cli (option)"));
@@ -216,7 +216,7 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
         EXPECT_TRUE(fs::exists(dir / row.output)) << row.output;
     }
 
-    EXPECT_EQ(contents(cli.settingsFile()), before);
+    EXPECT_EQ(fileText(cli.settingsFile()), before);
 }
 
 struct Refusal {

@@ -1,6 +1,7 @@
 // twinfold-cli scan and demo, end to end: every file of the demo library is
 // classified as its name says, in JSON and in the text table.
 #include "CliRunner.h"
+#include "support/FileTree.h"
 #include "support/PcmFixtures.h"
 
 #include <QJsonArray>
@@ -317,7 +318,7 @@ TEST(CliScanProblems, UnreadableFilesPairingNotesAndDifferingPansAreShown) {
         const char* name;
         std::string bytes;
     } unreadable[] = {{"Notes.wav", "just some text, not audio\n"},
-                      {"Cut.wav", contents(dir / "Mix.wav").substr(0, 30)}};
+                      {"Cut.wav", fileText(dir / "Mix.wav").substr(0, 30)}};
     for (const auto& u : unreadable) std::ofstream(dir / u.name, std::ios::binary) << u.bytes;
 
     const Cli cli;
