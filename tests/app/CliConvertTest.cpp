@@ -19,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <tuple>
 
 namespace twinfold::test {
@@ -70,8 +71,22 @@ protected:
     TempDir dir;
 };
 
+// A dry run plans and changes nothing; --yes converts, reports in JSON and
+// logs what it did; a second run leaves the backed-up originals alone unless
+// their folder is named.
 TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals) {
-    const CliRun r = cli.run({"convert", "--yes", dir.path().string()});
+    const auto before = fileTree(dir.path());
+    const CliRun dry = cli.run({"convert", "--defaults", "--json", "--dry-run", dir.path().string()});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_EQ(fileTree(dir.path()), before);
+    const QJsonObject plan = QJsonDocument::fromJson(QByteArray::fromStdString(dry.out)).object();
+    EXPECT_EQ(plan["schemaVersion"].toInt(), 1);
+    EXPECT_TRUE(plan["dryRun"].toBool() && plan["outcome"].isNull());
+    EXPECT_EQ(plan["plan"]["items"].toArray().size(), 10);
+    EXPECT_EQ(plan["plan"]["settings"]["suffix"].toObject(), (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
+
+    const fs::path log = dir / "conversions.log";
+    const CliRun r = cli.run({"convert", "--yes", "--json", "--log", log.string(), dir.path().string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     const auto backups = backupFolders(dir.path());
@@ -103,9 +118,34 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
     for (const char* lossy : {"Podcast Dual Mono_mono.wav", "Voice Memo_mono.wav"})
         EXPECT_EQ(pcmFileInfo(dir / lossy).channels, 1) << lossy;
 
-    const std::vector<std::string> out = lines(r.out);
-    EXPECT_THAT(out, Contains("Converted 15 files:"));
-    EXPECT_THAT(out, Contains("  " + (dir / "Overheads_mono.wav").string()));
+    const QJsonObject outcome = QJsonDocument::fromJson(QByteArray::fromStdString(r.out))["outcome"].toObject();
+    EXPECT_TRUE(outcome["completed"].toBool());
+    EXPECT_EQ(outcome["problems"].toArray(), QJsonArray());
+    EXPECT_EQ(outcome["outputs"].toArray().size(), 15);
+    for (const QJsonValue& output : outcome["outputs"].toArray()) {
+        EXPECT_TRUE(fs::exists(output["path"].toString().toStdString()));
+        EXPECT_FALSE(output["sources"].toArray().isEmpty());
+    }
+    EXPECT_EQ(outcome["originals"].toArray().size(), 11);  // the split pair's two files
+    for (const QJsonValue& original : outcome["originals"].toArray()) {
+        EXPECT_EQ(original["fate"].toString(), "moved");
+        EXPECT_FALSE(fs::exists(original["path"].toString().toStdString()));
+    }
+    const std::string record = fileText(log);
+    EXPECT_THAT(record, HasSubstr("  output " + (dir / "Dual Mono Guitar_mono.wav").string() + " from " +
+                                  (dir / "Dual Mono Guitar.wav").string() + "\n"));
+    EXPECT_THAT(record, HasSubstr("  original " + (dir / "Overheads.R.wav").string() + ": moved"));
+
+    const std::size_t backedUp = entryCount(backup);
+    const CliRun again = cli.run({"convert", "--yes", dir.path().string()});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, "Nothing to convert.\n");
+    EXPECT_THAT(again.err, HasSubstr("inside \"Twinfold Backup\" folders"));
+    EXPECT_EQ(entryCount(backup), backedUp);
+    EXPECT_EQ(backupFolders(dir.path()).size(), 1u);
+    const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
 }
 
 // A "pan" whose quieter side holds content of its own is converted only
@@ -119,7 +159,7 @@ TEST_F(CliConvert, OptionsChooseTheTreatmentsAndNames) {
                  "--suffix=_one", "--pan-in-name", "--include-differing", "--skip-existing", dir.path().string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     expectChannelCopy(dir / "Mix_one_29L.wav", dir / "Mix.wav", {0});
-    EXPECT_EQ(contents(dir / "Dual Mono Guitar_one.wav"), "someone else's file");
+    EXPECT_EQ(fileText(dir / "Dual Mono Guitar_one.wav"), "someone else's file");
     expectChannelCopy(dir / "Broadcast Interview_one.wav", dir / "Broadcast Interview.wav", {0});
     EXPECT_TRUE(backupFolders(dir.path()).empty());
     expectChannelCopy(dir / "Phase Inverted Bass_one_L.wav", dir / "Phase Inverted Bass.wav", {0});
@@ -138,7 +178,7 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     stored.includePanInFilename = true;
     stored.originalFileHandling = OriginalFileHandling::leaveInPlace;
     store(cli, stored);
-    const std::string before = contents(cli.settingsFile());
+    const std::string before = fileText(cli.settingsFile());
     ASSERT_FALSE(before.empty());
 
     const CliRun plain = cli.run({"convert", "--yes", (dir / "Dual Mono Guitar.wav").string()});
@@ -146,11 +186,14 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar_stored.wav"));
     EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar.wav"));  // left in place, as stored
 
-    const CliRun overridden = cli.run({"convert", "--yes", "--suffix", "_cli", "--originals", "delete", "--normalize",
-                                       "-1", "--threshold", "-90", (dir / "Silent Right Pad.wav").string()});
+    const CliRun overridden =
+        cli.run({"convert", "--yes", "--suffix", "_cli", "--originals", "delete", "--normalize", "-1", "--threshold",
+                 "-90", "--log", (dir / "log").string(), (dir / "Silent Right Pad.wav").string()});
     ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
     EXPECT_TRUE(fs::exists(dir / "Silent Right Pad_cli.wav"));
     EXPECT_FALSE(fs::exists(dir / "Silent Right Pad.wav"));
+    EXPECT_THAT(fileText(dir / "log"),
+                HasSubstr("  original " + (dir / "Silent Right Pad.wav").string() + ": deleted"));
     EXPECT_THAT(overridden.out, HasSubstr("Normalize: to -1.0 dBFS (option)"));
     EXPECT_THAT(overridden.out, HasSubstr("Suffix: _cli (option)"));
 
@@ -173,7 +216,7 @@ TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
         EXPECT_TRUE(fs::exists(dir / row.output)) << row.output;
     }
 
-    EXPECT_EQ(contents(cli.settingsFile()), before);
+    EXPECT_EQ(fileText(cli.settingsFile()), before);
 }
 
 struct Refusal {
@@ -218,6 +261,11 @@ TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
              return {"convert", "--yes", "--originals", "delete", (d / "Mix.wav").string()};
          },
          0, "Nothing to convert.\n", "Mono Panned 29% L, differs by -18 dB"},
+        {"the demo library over itself",
+         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+             return {"demo", d.string()};
+         },
+         1, "", ": the demo library needs that name"},
     };
     for (const Refusal& row : rows) {
         SCOPED_TRACE(row.name);
@@ -283,38 +331,27 @@ TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
     }
 }
 
-// Originals put aside by a conversion are never converted again unasked;
-// naming their backup folder is asking.
-TEST_F(CliConvert, FilesInABackupFolderAreConvertedOnlyWhenTheFolderIsNamed) {
-    ASSERT_EQ(cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()}).exitCode, 0);
-    const fs::path backup = backupFolders(dir.path()).at(0);
-    const std::size_t backedUp = entryCount(backup);
-
-    const CliRun again = cli.run({"convert", "--yes", "--originals", "backup", dir.path().string()});
-    EXPECT_EQ(again.exitCode, 0) << again.err;
-    EXPECT_EQ(again.out, "Nothing to convert.\n");
-    EXPECT_THAT(again.err, HasSubstr("inside \"Twinfold Backup\" folders"));
-    EXPECT_EQ(entryCount(backup), backedUp);
-    EXPECT_EQ(backupFolders(dir.path()).size(), 1u);
-
-    const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
-    EXPECT_EQ(named.exitCode, 0) << named.err;
-    expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
-}
-
 // Convert with a backup, then restore with --remove-outputs: the library
 // (with two originals of one name in different folders) comes back byte for
-// byte. A file in an original's place is never replaced: it is named and
-// the run exits with 4.
-TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFile) {
+// byte. A file in an original's place is never replaced, an output changed
+// since is never deleted: each is named, the run exits with 4, and what the
+// record vouches for stays in the backup folder.
+TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFileOrDeletesAChangedOutput) {
     const struct {
         std::function<void(const fs::path&)> meddle;  // between conversion and restore
-        std::string changed;                          // the file it changed
         std::string problem;
+        std::set<std::string> kept;  // as they were after meddling
+        bool backupStays;
     } rows[] = {
-        {[](const fs::path&) {}, "", ""},
-        {[](const fs::path& d) { std::ofstream(d / "a" / "Kick In.wav") << "a newer take"; }, "a/Kick In.wav",
-         "Not restored a/Kick In.wav: a file of that name is in its place"},
+        {[](const fs::path&) {}, "", {}, false},
+        {[](const fs::path& d) { std::ofstream(d / "a" / "Kick In.wav") << "a newer take"; },
+         "Not restored a/Kick In.wav: a file of that name is in its place",
+         {"a/Kick In.wav", "a/Kick In_mono.wav"},
+         true},
+        {[](const fs::path& d) { std::ofstream(d / "b" / "Kick In_mono.wav", std::ios::app) << "edited"; },
+         "Kept b/Kick In_mono.wav: it has changed since the conversion",
+         {"b/Kick In_mono.wav"},
+         false},
     };
     const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
     for (const auto& row : rows) {
@@ -336,56 +373,21 @@ TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFile) {
         const auto meddled = fileTree(dir.path());
 
         const CliRun r = cli.run({"restore", "--remove-outputs", backups[0].string()});
+        EXPECT_EQ(r.exitCode, row.problem.empty() ? 0 : 4);
+        EXPECT_EQ(r.err, row.problem.empty() ? "" : "twinfold-cli: " + row.problem + "\n");
+        EXPECT_EQ(fs::exists(backups[0] / "a" / "Kick In.wav"), row.backupStays);
+        EXPECT_EQ(fs::exists(backups[0]), row.backupStays);
         auto after = fileTree(dir.path());
+        for (const std::string& name : row.kept) EXPECT_EQ(after[name], meddled.at(name)) << name;
+        for (const auto& [name, bytes] : before) {
+            if (!row.kept.contains(name)) {
+                EXPECT_EQ(after[name], bytes) << name;
+            }
+        }
         if (row.problem.empty()) {
-            EXPECT_EQ(r.exitCode, 0) << r.err;
-            EXPECT_EQ(r.err, "");
             EXPECT_EQ(after, before);
-        } else {
-            EXPECT_EQ(r.exitCode, 4);
-            EXPECT_EQ(r.err, "twinfold-cli: " + row.problem + "\n");
-            EXPECT_EQ(after[row.changed], meddled.at(row.changed));
-            EXPECT_EQ(after["demo/Dual Mono Guitar.wav"], before.at("demo/Dual Mono Guitar.wav"));
         }
     }
-}
-
-TEST_F(CliConvert, DryRunAndJsonReportThePlanAndTheOutcome) {
-    const auto before = fileTree(dir.path());
-    CliRun r = cli.run({"convert", "--defaults", "--json", "--dry-run", dir.path().string()});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(fileTree(dir.path()), before);
-    QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
-    EXPECT_EQ(document["schemaVersion"].toInt(), 1);
-    EXPECT_TRUE(document["dryRun"].toBool());
-    EXPECT_TRUE(document["outcome"].isNull());
-    const QJsonObject plan = document["plan"].toObject();
-    EXPECT_EQ(plan["items"].toArray().size(), 10);
-    EXPECT_EQ(plan["settings"].toObject()["suffix"].toObject(),
-              (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
-
-    const fs::path log = dir / "conversions.log";
-    r = cli.run({"convert", "--defaults", "--json", "--yes", "--originals", "delete", "--log", log.string(),
-                 dir.path().string()});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
-    const QJsonObject outcome = document["outcome"].toObject();
-    EXPECT_TRUE(outcome["completed"].toBool());
-    EXPECT_EQ(outcome["problems"].toArray(), QJsonArray());
-    EXPECT_EQ(outcome["outputs"].toArray().size(), 15);
-    for (const QJsonValue& output : outcome["outputs"].toArray()) {
-        EXPECT_TRUE(fs::exists(output["path"].toString().toStdString()));
-        EXPECT_FALSE(output["sources"].toArray().isEmpty());
-    }
-    EXPECT_EQ(outcome["originals"].toArray().size(), 11);  // the split pair's two files
-    for (const QJsonValue& original : outcome["originals"].toArray()) {
-        EXPECT_EQ(original["fate"].toString(), "deleted");
-        EXPECT_FALSE(fs::exists(original["path"].toString().toStdString()));
-    }
-    const std::string record = contents(log);
-    EXPECT_THAT(record, HasSubstr("  output " + (dir / "Dual Mono Guitar_mono.wav").string() + " from " +
-                                  (dir / "Dual Mono Guitar.wav").string() + "\n"));
-    EXPECT_THAT(record, HasSubstr("  original " + (dir / "Overheads.R.wav").string() + ": deleted\n"));
 }
 
 // Progress is redrawn with escape sequences only where a terminal can take them.

@@ -4,6 +4,7 @@
 // number of runs and the seed (scripts/crash-test runs many more).
 #include "CliRunner.h"
 #include "support/ChunkFixtures.h"
+#include "support/FileTree.h"
 #include "support/PcmFixtures.h"
 #include "support/SndfileChunks.h"
 
@@ -17,7 +18,6 @@
 #include <random>
 #include <set>
 #include <sys/mount.h>
-#include <sys/types.h>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -65,8 +65,6 @@ void writeSources(const fs::path& dir) {
     writeSplitPair(dir, "Pair", ".wav", {}, side, side);
 }
 
-bool sameBytes(const fs::path& a, const fs::path& b) { return contents(a) == contents(b); }
-
 bool isBackupFolder(const fs::directory_entry& entry) {
     return entry.is_directory() && entry.path().filename().string().starts_with("Twinfold Backup ");
 }
@@ -98,14 +96,14 @@ std::vector<std::string> problemsIn(const fs::path& dir, const fs::path& referen
                 // The record of the backup (named only once written whole), and
                 // hidden temporaries a kill left behind.
                 if (original == "twinfold-manifest.jsonl" || original.starts_with(".")) continue;
-                if (!fs::exists(reference / original) || !sameBytes(moved.path(), reference / original))
+                if (!fs::exists(reference / original) || fileText(moved.path()) != fileText(reference / original))
                     complain("backup/" + original, "is not a byte-identical original");
                 backedUp.insert(original);
             }
         } else if (name.starts_with(".")) {
             continue;  // a temporary SIGKILL left; hidden, so never scanned
         } else if (fs::exists(reference / name)) {
-            if (!sameBytes(entry.path(), reference / name)) complain(name, "was changed");
+            if (fileText(entry.path()) != fileText(reference / name)) complain(name, "was changed");
             present.insert(name);
         } else {
             const auto expected = std::find_if(kExpected.begin(), kExpected.end(),

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
 namespace twinfold::test {
@@ -84,11 +83,6 @@ std::vector<std::string> cells(const std::string& line) {
     for (const QString& cell : QString::fromStdString(line).trimmed().split(separator))
         out.push_back(cell.toStdString());
     return out;
-}
-
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::size_t entryCount(const fs::path& dir) {

@@ -50,7 +50,6 @@ QJsonObject resultNamed(const QJsonObject& document, const std::string& filename
 std::vector<std::string> lines(const std::string& text);
 // A table row split at runs of two or more blanks.
 std::vector<std::string> cells(const std::string& line);
-std::string contents(const std::filesystem::path& file);
 // A 24-bit stereo WAV, 2 s at 48 kHz, that reads as "Mono Panned 29% L" but
 // is a mix: L = 0.5·sin 440 Hz, R = 0.35·sin 440 Hz + 0.045·sin 1500 Hz, so
 // the right side differs from a scaled left by −17.9 dB.

@@ -33,10 +33,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Arguments{"convert", "--suffix", "../elsewhere", "x"}, Arguments{"convert", "--suffix"},
                     Arguments{"convert", "--include-differing=yes", "x"}, Arguments{"convert", "--log"},
                     Arguments{"convert", "--no-normalize=-3", "x"}, Arguments{"scan", "--exclude"},
-                    Arguments{"restore"}, Arguments{"restore", "a", "b"}, Arguments{"restore", "--dry-run", "a"},
-                    Arguments{"help", "rescan"}, Arguments{"help", "scan", "convert"}, Arguments{"demo"},
-                    Arguments{"demo", "a", "b"}, Arguments{"show"},
-                    Arguments{"show", "--difference", "d.wav", "a", "b"}));
+                    Arguments{"scan", "--jobs", "0", "x"}, Arguments{"restore"}, Arguments{"restore", "a", "b"},
+                    Arguments{"restore", "--dry-run", "a"}, Arguments{"help", "rescan"},
+                    Arguments{"help", "scan", "convert"}, Arguments{"demo"}, Arguments{"demo", "a", "b"},
+                    Arguments{"show"}, Arguments{"show", "--difference", "d.wav", "a", "b"}));
 
 // Help and version succeed and print to standard output; "help scan" is "scan --help".
 TEST(CliHelp, PrintsUsageOrVersionAndSucceeds) {
@@ -47,11 +47,8 @@ TEST(CliHelp, PrintsUsageOrVersionAndSucceeds) {
                 {{"help"}, "Usage: twinfold-cli COMMAND "},
                 {{"scan", "--help"}, "Usage: twinfold-cli scan "},
                 {{"convert", "-h"}, "Usage: twinfold-cli convert "},
-                {{"restore", "--help"}, "Usage: twinfold-cli restore "},
-                {{"demo", "--help"}, "Usage: twinfold-cli demo "},
                 {{"help", "scan"}, "Usage: twinfold-cli scan "},
                 {{"help", "show"}, "Usage: twinfold-cli show "},
-                {{"-v"}, "twinfold-cli "},
                 {{"--version"}, "twinfold-cli "}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.arguments));

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 
 namespace twinfold::test {
 

@@ -33,12 +33,7 @@ Shell sh(const std::string& command) {
     return run;
 }
 
-std::string quoted(const fs::path& path) {
-    std::string text(1, '\'');
-    text += path.string();
-    text += '\'';
-    return text;
-}
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 std::string read(const fs::path& path) {
     std::ifstream in(path);

@@ -17,10 +17,7 @@ class OptionDialogsTest : public WindowFixture {
 protected:
     // Originals stay where they are, so a test can read them after converting.
     OptionDialogsTest() {
-        AppSettings settings;
-        settings.originalFileHandling = OriginalFileHandling::leaveInPlace;
-        settings.checkForUpdatesOnLaunch = false;
-        saveAppSettings(settings);
+        saveAppSettings({.originalFileHandling = OriginalFileHandling::leaveInPlace, .checkForUpdatesOnLaunch = false});
     }
     void clickConvert() { click(view().actionBar()->convertButton()); }
     DialogPresenter& dialogs() { return *view().dialogs(); }
@@ -35,53 +32,6 @@ protected:
         QTest::keyClick(focus ? focus : dialog, key);
     }
 };
-
-enum class Answer { escape, continueButton, returnKey };
-
-struct LossyCase {
-    const char* name;
-    bool tickDontShowAgain;
-    Answer answer;
-    bool converts;
-};
-
-class LossyNoticeTest : public OptionDialogsTest, public ::testing::WithParamInterface<LossyCase> {};
-
-// Only a confirmed notice converts, and only a confirmed tick is remembered.
-TEST_P(LossyNoticeTest, AnswerDecidesWhatHappensAndWhatIsRemembered) {
-    const LossyCase& c = GetParam();
-    writeDualMonoMp3(library.path(), "Podcast.mp3");
-    openAndScan();
-    clickConvert();
-    LossyFormatNoticeView* notice = dialogs().lossyNotice();
-    ASSERT_NE(notice, nullptr);
-    EXPECT_TRUE(notice->isModal());
-    if (c.tickDontShowAgain) QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
-    if (c.answer == Answer::continueButton)
-        click(notice->continueButton());
-    else
-        press(notice, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
-    ASSERT_TRUE(processEventsUntil([this] { return !dialogs().lossyNotice(); })) << "the notice stayed open";
-    waitForConversionToSettle();
-    ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
-    EXPECT_EQ(libraryFiles().count("Podcast_mono.wav"), c.converts ? 1u : 0u);
-    EXPECT_EQ(libraryFiles().size(), c.converts ? 2u : 1u);
-    const bool remembered = c.converts && c.tickDontShowAgain;
-    EXPECT_EQ(hideLossyFormatNotice(), remembered);
-
-    vm().setSelectedResultIDs({resultNamed("Podcast.mp3").id});
-    clickConvert();
-    EXPECT_EQ(dialogs().lossyNotice() != nullptr, !remembered) << "asked again unless remembered";
-    waitForConversionToSettle();
-    menuAction("Show Lossy Format Notice Again")->trigger();
-    EXPECT_FALSE(hideLossyFormatNotice());
-}
-
-INSTANTIATE_TEST_SUITE_P(Answers, LossyNoticeTest,
-                         ::testing::Values(LossyCase{"EscapeAfterTicking", true, Answer::escape, false},
-                                           LossyCase{"ContinueTicked", true, Answer::continueButton, true},
-                                           LossyCase{"ReturnUnticked", false, Answer::returnKey, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // Cancel leaves everything as it was; the next try asks again, and the
 // multichannel question follows the phase one; the conversion takes both
@@ -120,44 +70,77 @@ TEST_F(OptionDialogsTest, CancelOrAnswerEveryQuestionInTurn) {
     EXPECT_EQ(pcmFileInfo(library / "Surround_mono.wav").channels, 4);
 }
 
-struct DeletionCase {
+enum class Answer { escape, returnKey, button };  // button: "Continue" or "Delete Originals"
+
+struct QuestionCase {
     const char* name;
-    Answer answer;  // continueButton: "Delete Originals"
+    bool lossy;  // the notice before compressed files are written as WAV; else the question before deleting
+    bool tickDontShowAgain;
+    Answer answer;
     bool converts;
 };
 
-class DeletionQuestionTest : public OptionDialogsTest, public ::testing::WithParamInterface<DeletionCase> {};
+class QuestionAnswerTest : public OptionDialogsTest, public ::testing::WithParamInterface<QuestionCase> {};
 
+// Only a confirmed notice converts, and only a confirmed tick is remembered.
 // Only the explicit button deletes: the keys a slip presses keep every original.
-TEST_P(DeletionQuestionTest, OnlyTheDeleteButtonConverts) {
-    const DeletionCase& c = GetParam();
-    stereoWav("Take.wav", StereoKind::dualMono);
-    openAndScan();
-    AppSettings settings = vm().settings();
-    settings.originalFileHandling = OriginalFileHandling::deleteOriginals;
-    vm().overrideSettings(settings);
-    clickConvert();
-    QMessageBox* box = dialogs().deleteConfirmation();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
-    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
-    QAbstractButton* remove = deleteOriginalsButton();
-    ASSERT_NE(remove, nullptr);
-    if (c.answer == Answer::continueButton)
-        click(remove);
+TEST_P(QuestionAnswerTest, OnlyAConfirmedAnswerConverts) {
+    const QuestionCase& c = GetParam();
+    const std::string source = c.lossy ? "Podcast.mp3" : "Take.wav",
+                      output = c.lossy ? "Podcast_mono.wav" : "Take_mono.wav";
+    if (c.lossy)
+        writeDualMonoMp3(library.path(), source);
     else
-        press(box, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
-    ASSERT_TRUE(processEventsUntil([this] { return !dialogs().deleteConfirmation(); })) << "the question stayed";
+        stereoWav(source, StereoKind::dualMono);
+    openAndScan();
+    if (!c.lossy) vm().overrideSettings({.originalFileHandling = OriginalFileHandling::deleteOriginals});
+    clickConvert();
+    const auto shown = [&]() -> QDialog* {
+        return c.lossy ? static_cast<QDialog*>(dialogs().lossyNotice()) : dialogs().deleteConfirmation();
+    };
+    QDialog* dialog = shown();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isModal());
+    QAbstractButton* button = nullptr;
+    if (LossyFormatNoticeView* notice = dialogs().lossyNotice()) {
+        if (c.tickDontShowAgain) QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
+        button = notice->continueButton();
+    } else {
+        QMessageBox* box = dialogs().deleteConfirmation();
+        EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+        button = deleteOriginalsButton();
+    }
+    ASSERT_NE(button, nullptr);
+    if (c.answer == Answer::button)
+        click(button);
+    else
+        press(dialog, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
+    ASSERT_TRUE(processEventsUntil([&] { return !shown(); })) << "the question stayed open";
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
-    const auto expected = c.converts ? std::set<std::string>{"Take_mono.wav"} : std::set<std::string>{"Take.wav"};
-    EXPECT_EQ(libraryFiles(), expected);
+    EXPECT_EQ(libraryFiles().count(output), c.converts ? 1u : 0u);
+    EXPECT_EQ(libraryFiles().count(source), c.converts && !c.lossy ? 0u : 1u);
+    EXPECT_EQ(libraryFiles().size(), c.converts && c.lossy ? 2u : 1u);
+    if (!c.lossy) return;
+
+    const bool remembered = c.converts && c.tickDontShowAgain;
+    EXPECT_EQ(hideLossyFormatNotice(), remembered);
+    vm().setSelectedResultIDs({resultNamed(source).id});
+    clickConvert();
+    EXPECT_EQ(dialogs().lossyNotice() != nullptr, !remembered) << "asked again unless remembered";
+    waitForConversionToSettle();
+    menuAction("Show Lossy Format Notice Again")->trigger();
+    EXPECT_FALSE(hideLossyFormatNotice());
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, DeletionQuestionTest,
-                         ::testing::Values(DeletionCase{"Escape", Answer::escape, false},
-                                           DeletionCase{"Return", Answer::returnKey, false},
-                                           DeletionCase{"DeleteButton", Answer::continueButton, true}),
+INSTANTIATE_TEST_SUITE_P(Answers, QuestionAnswerTest,
+                         ::testing::Values(QuestionCase{"LossyEscapeAfterTicking", true, true, Answer::escape, false},
+                                           QuestionCase{"LossyContinueTicked", true, true, Answer::button, true},
+                                           QuestionCase{"LossyReturnUnticked", true, false, Answer::returnKey, true},
+                                           QuestionCase{"DeletionEscape", false, false, Answer::escape, false},
+                                           QuestionCase{"DeletionReturn", false, false, Answer::returnKey, false},
+                                           QuestionCase{"DeletionButton", false, false, Answer::button, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -267,16 +267,11 @@ struct StreamedIn {
 // own) land at their sorted rows, and every older row still shows its file.
 TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows) {
     const auto sizes = [](std::initializer_list<std::int64_t> list) { return std::vector<std::int64_t>(list); };
-    const ResultsTableOrder::Sort bySize{Model::sizeColumn, true};
+    const ResultsTableOrder::Sort bySize{Model::sizeColumn, true}, bySizeDown{Model::sizeColumn, false};
     const StreamedIn cases[] = {
         {bySize, sizes({30, 5, 20, 10, 40}), {1, 3}, sizes({5, 10, 20, 30, 40}), {0, 1}, 1},
         {bySize, sizes({7, 30, 20, 7}), {0, 1}, sizes({7, 7, 20, 30}), {0, 3}, 0},  // equal sizes by path
-        {ResultsTableOrder::Sort{Model::sizeColumn, false},
-         sizes({1, 30, 2, 20}),
-         {1, 3},
-         sizes({30, 20, 2, 1}),
-         {0, 1},
-         1},
+        {bySizeDown, sizes({1, 30, 2, 20}), {1, 3}, sizes({30, 20, 2, 1}), {0, 1}, 1},
         {std::nullopt, sizes({3, 1, 2}), {1}, sizes({3, 1, 2}), {1}, 0},  // unsorted: the list's order
     };
     for (const StreamedIn& c : cases) {

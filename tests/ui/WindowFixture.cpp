@@ -4,7 +4,6 @@
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "ui/DialogPresenter.h"
-#include "updates/AppUpdate.h"
 #include "updates/BuildInfo.h"
 
 #include <QDragEnterEvent>
@@ -13,14 +12,6 @@
 #include <algorithm>
 
 namespace twinfold::test {
-
-CannedResponse publishedVersion(const QString& version, const QString& notes) {
-    CannedResponse response;
-    response.body = encodeAppUpdate({version, 1, kDownloadURL, notes, QStringLiteral("2024-05-01")});
-    return response;
-}
-
-QString newerVersion() { return buildVersionString() + QStringLiteral(".1"); }
 
 WindowFixture::WindowFixture() {
     setSettingsStoreFile(QString::fromStdString((settingsDir / "settings.ini").string()));

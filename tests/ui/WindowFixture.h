@@ -37,13 +37,6 @@ namespace fs = std::filesystem;
 
 inline const PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
 
-inline const QString kDownloadURL = QStringLiteral("https://www.twinfold.example/get");
-
-// A published descriptor for `version`.
-CannedResponse publishedVersion(const QString& version, const QString& notes = QStringLiteral("Notes"));
-// A version newer than this build.
-QString newerVersion();
-
 class WindowFixture : public ::testing::Test {
 protected:
     WindowFixture();

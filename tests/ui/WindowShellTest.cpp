@@ -6,7 +6,10 @@
 #include "ui/TwinfoldApp.h"
 #include "ui/UpdateBannerView.h"
 #include "updates/BuildInfo.h"
+#include "support/FileTree.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QMessageBox>
@@ -123,45 +126,53 @@ TEST_F(WindowShellTest, MenuActionsAndAlerts) {
     EXPECT_TRUE(view().isShowingEmptyState());
 }
 
-struct ReportRow {
-    std::string chosen;  // relative to the library; empty for a cancelled dialog
-    bool json;
-    bool written;
-};
-
-// "Export Report…" writes every result where the user says, as CSV or
-// JSON by the name's extension; a file that cannot be written is named.
+// "Export Report…" writes every result where the user says, as CSV or JSON
+// by the name's extension, with the evidence (here of a pair that differs
+// in its last frame only); a file that cannot be written is named.
 TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays) {
-    stereoWav("Dual.wav", StereoKind::dualMono);
+    Channels c = stereo(StereoKind::dualMono, 3000, PcmEncoding::int16);
+    c[1][2999] = c[1][2999] > 0 ? 0 : 1.0 / 32768;
+    const fs::path take = library / "take, one.wav";
+    writePcm(take, kPcm16, c);
     openWindow();
     EXPECT_FALSE(window().exportReportAction()->isEnabled()) << "nothing to report yet";
     chooseLibrary();
     ASSERT_TRUE(window().exportReportAction()->isEnabled());
-    const ReportRow rows[] = {
-        {"report.csv", false, true},
-        {"report.JSON", true, true},
-        {"", false, false},
-        {"missing/report.csv", false, false},
-    };
-    for (const ReportRow& row : rows) {
-        SCOPED_TRACE(row.chosen);
-        const fs::path path = library / row.chosen;
+    for (const std::string chosen : {"report.csv", "report.JSON", "", "missing/report.csv"}) {
+        SCOPED_TRACE(chosen);
+        const fs::path path = library / chosen;
         window().setReportFileChooser([&](const SaveFileRequest& request) {
             EXPECT_EQ(request.filters.size(), 2);
-            return row.chosen.empty() ? std::nullopt : std::optional(path);
+            return chosen.empty() ? std::nullopt : std::optional(path);
         });
         window().exportReportAction()->trigger();
         auto* alert = window().findChild<QMessageBox*>();
-        EXPECT_EQ(alert != nullptr, !row.written && !row.chosen.empty());
+        EXPECT_EQ(alert != nullptr, chosen.starts_with("missing"));
         if (alert) {
             EXPECT_TRUE(alert->informativeText().contains(QString::fromStdString(path.string())));
             delete alert;
+            continue;
         }
-        if (!row.written) continue;
-        std::ifstream file(path);
-        const std::string text{std::istreambuf_iterator<char>(file), {}};
-        EXPECT_NE(text.find("Dual.wav"), std::string::npos);
-        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(text)).isNull(), !row.json);
+        if (chosen.empty()) continue;
+        const QByteArray text = QByteArray::fromStdString(fileText(path));
+        if (chosen.ends_with(".csv")) {
+            const QList<QByteArray> lines = text.split('\n');
+            ASSERT_GE(lines.size(), 2);
+            EXPECT_EQ(lines[0].trimmed(),
+                      "file,paired file,verdict,channels,sample rate,peak dBFS,RMS dBFS,correlation,"
+                      "max difference dBFS,first differing frame,max sum dBFS,pan gain dB,pan residual dB,evidence");
+            EXPECT_TRUE(lines[1].startsWith('"' + QByteArray::fromStdString(take.string()) + "\",,"))
+                << lines[1].toStdString();
+            EXPECT_TRUE(lines[1].contains(",2999,") && lines[1].contains("differ only from frame 2,999 on"))
+                << lines[1].toStdString();
+        } else {
+            const QJsonObject first = QJsonDocument::fromJson(text)["results"][0].toObject();
+            EXPECT_EQ(first["file"].toString().toStdString(), take.string());
+            EXPECT_EQ(first["channelCount"].toInt(), 2);
+            EXPECT_FALSE(first["verdict"].toString().isEmpty() || first["sentences"].toArray().isEmpty());
+            EXPECT_EQ(first["evidence"]["pair"]["firstDifferingFrame"].toInteger(), 2999);
+            EXPECT_EQ(first["evidence"]["channels"].toArray().size(), 2);
+        }
     }
 }
 

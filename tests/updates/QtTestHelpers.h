@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <ostream>
@@ -33,6 +35,7 @@ QFuture<T> finished(QFuture<T> future) {
         watcher.setFuture(future);
         if (!future.isFinished()) loop.exec();
     }
+    EXPECT_TRUE(future.isFinished()) << "the task did not end";
     return future;
 }
 

@@ -1,5 +1,8 @@
 #include "TestHttpServer.h"
 
+#include "updates/AppUpdate.h"
+#include "updates/BuildInfo.h"
+
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -21,6 +24,12 @@ QByteArray head(int status, qint64 contentLength, const QList<QPair<QByteArray, 
 }
 
 }  // namespace
+
+CannedResponse publishedVersion(const QString& version, const QString& notes, const QString& downloadURL) {
+    return {200, encodeAppUpdate({version, 1, downloadURL, notes, QStringLiteral("2024-05-01")})};
+}
+
+QString newerVersion(int step) { return buildVersionString() + "." + QString::number(step); }
 
 TestHttpServer::TestHttpServer() {
     if (!listener_.listen(QHostAddress::LocalHost))

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QString>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -34,6 +35,14 @@ struct ReceivedRequest {
     QByteArray path;
     QList<QByteArray> headerNames;  // lower-case
 };
+
+inline const QString kDownloadURL = QStringLiteral("https://www.twinfold.example/get");
+
+// The update server's answer publishing `version`.
+CannedResponse publishedVersion(const QString& version, const QString& notes = QStringLiteral("Notes"),
+                                const QString& downloadURL = kDownloadURL);
+// A version newer than this build: one more component is always newer.
+QString newerVersion(int step = 1);
 
 // A minimal HTTP/1.1 server on 127.0.0.1 that answers every request with the
 // current canned response and closes the connection.

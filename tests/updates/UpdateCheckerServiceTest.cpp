@@ -20,7 +20,7 @@ namespace {
 using test::CannedResponse;
 using test::TestHttpServer;
 
-const QString kNewer = buildVersionString() + ".1";  // one more component is always newer
+const QString kNewer = test::newerVersion();
 
 QByteArray descriptor(const QString& version, qint64 build = 42) {
     return encodeAppUpdate({version, build, "https://www.twinfold.example/download", "Notes", "2024-05-01"});
@@ -33,10 +33,7 @@ std::optional<AppUpdate> fetch(UpdateCheckerService& service) {
 }
 
 // What a failed fetch says, and for a refused document the kind of refusal.
-struct Failure {
-    std::string what;
-    std::optional<AppUpdateDecodeError::Kind> kind;
-};
+using Failure = std::pair<std::string, std::optional<AppUpdateDecodeError::Kind>>;
 
 Failure fetchFailure(UpdateCheckerService& service) {
     try {
@@ -147,9 +144,9 @@ TEST_F(UpdateCheckerServiceTest, EveryOtherAnswerIsRefused) {
         server.respondWith(row.response);
         const Failure failure = fetchFailure(service);
         if (!row.what.empty()) {
-            EXPECT_EQ(failure.what, row.what);
+            EXPECT_EQ(failure.first, row.what);
         }
-        EXPECT_EQ(failure.kind, row.kind);
+        EXPECT_EQ(failure.second, row.kind);
         EXPECT_EQ(server.requests().size(), before + 1) << "one request, no redirect followed over HTTP";
     }
     // Only the limit plus what the socket buffers held on the way ever left the server.
@@ -172,7 +169,7 @@ TEST_F(UpdateCheckerServiceTest, ARequestThatDragsOnEndsAtTheDeadline) {
         server.respondWith(response);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_EQ(fetchFailure(bounded).what, "The request timed out.");
+        EXPECT_EQ(fetchFailure(bounded).first, "The request timed out.");
         EXPECT_LT(clock.elapsed(), 2500);
     }
 }

@@ -17,15 +17,10 @@ namespace twinfold {
 namespace {
 
 using test::CannedResponse;
+using test::newerVersion;
+using test::publishedVersion;
 
 const CannedResponse kFailing{500};
-
-// Versions relative to this build, so the tests hold whatever it is numbered.
-QString newerVersion(int step) { return buildVersionString() + "." + QString::number(step); }
-
-CannedResponse published(const QString& version, const QString& downloadURL = "https://www.twinfold.example/get") {
-    return {200, encodeAppUpdate({version, 1, downloadURL, "Notes", "2024-05-01"})};
-}
 
 // Every test keeps its settings in its own file, never in the user's.
 class UpdateViewModelTest : public ::testing::Test {
@@ -56,11 +51,11 @@ TEST_F(UpdateViewModelTest, ChecksPublishTheResultAndOnlyUserChecksRaiseAlerts) 
         bool upToDateAlert;
         std::optional<QString> errorAlert;
     } cases[] = {
-        {true, published(newerVersion(1)), true, false, {}},
-        {true, published(buildVersionString()), false, false, {}},
+        {true, publishedVersion(newerVersion()), true, false, {}},
+        {true, publishedVersion(buildVersionString()), false, false, {}},
         {true, kFailing, false, false, {}},
-        {false, published(newerVersion(1)), true, false, {}},
-        {false, published(buildVersionString()), false, true, {}},
+        {false, publishedVersion(newerVersion()), true, false, {}},
+        {false, publishedVersion(buildVersionString()), false, true, {}},
         {false, kFailing, false, false, serverError},
     };
     for (const auto& c : cases) {
@@ -86,7 +81,7 @@ TEST_F(UpdateViewModelTest, ChecksPublishTheResultAndOnlyUserChecksRaiseAlerts) 
 
 TEST_F(UpdateViewModelTest, AFailedCheckKeepsTheOfferAndOnlyANegativeAnswerWithdrawsIt) {
     auto model = makeModel();
-    server.respondWith(published(newerVersion(1)));
+    server.respondWith(publishedVersion(newerVersion()));
     check(*model, true);
     QSignalSpy banner(model.get(), &UpdateViewModel::shouldShowBannerChanged);
     model->setBannerDismissed(true);
@@ -97,10 +92,10 @@ TEST_F(UpdateViewModelTest, AFailedCheckKeepsTheOfferAndOnlyANegativeAnswerWithd
     server.respondWith(kFailing);
     check(*model, false);
     ASSERT_TRUE(model->availableUpdate());
-    EXPECT_EQ(model->availableUpdate()->version, newerVersion(1));
+    EXPECT_EQ(model->availableUpdate()->version, newerVersion());
     EXPECT_TRUE(model->shouldShowBanner());
 
-    server.respondWith(published(buildVersionString()));
+    server.respondWith(publishedVersion(buildVersionString()));
     check(*model, true);
     EXPECT_FALSE(model->availableUpdate());
     EXPECT_FALSE(model->shouldShowBanner());
@@ -113,7 +108,7 @@ TEST_F(UpdateViewModelTest, ASkippedVersionSurvivesARestartUntilANewerOne) {
     AppSettings stored;
     stored.namingSuffix = "_single";
     saveAppSettings(stored);
-    server.respondWith(published(newerVersion(3)));
+    server.respondWith(publishedVersion(newerVersion(3)));
     {
         ScanViewModel scan(settings);
         auto first = makeModel();
@@ -134,7 +129,7 @@ TEST_F(UpdateViewModelTest, ASkippedVersionSurvivesARestartUntilANewerOne) {
     EXPECT_TRUE(relaunched.availableUpdate());
     EXPECT_FALSE(relaunched.shouldShowBanner());
     EXPECT_FALSE(relaunched.showUpToDate());  // an offer exists, merely skipped
-    server.respondWith(published(newerVersion(4)));
+    server.respondWith(publishedVersion(newerVersion(4)));
     check(relaunched, true);
     EXPECT_TRUE(relaunched.shouldShowBanner());
 }
@@ -168,7 +163,7 @@ TEST_F(UpdateViewModelTest, AskingWhileACheckRunsJoinsItInsteadOfSendingAnother)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
     EXPECT_EQ(server.requests().size(), 1);
 
-    server.answerHeld(published(buildVersionString()));
+    server.answerHeld(publishedVersion(buildVersionString()));
     for (QFuture<void>* future : {&launch, &asked, &askedAgain}) ASSERT_TRUE(test::finished(*future).isFinished());
     EXPECT_EQ(server.requests().size(), 1);
     EXPECT_FALSE(model->isChecking());
@@ -177,7 +172,7 @@ TEST_F(UpdateViewModelTest, AskingWhileACheckRunsJoinsItInsteadOfSendingAnother)
     EXPECT_TRUE(model->showUpToDate());
 
     // Once it is over, the next request goes out.
-    server.respondWith(published(buildVersionString()));
+    server.respondWith(publishedVersion(buildVersionString()));
     check(*model, true);
     EXPECT_EQ(server.requests().size(), 2);
 }
@@ -194,7 +189,7 @@ TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress) {
     };
     for (const auto& [downloadURL, opens] : cases) {
         SCOPED_TRACE(downloadURL.toStdString());
-        server.respondWith(published(newerVersion(1), downloadURL));
+        server.respondWith(publishedVersion(newerVersion(), "Notes", downloadURL));
         auto model = makeModel();
         QStringList opened;
         model->setUrlOpener([&](const QUrl& url) { opened.append(url.toString()); });
@@ -206,12 +201,10 @@ TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress) {
 }
 
 TEST_F(UpdateViewModelTest, LaunchCheckRunsSilentlyOnlyWhenEnabled) {
-    server.respondWith(published(buildVersionString()));
+    server.respondWith(publishedVersion(buildVersionString()));
     for (const bool enabled : {true, false}) {
         SCOPED_TRACE(enabled);
-        AppSettings settings;
-        settings.checkForUpdatesOnLaunch = enabled;
-        saveAppSettings(settings);
+        saveAppSettings({.checkForUpdatesOnLaunch = enabled});
         auto model = makeModel();
         const qsizetype before = server.requests().size();
         ASSERT_TRUE(test::finished(checkForUpdatesOnLaunch(*model)).isFinished());

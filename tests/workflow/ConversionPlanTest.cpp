@@ -19,10 +19,8 @@ struct PlanCase {
     const char* name;
     Source source;
     std::set<std::string> planned;  // output names
-    bool panInName = false;
-    bool normalize = false;
-    PhaseFixOption phase = PhaseFixOption::useLeft;
-    MultichannelConversionOption multichannel = MultichannelConversionOption::splitAllToMono;
+    AppSettings settings = {};
+    PlanOptions options = {};
 };
 
 void PrintTo(const PlanCase& c, std::ostream* out) { *out << c.name; }
@@ -71,10 +69,7 @@ TEST_P(ConversionPlanTest, WritesExactlyTheFilesItPlans) {
     TempDir dir;
     const ScanResult result = scanned(dir.path(), c.source);
     ASSERT_TRUE(result.isConvertible()) << result.statusText();
-    AppSettings settings;
-    settings.includePanInFilename = c.panInName;
-    settings.normalizationEnabled = c.normalize;
-    const ConversionPlan plan = planConversion({result}, settings, {c.phase, c.multichannel});
+    const ConversionPlan plan = planConversion({result}, c.settings, c.options);
     ASSERT_EQ(plan.items.size(), 1u);
     EXPECT_TRUE(plan.clashes().empty());
     std::set<std::string> planned;
@@ -84,7 +79,7 @@ TEST_P(ConversionPlanTest, WritesExactlyTheFilesItPlans) {
     const std::set<std::string> before = namesIn(dir.path());
     AudioConverterService converter;
     const std::atomic<bool> notCancelled{false};
-    const ConversionJob job{plan, settings};
+    const ConversionJob job{plan, c.settings};
     ConversionRunner runner(converter, job, notCancelled, {});
     ASSERT_TRUE(runner.run());
     std::set<std::string> written;
@@ -95,37 +90,29 @@ TEST_P(ConversionPlanTest, WritesExactlyTheFilesItPlans) {
     EXPECT_TRUE(OutputVerifier::prove(runner.proofs(), notCancelled));
 }
 
+const AppSettings kNormalised{.normalizationEnabled = true};
+const PlanOptions kSplitPhase{PhaseFixOption::splitToTwo},
+    kRemoveChannels{.multichannelOption = MultichannelConversionOption::removeRedundant};
+
 INSTANTIATE_TEST_SUITE_P(
     KindsAndOptions, ConversionPlanTest,
     ::testing::Values(
         PlanCase{"dual mono", Source::dualMono, {"S_mono.wav"}},
-        PlanCase{"dual mono normalised", Source::dualMono, {"S_mono.wav"}, false, true},
+        PlanCase{"dual mono normalised", Source::dualMono, {"S_mono.wav"}, kNormalised},
         PlanCase{"panned", Source::panned, {"S_mono.wav"}},
-        PlanCase{"panned with pan in name", Source::panned, {"S_mono_50L.wav"}, true},
+        PlanCase{"panned with pan in name", Source::panned, {"S_mono_50L.wav"}, {.includePanInFilename = true}},
         PlanCase{"left silent", Source::leftSilent, {"S_mono.wav"}},
-        PlanCase{
-            "phase inverted, right", Source::phaseInverted, {"S_mono.wav"}, false, false, PhaseFixOption::useRight},
-        PlanCase{"phase inverted, split",
-                 Source::phaseInverted,
-                 {"S_mono_L.wav", "S_mono_R.wav"},
-                 false,
-                 false,
-                 PhaseFixOption::splitToTwo},
+        PlanCase{"phase inverted, right", Source::phaseInverted, {"S_mono.wav"}, {}, {PhaseFixOption::useRight}},
+        PlanCase{"phase inverted, split", Source::phaseInverted, {"S_mono_L.wav", "S_mono_R.wav"}, {}, kSplitPhase},
         PlanCase{"split pair", Source::pairWav, {"K_mono.wav"}},
-        PlanCase{"split pair normalised", Source::pairWav, {"K_mono.wav"}, false, true},
+        PlanCase{"split pair normalised", Source::pairWav, {"K_mono.wav"}, kNormalised},
         PlanCase{"lossy pair copied", Source::pairMp3, {"K_mono.mp3"}},
-        PlanCase{"lossy pair normalised", Source::pairMp3, {"K_mono.wav"}, false, true},
+        PlanCase{"lossy pair normalised", Source::pairMp3, {"K_mono.wav"}, kNormalised},
         PlanCase{"six channels split",
                  Source::sixChannels,
                  {"S_mono_ch1_L.wav", "S_mono_ch2_R.wav", "S_mono_ch3_C.wav", "S_mono_ch4_LFE.wav", "S_mono_ch5_Ls.wav",
                   "S_mono_ch6_Rs.wav"}},
-        PlanCase{"six channels reduced",
-                 Source::sixChannels,
-                 {"S_mono.wav"},
-                 false,
-                 false,
-                 PhaseFixOption::useLeft,
-                 MultichannelConversionOption::removeRedundant}));
+        PlanCase{"six channels reduced", Source::sixChannels, {"S_mono.wav"}, {}, kRemoveChannels}));
 
 // Two sources to one name, a taken name, a name too long and an output onto
 // its own source are all found at once, before anything is written.

@@ -133,32 +133,6 @@ INSTANTIATE_TEST_SUITE_P(
                       MissingAnswerCase{"Deletion", [](ConversionAnswers& a) { a.deletionConfirmed = false; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(QuestionsTest, AnsweredRequestConvertsWithItsChoices) {
-    vm->toggleSelection(resultNamed("song.mp3").id);
-    ConversionAnswers answers = allAnswered();
-    answers.phaseFix = PhaseFixOption::splitToTwo;
-    answers.multichannel = MultichannelConversionOption::removeRedundant;
-    answers.lossyAcknowledged = false;  // not asked: no compressed file is selected
-    finished(convertSelected(answers));
-    ASSERT_FALSE(vm->errorMessage().has_value()) << *vm->errorMessage();
-    EXPECT_EQ(convertedOutputs(),
-              (std::vector<fs::path>{dir / "flip_mono_L.wav", dir / "flip_mono_R.wav", dir / "six_mono.wav"}));
-    EXPECT_EQ(pcmFileInfo(dir / "six_mono.wav").channels, 4);
-    EXPECT_EQ(originalsLeft(), std::vector<std::string>{"song.mp3"});
-}
-
-TEST_F(ConversionWorkflowTest, AHiddenNoticeIsNotAskedAndTheDecodedOutputIsProven) {
-    writeDualMonoMp3(dir.path(), "song.mp3");
-    scanFolder();
-    vm->setLossyNoticeHidden(true);
-    setPolicy(OriginalFileHandling::deleteOriginals);
-    ConversionAnswers answers = allAnswered();
-    answers.lossyAcknowledged = false;
-    finished(convertSelected(answers));
-    EXPECT_EQ(convertedOutputs(), std::vector<fs::path>{dir / "song_mono.wav"});
-    EXPECT_FALSE(fs::exists(dir / "song.mp3"));  // the decoded output passed the read-back check
-}
-
 // A name taken while the conversion runs stops it there, with every
 // original in place and the selection kept.
 TEST_F(ConversionWorkflowTest, TheFirstErrorStopsTheRunAndKeepsTheSelection) {

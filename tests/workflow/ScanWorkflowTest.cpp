@@ -1,7 +1,6 @@
 #include "WorkflowFixture.h"
 
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include <future>
 #include <memory>
 #include <set>
-#include <thread>
 #include <tuple>
 
 namespace twinfold::test {
@@ -225,12 +223,6 @@ INSTANTIATE_TEST_SUITE_P(Moments, CancelBeforeServiceTest,
                                     (std::get<1>(info.param) == EndedBy::cancel ? "Cancelled" : "Replaced");
                          });
 
-}  // namespace
-}  // namespace twinfold::test
-
-namespace twinfold::test {
-namespace {
-
 // Rows arrive while the scan runs, each batch merged into the order the
 // window chose; the selection is made once the scan has completed.
 TEST_F(ScanWorkflowTest, ResultsStreamInTheChosenOrderAndAreSelectedAtTheEnd) {
@@ -250,38 +242,6 @@ TEST_F(ScanWorkflowTest, ResultsStreamInTheChosenOrderAndAreSelectedAtTheEnd) {
     EXPECT_TRUE(std::is_sorted(names.rbegin(), names.rend()));
     EXPECT_EQ(vm->selectedResultIDs().size(), 12u);
     EXPECT_EQ(vm->scanState(), ScanState::completed());
-}
-
-// The rescan of an unchanged folder (as after a conversion) reads no audio
-// and shows the same verdicts; a changed file is read again.
-TEST_F(ScanWorkflowTest, ARescanReadsOnlyWhatChanged) {
-    wav(dir / "a.wav", StereoKind::dualMono);
-    wav(dir / "b.wav", StereoKind::trueStereo);
-    ScanViewModel::ScanOptions options;
-    options.cacheSettleSeconds = 0;
-    options.jobs = 2;
-    vm->setScanOptions(options);
-    std::vector<std::uint64_t> opened;
-    vm->setScanHooks({{}, {}, [&](std::uint64_t n) { opened.push_back(n); }});
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    // Results arrive in the order the workers finish; the table orders them.
-    auto sortedNames = [this] {
-        std::vector<std::string> names = resultNames();
-        std::sort(names.begin(), names.end());
-        return names;
-    };
-    scanFolder();
-    const std::vector<std::string> before = sortedNames();
-    scanFolder();
-    EXPECT_EQ(sortedNames(), before);
-    EXPECT_TRUE(resultNamed("a.wav").isDualMono);
-    ::chmod((dir / "b.wav").c_str(), 0600);
-    scanFolder();
-    EXPECT_EQ(opened, (std::vector<std::uint64_t>{2, 0, 1}));
-    options.useCache = false;
-    vm->setScanOptions(options);
-    scanFolder();
-    EXPECT_EQ(opened.back(), 2u);
 }
 
 }  // namespace

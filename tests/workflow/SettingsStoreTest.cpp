@@ -8,7 +8,6 @@
 #include <QStandardPaths>
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -29,32 +28,24 @@ protected:
 };
 
 AppSettings customRecord() {
-    AppSettings s;
-    s.namingSuffix = "_M \"1\" \\ \n\t\x01 \xC3\xA9";
-    s.originalFileHandling = OriginalFileHandling::leaveInPlace;
-    s.normalizationEnabled = true;
-    s.normalizationTargetdBFS = 3.0f;
-    s.silenceThresholddBFS = 0.0f;
-    s.includePanInFilename = true;
-    s.nameSplitsByTrackName = true;
-    s.checkForUpdatesOnLaunch = false;
-    s.skippedUpdateVersion = "2.1.0";
-    s.resultsSortColumn = "size";
-    s.resultsSortAscending = false;
-    s.showFolderColumn = false;
-    return s;
+    return {.namingSuffix = "_M \"1\" \\ \n\t\x01 \xC3\xA9",
+            .originalFileHandling = OriginalFileHandling::leaveInPlace,
+            .normalizationEnabled = true,
+            .normalizationTargetdBFS = 3.0f,
+            .silenceThresholddBFS = 0.0f,
+            .includePanInFilename = true,
+            .nameSplitsByTrackName = true,
+            .checkForUpdatesOnLaunch = false,
+            .skippedUpdateVersion = "2.1.0",
+            .resultsSortColumn = "size",
+            .resultsSortAscending = false,
+            .showFolderColumn = false};
 }
 
 struct DecodeCase {
     const char* json;
     std::optional<AppSettings> expected;  // nullopt: the decode fails
 };
-
-AppSettings with(void (*change)(AppSettings&)) {
-    AppSettings s;
-    change(s);
-    return s;
-}
 
 class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -65,21 +56,18 @@ TEST_P(DecodeTest, DecodesOrFailsAsAWhole) {
 INSTANTIATE_TEST_SUITE_P(
     Documents, DecodeTest,
     ::testing::Values(
-        DecodeCase{"{}", AppSettings{}},
-        DecodeCase{R"({"namingSuffix":"_m"})", with([](AppSettings& s) { s.namingSuffix = "_m"; })},
+        DecodeCase{"{}", AppSettings{}}, DecodeCase{R"({"namingSuffix":"_m"})", AppSettings{.namingSuffix = "_m"}},
         DecodeCase{R"({"originalFileHandling":"Delete originals"})",
-                   with([](AppSettings& s) { s.originalFileHandling = OriginalFileHandling::deleteOriginals; })},
+                   AppSettings{.originalFileHandling = OriginalFileHandling::deleteOriginals}},
         DecodeCase{R"({"originalFileHandling":"delete"})", {}}, DecodeCase{R"({"normalizationEnabled":"true"})", {}},
         DecodeCase{R"({"normalizationEnabled":1})", {}}, DecodeCase{R"({"normalizationTargetdBFS":"-3"})", {}},
         DecodeCase{R"({"namingSuffix":5})", {}}, DecodeCase{R"({"skippedUpdateVersion":2})", {}},
         DecodeCase{R"({"silenceThresholddBFS":1e300})", {}},
         DecodeCase{R"({"namingSuffix":null,"skippedUpdateVersion":null,"normalizationEnabled":null})", AppSettings{}},
-        DecodeCase{R"({"normalizationTargetdBFS":3,"silenceThresholddBFS":0})", with([](AppSettings& s) {
-                       s.normalizationTargetdBFS = 3.0f;
-                       s.silenceThresholddBFS = 0.0f;
-                   })},
+        DecodeCase{R"({"normalizationTargetdBFS":3,"silenceThresholddBFS":0})",
+                   AppSettings{.normalizationTargetdBFS = 3.0f, .silenceThresholddBFS = 0.0f}},
         DecodeCase{R"({"skippedUpdateVersion":"2.0","somethingNewer":[1]})",
-                   with([](AppSettings& s) { s.skippedUpdateVersion = "2.0"; })},
+                   AppSettings{.skippedUpdateVersion = "2.0"}},
         DecodeCase{"[]", {}}, DecodeCase{"", {}}, DecodeCase{"{\"namingSuffix\":", {}}));
 
 TEST_F(SettingsStoreTest, UndecodableRecordLoadsAsDefaultsAndStaysStored) {
@@ -95,18 +83,14 @@ TEST(SettingsEncoding, MembersInDeclarationOrderWithoutAbsentVersion) {
               R"("normalizationEnabled":false,"normalizationTargetdBFS":-6,"silenceThresholddBFS":-96,)"
               R"("includePanInFilename":false,"nameSplitsByTrackName":false,"checkForUpdatesOnLaunch":true,)"
               R"("resultsSortColumn":"filename","resultsSortAscending":true,"showFolderColumn":true})");
-    AppSettings s;
-    s.skippedUpdateVersion = "1.2";
-    EXPECT_TRUE(encodeAppSettings(s).contains(
-        R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2","resultsSortColumn")"));
+    EXPECT_TRUE(encodeAppSettings({.skippedUpdateVersion = "1.2"})
+                    .contains(R"("checkForUpdatesOnLaunch":true,"skippedUpdateVersion":"1.2","resultsSortColumn")"));
 }
 
 // Floats that need every one of their nine digits, and the extremes.
 TEST(SettingsEncoding, FloatsSurviveToTheBit) {
     for (const float value : {0.1f, -6.0206f, 1.17549435e-38f, 1.4e-45f, 3.40282347e38f, -96.0f}) {
-        AppSettings s;
-        s.normalizationTargetdBFS = value;
-        const auto back = decodeAppSettings(encodeAppSettings(s));
+        const auto back = decodeAppSettings(encodeAppSettings({.normalizationTargetdBFS = value}));
         ASSERT_TRUE(back) << value;
         EXPECT_EQ(std::bit_cast<std::uint32_t>(back->normalizationTargetdBFS), std::bit_cast<std::uint32_t>(value));
     }
@@ -117,8 +101,7 @@ TEST_F(SettingsStoreTest, SaveThenLoadReturnsTheSameRecordBesideTheLossyNoticeFl
     EXPECT_FALSE(hideLossyFormatNotice());
     saveAppSettings(customRecord());
     EXPECT_EQ(loadAppSettings(), customRecord());
-    AppSettings withoutVersion;
-    withoutVersion.originalFileHandling = OriginalFileHandling::deleteOriginals;
+    const AppSettings withoutVersion{.originalFileHandling = OriginalFileHandling::deleteOriginals};
     saveAppSettings(withoutVersion);
     setHideLossyFormatNotice(true);
     EXPECT_TRUE(hideLossyFormatNotice());
@@ -128,11 +111,8 @@ TEST_F(SettingsStoreTest, SaveThenLoadReturnsTheSameRecordBesideTheLossyNoticeFl
 
 TEST_F(SettingsStoreTest, UnencodableRecordLeavesTheStoredOneInPlace) {
     saveAppSettings(customRecord());
-    AppSettings notUtf8;
-    notUtf8.namingSuffix = "_\xFF";
-    AppSettings notFinite;
-    notFinite.normalizationTargetdBFS = std::numeric_limits<float>::quiet_NaN();
-    for (const auto& s : {notUtf8, notFinite}) {
+    for (const AppSettings& s : {AppSettings{.namingSuffix = "_\xFF"},
+                                 AppSettings{.normalizationTargetdBFS = std::numeric_limits<float>::quiet_NaN()}}) {
         EXPECT_TRUE(encodeAppSettings(s).isEmpty());
         saveAppSettings(s);
         EXPECT_EQ(loadAppSettings(), customRecord());

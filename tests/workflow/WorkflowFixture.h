@@ -4,6 +4,7 @@
 // folder, with writers for the kinds of files the scanner classifies and
 // helpers to wait for the view model's futures.
 
+#include "QtTestHelpers.h"
 #include "support/CompressedFixtures.h"
 #include "support/FileTree.h"
 #include "support/PcmFixtures.h"
@@ -14,15 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QFutureWatcher>
-#include <QTimer>
-
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,20 +23,6 @@
 namespace twinfold::test {
 
 namespace fs = std::filesystem;
-
-// Runs the event loop until the future has finished (30 s guard against a hang).
-inline QFuture<void> finished(QFuture<void> future) {
-    if (!future.isFinished()) {
-        QEventLoop loop;
-        QFutureWatcher<void> watcher;
-        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(std::chrono::seconds(30), &loop, &QEventLoop::quit);
-        watcher.setFuture(future);
-        if (!future.isFinished()) loop.exec();
-    }
-    EXPECT_TRUE(future.isFinished()) << "the task did not end";
-    return future;
-}
 
 class WorkflowFixture : public ::testing::Test {
 protected:

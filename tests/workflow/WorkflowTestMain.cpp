@@ -6,8 +6,9 @@
 
 #include <cstdlib>
 
-// The view model's tasks report back through the event loop, so every test
-// runs inside a QCoreApplication.
+// The view model's tasks, the network replies and QProcess report back through
+// the event loop, so every test runs inside a QCoreApplication. The workflow,
+// update and command-line tests share this main.
 int main(int argc, char** argv) {
     // Scans use the analysis cache; the user's own must not fill with test files.
     const twinfold::test::TempDir cacheHome;
