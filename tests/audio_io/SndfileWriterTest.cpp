@@ -116,7 +116,9 @@ TEST_P(WriterFloatTest, SamplesAreStoredAsTheyAre) {
     writer->close();
 
     EXPECT_EQ(test::pcmFileInfo(path).format & SF_FORMAT_SUBMASK, bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
-    if (aiff) EXPECT_EQ(test::fileText(path).substr(8, 4), "AIFC");  // plain AIFF has no floats
+    if (aiff) {
+        EXPECT_EQ(test::fileText(path).substr(8, 4), "AIFC");  // plain AIFF has no floats
+    }
     std::vector<std::uint64_t> stored;
     const auto read = test::readDoubles(path);
     for (double v : read[0]) stored.push_back(std::bit_cast<std::uint64_t>(v));
