@@ -33,7 +33,10 @@ Shell sh(const std::string& command) {
     return run;
 }
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const fs::path& path) {
+    std::string text = "'";
+    return text.append(path.native()).append("'");
+}
 
 std::string read(const fs::path& path) {
     std::ifstream in(path);
