@@ -79,9 +79,15 @@ std::string ScanResult::differenceText() const {
     return "differs by " + std::to_string(int(std::lround(panResidual->relativedB))) + " dB";
 }
 
+// On the path's text, without building its parts: asked of every result
+// when a scan ends, and of every row when the table sorts.
 bool ScanResult::isInBackupFolder() const {
-    for (const auto& part : fileInfo.path.parent_path()) {
-        if (part.string().starts_with("Twinfold Backup ")) return true;
+    constexpr std::string_view prefix = "Twinfold Backup ";
+    const std::string_view path = fileInfo.path.native();
+    const std::size_t fileName = path.find_last_of('/');  // folders end before it
+    if (fileName == std::string_view::npos) return false;
+    for (std::size_t at = path.find(prefix); at < fileName; at = path.find(prefix, at + 1)) {
+        if (at == 0 || path[at - 1] == '/') return true;
     }
     return false;
 }

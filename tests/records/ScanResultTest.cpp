@@ -109,5 +109,23 @@ TEST(ChannelAnalysisTest, PeakText) {
     }
 }
 
+// Only a folder of the path counts, and only when its whole name starts so.
+TEST(ScanResultTest, BackupFolderAnywhereAboveTheFile) {
+    const std::pair<const char*, bool> rows[] = {
+        {"/music/Twinfold Backup 2025-03-07 14:05/Take.wav", true},
+        {"/music/Twinfold Backup 2025-03-07 14:05/drums/Take.wav", true},
+        {"Twinfold Backup 1/Take.wav", true},
+        {"/music/Twinfold Backup 1.wav", false},
+        {"/music/My Twinfold Backup 1/Take.wav", false},
+        {"/music/Twinfold Backup/Take.wav", false},
+        {"Take.wav", false},
+    };
+    for (const auto& [path, inBackup] : rows) {
+        ScanResult result;
+        result.fileInfo.path = path;
+        EXPECT_EQ(result.isInBackupFolder(), inBackup) << path;
+    }
+}
+
 }  // namespace
 }  // namespace twinfold
