@@ -209,33 +209,61 @@ bool areResultsOf(const CacheItem& item, const std::vector<ScanResult>& results)
 // One range query over the item paths' span (the primary key's order) is
 // far cheaper than a query per file.
 void AnalysisCache::prefetch(const std::vector<CacheItem>& items) {
-    if (items.empty()) return;
     std::lock_guard lock(mutex_);
-    if (!db_) return;
-    const auto [low, high] =
-        std::minmax_element(items.begin(), items.end(),
-                            [](const CacheItem& a, const CacheItem& b) { return a.path.native() < b.path.native(); });
+    const std::string* low = nullptr;
+    const std::string* high = nullptr;
+    for (const CacheItem& item : items) {
+        const std::string& path = item.path.native();
+        const bool read = std::any_of(prefetchedFolders_.begin(), prefetchedFolders_.end(),
+                                      [&](const std::string& folder) { return path.starts_with(folder); });
+        if (read) continue;
+        if (!low || path < *low) low = &path;
+        if (!high || path > *high) high = &path;
+    }
+    if (low && db_) readRange(*low, *high, true);
+}
+
+void AnalysisCache::prefetchFolders(const std::vector<fs::path>& folders) {
+    std::lock_guard lock(mutex_);
+    for (const fs::path& folder : folders) {
+        if (!db_) return;
+        std::string low = folder.native();
+        if (low.empty()) continue;
+        if (low.back() != '/') low += '/';
+        // Every path below the folder sorts from "folder/" up to "folder0".
+        std::string high = low;
+        high.back() = '/' + 1;
+        if (readRange(low, high, false)) prefetchedFolders_.push_back(std::move(low));
+    }
+}
+
+// Adds the entries whose path lies from `low` to `high` to the prefetched
+// ones (under the lock); false when the database failed.
+bool AnalysisCache::readRange(const std::string& low, const std::string& high, bool highIncluded) {
+    const char* query = highIncluded ? "SELECT path, partner, key, payload FROM results WHERE path BETWEEN ?1 AND ?2"
+                                     : "SELECT path, partner, key, payload FROM results WHERE path >= ?1 AND path < ?2";
     sqlite3_stmt* range = nullptr;
-    int code = sqlite3_prepare_v2(db_, "SELECT path, partner, key, payload FROM results WHERE path BETWEEN ?1 AND ?2",
-                                  -1, &range, nullptr);
-    std::unordered_map<std::uint64_t, std::string> entries;
+    int code = sqlite3_prepare_v2(db_, query, -1, &range, nullptr);
+    if (!prefetched_) prefetched_.emplace();
     if (code == SQLITE_OK) {
-        bindText(range, 1, low->path.native());
-        bindText(range, 2, high->path.native());
+        bindText(range, 1, low);
+        bindText(range, 2, high);
         while ((code = sqlite3_step(range)) == SQLITE_ROW) {
             const std::string_view key = columnBytes(range, 2);
             const std::string_view payload = columnBytes(range, 3);
             std::string entry;
             entry.reserve(key.size() + payload.size());
             entry.append(key).append(payload);
-            entries.emplace(entryHash(columnBytes(range, 0), columnBytes(range, 1)), std::move(entry));
+            prefetched_->emplace(entryHash(columnBytes(range, 0), columnBytes(range, 1)), std::move(entry));
         }
     }
     sqlite3_finalize(range);
-    if (code == SQLITE_DONE)
-        prefetched_ = std::move(entries);
-    else
-        handle(code);
+    if (code == SQLITE_DONE) return true;
+    // Lookups go to the database, or miss if it was closed.
+    prefetched_.reset();
+    prefetchedFolders_.clear();
+    handle(code);
+    return false;
 }
 
 std::optional<std::vector<ScanResult>> AnalysisCache::lookup(const CacheItem& item, const ItemStamps& stamps) {

@@ -72,7 +72,11 @@ public:
     // Reads every entry that can belong to `items` in one pass, so that their
     // lookups need no query each; an item it did not find then misses at once.
     // Each entry read answers one lookup (a scan looks each item up once).
+    // Items below a folder already read (prefetchFolders) need no second read.
     void prefetch(const std::vector<CacheItem>& items);
+    // Reads every entry of a file below the folders, so that it can be done
+    // while they are listed.
+    void prefetchFolders(const std::vector<std::filesystem::path>& folders);
 
     // The cached results when the entry matches the stamps exactly; record
     // identifiers are fresh and the identities are the files' current ones.
@@ -124,6 +128,8 @@ private:
     // checks the key and the paths of what it decodes); each is taken out
     // (under the lock) by its lookup.
     std::optional<std::unordered_map<std::uint64_t, std::string>> prefetched_;
+    std::vector<std::string> prefetchedFolders_;  // each ending in '/'
+    bool readRange(const std::string& low, const std::string& high, bool highIncluded);
     std::vector<Pending> pending_;
     std::chrono::steady_clock::time_point lastCommit_ = std::chrono::steady_clock::now();
 };

@@ -59,16 +59,27 @@ std::unique_ptr<AnalysisCache> openAnalysisCache(const LibraryScanOptions& optio
     return std::make_unique<AnalysisCache>(std::move(cache));
 }
 
+FolderPrefetch::FolderPrefetch(AnalysisCache* cache, const std::vector<fs::path>& folders) {
+    if (cache && !folders.empty()) thread_ = std::thread([cache, folders] { cache->prefetchFolders(folders); });
+}
+
+FolderPrefetch::~FolderPrefetch() {
+    if (thread_.joinable()) thread_.join();
+}
+
 void scanLibrary(const std::vector<fs::path>& files, const std::vector<fs::path>& folders,
                  const LibraryScanOptions& options, const ResultSink& sink, const std::atomic<bool>* stop) {
     FileScannerService scanner;
+    const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
     std::vector<fs::path> paths = files;
-    for (const fs::path& folder : folders) {
-        std::vector<fs::path> listed = scanner.scanDirectory(folder, {}, stop);
-        paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+    {
+        const FolderPrefetch prefetch(cache.get(), folders);
+        for (const fs::path& folder : folders) {
+            std::vector<fs::path> listed = scanner.scanDirectory(folder, {}, stop);
+            paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+        }
     }
     std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(std::move(paths)));
-    const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
     AudioAnalyzerService analyzer(options.silenceThresholdLinear);
     analyzer.analyzeQueue(std::move(items), {options.jobs, cache.get()}, sink, stop);
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace twinfold {
@@ -37,6 +38,19 @@ std::vector<CacheItem> analysisItems(std::vector<std::filesystem::path> paths);
 
 // The cache the options ask for, or null when they ask for none.
 std::unique_ptr<AnalysisCache> openAnalysisCache(const LibraryScanOptions& options);
+
+// Reads the cache's entries for the folders on a thread of its own while
+// the caller lists them (the two take about as long); joined when it ends.
+class FolderPrefetch {
+public:
+    FolderPrefetch(AnalysisCache* cache, const std::vector<std::filesystem::path>& folders);
+    ~FolderPrefetch();
+    FolderPrefetch(const FolderPrefetch&) = delete;
+    FolderPrefetch& operator=(const FolderPrefetch&) = delete;
+
+private:
+    std::thread thread_;
+};
 
 // Scans `files` and every audio file under `folders`, calling `sink` with
 // each result as it is ready (on a worker thread; calls never overlap).

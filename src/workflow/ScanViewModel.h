@@ -92,6 +92,8 @@ class QPromise;
 
 namespace twinfold {
 
+class AnalysisCache;
+
 class AudioAnalyzerService;
 class AudioConverterService;
 class FileScannerService;
@@ -288,7 +290,8 @@ private:
     void cancelScanTask();
     void cancelConversionTask();
     static void scanTaskBody(const TaskLink& link, const ScanSources& sources);
-    static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> paths);
+    static void analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> paths,
+                             AnalysisCache* cache);
     std::vector<ScanResult> convertibleAmong(const std::set<Uuid>& selection) const;
     void refuseConversion(const std::string& reason);
     QFuture<void> startPlannedConversion(ConversionPlan plan);

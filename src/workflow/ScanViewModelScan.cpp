@@ -18,6 +18,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+LibraryScanOptions libraryOptions(const ScanViewModel::ScanOptions& options, float silenceThreshold) {
+    LibraryScanOptions library;
+    library.silenceThresholdLinear = silenceThreshold;
+    library.jobs = options.jobs;
+    library.useCache = options.useCache;
+    if (options.cacheFile) library.cacheFile = *options.cacheFile;
+    library.cacheSettleTime =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(options.cacheSettleSeconds));
+    return library;
+}
+
 bool isSupportedFile(const fs::path& path) {
     const std::string name = path.filename().string();
     return hasSupportedExtension(name);
@@ -147,14 +158,20 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
         });
     };
     try {
+        const LibraryScanOptions options = libraryOptions(sources.options, sources.analyzer->silenceThresholdLinear());
+        const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
         std::vector<Path> paths = sources.files;
-        for (const Path& folder : sources.folders) {
-            if (sources.hooks.beforeListing) sources.hooks.beforeListing(folder);
-            std::vector<Path> listed = scanner.scanDirectory(folder, found, &link.token());
-            if (link.isCancelled()) return;
-            paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+        {
+            const FolderPrefetch prefetch(cache.get(), sources.folders);
+            for (const Path& folder : sources.folders) {
+                if (sources.hooks.beforeListing) sources.hooks.beforeListing(folder);
+                std::vector<Path> listed = scanner.scanDirectory(folder, found, &link.token());
+                if (link.isCancelled()) return;
+                paths.insert(paths.end(), std::make_move_iterator(listed.begin()),
+                             std::make_move_iterator(listed.end()));
+            }
         }
-        analyzeFiles(link, sources, withoutDuplicatePaths(std::move(paths)));
+        analyzeFiles(link, sources, withoutDuplicatePaths(std::move(paths)), cache.get());
     } catch (const std::exception& error) {
         if (link.isCancelled()) return;
         link.finish([message = std::string(error.what())](ScanViewModel& vm) {
@@ -165,17 +182,6 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
 }
 
 namespace {
-
-LibraryScanOptions libraryOptions(const ScanViewModel::ScanOptions& options, float silenceThreshold) {
-    LibraryScanOptions library;
-    library.silenceThresholdLinear = silenceThreshold;
-    library.jobs = options.jobs;
-    library.useCache = options.useCache;
-    if (options.cacheFile) library.cacheFile = *options.cacheFile;
-    library.cacheSettleTime =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(options.cacheSettleSeconds));
-    return library;
-}
 
 // Results gathered on the analysis workers and handed to the GUI thread in
 // batches, at most one per interval: enough to fill the table as it goes,
@@ -210,7 +216,12 @@ public:
         ++done_;
         bytes_ += double(std::max<std::int64_t>(result.fileInfo.fileSize, 0));
         pending_.push_back(std::move(result));
-        if (Clock::now() - lastPost_ >= std::chrono::duration<double>(ScanViewModel::resultBatchInterval)) postLocked();
+        // A large batch goes at once, so the GUI thread lists results while
+        // the workers go on instead of taking them all after the last; each
+        // at least a quarter of what is done, so their number stays small.
+        const bool large = pending_.size() >= std::max<std::size_t>(minimumLargeBatch, done_ / 4);
+        if (large || Clock::now() - lastPost_ >= std::chrono::duration<double>(ScanViewModel::resultBatchInterval))
+            postLocked();
     }
     // The rest, before the scan reports its end.
     void flush() {
@@ -237,6 +248,7 @@ private:
         post_(std::exchange(pending_, std::move(next)), std::move(state), spare_);
     }
 
+    static constexpr std::size_t minimumLargeBatch = 1024;
     const std::size_t total_;
     Post post_;
     std::mutex mutex_;
@@ -252,7 +264,8 @@ private:
 
 // Single files first, then the split pairs, on a pool of workers; results
 // are published as they finish and selected once the scan has completed.
-void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> paths) {
+void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& sources, std::vector<Path> paths,
+                                 AnalysisCache* cache) {
     auto complete = [](ScanViewModel& vm) {
         vm.publish(vm.scanState_, ScanState::completed(), &ScanViewModel::scanStateChanged);
     };
@@ -261,7 +274,6 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
     if (link.isCancelled()) return;
     AudioAnalyzerService& analyzer = *sources.analyzer;
     const LibraryScanOptions options = libraryOptions(sources.options, analyzer.silenceThresholdLinear());
-    const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
     ResultStream stream(
         items.size(), [&link](ResultStream::Batch batch, ScanState state, std::shared_ptr<ResultStream::Spare> spare) {
             link.post([batch = std::move(batch), state = std::move(state), spare](ScanViewModel& vm) mutable {
@@ -271,7 +283,7 @@ void ScanViewModel::analyzeFiles(const TaskLink& link, const ScanSources& source
         });
     if (sources.hooks.beforeAnalysis) sources.hooks.beforeAnalysis();
     analyzer.analyzeQueue(
-        std::move(items), {options.jobs, cache.get()}, [&](ScanResult result) { stream.add(std::move(result)); },
+        std::move(items), {options.jobs, cache}, [&](ScanResult result) { stream.add(std::move(result)); },
         &link.token());
     if (sources.hooks.afterAnalysis) sources.hooks.afterAnalysis(analyzer.filesOpened());
     if (link.isCancelled()) return;

@@ -58,8 +58,11 @@ protected:
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
 
-    Scan scan(bool useCache = true, std::uint32_t version = AudioAnalyzerService::analyserVersion) {
-        std::vector<fs::path> files;
+    // `beside`: files named besides the folder's; `listedFolder`: the cache
+    // reads the folder's entries first, as while a scan lists it.
+    Scan scan(bool useCache = true, std::uint32_t version = AudioAnalyzerService::analyserVersion,
+              const std::vector<fs::path>& beside = {}, bool listedFolder = false) {
+        std::vector<fs::path> files = beside;
         for (const auto& entry : fs::directory_iterator(dir.path())) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
         AnalysisCache::Options cacheOptions;
@@ -68,6 +71,7 @@ protected:
         cacheOptions.silenceThresholdLinear = options.silenceThresholdLinear;
         cacheOptions.settleTime = options.cacheSettleTime;
         std::unique_ptr<AnalysisCache> cache = useCache ? std::make_unique<AnalysisCache>(cacheOptions) : nullptr;
+        if (cache && listedFolder) cache->prefetchFolders({dir.path()});
         AudioAnalyzerService analyzer(options.silenceThresholdLinear);
         Scan out;
         analyzer.analyzeQueue(analysisItems(files), {2, cache.get()},
@@ -124,6 +128,21 @@ TEST_F(AnalysisCacheTest, AnUnchangedFolderComesBackWholeWithoutOpeningAnyFile) 
         AudioAnalyzerService(options.silenceThresholdLinear).analyzeFile(item.path, nullptr, &drawn);
         EXPECT_EQ(cache.lookupPictures(item, *AnalysisCache::stampsOf(item)), std::vector{drawn}) << name;
     }
+}
+
+// Entries read for a folder while it is listed serve its files; a file named
+// beside the folder (not below it) is still read from the cache.
+TEST_F(AnalysisCacheTest, AFolderReadAheadAndAFileBesideItAreBothAnswered) {
+    TempDir other;
+    writePcm(other / "beside.wav", kPcm16, stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, 7));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const Scan first = scan(true, AudioAnalyzerService::analyserVersion, {other / "beside.wav"});
+    EXPECT_EQ(first.filesOpened, allFiles + 1);
+    const Scan second = scan(true, AudioAnalyzerService::analyserVersion, {other / "beside.wav"}, true);
+    EXPECT_EQ(second.filesOpened, 0u);
+    ASSERT_EQ(second.results.size(), first.results.size());
+    for (std::size_t i = 0; i < first.results.size(); ++i)
+        EXPECT_EQ(withIdsOf(second.results[i], first.results[i]), first.results[i]);
 }
 
 struct Change {
