@@ -200,7 +200,8 @@ std::uint64_t entryHash(std::string_view path, std::string_view partner) {
 // whose entry hashed alike).
 bool areResultsOf(const CacheItem& item, const std::vector<ScanResult>& results) {
     return std::any_of(results.begin(), results.end(), [&](const ScanResult& r) {
-        return r.fileInfo.path == item.path || (item.partner && r.fileInfo.path == *item.partner);
+        const std::string& path = r.fileInfo.path.native();
+        return path == item.path.native() || (item.partner && path == item.partner->native());
     });
 }
 
