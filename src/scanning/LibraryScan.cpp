@@ -3,6 +3,7 @@
 #include "scanning/FileScannerService.h"
 
 #include <deque>
+#include <thread>
 #include <string_view>
 #include <unordered_set>
 
@@ -59,27 +60,27 @@ std::unique_ptr<AnalysisCache> openAnalysisCache(const LibraryScanOptions& optio
     return std::make_unique<AnalysisCache>(std::move(cache));
 }
 
-FolderPrefetch::FolderPrefetch(AnalysisCache* cache, const std::vector<fs::path>& folders) {
-    if (cache && !folders.empty()) thread_ = std::thread([cache, folders] { cache->prefetchFolders(folders); });
-}
-
-FolderPrefetch::~FolderPrefetch() {
-    if (thread_.joinable()) thread_.join();
+std::vector<fs::path> listSources(FileScannerService& scanner, std::vector<fs::path> files,
+                                  const std::vector<fs::path>& folders, AnalysisCache* cache,
+                                  const ScanProgress& progress, const std::atomic<bool>* stop,
+                                  const std::function<void(const fs::path&)>& beforeEach) {
+    // Joined however the listing ends, a cancel or failure included.
+    std::jthread prefetch;
+    if (cache && !folders.empty()) prefetch = std::jthread([cache, &folders] { cache->prefetchFolders(folders); });
+    for (const fs::path& folder : folders) {
+        if (beforeEach) beforeEach(folder);
+        std::vector<fs::path> listed = scanner.scanDirectory(folder, progress, stop);
+        files.insert(files.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+    }
+    return files;
 }
 
 void scanLibrary(const std::vector<fs::path>& files, const std::vector<fs::path>& folders,
                  const LibraryScanOptions& options, const ResultSink& sink, const std::atomic<bool>* stop) {
     FileScannerService scanner;
     const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
-    std::vector<fs::path> paths = files;
-    {
-        const FolderPrefetch prefetch(cache.get(), folders);
-        for (const fs::path& folder : folders) {
-            std::vector<fs::path> listed = scanner.scanDirectory(folder, {}, stop);
-            paths.insert(paths.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
-        }
-    }
-    std::vector<CacheItem> items = analysisItems(withoutDuplicatePaths(std::move(paths)));
+    std::vector<CacheItem> items =
+        analysisItems(withoutDuplicatePaths(listSources(scanner, files, folders, cache.get(), {}, stop)));
     AudioAnalyzerService analyzer(options.silenceThresholdLinear);
     analyzer.analyzeQueue(std::move(items), {options.jobs, cache.get()}, sink, stop);
 }

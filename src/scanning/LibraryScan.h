@@ -7,12 +7,13 @@
 
 #include "analysis/AudioAnalyzerService.h"
 #include "cache/AnalysisCache.h"
+#include "scanning/FileScannerService.h"
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace twinfold {
@@ -39,18 +40,14 @@ std::vector<CacheItem> analysisItems(std::vector<std::filesystem::path> paths);
 // The cache the options ask for, or null when they ask for none.
 std::unique_ptr<AnalysisCache> openAnalysisCache(const LibraryScanOptions& options);
 
-// Reads the cache's entries for the folders on a thread of its own while
-// the caller lists them (the two take about as long); joined when it ends.
-class FolderPrefetch {
-public:
-    FolderPrefetch(AnalysisCache* cache, const std::vector<std::filesystem::path>& folders);
-    ~FolderPrefetch();
-    FolderPrefetch(const FolderPrefetch&) = delete;
-    FolderPrefetch& operator=(const FolderPrefetch&) = delete;
-
-private:
-    std::thread thread_;
-};
+// `files`, then the audio files below each folder (see scanDirectory),
+// listed while the cache, if any, reads its entries for those folders on a
+// thread of its own: the two take about as long. `beforeEach` is called
+// with each folder before it is listed.
+std::vector<std::filesystem::path> listSources(
+    FileScannerService& scanner, std::vector<std::filesystem::path> files,
+    const std::vector<std::filesystem::path>& folders, AnalysisCache* cache, const ScanProgress& progress = {},
+    const std::atomic<bool>* stop = nullptr, const std::function<void(const std::filesystem::path&)>& beforeEach = {});
 
 // Scans `files` and every audio file under `folders`, calling `sink` with
 // each result as it is ready (on a worker thread; calls never overlap).

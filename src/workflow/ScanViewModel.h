@@ -93,7 +93,6 @@ class QPromise;
 namespace twinfold {
 
 class AnalysisCache;
-
 class AudioAnalyzerService;
 class AudioConverterService;
 class FileScannerService;

@@ -160,17 +160,9 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
     try {
         const LibraryScanOptions options = libraryOptions(sources.options, sources.analyzer->silenceThresholdLinear());
         const std::unique_ptr<AnalysisCache> cache = openAnalysisCache(options);
-        std::vector<Path> paths = sources.files;
-        {
-            const FolderPrefetch prefetch(cache.get(), sources.folders);
-            for (const Path& folder : sources.folders) {
-                if (sources.hooks.beforeListing) sources.hooks.beforeListing(folder);
-                std::vector<Path> listed = scanner.scanDirectory(folder, found, &link.token());
-                if (link.isCancelled()) return;
-                paths.insert(paths.end(), std::make_move_iterator(listed.begin()),
-                             std::make_move_iterator(listed.end()));
-            }
-        }
+        std::vector<Path> paths = listSources(scanner, sources.files, sources.folders, cache.get(), found,
+                                              &link.token(), sources.hooks.beforeListing);
+        if (link.isCancelled()) return;
         analyzeFiles(link, sources, withoutDuplicatePaths(std::move(paths)), cache.get());
     } catch (const std::exception& error) {
         if (link.isCancelled()) return;
@@ -184,8 +176,8 @@ void ScanViewModel::scanTaskBody(const TaskLink& link, const ScanSources& source
 namespace {
 
 // Results gathered on the analysis workers and handed to the GUI thread in
-// batches, at most one per interval: enough to fill the table as it goes,
-// few enough that 100,000 results do not flood the event loop. A batch's
+// batches, one per interval or sooner once large: enough to fill the table
+// as it goes, few enough that 100,000 results do not flood the event loop. A batch's
 // vector comes back empty once its results are listed and takes a later
 // batch: memory already touched is reused instead of fresh pages faulted in
 // for every batch (a fault costs more than the copy that fills the page).
