@@ -24,6 +24,7 @@ using CompressedOpener = std::function<std::unique_ptr<AudioFileReader>(const st
 // `openCompressed`. Content that neither decoder accepts reports
 // libsndfile's message.
 std::unique_ptr<AudioFileReader> openAudioFileWith(const std::filesystem::path& path,
-                                                   const CompressedOpener& openCompressed);
+                                                   const CompressedOpener& openCompressed,
+                                                   ReadPattern pattern = ReadPattern::again);
 
 }  // namespace twinfold::detail
