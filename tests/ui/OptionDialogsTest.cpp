@@ -5,10 +5,7 @@
 #include "ui/DialogPresenter.h"
 
 #include <QCheckBox>
-#include <QAction>
-#include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
 
 namespace twinfold::test {
 namespace {
@@ -21,11 +18,6 @@ protected:
     }
     void clickConvert() { click(view().actionBar()->convertButton()); }
     DialogPresenter& dialogs() { return *view().dialogs(); }
-    QAction* menuAction(const QString& text) {
-        for (QAction* action : window().findChildren<QAction*>())
-            if (action->text() == text) return action;
-        throw std::runtime_error("no menu entry " + text.toStdString());
-    }
     // Keys go where the user's would: to the widget that has the focus.
     static void press(QDialog* dialog, Qt::Key key) {
         QWidget* focus = dialog->focusWidget();
@@ -48,7 +40,6 @@ TEST_F(OptionDialogsTest, CancelOrAnswerEveryQuestionInTurn) {
     ASSERT_TRUE(processEventsUntil([this] { return !dialogs().phaseFixOptions(); })) << "the dialog stayed open";
     EXPECT_EQ(dialogs().multichannelOptions(), nullptr);
     EXPECT_EQ(vm().selectedResultIDs(), selection);
-    EXPECT_EQ(vm().conversionState(), ConversionState::idle());
     EXPECT_EQ(libraryFiles(), (std::set<std::string>{"Inverted.wav", "Surround.wav"}));
 
     clickConvert();
@@ -59,10 +50,8 @@ TEST_F(OptionDialogsTest, CancelOrAnswerEveryQuestionInTurn) {
     QTest::mouseClick(dialog->rows()[1], Qt::LeftButton);
     EXPECT_FALSE(dialog->rows()[0]->isSelected());
     press(dialog, Qt::Key_Return);
-    ASSERT_TRUE(processEventsUntil([this] { return dialogs().multichannelOptions() != nullptr; }));
-    dialog = dialogs().multichannelOptions();
-    ASSERT_EQ(dialog->rows().size(), 2);
-    QTest::mouseClick(dialog->rows()[1], Qt::LeftButton);
+    ASSERT_TRUE(processEventsUntil([&] { return (dialog = dialogs().multichannelOptions()) != nullptr; }));
+    QTest::mouseClick(dialog->rows().at(1), Qt::LeftButton);
     click(dialog->convertButton());
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
@@ -119,9 +108,9 @@ TEST_P(QuestionAnswerTest, OnlyAConfirmedAnswerConverts) {
     ASSERT_TRUE(processEventsUntil([&] { return !shown(); })) << "the question stayed open";
     waitForConversionToSettle();
     ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
-    EXPECT_EQ(libraryFiles().count(output), c.converts ? 1u : 0u);
-    EXPECT_EQ(libraryFiles().count(source), c.converts && !c.lossy ? 0u : 1u);
-    EXPECT_EQ(libraryFiles().size(), c.converts && c.lossy ? 2u : 1u);
+    std::set<std::string> expected{c.converts && !c.lossy ? output : source};
+    if (c.converts && c.lossy) expected.insert(output);
+    EXPECT_EQ(libraryFiles(), expected);
     if (!c.lossy) return;
 
     const bool remembered = c.converts && c.tickDontShowAgain;
@@ -130,7 +119,8 @@ TEST_P(QuestionAnswerTest, OnlyAConfirmedAnswerConverts) {
     clickConvert();
     EXPECT_EQ(dialogs().lossyNotice() != nullptr, !remembered) << "asked again unless remembered";
     waitForConversionToSettle();
-    menuAction("Show Lossy Format Notice Again")->trigger();
+    for (QAction* action : window().findChildren<QAction*>())
+        if (action->text() == "Show Lossy Format Notice Again") action->trigger();
     EXPECT_FALSE(hideLossyFormatNotice());
 }
 

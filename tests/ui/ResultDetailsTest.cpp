@@ -7,7 +7,6 @@
 #include "ui/DifferenceListener.h"
 #include "ui/GoniometerView.h"
 #include "ui/MultichannelDetailPanel.h"
-#include "ui/RecordTexts.h"
 #include "ui/ResultDetailsPanel.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
@@ -30,11 +29,6 @@ protected:
         clickCell(rowOf(filename), ResultsTableModel::filenameColumn);
         ASSERT_TRUE(details().isVisible()) << filename;
         ASSERT_TRUE(processEventsUntil([this] { return !details().picturesPending(); })) << filename;
-    }
-    QString verdictOf(const std::string& filename) {
-        QStringList sentences;
-        for (const std::string& sentence : verdictSentences(resultNamed(filename))) sentences << recordText(sentence);
-        return sentences.join('\n');
     }
 };
 
@@ -76,28 +70,26 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained) {
         {"Scene.wav", 3, false, {"Ch 1 · Boom", "Ch 2 · Lav 1", "Ch 3"}},
         {"Broken.wav", 0, false},  // the last: clicked again below
     };
+    std::set<QString> verdicts;  // each file's own, none left over from the row before
     for (const DetailRow& row : rows) {
         SCOPED_TRACE(row.filename);
         showDetails(row.filename);
+        verdicts.insert(details().verdictText());
         const ScanResult& result = resultNamed(row.filename);
         // An unreadable file has no verdict: its reason stands in its place.
         EXPECT_EQ(details().verdictText().isEmpty(), result.unreadableReason.has_value());
-        EXPECT_EQ(details().verdictText(), verdictOf(row.filename));
+        if (result.unreadableReason)
+            EXPECT_TRUE(details().reasonText().contains(QString::fromStdString(*result.unreadableReason)));
         EXPECT_EQ(details().overviews()->labels().size(), row.channels);
-        if (!row.labels.isEmpty()) {
-            EXPECT_EQ(details().overviews()->labels(), row.labels);
-        }
+        if (!row.labels.isEmpty()) EXPECT_EQ(details().overviews()->labels(), row.labels);
         EXPECT_GE(details().figureTexts().size(), row.channels);
         EXPECT_EQ(details().goniometer()->isVisible(), row.goniometer);
         EXPECT_EQ(details().goniometer()->hasPicture(), row.goniometer);
         EXPECT_EQ(details().overviews()->hasOverviews(), row.channels > 0);
         EXPECT_EQ(details().channelGrid()->isVisible(), row.channels > 2);
         EXPECT_EQ(details().listenButton()->isVisible(), hasDifference(result));
-        if (result.unreadableReason) {
-            EXPECT_TRUE((details().verdictText() + details().reasonText())
-                            .contains(QString::fromStdString(*result.unreadableReason)));
-        }
     }
+    EXPECT_EQ(verdicts.size(), std::size(rows));
 
     // Hidden by the user, the details stay away until another row is chosen.
     QTest::mouseClick(details().hideButton(), Qt::LeftButton);
@@ -107,17 +99,16 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained) {
     showDetails("Dual.wav");
 }
 
-// A dual-mono file draws its goniometer: one column of counts.
-TEST_F(ResultDetailsTest, GoniometerPaintsALine) {
+// A goniometer takes only a square of counts of its own size.
+TEST(GoniometerViewTest, PaintsASquareOfCountsOnly) {
     GoniometerView view;
     const int size = EvidencePictures::goniometerSize;
     std::vector<std::uint32_t> counts(std::size_t(size * size));
     for (int row = 0; row < size; ++row) counts[std::size_t(row * size + size / 2)] = std::uint32_t(1 + row * 1000);
     view.setCounts(counts, size);
     EXPECT_TRUE(view.hasPicture());
-    EXPECT_FALSE(view.grab().isNull());
     view.setCounts(counts, size + 1);
-    EXPECT_FALSE(view.hasPicture()) << "counts that are not a square of that size are refused";
+    EXPECT_FALSE(view.hasPicture());
 }
 
 // "Listen to the Difference" writes L − R as a WAV and hands it to the
@@ -134,26 +125,22 @@ TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles) {
     showDetails("Mix.wav");
     click(details().listenButton());
     std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({resultNamed("Mix.wav").id}));
-    for (QAction* entry : menu->actions()) {
+    for (QAction* entry : menu->actions())
         if (entry->text() == "Listen to the Difference") entry->trigger();
-    }
     ASSERT_EQ(played.size(), 2);
     EXPECT_NE(played[0], played[1]) << "a second listen does not overwrite a file the player may hold";
     for (const QUrl& path : played) EXPECT_EQ(pcmFileInfo(path.toLocalFile().toStdString()).channels, 1);
     EXPECT_EQ(window().findChild<QMessageBox*>(), nullptr);
     playerAnswers = false;
     click(details().listenButton());
-    auto* alert = window().findChild<QMessageBox*>();
+    const std::unique_ptr<QMessageBox> alert(window().findChild<QMessageBox*>());
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->text(), "No Player Found");
     EXPECT_TRUE(alert->informativeText().contains(played.last().toLocalFile()));
-    alert->close();
-    delete alert;
 
     const fs::path image = library / "details.png";
     details().setImageFileChooser([&](const SaveFileRequest&) { return std::optional(image); });
-    std::unique_ptr<QMenu> panelMenu(details().makeContextMenu());
-    panelMenu->actions()[0]->trigger();
+    std::unique_ptr<QMenu>(details().makeContextMenu())->actions()[0]->trigger();
     EXPECT_FALSE(QImage(QString::fromStdString(image.string())).isNull());
 }
 

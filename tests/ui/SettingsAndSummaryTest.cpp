@@ -5,8 +5,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
+
+#include <tuple>
 
 namespace twinfold::test {
 namespace {
@@ -15,12 +16,13 @@ class SettingsAndSummaryTest : public WindowFixture {
 protected:
     SettingsPanel& panel() { return *view().settingsPanel(); }
     ActionBar& bar() { return *view().actionBar(); }
-    void typeInto(QLineEdit* field, const QString& text) {
+    // Replaces the field's text key by key, then presses Return when told.
+    static void typeInto(QLineEdit* field, const QString& text, bool enter = true) {
         field->setFocus();
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
         QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Return);
+        if (enter) QTest::keyClick(field, Qt::Key_Return);
     }
 };
 
@@ -29,54 +31,40 @@ TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce) {
     // A suffix is a part of a file name: one that would lead out of the
     // source's folder is not stored (every keystroke is, up to the "/"); the
     // field says why while it holds one and shows the stored suffix after.
-    const std::vector<std::pair<QString, std::string>> suffixes{
-        {"_m1", "_m1"}, {"/../../escaped", ""}, {"_a/b", "_a"}, {"_m2", "_m2"}};
     QLineEdit* suffix = panel().suffixField();
-    suffix->setFocus();
-    for (const auto& [typed, stored] : suffixes) {
-        suffix->selectAll();
-        QTest::keyClick(suffix, Qt::Key_Backspace);
-        QTest::keyClicks(suffix, typed);
+    for (const auto& [typed, stored] : std::vector<std::pair<QString, std::string>>{
+             {"_m1", "_m1"}, {"/../../escaped", ""}, {"_a/b", "_a"}, {"_m2", "_m2"}}) {
+        typeInto(suffix, typed, false);
         EXPECT_EQ(suffix->toolTip().contains("/"), typed.contains('/')) << typed.toStdString();
         QTest::keyClick(suffix, Qt::Key_Return);
-        EXPECT_EQ(loadAppSettings().namingSuffix, stored) << typed.toStdString();
-        EXPECT_EQ(suffix->text().toStdString(), stored);
+        EXPECT_EQ(std::pair(loadAppSettings().namingSuffix, suffix->text().toStdString()), std::pair(stored, stored));
     }
 
-    for (auto [box, stored] : {std::pair{panel().includePanBox(), &AppSettings::includePanInFilename},
-                               std::pair{panel().trackNamesBox(), &AppSettings::nameSplitsByTrackName}}) {
+    for (auto [box, stored, now] :
+         {std::tuple{panel().includePanBox(), &AppSettings::includePanInFilename, true},
+          std::tuple{panel().trackNamesBox(), &AppSettings::nameSplitsByTrackName, true},
+          std::tuple{panel().checkForUpdatesBox(), &AppSettings::checkForUpdatesOnLaunch, false}}) {
         QTest::mouseClick(box, Qt::LeftButton);
-        EXPECT_TRUE(loadAppSettings().*stored) << box->text().toStdString();
+        EXPECT_EQ(loadAppSettings().*stored, now) << box->text().toStdString();
     }
-
-    QComboBox* originals = panel().originalsMenu();
-    ASSERT_EQ(originals->count(), 3);
-    originals->setFocus();
-    QTest::keyClick(originals, Qt::Key_Down);
+    panel().originalsMenu()->setFocus();
+    QTest::keyClick(panel().originalsMenu(), Qt::Key_Down);
     EXPECT_EQ(loadAppSettings().originalFileHandling, OriginalFileHandling::deleteOriginals);
 
-    QTest::mouseClick(panel().checkForUpdatesBox(), Qt::LeftButton);
-    EXPECT_FALSE(loadAppSettings().checkForUpdatesOnLaunch);
-
-    // The target is dimmed until normalising and never above full scale.
+    // The target is dimmed until normalising and never above full scale;
+    // what does not parse is put back.
     QLineEdit* target = panel().targetField();
     EXPECT_FALSE(target->isEnabled());
     EXPECT_EQ(target->text(), "-6.0");
-
     QTest::mouseClick(panel().normalizeBox(), Qt::LeftButton);
-    EXPECT_TRUE(loadAppSettings().normalizationEnabled);
-    EXPECT_TRUE(target->isEnabled());
-
-    typeInto(target, "3");
-    EXPECT_EQ(target->text(), "0.0");
-    EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, 0.0f);
-    typeInto(target, "-3.25");
-    EXPECT_EQ(target->text(), "-3.3");
-    EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, -3.3f);
-    typeInto(target, "loud");
-    EXPECT_EQ(target->text(), "-3.3") << "what does not parse is put back";
-    EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, -3.3f);
-
+    EXPECT_TRUE(loadAppSettings().normalizationEnabled && target->isEnabled());
+    for (const auto& [typed, shown, stored] :
+         {std::tuple{"3", "0.0", 0.0f}, std::tuple{"-3.25", "-3.3", -3.3f}, std::tuple{"loud", "-3.3", -3.3f}}) {
+        typeInto(target, typed);
+        EXPECT_EQ(std::pair(target->text(), loadAppSettings().normalizationTargetdBFS),
+                  std::pair(QString(shown), stored))
+            << typed;
+    }
     QTest::mouseClick(panel().normalizeBox(), Qt::LeftButton);
     EXPECT_FALSE(target->isEnabled());
 
@@ -89,8 +77,8 @@ TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce) {
     openWindow();
     EXPECT_EQ(panel().suffixField()->text(), "_m2");
     EXPECT_TRUE(panel().includePanBox()->isChecked() && panel().trackNamesBox()->isChecked());
-    EXPECT_EQ(panel().originalsMenu()->currentIndex(), 1);
     EXPECT_FALSE(panel().checkForUpdatesBox()->isChecked());
+    EXPECT_EQ(panel().originalsMenu()->currentIndex(), 1);
     EXPECT_EQ(panel().targetField()->text(), "-3,3");
     QTest::mouseClick(panel().normalizeBox(), Qt::LeftButton);
     typeInto(panel().targetField(), "-4,5");
@@ -106,8 +94,7 @@ TEST_F(SettingsAndSummaryTest, FiguresFollowWhatWasFound) {
     chooseLibrary();
     EXPECT_EQ(bar().visibleStatTitles(), (QStringList{"Total Files", "Dual Mono", "True Stereo", "Potential Savings"}));
     EXPECT_FALSE(bar().stat("Dual Mono")->highlight());
-    EXPECT_FALSE(bar().selectAllButton()->isEnabled());
-    EXPECT_FALSE(bar().convertButton()->isEnabled());
+    EXPECT_FALSE(bar().selectAllButton()->isEnabled() || bar().convertButton()->isEnabled());
 
     stereoWav("Inverted.wav", StereoKind::phaseInverted);
     stereoWav("Silent.wav", StereoKind::rightSilent);
