@@ -66,30 +66,32 @@ TEST_F(WindowShellTest, ANewerVersionGetsTheBanner) {
     EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
 }
 
-// While a check from the menu runs, its entry is held and the window shows
-// it is checking; each alert says its own text and OK clears what raised it;
-// text from the server is shown as it is, markup and all.
+// A check the user asks for while the silent launch check runs joins it:
+// no second request, its entry held and the window showing it is checking
+// until the answer, which is then reported. Each alert says its own text
+// and OK clears what raised it; text from the server is shown as it is.
 TEST_F(WindowShellTest, MenuActionsAndAlerts) {
-    openWindow();
-    waitForUpdateCheck(1);
-    QList<QUrl> opened;
-    window().setUrlOpener([&](const QUrl& path) { opened << path; });
-    window().helpAction()->trigger();
-    EXPECT_EQ(opened, QList<QUrl>{helpPageURL()});
-
-    QAction* command = window().checkForUpdatesAction();
     server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
-    command->trigger();
+    openWindow();
     ASSERT_TRUE(processEventsUntil([&] { return server.heldCount() == 1; }));
+    QAction* command = window().checkForUpdatesAction();
+    EXPECT_TRUE(command->isEnabled());
+    EXPECT_FALSE(window().updateCheckIndicator()->isVisible()) << "the launch check is silent";
+    command->trigger();
     EXPECT_FALSE(command->isEnabled());
     EXPECT_TRUE(window().updateCheckIndicator()->isVisible());
     server.answerHeld(publishedVersion(buildVersionString()));
-    waitForUpdateCheck(2);
+    waitForUpdateCheck(1);
+    EXPECT_EQ(server.requests().size(), 1);
     EXPECT_TRUE(command->isEnabled());
     EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
     expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
                           "You’re running the latest version of Twinfold.");
     EXPECT_FALSE(updateVM().showUpToDate());
+    QList<QUrl> opened;
+    window().setUrlOpener([&](const QUrl& path) { opened << path; });
+    window().helpAction()->trigger();
+    EXPECT_EQ(opened, QList<QUrl>{helpPageURL()});
 
     const QString html = "99.<b>HACKED</b><img src='file:///etc/passwd'>";
     server.respondWith(publishedVersion(html));
