@@ -140,17 +140,17 @@ TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge) {
 }
 
 TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly) {
-    multichannelWav("Surround.wav", {6, {{0, 1}}, {4}});
+    multichannelWav("Surround.wav", {6, {{0, 1}, {0, 5}}, {4}});
     multichannelWav("Other.wav", {6, {}, {5}});
     multichannelWav("Ten.wav", {10, {}, {9}});
     openAndScan();
     clickCell(rowOf("Surround.wav"), Model::filenameColumn);
     ASSERT_TRUE(panel().isVisible());
-    EXPECT_EQ(panel().removableText(), "2 removable channels");
+    EXPECT_EQ(panel().removableText(), "3 removable channels");
     QStringList pills;
     for (ChannelCell* c : panel().cells()) pills << c->numberText() + " " + c->labelText() + " " + c->pillText();
-    EXPECT_EQ(pills, (QStringList{"Ch 1 L Dup of 2", "Ch 2 R Dup of 1", "Ch 3 C Unique", "Ch 4 LFE Unique",
-                                  "Ch 5 Ls Silent", "Ch 6 Rs Unique"}));
+    EXPECT_EQ(pills, (QStringList{"Ch 1 L Dup of 2,6", "Ch 2 R Dup of 1,6", "Ch 3 C Unique", "Ch 4 LFE Unique",
+                                  "Ch 5 Ls Silent", "Ch 6 Rs Dup of 1,2"}));
 
     clickCell(rowOf("Other.wav"), Model::filenameColumn, Qt::ControlModifier);
     EXPECT_FALSE(panel().isVisible()) << "two rows selected";
