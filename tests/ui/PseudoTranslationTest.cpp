@@ -3,10 +3,12 @@
 #include "ui/DialogPresenter.h"
 #include "ui/ElidedLabel.h"
 #include "ui/ResultPresentation.h"
+#include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "ui/TwinfoldApp.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -88,6 +90,7 @@ TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole) {
     chooseLibrary();
     clickCell(rowOf("Surround.wav"), ResultsTableModel::filenameColumn);
     expectAllTranslatedAndWhole(&window());
+    EXPECT_GE(view().resultsView()->table()->horizontalHeader()->sectionSize(ResultsTableModel::filenameColumn), 200);
     const auto& model = *view().resultsView()->model();
     for (int column = 1; column < model.columnCount(); ++column)
         EXPECT_TRUE(model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().contains(kMark)) << column;

@@ -9,9 +9,7 @@
 #include "workflow/SavingsEstimate.h"
 
 #include <QApplication>
-#include <QHeaderView>
 #include <QLabel>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <atomic>
@@ -127,35 +125,6 @@ TEST_F(WindowWorkTest, QuitDuringConversionAsksFirst) {
     release = true;
     waitForConversionToSettle();
     EXPECT_TRUE(fs::exists(library / "A_mono.wav"));
-}
-
-// Every word on screen fits the room it is given, from the smallest window up.
-TEST_F(WindowWorkTest, EveryLabelFits) {
-    stereoWav("A Rather Long Name For A Dual Mono Take.wav", StereoKind::dualMono);
-    stereoWav("B.wav", StereoKind::phaseInverted);
-    stereoWav("C.wav", StereoKind::leftSilent);
-    multichannelWav("Six.wav", ChannelPlan{6, {{1, 2}}, {5}});
-    openAndScan();
-    vm().setSelectedResultIDs({resultNamed("Six.wav").id});
-    for (const QSize size : {QSize(700, 519), QSize(960, 680), QSize(1600, 1000)}) {
-        window().resize(size);
-        QApplication::processEvents();
-        for (QWidget* widget : window().findChildren<QWidget*>()) {
-            if (!widget->isVisible()) continue;
-            QString text;
-            int room = widget->contentsRect().width();
-            if (auto* label = qobject_cast<QLabel*>(widget);
-                label && !label->wordWrap() && !Qt::mightBeRichText(label->text()))
-                text = label->text();
-            else if (auto* button = qobject_cast<QPushButton*>(widget))
-                text = button->text().remove(QLatin1Char('&')), room -= 8;
-            for (const QString& line : text.split(QLatin1Char('\n')))
-                EXPECT_LE(widget->fontMetrics().horizontalAdvance(line), room)
-                    << line.toStdString() << " at " << size.width() << "x" << size.height();
-        }
-        EXPECT_GE(view().resultsView()->table()->horizontalHeader()->sectionSize(ResultsTableModel::filenameColumn),
-                  200);
-    }
 }
 
 TEST(WindowTexts, DurationsAndContrast) {
