@@ -72,7 +72,6 @@ TEST_F(ResultsTableTest, OnlyConvertibleRowsTickAndTheOthersSayWhy) {
     monoWav("Mono.wav");
     std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
     const std::string backup = "Twinfold Backup 2025-03-07 14-05";
-    fs::create_directory(library / backup);
     stereoWav(backup + "/Old.wav", StereoKind::dualMono);
     writeSplitPair(library.path(), "Snare", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 1),
                    noise(4799, PcmEncoding::int16, 2));
@@ -176,8 +175,6 @@ struct ColumnOrder {
 TEST_F(ResultsTableTest, EveryColumnSortsAndTiesGoByPath) {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    fs::create_directory(library / "x");
-    fs::create_directory(library / "y");
     stereoWav("Take 10.wav", StereoKind::dualMono);
     stereoWav("Take 9.wav", StereoKind::trueStereo, {PcmContainer::wav, PcmEncoding::int24, 96000}, 192000);
     monoWav("x/_intro.wav");

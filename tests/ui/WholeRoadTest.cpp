@@ -75,7 +75,6 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed) {
         const std::string take = "Day " + std::to_string(day) + "/Take.wav";
         for (const std::string folder : {"days/", "days/Twinfold Backup 2025-03-07 14:05/"}) {
             if (day == 1 && folder != "days/") continue;
-            fs::create_directories((library / (folder + take)).parent_path());
             stereoWav(folder + take, StereoKind::dualMono);
         }
         if (day > 1) dayProblems << QString("Failed to move %1: File exists").arg(QString::fromStdString(take));

@@ -120,8 +120,7 @@ TEST_F(WindowShellTest, MenuActionsAndAlerts) {
 TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays) {
     Channels c = stereo(StereoKind::dualMono, 3000, PcmEncoding::int16);
     c[1][2999] = c[1][2999] > 0 ? 0 : 1.0 / 32768;
-    const fs::path take = library / "take, one.wav";
-    writePcm(take, kPcm16, c);
+    const fs::path take = wav("take, one.wav", c);
     openWindow();
     EXPECT_FALSE(window().exportReportAction()->isEnabled()) << "nothing to report yet";
     chooseLibrary();
@@ -158,9 +157,7 @@ TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays) {
 // empties the window.
 TEST_F(WindowShellTest, ABusyWindowHoldsItsButtons) {
     stereoWav("Dual.wav", StereoKind::dualMono);
-    const fs::path elsewhere = library / "Elsewhere";
-    fs::create_directories(elsewhere);
-    writePcm(elsewhere / "Silent.wav", kPcm16, stereo(StereoKind::rightSilent, 4800, kPcm16.encoding, 99));
+    const fs::path silent = stereoWav("Elsewhere/Silent.wav", StereoKind::rightSilent);
     openWindow();
     HeaderView* header = view().header();
     // Which of Select Folder, Reset and Convert can be pressed.
@@ -177,10 +174,10 @@ TEST_F(WindowShellTest, ABusyWindowHoldsItsButtons) {
     EXPECT_EQ(enabled(), (std::vector<bool>{false, false, false}));
     EXPECT_TRUE(header->scanningRow()->isVisible());
 
-    EXPECT_TRUE(dropOnWindow({elsewhere / "Silent.wav"}));
+    EXPECT_TRUE(dropOnWindow({silent}));
     waitForScan();
     ASSERT_EQ(vm().scanResults().size(), 1u) << "only the dropped file's scan publishes";
-    EXPECT_EQ(header->folderText().toStdString(), elsewhere.string());
+    EXPECT_EQ(header->folderText().toStdString(), silent.parent_path().string());
     EXPECT_EQ(enabled(), (std::vector<bool>{true, true, true}));
     EXPECT_FALSE(header->scanningRow()->isVisible());
 
