@@ -26,7 +26,6 @@ protected:
         waitForUpdateCheck(before + 1);
     }
     UpdateBannerView& banner() { return *view().banner(); }
-    QStringList notes() { return banner().notesLabel()->displayedLines(); }
 };
 
 void expectAlertAndClickOk(QMessageBox* alert, const QString& title, const QString& text) {
@@ -36,34 +35,54 @@ void expectAlertAndClickOk(QMessageBox* alert, const QString& title, const QStri
     QTest::mouseClick(alert->button(QMessageBox::Ok), Qt::LeftButton);
 }
 
-// A newer version gets the banner, whose buttons download, close it until
-// the next check, or skip that version.
+// The launch check is silent whatever it meets, and is sent only when
+// enabled; a newer version gets the banner. Its buttons download, close it
+// until the next check (even a failed one), or skip that version: through a
+// restart, and through the scan side saving its own settings, until a newer
+// one; only an answer of nothing newer withdraws the offer.
 TEST_F(WindowShellTest, ANewerVersionGetsTheBanner) {
-    openWindow();
-    waitForUpdateCheck(1);
-    EXPECT_FALSE(banner().isVisible()) << "nothing newer, no banner";
+    const std::pair<CannedResponse, bool> launches[] = {
+        {{500}, false}, {publishedVersion(buildVersionString()), false}, {publishedVersion(newerVersion()), true}};
+    for (qsizetype i = 0; i < qsizetype(std::size(launches)); ++i) {
+        const auto& [answer, offered] = launches[i];
+        server.respondWith(answer);
+        openWindow();
+        waitForUpdateCheck(i + 1);
+        EXPECT_FALSE(view().alerts()->upToDateAlert() || view().alerts()->checkFailedAlert()) << answer.status;
+        EXPECT_EQ(banner().isVisible(), offered) << answer.status;
+    }
     window().hide();
     window().show();
     EXPECT_FALSE(updateVM().isChecking()) << "showing the window again is not a new launch";
-
-    const QString longNotes = QStringLiteral("Faster scanning. ").repeated(40);
-    server.respondWith(publishedVersion(newerVersion(), longNotes));
-    checkFromTheMenu();
-    ASSERT_TRUE(banner().isVisible());
     EXPECT_EQ(banner().headline(), "Twinfold " + newerVersion() + " is available");
-    ASSERT_EQ(notes().size(), 2);
-    EXPECT_TRUE(longNotes.startsWith(notes()[0]) && notes()[1].endsWith(QChar(0x2026))) << notes()[1].toStdString();
     QList<QUrl> opened;
     updateVM().setUrlOpener([&](const QUrl& path) { opened << path; });
     click(banner().downloadButton());
     EXPECT_EQ(opened, QList<QUrl>{QUrl(kDownloadURL)});
     click(banner().closeButton());
     EXPECT_FALSE(banner().isVisible());
-
+    server.respondWith({500});
     checkFromTheMenu();
+    EXPECT_TRUE(banner().isVisible());
+    ASSERT_NE(view().alerts()->checkFailedAlert(), nullptr);
+    QTest::mouseClick(view().alerts()->checkFailedAlert()->button(QMessageBox::Ok), Qt::LeftButton);
+
     click(banner().skipButton());
     EXPECT_FALSE(banner().isVisible());
+    vm().setSettings({.includePanInFilename = true, .checkForUpdatesOnLaunch = false});
     EXPECT_EQ(loadAppSettings().skippedUpdateVersion, newerVersion().toStdString());
+    server.respondWith(publishedVersion(newerVersion()));
+    openWindow();
+    EXPECT_FALSE(updateVM().isChecking()) << "the launch check is off now";
+    checkFromTheMenu();
+    EXPECT_EQ(server.requests().size(), 5);
+    EXPECT_FALSE(banner().isVisible() || view().alerts()->upToDateAlert()) << "skipped, but not up to date";
+    server.respondWith(publishedVersion(newerVersion(2)));
+    checkFromTheMenu();
+    EXPECT_TRUE(banner().isVisible());
+    server.respondWith(publishedVersion(buildVersionString()));
+    checkFromTheMenu();
+    EXPECT_FALSE(banner().isVisible());
 }
 
 // A check the user asks for while the silent launch check runs joins it:
