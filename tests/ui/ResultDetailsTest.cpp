@@ -44,8 +44,6 @@ struct DetailRow {
 TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     stereoWav("Panned.wav", StereoKind::panned);
-    stereoWav("Phase.wav", StereoKind::phaseInverted);
-    stereoWav("Quiet.wav", StereoKind::leftSilent);
     stereoWav("Mix.wav", StereoKind::trueStereo);
     multichannelWav("Six.wav", {6, {{0, 1}}, {4}});
     std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
@@ -63,8 +61,6 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained) {
     const DetailRow rows[] = {
         {"Dual.wav", 2, true},
         {"Panned.wav", 2, true},
-        {"Phase.wav", 2, true},
-        {"Quiet.wav", 2, true},
         {"Mix.wav", 2, true},
         {"Six.wav", 6, false},
         {"Scene.wav", 3, false, {"Ch 1 · Boom", "Ch 2 · Lav 1", "Ch 3"}},
@@ -80,14 +76,14 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained) {
         EXPECT_EQ(details().verdictText().isEmpty(), result.unreadableReason.has_value());
         if (result.unreadableReason)
             EXPECT_TRUE(details().reasonText().contains(QString::fromStdString(*result.unreadableReason)));
-        EXPECT_EQ(details().overviews()->labels().size(), row.channels);
         if (!row.labels.isEmpty()) EXPECT_EQ(details().overviews()->labels(), row.labels);
         EXPECT_GE(details().figureTexts().size(), row.channels);
-        EXPECT_EQ(details().goniometer()->isVisible(), row.goniometer);
-        EXPECT_EQ(details().goniometer()->hasPicture(), row.goniometer);
-        EXPECT_EQ(details().overviews()->hasOverviews(), row.channels > 0);
-        EXPECT_EQ(details().channelGrid()->isVisible(), row.channels > 2);
-        EXPECT_EQ(details().listenButton()->isVisible(), hasDifference(result));
+        // Overview strips, whether any, goniometer shown and drawn, channel grid, listen button.
+        EXPECT_EQ(std::tuple(details().overviews()->labels().size(), details().overviews()->hasOverviews(),
+                             details().goniometer()->isVisible(), details().goniometer()->hasPicture(),
+                             details().channelGrid()->isVisible(), details().listenButton()->isVisible()),
+                  std::tuple(row.channels, row.channels > 0, row.goniometer, row.goniometer, row.channels > 2,
+                             hasDifference(result)));
     }
     EXPECT_EQ(verdicts.size(), std::size(rows));
 
