@@ -21,11 +21,8 @@ TEST(AppUpdateDecoding, ReadsTheFiveFieldsExactlyAndIgnoresOthers) {
 TEST(AppUpdateDecoding, BadDocumentsThrowADescriptiveDecodeError) {
     using Kind = AppUpdateDecodeError::Kind;
     const QByteArray rest = R"("downloadURL":"u","releaseNotes":"n")";
-    const struct {
-        QByteArray json;
-        Kind kind;
-        std::string message;  // empty: only the kind is checked
-    } cases[] = {
+    // The document, the kind of refusal and, where given, its message.
+    const std::tuple<QByteArray, Kind, std::string> cases[] = {
         {R"({"version":"1","build":1,)" + rest + "}", Kind::missingKey,
          "The data couldn’t be read because the key “releaseDate” is missing."},
         {R"({"version":"1","build":"7","releaseDate":"d",)" + rest + "}", Kind::wrongType,
@@ -39,16 +36,14 @@ TEST(AppUpdateDecoding, BadDocumentsThrowADescriptiveDecodeError) {
         {"", Kind::invalidJSON, ""},
         {"[1,2]", Kind::notAnObject, "The data couldn’t be read because it isn’t a JSON object."},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.json.toStdString());
+    for (const auto& [json, kind, message] : cases) {
+        SCOPED_TRACE(json.toStdString());
         try {
-            decodeAppUpdate(c.json);
+            decodeAppUpdate(json);
             ADD_FAILURE() << "decoded";
         } catch (const AppUpdateDecodeError& error) {
-            EXPECT_EQ(error.kind(), c.kind);
-            if (!c.message.empty()) {
-                EXPECT_EQ(error.what(), c.message);
-            }
+            EXPECT_EQ(error.kind(), kind);
+            EXPECT_TRUE(message.empty() || error.what() == message) << error.what();
         }
     }
 }
@@ -68,11 +63,8 @@ TEST(ParseVersion, TakesOneToFourNumbersIn32CharactersAtMost) {
 }
 
 TEST(IsNewerVersion, ComparesNumericComponents) {
-    const struct {
-        const char* candidate;
-        const char* current;
-        bool newer;
-    } cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        // candidate, current, newer
         // trailing zeros make no difference, in either direction
         {"1.2.0", "1.2", false},
         {"1.2", "1.2.0", false},
@@ -88,9 +80,8 @@ TEST(IsNewerVersion, ComparesNumericComponents) {
         {"2.0-beta", "1.9", false},
         {"2", "beta", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(isNewerVersion(c.candidate, c.current), c.newer)
-            << '"' << c.candidate << "\" vs \"" << c.current << '"';
+    for (const auto& [candidate, current, newer] : cases)
+        EXPECT_EQ(isNewerVersion(candidate, current), newer) << '"' << candidate << "\" vs \"" << current << '"';
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QFutureWatcher>
 #include <QTimer>
 
-
 #include <gtest/gtest.h>
 
 #include <chrono>
