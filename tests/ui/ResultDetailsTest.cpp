@@ -74,8 +74,7 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplained) {
         const ScanResult& result = resultNamed(row.filename);
         // An unreadable file has no verdict: its reason stands in its place.
         EXPECT_EQ(details().verdictText().isEmpty(), result.unreadableReason.has_value());
-        if (result.unreadableReason)
-            EXPECT_TRUE(details().reasonText().contains(QString::fromStdString(*result.unreadableReason)));
+        EXPECT_TRUE(details().reasonText().contains(QString::fromStdString(result.unreadableReason.value_or(""))));
         EXPECT_EQ(details().overviews()->labels().mid(0, row.labels.size()), row.labels);
         EXPECT_GE(details().figureTexts().size(), row.channels);
         // Overview strips, whether any, goniometer shown and drawn, channel grid, listen button.
