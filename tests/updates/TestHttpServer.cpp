@@ -7,18 +7,15 @@
 #include <QTimer>
 
 #include <memory>
-#include <stdexcept>
 
 namespace twinfold::test {
 
 namespace {
 
+// Clients act on the code alone; the reason phrase is a placeholder.
 QByteArray head(int status, qint64 contentLength, const QList<QPair<QByteArray, QByteArray>>& headers) {
-    // Clients act on the code alone; the reason phrase is a placeholder.
-    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
-    text += "Content-Type: application/json\r\n";
-    text += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
-    text += "Connection: close\r\n";
+    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nContent-Type: application/json\r\n" +
+                      "Content-Length: " + QByteArray::number(contentLength) + "\r\nConnection: close\r\n";
     for (const auto& [name, value] : headers) text += name + ": " + value + "\r\n";
     return text + "\r\n";
 }
@@ -48,12 +45,11 @@ QUrl TestHttpServer::url(const QString& path) const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(listener_.serverPort()).arg(path));
 }
 
+// The port of a listener just closed.
 quint16 TestHttpServer::closedPort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return probe.serverPort();
 }
 
 void TestHttpServer::accept() {
