@@ -16,6 +16,7 @@
 #include "ui/ScanResultsView.h"
 #include "ui/StatView.h"
 #include "ui/StatusBadge.h"
+#include "ui/Theme.h"
 
 #include <QHeaderView>
 #include <QMenu>
@@ -465,6 +466,23 @@ TEST_F(ResultDetailsTest, ListenAndSaveImageWriteTheirFiles) {
     details().setImageFileChooser([&](const SaveFileRequest&) { return std::optional(image); });
     std::unique_ptr<QMenu>(details().makeContextMenu())->actions()[0]->trigger();
     EXPECT_FALSE(QImage(QString::fromStdString(image.string())).isNull());
+}
+
+TEST(WindowTexts, DurationsAndContrast) {
+    const std::pair<double, const char*> durations[] = {
+        {0.34, "0:00.3"}, {0.01, "0:00.1"}, {0, "0:00"}, {187.9, "3:07"}, {3700, "1:01:40"}};
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(durationDisplayText(seconds), text) << seconds;
+
+    for (const auto& [window, text] :
+         {std::pair{QColor(0xEF, 0xEF, 0xEF), Qt::black}, std::pair{QColor(0x2A, 0x2A, 0x2A), Qt::white}}) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, text);
+        for (Tint tint :
+             {Tint::primary, Tint::accent, Tint::red, Tint::purple, Tint::gray, Tint::teal, Tint::green, Tint::orange})
+            EXPECT_GE(contrastRatio(figureColor(tint, palette), window), kMinimumTextContrast)
+                << int(tint) << " on " << window.name().toStdString();
+    }
 }
 
 }  // namespace
