@@ -257,40 +257,36 @@ TEST_F(ResultsTableTest, HeaderClicksSortEveryColumnAndTheOrderStays) {
     EXPECT_TRUE(table().isColumnHidden(Model::folderColumn));
 }
 
-struct StreamedIn {
-    std::optional<ResultsTableOrder::Sort> sort;
-    std::vector<std::int64_t> listed;    // sizes in the list, in its order
-    std::vector<std::size_t> positions;  // where the new ones went in the list
-    std::vector<std::int64_t> onScreen;  // the rows' sizes afterwards
-    std::vector<std::size_t> rows;       // the rows the new ones took
-};
-
 // Results put into the middle of the list (the list has an order of its
 // own) land at their sorted rows, and every older row still shows its file.
 TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows) {
     const ResultsTableOrder::Sort bySize{Model::sizeColumn, true}, bySizeDown{Model::sizeColumn, false};
-    const StreamedIn cases[] = {
+    // The sort; sizes in the list, in its order; where the new ones went in
+    // the list; the rows' sizes afterwards; the rows the new ones took.
+    using Sizes = std::vector<std::int64_t>;
+    using Indices = std::vector<std::size_t>;
+    const std::tuple<std::optional<ResultsTableOrder::Sort>, Sizes, Indices, Sizes, Indices> cases[] = {
         {bySize, {30, 5, 20, 10, 40}, {1, 3}, {5, 10, 20, 30, 40}, {0, 1}},
         {bySize, {7, 30, 20, 7}, {0, 1}, {7, 7, 20, 30}, {0, 3}},  // equal sizes by path
         {bySizeDown, {1, 30, 2, 20}, {1, 3}, {30, 20, 2, 1}, {0, 1}},
         {std::nullopt, {3, 1, 2}, {1}, {3, 1, 2}, {1}},  // unsorted: the list's order
     };
-    for (const StreamedIn& c : cases) {
+    for (const auto& [sort, listed, positions, onScreen, rows] : cases) {
         std::vector<ScanResult> list, before;
-        for (std::size_t i = 0; i < c.listed.size(); ++i) {
+        for (std::size_t i = 0; i < listed.size(); ++i) {
             ScanResultFields fields;
-            fields.fileInfo.fileSize = c.listed[i];
+            fields.fileInfo.fileSize = listed[i];
             fields.fileInfo.path = "/library/" + std::to_string(i) + ".wav";
             list.emplace_back(fields);
-            if (std::find(c.positions.begin(), c.positions.end(), i) == c.positions.end()) before.push_back(list[i]);
+            if (std::find(positions.begin(), positions.end(), i) == positions.end()) before.push_back(list[i]);
         }
         ResultsTableOrder order;
-        order.setSort(c.sort, before, {});
-        EXPECT_EQ(order.insert(list, c.positions, {}), c.rows);
-        std::vector<std::int64_t> shown;
+        order.setSort(sort, before, {});
+        EXPECT_EQ(order.insert(list, positions, {}), rows);
+        Sizes shown;
         for (std::size_t row = 0; row < order.rowCount(); ++row)
             shown.push_back(list[order.resultIndex(row)].fileInfo.fileSize);
-        EXPECT_EQ(shown, c.onScreen);
+        EXPECT_EQ(shown, onScreen);
     }
 }
 
