@@ -111,16 +111,17 @@ TEST_F(WindowShellTest, MenuActionsAndAlerts) {
     openWindow();
     ASSERT_TRUE(processEventsUntil([&] { return server.heldCount() == 1; }));
     QAction* command = window().checkForUpdatesAction();
-    EXPECT_TRUE(command->isEnabled());
-    EXPECT_FALSE(window().updateCheckIndicator()->isVisible()) << "the launch check is silent";
+    // Whether the window shows a check for the user: its entry held, its indicator on.
+    const auto showsChecking = [&] {
+        return std::pair(!command->isEnabled(), window().updateCheckIndicator()->isVisible());
+    };
+    EXPECT_EQ(showsChecking(), std::pair(false, false)) << "the launch check is silent";
     command->trigger();
-    EXPECT_FALSE(command->isEnabled());
-    EXPECT_TRUE(window().updateCheckIndicator()->isVisible());
+    EXPECT_EQ(showsChecking(), std::pair(true, true));
     server.answerHeld(publishedVersion(buildVersionString()));
     waitForUpdateCheck(1);
     EXPECT_EQ(server.requests().size(), 1);
-    EXPECT_TRUE(command->isEnabled());
-    EXPECT_FALSE(window().updateCheckIndicator()->isVisible());
+    EXPECT_EQ(showsChecking(), std::pair(false, false));
     expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
                           "You’re running the latest version of Twinfold.");
     EXPECT_FALSE(updateVM().showUpToDate());
@@ -281,20 +282,17 @@ TEST_F(SettingsAndSummaryTest, EveryChangeIsSavedAtOnce) {
     EXPECT_FALSE(target->isEnabled());
 
     // A new window shows what was stored, the target in the user's own notation.
-    struct LocaleGuard {
-        QLocale previous;
-        ~LocaleGuard() { QLocale::setDefault(previous); }
-    } guard;
+    const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     openWindow();
-    EXPECT_EQ(panel().suffixField()->text(), "_m2");
-    EXPECT_TRUE(panel().includePanBox()->isChecked() && panel().trackNamesBox()->isChecked());
-    EXPECT_FALSE(panel().checkForUpdatesBox()->isChecked());
-    EXPECT_EQ(panel().originalsMenu()->currentIndex(), 1);
-    EXPECT_EQ(panel().targetField()->text(), "-3,3");
+    EXPECT_EQ(std::tuple(panel().suffixField()->text(), panel().includePanBox()->isChecked(),
+                         panel().trackNamesBox()->isChecked(), panel().checkForUpdatesBox()->isChecked(),
+                         panel().originalsMenu()->currentIndex(), panel().targetField()->text()),
+              std::tuple(QString("_m2"), true, true, false, 1, QString("-3,3")));
     QTest::mouseClick(panel().normalizeBox(), Qt::LeftButton);
     typeInto(panel().targetField(), "-4,5");
     EXPECT_EQ(loadAppSettings().normalizationTargetdBFS, -4.5f);
+    QLocale::setDefault(previous);
 }
 
 // Figures appear for what was found; with nothing convertible there is nothing to press.
