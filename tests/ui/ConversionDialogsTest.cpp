@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -76,63 +77,50 @@ TEST_F(OptionDialogsTest, CancelOrAnswerEveryQuestionInTurn) {
     EXPECT_EQ(pcmFileInfo(library / "Surround_mono.wav").channels, 4);
 }
 
-enum class Answer { escape, returnKey, button };  // button: "Continue" or "Delete Originals"
+// How the user answers: a key, or the button that goes ahead ("Continue",
+// "Delete Originals").
+enum class Answer { escape, returnKey, button };
 
 struct QuestionCase {
     const char* name;
-    bool lossy;  // the notice before compressed files are written as WAV; else the question before deleting
-    bool tickDontShowAgain;
+    bool tickDontShowAgain;  // on the notice before compressed files are written as WAV
     Answer answer;
     bool converts;
 };
 
-class QuestionAnswerTest : public OptionDialogsTest, public ::testing::WithParamInterface<QuestionCase> {};
+class QuestionAnswerTest : public OptionDialogsTest, public ::testing::WithParamInterface<QuestionCase> {
+protected:
+    void answer(QDialog* dialog, QAbstractButton* button) {
+        ASSERT_TRUE(dialog && button && dialog->isModal());
+        if (GetParam().answer == Answer::button)
+            click(button);
+        else
+            press(dialog, GetParam().answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
+        EXPECT_TRUE(processEventsUntil([open = QPointer(dialog)] { return !open || !open->isVisible(); }))
+            << "the question stayed open";
+        waitForConversionToSettle();
+        EXPECT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
+    }
+};
+
+using LossyNoticeTest = QuestionAnswerTest;
+using DeletionQuestionTest = QuestionAnswerTest;
 
 // Only a confirmed notice converts, and only a confirmed tick is remembered.
-// Only the explicit button deletes: the keys a slip presses keep every original.
-TEST_P(QuestionAnswerTest, OnlyAConfirmedAnswerConverts) {
-    const QuestionCase& c = GetParam();
-    const std::string source = c.lossy ? "Podcast.mp3" : "Take.wav",
-                      output = c.lossy ? "Podcast_mono.wav" : "Take_mono.wav";
-    if (c.lossy)
-        writeDualMonoMp3(library.path(), source);
-    else
-        stereoWav(source, StereoKind::dualMono);
+TEST_P(LossyNoticeTest, OnlyAConfirmedNoticeConverts) {
+    writeDualMonoMp3(library.path(), "Podcast.mp3");
     openAndScan();
-    if (!c.lossy) vm().overrideSettings({.originalFileHandling = OriginalFileHandling::deleteOriginals});
     clickConvert();
-    const auto shown = [&]() -> QDialog* {
-        return c.lossy ? static_cast<QDialog*>(dialogs().lossyNotice()) : dialogs().deleteConfirmation();
-    };
-    QDialog* dialog = shown();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(dialog->isModal());
-    QAbstractButton* button = nullptr;
-    if (LossyFormatNoticeView* notice = dialogs().lossyNotice()) {
-        if (c.tickDontShowAgain) QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
-        button = notice->continueButton();
-    } else {
-        QMessageBox* box = dialogs().deleteConfirmation();
-        EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
-        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
-        button = deleteOriginalsButton();
-    }
-    ASSERT_NE(button, nullptr);
-    if (c.answer == Answer::button)
-        click(button);
-    else
-        press(dialog, c.answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
-    ASSERT_TRUE(processEventsUntil([&] { return !shown(); })) << "the question stayed open";
-    waitForConversionToSettle();
-    ASSERT_FALSE(vm().errorMessage().has_value()) << *vm().errorMessage();
-    std::set<std::string> expected{c.converts && !c.lossy ? output : source};
-    if (c.converts && c.lossy) expected.insert(output);
-    EXPECT_EQ(libraryFiles(), expected);
-    if (!c.lossy) return;
+    LossyFormatNoticeView* notice = dialogs().lossyNotice();
+    if (notice && GetParam().tickDontShowAgain) QTest::mouseClick(notice->dontShowAgainBox(), Qt::LeftButton);
+    answer(notice, notice ? notice->continueButton() : nullptr);
+    std::set<std::string> files{"Podcast.mp3"};
+    if (GetParam().converts) files.insert("Podcast_mono.wav");
+    EXPECT_EQ(libraryFiles(), files);
 
-    const bool remembered = c.converts && c.tickDontShowAgain;
+    const bool remembered = GetParam().converts && GetParam().tickDontShowAgain;
     EXPECT_EQ(hideLossyFormatNotice(), remembered);
-    vm().setSelectedResultIDs({resultNamed(source).id});
+    vm().setSelectedResultIDs({resultNamed("Podcast.mp3").id});
     clickConvert();
     EXPECT_EQ(dialogs().lossyNotice() != nullptr, !remembered) << "asked again unless remembered";
     waitForConversionToSettle();
@@ -141,14 +129,31 @@ TEST_P(QuestionAnswerTest, OnlyAConfirmedAnswerConverts) {
     EXPECT_FALSE(hideLossyFormatNotice());
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, QuestionAnswerTest,
-                         ::testing::Values(QuestionCase{"LossyEscapeAfterTicking", true, true, Answer::escape, false},
-                                           QuestionCase{"LossyContinueTicked", true, true, Answer::button, true},
-                                           QuestionCase{"LossyReturnUnticked", true, false, Answer::returnKey, true},
-                                           QuestionCase{"DeletionEscape", false, false, Answer::escape, false},
-                                           QuestionCase{"DeletionReturn", false, false, Answer::returnKey, false},
-                                           QuestionCase{"DeletionButton", false, false, Answer::button, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Only the explicit button deletes: the keys a slip presses keep every original.
+TEST_P(DeletionQuestionTest, OnlyTheExplicitButtonDeletes) {
+    stereoWav("Take.wav", StereoKind::dualMono);
+    openAndScan();
+    vm().overrideSettings({.originalFileHandling = OriginalFileHandling::deleteOriginals});
+    clickConvert();
+    QMessageBox* box = dialogs().deleteConfirmation();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+    answer(box, deleteOriginalsButton());
+    EXPECT_EQ(libraryFiles(), std::set<std::string>{GetParam().converts ? "Take_mono.wav" : "Take.wav"});
+}
+
+const auto caseName = [](const auto& info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Answers, LossyNoticeTest,
+                         ::testing::Values(QuestionCase{"EscapeAfterTicking", true, Answer::escape, false},
+                                           QuestionCase{"ContinueTicked", true, Answer::button, true},
+                                           QuestionCase{"ReturnUnticked", false, Answer::returnKey, true}),
+                         caseName);
+INSTANTIATE_TEST_SUITE_P(Answers, DeletionQuestionTest,
+                         ::testing::Values(QuestionCase{"Escape", false, Answer::escape, false},
+                                           QuestionCase{"Return", false, Answer::returnKey, false},
+                                           QuestionCase{"Button", false, Answer::button, true}),
+                         caseName);
 
 // The same fixture: originals stay in place unless a test says otherwise.
 using WholeRoadTest = OptionDialogsTest;
