@@ -145,28 +145,6 @@ TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge) {
     }
 }
 
-TEST_F(ResultsTableTest, DetailPanelForOneMultichannelSelectionOnly) {
-    multichannelWav("Surround.wav", {6, {{0, 1}, {0, 5}}, {4}});
-    multichannelWav("Other.wav", {6, {}, {5}});
-    multichannelWav("Ten.wav", {10, {}, {9}});
-    openAndScan();
-    clickCell(rowOf("Surround.wav"), Model::filenameColumn);
-    ASSERT_TRUE(panel().isVisible());
-    EXPECT_EQ(panel().removableText(), "3 removable channels");
-    QStringList pills;
-    for (ChannelCell* c : panel().cells()) pills << c->numberText() + " " + c->labelText() + " " + c->pillText();
-    EXPECT_EQ(pills, (QStringList{"Ch 1 L Dup of 2,6", "Ch 2 R Dup of 1,6", "Ch 3 C Unique", "Ch 4 LFE Unique",
-                                  "Ch 5 Ls Silent", "Ch 6 Rs Dup of 1,2"}));
-
-    clickCell(rowOf("Other.wav"), Model::filenameColumn, Qt::ControlModifier);
-    EXPECT_FALSE(panel().isVisible()) << "two rows selected";
-
-    // Ten channels wrap after eight.
-    clickCell(rowOf("Ten.wav"), Model::filenameColumn);
-    ASSERT_TRUE(panel().isVisible());
-    EXPECT_EQ(std::pair(panel().cells().size(), panel().columnCount()), std::pair(qsizetype(10), 8));
-}
-
 struct ColumnOrder {
     int column;
     std::vector<std::string> ascending;  // paths in the library
@@ -188,18 +166,13 @@ TEST_F(ResultsTableTest, HeaderClicksSortEveryColumnAndTheOrderStays) {
     stereoWav("y/Take 10.wav", StereoKind::dualMono);  // the same as the first but for its folder
     openAndScan();
     EXPECT_EQ(cell("_intro.wav", Model::folderColumn).toString(), "x");
-    const auto listed = [this] {
-        std::vector<Uuid> ids;
-        for (const ScanResult& result : vm().scanResults()) ids.push_back(result.id);
-        return ids;
-    };
     const auto selectedOnScreen = [this] {
         std::set<std::string> files;
         for (const QModelIndex& row : table().selectionModel()->selectedRows())
             files.insert(pathsOnScreen()[std::size_t(row.row())]);
         return files;
     };
-    const std::vector<Uuid> listOrder = listed();
+    const std::vector<ScanResult> listOrder = vm().scanResults();
     const std::set<std::string> selected = selectedOnScreen();
     EXPECT_EQ(selected, (std::set<std::string>{"Take 10.wav", "y/Take 10.wav"}));
     QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
@@ -226,7 +199,7 @@ TEST_F(ResultsTableTest, HeaderClicksSortEveryColumnAndTheOrderStays) {
         EXPECT_EQ(selectedOnScreen(), selected);
     }
     EXPECT_EQ(resets.count(), 0);
-    EXPECT_EQ(listed(), listOrder) << "the view model's list keeps its own order";
+    EXPECT_EQ(vm().scanResults(), listOrder) << "the view model's list keeps its own order";
 
     clickHeader(Model::filenameColumn);
     stereoWav("a take.wav", StereoKind::trueStereo);  // by bytes it would follow "Take" and "_intro"
@@ -366,7 +339,8 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplainedAndItsDifferenceHeard) {
     stereoWav("Dual.wav", StereoKind::dualMono);
     stereoWav("Panned.wav", StereoKind::panned);
     stereoWav("Mix.wav", StereoKind::trueStereo);
-    multichannelWav("Six.wav", {6, {{0, 1}}, {4}});
+    multichannelWav("Six.wav", {6, {{0, 1}, {0, 5}}, {4}});
+    multichannelWav("Ten.wav", {10, {}, {9}});
     std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
     ChunkFixture scene;  // a recorder's file that names two of its three tracks
     scene.channels = 3;
@@ -413,6 +387,19 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplainedAndItsDifferenceHeard) {
     clickCell(rowOf("Broken.wav"), ResultsTableModel::filenameColumn);
     EXPECT_FALSE(details().isVisible());
     showDetails("Dual.wav");
+
+    // A multichannel file's grid says what each channel is, for it alone;
+    // ten channels wrap after eight.
+    showDetails("Six.wav");
+    EXPECT_EQ(panel().removableText(), "3 removable channels");
+    QStringList pills;
+    for (ChannelCell* c : panel().cells()) pills << c->numberText() + " " + c->labelText() + " " + c->pillText();
+    EXPECT_EQ(pills, (QStringList{"Ch 1 L Dup of 2,6", "Ch 2 R Dup of 1,6", "Ch 3 C Unique", "Ch 4 LFE Unique",
+                                  "Ch 5 Ls Silent", "Ch 6 Rs Dup of 1,2"}));
+    clickCell(rowOf("Ten.wav"), ResultsTableModel::filenameColumn, Qt::ControlModifier);
+    EXPECT_FALSE(panel().isVisible()) << "two rows selected";
+    showDetails("Ten.wav");
+    EXPECT_EQ(std::pair(panel().cells().size(), panel().columnCount()), std::pair(qsizetype(10), 8));
 
     // "Listen to the Difference" writes L − R as a WAV and hands it to the
     // player; "Save Image…" writes the panel as PNG where the user says.
