@@ -1,15 +1,13 @@
 #include "WindowFixture.h"
 
+#include "ui/DialogPresenter.h"
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
-#include "ui/DialogPresenter.h"
 #include "updates/BuildInfo.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>
-
-#include <algorithm>
 
 namespace twinfold::test {
 
@@ -34,22 +32,11 @@ void WindowFixture::openWindow() {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
 }
 
-fs::path WindowFixture::stereoWav(const std::string& name, StereoKind kind, const PcmFormat& format,
-                                  std::size_t frames) {
+// Creates the folders on the way.
+fs::path WindowFixture::wav(const std::string& name, const Channels& channels, const PcmFormat& format) {
     const fs::path path = library / name;
-    writePcm(path, format, stereo(kind, frames, format.encoding, ++seed_));
-    return path;
-}
-
-fs::path WindowFixture::monoWav(const std::string& name) {
-    const fs::path path = library / name;
-    writePcm(path, kPcm16, {noise(4800, kPcm16.encoding, ++seed_)});
-    return path;
-}
-
-fs::path WindowFixture::multichannelWav(const std::string& name, const ChannelPlan& plan) {
-    const fs::path path = library / name;
-    writePcm(path, kPcm16, multichannel(plan, 4800, kPcm16.encoding, ++seed_));
+    fs::create_directories(path.parent_path());
+    writePcm(path, format, channels);
     return path;
 }
 
@@ -57,11 +44,6 @@ void WindowFixture::chooseLibrary() {
     vm().setFolderChooser([this] { return std::optional<fs::path>(library.path()); });
     click(view().header()->selectFolderButton());
     waitForScan();
-}
-
-void WindowFixture::waitForScan() {
-    ASSERT_TRUE(processEventsUntil([this] { return vm().scanState().kind == ScanState::Case::completed; }))
-        << "the scan did not complete";
 }
 
 // A conversion is over once it has failed or been cancelled, or once it has
@@ -82,9 +64,9 @@ void WindowFixture::waitForUpdateCheck(qsizetype requests) {
 
 QAbstractButton* WindowFixture::deleteOriginalsButton() {
     processEventsUntil([this] { return view().dialogs()->deleteConfirmation() != nullptr; });
-    if (QMessageBox* box = view().dialogs()->deleteConfirmation())
-        for (QAbstractButton* button : box->buttons())
-            if (button->text() == QLatin1String("Delete Originals")) return button;
+    QMessageBox* box = view().dialogs()->deleteConfirmation();
+    for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>())
+        if (button->text() == QLatin1String("Delete Originals")) return button;
     return nullptr;
 }
 
@@ -118,9 +100,8 @@ std::set<std::string> WindowFixture::libraryFiles() {
 // The table's row, which after a sort is not the view model's index.
 int WindowFixture::rowOf(const std::string& filename) {
     const ResultsTableModel& model = *view().resultsView()->model();
-    for (int row = 0; row < model.rowCount(); ++row) {
+    for (int row = 0; row < model.rowCount(); ++row)
         if (model.resultAt(row).fileInfo.filename == filename) return row;
-    }
     return -1;
 }
 

@@ -22,14 +22,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <functional>
-#include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace twinfold::test {
 
@@ -52,10 +45,15 @@ protected:
     UpdateViewModel& updateVM() { return *updateVM_; }
 
     // Files in the library folder.
+    fs::path wav(const std::string& name, const Channels& channels, const PcmFormat& format = kPcm16);
     fs::path stereoWav(const std::string& name, StereoKind kind, const PcmFormat& format = kPcm16,
-                       std::size_t frames = 4800);
-    fs::path monoWav(const std::string& name);
-    fs::path multichannelWav(const std::string& name, const ChannelPlan& plan);
+                       std::size_t frames = 4800) {
+        return wav(name, stereo(kind, frames, format.encoding, ++seed_), format);
+    }
+    fs::path monoWav(const std::string& name) { return wav(name, {noise(4800, kPcm16.encoding, ++seed_)}); }
+    fs::path multichannelWav(const std::string& name, const ChannelPlan& plan) {
+        return wav(name, multichannel(plan, 4800, kPcm16.encoding, ++seed_));
+    }
 
     // "Select Folder" with the chooser answering the library folder, then waits for the scan.
     void chooseLibrary();
@@ -63,7 +61,10 @@ protected:
         openWindow();
         chooseLibrary();
     }
-    void waitForScan();
+    void waitForScan() {
+        ASSERT_TRUE(processEventsUntil([this] { return vm().scanState().kind == ScanState::Case::completed; }))
+            << "the scan did not complete";
+    }
     void waitForConversionToSettle();
     void waitForUpdateCheck(qsizetype requests);
 

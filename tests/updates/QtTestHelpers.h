@@ -3,17 +3,13 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QFuture>
 #include <QFutureWatcher>
 #include <QTimer>
-
-#include <QString>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
-#include <ostream>
 
 // Readable QString values in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

