@@ -52,15 +52,11 @@ std::vector<std::int32_t> dualMonoSamples(std::size_t frames, int bits, std::uin
 
 // Small dual-mono files with metadata chunks and a split pair, a second or two each.
 void writeSources(const fs::path& dir) {
-    ChunkFixture a;
-    a.samples = dualMonoSamples(96000, 16, 1);
-    a.before = {bextChunk("Scene 4 take 2"), listInfoChunk({{"INAM", "Dual A"}})};
-    writeChunkFixture(dir / "Dual A.wav", a);
-    ChunkFixture b;
-    b.bitsPerSample = 24;
-    b.samples = dualMonoSamples(96000, 24, 2);
-    b.after = {ixmlChunk()};
-    writeChunkFixture(dir / "Dual B.wav", b);
+    writeChunkFixture(dir / "Dual A.wav",
+                      {.samples = dualMonoSamples(96000, 16, 1),
+                       .before = {bextChunk("Scene 4 take 2"), listInfoChunk({{"INAM", "Dual A"}})}});
+    writeChunkFixture(dir / "Dual B.wav",
+                      {.bitsPerSample = 24, .samples = dualMonoSamples(96000, 24, 2), .after = {ixmlChunk()}});
     const Signal side = noise(96000, PcmEncoding::int16, 3);
     writeSplitPair(dir, "Pair", ".wav", {}, side, side);
 }
@@ -148,9 +144,8 @@ protected:
         if (GetParam() != FileSystem::tmpfs) return;
         base_ = work / "tmpfs";
         fs::create_directory(base_);
-        if (::mount("tmpfs", base_.c_str(), "tmpfs", 0, "size=256m") != 0) {
+        if (::mount("tmpfs", base_.c_str(), "tmpfs", 0, "size=256m") != 0)
             GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); it needs root";
-        }
         mounted_ = true;
     }
     void TearDown() override {
@@ -159,10 +154,8 @@ protected:
 
     // A fresh copy of the sources to convert.
     fs::path freshFolder(int run) {
-        const fs::path dir = base_ / ("run" + std::to_string(run));
-        fs::create_directory(dir);
-        for (const auto& entry : fs::directory_iterator(reference.path()))
-            fs::copy_file(entry, dir / entry.path().filename());
+        const fs::path dir = base_ / numbered("run", run);
+        fs::copy(reference.path(), dir);
         return dir;
     }
 

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <iterator>
+#include <set>
 
 namespace twinfold::test {
 
@@ -71,6 +71,15 @@ QJsonObject resultNamed(const QJsonObject& document, const std::string& filename
     return {};
 }
 
+std::vector<std::string> changedNames(const std::map<std::string, std::string>& a,
+                                      const std::map<std::string, std::string>& b) {
+    std::set<std::string> names;
+    for (const auto* tree : {&a, &b})
+        for (const auto& [name, bytes] : *tree)
+            if (!a.contains(name) || !b.contains(name) || a.at(name) != b.at(name)) names.insert(name);
+    return {names.begin(), names.end()};
+}
+
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     for (const QString& line : QString::fromStdString(text).split('\n')) out.push_back(line.toStdString());
@@ -83,10 +92,6 @@ std::vector<std::string> cells(const std::string& line) {
     for (const QString& cell : QString::fromStdString(line).trimmed().split(separator))
         out.push_back(cell.toStdString());
     return out;
-}
-
-std::size_t entryCount(const fs::path& dir) {
-    return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
 void writePanMix(const fs::path& file) {

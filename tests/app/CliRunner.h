@@ -10,6 +10,7 @@
 #include <QProcess>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,10 @@ private:
 // The result of a scan document for one file name.
 QJsonObject resultNamed(const QJsonObject& document, const std::string& filename);
 
+// The names whose bytes differ between two file trees, or that one lacks:
+// what a failed comparison prints, rather than the files' bytes.
+std::vector<std::string> changedNames(const std::map<std::string, std::string>& a,
+                                      const std::map<std::string, std::string>& b);
 std::vector<std::string> lines(const std::string& text);
 // A table row split at runs of two or more blanks.
 std::vector<std::string> cells(const std::string& line);
@@ -54,6 +59,5 @@ std::vector<std::string> cells(const std::string& line);
 // is a mix: L = 0.5·sin 440 Hz, R = 0.35·sin 440 Hz + 0.045·sin 1500 Hz, so
 // the right side differs from a scaled left by −17.9 dB.
 void writePanMix(const std::filesystem::path& file);
-std::size_t entryCount(const std::filesystem::path& dir);
 
 }  // namespace twinfold::test

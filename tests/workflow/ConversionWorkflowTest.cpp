@@ -62,17 +62,13 @@ protected:
     void SetUp() override {
         writeDualMonoMp3(dir.path(), "song.mp3");
         wav(dir / "flip.wav", StereoKind::phaseInverted);
-        sixChannels(dir / "six.wav");
+        writePcm(dir / "six.wav", kPcm16, multichannel({6, {{1, 2}}, {5}}, 4800, PcmEncoding::int16, 9));
         scanFolder();
         vm->sortResultsByFilename(true);
         setPolicy(OriginalFileHandling::deleteOriginals);
+        before = fileTree(dir.path());
     }
-    std::vector<std::string> originalsLeft() const {
-        std::vector<std::string> left;
-        for (const char* name : {"flip.wav", "six.wav", "song.mp3"})
-            if (fs::exists(dir / name)) left.push_back(name);
-        return left;
-    }
+    std::map<std::string, std::string> before;
 };
 
 TEST_F(QuestionsTest, ComeInOrderWithTheFilesTheyAreAbout) {
@@ -117,12 +113,9 @@ TEST_P(MissingAnswerTest, RefusesTheWholeConversion) {
     ConversionAnswers answers = allAnswered();
     GetParam().leaveOpen(answers);
     finished(convertSelected(answers));
-    ASSERT_FALSE(conversionStates.empty());
-    EXPECT_EQ(conversionStates.back().kind, ConvCase::failed);
-    ASSERT_TRUE(vm->errorMessage().has_value());
-    EXPECT_TRUE(vm->errorMessage()->starts_with("Not converting: ")) << *vm->errorMessage();
-    EXPECT_EQ(originalsLeft(), (std::vector<std::string>{"flip.wav", "six.wav", "song.mp3"}));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+    EXPECT_EQ(vm->conversionState().kind, ConvCase::failed);
+    EXPECT_TRUE(vm->errorMessage().value_or("").starts_with("Not converting: ")) << vm->errorMessage().value_or("");
+    EXPECT_TRUE(fileTree(dir.path()) == before) << "the folder changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,72 +172,33 @@ TEST_F(ConversionWorkflowTest, CancelDuringTheThirdFileKeepsTheFinishedOutputs) 
     EXPECT_EQ(monoFilesAndOriginalsKept(), "ab");
 }
 
-// An output changed after it was written, one that cannot be forced to the
-// device (gone, or its folder's entry failing to sync), or a source that is not what the scan saw any more —
-// replaced, edited in place with its date put back, or changed before it
-// was converted — must stop everything before any original is touched,
-// naming the file.
-enum class Fault {
-    tampered,
-    notDurable,
-    folderNotDurable,
-    sourceReplaced,
-    sourceEditedKeepingDate,
-    changedBeforeConversion
-};
+// An output changed after it was written, or one that cannot be forced to
+// the device (gone, or its folder's entry failing to sync), must stop
+// everything before any original is touched, naming the file.
+enum class Fault { tampered, notDurable, folderNotDurable };
 
 class ProofTest : public ConversionWorkflowTest,
-                  public ::testing::WithParamInterface<std::tuple<Fault, OriginalFileHandling>> {
-protected:
-    // b.wav with a right channel of its own, its left channel and size kept.
-    void giveBARightChannel(bool keepDate) {
-        const fs::path b = dir / "b.wav";
-        const auto date = fs::last_write_time(b);
-        const auto stored = readStoredInts(b);
-        Channels channels(2);
-        for (std::int32_t v : stored[0]) channels[0].push_back(v / 2147483648.0);
-        channels[1] = noise(stored[0].size(), PcmEncoding::int16, 42, 0.2);
-        if (keepDate)
-            overwriteInPlace(b, kPcm16, channels);
-        else
-            writePcm(b, kPcm16, channels);
-        if (keepDate) fs::last_write_time(b, date);
-    }
+                  public ::testing::WithParamInterface<std::tuple<Fault, OriginalFileHandling>> {};
 
-    std::optional<FolderSyncFailure> folderSyncFailure;
-};
-
-TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
+TEST_P(ProofTest, AFaultyOutputFailsTheRunAndTheOriginalsStay) {
     const auto [fault, policy] = GetParam();
     wav(dir / "a.wav", StereoKind::dualMono);
     wav(dir / "b.wav", StereoKind::rightSilent);
     scanFolder();
     setPolicy(policy);
-    const auto beforeCall = [this, fault](const ScanResult& r) {
-        if (fault == Fault::changedBeforeConversion && r.fileInfo.filename == "b.wav") giveBARightChannel(false);
-    };
-    vm->setConversionHooks({beforeCall, [this, fault](const std::vector<fs::path>& outputs) {
-                                switch (fault) {
-                                case Fault::notDurable: fs::remove(outputs.back()); break;
-                                case Fault::folderNotDurable: folderSyncFailure.emplace(); break;
-                                case Fault::tampered:  // one step of a 16-bit sample
+    std::optional<FolderSyncFailure> folderSyncFailure;
+    vm->setConversionHooks({{}, [&, fault](const std::vector<fs::path>& outputs) {
+                                if (fault == Fault::notDurable) fs::remove(outputs.back());
+                                if (fault == Fault::folderNotDurable) folderSyncFailure.emplace();
+                                if (fault == Fault::tampered)  // one step of a 16-bit sample
                                     rewriteInts(outputs.back(), PcmEncoding::int16, [](auto& s) { s[100] += 1 << 16; });
-                                    break;
-                                case Fault::sourceReplaced: giveBARightChannel(false); break;
-                                case Fault::sourceEditedKeepingDate: giveBARightChannel(true); break;
-                                case Fault::changedBeforeConversion: break;
-                                }
                             }});
     finished(convertSelected());
     folderSyncFailure.reset();
     ASSERT_EQ(vm->conversionState().kind, ConvCase::failed);
-    const bool outputAtFault = fault == Fault::tampered || fault == Fault::notDurable;
     const std::string& message = vm->conversionState().message;
-    const char* named = fault == Fault::folderNotDurable ? "a_mono.wav" : outputAtFault ? "b_mono.wav" : "b.wav";
-    EXPECT_NE(message.find(named), std::string::npos) << message;
-    if (fault == Fault::sourceEditedKeepingDate) {
-        EXPECT_NE(message.find("channel 2 of b.wav is not silent"), std::string::npos) << message;
-    }
+    EXPECT_NE(message.find(fault == Fault::folderNotDurable ? "a_mono.wav" : "b_mono.wav"), std::string::npos)
+        << message;
     EXPECT_EQ(vm->errorMessage(), message);
     EXPECT_TRUE(fs::exists(dir / "a.wav") && fs::exists(dir / "b.wav"));
     for (const auto& entry : fs::directory_iterator(dir.path()))
@@ -254,16 +208,11 @@ TEST_P(ProofTest, AFaultyOutputOrAChangedSourceFailsTheRunAndTheOriginalsStay) {
         EXPECT_TRUE(std::any_of(conversionStates.begin(), conversionStates.end(),
                                 [](const ConversionState& s) { return s.currentFile == "Verifying a.wav"; }));
     }
-    if (fault == Fault::changedBeforeConversion) {
-        EXPECT_FALSE(fs::exists(dir / "b_mono.wav"));
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ProofTest,
-    ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable, Fault::folderNotDurable,
-                                         Fault::sourceReplaced, Fault::sourceEditedKeepingDate,
-                                         Fault::changedBeforeConversion),
+    ::testing::Combine(::testing::Values(Fault::tampered, Fault::notDurable, Fault::folderNotDurable),
                        ::testing::Values(OriginalFileHandling::moveToBackup, OriginalFileHandling::deleteOriginals)));
 
 }  // namespace

@@ -46,11 +46,6 @@ protected:
         writePcm(path, kPcm16, stereo(kind, frames, PcmEncoding::int16, ++seed_));
         return path;
     }
-    // A six-channel WAV: channel 2 repeats channel 1, channel 5 is silent.
-    fs::path sixChannels(const fs::path& path, std::size_t frames = 4800) {
-        writePcm(path, kPcm16, multichannel({6, {{1, 2}}, {5}}, frames, PcmEncoding::int16, ++seed_));
-        return path;
-    }
 
     void setPolicy(OriginalFileHandling policy) {
         AppSettings settings = vm->settings();
