@@ -2,32 +2,18 @@
 // sample for sample with their source channels through libsndfile, the
 // originals' fate, refusals and failures, and the stored settings left alone.
 #include "CliRunner.h"
-#include "TerminalRun.h"
-#include "records/AppSettings.h"
-#include "support/FileTree.h"
-#include "support/PcmFixtures.h"
 #include "workflow/SettingsStore.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <csignal>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <tuple>
 
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
-using testing::HasSubstr;
-using testing::Not;
 
 // Output `output` holds, as its channel k, channel sourceChannels[k] of `source`, bit for bit.
 void expectChannelCopy(const fs::path& output, const fs::path& source, const std::vector<int>& sourceChannels) {

@@ -4,28 +4,20 @@
 // number of runs and the seed (scripts/crash-test runs many more).
 #include "CliRunner.h"
 #include "support/ChunkFixtures.h"
-#include "support/FileTree.h"
-#include "support/PcmFixtures.h"
 #include "support/SndfileChunks.h"
 
-#include <gtest/gtest.h>
+#include <sys/mount.h>
 
-#include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <csignal>
-#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <random>
 #include <set>
-#include <sys/mount.h>
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 // One output, where its samples come from (channel 0 of `keptFrom`) and a
 // metadata chunk it must carry over.

@@ -1,23 +1,12 @@
 // The analysis cache, watched from outside with strace.
 #include "CliRunner.h"
-#include "support/PcmFixtures.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <fstream>
 #include <thread>
 
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The cache is the command line's to switch on: a second scan of a folder
 // nothing changed in answers from it and opens no audio file. The files are

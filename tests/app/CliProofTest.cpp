@@ -1,18 +1,9 @@
 // A file that changes while the CLI waits for the user's answer is not
 // converted on the verdict of the scan, and no original goes.
 #include "CliRunner.h"
-#include "TerminalRun.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
-
-#include <QProcess>
 
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct SwapCase {
     const char* name;

@@ -4,18 +4,34 @@
 // settings folder (XDG_CONFIG_HOME) and the C locale, and collects what it
 // printed. Standard input is an empty pipe: never a terminal.
 
+// Also runs it on a pseudo-terminal, so that it asks before converting. The
+// tests share these includes.
+
+#include "support/FileTree.h"
+#include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace twinfold::test {
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+using testing::Not;
 
 struct CliRun {
     int exitCode = -1;
@@ -26,20 +42,19 @@ struct CliRun {
 class Cli {
 public:
     // Where the child's per-user settings live.
-    std::filesystem::path settingsFile() const { return configHome_ / "Twinfold" / "Twinfold.conf"; }
+    fs::path settingsFile() const { return configHome_ / "Twinfold" / "Twinfold.conf"; }
 
     // The child's environment: its own settings and cache folders, the C locale.
     QProcessEnvironment environment() const;
     // `workingDirectory` empty: the test's own.
-    CliRun run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory = {}) const;
+    CliRun run(const std::vector<std::string>& arguments, const fs::path& workingDirectory = {}) const;
     // Starts the program and returns at once; the caller waits for it.
     std::unique_ptr<QProcess> start(const std::vector<std::string>& arguments,
-                                    const std::filesystem::path& workingDirectory = {}) const;
+                                    const fs::path& workingDirectory = {}) const;
     // Writes the demo library into `dir` and expects success.
-    void writeDemo(const std::filesystem::path& dir) const;
+    void writeDemo(const fs::path& dir) const;
     // `scan --json` with the arguments, parsed; fails the test on a bad exit or document.
-    QJsonObject scanJson(const std::vector<std::string>& arguments,
-                         const std::filesystem::path& workingDirectory = {}) const;
+    QJsonObject scanJson(const std::vector<std::string>& arguments, const fs::path& workingDirectory = {}) const;
 
 private:
     TempDir configHome_;
@@ -58,6 +73,17 @@ std::vector<std::string> cells(const std::string& line);
 // A 24-bit stereo WAV, 2 s at 48 kHz, that reads as "Mono Panned 29% L" but
 // is a mix: L = 0.5·sin 440 Hz, R = 0.35·sin 440 Hz + 0.045·sin 1500 Hz, so
 // the right side differs from a scaled left by −17.9 dB.
-void writePanMix(const std::filesystem::path& file);
+void writePanMix(const fs::path& file);
+
+struct TerminalRun {
+    int exitCode = -1;
+    std::string output;  // everything the program wrote to the terminal
+};
+
+// Starts the program on a pseudo-terminal with `configHome` as
+// XDG_CONFIG_HOME, waits for the "[y/N]" question, calls `atQuestion`, then
+// answers `answer`.
+TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const fs::path& configHome,
+                          const std::function<void()>& atQuestion, const std::string& answer);
 
 }  // namespace twinfold::test

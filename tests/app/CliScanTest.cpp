@@ -1,27 +1,15 @@
 // twinfold-cli scan and demo, end to end: every file of the demo library is
 // classified as its name says, in JSON and in the text table.
 #include "CliRunner.h"
-#include "support/FileTree.h"
-#include "support/PcmFixtures.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <fstream>
 #include <set>
 
 namespace twinfold::test {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::Contains;
-using testing::HasSubstr;
 using testing::MatchesRegex;
-using testing::Not;
 
 struct Expected {
     const char* filename;

@@ -2,14 +2,10 @@
 // help; every command has its help.
 #include "CliRunner.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 namespace twinfold::test {
 namespace {
 
 using Arguments = std::vector<std::string>;
-using testing::HasSubstr;
 using testing::StartsWith;
 
 class CliUsageErrorTest : public testing::TestWithParam<Arguments> {};

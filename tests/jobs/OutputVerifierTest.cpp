@@ -12,10 +12,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 
 namespace twinfold::test {
 namespace {

@@ -5,7 +5,6 @@
 #include "jobs/ConversionRunner.h"
 
 #include <cmath>
-#include <set>
 
 namespace twinfold::test {
 namespace {

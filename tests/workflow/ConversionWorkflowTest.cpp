@@ -3,10 +3,6 @@
 #include "conversion/OutputNaming.h"
 #include "support/SyncFaults.h"
 
-#include <future>
-#include <optional>
-#include <tuple>
-
 namespace twinfold::test {
 namespace {
 

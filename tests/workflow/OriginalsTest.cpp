@@ -13,10 +13,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <fstream>
-#include <optional>
-#include <tuple>
 
 namespace twinfold::test {
 namespace {

@@ -3,14 +3,6 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <fstream>
-#include <future>
-#include <memory>
-#include <set>
-#include <tuple>
-
 namespace twinfold::test {
 namespace {
 
