@@ -24,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ namespace twinfold::test {
 namespace fs = std::filesystem;
 using testing::HasSubstr;
 using testing::Not;
+
+struct TerminalRun {
+    int exitCode = -1;
+    std::string output;  // everything the program wrote to the terminal
+};
 
 struct CliRun {
     int exitCode = -1;
@@ -51,6 +57,11 @@ public:
     // Starts the program and returns at once; the caller waits for it.
     std::unique_ptr<QProcess> start(const std::vector<std::string>& arguments,
                                     const fs::path& workingDirectory = {}) const;
+    // Runs the program on a pseudo-terminal (through script(1)) with TERM=dumb,
+    // so that it asks before converting: waits for its "[y/N]" question,
+    // calls `atQuestion`, then answers `answer`.
+    TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::function<void()>& atQuestion,
+                              const std::string& answer) const;
     // Writes the demo library into `dir` and expects success.
     void writeDemo(const fs::path& dir) const;
     // `scan --json` with the arguments, parsed; fails the test on a bad exit or document.
@@ -67,6 +78,8 @@ QJsonObject resultNamed(const QJsonObject& document, const std::string& filename
 // what a failed comparison prints, rather than the files' bytes.
 std::vector<std::string> changedNames(const std::map<std::string, std::string>& a,
                                       const std::map<std::string, std::string>& b);
+// The names of the entries of a folder.
+std::set<std::string> entryNames(const fs::path& dir);
 std::vector<std::string> lines(const std::string& text);
 // A table row split at runs of two or more blanks.
 std::vector<std::string> cells(const std::string& line);
@@ -74,16 +87,5 @@ std::vector<std::string> cells(const std::string& line);
 // is a mix: L = 0.5·sin 440 Hz, R = 0.35·sin 440 Hz + 0.045·sin 1500 Hz, so
 // the right side differs from a scaled left by −17.9 dB.
 void writePanMix(const fs::path& file);
-
-struct TerminalRun {
-    int exitCode = -1;
-    std::string output;  // everything the program wrote to the terminal
-};
-
-// Starts the program on a pseudo-terminal with `configHome` as
-// XDG_CONFIG_HOME, waits for the "[y/N]" question, calls `atQuestion`, then
-// answers `answer`.
-TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const fs::path& configHome,
-                          const std::function<void()>& atQuestion, const std::string& answer);
 
 }  // namespace twinfold::test

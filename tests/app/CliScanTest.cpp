@@ -1,9 +1,13 @@
 // twinfold-cli scan and demo, end to end: every file of the demo library is
-// classified as its name says, in JSON and in the text table.
+// classified as its name says, in JSON and in the text table. Then the
+// command line's usage errors and help, and the analysis cache.
 #include "CliRunner.h"
+
+#include <QStandardPaths>
 
 #include <fstream>
 #include <set>
+#include <thread>
 
 namespace twinfold::test {
 namespace {
@@ -317,6 +321,86 @@ TEST(CliScanProblems, UnreadableFilesPairingNotesAndDifferingPansAreShown) {
     EXPECT_THAT(text.err, HasSubstr("note: " + (dir / "Solo.R.wav").string() + ": Not paired"));
     EXPECT_THAT(text.out, HasSubstr("Mono Panned 29% L, differs by -18 dB\n"));
     EXPECT_THAT(lines(text.out), Contains("Unreadable: 2"));
+}
+
+// twinfold-cli's command line: usage errors exit with 2 and point to the
+// help; every command has its help.
+using Arguments = std::vector<std::string>;
+using testing::StartsWith;
+
+class CliUsageErrorTest : public testing::TestWithParam<Arguments> {};
+
+TEST_P(CliUsageErrorTest, ExitsWithTwoAndNamesTheHelp) {
+    const CliRun r = Cli().run(GetParam());
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_THAT(r.err, StartsWith("twinfold-cli: "));
+    EXPECT_THAT(r.err, HasSubstr("--help"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliUsageErrorTest,
+    testing::Values(Arguments{}, Arguments{"rescan", "x"}, Arguments{"scan"}, Arguments{"scan", "--json"},
+                    Arguments{"scan", "--threshold"}, Arguments{"scan", "--threshold", "loud", "x"},
+                    Arguments{"scan", "--threshold", "-inf", "x"}, Arguments{"scan", "--verbose", "x"},
+                    Arguments{"scan", "--json=yes", "x"}, Arguments{"convert"},
+                    Arguments{"convert", "--originals", "trash", "x"}, Arguments{"convert", "--phase", "middle", "x"},
+                    Arguments{"convert", "--multichannel", "keep", "x"}, Arguments{"convert", "--normalize", "3", "x"},
+                    Arguments{"convert", "--suffix", "../elsewhere", "x"}, Arguments{"convert", "--suffix"},
+                    Arguments{"convert", "--include-differing=yes", "x"}, Arguments{"convert", "--log"},
+                    Arguments{"convert", "--no-normalize=-3", "x"}, Arguments{"scan", "--exclude"},
+                    Arguments{"scan", "--jobs", "0", "x"}, Arguments{"restore"}, Arguments{"restore", "a", "b"},
+                    Arguments{"restore", "--dry-run", "a"}, Arguments{"help", "rescan"},
+                    Arguments{"help", "scan", "convert"}, Arguments{"demo"}, Arguments{"demo", "a", "b"},
+                    Arguments{"show"}, Arguments{"show", "--difference", "d.wav", "a", "b"}));
+
+// Help and version succeed and print to standard output; "help scan" is "scan --help".
+TEST(CliHelp, PrintsUsageOrVersionAndSucceeds) {
+    const struct {
+        Arguments arguments;
+        std::string starts;
+    } rows[] = {{{"--help"}, "Usage: twinfold-cli COMMAND "},
+                {{"help"}, "Usage: twinfold-cli COMMAND "},
+                {{"scan", "--help"}, "Usage: twinfold-cli scan "},
+                {{"convert", "-h"}, "Usage: twinfold-cli convert "},
+                {{"help", "scan"}, "Usage: twinfold-cli scan "},
+                {{"help", "show"}, "Usage: twinfold-cli show "},
+                {{"--version"}, "twinfold-cli "}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.arguments));
+        const CliRun r = Cli().run(row.arguments);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_THAT(r.out, StartsWith(row.starts));
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+// The analysis cache, watched from outside with strace.
+// The cache is the command line's to switch on: a second scan of a folder
+// nothing changed in answers from it and opens no audio file. The files are
+// given time to settle (a file changed within the same clock tick as its
+// stamp is not cached).
+TEST(CliLibrary, ASecondScanOfAnUnchangedFolderOpensNoAudio) {
+    const QString strace = QStandardPaths::findExecutable("strace");
+    if (strace.isEmpty()) GTEST_SKIP() << "strace is not installed";
+    const Cli cli;
+    const TempDir dir;
+    writePcm(dir / "take.wav", {PcmContainer::wav, PcmEncoding::int16, 48000},
+             stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, 1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    ASSERT_EQ(cli.run({"scan", dir.path().string()}).exitCode, 0);
+    const auto audioOpens = [&](QStringList extra) {
+        QProcess process;
+        process.setProcessEnvironment(cli.environment());
+        process.start(strace, QStringList{"-f", "-e", "trace=openat", TWINFOLD_CLI_PATH, "scan"} + extra +
+                                  QStringList{QString::fromStdString(dir.path().string())});
+        process.waitForFinished(120000);
+        const std::vector<std::string> trace = lines(process.readAllStandardError().toStdString());
+        return std::count_if(trace.begin(), trace.end(),
+                             [](const std::string& line) { return line.find("take.wav\"") != std::string::npos; });
+    };
+    EXPECT_EQ(audioOpens({}), 0);
+    EXPECT_GT(audioOpens({"--no-cache"}), 0);
 }
 
 }  // namespace
