@@ -48,28 +48,6 @@ protected:
     }
 };
 
-// The rescan after a conversion lists the moved original as a backup, not
-// selected, so a second conversion does not convert it again; a second
-// conversion in the same minute uses the same backup folder.
-TEST_F(OriginalsTest, MovedOriginalsAreRescannedAndShareTheMinutesBackupFolder) {
-    setPolicy(OriginalFileHandling::moveToBackup);
-    wav(dir / "x.wav", StereoKind::dualMono);
-    wav(dir / "y.wav", StereoKind::dualMono);
-    scanFolder();
-    vm->setSelectedResultIDs({resultNamed("x.wav").id});
-    EXPECT_EQ(convertCapturingOutput(), "");
-    EXPECT_TRUE(vm->convertedOriginalPaths().empty());
-    EXPECT_EQ(vm->conversionState(), ConversionState::idle());  // the rescan started afresh
-    EXPECT_EQ(vm->scanState(), ScanState::completed());
-    EXPECT_EQ(resultNamed("x.wav").fileInfo.path, backup() / "x.wav");
-    EXPECT_TRUE(resultNamed("x.wav").isInBackupFolder());
-    EXPECT_EQ(vm->selectedResultIDs(), (std::set<Uuid>{resultNamed("y.wav").id}));
-    vm->setSelectedResultIDs({resultNamed("y.wav").id});
-    EXPECT_EQ(convertCapturingOutput(), "");
-    EXPECT_TRUE(fs::exists(backup() / "y.wav"));
-    EXPECT_EQ(namesIn(dir.path()), (std::set<std::string>{backup().filename(), "x_mono.wav", "y_mono.wav"}));
-}
-
 // A write-protected original, then an immutable one (which even root cannot
 // delete: the system's own refusal), stays and is named.
 TEST_F(OriginalsTest, AnOriginalThatCannotBeDeletedStays) {
