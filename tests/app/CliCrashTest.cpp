@@ -53,10 +53,6 @@ void writeSources(const fs::path& dir) {
     writeSplitPair(dir, "Pair", ".wav", {}, side, side);
 }
 
-bool isBackupFolder(const fs::directory_entry& entry) {
-    return entry.is_directory() && entry.path().filename().string().starts_with("Twinfold Backup ");
-}
-
 // Empty when `output` holds all of channel 0 of `source` and its chunk, else what is wrong.
 std::string incompleteness(const fs::path& output, const fs::path& source, const std::string& chunk) {
     try {
@@ -78,7 +74,7 @@ std::vector<std::string> problemsIn(const fs::path& dir, const fs::path& referen
     std::set<std::string> backedUp, present;
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
-        if (isBackupFolder(entry)) {
+        if (entry.is_directory() && name.starts_with("Twinfold Backup ")) {
             for (const auto& moved : fs::directory_iterator(entry.path())) {
                 const std::string original = moved.path().filename().string();
                 // The record of the backup (named only once written whole), and
