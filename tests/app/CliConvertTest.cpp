@@ -412,10 +412,7 @@ TEST(CliWideFile, AThousandChannelsSplitAndAreProvenUnderADescriptorLimit) {
     process.closeWriteChannel();
     ASSERT_TRUE(process.waitForFinished(300000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_FALSE(fs::exists(dir / "Wide.wav"));
-    std::size_t outputs = 0;
-    for (const auto& entry : fs::directory_iterator(dir.path())) outputs += entry.path().extension() == ".wav";
-    EXPECT_EQ(outputs, std::size_t(channels));
+    EXPECT_EQ(entryNames(dir.path()).size(), std::size_t(channels));  // the outputs alone: the original went
     EXPECT_EQ(readStoredInts(dir / "Wide_mono_ch1024.wav").front().size(), 1500u);
 }
 
