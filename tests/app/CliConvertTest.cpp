@@ -2,45 +2,27 @@
 // sample for sample with their source channels through libsndfile, the
 // originals' fate, refusals and failures, and the stored settings left alone.
 #include "CliRunner.h"
-#include "TerminalRun.h"
-#include "records/AppSettings.h"
-#include "support/FileTree.h"
-#include "support/PcmFixtures.h"
 #include "workflow/SettingsStore.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <csignal>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <set>
 #include <tuple>
 
 namespace twinfold::test {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::Contains;
-using testing::HasSubstr;
-using testing::Not;
-
 // Output `output` holds, as its channel k, channel sourceChannels[k] of `source`, bit for bit.
 void expectChannelCopy(const fs::path& output, const fs::path& source, const std::vector<int>& sourceChannels) {
     SCOPED_TRACE(output.filename().string());
     ASSERT_TRUE(fs::exists(output));
     const PcmFileInfo out = pcmFileInfo(output), in = pcmFileInfo(source);
-    EXPECT_EQ(out.channels, int(sourceChannels.size()));
-    EXPECT_EQ(out.sampleRate, in.sampleRate);
-    EXPECT_EQ(out.frames, in.frames);
-    EXPECT_EQ(out.format & SF_FORMAT_SUBMASK, in.format & SF_FORMAT_SUBMASK);
-    const auto outSamples = readStoredInts(output);
-    const auto inSamples = readStoredInts(source);
+    EXPECT_EQ(std::tuple(out.channels, out.sampleRate, out.frames, out.format & SF_FORMAT_SUBMASK),
+              std::tuple(int(sourceChannels.size()), in.sampleRate, in.frames, in.format & SF_FORMAT_SUBMASK));
+    const auto outSamples = readStoredInts(output), inSamples = readStoredInts(source);
     for (std::size_t k = 0; k < sourceChannels.size(); ++k)
         EXPECT_TRUE(outSamples[k] == inSamples[std::size_t(sourceChannels[k])]) << "channel " << k;
 }
@@ -78,7 +60,7 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
     const auto before = fileTree(dir.path());
     const CliRun dry = cli.run({"convert", "--defaults", "--json", "--dry-run", dir.path().string()});
     EXPECT_EQ(dry.exitCode, 0) << dry.err;
-    EXPECT_EQ(fileTree(dir.path()), before);
+    EXPECT_EQ(changedNames(fileTree(dir.path()), before), std::vector<std::string>{});
     const QJsonObject plan = QJsonDocument::fromJson(QByteArray::fromStdString(dry.out)).object();
     EXPECT_EQ(plan["schemaVersion"].toInt(), 1);
     EXPECT_TRUE(plan["dryRun"].toBool() && plan["outcome"].isNull());
@@ -119,30 +101,24 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
         EXPECT_EQ(pcmFileInfo(dir / lossy).channels, 1) << lossy;
 
     const QJsonObject outcome = QJsonDocument::fromJson(QByteArray::fromStdString(r.out))["outcome"].toObject();
-    EXPECT_TRUE(outcome["completed"].toBool());
-    EXPECT_EQ(outcome["problems"].toArray(), QJsonArray());
+    EXPECT_TRUE(outcome["completed"].toBool() && outcome["problems"].toArray().isEmpty()) << r.out;
     EXPECT_EQ(outcome["outputs"].toArray().size(), 15);
-    for (const QJsonValue& output : outcome["outputs"].toArray()) {
-        EXPECT_TRUE(fs::exists(output["path"].toString().toStdString()));
-        EXPECT_FALSE(output["sources"].toArray().isEmpty());
-    }
+    for (const QJsonValue& output : outcome["outputs"].toArray())
+        EXPECT_TRUE(fs::exists(output["path"].toString().toStdString()) && !output["sources"].toArray().isEmpty());
     EXPECT_EQ(outcome["originals"].toArray().size(), 11);  // the split pair's two files
-    for (const QJsonValue& original : outcome["originals"].toArray()) {
-        EXPECT_EQ(original["fate"].toString(), "moved");
-        EXPECT_FALSE(fs::exists(original["path"].toString().toStdString()));
-    }
+    for (const QJsonValue& original : outcome["originals"].toArray())
+        EXPECT_TRUE(original["fate"] == "moved" && !fs::exists(original["path"].toString().toStdString()));
     const std::string record = fileText(log);
     EXPECT_THAT(record, HasSubstr("  output " + (dir / "Dual Mono Guitar_mono.wav").string() + " from " +
                                   (dir / "Dual Mono Guitar.wav").string() + "\n"));
     EXPECT_THAT(record, HasSubstr("  original " + (dir / "Overheads.R.wav").string() + ": moved"));
 
-    const std::size_t backedUp = entryCount(backup);
+    const auto converted = fileTree(dir.path());
     const CliRun again = cli.run({"convert", "--yes", dir.path().string()});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, "Nothing to convert.\n");
     EXPECT_THAT(again.err, HasSubstr("inside \"Twinfold Backup\" folders"));
-    EXPECT_EQ(entryCount(backup), backedUp);
-    EXPECT_EQ(backupFolders(dir.path()).size(), 1u);
+    EXPECT_EQ(changedNames(fileTree(dir.path()), converted), std::vector<std::string>{});
     const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
     EXPECT_EQ(named.exitCode, 0) << named.err;
     expectChannelCopy(backup / "Dual Mono Guitar_mono.wav", backup / "Dual Mono Guitar.wav", {0});
@@ -172,57 +148,49 @@ TEST_F(CliConvert, OptionsChooseTheTreatmentsAndNames) {
     EXPECT_FALSE(fs::exists(cli.settingsFile()));
 }
 
+// Each run says where its settings came from; --defaults ignores the stored
+// ones, and no option changes them.
 TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
-    AppSettings stored;
-    stored.namingSuffix = "_stored";
-    stored.includePanInFilename = true;
-    stored.originalFileHandling = OriginalFileHandling::leaveInPlace;
-    store(cli, stored);
+    store(cli, {.namingSuffix = "_stored",
+                .originalFileHandling = OriginalFileHandling::leaveInPlace,
+                .includePanInFilename = true});
     const std::string before = fileText(cli.settingsFile());
     ASSERT_FALSE(before.empty());
-
-    const CliRun plain = cli.run({"convert", "--yes", (dir / "Dual Mono Guitar.wav").string()});
-    ASSERT_EQ(plain.exitCode, 0) << plain.err;
-    EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar_stored.wav"));
-    EXPECT_TRUE(fs::exists(dir / "Dual Mono Guitar.wav"));  // left in place, as stored
-
-    const CliRun overridden =
-        cli.run({"convert", "--yes", "--suffix", "_cli", "--originals", "delete", "--normalize", "-1", "--threshold",
-                 "-90", "--log", (dir / "log").string(), (dir / "Silent Right Pad.wav").string()});
-    ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
-    EXPECT_TRUE(fs::exists(dir / "Silent Right Pad_cli.wav"));
-    EXPECT_FALSE(fs::exists(dir / "Silent Right Pad.wav"));
-    EXPECT_THAT(fileText(dir / "log"),
-                HasSubstr("  original " + (dir / "Silent Right Pad.wav").string() + ": deleted"));
-    EXPECT_THAT(overridden.out, HasSubstr("Normalize: to -1.0 dBFS (option)"));
-    EXPECT_THAT(overridden.out, HasSubstr("Suffix: _cli (option)"));
-
-    // Each run says where its settings came from; --defaults ignores the stored ones.
     const struct {
         std::vector<std::string> options;
         const char* output;
-        const char* said;
-    } rows[] = {{{}, "Panned Vocal_stored_69L.wav", "Pan in file name: on (stored)"},
-                {{"--no-pan-in-name"}, "Panned Vocal_stored.wav", "Pan in file name: off (option)"},
-                {{"--defaults"}, "Panned Vocal_mono.wav", "Pan in file name: off (default)"},
-                {{"--defaults", "--pan-in-name"}, "Panned Vocal_mono_69L.wav", "Suffix: _mono (default)"}};
+        std::vector<std::string> said;
+    } rows[] = {{{}, "Panned Vocal_stored_69L.wav", {"Pan in file name: on (stored)"}},
+                {{"--no-pan-in-name"}, "Panned Vocal_stored.wav", {"Pan in file name: off (option)"}},
+                {{"--defaults", "--originals", "keep"}, "Panned Vocal_mono.wav", {"Pan in file name: off (default)"}},
+                {{"--defaults", "--pan-in-name", "--originals", "keep"},
+                 "Panned Vocal_mono_69L.wav",
+                 {"Suffix: _mono (default)"}},
+                {{"--suffix", "_cli", "--originals", "delete", "--normalize", "-1", "--threshold", "-90"},
+                 "Panned Vocal_cli_69L.wav",
+                 {"Normalize: to -1.0 dBFS (option)", "Suffix: _cli (option)"}}};
     for (const auto& row : rows) {
-        std::vector<std::string> arguments{"convert", "--yes", "--originals", "keep"};
+        SCOPED_TRACE(row.output);
+        std::vector<std::string> arguments{"convert", "--yes", "--log", (dir / "log").string()};
         arguments.insert(arguments.end(), row.options.begin(), row.options.end());
         arguments.push_back((dir / "Panned Vocal.wav").string());
         const CliRun r = cli.run(arguments);
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_THAT(r.out, HasSubstr(row.said));
-        EXPECT_TRUE(fs::exists(dir / row.output)) << row.output;
+        for (const std::string& said : row.said) EXPECT_THAT(r.out, HasSubstr(said));
+        EXPECT_TRUE(fs::exists(dir / row.output));
     }
-
+    // Left in place as stored until the option said otherwise.
+    EXPECT_FALSE(fs::exists(dir / "Panned Vocal.wav"));
+    EXPECT_THAT(fileText(dir / "log"), HasSubstr("  original " + (dir / "Panned Vocal.wav").string() + ": deleted"));
     EXPECT_EQ(fileText(cli.settingsFile()), before);
 }
+
+using Args = std::vector<std::string>;
 
 struct Refusal {
     const char* name;
     // Prepares the demo library in the folder and returns the arguments.
-    std::function<std::vector<std::string>(const Cli&, const fs::path&)> prepare;
+    std::function<Args(const Cli&, const fs::path&)> prepare;
     int exitCode;
     const char* out;  // parts of what is printed
     const char* err;
@@ -233,13 +201,13 @@ struct Refusal {
 TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
     const Refusal rows[] = {
         {"no terminal and no --yes",
-         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+         [](const Cli&, const fs::path& d) -> Args {
              return {"convert", d.string()};
          },
          3, "Files to convert (10):", "--yes"},
         // Every output that cannot be written is listed in the plan.
         {"a name is taken",
-         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+         [](const Cli&, const fs::path& d) -> Args {
              std::ofstream(d / "Broadcast Interview_mono.wav") << "someone else's file";
              return {"convert", "--yes", "--originals", "delete", d.string()};
          },
@@ -247,7 +215,7 @@ TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
         // The window once stored suffixes as typed; one with a separator
         // must not put an output outside the source's folder.
         {"a stored suffix leads out of the folder",
-         [](const Cli& cli, const fs::path& d) -> std::vector<std::string> {
+         [](const Cli& cli, const fs::path& d) -> Args {
              store(cli, AppSettings{.namingSuffix = "/../../escaped"});
              const fs::path inner = d / "a" / "b";
              fs::create_directories(inner / "Dual Mono Guitar");
@@ -256,13 +224,13 @@ TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
          },
          1, "", "The output name suffix must not contain \"/\""},
         {"a pan that differs",
-         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+         [](const Cli&, const fs::path& d) -> Args {
              writePanMix(d / "Mix.wav");
              return {"convert", "--yes", "--originals", "delete", (d / "Mix.wav").string()};
          },
          0, "Nothing to convert.\n", "Mono Panned 29% L, differs by -18 dB"},
         {"the demo library over itself",
-         [](const Cli&, const fs::path& d) -> std::vector<std::string> {
+         [](const Cli&, const fs::path& d) -> Args {
              return {"demo", d.string()};
          },
          1, "", ": the demo library needs that name"},
@@ -278,16 +246,8 @@ TEST(CliConvertRefusals, ARefusedRunLeavesTheFolderAsItWas) {
         EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
         EXPECT_THAT(r.out, HasSubstr(row.out));
         EXPECT_THAT(r.err, HasSubstr(row.err));
-        EXPECT_EQ(fileTree(dir.path()), before);
+        EXPECT_EQ(changedNames(fileTree(dir.path()), before), std::vector<std::string>{});
     }
-}
-
-std::vector<std::string> hiddenEntries(const fs::path& dir) {
-    std::vector<std::string> hidden;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        if (entry.path().filename().string().starts_with(".")) hidden.push_back(entry.path().filename());
-    }
-    return hidden;
 }
 
 // SIGTERM, and SIGHUP when the terminal closes, cancel like Ctrl-C, each
@@ -325,9 +285,9 @@ TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
             EXPECT_EQ(pcmFileInfo(dir / "long_mono.wav").frames, 36 << 20);
             fs::remove(dir / "long_mono.wav");
         }
-        EXPECT_EQ(hiddenEntries(dir.path()), std::vector<std::string>{});
+        // No temporary, no backup folder: nothing but the original, whole.
+        EXPECT_EQ(entryNames(dir.path()), std::set<std::string>{"long.wav"});
         EXPECT_EQ(fs::file_size(dir / "long.wav"), size);
-        EXPECT_TRUE(backupFolders(dir.path()).empty());
     }
 }
 
@@ -377,27 +337,83 @@ TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFileOrDelete
         EXPECT_EQ(r.err, row.problem.empty() ? "" : "twinfold-cli: " + row.problem + "\n");
         EXPECT_EQ(fs::exists(backups[0] / "a" / "Kick In.wav"), row.backupStays);
         EXPECT_EQ(fs::exists(backups[0]), row.backupStays);
-        auto after = fileTree(dir.path());
-        for (const std::string& name : row.kept) EXPECT_EQ(after[name], meddled.at(name)) << name;
-        for (const auto& [name, bytes] : before) {
-            if (!row.kept.contains(name)) {
-                EXPECT_EQ(after[name], bytes) << name;
-            }
-        }
-        if (row.problem.empty()) {
-            EXPECT_EQ(after, before);
-        }
+        auto after = fileTree(dir.path()), expected = before;
+        std::erase_if(after, [&](const auto& e) { return e.first.starts_with(backups[0].filename().string()); });
+        for (const std::string& name : row.kept) expected[name] = meddled.at(name);
+        EXPECT_EQ(changedNames(after, expected), std::vector<std::string>{});
     }
 }
 
 // Progress is redrawn with escape sequences only where a terminal can take them.
 TEST_F(CliConvert, ADumbTerminalGetsNoEscapeSequences) {
-    const TempDir configHome;
-    const TerminalRun run = runOnTerminal(
-        {"convert", dir.path().string()}, configHome.path(), [] {}, "n");
+    const TerminalRun run = cli.runOnTerminal(
+        {"convert", dir.path().string()}, [] {}, "n");
     EXPECT_EQ(run.exitCode, 3) << run.output;
     EXPECT_THAT(run.output, HasSubstr("[y/N]"));
     EXPECT_THAT(run.output, Not(HasSubstr("\033")));
+}
+
+// A file that changes while the CLI waits for the user's answer is not
+// converted on the verdict of the scan, and no original goes.
+struct SwapCase {
+    const char* name;
+    bool splitPair;
+};
+
+void PrintTo(const SwapCase& c, std::ostream* out) { *out << c.name; }
+
+class CliChangedWhileAsking : public ::testing::TestWithParam<SwapCase> {};
+
+TEST_P(CliChangedWhileAsking, TheChangedFileAndItsPartnerStay) {
+    const bool pair = GetParam().splitPair;
+    Cli cli;
+    TempDir dir;
+    const PcmFormat format{PcmContainer::wav, PcmEncoding::int16, 48000};
+    const Channels dual = stereo(StereoKind::dualMono, 48000, format.encoding, 1);
+    fs::path changed;
+    if (pair) {
+        changed = writeSplitPair(dir.path(), "Kick", ".wav", format, dual[0], dual[1]).right;
+    } else {
+        changed = dir / "song.wav";
+        writePcm(changed, format, dual);
+    }
+    const Channels replacement = stereo(StereoKind::trueStereo, 48000, format.encoding, 2);
+    const TerminalRun run = cli.runOnTerminal(
+        {"convert", "--originals", "delete", dir.path().string()},
+        [&] {
+            fs::remove(changed);
+            writePcm(changed, format, pair ? Channels{replacement[1]} : replacement);
+        },
+        "y");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_THAT(run.output, HasSubstr(changed.filename().string() + " has changed since it was scanned"));
+    EXPECT_EQ(readStoredInts(changed).size(), pair ? 1u : 2u);
+    EXPECT_TRUE(!pair || fs::exists(dir / "Kick.L.wav"));
+    EXPECT_FALSE(fs::exists(dir / (pair ? "Kick_mono.wav" : "song_mono.wav")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, CliChangedWhileAsking,
+                         ::testing::Values(SwapCase{"stereo file", false}, SwapCase{"right side of a pair", true}));
+
+// A file of 1,024 channels is split, read back and its original deleted
+// under a limit of 256 open descriptors: outputs are written and proven a
+// group at a time.
+TEST(CliWideFile, AThousandChannelsSplitAndAreProvenUnderADescriptorLimit) {
+    Cli cli;
+    TempDir dir;
+    const int channels = 1024;
+    writePcm(dir / "Wide.wav", {PcmContainer::wav, PcmEncoding::int16, 48000},
+             multichannel({channels, {{0, 1}}, {5}}, 1500, PcmEncoding::int16, 9));
+    QProcess process;
+    process.setProcessEnvironment(cli.environment());
+    process.start("/bin/sh",
+                  {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", TWINFOLD_CLI_PATH, "convert", "--yes", "--multichannel",
+                   "split", "--originals", "delete", QString::fromStdString(dir.path().string())});
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(300000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(entryNames(dir.path()).size(), std::size_t(channels));  // the outputs alone: the original went
+    EXPECT_EQ(readStoredInts(dir / "Wide_mono_ch1024.wav").front().size(), 1500u);
 }
 
 }  // namespace

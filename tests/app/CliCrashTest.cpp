@@ -4,28 +4,20 @@
 // number of runs and the seed (scripts/crash-test runs many more).
 #include "CliRunner.h"
 #include "support/ChunkFixtures.h"
-#include "support/FileTree.h"
-#include "support/PcmFixtures.h"
 #include "support/SndfileChunks.h"
 
-#include <gtest/gtest.h>
+#include <sys/mount.h>
 
-#include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <csignal>
-#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <random>
 #include <set>
-#include <sys/mount.h>
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 // One output, where its samples come from (channel 0 of `keptFrom`) and a
 // metadata chunk it must carry over.
@@ -52,21 +44,13 @@ std::vector<std::int32_t> dualMonoSamples(std::size_t frames, int bits, std::uin
 
 // Small dual-mono files with metadata chunks and a split pair, a second or two each.
 void writeSources(const fs::path& dir) {
-    ChunkFixture a;
-    a.samples = dualMonoSamples(96000, 16, 1);
-    a.before = {bextChunk("Scene 4 take 2"), listInfoChunk({{"INAM", "Dual A"}})};
-    writeChunkFixture(dir / "Dual A.wav", a);
-    ChunkFixture b;
-    b.bitsPerSample = 24;
-    b.samples = dualMonoSamples(96000, 24, 2);
-    b.after = {ixmlChunk()};
-    writeChunkFixture(dir / "Dual B.wav", b);
+    writeChunkFixture(dir / "Dual A.wav",
+                      {.samples = dualMonoSamples(96000, 16, 1),
+                       .before = {bextChunk("Scene 4 take 2"), listInfoChunk({{"INAM", "Dual A"}})}});
+    writeChunkFixture(dir / "Dual B.wav",
+                      {.bitsPerSample = 24, .samples = dualMonoSamples(96000, 24, 2), .after = {ixmlChunk()}});
     const Signal side = noise(96000, PcmEncoding::int16, 3);
     writeSplitPair(dir, "Pair", ".wav", {}, side, side);
-}
-
-bool isBackupFolder(const fs::directory_entry& entry) {
-    return entry.is_directory() && entry.path().filename().string().starts_with("Twinfold Backup ");
 }
 
 // Empty when `output` holds all of channel 0 of `source` and its chunk, else what is wrong.
@@ -90,7 +74,7 @@ std::vector<std::string> problemsIn(const fs::path& dir, const fs::path& referen
     std::set<std::string> backedUp, present;
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
-        if (isBackupFolder(entry)) {
+        if (entry.is_directory() && name.starts_with("Twinfold Backup ")) {
             for (const auto& moved : fs::directory_iterator(entry.path())) {
                 const std::string original = moved.path().filename().string();
                 // The record of the backup (named only once written whole), and
@@ -148,9 +132,8 @@ protected:
         if (GetParam() != FileSystem::tmpfs) return;
         base_ = work / "tmpfs";
         fs::create_directory(base_);
-        if (::mount("tmpfs", base_.c_str(), "tmpfs", 0, "size=256m") != 0) {
+        if (::mount("tmpfs", base_.c_str(), "tmpfs", 0, "size=256m") != 0)
             GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); it needs root";
-        }
         mounted_ = true;
     }
     void TearDown() override {
@@ -159,10 +142,8 @@ protected:
 
     // A fresh copy of the sources to convert.
     fs::path freshFolder(int run) {
-        const fs::path dir = base_ / ("run" + std::to_string(run));
-        fs::create_directory(dir);
-        for (const auto& entry : fs::directory_iterator(reference.path()))
-            fs::copy_file(entry, dir / entry.path().filename());
+        const fs::path dir = base_ / numbered("run", run);
+        fs::copy(reference.path(), dir);
         return dir;
     }
 

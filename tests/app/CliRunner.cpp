@@ -1,20 +1,12 @@
 #include "CliRunner.h"
 
-#include "support/PcmFixtures.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <iterator>
+#include <set>
 
 namespace twinfold::test {
-
-namespace fs = std::filesystem;
 
 QProcessEnvironment Cli::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -47,6 +39,25 @@ CliRun Cli::run(const std::vector<std::string>& arguments, const fs::path& worki
             process->readAllStandardError().toStdString()};
 }
 
+TerminalRun Cli::runOnTerminal(const std::vector<std::string>& arguments, const std::function<void()>& atQuestion,
+                               const std::string& answer) const {
+    QString command = QString("'%1'").arg(TWINFOLD_CLI_PATH);
+    for (const std::string& a : arguments) command += QString(" '%1'").arg(QString::fromStdString(a));
+    QProcessEnvironment env = environment();
+    env.insert("TERM", "dumb");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start("script", {"-qefc", command, "/dev/null"});
+    QByteArray output;
+    while (!output.contains("[y/N]") && process.waitForReadyRead(60000)) output += process.readAllStandardOutput();
+    EXPECT_TRUE(output.contains("[y/N]")) << output.toStdString();
+    atQuestion();
+    process.write(QByteArray::fromStdString(answer + "\n"));
+    const bool finished = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    output += process.readAllStandardOutput();
+    return {finished ? process.exitCode() : -1, output.toStdString()};
+}
+
 void Cli::writeDemo(const fs::path& dir) const {
     const CliRun r = run({"demo", dir.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -71,6 +82,21 @@ QJsonObject resultNamed(const QJsonObject& document, const std::string& filename
     return {};
 }
 
+std::vector<std::string> changedNames(const std::map<std::string, std::string>& a,
+                                      const std::map<std::string, std::string>& b) {
+    std::set<std::string> names;
+    for (const auto* tree : {&a, &b})
+        for (const auto& [name, bytes] : *tree)
+            if (!a.contains(name) || !b.contains(name) || a.at(name) != b.at(name)) names.insert(name);
+    return {names.begin(), names.end()};
+}
+
+std::set<std::string> entryNames(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    return names;
+}
+
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     for (const QString& line : QString::fromStdString(text).split('\n')) out.push_back(line.toStdString());
@@ -83,10 +109,6 @@ std::vector<std::string> cells(const std::string& line) {
     for (const QString& cell : QString::fromStdString(line).trimmed().split(separator))
         out.push_back(cell.toStdString());
     return out;
-}
-
-std::size_t entryCount(const fs::path& dir) {
-    return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
 void writePanMix(const fs::path& file) {

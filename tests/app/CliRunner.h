@@ -4,17 +4,40 @@
 // settings folder (XDG_CONFIG_HOME) and the C locale, and collects what it
 // printed. Standard input is an empty pipe: never a terminal.
 
+// Also runs it on a pseudo-terminal, so that it asks before converting. The
+// tests share these includes.
+
+#include "support/FileTree.h"
+#include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace twinfold::test {
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+using testing::Not;
+
+struct TerminalRun {
+    int exitCode = -1;
+    std::string output;  // everything the program wrote to the terminal
+};
 
 struct CliRun {
     int exitCode = -1;
@@ -25,20 +48,24 @@ struct CliRun {
 class Cli {
 public:
     // Where the child's per-user settings live.
-    std::filesystem::path settingsFile() const { return configHome_ / "Twinfold" / "Twinfold.conf"; }
+    fs::path settingsFile() const { return configHome_ / "Twinfold" / "Twinfold.conf"; }
 
     // The child's environment: its own settings and cache folders, the C locale.
     QProcessEnvironment environment() const;
     // `workingDirectory` empty: the test's own.
-    CliRun run(const std::vector<std::string>& arguments, const std::filesystem::path& workingDirectory = {}) const;
+    CliRun run(const std::vector<std::string>& arguments, const fs::path& workingDirectory = {}) const;
     // Starts the program and returns at once; the caller waits for it.
     std::unique_ptr<QProcess> start(const std::vector<std::string>& arguments,
-                                    const std::filesystem::path& workingDirectory = {}) const;
+                                    const fs::path& workingDirectory = {}) const;
+    // Runs the program on a pseudo-terminal (through script(1)) with TERM=dumb,
+    // so that it asks before converting: waits for its "[y/N]" question,
+    // calls `atQuestion`, then answers `answer`.
+    TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::function<void()>& atQuestion,
+                              const std::string& answer) const;
     // Writes the demo library into `dir` and expects success.
-    void writeDemo(const std::filesystem::path& dir) const;
+    void writeDemo(const fs::path& dir) const;
     // `scan --json` with the arguments, parsed; fails the test on a bad exit or document.
-    QJsonObject scanJson(const std::vector<std::string>& arguments,
-                         const std::filesystem::path& workingDirectory = {}) const;
+    QJsonObject scanJson(const std::vector<std::string>& arguments, const fs::path& workingDirectory = {}) const;
 
 private:
     TempDir configHome_;
@@ -47,13 +74,18 @@ private:
 // The result of a scan document for one file name.
 QJsonObject resultNamed(const QJsonObject& document, const std::string& filename);
 
+// The names whose bytes differ between two file trees, or that one lacks:
+// what a failed comparison prints, rather than the files' bytes.
+std::vector<std::string> changedNames(const std::map<std::string, std::string>& a,
+                                      const std::map<std::string, std::string>& b);
+// The names of the entries of a folder.
+std::set<std::string> entryNames(const fs::path& dir);
 std::vector<std::string> lines(const std::string& text);
 // A table row split at runs of two or more blanks.
 std::vector<std::string> cells(const std::string& line);
 // A 24-bit stereo WAV, 2 s at 48 kHz, that reads as "Mono Panned 29% L" but
 // is a mix: L = 0.5·sin 440 Hz, R = 0.35·sin 440 Hz + 0.045·sin 1500 Hz, so
 // the right side differs from a scaled left by −17.9 dB.
-void writePanMix(const std::filesystem::path& file);
-std::size_t entryCount(const std::filesystem::path& dir);
+void writePanMix(const fs::path& file);
 
 }  // namespace twinfold::test

@@ -12,10 +12,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 
 namespace twinfold::test {
 namespace {
@@ -24,7 +22,7 @@ using Case = VerificationError::Case;
 
 struct VerifierCase {
     PcmEncoding encoding;
-    std::optional<float> target;
+    std::optional<float> target = {};
 };
 
 void PrintTo(const VerifierCase& c, std::ostream* out) {
@@ -41,24 +39,23 @@ protected:
         return dir / "src.wav";
     }
 
-    // The case of the error verify() or prove() throws, its text kept in
-    // `message`; a test failure when they pass.
-    Case failure(const std::vector<OutputProvenance>& outputs) {
-        return caseOf([&] { OutputVerifier::verify(outputs, notCancelled); });
+    // Expects verify() or prove() to fail with `expected`, naming `part`.
+    void expectFault(const std::vector<OutputProvenance>& outputs, Case expected, const std::string& part = "") {
+        expectFault([&] { OutputVerifier::verify(outputs, notCancelled); }, expected, part);
     }
-    Case failure(const SourceProof& proof) {
-        return caseOf([&] { OutputVerifier::prove({proof}, notCancelled); });
+    void expectFault(const SourceProof& proof, Case expected, const std::string& part = "") {
+        expectFault([&] { OutputVerifier::prove({proof}, notCancelled); }, expected, part);
     }
-    Case caseOf(const std::function<void()>& check) {
+    void expectFault(const std::function<void()>& check, Case expected, const std::string& part) {
         const auto error = thrown<VerificationError>(check);
-        message = error ? error->what() : "";
-        return error ? error->errorCase() : Case::unreadable;
+        ASSERT_TRUE(error) << "no fault found";
+        EXPECT_EQ(error->errorCase(), expected) << error->what();
+        EXPECT_TRUE(contains(error->what(), part)) << error->what();
     }
 
     TempDir dir;
     AudioConverterService converter;
     std::atomic<bool> notCancelled{false};
-    std::string message;
 };
 
 class ConvertedOutputTest : public OutputVerifierTest, public ::testing::WithParamInterface<VerifierCase> {};
@@ -75,38 +72,34 @@ TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
         });
         *loudest = -*loudest;
     });
-    EXPECT_EQ(failure(outputs), Case::sampleMismatch);
-    EXPECT_TRUE(contains(message, "out.wav")) << message;
+    expectFault(outputs, Case::sampleMismatch, "out.wav");
 }
 
+using E = PcmEncoding;
 INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest,
-                         ::testing::Values(VerifierCase{PcmEncoding::int8, {}}, VerifierCase{PcmEncoding::int16, {}},
-                                           VerifierCase{PcmEncoding::int24, {}}, VerifierCase{PcmEncoding::int32, {}},
-                                           VerifierCase{PcmEncoding::float32, {}},
-                                           VerifierCase{PcmEncoding::int16, -1.0f},
-                                           VerifierCase{PcmEncoding::int24, -20.0f},
-                                           VerifierCase{PcmEncoding::int32, -6.0f},
-                                           VerifierCase{PcmEncoding::float32, -3.0f}));
+                         ::testing::Values(VerifierCase{E::int8}, VerifierCase{E::int16}, VerifierCase{E::int24},
+                                           VerifierCase{E::int32}, VerifierCase{E::float32},
+                                           VerifierCase{E::int16, -1.0f}, VerifierCase{E::int24, -20.0f},
+                                           VerifierCase{E::int32, -6.0f}, VerifierCase{E::float32, -3.0f}));
 
 TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
     const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
     converter.convertToMono(src, out, ChannelSelection::left);
     rewriteInts(out, PcmEncoding::int24, [](std::vector<std::int32_t>& s) { s[65600] += 1 << 8; });
-    EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::sampleMismatch);
-    EXPECT_TRUE(contains(message, "out.wav does not match its source at frame 65600")) << message;
+    expectFault({{out, src, {0}, {}}}, Case::sampleMismatch, "out.wav does not match its source at frame 65600");
 }
 
 TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
     const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
     converter.convertToMono(src, out, ChannelSelection::left, -6.0f);
     EXPECT_TRUE(OutputVerifier::verify({{out, src, {0}, -6.0f}}, notCancelled));
-    EXPECT_EQ(failure({{out, src, {1}, -6.0f}}), Case::sampleMismatch);
-    EXPECT_EQ(failure({{out, src, {0}, -5.0f}}), Case::sampleMismatch);
-    EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::sampleMismatch);
+    for (const OutputProvenance& wrong : {OutputProvenance{out, src, {1}, -6.0f},
+                                          OutputProvenance{out, src, {0}, -5.0f}, OutputProvenance{out, src, {0}, {}}})
+        expectFault({wrong}, Case::sampleMismatch);
     EXPECT_FALSE(OutputVerifier::verify({{out, src, {0}, -6.0f}}, std::atomic<bool>{true}));  // cancelled
     // Rounding may leave a normalised sample one step off, never two.
     rewriteInts(out, PcmEncoding::int16, [](std::vector<std::int32_t>& s) { s[500] += 2 << 16; });
-    EXPECT_EQ(failure({{out, src, {0}, -6.0f}}), Case::sampleMismatch);
+    expectFault({{out, src, {0}, -6.0f}}, Case::sampleMismatch);
 }
 
 // An output that holds gain × source only to its own, too coarse, step:
@@ -125,16 +118,15 @@ TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
         return path;
     };
     const fs::path int24 = source(PcmEncoding::int24);
-    EXPECT_EQ(failure({{narrowCopy(int24, -6.0f, PcmEncoding::int16), int24, {0}, -6.0f}}), Case::depthMismatch);
-    EXPECT_TRUE(contains(message, "narrow.wav has fewer bits per sample than its source (16 instead of 24)"))
-        << message;
+    expectFault({{narrowCopy(int24, -6.0f, PcmEncoding::int16), int24, {0}, -6.0f}}, Case::depthMismatch,
+                "narrow.wav has fewer bits per sample than its source (16 instead of 24)");
     const fs::path float32 = source(PcmEncoding::float32);
-    EXPECT_EQ(failure({{narrowCopy(float32, {}, PcmEncoding::int16), float32, {0}, {}}}), Case::depthMismatch);
+    expectFault({{narrowCopy(float32, {}, PcmEncoding::int16), float32, {0}, {}}}, Case::depthMismatch);
 
     // µ-law stores 8 bits a sample but decodes to 14: an 8-bit output is not a copy.
     const fs::path ulaw = dir / "ulaw.wav";
     writeCodedWav(ulaw, SF_FORMAT_ULAW);
-    EXPECT_EQ(failure({{narrowCopy(ulaw, {}, PcmEncoding::int8), ulaw, {0}, {}}}), Case::depthMismatch);
+    expectFault({{narrowCopy(ulaw, {}, PcmEncoding::int8), ulaw, {0}, {}}}, Case::depthMismatch);
     converter.convertToMono(ulaw, dir / "ulaw_mono.wav", ChannelSelection::left);
     EXPECT_TRUE(OutputVerifier::verify({{dir / "ulaw_mono.wav", ulaw, {0}, {}}}, notCancelled));
 }
@@ -142,10 +134,9 @@ TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
 TEST_F(OutputVerifierTest, ShortOrMissingOutputsFail) {
     const fs::path src = source(PcmEncoding::int16), out = dir / "short.wav";
     writePcm(out, {PcmContainer::wav, PcmEncoding::int16, 48000}, {noise(69999, PcmEncoding::int16, 1, 0.4)});
-    EXPECT_EQ(failure({{out, src, {0}, {}}}), Case::lengthMismatch);
-    EXPECT_EQ(failure({{dir / "gone.wav", src, {0}, {}}}), Case::unreadable);
-    EXPECT_TRUE(contains(message, "gone.wav")) << message;
-    EXPECT_TRUE(contains(message, "No original was moved or deleted.")) << message;
+    expectFault({{out, src, {0}, {}}}, Case::lengthMismatch);
+    expectFault({{dir / "gone.wav", src, {0}, {}}}, Case::unreadable, "gone.wav");
+    expectFault({{dir / "gone.wav", src, {0}, {}}}, Case::unreadable, "No original was moved or deleted.");
 }
 
 TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
@@ -164,12 +155,12 @@ TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
                                        }));
     EXPECT_GT(reports, 0u);
     std::swap(outputs[3].output, outputs[4].output);
-    EXPECT_EQ(failure(outputs), Case::sampleMismatch);
+    expectFault(outputs, Case::sampleMismatch);
 
     converter.removeRedundantChannels(src, reduced, {0, 1, 3, 4});
     EXPECT_TRUE(OutputVerifier::verify({{reduced, src, {0, 1, 3, 4}, {}}}, notCancelled));
-    EXPECT_EQ(failure({{reduced, src, {0, 1, 2, 4}, {}}}), Case::sampleMismatch);  // 2 is not 3
-    EXPECT_EQ(failure({{reduced, src, {0, 1, 3}, {}}}), Case::formatMismatch);
+    expectFault({{reduced, src, {0, 1, 2, 4}, {}}}, Case::sampleMismatch);  // 2 is not 3
+    expectFault({{reduced, src, {0, 1, 3}, {}}}, Case::formatMismatch);
 }
 
 // What a conversion drops must still be redundant when the originals go:
@@ -186,52 +177,33 @@ struct DropCase {
 
 void PrintTo(const DropCase& c, std::ostream* out) { *out << c.name; }
 
-class RedundancyProofTest : public OutputVerifierTest, public ::testing::WithParamInterface<DropCase> {
-protected:
-    // The source's files (one stereo file or a split pair) and the proof
-    // that keeps channel 0 and drops channel 1 for `reason`.
-    SourceProof write(const DropCase& c, const Channels& channels) {
-        const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
-        std::vector<fs::path> files;
-        if (c.splitPair) {
-            const SplitPair pair = writeSplitPair(dir.path(), "K", ".wav", format, channels[0], channels[1]);
-            files = {pair.left, pair.right};
-        } else {
-            writePcm(dir / "K.wav", format, channels);
-            files = {dir / "K.wav"};
-        }
-        Channels kept{channels[0]};
-        writePcm(dir / "K_mono.wav", format, kept);
-        SourceProof proof;
-        for (const fs::path& f : files) proof.files.push_back({f, currentFileIdentity(f)});
-        proof.outputs = {{dir / "K_mono.wav", {0}, {}}};
-        proof.dropped = {{1, c.reason, 0}};
-        return proof;
-    }
-
-    // Writes the dropped side anew, keeping its size and dates.
-    void replaceDroppedSide(const SourceProof& proof, const DropCase& c, Channels channels, const Signal& side) {
-        const fs::path& file = proof.files.back().path;
-        const auto date = fs::last_write_time(file);
-        const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
-        if (c.splitPair)
-            overwriteInPlace(file, format, {side});
-        else
-            overwriteInPlace(file, format, {channels[0], side});
-        fs::last_write_time(file, date);
-        ASSERT_EQ(currentFileIdentity(file), proof.files.back().identity);
-    }
-};
+class RedundancyProofTest : public OutputVerifierTest, public ::testing::WithParamInterface<DropCase> {};
 
 TEST_P(RedundancyProofTest, ADroppedChannelIsProvenAgainOnTheFileAsItIsNow) {
     const DropCase c = GetParam();
+    const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
     const Channels channels = stereo(c.kind, 48000, c.encoding, 7);
-    const SourceProof proof = write(c, channels);
+    // One stereo file or a split pair; the proof keeps channel 0 and drops channel 1.
+    std::vector<fs::path> files{dir / "K.wav"};
+    if (c.splitPair) {
+        const SplitPair pair = writeSplitPair(dir.path(), "K", ".wav", format, channels[0], channels[1]);
+        files = {pair.left, pair.right};
+    } else {
+        writePcm(dir / "K.wav", format, channels);
+    }
+    writePcm(dir / "K_mono.wav", format, {channels[0]});
+    SourceProof proof{{}, {{dir / "K_mono.wav", {0}, {}}}, {{1, c.reason, 0}}};
+    for (const fs::path& f : files) proof.files.push_back({f, currentFileIdentity(f)});
     EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
 
-    replaceDroppedSide(proof, c, channels, noise(48000, c.encoding, 99, 0.3));
-    EXPECT_EQ(failure(proof), Case::notRedundant);
-    EXPECT_TRUE(contains(message, c.splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav")) << message;
+    // The dropped side written anew, its size and dates kept.
+    const fs::path& file = files.back();
+    const auto date = fs::last_write_time(file);
+    const Signal side = noise(48000, c.encoding, 99, 0.3);
+    overwriteInPlace(file, format, c.splitPair ? Channels{side} : Channels{channels[0], side});
+    fs::last_write_time(file, date);
+    ASSERT_EQ(currentFileIdentity(file), proof.files.back().identity);
+    expectFault(proof, Case::notRedundant, c.splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -244,21 +216,17 @@ INSTANTIATE_TEST_SUITE_P(
                       DropCase{"panned pair", StereoKind::panned, Redundancy::scaledCopyOf, true},
                       DropCase{"phase inverted pair", StereoKind::phaseInverted, Redundancy::invertedCopyOf, true},
                       DropCase{"silent right pair", StereoKind::rightSilent, Redundancy::silent, true},
-                      DropCase{"dual mono 32-bit", StereoKind::dualMono, Redundancy::identicalTo, false,
-                               PcmEncoding::int32}));
+                      DropCase{"dual mono 32-bit", StereoKind::dualMono, Redundancy::identicalTo, false, E::int32}));
 
 // 32-bit integers that differ below the 24 bits a float holds look the same
 // to the analysis; the proof compares the stored integers.
 TEST_F(OutputVerifierTest, ThirtyTwoBitChannelsThatDifferInTheLowBitsAreNotIdentical) {
-    Channels channels = stereo(StereoKind::dualMono, 4800, PcmEncoding::int32, 3);
-    writePcm(dir / "K.wav", {PcmContainer::wav, PcmEncoding::int32, 48000}, channels);
+    writePcm(dir / "K.wav", {PcmContainer::wav, PcmEncoding::int32, 48000},
+             stereo(StereoKind::dualMono, 4800, PcmEncoding::int32, 3));
     rewriteInts(dir / "K.wav", PcmEncoding::int32, [](std::vector<std::int32_t>& s) { s[10] ^= 1; });
-    Signal left;
-    const auto stored = readStoredInts(dir / "K.wav");
-    for (std::int32_t v : stored[0]) left.push_back(v / 2147483648.0);
-    writePcm(dir / "K_mono.wav", {PcmContainer::wav, PcmEncoding::int32, 48000}, {left});
+    converter.convertToMono(dir / "K.wav", dir / "K_mono.wav", ChannelSelection::left);
     const SourceProof proof{{{dir / "K.wav", {}}}, {{dir / "K_mono.wav", {0}, {}}}, {{1, Redundancy::identicalTo, 0}}};
-    EXPECT_EQ(failure(proof), Case::notRedundant);
+    expectFault(proof, Case::notRedundant);
 }
 
 // A chunk the output lost or changed after it was written is found before
@@ -279,19 +247,16 @@ TEST_F(OutputVerifierTest, EveryChunkOfTheSourceMustBeInTheOutputByteForByte) {
     ASSERT_NE(at, bytes.end());
     *at = 's';
     overwriteFileBytes(dir / "take_mono.wav", bytes);
-    EXPECT_EQ(failure(proof), Case::chunkMissing);
-    EXPECT_TRUE(contains(message, "chunk 'bext'")) << message;
+    expectFault(proof, Case::chunkMissing, "chunk 'bext'");
 }
 
 TEST_F(OutputVerifierTest, AChangedOrUnaccountedSourceFailsBeforeAnythingIsRead) {
     const fs::path src = source(PcmEncoding::int16), out = dir / "out.wav";
     converter.convertToMono(src, out, ChannelSelection::left);
     SourceProof proof{{{src, currentFileIdentity(src)}}, {{out, {0}, {}}}, {}};
-    EXPECT_EQ(failure(proof), Case::unaccounted);
-    EXPECT_TRUE(contains(message, "channel 2 of src.wav is neither written")) << message;
+    expectFault(proof, Case::unaccounted, "channel 2 of src.wav is neither written");
     proof.files[0].identity.modifiedNanoseconds += 1;
-    EXPECT_EQ(failure(proof), Case::sourceChanged);
-    EXPECT_TRUE(contains(message, "src.wav has changed since it was scanned")) << message;
+    expectFault(proof, Case::sourceChanged, "src.wav has changed since it was scanned");
 }
 
 }  // namespace

@@ -15,14 +15,29 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <future>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace twinfold::test {
 
 namespace fs = std::filesystem;
+
+// The names of a folder's entries.
+inline std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
 
 class WorkflowFixture : public ::testing::Test {
 protected:
@@ -44,11 +59,6 @@ protected:
     fs::path wav(const fs::path& path, StereoKind kind, std::size_t frames = 4800) {
         fs::create_directories(path.parent_path());
         writePcm(path, kPcm16, stereo(kind, frames, PcmEncoding::int16, ++seed_));
-        return path;
-    }
-    // A six-channel WAV: channel 2 repeats channel 1, channel 5 is silent.
-    fs::path sixChannels(const fs::path& path, std::size_t frames = 4800) {
-        writePcm(path, kPcm16, multichannel({6, {{1, 2}}, {5}}, frames, PcmEncoding::int16, ++seed_));
         return path;
     }
 
