@@ -15,7 +15,6 @@ namespace twinfold {
 namespace {
 
 using namespace test;
-using Path = std::filesystem::path;
 using Case = AnalysisError::Case;
 const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 constexpr PcmFormat pcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
@@ -45,32 +44,6 @@ TEST(StopTokenTest, ASetTokenStopsTheAnalysisAtItsFirstChunk) {
         expectCancelled([&] { run(&stop); });
         EXPECT_FALSE(analyzer.isCancelled());
     }
-}
-
-// The batches clear the service's flag as they start; a token set before
-// the call must still stop them, with nothing reported.
-TEST(StopTokenBatchTest, ATokenSetBeforeTheBatchStopsIt) {
-    TempDir dir;
-    std::vector<Path> files;
-    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
-        writePcm(dir / name, pcm16, stereo(StereoKind::dualMono, 4800, PcmEncoding::int16));
-        files.push_back(dir / name);
-    }
-    const Channels lr = stereo(StereoKind::dualMono, 4800, PcmEncoding::int16);
-    const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
-    AudioAnalyzerService analyzer(minus96dBFS);
-    int reports = 0;
-    const BatchProgress count = [&](std::size_t, std::size_t, const std::string&) { ++reports; };
-    const std::atomic<bool> stop{true};
-    expectCancelled([&] { analyzer.analyzeBatch(files, 4, count, &stop); });
-    expectCancelled([&] { analyzer.analyzeSplitPairBatch({{pair.left, pair.right}}, 4, count, &stop); });
-    EXPECT_EQ(reports, 0);
-    // The service's own flag fails every single analysis until a batch clears it.
-    analyzer.cancel();
-    EXPECT_EQ(thrownMessage<AnalysisError>([&] { analyzer.analyzeFile(files[0]); }), "Analysis was cancelled");
-    const std::atomic<bool> go{false};
-    EXPECT_EQ(analyzer.analyzeBatch(files, 4, count, &go).size(), 3u);
-    EXPECT_FALSE(analyzer.isCancelled());
 }
 
 }  // namespace
