@@ -2,9 +2,6 @@
 
 #include "support/FileTree.h"
 
-#include <functional>
-#include <tuple>
-
 namespace twinfold::test {
 namespace {
 
@@ -18,56 +15,42 @@ protected:
         writePcm(dir / name, {container, PcmEncoding::int24}, multichannel({}, frames, PcmEncoding::int24, 100));
         return dir / name;
     }
+
+    // `output` holds `channels` of `source` exactly, in that order, as 24-bit PCM of the source's container.
+    static void expectCopy(const fs::path& output, const fs::path& source, const std::vector<int>& channels) {
+        EXPECT_EQ(soundFormat(output), (soundFormat(source) & SF_FORMAT_TYPEMASK) | SF_FORMAT_PCM_24) << output;
+        const auto written = readStoredInts(output), read = readStoredInts(source);
+        ASSERT_EQ(written.size(), channels.size()) << output;
+        for (std::size_t k = 0; k < channels.size(); ++k)
+            EXPECT_TRUE(written[k] == read[std::size_t(channels[k])]) << output << " channel " << k;
+    }
 };
 
-// Splits name each output by its channel's label; any order the caller gives
-// is kept, even one that is not ascending; one kept channel is a plain mono file.
-TEST_F(MultichannelTest, EachOutputHoldsItsChannelsExactlyInTheOrderGiven) {
-    const fs::path film = sixChannels("Film.wav", 1'500'000), aif = sixChannels("Film.aif", 300, PcmContainer::aiff),
-                   short6 = sixChannels("Short.wav", 1000);
-    const auto removing = [&](std::vector<int> keep) {
-        return [this, keep, &short6] {
-            const fs::path output = dir / numbered("Kept", long(keep.size()), ".wav");
-            converter.removeRedundantChannels(short6, output, keep, recorder());
-            return std::vector{output};
-        };
-    };
-    using Outputs = std::vector<std::pair<std::string, std::vector<int>>>;  // name, source channels
-    const std::vector<std::tuple<fs::path, std::function<std::vector<fs::path>()>, Outputs>> rows{
-        {film,
-         [&] { return converter.splitAllChannels(film, std::nullopt, AppSettings{}, recorder()); },
-         {{"Film_mono_ch1_L.wav", {0}},
-          {"Film_mono_ch2_R.wav", {1}},
-          {"Film_mono_ch3_C.wav", {2}},
-          {"Film_mono_ch4_LFE.wav", {3}},
-          {"Film_mono_ch5_Ls.wav", {4}},
-          {"Film_mono_ch6_Rs.wav", {5}}}},
-        {aif,
-         [&] {
-             return converter.splitAllChannels(aif, std::vector<int>{4, 1}, AppSettings{});
-         },
-         {{"Film_mono_ch5_Ls.aif", {4}}, {"Film_mono_ch2_R.aif", {1}}}},
-        {short6, removing({0, 1, 2, 4}), {{"Kept4.wav", {0, 1, 2, 4}}}},
-        {short6, removing({5, 3}), {{"Kept2.wav", {5, 3}}}},
-        {short6, removing({3}), {{"Kept1.wav", {3}}}},
-    };
-    for (const auto& [source, convert, expected] : rows) {
-        const auto sourceSamples = readStoredInts(source);
-        const std::vector<fs::path> outputs = convert();
-        ASSERT_EQ(outputs.size(), expected.size());
-        for (std::size_t k = 0; k < outputs.size(); ++k) {
-            const auto& [name, keep] = expected[k];
-            SCOPED_TRACE(name);
-            EXPECT_EQ(outputs[k], dir / name);
-            const int container = source.extension() == ".aif" ? SF_FORMAT_AIFF : SF_FORMAT_WAV;
-            EXPECT_EQ(soundFormat(outputs[k]), container | SF_FORMAT_PCM_24);
-            const auto written = readStoredInts(outputs[k]);
-            ASSERT_EQ(written.size(), keep.size());
-            for (std::size_t c = 0; c < keep.size(); ++c)
-                EXPECT_TRUE(written[c] == sourceSamples[std::size_t(keep[c])]);
-        }
+TEST_F(MultichannelTest, SplitWritesEachChannelExactlyUnderItsLabelInTheListsOrder) {
+    const fs::path film = sixChannels("Film.wav", 1'500'000), aif = sixChannels("Film.aif", 300, PcmContainer::aiff);
+    const auto outputs = converter.splitAllChannels(film, std::nullopt, AppSettings{}, recorder());
+    const std::vector<std::string> labels{"L", "R", "C", "LFE", "Ls", "Rs"};
+    ASSERT_EQ(outputs.size(), 6u);
+    for (int c = 0; c < 6; ++c) {
+        EXPECT_EQ(outputs[std::size_t(c)],
+                  dir / numbered("Film_mono_ch", c + 1, "_" + labels[std::size_t(c)] + ".wav"));
+        expectCopy(outputs[std::size_t(c)], film, {c});
     }
+    const auto listed = converter.splitAllChannels(aif, std::vector<int>{4, 1}, AppSettings{});
+    EXPECT_EQ(listed, (std::vector<fs::path>{dir / "Film_mono_ch5_Ls.aif", dir / "Film_mono_ch2_R.aif"}));
+    expectCopy(listed[0], aif, {4});
     EXPECT_TRUE(converter.splitAllChannels(aif, std::vector<int>{}, AppSettings{}).empty());
+}
+
+// Any order the caller gives, even one that is not ascending; one kept
+// channel is a plain mono file.
+TEST_F(MultichannelTest, RemovalKeepsTheListedChannelsInOrder) {
+    const fs::path source = sixChannels("Film.wav", 1000);
+    for (const std::vector<int>& keep : {std::vector<int>{0, 1, 2, 4}, {5, 3}, {3}}) {
+        const fs::path output = dir / numbered("Kept", long(keep.size()), ".wav");
+        converter.removeRedundantChannels(source, output, keep, recorder());
+        expectCopy(output, source, keep);
+    }
 }
 
 // A channel beyond full scale makes every output of an operation that copies

@@ -56,20 +56,6 @@ TEST_F(SplitPairTest, EachOutputIsAByteCopyOfItsSide) {
     EXPECT_EQ(fileBytes(outputs[1]), fileBytes(dir / "Kick.R.wav"));
 }
 
-TEST_F(SplitPairTest, NormalisedOutputsAreRewrittenAtTheSourceDepth) {
-    converter.convertSplitPairToMono(pair(SilentChannelStatus::right), ChannelSelection::right, normalising(),
-                                     recorder());
-    converter.normalizedCopy(dir / "Kick.L.wav", dir / "reference.wav", -1.0f);
-    EXPECT_EQ(soundFormat(dir / "Kick_mono.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-    EXPECT_EQ(readStoredInts(dir / "Kick_mono.wav"), readStoredInts(dir / "reference.wav"));
-    converter.convertSplitPairToTwo(pair(), normalising(-6.0f), recorder());
-    for (const std::string side : {"L", "R"}) {
-        const auto samples = readFloats(dir / ("Kick_mono_" + side + ".wav"))[0];
-        const float peak = std::fabs(std::ranges::max(samples, {}, [](float s) { return std::fabs(s); }));
-        EXPECT_NEAR(peak, std::pow(10.0, -6.0 / 20), 2.0 / (1 << 23)) << side;
-    }
-}
-
 TEST_F(SplitPairTest, LossyPairsNeverGiveEncodedDataUnderAWavName) {
     for (const std::string side : {"L", "R"}) {
         writeCompressed(dir.path(), "Snare." + side + ".mp3", independentNoise(22050, 1), EncodedFormat::mp3);

@@ -163,31 +163,5 @@ TEST_F(ScannerTest, ACancelDuringTheWalkStopsItAtTheNextEntry) {
     }
 }
 
-// The service's own flag is cleared when a listing starts, so a cancel before
-// the call has no effect; the caller's token is never cleared, so it is heard
-// even where no audio file would ever be reported.
-TEST_F(ScannerTest, BeforeTheListingOnlyTheCallersTokenCancels) {
-    touch("a.wav");
-    scanner.cancel();
-    EXPECT_EQ(scan(), std::vector<std::string>{"a.wav"});
-    EXPECT_FALSE(scanner.isCancelled());
-
-    for (int i = 0; i < 400; ++i) touch(numbered("d", i % 20, "/") + numbered("notes", i, ".txt"));
-    fs::remove(dir / "a.wav");
-    const std::atomic<bool> stop{true};
-    std::size_t reports = 0;
-    scanner.cancel();
-    expectScanError(
-        [&] {
-            scanner.scanDirectory(
-                dir.path(), [&](std::size_t, const std::string&) { ++reports; }, &stop);
-        },
-        Case::cancelled);
-    EXPECT_EQ(reports, 0u);
-    EXPECT_FALSE(scanner.isCancelled());
-    const std::atomic<bool> go{false};
-    EXPECT_TRUE(scanner.scanDirectory(dir.path(), {}, &go).empty());
-}
-
 }  // namespace
 }  // namespace twinfold

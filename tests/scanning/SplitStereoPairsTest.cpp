@@ -47,15 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"Snare.wav", "Hat.L.wav"}},
                       // Names, marker and extension compare case-insensitively, non-ASCII letters included.
                       PairCase{{"drums.r.WAV", "Drums.L.wav"}, {{"Drums.L.wav", "drums.r.WAV"}}, {}},
-                      PairCase{{"\xC3\x9C"
-                                "ber.L.wav",
-                                "\xC3\xBC"
-                                "ber.R.wav"},
-                               {{"\xC3\x9C"
-                                 "ber.L.wav",
-                                 "\xC3\xBC"
-                                 "ber.R.wav"}},
-                               {}},
+                      PairCase{{"\u00DCber.L.wav", "\u00FCber.R.wav"}, {{"\u00DCber.L.wav", "\u00FCber.R.wav"}}, {}},
                       PairCase{{"Drums.L.wav", "Drums.R.aif"}, {}, {"Drums.L.wav", "Drums.R.aif"}},
                       // Only files of one folder pair up.
                       PairCase{{"/a/Kick.L.wav", "/b/Kick.R.wav", "/b/Kick.L.wav", "/a/Kick.R.wav"},
