@@ -204,8 +204,7 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     std::ofstream(taken) << "precious";
     const Bytes before = fileBytes(source);
     const AppSettings noSuffix{.namingSuffix = ""}, upAFolder{.namingSuffix = "/../escaped"};  // "": the source itself
-    ScanResultFields song;
-    song.fileInfo.path = source;
+    const ScanResultFields song{.fileInfo = {.path = source}};
     const std::vector<std::pair<std::function<void()>, Case>> refusals{
         {[&] { converter.convertToMono(source, taken, ChannelSelection::left); }, Case::fileExists},
         {[&] { converter.splitToTwoMono(source, dir / "L.wav", taken); }, Case::fileExists},
@@ -230,23 +229,10 @@ TEST_F(ConverterFixture, AFolderReachedThroughALinkGetsItsOutput) {
 
 // ---- cancellation ------------------------------------------------------------
 
-// Outputs of a cancelled operation are deleted (checked with the thread
-// below and the multichannel cancels); the flag stays set until cleared, so a
-// later file fails before it measures or writes anything.
-TEST_F(ConverterFixture, CancelSticksUntilCleared) {
-    const fs::path source = stereoSource("Song.wav", 1000);
-    converter.cancel();
-    EXPECT_EQ(
-        failureOf([&] { converter.convertToMono(source, dir / "a.wav", ChannelSelection::left, -1.0f, recorder()); }),
-        Case::cancelled);
-    EXPECT_TRUE(progress.empty());
-    EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Song.wav"});
-    converter.clearCancelled();
-    converter.convertToMono(source, dir / "a.wav", ChannelSelection::left);
-    EXPECT_EQ(pcmFileInfo(dir / "a.wav").frames, 1000);
-}
-
-TEST_F(ConverterFixture, CancelFromAnotherThread) {
+// A cancel from another thread stops the operation at its next chunk and
+// deletes its output. The flag stays set until cleared, so a later file
+// fails before it measures or writes anything.
+TEST_F(ConverterFixture, CancelFromAnotherThreadSticksUntilCleared) {
     const fs::path source = stereoSource("Long.wav", 2'500'000);
     std::promise<void> reached, cancelled;
     auto onProgress = [&, first = true](double) mutable {
@@ -268,7 +254,17 @@ TEST_F(ConverterFixture, CancelFromAnotherThread) {
     cancelled.set_value();
     EXPECT_EQ(result.get(), Case::cancelled);
     EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Long.wav"});
-    EXPECT_TRUE(converter.isCancelled());
+
+    const auto convertShort = [&] {
+        converter.convertToMono(dir / "Short.wav", dir / "a.wav", ChannelSelection::left, -1.0f, recorder());
+    };
+    stereoSource("Short.wav", 1000);
+    EXPECT_EQ(failureOf(convertShort), Case::cancelled);
+    EXPECT_TRUE(progress.empty());
+    EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Long.wav", "Short.wav"}));
+    converter.clearCancelled();
+    convertShort();
+    EXPECT_EQ(pcmFileInfo(dir / "a.wav").frames, 1000);
 }
 
 // ---- the batch path ----------------------------------------------------------
@@ -276,9 +272,8 @@ TEST_F(ConverterFixture, CancelFromAnotherThread) {
 TEST_F(ConverterFixture, ConvertFilesNormalisesTheLeftChannelOfEachInOrder) {
     std::vector<ScanResult> results;
     for (const std::string name : {"One.wav", "Two.wav"}) {
-        ScanResultFields fields;
-        fields.fileInfo.path = stereoSource(name, 1000, std::uint32_t(name[0]));
-        fields.fileInfo.filename = name;
+        const ScanResultFields fields{
+            .fileInfo = {.path = stereoSource(name, 1000, std::uint32_t(name[0])), .filename = name}};
         results.emplace_back(fields);
     }
     const AppSettings settings{.normalizationEnabled = true, .normalizationTargetdBFS = -3.0f};

@@ -92,18 +92,5 @@ TEST_F(MultichannelTest, RefusalsComeBeforeAnyFileIsMade) {
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Film.wav", "Film_mono_ch3_C.wav"}));
 }
 
-TEST_F(MultichannelTest, CancelDeletesEveryChannelFile) {
-    const fs::path source = sixChannels("Film.wav", 1'500'000);
-    auto cancel = [&](double) { converter.cancel(); };
-    EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, std::nullopt, AppSettings{}, cancel); }),
-              Case::cancelled);
-    converter.clearCancelled();
-    EXPECT_EQ(failureOf([&] {
-                  converter.removeRedundantChannels(source, dir / "out.wav", {0, 1}, cancel);
-              }),
-              Case::cancelled);
-    EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Film.wav"});
-}
-
 }  // namespace
 }  // namespace twinfold::test
