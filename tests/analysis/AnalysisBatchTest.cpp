@@ -1,24 +1,19 @@
 // Batches: failing files, progress reports, groups, and cancellation from
-// another thread.
-#include "analysis/AudioAnalyzerService.h"
+// another thread; the caller's stop token, heard by single analyses at their
+// first chunk.
+#include "analysis/AnalyzerFixture.h"
 #include "audio_io/AudioIOError.h"
 #include "support/FileTree.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
-#include "support/Thrown.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
+#include <atomic>
+#include <functional>
 #include <map>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using namespace test;
 using Path = std::filesystem::path;
 namespace fs = std::filesystem;
-const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 
 Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames, std::uint32_t seed = 1) {
     writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16},
@@ -106,5 +101,29 @@ TEST(AnalysisCancelTest, CancelDuringTheLastGroupDropsTheRunningFileAndFailsTheB
     EXPECT_EQ(reports, 1);
 }
 
+// A token that is set stops each kind of analysis before its first chunk;
+// a clear one lets the same file through, so the stop is the token's doing.
+TEST(StopTokenTest, ASetTokenStopsTheAnalysisAtItsFirstChunk) {
+    TempDir dir;
+    const PcmFormat pcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
+    writePcm(dir / "stereo.wav", pcm16, stereo(StereoKind::trueStereo, 48000, PcmEncoding::int16));
+    writePcm(dir / "six.wav", pcm16, multichannel({6, {{1, 2}}, {5}}, 48000, PcmEncoding::int16));
+    const Channels lr = stereo(StereoKind::dualMono, 48000, PcmEncoding::int16);
+    const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
+    AudioAnalyzerService analyzer(minus96dBFS, 1000);
+    const std::pair<const char*, std::function<ScanResult(const std::atomic<bool>*)>> kinds[] = {
+        {"stereo", [&](auto* stop) { return analyzer.analyzeFile(dir / "stereo.wav", stop); }},
+        {"multichannel", [&](auto* stop) { return analyzer.analyzeFile(dir / "six.wav", stop); }},
+        {"split pair", [&](auto* stop) { return analyzer.analyzeSplitPair(pair.left, pair.right, stop); }}};
+    const std::atomic<bool> stop{true}, go{false};
+    for (const auto& [name, run] : kinds) {
+        SCOPED_TRACE(name);
+        EXPECT_NO_THROW(run(&go));
+        const auto error = thrown<AnalysisError>([&] { run(&stop); });
+        EXPECT_TRUE(error && error->errorCase() == AnalysisError::Case::cancelled);
+        EXPECT_FALSE(analyzer.isCancelled());
+    }
+}
+
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

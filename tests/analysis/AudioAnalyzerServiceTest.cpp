@@ -1,22 +1,14 @@
 // Whole files and split pairs through the service: every kind of stereo
 // content in every PCM container, cut into one chunk or many, the boundary
 // cases, multichannel files, and compressed files decoded through FFmpeg.
-#include "analysis/AudioAnalyzerService.h"
+#include "analysis/AnalyzerFixture.h"
 #include "support/CompressedFixtures.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <functional>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
-
-using namespace test;
-const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 
 struct KindCase {
     StereoKind kind;
@@ -322,4 +314,4 @@ TEST(CompressedAnalysisTest, ClassifiesWhatSurvivesTheCodec) {
 }
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

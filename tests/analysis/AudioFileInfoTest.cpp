@@ -1,19 +1,9 @@
+#include "analysis/AnalyzerFixture.h"
 #include "analysis/FileDescription.h"
-#include "records/AudioFileInfo.h"
-
 #include "audio_io/AudioFormat.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
-#include "support/Thrown.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-namespace twinfold {
+namespace twinfold::test {
 namespace {
-
-using namespace twinfold::test;
 
 // Rates in kHz as short as they go; durations truncated to whole seconds,
 // with no hours field.
@@ -92,4 +82,4 @@ TEST(AudioFileInfoFileTest, SplitPairMismatchesAreCheckedInOrder) {
 }
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

@@ -1,24 +1,17 @@
 // The evidence behind a verdict: the numbers against values worked out from
 // the generated signals, where the goniometer's mass lies, track names from
 // an iXML chunk, and the pictures served again by the loader.
-#include "analysis/AudioAnalyzerService.h"
+#include "analysis/AnalyzerFixture.h"
 #include "conversion/ConversionPlan.h"
 #include "scanning/EvidenceLoader.h"
 #include "support/ChunkFixtures.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <cstdlib>
 #include <functional>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using namespace test;
-const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 constexpr PcmEncoding i16 = PcmEncoding::int16;
 constexpr std::size_t frames = 6000;
 constexpr double lsb = 1.0 / 32768;
@@ -194,4 +187,4 @@ TEST(Evidence, LoaderServesThePicturesOfTheAnalysis) {
 }
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

@@ -1,13 +1,10 @@
 // The analysis cache: results come back whole, only unchanged files are
 // answered from it, and a damaged, locked or foreign cache never makes a
 // scan fail or answer wrongly.
-#include "analysis/AudioAnalyzerService.h"
+#include "analysis/AnalyzerFixture.h"
 #include "cache/AnalysisCache.h"
 #include "scanning/LibraryScan.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -17,12 +14,10 @@
 #include <functional>
 #include <thread>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using namespace test;
 namespace fs = std::filesystem;
-const float minus96dBFS = 1.5848932e-5f;
 constexpr PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
 
 // A result with the identifiers of `like`: records are equal apart from them.
@@ -224,4 +219,4 @@ TEST_F(AnalysisCacheTest, UnreadableAndJustChangedFilesAreNotKept) {
 }
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

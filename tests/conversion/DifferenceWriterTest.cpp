@@ -1,18 +1,11 @@
 // The difference file: what a conversion would leave out, read back through
 // libsndfile.
-#include "analysis/AudioAnalyzerService.h"
+#include "analysis/AnalyzerFixture.h"
 #include "conversion/DifferenceWriter.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using namespace test;
 constexpr std::size_t frames = 5000;
 constexpr PcmEncoding i24 = PcmEncoding::int24;
 
@@ -63,4 +56,4 @@ TEST(DifferenceWav, AMonoFileHasNone) {
 }
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test
