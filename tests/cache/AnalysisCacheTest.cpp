@@ -60,12 +60,8 @@ protected:
         std::vector<fs::path> files = beside;
         for (const auto& entry : fs::directory_iterator(dir.path())) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
-        AnalysisCache::Options cacheOptions;
-        cacheOptions.file = options.cacheFile;
-        cacheOptions.analyserVersion = version;
-        cacheOptions.silenceThresholdLinear = options.silenceThresholdLinear;
-        cacheOptions.settleTime = options.cacheSettleTime;
-        std::unique_ptr<AnalysisCache> cache = useCache ? std::make_unique<AnalysisCache>(cacheOptions) : nullptr;
+        std::unique_ptr<AnalysisCache> cache =
+            useCache ? std::make_unique<AnalysisCache>(cacheOptions(version)) : nullptr;
         if (cache && listedFolder) cache->prefetchFolders({dir.path()});
         AudioAnalyzerService analyzer(options.silenceThresholdLinear);
         Scan out;
@@ -75,6 +71,13 @@ protected:
                   [](const ScanResult& a, const ScanResult& b) { return a.fileInfo.path < b.fileInfo.path; });
         out.filesOpened = analyzer.filesOpened();
         return out;
+    }
+
+    AnalysisCache::Options cacheOptions(std::uint32_t version = AudioAnalyzerService::analyserVersion) const {
+        return {.file = options.cacheFile,
+                .analyserVersion = version,
+                .silenceThresholdLinear = options.silenceThresholdLinear,
+                .settleTime = options.cacheSettleTime};
     }
 
     // Every result equals the one a scan without the cache gives now.
@@ -112,11 +115,7 @@ TEST_F(AnalysisCacheTest, AnUnchangedFolderComesBackWholeWithoutOpeningAnyFile) 
     }
     EXPECT_TRUE(sawNote && sawResidual && sawChannels);
     // The pictures are kept apart from the results, each as the analysis drew it.
-    AnalysisCache::Options cacheOptions;
-    cacheOptions.file = options.cacheFile;
-    cacheOptions.analyserVersion = AudioAnalyzerService::analyserVersion;
-    cacheOptions.silenceThresholdLinear = options.silenceThresholdLinear;
-    AnalysisCache cache(cacheOptions);
+    AnalysisCache cache(cacheOptions());
     for (const char* name : {"panned.wav", "six.wav"}) {
         const CacheItem item{dir / name, std::nullopt};
         EvidencePictures drawn;

@@ -16,23 +16,15 @@ TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
     const fs::path source = stereoSource("Song.wav", 100);
     std::ofstream(dir / "blocker") << "a file, not a folder";
     const std::string longName = std::string(300, 'K') + "_mono.wav";
-    struct Row {
-        fs::path output;
-        std::string message;
-    };
-    const Row rows[] = {
+    const std::pair<fs::path, std::string> rows[] = {
         {dir / "blocker" / "out.wav", "Cannot create output file out.wav: Not a directory"},
         {dir / longName, "Cannot create output file " + longName + ": File name too long"},
     };
-    for (const Row& row : rows) {
-        for (const auto& convert : std::vector<std::function<void()>>{
-                 [&] { converter.convertToMono(source, row.output, ChannelSelection::left); },
-                 [&] { converter.removeRedundantChannels(source, row.output, {1}); }}) {
-            const auto error = thrown<ConversionError>(convert);
-            ASSERT_TRUE(error) << row.output;
-            EXPECT_EQ(error->errorCase(), Case::cannotCreateOutput);
-            EXPECT_EQ(error->what(), row.message);
-        }
+    for (const auto& [output, message] : rows) {
+        EXPECT_EQ(
+            thrownMessage<ConversionError>([&] { converter.convertToMono(source, output, ChannelSelection::left); }),
+            message);
+        EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, output, {1}); }), Case::cannotCreateOutput);
     }
     EXPECT_THROW(converter.convertToMono(dir / "gone.wav", dir / "out.wav", ChannelSelection::left), AudioIOError);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Song.wav", "blocker"}));
@@ -42,10 +34,9 @@ TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
 // name (whose header would look complete) and no temporary.
 TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
     const fs::path source = stereoSource("Long.wav", 1'500'000);  // 6 MB in, 3 MB out
-    ScanResultFields pair;  // a split pair's side is copied as bytes, outside the audio writer
-    pair.fileInfo.path = source;
-    pair.fileInfo.filename = "Take.wav";
-    pair.pairedFilePath = stereoSource("Take.R.wav", 1'500'000);
+    // A split pair's side is copied as bytes, outside the audio writer.
+    const ScanResultFields pair{.fileInfo = {.path = source, .filename = "Take.wav"},
+                                .pairedFilePath = stereoSource("Take.R.wav", 1'500'000)};
     writePcm(dir / "Wide.wav", {}, Channels(64, dc(1000, 0.25, PcmEncoding::int16)));
     const std::vector<std::string> sources{"Long.wav", "Take.R.wav", "Wide.wav"};
 

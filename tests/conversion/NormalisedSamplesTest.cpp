@@ -47,37 +47,21 @@ TEST_P(NormalisedSamplesTest, EachOutputIsItsChannelTimesItsOwnGain) {
 
 // Rounding meets clipping where a gain takes the peak to full scale; a float
 // source beyond full scale comes down to it, and a NaN comes out as 0.
-INSTANTIATE_TEST_SUITE_P(
-    Sources, NormalisedSamplesTest,
-    ::testing::Values(
-        NormalisedCase{"wav8", {wav, int8}, {0.25, -0.25, 1.0 / 128, -0.125}, kHalfScale, {64, -64, 2, -32}},
-        NormalisedCase{
-            "wav16", {wav, int16}, {0.25, -0.125, 3.0 / 32768, -0.25}, kHalfScale, {16384, -8192, 6, -16384}},
-        NormalisedCase{
-            "wav16FullScale", {wav, int16}, {0.25, -0.25, 1.0 / 32768, -3.0 / 32768}, 0.0f, {32767, -32768, 4, -12}},
-        NormalisedCase{"aiff24FullScale", {aiff, int24}, {0.25, -0.25, 0x1p-23 * 5}, 0.0f, {8388607, -8388608, 20}},
-        NormalisedCase{"wav32FullScale",
-                       {wav, int32},
-                       {0.5, -0.5, 0x1p-31 * 7, -0.25},
-                       0.0f,
-                       {2147483647, -2147483648LL, 14, -1073741824}},
-        // A gain of 4/3 leaves fractions to round; products of 2^-32 steps are ties, to even.
-        NormalisedCase{"wav16Thirds",
-                       {wav, int16},
-                       {0.75, -0.75, 1.0 / 32768, 2.0 / 32768, 3.0 / 32768, -2.0 / 32768},
-                       0.0f,
-                       {32767, -32768, 1, 3, 4, -3}},
-        NormalisedCase{"float32Ties",
-                       {wav, float32},
-                       {1.0, 0x1p-32, 0x1p-32 * 3, 0x1p-32 * 5, -0x1p-32 * 3, 0x1p-33 * 3},
-                       0.0f,
-                       {2147483647, 0, 2, 2, -2, 1}},
-        NormalisedCase{"float32Beyond",
-                       {wav, float32},
-                       {1.25, -0.625, std::nan(""), 0.5, 0.375},
-                       0.0f,
-                       {2147483647, -1073741824, 0, 858993472, 644245120}}),
-    [](const auto& info) { return info.param.name; });
+constexpr double k16 = 0x1p-15, k32 = 0x1p-32;  // one step of 16-bit PCM; 2^-32
+constexpr std::int64_t kMax = 2147483647, kHalf = 1073741824;
+const NormalisedCase kCases[] = {
+    {"wav8", {wav, int8}, {0.25, -0.25, 1.0 / 128, -0.125}, kHalfScale, {64, -64, 2, -32}},
+    {"wav16", {wav, int16}, {0.25, -0.125, 3 * k16, -0.25}, kHalfScale, {16384, -8192, 6, -16384}},
+    {"wav16FullScale", {wav, int16}, {0.25, -0.25, k16, -3 * k16}, 0.0f, {32767, -32768, 4, -12}},
+    {"aiff24FullScale", {aiff, int24}, {0.25, -0.25, 0x1p-23 * 5}, 0.0f, {8388607, -8388608, 20}},
+    {"wav32FullScale", {wav, int32}, {0.5, -0.5, 0x1p-31 * 7, -0.25}, 0.0f, {kMax, -kMax - 1, 14, -kHalf}},
+    // A gain of 4/3 leaves fractions to round; products of 2^-32 steps are ties, to even.
+    {"wav16Thirds", {wav, int16}, {0.75, -0.75, k16, 2 * k16, 3 * k16, -2 * k16}, 0.0f, {32767, -32768, 1, 3, 4, -3}},
+    {"float32Ties", {wav, float32}, {1.0, k32, 3 * k32, 5 * k32, -3 * k32, 1.5 * k32}, 0.0f, {kMax, 0, 2, 2, -2, 1}},
+    {"float32Beyond", {wav, float32}, {1.25, -0.625, NAN, 0.5, 0.375}, 0.0f, {kMax, -kHalf, 0, 858993472, 644245120}},
+};
+INSTANTIATE_TEST_SUITE_P(Sources, NormalisedSamplesTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return info.param.name; });
 
 // Past two chunks, with the peaks far apart: the peak pass reads the file in
 // two halves at once, and every chunk is scaled alike.
