@@ -1,9 +1,7 @@
-// Batches: failing files, progress reports, groups, and cancellation from
+// Batches: workers, groups, and cancellation from
 // another thread; the caller's stop token, heard by single analyses at their
 // first chunk.
 #include "analysis/AnalyzerFixture.h"
-#include "audio_io/AudioIOError.h"
-#include "support/FileTree.h"
 
 #include <atomic>
 #include <functional>
@@ -19,35 +17,6 @@ Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames
     writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16},
              stereo(StereoKind::dualMono, frames, PcmEncoding::int16, seed));
     return dir / name;
-}
-
-// A file that cannot be read fails alone with the audio layer's own error,
-// unchanged; a batch lists it as unreadable with that error as the reason.
-TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
-    TempDir dir;
-    std::vector<Path> paths;
-    for (std::uint32_t i = 0; i < 10; ++i)
-        paths.push_back(writeStereo(dir, numbered("f", i, ".wav"), 2000 + 500 * i, i));
-    writeFile(paths[2], "broken");
-    std::filesystem::remove(paths[8]);
-    const std::string reason =
-        thrownMessage<AudioIOError>([&] { AudioAnalyzerService(minus96dBFS).analyzeFile(paths[2]); });
-    ASSERT_FALSE(reason.empty());
-    std::vector<std::string> reports, expected;
-    const auto results = AudioAnalyzerService(minus96dBFS)
-                             .analyzeBatch(paths, 4, [&](std::size_t n, std::size_t total, const std::string& name) {
-                                 reports.push_back(numbered("", long(n), "/") + numbered("", long(total), " ") + name);
-                             });
-    ASSERT_EQ(results.size(), 10u);
-    for (std::size_t i = 0; i < 10; ++i) {
-        const ScanResult& r = results[i];
-        expected.push_back(numbered("", long(i + 1), "/10 ") + r.fileInfo.filename);
-        const bool broken = r.fileInfo.path == paths[2] || r.fileInfo.path == paths[8];
-        EXPECT_EQ(r.isConvertible(), !broken) << r.fileInfo.filename;
-        EXPECT_EQ(r.unreadableReason.has_value(), broken) << r.fileInfo.filename;
-        EXPECT_TRUE(r.fileInfo.path != paths[2] || r.unreadableReason == reason);
-    }
-    EXPECT_EQ(reports, expected);
 }
 
 // Workers take the next file as soon as they finish one: while one worker
