@@ -11,8 +11,6 @@
 namespace twinfold::test {
 namespace {
 
-using Case = ConversionError::Case;
-
 // Counts what it is given.
 class CountingWriter : public AudioFileWriter {
 public:

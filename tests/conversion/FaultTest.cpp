@@ -1,13 +1,10 @@
 #include "conversion/ConverterFixture.h"
 
-#include <functional>
 #include <iterator>
 
 namespace twinfold::test {
 namespace {
 
-namespace fs = std::filesystem;
-using Case = ConversionError::Case;
 using FaultTest = ConverterFixture;
 
 TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {

@@ -6,14 +6,11 @@
 #include "support/SndfileChunks.h"
 
 #include <cstring>
-#include <fstream>
-#include <functional>
 #include <map>
 
 namespace twinfold::test {
 namespace {
 
-namespace fs = std::filesystem;
 using enum ChunkFixtureContainer;
 
 class MetadataTest : public ConverterFixture {

@@ -6,8 +6,6 @@
 
 #include <bit>
 #include <chrono>
-#include <cmath>
-#include <functional>
 #include <future>
 #include <set>
 #include <tuple>
@@ -15,9 +13,6 @@
 
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
-using Case = ConversionError::Case;
 
 // ---- every source depth comes out bit for bit --------------------------------
 

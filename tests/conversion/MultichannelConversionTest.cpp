@@ -5,9 +5,6 @@
 namespace twinfold::test {
 namespace {
 
-namespace fs = std::filesystem;
-using Case = ConversionError::Case;
-
 class MultichannelTest : public ConverterFixture {
 protected:
     // Six channels of different random 24-bit samples.

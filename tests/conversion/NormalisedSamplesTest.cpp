@@ -7,12 +7,9 @@
 
 #include "conversion/OutputFormat.h"
 
-#include <cmath>
-
 namespace twinfold::test {
 namespace {
 
-namespace fs = std::filesystem;
 using enum PcmContainer;
 using enum PcmEncoding;
 

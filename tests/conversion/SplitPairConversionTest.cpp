@@ -2,14 +2,8 @@
 
 #include "support/CompressedFixtures.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
-using Case = ConversionError::Case;
 
 class SplitPairTest : public ConverterFixture {
 protected:
