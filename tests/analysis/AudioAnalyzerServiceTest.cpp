@@ -144,48 +144,19 @@ TEST(PanResidualTest, MixDiffersFromAPanAndARequantisedCopyDoesNot) {
 // must reach the same verdict and the same evidence: the extremes, firsts
 // and pictures exactly, the levels and correlation (float sums against exact
 // ones) to rounding.
-struct PathRow {
-    const char* name;
-    StereoKind kind;
-    std::function<void(Channels&)> change;  // made to the kind's signal
-    const char* status;
-    float threshold = minus96dBFS;
-    PcmContainer container = PcmContainer::wav;
-};
-
 constexpr std::size_t pathFrames = 6007;  // not a whole number of vector steps
 constexpr double lsb16 = 1.0 / 32768;
 
+Channels kindOf(StereoKind kind) { return stereo(kind, pathFrames, PcmEncoding::int16); }
+
 // R = L / 2 plus its own noise at `noiseLevel` of L's: a correlation of
 // 0.5 / √(0.25 + noiseLevel²), 0.99 at a noise level of about 0.0713.
-std::function<void(Channels&)> pannedWithNoise(double noiseLevel) {
-    return [noiseLevel](Channels& c) {
-        c[0] = noise(pathFrames, PcmEncoding::int16, 11);
-        const Signal n = noise(pathFrames, PcmEncoding::int16, 12);
-        for (std::size_t i = 0; i < pathFrames; ++i)
-            c[1][i] = quantize(0.5 * c[0][i] + noiseLevel * n[i], PcmEncoding::int16);
-    };
+Channels pannedWithNoise(double noiseLevel) {
+    const Signal l = noise(pathFrames, PcmEncoding::int16, 11), n = noise(pathFrames, PcmEncoding::int16, 12);
+    Signal r(pathFrames);
+    for (std::size_t i = 0; i < pathFrames; ++i) r[i] = quantize(0.5 * l[i] + noiseLevel * n[i], PcmEncoding::int16);
+    return {l, r};
 }
-
-const PathRow pathRows[] = {
-    {"dual mono", StereoKind::dualMono, {}, "Dual Mono"},
-    {"phase inverted", StereoKind::phaseInverted, {}, "Phase Inverted"},
-    {"panned", StereoKind::panned, {}, "Mono Panned 50% L"},
-    {"left silent", StereoKind::leftSilent, {}, "Silent Left Channel"},
-    {"true stereo", StereoKind::trueStereo, {}, "True Stereo"},
-    {"big-endian AIFF", StereoKind::panned, {}, "Mono Panned 50% L", minus96dBFS, PcmContainer::aiff},
-    {"correlation just above 0.99", StereoKind::trueStereo, pannedWithNoise(0.069), "Mono Panned 49% L"},
-    {"correlation just below 0.99", StereoKind::trueStereo, pannedWithNoise(0.074), "True Stereo"},
-    {"inverted but for one step", StereoKind::phaseInverted,
-     [](Channels& c) { c[1][4000] += c[1][4000] > 0 ? -lsb16 : lsb16; }, "True Stereo"},
-    {"one step at a threshold of one step", StereoKind::leftSilent,
-     [](Channels& c) { c[0][17] = lsb16, c[0][pathFrames - 1] = -lsb16; }, "Silent Left Channel", float(lsb16)},
-    {"both sides at negative full scale for a while", StereoKind::trueStereo,
-     [](Channels& c) {
-         for (std::size_t i = 100; i < 164; ++i) c[0][i] = c[1][i] = -1.0;
-     },
-     "True Stereo"},
-};
 
 // `to` takes `from`'s figure where the two are equal or within `tolerance`
 // (levels of silence are both −∞), so that only a larger gap shows.
@@ -195,15 +166,38 @@ void within(T& to, T from, double tolerance) {
 }
 
 TEST(SampleFormatPathTest, IntegerAndFloatReadingsAgree) {
-    for (const PathRow& row : pathRows) {
+    Channels invertedButOneStep = kindOf(StereoKind::phaseInverted), oneStep = kindOf(StereoKind::leftSilent),
+             fullScale = kindOf(StereoKind::trueStereo);
+    invertedButOneStep[1][4000] += invertedButOneStep[1][4000] > 0 ? -lsb16 : lsb16;
+    oneStep[0][17] = lsb16, oneStep[0][pathFrames - 1] = -lsb16;
+    for (std::size_t i = 100; i < 164; ++i) fullScale[0][i] = fullScale[1][i] = -1.0;
+    struct Row {
+        const char* name;
+        Channels channels;
+        const char* status;
+        float threshold = minus96dBFS;
+        PcmContainer container = PcmContainer::wav;
+    };
+    const Row rows[] = {
+        {"dual mono", kindOf(StereoKind::dualMono), "Dual Mono"},
+        {"phase inverted", kindOf(StereoKind::phaseInverted), "Phase Inverted"},
+        {"panned", kindOf(StereoKind::panned), "Mono Panned 50% L"},
+        {"left silent", kindOf(StereoKind::leftSilent), "Silent Left Channel"},
+        {"true stereo", kindOf(StereoKind::trueStereo), "True Stereo"},
+        {"big-endian AIFF", kindOf(StereoKind::panned), "Mono Panned 50% L", minus96dBFS, PcmContainer::aiff},
+        {"correlation just above 0.99", pannedWithNoise(0.069), "Mono Panned 49% L"},
+        {"correlation just below 0.99", pannedWithNoise(0.074), "True Stereo"},
+        {"inverted but for one step", invertedButOneStep, "True Stereo"},
+        {"one step at a threshold of one step", oneStep, "Silent Left Channel", float(lsb16)},
+        {"both sides at negative full scale for a while", fullScale, "True Stereo"},
+    };
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
-        Channels channels = stereo(row.kind, pathFrames, PcmEncoding::int16);
-        if (row.change) row.change(channels);
         const auto int16File = dir / (std::string("int16") + extensionOf(row.container));
         const auto int24File = dir / (std::string("int24") + extensionOf(row.container));
-        writePcm(int16File, {row.container, PcmEncoding::int16}, channels);
-        writePcm(int24File, {row.container, PcmEncoding::int24}, channels);
+        writePcm(int16File, {row.container, PcmEncoding::int16}, row.channels);
+        writePcm(int24File, {row.container, PcmEncoding::int24}, row.channels);
         AudioAnalyzerService analyzer(row.threshold, 1000);
         EvidencePictures intPictures, floatPictures;
         const ScanResult i = analyzer.analyzeFile(int16File, nullptr, &intPictures);

@@ -38,54 +38,38 @@ void expectLevel(float actual, double expected, const char* what) {
         EXPECT_NEAR(actual, expected, 0.01) << what;
 }
 
-struct NumbersRow {
-    const char* name;
-    std::function<Channels()> make;
-    std::optional<std::int64_t> firstDifference;
-    double correlation;
-};
-
-Channels lastSampleDiffers() {
-    Channels c = stereo(StereoKind::dualMono, frames, i16);
-    c[1].back() += c[1].back() > 0 ? -lsb : lsb;
-    return c;
-}
-
-const NumbersRow numbersRows[] = {
-    {"dual mono", [] { return stereo(StereoKind::dualMono, frames, i16); }, std::nullopt, 1.0},
-    {"last sample differs", lastSampleDiffers, std::int64_t(frames - 1), 1.0},
-    {"phase inverted", [] { return stereo(StereoKind::phaseInverted, frames, i16); }, 0, -1.0},
-    {"constant levels",
-     [] {
-         return Channels{dc(frames, 0.5, i16), dc(frames, -0.25, i16)};
-     },
-     0, 0.0},
-};
-
 TEST(Evidence, NumbersMatchTheSignal) {
-    for (const NumbersRow& row : numbersRows) {
-        SCOPED_TRACE(row.name);
+    Channels lastDiffers = stereo(StereoKind::dualMono, frames, i16);
+    lastDiffers[1].back() += lastDiffers[1].back() > 0 ? -lsb : lsb;
+    // The samples, where they first differ, and their correlation.
+    const std::tuple<const char*, Channels, std::optional<std::int64_t>, double> rows[] = {
+        {"dual mono", stereo(StereoKind::dualMono, frames, i16), std::nullopt, 1.0},
+        {"last sample differs", lastDiffers, frames - 1, 1.0},
+        {"phase inverted", stereo(StereoKind::phaseInverted, frames, i16), 0, -1.0},
+        {"constant levels", {dc(frames, 0.5, i16), dc(frames, -0.25, i16)}, 0, 0.0},
+    };
+    for (const auto& [name, c, firstDifference, correlation] : rows) {
+        SCOPED_TRACE(name);
         TempDir dir;
-        const Channels c = row.make();
         writePcm(dir / "f.wav", {PcmContainer::wav, i16}, c);
         // A small chunk size: the figures must not depend on where chunks end.
         const ScanResult r = AudioAnalyzerService(minus96dBFS, 1000).analyzeFile(dir / "f.wav");
         ASSERT_EQ(r.evidence.channels.size(), 2u);
         ASSERT_TRUE(r.evidence.pair);
-        for (int side = 0; side < 2; ++side) {
-            const ChannelEvidence& e = r.evidence.channels[std::size_t(side)];
-            expectLevel(e.peakdBFS, dB(largest(c[std::size_t(side)], Signal(frames), 1)), "peak");
-            expectLevel(e.rmsdBFS, dB(rms(c[std::size_t(side)])), "rms");
+        for (std::size_t side = 0; side < 2; ++side) {
+            const ChannelEvidence& e = r.evidence.channels[side];
+            expectLevel(e.peakdBFS, dB(largest(c[side], Signal(frames), 1)), "peak");
+            expectLevel(e.rmsdBFS, dB(rms(c[side])), "rms");
             double mean = 0;
-            for (double x : c[std::size_t(side)]) mean += x / double(frames);
+            for (double x : c[side]) mean += x / double(frames);
             EXPECT_NEAR(e.dcOffset, mean, 1e-5);
             EXPECT_FALSE(e.isSilent);
         }
         const PairEvidence& p = *r.evidence.pair;
-        EXPECT_EQ(p.firstDifferingFrame, row.firstDifference);
+        EXPECT_EQ(p.firstDifferingFrame, firstDifference);
         expectLevel(p.maxDifferencedBFS, dB(largest(c[0], c[1], -1)), "difference");
         expectLevel(p.maxSumdBFS, dB(largest(c[0], c[1], 1)), "sum");
-        EXPECT_NEAR(p.correlation, row.correlation, 1e-3);
+        EXPECT_NEAR(p.correlation, correlation, 1e-3);
     }
 }
 
