@@ -1,13 +1,11 @@
 // The evidence behind a verdict: the numbers against values worked out from
 // the generated signals, where the goniometer's mass lies, track names from
-// an iXML chunk, and the pictures served again by the loader.
+// an iXML chunk, and the difference file.
 #include "analysis/AnalyzerFixture.h"
 #include "conversion/ConversionPlan.h"
 #include "conversion/DifferenceWriter.h"
-#include "scanning/EvidenceLoader.h"
 #include "support/ChunkFixtures.h"
 
-#include <cstdlib>
 #include <functional>
 
 namespace twinfold::test {
@@ -155,20 +153,6 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
     }
     TempDir dir;
     EXPECT_EQ(polyFile(dir, distinct).evidence.channels[5].trackName, "Plant & Co");
-}
-
-// From a fresh analysis and then from the cache, the same pictures.
-TEST(Evidence, LoaderServesThePicturesOfTheAnalysis) {
-    TempDir dir;
-    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
-    writePcm(dir / "d.wav", {PcmContainer::wav, i16}, stereo(StereoKind::panned, frames, i16));
-    EvidencePictures analysed;
-    const ScanResult r = AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "d.wav", nullptr, &analysed);
-    EXPECT_EQ(loadEvidencePictures(r), analysed);
-    EXPECT_EQ(loadEvidencePictures(r), analysed);
-    std::filesystem::remove(dir / "d.wav");
-    EXPECT_EQ(loadEvidencePictures(r), std::nullopt);
-    ::unsetenv("XDG_CACHE_HOME");
 }
 
 // ---- the difference file: what a conversion would leave out, read back through libsndfile
