@@ -1,67 +1,22 @@
-// Batches: failing files, progress reports, groups, and cancellation from
-// another thread.
-#include "analysis/AudioAnalyzerService.h"
-#include "audio_io/AudioIOError.h"
-#include "support/FileTree.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
-#include "support/Thrown.h"
+// Batches: workers, groups, and cancellation from
+// another thread; the caller's stop token, heard by single analyses at their
+// first chunk.
+#include "analysis/AnalyzerFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <fstream>
+#include <atomic>
+#include <functional>
 #include <map>
-#include <set>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using namespace test;
 using Path = std::filesystem::path;
 namespace fs = std::filesystem;
-const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
 
 Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames, std::uint32_t seed = 1) {
     writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16},
              stereo(StereoKind::dualMono, frames, PcmEncoding::int16, seed));
     return dir / name;
-}
-
-// A file that cannot be read fails alone with the audio layer's own error,
-// unchanged; a batch lists it as unreadable with that error as the reason.
-TEST(AnalysisBatchTest, ReportsEachResultAsItFinishesListingFilesThatFail) {
-    TempDir dir;
-    std::vector<Path> paths;
-    for (int i = 0; i < 10; ++i) {
-        const std::string name = std::string{'f', char('0' + i)} + ".wav";
-        paths.push_back(writeStereo(dir, name, 2000 + 500 * std::size_t(i), std::uint32_t(i)));
-    }
-    writeFile(paths[2], "broken");
-    std::filesystem::remove(paths[8]);
-    const std::string reason =
-        thrownMessage<AudioIOError>([&] { AudioAnalyzerService(minus96dBFS).analyzeFile(paths[2]); });
-    ASSERT_FALSE(reason.empty());
-    std::vector<std::pair<std::size_t, std::size_t>> counts;
-    std::vector<std::string> names;
-    const auto results = AudioAnalyzerService(minus96dBFS)
-                             .analyzeBatch(paths, 4, [&](std::size_t n, std::size_t total, const std::string& name) {
-                                 counts.emplace_back(n, total);
-                                 names.push_back(name);
-                             });
-    ASSERT_EQ(results.size(), 10u);
-    for (std::size_t i = 0; i < 10; ++i) {
-        EXPECT_EQ(counts[i], std::make_pair(i + 1, std::size_t(10)));
-        EXPECT_EQ(names[i], results[i].fileInfo.filename);
-        const bool broken = names[i] == "f2.wav" || names[i] == "f8.wav";
-        EXPECT_EQ(results[i].unreadableReason.has_value(), broken) << names[i];
-        EXPECT_EQ(results[i].isConvertible(), !broken) << names[i];
-    }
-    for (const ScanResult& r : results) {
-        if (r.fileInfo.filename != "f2.wav") continue;
-        EXPECT_EQ(r.unreadableReason, reason);
-        EXPECT_EQ(r.statusText(), "Unreadable");
-    }
 }
 
 // Workers take the next file as soon as they finish one: while one worker
@@ -85,23 +40,20 @@ TEST(AnalysisBatchTest, SplitPairBatchListsFilesThatDoNotPairAsSingleFiles) {
     const Signal s = noise(3000, fmt.encoding, 1);
     const SplitPair a = writeSplitPair(dir.path(), "A", ".wav", fmt, s, s);
     const SplitPair b = writeSplitPair(dir.path(), "B", ".wav", fmt, s, noise(2999, fmt.encoding, 2));
-    const SplitPair c = writeSplitPair(dir.path(), "C", ".wav", fmt, s, silence(3000));
     const SplitPair v = writeSplitPair(dir.path(), "V", ".wav", fmt, s, s);
-    fs::remove(v.left);
     writePcm(v.left, fmt, {silence(3000), noise(3000, fmt.encoding, 3)});
     AudioAnalyzerService analyzer(minus96dBFS);
-    EXPECT_THROW(analyzer.analyzeSplitPair(b.left, b.right), SplitStereoError);
     EXPECT_THROW(analyzer.analyzeSplitPair(v.left, v.right), SplitStereoError);
     analyzer.cancel();  // cleared when the batch starts
-    const auto results =
-        analyzer.analyzeSplitPairBatch({{a.left, a.right}, {b.left, b.right}, {c.left, c.right}, {v.left, v.right}});
-    std::map<fs::path, const ScanResult*> byFile;
-    for (const ScanResult& r : results) byFile[r.fileInfo.path] = &r;
-    ASSERT_EQ(results.size(), 6u);
-    EXPECT_TRUE(byFile.at(a.left)->pairedFilePath && byFile.at(c.left)->pairedFilePath);
-    for (const fs::path& single : {b.left, b.right, v.left, v.right}) EXPECT_FALSE(byFile.at(single)->pairedFilePath);
-    EXPECT_EQ(byFile.at(v.left)->silentChannel, SilentChannelStatus::left);
-    EXPECT_EQ(byFile.at(v.left)->fileInfo.channelCount, 2);
+    std::map<fs::path, ScanResult> byFile;
+    for (const ScanResult& r :
+         analyzer.analyzeSplitPairBatch({{a.left, a.right}, {b.left, b.right}, {v.left, v.right}}))
+        byFile.emplace(r.fileInfo.path, r);
+    ASSERT_EQ(byFile.size(), 5u);
+    EXPECT_EQ(byFile.at(a.left).pairedFilePath, a.right);
+    for (const fs::path& single : {b.left, b.right, v.left, v.right}) EXPECT_FALSE(byFile.at(single).pairedFilePath);
+    EXPECT_EQ(byFile.at(v.left).silentChannel, SilentChannelStatus::left);
+    EXPECT_EQ(byFile.at(v.left).fileInfo.channelCount, 2);
 }
 
 // One frame per chunk makes "long" take far longer than the first report
@@ -118,5 +70,29 @@ TEST(AnalysisCancelTest, CancelDuringTheLastGroupDropsTheRunningFileAndFailsTheB
     EXPECT_EQ(reports, 1);
 }
 
+// A token that is set stops each kind of analysis before its first chunk;
+// a clear one lets the same file through, so the stop is the token's doing.
+TEST(StopTokenTest, ASetTokenStopsTheAnalysisAtItsFirstChunk) {
+    TempDir dir;
+    const PcmFormat pcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
+    writePcm(dir / "stereo.wav", pcm16, stereo(StereoKind::trueStereo, 48000, PcmEncoding::int16));
+    writePcm(dir / "six.wav", pcm16, multichannel({6, {{1, 2}}, {5}}, 48000, PcmEncoding::int16));
+    const Channels lr = stereo(StereoKind::dualMono, 48000, PcmEncoding::int16);
+    const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
+    AudioAnalyzerService analyzer(minus96dBFS, 1000);
+    const std::pair<const char*, std::function<ScanResult(const std::atomic<bool>*)>> kinds[] = {
+        {"stereo", [&](auto* stop) { return analyzer.analyzeFile(dir / "stereo.wav", stop); }},
+        {"multichannel", [&](auto* stop) { return analyzer.analyzeFile(dir / "six.wav", stop); }},
+        {"split pair", [&](auto* stop) { return analyzer.analyzeSplitPair(pair.left, pair.right, stop); }}};
+    const std::atomic<bool> stop{true}, go{false};
+    for (const auto& [name, run] : kinds) {
+        SCOPED_TRACE(name);
+        EXPECT_NO_THROW(run(&go));
+        const auto error = thrown<AnalysisError>([&] { run(&stop); });
+        EXPECT_TRUE(error && error->errorCase() == AnalysisError::Case::cancelled);
+        EXPECT_FALSE(analyzer.isCancelled());
+    }
+}
+
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

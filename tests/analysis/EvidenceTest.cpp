@@ -1,25 +1,17 @@
 // The evidence behind a verdict: the numbers against values worked out from
 // the generated signals, where the goniometer's mass lies, track names from
-// an iXML chunk, and the pictures served again by the loader.
-#include "analysis/AudioAnalyzerService.h"
+// an iXML chunk, and the difference file.
+#include "analysis/AnalyzerFixture.h"
 #include "conversion/ConversionPlan.h"
-#include "scanning/EvidenceLoader.h"
+#include "conversion/DifferenceWriter.h"
 #include "support/ChunkFixtures.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdlib>
 #include <functional>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using namespace test;
-const float minus96dBFS = std::pow(10.0f, -96.0f / 20.0f);
-constexpr PcmEncoding i16 = PcmEncoding::int16;
+constexpr PcmEncoding i16 = PcmEncoding::int16, i24 = PcmEncoding::int24;
 constexpr std::size_t frames = 6000;
 constexpr double lsb = 1.0 / 32768;
 
@@ -45,54 +37,38 @@ void expectLevel(float actual, double expected, const char* what) {
         EXPECT_NEAR(actual, expected, 0.01) << what;
 }
 
-struct NumbersRow {
-    const char* name;
-    std::function<Channels()> make;
-    std::optional<std::int64_t> firstDifference;
-    double correlation;
-};
-
-Channels lastSampleDiffers() {
-    Channels c = stereo(StereoKind::dualMono, frames, i16);
-    c[1].back() += c[1].back() > 0 ? -lsb : lsb;
-    return c;
-}
-
-const NumbersRow numbersRows[] = {
-    {"dual mono", [] { return stereo(StereoKind::dualMono, frames, i16); }, std::nullopt, 1.0},
-    {"last sample differs", lastSampleDiffers, std::int64_t(frames - 1), 1.0},
-    {"phase inverted", [] { return stereo(StereoKind::phaseInverted, frames, i16); }, 0, -1.0},
-    {"constant levels",
-     [] {
-         return Channels{dc(frames, 0.5, i16), dc(frames, -0.25, i16)};
-     },
-     0, 0.0},
-};
-
 TEST(Evidence, NumbersMatchTheSignal) {
-    for (const NumbersRow& row : numbersRows) {
-        SCOPED_TRACE(row.name);
+    Channels lastDiffers = stereo(StereoKind::dualMono, frames, i16);
+    lastDiffers[1].back() += lastDiffers[1].back() > 0 ? -lsb : lsb;
+    // The samples, where they first differ, and their correlation.
+    const std::tuple<const char*, Channels, std::optional<std::int64_t>, double> rows[] = {
+        {"dual mono", stereo(StereoKind::dualMono, frames, i16), std::nullopt, 1.0},
+        {"last sample differs", lastDiffers, frames - 1, 1.0},
+        {"phase inverted", stereo(StereoKind::phaseInverted, frames, i16), 0, -1.0},
+        {"constant levels", {dc(frames, 0.5, i16), dc(frames, -0.25, i16)}, 0, 0.0},
+    };
+    for (const auto& [name, c, firstDifference, correlation] : rows) {
+        SCOPED_TRACE(name);
         TempDir dir;
-        const Channels c = row.make();
         writePcm(dir / "f.wav", {PcmContainer::wav, i16}, c);
         // A small chunk size: the figures must not depend on where chunks end.
         const ScanResult r = AudioAnalyzerService(minus96dBFS, 1000).analyzeFile(dir / "f.wav");
         ASSERT_EQ(r.evidence.channels.size(), 2u);
         ASSERT_TRUE(r.evidence.pair);
-        for (int side = 0; side < 2; ++side) {
-            const ChannelEvidence& e = r.evidence.channels[std::size_t(side)];
-            expectLevel(e.peakdBFS, dB(largest(c[std::size_t(side)], Signal(frames), 1)), "peak");
-            expectLevel(e.rmsdBFS, dB(rms(c[std::size_t(side)])), "rms");
+        for (std::size_t side = 0; side < 2; ++side) {
+            const ChannelEvidence& e = r.evidence.channels[side];
+            expectLevel(e.peakdBFS, dB(largest(c[side], Signal(frames), 1)), "peak");
+            expectLevel(e.rmsdBFS, dB(rms(c[side])), "rms");
             double mean = 0;
-            for (double x : c[std::size_t(side)]) mean += x / double(frames);
+            for (double x : c[side]) mean += x / double(frames);
             EXPECT_NEAR(e.dcOffset, mean, 1e-5);
             EXPECT_FALSE(e.isSilent);
         }
         const PairEvidence& p = *r.evidence.pair;
-        EXPECT_EQ(p.firstDifferingFrame, row.firstDifference);
+        EXPECT_EQ(p.firstDifferingFrame, firstDifference);
         expectLevel(p.maxDifferencedBFS, dB(largest(c[0], c[1], -1)), "difference");
         expectLevel(p.maxSumdBFS, dB(largest(c[0], c[1], 1)), "sum");
-        EXPECT_NEAR(p.correlation, row.correlation, 1e-3);
+        EXPECT_NEAR(p.correlation, correlation, 1e-3);
     }
 }
 
@@ -167,7 +143,6 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
         const ScanResult r = polyFile(dir, row.names);
         ASSERT_EQ(r.evidence.channels.size(), 8u);
         EXPECT_EQ(r.evidence.channels[2].trackName, "Boom");
-        EXPECT_TRUE(r.evidence.channels[7].isSilent);
         AppSettings settings;
         settings.nameSplitsByTrackName = row.setting;
         const ConversionPlan plan = planConversion({r}, settings, {});
@@ -179,19 +154,53 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
     EXPECT_EQ(polyFile(dir, distinct).evidence.channels[5].trackName, "Plant & Co");
 }
 
-// From a fresh analysis and then from the cache, the same pictures.
-TEST(Evidence, LoaderServesThePicturesOfTheAnalysis) {
+// ---- the difference file: what a conversion would leave out, read back through libsndfile
+
+TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
+    struct Row {
+        StereoKind kind;
+        bool pair;
+        // The expected difference from left, right and the least-squares gain of right on left.
+        double (*expected)(double l, double r, double gain);
+    } rows[] = {
+        {StereoKind::dualMono, false, [](double, double, double) { return 0.0; }},
+        {StereoKind::panned, false, [](double l, double r, double g) { return r - g * l; }},
+        {StereoKind::panned, true, [](double l, double r, double g) { return r - g * l; }},
+        {StereoKind::phaseInverted, false, [](double l, double r, double) { return l + r; }},
+        {StereoKind::trueStereo, false, [](double l, double r, double) { return l - r; }},
+        {StereoKind::rightSilent, false, [](double, double r, double) { return r; }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(int(row.kind));
+        TempDir dir;
+        const Channels c = stereo(row.kind, frames, i24, 4, 0.3);
+        AudioAnalyzerService analyzer(std::pow(10.0f, -96.0f / 20.0f));
+        ScanResult result;
+        if (row.pair) {
+            const SplitPair pair = writeSplitPair(dir.path(), "S", ".wav", {PcmContainer::wav, i24, 44100}, c[0], c[1]);
+            result = analyzer.analyzeSplitPair(pair.left, pair.right);
+        } else {
+            writePcm(dir / "s.wav", {PcmContainer::wav, i24, 44100}, c);
+            result = analyzer.analyzeFile(dir / "s.wav");
+        }
+        ASSERT_TRUE(hasDifference(result));
+        writeDifferenceWav(result, dir / "diff.wav");
+        EXPECT_EQ(pcmFileInfo(dir / "diff.wav").sampleRate, 44100);
+        const auto written = readFloats(dir / "diff.wav");
+        ASSERT_EQ(written.size(), 1u);
+        ASSERT_EQ(written[0].size(), frames);
+        double dot = 0, squares = 0;
+        for (std::size_t i = 0; i < frames; ++i) dot += c[0][i] * c[1][i], squares += c[0][i] * c[0][i];
+        for (std::size_t i = 0; i < frames; ++i)
+            ASSERT_NEAR(written[0][i], row.expected(c[0][i], c[1][i], dot / squares), 1e-6) << "frame " << i;
+    }
+}
+
+TEST(DifferenceWav, AMonoFileHasNone) {
     TempDir dir;
-    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
-    writePcm(dir / "d.wav", {PcmContainer::wav, i16}, stereo(StereoKind::panned, frames, i16));
-    EvidencePictures analysed;
-    const ScanResult r = AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "d.wav", nullptr, &analysed);
-    EXPECT_EQ(loadEvidencePictures(r), analysed);
-    EXPECT_EQ(loadEvidencePictures(r), analysed);
-    std::filesystem::remove(dir / "d.wav");
-    EXPECT_EQ(loadEvidencePictures(r), std::nullopt);
-    ::unsetenv("XDG_CACHE_HOME");
+    writePcm(dir / "m.wav", {PcmContainer::wav, i24}, {noise(frames, i24, 1)});
+    EXPECT_FALSE(hasDifference(AudioAnalyzerService(1e-5f).analyzeFile(dir / "m.wav")));
 }
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

@@ -15,9 +15,11 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 #include <sys/resource.h>
@@ -26,13 +28,15 @@
 
 namespace twinfold::test {
 
+namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using Case = ConversionError::Case;
 
 // The case of the ConversionError the operation throws (a test failure when none).
 template <typename Operation>
-ConversionError::Case failureOf(Operation&& operation) {
+Case failureOf(Operation&& operation) {
     const auto error = thrown<ConversionError>(operation);
-    return error ? error->errorCase() : ConversionError::Case::cancelled;
+    return error ? error->errorCase() : Case::cancelled;
 }
 
 // Random samples over the whole range of `encoding`, both extremes included.

@@ -6,14 +6,12 @@
 #include "support/SndfileChunks.h"
 
 #include <cstring>
-#include <fstream>
-#include <functional>
 #include <map>
 
 namespace twinfold::test {
 namespace {
 
-namespace fs = std::filesystem;
+using enum ChunkFixtureContainer;
 
 class MetadataTest : public ConverterFixture {
 protected:
@@ -33,10 +31,7 @@ struct CarryCase {
     ChunkFixtureContainer content;
     std::string extension;  // the misnamed ones name the other container
     std::vector<FixtureChunk> before, after;
-    std::string outputMagic;  // the outputs' first four bytes
 };
-
-void PrintTo(const CarryCase& c, std::ostream* os) { *os << c.name; }
 
 class ChunkCarryTest : public MetadataTest, public ::testing::WithParamInterface<CarryCase> {};
 
@@ -59,36 +54,23 @@ TEST_P(ChunkCarryTest, EveryOutputHoldsEachChunkOnceInTheContentsContainer) {
         for (const FixtureChunk& chunk : *chunks) expected[chunk.id].push_back(chunk.data);
     for (const fs::path& out : {mono, left}) {
         const Bytes bytes = fileBytes(out);
-        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), c.outputMagic);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), c.content == wave ? "RIFF" : "FORM");
         for (const auto& [id, datas] : expected) EXPECT_EQ(sndfileChunks(out, id), datas) << id;
         EXPECT_EQ(metadata.readChunks(out), metadata.readChunks(source));
     }
     EXPECT_EQ(readStoredInts(mono)[0], readStoredInts(source)[1]);
 }
 
+const FixtureChunk kBext = bextChunk("Scene 12 take 3"), kTimedBext = bextChunk("Scene 12 take 3", 48000 * 3600),
+                   kList = listInfoChunk({{"INAM", "Take"}}), kSecondList = listInfoChunk({{"ICMT", "second LIST"}}),
+                   kMarks = markChunk({{1, 0, "Start"}, {2, 2, "Hit"}}), kAnno = annoChunk("odd");
 INSTANTIATE_TEST_SUITE_P(
     Sources, ChunkCarryTest,
-    ::testing::Values(
-        CarryCase{"Broadcast",
-                  ChunkFixtureContainer::wave,
-                  ".wav",
-                  {bextChunk("Scene 12 take 3", 48000 * 3600), listInfoChunk({{"INAM", "Take"}})},
-                  {ixmlChunk(), listInfoChunk({{"ICMT", "second LIST"}})},
-                  "RIFF"},
-        CarryCase{"AiffMarkers",
-                  ChunkFixtureContainer::aiff,
-                  ".aiff",
-                  {markChunk({{1, 0, "Start"}, {2, 2, "Hit"}})},
-                  {annoChunk("odd")},
-                  "FORM"},
-        CarryCase{"AiffNamedWav", ChunkFixtureContainer::aiff, ".wav", {}, {comtChunk("Snare, room mic")}, "FORM"},
-        CarryCase{"AifcNamedWav", ChunkFixtureContainer::aifc, ".WAV", {}, {annoChunk("odd")}, "FORM"},
-        CarryCase{"WavNamedAif",
-                  ChunkFixtureContainer::wave,
-                  ".aif",
-                  {},
-                  {bextChunk("Scene 12 take 3"), listInfoChunk({{"INAM", "Take"}})},
-                  "RIFF"}),
+    ::testing::Values(CarryCase{"Broadcast", wave, ".wav", {kTimedBext, kList}, {ixmlChunk(), kSecondList}},
+                      CarryCase{"AiffMarkers", aiff, ".aiff", {kMarks}, {kAnno}},
+                      CarryCase{"AiffNamedWav", aiff, ".wav", {}, {comtChunk("Snare, room mic")}},
+                      CarryCase{"AifcNamedWav", aifc, ".WAV", {}, {kAnno}},
+                      CarryCase{"WavNamedAif", wave, ".aif", {}, {kBext, kList}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(MetadataTest, OddChunkAfterOddAudioIsPaddedAndCounted) {
@@ -155,90 +137,75 @@ TEST_F(MetadataTest, ChunksOfAnySizeAreCarriedAndCheckedInFull) {
     EXPECT_TRUE(contains(message, "'iXML'") && contains(message, "Long_mono.wav")) << message;
 }
 
-struct CarriedCase {
-    const char* name;
-    std::vector<FixtureChunk> outputChunks;
-    const char* missing;  // the code the error names; null: the output passes
-};
-
-const FixtureChunk kBext = bextChunk("Scene 1");
-const FixtureChunk kList1 = listInfoChunk({{"INAM", "Take"}});
-const FixtureChunk kList2 = listInfoChunk({{"ICMT", "odd"}});
-
-class CarriedTest : public ConverterFixture, public testing::WithParamInterface<CarriedCase> {};
-
-TEST_P(CarriedTest, theCheckNamesTheChunkAnOutputLacks) {
-    writeChunkFixture(dir / "Source.wav", {.samples = {1, 2}, .before = {kBext, kList1}, .after = {kList2}});
-    writeChunkFixture(dir / "Out.wav", {.channels = 1, .samples = {1}, .after = GetParam().outputChunks});
-    const auto check = [&] { requireChunksCarried(dir / "Source.wav", dir / "Out.wav"); };
-    if (!GetParam().missing) {
-        EXPECT_NO_THROW(check());
-        return;
-    }
-    const std::string message = thrownMessage<AudioIOError>(check);
-    EXPECT_TRUE(contains(message, std::string("'") + GetParam().missing + "'") && contains(message, "Out.wav"))
-        << message;
-}
-
 FixtureChunk changedCopy(FixtureChunk chunk) {
     chunk.data.back() ^= 1;
     return chunk;
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, CarriedTest,
-                         testing::Values(CarriedCase{"all", {kBext, kList1, kList2}, nullptr},
-                                         CarriedCase{"allAndMore", {kBext, ixmlChunk(), kList1, kList2}, nullptr},
-                                         CarriedCase{"none", {}, "bext"},
-                                         CarriedCase{"secondListMissing", {kBext, kList1}, "LIST"},
-                                         CarriedCase{"secondListChanged", {kBext, kList1, changedCopy(kList2)}, "LIST"},
-                                         CarriedCase{"bextShorter", {bextChunk("Scene"), kList1, kList2}, "bext"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The check names the chunk an output lacks, and the output.
+TEST_F(MetadataTest, TheCheckNamesTheChunkAnOutputLacks) {
+    const FixtureChunk bext = bextChunk("Scene 1"), list1 = listInfoChunk({{"INAM", "Take"}}),
+                       list2 = listInfoChunk({{"ICMT", "odd"}});
+    writeChunkFixture(dir / "Source.wav", {.samples = {1, 2}, .before = {bext, list1}, .after = {list2}});
+    const std::pair<std::vector<FixtureChunk>, const char*> rows[] = {
+        // The output's chunks, and the chunk the error names (none: the output passes).
+        {{bext, list1, list2}, nullptr},
+        {{bext, ixmlChunk(), list1, list2}, nullptr},
+        {{}, "'bext'"},
+        {{bext, list1}, "'LIST'"},
+        {{bext, list1, changedCopy(list2)}, "'LIST'"},
+        {{bextChunk("Scene"), list1, list2}, "'bext'"},
+    };
+    for (const auto& [chunks, missing] : rows) {
+        writeChunkFixture(dir / "Out.wav", {.channels = 1, .samples = {1}, .after = chunks});
+        std::string message;
+        try {
+            requireChunksCarried(dir / "Source.wav", dir / "Out.wav");
+        } catch (const AudioIOError& error) {
+            message = error.what();
+        }
+        EXPECT_TRUE(missing ? contains(message, missing) && contains(message, "Out.wav") : message.empty()) << message;
+    }
+}
 
 // Sizes that taggers and streaming recorders get wrong, and bytes after the
 // form: the output keeps the source's depth and every chunk all the same.
-struct FramingCase {
-    const char* name;
-    std::function<void(Bytes&)> damage;
-    bool aiff = false;
-};
+TEST_F(MetadataTest, DamagedFramingKeepsTheDepthAndEveryChunk) {
+    const std::tuple<const char*, std::function<void(Bytes&)>, bool> rows[] = {
+        // name, damage, AIFF
+        {"id3v1Tag",
+         [](Bytes& b) {
+             const std::string t = "TAG" + std::string(125, '0');
+             b.insert(b.end(), t.begin(), t.end());
+         },
+         false},
+        {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }, false},
+        {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }, false},
+        {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }, false},
+        {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, true},
+    };
+    for (const auto& [name, damage, isAiff] : rows) {
+        SCOPED_TRACE(name);
+        std::vector<FixtureChunk> chunks = {bextChunk("Scene 12", 48000), listInfoChunk({{"INAM", "Harbour"}})};
+        if (isAiff) chunks = {{"NAME", annoChunk("Take").data}, annoChunk("Pier")};
+        const fs::path source = dir / (isAiff ? "Take.aiff" : "Take.wav");
+        const fs::path out = dir / (isAiff ? "Take_mono.aiff" : "Take_mono.wav");
+        fs::remove(out);
+        writeChunkFixture(source, {.container = isAiff ? aiff : wave,
+                                   .samples = {100, -100, 200, -200, 300, -300},
+                                   .before = {chunks[0]},
+                                   .after = {chunks[1]}});
+        Bytes bytes = fileBytes(source);
+        damage(bytes);
+        overwriteFileBytes(source, bytes);
 
-const FramingCase kFraming[] = {
-    {"id3v1Tag",
-     [](Bytes& b) {
-         const std::string t = "TAG" + std::string(125, '0');
-         b.insert(b.end(), t.begin(), t.end());
-     }},
-    {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }},
-    {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }},
-    {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }},
-    {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, true},
-};
-
-class FramingTest : public ConverterFixture, public testing::WithParamInterface<FramingCase> {};
-
-TEST_P(FramingTest, keepsTheDepthAndEveryChunk) {
-    const bool aiff = GetParam().aiff;
-    std::vector<FixtureChunk> chunks = {bextChunk("Scene 12", 48000), listInfoChunk({{"INAM", "Harbour"}})};
-    if (aiff) chunks = {annoChunk("Take"), annoChunk("Pier")};
-    if (aiff) chunks[0].id = "NAME";
-    const fs::path source = dir / (aiff ? "Take.aiff" : "Take.wav");
-    const fs::path out = dir / (aiff ? "Take_mono.aiff" : "Take_mono.wav");
-    writeChunkFixture(source, {.container = aiff ? ChunkFixtureContainer::aiff : ChunkFixtureContainer::wave,
-                               .samples = {100, -100, 200, -200, 300, -300},
-                               .before = {chunks[0]},
-                               .after = {chunks[1]}});
-    Bytes bytes = fileBytes(source);
-    GetParam().damage(bytes);
-    overwriteFileBytes(source, bytes);
-
-    converter.convertToMono(source, out, ChannelSelection::left);
-    EXPECT_EQ(pcmFileInfo(out).format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
-    EXPECT_EQ(readStoredInts(out)[0], (std::vector<std::int32_t>{100 << 16, 200 << 16, 300 << 16}));
-    for (const FixtureChunk& chunk : chunks) EXPECT_EQ(sndfileChunks(out, chunk.id), std::vector<Bytes>{chunk.data});
+        converter.convertToMono(source, out, ChannelSelection::left);
+        EXPECT_EQ(pcmFileInfo(out).format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+        EXPECT_EQ(readStoredInts(out)[0], (std::vector<std::int32_t>{100 << 16, 200 << 16, 300 << 16}));
+        for (const FixtureChunk& chunk : chunks)
+            EXPECT_EQ(sndfileChunks(out, chunk.id), std::vector<Bytes>{chunk.data});
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sources, FramingTest, testing::ValuesIn(kFraming),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // Junk inside the declared form hides whatever chunks follow it. The audio
 // may still be readable, but the output would lack them: nothing is written.

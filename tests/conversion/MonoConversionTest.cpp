@@ -1,3 +1,5 @@
+// The converter on real files: every depth bit for bit, progress, refusals,
+// cancellation, normalised samples, and faults of the disk and the names.
 #include "conversion/ConverterFixture.h"
 
 #include "audio_io/AudioFileReader.h"
@@ -6,18 +8,14 @@
 
 #include <bit>
 #include <chrono>
-#include <cmath>
-#include <functional>
 #include <future>
+#include <iterator>
 #include <set>
 #include <tuple>
 #include <utility>
 
 namespace twinfold::test {
 namespace {
-
-namespace fs = std::filesystem;
-using Case = ConversionError::Case;
 
 // ---- every source depth comes out bit for bit --------------------------------
 
@@ -204,8 +202,7 @@ TEST_F(ConverterFixture, RefusalsWriteNothing) {
     std::ofstream(taken) << "precious";
     const Bytes before = fileBytes(source);
     const AppSettings noSuffix{.namingSuffix = ""}, upAFolder{.namingSuffix = "/../escaped"};  // "": the source itself
-    ScanResultFields song;
-    song.fileInfo.path = source;
+    const ScanResultFields song{.fileInfo = {.path = source}};
     const std::vector<std::pair<std::function<void()>, Case>> refusals{
         {[&] { converter.convertToMono(source, taken, ChannelSelection::left); }, Case::fileExists},
         {[&] { converter.splitToTwoMono(source, dir / "L.wav", taken); }, Case::fileExists},
@@ -230,23 +227,10 @@ TEST_F(ConverterFixture, AFolderReachedThroughALinkGetsItsOutput) {
 
 // ---- cancellation ------------------------------------------------------------
 
-// Outputs of a cancelled operation are deleted (checked with the thread
-// below and the multichannel cancels); the flag stays set until cleared, so a
-// later file fails before it measures or writes anything.
-TEST_F(ConverterFixture, CancelSticksUntilCleared) {
-    const fs::path source = stereoSource("Song.wav", 1000);
-    converter.cancel();
-    EXPECT_EQ(
-        failureOf([&] { converter.convertToMono(source, dir / "a.wav", ChannelSelection::left, -1.0f, recorder()); }),
-        Case::cancelled);
-    EXPECT_TRUE(progress.empty());
-    EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Song.wav"});
-    converter.clearCancelled();
-    converter.convertToMono(source, dir / "a.wav", ChannelSelection::left);
-    EXPECT_EQ(pcmFileInfo(dir / "a.wav").frames, 1000);
-}
-
-TEST_F(ConverterFixture, CancelFromAnotherThread) {
+// A cancel from another thread stops the operation at its next chunk and
+// deletes its output. The flag stays set until cleared, so a later file
+// fails before it measures or writes anything.
+TEST_F(ConverterFixture, CancelFromAnotherThreadSticksUntilCleared) {
     const fs::path source = stereoSource("Long.wav", 2'500'000);
     std::promise<void> reached, cancelled;
     auto onProgress = [&, first = true](double) mutable {
@@ -268,7 +252,17 @@ TEST_F(ConverterFixture, CancelFromAnotherThread) {
     cancelled.set_value();
     EXPECT_EQ(result.get(), Case::cancelled);
     EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Long.wav"});
-    EXPECT_TRUE(converter.isCancelled());
+
+    const auto convertShort = [&] {
+        converter.convertToMono(dir / "Short.wav", dir / "a.wav", ChannelSelection::left, -1.0f, recorder());
+    };
+    stereoSource("Short.wav", 1000);
+    EXPECT_EQ(failureOf(convertShort), Case::cancelled);
+    EXPECT_TRUE(progress.empty());
+    EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Long.wav", "Short.wav"}));
+    converter.clearCancelled();
+    convertShort();
+    EXPECT_EQ(pcmFileInfo(dir / "a.wav").frames, 1000);
 }
 
 // ---- the batch path ----------------------------------------------------------
@@ -276,9 +270,8 @@ TEST_F(ConverterFixture, CancelFromAnotherThread) {
 TEST_F(ConverterFixture, ConvertFilesNormalisesTheLeftChannelOfEachInOrder) {
     std::vector<ScanResult> results;
     for (const std::string name : {"One.wav", "Two.wav"}) {
-        ScanResultFields fields;
-        fields.fileInfo.path = stereoSource(name, 1000, std::uint32_t(name[0]));
-        fields.fileInfo.filename = name;
+        const ScanResultFields fields{
+            .fileInfo = {.path = stereoSource(name, 1000, std::uint32_t(name[0])), .filename = name}};
         results.emplace_back(fields);
     }
     const AppSettings settings{.normalizationEnabled = true, .normalizationTargetdBFS = -3.0f};
@@ -297,6 +290,176 @@ TEST_F(ConverterFixture, ConvertFilesNormalisesTheLeftChannelOfEachInOrder) {
     // The single-file operation's samples are pinned by the normalisation tests.
     converter.convertToMono(dir / "Two.wav", dir / "reference.wav", ChannelSelection::left, -3.0f);
     EXPECT_EQ(readStoredInts(outputs[1]), readStoredInts(dir / "reference.wav"));
+}
+
+// ---- normalised samples -------------------------------------------------------
+
+// Normalised outputs sample for sample, against values worked out by hand:
+// each source peaks where the gain to the target is a power of two, 4/3 or
+// 0.8, so every scaled sample is known in advance.
+// Any change in how the converter measures the peak, scales, rounds or
+// clips shows up as a differing sample.
+
+constexpr float kHalfScale = -6.0206f;  // 0.5 in single precision
+
+struct NormalisedCase {
+    std::string name;
+    PcmFormat format;
+    Signal right;  // the channel converted; the left is louder noise
+    float target;
+    std::vector<std::int64_t> expected;  // at the output's depth
+};
+
+void PrintTo(const NormalisedCase& c, std::ostream* os) { *os << c.name; }
+
+class NormalisedSamplesTest : public ConverterFixture, public ::testing::WithParamInterface<NormalisedCase> {};
+
+TEST_P(NormalisedSamplesTest, EachOutputIsItsChannelTimesItsOwnGain) {
+    const NormalisedCase& c = GetParam();
+    const int bits = isFloat(c.format.encoding) ? 32 : bitsOf(c.format.encoding);
+    const fs::path source = dir / "Song.wav";
+    writePcm(source, c.format, {dc(c.right.size(), -0.75, c.format.encoding), c.right});
+    converter.convertToMono(source, dir / "Song_mono.wav", ChannelSelection::right, c.target);
+    converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", c.target);
+
+    const auto stored = readStoredInts(dir / "Song_mono.wav");
+    std::vector<std::int64_t> written;
+    for (std::int32_t v : stored.at(0)) written.push_back(v >> (32 - bits));
+    EXPECT_EQ(written, c.expected);
+    EXPECT_EQ(readStoredInts(dir / "R.wav"), stored);
+}
+
+// Rounding meets clipping where a gain takes the peak to full scale; a float
+// source beyond full scale comes down to it, and a NaN comes out as 0.
+constexpr double k16 = 0x1p-15, k32 = 0x1p-32;  // one step of 16-bit PCM; 2^-32
+constexpr std::int64_t kMax = 2147483647, kHalf = 1073741824;
+const NormalisedCase kCases[] = {
+    {"wav8", {wav, int8}, {0.25, -0.25, 1.0 / 128, -0.125}, kHalfScale, {64, -64, 2, -32}},
+    {"wav16", {wav, int16}, {0.25, -0.125, 3 * k16, -0.25}, kHalfScale, {16384, -8192, 6, -16384}},
+    {"wav16FullScale", {wav, int16}, {0.25, -0.25, k16, -3 * k16}, 0.0f, {32767, -32768, 4, -12}},
+    {"aiff24FullScale", {aiff, int24}, {0.25, -0.25, 0x1p-23 * 5}, 0.0f, {8388607, -8388608, 20}},
+    {"wav32FullScale", {wav, int32}, {0.5, -0.5, 0x1p-31 * 7, -0.25}, 0.0f, {kMax, -kMax - 1, 14, -kHalf}},
+    // A gain of 4/3 leaves fractions to round; products of 2^-32 steps are ties, to even.
+    {"wav16Thirds", {wav, int16}, {0.75, -0.75, k16, 2 * k16, 3 * k16, -2 * k16}, 0.0f, {32767, -32768, 1, 3, 4, -3}},
+    {"float32Ties", {wav, float32}, {1.0, k32, 3 * k32, 5 * k32, -3 * k32, 1.5 * k32}, 0.0f, {kMax, 0, 2, 2, -2, 1}},
+    {"float32Beyond", {wav, float32}, {1.25, -0.625, NAN, 0.5, 0.375}, 0.0f, {kMax, -kHalf, 0, 858993472, 644245120}},
+};
+INSTANTIATE_TEST_SUITE_P(Sources, NormalisedSamplesTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return info.param.name; });
+
+// Past two chunks, with the peaks far apart: the peak pass reads the file in
+// two halves at once, and every chunk is scaled alike.
+TEST_F(ConverterFixture, NormalisationSpansEveryChunk) {
+    const std::size_t frames = 2 * AudioConverterService::chunkSize + 5;
+    Signal right = noise(frames, int24, 5, 0.1);
+    right[AudioConverterService::chunkSize / 2] = -0.25;
+    right[frames - 1] = 0.25;
+    writePcm(dir / "Long.wav", {wav, int24}, {noise(frames, int24, 6, 0.9), right});
+    converter.convertToMono(dir / "Long.wav", dir / "Long_mono.wav", ChannelSelection::right, kHalfScale);
+    std::vector<std::int32_t> doubled;
+    for (std::int32_t v : storedInts(right, int24)) doubled.push_back(v * 2);
+    expectSameSamples(readStoredInts(dir / "Long_mono.wav")[0], doubled);
+}
+
+TEST(NormalizationGainTest, TargetOverPeakAboveTheFloor) {
+    EXPECT_NEAR(*normalizationGain(-1.0f, 0.5f), 1.7825f, 1e-4);
+    EXPECT_NEAR(*normalizationGain(-6.0f, 2.0f), 0.2506f, 1e-4);  // lowers too
+    EXPECT_FALSE(normalizationGain(-1.0f, 0.001f));
+    EXPECT_FALSE(normalizationGain(-1.0f, 0.0f));
+    EXPECT_TRUE(normalizationGain(-1.0f, 0.0011f));
+}
+
+// Below the floor a channel is copied unscaled rather than amplifying noise.
+TEST_F(ConverterFixture, QuietChannelIsCopiedUnscaled) {
+    Signal quiet = noise(5000, int24, 3, 0.0008);
+    quiet[2500] = quantize(0.0009, int24);
+    writePcm(dir / "Quiet.wav", {wav, int24}, {quiet, noise(5000, int24, 4)});
+    converter.convertToMono(dir / "Quiet.wav", dir / "Quiet_mono.wav", ChannelSelection::left, -1.0f);
+    EXPECT_EQ(readStoredInts(dir / "Quiet_mono.wav")[0], storedInts(quiet, int24));
+}
+
+// ---- faults -------------------------------------------------------------------
+
+using FaultTest = ConverterFixture;
+
+TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
+    // Running as root, permissions do not stop a write; a parent that is a
+    // regular file does, and so does a name longer than the file system takes.
+    const fs::path source = stereoSource("Song.wav", 100);
+    std::ofstream(dir / "blocker") << "a file, not a folder";
+    const std::string longName = std::string(300, 'K') + "_mono.wav";
+    const std::pair<fs::path, std::string> rows[] = {
+        {dir / "blocker" / "out.wav", "Cannot create output file out.wav: Not a directory"},
+        {dir / longName, "Cannot create output file " + longName + ": File name too long"},
+    };
+    for (const auto& [output, message] : rows) {
+        EXPECT_EQ(
+            thrownMessage<ConversionError>([&] { converter.convertToMono(source, output, ChannelSelection::left); }),
+            message);
+        EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, output, {1}); }), Case::cannotCreateOutput);
+    }
+    EXPECT_THROW(converter.convertToMono(dir / "gone.wav", dir / "out.wav", ChannelSelection::left), AudioIOError);
+    EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Song.wav", "blocker"}));
+}
+
+// A write that fails part way leaves nothing: no file under the output's
+// name (whose header would look complete) and no temporary.
+TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
+    const fs::path source = stereoSource("Long.wav", 1'500'000);  // 6 MB in, 3 MB out
+    // A split pair's side is copied as bytes, outside the audio writer.
+    const ScanResultFields pair{.fileInfo = {.path = source, .filename = "Take.wav"},
+                                .pairedFilePath = stereoSource("Take.R.wav", 1'500'000)};
+    writePcm(dir / "Wide.wav", {}, Channels(64, dc(1000, 0.25, PcmEncoding::int16)));
+    const std::vector<std::string> sources{"Long.wav", "Take.R.wav", "Wide.wav"};
+
+    struct Row {
+        const char* name;
+        int resource;
+        rlim_t limit;
+        std::function<void()> operation;
+        Outcome expected;
+    };
+    const std::vector<Row> rows{
+        {"full disk, mono", RLIMIT_FSIZE, 1 << 20,
+         [&] { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left); }, systemsError},
+        {"full disk, two files", RLIMIT_FSIZE, 1 << 20,
+         [&] { converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav"); }, systemsError},
+        {"full disk, pair copy", RLIMIT_FSIZE, 1 << 20,
+         [&] { converter.convertSplitPairToMono(ScanResult(pair), {}, AppSettings{}); }, fileTooLarge},
+        {"descriptors run out, channel split", RLIMIT_NOFILE, 32,
+         [&] { converter.splitAllChannels(dir / "Wide.wav", std::nullopt, AppSettings{}); }, systemsError},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(outcomeUnder(row.resource, row.limit, row.operation), row.expected) << row.name;
+        EXPECT_EQ(folderListing(dir.path()), sources) << row.name;
+    }
+}
+
+// A name taken while the output was being written is never replaced, and
+// the operation's other outputs go too: they appear together or not at all.
+TEST_F(FaultTest, ANameTakenDuringTheWriteIsKeptAndNothingElseStays) {
+    const fs::path source = stereoSource("Song.wav", 2'500'000);
+    struct Row {
+        const char* taken;
+        std::function<void(const ProgressHandler&)> operation;
+    };
+    const std::vector<Row> rows{
+        {"out.wav", [&](auto& p) { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left, {}, p); }},
+        {"R.wav", [&](auto& p) { converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", {}, p); }},
+        {"Song_mono_ch2_R.wav", [&](auto& p) { converter.splitAllChannels(source, std::nullopt, AppSettings{}, p); }},
+    };
+    for (const Row& row : rows) {
+        auto intruder = [&, first = true](double) mutable {
+            if (std::exchange(first, false)) std::ofstream(dir / row.taken) << "someone else's";
+        };
+        EXPECT_EQ(failureOf([&] { row.operation(intruder); }), Case::fileExists) << row.taken;
+        std::vector<std::string> expected{"Song.wav", row.taken};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(folderListing(dir.path()), expected) << row.taken;
+        std::ifstream in(dir / row.taken);
+        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == "someone else's") << row.taken;
+        fs::remove(dir / row.taken);
+    }
 }
 
 }  // namespace

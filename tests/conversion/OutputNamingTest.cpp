@@ -40,26 +40,20 @@ TEST(OutputURLTest, NamesTheOutputBesideItsSource) {
 // However the suffix got into the settings, it may not lead out of the
 // source's folder or cut the name short.
 TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
-    ScanResultFields pair;
-    pair.fileInfo.path = kFolder / "Kick.L.wav";
-    pair.fileInfo.filename = "Kick.wav";
-    pair.pairedFilePath = kFolder / "Kick.R.wav";
+    const ScanResultFields kick{.fileInfo = {.path = kFolder / "Kick.L.wav", .filename = "Kick.wav"},
+                                .pairedFilePath = kFolder / "Kick.R.wav"};
+    const ScanResult pair(kick);
     const fs::path source = kFolder / "Song.wav";
-    const std::vector<std::string> suffixes{"/../../escaped", "_mono/", std::string("_mo\0no", 6)};
-    for (const std::string& suffix : suffixes) {
+    using namespace std::string_literals;  // "\0" stays in the string
+    for (const std::string& suffix : {"/../../escaped"s, "_mono/"s, "_mo\0no"s}) {
         const AppSettings settings = withSuffix(suffix);
-        const std::vector<std::function<void()>> names{
-            [&] { outputPath(source, settings); },
-            [&] { splitOutputPaths(source, settings); },
-            [&] { channelFilePath(source, settings, 0, 6); },
-            [&] { pairOutputPath(ScanResult(pair), settings); },
-            [&] { pairSplitOutputPaths(ScanResult(pair), settings); },
-        };
-        for (const auto& name : names) {
-            const auto error = test::thrown<ConversionError>(name);
-            ASSERT_TRUE(error) << suffix;
-            EXPECT_EQ(error->errorCase(), ConversionError::Case::invalidSuffix);
-            EXPECT_STREQ(error->what(), "The output name suffix must not contain \"/\" or a NUL character");
+        for (const auto& name : std::vector<std::function<void()>>{
+                 [&] { outputPath(source, settings); }, [&] { splitOutputPaths(source, settings); },
+                 [&] { channelFilePath(source, settings, 0, 6); }, [&] { pairOutputPath(pair, settings); },
+                 [&] { pairSplitOutputPaths(pair, settings); }}) {
+            EXPECT_EQ(test::thrownMessage<ConversionError>(name),
+                      "The output name suffix must not contain \"/\" or a NUL character")
+                << suffix;
         }
     }
     EXPECT_TRUE(isValidNamingSuffix(" mono (1) ..\\"));

@@ -28,6 +28,11 @@ MultichannelAnalysis analysisOf(int count, std::set<int> silent, std::vector<std
     return mc;
 }
 
+ScanResultFields multichannel(std::int64_t size, int count, std::set<int> silent,
+                              std::vector<std::vector<int>> identical = {}) {
+    return {.fileInfo = info(size, count), .multichannelAnalysis = analysisOf(count, silent, identical)};
+}
+
 struct Row {
     ScanResultFields fields;
     const char* status;
@@ -53,23 +58,12 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
          true,
          500},
         {{.fileInfo = info(1001)}, "True Stereo", false, 0},
-        {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = analysisOf(6, {5}, {{}, {2}, {1}})},
-         "Multichannel (6ch) - 1 silent ch, 1 duplicate ch",
-         true,
+        {multichannel(6'000'000, 6, {5}, {{}, {2}, {1}}), "Multichannel (6ch) - 1 silent ch, 1 duplicate ch", true,
          2'000'000},
-        {{.fileInfo = info(10, 3), .multichannelAnalysis = analysisOf(3, {}, {})},
-         "Multichannel (3ch) - Unique",
-         false,
-         0},
+        {multichannel(10, 3, {}), "Multichannel (3ch) - Unique", false, 0},
         // Nothing to keep: converting would write silence or nothing at all.
-        {{.fileInfo = info(6'000'000, 6), .multichannelAnalysis = analysisOf(6, {0, 1, 2, 3, 4, 5}, {})},
-         "No Audio Content",
-         false,
-         0},
-        {{.fileInfo = info(1001), .isDualMono = true, .unreadableReason = "Format not recognised."},
-         "Unreadable",
-         false,
-         0},
+        {multichannel(6'000'000, 6, {0, 1, 2, 3, 4, 5}), "No Audio Content", false, 0},
+        {{.fileInfo = info(1001), .isDualMono = true, .unreadableReason = "Bad format."}, "Unreadable", false, 0},
     };
     for (const Row& row : rows) {
         const ScanResult r(row.fields);

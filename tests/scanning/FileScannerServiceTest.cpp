@@ -10,20 +10,18 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace twinfold {
 namespace {
 
 namespace fs = std::filesystem;
 using Case = ScanError::Case;
+using Names = std::vector<std::string>;
+using Pairs = std::set<std::pair<std::string, std::string>>;  // the order of pairs is not part of the contract
 
 class ScannerTest : public ::testing::Test {
 protected:
@@ -163,31 +161,57 @@ TEST_F(ScannerTest, ACancelDuringTheWalkStopsItAtTheNextEntry) {
     }
 }
 
-// The service's own flag is cleared when a listing starts, so a cancel before
-// the call has no effect; the caller's token is never cleared, so it is heard
-// even where no audio file would ever be reported.
-TEST_F(ScannerTest, BeforeTheListingOnlyTheCallersTokenCancels) {
-    touch("a.wav");
-    scanner.cancel();
-    EXPECT_EQ(scan(), std::vector<std::string>{"a.wav"});
-    EXPECT_FALSE(scanner.isCancelled());
+// ---- split stereo pairs among the listed files ---------------------------------
 
-    for (int i = 0; i < 400; ++i) touch(numbered("d", i % 20, "/") + numbered("notes", i, ".txt"));
-    fs::remove(dir / "a.wav");
-    const std::atomic<bool> stop{true};
-    std::size_t reports = 0;
-    scanner.cancel();
-    expectScanError(
-        [&] {
-            scanner.scanDirectory(
-                dir.path(), [&](std::size_t, const std::string&) { ++reports; }, &stop);
-        },
-        Case::cancelled);
-    EXPECT_EQ(reports, 0u);
-    EXPECT_FALSE(scanner.isCancelled());
-    const std::atomic<bool> go{false};
-    EXPECT_TRUE(scanner.scanDirectory(dir.path(), {}, &go).empty());
+// A name without a folder lies in /m.
+std::string inFolder(const std::string& name) { return name.find('/') == std::string::npos ? "/m/" + name : name; }
+
+struct PairCase {
+    Names input;
+    Pairs pairs;
+    Names unpaired;  // compared in order
+};
+
+class SplitPairTest : public ::testing::TestWithParam<PairCase> {};
+
+TEST_P(SplitPairTest, MatchesAsExpected) {
+    const PairCase& c = GetParam();
+    std::vector<fs::path> input;
+    for (const auto& name : c.input) input.push_back(inFolder(name));
+    const auto result = FileScannerService::findSplitStereoPairs(input);
+    Pairs pairs, expectedPairs;
+    for (const auto& pair : result.pairs) pairs.emplace(pair.left.string(), pair.right.string());
+    for (const auto& [left, right] : c.pairs) expectedPairs.emplace(inFolder(left), inFolder(right));
+    Names unpaired, expectedUnpaired;
+    for (const auto& path : result.unpaired) unpaired.push_back(path.string());
+    for (const auto& name : c.unpaired) expectedUnpaired.push_back(inFolder(name));
+    EXPECT_EQ(std::pair(pairs, unpaired), std::pair(expectedPairs, expectedUnpaired));
 }
+
+const PairCase kPairCases[] = {
+    {{"Kick.L.wav", "Kick.R.wav", "Snare.wav", "Hat.L.wav"},
+     {{"Kick.L.wav", "Kick.R.wav"}},
+     {"Snare.wav", "Hat.L.wav"}},
+    // Names, marker and extension compare case-insensitively, non-ASCII letters included.
+    {{"drums.r.WAV", "Drums.L.wav"}, {{"Drums.L.wav", "drums.r.WAV"}}, {}},
+    {{"\u00DCber.L.wav", "\u00FCber.R.wav"}, {{"\u00DCber.L.wav", "\u00FCber.R.wav"}}, {}},
+    {{"Drums.L.wav", "Drums.R.aif"}, {}, {"Drums.L.wav", "Drums.R.aif"}},
+    // Only files of one folder pair up.
+    {{"/a/Kick.L.wav", "/b/Kick.R.wav", "/b/Kick.L.wav", "/a/Kick.R.wav"},
+     {{"/a/Kick.L.wav", "/a/Kick.R.wav"}, {"/b/Kick.L.wav", "/b/Kick.R.wav"}},
+     {}},
+    {{"/A/Kick.L.wav", "/a/Kick.R.wav"}, {}, {"/A/Kick.L.wav", "/a/Kick.R.wav"}},
+    // The marker is a dot and L or R right before the extension, after a non-empty name.
+    {{"Song_L.wav", "Song_R.wav"}, {}, {"Song_L.wav", "Song_R.wav"}},
+    {{"x.L.wav", "x.R.wav"}, {{"x.L.wav", "x.R.wav"}}, {}},
+    {{".L.wav", ".R.wav"}, {}, {".L.wav", ".R.wav"}},
+    {{"Take.L", "Take.R", "Take.L.wav.bak"}, {}, {"Take.L", "Take.R", "Take.L.wav.bak"}},
+    // Two candidates for one side pair nothing and hide nothing.
+    {{"Kick.L.wav", "kick.l.wav", "Kick.R.wav"}, {}, {"Kick.L.wav", "kick.l.wav", "Kick.R.wav"}},
+    // Unpaired: files without a marker in input order, then unmatched lefts, then rights.
+    {{"Pad.R.wav", "Snare.wav", "Bass.L.wav", "Kick.wav"}, {}, {"Snare.wav", "Kick.wav", "Bass.L.wav", "Pad.R.wav"}},
+    {{}, {}, {}}};
+INSTANTIATE_TEST_SUITE_P(Examples, SplitPairTest, ::testing::ValuesIn(kPairCases));
 
 }  // namespace
 }  // namespace twinfold
