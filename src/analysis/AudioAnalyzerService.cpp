@@ -136,7 +136,7 @@ ScanResult AudioAnalyzerService::analyzeFile(const Path& path, const std::atomic
     filesOpened_.fetch_add(1);
     // One open serves both the description and the analysis: opening a
     // compressed file decodes it once to count its frames exactly.
-    auto file = openAudioFileOnce(path);
+    auto file = openAudioFile(path);
     AudioFileInfo info = describeFile(path, *file);
     if (info.channelCount == 1) {
         ScanResultFields f;
@@ -158,8 +158,8 @@ ScanResult AudioAnalyzerService::analyzeSplitPair(const Path& left, const Path& 
     const auto start = Clock::now();
     filesOpened_.fetch_add(2);
     AudioFileInfo info = describeSplitPair(left, right);
-    auto leftFile = openAudioFileOnce(left);
-    auto rightFile = openAudioFileOnce(right);
+    auto leftFile = openAudioFile(left);
+    auto rightFile = openAudioFile(right);
     StereoSource source(std::move(leftFile), std::move(rightFile), runFramesFor(2, chunkSize_));
     return analyzeStereo(source, std::move(info), right, start, StopFlags(cancelled_, stop), pictures);
 }

@@ -24,7 +24,6 @@ using CompressedOpener = std::function<std::unique_ptr<AudioFileReader>(const st
 // `openCompressed`. Content that neither decoder accepts reports
 // libsndfile's message.
 std::unique_ptr<AudioFileReader> openAudioFileWith(const std::filesystem::path& path,
-                                                   const CompressedOpener& openCompressed,
-                                                   ReadPattern pattern = ReadPattern::again);
+                                                   const CompressedOpener& openCompressed);
 
 }  // namespace twinfold::detail

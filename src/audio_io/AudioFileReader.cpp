@@ -124,14 +124,14 @@ ContentKind sniffContent(const unsigned char* head, std::size_t size) {
 }
 
 std::unique_ptr<AudioFileReader> openAudioFileWith(const std::filesystem::path& path,
-                                                   const CompressedOpener& openCompressed, ReadPattern pattern) {
+                                                   const CompressedOpener& openCompressed) {
     UniqueFd fd = openAudioInput(path);
     const ContentKind kind = sniffFile(fd.get(), path);
     if (kind == ContentKind::compressed) return openCompressed(path);
     if (kind == ContentKind::pcmContainer) requirePlausibleDeclaredHeader(fd.get(), path);
 
     SndfileSource source = openSndfileSource(std::move(fd));
-    if (source && !isMpegAudio(source.info)) return makeSndfileReader(std::move(source), path, pattern);
+    if (source && !isMpegAudio(source.info)) return makeSndfileReader(std::move(source), path);
     if (source) {
         source.file.reset();  // release the file before the other decoder opens it
         source.fd.close();
@@ -152,11 +152,7 @@ std::unique_ptr<AudioFileReader> openAudioFileWith(const std::filesystem::path& 
 }  // namespace detail
 
 std::unique_ptr<AudioFileReader> openAudioFile(const std::filesystem::path& path) {
-    return detail::openAudioFileWith(path, openFfmpegFile, ReadPattern::again);
-}
-
-std::unique_ptr<AudioFileReader> openAudioFileOnce(const std::filesystem::path& path) {
-    return detail::openAudioFileWith(path, openFfmpegFile, ReadPattern::once);
+    return detail::openAudioFileWith(path, openFfmpegFile);
 }
 
 }  // namespace twinfold

@@ -59,16 +59,8 @@ public:
     double sampleRate() const { return fileFormat().sampleRate; }
 };
 
-// How often a file will be read. A scan reads each file once, so a large
-// file that is not in the page cache is read past it: the cores are spared
-// the cache's work, and the user's cache keeps what it held. A conversion
-// reads its source again to prove the output, so it reads through the cache.
-enum class ReadPattern { again, once };
-
 // Opens a file for reading, choosing the decoder by probing its content
 // (libsndfile for PCM containers, FFmpeg for compressed formats).
 std::unique_ptr<AudioFileReader> openAudioFile(const std::filesystem::path& path);
-// The same for a file that will be read once, front to back.
-std::unique_ptr<AudioFileReader> openAudioFileOnce(const std::filesystem::path& path);
 
 }  // namespace twinfold

@@ -109,7 +109,7 @@ void deinterleave(const Sample* src, std::uint32_t frames, int channels, Sample*
 
 class SndfileReader final : public AudioFileReader {
 public:
-    SndfileReader(detail::SndfileSource source, std::filesystem::path path, ReadPattern pattern);
+    SndfileReader(detail::SndfileSource source, std::filesystem::path path);
 
     const AudioFormatInfo& fileFormat() const override { return format_; }
     std::int64_t length() const override { return length_; }
@@ -153,7 +153,7 @@ private:
     std::vector<double> doubleBlock_;
 };
 
-SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path path, ReadPattern pattern)
+SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path path)
     : source_(std::move(source)), path_(std::move(path)) {
     const SF_INFO& info = source_.info;
     detail::requirePlausibleShape(path_, info.samplerate, info.channels);
@@ -162,7 +162,7 @@ SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path
     if (countsThePadByteAsAFrame(source_.fd.get(), info)) --length_;
     raw_ = rawLayoutFor(source_.file.get(), info);
     stored_ = storedFormatOf(source_.file.get(), info);
-    if (pattern == ReadPattern::once) uncached_ = openUncached();
+    uncached_ = openUncached();
     // Files are read front to back in large blocks: a larger read-ahead keeps
     // a cold disk streaming. Only advice; a refusal changes nothing.
     if (!uncached_) ::posix_fadvise(source_.fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -338,9 +338,8 @@ void SndfileReader::syncFilePosition() {
 
 namespace detail {
 
-std::unique_ptr<AudioFileReader> makeSndfileReader(SndfileSource source, const std::filesystem::path& path,
-                                                   ReadPattern pattern) {
-    return std::make_unique<SndfileReader>(std::move(source), path, pattern);
+std::unique_ptr<AudioFileReader> makeSndfileReader(SndfileSource source, const std::filesystem::path& path) {
+    return std::make_unique<SndfileReader>(std::move(source), path);
 }
 
 }  // namespace detail

@@ -47,7 +47,6 @@ AudioFormatInfo describeSndfileFormat(const SF_INFO& info);
 
 // The reader over an opened source; throws AudioIOError for a rate or
 // channel count that makes no sense.
-std::unique_ptr<AudioFileReader> makeSndfileReader(SndfileSource source, const std::filesystem::path& path,
-                                                   ReadPattern pattern = ReadPattern::again);
+std::unique_ptr<AudioFileReader> makeSndfileReader(SndfileSource source, const std::filesystem::path& path);
 
 }  // namespace twinfold::detail

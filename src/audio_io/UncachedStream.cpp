@@ -147,8 +147,7 @@ void UncachedStream::fill(std::stop_token stop, std::int64_t offset) {
         Slot& slot = slots_[i];
         {
             std::unique_lock lock(mutex_);
-            // A stop asked for while a slot is free ends the read-ahead too.
-            if (!changed_.wait(lock, stop, [&] { return !slot.full; }) || stop.stop_requested()) return;
+            if (!changed_.wait(lock, stop, [&] { return !slot.full; })) return;
         }
         const std::int64_t want = std::clamp<std::int64_t>(alignUp(end_) - offset, 0, kSlotBytes);
         const std::int64_t got = readAligned(fd_.get(), slot.data.get(), want, offset);

@@ -4,7 +4,7 @@
 // short count, when the file shrinks underneath.
 
 #include "audio_io/AudioIOError.h"
-#include "audio_io/AudioFileReader.h"
+#include "audio_io/SndfileReader.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 #include "support/Thrown.h"
@@ -90,7 +90,7 @@ TEST(UncachedReadTest, DeliversWhatTheFileHoldsAndFailsWhenItShrinks) {
         if (!evict(path)) GTEST_SKIP() << "this file system cannot be read past its page cache";
         const auto frames = std::int64_t(samples.size()) / c.channels;
 
-        auto reader = openAudioFileOnce(path);
+        auto reader = openSndfileFile(path);
         ASSERT_EQ(reader->length(), frames);
         EXPECT_TRUE(readInts(*reader, 0, frames) == samples);
         // Back to a frame within a disk block, then on to the end.
@@ -101,10 +101,10 @@ TEST(UncachedReadTest, DeliversWhatTheFileHoldsAndFailsWhenItShrinks) {
         const std::vector<std::uint8_t> uncached = readAllStored(*reader);
 
         std::ifstream(path, std::ios::binary).ignore(std::numeric_limits<std::streamsize>::max());  // now cached
-        EXPECT_TRUE(readAllStored(*openAudioFileOnce(path)) == uncached);
+        EXPECT_TRUE(readAllStored(*openSndfileFile(path)) == uncached);
 
         ASSERT_TRUE(evict(path));
-        reader = openAudioFileOnce(path);
+        reader = openSndfileFile(path);
         fs::resize_file(path, fs::file_size(path) / 2);
         EXPECT_TRUE(test::contains(test::thrownMessage<AudioIOError>([&] { readInts(*reader, 0, frames); }),
                                    "the audio data ended before the file's length"));
