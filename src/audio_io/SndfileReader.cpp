@@ -4,13 +4,9 @@
 #include "audio_io/HeaderPlausibility.h"
 #include "audio_io/PcmCodec.h"
 #include "audio_io/SndfileSource.h"
-#include "audio_io/UncachedStream.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <unistd.h>
@@ -127,8 +123,6 @@ private:
     void readBlocks(PlanarBuffer<Sample>& buffer, std::uint32_t frames, std::uint32_t blockFrames, ReadBlock readBlock);
     std::uint32_t rawBlockFrames() const;
     const std::uint8_t* readRaw(std::uint32_t frames);
-    bool readSampleBytes(std::uint8_t* dst, std::size_t size);
-    std::unique_ptr<detail::UncachedStream> openUncached();
     void checkDelivered(sf_count_t delivered, sf_count_t wanted) const;
     void syncFilePosition();
     [[noreturn]] void fail(std::string_view message) const { detail::throwFileError(path_, message); }
@@ -141,11 +135,6 @@ private:
     std::int64_t filePosition_ = 0;  // where libsndfile will read next; -1 after a failed read
     std::optional<RawPcmLayout> raw_;
     std::optional<StoredSampleFormat> stored_;
-    // Large files not in the page cache are read past it; the stream's
-    // offset then stands for libsndfile's file position.
-    std::unique_ptr<detail::UncachedStream> uncached_;
-    std::int64_t dataOffset_ = 0;
-    std::int64_t streamOffset_ = 0;
     std::vector<std::uint8_t> rawBlock_;
     std::vector<float> floatBlock_;
     std::vector<int> intBlock_;
@@ -162,31 +151,9 @@ SndfileReader::SndfileReader(detail::SndfileSource source, std::filesystem::path
     if (countsThePadByteAsAFrame(source_.fd.get(), info)) --length_;
     raw_ = rawLayoutFor(source_.file.get(), info);
     stored_ = storedFormatOf(source_.file.get(), info);
-    uncached_ = openUncached();
     // Files are read front to back in large blocks: a larger read-ahead keeps
     // a cold disk streaming. Only advice; a refusal changes nothing.
-    if (!uncached_) ::posix_fadvise(source_.fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-}
-
-// Only files whose every read goes through readSampleBytes (plain PCM that
-// is decoded here). libsndfile reads through a copy of our descriptor, so
-// after it seeks to the first frame their shared offset is where the
-// samples start; the first frames read both ways must agree before the
-// stream is trusted with that offset.
-std::unique_ptr<detail::UncachedStream> SndfileReader::openUncached() {
-    if (!raw_ || length_ * std::int64_t(raw_->bytesPerFrame()) < detail::UncachedStream::kMinimumBytes) return nullptr;
-    SNDFILE* file = source_.file.get();
-    const off_t begin = sf_seek(file, 0, SEEK_SET) == 0 ? ::lseek(source_.fd.get(), 0, SEEK_CUR) : -1;
-    std::array<std::uint8_t, 192> viaLibrary{}, viaOffset{};
-    const std::size_t probe = viaLibrary.size() / raw_->bytesPerFrame() * raw_->bytesPerFrame();
-    const bool agree =
-        begin >= 0 && probe > 0 && sf_read_raw(file, viaLibrary.data(), sf_count_t(probe)) == sf_count_t(probe) &&
-        ::pread(source_.fd.get(), viaOffset.data(), probe, begin) == ssize_t(probe) && viaLibrary == viaOffset;
-    if (sf_seek(file, 0, SEEK_SET) != 0) fail(sf_strerror(file));
-    if (!agree) return nullptr;
-    dataOffset_ = begin;
-    streamOffset_ = begin;
-    return detail::UncachedStream::open(source_.fd.get(), begin, begin + length_ * std::int64_t(raw_->bytesPerFrame()));
+    ::posix_fadvise(source_.fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 void SndfileReader::seek(std::int64_t frame) {
@@ -264,8 +231,9 @@ std::uint32_t SndfileReader::readStored(std::uint8_t* bytes, std::uint32_t frame
     if (n == 0) return 0;
     syncFilePosition();
     filePosition_ = -1;
-    const std::size_t size = std::size_t(n) * std::size_t(format_.channelCount) * std::size_t(stored_->bytes);
-    checkDelivered(readSampleBytes(bytes, size) ? n : 0, n);
+    const auto size = sf_count_t(std::size_t(n) * std::size_t(format_.channelCount) * std::size_t(stored_->bytes));
+    // As in readRaw: only a shortfall matters.
+    checkDelivered(sf_read_raw(source_.file.get(), bytes, size) < size ? 0 : n, n);
     position_ += n;
     filePosition_ = position_;
     return n;
@@ -303,19 +271,11 @@ const std::uint8_t* SndfileReader::readRaw(std::uint32_t frames) {
     const std::size_t bytes = std::size_t(frames) * raw_->bytesPerFrame();
     rawBlock_.resize(std::max(rawBlock_.size(), bytes + 2 * detail::kRawGuardBytes));
     std::uint8_t* start = rawBlock_.data() + detail::kRawGuardBytes;
-    checkDelivered(readSampleBytes(start, bytes) ? frames : 0, frames);
+    const sf_count_t got = sf_read_raw(source_.file.get(), start, sf_count_t(bytes));
+    // A truncated file may hand over a partial frame beyond the length
+    // libsndfile reported; only a shortfall matters.
+    checkDelivered(got < sf_count_t(bytes) ? 0 : frames, frames);
     return start;
-}
-
-// Whether all `size` bytes arrived from where the last read ended. A
-// truncated file may hand over a partial frame beyond the length libsndfile
-// reported; only a shortfall matters.
-bool SndfileReader::readSampleBytes(std::uint8_t* dst, std::size_t size) {
-    if (!uncached_) return sf_read_raw(source_.file.get(), dst, sf_count_t(size)) >= sf_count_t(size);
-    const std::int64_t got = uncached_->read(dst, size, streamOffset_);
-    if (got < 0) fail(std::strerror(errno));
-    streamOffset_ += got;
-    return got == std::int64_t(size);
 }
 
 // libsndfile sized the file's length from the bytes present, so a shortfall
@@ -330,7 +290,6 @@ void SndfileReader::checkDelivered(sf_count_t delivered, sf_count_t wanted) cons
 void SndfileReader::syncFilePosition() {
     if (filePosition_ == position_) return;
     if (sf_seek(source_.file.get(), position_, SEEK_SET) != position_) fail(sf_strerror(source_.file.get()));
-    if (uncached_) streamOffset_ = dataOffset_ + position_ * std::int64_t(raw_->bytesPerFrame());
     filePosition_ = position_;
 }
 
