@@ -166,32 +166,14 @@ TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
     }
 }
 
-// Every kind of bad input is an AudioIOError carrying the library's own
-// message where the system gives one.
-TEST(FfmpegBadInputTest, EveryKindIsAnAudioIOError) {
+// An empty M4A, and one cut in half, which loses its sample tables.
+TEST(FfmpegBadInputTest, EmptyAndCutM4aFilesAreRefused) {
     TempDir dir;
-    std::filesystem::create_directory(dir / "folder.mp3");
-    ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);  // would block a plain open
-    test::writeFile(dir / "text.mp3", "This is a text file, not audio.\n");
-    test::writeFile(dir / "empty.mp3", "");
     test::writeFile(dir / "empty.m4a", "");
     const std::string m4a =
         test::fileText(test::writeCompressed(dir.path(), "whole.m4a", test::dualMono(40'000), EncodedFormat::m4aAac));
-    test::writeFile(dir / "cut.m4a", m4a.substr(0, m4a.size() / 2));  // loses its sample tables
-    const std::pair<const char*, const char*> inputs[] = {{"text.mp3", ""},
-                                                          {"empty.mp3", ""},
-                                                          {"empty.m4a", ""},
-                                                          {"cut.m4a", ""},
-                                                          {"pipe.mp3", ""},
-                                                          {"folder.mp3", "Is a directory"},
-                                                          {"missing.mp3", "No such file or directory"}};
-    for (const auto& [name, message] : inputs) {
-        const std::string error = test::openError(&openFfmpegFile, dir / name);
-        EXPECT_NE(error, "opened") << name;
-        if (*message) {
-            EXPECT_EQ(error, message);
-        }
-    }
+    test::writeFile(dir / "cut.m4a", m4a.substr(0, m4a.size() / 2));
+    for (const char* name : {"empty.m4a", "cut.m4a"}) EXPECT_NE(test::openError(&openFfmpegFile, dir / name), "opened");
 }
 
 // A WAV of a few dozen bytes whose INFO entry declares 1.8 GB: FFmpeg would
