@@ -37,7 +37,11 @@ std::vector<ChunkKind> chunkKinds() {
     const FixtureChunk list = listInfoChunk({{"INAM", "Take"}, {"IART", "Twinfold"}});
     return {
         {"bwf.wav", ChunkFixtureContainer::wave, 24, {bext, list}, {ixmlChunk()}},
-        {"tail.wav", ChunkFixtureContainer::wave, 16, {}, {list, cueChunk({10, 200}), ixmlChunk()}},
+        {"tail.wav",
+         ChunkFixtureContainer::wave,
+         16,
+         {},
+         {list, FixtureChunk{"cue ", std::vector<std::uint8_t>(52, 1)}, ixmlChunk()}},
         {"bwf.rf64", ChunkFixtureContainer::rf64, 24, {bext}, {list, ixmlChunk()}},
         {"marked.aif", ChunkFixtureContainer::aiff, 16, {markChunk({{1, 5, "Cue"}})}, {annoChunk("odd note")}},
         {"noted.aifc", ChunkFixtureContainer::aifc, 24, {annoChunk("Note")}, {annoChunk("More")}},
