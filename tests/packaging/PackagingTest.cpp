@@ -1,11 +1,11 @@
+#include "support/FileTree.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -38,12 +38,6 @@ std::string quoted(const fs::path& path) {
     return text.append(path.native()).append("'");
 }
 
-std::string read(const fs::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 const std::vector<std::string> kCliFiles{
     "bin/twinfold-cli",
@@ -102,44 +96,44 @@ TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence) {
     expected.insert(expected.end(), kWindowFiles.begin(), kWindowFiles.end());
 #endif
     for (const std::string& file : expected) EXPECT_TRUE(fs::is_regular_file(installed(file))) << file;
-    EXPECT_TRUE(has(read(installed("share/doc/twinfold-cli/copyright")), "GNU GENERAL PUBLIC LICENSE"));
+    EXPECT_TRUE(contains(fileText(installed("share/doc/twinfold-cli/copyright")), "GNU GENERAL PUBLIC LICENSE"));
 
     const Shell version = sh(quoted(installed("bin/twinfold-cli")) + " --version");
     EXPECT_EQ(version.status, 0) << version.output;
-    EXPECT_TRUE(has(version.output, TWINFOLD_VERSION)) << version.output;
+    EXPECT_TRUE(contains(version.output, TWINFOLD_VERSION)) << version.output;
     // The installed program finds its installed FFmpeg module.
     const fs::path mp3 = installed("tone.mp3");
     ASSERT_EQ(sh("ffmpeg -loglevel error -f lavfi -i sine=duration=1 -ac 2 " + quoted(mp3)).status, 0);
     const Shell scan = sh(quoted(installed("bin/twinfold-cli")) + " scan --no-cache --jsonl " + quoted(mp3));
     EXPECT_EQ(scan.status, 0) << scan.output;
-    EXPECT_TRUE(has(scan.output, "tone.mp3")) << scan.output;
-    EXPECT_FALSE(has(scan.output, "did not load")) << scan.output;
+    EXPECT_TRUE(contains(scan.output, "tone.mp3")) << scan.output;
+    EXPECT_FALSE(contains(scan.output, "did not load")) << scan.output;
     const Shell manual = sh("gzip -dc " + quoted(installed("share/man/man1/twinfold-cli.1.gz")));
-    EXPECT_TRUE(has(manual.output, ".SH EXIT STATUS")) << manual.output;
-    EXPECT_TRUE(has(manual.output, "Twinfold " TWINFOLD_VERSION)) << "the version is filled in";
+    EXPECT_TRUE(contains(manual.output, ".SH EXIT STATUS")) << manual.output;
+    EXPECT_TRUE(contains(manual.output, "Twinfold " TWINFOLD_VERSION)) << "the version is filled in";
 }
 
 #if TWINFOLD_HAS_GUI
 // The window opens audio files, never folders: claiming inode/directory
 // would make it the desktop's handler for double-clicked folders.
 TEST_F(InstalledTree, DesktopEntryClaimsAudioTypesOnly) {
-    const std::string entry = read(installed("share/applications/" + kAppId + ".desktop"));
+    const std::string entry = fileText(installed("share/applications/" + kAppId + ".desktop"));
     const std::string types = lineStarting(entry, "MimeType=");
     ASSERT_FALSE(types.empty()) << entry;
-    EXPECT_FALSE(has(types, "inode/")) << types;
+    EXPECT_FALSE(contains(types, "inode/")) << types;
     for (const char* type : {"audio/x-wav;", "audio/x-aiff;", "audio/mpeg;", "audio/mp4;", "audio/aac;"})
-        EXPECT_TRUE(has(types, type)) << type;
+        EXPECT_TRUE(contains(types, type)) << type;
     EXPECT_EQ(lineStarting(entry, "Exec="), "Exec=twinfold %F");
     EXPECT_EQ(lineStarting(entry, "Icon="), "Icon=" + kAppId);
 }
 
 TEST_F(InstalledTree, AppStreamDataIsCompleteAndValid) {
     const fs::path metainfo = installed("share/metainfo/" + kAppId + ".metainfo.xml");
-    const std::string xml = read(metainfo);
+    const std::string xml = fileText(metainfo);
     for (const char* part :
          {"<project_license>GPL-3.0-or-later</project_license>", "<url type=\"homepage\">", "<developer_name>",
           "<release version=\"" TWINFOLD_VERSION "\"", "<content_rating type=\"oars-1.1\""})
-        EXPECT_TRUE(has(xml, part)) << part;
+        EXPECT_TRUE(contains(xml, part)) << part;
     if (sh("command -v appstreamcli").status != 0) GTEST_SKIP() << "appstreamcli is not installed (Debian: appstream)";
     // Offline: the addresses are placeholders on a reserved domain.
     const Shell validation = sh("appstreamcli validate --pedantic --no-net " + quoted(metainfo));
@@ -168,10 +162,10 @@ TEST(Translations, TemplateHoldsTheWindowsTexts) {
     const fs::path ts = fs::path(TWINFOLD_BUILD_DIR) / "packaging/translations/twinfold.ts";
     if (sh("command -v lupdate || test -x /usr/lib/qt6/bin/lupdate").status != 0 && !fs::exists(ts))
         GTEST_SKIP() << "lupdate is not installed (Debian: qt6-l10n-tools)";
-    const std::string xml = read(ts);
+    const std::string xml = fileText(ts);
     for (const char* text : {"<source>Show in File Manager</source>", "<source>Convert Selected to Mono</source>",
                              "<name>twinfold::RecordTexts</name>", "<source>Dual Mono</source>"})
-        EXPECT_TRUE(has(xml, text)) << text;
+        EXPECT_TRUE(contains(xml, text)) << text;
 }
 #endif
 
@@ -192,23 +186,23 @@ TEST(DebianPackages, SplitTheCommandLineFromTheWindow) {
     const Shell cliFiles = sh("dpkg-deb -c " + quoted(deb("twinfold-cli")));
     ASSERT_EQ(cliFiles.status, 0) << cliFiles.output << pack.output;
     for (const std::string& file : kCliFiles)
-        EXPECT_TRUE(has(cliFiles.output, " ./usr/" + file + "\n")) << file << "\n" << cliFiles.output;
-    EXPECT_FALSE(has(cliFiles.output, "/usr/bin/twinfold\n"));
+        EXPECT_TRUE(contains(cliFiles.output, " ./usr/" + file + "\n")) << file << "\n" << cliFiles.output;
+    EXPECT_FALSE(contains(cliFiles.output, "/usr/bin/twinfold\n"));
     const std::string cliDepends = sh("dpkg-deb -f " + quoted(deb("twinfold-cli")) + " Depends").output;
-    EXPECT_TRUE(has(cliDepends, "libqt6core6")) << cliDepends;
-    EXPECT_TRUE(has(cliDepends, "libavcodec")) << "the FFmpeg module's libraries: " << cliDepends;
+    EXPECT_TRUE(contains(cliDepends, "libqt6core6")) << cliDepends;
+    EXPECT_TRUE(contains(cliDepends, "libavcodec")) << "the FFmpeg module's libraries: " << cliDepends;
     for (const char* library : {"libqt6gui6", "libqt6widgets6", "libqt6network6"})
-        EXPECT_FALSE(has(cliDepends, library)) << "the command line needs Qt Core only: " << cliDepends;
+        EXPECT_FALSE(contains(cliDepends, library)) << "the command line needs Qt Core only: " << cliDepends;
 
 #if TWINFOLD_HAS_GUI
     const Shell windowFiles = sh("dpkg-deb -c " + quoted(deb("twinfold")));
     ASSERT_EQ(windowFiles.status, 0) << windowFiles.output;
     for (const std::string& file : kWindowFiles)
-        EXPECT_TRUE(has(windowFiles.output, " ./usr/" + file + "\n")) << file << "\n" << windowFiles.output;
-    EXPECT_FALSE(has(windowFiles.output, "/usr/bin/twinfold-cli")) << "each file in one package only";
+        EXPECT_TRUE(contains(windowFiles.output, " ./usr/" + file + "\n")) << file << "\n" << windowFiles.output;
+    EXPECT_FALSE(contains(windowFiles.output, "/usr/bin/twinfold-cli")) << "each file in one package only";
     const std::string windowDepends = sh("dpkg-deb -f " + quoted(deb("twinfold")) + " Depends").output;
-    EXPECT_TRUE(has(windowDepends, "twinfold-cli (= " TWINFOLD_VERSION ")")) << windowDepends;
-    EXPECT_TRUE(has(windowDepends, "libqt6widgets6")) << windowDepends;
+    EXPECT_TRUE(contains(windowDepends, "twinfold-cli (= " TWINFOLD_VERSION ")")) << windowDepends;
+    EXPECT_TRUE(contains(windowDepends, "libqt6widgets6")) << windowDepends;
 #endif
 }
 

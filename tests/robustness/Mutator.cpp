@@ -53,13 +53,6 @@ void addBoxes(const Bytes& file, std::size_t begin, std::size_t end, int depth, 
     }
 }
 
-void store(Bytes& file, const FileStructure::SizeField& field, std::uint64_t value) {
-    for (int i = 0; i < field.width; ++i) {
-        const int shift = 8 * (field.bigEndian ? field.width - 1 - i : i);
-        file[field.at + std::size_t(i)] = std::uint8_t(value >> shift);
-    }
-}
-
 template <typename T>
 T pick(std::mt19937_64& random, T low, T high) {
     return std::uniform_int_distribution<T>(low, high)(random);
@@ -93,7 +86,7 @@ Mutant lieAboutSize(const Bytes& file, const FileStructure& structure, std::mt19
     const std::uint64_t values[] = {0, all, pastEnd, all - 1, 1};
     const std::uint64_t value = values[pick(random, 0, 4)];
     Mutant mutant{file, "size field at " + std::to_string(field.at) + " set to " + std::to_string(value)};
-    store(mutant.bytes, field, value);
+    (field.bigEndian ? storeBE : storeLE)(&mutant.bytes[field.at], value, field.width);
     return mutant;
 }
 
