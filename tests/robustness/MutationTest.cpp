@@ -25,6 +25,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -74,12 +75,6 @@ void expectCleanRefusal(const std::string& what, const Work& work) {
 class MutationTest : public ::testing::Test {
 protected:
     void runMutant(const fs::path& path, const Bytes& bytes, const std::string& what);
-    // What the source's reader promised: its length and rate.
-    struct Promise {
-        std::int64_t frames = -1;
-        double rate = 0;
-    };
-    void expectWholeOutput(const fs::path& output, const Promise& promise, const std::string& what);
 
     int scanned_ = 0, converted_ = 0;
     AudioAnalyzerService analyzer_{1.5848932e-5f};
@@ -87,30 +82,19 @@ protected:
     AppSettings settings_{.originalFileHandling = OriginalFileHandling::leaveInPlace};
 };
 
-void MutationTest::expectWholeOutput(const fs::path& output, const Promise& promise, const std::string& what) {
-    try {
-        const test::PcmFileInfo info = test::pcmFileInfo(output);
-        EXPECT_EQ(info.frames, promise.frames) << what;
-        EXPECT_EQ(info.sampleRate, int(std::lround(promise.rate))) << what;
-        // No real recording runs outside these; a rate outside them was read from damage.
-        EXPECT_TRUE(info.sampleRate >= 1 && info.sampleRate <= 1'536'000) << what << ": rate " << info.sampleRate;
-        EXPECT_EQ(info.channels, 1) << what;
-        test::readFloats(output);  // throws unless every frame is present
-    } catch (const std::exception& error) {
-        ADD_FAILURE() << what << ": output " << output << " unreadable: " << error.what();
-    }
-}
-
 void MutationTest::runMutant(const fs::path& path, const Bytes& bytes, const std::string& what) {
     std::optional<ScanResult> result;
     expectCleanRefusal(what + " (scan)", [&] { result = analyzer_.analyzeFile(path); });
-    Promise promise;
+    // What the source's reader promised: each output holds its length at its rate.
+    std::int64_t frames = -1;
+    int rate = 0;
     std::vector<fs::path> outputs;
     if (result && !result->unreadableReason) {
         ++scanned_;
         expectCleanRefusal(what + " (open)", [&] {
             const auto reader = openAudioFile(path);
-            promise = {reader->length(), reader->sampleRate()};
+            frames = reader->length();
+            rate = int(std::lround(reader->sampleRate()));
         });
         expectCleanRefusal(what + " (convert)", [&] { outputs = converter_.convertFiles({*result}, settings_); });
     }
@@ -121,7 +105,15 @@ void MutationTest::runMutant(const fs::path& path, const Bytes& bytes, const std
         if (std::find(outputs.begin(), outputs.end(), entry.path()) == outputs.end()) {
             ADD_FAILURE() << what << ": left " << entry.path().filename() << " behind";
         } else {
-            expectWholeOutput(entry.path(), promise, what);
+            try {
+                const test::PcmFileInfo info = test::pcmFileInfo(entry.path());
+                EXPECT_EQ(std::tuple(info.frames, info.sampleRate, info.channels), std::tuple(frames, rate, 1)) << what;
+                // No real recording runs outside these; a rate outside them was read from damage.
+                EXPECT_TRUE(rate >= 1 && rate <= 1'536'000) << what << ": rate " << rate;
+                test::readFloats(entry.path());  // throws unless every frame is present
+            } catch (const std::exception& error) {
+                ADD_FAILURE() << what << ": output " << entry.path() << " unreadable: " << error.what();
+            }
         }
         fs::remove(entry.path());
     }

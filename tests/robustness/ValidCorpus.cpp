@@ -48,17 +48,6 @@ std::vector<ChunkKind> chunkKinds() {
     };
 }
 
-// A dual-mono pattern on the grid of `bits`.
-std::vector<std::int32_t> dualMonoSamples(std::size_t frames, int bits) {
-    std::vector<std::int32_t> samples;
-    const std::int32_t limit = (1 << (bits - 2)) - 1;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const auto value = std::int32_t((i * 7919 + 13) % std::size_t(2 * limit)) - limit;
-        samples.insert(samples.end(), {value, value});
-    }
-    return samples;
-}
-
 }  // namespace
 
 std::vector<std::filesystem::path> writeValidCorpus(const std::filesystem::path& dir, std::size_t frames) {
@@ -69,12 +58,13 @@ std::vector<std::filesystem::path> writeValidCorpus(const std::filesystem::path&
                  stereo(StereoKind::dualMono, frames, kind.encoding));
     }
     for (const ChunkKind& kind : chunkKinds()) {
-        ChunkFixture fixture;
-        fixture.container = kind.container;
-        fixture.bitsPerSample = kind.bits;
-        fixture.samples = dualMonoSamples(frames, kind.bits);
-        fixture.before = kind.before;
-        fixture.after = kind.after;
+        ChunkFixture fixture{
+            .container = kind.container, .bitsPerSample = kind.bits, .before = kind.before, .after = kind.after};
+        const std::int32_t limit = (1 << (kind.bits - 2)) - 1;  // a dual-mono pattern on the grid
+        for (std::size_t i = 0; i < frames; ++i) {
+            const auto value = std::int32_t((i * 7919 + 13) % std::size_t(2 * limit)) - limit;
+            fixture.samples.insert(fixture.samples.end(), {value, value});
+        }
         paths.push_back(dir / kind.name);
         writeChunkFixture(paths.back(), fixture);
     }

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
+#include <sys/mman.h>
 
 namespace twinfold::fuzz {
 
@@ -19,18 +19,13 @@ inline void check(bool condition, const char* what) {
     }
 }
 
-// In memory where possible: every input is written and read back, and a
-// disk would make that the bottleneck.
+// In memory, as every input is written and read back and a disk would make
+// that the bottleneck; nameless, so not even a crash leaves it behind. The
+// open descriptor keeps it reachable by its /proc name.
 inline const std::filesystem::path& scratchFile() {
     static const std::filesystem::path path = [] {
-        const std::filesystem::path shm = "/dev/shm";
-        const auto folder = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
-        std::string pattern = (folder / "twinfold-fuzz-XXXXXX").string();
-        const int fd = ::mkstemp(pattern.data());
+        const int fd = ::memfd_create("twinfold-fuzz", 0);
         check(fd >= 0, "cannot create a scratch file");
-        // Unlinked at once, so not even a crash leaves it behind; the open
-        // descriptor keeps it reachable by its /proc name.
-        ::unlink(pattern.c_str());
         return std::filesystem::path("/proc/self/fd") / std::to_string(fd);
     }();
     return path;
