@@ -2,13 +2,13 @@
 #include "audio_io/ByteOrder.h"
 #include "audio_io/ChunkFile.h"
 #include "support/ChunkFixtures.h"
-#include "support/PcmFixtures.h"
 #include "support/SndfileChunks.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -44,13 +44,6 @@ std::uint64_t containerSizeField(const Bytes& file, ChunkContainer container) {
     return isAiff(container) ? loadBE32(&file[4]) : loadLE32(&file[4]);
 }
 
-// The file with its container size field zeroed, to compare the rest.
-Bytes withoutSizeField(Bytes file, ChunkContainer container) {
-    const bool rf64 = container == ChunkContainer::rf64;
-    std::fill_n(file.begin() + (rf64 ? 20 : 4), rf64 ? 8 : 4, 0);
-    return file;
-}
-
 // Typical metadata of a production file; odd-length chunks sit after the
 // audio because libsndfile's RF64 reader cannot skip pad bytes before it.
 ChunkFixture metadataFixture(const ContainerCase& c) {
@@ -79,15 +72,12 @@ protected:
 };
 
 // Every chunk reads back with its bytes, in file order, as libsndfile's own
-// chunk iterator (an independent reader) sees it too. Appending pads odd
-// chunks, fixes the container size and leaves every other byte as it was.
-TEST_P(ChunkContainerTest, readsEveryChunkExactlyAndAppendsWithoutTouchingTheRest) {
+// chunk iterator (an independent reader) sees it too.
+TEST_P(ChunkContainerTest, readsEveryChunkWithItsBytesInFileOrder) {
     const ContainerCase& c = GetParam();
     const ChunkFixture fixture = metadataFixture(c);
     writeChunkFixture(path, fixture);
-    const Bytes before = fileBytes(path);
-
-    auto file = ChunkFile::open(path, true);
+    const auto file = ChunkFile::open(path, false);
     EXPECT_EQ(file->container(), c.container);
     EXPECT_EQ(file->bitsPerChannel(), c.bits);
     std::vector<std::string> ids, expectedIds;
@@ -110,33 +100,6 @@ TEST_P(ChunkContainerTest, readsEveryChunkExactlyAndAppendsWithoutTouchingTheRes
     EXPECT_EQ(ids, expectedIds);
     EXPECT_THROW(file->read(fourCC("LIST"), 2), AudioIOError);
     EXPECT_THROW(file->size(fourCC("INST"), 0), AudioIOError);
-
-    const Bytes odd = {'o', 'd', 'd', '!', '!', '!', '!'};
-    const Bytes bext = bextChunk("appended").data;
-    file->append(fourCC("bext"), bext);
-    file->append(fourCC("LIST"), odd);
-    file->close();
-    const Bytes after = fileBytes(path);
-    ASSERT_EQ(after.size(), before.size() + (bext.size() + 8) + (odd.size() + 9));
-    EXPECT_EQ(containerSizeField(after, c.container), after.size() - 8);
-    EXPECT_EQ(after.back(), 0) << "pad byte";
-    const std::size_t oddSize = before.size() + bext.size() + 8 + 4;
-    EXPECT_EQ(isAiff(c.container) ? after[oddSize + 3] : after[oddSize], odd.size()) << "true length";
-    const Bytes unchanged = withoutSizeField(before, c.container);
-    EXPECT_TRUE(std::equal(unchanged.begin(), unchanged.end(), withoutSizeField(after, c.container).begin()));
-
-    const auto reopened = ChunkFile::open(path, false);
-    EXPECT_EQ(reopened->read(fourCC("LIST"), 2), odd);
-    EXPECT_EQ(reopened->read(fourCC("bext"), 1), bext);
-    // libsndfile's RF64 reader skips no pad bytes, so it loses the chunks
-    // after the fixture's odd-length one.
-    if (c.container != ChunkContainer::rf64) {
-        EXPECT_EQ(sndfileChunks(path, "LIST").at(2), odd);
-    }
-    const auto stored = readStoredInts(path);  // libsndfile still reads the audio
-    ASSERT_EQ(stored[0].size() * 2, fixture.samples.size());
-    for (std::size_t i = 0; i < fixture.samples.size(); ++i)
-        ASSERT_EQ(stored[i % 2][i / 2] >> (32 - c.bits), fixture.samples[i]) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, ChunkContainerTest, testing::ValuesIn(kContainers),
@@ -343,12 +306,16 @@ TEST_F(ChunkFileTest, refusesToPassFourGigabytesInRiffButNotInRf64) {
     wave->close();
 
     const auto rf64Path = dir / "big.wav";
-    writeSparseWave(rf64Path, kRf64, 5ull << 30);
+    // Just short of 8 GiB: the appended chunk carries the size into the high half.
+    writeSparseWave(rf64Path, kRf64, (8ull << 30) - 200);
     auto rf64 = ChunkFile::open(rf64Path, true);
-    EXPECT_EQ(rf64->size(fourCC("data"), 0), 5ull << 30);
+    EXPECT_EQ(rf64->size(fourCC("data"), 0), (8ull << 30) - 200);
     rf64->append(fourCC("LIST"), Bytes(300, 1));
     rf64->close();
     EXPECT_EQ(ChunkFile::open(rf64Path, false)->read(fourCC("LIST"), 0), Bytes(300, 1));
+    Bytes head(28);
+    std::ifstream(rf64Path, std::ios::binary).read(reinterpret_cast<char*>(head.data()), 28);
+    EXPECT_EQ(containerSizeField(head, ChunkContainer::rf64), std::filesystem::file_size(rf64Path) - 8);
 }
 
 }  // namespace
