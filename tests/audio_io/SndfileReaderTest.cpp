@@ -191,37 +191,5 @@ INSTANTIATE_TEST_SUITE_P(Headers, DeclaredLengthTest,
                              DeclaredLength{"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A file whose audio chunk declares more bytes than the file holds reports
-// only the frames present and delivers exactly those; a cut header fails.
-class TruncatedFileTest : public testing::TestWithParam<std::tuple<PcmContainer, PcmEncoding>> {};
-
-TEST_P(TruncatedFileTest, ReportsTheFramesActuallyPresent) {
-    const auto [container, encoding] = GetParam();
-    test::TempDir dir;
-    const auto path = dir / "cut.audio";
-    const Channels written = test::stereo(test::StereoKind::trueStereo, 1000, encoding);
-    test::writePcm(path, {container, encoding}, written);
-    const auto fullSize = std::filesystem::file_size(path);
-    const std::size_t frameBytes = 2 * std::size_t(test::bitsOf(encoding) / 8);
-
-    // Cut within the last frame, a few frames in, and half the audio away.
-    for (std::size_t cut : {std::size_t(1), frameBytes * 3 + 1, frameBytes * 500}) {
-        std::filesystem::resize_file(path, fullSize - cut);
-        const auto present = std::size_t(1000 - (cut + frameBytes - 1) / frameBytes);
-        auto reader = openAudioFile(path);
-        EXPECT_EQ(reader->length(), std::int64_t(present)) << "cut " << cut;
-        const FloatChannels read = test::readToEnd(*reader, 300);
-        for (int c = 0; c < 2; ++c)
-            EXPECT_EQ(read[c], std::vector<float>(written[c].begin(), written[c].begin() + long(present))) << cut;
-    }
-    std::filesystem::resize_file(path, 20);
-    EXPECT_THROW(openAudioFile(path), AudioIOError);
-}
-
-INSTANTIATE_TEST_SUITE_P(Containers, TruncatedFileTest,
-                         testing::Combine(testing::Values(PcmContainer::wav, PcmContainer::aiff, PcmContainer::rf64),
-                                          testing::Values(PcmEncoding::int16, PcmEncoding::int24,
-                                                          PcmEncoding::float32)));
-
 }  // namespace
 }  // namespace twinfold
