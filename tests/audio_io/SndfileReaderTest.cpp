@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace twinfold {
@@ -51,58 +52,46 @@ std::vector<Case> allCases() {
     return cases;
 }
 
-class SndfileReaderTest : public testing::TestWithParam<Case> {
-protected:
-    // More frames than one raw block holds, so block boundaries are crossed.
-    static constexpr std::size_t kFrames = 100'003;
+class SndfileReaderTest : public testing::TestWithParam<Case> {};
 
-    void SetUp() override {
-        const Case& c = GetParam();
-        written_ = test::multichannel({c.channels, {}, {}}, kFrames, c.encoding, 42);
-        written_[0][0] = -1.0;  // the extremes of the grid must survive too
-        written_[0][1] = test::quantize(1.0, c.encoding);
-        test::writePcm(path_, {c.container, c.encoding, 44100}, written_);
-        reader_ = openAudioFile(path_);
-        ASSERT_EQ(reader_->channelCount(), c.channels);
-    }
-
-    test::TempDir dir_;
-    std::filesystem::path path_ = dir_ / "source.audio";
-    Channels written_;
-    std::unique_ptr<AudioFileReader> reader_;
-};
-
+// More frames than one raw block holds, so block boundaries are crossed;
+// the extremes of the grid must survive too.
 TEST_P(SndfileReaderTest, ReportsTheStoredFormatAndDecodesEverySampleExactly) {
     const Case& c = GetParam();
-    const AudioFormatInfo& f = reader_->fileFormat();
-    EXPECT_EQ(f.sampleRate, 44100);
-    EXPECT_EQ(f.formatID, kFormatLinearPCM);
-    EXPECT_EQ(f.bitsPerChannel, test::bitsOf(c.encoding));
-    EXPECT_EQ(f.isFloat, test::isFloat(c.encoding));
+    constexpr std::size_t kFrames = 100'003;
+    Channels written = test::multichannel({c.channels, {}, {}}, kFrames, c.encoding, 42);
+    written[0][0] = -1.0;
+    written[0][1] = test::quantize(1.0, c.encoding);
+    test::TempDir dir;
+    test::writePcm(dir / "source.audio", {c.container, c.encoding, 44100}, written);
+    const auto reader = openAudioFile(dir / "source.audio");
+    const AudioFormatInfo& f = reader->fileFormat();
     const CommonFormat common[] = {CommonFormat::other, CommonFormat::int16,   CommonFormat::other,
                                    CommonFormat::int32, CommonFormat::float32, CommonFormat::float64};
-    EXPECT_EQ(f.commonFormat, common[int(c.encoding)]);
-    ASSERT_EQ(reader_->length(), std::int64_t(kFrames));
+    EXPECT_EQ(std::tuple(f.sampleRate, f.channelCount, f.formatID, f.bitsPerChannel, f.isFloat, f.commonFormat),
+              std::tuple(44100.0, c.channels, kFormatLinearPCM, test::bitsOf(c.encoding), test::isFloat(c.encoding),
+                         common[int(c.encoding)]));
+    ASSERT_EQ(reader->length(), std::int64_t(kFrames));
 
-    const FloatChannels read = test::readToEnd(*reader_, 70'001);
-    EXPECT_EQ(reader_->position(), reader_->length());
-    reader_->seek(0);
+    const FloatChannels read = test::readToEnd(*reader, 70'001);
+    EXPECT_EQ(reader->position(), reader->length());
+    reader->seek(0);
     IntPCMBuffer ints(c.channels, kFrames);
-    reader_->readInt(ints, kFrames);
+    reader->readInt(ints, kFrames);
     ASSERT_EQ(ints.frameLength(), kFrames);
     for (int ch = 0; ch < c.channels; ++ch) {
-        EXPECT_EQ(read[ch], asFloats(written_[ch])) << "channel " << ch;
+        EXPECT_EQ(read[ch], asFloats(written[ch])) << "channel " << ch;
         // Integers come back as stored; floats convert at full scale 2^31,
         // rounded, clipped at the top.
         std::vector<std::int32_t> expected;
-        for (double v : written_[ch])
+        for (double v : written[ch])
             expected.push_back(test::isFloat(c.encoding)
                                    ? std::int32_t(std::min(std::nearbyint(double(float(v)) * 0x1p31), 2147483647.0))
                                    : test::storedInt(v, c.encoding));
         EXPECT_EQ(std::vector<std::int32_t>(ints.channel(ch), ints.channel(ch) + kFrames), expected) << ch;
     }
-    const std::int64_t length = reader_->length();
-    test::expectSeeksMatch(*reader_, read, {1, 43'689, 77'777, 0, length - 1, length, length + 10});
+    const std::int64_t length = reader->length();
+    test::expectSeeksMatch(*reader, read, {1, 43'689, 77'777, 0, length - 1, length, length + 10});
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SndfileReaderTest, testing::ValuesIn(allCases()), caseName);
