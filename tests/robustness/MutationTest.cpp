@@ -72,13 +72,10 @@ struct ChunkKind {
 std::vector<ChunkKind> chunkKinds() {
     const FixtureChunk bext = bextChunk("Scene 4 take 2", 48000 * 3600, "A=PCM,F=48000,W=24,M=stereo\r\n");
     const FixtureChunk list = listInfoChunk({{"INAM", "Take"}, {"IART", "Twinfold"}});
+    const FixtureChunk cue{"cue ", Bytes(52, 1)};
     return {
         {"bwf.wav", ChunkFixtureContainer::wave, 24, {bext, list}, {ixmlChunk()}},
-        {"tail.wav",
-         ChunkFixtureContainer::wave,
-         16,
-         {},
-         {list, FixtureChunk{"cue ", std::vector<std::uint8_t>(52, 1)}, ixmlChunk()}},
+        {"tail.wav", ChunkFixtureContainer::wave, 16, {}, {list, cue, ixmlChunk()}},
         {"bwf.rf64", ChunkFixtureContainer::rf64, 24, {bext}, {list, ixmlChunk()}},
         {"marked.aif", ChunkFixtureContainer::aiff, 16, {markChunk({{1, 5, "Cue"}})}, {annoChunk("odd note")}},
         {"noted.aifc", ChunkFixtureContainer::aifc, 24, {annoChunk("Note")}, {annoChunk("More")}},

@@ -17,15 +17,11 @@ int sndfileFormat(const PcmFormat& f) {
                                     SF_FORMAT_PCM_32, SF_FORMAT_FLOAT,  SF_FORMAT_DOUBLE};
     const bool wave = f.container == PcmContainer::wav || f.container == PcmContainer::rf64;
     const int sub = f.encoding == PcmEncoding::int8 && wave ? SF_FORMAT_PCM_U8 : encodings[int(f.encoding)];
-    switch (f.container) {
-    case PcmContainer::wav: return SF_FORMAT_WAV | sub;
-    case PcmContainer::aiff: return SF_FORMAT_AIFF | sub;
+    static const int containers[] = {SF_FORMAT_WAV, SF_FORMAT_AIFF, SF_FORMAT_AIFF, SF_FORMAT_RF64};
     // libsndfile writes AIFF-C for little-endian integers ('sowt') and
     // for floats; big-endian integers always come out as plain AIFF.
-    case PcmContainer::aifc: return SF_FORMAT_AIFF | sub | (isFloat(f.encoding) ? 0 : SF_ENDIAN_LITTLE);
-    case PcmContainer::rf64: return SF_FORMAT_RF64 | sub;
-    }
-    return 0;
+    const bool sowt = f.container == PcmContainer::aifc && !isFloat(f.encoding);
+    return containers[int(f.container)] | sub | (sowt ? SF_ENDIAN_LITTLE : 0);
 }
 
 SNDFILE* openForReading(const std::filesystem::path& path, SF_INFO& info) {
