@@ -155,40 +155,6 @@ TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
     EXPECT_LT(grownKiB, 512L * 1024) << "peak memory grew by " << grownKiB << " KiB";
 }
 
-// A cut MP3 holds whole frames up to the cut; of two MP3s joined byte by
-// byte, the first one's Xing header declares far fewer frames than the file
-// holds. Each opens with the audio that is there (or, cut short of a frame,
-// fails cleanly), never promises frames it cannot deliver, and seeks to the
-// samples of a sequential read.
-TEST(FfmpegBadInputTest, CutAndJoinedMp3sDeliverExactlyTheirLength) {
-    TempDir dir;
-    const std::string one =
-        test::fileText(test::writeCompressed(dir.path(), "1.mp3", test::dualMono(100'000, 1), EncodedFormat::mp3));
-    const std::string two =
-        test::fileText(test::writeCompressed(dir.path(), "2.mp3", test::dualMono(30'000, 2), EncodedFormat::mp3));
-    const std::tuple<std::string, std::int64_t, std::int64_t> rows[] = {
-        {one.substr(0, one.size() / 2 + 101), 0, 60'000},
-        {one.substr(0, 700), 0, 5000},
-        {one.substr(0, one.size() - 1), 0, 100'000},
-        {one + two, 130'000, 140'000}};
-    for (const auto& [bytes, atLeast, atMost] : rows) {
-        const auto path = dir / (std::to_string(bytes.size()) + ".mp3");
-        test::writeFile(path, bytes);
-        std::unique_ptr<AudioFileReader> reader;
-        try {
-            reader = openFfmpegFile(path);
-        } catch (const AudioIOError&) {
-            EXPECT_EQ(atLeast, 0) << bytes.size();
-            continue;
-        }
-        const std::int64_t length = reader->length();
-        EXPECT_TRUE(length >= atLeast && length <= atMost) << bytes.size() << " bytes: " << length;
-        const FloatChannels whole = readToEnd(*reader, 1000);
-        ASSERT_EQ(std::int64_t(whole[0].size()), length) << bytes.size();
-        test::expectSeeksMatch(*reader, whole, {length / 2, length / 3, std::max<std::int64_t>(length - 10, 0)});
-    }
-}
-
 TEST(FfmpegEncoderTest, AFailedEncodeLeavesNoFileAndReplacesNone) {
     TempDir dir;
     test::writeFile(dir / "taken.mp3", "precious");
