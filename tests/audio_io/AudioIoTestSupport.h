@@ -34,10 +34,9 @@ inline void expectSeeksMatch(AudioFileReader& reader, const FloatChannels& whole
         reader.seek(target);
         EXPECT_EQ(reader.position(), target);
         const FloatChannels tail = readToEnd(reader, 3000);
-        const auto expected = std::size_t(std::max<std::int64_t>(reader.length() - target, 0));
         for (std::size_t c = 0; c < whole.size(); ++c) {
-            ASSERT_EQ(tail[c].size(), expected) << "seek to " << target;
-            EXPECT_TRUE(std::equal(tail[c].begin(), tail[c].end(), whole[c].begin() + target)) << "seek to " << target;
+            const auto from = whole[c].begin() + std::min<std::int64_t>(target, reader.length());
+            EXPECT_EQ(tail[c], std::vector<float>(from, whole[c].end())) << "seek to " << target;
         }
     }
 }

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <iterator>
-#include <tuple>
+#include <random>
 #include <sys/resource.h>
-#include <sys/stat.h>
+#include <tuple>
 
 namespace twinfold {
 namespace {
@@ -17,18 +15,6 @@ namespace {
 using test::FloatChannels;
 using test::readToEnd;
 using test::TempDir;
-
-bool bitIdentical(const std::vector<float>& a, const std::vector<float>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
-
-float peak(const std::vector<float>& samples) {
-    float p = 0;
-    for (float s : samples) p = std::max(p, std::abs(s));
-    return p;
-}
-
-std::int64_t framesDelivered(AudioFileReader& reader) { return std::int64_t(readToEnd(reader, 1000)[0].size()); }
 
 struct FormatCase {
     EncodedFormat format;
@@ -58,30 +44,6 @@ protected:
     TempDir dir;
 };
 
-// The length is what a full read delivers, however the reads are cut, and
-// every read short of the end delivers all it was asked for. Lossless
-// audio decodes to exactly what went in.
-TEST_P(FfmpegFormatTest, LengthIsExactlyWhatReadingDelivers) {
-    const FloatChannels input = test::independentNoise(100'003, 2);
-    const auto path = write(input);
-    FloatChannels first;
-    for (std::uint32_t chunk : {1000u, 4097u, 1'000'000u}) {
-        auto reader = openFfmpegFile(path);
-        PCMBuffer buffer(2, chunk);
-        FloatChannels all(2);
-        for (std::int64_t delivered = 0;; delivered += buffer.frameLength()) {
-            EXPECT_EQ(reader->position(), delivered);
-            reader->read(buffer, chunk);
-            const std::int64_t expected = std::min<std::int64_t>(chunk, reader->length() - delivered);
-            ASSERT_EQ(buffer.frameLength(), expected) << "chunk " << chunk << " at " << delivered;
-            if (expected == 0) break;
-            for (int c = 0; c < 2; ++c) all[c].insert(all[c].end(), buffer.channel(c), buffer.channel(c) + expected);
-        }
-        if (first.empty()) first = GetParam().format == EncodedFormat::m4aAlac ? input : all;
-        EXPECT_TRUE(bitIdentical(all[0], first[0]) && bitIdentical(all[1], first[1])) << "chunk " << chunk;
-    }
-}
-
 // Encoder delay and padding are trimmed where the container declares them,
 // so a track keeps its exact length (what makes gapless playback work).
 // Lengths just past a whole MP3 frame are where the padding spans two
@@ -101,50 +63,48 @@ TEST_P(FfmpegFormatTest, DeclaredDelayAndPaddingAreTrimmed) {
     for (const Shape& shape : shapes) {
         for (std::size_t frames : shape.lengths) {
             const auto name = std::to_string(shape.rate) + "-" + std::to_string(frames);
-            auto reader = openFfmpegFile(write(test::independentNoise(frames, shape.channels), name, shape.rate));
+            const FloatChannels input = test::independentNoise(frames, shape.channels);
+            auto reader = openFfmpegFile(write(input, name, shape.rate));
             ASSERT_EQ(reader->channelCount(), shape.channels);
-            if (GetParam().gapless) {
-                EXPECT_EQ(reader->length(), std::int64_t(frames)) << name;
+            const std::int64_t length = reader->length();
+            EXPECT_TRUE(GetParam().gapless ? length == std::int64_t(frames) : length >= std::int64_t(frames)) << name;
+            const FloatChannels decoded = readToEnd(*reader, 1000);
+            EXPECT_EQ(std::int64_t(decoded[0].size()), length) << name;
+            if (GetParam().format == EncodedFormat::m4aAlac) {
+                EXPECT_EQ(decoded, input) << name;  // lossless
             }
-            EXPECT_GE(reader->length(), std::int64_t(frames)) << name;
-            EXPECT_EQ(framesDelivered(*reader), reader->length()) << name;
         }
     }
 }
 
-TEST_P(FfmpegFormatTest, ReportsItsFormatAndSeeksToTheSamplesOfASequentialRead) {
-    auto reader = openFfmpegFile(write(test::independentNoise(50'000, 2), "a", 48000));
-    const AudioFormatInfo& format = reader->fileFormat();
-    EXPECT_EQ(format.sampleRate, 48000);
-    EXPECT_EQ(format.channelCount, 2);
-    EXPECT_EQ(fourCCText(format.formatID), fourCCText(GetParam().formatID));
-    EXPECT_EQ(format.commonFormat, GetParam().commonFormat);
-    EXPECT_EQ(format.bitsPerChannel, GetParam().bitsPerChannel);
-    EXPECT_FALSE(format.isFloat);
-
-    const FloatChannels whole = readToEnd(*reader, 1'000'000);
-    const std::int64_t length = reader->length();
-    // Forward, back into the frame just decoded, backward, to the last frame
-    // and past the end.
+// Seeks land on the samples of a sequential read: forward, back into the
+// frame just decoded, backward, to the last frame and past the end. With
+// garbage over the middle of the file the decoder drops what it cannot
+// decode, the same way on every pass, so the length and seeking stay exact.
+TEST_P(FfmpegFormatTest, ReportsItsFormatAndSeeksToTheSamplesOfASequentialReadAlsoWhenDamaged) {
+    const auto path = write(test::independentNoise(60'000, 2), "a", 48000);
+    auto reader = openFfmpegFile(path);
+    const AudioFormatInfo& f = reader->fileFormat();
+    EXPECT_EQ(
+        std::tuple(f.sampleRate, f.channelCount, fourCCText(f.formatID), f.commonFormat, f.bitsPerChannel, f.isFloat),
+        std::tuple(48000.0, 2, fourCCText(GetParam().formatID), GetParam().commonFormat, GetParam().bitsPerChannel,
+                   false));
+    FloatChannels whole = readToEnd(*reader, 1'000'000);
+    std::int64_t length = reader->length();
     test::expectSeeksMatch(*reader, whole,
                            {25'000, 27'999, 1, 0, 1152, 1151, 40'000, 3000, length - 1, length, length + 7});
-}
 
-// Garbage over the middle of the file: the decoder drops what it cannot
-// decode, the same way on every pass, so the length and seeking stay exact.
-TEST_P(FfmpegFormatTest, DamageInTheMiddleReadsConsistently) {
-    const auto path = write(test::independentNoise(60'000, 2));
     std::string bytes = test::fileText(path);
-    const std::size_t garbage = std::min<std::size_t>(bytes.size() / 4, 1500);
-    const std::vector<float> noise = test::noise(garbage, 9, 1.0f);
-    for (std::size_t i = 0; i < garbage; ++i) bytes[bytes.size() / 2 + i] = char(int(noise[i] * 32767.0f) & 0xFF);
+    std::mt19937 random(9);
+    for (std::size_t i = 0; i < std::min<std::size_t>(bytes.size() / 4, 1500); ++i)
+        bytes[bytes.size() / 2 + i] = char(random());
     test::writeFile(path, bytes);
-
-    auto reader = openFfmpegFile(path);
-    const FloatChannels whole = readToEnd(*reader, 1000);
-    ASSERT_EQ(std::int64_t(whole[0].size()), reader->length());
-    EXPECT_GT(reader->length(), 20'000);
-    test::expectSeeksMatch(*reader, whole, {reader->length() / 2, reader->length() / 3, 0});
+    reader = openFfmpegFile(path);
+    whole = readToEnd(*reader, 1000);
+    length = reader->length();
+    ASSERT_EQ(std::int64_t(whole[0].size()), length);
+    EXPECT_GT(length, 20'000);
+    test::expectSeeksMatch(*reader, whole, {length / 2, length / 3, 0});
 }
 
 INSTANTIATE_TEST_SUITE_P(Ffmpeg, FfmpegFormatTest, testing::ValuesIn(kFormats));
@@ -162,35 +122,7 @@ TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
         ASSERT_EQ(reader->channelCount(), 6);
         const FloatChannels decoded = readToEnd(*reader, 4096);
         for (std::size_t c = 0; c < 6; ++c)
-            EXPECT_EQ(peak(decoded[c]) == 0.0f, c == 1 || c == 4) << "format " << int(format) << " channel " << c;
-    }
-}
-
-// Every kind of bad input is an AudioIOError carrying the library's own
-// message where the system gives one.
-TEST(FfmpegBadInputTest, EveryKindIsAnAudioIOError) {
-    TempDir dir;
-    std::filesystem::create_directory(dir / "folder.mp3");
-    ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);  // would block a plain open
-    test::writeFile(dir / "text.mp3", "This is a text file, not audio.\n");
-    test::writeFile(dir / "empty.mp3", "");
-    test::writeFile(dir / "empty.m4a", "");
-    const std::string m4a =
-        test::fileText(test::writeCompressed(dir.path(), "whole.m4a", test::dualMono(40'000), EncodedFormat::m4aAac));
-    test::writeFile(dir / "cut.m4a", m4a.substr(0, m4a.size() / 2));  // loses its sample tables
-    const std::pair<const char*, const char*> inputs[] = {{"text.mp3", ""},
-                                                          {"empty.mp3", ""},
-                                                          {"empty.m4a", ""},
-                                                          {"cut.m4a", ""},
-                                                          {"pipe.mp3", ""},
-                                                          {"folder.mp3", "Is a directory"},
-                                                          {"missing.mp3", "No such file or directory"}};
-    for (const auto& [name, message] : inputs) {
-        const std::string error = test::openError(&openFfmpegFile, dir / name);
-        EXPECT_NE(error, "opened") << name;
-        if (*message) {
-            EXPECT_EQ(error, message);
-        }
+            EXPECT_EQ(decoded[c] == std::vector<float>(20'000), c == 1 || c == 4) << int(format) << " channel " << c;
     }
 }
 
@@ -211,40 +143,6 @@ TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
     getrusage(RUSAGE_SELF, &after);
     const long grownKiB = after.ru_maxrss - before.ru_maxrss;
     EXPECT_LT(grownKiB, 512L * 1024) << "peak memory grew by " << grownKiB << " KiB";
-}
-
-// A cut MP3 holds whole frames up to the cut; of two MP3s joined byte by
-// byte, the first one's Xing header declares far fewer frames than the file
-// holds. Each opens with the audio that is there (or, cut short of a frame,
-// fails cleanly), never promises frames it cannot deliver, and seeks to the
-// samples of a sequential read.
-TEST(FfmpegBadInputTest, CutAndJoinedMp3sDeliverExactlyTheirLength) {
-    TempDir dir;
-    const std::string one =
-        test::fileText(test::writeCompressed(dir.path(), "1.mp3", test::dualMono(100'000, 1), EncodedFormat::mp3));
-    const std::string two =
-        test::fileText(test::writeCompressed(dir.path(), "2.mp3", test::dualMono(30'000, 2), EncodedFormat::mp3));
-    const std::tuple<std::string, std::int64_t, std::int64_t> rows[] = {
-        {one.substr(0, one.size() / 2 + 101), 0, 60'000},
-        {one.substr(0, 700), 0, 5000},
-        {one.substr(0, one.size() - 1), 0, 100'000},
-        {one + two, 130'000, 140'000}};
-    for (const auto& [bytes, atLeast, atMost] : rows) {
-        const auto path = dir / (std::to_string(bytes.size()) + ".mp3");
-        test::writeFile(path, bytes);
-        std::unique_ptr<AudioFileReader> reader;
-        try {
-            reader = openFfmpegFile(path);
-        } catch (const AudioIOError&) {
-            EXPECT_EQ(atLeast, 0) << bytes.size();
-            continue;
-        }
-        const std::int64_t length = reader->length();
-        EXPECT_TRUE(length >= atLeast && length <= atMost) << bytes.size() << " bytes: " << length;
-        const FloatChannels whole = readToEnd(*reader, 1000);
-        ASSERT_EQ(std::int64_t(whole[0].size()), length) << bytes.size();
-        test::expectSeeksMatch(*reader, whole, {length / 2, length / 3, std::max<std::int64_t>(length - 10, 0)});
-    }
 }
 
 TEST(FfmpegEncoderTest, AFailedEncodeLeavesNoFileAndReplacesNone) {

@@ -1,11 +1,12 @@
+#include "support/FileTree.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -38,21 +39,12 @@ std::string quoted(const fs::path& path) {
     return text.append(path.native()).append("'");
 }
 
-std::string read(const fs::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-const std::vector<std::string> kCliFiles{
-    "bin/twinfold-cli",
-    "share/man/man1/twinfold-cli.1.gz",
-    "share/bash-completion/completions/twinfold-cli",
-    "share/zsh/vendor-completions/_twinfold-cli",
-    "share/doc/twinfold-cli/copyright",
-    TWINFOLD_MODULE_FILE,
-};
+const std::vector<std::string> kCliFiles{"bin/twinfold-cli",
+                                         "share/man/man1/twinfold-cli.1.gz",
+                                         "share/bash-completion/completions/twinfold-cli",
+                                         "share/zsh/vendor-completions/_twinfold-cli",
+                                         "share/doc/twinfold-cli/copyright",
+                                         TWINFOLD_MODULE_FILE};
 
 #if TWINFOLD_HAS_GUI
 std::string lineStarting(const std::string& text, const std::string& start) {
@@ -64,37 +56,29 @@ std::string lineStarting(const std::string& text, const std::string& start) {
 }
 
 const std::string kAppId = TWINFOLD_APP_ID;
-const std::vector<std::string> kWindowFiles{
-    "bin/twinfold",
-    "share/man/man1/twinfold.1.gz",
-    "share/bash-completion/completions/twinfold",
-    "share/zsh/vendor-completions/_twinfold",
-    "share/doc/twinfold/copyright",
-    "share/applications/" + kAppId + ".desktop",
-    "share/metainfo/" + kAppId + ".metainfo.xml",
-    "share/icons/hicolor/scalable/apps/" + kAppId + ".svg",
-};
+const std::vector<std::string> kWindowFiles{"bin/twinfold",
+                                            "share/man/man1/twinfold.1.gz",
+                                            "share/bash-completion/completions/twinfold",
+                                            "share/zsh/vendor-completions/_twinfold",
+                                            "share/doc/twinfold/copyright",
+                                            "share/applications/" + kAppId + ".desktop",
+                                            "share/metainfo/" + kAppId + ".metainfo.xml",
+                                            "share/icons/hicolor/scalable/apps/" + kAppId + ".svg"};
 #endif
 
 // One install of the build into a scratch prefix, shared by the tests.
 class InstalledTree : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        prefix_ = new TempDir;
+        prefix_ = std::make_unique<TempDir>();
         const Shell install = sh(std::string(TWINFOLD_CMAKE) + " --install " + quoted(TWINFOLD_BUILD_DIR) +
                                  " --prefix " + quoted(prefix_->path()));
         ASSERT_EQ(install.status, 0) << install.output;
     }
-    static void TearDownTestSuite() {
-        delete prefix_;
-        prefix_ = nullptr;
-    }
     static fs::path installed(const std::string& relative) { return prefix_->path() / relative; }
 
-    static TempDir* prefix_;
+    static inline std::unique_ptr<TempDir> prefix_;
 };
-
-TempDir* InstalledTree::prefix_ = nullptr;
 
 TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence) {
     std::vector<std::string> expected = kCliFiles;
@@ -102,44 +86,43 @@ TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence) {
     expected.insert(expected.end(), kWindowFiles.begin(), kWindowFiles.end());
 #endif
     for (const std::string& file : expected) EXPECT_TRUE(fs::is_regular_file(installed(file))) << file;
-    EXPECT_TRUE(has(read(installed("share/doc/twinfold-cli/copyright")), "GNU GENERAL PUBLIC LICENSE"));
+    EXPECT_TRUE(contains(fileText(installed("share/doc/twinfold-cli/copyright")), "GNU GENERAL PUBLIC LICENSE"));
 
     const Shell version = sh(quoted(installed("bin/twinfold-cli")) + " --version");
     EXPECT_EQ(version.status, 0) << version.output;
-    EXPECT_TRUE(has(version.output, TWINFOLD_VERSION)) << version.output;
+    EXPECT_TRUE(contains(version.output, TWINFOLD_VERSION)) << version.output;
     // The installed program finds its installed FFmpeg module.
     const fs::path mp3 = installed("tone.mp3");
     ASSERT_EQ(sh("ffmpeg -loglevel error -f lavfi -i sine=duration=1 -ac 2 " + quoted(mp3)).status, 0);
     const Shell scan = sh(quoted(installed("bin/twinfold-cli")) + " scan --no-cache --jsonl " + quoted(mp3));
     EXPECT_EQ(scan.status, 0) << scan.output;
-    EXPECT_TRUE(has(scan.output, "tone.mp3")) << scan.output;
-    EXPECT_FALSE(has(scan.output, "did not load")) << scan.output;
+    EXPECT_TRUE(contains(scan.output, "tone.mp3")) << scan.output;
+    EXPECT_FALSE(contains(scan.output, "did not load")) << scan.output;
     const Shell manual = sh("gzip -dc " + quoted(installed("share/man/man1/twinfold-cli.1.gz")));
-    EXPECT_TRUE(has(manual.output, ".SH EXIT STATUS")) << manual.output;
-    EXPECT_TRUE(has(manual.output, "Twinfold " TWINFOLD_VERSION)) << "the version is filled in";
+    EXPECT_TRUE(contains(manual.output, ".SH EXIT STATUS")) << manual.output;
+    EXPECT_TRUE(contains(manual.output, "Twinfold " TWINFOLD_VERSION)) << "the version is filled in";
 }
 
 #if TWINFOLD_HAS_GUI
 // The window opens audio files, never folders: claiming inode/directory
 // would make it the desktop's handler for double-clicked folders.
 TEST_F(InstalledTree, DesktopEntryClaimsAudioTypesOnly) {
-    const std::string entry = read(installed("share/applications/" + kAppId + ".desktop"));
+    const std::string entry = fileText(installed("share/applications/" + kAppId + ".desktop"));
     const std::string types = lineStarting(entry, "MimeType=");
-    ASSERT_FALSE(types.empty()) << entry;
-    EXPECT_FALSE(has(types, "inode/")) << types;
+    EXPECT_FALSE(contains(types, "inode/")) << types;
     for (const char* type : {"audio/x-wav;", "audio/x-aiff;", "audio/mpeg;", "audio/mp4;", "audio/aac;"})
-        EXPECT_TRUE(has(types, type)) << type;
+        EXPECT_TRUE(contains(types, type)) << type;
     EXPECT_EQ(lineStarting(entry, "Exec="), "Exec=twinfold %F");
     EXPECT_EQ(lineStarting(entry, "Icon="), "Icon=" + kAppId);
 }
 
 TEST_F(InstalledTree, AppStreamDataIsCompleteAndValid) {
     const fs::path metainfo = installed("share/metainfo/" + kAppId + ".metainfo.xml");
-    const std::string xml = read(metainfo);
+    const std::string xml = fileText(metainfo);
     for (const char* part :
          {"<project_license>GPL-3.0-or-later</project_license>", "<url type=\"homepage\">", "<developer_name>",
           "<release version=\"" TWINFOLD_VERSION "\"", "<content_rating type=\"oars-1.1\""})
-        EXPECT_TRUE(has(xml, part)) << part;
+        EXPECT_TRUE(contains(xml, part)) << part;
     if (sh("command -v appstreamcli").status != 0) GTEST_SKIP() << "appstreamcli is not installed (Debian: appstream)";
     // Offline: the addresses are placeholders on a reserved domain.
     const Shell validation = sh("appstreamcli validate --pedantic --no-net " + quoted(metainfo));
@@ -149,18 +132,14 @@ TEST_F(InstalledTree, AppStreamDataIsCompleteAndValid) {
 // Without a display the window says what to use instead and exits 1, rather
 // than Qt aborting; the same when a display is named but cannot be opened.
 TEST(Window, WithoutAGraphicalSessionExitsWithAPlainMessage) {
-    const struct {
-        const char* name;
-        const char* environment;
-    } cases[] = {
-        {"no display at all", "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"},
-        {"a display that cannot be opened", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:4711"},
-        {"the X platform asked for by name", "-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb"},
-    };
-    for (const auto& c : cases) {
-        const Shell run = sh(std::string("env ") + c.environment + " " + quoted(TWINFOLD_GUI_PATH));
-        EXPECT_EQ(run.status, 1) << c.name << ": " << run.output;
-        EXPECT_EQ(run.output, "Twinfold needs a graphical session; use twinfold-cli for the command line.\n") << c.name;
+    // No display at all, one that cannot be opened, the X platform asked for by name.
+    for (const char* environment :
+         {"-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:4711",
+          "-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb"}) {
+        const Shell run = sh(std::string("env ") + environment + " " + quoted(TWINFOLD_GUI_PATH));
+        EXPECT_EQ(run.status, 1) << environment;
+        EXPECT_EQ(run.output, "Twinfold needs a graphical session; use twinfold-cli for the command line.\n")
+            << environment;
     }
 }
 
@@ -168,10 +147,10 @@ TEST(Translations, TemplateHoldsTheWindowsTexts) {
     const fs::path ts = fs::path(TWINFOLD_BUILD_DIR) / "packaging/translations/twinfold.ts";
     if (sh("command -v lupdate || test -x /usr/lib/qt6/bin/lupdate").status != 0 && !fs::exists(ts))
         GTEST_SKIP() << "lupdate is not installed (Debian: qt6-l10n-tools)";
-    const std::string xml = read(ts);
+    const std::string xml = fileText(ts);
     for (const char* text : {"<source>Show in File Manager</source>", "<source>Convert Selected to Mono</source>",
                              "<name>twinfold::RecordTexts</name>", "<source>Dual Mono</source>"})
-        EXPECT_TRUE(has(xml, text)) << text;
+        EXPECT_TRUE(contains(xml, text)) << text;
 }
 #endif
 
@@ -189,26 +168,24 @@ TEST(DebianPackages, SplitTheCommandLineFromTheWindow) {
     const auto deb = [&](const std::string& name) {
         return out.path() / (name + "_" TWINFOLD_VERSION "_" + architecture + ".deb");
     };
-    const Shell cliFiles = sh("dpkg-deb -c " + quoted(deb("twinfold-cli")));
-    ASSERT_EQ(cliFiles.status, 0) << cliFiles.output << pack.output;
-    for (const std::string& file : kCliFiles)
-        EXPECT_TRUE(has(cliFiles.output, " ./usr/" + file + "\n")) << file << "\n" << cliFiles.output;
-    EXPECT_FALSE(has(cliFiles.output, "/usr/bin/twinfold\n"));
-    const std::string cliDepends = sh("dpkg-deb -f " + quoted(deb("twinfold-cli")) + " Depends").output;
-    EXPECT_TRUE(has(cliDepends, "libqt6core6")) << cliDepends;
-    EXPECT_TRUE(has(cliDepends, "libavcodec")) << "the FFmpeg module's libraries: " << cliDepends;
+    // The package's listing holds each of `files` and not `other`; its dependencies.
+    const auto contents = [&](const std::string& name, const std::vector<std::string>& files, const char* other) {
+        const Shell listing = sh("dpkg-deb -c " + quoted(deb(name)));
+        EXPECT_EQ(listing.status, 0) << listing.output << pack.output;
+        for (const std::string& file : files)
+            EXPECT_TRUE(contains(listing.output, " ./usr/" + file + "\n")) << file << "\n" << listing.output;
+        EXPECT_FALSE(contains(listing.output, other)) << "each file in one package only";
+        return sh("dpkg-deb -f " + quoted(deb(name)) + " Depends").output;
+    };
+    const std::string cliDepends = contents("twinfold-cli", kCliFiles, "/usr/bin/twinfold\n");
+    EXPECT_TRUE(contains(cliDepends, "libqt6core6")) << cliDepends;
+    EXPECT_TRUE(contains(cliDepends, "libavcodec")) << "the FFmpeg module's libraries: " << cliDepends;
     for (const char* library : {"libqt6gui6", "libqt6widgets6", "libqt6network6"})
-        EXPECT_FALSE(has(cliDepends, library)) << "the command line needs Qt Core only: " << cliDepends;
-
+        EXPECT_FALSE(contains(cliDepends, library)) << "the command line needs Qt Core only: " << cliDepends;
 #if TWINFOLD_HAS_GUI
-    const Shell windowFiles = sh("dpkg-deb -c " + quoted(deb("twinfold")));
-    ASSERT_EQ(windowFiles.status, 0) << windowFiles.output;
-    for (const std::string& file : kWindowFiles)
-        EXPECT_TRUE(has(windowFiles.output, " ./usr/" + file + "\n")) << file << "\n" << windowFiles.output;
-    EXPECT_FALSE(has(windowFiles.output, "/usr/bin/twinfold-cli")) << "each file in one package only";
-    const std::string windowDepends = sh("dpkg-deb -f " + quoted(deb("twinfold")) + " Depends").output;
-    EXPECT_TRUE(has(windowDepends, "twinfold-cli (= " TWINFOLD_VERSION ")")) << windowDepends;
-    EXPECT_TRUE(has(windowDepends, "libqt6widgets6")) << windowDepends;
+    const std::string windowDepends = contents("twinfold", kWindowFiles, "/usr/bin/twinfold-cli");
+    EXPECT_TRUE(contains(windowDepends, "twinfold-cli (= " TWINFOLD_VERSION ")")) << windowDepends;
+    EXPECT_TRUE(contains(windowDepends, "libqt6widgets6")) << windowDepends;
 #endif
 }
 

@@ -15,10 +15,7 @@ class Bytes {
 public:
     explicit Bytes(bool bigEndian = false) : bigEndian_(bigEndian) {}
 
-    Bytes& u8(std::uint8_t v) {
-        data.push_back(v);
-        return *this;
-    }
+    Bytes& u8(std::uint8_t v) { return uint(v, 1); }
     Bytes& u16(std::uint16_t v) { return uint(v, 2); }
     Bytes& u32(std::uint32_t v) { return uint(v, 4); }
     Bytes& u64(std::uint64_t v) { return uint(v, 8); }
@@ -48,21 +45,20 @@ public:
         return u16(std::uint16_t(16383 + exponent)).u64(std::uint64_t(rate) << (63 - exponent));
     }
 
-    std::vector<std::uint8_t> data;
-
-private:
     Bytes& uint(std::uint64_t v, int width) {
         for (int i = 0; i < width; ++i) data.push_back(std::uint8_t(v >> (8 * (bigEndian_ ? width - 1 - i : i))));
         return *this;
     }
+
+    std::vector<std::uint8_t> data;
+
+private:
     bool bigEndian_;
 };
 
-std::uint64_t framedSize(const FixtureChunk& c) { return 8 + c.data.size() + c.data.size() % 2; }
-
 std::uint64_t framedSize(const std::vector<FixtureChunk>& chunks) {
     std::uint64_t total = 0;
-    for (const FixtureChunk& c : chunks) total += framedSize(c);
+    for (const FixtureChunk& c : chunks) total += 8 + c.data.size() + c.data.size() % 2;
     return total;
 }
 
@@ -70,86 +66,67 @@ bool isAiff(const ChunkFixture& f) {
     return f.container == ChunkFixtureContainer::aiff || f.container == ChunkFixtureContainer::aifc;
 }
 
-struct AudioShape {
-    std::uint64_t frames;
-    std::uint64_t bytes;  // audio bytes, without the pad byte
-};
-
-AudioShape audioShape(const ChunkFixture& f) {
-    if (f.bitsPerSample != 16 && f.bitsPerSample != 24)
-        throw std::runtime_error("fixture bits per sample must be 16 or 24");
-    if (f.channels < 1) throw std::runtime_error("fixture needs at least one channel");
-    const std::uint64_t frames =
-        f.samples.empty() ? std::uint64_t(f.silentFrames) : f.samples.size() / std::uint64_t(f.channels);
-    return {frames, frames * std::uint64_t(f.channels) * std::uint64_t(f.bitsPerSample / 8)};
-}
-
-Bytes waveHead(const ChunkFixture& f, const AudioShape& audio) {
+// Everything up to the audio chunk's contents, with sizes for `frames`
+// frames of `audioBytes` bytes.
+Bytes head(const ChunkFixture& f, std::uint64_t frames, std::uint64_t audioBytes) {
+    const std::uint64_t rest = framedSize(f.before) + audioBytes + audioBytes % 2 + framedSize(f.after);
+    if (isAiff(f)) {
+        const bool aifc = f.container == ChunkFixtureContainer::aifc;
+        const std::string compressionName = "not compressed";  // with its count byte: 15 bytes, padded to 16
+        const std::uint32_t commSize = aifc ? 18 + 4 + 16 : 18;
+        Bytes b(true);
+        b.id("FORM").u32(std::uint32_t(4 + (aifc ? 12 : 0) + 8 + commSize + 16 + rest)).id(aifc ? "AIFC" : "AIFF");
+        if (aifc) b.id("FVER").u32(4).u32(0xA2805140);
+        b.id("COMM").u32(commSize).u16(std::uint16_t(f.channels)).u32(std::uint32_t(frames));
+        b.u16(std::uint16_t(f.bitsPerSample)).extended(std::uint32_t(f.sampleRate));
+        if (aifc) b.id("NONE").u8(std::uint8_t(compressionName.size())).text(compressionName).u8(0);
+        for (const FixtureChunk& c : f.before) b.chunk(c);
+        b.id("SSND").u32(std::uint32_t(8 + audioBytes)).u32(0).u32(0);
+        return b;
+    }
     const bool rf64 = f.container == ChunkFixtureContainer::rf64;
     const std::uint16_t blockAlign = std::uint16_t(f.channels * f.bitsPerSample / 8);
-    const std::uint64_t riffSize =
-        4 + (rf64 ? 36 : 0) + 24 + framedSize(f.before) + 8 + audio.bytes + audio.bytes % 2 + framedSize(f.after);
+    const std::uint64_t riffSize = 4 + (rf64 ? 36 : 0) + 24 + 8 + rest;
     Bytes b;
     b.id(rf64 ? "RF64" : "RIFF").u32(rf64 ? 0xFFFFFFFF : std::uint32_t(riffSize)).id("WAVE");
-    if (rf64) b.id("ds64").u32(28).u64(riffSize).u64(audio.bytes).u64(audio.frames).u32(0);
+    if (rf64) b.id("ds64").u32(28).u64(riffSize).u64(audioBytes).u64(frames).u32(0);
     b.id("fmt ").u32(16).u16(1).u16(std::uint16_t(f.channels)).u32(std::uint32_t(f.sampleRate));
     b.u32(std::uint32_t(f.sampleRate) * blockAlign).u16(blockAlign).u16(std::uint16_t(f.bitsPerSample));
     for (const FixtureChunk& c : f.before) b.chunk(c);
-    b.id("data").u32(rf64 ? 0xFFFFFFFF : std::uint32_t(audio.bytes));
+    b.id("data").u32(rf64 ? 0xFFFFFFFF : std::uint32_t(audioBytes));
     return b;
 }
 
-Bytes aiffHead(const ChunkFixture& f, const AudioShape& audio) {
-    const bool aifc = f.container == ChunkFixtureContainer::aifc;
-    const std::string compressionName = "not compressed";  // with its count byte: 15 bytes, padded to 16
-    const std::uint32_t commSize = aifc ? 18 + 4 + 16 : 18;
-    const std::uint64_t formSize = 4 + (aifc ? 12 : 0) + 8 + commSize + framedSize(f.before) + 16 + audio.bytes +
-                                   audio.bytes % 2 + framedSize(f.after);
-    Bytes b(true);
-    b.id("FORM").u32(std::uint32_t(formSize)).id(aifc ? "AIFC" : "AIFF");
-    if (aifc) b.id("FVER").u32(4).u32(0xA2805140);
-    b.id("COMM").u32(commSize).u16(std::uint16_t(f.channels)).u32(std::uint32_t(audio.frames));
-    b.u16(std::uint16_t(f.bitsPerSample)).extended(std::uint32_t(f.sampleRate));
-    if (aifc) b.id("NONE").u8(std::uint8_t(compressionName.size())).text(compressionName).u8(0);
-    for (const FixtureChunk& c : f.before) b.chunk(c);
-    b.id("SSND").u32(std::uint32_t(8 + audio.bytes)).u32(0).u32(0);
-    return b;
-}
-
-// The samples (or silence) in blocks, so long silent files cost no memory.
-void writeAudio(std::ofstream& out, const ChunkFixture& f, const AudioShape& audio) {
-    const int width = f.bitsPerSample / 8;
-    const bool bigEndian = isAiff(f);
-    if (f.samples.empty()) {
-        const std::vector<char> zeros(1 << 16, 0);
-        for (std::uint64_t left = audio.bytes; left > 0;) {
-            const auto n = std::streamsize(std::min<std::uint64_t>(left, zeros.size()));
-            out.write(zeros.data(), n);
-            left -= std::uint64_t(n);
-        }
-    } else {
-        std::vector<char> block;
-        block.reserve(f.samples.size() * std::size_t(width));
-        for (std::int32_t s : f.samples)
-            for (int i = 0; i < width; ++i)
-                block.push_back(char(std::uint32_t(s) >> (8 * (bigEndian ? width - 1 - i : i))));
-        out.write(block.data(), std::streamsize(block.size()));
-    }
-    if (audio.bytes % 2) out.put(0);
+void write(std::ofstream& out, const std::vector<std::uint8_t>& bytes) {
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 }  // namespace
 
-void writeChunkFixture(const std::filesystem::path& path, const ChunkFixture& fixture) {
-    const AudioShape audio = audioShape(fixture);
-    const Bytes head = isAiff(fixture) ? aiffHead(fixture, audio) : waveHead(fixture, audio);
-    Bytes tail(isAiff(fixture));
-    for (const FixtureChunk& c : fixture.after) tail.chunk(c);
-
+void writeChunkFixture(const std::filesystem::path& path, const ChunkFixture& f) {
+    if (f.bitsPerSample != 16 && f.bitsPerSample != 24)
+        throw std::runtime_error("fixture bits per sample must be 16 or 24");
+    if (f.channels < 1) throw std::runtime_error("fixture needs at least one channel");
+    const auto width = std::uint64_t(f.bitsPerSample / 8);
+    const std::uint64_t frames =
+        f.samples.empty() ? std::uint64_t(f.silentFrames) : f.samples.size() / std::uint64_t(f.channels);
+    const std::uint64_t audioBytes = frames * std::uint64_t(f.channels) * width;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(head.data.data()), std::streamsize(head.data.size()));
-    writeAudio(out, fixture, audio);
-    out.write(reinterpret_cast<const char*>(tail.data.data()), std::streamsize(tail.data.size()));
+    write(out, head(f, frames, audioBytes).data);
+    Bytes samples(isAiff(f));
+    for (std::int32_t s : f.samples) samples.uint(std::uint32_t(s), int(width));
+    write(out, samples.data);
+    // Silence in blocks, so long silent files cost no memory.
+    const std::vector<char> zeros(1 << 16, 0);
+    for (std::uint64_t left = f.samples.empty() ? audioBytes : 0; left > 0;) {
+        const auto n = std::min<std::uint64_t>(left, zeros.size());
+        out.write(zeros.data(), std::streamsize(n));
+        left -= n;
+    }
+    Bytes tail(isAiff(f));
+    if (audioBytes % 2) tail.u8(0);
+    for (const FixtureChunk& c : f.after) tail.chunk(c);
+    write(out, tail.data);
     out.close();
     if (!out) throw std::runtime_error("cannot write fixture " + path.string());
 }
@@ -178,23 +155,6 @@ FixtureChunk listInfoChunk(const std::vector<std::pair<std::string, std::string>
     b.id("INFO");
     for (const auto& [id, value] : entries) b.chunk({id, Bytes().text(value).u8(0).data});
     return {"LIST", b.data};
-}
-
-FixtureChunk cueChunk(const std::vector<std::uint32_t>& positions) {
-    Bytes b;
-    b.u32(std::uint32_t(positions.size()));
-    std::uint32_t cueId = 1;
-    for (std::uint32_t position : positions) b.u32(cueId++).u32(position).id("data").u32(0).u32(0).u32(position);
-    return {"cue ", b.data};
-}
-
-FixtureChunk smplChunk(int sampleRate, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& loops) {
-    Bytes b;
-    b.u32(0).u32(0).u32(std::uint32_t(1'000'000'000 / sampleRate)).u32(60).u32(0).u32(0).u32(0);
-    b.u32(std::uint32_t(loops.size())).u32(0);
-    std::uint32_t loopId = 0;
-    for (const auto& [start, end] : loops) b.u32(loopId++).u32(0).u32(start).u32(end).u32(0).u32(0);
-    return {"smpl", b.data};
 }
 
 FixtureChunk markChunk(const std::vector<AiffMarker>& markers) {

@@ -62,12 +62,6 @@ FixtureChunk ixmlChunk(const std::string& xml = "");
 // 'LIST' of type 'INFO' with the given (four-character id, text) entries,
 // each text zero-terminated and padded to even length.
 FixtureChunk listInfoChunk(const std::vector<std::pair<std::string, std::string>>& entries);
-// 'cue ' with one cue point per sample position, cue ids counting from 1.
-FixtureChunk cueChunk(const std::vector<std::uint32_t>& positions);
-// 'smpl' at the given rate with MIDI unity note 60 and one forward loop
-// per (start, end) pair.
-FixtureChunk smplChunk(int sampleRate, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& loops);
-
 struct AiffMarker {
     std::uint16_t id = 1;
     std::uint32_t position = 0;  // in sample frames

@@ -38,13 +38,7 @@ std::filesystem::path writeCompressed(const std::filesystem::path& dir, const st
 }
 
 std::string extensionFor(EncodedFormat format) {
-    switch (format) {
-    case EncodedFormat::mp3: return ".mp3";
-    case EncodedFormat::m4aAac:
-    case EncodedFormat::m4aAlac: return ".m4a";
-    case EncodedFormat::adtsAac: return ".aac";
-    }
-    return {};
+    return format == EncodedFormat::mp3 ? ".mp3" : format == EncodedFormat::adtsAac ? ".aac" : ".m4a";
 }
 
 std::filesystem::path writeDualMonoMp3(const std::filesystem::path& dir, const std::string& name, std::size_t frames) {

@@ -13,32 +13,27 @@ namespace {
 double gridScale(PcmEncoding encoding) { return std::ldexp(1.0, bitsOf(encoding) - 1); }
 
 int sndfileFormat(const PcmFormat& f) {
-    int sub = 0;
-    switch (f.encoding) {
-    case PcmEncoding::int8:
-        sub =
-            f.container == PcmContainer::wav || f.container == PcmContainer::rf64 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_S8;
-        break;
-    case PcmEncoding::int16: sub = SF_FORMAT_PCM_16; break;
-    case PcmEncoding::int24: sub = SF_FORMAT_PCM_24; break;
-    case PcmEncoding::int32: sub = SF_FORMAT_PCM_32; break;
-    case PcmEncoding::float32: sub = SF_FORMAT_FLOAT; break;
-    case PcmEncoding::float64: sub = SF_FORMAT_DOUBLE; break;
-    }
-    switch (f.container) {
-    case PcmContainer::wav: return SF_FORMAT_WAV | sub;
-    case PcmContainer::aiff: return SF_FORMAT_AIFF | sub;
+    static const int encodings[] = {SF_FORMAT_PCM_S8, SF_FORMAT_PCM_16, SF_FORMAT_PCM_24,
+                                    SF_FORMAT_PCM_32, SF_FORMAT_FLOAT,  SF_FORMAT_DOUBLE};
+    const bool wave = f.container == PcmContainer::wav || f.container == PcmContainer::rf64;
+    const int sub = f.encoding == PcmEncoding::int8 && wave ? SF_FORMAT_PCM_U8 : encodings[int(f.encoding)];
+    static const int containers[] = {SF_FORMAT_WAV, SF_FORMAT_AIFF, SF_FORMAT_AIFF, SF_FORMAT_RF64};
     // libsndfile writes AIFF-C for little-endian integers ('sowt') and
     // for floats; big-endian integers always come out as plain AIFF.
-    case PcmContainer::aifc: return SF_FORMAT_AIFF | sub | (isFloat(f.encoding) ? 0 : SF_ENDIAN_LITTLE);
-    case PcmContainer::rf64: return SF_FORMAT_RF64 | sub;
-    }
-    return 0;
+    const bool sowt = f.container == PcmContainer::aifc && !isFloat(f.encoding);
+    return containers[int(f.container)] | sub | (sowt ? SF_ENDIAN_LITTLE : 0);
 }
 
 SNDFILE* openForReading(const std::filesystem::path& path, SF_INFO& info) {
     info = {};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    return file;
+}
+
+SNDFILE* openForWriting(const std::filesystem::path& path, int format, int channels, int rate) {
+    SF_INFO info{.samplerate = rate, .channels = channels, .format = format};
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
     return file;
 }
@@ -60,15 +55,8 @@ std::vector<std::vector<Sample>> readPlanar(const std::filesystem::path& path, R
 }  // namespace
 
 int bitsOf(PcmEncoding encoding) {
-    switch (encoding) {
-    case PcmEncoding::int8: return 8;
-    case PcmEncoding::int16: return 16;
-    case PcmEncoding::int24: return 24;
-    case PcmEncoding::int32:
-    case PcmEncoding::float32: return 32;
-    case PcmEncoding::float64: return 64;
-    }
-    return 0;
+    static const int bits[] = {8, 16, 24, 32, 32, 64};
+    return bits[int(encoding)];
 }
 
 bool isFloat(PcmEncoding encoding) { return encoding == PcmEncoding::float32 || encoding == PcmEncoding::float64; }
@@ -77,13 +65,8 @@ bool isFloat(PcmEncoding encoding) { return encoding == PcmEncoding::float32 || 
 
 PcmFileWriter::PcmFileWriter(const std::filesystem::path& path, const PcmFormat& format, int channelCount)
     : format_(format), channels_(channelCount) {
-    SF_INFO info{};
-    info.samplerate = format.sampleRate;
-    info.channels = channelCount;
-    info.format = sndfileFormat(format);
     std::filesystem::remove(path);
-    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file_) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    file_ = openForWriting(path, sndfileFormat(format), channelCount, format.sampleRate);
 }
 
 PcmFileWriter::~PcmFileWriter() {
@@ -95,22 +78,21 @@ void PcmFileWriter::append(const Channels& block) {
     const std::size_t frames = block.empty() ? 0 : block[0].size();
     for (const Signal& s : block)
         if (s.size() != frames) throw std::invalid_argument("channels of different lengths");
-    sf_count_t written = 0;
-    if (isFloat(format_.encoding)) {
-        std::vector<double> interleaved(frames * channels_);
+    const auto interleaved = [&](auto convert) {
+        std::vector<decltype(convert(0.0))> samples(frames * channels_);
         for (std::size_t i = 0; i < frames; ++i)
-            for (int c = 0; c < channels_; ++c)
-                interleaved[i * channels_ + c] = quantize(block[c][i], format_.encoding);
-        written = sf_writef_double(file_, interleaved.data(), sf_count_t(frames));
-    } else {
-        // Left-justified integers: libsndfile only shifts them, so the file
-        // holds exactly the grid values.
-        std::vector<int> interleaved(frames * channels_);
-        for (std::size_t i = 0; i < frames; ++i)
-            for (int c = 0; c < channels_; ++c)
-                interleaved[i * channels_ + c] = storedInt(block[c][i], format_.encoding);
-        written = sf_writef_int(file_, interleaved.data(), sf_count_t(frames));
-    }
+            for (int c = 0; c < channels_; ++c) samples[i * channels_ + c] = convert(block[c][i]);
+        return samples;
+    };
+    // Integers go left-justified: libsndfile only shifts them, so the file
+    // holds exactly the grid values.
+    const PcmEncoding encoding = format_.encoding;
+    const sf_count_t written =
+        isFloat(encoding)
+            ? sf_writef_double(file_, interleaved([&](double v) { return quantize(v, encoding); }).data(),
+                               sf_count_t(frames))
+            : sf_writef_int(file_, interleaved([&](double v) { return int(storedInt(v, encoding)); }).data(),
+                            sf_count_t(frames));
     if (written != sf_count_t(frames)) throw std::runtime_error(std::string("write failed: ") + sf_strerror(file_));
 }
 
@@ -225,12 +207,7 @@ std::vector<std::int32_t> storedInts(const Signal& signal, PcmEncoding encoding)
 
 void writeSndfile(const std::filesystem::path& path, int format, int channels, int rate,
                   const std::vector<int>& interleaved) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    SNDFILE* file = openForWriting(path, format, channels, rate);
     const auto frames = sf_count_t(interleaved.size() / std::size_t(channels));
     const bool written = sf_writef_int(file, interleaved.data(), frames) == frames;
     if (sf_close(file) != 0 || !written) throw std::runtime_error(path.string() + ": write failed");
