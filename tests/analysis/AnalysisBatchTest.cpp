@@ -1,6 +1,5 @@
-// Batches: workers, groups, and cancellation from
-// another thread; the caller's stop token, heard by single analyses at their
-// first chunk.
+// Batches: groups, and cancellation from another thread; the caller's stop
+// token, heard by single analyses at their first chunk.
 #include "analysis/AnalyzerFixture.h"
 
 #include <atomic>
@@ -17,18 +16,6 @@ Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames
     writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16},
              stereo(StereoKind::dualMono, frames, PcmEncoding::int16, seed));
     return dir / name;
-}
-
-// Workers take the next file as soon as they finish one: while one worker
-// is on a long file, the other gets through every short one.
-TEST(AnalysisBatchTest, ALongFileHoldsUpNoOtherFile) {
-    TempDir dir;
-    std::vector<Path> paths{writeStereo(dir, "long.wav", 16'000'000)};
-    for (std::uint32_t i = 0; i < 6; ++i)
-        paths.push_back(writeStereo(dir, std::string{'s', char('0' + i)} + ".wav", 2000, i));
-    const auto results = AudioAnalyzerService(minus96dBFS).analyzeBatch(paths, 2);
-    ASSERT_EQ(results.size(), paths.size());
-    EXPECT_EQ(results.back().fileInfo.filename, "long.wav");
 }
 
 // Files named as a pair that are no pair (different lengths, a stereo side)

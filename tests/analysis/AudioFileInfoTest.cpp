@@ -5,21 +5,6 @@
 namespace twinfold::test {
 namespace {
 
-// Rates in kHz as short as they go; durations truncated to whole seconds,
-// with no hours field.
-TEST(AudioFileInfoTextTest, SampleRateAndDurationTexts) {
-    const std::tuple<double, const char*, double, const char*> rows[] = {{48000, "48k", 187.9, "3:07"},
-                                                                         {44100, "44.1k", 7500, "125:00"},
-                                                                         {22050, "22.05k", INFINITY, "0:00"},
-                                                                         {11025, "11.025k", 0, "0:00"},
-                                                                         {std::nan(""), "0k", 59.99, "0:59"}};
-    for (const auto& [rate, rateText, seconds, durationText] : rows) {
-        const AudioFileInfo info{.sampleRate = rate, .duration = seconds};
-        EXPECT_EQ(info.sampleRateText(), rateText);
-        EXPECT_EQ(info.durationText(), durationText);
-    }
-}
-
 using C = PcmContainer;
 using E = PcmEncoding;
 

@@ -1,12 +1,10 @@
 // The evidence behind a verdict: the numbers against values worked out from
-// the generated signals, where the goniometer's mass lies, track names from
-// an iXML chunk, and the difference file.
+// the generated signals, track names from an iXML chunk, and the difference
+// file.
 #include "analysis/AnalyzerFixture.h"
 #include "conversion/ConversionPlan.h"
 #include "conversion/DifferenceWriter.h"
 #include "support/ChunkFixtures.h"
-
-#include <functional>
 
 namespace twinfold::test {
 namespace {
@@ -69,43 +67,6 @@ TEST(Evidence, NumbersMatchTheSignal) {
         expectLevel(p.maxDifferencedBFS, dB(largest(c[0], c[1], -1)), "difference");
         expectLevel(p.maxSumdBFS, dB(largest(c[0], c[1], 1)), "sum");
         EXPECT_NEAR(p.correlation, correlation, 1e-3);
-    }
-}
-
-// Mass on the cells a kind of content must fill: side = 0 (the centre
-// column) for dual mono, mid = 0 (the centre row) for phase inversion, and
-// for a pan to the left the tilted line through the upper-left and lower-right.
-TEST(Evidence, GoniometerMassLiesWhereTheContentPutsIt) {
-    constexpr int n = EvidencePictures::goniometerSize, centre = n / 2;
-    struct Row {
-        StereoKind kind;
-        std::function<bool(int row, int column)> expected;
-    } rows[] = {
-        {StereoKind::dualMono, [](int, int column) { return column == centre; }},
-        {StereoKind::phaseInverted, [](int row, int) { return row == centre - 1; }},
-        // R = 0.5 L: side = L / 4, mid = 3L / 4, so side has mid's sign and a third of its size.
-        {StereoKind::panned,
-         [](int row, int column) {
-             const double side = column + 0.5 - centre, mid = centre - (row + 0.5);
-             return side * mid > 0 && std::fabs(side) <= std::fabs(mid);
-         }},
-    };
-    for (const Row& row : rows) {
-        TempDir dir;
-        writePcm(dir / "g.wav", {PcmContainer::wav, i16}, stereo(row.kind, frames, i16));
-        EvidencePictures pictures;
-        AudioAnalyzerService(minus96dBFS).analyzeFile(dir / "g.wav", nullptr, &pictures);
-        ASSERT_EQ(pictures.goniometer.size(), std::size_t(n * n));
-        double total = 0, inside = 0;
-        for (int y = 0; y < n; ++y)
-            for (int x = 0; x < n; ++x) {
-                const double count = pictures.goniometer[std::size_t(y * n + x)];
-                total += count, inside += row.expected(y, x) ? count : 0;
-            }
-        EXPECT_GT(total, double(frames) / 32 - 2) << int(row.kind);
-        EXPECT_GT(inside / total, 0.95) << int(row.kind);
-        ASSERT_EQ(pictures.overviews.size(), 2u);
-        EXPECT_EQ(pictures.overviews[0].maxima.size(), std::size_t(EvidencePictures::overviewColumns));
     }
 }
 

@@ -53,16 +53,12 @@ protected:
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
 
-    // `beside`: files named besides the folder's; `listedFolder`: the cache
-    // reads the folder's entries first, as while a scan lists it.
-    Scan scan(bool useCache = true, std::uint32_t version = AudioAnalyzerService::analyserVersion,
-              const std::vector<fs::path>& beside = {}, bool listedFolder = false) {
-        std::vector<fs::path> files = beside;
+    Scan scan(bool useCache = true, std::uint32_t version = AudioAnalyzerService::analyserVersion) {
+        std::vector<fs::path> files;
         for (const auto& entry : fs::directory_iterator(dir.path())) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
         std::unique_ptr<AnalysisCache> cache =
             useCache ? std::make_unique<AnalysisCache>(cacheOptions(version)) : nullptr;
-        if (cache && listedFolder) cache->prefetchFolders({dir.path()});
         AudioAnalyzerService analyzer(options.silenceThresholdLinear);
         Scan out;
         analyzer.analyzeQueue(analysisItems(files), {2, cache.get()},
@@ -114,27 +110,6 @@ TEST_F(AnalysisCacheTest, AnUnchangedFolderComesBackWholeWithoutOpeningAnyFile) 
         sawChannels |= cached.multichannelAnalysis.has_value();
     }
     EXPECT_TRUE(sawNote && sawResidual && sawChannels);
-    // The pictures are kept apart from the results, each as the analysis drew it.
-    AnalysisCache cache(cacheOptions());
-    for (const char* name : {"panned.wav", "six.wav"}) {
-        const CacheItem item{dir / name, std::nullopt};
-        EvidencePictures drawn;
-        AudioAnalyzerService(options.silenceThresholdLinear).analyzeFile(item.path, nullptr, &drawn);
-        EXPECT_EQ(cache.lookupPictures(item, *AnalysisCache::stampsOf(item)), std::vector{drawn}) << name;
-    }
-}
-
-// Entries read for a folder while it is listed serve its files; a file named
-// beside the folder (not below it) is still read from the cache.
-TEST_F(AnalysisCacheTest, AFolderReadAheadAndAFileBesideItAreBothAnswered) {
-    TempDir other;
-    writePcm(other / "beside.wav", kPcm16, stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, 7));
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    const Scan first = scan(true, AudioAnalyzerService::analyserVersion, {other / "beside.wav"});
-    EXPECT_EQ(first.filesOpened, allFiles + 1);
-    const Scan second = scan(true, AudioAnalyzerService::analyserVersion, {other / "beside.wav"}, true);
-    EXPECT_EQ(second.filesOpened, 0u);
-    EXPECT_EQ(second.results.size(), first.results.size());
 }
 
 struct Change {

@@ -146,14 +146,7 @@ TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
     const auto written = converter.splitAllChannels(src, std::nullopt, AppSettings{});
     std::vector<OutputProvenance> outputs;
     for (int k = 0; k < 6; ++k) outputs.push_back({written[std::size_t(k)], src, {k}, {}});
-    std::size_t reports = 0;
-    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled,
-                                       [&](std::size_t, std::size_t count, const std::string& name, double) {
-                                           EXPECT_EQ(count, 1u);  // one source read once for all six outputs
-                                           EXPECT_EQ(name, "six.wav");
-                                           ++reports;
-                                       }));
-    EXPECT_GT(reports, 0u);
+    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled));
     std::swap(outputs[3].output, outputs[4].output);
     expectFault(outputs, Case::sampleMismatch);
 

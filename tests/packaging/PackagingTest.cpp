@@ -142,16 +142,6 @@ TEST(Window, WithoutAGraphicalSessionExitsWithAPlainMessage) {
             << environment;
     }
 }
-
-TEST(Translations, TemplateHoldsTheWindowsTexts) {
-    const fs::path ts = fs::path(TWINFOLD_BUILD_DIR) / "packaging/translations/twinfold.ts";
-    if (sh("command -v lupdate || test -x /usr/lib/qt6/bin/lupdate").status != 0 && !fs::exists(ts))
-        GTEST_SKIP() << "lupdate is not installed (Debian: qt6-l10n-tools)";
-    const std::string xml = fileText(ts);
-    for (const char* text : {"<source>Show in File Manager</source>", "<source>Convert Selected to Mono</source>",
-                             "<name>twinfold::RecordTexts</name>", "<source>Dual Mono</source>"})
-        EXPECT_TRUE(contains(xml, text)) << text;
-}
 #endif
 
 // The packages made from this very build: cpack over the build folder.

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 namespace twinfold {
 namespace {
 
@@ -88,19 +86,6 @@ TEST(ChannelAnalysisTest, SilentAndDuplicateChannelsAreRemovedOnceKeepingTheLowe
     EXPECT_EQ(mc.removableChannelIndices(), (std::set<int>{3, 7}));
     EXPECT_EQ(mc.summaryText(), "Multichannel (8ch) - 2 duplicate ch");
     EXPECT_EQ(analysisOf(4, {3}, {}).summaryText(), "Multichannel (4ch) - 1 silent ch");
-}
-
-TEST(ChannelAnalysisTest, PeakText) {
-    const std::tuple<float, bool, const char*> cases[] = {
-        {-6.0f, false, "-6.0 dBFS"}, {-0.04f, false, "-0.0 dBFS"},
-        {-120.5f, false, "-inf dB"}, {-std::numeric_limits<float>::infinity(), false, "-inf dB"},
-        {-100.0f, true, "Silent"},  // below a -96 dBFS threshold: the verdict wins over the level
-    };
-    for (auto [peak, silent, text] : cases) {
-        ChannelAnalysis c;
-        c.peakdBFS = peak, c.isSilent = silent;
-        EXPECT_EQ(c.peakText(), text) << peak;
-    }
 }
 
 // Only a folder of the path counts, and only when its whole name starts so.

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <future>
 #include <set>
@@ -65,8 +64,7 @@ TEST_F(ScannerTest, AFolderThatIsMissingOrUnreadableFails) {
 // Hidden entries go with everything inside them; links are neither listed
 // nor followed (a loop must not trap the walk); the extension decides,
 // compared lower-cased, and a folder named like audio is walked, not listed.
-// Each listed file is reported once, with the count so far.
-TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListedAndReported) {
+TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListed) {
     // ".take_mono.twinfold-…" is how an unfinished output is named.
     for (const char* name : {".hidden/take.wav", ".take.wav", ".take_mono.twinfold-a1B2c3.wav", "sub/.git/deep/x.wav",
                              "Project.bundle/take.wav", "loop.wav/inner.aif", "real.wav"})
@@ -81,34 +79,9 @@ TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListedAndReported) {
     fs::create_symlink(dir / "real.wav", dir / "link.wav");
     fs::create_symlink(dir / "nowhere.wav", dir / "dangling.wav");
     ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
-    std::vector<std::size_t> counts;
-    std::multiset<std::string> reported, listedNames;
-    const auto listed = scan([&](std::size_t count, const std::string& name) {
-        counts.push_back(count);
-        reported.insert(name);
-    });
-    for (std::size_t i = 0; i < counts.size(); ++i) EXPECT_EQ(counts[i], i + 1);  // each file counted once
-    for (const auto& file : listed) listedNames.insert(fs::path(file).filename().string());
-    EXPECT_EQ(reported, listedNames);
-    EXPECT_EQ(asSet(listed),
+    EXPECT_EQ(asSet(scan()),
               (std::set<std::string>{"Project.bundle/take.wav", "loop.wav/inner.aif", "real.wav", "ext/Take.WAV",
                                      "ext/take.Aif", "ext/take.aac", "ext/take.AIFF", "ext/take.Mp3", "ext/take.m4A"}));
-}
-
-TEST_F(ScannerTest, SortedByFileNameAcrossFoldersNotNumerically) {
-    for (const char* name : {"b.wav", "x/y/c.wav", "sub/a.wav", "Take 2.wav", "Take 10.wav"}) touch(name);
-    const auto listed = scan();
-    const auto at = [&](const char* item) { return std::find(listed.begin(), listed.end(), item) - listed.begin(); };
-    ASSERT_EQ(listed.size(), 5u);
-    EXPECT_LT(at("sub/a.wav"), at("b.wav"));
-    EXPECT_LT(at("b.wav"), at("x/y/c.wav"));
-    EXPECT_LT(at("Take 10.wav"), at("Take 2.wav"));
-    // A locale the system does not have falls back, to the same order.
-    const char* saved = std::getenv("LC_ALL");
-    const std::string savedValue = saved ? saved : "";
-    setenv("LC_ALL", "xx_NOWHERE.bogus", 1);
-    EXPECT_EQ(scan(), listed);
-    saved ? setenv("LC_ALL", savedValue.c_str(), 1) : unsetenv("LC_ALL");
 }
 
 // Works as root too: folders that vanish before the walk reaches them cannot
