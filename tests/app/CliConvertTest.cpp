@@ -143,41 +143,32 @@ TEST_F(CliConvert, OptionsChooseTheTreatmentsAndNames) {
     expectChannelCopy(dir / "Surround Mix_one.wav", dir / "Surround Mix.wav", {0, 1, 2, 4});
     expectChannelCopy(dir / "Panned Vocal_one_69L.wav", dir / "Panned Vocal.wav", {0});
     EXPECT_TRUE(fs::exists(dir / "Overheads.L.wav") && fs::exists(dir / "Overheads.R.wav"));
-    EXPECT_THAT(r.out, HasSubstr("Phase-inverted files: Split to Two Mono Files"));
-    EXPECT_THAT(r.out, HasSubstr("Multichannel files: Remove Redundant Channels"));
     EXPECT_FALSE(fs::exists(cli.settingsFile()));
 }
 
-// Each run says where its settings came from; --defaults ignores the stored
-// ones, and no option changes them.
+// The stored settings are the defaults; --defaults ignores them, and no
+// option changes them.
 TEST_F(CliConvert, StoredSettingsAreTheDefaultsAndOptionsNeverChangeThem) {
     store(cli, {.namingSuffix = "_stored",
                 .originalFileHandling = OriginalFileHandling::leaveInPlace,
                 .includePanInFilename = true});
     const std::string before = fileText(cli.settingsFile());
     ASSERT_FALSE(before.empty());
-    const struct {
-        std::vector<std::string> options;
-        const char* output;
-        std::vector<std::string> said;
-    } rows[] = {{{}, "Panned Vocal_stored_69L.wav", {"Pan in file name: on (stored)"}},
-                {{"--no-pan-in-name"}, "Panned Vocal_stored.wav", {"Pan in file name: off (option)"}},
-                {{"--defaults", "--originals", "keep"}, "Panned Vocal_mono.wav", {"Pan in file name: off (default)"}},
-                {{"--defaults", "--pan-in-name", "--originals", "keep"},
-                 "Panned Vocal_mono_69L.wav",
-                 {"Suffix: _mono (default)"}},
-                {{"--suffix", "_cli", "--originals", "delete", "--normalize", "-1", "--threshold", "-90"},
-                 "Panned Vocal_cli_69L.wav",
-                 {"Normalize: to -1.0 dBFS (option)", "Suffix: _cli (option)"}}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.output);
+    const std::pair<std::vector<std::string>, const char*> rows[] = {
+        {{}, "Panned Vocal_stored_69L.wav"},
+        {{"--no-pan-in-name"}, "Panned Vocal_stored.wav"},
+        {{"--defaults", "--originals", "keep"}, "Panned Vocal_mono.wav"},
+        {{"--defaults", "--pan-in-name", "--originals", "keep"}, "Panned Vocal_mono_69L.wav"},
+        {{"--suffix", "_cli", "--originals", "delete", "--normalize", "-1", "--threshold", "-90"},
+         "Panned Vocal_cli_69L.wav"}};
+    for (const auto& [options, output] : rows) {
+        SCOPED_TRACE(output);
         std::vector<std::string> arguments{"convert", "--yes", "--log", (dir / "log").string()};
-        arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+        arguments.insert(arguments.end(), options.begin(), options.end());
         arguments.push_back((dir / "Panned Vocal.wav").string());
         const CliRun r = cli.run(arguments);
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        for (const std::string& said : row.said) EXPECT_THAT(r.out, HasSubstr(said));
-        EXPECT_TRUE(fs::exists(dir / row.output));
+        EXPECT_TRUE(fs::exists(dir / output));
     }
     // Left in place as stored until the option said otherwise.
     EXPECT_FALSE(fs::exists(dir / "Panned Vocal.wav"));
@@ -342,15 +333,6 @@ TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFileOrDelete
         for (const std::string& name : row.kept) expected[name] = meddled.at(name);
         EXPECT_EQ(changedNames(after, expected), std::vector<std::string>{});
     }
-}
-
-// Progress is redrawn with escape sequences only where a terminal can take them.
-TEST_F(CliConvert, ADumbTerminalGetsNoEscapeSequences) {
-    const TerminalRun run = cli.runOnTerminal(
-        {"convert", dir.path().string()}, [] {}, "n");
-    EXPECT_EQ(run.exitCode, 3) << run.output;
-    EXPECT_THAT(run.output, HasSubstr("[y/N]"));
-    EXPECT_THAT(run.output, Not(HasSubstr("\033")));
 }
 
 // A file that changes while the CLI waits for the user's answer is not

@@ -210,7 +210,7 @@ TEST_F(WholeRoadTest, RestoreOriginalsUndoesAConversion) {
 
 // What a conversion did stays in the action bar through the rescan that
 // follows it, until the next scan; every original not handled as asked is
-// listed in one alert: the first ten in its text, all in its details.
+// listed in one alert's details.
 TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed) {
     setHideLossyFormatNotice(true);
     // A file already in an original's place in the backup folder keeps that
@@ -226,13 +226,12 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed) {
     }
     fs::create_directory(library / "lossy");
     writeDualMonoMp3(library / "lossy", "Podcast.mp3");
-    const std::tuple<std::string, OriginalFileHandling, QString, QStringList> cases[] = {
-        {"days", OriginalFileHandling::moveToBackup, "Converted 12 files — saved ", dayProblems},
-        {"lossy", OriginalFileHandling::leaveInPlace, "Converted 1 file — grew by ", {}}};
+    const std::tuple<std::string, OriginalFileHandling, QStringList> cases[] = {
+        {"days", OriginalFileHandling::moveToBackup, dayProblems}, {"lossy", OriginalFileHandling::leaveInPlace, {}}};
     openWindow();
     vm().setBackupTimeSource([] { return QDateTime(QDate(2025, 3, 7), QTime(14, 5)); });
     ActionBar& bar = *view().actionBar();
-    for (const auto& [folder, policy, converted, problems] : cases) {
+    for (const auto& [folder, policy, problems] : cases) {
         SCOPED_TRACE(folder);
         vm().setSettings({.originalFileHandling = policy});
         vm().setFolderChooser([&] { return std::optional<fs::path>(library / folder); });
@@ -245,14 +244,10 @@ TEST_F(WholeRoadTest, TheOutcomeOutlivesTheRescanAndEveryProblemIsListed) {
         ASSERT_TRUE(vm().lastConversionOutcome().has_value());
         EXPECT_EQ(vm().conversionState(), ConversionState::idle()) << "the rescan has run";
         EXPECT_TRUE(bar.convertedLabel()->isVisible());
-        EXPECT_EQ(bar.convertedLabel()->text(),
-                  converted + QLocale().formattedDataSize(std::abs(vm().lastConversionOutcome()->savedBytes), 1,
-                                                          QLocale::DataSizeSIFormat));
         EXPECT_EQ(bar.problemsLabel()->isVisible(), !problems.isEmpty());
         QMessageBox* alert = view().alerts()->originalsProblemsAlert();
         ASSERT_EQ(alert != nullptr, !problems.isEmpty());
         if (!alert) continue;
-        EXPECT_EQ(alert->informativeText().count(QStringLiteral("• ")), 10);
         // In conversion order, which need not be the order of the days.
         const QStringList details = alert->detailedText().split('\n', Qt::SkipEmptyParts);
         EXPECT_EQ(std::multiset(details.begin(), details.end()), std::multiset(problems.begin(), problems.end()));

