@@ -91,12 +91,6 @@ std::vector<std::string> changedNames(const std::map<std::string, std::string>& 
     return {names.begin(), names.end()};
 }
 
-std::set<std::string> entryNames(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
-    return names;
-}
-
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     for (const QString& line : QString::fromStdString(text).split('\n')) out.push_back(line.toStdString());

@@ -78,8 +78,6 @@ QJsonObject resultNamed(const QJsonObject& document, const std::string& filename
 // what a failed comparison prints, rather than the files' bytes.
 std::vector<std::string> changedNames(const std::map<std::string, std::string>& a,
                                       const std::map<std::string, std::string>& b);
-// The names of the entries of a folder.
-std::set<std::string> entryNames(const fs::path& dir);
 std::vector<std::string> lines(const std::string& text);
 // A table row split at runs of two or more blanks.
 std::vector<std::string> cells(const std::string& line);

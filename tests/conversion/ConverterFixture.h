@@ -7,6 +7,7 @@
 #include "audio_io/AudioIOError.h"
 #include "conversion/AudioConverterService.h"
 #include "support/ChunkFixtures.h"
+#include "support/FileTree.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 #include "support/Thrown.h"
@@ -115,14 +116,6 @@ int outcomeUnder(int resource, rlim_t limit, Operation operation, const std::vec
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The names of the files in a folder, sorted.
-inline std::vector<std::string> folderListing(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 }  // namespace twinfold::test

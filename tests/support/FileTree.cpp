@@ -1,5 +1,6 @@
 #include "support/FileTree.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -13,6 +14,13 @@ std::string fileText(const fs::path& file) {
 }
 
 void writeFile(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+
+std::vector<std::string> folderListing(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::map<std::string, std::string> fileTree(const fs::path& folder) {
     std::map<std::string, std::string> tree;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace twinfold::test {
 
@@ -10,6 +11,9 @@ namespace twinfold::test {
 // bytes, and every folder with "/" as its contents: two trees are equal
 // exactly when they hold the same names and the same bytes.
 std::map<std::string, std::string> fileTree(const std::filesystem::path& folder);
+
+// The names of the entries of a folder (not below it), sorted.
+std::vector<std::string> folderListing(const std::filesystem::path& folder);
 
 std::string fileText(const std::filesystem::path& file);
 // prefix + number + suffix, e.g. numbered("take", 3, ".wav") → take3.wav
