@@ -23,9 +23,10 @@ const char* sourceName(SettingSource source) {
     return "default";
 }
 
-RunSettings settingsForRun(const AppSettings& stored, const ConvertCommand& c) {
-    RunSettings run{c.defaults ? AppSettings{} : stored, {}, {}};
-    if (c.defaults) {
+RunSettings settingsForRun(const AppSettings* stored, const ConvertCommand& c) {
+    const bool builtIn = c.defaults || !stored;
+    RunSettings run{builtIn ? AppSettings{} : *stored, {}, {}};
+    if (builtIn) {
         const SettingSource d = SettingSource::builtIn;
         run.sources = {d, d, d, d, d, d, d};
     }

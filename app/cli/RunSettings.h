@@ -1,8 +1,9 @@
 #pragma once
 
 // The settings one command-line run uses: the window's stored settings (or,
-// with --defaults, the built-in ones) with the run's options on top, and
-// for each setting where its value came from, so the plan can say so.
+// with --defaults or when none are stored, the built-in ones) with the run's
+// options on top, and for each setting where its value came from, so the
+// plan can say so.
 
 #include "CommandLine.h"
 #include "conversion/ConversionPlan.h"
@@ -33,7 +34,8 @@ struct RunSettings {
     SettingSources sources;
 };
 
-RunSettings settingsForRun(const AppSettings& stored, const ConvertCommand& command);
+// `stored` is null when the user has saved no settings.
+RunSettings settingsForRun(const AppSettings* stored, const ConvertCommand& command);
 AppSettings settingsForScan(const AppSettings& stored, const ScanCommand& command);
 
 }  // namespace twinfold::cli

@@ -171,12 +171,14 @@ std::optional<AppSettings> decodeAppSettings(const QByteArray& json) {
     return settings;
 }
 
-AppSettings loadAppSettings() {
+std::optional<AppSettings> loadStoredAppSettings() {
     const auto store = openStore();
     const QVariant stored = store->value(recordKey);
-    if (!stored.isValid()) return AppSettings{};
-    return decodeAppSettings(stored.toByteArray()).value_or(AppSettings{});
+    if (!stored.isValid()) return std::nullopt;
+    return decodeAppSettings(stored.toByteArray());
 }
+
+AppSettings loadAppSettings() { return loadStoredAppSettings().value_or(AppSettings{}); }
 
 void saveAppSettings(const AppSettings& settings) {
     const QByteArray json = encodeAppSettings(settings);

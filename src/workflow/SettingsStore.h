@@ -17,6 +17,8 @@ namespace twinfold {
 
 // The stored record, or the defaults when there is none or it cannot be decoded.
 AppSettings loadAppSettings();
+// The stored record; none when there is none or it cannot be decoded.
+std::optional<AppSettings> loadStoredAppSettings();
 // Encodes the whole record and replaces the stored one; reports nothing.
 void saveAppSettings(const AppSettings& settings);
 // Loads the stored record, lets `change` edit it and saves it, as one step
@@ -42,6 +44,7 @@ std::optional<AppSettings> decodeAppSettings(const QByteArray& json);
 class SettingsStore final : public SettingsService {
 public:
     AppSettings current() const override { return loadAppSettings(); }
+    bool hasStoredSettings() const override { return loadStoredAppSettings().has_value(); }
     AppSettings update(const std::function<void(AppSettings&)>& change) override { return updateAppSettings(change); }
     bool hideLossyFormatNotice() const override { return twinfold::hideLossyFormatNotice(); }
     void setHideLossyFormatNotice(bool hide) override { twinfold::setHideLossyFormatNotice(hide); }
