@@ -169,15 +169,6 @@ std::size_t RawPcmLayout::bytesPerSample() const {
     return 0;
 }
 
-void decodePcm(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, float* const* dst) {
-    switch (l.encoding) {
-    case RawEncoding::int16: return decodeEndian<RawEncoding::int16>(l, src, frames, dst);
-    case RawEncoding::int24: return decodeEndian<RawEncoding::int24>(l, src, frames, dst);
-    case RawEncoding::int32: return decodeEndian<RawEncoding::int32>(l, src, frames, dst);
-    case RawEncoding::float32: return decodeEndian<RawEncoding::float32>(l, src, frames, dst);
-    }
-}
-
 namespace {
 
 #if defined(__x86_64__)
@@ -188,36 +179,43 @@ namespace {
 // the loops stop while a whole load still lies inside the block.
 constexpr char kZero = char(0x80);  // a shuffle index that yields a zero byte
 
-__attribute__((target("ssse3"))) std::size_t splitMono24(const std::uint8_t* src, std::size_t frames,
-                                                         std::int32_t* out) {
+// Four left-justified samples, stored as integers or as floats. A 24-bit
+// sample has 24 significant bits, so the float conversion is exact, as in
+// the scalar loop.
+__attribute__((target("ssse3"))) void store4(std::int32_t* out, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+}
+__attribute__((target("ssse3"))) void store4(float* out, __m128i v) {
+    _mm_storeu_ps(out, _mm_mul_ps(_mm_cvtepi32_ps(v), _mm_set1_ps(0x1p-31f)));
+}
+
+template <typename Out>
+__attribute__((target("ssse3"))) std::size_t splitMono24(const std::uint8_t* src, std::size_t frames, Out* out) {
     const __m128i spread = _mm_setr_epi8(kZero, 0, 1, 2, kZero, 3, 4, 5, kZero, 6, 7, 8, kZero, 9, 10, 11);
     std::size_t i = 0;
-    for (; i + 6 <= frames; i += 4) {
-        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_shuffle_epi8(in, spread));
-    }
+    for (; i + 6 <= frames; i += 4)
+        store4(out + i, _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * i)), spread));
     return i;
 }
 
+template <typename Out>
 __attribute__((target("ssse3"))) std::size_t splitStereo24(const std::uint8_t* src, std::size_t frames,
-                                                           std::int32_t* __restrict left,
-                                                           std::int32_t* __restrict right) {
+                                                           Out* __restrict left, Out* __restrict right) {
     // Two frames (12 bytes) become [L0 L1 R0 R1].
     const __m128i spread = _mm_setr_epi8(kZero, 0, 1, 2, kZero, 6, 7, 8, kZero, 3, 4, 5, kZero, 9, 10, 11);
     std::size_t i = 0;
     for (; i + 5 <= frames; i += 4) {
         const __m128i a = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 6 * i)), spread);
         const __m128i b = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 6 * i + 12)), spread);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(left + i), _mm_unpacklo_epi64(a, b));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(right + i), _mm_unpackhi_epi64(a, b));
+        store4(left + i, _mm_unpacklo_epi64(a, b));
+        store4(right + i, _mm_unpackhi_epi64(a, b));
     }
     return i;
 }
 
-// Decodes the frames it can with byte shuffles and returns how many; the
-// caller decodes the rest.
-std::size_t decodeShuffled24(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames,
-                             std::int32_t* const* dst) {
+// Decodes the frames it can with byte shuffles and returns how many.
+template <typename Out>
+std::size_t decodeShuffled24(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, Out* const* dst) {
     static const bool available = __builtin_cpu_supports("ssse3");
     if (!available || l.encoding != RawEncoding::int24 || l.bigEndian) return 0;
     if (l.channels == 1) return splitMono24(src, frames, dst[0]);
@@ -225,17 +223,37 @@ std::size_t decodeShuffled24(const RawPcmLayout& l, const std::uint8_t* src, std
     return 0;
 }
 #else
-std::size_t decodeShuffled24(const RawPcmLayout&, const std::uint8_t*, std::size_t, std::int32_t* const*) { return 0; }
+template <typename Out>
+std::size_t decodeShuffled24(const RawPcmLayout&, const std::uint8_t*, std::size_t, Out* const*) {
+    return 0;
+}
 #endif
+
+// Decodes with byte shuffles where they apply, and the frames they left with
+// the scalar loop; false when they do not apply.
+template <typename Out>
+bool decodeShuffled(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, Out* const* dst) {
+    const std::size_t done = decodeShuffled24(l, src, frames, dst);
+    if (done == 0) return false;
+    Out* const rest[2] = {dst[0] + done, l.channels == 2 ? dst[1] + done : nullptr};
+    decodeChannels<Raw<RawEncoding::int24, false>>(src + done * l.bytesPerFrame(), frames - done, l.channels, rest);
+    return true;
+}
 
 }  // namespace
 
-void decodePcm(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, std::int32_t* const* dst) {
-    if (const std::size_t done = decodeShuffled24(l, src, frames, dst); done > 0) {
-        std::int32_t* const rest[2] = {dst[0] + done, l.channels == 2 ? dst[1] + done : nullptr};
-        return decodeChannels<Raw<RawEncoding::int24, false>>(src + done * l.bytesPerFrame(), frames - done, l.channels,
-                                                              rest);
+void decodePcm(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, float* const* dst) {
+    if (decodeShuffled(l, src, frames, dst)) return;
+    switch (l.encoding) {
+    case RawEncoding::int16: return decodeEndian<RawEncoding::int16>(l, src, frames, dst);
+    case RawEncoding::int24: return decodeEndian<RawEncoding::int24>(l, src, frames, dst);
+    case RawEncoding::int32: return decodeEndian<RawEncoding::int32>(l, src, frames, dst);
+    case RawEncoding::float32: return decodeEndian<RawEncoding::float32>(l, src, frames, dst);
     }
+}
+
+void decodePcm(const RawPcmLayout& l, const std::uint8_t* src, std::size_t frames, std::int32_t* const* dst) {
+    if (decodeShuffled(l, src, frames, dst)) return;
     switch (l.encoding) {
     case RawEncoding::int16: return decodeEndian<RawEncoding::int16>(l, src, frames, dst);
     case RawEncoding::int24: return decodeEndian<RawEncoding::int24>(l, src, frames, dst);
