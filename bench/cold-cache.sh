@@ -52,26 +52,39 @@ cold() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Median seconds over the runs, from a cold cache, of the scan and of cat.
-measure() {
-    local scans=() cats=() _
-    for _ in $(seq "$runs"); do
-        scans+=("$(cold "$cli" scan --no-cache "$work/files")")
-        cats+=("$(cold cat "$work/files/"*.wav)")
-    done
+# The files were just written: let the disk finish storing them before
+# anything is timed, and read them once from a cold cache untimed.
+sync
+sleep 2
+cold cat "$work/files/"*.wav >/dev/null
+
+# Both readings are taken turn about in each run, so that a busy spell of
+# the machine falls on both alike.
+declare -a warmScans warmCats coldScans coldCats
+for _ in $(seq "$runs"); do
+    warmScans+=("$(WARM=1 cold "$cli" scan --no-cache "$work/files")")
+    warmCats+=("$(WARM=1 cold cat "$work/files/"*.wav)")
+    coldScans+=("$(cold "$cli" scan --no-cache "$work/files")")
+    coldCats+=("$(cold cat "$work/files/"*.wav)")
+done
+
+# report LABEL SUFFIX SCANS... -- CATS...: the medians and their ratio.
+report() {
+    local label=$1 suffix=$2 scans=() cats=()
+    shift 2
+    while [ "$1" != -- ]; do scans+=("$1"); shift; done
+    shift
+    cats=("$@")
+    local scan catted
     scan=$(printf '%s\n' "${scans[@]}" | median)
     catted=$(printf '%s\n' "${cats[@]}" | median)
-}
-report() {
-    printf '%s: scan %.0f ms, cat %.0f ms -> ratio %.2f%s\n' "$1" "$(echo "$scan * 1000" | bc -l)" \
-        "$(echo "$catted * 1000" | bc -l)" "$(echo "$scan / $catted" | bc -l)" "$2"
+    printf '%s: scan %.0f ms, cat %.0f ms -> ratio %.2f%s\n' "$label" "$(echo "$scan * 1000" | bc -l)" \
+        "$(echo "$catted * 1000" | bc -l)" "$(echo "$scan / $catted" | bc -l)" "$suffix"
 }
 
 echo "cold scan --no-cache of 4 ten-minute 24-bit stereo files, median of $runs:"
-WARM=1 measure
-report "audio cold, programs warm" " (target <= 1.1)"
-WARM=0 measure
-report "everything cold          " ""
+report "audio cold, programs warm" " (target <= 1.1)" "${warmScans[@]}" -- "${warmCats[@]}"
+report "everything cold          " "" "${coldScans[@]}" -- "${coldCats[@]}"
 # The same scan with the files in the page cache: what the analysis costs
 # without the disk.
 "$cli" scan --no-cache "$work/files" >/dev/null
