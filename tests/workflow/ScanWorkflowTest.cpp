@@ -10,46 +10,37 @@ using ScanWorkflowTest = WorkflowFixture;
 
 // Items are given relative to the library folder, which is the working
 // folder while they are dropped; "." is that folder itself.
-struct DropCase {
-    std::vector<fs::path> items;
-    std::optional<std::string> folder;
-    std::optional<std::string> description;
-    std::multiset<std::string> names;
-};
-
-void PrintTo(const DropCase& c, std::ostream* out) {
-    for (const fs::path& item : c.items) *out << item << ' ';
-}
-
-class DropTest : public WorkflowFixture, public ::testing::WithParamInterface<DropCase> {};
-
-TEST_P(DropTest, ItemsAreMadeAbsoluteAnalysedOnceAndDescribed) {
+TEST_F(ScanWorkflowTest, DroppedItemsAreMadeAbsoluteAnalysedOnceAndDescribed) {
     wav(dir / "one" / "a.wav", StereoKind::dualMono);
     wav(dir / "two" / "b.wav", StereoKind::trueStereo);
     wav(dir / "c.wav", StereoKind::leftSilent);
     fs::create_directories(dir / "empty");
-    const fs::path previous = fs::current_path();
-    fs::current_path(dir.path());
-    const QFuture<void> done = vm->scanDroppedItems(GetParam().items);
-    fs::current_path(previous);
-    finished(done);
-    std::optional<std::string> folder;
-    if (vm->selectedFolderPath()) folder = vm->selectedFolderPath()->lexically_relative(dir.path()).string();
-    EXPECT_EQ(folder, GetParam().folder);
-    EXPECT_EQ(vm->sourceDescription(), GetParam().description);
-    EXPECT_EQ(vm->scanState(), ScanState::completed());
-    const auto names = resultNames();
-    EXPECT_EQ(std::multiset<std::string>(names.begin(), names.end()), GetParam().names);
+    const struct {
+        std::vector<fs::path> items;
+        std::optional<std::string> folder, description;
+        std::multiset<std::string> names;
+    } cases[] = {{{"."}, ".", {}, {"a.wav", "b.wav", "c.wav"}},
+                 {{"one", "two", "c.wav"}, {}, "3 items dropped", {"a.wav", "b.wav", "c.wav"}},
+                 {{"one/./a.wav", "c.wav"}, "one", {}, {"a.wav", "c.wav"}},
+                 {{"c.wav", "./c.wav", "one/../c.wav"}, ".", {}, {"c.wav"}},
+                 {{"one", "one/a.wav"}, {}, "2 items dropped", {"a.wav"}},
+                 {{"empty"}, "empty", {}, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.items));
+        const fs::path previous = fs::current_path();
+        fs::current_path(dir.path());
+        const QFuture<void> done = vm->scanDroppedItems(c.items);
+        fs::current_path(previous);
+        finished(done);
+        std::optional<std::string> folder;
+        if (vm->selectedFolderPath()) folder = vm->selectedFolderPath()->lexically_relative(dir.path()).string();
+        EXPECT_EQ(folder, c.folder);
+        EXPECT_EQ(vm->sourceDescription(), c.description);
+        EXPECT_EQ(vm->scanState(), ScanState::completed());
+        const auto names = resultNames();
+        EXPECT_EQ(std::multiset<std::string>(names.begin(), names.end()), c.names);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Drops, DropTest,
-    ::testing::Values(DropCase{{"."}, ".", {}, {"a.wav", "b.wav", "c.wav"}},
-                      DropCase{{"one", "two", "c.wav"}, {}, "3 items dropped", {"a.wav", "b.wav", "c.wav"}},
-                      DropCase{{"one/./a.wav", "c.wav"}, "one", {}, {"a.wav", "c.wav"}},
-                      DropCase{{"c.wav", "./c.wav", "one/../c.wav"}, ".", {}, {"c.wav"}},
-                      DropCase{{"one", "one/a.wav"}, {}, "2 items dropped", {"a.wav"}},
-                      DropCase{{"empty"}, "empty", {}, {}}));
 
 TEST_F(ScanWorkflowTest, NothingUsableDroppedOnlySetsTheMessage) {
     wav(dir / "a.wav", StereoKind::dualMono);
@@ -164,22 +155,6 @@ TEST_P(CancelBeforeServiceTest, TheHeldScanReadsNothingMoreAndTheNextOneRuns) {
 INSTANTIATE_TEST_SUITE_P(Moments, CancelBeforeServiceTest,
                          ::testing::Combine(::testing::Values(HeldBefore::listing, HeldBefore::analysis),
                                             ::testing::Values(EndedBy::cancel, EndedBy::newScan)));
-
-// Rows arrive while the scan runs; the selection is made once the scan has
-// completed.
-TEST_F(ScanWorkflowTest, ResultsStreamInAndAreSelectedAtTheEnd) {
-    for (int i = 0; i < 12; ++i) wav(dir / numbered("take", 11 - i, ".wav"), StereoKind::dualMono, 2000 + 4000 * i);
-    std::size_t inserted = 0, afterTheScanOrSelected = 0;
-    QObject::connect(vm.get(), &ScanViewModel::scanResultsInserted, [&](const std::vector<std::size_t>& positions) {
-        afterTheScanOrSelected += !vm->scanState().isScanning() || !vm->selectedResultIDs().empty();
-        inserted += positions.size();
-    });
-    scanFolder();
-    EXPECT_EQ(inserted, 12u);
-    EXPECT_EQ(afterTheScanOrSelected, 0u);
-    EXPECT_EQ(vm->selectedResultIDs().size(), 12u);
-    EXPECT_EQ(vm->scanState(), ScanState::completed());
-}
 
 }  // namespace
 }  // namespace twinfold::test
