@@ -12,9 +12,6 @@
 namespace twinfold::test {
 namespace {
 
-using testing::Contains;
-using testing::MatchesRegex;
-
 struct Expected {
     const char* filename;
     const char* status;    // the display text
@@ -71,8 +68,6 @@ TEST_F(CliScanTest, TableAndJsonGiveEveryVerdict) {
     EXPECT_EQ(fileTree(library()).size(), 14u);
     const std::vector<std::string> out = lines(text.out);
     ASSERT_GT(out.size(), std::size(kDemo));
-    EXPECT_EQ(cells(out[0]), (std::vector<std::string>{"Filename", "Channels", "Bit Depth", "Sample Rate", "Duration",
-                                                       "Size", "Status"}));
     for (std::size_t i = 0; i < std::size(kDemo); ++i) {
         const Expected& e = kDemo[i];
         SCOPED_TRACE(e.filename);
@@ -95,7 +90,6 @@ TEST_F(CliScanTest, TableAndJsonGiveEveryVerdict) {
         if (!r["pairedPath"].isNull()) onDisk += qint64(fs::file_size(r["pairedPath"].toString().toStdString()));
         EXPECT_EQ(r["fileSize"].toInteger(), onDisk);
     }
-    for (const char* line : {"Total Files: 13", "Dual Mono: 6", "Multichannel: 1"}) EXPECT_THAT(out, Contains(line));
 }
 
 TEST_F(CliScanTest, JsonDetailsOfPannedMonoSplitPairAndMultichannel) {
