@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <tuple>
 
 namespace twinfold::test {

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <iostream>
 #include <random>
-#include <set>
 #include <thread>
 
 namespace twinfold::test {

@@ -72,23 +72,10 @@ protected:
     void scan(const std::vector<fs::path>& items) { finished(vm->scanDroppedItems(items)); }
     void scanFolder() { scan({dir.path()}); }
 
-    const ScanResult& resultNamed(const std::string& filename) const {
-        for (const ScanResult& r : vm->scanResults()) {
-            if (r.fileInfo.filename == filename) return r;
-        }
-        throw std::runtime_error("no result named " + filename);
-    }
     std::vector<std::string> resultNames() const {
         std::vector<std::string> names;
         for (const ScanResult& r : vm->scanResults()) names.push_back(r.fileInfo.filename);
         return names;
-    }
-    // The last completed conversion's outputs (the rescan then returns the state to idle).
-    std::vector<fs::path> convertedOutputs() const {
-        for (auto it = conversionStates.rbegin(); it != conversionStates.rend(); ++it) {
-            if (it->kind == ConversionState::Case::completed) return it->outputPaths;
-        }
-        return {};
     }
 
     static constexpr PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
