@@ -348,15 +348,15 @@ TEST(CliChangedWhileAsking, TheChangedFileAndItsPartnerStay) {
             pair ? writeSplitPair(dir.path(), "Kick", ".wav", format, dual[0], dual[1]).right : dir / "song.wav";
         if (!pair) writePcm(changed, format, dual);
         const Channels replacement = stereo(StereoKind::trueStereo, 48000, format.encoding, 2);
-        const TerminalRun run = cli.runOnTerminal(
+        const CliRun run = cli.runOnTerminal(
             {"convert", "--originals", "delete", dir.path().string()},
             [&] {
                 fs::remove(changed);
                 writePcm(changed, format, pair ? Channels{replacement[1]} : replacement);
             },
             "y");
-        EXPECT_EQ(run.exitCode, 1) << run.output;
-        EXPECT_THAT(run.output, HasSubstr(changed.filename().string() + " has changed since it was scanned"));
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_THAT(run.out, HasSubstr(changed.filename().string() + " has changed since it was scanned"));
         EXPECT_EQ(readStoredInts(changed).size(), pair ? 1u : 2u);
         EXPECT_TRUE(!pair || fs::exists(dir / "Kick.L.wav"));
         EXPECT_FALSE(fs::exists(dir / (pair ? "Kick_mono.wav" : "song_mono.wav")));

@@ -55,11 +55,8 @@ protected:
         return path;
     }
 
-    void setPolicy(OriginalFileHandling policy) {
-        AppSettings settings = vm->settings();
-        settings.originalFileHandling = policy;
-        vm->overrideSettings(settings);
-    }
+    // Over the default settings, which no test here changes.
+    void setPolicy(OriginalFileHandling policy) { vm->overrideSettings({.originalFileHandling = policy}); }
 
     // Every question a conversion may ask, answered yes (left channel, every channel split).
     static ConversionAnswers allAnswered() {
