@@ -30,6 +30,16 @@ std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
     return process;
 }
 
+std::unique_ptr<QProcess> Cli::startConverting(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> all{"convert"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    auto process = start(all);
+    QByteArray out;
+    while (!out.contains("Originals:") && process->waitForReadyRead(60000)) out += process->readAllStandardOutput();
+    if (!out.contains("Originals:")) ADD_FAILURE() << "no plan: " << out.toStdString();
+    return out.contains("Originals:") ? std::move(process) : nullptr;
+}
+
 CliRun Cli::run(const std::vector<std::string>& arguments, const fs::path& workingDirectory) const {
     // A child still running when `process` goes is killed and reaped by it.
     const std::unique_ptr<QProcess> process = start(arguments, workingDirectory);
