@@ -255,7 +255,7 @@ TEST(CliInterrupt, SignalsCancelTheConversionAndRemoveThePartialOutput) {
     const auto size = fs::file_size(dir / "long.wav");
     for (const int signal : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
-        const auto process = cli.startConverting({"--yes", dir.path().string()});
+        const auto process = cli.startConverting({"convert", "--yes", dir.path().string()});
         ASSERT_TRUE(process);
         ::kill(pid_t(process->processId()), signal);
         ASSERT_TRUE(process->waitForFinished(60000));

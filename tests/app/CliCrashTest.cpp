@@ -146,10 +146,6 @@ protected:
         return dir;
     }
 
-    std::unique_ptr<QProcess> startConverting(const fs::path& dir, const std::string& originals) {
-        return cli.startConverting({"--yes", "--originals", originals, dir.string()});
-    }
-
     Cli cli;
     TempDir reference, work;
 
@@ -163,7 +159,7 @@ private:
 TEST_P(CliCrash, AKillAtAnyMomentLeavesOnlyWholeOutputsAndEveryOriginal) {
     // How long the conversion takes here, and that a whole run ends as it should.
     const fs::path whole = freshFolder(0);
-    const auto process = startConverting(whole, "delete");
+    const auto process = cli.startConverting({"convert", "--yes", "--originals", "delete", whole.string()});
     ASSERT_TRUE(process);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(process->waitForFinished(60000));
@@ -182,7 +178,7 @@ TEST_P(CliCrash, AKillAtAnyMomentLeavesOnlyWholeOutputsAndEveryOriginal) {
         const std::string originals = run % 2 ? "delete" : "backup";
         const std::chrono::microseconds delay(moment(engine));
         const fs::path dir = freshFolder(run);
-        if (const auto converting = startConverting(dir, originals)) {
+        if (const auto converting = cli.startConverting({"convert", "--yes", "--originals", originals, dir.string()})) {
             std::this_thread::sleep_for(delay);
             ::kill(pid_t(converting->processId()), SIGKILL);
             converting->waitForFinished(60000);

@@ -31,9 +31,7 @@ std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
 }
 
 std::unique_ptr<QProcess> Cli::startConverting(const std::vector<std::string>& arguments) const {
-    std::vector<std::string> all{"convert"};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    auto process = start(all);
+    auto process = start(arguments);
     QByteArray out;
     while (!out.contains("Originals:") && process->waitForReadyRead(60000)) out += process->readAllStandardOutput();
     if (!out.contains("Originals:")) ADD_FAILURE() << "no plan: " << out.toStdString();

@@ -52,9 +52,8 @@ public:
     // Starts the program and returns at once; the caller waits for it.
     std::unique_ptr<QProcess> start(const std::vector<std::string>& arguments,
                                     const fs::path& workingDirectory = {}) const;
-    // Starts `convert` with the arguments and returns once it has printed its
-    // plan, after which it converts at once; null (and a failure) when it
-    // did not get that far.
+    // Starts a conversion and returns once it has printed its plan, after
+    // which it converts at once; null (and a failure) when it did not get that far.
     std::unique_ptr<QProcess> startConverting(const std::vector<std::string>& arguments) const;
     // Runs the program on a pseudo-terminal (through script(1)) with TERM=dumb,
     // so that it asks before converting: waits for its "[y/N]" question,
