@@ -30,6 +30,14 @@ std::unique_ptr<QProcess> Cli::start(const std::vector<std::string>& arguments,
     return process;
 }
 
+std::unique_ptr<QProcess> Cli::startConverting(const std::vector<std::string>& arguments) const {
+    auto process = start(arguments);
+    QByteArray out;
+    while (!out.contains("Originals:") && process->waitForReadyRead(60000)) out += process->readAllStandardOutput();
+    if (!out.contains("Originals:")) ADD_FAILURE() << "no plan: " << out.toStdString();
+    return out.contains("Originals:") ? std::move(process) : nullptr;
+}
+
 CliRun Cli::run(const std::vector<std::string>& arguments, const fs::path& workingDirectory) const {
     // A child still running when `process` goes is killed and reaped by it.
     const std::unique_ptr<QProcess> process = start(arguments, workingDirectory);
@@ -39,8 +47,8 @@ CliRun Cli::run(const std::vector<std::string>& arguments, const fs::path& worki
             process->readAllStandardError().toStdString()};
 }
 
-TerminalRun Cli::runOnTerminal(const std::vector<std::string>& arguments, const std::function<void()>& atQuestion,
-                               const std::string& answer) const {
+CliRun Cli::runOnTerminal(const std::vector<std::string>& arguments, const std::function<void()>& atQuestion,
+                          const std::string& answer) const {
     QString command = QString("'%1'").arg(TWINFOLD_CLI_PATH);
     for (const std::string& a : arguments) command += QString(" '%1'").arg(QString::fromStdString(a));
     QProcessEnvironment env = environment();
@@ -55,7 +63,7 @@ TerminalRun Cli::runOnTerminal(const std::vector<std::string>& arguments, const 
     process.write(QByteArray::fromStdString(answer + "\n"));
     const bool finished = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
     output += process.readAllStandardOutput();
-    return {finished ? process.exitCode() : -1, output.toStdString()};
+    return {finished ? process.exitCode() : -1, output.toStdString(), {}};
 }
 
 void Cli::writeDemo(const fs::path& dir) const {

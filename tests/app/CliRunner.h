@@ -34,14 +34,9 @@ namespace fs = std::filesystem;
 using testing::HasSubstr;
 using testing::Not;
 
-struct TerminalRun {
-    int exitCode = -1;
-    std::string output;  // everything the program wrote to the terminal
-};
-
 struct CliRun {
     int exitCode = -1;
-    std::string out;
+    std::string out;  // on a terminal, everything the program wrote to it
     std::string err;
 };
 
@@ -57,11 +52,14 @@ public:
     // Starts the program and returns at once; the caller waits for it.
     std::unique_ptr<QProcess> start(const std::vector<std::string>& arguments,
                                     const fs::path& workingDirectory = {}) const;
+    // Starts a conversion and returns once it has printed its plan, after
+    // which it converts at once; null (and a failure) when it did not get that far.
+    std::unique_ptr<QProcess> startConverting(const std::vector<std::string>& arguments) const;
     // Runs the program on a pseudo-terminal (through script(1)) with TERM=dumb,
     // so that it asks before converting: waits for its "[y/N]" question,
     // calls `atQuestion`, then answers `answer`.
-    TerminalRun runOnTerminal(const std::vector<std::string>& arguments, const std::function<void()>& atQuestion,
-                              const std::string& answer) const;
+    CliRun runOnTerminal(const std::vector<std::string>& arguments, const std::function<void()>& atQuestion,
+                         const std::string& answer) const;
     // Writes the demo library into `dir` and expects success.
     void writeDemo(const fs::path& dir) const;
     // `scan --json` with the arguments, parsed; fails the test on a bad exit or document.

@@ -55,11 +55,8 @@ protected:
         return path;
     }
 
-    void setPolicy(OriginalFileHandling policy) {
-        AppSettings settings = vm->settings();
-        settings.originalFileHandling = policy;
-        vm->overrideSettings(settings);
-    }
+    // Over the default settings, which no test here changes.
+    void setPolicy(OriginalFileHandling policy) { vm->overrideSettings({.originalFileHandling = policy}); }
 
     // Every question a conversion may ask, answered yes (left channel, every channel split).
     static ConversionAnswers allAnswered() {
@@ -72,23 +69,10 @@ protected:
     void scan(const std::vector<fs::path>& items) { finished(vm->scanDroppedItems(items)); }
     void scanFolder() { scan({dir.path()}); }
 
-    const ScanResult& resultNamed(const std::string& filename) const {
-        for (const ScanResult& r : vm->scanResults()) {
-            if (r.fileInfo.filename == filename) return r;
-        }
-        throw std::runtime_error("no result named " + filename);
-    }
     std::vector<std::string> resultNames() const {
         std::vector<std::string> names;
         for (const ScanResult& r : vm->scanResults()) names.push_back(r.fileInfo.filename);
         return names;
-    }
-    // The last completed conversion's outputs (the rescan then returns the state to idle).
-    std::vector<fs::path> convertedOutputs() const {
-        for (auto it = conversionStates.rbegin(); it != conversionStates.rend(); ++it) {
-            if (it->kind == ConversionState::Case::completed) return it->outputPaths;
-        }
-        return {};
     }
 
     static constexpr PcmFormat kPcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
