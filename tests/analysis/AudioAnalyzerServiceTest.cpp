@@ -4,9 +4,6 @@
 #include "analysis/AnalyzerFixture.h"
 #include "support/CompressedFixtures.h"
 
-#include <algorithm>
-#include <functional>
-
 namespace twinfold::test {
 namespace {
 

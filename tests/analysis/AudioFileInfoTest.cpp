@@ -5,6 +5,7 @@
 namespace twinfold::test {
 namespace {
 
+namespace fs = std::filesystem;
 using C = PcmContainer;
 using E = PcmEncoding;
 
@@ -17,11 +18,10 @@ TEST(AudioFileInfoFileTest, BitDepthFollowsTheStoredSampleType) {
         const auto path = dir / (container == C::wav ? "take.wav" : "take.aif");
         writePcm(path, {container, encoding, 44100}, stereo(StereoKind::trueStereo, 4410, encoding));
         const AudioFileInfo info = describeFile(path);
-        EXPECT_EQ(info.bitDepth, bitDepth) << path << " " << bitsOf(encoding);
-        EXPECT_EQ(info.sourceFormatID, kFormatLinearPCM);
-        EXPECT_EQ(info.channelCount, 2);
+        EXPECT_EQ(std::tuple(info.bitDepth, info.sourceFormatID, info.channelCount, info.fileSize),
+                  std::tuple(bitDepth, kFormatLinearPCM, 2, std::int64_t(std::filesystem::file_size(path))))
+            << path << " " << bitsOf(encoding);
         EXPECT_DOUBLE_EQ(info.duration, 0.1);
-        EXPECT_EQ(info.fileSize, std::int64_t(std::filesystem::file_size(path)));
     }
 }
 
@@ -32,11 +32,9 @@ TEST(AudioFileInfoFileTest, SplitPairCombinesNamesAndSizes) {
     writePcm(left, format, {noise(480, format.encoding, 1)});
     writePcm(right, format, {noise(480, format.encoding, 2)});
     const AudioFileInfo info = describeSplitPair(left, right);
-    EXPECT_EQ(info.filename, "Take 3.aif");
-    EXPECT_EQ(info.channelCount, 2);
-    EXPECT_EQ(info.path, left);
-    EXPECT_EQ(info.fileSize, std::int64_t(std::filesystem::file_size(left) + std::filesystem::file_size(right)));
-    EXPECT_EQ(info.sourceFormatID, kFormatLinearPCM);
+    EXPECT_EQ(
+        std::tuple(info.filename, info.channelCount, info.path, info.sourceFormatID, info.fileSize),
+        std::tuple("Take 3.aif", 2, left, kFormatLinearPCM, std::int64_t(fs::file_size(left) + fs::file_size(right))));
 
     writePcm(dir / "x.L.WAV", {PcmContainer::wav}, {noise(10, PcmEncoding::int16, 1)});
     writePcm(dir / "x.R.WAV", {PcmContainer::wav}, {noise(10, PcmEncoding::int16, 2)});

@@ -138,9 +138,7 @@ TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
     EXPECT_EQ(fileBytes(path), cut);
 }
 
-constexpr auto kWave = ChunkFixtureContainer::wave;
-constexpr auto kAiff = ChunkFixtureContainer::aiff;
-constexpr auto kRf64 = ChunkFixtureContainer::rf64;
+using enum ChunkFixtureContainer;
 
 // What a damaged file is: refused; read, but with bytes after its last chunk
 // that no chunk may follow; read and open to one more chunk.
@@ -153,7 +151,7 @@ struct DamageCase {
     const char* name;
     std::function<void(Bytes&)> damage;  // given a good file of `container`
     Outcome outcome;
-    ChunkFixtureContainer container = kWave;
+    ChunkFixtureContainer container = wave;
     std::size_t chunksCut = 0;  // chunks at the end that the damage took out of the file
 };
 
@@ -168,17 +166,17 @@ const DamageCase kDamage[] = {
      },
      refused},
     {"unknownForm", [](Bytes& b) { std::memcpy(&b[8], "AVI ", 4); }, refused},
-    {"unknownAiffForm", [](Bytes& b) { std::memcpy(&b[8], "8SVX", 4); }, refused, kAiff},
+    {"unknownAiffForm", [](Bytes& b) { std::memcpy(&b[8], "8SVX", 4); }, refused, aiff},
     {"chunkPastTheEnd", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 10000); }, refused},
     {"chunkClaims4GiB", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFF0); }, refused},
-    {"aiffChunkPastTheEnd", [](Bytes& b) { putBE32(b, findId(b, "MARK") + 4, 0x7FFFFFF0); }, refused, kAiff},
+    {"aiffChunkPastTheEnd", [](Bytes& b) { putBE32(b, findId(b, "MARK") + 4, 0x7FFFFFF0); }, refused, aiff},
     {"invalidChunkId", [](Bytes& b) { std::memset(&b[findId(b, "LIST")], 0, 4); }, refused},
     {"trailingChunkCutOff", [](Bytes& b) { b.erase(b.end() - 3, b.end()); }, refused},
-    {"rf64WithoutDs64", [](Bytes& b) { std::memcpy(&b[12], "JUNK", 4); }, refused, kRf64},
-    {"ds64TooShort", [](Bytes& b) { putLE32(b, 16, 16); }, refused, kRf64},
-    {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }, refused, kRf64},
-    {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }, refused, kRf64},
-    {"rf64DataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }, refused, kRf64},
+    {"rf64WithoutDs64", [](Bytes& b) { std::memcpy(&b[12], "JUNK", 4); }, refused, rf64},
+    {"ds64TooShort", [](Bytes& b) { putLE32(b, 16, 16); }, refused, rf64},
+    {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }, refused, rf64},
+    {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }, refused, rf64},
+    {"rf64DataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }, refused, rf64},
     {"chunkPastTheEndOfAnOversizedForm",
      [](Bytes& b) {
          putLE32(b, 4, 0xFFFFFFFF);
@@ -211,11 +209,11 @@ const DamageCase kDamage[] = {
      noAppend},
     {"strayByte", [](Bytes& b) { b.push_back(0); }, noAppend},
     {"junkAfterTheForm", [](Bytes& b) { b.insert(b.end(), 40, 0xFF); }, noAppend},
-    {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }, noAppend, kWave, 2},
-    {"formSizeTooSmall", [](Bytes& b) { putBE32(b, 4, 2); }, appends, kAiff},
-    {"formSizeTwoShort", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 - 2)); }, appends, kAiff},
-    {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, appends, kAiff},
-    {"rf64SizeTooSmall", [](Bytes& b) { b[20] -= 40; }, appends, kRf64},
+    {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }, noAppend, wave, 2},
+    {"formSizeTooSmall", [](Bytes& b) { putBE32(b, 4, 2); }, appends, aiff},
+    {"formSizeTwoShort", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 - 2)); }, appends, aiff},
+    {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, appends, aiff},
+    {"rf64SizeTooSmall", [](Bytes& b) { b[20] -= 40; }, appends, rf64},
 };
 
 class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
@@ -225,7 +223,7 @@ class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
 TEST_P(DamagedFileTest, isRefusedUnchangedOrReadToItsRealEnd) {
     const DamageCase& c = GetParam();
     TempDir dir;
-    const auto path = dir / (c.container == kAiff ? "file.aiff" : "file.wav");
+    const auto path = dir / (c.container == aiff ? "file.aiff" : "file.wav");
     writeChunkFixture(path, {.container = c.container,
                              .silentFrames = 64,
                              .before = {markChunk({{1, 5, "cue"}})},
@@ -276,7 +274,7 @@ void writeSparseWave(const std::filesystem::path& path, ChunkFixtureContainer co
     writeChunkFixture(path, {.container = container});
     Bytes head = fileBytes(path);
     const std::uint64_t total = head.size() + dataBytes;
-    if (container == kRf64) {
+    if (container == rf64) {
         storeLE(&head[20], total - 8, 8);
         storeLE(&head[28], dataBytes, 8);
     } else {
@@ -288,7 +286,7 @@ void writeSparseWave(const std::filesystem::path& path, ChunkFixtureContainer co
 }
 
 TEST_F(ChunkFileTest, refusesToPassFourGigabytesInRiffButNotInRf64) {
-    writeSparseWave(path, kWave, 0xFFFFFF00u - 36);
+    writeSparseWave(path, wave, 0xFFFFFF00u - 36);
     const auto sizeBefore = std::filesystem::file_size(path);
     auto wave = ChunkFile::open(path, true);
     EXPECT_THROW(wave->append(fourCC("LIST"), Bytes(300, 1)), AudioIOError);
@@ -298,7 +296,7 @@ TEST_F(ChunkFileTest, refusesToPassFourGigabytesInRiffButNotInRf64) {
 
     const auto rf64Path = dir / "big.wav";
     // Just short of 8 GiB: the appended chunk carries the size into the high half.
-    writeSparseWave(rf64Path, kRf64, (8ull << 30) - 200);
+    writeSparseWave(rf64Path, rf64, (8ull << 30) - 200);
     auto rf64 = ChunkFile::open(rf64Path, true);
     EXPECT_EQ(rf64->size(fourCC("data"), 0), (8ull << 30) - 200);
     rf64->append(fourCC("LIST"), Bytes(300, 1));

@@ -2,8 +2,6 @@
 #include "audio_io/FfmpegReader.h"
 #include "support/TempDir.h"
 
-#include <gtest/gtest.h>
-
 #include <iterator>
 #include <random>
 #include <sys/resource.h>

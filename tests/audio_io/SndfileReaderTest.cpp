@@ -4,15 +4,11 @@
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
 
-#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace twinfold {
 namespace {

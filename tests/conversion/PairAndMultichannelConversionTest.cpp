@@ -3,7 +3,6 @@
 #include "conversion/ConverterFixture.h"
 
 #include "support/CompressedFixtures.h"
-#include "support/FileTree.h"
 
 namespace twinfold::test {
 namespace {
@@ -106,12 +105,8 @@ protected:
 
     static ScanResult result(const fs::path& left, const fs::path& right, const std::string& name,
                              SilentChannelStatus silent = SilentChannelStatus::none) {
-        ScanResultFields fields;
-        fields.fileInfo.path = left;
-        fields.fileInfo.filename = name;
-        fields.silentChannel = silent;
-        fields.pairedFilePath = right;
-        return ScanResult(fields);
+        return ScanResult(
+            {.fileInfo = {.path = left, .filename = name}, .silentChannel = silent, .pairedFilePath = right});
     }
 
     static AppSettings normalising(float target = -1.0f) {
