@@ -1,22 +1,12 @@
-// Batches: groups, and cancellation from another thread; the caller's stop
-// token, heard by single analyses at their first chunk.
+// Batches: split pairs that are none, and cancellation from another thread.
 #include "analysis/AnalyzerFixture.h"
 
-#include <atomic>
-#include <functional>
 #include <map>
 
 namespace twinfold::test {
 namespace {
 
-using Path = std::filesystem::path;
 namespace fs = std::filesystem;
-
-Path writeStereo(const TempDir& dir, const std::string& name, std::size_t frames, std::uint32_t seed = 1) {
-    writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16},
-             stereo(StereoKind::dualMono, frames, PcmEncoding::int16, seed));
-    return dir / name;
-}
 
 // Files named as a pair that are no pair (different lengths, a stereo side)
 // are listed as single files; a stereo side judged as channel 0 would lose
@@ -49,36 +39,14 @@ TEST(AnalysisBatchTest, SplitPairBatchListsFilesThatDoNotPairAsSingleFiles) {
 // start, must not pass for complete.
 TEST(AnalysisCancelTest, CancelDuringTheLastGroupDropsTheRunningFileAndFailsTheBatch) {
     TempDir dir;
-    const std::vector<Path> paths{writeStereo(dir, "short.wav", 100), writeStereo(dir, "long.wav", 1'000'000)};
+    const std::vector<fs::path> paths{dir / "short.wav", dir / "long.wav"};
+    writePcm(paths[0], {}, stereo(StereoKind::dualMono, 100, PcmEncoding::int16));
+    writePcm(paths[1], {}, stereo(StereoKind::dualMono, 1'000'000, PcmEncoding::int16));
     AudioAnalyzerService analyzer(minus96dBFS, 1);
     int reports = 0;
     auto cancelOnFirst = [&](std::size_t, std::size_t, const std::string&) { ++reports, analyzer.cancel(); };
     EXPECT_THROW(analyzer.analyzeBatch(paths, 2, cancelOnFirst), AnalysisError);
     EXPECT_EQ(reports, 1);
-}
-
-// A token that is set stops each kind of analysis before its first chunk;
-// a clear one lets the same file through, so the stop is the token's doing.
-TEST(StopTokenTest, ASetTokenStopsTheAnalysisAtItsFirstChunk) {
-    TempDir dir;
-    const PcmFormat pcm16{PcmContainer::wav, PcmEncoding::int16, 48000};
-    writePcm(dir / "stereo.wav", pcm16, stereo(StereoKind::trueStereo, 48000, PcmEncoding::int16));
-    writePcm(dir / "six.wav", pcm16, multichannel({6, {{1, 2}}, {5}}, 48000, PcmEncoding::int16));
-    const Channels lr = stereo(StereoKind::dualMono, 48000, PcmEncoding::int16);
-    const SplitPair pair = writeSplitPair(dir.path(), "Kick", ".wav", pcm16, lr[0], lr[1]);
-    AudioAnalyzerService analyzer(minus96dBFS, 1000);
-    const std::pair<const char*, std::function<ScanResult(const std::atomic<bool>*)>> kinds[] = {
-        {"stereo", [&](auto* stop) { return analyzer.analyzeFile(dir / "stereo.wav", stop); }},
-        {"multichannel", [&](auto* stop) { return analyzer.analyzeFile(dir / "six.wav", stop); }},
-        {"split pair", [&](auto* stop) { return analyzer.analyzeSplitPair(pair.left, pair.right, stop); }}};
-    const std::atomic<bool> stop{true}, go{false};
-    for (const auto& [name, run] : kinds) {
-        SCOPED_TRACE(name);
-        EXPECT_NO_THROW(run(&go));
-        const auto error = thrown<AnalysisError>([&] { run(&stop); });
-        EXPECT_TRUE(error && error->errorCase() == AnalysisError::Case::cancelled);
-        EXPECT_FALSE(analyzer.isCancelled());
-    }
 }
 
 }  // namespace

@@ -1,15 +1,21 @@
 #pragma once
 
-// Helpers shared by the audio I/O tests.
+// Helpers shared by the audio I/O tests, and the fixtures they all use.
 
 #include "audio_io/AudioFileReader.h"
 #include "audio_io/AudioIOError.h"
+#include "audio_io/ByteOrder.h"
+#include "support/ChunkFixtures.h"
 #include "support/CompressedFixtures.h"
 #include "support/FileTree.h"
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>

@@ -1,11 +1,6 @@
-#include "audio_io/AudioIOError.h"
-#include "audio_io/ByteOrder.h"
+#include "AudioIoTestSupport.h"
 #include "audio_io/ChunkFile.h"
-#include "support/ChunkFixtures.h"
 #include "support/SndfileChunks.h"
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>

@@ -1,18 +1,13 @@
 #include "AudioIoTestSupport.h"
 #include "audio_io/FfmpegReader.h"
-#include "support/TempDir.h"
 
 #include <iterator>
 #include <random>
 #include <sys/resource.h>
 #include <tuple>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
-
-using test::FloatChannels;
-using test::readToEnd;
-using test::TempDir;
 
 struct FormatCase {
     EncodedFormat format;
@@ -22,9 +17,7 @@ struct FormatCase {
     bool gapless;  // the container declares delay and padding, so the length is the input's
 };
 
-void PrintTo(const FormatCase& c, std::ostream* os) {
-    *os << test::extensionFor(c.format) << ' ' << fourCCText(c.formatID);
-}
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << extensionFor(c.format) << ' ' << fourCCText(c.formatID); }
 
 const FormatCase kFormats[] = {
     {EncodedFormat::mp3, kFormatMPEGLayer3, CommonFormat::other, 0, true},
@@ -36,8 +29,7 @@ const FormatCase kFormats[] = {
 class FfmpegFormatTest : public testing::TestWithParam<FormatCase> {
 protected:
     std::filesystem::path write(const FloatChannels& channels, const std::string& stem = "a", int rate = 44100) {
-        return test::writeCompressed(dir.path(), stem + test::extensionFor(GetParam().format), channels,
-                                     GetParam().format, rate);
+        return writeCompressed(dir.path(), stem + extensionFor(GetParam().format), channels, GetParam().format, rate);
     }
     TempDir dir;
 };
@@ -61,7 +53,7 @@ TEST_P(FfmpegFormatTest, DeclaredDelayAndPaddingAreTrimmed) {
     for (const Shape& shape : shapes) {
         for (std::size_t frames : shape.lengths) {
             const auto name = std::to_string(shape.rate) + "-" + std::to_string(frames);
-            const FloatChannels input = test::independentNoise(frames, shape.channels);
+            const FloatChannels input = independentNoise(frames, shape.channels);
             auto reader = openFfmpegFile(write(input, name, shape.rate));
             ASSERT_EQ(reader->channelCount(), shape.channels);
             const std::int64_t length = reader->length();
@@ -80,7 +72,7 @@ TEST_P(FfmpegFormatTest, DeclaredDelayAndPaddingAreTrimmed) {
 // garbage over the middle of the file the decoder drops what it cannot
 // decode, the same way on every pass, so the length and seeking stay exact.
 TEST_P(FfmpegFormatTest, ReportsItsFormatAndSeeksToTheSamplesOfASequentialReadAlsoWhenDamaged) {
-    const auto path = write(test::independentNoise(60'000, 2), "a", 48000);
+    const auto path = write(independentNoise(60'000, 2), "a", 48000);
     auto reader = openFfmpegFile(path);
     const AudioFormatInfo& f = reader->fileFormat();
     EXPECT_EQ(
@@ -89,20 +81,19 @@ TEST_P(FfmpegFormatTest, ReportsItsFormatAndSeeksToTheSamplesOfASequentialReadAl
                    false));
     FloatChannels whole = readToEnd(*reader, 1'000'000);
     std::int64_t length = reader->length();
-    test::expectSeeksMatch(*reader, whole,
-                           {25'000, 27'999, 1, 0, 1152, 1151, 40'000, 3000, length - 1, length, length + 7});
+    expectSeeksMatch(*reader, whole, {25'000, 27'999, 1, 0, 1152, 1151, 40'000, 3000, length - 1, length, length + 7});
 
-    std::string bytes = test::fileText(path);
+    std::string bytes = fileText(path);
     std::mt19937 random(9);
     for (std::size_t i = 0; i < std::min<std::size_t>(bytes.size() / 4, 1500); ++i)
         bytes[bytes.size() / 2 + i] = char(random());
-    test::writeFile(path, bytes);
+    writeFile(path, bytes);
     reader = openFfmpegFile(path);
     whole = readToEnd(*reader, 1000);
     length = reader->length();
     ASSERT_EQ(std::int64_t(whole[0].size()), length);
     EXPECT_GT(length, 20'000);
-    test::expectSeeksMatch(*reader, whole, {length / 2, length / 3, 0});
+    expectSeeksMatch(*reader, whole, {length / 2, length / 3, 0});
 }
 
 INSTANTIATE_TEST_SUITE_P(Ffmpeg, FfmpegFormatTest, testing::ValuesIn(kFormats));
@@ -111,11 +102,11 @@ INSTANTIATE_TEST_SUITE_P(Ffmpeg, FfmpegFormatTest, testing::ValuesIn(kFormats));
 // they were.
 TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
     TempDir dir;
-    FloatChannels input = test::independentNoise(20'000, 6);
+    FloatChannels input = independentNoise(20'000, 6);
     input[1].assign(input[1].size(), 0.0f);
     input[4].assign(input[4].size(), 0.0f);
     for (EncodedFormat format : {EncodedFormat::m4aAac, EncodedFormat::m4aAlac}) {
-        const auto path = test::writeCompressed(dir.path(), std::to_string(int(format)) + ".m4a", input, format);
+        const auto path = writeCompressed(dir.path(), std::to_string(int(format)) + ".m4a", input, format);
         auto reader = openFfmpegFile(path);
         ASSERT_EQ(reader->channelCount(), 6);
         const FloatChannels decoded = readToEnd(*reader, 4096);
@@ -134,10 +125,10 @@ TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
         "INFOISFT\0\0\0\x70"
         "Lavf",
         24);
-    test::writeFile(dir / "info.wav", std::string("RIFF\x3C\0\0\0WAVE", 12) + fmt + list);
+    writeFile(dir / "info.wav", std::string("RIFF\x3C\0\0\0WAVE", 12) + fmt + list);
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
-    EXPECT_NE(test::openError(&openFfmpegFile, dir / "info.wav"), "opened");
+    EXPECT_NE(openError(&openFfmpegFile, dir / "info.wav"), "opened");
     getrusage(RUSAGE_SELF, &after);
     const long grownKiB = after.ru_maxrss - before.ru_maxrss;
     EXPECT_LT(grownKiB, 512L * 1024) << "peak memory grew by " << grownKiB << " KiB";
@@ -145,17 +136,13 @@ TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
 
 TEST(FfmpegEncoderTest, AFailedEncodeLeavesNoFileAndReplacesNone) {
     TempDir dir;
-    test::writeFile(dir / "taken.mp3", "precious");
-    EXPECT_THROW(encodeAudioFile(dir / "taken.mp3", test::dualMono(1000), 44100, EncodedFormat::mp3), AudioIOError);
-    EXPECT_EQ(test::fileText(dir / "taken.mp3"), "precious");
-    // LAME codes at most two channels.
-    EXPECT_THROW(encodeAudioFile(dir / "a.mp3", test::independentNoise(1000, 3), 44100, EncodedFormat::mp3),
-                 AudioIOError);
-    const FloatChannels uneven{std::vector<float>(10), std::vector<float>(11)};
-    EXPECT_THROW(encodeAudioFile(dir / "b.m4a", uneven, 44100, EncodedFormat::m4aAac), std::invalid_argument);
-    EXPECT_THROW(encodeAudioFile(dir / "c.m4a", FloatChannels(2), 44100, EncodedFormat::m4aAac), std::invalid_argument);
+    writeFile(dir / "taken.mp3", "precious");
+    EXPECT_THROW(encodeAudioFile(dir / "taken.mp3", dualMono(1000), 44100, EncodedFormat::mp3), AudioIOError);
+    EXPECT_EQ(fileText(dir / "taken.mp3"), "precious");
+    // LAME codes at most two channels: refused before a file is made.
+    EXPECT_THROW(encodeAudioFile(dir / "a.mp3", independentNoise(1000, 3), 44100, EncodedFormat::mp3), AudioIOError);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

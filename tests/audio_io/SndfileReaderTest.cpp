@@ -1,25 +1,13 @@
 #include "AudioIoTestSupport.h"
 #include "audio_io/SndfileReader.h"
-#include "support/ChunkFixtures.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
 
-#include <sndfile.h>
-
-#include <algorithm>
-#include <cmath>
 #include <tuple>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using test::Channels;
-using test::FloatChannels;
-using test::PcmContainer;
-using test::PcmEncoding;
-
 // What a reader must deliver for values stored on the grid.
-std::vector<float> asFloats(const test::Signal& signal) { return std::vector<float>(signal.begin(), signal.end()); }
+std::vector<float> asFloats(const Signal& signal) { return std::vector<float>(signal.begin(), signal.end()); }
 
 struct Case {
     PcmContainer container;
@@ -55,21 +43,21 @@ class SndfileReaderTest : public testing::TestWithParam<Case> {};
 TEST_P(SndfileReaderTest, ReportsTheStoredFormatAndDecodesEverySampleExactly) {
     const Case& c = GetParam();
     constexpr std::size_t kFrames = 100'003;
-    Channels written = test::multichannel({c.channels, {}, {}}, kFrames, c.encoding, 42);
+    Channels written = multichannel({c.channels, {}, {}}, kFrames, c.encoding, 42);
     written[0][0] = -1.0;
-    written[0][1] = test::quantize(1.0, c.encoding);
-    test::TempDir dir;
-    test::writePcm(dir / "source.audio", {c.container, c.encoding, 44100}, written);
+    written[0][1] = quantize(1.0, c.encoding);
+    TempDir dir;
+    writePcm(dir / "source.audio", {c.container, c.encoding, 44100}, written);
     const auto reader = openAudioFile(dir / "source.audio");
     const AudioFormatInfo& f = reader->fileFormat();
     const CommonFormat common[] = {CommonFormat::other, CommonFormat::int16,   CommonFormat::other,
                                    CommonFormat::int32, CommonFormat::float32, CommonFormat::float64};
     EXPECT_EQ(std::tuple(f.sampleRate, f.channelCount, f.formatID, f.bitsPerChannel, f.isFloat, f.commonFormat),
-              std::tuple(44100.0, c.channels, kFormatLinearPCM, test::bitsOf(c.encoding), test::isFloat(c.encoding),
+              std::tuple(44100.0, c.channels, kFormatLinearPCM, bitsOf(c.encoding), isFloat(c.encoding),
                          common[int(c.encoding)]));
     ASSERT_EQ(reader->length(), std::int64_t(kFrames));
 
-    const FloatChannels read = test::readToEnd(*reader, 70'001);
+    const FloatChannels read = readToEnd(*reader, 70'001);
     EXPECT_EQ(reader->position(), reader->length());
     reader->seek(0);
     IntPCMBuffer ints(c.channels, kFrames);
@@ -81,20 +69,20 @@ TEST_P(SndfileReaderTest, ReportsTheStoredFormatAndDecodesEverySampleExactly) {
         // rounded, clipped at the top.
         std::vector<std::int32_t> expected;
         for (double v : written[ch])
-            expected.push_back(test::isFloat(c.encoding)
+            expected.push_back(isFloat(c.encoding)
                                    ? std::int32_t(std::min(std::nearbyint(double(float(v)) * 0x1p31), 2147483647.0))
-                                   : test::storedInt(v, c.encoding));
+                                   : storedInt(v, c.encoding));
         EXPECT_EQ(std::vector<std::int32_t>(ints.channel(ch), ints.channel(ch) + kFrames), expected) << ch;
     }
     const std::int64_t length = reader->length();
-    test::expectSeeksMatch(*reader, read, {1, 43'689, 77'777, 0, length - 1, length, length + 10});
+    expectSeeksMatch(*reader, read, {1, 43'689, 77'777, 0, length - 1, length, length + 10});
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SndfileReaderTest, testing::ValuesIn(allCases()), caseName);
 
 TEST(SndfileReaderMisuseTest, RefusesANegativeSeekAndANarrowBuffer) {
-    test::TempDir dir;
-    test::writePcm(dir / "a.wav", {}, test::stereo(test::StereoKind::trueStereo, 100, PcmEncoding::int16));
+    TempDir dir;
+    writePcm(dir / "a.wav", {}, stereo(StereoKind::trueStereo, 100, PcmEncoding::int16));
     auto reader = openSndfileFile(dir / "a.wav");
     EXPECT_THROW(reader->seek(-1), AudioIOError);
     PCMBuffer mono(1, 100);
@@ -107,7 +95,7 @@ TEST(SndfileReaderMisuseTest, RefusesANegativeSeekAndANarrowBuffer) {
 
 // Other containers of plain PCM take the same fast path.
 TEST(SndfileReaderFormatTest, OtherContainersReadLikeLibsndfile) {
-    test::TempDir dir;
+    TempDir dir;
     std::vector<int> interleaved(2 * 5000);
     for (std::size_t i = 0; i < interleaved.size(); ++i) interleaved[i] = (int(i * 7919 % 65536) - 32768) * 65536;
     const std::pair<int, CommonFormat> formats[] = {
@@ -118,16 +106,16 @@ TEST(SndfileReaderFormatTest, OtherContainersReadLikeLibsndfile) {
     for (const auto& [format, common] : formats) {
         SCOPED_TRACE(testing::Message() << std::hex << format);
         const auto path = dir / ("f" + std::to_string(format));
-        test::writeSndfile(path, format, 2, 8000, interleaved);
+        writeSndfile(path, format, 2, 8000, interleaved);
         auto reader = openAudioFile(path);
         EXPECT_EQ(reader->fileFormat().formatID, kFormatLinearPCM);
         EXPECT_EQ(reader->fileFormat().commonFormat, common);
-        EXPECT_EQ(test::readToEnd(*reader, 999), test::readFloats(path));
+        EXPECT_EQ(readToEnd(*reader, 999), readFloats(path));
         if (format & SF_FORMAT_FLOAT) continue;  // libsndfile reads float files as unscaled integers
         IntPCMBuffer ints(2, 5000);
         reader->seek(0);
         reader->readInt(ints, 5000);
-        const auto oracle = test::readStoredInts(path);
+        const auto oracle = readStoredInts(path);
         for (int c = 0; c < 2; ++c) EXPECT_EQ(std::vector<int>(ints.channel(c), ints.channel(c) + 5000), oracle[c]);
     }
 }
@@ -148,20 +136,20 @@ class DeclaredLengthTest : public testing::TestWithParam<DeclaredLength> {};
 
 TEST_P(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
     const DeclaredLength& c = GetParam();
-    test::TempDir dir;
+    TempDir dir;
     const auto path = dir / "declared.aif";
-    test::Signal written = test::noise(c.written, PcmEncoding::int8, 8, 1.0);
+    Signal written = noise(c.written, PcmEncoding::int8, 8, 1.0);
     written.back() = c.last;
-    test::writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
-    auto bytes = test::fileBytes(path);
-    test::putBE32(bytes, test::findId(bytes, "COMM") + 10, c.commFrames);
-    test::putBE32(bytes, test::findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
-    test::overwriteFileBytes(path, bytes);
+    writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
+    auto bytes = fileBytes(path);
+    putBE32(bytes, findId(bytes, "COMM") + 10, c.commFrames);
+    putBE32(bytes, findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
+    overwriteFileBytes(path, bytes);
 
     auto reader = openAudioFile(path);
     EXPECT_EQ(reader->length(), c.expected);
     written.resize(std::size_t(c.expected));
-    EXPECT_EQ(test::readToEnd(*reader, 300)[0], asFloats(written));
+    EXPECT_EQ(readToEnd(*reader, 300)[0], asFloats(written));
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, DeclaredLengthTest,
@@ -177,4 +165,4 @@ INSTANTIATE_TEST_SUITE_P(Headers, DeclaredLengthTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

@@ -27,7 +27,7 @@ protected:
 
 TEST_F(MultichannelTest, SplitWritesEachChannelExactlyUnderItsLabelInTheListsOrder) {
     const fs::path film = sixChannels("Film.wav", 1'500'000), aif = sixChannels("Film.aif", 300, PcmContainer::aiff);
-    const auto outputs = converter.splitAllChannels(film, std::nullopt, AppSettings{}, recorder());
+    const auto outputs = converter.splitAllChannels(film, std::nullopt, AppSettings{});
     const std::vector<std::string> labels{"L", "R", "C", "LFE", "Ls", "Rs"};
     ASSERT_EQ(outputs.size(), 6u);
     for (int c = 0; c < 6; ++c) {
@@ -47,7 +47,7 @@ TEST_F(MultichannelTest, RemovalKeepsTheListedChannelsInOrder) {
     const fs::path source = sixChannels("Film.wav", 1000);
     for (const std::vector<int>& keep : {std::vector<int>{0, 1, 2, 4}, {5, 3}, {3}}) {
         const fs::path output = dir / numbered("Kept", long(keep.size()), ".wav");
-        converter.removeRedundantChannels(source, output, keep, recorder());
+        converter.removeRedundantChannels(source, output, keep);
         expectCopy(output, source, keep);
     }
 }
@@ -118,7 +118,7 @@ protected:
 // selection, left by default. Two files: each side as it is.
 TEST_F(SplitPairTest, EachOutputIsAByteCopyOfItsSide) {
     const fs::path output =
-        converter.convertSplitPairToMono(pair(SilentChannelStatus::left), ChannelSelection::left, {}, recorder());
+        converter.convertSplitPairToMono(pair(SilentChannelStatus::left), ChannelSelection::left, {});
     EXPECT_EQ(output, dir / "Kick_mono.wav");
     EXPECT_EQ(fileBytes(output), fileBytes(dir / "Kick.R.wav"));
     for (const auto& [selection, kept] : {std::pair{std::optional(ChannelSelection::right), "Kick.R.wav"},
@@ -127,7 +127,7 @@ TEST_F(SplitPairTest, EachOutputIsAByteCopyOfItsSide) {
         converter.convertSplitPairToMono(pair(), selection, AppSettings{});
         EXPECT_EQ(fileBytes(output), fileBytes(dir / kept)) << kept;
     }
-    const auto outputs = converter.convertSplitPairToTwo(pair(), AppSettings{}, recorder());
+    const auto outputs = converter.convertSplitPairToTwo(pair(), AppSettings{});
     EXPECT_EQ(outputs, (std::vector<fs::path>{dir / "Kick_mono_L.wav", dir / "Kick_mono_R.wav"}));
     EXPECT_EQ(fileBytes(outputs[0]), fileBytes(dir / "Kick.L.wav"));
     EXPECT_EQ(fileBytes(outputs[1]), fileBytes(dir / "Kick.R.wav"));
