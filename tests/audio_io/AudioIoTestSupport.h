@@ -10,6 +10,7 @@
 #include "support/FileTree.h"
 #include "support/PcmFixtures.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -50,12 +51,8 @@ inline void expectSeeksMatch(AudioFileReader& reader, const FloatChannels& whole
 // The message of the AudioIOError `open(path)` throws, or "opened".
 template <class Open>
 std::string openError(const Open& open, const std::filesystem::path& path) {
-    try {
-        open(path);
-    } catch (const AudioIOError& error) {
-        return error.what();
-    }
-    return "opened";
+    const auto error = thrown<AudioIOError>([&] { open(path); }, true);
+    return error ? error->what() : "opened";
 }
 
 }  // namespace twinfold::test

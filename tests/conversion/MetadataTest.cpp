@@ -1,8 +1,6 @@
 #include "conversion/ConverterFixture.h"
 
-#include "audio_io/AudioIOError.h"
 #include "audio_io/ChunkFile.h"
-#include "support/ChunkFixtures.h"
 #include "support/SndfileChunks.h"
 
 #include <cstring>
@@ -140,12 +138,9 @@ TEST_F(MetadataTest, TheCheckNamesTheChunkAnOutputLacks) {
     };
     for (const auto& [chunks, missing] : rows) {
         writeChunkFixture(dir / "Out.wav", {.channels = 1, .samples = {1}, .after = chunks});
-        std::string message;
-        try {
-            requireChunksCarried(dir / "Source.wav", dir / "Out.wav");
-        } catch (const AudioIOError& error) {
-            message = error.what();
-        }
+        const auto error =
+            thrown<AudioIOError>([&] { requireChunksCarried(dir / "Source.wav", dir / "Out.wav"); }, true);
+        const std::string message = error ? error->what() : "";
         EXPECT_TRUE(missing ? contains(message, missing) && contains(message, "Out.wav") : message.empty()) << message;
     }
 }

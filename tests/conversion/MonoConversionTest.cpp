@@ -111,9 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Depths libsndfile cannot write, so no source above has them.
 TEST(OutputBitDepthTest, RoundsUpToWholeBytesWithinThirtyTwo) {
-    for (const auto& [stored, output] : {std::pair{0, 24}, {12, 16}, {20, 24}, {64, 32}}) {
+    for (const auto& [stored, output] : {std::pair{0, 24}, {12, 16}, {20, 24}, {64, 32}})
         EXPECT_EQ(outputBitDepth(stored), output) << stored << " bits";
-    }
 }
 
 TEST_F(ConverterFixture, CompressedSourcesBecome24BitWav) {
@@ -129,9 +128,8 @@ TEST_F(ConverterFixture, CompressedSourcesBecome24BitWav) {
         reader->read(decoded, 1 << 20);
         const std::vector<float> written = readFloats(output)[0];
         ASSERT_EQ(written.size(), decoded.frameLength()) << source;
-        for (std::size_t i = 0; i < written.size(); ++i) {
+        for (std::size_t i = 0; i < written.size(); ++i)
             ASSERT_NEAR(written[i], decoded.channel(1)[i], 1.01 / (1 << 23)) << source << " frame " << i;
-        }
     }
 }
 

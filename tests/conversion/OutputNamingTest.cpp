@@ -32,9 +32,8 @@ TEST(OutputURLTest, NamesTheOutputBesideItsSource) {
                                                         {"Song.wav", "", "", "Song.wav"},
                                                         {"Odd name (1).Wav", " mono!", "", "Odd name (1) mono!.Wav"},
                                                         {"NoExtension", "_mono", "", "NoExtension_mono."}};
-    for (const auto& [source, suffix, extra, expected] : cases) {
+    for (const auto& [source, suffix, extra, expected] : cases)
         EXPECT_EQ(outputPath(kFolder / source, withSuffix(suffix), extra), kFolder / expected) << source;
-    }
 }
 
 // However the suffix got into the settings, it may not lead out of the

@@ -82,9 +82,8 @@ TEST_F(MultichannelTest, RefusalsComeBeforeAnyFileIsMade) {
         EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, dir / "out.wav", keep); }),
                   Case::invalidFormat);
     }
-    for (const std::vector<int>& listed : {std::vector<int>{0, 6}, {-1}, {2, 2}}) {
+    for (const std::vector<int>& listed : {std::vector<int>{0, 6}, {-1}, {2, 2}})
         EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, listed, AppSettings{}); }), Case::invalidFormat);
-    }
     EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, std::nullopt, AppSettings{}); }), Case::fileExists);
     EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, taken, {0}); }), Case::fileExists);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Film.wav", "Film_mono_ch3_C.wav"}));

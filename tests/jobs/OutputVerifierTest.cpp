@@ -8,7 +8,6 @@
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
-#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>

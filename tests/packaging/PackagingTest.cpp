@@ -98,9 +98,6 @@ TEST_F(InstalledTree, CarriesProgramsManualsCompletionsAndLicence) {
     EXPECT_EQ(scan.status, 0) << scan.output;
     EXPECT_TRUE(contains(scan.output, "tone.mp3")) << scan.output;
     EXPECT_FALSE(contains(scan.output, "did not load")) << scan.output;
-    const Shell manual = sh("gzip -dc " + quoted(installed("share/man/man1/twinfold-cli.1.gz")));
-    EXPECT_TRUE(contains(manual.output, ".SH EXIT STATUS")) << manual.output;
-    EXPECT_TRUE(contains(manual.output, "Twinfold " TWINFOLD_VERSION)) << "the version is filled in";
 }
 
 #if TWINFOLD_HAS_GUI
@@ -112,16 +109,6 @@ TEST_F(InstalledTree, DesktopEntryClaimsAudioTypesOnly) {
     EXPECT_TRUE(contains(types, "audio/x-wav;") && !contains(types, "inode/")) << types;
     EXPECT_EQ(lineStarting(entry, "Exec="), "Exec=twinfold %F");
     EXPECT_EQ(lineStarting(entry, "Icon="), "Icon=" + kAppId);
-}
-
-TEST_F(InstalledTree, AppStreamDataIsCompleteAndValid) {
-    const fs::path metainfo = installed("share/metainfo/" + kAppId + ".metainfo.xml");
-    EXPECT_TRUE(contains(fileText(metainfo), "<release version=\"" TWINFOLD_VERSION "\""))
-        << "the version is filled in";
-    if (sh("command -v appstreamcli").status != 0) GTEST_SKIP() << "appstreamcli is not installed (Debian: appstream)";
-    // Offline: the addresses are placeholders on a reserved domain.
-    const Shell validation = sh("appstreamcli validate --pedantic --no-net " + quoted(metainfo));
-    EXPECT_EQ(validation.status, 0) << validation.output;
 }
 
 // Without a display the window says what to use instead and exits 1, rather
