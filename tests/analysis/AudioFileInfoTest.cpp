@@ -9,22 +9,6 @@ namespace fs = std::filesystem;
 using C = PcmContainer;
 using E = PcmEncoding;
 
-TEST(AudioFileInfoFileTest, BitDepthFollowsTheStoredSampleType) {
-    const std::tuple<PcmContainer, PcmEncoding, int> rows[] = {
-        {C::wav, E::int16, 16},   {C::wav, E::int24, 24}, {C::wav, E::int32, 32},  {C::wav, E::float32, 32},
-        {C::wav, E::float64, 32}, {C::wav, E::int8, 24},  {C::aiff, E::int16, 16}, {C::aiff, E::int24, 24}};
-    for (const auto& [container, encoding, bitDepth] : rows) {
-        TempDir dir;
-        const auto path = dir / (container == C::wav ? "take.wav" : "take.aif");
-        writePcm(path, {container, encoding, 44100}, stereo(StereoKind::trueStereo, 4410, encoding));
-        const AudioFileInfo info = describeFile(path);
-        EXPECT_EQ(std::tuple(info.bitDepth, info.sourceFormatID, info.channelCount, info.fileSize),
-                  std::tuple(bitDepth, kFormatLinearPCM, 2, std::int64_t(std::filesystem::file_size(path))))
-            << path << " " << bitsOf(encoding);
-        EXPECT_DOUBLE_EQ(info.duration, 0.1);
-    }
-}
-
 TEST(AudioFileInfoFileTest, SplitPairCombinesNamesAndSizes) {
     TempDir dir;
     const PcmFormat format{PcmContainer::aiff, PcmEncoding::int16, 48000};

@@ -150,16 +150,17 @@ struct DamageCase {
     std::size_t chunksCut = 0;  // chunks at the end that the damage took out of the file
 };
 
+// An ID3v1 tag as taggers append it: "TAG" and 125 bytes of fields.
+void appendId3v1(Bytes& b, char fill) {
+    b.insert(b.end(), 128, std::uint8_t(fill));
+    std::memcpy(&b[b.size() - 128], "TAG", 3);
+}
+
 const DamageCase kDamage[] = {
     {"empty", [](Bytes& b) { b.clear(); }, refused},
     {"elevenBytes", [](Bytes& b) { b.resize(11); }, refused},
     {"text", [](Bytes& b) { b.assign(b.size(), 'x'); }, refused},
-    {"garbage",
-     [](Bytes& b) {
-         std::mt19937 r(7);
-         for (auto& x : b) x = std::uint8_t(r());
-     },
-     refused},
+    {"garbage", [](Bytes& b) { std::generate(b.begin(), b.end(), std::mt19937(7)); }, refused},
     {"unknownForm", [](Bytes& b) { std::memcpy(&b[8], "AVI ", 4); }, refused},
     {"unknownAiffForm", [](Bytes& b) { std::memcpy(&b[8], "8SVX", 4); }, refused, aiff},
     {"chunkPastTheEnd", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 10000); }, refused},
@@ -172,36 +173,16 @@ const DamageCase kDamage[] = {
     {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }, refused, rf64},
     {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }, refused, rf64},
     {"rf64DataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }, refused, rf64},
-    {"chunkPastTheEndOfAnOversizedForm",
-     [](Bytes& b) {
-         putLE32(b, 4, 0xFFFFFFFF);
-         putLE32(b, findId(b, "LIST") + 4, 9999);
-     },
+    {"chunkPastTheEndOfAnOversizedForm", [](Bytes& b) { putLE32(b, 4, ~0u), putLE32(b, findId(b, "LIST") + 4, 9999); },
      refused},
-    {"junkInsideTheDeclaredForm",
-     [](Bytes& b) {
-         b.insert(b.end() - 20, 8, 0);
-         putLE32(b, 4, std::uint32_t(b.size() - 8));
-     },
-     refused},
+    {"junkInsideTheDeclaredForm", [](Bytes& b) { b.insert(b.end() - 20, 8, 0), putLE32(b, 4, b.size() - 8); }, refused},
     {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }, appends},
     {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }, appends},
     {"riffSizeEndsInsideAChunk", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 20)); }, appends},
     {"riffSize100TooLarge", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 + 100)); }, appends},
     {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }, appends},
-    {"id3v1Tag",
-     [](Bytes& b) {
-         b.insert(b.end(), 128, '0');
-         std::memcpy(&b[b.size() - 128], "TAG", 3);
-     },
-     noAppend},
-    {"id3v1TagWithAllOnesSize",
-     [](Bytes& b) {
-         putLE32(b, 4, 0xFFFFFFFF);
-         b.insert(b.end(), 128, 0);
-         std::memcpy(&b[b.size() - 128], "TAG", 3);
-     },
-     noAppend},
+    {"id3v1Tag", [](Bytes& b) { appendId3v1(b, '0'); }, noAppend},
+    {"id3v1TagWithAllOnesSize", [](Bytes& b) { putLE32(b, 4, ~0u), appendId3v1(b, 0); }, noAppend},
     {"strayByte", [](Bytes& b) { b.push_back(0); }, noAppend},
     {"junkAfterTheForm", [](Bytes& b) { b.insert(b.end(), 40, 0xFF); }, noAppend},
     {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }, noAppend, wave, 2},

@@ -19,15 +19,8 @@ namespace {
 
 using Case = VerificationError::Case;
 
-struct VerifierCase {
-    PcmEncoding encoding;
-    std::optional<float> target = {};
-};
-
-void PrintTo(const VerifierCase& c, std::ostream* out) {
-    *out << bitsOf(c.encoding) << (isFloat(c.encoding) ? "-bit float" : "-bit") << " target "
-         << (c.target ? std::to_string(*c.target) : "none");
-}
+using E = PcmEncoding;
+using VerifierCase = std::pair<PcmEncoding, std::optional<float>>;  // the source's encoding, the target level
 
 class OutputVerifierTest : public ::testing::Test {
 protected:
@@ -73,12 +66,10 @@ TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
     expectFault(outputs, Case::sampleMismatch, "out.wav");
 }
 
-using E = PcmEncoding;
-INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest,
-                         ::testing::Values(VerifierCase{E::int8}, VerifierCase{E::int16}, VerifierCase{E::int24},
-                                           VerifierCase{E::int32}, VerifierCase{E::float32},
-                                           VerifierCase{E::int16, -1.0f}, VerifierCase{E::int24, -20.0f},
-                                           VerifierCase{E::int32, -6.0f}, VerifierCase{E::float32, -3.0f}));
+const VerifierCase kVerifierCases[] = {{E::int8, {}},      {E::int16, {}},    {E::int24, {}},
+                                       {E::int32, {}},     {E::float32, {}},  {E::int16, -1.0f},
+                                       {E::int24, -20.0f}, {E::int32, -6.0f}, {E::float32, -3.0f}};
+INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest, ::testing::ValuesIn(kVerifierCases));
 
 TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
     const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
