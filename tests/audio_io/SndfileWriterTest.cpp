@@ -67,9 +67,7 @@ TEST_F(WriterTest, FloatSamplesAreStoredAsTheyAre) {
         asDouble ? writer->writeDouble(doubles) : writer->write(floats);
         writer->close();
         EXPECT_EQ(pcmFileInfo(path).format & SF_FORMAT_SUBMASK, bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
-        if (path.extension() == ".aif") {
-            EXPECT_EQ(fileText(path).substr(8, 4), "AIFC");
-        }
+        EXPECT_TRUE(path.extension() != ".aif" || fileText(path).substr(8, 4) == "AIFC");  // floats need AIFF-C
         std::vector<std::uint64_t> stored, given;
         const auto read = readDoubles(path);
         for (double v : read[0]) stored.push_back(std::bit_cast<std::uint64_t>(v));

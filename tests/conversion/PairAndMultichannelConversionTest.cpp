@@ -78,10 +78,9 @@ TEST_F(MultichannelTest, FloatChannelsBeyondFullScaleStayFloat) {
 TEST_F(MultichannelTest, RefusalsComeBeforeAnyFileIsMade) {
     const fs::path source = sixChannels("Film.wav", 100), taken = dir / "Film_mono_ch3_C.wav";
     std::ofstream(taken) << "mine";
-    for (const std::vector<int>& keep : {std::vector<int>{0, 6}, {-1, 2}, {}}) {
+    for (const std::vector<int>& keep : {std::vector<int>{0, 6}, {-1, 2}, {}})
         EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, dir / "out.wav", keep); }),
                   Case::invalidFormat);
-    }
     for (const std::vector<int>& listed : {std::vector<int>{0, 6}, {-1}, {2, 2}})
         EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, listed, AppSettings{}); }), Case::invalidFormat);
     EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, std::nullopt, AppSettings{}); }), Case::fileExists);
@@ -133,9 +132,8 @@ TEST_F(SplitPairTest, EachOutputIsAByteCopyOfItsSide) {
 }
 
 TEST_F(SplitPairTest, LossyPairsNeverGiveEncodedDataUnderAWavName) {
-    for (const std::string side : {"L", "R"}) {
+    for (const std::string side : {"L", "R"})
         writeCompressed(dir.path(), "Snare." + side + ".mp3", independentNoise(22050, 1), EncodedFormat::mp3);
-    }
     const ScanResult snare = result(dir / "Snare.L.mp3", dir / "Snare.R.mp3", "Snare.mp3");
     // Two files: decoded to 24-bit PCM WAV.
     converter.convertSplitPairToTwo(snare, AppSettings{});
