@@ -99,11 +99,8 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
         const ScanResult r = polyFile(dir, row.names);
         ASSERT_EQ(r.evidence.channels.size(), 8u);
         EXPECT_EQ(r.evidence.channels[2].trackName, "Boom");
-        AppSettings settings;
-        settings.nameSplitsByTrackName = row.setting;
-        const ConversionPlan plan = planConversion({r}, settings, {});
-        ASSERT_EQ(plan.items.size(), 1u);
-        ASSERT_EQ(plan.items[0].outputs.size(), 8u);
+        const ConversionPlan plan = planConversion({r}, {.nameSplitsByTrackName = row.setting}, {});
+        ASSERT_TRUE(plan.items.size() == 1 && plan.items[0].outputs.size() == 8);
         EXPECT_EQ(plan.items[0].outputs[2].path.filename(), row.third) << row.names.size();
     }
     TempDir dir;
@@ -130,21 +127,17 @@ TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
         SCOPED_TRACE(int(row.kind));
         TempDir dir;
         const Channels c = stereo(row.kind, frames, i24, 4, 0.3);
-        AudioAnalyzerService analyzer(std::pow(10.0f, -96.0f / 20.0f));
-        ScanResult result;
-        if (row.pair) {
-            const SplitPair pair = writeSplitPair(dir.path(), "S", ".wav", {PcmContainer::wav, i24, 44100}, c[0], c[1]);
-            result = analyzer.analyzeSplitPair(pair.left, pair.right);
-        } else {
-            writePcm(dir / "s.wav", {PcmContainer::wav, i24, 44100}, c);
-            result = analyzer.analyzeFile(dir / "s.wav");
-        }
+        AudioAnalyzerService analyzer(minus96dBFS);
+        const PcmFormat format{PcmContainer::wav, i24, 44100};
+        const SplitPair pair = writeSplitPair(dir.path(), "S", ".wav", format, c[0], c[1]);
+        writePcm(dir / "s.wav", format, c);
+        const ScanResult result =
+            row.pair ? analyzer.analyzeSplitPair(pair.left, pair.right) : analyzer.analyzeFile(dir / "s.wav");
         ASSERT_TRUE(hasDifference(result));
         writeDifferenceWav(result, dir / "diff.wav");
         EXPECT_EQ(pcmFileInfo(dir / "diff.wav").sampleRate, 44100);
         const auto written = readFloats(dir / "diff.wav");
-        ASSERT_EQ(written.size(), 1u);
-        ASSERT_EQ(written[0].size(), frames);
+        ASSERT_TRUE(written.size() == 1 && written[0].size() == frames);
         double dot = 0, squares = 0;
         for (std::size_t i = 0; i < frames; ++i) dot += c[0][i] * c[1][i], squares += c[0][i] * c[0][i];
         for (std::size_t i = 0; i < frames; ++i)
