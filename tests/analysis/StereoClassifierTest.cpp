@@ -107,10 +107,12 @@ StereoMoments moments(double varL, double varR, double covariance, double meanL 
         1000};
 }
 
+// The plain cases (a pan, an inverted copy, a file too short) are the file
+// tests' verdicts; here the louder side with offsets, ties, rounding and the
+// edges of the threshold.
 TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
     using C = ChannelSelection;
     const std::optional<PannedMonoVerdict> none;
-    EXPECT_EQ(decidePannedMono(moments(1, 0.25, 0.5), 1000), (PannedMonoVerdict{C::left, 50}));
     EXPECT_EQ(decidePannedMono(moments(0.25, 1, 0.5, 0.1, -0.2), 1000), (PannedMonoVerdict{C::right, 50}));
     EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 1000), (PannedMonoVerdict{C::left, 1}));  // tie, raised to 1
     // 1 − 0.375 = 62.5 %: halves go away from zero.
@@ -118,8 +120,6 @@ TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
     // 0.98999999 is below 0.99 in double but rounds to 0.99 in float.
     EXPECT_TRUE(decidePannedMono(moments(1, 1, 0.98999999), 1000));
     EXPECT_EQ(decidePannedMono(moments(1, 1, 0.98999996), 1000), none);
-    EXPECT_EQ(decidePannedMono(moments(1, 1, -1), 1000), none);            // inverted copy
-    EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 999), none);              // too short
     EXPECT_EQ(decidePannedMono(moments(-1e-7, -1e-7, 1e-7), 1000), none);  // rounding below zero
     EXPECT_EQ(decidePannedMono(moments(1, 1, NAN), 1000), none);
 }
