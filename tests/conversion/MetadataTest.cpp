@@ -142,40 +142,6 @@ TEST_F(MetadataTest, TheCheckNamesTheChunkAnOutputLacks) {
     }
 }
 
-// Sizes that taggers and streaming recorders get wrong, and bytes after the
-// form: the output keeps the source's depth and every chunk all the same.
-TEST_F(MetadataTest, DamagedFramingKeepsTheDepthAndEveryChunk) {
-    const std::tuple<const char*, std::function<void(Bytes&)>, bool> rows[] = {
-        // name, damage, AIFF
-        {"id3v1Tag", [](Bytes& b) { b.insert(b.end(), 128, '0'), std::memcpy(&b[b.size() - 128], "TAG", 3); }, false},
-        {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }, false},
-        {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }, false},
-        {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }, false},
-        {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, true},
-    };
-    for (const auto& [name, damage, isAiff] : rows) {
-        SCOPED_TRACE(name);
-        std::vector<FixtureChunk> chunks = {bextChunk("Scene 12", 48000), listInfoChunk({{"INAM", "Harbour"}})};
-        if (isAiff) chunks = {{"NAME", annoChunk("Take").data}, annoChunk("Pier")};
-        const fs::path source = dir / (isAiff ? "Take.aiff" : "Take.wav");
-        const fs::path out = dir / (isAiff ? "Take_mono.aiff" : "Take_mono.wav");
-        fs::remove(out);
-        writeChunkFixture(source, {.container = isAiff ? aiff : wave,
-                                   .samples = {100, -100, 200, -200, 300, -300},
-                                   .before = {chunks[0]},
-                                   .after = {chunks[1]}});
-        Bytes bytes = fileBytes(source);
-        damage(bytes);
-        overwriteFileBytes(source, bytes);
-
-        converter.convertToMono(source, out, ChannelSelection::left);
-        EXPECT_EQ(pcmFileInfo(out).format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
-        EXPECT_EQ(readStoredInts(out)[0], (std::vector<std::int32_t>{100 << 16, 200 << 16, 300 << 16}));
-        for (const FixtureChunk& chunk : chunks)
-            EXPECT_EQ(sndfileChunks(out, chunk.id), std::vector<Bytes>{chunk.data});
-    }
-}
-
 // Junk inside the declared form hides whatever chunks follow it. The audio
 // may still be readable, but the output would lack them: nothing is written.
 TEST_F(MetadataTest, ASourceWhoseChunksCannotBeReadFailsBeforeAnythingIsWritten) {
