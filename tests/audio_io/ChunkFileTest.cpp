@@ -142,13 +142,11 @@ TEST_P(DamagedFileTest, isRefusedUnchangedOrReadToItsRealEnd) {
     if (c.outcome == refused) {
         EXPECT_THROW(ChunkFile::open(path, false), AudioIOError);
         EXPECT_THROW(ChunkFile::open(path, true), AudioIOError);
-        EXPECT_EQ(fileBytes(path), damaged);
-        EXPECT_EQ(std::filesystem::last_write_time(path), modified);
+        EXPECT_TRUE(fileBytes(path) == damaged && std::filesystem::last_write_time(path) == modified);
         return;
     }
     auto file = ChunkFile::open(path, true);
-    EXPECT_EQ(file->chunks(), expected);
-    EXPECT_EQ(file->bitsPerChannel(), 16);
+    EXPECT_EQ(std::pair(file->chunks(), file->bitsPerChannel()), std::pair(expected, 16));
     if (c.outcome == noAppend) {
         EXPECT_THROW(file->append(fourCC("iXML"), {'<', '/', '>'}), AudioIOError);
         file->close();

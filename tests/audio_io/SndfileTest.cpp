@@ -111,8 +111,8 @@ TEST(SndfileReaderFormatTest, OtherContainersReadLikeLibsndfile) {
         const auto path = dir / ("f" + std::to_string(format));
         writeSndfile(path, format, 2, 8000, interleaved);
         auto reader = openAudioFile(path);
-        EXPECT_EQ(reader->fileFormat().formatID, kFormatLinearPCM);
-        EXPECT_EQ(reader->fileFormat().commonFormat, common);
+        EXPECT_EQ(std::pair(reader->fileFormat().formatID, reader->fileFormat().commonFormat),
+                  std::pair(kFormatLinearPCM, common));
         EXPECT_EQ(readToEnd(*reader, 999), readFloats(path));
         if (format & SF_FORMAT_FLOAT) continue;  // libsndfile reads float files as unscaled integers
         IntPCMBuffer ints(2, 5000);

@@ -54,22 +54,19 @@ TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
 
 // The pan in a name says which side was louder; without a pan there is none.
 TEST(PanSuffixTest, PercentAndLouderSide) {
-    EXPECT_EQ(panSuffix(100, ChannelSelection::right), "_100R");
-    EXPECT_EQ(panSuffix(5, std::nullopt), "_5L");
-    EXPECT_EQ(panSuffix(ScanResult(ScanResultFields{.isPannedMono = true})), "");
+    EXPECT_EQ(panSuffix(100, ChannelSelection::right) + panSuffix(5, std::nullopt) + "|" +
+                  panSuffix(ScanResult(ScanResultFields{.isPannedMono = true})),
+              "_100R_5L|");
 }
 
 // Six-channel speaker labels are checked by the multichannel conversion tests.
 TEST(ChannelFileURLTest, SpeakerLabelsOrNumbers) {
-    auto name = [](const std::string& source, int channel, int count) {
-        return channelFilePath(kFolder / source, AppSettings{}, channel, count).filename().string();
-    };
-    EXPECT_EQ(name("Quad.wav", 3, 4), "Quad_mono_ch4.wav");
-    EXPECT_EQ(name("Two.wav", 1, 2), "Two_mono_ch2_R.wav");
-    EXPECT_EQ(name("Five.wav", 4, 5), "Five_mono_ch5.wav");
-    EXPECT_EQ(name("Wide.aif", 6, 8), "Wide_mono_ch7_Lrs.aif");
-    EXPECT_EQ(name("Wide.aif", 7, 8), "Wide_mono_ch8_Rrs.aif");
-    EXPECT_EQ(name("One.m4a", 0, 1), "One_mono_ch1_Mono.wav");
+    const std::tuple<const char*, int, int, const char*> rows[] = {
+        {"Quad.wav", 3, 4, "Quad_mono_ch4.wav"},     {"Two.wav", 1, 2, "Two_mono_ch2_R.wav"},
+        {"Five.wav", 4, 5, "Five_mono_ch5.wav"},     {"Wide.aif", 6, 8, "Wide_mono_ch7_Lrs.aif"},
+        {"Wide.aif", 7, 8, "Wide_mono_ch8_Rrs.aif"}, {"One.m4a", 0, 1, "One_mono_ch1_Mono.wav"}};
+    for (const auto& [source, channel, count, expected] : rows)
+        EXPECT_EQ(channelFilePath(kFolder / source, AppSettings{}, channel, count).filename(), expected);
 }
 
 // ---- multichannel files ---------------------------------------------------------
@@ -184,8 +181,7 @@ protected:
 TEST_F(SplitPairTest, EachOutputIsAByteCopyOfItsSide) {
     const fs::path output =
         converter.convertSplitPairToMono(pair(SilentChannelStatus::left), ChannelSelection::left, {});
-    EXPECT_EQ(output, dir / "Kick_mono.wav");
-    EXPECT_EQ(fileBytes(output), fileBytes(dir / "Kick.R.wav"));
+    EXPECT_TRUE(output == dir / "Kick_mono.wav" && fileBytes(output) == fileBytes(dir / "Kick.R.wav"));
     for (const auto& [selection, kept] : {std::pair{std::optional(ChannelSelection::right), "Kick.R.wav"},
                                           std::pair{std::optional<ChannelSelection>(), "Kick.L.wav"}}) {
         fs::remove(output);
@@ -194,8 +190,8 @@ TEST_F(SplitPairTest, EachOutputIsAByteCopyOfItsSide) {
     }
     const auto outputs = converter.convertSplitPairToTwo(pair(), AppSettings{});
     EXPECT_EQ(outputs, (std::vector<fs::path>{dir / "Kick_mono_L.wav", dir / "Kick_mono_R.wav"}));
-    EXPECT_EQ(fileBytes(outputs[0]), fileBytes(dir / "Kick.L.wav"));
-    EXPECT_EQ(fileBytes(outputs[1]), fileBytes(dir / "Kick.R.wav"));
+    EXPECT_TRUE(fileBytes(outputs[0]) == fileBytes(dir / "Kick.L.wav") &&
+                fileBytes(outputs[1]) == fileBytes(dir / "Kick.R.wav"));
 }
 
 TEST_F(SplitPairTest, LossyPairsNeverGiveEncodedDataUnderAWavName) {
@@ -204,8 +200,8 @@ TEST_F(SplitPairTest, LossyPairsNeverGiveEncodedDataUnderAWavName) {
     const ScanResult snare = result(dir / "Snare.L.mp3", dir / "Snare.R.mp3", "Snare.mp3");
     // Two files: decoded to 24-bit PCM WAV.
     converter.convertSplitPairToTwo(snare, AppSettings{});
-    EXPECT_EQ(soundFormat(dir / "Snare_mono_L.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-    EXPECT_EQ(soundFormat(dir / "Snare_mono_R.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    for (const char* side : {"L", "R"})
+        EXPECT_EQ(soundFormat(dir / ("Snare_mono_" + std::string(side) + ".wav")), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     // One file without normalisation: the MP3 itself, under its own extension.
     EXPECT_EQ(converter.convertSplitPairToMono(snare, std::nullopt, AppSettings{}), dir / "Snare_mono.mp3");
     EXPECT_EQ(fileBytes(dir / "Snare_mono.mp3"), fileBytes(dir / "Snare.L.mp3"));

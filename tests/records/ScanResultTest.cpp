@@ -65,9 +65,8 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
     };
     for (const Row& row : rows) {
         const ScanResult r(row.fields);
-        EXPECT_EQ(r.statusText(), row.status);
-        EXPECT_EQ(r.isConvertible(), row.convertible) << row.status;
-        EXPECT_EQ(r.potentialSavings, row.savings) << row.status;
+        EXPECT_EQ(std::tuple(r.statusText(), r.isConvertible(), r.potentialSavings),
+                  std::tuple(std::string(row.status), row.convertible, row.savings));
     }
     EXPECT_FALSE(ScanResult({.fileInfo = info(10, 1), .isDualMono = true}).isConvertible());
 }
