@@ -54,8 +54,8 @@ TEST(Evidence, NumbersMatchTheSignal) {
             const ChannelEvidence& e = r.evidence.channels[side];
             expectLevel(e.peakdBFS, dB(largest(c[side], Signal(frames), 1)), "peak");
             expectLevel(e.rmsdBFS, dB(rms(c[side])), "rms");
-            EXPECT_NEAR(e.dcOffset, std::accumulate(c[side].begin(), c[side].end(), 0.0) / double(frames), 1e-5);
-            EXPECT_FALSE(e.isSilent);
+            const double mean = std::accumulate(c[side].begin(), c[side].end(), 0.0) / double(frames);
+            EXPECT_TRUE(!e.isSilent && std::fabs(e.dcOffset - mean) < 1e-5) << e.dcOffset << " for " << mean;
         }
         const PairEvidence& p = *r.evidence.pair;
         EXPECT_EQ(p.firstDifferingFrame, firstDifference);
@@ -96,8 +96,7 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
     for (const Row& row : rows) {
         TempDir dir;
         const ScanResult r = polyFile(dir, row.names);
-        ASSERT_EQ(r.evidence.channels.size(), 8u);
-        EXPECT_EQ(r.evidence.channels[2].trackName, "Boom");
+        EXPECT_TRUE(r.evidence.channels.size() == 8 && r.evidence.channels[2].trackName == "Boom");
         const ConversionPlan plan = planConversion({r}, {.nameSplitsByTrackName = row.setting}, {});
         ASSERT_TRUE(plan.items.size() == 1 && plan.items[0].outputs.size() == 8);
         EXPECT_EQ(plan.items[0].outputs[2].path.filename(), row.third) << row.names.size();

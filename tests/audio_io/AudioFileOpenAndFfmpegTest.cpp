@@ -122,8 +122,7 @@ TEST(AudioFileOpenTest, RefusesHeadersThatMakeNoSense) {
     for (const HeaderCase& c : cases) {
         const auto path = writeHeaderCase(dir.path(), c);
         if (*c.reason == 0) {
-            EXPECT_EQ(openError(&openAudioFile, path), "opened") << c.name;
-            EXPECT_EQ(openError(&openFfmpegFile, path), "opened") << c.name;
+            EXPECT_EQ(openError(&openAudioFile, path) + " | " + openError(&openFfmpegFile, path), "opened | opened");
             continue;
         }
         SCOPED_TRACE(c.name);
@@ -301,8 +300,7 @@ TEST_P(FfmpegFormatTest, ReportsItsFormatAndSeeksToTheSamplesOfASequentialReadAl
     reader = openFfmpegFile(path);
     whole = readToEnd(*reader, 1000);
     length = reader->length();
-    ASSERT_EQ(std::int64_t(whole[0].size()), length);
-    EXPECT_GT(length, 20'000);
+    ASSERT_TRUE(std::int64_t(whole[0].size()) == length && length > 20'000) << length;
     expectSeeksMatch(*reader, whole, {length / 2, length / 3, 0});
 }
 
