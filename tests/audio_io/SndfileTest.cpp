@@ -90,10 +90,9 @@ TEST(SndfileReaderMisuseTest, RefusesANegativeSeekAndANarrowBuffer) {
     EXPECT_THROW(reader->seek(-1), AudioIOError);
     PCMBuffer mono(1, 100);
     EXPECT_THROW(reader->read(mono, 100), AudioIOError);
-    EXPECT_EQ(reader->position(), 0);
     PCMBuffer zero(2, 0);
     reader->read(zero, 100);
-    EXPECT_EQ(zero.frameLength(), 0u);
+    EXPECT_EQ(std::pair(reader->position(), zero.frameLength()), std::pair(std::int64_t(0), 0u));  // neither read
 }
 
 // Other containers of plain PCM take the same fast path.

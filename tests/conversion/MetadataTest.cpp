@@ -94,10 +94,9 @@ TEST_F(MetadataTest, ChunksOfAnySizeAreCarriedAndCheckedInFull) {
     overwriteFileBytes(source, head);
     fs::resize_file(source, head.size() + size + 1);
     const std::vector<std::uint32_t> marks = {0, (4u << 20) - 1, 4u << 20, size - 1};
-    {
-        std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
-        for (std::uint32_t at : marks) file.seekp(long(head.size() + at)).put(char(0x5A));
-    }
+    std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::uint32_t at : marks) file.seekp(long(head.size() + at)).put(char(0x5A));
+    file.close();
 
     const fs::path out = dir / "Long_mono.wav";
     converter.convertToMono(source, out, ChannelSelection::left);

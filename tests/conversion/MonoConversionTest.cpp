@@ -137,10 +137,9 @@ TEST_F(ConverterFixture, CompressedSourcesBecome24BitWav) {
 // at the stored width (8 bits) would throw most of each sample away.
 TEST_F(ConverterFixture, CompandedAndAdpcmWavSourcesKeepTheirDecodedSamples) {
     for (const int encoding : {SF_FORMAT_ULAW, SF_FORMAT_ALAW, SF_FORMAT_IMA_ADPCM}) {
-        const fs::path source = dir / ("Coded" + std::to_string(encoding) + ".wav");
+        const std::string name = "Coded" + std::to_string(encoding);
+        const fs::path source = dir / (name + ".wav"), output = dir / (name + "_mono.wav");
         writeCodedWav(source, encoding);
-
-        const fs::path output = dir / ("Coded" + std::to_string(encoding) + "_mono.wav");
         converter.convertToMono(source, output, ChannelSelection::right);
         EXPECT_EQ(soundFormat(output), SF_FORMAT_WAV | SF_FORMAT_PCM_24) << source;
         expectSameSamples(readStoredInts(output)[0], readStoredInts(source)[1]);
@@ -211,8 +210,8 @@ TEST_F(ConverterFixture, CancelFromAnotherThreadSticksUntilCleared) {
         << listing.front();
     converter.cancel();
     cancelled.set_value();
-    EXPECT_EQ(std::pair(result.get(), folderListing(dir.path())),
-              std::pair(Case::cancelled, std::vector<std::string>{"Long.wav"}));
+    EXPECT_EQ(result.get(), Case::cancelled);
+    EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"Long.wav"});
 
     bool measured = false;
     const auto convertShort = [&] {
@@ -221,7 +220,7 @@ TEST_F(ConverterFixture, CancelFromAnotherThreadSticksUntilCleared) {
     };
     stereoSource("Short.wav", 1000);
     EXPECT_EQ(failureOf(convertShort), Case::cancelled);
-    EXPECT_TRUE(!measured && folderListing(dir.path()) == std::vector<std::string>{"Long.wav", "Short.wav"});
+    EXPECT_TRUE(!measured && folderListing(dir.path()) == (std::vector<std::string>{"Long.wav", "Short.wav"}));
     converter.clearCancelled();
     convertShort();
     EXPECT_EQ(pcmFileInfo(dir / "a.wav").frames, 1000);
@@ -326,9 +325,8 @@ TEST_F(FaultTest, OutputFolderThatCannotExistOrMissingSource) {
         {dir / longName, "Cannot create output file " + longName + ": File name too long"},
     };
     for (const auto& [output, message] : rows) {
-        EXPECT_EQ(
-            thrownMessage<ConversionError>([&] { converter.convertToMono(source, output, ChannelSelection::left); }),
-            message);
+        const auto toMono = [&] { converter.convertToMono(source, output, ChannelSelection::left); };
+        EXPECT_EQ(thrownMessage<ConversionError>(toMono), message);
         EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, output, {1}); }), Case::cannotCreateOutput);
     }
     EXPECT_THROW(converter.convertToMono(dir / "gone.wav", dir / "out.wav", ChannelSelection::left), AudioIOError);

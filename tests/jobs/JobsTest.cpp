@@ -100,8 +100,7 @@ TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
 TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
     const auto narrowCopy = [&](const fs::path& src, std::optional<float> target, PcmEncoding narrow) {
         const std::vector<float> samples = readFloats(src)[0];
-        float peak = 0;
-        for (float x : samples) peak = std::max(peak, std::fabs(x));
+        const float peak = std::fabs(std::ranges::max(samples, {}, [](float x) { return std::fabs(x); }));
         const double gain = target ? double(normalizationGain(*target, peak).value_or(1.0f)) : 1.0;
         Signal out;
         for (float x : samples) out.push_back(quantize(std::clamp(gain * x, -1.0, 1.0), narrow));
@@ -228,10 +227,7 @@ TEST_F(OutputVerifierTest, EveryChunkOfTheSourceMustBeInTheOutputByteForByte) {
                             {{1, Redundancy::identicalTo, 0}}};
     EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
     std::vector<std::uint8_t> bytes = fileBytes(dir / "take_mono.wav");
-    const std::string scene = "Scene 12";
-    const auto at = std::search(bytes.begin(), bytes.end(), scene.begin(), scene.end());
-    ASSERT_NE(at, bytes.end());
-    *at = 's';
+    bytes[findId(bytes, "Scen")] = 's';  // in the description of 'bext'
     overwriteFileBytes(dir / "take_mono.wav", bytes);
     expectFault(proof, Case::chunkMissing, "chunk 'bext'");
 }
