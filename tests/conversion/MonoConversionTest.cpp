@@ -403,16 +403,10 @@ public:
     void writeInt(const IntPCMBuffer& buffer) override { add(buffer.frameLength()); }
     void close() override {}
     std::int64_t framesWritten() const override { return frames_; }
-
-    std::uint32_t largestChunk = 0;
-
-private:
-    void add(std::uint32_t frames) {
-        frames_ += frames;
-        largestChunk = std::max(largestChunk, frames);
-    }
+    void add(std::uint32_t frames) { frames_ += frames, largestChunk = std::max(largestChunk, frames); }
 
     std::int64_t frames_ = 0;
+    std::uint32_t largestChunk = 0;
 };
 
 // The cancel check runs before every chunk and once more after the last, to

@@ -10,11 +10,7 @@ namespace twinfold {
 namespace {
 
 AudioFileInfo info(std::int64_t size, int channels = 2, std::uint32_t formatID = kFormatLinearPCM) {
-    return {.filename = "Take.wav",
-            .fileSize = size,
-            .sampleRate = 48000,
-            .channelCount = channels,
-            .sourceFormatID = formatID};
+    return {.fileSize = size, .sampleRate = 48000, .channelCount = channels, .sourceFormatID = formatID};
 }
 
 MultichannelAnalysis analysisOf(int count, std::set<int> silent, std::vector<std::vector<int>> identical) {
