@@ -6,6 +6,8 @@
 #include "conversion/DifferenceWriter.h"
 #include "support/ChunkFixtures.h"
 
+#include <numeric>
+
 namespace twinfold::test {
 namespace {
 
@@ -16,9 +18,7 @@ constexpr double lsb = 1.0 / 32768;
 double dB(double linear) { return linear > 0 ? 20 * std::log10(linear) : -INFINITY; }
 
 double rms(const Signal& s) {
-    double sum = 0;
-    for (double x : s) sum += x * x;
-    return std::sqrt(sum / double(s.size()));
+    return std::sqrt(std::inner_product(s.begin(), s.end(), s.begin(), 0.0) / double(s.size()));
 }
 
 // Largest |a ± b|.
@@ -29,10 +29,8 @@ double largest(const Signal& a, const Signal& b, double sign) {
 }
 
 void expectLevel(float actual, double expected, const char* what) {
-    if (std::isinf(expected))
-        EXPECT_TRUE(std::isinf(actual) && actual < 0) << what;
-    else
-        EXPECT_NEAR(actual, expected, 0.01) << what;
+    EXPECT_TRUE(std::isinf(expected) ? actual == -INFINITY : std::fabs(actual - expected) <= 0.01)
+        << what << " " << actual;
 }
 
 TEST(Evidence, NumbersMatchTheSignal) {
@@ -51,16 +49,13 @@ TEST(Evidence, NumbersMatchTheSignal) {
         writePcm(dir / "f.wav", {PcmContainer::wav, i16}, c);
         // A small chunk size: the figures must not depend on where chunks end.
         const ScanResult r = AudioAnalyzerService(minus96dBFS, 1000).analyzeFile(dir / "f.wav");
-        ASSERT_EQ(r.evidence.channels.size(), 2u);
-        ASSERT_TRUE(r.evidence.pair);
+        ASSERT_TRUE(r.evidence.channels.size() == 2 && r.evidence.pair);
         for (std::size_t side = 0; side < 2; ++side) {
             const ChannelEvidence& e = r.evidence.channels[side];
             expectLevel(e.peakdBFS, dB(largest(c[side], Signal(frames), 1)), "peak");
             expectLevel(e.rmsdBFS, dB(rms(c[side])), "rms");
-            double mean = 0;
-            for (double x : c[side]) mean += x / double(frames);
-            EXPECT_NEAR(e.dcOffset, mean, 1e-5);
-            EXPECT_FALSE(e.isSilent);
+            const double mean = std::accumulate(c[side].begin(), c[side].end(), 0.0) / double(frames);
+            EXPECT_TRUE(!e.isSilent && std::fabs(e.dcOffset - mean) < 1e-5) << e.dcOffset << " for " << mean;
         }
         const PairEvidence& p = *r.evidence.pair;
         EXPECT_EQ(p.firstDifferingFrame, firstDifference);
@@ -71,8 +66,7 @@ TEST(Evidence, NumbersMatchTheSignal) {
 }
 
 ScanResult polyFile(const TempDir& dir, const std::vector<std::string>& names) {
-    ChunkFixture fixture;
-    fixture.channels = 8;
+    ChunkFixture fixture{.channels = 8};
     for (std::size_t i = 0; i < 8 * 2000; ++i)
         fixture.samples.push_back(i % 8 == 7 ? 0 : std::int32_t((i * 37) % 2000) - 1000);
     std::string xml = "<BWFXML><TRACK_LIST><TRACK_COUNT>8</TRACK_COUNT>";
@@ -102,13 +96,9 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
     for (const Row& row : rows) {
         TempDir dir;
         const ScanResult r = polyFile(dir, row.names);
-        ASSERT_EQ(r.evidence.channels.size(), 8u);
-        EXPECT_EQ(r.evidence.channels[2].trackName, "Boom");
-        AppSettings settings;
-        settings.nameSplitsByTrackName = row.setting;
-        const ConversionPlan plan = planConversion({r}, settings, {});
-        ASSERT_EQ(plan.items.size(), 1u);
-        ASSERT_EQ(plan.items[0].outputs.size(), 8u);
+        EXPECT_TRUE(r.evidence.channels.size() == 8 && r.evidence.channels[2].trackName == "Boom");
+        const ConversionPlan plan = planConversion({r}, {.nameSplitsByTrackName = row.setting}, {});
+        ASSERT_TRUE(plan.items.size() == 1 && plan.items[0].outputs.size() == 8);
         EXPECT_EQ(plan.items[0].outputs[2].path.filename(), row.third) << row.names.size();
     }
     TempDir dir;
@@ -135,32 +125,22 @@ TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
         SCOPED_TRACE(int(row.kind));
         TempDir dir;
         const Channels c = stereo(row.kind, frames, i24, 4, 0.3);
-        AudioAnalyzerService analyzer(std::pow(10.0f, -96.0f / 20.0f));
-        ScanResult result;
-        if (row.pair) {
-            const SplitPair pair = writeSplitPair(dir.path(), "S", ".wav", {PcmContainer::wav, i24, 44100}, c[0], c[1]);
-            result = analyzer.analyzeSplitPair(pair.left, pair.right);
-        } else {
-            writePcm(dir / "s.wav", {PcmContainer::wav, i24, 44100}, c);
-            result = analyzer.analyzeFile(dir / "s.wav");
-        }
+        AudioAnalyzerService analyzer(minus96dBFS);
+        const PcmFormat format{PcmContainer::wav, i24, 44100};
+        const SplitPair pair = writeSplitPair(dir.path(), "S", ".wav", format, c[0], c[1]);
+        writePcm(dir / "s.wav", format, c);
+        const ScanResult result =
+            row.pair ? analyzer.analyzeSplitPair(pair.left, pair.right) : analyzer.analyzeFile(dir / "s.wav");
         ASSERT_TRUE(hasDifference(result));
         writeDifferenceWav(result, dir / "diff.wav");
         EXPECT_EQ(pcmFileInfo(dir / "diff.wav").sampleRate, 44100);
         const auto written = readFloats(dir / "diff.wav");
-        ASSERT_EQ(written.size(), 1u);
-        ASSERT_EQ(written[0].size(), frames);
+        ASSERT_TRUE(written.size() == 1 && written[0].size() == frames);
         double dot = 0, squares = 0;
         for (std::size_t i = 0; i < frames; ++i) dot += c[0][i] * c[1][i], squares += c[0][i] * c[0][i];
         for (std::size_t i = 0; i < frames; ++i)
             ASSERT_NEAR(written[0][i], row.expected(c[0][i], c[1][i], dot / squares), 1e-6) << "frame " << i;
     }
-}
-
-TEST(DifferenceWav, AMonoFileHasNone) {
-    TempDir dir;
-    writePcm(dir / "m.wav", {PcmContainer::wav, i24}, {noise(frames, i24, 1)});
-    EXPECT_FALSE(hasDifference(AudioAnalyzerService(1e-5f).analyzeFile(dir / "m.wav")));
 }
 
 }  // namespace

@@ -100,61 +100,6 @@ TEST(StereoClassifierTest, OneSweepMatchesThePassesForAnyChunkingOfTheRuns) {
     }
 }
 
-// Bit-identical chunk sums however the chunk arrives, whatever the vector
-// width, and whether or not the runs of a dual-mono stretch take the
-// shortcut of forming only the left sums.
-TEST(StereoLaneSumsTest, ChunkSumsDoNotDependOnTheRuns) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<float> u(-1, 1);
-    Samples l(70'003);
-    for (float& x : l) x = u(rng);
-    Samples r = l;
-    r[50'000] = 0.25f;
-    auto bits = [](const auto& sums) {
-        std::array<std::uint32_t, 5> b;
-        static_assert(sizeof b == sizeof sums);
-        std::memcpy(b.data(), &sums, sizeof sums);
-        return b;
-    };
-    auto sums = [&](std::size_t run, bool shortcut) {
-        kernels::StereoLaneSums s;
-        for (std::size_t p = 0; p < l.size(); p += run) {
-            const std::size_t n = std::min(run, l.size() - p);
-            if (shortcut && std::equal(l.begin() + p, l.begin() + p + n, r.begin() + p))
-                s.addIdentical(l.data() + p, n);
-            else
-                s.add(l.data() + p, r.data() + p, n);
-        }
-        return bits(s.takeChunk());
-    };
-    // The documented order, one sample at a time: lane i mod 8 of block
-    // i / 1024, 32 blocks to a group. Vector code of any width must add
-    // exactly the same numbers in the same order.
-    float block[5][8] = {}, group[5][8] = {}, chunk[5][8] = {};
-    auto fold = [](float(&from)[5][8], float(&to)[5][8]) {
-        for (int s = 0; s < 5; ++s)
-            for (int k = 0; k < 8; ++k) to[s][k] += std::exchange(from[s][k], 0.0f);
-    };
-    for (std::size_t i = 0; i < l.size(); ++i) {
-        const float x = l[i], y = r[i], terms[5] = {x, y, x * x, y * y, x * y};
-        for (int s = 0; s < 5; ++s) block[s][i % 8] += terms[s];
-        if (i % 1024 == 1023) fold(block, group);
-        if (i % 32768 == 32767) fold(group, chunk);
-    }
-    fold(block, group), fold(group, chunk);
-    float expected[5];
-    for (int s = 0; s < 5; ++s) {
-        const float* v = chunk[s];
-        expected[s] = ((v[0] + v[4]) + (v[1] + v[5])) + ((v[2] + v[6]) + (v[3] + v[7]));
-    }
-    const auto whole = sums(l.size(), false);
-    EXPECT_EQ(whole, bits(expected));
-    for (std::size_t run : {8u, 1000u, 1024u, 4096u, 32768u}) {
-        EXPECT_EQ(sums(run, false), whole) << run;
-        EXPECT_EQ(sums(run, true), whole) << run;
-    }
-}
-
 StereoMoments moments(double varL, double varR, double covariance, double meanL = 0, double meanR = 0) {
     const double n = 1000;
     return {
@@ -162,10 +107,12 @@ StereoMoments moments(double varL, double varR, double covariance, double meanL 
         1000};
 }
 
+// The plain cases (a pan, an inverted copy, a file too short) are the file
+// tests' verdicts; here the louder side with offsets, ties, rounding and the
+// edges of the threshold.
 TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
     using C = ChannelSelection;
     const std::optional<PannedMonoVerdict> none;
-    EXPECT_EQ(decidePannedMono(moments(1, 0.25, 0.5), 1000), (PannedMonoVerdict{C::left, 50}));
     EXPECT_EQ(decidePannedMono(moments(0.25, 1, 0.5, 0.1, -0.2), 1000), (PannedMonoVerdict{C::right, 50}));
     EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 1000), (PannedMonoVerdict{C::left, 1}));  // tie, raised to 1
     // 1 − 0.375 = 62.5 %: halves go away from zero.
@@ -173,8 +120,6 @@ TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
     // 0.98999999 is below 0.99 in double but rounds to 0.99 in float.
     EXPECT_TRUE(decidePannedMono(moments(1, 1, 0.98999999), 1000));
     EXPECT_EQ(decidePannedMono(moments(1, 1, 0.98999996), 1000), none);
-    EXPECT_EQ(decidePannedMono(moments(1, 1, -1), 1000), none);            // inverted copy
-    EXPECT_EQ(decidePannedMono(moments(1, 1, 1), 999), none);              // too short
     EXPECT_EQ(decidePannedMono(moments(-1e-7, -1e-7, 1e-7), 1000), none);  // rounding below zero
     EXPECT_EQ(decidePannedMono(moments(1, 1, NAN), 1000), none);
 }
@@ -202,11 +147,8 @@ TEST(PannedMonoTest, FitsTheKeptSideToTheDroppedSide) {
     for (const Row& row : rows) {
         const PanFit fit = fitPan(row.m, row.louder);
         EXPECT_NEAR(fit.gain, row.gain, 1e-12) << row.relativedB;
-        if (row.relativedB == none) {
-            EXPECT_EQ(fit.relativedB, none);
-        } else {
-            EXPECT_NEAR(fit.relativedB, row.relativedB, 1e-3);
-        }
+        EXPECT_TRUE(row.relativedB == none ? fit.relativedB == none : std::fabs(fit.relativedB - row.relativedB) < 1e-3)
+            << fit.relativedB << " instead of " << row.relativedB;
     }
 }
 

@@ -1,15 +1,22 @@
 #pragma once
 
-// Helpers shared by the audio I/O tests.
+// Helpers shared by the audio I/O tests, and the fixtures they all use.
 
 #include "audio_io/AudioFileReader.h"
 #include "audio_io/AudioIOError.h"
+#include "audio_io/ByteOrder.h"
+#include "support/ChunkFixtures.h"
 #include "support/CompressedFixtures.h"
 #include "support/FileTree.h"
+#include "support/PcmFixtures.h"
+#include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -44,12 +51,8 @@ inline void expectSeeksMatch(AudioFileReader& reader, const FloatChannels& whole
 // The message of the AudioIOError `open(path)` throws, or "opened".
 template <class Open>
 std::string openError(const Open& open, const std::filesystem::path& path) {
-    try {
-        open(path);
-    } catch (const AudioIOError& error) {
-        return error.what();
-    }
-    return "opened";
+    const auto error = thrown<AudioIOError>([&] { open(path); }, true);
+    return error ? error->what() : "opened";
 }
 
 }  // namespace twinfold::test

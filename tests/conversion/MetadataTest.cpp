@@ -1,8 +1,6 @@
 #include "conversion/ConverterFixture.h"
 
-#include "audio_io/AudioIOError.h"
 #include "audio_io/ChunkFile.h"
-#include "support/ChunkFixtures.h"
 #include "support/SndfileChunks.h"
 
 #include <cstring>
@@ -73,24 +71,6 @@ INSTANTIATE_TEST_SUITE_P(
                       CarryCase{"WavNamedAif", wave, ".aif", {}, {kBext, kList}}),
     [](const auto& info) { return info.param.name; });
 
-TEST_F(MetadataTest, OddChunkAfterOddAudioIsPaddedAndCounted) {
-    // 24-bit mono with an odd frame count: the audio chunk itself is odd.
-    ChunkFixture fixture{
-        .channels = 1, .bitsPerSample = 24, .samples = {5, 6, 7}, .after = {{"iXML", {'<', 'a', '/', '>', 'x'}}}};
-    writeChunkFixture(dir / "Odd.wav", fixture);
-    writePcm(dir / "Target.wav", {PcmContainer::wav, PcmEncoding::int24}, {{5 * 0x1p-23, 6 * 0x1p-23, 7 * 0x1p-23}});
-
-    metadata.writeChunks(metadata.readChunks(dir / "Odd.wav"), dir / "Target.wav");
-    const Bytes after = fileBytes(dir / "Target.wav");
-    ASSERT_EQ(after.size() % 2, 0u);
-    const Bytes tail(after.end() - 14, after.end());
-    EXPECT_EQ(tail, (Bytes{'i', 'X', 'M', 'L', 5, 0, 0, 0, '<', 'a', '/', '>', 'x', 0}));
-    const std::uint32_t riffSize = after[4] | after[5] << 8 | after[6] << 16 | std::uint32_t(after[7]) << 24;
-    EXPECT_EQ(riffSize, after.size() - 8);
-    EXPECT_EQ(sndfileChunks(dir / "Target.wav", "iXML"), (std::vector<Bytes>{{'<', 'a', '/', '>', 'x'}}));
-    EXPECT_EQ(readStoredInts(dir / "Target.wav")[0], (std::vector<std::int32_t>{5 << 8, 6 << 8, 7 << 8}));
-}
-
 TEST_F(MetadataTest, AChunkThatCannotBeWrittenFailsTheConversion) {
     const std::string xml = "<BWFXML>" + std::string(1'200'000, 'x') + "</BWFXML>";
     const ChunkFixture fixture{.silentFrames = 48000, .after = {ixmlChunk(xml)}};
@@ -114,16 +94,14 @@ TEST_F(MetadataTest, ChunksOfAnySizeAreCarriedAndCheckedInFull) {
     overwriteFileBytes(source, head);
     fs::resize_file(source, head.size() + size + 1);
     const std::vector<std::uint32_t> marks = {0, (4u << 20) - 1, 4u << 20, size - 1};
-    {
-        std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
-        for (std::uint32_t at : marks) file.seekp(long(head.size() + at)).put(char(0x5A));
-    }
+    std::fstream file(source, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::uint32_t at : marks) file.seekp(long(head.size() + at)).put(char(0x5A));
+    file.close();
 
-    converter.convertToMono(source, dir / "Long_mono.wav", ChannelSelection::left);
     const fs::path out = dir / "Long_mono.wav";
+    converter.convertToMono(source, out, ChannelSelection::left);
     const auto carried = ChunkFile::open(out, false);
-    ASSERT_EQ(carried->count(fourCC("iXML")), 1u);
-    ASSERT_EQ(carried->size(fourCC("iXML"), 0), size);
+    ASSERT_TRUE(carried->count(fourCC("iXML")) == 1 && carried->size(fourCC("iXML"), 0) == size);
     for (std::uint32_t at : marks) {
         char byte = 0;
         carried->readPart(fourCC("iXML"), 0, at, &byte, 1);
@@ -137,15 +115,12 @@ TEST_F(MetadataTest, ChunksOfAnySizeAreCarriedAndCheckedInFull) {
     EXPECT_TRUE(contains(message, "'iXML'") && contains(message, "Long_mono.wav")) << message;
 }
 
-FixtureChunk changedCopy(FixtureChunk chunk) {
-    chunk.data.back() ^= 1;
-    return chunk;
-}
-
 // The check names the chunk an output lacks, and the output.
 TEST_F(MetadataTest, TheCheckNamesTheChunkAnOutputLacks) {
     const FixtureChunk bext = bextChunk("Scene 1"), list1 = listInfoChunk({{"INAM", "Take"}}),
                        list2 = listInfoChunk({{"ICMT", "odd"}});
+    FixtureChunk changedList2 = list2;
+    changedList2.data.back() ^= 1;
     writeChunkFixture(dir / "Source.wav", {.samples = {1, 2}, .before = {bext, list1}, .after = {list2}});
     const std::pair<std::vector<FixtureChunk>, const char*> rows[] = {
         // The output's chunks, and the chunk the error names (none: the output passes).
@@ -153,57 +128,15 @@ TEST_F(MetadataTest, TheCheckNamesTheChunkAnOutputLacks) {
         {{bext, ixmlChunk(), list1, list2}, nullptr},
         {{}, "'bext'"},
         {{bext, list1}, "'LIST'"},
-        {{bext, list1, changedCopy(list2)}, "'LIST'"},
+        {{bext, list1, changedList2}, "'LIST'"},
         {{bextChunk("Scene"), list1, list2}, "'bext'"},
     };
     for (const auto& [chunks, missing] : rows) {
         writeChunkFixture(dir / "Out.wav", {.channels = 1, .samples = {1}, .after = chunks});
-        std::string message;
-        try {
-            requireChunksCarried(dir / "Source.wav", dir / "Out.wav");
-        } catch (const AudioIOError& error) {
-            message = error.what();
-        }
+        const auto error =
+            thrown<AudioIOError>([&] { requireChunksCarried(dir / "Source.wav", dir / "Out.wav"); }, true);
+        const std::string message = error ? error->what() : "";
         EXPECT_TRUE(missing ? contains(message, missing) && contains(message, "Out.wav") : message.empty()) << message;
-    }
-}
-
-// Sizes that taggers and streaming recorders get wrong, and bytes after the
-// form: the output keeps the source's depth and every chunk all the same.
-TEST_F(MetadataTest, DamagedFramingKeepsTheDepthAndEveryChunk) {
-    const std::tuple<const char*, std::function<void(Bytes&)>, bool> rows[] = {
-        // name, damage, AIFF
-        {"id3v1Tag",
-         [](Bytes& b) {
-             const std::string t = "TAG" + std::string(125, '0');
-             b.insert(b.end(), t.begin(), t.end());
-         },
-         false},
-        {"riffSizeZero", [](Bytes& b) { putLE32(b, 4, 0); }, false},
-        {"riffSizeAllOnes", [](Bytes& b) { putLE32(b, 4, 0xFFFFFFFF); }, false},
-        {"listOutsideTheRiffSize", [](Bytes& b) { putLE32(b, 4, std::uint32_t(findId(b, "LIST") - 8)); }, false},
-        {"formSizeTwoLong", [](Bytes& b) { putBE32(b, 4, std::uint32_t(b.size() - 8 + 2)); }, true},
-    };
-    for (const auto& [name, damage, isAiff] : rows) {
-        SCOPED_TRACE(name);
-        std::vector<FixtureChunk> chunks = {bextChunk("Scene 12", 48000), listInfoChunk({{"INAM", "Harbour"}})};
-        if (isAiff) chunks = {{"NAME", annoChunk("Take").data}, annoChunk("Pier")};
-        const fs::path source = dir / (isAiff ? "Take.aiff" : "Take.wav");
-        const fs::path out = dir / (isAiff ? "Take_mono.aiff" : "Take_mono.wav");
-        fs::remove(out);
-        writeChunkFixture(source, {.container = isAiff ? aiff : wave,
-                                   .samples = {100, -100, 200, -200, 300, -300},
-                                   .before = {chunks[0]},
-                                   .after = {chunks[1]}});
-        Bytes bytes = fileBytes(source);
-        damage(bytes);
-        overwriteFileBytes(source, bytes);
-
-        converter.convertToMono(source, out, ChannelSelection::left);
-        EXPECT_EQ(pcmFileInfo(out).format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
-        EXPECT_EQ(readStoredInts(out)[0], (std::vector<std::int32_t>{100 << 16, 200 << 16, 300 << 16}));
-        for (const FixtureChunk& chunk : chunks)
-            EXPECT_EQ(sndfileChunks(out, chunk.id), std::vector<Bytes>{chunk.data});
     }
 }
 

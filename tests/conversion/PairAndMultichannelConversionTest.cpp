@@ -1,12 +1,75 @@
-// Multichannel files split by channel or reduced to the channels worth keeping,
-// and split .L/.R pairs written as one file or two.
+// How outputs are named; multichannel files split by channel or reduced to
+// the channels worth keeping, and split .L/.R pairs written as one file or two.
 #include "conversion/ConverterFixture.h"
 
+#include "conversion/OutputNaming.h"
 #include "support/CompressedFixtures.h"
-#include "support/FileTree.h"
+
+#include <array>
 
 namespace twinfold::test {
 namespace {
+
+const fs::path kFolder = "/music/session";
+
+AppSettings withSuffix(std::string suffix) { return {.namingSuffix = std::move(suffix)}; }
+
+TEST(OutputURLTest, NamesTheOutputBesideItsSource) {
+    // source, suffix, extra, expected
+    const std::vector<std::array<std::string, 4>> cases{{"Song.wav", "_mono", "", "Song_mono.wav"},
+                                                        {"Song.MP3", "_mono", "", "Song_mono.wav"},
+                                                        {"Song.AIF", "_mono", "", "Song_mono.AIF"},
+                                                        {"Song.M4A", "_mono", "", "Song_mono.wav"},
+                                                        {"Song.aac", "_mono", "", "Song_mono.wav"},
+                                                        {"Pad.wav", "_mono", "_69L", "Pad_mono_69L.wav"},
+                                                        {"Take.1.wav", "_mono", "", "Take.1_mono.wav"},
+                                                        {"Song.wav", "", "", "Song.wav"},
+                                                        {"Odd name (1).Wav", " mono!", "", "Odd name (1) mono!.Wav"},
+                                                        {"NoExtension", "_mono", "", "NoExtension_mono."}};
+    for (const auto& [source, suffix, extra, expected] : cases)
+        EXPECT_EQ(outputPath(kFolder / source, withSuffix(suffix), extra), kFolder / expected) << source;
+}
+
+// However the suffix got into the settings, it may not lead out of the
+// source's folder or cut the name short.
+TEST(OutputURLTest, ASuffixWithASeparatorOrNulIsRefusedByEveryName) {
+    const ScanResultFields kick{.fileInfo = {.path = kFolder / "Kick.L.wav", .filename = "Kick.wav"},
+                                .pairedFilePath = kFolder / "Kick.R.wav"};
+    const ScanResult pair(kick);
+    const fs::path source = kFolder / "Song.wav";
+    using namespace std::string_literals;  // "\0" stays in the string
+    for (const std::string& suffix : {"/../../escaped"s, "_mono/"s, "_mo\0no"s}) {
+        const AppSettings settings = withSuffix(suffix);
+        for (const auto& name : std::vector<std::function<void()>>{
+                 [&] { outputPath(source, settings); }, [&] { splitOutputPaths(source, settings); },
+                 [&] { channelFilePath(source, settings, 0, 6); }, [&] { pairOutputPath(pair, settings); },
+                 [&] { pairSplitOutputPaths(pair, settings); }}) {
+            EXPECT_EQ(thrownMessage<ConversionError>(name),
+                      "The output name suffix must not contain \"/\" or a NUL character")
+                << suffix;
+        }
+    }
+    EXPECT_TRUE(isValidNamingSuffix(" mono (1) ..\\"));
+}
+
+// The pan in a name says which side was louder; without a pan there is none.
+TEST(PanSuffixTest, PercentAndLouderSide) {
+    EXPECT_EQ(panSuffix(100, ChannelSelection::right) + panSuffix(5, std::nullopt) + "|" +
+                  panSuffix(ScanResult(ScanResultFields{.isPannedMono = true})),
+              "_100R_5L|");
+}
+
+// Six-channel speaker labels are checked by the multichannel conversion tests.
+TEST(ChannelFileURLTest, SpeakerLabelsOrNumbers) {
+    const std::tuple<const char*, int, int, const char*> rows[] = {
+        {"Quad.wav", 3, 4, "Quad_mono_ch4.wav"},     {"Two.wav", 1, 2, "Two_mono_ch2_R.wav"},
+        {"Five.wav", 4, 5, "Five_mono_ch5.wav"},     {"Wide.aif", 6, 8, "Wide_mono_ch7_Lrs.aif"},
+        {"Wide.aif", 7, 8, "Wide_mono_ch8_Rrs.aif"}, {"One.m4a", 0, 1, "One_mono_ch1_Mono.wav"}};
+    for (const auto& [source, channel, count, expected] : rows)
+        EXPECT_EQ(channelFilePath(kFolder / source, AppSettings{}, channel, count).filename(), expected);
+}
+
+// ---- multichannel files ---------------------------------------------------------
 
 class MultichannelTest : public ConverterFixture {
 protected:
@@ -28,7 +91,7 @@ protected:
 
 TEST_F(MultichannelTest, SplitWritesEachChannelExactlyUnderItsLabelInTheListsOrder) {
     const fs::path film = sixChannels("Film.wav", 1'500'000), aif = sixChannels("Film.aif", 300, PcmContainer::aiff);
-    const auto outputs = converter.splitAllChannels(film, std::nullopt, AppSettings{}, recorder());
+    const auto outputs = converter.splitAllChannels(film, std::nullopt, AppSettings{});
     const std::vector<std::string> labels{"L", "R", "C", "LFE", "Ls", "Rs"};
     ASSERT_EQ(outputs.size(), 6u);
     for (int c = 0; c < 6; ++c) {
@@ -48,7 +111,7 @@ TEST_F(MultichannelTest, RemovalKeepsTheListedChannelsInOrder) {
     const fs::path source = sixChannels("Film.wav", 1000);
     for (const std::vector<int>& keep : {std::vector<int>{0, 1, 2, 4}, {5, 3}, {3}}) {
         const fs::path output = dir / numbered("Kept", long(keep.size()), ".wav");
-        converter.removeRedundantChannels(source, output, keep, recorder());
+        converter.removeRedundantChannels(source, output, keep);
         expectCopy(output, source, keep);
     }
 }
@@ -79,13 +142,11 @@ TEST_F(MultichannelTest, FloatChannelsBeyondFullScaleStayFloat) {
 TEST_F(MultichannelTest, RefusalsComeBeforeAnyFileIsMade) {
     const fs::path source = sixChannels("Film.wav", 100), taken = dir / "Film_mono_ch3_C.wav";
     std::ofstream(taken) << "mine";
-    for (const std::vector<int>& keep : {std::vector<int>{0, 6}, {-1, 2}, {}}) {
+    for (const std::vector<int>& keep : {std::vector<int>{0, 6}, {-1, 2}, {}})
         EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, dir / "out.wav", keep); }),
                   Case::invalidFormat);
-    }
-    for (const std::vector<int>& listed : {std::vector<int>{0, 6}, {-1}, {2, 2}}) {
+    for (const std::vector<int>& listed : {std::vector<int>{0, 6}, {-1}, {2, 2}})
         EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, listed, AppSettings{}); }), Case::invalidFormat);
-    }
     EXPECT_EQ(failureOf([&] { converter.splitAllChannels(source, std::nullopt, AppSettings{}); }), Case::fileExists);
     EXPECT_EQ(failureOf([&] { converter.removeRedundantChannels(source, taken, {0}); }), Case::fileExists);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"Film.wav", "Film_mono_ch3_C.wav"}));
@@ -106,12 +167,8 @@ protected:
 
     static ScanResult result(const fs::path& left, const fs::path& right, const std::string& name,
                              SilentChannelStatus silent = SilentChannelStatus::none) {
-        ScanResultFields fields;
-        fields.fileInfo.path = left;
-        fields.fileInfo.filename = name;
-        fields.silentChannel = silent;
-        fields.pairedFilePath = right;
-        return ScanResult(fields);
+        return ScanResult(
+            {.fileInfo = {.path = left, .filename = name}, .silentChannel = silent, .pairedFilePath = right});
     }
 
     static AppSettings normalising(float target = -1.0f) {
@@ -123,30 +180,28 @@ protected:
 // selection, left by default. Two files: each side as it is.
 TEST_F(SplitPairTest, EachOutputIsAByteCopyOfItsSide) {
     const fs::path output =
-        converter.convertSplitPairToMono(pair(SilentChannelStatus::left), ChannelSelection::left, {}, recorder());
-    EXPECT_EQ(output, dir / "Kick_mono.wav");
-    EXPECT_EQ(fileBytes(output), fileBytes(dir / "Kick.R.wav"));
+        converter.convertSplitPairToMono(pair(SilentChannelStatus::left), ChannelSelection::left, {});
+    EXPECT_TRUE(output == dir / "Kick_mono.wav" && fileBytes(output) == fileBytes(dir / "Kick.R.wav"));
     for (const auto& [selection, kept] : {std::pair{std::optional(ChannelSelection::right), "Kick.R.wav"},
                                           std::pair{std::optional<ChannelSelection>(), "Kick.L.wav"}}) {
         fs::remove(output);
         converter.convertSplitPairToMono(pair(), selection, AppSettings{});
         EXPECT_EQ(fileBytes(output), fileBytes(dir / kept)) << kept;
     }
-    const auto outputs = converter.convertSplitPairToTwo(pair(), AppSettings{}, recorder());
+    const auto outputs = converter.convertSplitPairToTwo(pair(), AppSettings{});
     EXPECT_EQ(outputs, (std::vector<fs::path>{dir / "Kick_mono_L.wav", dir / "Kick_mono_R.wav"}));
-    EXPECT_EQ(fileBytes(outputs[0]), fileBytes(dir / "Kick.L.wav"));
-    EXPECT_EQ(fileBytes(outputs[1]), fileBytes(dir / "Kick.R.wav"));
+    EXPECT_TRUE(fileBytes(outputs[0]) == fileBytes(dir / "Kick.L.wav") &&
+                fileBytes(outputs[1]) == fileBytes(dir / "Kick.R.wav"));
 }
 
 TEST_F(SplitPairTest, LossyPairsNeverGiveEncodedDataUnderAWavName) {
-    for (const std::string side : {"L", "R"}) {
+    for (const std::string side : {"L", "R"})
         writeCompressed(dir.path(), "Snare." + side + ".mp3", independentNoise(22050, 1), EncodedFormat::mp3);
-    }
     const ScanResult snare = result(dir / "Snare.L.mp3", dir / "Snare.R.mp3", "Snare.mp3");
     // Two files: decoded to 24-bit PCM WAV.
     converter.convertSplitPairToTwo(snare, AppSettings{});
-    EXPECT_EQ(soundFormat(dir / "Snare_mono_L.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-    EXPECT_EQ(soundFormat(dir / "Snare_mono_R.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    for (const char* side : {"L", "R"})
+        EXPECT_EQ(soundFormat(dir / ("Snare_mono_" + std::string(side) + ".wav")), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     // One file without normalisation: the MP3 itself, under its own extension.
     EXPECT_EQ(converter.convertSplitPairToMono(snare, std::nullopt, AppSettings{}), dir / "Snare_mono.mp3");
     EXPECT_EQ(fileBytes(dir / "Snare_mono.mp3"), fileBytes(dir / "Snare.L.mp3"));

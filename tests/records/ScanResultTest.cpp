@@ -10,11 +10,7 @@ namespace twinfold {
 namespace {
 
 AudioFileInfo info(std::int64_t size, int channels = 2, std::uint32_t formatID = kFormatLinearPCM) {
-    return {.filename = "Take.wav",
-            .fileSize = size,
-            .sampleRate = 48000,
-            .channelCount = channels,
-            .sourceFormatID = formatID};
+    return {.fileSize = size, .sampleRate = 48000, .channelCount = channels, .sourceFormatID = formatID};
 }
 
 MultichannelAnalysis analysisOf(int count, std::set<int> silent, std::vector<std::vector<int>> identical) {
@@ -65,9 +61,8 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
     };
     for (const Row& row : rows) {
         const ScanResult r(row.fields);
-        EXPECT_EQ(r.statusText(), row.status);
-        EXPECT_EQ(r.isConvertible(), row.convertible) << row.status;
-        EXPECT_EQ(r.potentialSavings, row.savings) << row.status;
+        EXPECT_EQ(std::tuple(r.statusText(), r.isConvertible(), r.potentialSavings),
+                  std::tuple(std::string(row.status), row.convertible, row.savings));
     }
     EXPECT_FALSE(ScanResult({.fileInfo = info(10, 1), .isDualMono = true}).isConvertible());
 }

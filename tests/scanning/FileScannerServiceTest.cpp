@@ -4,17 +4,15 @@
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
-#include <future>
 #include <set>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,23 +27,20 @@ protected:
         fs::create_directories(file.parent_path());
         std::ofstream(file).put('x');
     }
-    // Listed files relative to the scanned folder, in result order.
-    std::vector<std::string> scan(const ScanProgress& progress = {}) {
-        std::vector<std::string> relative;
+    // Listed files relative to the scanned folder.
+    std::set<std::string> scan(const ScanProgress& progress = {}) {
+        std::set<std::string> relative;
         for (const auto& file : scanner.scanDirectory(dir.path(), progress))
-            relative.push_back(file.lexically_relative(dir.path()).generic_string());
+            relative.insert(file.lexically_relative(dir.path()).generic_string());
         return relative;
     }
-    static std::set<std::string> asSet(const std::vector<std::string>& v) { return {v.begin(), v.end()}; }
 
-    test::TempDir dir;
+    TempDir dir;
     FileScannerService scanner;
 };
 
-using test::numbered;
-
 void expectScanError(const std::function<void()>& listing, Case expected, const char* text = nullptr) {
-    const auto error = test::thrown<ScanError>(listing);
+    const auto error = thrown<ScanError>(listing);
     EXPECT_TRUE(error && error->errorCase() == expected && (!text || std::string(error->what()) == text));
 }
 
@@ -72,14 +67,14 @@ TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListed) {
     for (const char* name : {"Take.WAV", "take.Aif", "take.aac", "take.AIFF", "take.Mp3", "take.m4A", "take.flac",
                              "take.ogg", "take", "wav", "take.", "take.wav.bak", "take.wavx", "take.wa"})
         touch(std::string("ext/") + name);
-    test::TempDir outside;
+    TempDir outside;
     std::ofstream(outside / "elsewhere.wav").put('x');
     fs::create_directory_symlink(dir.path(), dir / "loop");
     fs::create_directory_symlink(outside.path(), dir / "linked folder");
     fs::create_symlink(dir / "real.wav", dir / "link.wav");
     fs::create_symlink(dir / "nowhere.wav", dir / "dangling.wav");
     ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
-    EXPECT_EQ(asSet(scan()),
+    EXPECT_EQ(scan(),
               (std::set<std::string>{"Project.bundle/take.wav", "loop.wav/inner.aif", "real.wav", "ext/Take.WAV",
                                      "ext/take.Aif", "ext/take.aac", "ext/take.AIFF", "ext/take.Mp3", "ext/take.m4A"}));
 }
@@ -95,42 +90,30 @@ TEST_F(ScannerTest, FoldersVanishingDuringTheWalkAreSkipped) {
         if (i % 2) kept.insert(numbered("s", i, "/inner.wav"));
     }
     bool removed = false;
-    std::vector<std::string> listed;
+    std::set<std::string> listed;
     ASSERT_NO_THROW(listed = scan([&](std::size_t, const std::string&) {
                         if (std::exchange(removed, true)) return;
                         for (int i = 0; i < 60; i += 2) fs::remove_all(dir / numbered("s", i));
                     }));
-    const auto listedSet = asSet(listed);
-    EXPECT_TRUE(std::includes(listedSet.begin(), listedSet.end(), kept.begin(), kept.end()));
+    EXPECT_TRUE(std::includes(listed.begin(), listed.end(), kept.begin(), kept.end()));
 }
 
-// Either flag, set from another thread while the walk runs, stops it at the
-// next entry. Subfolders are walked only after their parent is read to the
-// end, so the one audio file at the top is reported before any of the
-// hundreds below it.
+// Either flag, set while the walk runs (here by its first report), stops it
+// at the next entry. Subfolders are walked only after their parent is read
+// to the end, so the one audio file at the top is reported before any of
+// the hundreds below it.
 TEST_F(ScannerTest, ACancelDuringTheWalkStopsItAtTheNextEntry) {
     touch("a.wav");
     for (int i = 0; i < 600; ++i) touch(numbered("d", i % 30, "/") + numbered("t", i, ".wav"));
     for (const bool callersToken : {false, true}) {
-        SCOPED_TRACE(callersToken ? "caller's token" : "service's cancel");
         std::atomic<bool> stop{false};
-        std::promise<void> firstFileFound, cancelSent;
         std::size_t reports = 0;
-        auto listing = std::async(std::launch::async, [&] {
-            return scanner.scanDirectory(
-                dir.path(),
-                [&](std::size_t, const std::string&) {
-                    if (++reports > 1) return;
-                    firstFileFound.set_value();
-                    cancelSent.get_future().wait();
-                },
-                &stop);
-        });
-        firstFileFound.get_future().wait();
-        callersToken ? stop.store(true) : scanner.cancel();
-        cancelSent.set_value();
-        expectScanError([&] { listing.get(); }, Case::cancelled, "Scan was cancelled");
-        EXPECT_EQ(reports, 1u);
+        const auto cancelOnFirst = [&](std::size_t, const std::string&) {
+            if (++reports == 1) callersToken ? stop.store(true) : scanner.cancel();
+        };
+        expectScanError([&] { scanner.scanDirectory(dir.path(), cancelOnFirst, &stop); }, Case::cancelled,
+                        "Scan was cancelled");
+        EXPECT_EQ(reports, 1u) << (callersToken ? "caller's token" : "service's cancel");
     }
 }
 
@@ -187,4 +170,4 @@ const PairCase kPairCases[] = {
 INSTANTIATE_TEST_SUITE_P(Examples, SplitPairTest, ::testing::ValuesIn(kPairCases));
 
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

@@ -1,9 +1,13 @@
+// The libsndfile side of the fixtures: PCM files written and read, and the
+// chunks libsndfile finds in a file.
 #include "support/PcmFixtures.h"
+#include "support/SndfileChunks.h"
 
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 
@@ -217,6 +221,26 @@ void writeCodedWav(const std::filesystem::path& path, int sndfileEncoding) {
     std::vector<int> samples(2 * 4000);
     for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = (int(i * 7919 % 2001) - 1000) * 65536;
     writeSndfile(path, SF_FORMAT_WAV | sndfileEncoding, 2, 48000, samples);
+}
+
+std::vector<std::vector<std::uint8_t>> sndfileChunks(const std::filesystem::path& path, const std::string& id) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    SF_CHUNK_INFO wanted{};
+    std::memcpy(wanted.id, id.data(), 4);
+    wanted.id_size = 4;
+    std::vector<std::vector<std::uint8_t>> found;
+    for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, &wanted); it; it = sf_next_chunk_iterator(it)) {
+        SF_CHUNK_INFO chunk{};
+        if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR) break;
+        std::vector<std::uint8_t> data(chunk.datalen);
+        chunk.data = data.data();
+        if (sf_get_chunk_data(it, &chunk) != SF_ERR_NO_ERROR) break;
+        found.push_back(data);
+    }
+    sf_close(file);
+    return found;
 }
 
 }  // namespace twinfold::test

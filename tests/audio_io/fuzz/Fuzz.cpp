@@ -36,21 +36,16 @@ void check(bool condition, const char* what) {
     }
 }
 
-// In memory, as every input is written and read back and a disk would make
+// Replaces the scratch file's contents with the input. The file is in
+// memory, as every input is written and read back and a disk would make
 // that the bottleneck; nameless, so not even a crash leaves it behind. The
 // open descriptor keeps it reachable by its /proc name.
-const std::filesystem::path& scratchFile() {
+const std::filesystem::path& writeScratch(const std::uint8_t* data, std::size_t size) {
     static const std::filesystem::path path = [] {
         const int fd = ::memfd_create("twinfold-fuzz", 0);
         check(fd >= 0, "cannot create a scratch file");
         return std::filesystem::path("/proc/self/fd") / std::to_string(fd);
     }();
-    return path;
-}
-
-// Replaces the scratch file's contents with the input.
-const std::filesystem::path& writeScratch(const std::uint8_t* data, std::size_t size) {
-    const auto& path = scratchFile();
     FILE* out = std::fopen(path.c_str(), "wb");
     check(out && std::fwrite(data, 1, size, out) == size && std::fclose(out) == 0, "cannot write scratch file");
     return path;

@@ -1,29 +1,16 @@
 #include "AudioIoTestSupport.h"
+#include "audio_io/AudioFileWriter.h"
 #include "audio_io/SndfileReader.h"
-#include "support/ChunkFixtures.h"
-#include "support/PcmFixtures.h"
-#include "support/TempDir.h"
 
-#include <gtest/gtest.h>
-#include <sndfile.h>
-
-#include <algorithm>
-#include <cmath>
-#include <filesystem>
-#include <string>
+#include <bit>
+#include <iterator>
 #include <tuple>
-#include <vector>
 
-namespace twinfold {
+namespace twinfold::test {
 namespace {
 
-using test::Channels;
-using test::FloatChannels;
-using test::PcmContainer;
-using test::PcmEncoding;
-
 // What a reader must deliver for values stored on the grid.
-std::vector<float> asFloats(const test::Signal& signal) { return std::vector<float>(signal.begin(), signal.end()); }
+std::vector<float> asFloats(const Signal& signal) { return std::vector<float>(signal.begin(), signal.end()); }
 
 struct Case {
     PcmContainer container;
@@ -59,21 +46,21 @@ class SndfileReaderTest : public testing::TestWithParam<Case> {};
 TEST_P(SndfileReaderTest, ReportsTheStoredFormatAndDecodesEverySampleExactly) {
     const Case& c = GetParam();
     constexpr std::size_t kFrames = 100'003;
-    Channels written = test::multichannel({c.channels, {}, {}}, kFrames, c.encoding, 42);
+    Channels written = multichannel({c.channels, {}, {}}, kFrames, c.encoding, 42);
     written[0][0] = -1.0;
-    written[0][1] = test::quantize(1.0, c.encoding);
-    test::TempDir dir;
-    test::writePcm(dir / "source.audio", {c.container, c.encoding, 44100}, written);
+    written[0][1] = quantize(1.0, c.encoding);
+    TempDir dir;
+    writePcm(dir / "source.audio", {c.container, c.encoding, 44100}, written);
     const auto reader = openAudioFile(dir / "source.audio");
     const AudioFormatInfo& f = reader->fileFormat();
     const CommonFormat common[] = {CommonFormat::other, CommonFormat::int16,   CommonFormat::other,
                                    CommonFormat::int32, CommonFormat::float32, CommonFormat::float64};
     EXPECT_EQ(std::tuple(f.sampleRate, f.channelCount, f.formatID, f.bitsPerChannel, f.isFloat, f.commonFormat),
-              std::tuple(44100.0, c.channels, kFormatLinearPCM, test::bitsOf(c.encoding), test::isFloat(c.encoding),
+              std::tuple(44100.0, c.channels, kFormatLinearPCM, bitsOf(c.encoding), isFloat(c.encoding),
                          common[int(c.encoding)]));
     ASSERT_EQ(reader->length(), std::int64_t(kFrames));
 
-    const FloatChannels read = test::readToEnd(*reader, 70'001);
+    const FloatChannels read = readToEnd(*reader, 70'001);
     EXPECT_EQ(reader->position(), reader->length());
     reader->seek(0);
     IntPCMBuffer ints(c.channels, kFrames);
@@ -85,33 +72,32 @@ TEST_P(SndfileReaderTest, ReportsTheStoredFormatAndDecodesEverySampleExactly) {
         // rounded, clipped at the top.
         std::vector<std::int32_t> expected;
         for (double v : written[ch])
-            expected.push_back(test::isFloat(c.encoding)
+            expected.push_back(isFloat(c.encoding)
                                    ? std::int32_t(std::min(std::nearbyint(double(float(v)) * 0x1p31), 2147483647.0))
-                                   : test::storedInt(v, c.encoding));
+                                   : storedInt(v, c.encoding));
         EXPECT_EQ(std::vector<std::int32_t>(ints.channel(ch), ints.channel(ch) + kFrames), expected) << ch;
     }
     const std::int64_t length = reader->length();
-    test::expectSeeksMatch(*reader, read, {1, 43'689, 77'777, 0, length - 1, length, length + 10});
+    expectSeeksMatch(*reader, read, {1, 43'689, 77'777, 0, length - 1, length, length + 10});
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SndfileReaderTest, testing::ValuesIn(allCases()), caseName);
 
 TEST(SndfileReaderMisuseTest, RefusesANegativeSeekAndANarrowBuffer) {
-    test::TempDir dir;
-    test::writePcm(dir / "a.wav", {}, test::stereo(test::StereoKind::trueStereo, 100, PcmEncoding::int16));
+    TempDir dir;
+    writePcm(dir / "a.wav", {}, stereo(StereoKind::trueStereo, 100, PcmEncoding::int16));
     auto reader = openSndfileFile(dir / "a.wav");
     EXPECT_THROW(reader->seek(-1), AudioIOError);
     PCMBuffer mono(1, 100);
     EXPECT_THROW(reader->read(mono, 100), AudioIOError);
-    EXPECT_EQ(reader->position(), 0);
     PCMBuffer zero(2, 0);
     reader->read(zero, 100);
-    EXPECT_EQ(zero.frameLength(), 0u);
+    EXPECT_EQ(std::pair(reader->position(), zero.frameLength()), std::pair(std::int64_t(0), 0u));  // neither read
 }
 
 // Other containers of plain PCM take the same fast path.
 TEST(SndfileReaderFormatTest, OtherContainersReadLikeLibsndfile) {
-    test::TempDir dir;
+    TempDir dir;
     std::vector<int> interleaved(2 * 5000);
     for (std::size_t i = 0; i < interleaved.size(); ++i) interleaved[i] = (int(i * 7919 % 65536) - 32768) * 65536;
     const std::pair<int, CommonFormat> formats[] = {
@@ -122,16 +108,16 @@ TEST(SndfileReaderFormatTest, OtherContainersReadLikeLibsndfile) {
     for (const auto& [format, common] : formats) {
         SCOPED_TRACE(testing::Message() << std::hex << format);
         const auto path = dir / ("f" + std::to_string(format));
-        test::writeSndfile(path, format, 2, 8000, interleaved);
+        writeSndfile(path, format, 2, 8000, interleaved);
         auto reader = openAudioFile(path);
-        EXPECT_EQ(reader->fileFormat().formatID, kFormatLinearPCM);
-        EXPECT_EQ(reader->fileFormat().commonFormat, common);
-        EXPECT_EQ(test::readToEnd(*reader, 999), test::readFloats(path));
+        EXPECT_EQ(std::pair(reader->fileFormat().formatID, reader->fileFormat().commonFormat),
+                  std::pair(kFormatLinearPCM, common));
+        EXPECT_EQ(readToEnd(*reader, 999), readFloats(path));
         if (format & SF_FORMAT_FLOAT) continue;  // libsndfile reads float files as unscaled integers
         IntPCMBuffer ints(2, 5000);
         reader->seek(0);
         reader->readInt(ints, 5000);
-        const auto oracle = test::readStoredInts(path);
+        const auto oracle = readStoredInts(path);
         for (int c = 0; c < 2; ++c) EXPECT_EQ(std::vector<int>(ints.channel(c), ints.channel(c) + 5000), oracle[c]);
     }
 }
@@ -152,20 +138,20 @@ class DeclaredLengthTest : public testing::TestWithParam<DeclaredLength> {};
 
 TEST_P(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
     const DeclaredLength& c = GetParam();
-    test::TempDir dir;
+    TempDir dir;
     const auto path = dir / "declared.aif";
-    test::Signal written = test::noise(c.written, PcmEncoding::int8, 8, 1.0);
+    Signal written = noise(c.written, PcmEncoding::int8, 8, 1.0);
     written.back() = c.last;
-    test::writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
-    auto bytes = test::fileBytes(path);
-    test::putBE32(bytes, test::findId(bytes, "COMM") + 10, c.commFrames);
-    test::putBE32(bytes, test::findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
-    test::overwriteFileBytes(path, bytes);
+    writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
+    auto bytes = fileBytes(path);
+    putBE32(bytes, findId(bytes, "COMM") + 10, c.commFrames);
+    putBE32(bytes, findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
+    overwriteFileBytes(path, bytes);
 
     auto reader = openAudioFile(path);
     EXPECT_EQ(reader->length(), c.expected);
     written.resize(std::size_t(c.expected));
-    EXPECT_EQ(test::readToEnd(*reader, 300)[0], asFloats(written));
+    EXPECT_EQ(readToEnd(*reader, 300)[0], asFloats(written));
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, DeclaredLengthTest,
@@ -180,5 +166,101 @@ INSTANTIATE_TEST_SUITE_P(Headers, DeclaredLengthTest,
                              DeclaredLength{"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- the writer -------------------------------------------------------------------
+
+WriterSettings settingsFor(int channels, int bits, bool isFloat = false) {
+    return {.sampleRate = 48000, .channelCount = channels, .bitDepth = bits, .isFloat = isFloat};
+}
+
+class WriterTest : public testing::Test {
+protected:
+    TempDir dir;
+};
+
+// libsndfile invents speaker positions from the channel count; channels kept
+// from a larger file are discrete and must not claim them.
+TEST_F(WriterTest, DiscreteChannelsCarryNoSpeakerPositions) {
+    const Channels channels = multichannel({6, {{1, 2}}, {5}}, 1000, PcmEncoding::int24);
+    for (bool clear : {false, true}) {
+        WriterSettings s = settingsFor(6, 24);
+        s.clearSpeakerMask = clear;
+        const auto path = dir / (clear ? "discrete.wav" : "positioned.wav");
+        auto writer = createAudioFile(path, s);
+        PCMBuffer floats(6, 1000);
+        for (int c = 0; c < 6; ++c) std::copy(channels[c].begin(), channels[c].end(), floats.channel(c));
+        floats.setFrameLength(1000);
+        writer->write(floats);
+        writer->close();
+        const std::vector<std::uint8_t> bytes = fileBytes(path);
+        const std::size_t fmt = findId(bytes, "fmt ") + 8;
+        EXPECT_EQ(loadLE16(&bytes[fmt]), 0xFFFEu);  // WAVE_FORMAT_EXTENSIBLE
+        EXPECT_EQ(loadLE32(&bytes[fmt + 20]), clear ? 0u : 0x3Fu);
+        const auto stored = readStoredInts(path);
+        for (int c = 0; c < 6; ++c) EXPECT_EQ(stored[c], storedInts(channels[c], PcmEncoding::int24));
+    }
+}
+
+// Beyond full scale, infinite, subnormal, negative zero and, for doubles,
+// finer than a float: each sample is stored as it was given, never clipped,
+// in every float layout (plain AIFF has none: AIFF-C it is).
+TEST_F(WriterTest, FloatSamplesAreStoredAsTheyAre) {
+    const std::vector<double> values = {4.0, -1.5, 1.0, -1.0, 1e-40, -INFINITY, -0.0, 0.1, 1.0 + 0x1p-40};
+    const auto n = std::uint32_t(values.size());
+    PCMBuffer floats(1, n);
+    PlanarBuffer<double> doubles(1, n);
+    std::copy(values.begin(), values.end(), floats.channel(0));
+    std::copy(values.begin(), values.end(), doubles.channel(0));
+    floats.setFrameLength(n);
+    doubles.setFrameLength(n);
+    const struct {
+        const char* name;
+        int bits;
+        bool asDouble;  // through writeDouble rather than write
+    } layouts[] = {{"f32.wav", 32, false},
+                   {"f32.aif", 32, false},
+                   {"f64.wav", 64, false},
+                   {"d64.wav", 64, true},
+                   {"d64.aif", 64, true}};
+    for (const auto& [name, bits, asDouble] : layouts) {
+        SCOPED_TRACE(name);
+        const auto path = dir / name;
+        auto writer = createAudioFile(path, settingsFor(1, bits, true));
+        asDouble ? writer->writeDouble(doubles) : writer->write(floats);
+        writer->close();
+        EXPECT_EQ(pcmFileInfo(path).format & SF_FORMAT_SUBMASK, bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
+        EXPECT_TRUE(path.extension() != ".aif" || fileText(path).substr(8, 4) == "AIFC");  // floats need AIFF-C
+        std::vector<std::uint64_t> stored, given;
+        const auto read = readDoubles(path);
+        for (double v : read[0]) stored.push_back(std::bit_cast<std::uint64_t>(v));
+        for (double v : values) given.push_back(std::bit_cast<std::uint64_t>(asDouble ? v : double(float(v))));
+        EXPECT_EQ(stored, given);
+    }
+}
+
+TEST_F(WriterTest, NeverReplacesAFile) {
+    writeFile(dir / "precious.wav", "irreplaceable");
+    EXPECT_THROW(createAudioFile(dir / "precious.wav", settingsFor(1, 16)), AudioIOError);
+    EXPECT_EQ(fileText(dir / "precious.wav"), "irreplaceable");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// Narrow buffers, writes after close, and samples that a file's format
+// would have to round or misread.
+TEST_F(WriterTest, RefusesBuffersItCannotWrite) {
+    auto writer = createAudioFile(dir / "narrow.wav", settingsFor(2, 16));
+    PCMBuffer mono(1, 10);
+    mono.setFrameLength(10);
+    EXPECT_THROW(writer->write(mono), AudioIOError);
+    writer->close();
+    EXPECT_THROW(writer->write(PCMBuffer(2, 10)), AudioIOError);
+
+    IntPCMBuffer ints(1, 10);
+    PlanarBuffer<double> doubles(1, 10);
+    auto floatFile = createAudioFile(dir / "float.wav", settingsFor(1, 32, true));
+    EXPECT_THROW(floatFile->writeInt(ints), AudioIOError);
+    EXPECT_THROW(floatFile->writeDouble(doubles), AudioIOError);
+    EXPECT_THROW(createAudioFile(dir / "int.wav", settingsFor(1, 32))->writeDouble(doubles), AudioIOError);
+}
+
 }  // namespace
-}  // namespace twinfold
+}  // namespace twinfold::test

@@ -1,3 +1,7 @@
+// The jobs layer's guards of the originals: the proof that outputs hold what was
+// promised before an original goes, and the manifest that records what a
+// backup folder holds.
+#include "jobs/BackupManifest.h"
 #include "jobs/OutputVerifier.h"
 #include "audio_io/FileIdentityOf.h"
 
@@ -8,7 +12,6 @@
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
-#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -20,15 +23,8 @@ namespace {
 
 using Case = VerificationError::Case;
 
-struct VerifierCase {
-    PcmEncoding encoding;
-    std::optional<float> target = {};
-};
-
-void PrintTo(const VerifierCase& c, std::ostream* out) {
-    *out << bitsOf(c.encoding) << (isFloat(c.encoding) ? "-bit float" : "-bit") << " target "
-         << (c.target ? std::to_string(*c.target) : "none");
-}
+using E = PcmEncoding;
+using VerifierCase = std::pair<PcmEncoding, std::optional<float>>;  // the source's encoding, the target level
 
 class OutputVerifierTest : public ::testing::Test {
 protected:
@@ -48,9 +44,8 @@ protected:
     }
     void expectFault(const std::function<void()>& check, Case expected, const std::string& part) {
         const auto error = thrown<VerificationError>(check);
-        ASSERT_TRUE(error) << "no fault found";
-        EXPECT_EQ(error->errorCase(), expected) << error->what();
-        EXPECT_TRUE(contains(error->what(), part)) << error->what();
+        EXPECT_TRUE(error && error->errorCase() == expected && contains(error->what(), part))
+            << (error ? error->what() : "no fault found");
     }
 
     TempDir dir;
@@ -75,12 +70,10 @@ TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
     expectFault(outputs, Case::sampleMismatch, "out.wav");
 }
 
-using E = PcmEncoding;
-INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest,
-                         ::testing::Values(VerifierCase{E::int8}, VerifierCase{E::int16}, VerifierCase{E::int24},
-                                           VerifierCase{E::int32}, VerifierCase{E::float32},
-                                           VerifierCase{E::int16, -1.0f}, VerifierCase{E::int24, -20.0f},
-                                           VerifierCase{E::int32, -6.0f}, VerifierCase{E::float32, -3.0f}));
+const VerifierCase kVerifierCases[] = {{E::int8, {}},      {E::int16, {}},    {E::int24, {}},
+                                       {E::int32, {}},     {E::float32, {}},  {E::int16, -1.0f},
+                                       {E::int24, -20.0f}, {E::int32, -6.0f}, {E::float32, -3.0f}};
+INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest, ::testing::ValuesIn(kVerifierCases));
 
 TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
     const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
@@ -107,8 +100,7 @@ TEST_F(OutputVerifierTest, TheRecordedChannelAndGainMustBeTheOnesWritten) {
 TEST_F(OutputVerifierTest, AnOutputNarrowerThanItsSourceFails) {
     const auto narrowCopy = [&](const fs::path& src, std::optional<float> target, PcmEncoding narrow) {
         const std::vector<float> samples = readFloats(src)[0];
-        float peak = 0;
-        for (float x : samples) peak = std::max(peak, std::fabs(x));
+        const float peak = std::fabs(std::ranges::max(samples, {}, [](float x) { return std::fabs(x); }));
         const double gain = target ? double(normalizationGain(*target, peak).value_or(1.0f)) : 1.0;
         Signal out;
         for (float x : samples) out.push_back(quantize(std::clamp(gain * x, -1.0, 1.0), narrow));
@@ -235,10 +227,7 @@ TEST_F(OutputVerifierTest, EveryChunkOfTheSourceMustBeInTheOutputByteForByte) {
                             {{1, Redundancy::identicalTo, 0}}};
     EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
     std::vector<std::uint8_t> bytes = fileBytes(dir / "take_mono.wav");
-    const std::string scene = "Scene 12";
-    const auto at = std::search(bytes.begin(), bytes.end(), scene.begin(), scene.end());
-    ASSERT_NE(at, bytes.end());
-    *at = 's';
+    bytes[findId(bytes, "Scen")] = 's';  // in the description of 'bext'
     overwriteFileBytes(dir / "take_mono.wav", bytes);
     expectFault(proof, Case::chunkMissing, "chunk 'bext'");
 }
@@ -250,6 +239,48 @@ TEST_F(OutputVerifierTest, AChangedOrUnaccountedSourceFailsBeforeAnythingIsRead)
     expectFault(proof, Case::unaccounted, "channel 2 of src.wav is neither written");
     proof.files[0].identity.modifiedNanoseconds += 1;
     expectFault(proof, Case::sourceChanged, "src.wav has changed since it was scanned");
+}
+
+// ---- the backup manifest, read back before any original is restored ----------------
+
+const std::string kDigest(64, 'a');
+
+// Names a Linux file system allows: the exact bytes must come back.
+class ManifestRoundTrip : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ManifestRoundTrip, EveryPathComesBackByteForByte) {
+    const ManifestEntry entry{{GetParam(), 12, kDigest}, {{"out/" + GetParam(), 7, kDigest}, {"b.wav", 0, kDigest}}};
+    const std::string line = manifestLine(entry);
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_EQ(parseManifestLine(line), entry) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ManifestRoundTrip,
+                         ::testing::Values("Drums/Kick In.wav", "Caf\xc3\xa9 \xf0\x9f\x8e\xb5.wav", "Caf\xe9.wav",
+                                           "a\"b\\c\x01\n\x7f.wav", "\xed\xa0\x80\xc0\xaf.wav"));
+
+// Lines a reader must refuse rather than half-trust.
+class ManifestRejects : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ManifestRejects, AnythingButAWholeRecordIsRefused) { EXPECT_EQ(parseManifestLine(GetParam()), std::nullopt); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ManifestRejects,
+    ::testing::Values(R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1)",  // cut short
+                      R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1.5})",
+                      R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":"1"})",
+                      R"({"outputs":{},"path":"a.wav","sha256":")" + kDigest + R"(","size":1})",
+                      R"({"outputs":[1],"path":"a.wav","sha256":")" + kDigest + R"(","size":1})",
+                      R"({"outputs":[],"path":"\ud800.wav","sha256":")" + kDigest + R"(","size":1})",
+                      R"({"outputs":[],"path":"a.wav","sha256":"abc","size":1})",
+                      R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1} x)",
+                      std::string(200, '[')));
+
+TEST(ManifestLine, ReadsWhatOtherWritersProduce) {
+    const std::string line = " {\"size\" : 3, \"sha256\":\"" + kDigest +
+                             "\", \"path\":\"x\\u00e9\\/y.wav\", \"pathBytes\":\"eOkveS53YXY=\", \"outputs\":[ ]} ";
+    const auto entry = parseManifestLine(line);
+    EXPECT_TRUE(entry && entry->original.path.native() == "x\xe9/y.wav" && entry->original.size == 3);
 }
 
 }  // namespace
