@@ -108,6 +108,16 @@ TEST_F(InstalledTree, DesktopEntryClaimsAudioTypesOnly) {
     EXPECT_EQ(lineStarting(entry, "Exec=") + "\n" + lineStarting(entry, "Icon="), "Exec=twinfold %F\nIcon=" + kAppId);
 }
 
+// Software centres refuse a package whose AppStream data does not validate.
+TEST_F(InstalledTree, AppStreamDataIsValid) {
+    const fs::path metainfo = installed("share/metainfo/" + kAppId + ".metainfo.xml");
+    ASSERT_TRUE(fs::exists(metainfo));
+    if (sh("command -v appstreamcli").status != 0) GTEST_SKIP() << "appstreamcli is not installed (Debian: appstream)";
+    // Offline: the addresses are placeholders on a reserved domain.
+    const Shell validation = sh("appstreamcli validate --pedantic --no-net " + quoted(metainfo));
+    EXPECT_EQ(validation.status, 0) << validation.output;
+}
+
 // Without a display the window says what to use instead and exits 1, rather
 // than Qt aborting; the same when a display is named but cannot be opened.
 TEST(Window, WithoutAGraphicalSessionExitsWithAPlainMessage) {
