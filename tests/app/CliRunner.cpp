@@ -83,9 +83,8 @@ QJsonObject Cli::scanJson(const std::vector<std::string>& arguments, const fs::p
 }
 
 QJsonObject resultNamed(const QJsonObject& document, const std::string& filename) {
-    for (const QJsonValue& r : document["results"].toArray()) {
+    for (const QJsonValue& r : document["results"].toArray())
         if (r["filename"].toString().toStdString() == filename) return r.toObject();
-    }
     ADD_FAILURE() << "no result named " << filename;
     return {};
 }

@@ -5,6 +5,7 @@
 
 #include <QStandardPaths>
 
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -48,10 +49,7 @@ protected:
         json = cli->scanJson({library().string()});
         text = cli->run({"scan", library().string()});
     }
-    static void TearDownTestSuite() {
-        cli.reset();
-        root.reset();
-    }
+    static void TearDownTestSuite() { cli.reset(), root.reset(); }
     static fs::path library() { return *root / "made" / "-lib"; }
 
     static inline std::unique_ptr<Cli> cli;
@@ -125,8 +123,7 @@ TEST_F(CliScanTest, JsonDetailsOfPannedMonoSplitPairAndMultichannel) {
 
 TEST_F(CliScanTest, JsonHasExactlyTheDocumentedMembersAndSummary) {
     EXPECT_EQ(json.keys(), (QStringList{"errors", "results", "schemaVersion", "summary"}));
-    EXPECT_EQ(json["schemaVersion"].toInt(), 1);
-    EXPECT_EQ(json["errors"].toArray(), QJsonArray());
+    EXPECT_EQ(std::pair(json["schemaVersion"].toInt(), json["errors"].toArray().size()), std::pair(1, qsizetype(0)));
     const QStringList members =
         QString(
             "analysisTime bitDepth channelCount duration evidence fileExtension fileSize filename format isBackup "
@@ -173,9 +170,8 @@ TEST_F(CliScanTest, FilesAndFoldersAreTakenLikeDroppedItems) {
 
     std::ofstream(*root / "notes.txt") << "not audio";
     const CliRun none = cli->run({"scan", (*root / "notes.txt").string(), (*root / "missing.wav").string()});
-    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(std::pair(none.exitCode, none.out), std::pair(1, std::string()));
     EXPECT_THAT(none.err, HasSubstr("No supported audio files found."));
-    EXPECT_EQ(none.out, "");
 }
 
 // A name may hold any byte but "/": on the terminal its control characters
@@ -287,8 +283,7 @@ TEST(CliScanProblems, UnreadableFilesPairingNotesAndDifferingPansAreShown) {
     for (const QJsonValue& e : json["errors"].toArray())
         if (!e["reason"].toString().isEmpty()) explained.insert(e["path"].toString().toStdString());
     EXPECT_EQ(explained, (std::multiset<std::string>{(dir / "Cut.wav").string(), (dir / "Notes.wav").string()}));
-    EXPECT_EQ(json["summary"]["unreadable"].toInt(), 2);
-    EXPECT_EQ(json["summary"]["totalFiles"].toInt(), 5);
+    EXPECT_EQ(std::pair(json["summary"]["unreadable"].toInt(), json["summary"]["totalFiles"].toInt()), std::pair(2, 5));
     const QJsonObject mix = resultNamed(json, "Mix.wav");
     EXPECT_TRUE(mix["differs"].toBool());
     EXPECT_NEAR(mix["panResidualdB"].toDouble(), -17.89, 0.05);
@@ -306,35 +301,30 @@ TEST(CliScanProblems, UnreadableFilesPairingNotesAndDifferingPansAreShown) {
 
 // twinfold-cli's command line: usage errors exit with 2 and point to the
 // help; every command has its help.
-using testing::StartsWith;
 
 // A command line as typed, split at blanks.
-std::vector<std::string> words(const char* line) {
+std::vector<std::string> words(const QString& line) {
     std::vector<std::string> out;
-    for (const QString& word : QString(line).split(' ', Qt::SkipEmptyParts)) out.push_back(word.toStdString());
+    for (const QString& word : line.split(' ', Qt::SkipEmptyParts)) out.push_back(word.toStdString());
     return out;
 }
 
-class CliUsageErrorTest : public testing::TestWithParam<const char*> {};
-
-TEST_P(CliUsageErrorTest, ExitsWithTwoAndNamesTheHelp) {
-    const CliRun r = Cli().run(words(GetParam()));
-    EXPECT_EQ(r.exitCode, 2) << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_THAT(r.err, StartsWith("twinfold-cli: "));
-    EXPECT_THAT(r.err, HasSubstr("--help"));
+TEST(CliUsageError, ExitsWithTwoAndNamesTheHelp) {
+    // The command lines, parted by ';' (the first is empty).
+    const QString usageErrors =
+        ";rescan x;scan;scan --json;scan --threshold;scan --threshold loud x;scan --threshold -inf x;"
+        "scan --verbose x;scan --json=yes x;convert;convert --originals trash x;convert --phase middle x;"
+        "convert --multichannel keep x;convert --normalize 3 x;convert --suffix ../elsewhere x;"
+        "convert --suffix;convert --include-differing=yes x;convert --log;convert --no-normalize=-3 x;"
+        "scan --exclude;scan --jobs 0 x;restore;restore a b;restore --dry-run a;help rescan;"
+        "help scan convert;demo;demo a b;show;show --difference d.wav a b";
+    for (const QString& line : usageErrors.split(';')) {
+        const CliRun r = Cli().run(words(line));
+        EXPECT_TRUE(r.exitCode == 2 && r.out.empty() && r.err.starts_with("twinfold-cli: ") &&
+                    r.err.find("--help") != std::string::npos)
+            << line.toStdString() << ": exit " << r.exitCode << ", out " << r.out << ", err " << r.err;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cli, CliUsageErrorTest,
-                         testing::Values("", "rescan x", "scan", "scan --json", "scan --threshold",
-                                         "scan --threshold loud x", "scan --threshold -inf x", "scan --verbose x",
-                                         "scan --json=yes x", "convert", "convert --originals trash x",
-                                         "convert --phase middle x", "convert --multichannel keep x",
-                                         "convert --normalize 3 x", "convert --suffix ../elsewhere x",
-                                         "convert --suffix", "convert --include-differing=yes x", "convert --log",
-                                         "convert --no-normalize=-3 x", "scan --exclude", "scan --jobs 0 x", "restore",
-                                         "restore a b", "restore --dry-run a", "help rescan", "help scan convert",
-                                         "demo", "demo a b", "show", "show --difference d.wav a b"));
 
 // Help and version succeed and print to standard output; "help scan" is "scan --help".
 TEST(CliHelp, PrintsUsageOrVersionAndSucceeds) {
@@ -343,11 +333,9 @@ TEST(CliHelp, PrintsUsageOrVersionAndSucceeds) {
                                                         {"help scan", "Usage: twinfold-cli scan "},
                                                         {"--version", "twinfold-cli "}};
     for (const auto& [line, starts] : rows) {
-        SCOPED_TRACE(line);
         const CliRun r = Cli().run(words(line));
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_THAT(r.out, StartsWith(starts));
-        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(std::tuple(r.exitCode, r.out.substr(0, std::strlen(starts)), r.err), std::tuple(0, starts, ""))
+            << line;
     }
 }
 

@@ -309,8 +309,7 @@ INSTANTIATE_TEST_SUITE_P(Ffmpeg, FfmpegFormatTest, testing::ValuesIn(kFormats));
 TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
     TempDir dir;
     FloatChannels input = independentNoise(20'000, 6);
-    input[1].assign(input[1].size(), 0.0f);
-    input[4].assign(input[4].size(), 0.0f);
+    for (const std::size_t c : {1, 4}) input[c].assign(input[c].size(), 0.0f);
     for (EncodedFormat format : {EncodedFormat::m4aAac, EncodedFormat::m4aAlac}) {
         const auto path = writeCompressed(dir.path(), std::to_string(int(format)) + ".m4a", input, format);
         auto reader = openFfmpegFile(path);
@@ -326,11 +325,7 @@ TEST(FfmpegReaderTest, MultichannelKeepsChannelOrder) {
 TEST(FfmpegBadInputTest, ADeclaredLengthNeverBecomesAHugeAllocation) {
     TempDir dir;
     std::string fmt("fmt \x10\0\0\0\x01\0\x02\0\x80\xBB\0\0\0\xEE\x02\0\x04\0\x10\0", 24);
-    std::string list(
-        "LIST\xF0\xFF\xFF\x7F"
-        "INFOISFT\0\0\0\x70"
-        "Lavf",
-        24);
+    std::string list("LIST\xF0\xFF\xFF\x7FINFOISFT\0\0\0\x70Lavf", 24);  // 'I' and 'L' end the escapes
     writeFile(dir / "info.wav", std::string("RIFF\x3C\0\0\0WAVE", 12) + fmt + list);
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);

@@ -134,37 +134,32 @@ struct DeclaredLength {
     std::int64_t expected;
 };
 
-class DeclaredLengthTest : public testing::TestWithParam<DeclaredLength> {};
-
-TEST_P(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
-    const DeclaredLength& c = GetParam();
+TEST(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
+    const DeclaredLength cases[] = {// The byte beyond COMM's count is the zero pad: not a frame.
+                                    {"padCountedInSsnd", 1001, -0.5, 1001, 1002, 1001},
+                                    // A nonzero byte there is audio that COMM misses; keep it.
+                                    {"oneByteMoreThatIsAudio", 1002, -0.5, 1001, 1002, 1002},
+                                    // A recording that stopped before its header was finished.
+                                    {"commNeverUpdated", 1000, -0.5, 0, 1000, 1000},
+                                    // A consistent file ending in silence loses nothing.
+                                    {"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}};
     TempDir dir;
     const auto path = dir / "declared.aif";
-    Signal written = noise(c.written, PcmEncoding::int8, 8, 1.0);
-    written.back() = c.last;
-    writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
-    auto bytes = fileBytes(path);
-    putBE32(bytes, findId(bytes, "COMM") + 10, c.commFrames);
-    putBE32(bytes, findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
-    overwriteFileBytes(path, bytes);
+    for (const DeclaredLength& c : cases) {
+        Signal written = noise(c.written, PcmEncoding::int8, 8, 1.0);
+        written.back() = c.last;
+        writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
+        auto bytes = fileBytes(path);
+        putBE32(bytes, findId(bytes, "COMM") + 10, c.commFrames);
+        putBE32(bytes, findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
+        overwriteFileBytes(path, bytes);
 
-    auto reader = openAudioFile(path);
-    EXPECT_EQ(reader->length(), c.expected);
-    written.resize(std::size_t(c.expected));
-    EXPECT_EQ(readToEnd(*reader, 300)[0], asFloats(written));
+        auto reader = openAudioFile(path);
+        written.resize(std::size_t(c.expected));
+        EXPECT_EQ(std::pair(reader->length(), readToEnd(*reader, 300)[0]), std::pair(c.expected, asFloats(written)))
+            << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Headers, DeclaredLengthTest,
-                         testing::Values(
-                             // The byte beyond COMM's count is the zero pad: not a frame.
-                             DeclaredLength{"padCountedInSsnd", 1001, -0.5, 1001, 1002, 1001},
-                             // A nonzero byte there is audio that COMM misses; keep it.
-                             DeclaredLength{"oneByteMoreThatIsAudio", 1002, -0.5, 1001, 1002, 1002},
-                             // A recording that stopped before its header was finished.
-                             DeclaredLength{"commNeverUpdated", 1000, -0.5, 0, 1000, 1000},
-                             // A consistent file ending in silence loses nothing.
-                             DeclaredLength{"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the writer -------------------------------------------------------------------
 

@@ -25,10 +25,9 @@ ScanResult withIdsOf(ScanResult r, const ScanResult& like) {
     r.id = like.id;
     r.fileInfo.id = like.fileInfo.id;
     if (r.multichannelAnalysis && like.multichannelAnalysis &&
-        r.multichannelAnalysis->channels.size() == like.multichannelAnalysis->channels.size()) {
+        r.multichannelAnalysis->channels.size() == like.multichannelAnalysis->channels.size())
         for (std::size_t c = 0; c < r.multichannelAnalysis->channels.size(); ++c)
             r.multichannelAnalysis->channels[c].id = like.multichannelAnalysis->channels[c].id;
-    }
     return r;
 }
 

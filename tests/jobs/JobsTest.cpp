@@ -53,27 +53,26 @@ protected:
     std::atomic<bool> notCancelled{false};
 };
 
-class ConvertedOutputTest : public OutputVerifierTest, public ::testing::WithParamInterface<VerifierCase> {};
-
-TEST_P(ConvertedOutputTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
-    const auto [encoding, target] = GetParam();
-    const fs::path src = source(encoding), out = dir / "out.wav";
-    converter.convertToMono(src, out, ChannelSelection::right, target);
-    const std::vector<OutputProvenance> outputs{{out, src, {1}, target}};
-    EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled));
-    rewriteInts(out, isFloat(encoding) ? PcmEncoding::int32 : encoding, [](std::vector<std::int32_t>& s) {
-        const auto loudest = std::max_element(s.begin(), s.end(), [](std::int32_t a, std::int32_t b) {
-            return std::abs(std::int64_t(a)) < std::abs(std::int64_t(b));
+TEST_F(OutputVerifierTest, TheConvertersOutputPassesAndAFlippedSampleDoesNot) {
+    const VerifierCase cases[] = {{E::int8, {}},      {E::int16, {}},    {E::int24, {}},
+                                  {E::int32, {}},     {E::float32, {}},  {E::int16, -1.0f},
+                                  {E::int24, -20.0f}, {E::int32, -6.0f}, {E::float32, -3.0f}};
+    for (const auto& [encoding, target] : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::pair(encoding, target)));
+        const fs::path src = source(encoding), out = dir / "out.wav";
+        fs::remove(out);
+        converter.convertToMono(src, out, ChannelSelection::right, target);
+        const std::vector<OutputProvenance> outputs{{out, src, {1}, target}};
+        EXPECT_TRUE(OutputVerifier::verify(outputs, notCancelled));
+        rewriteInts(out, isFloat(encoding) ? PcmEncoding::int32 : encoding, [](std::vector<std::int32_t>& s) {
+            const auto loudest = std::max_element(s.begin(), s.end(), [](std::int32_t a, std::int32_t b) {
+                return std::abs(std::int64_t(a)) < std::abs(std::int64_t(b));
+            });
+            *loudest = -*loudest;
         });
-        *loudest = -*loudest;
-    });
-    expectFault(outputs, Case::sampleMismatch, "out.wav");
+        expectFault(outputs, Case::sampleMismatch, "out.wav");
+    }
 }
-
-const VerifierCase kVerifierCases[] = {{E::int8, {}},      {E::int16, {}},    {E::int24, {}},
-                                       {E::int32, {}},     {E::float32, {}},  {E::int16, -1.0f},
-                                       {E::int24, -20.0f}, {E::int32, -6.0f}, {E::float32, -3.0f}};
-INSTANTIATE_TEST_SUITE_P(Encodings, ConvertedOutputTest, ::testing::ValuesIn(kVerifierCases));
 
 TEST_F(OutputVerifierTest, ACopyMustMatchToTheLastBit) {
     const fs::path src = source(PcmEncoding::int24), out = dir / "out.wav";
@@ -160,48 +159,45 @@ struct DropCase {
     PcmEncoding encoding = PcmEncoding::int16;
 };
 
-void PrintTo(const DropCase& c, std::ostream* out) { *out << c.name; }
+TEST_F(OutputVerifierTest, ADroppedChannelIsProvenAgainOnTheFileAsItIsNow) {
+    const DropCase cases[] = {{"dual mono", StereoKind::dualMono, Redundancy::identicalTo, false},
+                              {"panned", StereoKind::panned, Redundancy::scaledCopyOf, false},
+                              {"phase inverted", StereoKind::phaseInverted, Redundancy::invertedCopyOf, false},
+                              {"silent right", StereoKind::rightSilent, Redundancy::silent, false},
+                              {"dual mono pair", StereoKind::dualMono, Redundancy::identicalTo, true},
+                              {"panned pair", StereoKind::panned, Redundancy::scaledCopyOf, true},
+                              {"phase inverted pair", StereoKind::phaseInverted, Redundancy::invertedCopyOf, true},
+                              {"silent right pair", StereoKind::rightSilent, Redundancy::silent, true},
+                              {"dual mono 32-bit", StereoKind::dualMono, Redundancy::identicalTo, false, E::int32}};
+    for (const DropCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path d = dir / c.name;  // a folder of its own
+        fs::create_directory(d);
+        const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
+        const Channels channels = stereo(c.kind, 48000, c.encoding, 7);
+        // One stereo file or a split pair; the proof keeps channel 0 and drops channel 1.
+        std::vector<fs::path> files{d / "K.wav"};
+        if (c.splitPair) {
+            const SplitPair pair = writeSplitPair(d, "K", ".wav", format, channels[0], channels[1]);
+            files = {pair.left, pair.right};
+        } else {
+            writePcm(d / "K.wav", format, channels);
+        }
+        writePcm(d / "K_mono.wav", format, {channels[0]});
+        SourceProof proof{{}, {{d / "K_mono.wav", {0}, {}}}, {{1, c.reason, 0}}};
+        for (const fs::path& f : files) proof.files.push_back({f, currentFileIdentity(f)});
+        EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
 
-class RedundancyProofTest : public OutputVerifierTest, public ::testing::WithParamInterface<DropCase> {};
-
-TEST_P(RedundancyProofTest, ADroppedChannelIsProvenAgainOnTheFileAsItIsNow) {
-    const DropCase c = GetParam();
-    const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
-    const Channels channels = stereo(c.kind, 48000, c.encoding, 7);
-    // One stereo file or a split pair; the proof keeps channel 0 and drops channel 1.
-    std::vector<fs::path> files{dir / "K.wav"};
-    if (c.splitPair) {
-        const SplitPair pair = writeSplitPair(dir.path(), "K", ".wav", format, channels[0], channels[1]);
-        files = {pair.left, pair.right};
-    } else {
-        writePcm(dir / "K.wav", format, channels);
+        // The dropped side written anew, its size and dates kept.
+        const fs::path& file = files.back();
+        const auto date = fs::last_write_time(file);
+        const Signal side = noise(48000, c.encoding, 99, 0.3);
+        overwriteInPlace(file, format, c.splitPair ? Channels{side} : Channels{channels[0], side});
+        fs::last_write_time(file, date);
+        ASSERT_EQ(currentFileIdentity(file), proof.files.back().identity);
+        expectFault(proof, Case::notRedundant, c.splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav");
     }
-    writePcm(dir / "K_mono.wav", format, {channels[0]});
-    SourceProof proof{{}, {{dir / "K_mono.wav", {0}, {}}}, {{1, c.reason, 0}}};
-    for (const fs::path& f : files) proof.files.push_back({f, currentFileIdentity(f)});
-    EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
-
-    // The dropped side written anew, its size and dates kept.
-    const fs::path& file = files.back();
-    const auto date = fs::last_write_time(file);
-    const Signal side = noise(48000, c.encoding, 99, 0.3);
-    overwriteInPlace(file, format, c.splitPair ? Channels{side} : Channels{channels[0], side});
-    fs::last_write_time(file, date);
-    ASSERT_EQ(currentFileIdentity(file), proof.files.back().identity);
-    expectFault(proof, Case::notRedundant, c.splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, RedundancyProofTest,
-    ::testing::Values(DropCase{"dual mono", StereoKind::dualMono, Redundancy::identicalTo, false},
-                      DropCase{"panned", StereoKind::panned, Redundancy::scaledCopyOf, false},
-                      DropCase{"phase inverted", StereoKind::phaseInverted, Redundancy::invertedCopyOf, false},
-                      DropCase{"silent right", StereoKind::rightSilent, Redundancy::silent, false},
-                      DropCase{"dual mono pair", StereoKind::dualMono, Redundancy::identicalTo, true},
-                      DropCase{"panned pair", StereoKind::panned, Redundancy::scaledCopyOf, true},
-                      DropCase{"phase inverted pair", StereoKind::phaseInverted, Redundancy::invertedCopyOf, true},
-                      DropCase{"silent right pair", StereoKind::rightSilent, Redundancy::silent, true},
-                      DropCase{"dual mono 32-bit", StereoKind::dualMono, Redundancy::identicalTo, false, E::int32}));
 
 // 32-bit integers that differ below the 24 bits a float holds look the same
 // to the analysis; the proof compares the stored integers.
@@ -246,35 +242,28 @@ TEST_F(OutputVerifierTest, AChangedOrUnaccountedSourceFailsBeforeAnythingIsRead)
 const std::string kDigest(64, 'a');
 
 // Names a Linux file system allows: the exact bytes must come back.
-class ManifestRoundTrip : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(ManifestRoundTrip, EveryPathComesBackByteForByte) {
-    const ManifestEntry entry{{GetParam(), 12, kDigest}, {{"out/" + GetParam(), 7, kDigest}, {"b.wav", 0, kDigest}}};
-    const std::string line = manifestLine(entry);
-    EXPECT_EQ(line.find('\n'), std::string::npos);
-    EXPECT_EQ(parseManifestLine(line), entry) << line;
+TEST(ManifestLine, EveryPathComesBackByteForByte) {
+    for (const std::string name : {"Drums/Kick In.wav", "Caf\xc3\xa9 \xf0\x9f\x8e\xb5.wav", "Caf\xe9.wav",
+                                   "a\"b\\c\x01\n\x7f.wav", "\xed\xa0\x80\xc0\xaf.wav"}) {
+        const ManifestEntry entry{{name, 12, kDigest}, {{"out/" + name, 7, kDigest}, {"b.wav", 0, kDigest}}};
+        const std::string line = manifestLine(entry);
+        EXPECT_TRUE(line.find('\n') == std::string::npos && parseManifestLine(line) == entry) << line;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, ManifestRoundTrip,
-                         ::testing::Values("Drums/Kick In.wav", "Caf\xc3\xa9 \xf0\x9f\x8e\xb5.wav", "Caf\xe9.wav",
-                                           "a\"b\\c\x01\n\x7f.wav", "\xed\xa0\x80\xc0\xaf.wav"));
-
 // Lines a reader must refuse rather than half-trust.
-class ManifestRejects : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(ManifestRejects, AnythingButAWholeRecordIsRefused) { EXPECT_EQ(parseManifestLine(GetParam()), std::nullopt); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ManifestRejects,
-    ::testing::Values(R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1)",  // cut short
-                      R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1.5})",
-                      R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":"1"})",
-                      R"({"outputs":{},"path":"a.wav","sha256":")" + kDigest + R"(","size":1})",
-                      R"({"outputs":[1],"path":"a.wav","sha256":")" + kDigest + R"(","size":1})",
-                      R"({"outputs":[],"path":"\ud800.wav","sha256":")" + kDigest + R"(","size":1})",
-                      R"({"outputs":[],"path":"a.wav","sha256":"abc","size":1})",
-                      R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1} x)",
-                      std::string(200, '[')));
+TEST(ManifestLine, AnythingButAWholeRecordIsRefused) {
+    for (const std::string& line :
+         {R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1)",  // cut short
+          R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1.5})",
+          R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":"1"})",
+          R"({"outputs":{},"path":"a.wav","sha256":")" + kDigest + R"(","size":1})",
+          R"({"outputs":[1],"path":"a.wav","sha256":")" + kDigest + R"(","size":1})",
+          R"({"outputs":[],"path":"\ud800.wav","sha256":")" + kDigest + R"(","size":1})",
+          std::string(R"({"outputs":[],"path":"a.wav","sha256":"abc","size":1})"),
+          R"({"outputs":[],"path":"a.wav","sha256":")" + kDigest + R"(","size":1} x)", std::string(200, '[')})
+        EXPECT_EQ(parseManifestLine(line), std::nullopt) << line;
+}
 
 TEST(ManifestLine, ReadsWhatOtherWritersProduce) {
     const std::string line = " {\"size\" : 3, \"sha256\":\"" + kDigest +

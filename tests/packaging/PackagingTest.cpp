@@ -34,10 +34,7 @@ Shell sh(const std::string& command) {
     return run;
 }
 
-std::string quoted(const fs::path& path) {
-    std::string text = "'";
-    return text.append(path.native()).append("'");
-}
+std::string quoted(const fs::path& path) { return "'" + path.native() + "'"; }
 
 const std::vector<std::string> kCliFiles{"bin/twinfold-cli",
                                          "share/man/man1/twinfold-cli.1.gz",
@@ -49,9 +46,8 @@ const std::vector<std::string> kCliFiles{"bin/twinfold-cli",
 #if TWINFOLD_HAS_GUI
 std::string lineStarting(const std::string& text, const std::string& start) {
     std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
+    for (std::string line; std::getline(lines, line);)
         if (line.rfind(start, 0) == 0) return line;
-    }
     return {};
 }
 

@@ -219,8 +219,7 @@ Mutant duplicateChunk(const Bytes& file, const FileStructure& structure, std::mt
 
 Mutant swapChunks(const Bytes& file, const FileStructure& structure, std::mt19937_64& random) {
     const std::size_t first = pick<std::size_t>(random, 0, structure.chunks.size() - 2);
-    const auto& a = structure.chunks[first];
-    const auto& b = structure.chunks[first + 1];
+    const auto &a = structure.chunks[first], &b = structure.chunks[first + 1];
     Mutant mutant{Bytes(file.begin(), file.begin() + std::ptrdiff_t(a.begin)),
                   "chunks at " + std::to_string(a.begin) + " and " + std::to_string(b.begin) + " swapped"};
     const auto at = [&](std::size_t offset) { return file.begin() + std::ptrdiff_t(offset); };
@@ -343,8 +342,7 @@ TEST_F(MutationTest, DamagedFilesAreRefusedOrConvertedWhole) {
     const auto count = int(envNumber("TWINFOLD_MUTATION_COUNT", kDefaultMutantsPerFile));
     SCOPED_TRACE("TWINFOLD_MUTATION_SEED=" + std::to_string(seed));
     TempDir dir;
-    fs::create_directory(dir / "valid");
-    fs::create_directory(dir / "work");
+    for (const char* sub : {"valid", "work"}) fs::create_directory(dir / sub);
     std::signal(SIGALRM, onAlarm);
     int mutants = 0;
     for (const fs::path& valid : writeValidCorpus(dir / "valid", 600)) {

@@ -224,9 +224,8 @@ void writeCodedWav(const std::filesystem::path& path, int sndfileEncoding) {
 }
 
 std::vector<std::vector<std::uint8_t>> sndfileChunks(const std::filesystem::path& path, const std::string& id) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file) throw std::runtime_error(path.string() + ": " + sf_strerror(nullptr));
+    SF_INFO info;
+    SNDFILE* file = openForReading(path, info);
     SF_CHUNK_INFO wanted{};
     std::memcpy(wanted.id, id.data(), 4);
     wanted.id_size = 4;

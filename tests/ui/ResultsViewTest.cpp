@@ -2,7 +2,6 @@
 
 #include "audio_io/AudioFormat.h"
 #include "conversion/DifferenceWriter.h"
-#include "presentation/EvidenceTexts.h"
 #include "ui/ChannelOverviewView.h"
 #include "ui/DifferenceListener.h"
 #include "ui/GoniometerView.h"

@@ -58,12 +58,11 @@ TEST_F(QuestionsTest, ComeInOrderWithTheFilesTheyAreAbout) {
         asked.emplace_back(q.kind, names);
     }
     using Names = std::vector<std::string>;
-    EXPECT_EQ(asked, (std::vector<std::pair<QuestionKind, Names>>{
+    ASSERT_EQ(asked, (std::vector<std::pair<QuestionKind, Names>>{
                          {QuestionKind::lossyFormat, Names{"song.mp3"}},
                          {QuestionKind::phaseChoice, Names{"flip.wav"}},
                          {QuestionKind::multichannelChoice, Names{"six.wav"}},
                          {QuestionKind::deleteOriginals, Names{"flip.wav", "six.wav", "song.mp3"}}}));
-    ASSERT_EQ(questions.size(), 4u);
     EXPECT_EQ(questions[3].originals, (std::vector<fs::path>{dir / "flip.wav", dir / "six.wav", dir / "song.mp3"}));
 
     vm->setLossyNoticeHidden(true);
@@ -102,13 +101,12 @@ TEST_F(ConversionWorkflowTest, TheFirstErrorStopsTheRunAndKeepsTheSelection) {
     const auto results = vm->scanResults();
     finished(convertSelected());
     const std::string message = "b.wav: Output file already exists: b_mono.wav";
-    EXPECT_EQ(vm->conversionState(), ConversionState::failed(message));
-    EXPECT_EQ(vm->errorMessage(), message);
-    EXPECT_EQ(vm->selectedResultIDs(), selection);
+    EXPECT_EQ(std::tuple(vm->conversionState(), vm->errorMessage(), vm->selectedResultIDs()),
+              std::tuple(ConversionState::failed(message), std::optional(message), selection));
     EXPECT_EQ(vm->scanResults(), results);  // no rescan
-    EXPECT_EQ(monoFilesAndOriginalsKept(), "ab");
-    EXPECT_EQ(pcmFileInfo(dir / "b_mono.wav").frames, 10);
-    EXPECT_EQ(vm->convertedOriginalPaths().size(), 4u);
+    EXPECT_EQ(std::tuple(monoFilesAndOriginalsKept(), pcmFileInfo(dir / "b_mono.wav").frames,
+                         vm->convertedOriginalPaths().size()),
+              std::tuple("ab", 10, 4u));
 }
 
 // The worker is held before its third file while progress of the first two
@@ -130,10 +128,8 @@ TEST_F(ConversionWorkflowTest, CancelDuringTheThirdFileKeepsTheFinishedOutputs) 
     resume.set_value();
     const std::size_t statesAtCancel = conversionStates.size();
     finished(cancelled);
-    EXPECT_TRUE(running.isCanceled());
-    EXPECT_EQ(conversionStates.size(), statesAtCancel);
-    EXPECT_EQ(vm->conversionState(), ConversionState::idle());
-    EXPECT_EQ(vm->errorMessage(), std::nullopt);
+    EXPECT_EQ(std::tuple(running.isCanceled(), conversionStates.size(), vm->conversionState(), vm->errorMessage()),
+              std::tuple(true, statesAtCancel, ConversionState::idle(), std::optional<std::string>()));
     EXPECT_EQ(monoFilesAndOriginalsKept(), "ab");
 }
 
@@ -226,12 +222,11 @@ TEST(ConversionPlanClashTest, EveryClashIsFoundUpFront) {
     EXPECT_EQ(found, expected);
     EXPECT_EQ(clashes.size(), 4u);  // both sources of Song_mono.wav
 
-    AppSettings noSuffix;
-    noSuffix.namingSuffix = "";
-    const auto ontoSource = planConversion({results[0]}, noSuffix, {}).clashes();
+    const auto ontoSource = planConversion({results[0]}, {.namingSuffix = ""}, {}).clashes();
     ASSERT_EQ(ontoSource.size(), 1u);
-    EXPECT_EQ(ontoSource[0].kind, ClashKind::overwritesSource);
-    EXPECT_EQ(ontoSource[0].text(), "Song.wav: the output would replace its source (the suffix is empty)");
+    EXPECT_EQ(std::pair(ontoSource[0].kind, ontoSource[0].text()),
+              std::pair(ClashKind::overwritesSource,
+                        std::string("Song.wav: the output would replace its source (the suffix is empty)")));
 }
 
 }  // namespace
