@@ -81,20 +81,6 @@ TEST(StereoBoundaryTest, VerdictsAtTheEdges) {
     }
 }
 
-// A 440 Hz sine at 0.5 on the left; on the right the same sine at 0.35 and,
-// in `mix`, a 1500 Hz sine at 0.045 of its own (2 s at 48 kHz).
-Channels panOf440(PcmEncoding encoding, bool mix) {
-    const double pi = std::acos(-1.0);
-    Signal l(96000), r(96000);
-    for (std::size_t i = 0; i < l.size(); ++i) {
-        const double t = double(i) / 48000;
-        l[i] = quantize(0.5 * std::sin(2 * pi * 440 * t), encoding);
-        r[i] = mix ? quantize(0.35 * std::sin(2 * pi * 440 * t) + 0.045 * std::sin(2 * pi * 1500 * t), encoding)
-                   : quantize(0.7 * l[i], encoding);
-    }
-    return {l, r};
-}
-
 // The pan residual as a file and as a split pair. Expected figures by hand:
 // the best gain for the mix is 0.35 / 0.5 = 0.7, which leaves exactly the
 // 1500 Hz sine: 0.045 / √(0.35² + 0.045²) of the right side's level, −17.89 dB,

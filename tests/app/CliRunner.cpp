@@ -3,7 +3,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <cmath>
 #include <set>
 
 namespace twinfold::test {
@@ -113,15 +112,7 @@ std::vector<std::string> cells(const std::string& line) {
 }
 
 void writePanMix(const fs::path& file) {
-    const double pi = std::acos(-1.0);
-    const PcmEncoding encoding = PcmEncoding::int24;
-    Channels c(2, Signal(96000));
-    for (std::size_t i = 0; i < c[0].size(); ++i) {
-        const double t = double(i) / 48000;
-        c[0][i] = quantize(0.5 * std::sin(2 * pi * 440 * t), encoding);
-        c[1][i] = quantize(0.35 * std::sin(2 * pi * 440 * t) + 0.045 * std::sin(2 * pi * 1500 * t), encoding);
-    }
-    writePcm(file, {PcmContainer::wav, encoding, 48000}, c);
+    writePcm(file, {PcmContainer::wav, PcmEncoding::int24, 48000}, panOf440(PcmEncoding::int24, true));
 }
 
 }  // namespace twinfold::test

@@ -173,6 +173,18 @@ Channels multichannel(const ChannelPlan& plan, std::size_t frames, PcmEncoding e
     return channels;
 }
 
+Channels panOf440(PcmEncoding encoding, bool mix) {
+    const double pi = std::acos(-1.0);
+    Signal l(96000), r(96000);
+    for (std::size_t i = 0; i < l.size(); ++i) {
+        const double t = double(i) / 48000;
+        l[i] = quantize(0.5 * std::sin(2 * pi * 440 * t), encoding);
+        r[i] = mix ? quantize(0.35 * std::sin(2 * pi * 440 * t) + 0.045 * std::sin(2 * pi * 1500 * t), encoding)
+                   : quantize(0.7 * l[i], encoding);
+    }
+    return {l, r};
+}
+
 // ---- reading -----------------------------------------------------------------
 
 PcmFileInfo pcmFileInfo(const std::filesystem::path& path) {

@@ -131,6 +131,11 @@ struct ChannelPlan {
 };
 Channels multichannel(const ChannelPlan& plan, std::size_t frames, PcmEncoding encoding, std::uint32_t seed = 1);
 
+// A 440 Hz sine at 0.5 on the left; on the right the same sine at 0.35 and,
+// in `mix`, a 1500 Hz sine at 0.045 of its own (2 s at 48 kHz): a mix that
+// reads as a pan unless its residual is measured, or (without `mix`) a pan.
+Channels panOf440(PcmEncoding encoding, bool mix);
+
 // ---- reading (the oracle) ------------------------------------------------------
 
 struct PcmFileInfo {
