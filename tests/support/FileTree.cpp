@@ -30,15 +30,13 @@ std::vector<std::string> folderListing(const fs::path& folder) {
 
 std::map<std::string, std::string> fileTree(const fs::path& folder) {
     std::map<std::string, std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string name = entry.path().lexically_relative(folder).string();
-        tree[name] = entry.is_directory() ? "/" : fileText(entry.path());
-    }
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        tree[entry.path().lexically_relative(folder).string()] = entry.is_directory() ? "/" : fileText(entry.path());
     return tree;
 }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "twinfold-test-XXXXXX").string();
+    std::string pattern = (fs::temp_directory_path() / "twinfold-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -46,12 +44,10 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only files or folders behind; make them removable.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                     ec);
-    }
-    std::filesystem::remove_all(path_, ec);
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
 }
 
 }  // namespace twinfold::test

@@ -83,8 +83,7 @@ bool WindowFixture::dropOnWindow(const std::vector<fs::path>& items) {
     const QPoint centre = view().rect().center();
     QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&view(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    EXPECT_TRUE(view().isDropTargeted());
+    EXPECT_TRUE(enter.isAccepted() && view().isDropTargeted());
     QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&view(), &drop);
     EXPECT_FALSE(view().isDropTargeted());
