@@ -137,8 +137,7 @@ TEST_P(DeletionQuestionTest, OnlyTheExplicitButtonDeletes) {
     clickConvert();
     QMessageBox* box = dialogs().deleteConfirmation();
     ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->detailedText().endsWith("Take.wav"));
-    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+    EXPECT_TRUE(box->detailedText().endsWith("Take.wav") && box->defaultButton() == box->button(QMessageBox::Cancel));
     answer(box, deleteOriginalsButton());
     EXPECT_EQ(libraryFiles(), std::set<std::string>{GetParam().converts ? "Take_mono.wav" : "Take.wav"});
 }

@@ -200,8 +200,7 @@ TEST_F(ResultsTableTest, ContextMenuActsOnTheClickedRows) {
     EXPECT_EQ(revealed, (std::vector<std::set<fs::path>>{{second, pair.left, pair.right}, {plain}, {plain}}));
     auto* alert = window().findChild<QMessageBox*>();
     ASSERT_NE(alert, nullptr);
-    EXPECT_TRUE(alert->isVisible());
-    EXPECT_EQ(alert->text(), "No File Manager Found");
+    EXPECT_TRUE(alert->isVisible() && alert->text() == "No File Manager Found") << alert->text().toStdString();
 }
 
 class ResultDetailsTest : public ResultsTableTest {
