@@ -62,9 +62,9 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
     EXPECT_EQ(dry.exitCode, 0) << dry.err;
     EXPECT_EQ(changedNames(fileTree(dir.path()), before), std::vector<std::string>{});
     const QJsonObject plan = QJsonDocument::fromJson(QByteArray::fromStdString(dry.out)).object();
-    EXPECT_EQ(std::tuple(plan["schemaVersion"].toInt(), plan["dryRun"].toBool(), plan["outcome"].isNull(),
-                         plan["plan"]["items"].toArray().size()),
-              std::tuple(1, true, true, 10));
+    EXPECT_EQ(plan["schemaVersion"].toInt(), 1);
+    EXPECT_TRUE(plan["dryRun"].toBool() && plan["outcome"].isNull());
+    EXPECT_EQ(plan["plan"]["items"].toArray().size(), 10);
     EXPECT_EQ(plan["plan"]["settings"]["suffix"].toObject(), (QJsonObject{{"value", "_mono"}, {"source", "default"}}));
 
     const fs::path log = dir / "conversions.log";
@@ -115,7 +115,8 @@ TEST_F(CliConvert, YesConvertsEveryConvertibleFileBitExactAndBacksUpTheOriginals
 
     const auto converted = fileTree(dir.path());
     const CliRun again = cli.run({"convert", "--yes", dir.path().string()});
-    EXPECT_EQ(std::pair(again.exitCode, again.out), std::pair(0, std::string("Nothing to convert.\n"))) << again.err;
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, "Nothing to convert.\n");
     EXPECT_THAT(again.err, HasSubstr("inside \"Twinfold Backup\" folders"));
     EXPECT_EQ(changedNames(fileTree(dir.path()), converted), std::vector<std::string>{});
     const CliRun named = cli.run({"convert", "--yes", "--originals", "keep", backup.string()});
@@ -321,11 +322,10 @@ TEST(CliRestore, ConvertThenRestoreGivesBackTheTreeButNeverReplacesAFileOrDelete
         const auto meddled = fileTree(dir.path());
 
         const CliRun r = cli.run({"restore", "--remove-outputs", backups[0].string()});
-        EXPECT_EQ(
-            std::pair(r.exitCode, r.err),
-            std::pair(row.problem.empty() ? 0 : 4, row.problem.empty() ? "" : "twinfold-cli: " + row.problem + "\n"));
-        EXPECT_EQ(std::pair(fs::exists(backups[0] / "a" / "Kick In.wav"), fs::exists(backups[0])),
-                  std::pair(row.backupStays, row.backupStays));
+        EXPECT_EQ(r.exitCode, row.problem.empty() ? 0 : 4);
+        EXPECT_EQ(r.err, row.problem.empty() ? "" : "twinfold-cli: " + row.problem + "\n");
+        EXPECT_EQ(fs::exists(backups[0] / "a" / "Kick In.wav"), row.backupStays);
+        EXPECT_EQ(fs::exists(backups[0]), row.backupStays);
         auto after = fileTree(dir.path()), expected = before;
         std::erase_if(after, [&](const auto& e) { return e.first.starts_with(backups[0].filename().string()); });
         for (const std::string& name : row.kept) expected[name] = meddled.at(name);

@@ -128,6 +128,22 @@ struct PairCase {
     Names unpaired;  // compared in order
 };
 
+class SplitPairTest : public ::testing::TestWithParam<PairCase> {};
+
+TEST_P(SplitPairTest, MatchesAsExpected) {
+    const PairCase& c = GetParam();
+    std::vector<fs::path> input;
+    for (const auto& name : c.input) input.push_back(inFolder(name));
+    const auto result = FileScannerService::findSplitStereoPairs(input);
+    Pairs pairs, expectedPairs;
+    for (const auto& pair : result.pairs) pairs.emplace(pair.left.string(), pair.right.string());
+    for (const auto& [left, right] : c.pairs) expectedPairs.emplace(inFolder(left), inFolder(right));
+    Names unpaired, expectedUnpaired;
+    for (const auto& path : result.unpaired) unpaired.push_back(path.string());
+    for (const auto& name : c.unpaired) expectedUnpaired.push_back(inFolder(name));
+    EXPECT_EQ(std::pair(pairs, unpaired), std::pair(expectedPairs, expectedUnpaired));
+}
+
 const PairCase kPairCases[] = {
     {{"Kick.L.wav", "Kick.R.wav", "Snare.wav", "Hat.L.wav"},
      {{"Kick.L.wav", "Kick.R.wav"}},
@@ -151,22 +167,7 @@ const PairCase kPairCases[] = {
     // Unpaired: files without a marker in input order, then unmatched lefts, then rights.
     {{"Pad.R.wav", "Snare.wav", "Bass.L.wav", "Kick.wav"}, {}, {"Snare.wav", "Kick.wav", "Bass.L.wav", "Pad.R.wav"}},
     {{}, {}, {}}};
-
-TEST(SplitPairTest, MatchesAsExpected) {
-    for (const PairCase& c : kPairCases) {
-        std::vector<fs::path> input;
-        for (const auto& name : c.input) input.push_back(inFolder(name));
-        const auto result = FileScannerService::findSplitStereoPairs(input);
-        Pairs pairs, expectedPairs;
-        for (const auto& pair : result.pairs) pairs.emplace(pair.left.string(), pair.right.string());
-        for (const auto& [left, right] : c.pairs) expectedPairs.emplace(inFolder(left), inFolder(right));
-        Names unpaired, expectedUnpaired;
-        for (const auto& path : result.unpaired) unpaired.push_back(path.string());
-        for (const auto& name : c.unpaired) expectedUnpaired.push_back(inFolder(name));
-        EXPECT_EQ(std::pair(pairs, unpaired), std::pair(expectedPairs, expectedUnpaired))
-            << testing::PrintToString(c.input);
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Examples, SplitPairTest, ::testing::ValuesIn(kPairCases));
 
 }  // namespace
 }  // namespace twinfold::test

@@ -47,29 +47,29 @@ struct DecodeCase {
     std::optional<AppSettings> expected;  // nullopt: the decode fails
 };
 
-TEST(SettingsDecoding, DecodesOrFailsAsAWhole) {
-    const DecodeCase cases[] = {
-        {"{}", AppSettings{}},
-        {R"({"namingSuffix":"_m"})", AppSettings{.namingSuffix = "_m"}},
-        {R"({"originalFileHandling":"Delete originals"})",
-         AppSettings{.originalFileHandling = OriginalFileHandling::deleteOriginals}},
-        {R"({"originalFileHandling":"Move originals to backup folder"})", AppSettings{}},
-        {R"({"originalFileHandling":"delete"})", {}},
-        {R"({"normalizationEnabled":"true"})", {}},
-        {R"({"normalizationEnabled":1})", {}},
-        {R"({"normalizationTargetdBFS":"-3"})", {}},
-        {R"({"namingSuffix":5})", {}},
-        {R"({"skippedUpdateVersion":2})", {}},
-        {R"({"silenceThresholddBFS":1e300})", {}},
-        {R"({"namingSuffix":null,"skippedUpdateVersion":null,"normalizationEnabled":null})", AppSettings{}},
-        {R"({"normalizationTargetdBFS":3,"silenceThresholddBFS":0})",
-         AppSettings{.normalizationTargetdBFS = 3.0f, .silenceThresholddBFS = 0.0f}},
-        {R"({"skippedUpdateVersion":"2.0","somethingNewer":[1]})", AppSettings{.skippedUpdateVersion = "2.0"}},
-        {"[]", {}},
-        {"", {}},
-        {"{\"namingSuffix\":", {}}};
-    for (const DecodeCase& c : cases) EXPECT_EQ(decodeAppSettings(c.json), c.expected) << c.json;
+class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeTest, DecodesOrFailsAsAWhole) {
+    EXPECT_EQ(decodeAppSettings(GetParam().json), GetParam().expected) << GetParam().json;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, DecodeTest,
+    ::testing::Values(
+        DecodeCase{"{}", AppSettings{}}, DecodeCase{R"({"namingSuffix":"_m"})", AppSettings{.namingSuffix = "_m"}},
+        DecodeCase{R"({"originalFileHandling":"Delete originals"})",
+                   AppSettings{.originalFileHandling = OriginalFileHandling::deleteOriginals}},
+        DecodeCase{R"({"originalFileHandling":"Move originals to backup folder"})", AppSettings{}},
+        DecodeCase{R"({"originalFileHandling":"delete"})", {}}, DecodeCase{R"({"normalizationEnabled":"true"})", {}},
+        DecodeCase{R"({"normalizationEnabled":1})", {}}, DecodeCase{R"({"normalizationTargetdBFS":"-3"})", {}},
+        DecodeCase{R"({"namingSuffix":5})", {}}, DecodeCase{R"({"skippedUpdateVersion":2})", {}},
+        DecodeCase{R"({"silenceThresholddBFS":1e300})", {}},
+        DecodeCase{R"({"namingSuffix":null,"skippedUpdateVersion":null,"normalizationEnabled":null})", AppSettings{}},
+        DecodeCase{R"({"normalizationTargetdBFS":3,"silenceThresholddBFS":0})",
+                   AppSettings{.normalizationTargetdBFS = 3.0f, .silenceThresholddBFS = 0.0f}},
+        DecodeCase{R"({"skippedUpdateVersion":"2.0","somethingNewer":[1]})",
+                   AppSettings{.skippedUpdateVersion = "2.0"}},
+        DecodeCase{"[]", {}}, DecodeCase{"", {}}, DecodeCase{"{\"namingSuffix\":", {}}));
 
 TEST_F(SettingsStoreTest, UndecodableRecordLoadsAsDefaultsAndStaysStored) {
     const QByteArray bad = R"({"namingSuffix":"_x","originalFileHandling":"delete"})";
