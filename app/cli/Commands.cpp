@@ -307,8 +307,7 @@ ExitCode runConvert(const ConvertCommand& command, SettingsService& settings) {
     // From here on a signal cancels whatever runs, so that nothing is left half written.
     const Interruption interruption;
     ScanViewModel viewModel(settings);
-    const AppSettings stored = viewModel.settings();
-    const RunSettings run = settingsForRun(settings.hasStoredSettings() ? &stored : nullptr, command);
+    const RunSettings run = settingsForRun(settings.stored(), command);
     viewModel.overrideSettings(run.settings);
     std::optional<std::ofstream> log = command.dryRun ? std::nullopt : openLog(command.logFile);
     applyLibraryOptions(viewModel, command.library);

@@ -23,7 +23,7 @@ const char* sourceName(SettingSource source) {
     return "default";
 }
 
-RunSettings settingsForRun(const AppSettings* stored, const ConvertCommand& c) {
+RunSettings settingsForRun(const std::optional<AppSettings>& stored, const ConvertCommand& c) {
     const bool builtIn = c.defaults || !stored;
     RunSettings run{builtIn ? AppSettings{} : *stored, {}, {}};
     if (builtIn) {

@@ -9,6 +9,7 @@
 #include "conversion/ConversionPlan.h"
 #include "records/AppSettings.h"
 
+#include <optional>
 #include <string>
 
 namespace twinfold::cli {
@@ -34,8 +35,8 @@ struct RunSettings {
     SettingSources sources;
 };
 
-// `stored` is null when the user has saved no settings.
-RunSettings settingsForRun(const AppSettings* stored, const ConvertCommand& command);
+// `stored` is none when the user has saved no settings.
+RunSettings settingsForRun(const std::optional<AppSettings>& stored, const ConvertCommand& command);
 AppSettings settingsForScan(const AppSettings& stored, const ScanCommand& command);
 
 }  // namespace twinfold::cli

@@ -3,6 +3,7 @@
 #include "records/AppSettings.h"
 
 #include <functional>
+#include <optional>
 
 namespace twinfold {
 
@@ -15,9 +16,9 @@ public:
     virtual ~SettingsService() = default;
 
     virtual AppSettings current() const = 0;
-    // Whether the user has saved settings at all; without them current()
-    // is the built-in defaults.
-    virtual bool hasStoredSettings() const = 0;
+    // The settings the user has saved; none when there are none, and then
+    // current() is the built-in defaults.
+    virtual std::optional<AppSettings> stored() const = 0;
     // Lets `change` edit the record as it stands and keeps the result, as
     // one step against other changes; returns the record as kept.
     virtual AppSettings update(const std::function<void(AppSettings&)>& change) = 0;

@@ -44,7 +44,7 @@ std::optional<AppSettings> decodeAppSettings(const QByteArray& json);
 class SettingsStore final : public SettingsService {
 public:
     AppSettings current() const override { return loadAppSettings(); }
-    bool hasStoredSettings() const override { return loadStoredAppSettings().has_value(); }
+    std::optional<AppSettings> stored() const override { return loadStoredAppSettings(); }
     AppSettings update(const std::function<void(AppSettings&)>& change) override { return updateAppSettings(change); }
     bool hideLossyFormatNotice() const override { return twinfold::hideLossyFormatNotice(); }
     void setHideLossyFormatNotice(bool hide) override { twinfold::setHideLossyFormatNotice(hide); }
