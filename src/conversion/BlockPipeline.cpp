@@ -127,32 +127,60 @@ BlockPipeline::BlockPipeline(const std::vector<ChannelRoute>& routes, std::uint3
     for (auto& slot : slots_) {
         for (const auto& route : routes) slot.emplace_back(route, capacity, source);
     }
+    if (overlap) writer_ = std::jthread([this](const std::stop_token& stop) { writeLoop(stop); });
 }
 
 BlockPipeline::~BlockPipeline() {
     // Unwinding (a cancel, a read failure): let a running write end before
     // the buffers go; its own outcome no longer matters.
-    if (pending_.valid()) pending_.wait();
+    waitForWriter();
+}
+
+void BlockPipeline::writeLoop(const std::stop_token& stop) {
+    std::unique_lock lock(mutex_);
+    while (changed_.wait(lock, stop, [this] { return job_ != nullptr; })) {
+        std::vector<RouteBuffer>& slot = *job_;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            for (auto& buffer : slot) buffer.write();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        failure_ = failure;
+        job_ = nullptr;
+        changed_.notify_all();
+    }
+}
+
+std::exception_ptr BlockPipeline::waitForWriter() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return job_ == nullptr; });
+    return std::exchange(failure_, nullptr);
 }
 
 void BlockPipeline::startWrite(std::vector<RouteBuffer>& slot, std::function<void()> afterWrite) {
-    auto writeSlot = [&slot] {
-        for (auto& buffer : slot) buffer.write();
-    };
     if (slots_.size() == 1) {
-        writeSlot();
+        for (auto& buffer : slot) buffer.write();
         afterWrite();
         return;
     }
     finish();
-    pending_ = std::async(std::launch::async, writeSlot);
+    {
+        std::lock_guard lock(mutex_);
+        job_ = &slot;
+    }
+    changed_.notify_all();
+    pending_ = true;
     pendingDone_ = std::move(afterWrite);
     next_ ^= 1;
 }
 
 void BlockPipeline::finish() {
-    if (!pending_.valid()) return;
-    pending_.get();
+    if (!pending_) return;
+    pending_ = false;
+    if (const std::exception_ptr failure = waitForWriter()) std::rethrow_exception(failure);
     std::exchange(pendingDone_, {})();
 }
 

@@ -3,8 +3,11 @@
 #include "conversion/ChannelStreamer.h"
 #include "conversion/StoredFrames.h"
 
+#include <condition_variable>
+#include <exception>
 #include <functional>
-#include <future>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace twinfold {
@@ -47,8 +50,10 @@ private:
 
 // Gathers each chunk on the calling thread and, when two sets of output
 // buffers fit the memory budget, writes it on a second thread, so that
-// writing chunk N overlaps reading chunk N + 1. Progress callbacks run on the
-// calling thread, in chunk order, once a chunk is written.
+// writing chunk N overlaps reading chunk N + 1. One writer thread serves the
+// whole stream: a thread per chunk would cost more than a short chunk's
+// write. Progress callbacks run on the calling thread, in chunk order, once a
+// chunk is written.
 class BlockPipeline {
 public:
     BlockPipeline(const std::vector<ChannelRoute>& routes, std::uint32_t capacity, SourceSamples source,
@@ -72,11 +77,18 @@ public:
 
 private:
     void startWrite(std::vector<RouteBuffer>& slot, std::function<void()> afterWrite);
+    void writeLoop(const std::stop_token& stop);
+    std::exception_ptr waitForWriter();  // how the last write failed, if it did
 
     std::vector<std::vector<RouteBuffer>> slots_;
     std::size_t next_ = 0;
-    std::future<void> pending_;
+    bool pending_ = false;  // a slot was handed over and finish() has not yet seen it written
     std::function<void()> pendingDone_;
+    std::mutex mutex_;
+    std::condition_variable_any changed_;
+    std::vector<RouteBuffer>* job_ = nullptr;  // the slot the writer is to write, or is writing
+    std::exception_ptr failure_;               // how the last write failed
+    std::jthread writer_;                      // last: stopped and joined before what it uses goes
 };
 
 }  // namespace twinfold
