@@ -160,8 +160,8 @@ ConversionRun convertSelection(ScanViewModel& viewModel, const ConversionRequest
                                const Interruption& interruption) {
     ProgressLine progress;
     std::optional<ConversionState> outcome;
-    // The rescan after a conversion sets the state back to idle, so the
-    // outcome is caught as it is published.
+    // The outcome is caught as it is published: a state read afterwards
+    // could already be the next one.
     const auto connection = QObject::connect(&viewModel, &ScanViewModel::conversionStateChanged, [&] {
         const ConversionState& state = viewModel.conversionState();
         if (state.isConverting()) progress.showBar(state.progress, state.completed, state.total, state.currentFile);
@@ -171,13 +171,8 @@ ConversionRun convertSelection(ScanViewModel& viewModel, const ConversionRequest
         }
     });
     const InterruptWatch watch(&interruption, [&] {
-        // Once the conversion has ended only the rescan is left, which the
-        // command line does not need.
-        if (outcome) {
-            viewModel.cancelScan();
-        } else {
-            viewModel.cancelConversion();
-        }
+        // Once the conversion has ended there is nothing left to stop.
+        if (!outcome) viewModel.cancelConversion();
     });
     convertRequest(viewModel, request, watch);
     QObject::disconnect(connection);
@@ -228,6 +223,9 @@ void applyLibraryOptions(ScanViewModel& viewModel, const LibraryOptions& library
     ScanViewModel::ScanOptions options = viewModel.scanOptions();
     options.jobs = library.jobs.value_or(0);
     options.useCache = !library.noCache;
+    // Nothing looks at the folder after the command: a rescan would only
+    // read it again (every file of it, without the cache).
+    options.rescanAfterConversion = false;
     viewModel.setScanOptions(options);
 }
 

@@ -132,6 +132,9 @@ public:
         std::optional<Path> cacheFile;  // default: defaultAnalysisCacheFile()
         // Files changed this recently are analysed but not cached.
         double cacheSettleSeconds = 3;
+        // The window shows the folder as a conversion left it; a one-shot
+        // command ends with the conversion and need not read it again.
+        bool rescanAfterConversion = true;
     };
 
     static constexpr double progressThrottleInterval = 0.05;

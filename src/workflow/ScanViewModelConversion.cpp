@@ -219,10 +219,10 @@ void ScanViewModel::finishConversion(const TaskLink& link, const ConversionInput
     });
 }
 
-// The last step on the GUI thread: rescan the folder, if there is one, and
-// let the caller's future finish when that scan has.
+// The last step on the GUI thread: rescan the folder, if there is one and
+// the caller wants it, and let the caller's future finish when that scan has.
 void ScanViewModel::completeConversion(const Promise& promise) {
-    if (!selectedFolderPath_) return promise->finish();
+    if (!selectedFolderPath_ || !scanOptions_.rescanAfterConversion) return promise->finish();
     auto* watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [watcher, promise] {
         promise->finish();

@@ -339,30 +339,35 @@ TEST(CliHelp, PrintsUsageOrVersionAndSucceeds) {
     }
 }
 
-// The analysis cache, watched from outside with strace.
+// Which audio files a command opens, watched from outside with strace.
 // The cache is the command line's to switch on: a second scan of a folder
 // nothing changed in answers from it and opens no audio file. The files are
 // given time to settle (a file changed within the same clock tick as its
-// stamp is not cached).
+// stamp is not cached). A conversion reads no file but its own: the command
+// ends with it, so the folder is not scanned again.
 TEST(CliLibrary, ASecondScanOfAnUnchangedFolderOpensNoAudio) {
     const QString strace = QStandardPaths::findExecutable("strace");
     if (strace.isEmpty()) GTEST_SKIP() << "strace is not installed";
     const Cli cli;
     const TempDir dir;
-    writePcm(dir / "take.wav", {PcmContainer::wav, PcmEncoding::int16, 48000},
-             stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, 1));
+    for (const char* name : {"take.wav", "other.wav"}) {
+        writePcm(dir / name, {PcmContainer::wav, PcmEncoding::int16, 48000},
+                 stereo(StereoKind::dualMono, 4800, PcmEncoding::int16, 1));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    const QString folder = QString::fromStdString(dir.path().string());
     ASSERT_EQ(cli.run({"scan", dir.path().string()}).exitCode, 0);
-    const auto audioOpens = [&](QStringList extra) {
+    const auto opens = [&](QStringList arguments, const QString& name) {
         QProcess process;
         process.setProcessEnvironment(cli.environment());
-        process.start(strace, QStringList{"-f", "-e", "trace=openat", TWINFOLD_CLI_PATH, "scan"} + extra +
-                                  QStringList{QString::fromStdString(dir.path().string())});
+        process.start(strace, QStringList{"-f", "-e", "trace=openat", TWINFOLD_CLI_PATH} + arguments);
         process.waitForFinished(120000);
-        return QString(process.readAllStandardError()).count("take.wav\"");
+        EXPECT_EQ(process.exitCode(), 0) << arguments.join(' ').toStdString();
+        return QString(process.readAllStandardError()).count(name + "\"");
     };
-    EXPECT_EQ(audioOpens({}), 0);
-    EXPECT_GT(audioOpens({"--no-cache"}), 0);
+    EXPECT_EQ(opens({"scan", folder}, "take.wav"), 0);
+    EXPECT_GT(opens({"scan", "--no-cache", folder}, "take.wav"), 0);
+    EXPECT_EQ(opens({"convert", "--yes", "--originals", "keep", "--no-cache", folder + "/take.wav"}, "other.wav"), 0);
 }
 
 }  // namespace
