@@ -7,7 +7,8 @@
 # storage speed a user with a cold library meets; and with everything cold,
 # where the scan also reads its libraries (Qt, ICU, libsndfile, ...) back from
 # the disk, which cat, needing only the C library every process holds, does
-# not. Dropping the cache needs root and a writable /proc/sys/vm/drop_caches;
+# not. For reference it also times the files read two at a time without
+# analysis (two cats at once). Dropping the cache needs root and a writable /proc/sys/vm/drop_caches;
 # without them the benchmark says so and skips.
 # Usage: bench/cold-cache.sh [twinfold-cli] [runs (5)]
 set -euo pipefail
@@ -60,12 +61,20 @@ cold cat "$work/files/"*.wav >/dev/null
 
 # Both readings are taken turn about in each run, so that a busy spell of
 # the machine falls on both alike.
-declare -a warmScans warmCats coldScans coldCats
+# For reference, the files read two at a time, as the scan's two workers
+# read them on a two-core machine, without analysing them.
+pairedCats() {
+    cat "$work/files/dual 1.wav" "$work/files/stereo 1.wav" >/dev/null &
+    cat "$work/files/dual 2.wav" "$work/files/stereo 2.wav" >/dev/null
+    wait
+}
+declare -a warmScans warmCats coldScans coldCats paired
 for _ in $(seq "$runs"); do
     warmScans+=("$(WARM=1 cold "$cli" scan --no-cache "$work/files")")
     warmCats+=("$(WARM=1 cold cat "$work/files/"*.wav)")
     coldScans+=("$(cold "$cli" scan --no-cache "$work/files")")
     coldCats+=("$(cold cat "$work/files/"*.wav)")
+    paired+=("$(cold pairedCats)")
 done
 
 # report LABEL SUFFIX SCANS... -- CATS...: the medians and their ratio.
@@ -85,6 +94,8 @@ report() {
 echo "cold scan --no-cache of 4 ten-minute 24-bit stereo files, median of $runs:"
 report "audio cold, programs warm" " (target <= 1.1)" "${warmScans[@]}" -- "${warmCats[@]}"
 report "everything cold          " "" "${coldScans[@]}" -- "${coldCats[@]}"
+printf 'for reference, two cats at once (the files two at a time, not analysed): %.0f ms\n' \
+    "$(echo "$(printf '%s\n' "${paired[@]}" | median) * 1000" | bc -l)"
 # The same scan with the files in the page cache: what the analysis costs
 # without the disk.
 "$cli" scan --no-cache "$work/files" >/dev/null
