@@ -126,38 +126,34 @@ TEST(SndfileReaderFormatTest, OtherContainersReadLikeLibsndfile) {
 // Some writers count the pad byte after odd-length sound data in the SSND
 // size, which libsndfile then reads as one more frame than COMM declares.
 
-struct DeclaredLength {
-    const char* name;
-    std::uint32_t written;                // frames libsndfile writes, followed by a zero pad byte when odd
-    double last;                          // the last frame written
-    std::uint32_t commFrames, ssndBytes;  // then declared in COMM and SSND
-    std::int64_t expected;
-};
-
 TEST(DeclaredLengthTest, ReadsOnlyTheFramesRecorded) {
-    const DeclaredLength cases[] = {// The byte beyond COMM's count is the zero pad: not a frame.
-                                    {"padCountedInSsnd", 1001, -0.5, 1001, 1002, 1001},
-                                    // A nonzero byte there is audio that COMM misses; keep it.
-                                    {"oneByteMoreThatIsAudio", 1002, -0.5, 1001, 1002, 1002},
-                                    // A recording that stopped before its header was finished.
-                                    {"commNeverUpdated", 1000, -0.5, 0, 1000, 1000},
-                                    // A consistent file ending in silence loses nothing.
-                                    {"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}};
+    // The frames libsndfile writes (followed by a zero pad byte when odd), the
+    // last of them, the frames and bytes then declared in COMM and SSND, and
+    // the frames read.
+    const std::tuple<const char*, std::uint32_t, double, std::uint32_t, std::uint32_t, std::int64_t> cases[] = {
+        // The byte beyond COMM's count is the zero pad: not a frame.
+        {"padCountedInSsnd", 1001, -0.5, 1001, 1002, 1001},
+        // A nonzero byte there is audio that COMM misses; keep it.
+        {"oneByteMoreThatIsAudio", 1002, -0.5, 1001, 1002, 1002},
+        // A recording that stopped before its header was finished.
+        {"commNeverUpdated", 1000, -0.5, 0, 1000, 1000},
+        // A consistent file ending in silence loses nothing.
+        {"evenLengthEndingInSilence", 1002, 0.0, 1002, 1002, 1002}};
     TempDir dir;
     const auto path = dir / "declared.aif";
-    for (const DeclaredLength& c : cases) {
-        Signal written = noise(c.written, PcmEncoding::int8, 8, 1.0);
-        written.back() = c.last;
+    for (const auto& [name, frames, last, commFrames, ssndBytes, expected] : cases) {
+        Signal written = noise(frames, PcmEncoding::int8, 8, 1.0);
+        written.back() = last;
         writePcm(path, {PcmContainer::aiff, PcmEncoding::int8}, {written});
         auto bytes = fileBytes(path);
-        putBE32(bytes, findId(bytes, "COMM") + 10, c.commFrames);
-        putBE32(bytes, findId(bytes, "SSND") + 4, 8 + c.ssndBytes);
+        putBE32(bytes, findId(bytes, "COMM") + 10, commFrames);
+        putBE32(bytes, findId(bytes, "SSND") + 4, 8 + ssndBytes);
         overwriteFileBytes(path, bytes);
 
         auto reader = openAudioFile(path);
-        written.resize(std::size_t(c.expected));
-        EXPECT_EQ(std::pair(reader->length(), readToEnd(*reader, 300)[0]), std::pair(c.expected, asFloats(written)))
-            << c.name;
+        written.resize(std::size_t(expected));
+        EXPECT_EQ(std::pair(reader->length(), readToEnd(*reader, 300)[0]), std::pair(expected, asFloats(written)))
+            << name;
     }
 }
 
@@ -207,15 +203,12 @@ TEST_F(WriterTest, FloatSamplesAreStoredAsTheyAre) {
     std::copy(values.begin(), values.end(), doubles.channel(0));
     floats.setFrameLength(n);
     doubles.setFrameLength(n);
-    const struct {
-        const char* name;
-        int bits;
-        bool asDouble;  // through writeDouble rather than write
-    } layouts[] = {{"f32.wav", 32, false},
-                   {"f32.aif", 32, false},
-                   {"f64.wav", 64, false},
-                   {"d64.wav", 64, true},
-                   {"d64.aif", 64, true}};
+    // The file, its bits, and whether it is written through writeDouble rather than write.
+    const std::tuple<const char*, int, bool> layouts[] = {{"f32.wav", 32, false},
+                                                          {"f32.aif", 32, false},
+                                                          {"f64.wav", 64, false},
+                                                          {"d64.wav", 64, true},
+                                                          {"d64.aif", 64, true}};
     for (const auto& [name, bits, asDouble] : layouts) {
         SCOPED_TRACE(name);
         const auto path = dir / name;

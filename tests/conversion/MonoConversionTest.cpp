@@ -16,7 +16,6 @@
 #include <future>
 #include <numeric>
 #include <tuple>
-#include <utility>
 
 namespace twinfold::test {
 namespace {
@@ -236,30 +235,24 @@ TEST_F(ConverterFixture, CancelFromAnotherThreadSticksUntilCleared) {
 
 constexpr float kHalfScale = -6.0206f;  // 0.5 in single precision
 
-struct NormalisedCase {
-    std::string name;
-    PcmFormat format;
-    Signal right;  // the channel converted; the left is louder noise
-    float target;
-    std::vector<std::int64_t> expected;  // at the output's depth
-};
-
-void PrintTo(const NormalisedCase& c, std::ostream* os) { *os << c.name; }
+// The name, the format, the channel converted (the left is louder noise),
+// the target and the samples expected at the output's depth.
+using NormalisedCase = std::tuple<std::string, PcmFormat, Signal, float, std::vector<std::int64_t>>;
 
 class NormalisedSamplesTest : public ConverterFixture, public ::testing::WithParamInterface<NormalisedCase> {};
 
 TEST_P(NormalisedSamplesTest, EachOutputIsItsChannelTimesItsOwnGain) {
-    const NormalisedCase& c = GetParam();
-    const int bits = isFloat(c.format.encoding) ? 32 : bitsOf(c.format.encoding);
+    const auto& [name, format, right, target, expected] = GetParam();
+    const int bits = isFloat(format.encoding) ? 32 : bitsOf(format.encoding);
     const fs::path source = dir / "Song.wav";
-    writePcm(source, c.format, {dc(c.right.size(), -0.75, c.format.encoding), c.right});
-    converter.convertToMono(source, dir / "Song_mono.wav", ChannelSelection::right, c.target);
-    converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", c.target);
+    writePcm(source, format, {dc(right.size(), -0.75, format.encoding), right});
+    converter.convertToMono(source, dir / "Song_mono.wav", ChannelSelection::right, target);
+    converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", target);
 
     const auto stored = readStoredInts(dir / "Song_mono.wav");
     std::vector<std::int64_t> written;
     for (std::int32_t v : stored.at(0)) written.push_back(v >> (32 - bits));
-    EXPECT_EQ(written, c.expected);
+    EXPECT_EQ(written, expected);
     EXPECT_EQ(readStoredInts(dir / "R.wav"), stored);
 }
 
@@ -279,7 +272,7 @@ const NormalisedCase kCases[] = {
     {"float32Beyond", {wav, float32}, {1.25, -0.625, NAN, 0.5, 0.375}, 0.0f, {kMax, -kHalf, 0, 858993472, 644245120}},
 };
 INSTANTIATE_TEST_SUITE_P(Sources, NormalisedSamplesTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& info) { return std::get<0>(info.param); });
 
 // Past two chunks, with the peaks far apart: the peak pass reads the file in
 // two halves at once, and every chunk is scaled alike.
@@ -343,14 +336,8 @@ TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
     writePcm(dir / "Wide.wav", {}, Channels(64, dc(1000, 0.25, PcmEncoding::int16)));
     const std::vector<std::string> sources{"Long.wav", "Take.R.wav", "Wide.wav"};
 
-    struct Row {
-        const char* name;
-        int resource;
-        rlim_t limit;
-        std::function<void()> operation;
-        Outcome expected;
-    };
-    const std::vector<Row> rows{
+    // What runs out, the limit, the operation and how it ends.
+    const std::vector<std::tuple<const char*, int, rlim_t, std::function<void()>, Outcome>> rows{
         {"full disk, mono", RLIMIT_FSIZE, 1 << 20,
          [&] { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left); }, systemsError},
         {"full disk, two files", RLIMIT_FSIZE, 1 << 20,
@@ -360,35 +347,32 @@ TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
         {"descriptors run out, channel split", RLIMIT_NOFILE, 32,
          [&] { converter.splitAllChannels(dir / "Wide.wav", std::nullopt, AppSettings{}); }, systemsError},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(outcomeUnder(row.resource, row.limit, row.operation), row.expected) << row.name;
-        EXPECT_EQ(folderListing(dir.path()), sources) << row.name;
-    }
+    for (const auto& [name, resource, limit, operation, expected] : rows)
+        EXPECT_EQ(std::pair(outcomeUnder(resource, limit, operation), folderListing(dir.path())),
+                  std::pair(int(expected), sources))
+            << name;
 }
 
 // A name taken while the output was being written is never replaced, and
 // the operation's other outputs go too: they appear together or not at all.
 TEST_F(FaultTest, ANameTakenDuringTheWriteIsKeptAndNothingElseStays) {
     const fs::path source = stereoSource("Song.wav", 2'500'000);
-    struct Row {
-        const char* taken;
-        std::function<void(const ProgressHandler&)> operation;
-    };
-    const std::vector<Row> rows{
+    const std::vector<std::pair<const char*, std::function<void(const ProgressHandler&)>>> rows{
         {"out.wav", [&](auto& p) { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left, {}, p); }},
         {"R.wav", [&](auto& p) { converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", {}, p); }},
         {"Song_mono_ch2_R.wav", [&](auto& p) { converter.splitAllChannels(source, std::nullopt, AppSettings{}, p); }},
     };
-    for (const Row& row : rows) {
+    for (const auto& [taken, operation] : rows) {
         auto intruder = [&, first = true](double) mutable {
-            if (std::exchange(first, false)) std::ofstream(dir / row.taken) << "someone else's";
+            if (std::exchange(first, false)) std::ofstream(dir / taken) << "someone else's";
         };
-        EXPECT_EQ(failureOf([&] { row.operation(intruder); }), Case::fileExists) << row.taken;
-        std::vector<std::string> expected{"Song.wav", row.taken};
+        EXPECT_EQ(failureOf([&] { operation(intruder); }), Case::fileExists) << taken;
+        std::vector<std::string> expected{"Song.wav", taken};
         std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(folderListing(dir.path()), expected) << row.taken;
-        EXPECT_EQ(fileText(dir / row.taken), "someone else's") << row.taken;
-        fs::remove(dir / row.taken);
+        EXPECT_EQ(std::pair(folderListing(dir.path()), fileText(dir / taken)),
+                  std::pair(expected, std::string("someone else's")))
+            << taken;
+        fs::remove(dir / taken);
     }
 }
 

@@ -2,15 +2,10 @@
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <sstream>
-#include <string>
 #include <sys/wait.h>
-#include <vector>
 
 namespace twinfold::test {
 namespace {

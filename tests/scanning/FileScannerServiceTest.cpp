@@ -122,26 +122,23 @@ TEST_F(ScannerTest, ACancelDuringTheWalkStopsItAtTheNextEntry) {
 // A name without a folder lies in /m.
 std::string inFolder(const std::string& name) { return name.find('/') == std::string::npos ? "/m/" + name : name; }
 
-struct PairCase {
-    Names input;
-    Pairs pairs;
-    Names unpaired;  // compared in order
-};
+// The files, the pairs found, and the files left unpaired (compared in order).
+using PairCase = std::tuple<Names, Pairs, Names>;
 
 class SplitPairTest : public ::testing::TestWithParam<PairCase> {};
 
 TEST_P(SplitPairTest, MatchesAsExpected) {
-    const PairCase& c = GetParam();
+    const auto& [names, expected, expectedUnpaired] = GetParam();
     std::vector<fs::path> input;
-    for (const auto& name : c.input) input.push_back(inFolder(name));
+    for (const auto& name : names) input.push_back(inFolder(name));
     const auto result = FileScannerService::findSplitStereoPairs(input);
     Pairs pairs, expectedPairs;
     for (const auto& pair : result.pairs) pairs.emplace(pair.left.string(), pair.right.string());
-    for (const auto& [left, right] : c.pairs) expectedPairs.emplace(inFolder(left), inFolder(right));
-    Names unpaired, expectedUnpaired;
+    for (const auto& [left, right] : expected) expectedPairs.emplace(inFolder(left), inFolder(right));
+    Names unpaired, unpairedInFolder;
     for (const auto& path : result.unpaired) unpaired.push_back(path.string());
-    for (const auto& name : c.unpaired) expectedUnpaired.push_back(inFolder(name));
-    EXPECT_EQ(std::pair(pairs, unpaired), std::pair(expectedPairs, expectedUnpaired));
+    for (const auto& name : expectedUnpaired) unpairedInFolder.push_back(inFolder(name));
+    EXPECT_EQ(std::pair(pairs, unpaired), std::pair(expectedPairs, unpairedInFolder));
 }
 
 const PairCase kPairCases[] = {

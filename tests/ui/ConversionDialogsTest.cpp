@@ -9,7 +9,6 @@
 #include "ui/RestoreDialog.h"
 #include "ui/ResultPresentation.h"
 #include "ui/ResultsTable.h"
-#include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "ui/StatView.h"
 #include "workflow/SavingsEstimate.h"
@@ -20,7 +19,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -266,10 +264,8 @@ std::int64_t folderBytes(const fs::path& folder) {
     return total;
 }
 
-// The whole job without a mouse: open, tick, take back a slip, convert. Every
-// other way of losing ticks (a check mark, a plain click, "Deselect All") is
-// taken back too, step by step.
-TEST_F(WindowWorkTest, KeyboardOnlyAndEverySlipUndone) {
+// The whole job without a mouse: open, tick, take back a slip, convert.
+TEST_F(WindowWorkTest, KeyboardOnlyWithASlipUndone) {
     stereoWav("A.wav", StereoKind::dualMono);
     stereoWav("B.wav", StereoKind::leftSilent);
     stereoWav("C.wav", StereoKind::trueStereo);
@@ -289,21 +285,6 @@ TEST_F(WindowWorkTest, KeyboardOnlyAndEverySlipUndone) {
     EXPECT_EQ(view().actionBar()->selectedCountLabel()->text(), "1 selected");
     QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(vm().selectedResultIDs(), ticked);
-
-    QAction* undo = window().undoSelectionAction();
-    EXPECT_FALSE(undo->isEnabled());
-    std::vector<std::set<Uuid>> before{vm().selectedResultIDs()};
-    clickCell(rowOf("A.wav"), ResultsTableModel::checkColumn);
-    before.push_back(vm().selectedResultIDs());
-    clickCell(rowOf("C.wav"), ResultsTableModel::filenameColumn);
-    before.push_back(vm().selectedResultIDs());
-    vm().setSelectedResultIDs({});
-    for (auto it = before.rbegin(); it != before.rend(); ++it) {
-        ASSERT_TRUE(undo->isEnabled());
-        undo->trigger();
-        EXPECT_EQ(vm().selectedResultIDs(), *it);
-    }
-    EXPECT_FALSE(undo->isEnabled());
 
     QTest::keyClick(table, Qt::Key_Return);
     waitForConversionToSettle();

@@ -1,8 +1,14 @@
+// The update check: the published descriptor and version numbers, the
+// service fetching them from a local server, and the view model's download.
 #include "QtTestHelpers.h"
 #include "TestHttpServer.h"
 
+#include "support/TempDir.h"
 #include "updates/BuildInfo.h"
 #include "updates/UpdateCheckerService.h"
+#include "updates/UpdateViewModel.h"
+#include "updates/VersionComparison.h"
+#include "workflow/SettingsStore.h"
 
 #include <QElapsedTimer>
 
@@ -10,6 +16,86 @@
 
 namespace twinfold {
 namespace {
+
+TEST(AppUpdateDecoding, ReadsTheFiveFieldsExactlyAndIgnoresOthers) {
+    // The build is 2^53 + 1: a detour through double would turn it into 2^53.
+    const QByteArray descriptor = R"({"version":"1.4.2","build":9007199254740993,"channel":"stable",
+        "downloadURL":"https://www.twinfold.example/download","releaseNotes":"Faster scans.",
+        "releaseDate":"2024-05-01","minimumOS":{"linux":"debian12"}})";
+    EXPECT_EQ(decodeAppUpdate(descriptor),
+              (AppUpdate{"1.4.2", 9007199254740993LL, "https://www.twinfold.example/download", "Faster scans.",
+                         "2024-05-01"}));
+    const AppUpdate odd{"2.0", -3, "https://a.example/x?y=1", "Notes \"quoted\" ü", ""};
+    EXPECT_EQ(decodeAppUpdate(encodeAppUpdate(odd)), odd);
+}
+
+TEST(AppUpdateDecoding, BadDocumentsThrowADescriptiveDecodeError) {
+    using Kind = AppUpdateDecodeError::Kind;
+    const QByteArray rest = R"("downloadURL":"u","releaseNotes":"n")";
+    // The document, the kind of refusal and, where given, its message.
+    const std::tuple<QByteArray, Kind, std::string> cases[] = {
+        {R"({"version":"1","build":1,)" + rest + "}", Kind::missingKey,
+         "The data couldn’t be read because the key “releaseDate” is missing."},
+        {R"({"version":"1","build":"7","releaseDate":"d",)" + rest + "}", Kind::wrongType,
+         "The data couldn’t be read because the value of “build” is not a 64-bit integer."},
+        {R"({"version":"1","build":1.5,"releaseDate":"d",)" + rest + "}", Kind::wrongType, ""},
+        {R"({"version":"1","build":9223372036854775808,"releaseDate":"d",)" + rest + "}", Kind::wrongType, ""},
+        {R"({"version":1.2,"build":1,"releaseDate":"d",)" + rest + "}", Kind::wrongType,
+         "The data couldn’t be read because the value of “version” is not a string."},
+        {R"({"version":"1","build":1,"releaseDate":"d","downloadURL":"u","releaseNotes":null})", Kind::wrongType, ""},
+        {R"({"version":"1",)", Kind::invalidJSON, ""},
+        {"", Kind::invalidJSON, ""},
+        {"[1,2]", Kind::notAnObject, "The data couldn’t be read because it isn’t a JSON object."},
+    };
+    for (const auto& [json, kind, message] : cases) {
+        SCOPED_TRACE(json.toStdString());
+        try {
+            decodeAppUpdate(json);
+            ADD_FAILURE() << "decoded";
+        } catch (const AppUpdateDecodeError& error) {
+            EXPECT_EQ(error.kind(), kind);
+            EXPECT_TRUE(message.empty() || error.what() == message) << error.what();
+        }
+    }
+}
+
+using Parts = std::vector<std::uint32_t>;
+
+// One to four plain decimal numbers of 32 bits, in 32 characters at most;
+// anything else (signs, spaces, suffixes, other bases or digits) is refused.
+TEST(ParseVersion, TakesOneToFourNumbersIn32CharactersAtMost) {
+    EXPECT_EQ(parseVersion("7"), Parts{7});
+    EXPECT_EQ(parseVersion("1.2.3.4"), (Parts{1, 2, 3, 4}));
+    EXPECT_EQ(parseVersion("0004294967295.4294967295.4294967"), (Parts{4294967295u, 4294967295u, 4294967u}));
+    for (const char* refused :
+         {"0004294967295.4294967295.42949672", "1.2.3.4.5", "1.4294967296", "", "1..2", ".1", "1.", "+2", "-1", " 1.2",
+          "1.2\n", "1,2", "2.0-beta", "v2.0", "0x10", "1e3", "\xEF\xBC\x92.0"})
+        EXPECT_EQ(parseVersion(refused), std::nullopt) << '"' << refused << '"';
+}
+
+TEST(IsNewerVersion, ComparesNumericComponents) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        // candidate, current, newer
+        // trailing zeros make no difference, in either direction
+        {"1.2.0", "1.2", false},
+        {"1.2", "1.2.0", false},
+        {"1.2.0.1", "1.2", true},
+        // numbers, not text; leading zeros are only zeros
+        {"1.10", "1.9", true},
+        {"1.010", "1.9", true},
+        {"01.2", "1.2", false},
+        {"0.0.1", "0.0.0", true},
+        {"4294967295", "4294967294.9", true},
+        // what is not a version number is never newer, nor is anything newer than it
+        {"4294967296", "1", false},
+        {"2.0-beta", "1.9", false},
+        {"2", "beta", false},
+    };
+    for (const auto& [candidate, current, newer] : cases)
+        EXPECT_EQ(isNewerVersion(candidate, current), newer) << '"' << candidate << "\" vs \"" << current << '"';
+}
+
+// ---- the service ----------------------------------------------------------------
 
 using test::CannedResponse;
 using test::TestHttpServer;
@@ -100,11 +186,8 @@ TEST_F(UpdateCheckerServiceTest, EveryOtherAnswerIsRefused) {
     limitAndOne.append(UpdateCheckerService::maximumBodySize + 1 - limitAndOne.size(), ' ');
     const QList<QPair<QByteArray, QByteArray>> gzip{{"Content-Encoding", "gzip"}};
     const QString https = QStringLiteral("https://127.0.0.1:%1/public/version.json").arg(TestHttpServer::closedPort());
-    const struct {
-        CannedResponse response;
-        std::string what;  // empty: only the kind is checked
-        std::optional<Kind> kind;
-    } rows[] = {
+    // The answer, the refusal's text (empty: only its kind is checked) and kind.
+    const std::tuple<CannedResponse, std::string, std::optional<Kind>> rows[] = {
         {{201, descriptor(kNewer)}, serverError, {}},
         {{503, descriptor(kNewer)}, serverError, {}},
         {{302, {}, {{"Location", server.url("/moved/version.json").toEncoded()}}}, serverError, {}},
@@ -124,13 +207,13 @@ TEST_F(UpdateCheckerServiceTest, EveryOtherAnswerIsRefused) {
         // a cut stream unpacks to what arrived, which is not the whole document
         {{200, gzipped(descriptor(kNewer)).chopped(12), gzip}, "", Kind::invalidJSON},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE("row " + std::to_string(&row - rows));
+    for (const auto& [response, what, kind] : rows) {
+        SCOPED_TRACE(response.status);
         const qsizetype before = server.requests().size();
-        server.respondWith(row.response);
+        server.respondWith(response);
         const Failure failure = fetchFailure(service);
-        EXPECT_TRUE(row.what.empty() || failure.first == row.what) << failure.first;
-        EXPECT_EQ(failure.second, row.kind);
+        EXPECT_TRUE(what.empty() || failure.first == what) << failure.first;
+        EXPECT_EQ(failure.second, kind);
         EXPECT_EQ(server.requests().size(), before + 1) << "one request, no redirect followed over HTTP";
     }
     // Only the limit plus what the socket buffers held on the way ever left the server.
@@ -155,6 +238,55 @@ TEST_F(UpdateCheckerServiceTest, ARequestThatDragsOnEndsAtTheDeadline) {
         clock.start();
         EXPECT_EQ(fetchFailure(bounded).first, "The request timed out.");
         EXPECT_LT(clock.elapsed(), 2500);
+    }
+}
+
+// ---- the view model ----------------------------------------------------------------
+
+// The checks as the window makes them are tested through the window; here
+// what it cannot see. Every test keeps its settings in its own file, never in the user's.
+class UpdateViewModelTest : public ::testing::Test {
+protected:
+    void SetUp() override { setSettingsStoreFile(QString::fromStdString((dir / "settings.ini").string())); }
+
+    std::unique_ptr<UpdateViewModel> makeModel() {
+        return std::make_unique<UpdateViewModel>(settings, std::make_unique<UpdateCheckerService>(server.url()));
+    }
+
+    test::TempDir dir;
+    SettingsStore settings;
+    test::TestHttpServer server;
+};
+
+// Without an offer, skipping and downloading do nothing; with one, only a
+// web address is handed to the desktop.
+TEST_F(UpdateViewModelTest, DownloadOpensOnlyAParsableWebAddress) {
+    QStringList opened;
+    auto idle = makeModel();
+    idle->setUrlOpener([&](const QUrl& url) { opened.append(url.toString()); });
+    idle->skipVersion();
+    idle->downloadUpdate();
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(loadAppSettings(), AppSettings());
+    const std::pair<QString, bool> cases[] = {
+        {"https://www.twinfold.example/get/T-2.tar.gz", true},
+        {"http://www.twinfold.example/download", true},
+        {"https://www.twinfold.example/T 2.tar.gz", false},
+        {"", false},
+        {"download/latest", false},
+        {"file:///usr/bin/xterm", false},
+        {"https://", false},
+    };
+    for (const auto& [downloadURL, opens] : cases) {
+        SCOPED_TRACE(downloadURL.toStdString());
+        server.respondWith(test::publishedVersion(kNewer, "Notes", downloadURL));
+        auto model = makeModel();
+        model->setUrlOpener([&](const QUrl& url) { opened.append(url.toString()); });
+        ASSERT_TRUE(test::finished(model->runUpdateCheck(true)).isFinished());
+        model->downloadUpdate();
+        EXPECT_EQ(opened, opens ? QStringList{downloadURL} : QStringList{});
+        opened.clear();
+        EXPECT_TRUE(model->shouldShowBanner());  // downloading does not dismiss the banner
     }
 }
 
