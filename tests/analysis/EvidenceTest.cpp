@@ -108,12 +108,9 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
 // ---- the difference file: what a conversion would leave out, read back through libsndfile
 
 TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
-    struct Row {
-        StereoKind kind;
-        bool pair;
-        // The expected difference from left, right and the least-squares gain of right on left.
-        double (*expected)(double l, double r, double gain);
-    } rows[] = {
+    // The content, whether it is a split pair, and the expected difference
+    // from left, right and the least-squares gain of right on left.
+    const std::tuple<StereoKind, bool, double (*)(double l, double r, double gain)> rows[] = {
         {StereoKind::dualMono, false, [](double, double, double) { return 0.0; }},
         {StereoKind::panned, false, [](double l, double r, double g) { return r - g * l; }},
         {StereoKind::panned, true, [](double l, double r, double g) { return r - g * l; }},
@@ -121,16 +118,16 @@ TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
         {StereoKind::trueStereo, false, [](double l, double r, double) { return l - r; }},
         {StereoKind::rightSilent, false, [](double, double r, double) { return r; }},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(int(row.kind));
+    for (const auto& [kind, pair, expected] : rows) {
+        SCOPED_TRACE(int(kind));
         TempDir dir;
-        const Channels c = stereo(row.kind, frames, i24, 4, 0.3);
+        const Channels c = stereo(kind, frames, i24, 4, 0.3);
         AudioAnalyzerService analyzer(minus96dBFS);
         const PcmFormat format{PcmContainer::wav, i24, 44100};
-        const SplitPair pair = writeSplitPair(dir.path(), "S", ".wav", format, c[0], c[1]);
+        const SplitPair files = writeSplitPair(dir.path(), "S", ".wav", format, c[0], c[1]);
         writePcm(dir / "s.wav", format, c);
         const ScanResult result =
-            row.pair ? analyzer.analyzeSplitPair(pair.left, pair.right) : analyzer.analyzeFile(dir / "s.wav");
+            pair ? analyzer.analyzeSplitPair(files.left, files.right) : analyzer.analyzeFile(dir / "s.wav");
         ASSERT_TRUE(hasDifference(result));
         writeDifferenceWav(result, dir / "diff.wav");
         EXPECT_EQ(pcmFileInfo(dir / "diff.wav").sampleRate, 44100);
@@ -139,7 +136,7 @@ TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
         double dot = 0, squares = 0;
         for (std::size_t i = 0; i < frames; ++i) dot += c[0][i] * c[1][i], squares += c[0][i] * c[0][i];
         for (std::size_t i = 0; i < frames; ++i)
-            ASSERT_NEAR(written[0][i], row.expected(c[0][i], c[1][i], dot / squares), 1e-6) << "frame " << i;
+            ASSERT_NEAR(written[0][i], expected(c[0][i], c[1][i], dot / squares), 1e-6) << "frame " << i;
     }
 }
 

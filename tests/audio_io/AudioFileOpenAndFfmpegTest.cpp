@@ -120,18 +120,6 @@ TEST(AudioFileOpenTest, RefusesHeadersThatMakeNoSense) {
     }
 }
 
-// Records which files were handed to the compressed-audio decoder.
-struct CompressedSpy {
-    Paths opened;
-    std::unique_ptr<AudioFileReader> operator()(const std::filesystem::path& path) {
-        opened.push_back(path);
-        throw AudioIOError("spy decoder");
-    }
-    std::string openError(const std::filesystem::path& path) {
-        return test::openError([this](const auto& p) { return detail::openAudioFileWith(p, std::ref(*this)); }, path);
-    }
-};
-
 // PCM goes to libsndfile whatever its name, also behind an ID3 tag some
 // tools put in front of it; what only the compressed decoder reads goes there.
 TEST(AudioFileOpenTest, ChoosesTheDecoderByContentNotByName) {
@@ -151,22 +139,29 @@ TEST(AudioFileOpenTest, ChoosesTheDecoderByContentNotByName) {
     writeFile(dir / "broken.aif", "FORM\0\0\x10\0AIFFCOMM"s);
     writeFile(dir / "text.wav", "plain text");
 
-    CompressedSpy spy;
+    // Records which files were handed to the compressed-audio decoder.
+    Paths opened;
+    const auto spy = [&](const std::filesystem::path& path) -> std::unique_ptr<AudioFileReader> {
+        opened.push_back(path);
+        throw AudioIOError("spy decoder");
+    };
+    const auto spyError = [&](const char* name) {
+        return openError([&](const auto& p) { return detail::openAudioFileWith(p, spy); }, dir / name);
+    };
     for (const char* name : {"pcm.mp3", "tagged-pcm.mp3", "tagged-plain.wav"}) {
-        auto reader = detail::openAudioFileWith(dir / name, std::ref(spy));
+        auto reader = detail::openAudioFileWith(dir / name, spy);
         const FloatChannels read = readToEnd(*reader, 1000);
         for (int c = 0; c < 2; ++c)
             EXPECT_EQ(read[c], std::vector<float>(written[c].begin(), written[c].end())) << name;
     }
-    for (const char* name : {"tagged.wav", "adts.wav", "movie.wav"})
-        EXPECT_EQ(spy.openError(dir / name), "spy decoder") << name;
+    for (const char* name : {"tagged.wav", "adts.wav", "movie.wav"}) EXPECT_EQ(spyError(name), "spy decoder") << name;
     // A broken PCM container is libsndfile's to report. Unknown content gets
     // a second opinion, but libsndfile's verdict is reported.
     for (const char* name : {"broken.aif", "text.wav"}) {
-        const std::string message = spy.openError(dir / name);
+        const std::string message = spyError(name);
         EXPECT_TRUE(message != "opened" && message != "spy decoder") << name << ": " << message;
     }
-    EXPECT_EQ(spy.opened, (Paths{dir / "tagged.wav", dir / "adts.wav", dir / "movie.wav", dir / "text.wav"}));
+    EXPECT_EQ(opened, (Paths{dir / "tagged.wav", dir / "adts.wav", dir / "movie.wav", dir / "text.wav"}));
 }
 
 // libsndfile closes the descriptor of a file it rejects. Were it closed a

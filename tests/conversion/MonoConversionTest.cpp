@@ -6,7 +6,6 @@
 #include "conversion/ChannelStreamer.h"
 #include "support/MemoryReader.h"
 
-#include "audio_io/AudioFileReader.h"
 #include "audio_io/ByteOrder.h"
 #include "conversion/OutputFormat.h"
 #include "support/CompressedFixtures.h"
@@ -30,16 +29,10 @@ constexpr std::size_t kFrames = AudioConverterService::chunkSize + 3;
 using enum PcmContainer;
 using enum PcmEncoding;
 
-struct DepthCase {
-    std::string name;
-    PcmFormat source;
-    std::string extension;
-    int outputFormat;
-    std::size_t frames = kFrames;
-    double gain = 1.0;  // on the copied channel: 2 takes a float source to +6 dBFS
-};
-
-void PrintTo(const DepthCase& c, std::ostream* os) { *os << c.name; }
+// The name, the source's format and the output's extension and libsndfile
+// format, the frames, and the gain on the copied channel (2 takes a float
+// source to +6 dBFS).
+using DepthCase = std::tuple<std::string, PcmFormat, std::string, int, std::size_t, double>;
 
 class SourceDepthTest : public ConverterFixture, public ::testing::WithParamInterface<DepthCase> {};
 
@@ -52,17 +45,17 @@ std::int32_t expectedFromFloat(double value) {
 bool sameBits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
-    const DepthCase& c = GetParam();
-    const PcmEncoding encoding = c.source.encoding;
-    const fs::path source = dir / ("Song." + c.extension), output = dir / ("Song_mono." + c.extension);
-    Signal right = fullRange(c.frames, encoding, 7);
-    for (double& s : right) s = quantize(s * c.gain, encoding);
-    writePcm(source, c.source, {fullRange(c.frames, encoding, 3), right});
+    const auto& [name, format, extension, outputFormat, frames, gain] = GetParam();
+    const PcmEncoding encoding = format.encoding;
+    const fs::path source = dir / ("Song." + extension), output = dir / ("Song_mono." + extension);
+    Signal right = fullRange(frames, encoding, 7);
+    for (double& s : right) s = quantize(s * gain, encoding);
+    writePcm(source, format, {fullRange(frames, encoding, 3), right});
     converter.convertToMono(source, output, ChannelSelection::right);
 
     const PcmFileInfo info = pcmFileInfo(output);
-    EXPECT_EQ(std::tuple(soundFormat(output), info.channels, info.sampleRate), std::tuple(c.outputFormat, 1, 48000));
-    const int encodingBits = c.outputFormat & SF_FORMAT_SUBMASK;
+    EXPECT_EQ(std::tuple(soundFormat(output), info.channels, info.sampleRate), std::tuple(outputFormat, 1, 48000));
+    const int encodingBits = outputFormat & SF_FORMAT_SUBMASK;
     const bool floatOutput = encodingBits == SF_FORMAT_FLOAT || encodingBits == SF_FORMAT_DOUBLE;
     if (floatOutput) {
         // Sample for sample, beyond full scale included: nothing clipped or rounded.
@@ -72,7 +65,7 @@ TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
         for (double s : right) expected.push_back(isFloat(encoding) ? expectedFromFloat(s) : storedInt(s, encoding));
         expectSameSamples(readStoredInts(output)[0], expected);
     }
-    if ((c.outputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF) {
+    if ((outputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF) {
         // Plain big-endian AIFF, which has no floats: those need AIFF-C.
         const Bytes bytes = fileBytes(output);
         EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), floatOutput ? "AIFC" : "AIFF");
@@ -85,27 +78,27 @@ TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
 INSTANTIATE_TEST_SUITE_P(
     Formats, SourceDepthTest,
     ::testing::Values(
-        DepthCase{"wav8", {wav, int8}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
-        DepthCase{"wav16", {wav, int16}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-        DepthCase{"wav24", {wav, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-        DepthCase{"wav32", {wav, int32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
-        DepthCase{"rf64_24", {rf64, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-        DepthCase{"aiff8", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
-        DepthCase{"aiff8Even", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1000},
-        DepthCase{"aiff16", {aiff, int16}, "AIF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-        DepthCase{"aiff24", {aiff, int24}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
-        DepthCase{"aiff32", {aiff, int32}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
-        DepthCase{"aifcLittle16", {aifc, int16}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-        DepthCase{"float32", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+        DepthCase{"wav8", {wav, int8}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, kFrames, 1.0},
+        DepthCase{"wav16", {wav, int16}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kFrames, 1.0},
+        DepthCase{"wav24", {wav, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, kFrames, 1.0},
+        DepthCase{"wav32", {wav, int32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 1.0},
+        DepthCase{"rf64_24", {rf64, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, kFrames, 1.0},
+        DepthCase{"aiff8", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, kFrames, 1.0},
+        DepthCase{"aiff8Even", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1000, 1.0},
+        DepthCase{"aiff16", {aiff, int16}, "AIF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, kFrames, 1.0},
+        DepthCase{"aiff24", {aiff, int24}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, kFrames, 1.0},
+        DepthCase{"aiff32", {aiff, int32}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32, kFrames, 1.0},
+        DepthCase{"aifcLittle16", {aifc, int16}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, kFrames, 1.0},
+        DepthCase{"float32", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 1.0},
         DepthCase{"float64", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 0.999},
         // A double at full scale may be one just above it as far as a 32-bit peak can tell.
-        DepthCase{"float64FullScale", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1000},
+        DepthCase{"float64FullScale", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1000, 1.0},
         DepthCase{"float32Beyond", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, kFrames, 2.0},
         DepthCase{"float64Beyond", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, kFrames, 2.0},
-        DepthCase{"aiffFloat32", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
+        DepthCase{"aiffFloat32", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_32, kFrames, 1.0},
         DepthCase{"aiffFloat32Beyond", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1000, 2.0},
         DepthCase{"aiffFloat64Beyond", {aiff, float64}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 1000, 2.0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& info) { return std::get<0>(info.param); });
 
 // Depths libsndfile cannot write, so no source above has them.
 TEST(OutputBitDepthTest, RoundsUpToWholeBytesWithinThirtyTwo) {

@@ -11,8 +11,7 @@
 #include "workflow/SettingsStore.h"
 
 #include <QElapsedTimer>
-
-#include <zlib.h>
+#include <QProcess>
 
 namespace twinfold {
 namespace {
@@ -126,17 +125,14 @@ Failure fetchFailure(UpdateCheckerService& service) {
     return {};
 }
 
+// Packed by the system's gzip.
 QByteArray gzipped(const QByteArray& data) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);  // 16: gzip framing
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = uInt(out.size());
-    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
-    deflateEnd(&stream);
-    return out.left(qsizetype(stream.total_out));
+    QProcess gzip;
+    gzip.start("gzip", {"-c"});
+    gzip.write(data);
+    gzip.closeWriteChannel();
+    EXPECT_TRUE(gzip.waitForFinished());
+    return gzip.readAllStandardOutput();
 }
 
 class UpdateCheckerServiceTest : public ::testing::Test {
