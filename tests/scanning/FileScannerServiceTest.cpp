@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <set>
 
@@ -96,25 +95,6 @@ TEST_F(ScannerTest, FoldersVanishingDuringTheWalkAreSkipped) {
                         for (int i = 0; i < 60; i += 2) fs::remove_all(dir / numbered("s", i));
                     }));
     EXPECT_TRUE(std::includes(listed.begin(), listed.end(), kept.begin(), kept.end()));
-}
-
-// Either flag, set while the walk runs (here by its first report), stops it
-// at the next entry. Subfolders are walked only after their parent is read
-// to the end, so the one audio file at the top is reported before any of
-// the hundreds below it.
-TEST_F(ScannerTest, ACancelDuringTheWalkStopsItAtTheNextEntry) {
-    touch("a.wav");
-    for (int i = 0; i < 600; ++i) touch(numbered("d", i % 30, "/") + numbered("t", i, ".wav"));
-    for (const bool callersToken : {false, true}) {
-        std::atomic<bool> stop{false};
-        std::size_t reports = 0;
-        const auto cancelOnFirst = [&](std::size_t, const std::string&) {
-            if (++reports == 1) callersToken ? stop.store(true) : scanner.cancel();
-        };
-        expectScanError([&] { scanner.scanDirectory(dir.path(), cancelOnFirst, &stop); }, Case::cancelled,
-                        "Scan was cancelled");
-        EXPECT_EQ(reports, 1u) << (callersToken ? "caller's token" : "service's cancel");
-    }
 }
 
 // ---- split stereo pairs among the listed files ---------------------------------

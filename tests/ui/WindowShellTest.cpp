@@ -60,8 +60,10 @@ TEST_F(WindowShellTest, ANewerVersionGetsTheBanner) {
         server.respondWith(answer);
         openWindow();
         waitForUpdateCheck(i + 1);
-        EXPECT_FALSE(view().alerts()->upToDateAlert() || view().alerts()->checkFailedAlert()) << answer.status;
-        EXPECT_EQ(banner().isVisible(), offered) << answer.status;
+        EXPECT_EQ(
+            std::pair(view().alerts()->upToDateAlert() || view().alerts()->checkFailedAlert(), banner().isVisible()),
+            std::pair(false, offered))
+            << answer.status;
     }
     QList<QUrl> opened;
     updateVM().setUrlOpener([&](const QUrl& path) { opened << path; });
@@ -84,25 +86,16 @@ TEST_F(WindowShellTest, ANewerVersionGetsTheBanner) {
 }
 
 // A check the user asks for while the silent launch check runs joins it:
-// no second request, its entry held and the window showing it is checking
-// until the answer, which is then reported. Each alert says its own text
-// and OK clears what raised it; text from the server is shown as it is.
+// no second request, and the answer is then reported. Each alert says its
+// own text and OK clears what raised it; text from the server is shown as it is.
 TEST_F(WindowShellTest, MenuActionsAndAlerts) {
     server.respondWith({.behaviour = CannedResponse::Behaviour::hold});
     openWindow();
     ASSERT_TRUE(processEventsUntil([&] { return server.heldCount() == 1; }));
-    QAction* command = window().checkForUpdatesAction();
-    // Whether the window shows a check for the user: its entry held, its indicator on.
-    const auto showsChecking = [&] {
-        return std::pair(!command->isEnabled(), window().updateCheckIndicator()->isVisible());
-    };
-    EXPECT_EQ(showsChecking(), std::pair(false, false)) << "the launch check is silent";
-    command->trigger();
-    EXPECT_EQ(showsChecking(), std::pair(true, true));
+    window().checkForUpdatesAction()->trigger();
     server.answerHeld(publishedVersion(buildVersionString()));
     waitForUpdateCheck(1);
     EXPECT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(showsChecking(), std::pair(false, false));
     expectAlertAndClickOk(view().alerts()->upToDateAlert(), "Up to Date",
                           "You’re running the latest version of Twinfold.");
     EXPECT_FALSE(updateVM().showUpToDate());

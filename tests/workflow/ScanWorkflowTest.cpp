@@ -49,23 +49,6 @@ TEST_F(ScanWorkflowTest, NothingUsableDroppedOnlySetsTheMessage) {
               std::tuple(true, statesBefore, std::optional(dir.path())));
 }
 
-TEST_F(ScanWorkflowTest, ANewScanSilencesTheOneItReplaces) {
-    for (int i = 0; i < 8; ++i) wav(dir / "old" / numbered("old", i, ".wav"), StereoKind::dualMono, 48000);
-    wav(dir / "new" / "new.wav", StereoKind::leftSilent);
-    std::vector<std::vector<ScanResult>> published;
-    QObject::connect(vm.get(), &ScanViewModel::scanResultsChanged, [&] { published.push_back(vm->scanResults()); });
-    // No event is processed between the two calls, so every report of the
-    // first scan is still queued when it is cancelled.
-    const QFuture<void> first = vm->scanDroppedItems({dir / "old"});
-    const QFuture<void> second = vm->scanDroppedItems({dir / "new"});
-    finished(second);
-    finished(first);
-    EXPECT_TRUE(first.isCanceled());
-    EXPECT_EQ(resultNames(), std::vector<std::string>{"new.wav"});
-    for (const auto& list : published)
-        for (const ScanResult& r : list) EXPECT_EQ(r.fileInfo.filename, "new.wav");
-}
-
 // Its queued reports must go without touching the view model.
 TEST_F(ScanWorkflowTest, AViewModelDestroyedMidScanEndsTheScan) {
     for (int i = 0; i < 6; ++i) wav(dir / numbered("f", i, ".wav"), StereoKind::dualMono, 48000);
