@@ -340,10 +340,10 @@ TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
         {"descriptors run out, channel split", RLIMIT_NOFILE, 32,
          [&] { converter.splitAllChannels(dir / "Wide.wav", std::nullopt, AppSettings{}); }, systemsError},
     };
-    for (const auto& [name, resource, limit, operation, expected] : rows)
-        EXPECT_EQ(std::pair(outcomeUnder(resource, limit, operation), folderListing(dir.path())),
-                  std::pair(int(expected), sources))
-            << name;
+    for (const auto& [name, resource, limit, operation, expected] : rows) {
+        EXPECT_EQ(outcomeUnder(resource, limit, operation), expected) << name;
+        EXPECT_EQ(folderListing(dir.path()), sources) << name;
+    }
 }
 
 // A name taken while the output was being written is never replaced, and
