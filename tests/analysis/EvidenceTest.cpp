@@ -82,24 +82,21 @@ ScanResult polyFile(const TempDir& dir, const std::vector<std::string>& names) {
 // own; otherwise, and with the setting off, channel numbers.
 TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
     const std::vector<std::string> distinct{"Mix L", "Mix R", "Boom", "Lav 1", "Lav 2", "Plant &amp; Co", "X", "Spare"};
-    struct Row {
-        std::vector<std::string> names;
-        bool setting;
-        const char* third;  // the output of channel 3
-    } rows[] = {
+    // The track names, the setting, and the output of channel 3.
+    const std::tuple<std::vector<std::string>, bool, const char*> rows[] = {
         {distinct, true, "poly_mono_Boom.wav"},
         {distinct, false, "poly_mono_ch3_C.wav"},
         {{"Mix L", "Mix R", "Boom", "BOOM", "Lav 2", "Plant", "X", "Spare"}, true, "poly_mono_ch3_C.wav"},
         {{"Mix L", "Mix R", "Boom", "Lav 1", "Lav 2", "Plant", "A/B", "Spare"}, true, "poly_mono_ch3_C.wav"},
         {{"Mix L", "Mix R", "Boom"}, true, "poly_mono_ch3_C.wav"},  // five channels unnamed
     };
-    for (const Row& row : rows) {
+    for (const auto& [names, setting, third] : rows) {
         TempDir dir;
-        const ScanResult r = polyFile(dir, row.names);
+        const ScanResult r = polyFile(dir, names);
         EXPECT_TRUE(r.evidence.channels.size() == 8 && r.evidence.channels[2].trackName == "Boom");
-        const ConversionPlan plan = planConversion({r}, {.nameSplitsByTrackName = row.setting}, {});
+        const ConversionPlan plan = planConversion({r}, {.nameSplitsByTrackName = setting}, {});
         ASSERT_TRUE(plan.items.size() == 1 && plan.items[0].outputs.size() == 8);
-        EXPECT_EQ(plan.items[0].outputs[2].path.filename(), row.third) << row.names.size();
+        EXPECT_EQ(plan.items[0].outputs[2].path.filename(), third) << names.size();
     }
     TempDir dir;
     EXPECT_EQ(polyFile(dir, distinct).evidence.channels[5].trackName, "Plant & Co");

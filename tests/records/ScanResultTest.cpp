@@ -65,15 +65,15 @@ TEST(ChannelAnalysisTest, SilentAndDuplicateChannelsAreRemovedOnceKeepingTheLowe
     // Channels 4 and 5 are digital silence and therefore also identical;
     // channel 1 copies channel 0.
     auto mc = analysisOf(6, {4, 5}, {{1}, {0}, {}, {}, {5}, {4}});
-    EXPECT_EQ(mc.silentChannelIndices(), (std::set<int>{4, 5}));
-    EXPECT_EQ(mc.duplicateGroups(), (std::vector<std::vector<int>>{{0, 1}, {4, 5}}));
-    EXPECT_EQ(mc.removableChannelIndices(), (std::set<int>{1, 4, 5}));
-    EXPECT_EQ(mc.summaryText(), "Multichannel (6ch) - 2 silent ch, 2 duplicate ch");
+    using Groups = std::vector<std::vector<int>>;
+    EXPECT_EQ(
+        std::tuple(mc.silentChannelIndices(), mc.duplicateGroups(), mc.removableChannelIndices(), mc.summaryText()),
+        std::tuple(std::set<int>{4, 5}, Groups{{0, 1}, {4, 5}}, std::set<int>{1, 4, 5},
+                   std::string("Multichannel (6ch) - 2 silent ch, 2 duplicate ch")));
 
     mc = analysisOf(8, {}, {{}, {}, {3, 7}, {2, 7}, {}, {}, {}, {2, 3}});
-    EXPECT_EQ(mc.duplicateGroups(), (std::vector<std::vector<int>>{{2, 3, 7}}));
-    EXPECT_EQ(mc.removableChannelIndices(), (std::set<int>{3, 7}));
-    EXPECT_EQ(mc.summaryText(), "Multichannel (8ch) - 2 duplicate ch");
+    EXPECT_EQ(std::tuple(mc.duplicateGroups(), mc.removableChannelIndices(), mc.summaryText()),
+              std::tuple(Groups{{2, 3, 7}}, std::set<int>{3, 7}, std::string("Multichannel (8ch) - 2 duplicate ch")));
     EXPECT_EQ(analysisOf(4, {3}, {}).summaryText(), "Multichannel (4ch) - 1 silent ch");
 }
 

@@ -51,9 +51,8 @@ TEST_F(OptionDialogsTest, CancelOrAnswerEveryQuestionInTurn) {
     ASSERT_NE(dialogs().phaseFixOptions(), nullptr);
     click(dialogs().phaseFixOptions()->cancelButton());
     ASSERT_TRUE(processEventsUntil([this] { return !dialogs().phaseFixOptions(); })) << "the dialog stayed open";
-    EXPECT_EQ(dialogs().multichannelOptions(), nullptr);
-    EXPECT_EQ(vm().selectedResultIDs(), selection);
-    EXPECT_EQ(libraryFiles(), (std::set<std::string>{"Inverted.wav", "Surround.wav"}));
+    EXPECT_EQ(std::tuple(dialogs().multichannelOptions() == nullptr, vm().selectedResultIDs(), libraryFiles()),
+              std::tuple(true, selection, std::set<std::string>{"Inverted.wav", "Surround.wav"}));
 
     clickConvert();
     OptionsDialog* dialog = dialogs().phaseFixOptions();
@@ -87,10 +86,8 @@ class QuestionAnswerTest : public OptionDialogsTest, public ::testing::WithParam
 protected:
     void answer(QDialog* dialog, QAbstractButton* button) {
         ASSERT_TRUE(dialog && button && dialog->isModal());
-        if (GetParam().answer == Answer::button)
-            click(button);
-        else
-            press(dialog, GetParam().answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
+        const Answer how = GetParam().answer;
+        how == Answer::button ? click(button) : press(dialog, how == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
         EXPECT_TRUE(processEventsUntil([open = QPointer(dialog)] { return !open || !open->isVisible(); }))
             << "the question stayed open";
         waitForConversionToSettle();

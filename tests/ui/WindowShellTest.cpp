@@ -127,9 +127,7 @@ TEST_F(WindowShellTest, ExportReportWritesCsvOrJsonWhereTheUserSays) {
     Channels c = stereo(StereoKind::dualMono, 3000, PcmEncoding::int16);
     c[1][2999] = c[1][2999] > 0 ? 0 : 1.0 / 32768;
     const fs::path take = wav("take, one.wav", c);
-    openWindow();
-    EXPECT_FALSE(window().exportReportAction()->isEnabled()) << "nothing to report yet";
-    chooseLibrary();
+    openAndScan();
     for (const std::string chosen : {"report.csv", "report.JSON", "", "missing/report.csv"}) {
         SCOPED_TRACE(chosen);
         const fs::path path = library / chosen;
@@ -181,8 +179,8 @@ TEST_F(WindowShellTest, ABusyWindowHoldsItsButtons) {
     EXPECT_TRUE(dropOnWindow({silent}));
     waitForScan();
     ASSERT_EQ(vm().scanResults().size(), 1u) << "only the dropped file's scan publishes";
-    EXPECT_EQ(header->folderText().toStdString(), silent.parent_path().string());
-    EXPECT_EQ(enabled(), (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(std::pair(header->folderText().toStdString(), enabled()),
+              std::pair(silent.parent_path().string(), std::vector<bool>{true, true, true}));
 
     // Holds the conversion before its first file; no early return may skip the release below.
     std::promise<void> gate;
