@@ -1,13 +1,11 @@
 #include "scanning/FileScannerService.h"
 
-#include "support/FileTree.h"
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -76,25 +74,6 @@ TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListed) {
     EXPECT_EQ(scan(),
               (std::set<std::string>{"Project.bundle/take.wav", "loop.wav/inner.aif", "real.wav", "ext/Take.WAV",
                                      "ext/take.Aif", "ext/take.aac", "ext/take.AIFF", "ext/take.Mp3", "ext/take.m4A"}));
-}
-
-// Works as root too: folders that vanish before the walk reaches them cannot
-// be opened, and the walk must go on with everything else.
-TEST_F(ScannerTest, FoldersVanishingDuringTheWalkAreSkipped) {
-    std::set<std::string> kept;
-    for (int i = 0; i < 60; ++i) {
-        touch(numbered("s", i, "/inner.wav"));
-        touch(numbered("r", i, ".wav"));
-        kept.insert(numbered("r", i, ".wav"));
-        if (i % 2) kept.insert(numbered("s", i, "/inner.wav"));
-    }
-    bool removed = false;
-    std::set<std::string> listed;
-    ASSERT_NO_THROW(listed = scan([&](std::size_t, const std::string&) {
-                        if (std::exchange(removed, true)) return;
-                        for (int i = 0; i < 60; i += 2) fs::remove_all(dir / numbered("s", i));
-                    }));
-    EXPECT_TRUE(std::includes(listed.begin(), listed.end(), kept.begin(), kept.end()));
 }
 
 // ---- split stereo pairs among the listed files ---------------------------------
