@@ -17,6 +17,20 @@
 #include <tuple>
 
 namespace twinfold::test {
+
+// The name, the source's format and the output's extension and libsndfile
+// format, the frames, and the gain on the copied channel (2 takes a float
+// source to +6 dBFS).
+using DepthCase = std::tuple<std::string, PcmFormat, std::string, int, std::size_t, double>;
+
+// The name, the format, the channel converted (the left is louder noise),
+// the target and the samples expected at the output's depth.
+using NormalisedCase = std::tuple<std::string, PcmFormat, Signal, float, std::vector<std::int64_t>>;
+
+// Each prints as its name (found through PcmFormat's namespace).
+void PrintTo(const DepthCase& c, std::ostream* os) { *os << std::get<0>(c); }
+void PrintTo(const NormalisedCase& c, std::ostream* os) { *os << std::get<0>(c); }
+
 namespace {
 
 // ---- every source depth comes out bit for bit --------------------------------
@@ -28,11 +42,6 @@ constexpr std::size_t kFrames = AudioConverterService::chunkSize + 3;
 
 using enum PcmContainer;
 using enum PcmEncoding;
-
-// The name, the source's format and the output's extension and libsndfile
-// format, the frames, and the gain on the copied channel (2 takes a float
-// source to +6 dBFS).
-using DepthCase = std::tuple<std::string, PcmFormat, std::string, int, std::size_t, double>;
 
 class SourceDepthTest : public ConverterFixture, public ::testing::WithParamInterface<DepthCase> {};
 
@@ -227,10 +236,6 @@ TEST_F(ConverterFixture, CancelFromAnotherThreadSticksUntilCleared) {
 // clips shows up as a differing sample.
 
 constexpr float kHalfScale = -6.0206f;  // 0.5 in single precision
-
-// The name, the format, the channel converted (the left is louder noise),
-// the target and the samples expected at the output's depth.
-using NormalisedCase = std::tuple<std::string, PcmFormat, Signal, float, std::vector<std::int64_t>>;
 
 class NormalisedSamplesTest : public ConverterFixture, public ::testing::WithParamInterface<NormalisedCase> {};
 
