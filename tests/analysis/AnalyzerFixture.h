@@ -8,8 +8,6 @@
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 namespace twinfold::test {

@@ -146,38 +146,34 @@ TEST(SampleFormatPathTest, IntegerAndFloatReadingsAgree) {
     invertedButOneStep[1][4000] += invertedButOneStep[1][4000] > 0 ? -lsb16 : lsb16;
     oneStep[0][17] = lsb16, oneStep[0][pathFrames - 1] = -lsb16;
     for (std::size_t i = 100; i < 164; ++i) fullScale[0][i] = fullScale[1][i] = -1.0;
-    struct Row {
-        const char* name;
-        Channels channels;
-        const char* status;
-        float threshold = minus96dBFS;
-        PcmContainer container = PcmContainer::wav;
+    // The content, its verdict, the silence threshold and the container.
+    const float t = minus96dBFS;
+    const PcmContainer wav = PcmContainer::wav;
+    const std::tuple<const char*, Channels, const char*, float, PcmContainer> rows[] = {
+        {"dual mono", kindOf(StereoKind::dualMono), "Dual Mono", t, wav},
+        {"phase inverted", kindOf(StereoKind::phaseInverted), "Phase Inverted", t, wav},
+        {"panned", kindOf(StereoKind::panned), "Mono Panned 50% L", t, wav},
+        {"left silent", kindOf(StereoKind::leftSilent), "Silent Left Channel", t, wav},
+        {"true stereo", kindOf(StereoKind::trueStereo), "True Stereo", t, wav},
+        {"big-endian AIFF", kindOf(StereoKind::panned), "Mono Panned 50% L", t, PcmContainer::aiff},
+        {"correlation just above 0.99", pannedWithNoise(0.069), "Mono Panned 49% L", t, wav},
+        {"correlation just below 0.99", pannedWithNoise(0.074), "True Stereo", t, wav},
+        {"inverted but for one step", invertedButOneStep, "True Stereo", t, wav},
+        {"one step at a threshold of one step", oneStep, "Silent Left Channel", float(lsb16), wav},
+        {"both sides at negative full scale for a while", fullScale, "True Stereo", t, wav},
     };
-    const Row rows[] = {
-        {"dual mono", kindOf(StereoKind::dualMono), "Dual Mono"},
-        {"phase inverted", kindOf(StereoKind::phaseInverted), "Phase Inverted"},
-        {"panned", kindOf(StereoKind::panned), "Mono Panned 50% L"},
-        {"left silent", kindOf(StereoKind::leftSilent), "Silent Left Channel"},
-        {"true stereo", kindOf(StereoKind::trueStereo), "True Stereo"},
-        {"big-endian AIFF", kindOf(StereoKind::panned), "Mono Panned 50% L", minus96dBFS, PcmContainer::aiff},
-        {"correlation just above 0.99", pannedWithNoise(0.069), "Mono Panned 49% L"},
-        {"correlation just below 0.99", pannedWithNoise(0.074), "True Stereo"},
-        {"inverted but for one step", invertedButOneStep, "True Stereo"},
-        {"one step at a threshold of one step", oneStep, "Silent Left Channel", float(lsb16)},
-        {"both sides at negative full scale for a while", fullScale, "True Stereo"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, channels, status, threshold, container] : rows) {
+        SCOPED_TRACE(name);
         TempDir dir;
-        const auto int16File = dir / (std::string("int16") + extensionOf(row.container));
-        const auto int24File = dir / (std::string("int24") + extensionOf(row.container));
-        writePcm(int16File, {row.container, PcmEncoding::int16}, row.channels);
-        writePcm(int24File, {row.container, PcmEncoding::int24}, row.channels);
-        AudioAnalyzerService analyzer(row.threshold, 1000);
+        const auto int16File = dir / (std::string("int16") + extensionOf(container));
+        const auto int24File = dir / (std::string("int24") + extensionOf(container));
+        writePcm(int16File, {container, PcmEncoding::int16}, channels);
+        writePcm(int24File, {container, PcmEncoding::int24}, channels);
+        AudioAnalyzerService analyzer(threshold, 1000);
         EvidencePictures intPictures, floatPictures;
         const ScanResult i = analyzer.analyzeFile(int16File, nullptr, &intPictures);
         ScanResult f = analyzer.analyzeFile(int24File, nullptr, &floatPictures);
-        EXPECT_EQ(i.statusText() + " | " + f.statusText(), std::string(row.status) + " | " + row.status);
+        EXPECT_EQ(i.statusText() + " | " + f.statusText(), std::string(status) + " | " + status);
         // The float sums leave a residual of rounding; the exact ones find
         // what the re-quantised pan left. Either is far below a difference.
         EXPECT_EQ(i.differenceText(), f.differenceText());

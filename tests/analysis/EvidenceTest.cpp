@@ -82,24 +82,21 @@ ScanResult polyFile(const TempDir& dir, const std::vector<std::string>& names) {
 // own; otherwise, and with the setting off, channel numbers.
 TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
     const std::vector<std::string> distinct{"Mix L", "Mix R", "Boom", "Lav 1", "Lav 2", "Plant &amp; Co", "X", "Spare"};
-    struct Row {
-        std::vector<std::string> names;
-        bool setting;
-        const char* third;  // the output of channel 3
-    } rows[] = {
+    // The track names, the setting, and the output of channel 3.
+    const std::tuple<std::vector<std::string>, bool, const char*> rows[] = {
         {distinct, true, "poly_mono_Boom.wav"},
         {distinct, false, "poly_mono_ch3_C.wav"},
         {{"Mix L", "Mix R", "Boom", "BOOM", "Lav 2", "Plant", "X", "Spare"}, true, "poly_mono_ch3_C.wav"},
         {{"Mix L", "Mix R", "Boom", "Lav 1", "Lav 2", "Plant", "A/B", "Spare"}, true, "poly_mono_ch3_C.wav"},
         {{"Mix L", "Mix R", "Boom"}, true, "poly_mono_ch3_C.wav"},  // five channels unnamed
     };
-    for (const Row& row : rows) {
+    for (const auto& [names, setting, third] : rows) {
         TempDir dir;
-        const ScanResult r = polyFile(dir, row.names);
+        const ScanResult r = polyFile(dir, names);
         EXPECT_TRUE(r.evidence.channels.size() == 8 && r.evidence.channels[2].trackName == "Boom");
-        const ConversionPlan plan = planConversion({r}, {.nameSplitsByTrackName = row.setting}, {});
+        const ConversionPlan plan = planConversion({r}, {.nameSplitsByTrackName = setting}, {});
         ASSERT_TRUE(plan.items.size() == 1 && plan.items[0].outputs.size() == 8);
-        EXPECT_EQ(plan.items[0].outputs[2].path.filename(), row.third) << row.names.size();
+        EXPECT_EQ(plan.items[0].outputs[2].path.filename(), third) << names.size();
     }
     TempDir dir;
     EXPECT_EQ(polyFile(dir, distinct).evidence.channels[5].trackName, "Plant & Co");
@@ -108,12 +105,9 @@ TEST(Evidence, TrackNamesNameSplitOutputsWhenAllAreDistinct) {
 // ---- the difference file: what a conversion would leave out, read back through libsndfile
 
 TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
-    struct Row {
-        StereoKind kind;
-        bool pair;
-        // The expected difference from left, right and the least-squares gain of right on left.
-        double (*expected)(double l, double r, double gain);
-    } rows[] = {
+    // The content, whether it is a split pair, and the expected difference
+    // from left, right and the least-squares gain of right on left.
+    const std::tuple<StereoKind, bool, double (*)(double l, double r, double gain)> rows[] = {
         {StereoKind::dualMono, false, [](double, double, double) { return 0.0; }},
         {StereoKind::panned, false, [](double l, double r, double g) { return r - g * l; }},
         {StereoKind::panned, true, [](double l, double r, double g) { return r - g * l; }},
@@ -121,16 +115,16 @@ TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
         {StereoKind::trueStereo, false, [](double l, double r, double) { return l - r; }},
         {StereoKind::rightSilent, false, [](double, double r, double) { return r; }},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(int(row.kind));
+    for (const auto& [kind, pair, expected] : rows) {
+        SCOPED_TRACE(int(kind));
         TempDir dir;
-        const Channels c = stereo(row.kind, frames, i24, 4, 0.3);
+        const Channels c = stereo(kind, frames, i24, 4, 0.3);
         AudioAnalyzerService analyzer(minus96dBFS);
         const PcmFormat format{PcmContainer::wav, i24, 44100};
-        const SplitPair pair = writeSplitPair(dir.path(), "S", ".wav", format, c[0], c[1]);
+        const SplitPair files = writeSplitPair(dir.path(), "S", ".wav", format, c[0], c[1]);
         writePcm(dir / "s.wav", format, c);
         const ScanResult result =
-            row.pair ? analyzer.analyzeSplitPair(pair.left, pair.right) : analyzer.analyzeFile(dir / "s.wav");
+            pair ? analyzer.analyzeSplitPair(files.left, files.right) : analyzer.analyzeFile(dir / "s.wav");
         ASSERT_TRUE(hasDifference(result));
         writeDifferenceWav(result, dir / "diff.wav");
         EXPECT_EQ(pcmFileInfo(dir / "diff.wav").sampleRate, 44100);
@@ -139,7 +133,7 @@ TEST(DifferenceWav, HoldsWhatTheConversionDrops) {
         double dot = 0, squares = 0;
         for (std::size_t i = 0; i < frames; ++i) dot += c[0][i] * c[1][i], squares += c[0][i] * c[0][i];
         for (std::size_t i = 0; i < frames; ++i)
-            ASSERT_NEAR(written[0][i], row.expected(c[0][i], c[1][i], dot / squares), 1e-6) << "frame " << i;
+            ASSERT_NEAR(written[0][i], expected(c[0][i], c[1][i], dot / squares), 1e-6) << "frame " << i;
     }
 }
 

@@ -127,14 +127,9 @@ TEST(PannedMonoTest, DecidesLouderSideAndPercent) {
 // The residual of the best scaled copy, from the raw (not mean-removed) sums.
 TEST(PannedMonoTest, FitsTheKeptSideToTheDroppedSide) {
     using C = ChannelSelection;
-    struct Row {
-        StereoMoments m;
-        C louder;
-        double gain;
-        float relativedB;
-    };
     const float none = -INFINITY;
-    const Row rows[] = {
+    // The moments, the louder side, the gain and the residual.
+    const std::tuple<StereoMoments, C, double, float> rows[] = {
         // L = 0.5·sin a, R = 0.35·sin a + 0.045·sin b: the 0.045 sine is left,
         // 0.045 / √(0.35² + 0.045²) of R's level.
         {moments(0.125, 0.0622625, 0.0875), C::left, 0.7, -17.8883f},
@@ -144,11 +139,11 @@ TEST(PannedMonoTest, FitsTheKeptSideToTheDroppedSide) {
         {moments(1, 1, 0), C::left, 0, 0},                         // nothing in common
         {moments(1, 0, 0), C::left, 0, none},                      // nothing dropped
     };
-    for (const Row& row : rows) {
-        const PanFit fit = fitPan(row.m, row.louder);
-        EXPECT_NEAR(fit.gain, row.gain, 1e-12) << row.relativedB;
-        EXPECT_TRUE(row.relativedB == none ? fit.relativedB == none : std::fabs(fit.relativedB - row.relativedB) < 1e-3)
-            << fit.relativedB << " instead of " << row.relativedB;
+    for (const auto& [m, louder, gain, relativedB] : rows) {
+        const PanFit fit = fitPan(m, louder);
+        EXPECT_NEAR(fit.gain, gain, 1e-12) << relativedB;
+        EXPECT_TRUE(relativedB == none ? fit.relativedB == none : std::fabs(fit.relativedB - relativedB) < 1e-3)
+            << fit.relativedB << " instead of " << relativedB;
     }
 }
 

@@ -3,8 +3,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include <set>
-
 namespace twinfold::test {
 
 QProcessEnvironment Cli::environment() const {

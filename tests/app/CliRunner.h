@@ -20,13 +20,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace twinfold::test {
 

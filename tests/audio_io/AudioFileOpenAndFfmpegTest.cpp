@@ -65,86 +65,60 @@ std::array<std::uint8_t, 10> extended(double value) {
     return bytes;
 }
 
-// A valid 16-bit stereo fixture with its format chunk rewritten. WAV: 'fmt '
-// holds channels at 22, rate at 24, block align at 32; AIFF: 'COMM' holds
-// the 80-bit rate at 28.
-struct HeaderCase {
-    const char* name;
-    bool aiff;
-    double aiffRate;
-    std::uint16_t wavChannels;
-    std::uint32_t wavRate;
-    std::uint16_t wavBlockAlign;
-    const char* reason;        // empty: the file opens
-    const char* ffmpegReason;  // what FFmpeg's own refusal must say, if ours
-};
-
-std::filesystem::path writeHeaderCase(const std::filesystem::path& dir, const HeaderCase& c) {
-    const auto path = dir / c.name;
-    writeChunkFixture(path, {.container = c.aiff ? ChunkFixtureContainer::aiff : ChunkFixtureContainer::wave,
-                             .samples = std::vector<std::int32_t>(200, 1000)});
-    std::vector<std::uint8_t> bytes = fileBytes(path);
-    if (c.aiff) {
-        const auto rate = extended(c.aiffRate);
-        std::copy(rate.begin(), rate.end(), bytes.begin() + 28);
-    } else {
-        storeLE(&bytes[22], c.wavChannels, 2);
-        storeLE(&bytes[24], c.wavRate, 4);
-        storeLE(&bytes[32], c.wavBlockAlign, 2);
-    }
-    overwriteFileBytes(path, bytes);
-    return path;
-}
-
 // A header that makes no sense is refused by every decoder, whatever the
 // library would have made of it (libsndfile reads an AIFF rate of 0 as
 // 1 Hz and an infinite one as 67 MHz; both libraries accept any block align).
+// Each row rewrites the format chunk of a valid 16-bit stereo fixture. WAV:
+// 'fmt ' holds channels at 22, rate at 24, block align at 32; AIFF: 'COMM'
+// holds the 80-bit rate at 28. Then come our reason for refusing the file
+// (empty: it opens) and what FFmpeg's own refusal must say, if ours.
 TEST(AudioFileOpenTest, RefusesHeadersThatMakeNoSense) {
     const bool aif = true, wav = false;
-    const HeaderCase cases[] = {
-        {"rate48k.aif", aif, 48000, 2, 48000, 4, "", ""},
-        {"rate44k1.aif", aif, 44100, 2, 48000, 4, "", ""},
-        {"rate0.aif", aif, 0, 2, 48000, 4, "sample rate 0 Hz is not plausible", ""},
-        {"rateInf.aif", aif, INFINITY, 2, 48000, 4, "sample rate infinite is not plausible", ""},
-        {"rateNaN.aif", aif, NAN, 2, 48000, 4, "sample rate not a number is not plausible", ""},
-        {"rate3M.aif", aif, 3e6, 2, 48000, 4, "sample rate 3000000 Hz is not plausible", "3000000 Hz"},
-        {"rateHalf.aif", aif, 0.5, 2, 48000, 4, "sample rate 0.5 Hz is not plausible", ""},
-        {"plain.wav", wav, 0, 2, 48000, 4, "", ""},
-        {"rate1536k.wav", wav, 0, 2, 1'536'000, 4, "", ""},
-        {"rate0.wav", wav, 0, 2, 0, 4, "sample rate 0 Hz is not plausible", ""},
-        {"rate1537k.wav", wav, 0, 2, 1'537'000, 4, "sample rate 1537000 Hz is not plausible", "1537000 Hz"},
-        {"channels0.wav", wav, 0, 0, 48000, 0, "channel count 0 is not plausible", ""},
-        {"channels2000.wav", wav, 0, 2000, 48000, 4000, "channel count 2000 is not plausible", ""},
-        {"align6.wav", wav, 0, 2, 48000, 6, "block align 6 does not match 2 channels of 16 bits", "block align 6"},
-        {"align2.wav", wav, 0, 2, 48000, 2, "block align 2 does not match", "block align 2"},
-    };
+    const std::tuple<const char*, bool, double, std::uint16_t, std::uint32_t, std::uint16_t, const char*, const char*>
+        cases[] = {
+            {"rate48k.aif", aif, 48000, 2, 48000, 4, "", ""},
+            {"rate44k1.aif", aif, 44100, 2, 48000, 4, "", ""},
+            {"rate0.aif", aif, 0, 2, 48000, 4, "sample rate 0 Hz is not plausible", ""},
+            {"rateInf.aif", aif, INFINITY, 2, 48000, 4, "sample rate infinite is not plausible", ""},
+            {"rateNaN.aif", aif, NAN, 2, 48000, 4, "sample rate not a number is not plausible", ""},
+            {"rate3M.aif", aif, 3e6, 2, 48000, 4, "sample rate 3000000 Hz is not plausible", "3000000 Hz"},
+            {"rateHalf.aif", aif, 0.5, 2, 48000, 4, "sample rate 0.5 Hz is not plausible", ""},
+            {"plain.wav", wav, 0, 2, 48000, 4, "", ""},
+            {"rate1536k.wav", wav, 0, 2, 1'536'000, 4, "", ""},
+            {"rate0.wav", wav, 0, 2, 0, 4, "sample rate 0 Hz is not plausible", ""},
+            {"rate1537k.wav", wav, 0, 2, 1'537'000, 4, "sample rate 1537000 Hz is not plausible", "1537000 Hz"},
+            {"channels0.wav", wav, 0, 0, 48000, 0, "channel count 0 is not plausible", ""},
+            {"channels2000.wav", wav, 0, 2000, 48000, 4000, "channel count 2000 is not plausible", ""},
+            {"align6.wav", wav, 0, 2, 48000, 6, "block align 6 does not match 2 channels of 16 bits", "block align 6"},
+            {"align2.wav", wav, 0, 2, 48000, 2, "block align 2 does not match", "block align 2"},
+        };
     TempDir dir;
-    for (const HeaderCase& c : cases) {
-        const auto path = writeHeaderCase(dir.path(), c);
-        if (*c.reason == 0) {
+    for (const auto& [name, aiff, aiffRate, wavChannels, wavRate, wavBlockAlign, reason, ffmpegReason] : cases) {
+        const auto path = dir / name;
+        writeChunkFixture(path, {.container = aiff ? ChunkFixtureContainer::aiff : ChunkFixtureContainer::wave,
+                                 .samples = std::vector<std::int32_t>(200, 1000)});
+        std::vector<std::uint8_t> bytes = fileBytes(path);
+        if (aiff) {
+            const auto rate = extended(aiffRate);
+            std::copy(rate.begin(), rate.end(), bytes.begin() + 28);
+        } else {
+            storeLE(&bytes[22], wavChannels, 2);
+            storeLE(&bytes[24], wavRate, 4);
+            storeLE(&bytes[32], wavBlockAlign, 2);
+        }
+        overwriteFileBytes(path, bytes);
+        if (*reason == 0) {
             EXPECT_EQ(openError(&openAudioFile, path) + " | " + openError(&openFfmpegFile, path), "opened | opened");
             continue;
         }
-        SCOPED_TRACE(c.name);
-        expectRefused(path, c.reason);
+        SCOPED_TRACE(name);
+        expectRefused(path, reason);
         const std::string ffmpeg = openError(&openFfmpegFile, path);
         EXPECT_NE(ffmpeg, "opened");
-        EXPECT_TRUE(!*c.ffmpegReason || (contains(ffmpeg, path.string() + ": ") && contains(ffmpeg, c.ffmpegReason)))
+        EXPECT_TRUE(!*ffmpegReason || (contains(ffmpeg, path.string() + ": ") && contains(ffmpeg, ffmpegReason)))
             << ffmpeg;
     }
 }
-
-// Records which files were handed to the compressed-audio decoder.
-struct CompressedSpy {
-    Paths opened;
-    std::unique_ptr<AudioFileReader> operator()(const std::filesystem::path& path) {
-        opened.push_back(path);
-        throw AudioIOError("spy decoder");
-    }
-    std::string openError(const std::filesystem::path& path) {
-        return test::openError([this](const auto& p) { return detail::openAudioFileWith(p, std::ref(*this)); }, path);
-    }
-};
 
 // PCM goes to libsndfile whatever its name, also behind an ID3 tag some
 // tools put in front of it; what only the compressed decoder reads goes there.
@@ -165,22 +139,29 @@ TEST(AudioFileOpenTest, ChoosesTheDecoderByContentNotByName) {
     writeFile(dir / "broken.aif", "FORM\0\0\x10\0AIFFCOMM"s);
     writeFile(dir / "text.wav", "plain text");
 
-    CompressedSpy spy;
+    // Records which files were handed to the compressed-audio decoder.
+    Paths opened;
+    const auto spy = [&](const std::filesystem::path& path) -> std::unique_ptr<AudioFileReader> {
+        opened.push_back(path);
+        throw AudioIOError("spy decoder");
+    };
+    const auto spyError = [&](const char* name) {
+        return openError([&](const auto& p) { return detail::openAudioFileWith(p, spy); }, dir / name);
+    };
     for (const char* name : {"pcm.mp3", "tagged-pcm.mp3", "tagged-plain.wav"}) {
-        auto reader = detail::openAudioFileWith(dir / name, std::ref(spy));
+        auto reader = detail::openAudioFileWith(dir / name, spy);
         const FloatChannels read = readToEnd(*reader, 1000);
         for (int c = 0; c < 2; ++c)
             EXPECT_EQ(read[c], std::vector<float>(written[c].begin(), written[c].end())) << name;
     }
-    for (const char* name : {"tagged.wav", "adts.wav", "movie.wav"})
-        EXPECT_EQ(spy.openError(dir / name), "spy decoder") << name;
+    for (const char* name : {"tagged.wav", "adts.wav", "movie.wav"}) EXPECT_EQ(spyError(name), "spy decoder") << name;
     // A broken PCM container is libsndfile's to report. Unknown content gets
     // a second opinion, but libsndfile's verdict is reported.
     for (const char* name : {"broken.aif", "text.wav"}) {
-        const std::string message = spy.openError(dir / name);
+        const std::string message = spyError(name);
         EXPECT_TRUE(message != "opened" && message != "spy decoder") << name << ": " << message;
     }
-    EXPECT_EQ(spy.opened, (Paths{dir / "tagged.wav", dir / "adts.wav", dir / "movie.wav", dir / "text.wav"}));
+    EXPECT_EQ(opened, (Paths{dir / "tagged.wav", dir / "adts.wav", dir / "movie.wav", dir / "text.wav"}));
 }
 
 // libsndfile closes the descriptor of a file it rejects. Were it closed a
@@ -249,22 +230,18 @@ protected:
 // frames; mono at 22.05 kHz is MPEG-2 audio with half-size frames, and a
 // raw AAC file of a frame or two.
 TEST_P(FfmpegFormatTest, DeclaredDelayAndPaddingAreTrimmed) {
-    struct Shape {
-        int channels;
-        int rate;
-        std::vector<std::size_t> lengths;
-    };
-    // FFmpeg 5.1's decoder forgets the rest of the start trim when the second
-    // packet already carries end padding, so MPEG-2 files of under 47 frames
-    // decode too long; they are left out here.
-    const Shape shapes[] = {{2, 44100, {1, 46, 577, 1151, 1153, 2350, 4096, 44'677}},
-                            {1, 22050, {47, 577, 1151, 1153, 2350, 4096, 44'677}}};
-    for (const Shape& shape : shapes) {
-        for (std::size_t frames : shape.lengths) {
-            const auto name = std::to_string(shape.rate) + "-" + std::to_string(frames);
-            const FloatChannels input = independentNoise(frames, shape.channels);
-            auto reader = openFfmpegFile(write(input, name, shape.rate));
-            ASSERT_EQ(reader->channelCount(), shape.channels);
+    // Channels, rate and lengths. FFmpeg 5.1's decoder forgets the rest of the
+    // start trim when the second packet already carries end padding, so
+    // MPEG-2 files of under 47 frames decode too long; they are left out here.
+    const std::tuple<int, int, std::vector<std::size_t>> shapes[] = {
+        {2, 44100, {1, 46, 577, 1151, 1153, 2350, 4096, 44'677}},
+        {1, 22050, {47, 577, 1151, 1153, 2350, 4096, 44'677}}};
+    for (const auto& [channels, rate, lengths] : shapes) {
+        for (std::size_t frames : lengths) {
+            const auto name = std::to_string(rate) + "-" + std::to_string(frames);
+            const FloatChannels input = independentNoise(frames, channels);
+            auto reader = openFfmpegFile(write(input, name, rate));
+            ASSERT_EQ(reader->channelCount(), channels);
             const std::int64_t length = reader->length();
             EXPECT_TRUE(GetParam().gapless ? length == std::int64_t(frames) : length >= std::int64_t(frames)) << name;
             const FloatChannels decoded = readToEnd(*reader, 1000);

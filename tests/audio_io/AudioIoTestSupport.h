@@ -12,14 +12,10 @@
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
-#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 namespace twinfold::test {
 

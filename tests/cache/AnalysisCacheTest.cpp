@@ -101,12 +101,6 @@ TEST_F(AnalysisCacheTest, AnUnchangedFolderComesBackWholeWithoutOpeningAnyFile) 
     }
 }
 
-struct Change {
-    const char* name;
-    const char* file;
-    std::function<void(const fs::path&)> apply;
-};
-
 void copyOver(const fs::path& path) {
     const auto modified = fs::last_write_time(path);
     fs::copy_file(path, path.string() + ".tmp");
@@ -114,6 +108,8 @@ void copyOver(const fs::path& path) {
     fs::last_write_time(path, modified);  // as cp -p or rsync -t would leave it
 }
 
+// What changes, in which file, and how.
+using Change = std::tuple<const char*, const char*, std::function<void(const fs::path&)>>;
 const Change kChanges[] = {
     {"modificationTime", "dual.wav",
      [](const fs::path& p) { fs::last_write_time(p, fs::last_write_time(p) + std::chrono::seconds(1)); }},
@@ -126,16 +122,17 @@ const Change kChanges[] = {
 class CacheChangeTest : public AnalysisCacheTest, public ::testing::WithParamInterface<Change> {};
 
 TEST_P(CacheChangeTest, OnlyTheChangedFileIsAnalysedAgain) {
+    const auto& [name, file, apply] = GetParam();
     scan();
-    GetParam().apply(dir / GetParam().file);
+    apply(dir / file);
     const Scan again = scan();
-    const bool pair = std::string(GetParam().file).starts_with("Kick");
+    const bool pair = std::string(file).starts_with("Kick");
     EXPECT_EQ(again.filesOpened, pair ? 2u : 1u);
     expectFreshResults(again);
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, CacheChangeTest, ::testing::ValuesIn(kChanges),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
 TEST_F(AnalysisCacheTest, ADamagedCacheIsRebuiltAndTheScanIsRight) {
     std::ofstream(options.cacheFile, std::ios::binary) << std::string(5000, '\x5a') << "not a database";

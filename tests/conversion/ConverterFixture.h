@@ -12,17 +12,13 @@
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
-#include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <string>
-#include <vector>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -4,7 +4,6 @@
 #include "support/SndfileChunks.h"
 
 #include <cstring>
-#include <map>
 
 namespace twinfold::test {
 namespace {
@@ -24,12 +23,10 @@ FixtureChunk comtChunk(const std::string& text) {
     return {"COMT", data};
 }
 
-struct CarryCase {
-    std::string name;
-    ChunkFixtureContainer content;
-    std::string extension;  // the misnamed ones name the other container
-    std::vector<FixtureChunk> before, after;
-};
+// The name, the container of the content, the extension (the misnamed ones
+// name the other container), and the chunks before and after the audio.
+using CarryCase =
+    std::tuple<std::string, ChunkFixtureContainer, std::string, std::vector<FixtureChunk>, std::vector<FixtureChunk>>;
 
 class ChunkCarryTest : public MetadataTest, public ::testing::WithParamInterface<CarryCase> {};
 
@@ -38,21 +35,21 @@ class ChunkCarryTest : public MetadataTest, public ::testing::WithParamInterface
 // content whatever the name says: every reader that read the source (they
 // go by content) reads the outputs too.
 TEST_P(ChunkCarryTest, EveryOutputHoldsEachChunkOnceInTheContentsContainer) {
-    const CarryCase& c = GetParam();
-    ChunkFixture fixture{.container = c.content, .bitsPerSample = 24, .before = c.before, .after = c.after};
+    const auto& [name, content, extension, before, after] = GetParam();
+    ChunkFixture fixture{.container = content, .bitsPerSample = 24, .before = before, .after = after};
     for (int i = 0; i < 2000; ++i) fixture.samples.push_back((i * 7919 % 16001 - 8000) * 1000);
-    const fs::path source = dir / ("Hit" + c.extension);
+    const fs::path source = dir / ("Hit" + extension);
     writeChunkFixture(source, fixture);
-    const fs::path mono = dir / ("Hit_mono" + c.extension), left = dir / ("L" + c.extension);
+    const fs::path mono = dir / ("Hit_mono" + extension), left = dir / ("L" + extension);
     converter.convertToMono(source, mono, ChannelSelection::right);
-    converter.splitToTwoMono(source, left, dir / ("R" + c.extension));
+    converter.splitToTwoMono(source, left, dir / ("R" + extension));
 
     std::map<std::string, std::vector<Bytes>> expected;
-    for (const auto* chunks : {&c.before, &c.after})
+    for (const auto* chunks : {&before, &after})
         for (const FixtureChunk& chunk : *chunks) expected[chunk.id].push_back(chunk.data);
     for (const fs::path& out : {mono, left}) {
         const Bytes bytes = fileBytes(out);
-        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), c.content == wave ? "RIFF" : "FORM");
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), content == wave ? "RIFF" : "FORM");
         for (const auto& [id, datas] : expected) EXPECT_EQ(sndfileChunks(out, id), datas) << id;
         EXPECT_EQ(metadata.readChunks(out), metadata.readChunks(source));
     }
@@ -69,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CarryCase{"AiffNamedWav", aiff, ".wav", {}, {comtChunk("Snare, room mic")}},
                       CarryCase{"AifcNamedWav", aifc, ".WAV", {}, {kAnno}},
                       CarryCase{"WavNamedAif", wave, ".aif", {}, {kBext, kList}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& info) { return std::get<0>(info.param); });
 
 TEST_F(MetadataTest, AChunkThatCannotBeWrittenFailsTheConversion) {
     const std::string xml = "<BWFXML>" + std::string(1'200'000, 'x') + "</BWFXML>";

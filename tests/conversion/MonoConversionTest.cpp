@@ -6,7 +6,6 @@
 #include "conversion/ChannelStreamer.h"
 #include "support/MemoryReader.h"
 
-#include "audio_io/AudioFileReader.h"
 #include "audio_io/ByteOrder.h"
 #include "conversion/OutputFormat.h"
 #include "support/CompressedFixtures.h"
@@ -16,9 +15,22 @@
 #include <future>
 #include <numeric>
 #include <tuple>
-#include <utility>
 
 namespace twinfold::test {
+
+// The name, the source's format and the output's extension and libsndfile
+// format, the frames, and the gain on the copied channel (2 takes a float
+// source to +6 dBFS).
+using DepthCase = std::tuple<std::string, PcmFormat, std::string, int, std::size_t, double>;
+
+// The name, the format, the channel converted (the left is louder noise),
+// the target and the samples expected at the output's depth.
+using NormalisedCase = std::tuple<std::string, PcmFormat, Signal, float, std::vector<std::int64_t>>;
+
+// Each prints as its name (found through PcmFormat's namespace).
+void PrintTo(const DepthCase& c, std::ostream* os) { *os << std::get<0>(c); }
+void PrintTo(const NormalisedCase& c, std::ostream* os) { *os << std::get<0>(c); }
+
 namespace {
 
 // ---- every source depth comes out bit for bit --------------------------------
@@ -31,17 +43,6 @@ constexpr std::size_t kFrames = AudioConverterService::chunkSize + 3;
 using enum PcmContainer;
 using enum PcmEncoding;
 
-struct DepthCase {
-    std::string name;
-    PcmFormat source;
-    std::string extension;
-    int outputFormat;
-    std::size_t frames = kFrames;
-    double gain = 1.0;  // on the copied channel: 2 takes a float source to +6 dBFS
-};
-
-void PrintTo(const DepthCase& c, std::ostream* os) { *os << c.name; }
-
 class SourceDepthTest : public ConverterFixture, public ::testing::WithParamInterface<DepthCase> {};
 
 std::int32_t expectedFromFloat(double value) {
@@ -53,17 +54,17 @@ std::int32_t expectedFromFloat(double value) {
 bool sameBits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
-    const DepthCase& c = GetParam();
-    const PcmEncoding encoding = c.source.encoding;
-    const fs::path source = dir / ("Song." + c.extension), output = dir / ("Song_mono." + c.extension);
-    Signal right = fullRange(c.frames, encoding, 7);
-    for (double& s : right) s = quantize(s * c.gain, encoding);
-    writePcm(source, c.source, {fullRange(c.frames, encoding, 3), right});
+    const auto& [name, format, extension, outputFormat, frames, gain] = GetParam();
+    const PcmEncoding encoding = format.encoding;
+    const fs::path source = dir / ("Song." + extension), output = dir / ("Song_mono." + extension);
+    Signal right = fullRange(frames, encoding, 7);
+    for (double& s : right) s = quantize(s * gain, encoding);
+    writePcm(source, format, {fullRange(frames, encoding, 3), right});
     converter.convertToMono(source, output, ChannelSelection::right);
 
     const PcmFileInfo info = pcmFileInfo(output);
-    EXPECT_EQ(std::tuple(soundFormat(output), info.channels, info.sampleRate), std::tuple(c.outputFormat, 1, 48000));
-    const int encodingBits = c.outputFormat & SF_FORMAT_SUBMASK;
+    EXPECT_EQ(std::tuple(soundFormat(output), info.channels, info.sampleRate), std::tuple(outputFormat, 1, 48000));
+    const int encodingBits = outputFormat & SF_FORMAT_SUBMASK;
     const bool floatOutput = encodingBits == SF_FORMAT_FLOAT || encodingBits == SF_FORMAT_DOUBLE;
     if (floatOutput) {
         // Sample for sample, beyond full scale included: nothing clipped or rounded.
@@ -73,7 +74,7 @@ TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
         for (double s : right) expected.push_back(isFloat(encoding) ? expectedFromFloat(s) : storedInt(s, encoding));
         expectSameSamples(readStoredInts(output)[0], expected);
     }
-    if ((c.outputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF) {
+    if ((outputFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_AIFF) {
         // Plain big-endian AIFF, which has no floats: those need AIFF-C.
         const Bytes bytes = fileBytes(output);
         EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), floatOutput ? "AIFC" : "AIFF");
@@ -86,27 +87,27 @@ TEST_P(SourceDepthTest, MonoOutputIsTheChosenChannelExactly) {
 INSTANTIATE_TEST_SUITE_P(
     Formats, SourceDepthTest,
     ::testing::Values(
-        DepthCase{"wav8", {wav, int8}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
-        DepthCase{"wav16", {wav, int16}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-        DepthCase{"wav24", {wav, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-        DepthCase{"wav32", {wav, int32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
-        DepthCase{"rf64_24", {rf64, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
-        DepthCase{"aiff8", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
-        DepthCase{"aiff8Even", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1000},
-        DepthCase{"aiff16", {aiff, int16}, "AIF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-        DepthCase{"aiff24", {aiff, int24}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
-        DepthCase{"aiff32", {aiff, int32}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
-        DepthCase{"aifcLittle16", {aifc, int16}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-        DepthCase{"float32", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+        DepthCase{"wav8", {wav, int8}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, kFrames, 1.0},
+        DepthCase{"wav16", {wav, int16}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kFrames, 1.0},
+        DepthCase{"wav24", {wav, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, kFrames, 1.0},
+        DepthCase{"wav32", {wav, int32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 1.0},
+        DepthCase{"rf64_24", {rf64, int24}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, kFrames, 1.0},
+        DepthCase{"aiff8", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, kFrames, 1.0},
+        DepthCase{"aiff8Even", {aiff, int8}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 1000, 1.0},
+        DepthCase{"aiff16", {aiff, int16}, "AIF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, kFrames, 1.0},
+        DepthCase{"aiff24", {aiff, int24}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, kFrames, 1.0},
+        DepthCase{"aiff32", {aiff, int32}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32, kFrames, 1.0},
+        DepthCase{"aifcLittle16", {aifc, int16}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, kFrames, 1.0},
+        DepthCase{"float32", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 1.0},
         DepthCase{"float64", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, kFrames, 0.999},
         // A double at full scale may be one just above it as far as a 32-bit peak can tell.
-        DepthCase{"float64FullScale", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1000},
+        DepthCase{"float64FullScale", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1000, 1.0},
         DepthCase{"float32Beyond", {wav, float32}, "wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, kFrames, 2.0},
         DepthCase{"float64Beyond", {wav, float64}, "wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, kFrames, 2.0},
-        DepthCase{"aiffFloat32", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
+        DepthCase{"aiffFloat32", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_PCM_32, kFrames, 1.0},
         DepthCase{"aiffFloat32Beyond", {aiff, float32}, "aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1000, 2.0},
         DepthCase{"aiffFloat64Beyond", {aiff, float64}, "aiff", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE, 1000, 2.0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& info) { return std::get<0>(info.param); });
 
 // Depths libsndfile cannot write, so no source above has them.
 TEST(OutputBitDepthTest, RoundsUpToWholeBytesWithinThirtyTwo) {
@@ -236,30 +237,20 @@ TEST_F(ConverterFixture, CancelFromAnotherThreadSticksUntilCleared) {
 
 constexpr float kHalfScale = -6.0206f;  // 0.5 in single precision
 
-struct NormalisedCase {
-    std::string name;
-    PcmFormat format;
-    Signal right;  // the channel converted; the left is louder noise
-    float target;
-    std::vector<std::int64_t> expected;  // at the output's depth
-};
-
-void PrintTo(const NormalisedCase& c, std::ostream* os) { *os << c.name; }
-
 class NormalisedSamplesTest : public ConverterFixture, public ::testing::WithParamInterface<NormalisedCase> {};
 
 TEST_P(NormalisedSamplesTest, EachOutputIsItsChannelTimesItsOwnGain) {
-    const NormalisedCase& c = GetParam();
-    const int bits = isFloat(c.format.encoding) ? 32 : bitsOf(c.format.encoding);
+    const auto& [name, format, right, target, expected] = GetParam();
+    const int bits = isFloat(format.encoding) ? 32 : bitsOf(format.encoding);
     const fs::path source = dir / "Song.wav";
-    writePcm(source, c.format, {dc(c.right.size(), -0.75, c.format.encoding), c.right});
-    converter.convertToMono(source, dir / "Song_mono.wav", ChannelSelection::right, c.target);
-    converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", c.target);
+    writePcm(source, format, {dc(right.size(), -0.75, format.encoding), right});
+    converter.convertToMono(source, dir / "Song_mono.wav", ChannelSelection::right, target);
+    converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", target);
 
     const auto stored = readStoredInts(dir / "Song_mono.wav");
     std::vector<std::int64_t> written;
     for (std::int32_t v : stored.at(0)) written.push_back(v >> (32 - bits));
-    EXPECT_EQ(written, c.expected);
+    EXPECT_EQ(written, expected);
     EXPECT_EQ(readStoredInts(dir / "R.wav"), stored);
 }
 
@@ -279,7 +270,7 @@ const NormalisedCase kCases[] = {
     {"float32Beyond", {wav, float32}, {1.25, -0.625, NAN, 0.5, 0.375}, 0.0f, {kMax, -kHalf, 0, 858993472, 644245120}},
 };
 INSTANTIATE_TEST_SUITE_P(Sources, NormalisedSamplesTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& info) { return std::get<0>(info.param); });
 
 // Past two chunks, with the peaks far apart: the peak pass reads the file in
 // two halves at once, and every chunk is scaled alike.
@@ -343,14 +334,8 @@ TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
     writePcm(dir / "Wide.wav", {}, Channels(64, dc(1000, 0.25, PcmEncoding::int16)));
     const std::vector<std::string> sources{"Long.wav", "Take.R.wav", "Wide.wav"};
 
-    struct Row {
-        const char* name;
-        int resource;
-        rlim_t limit;
-        std::function<void()> operation;
-        Outcome expected;
-    };
-    const std::vector<Row> rows{
+    // What runs out, the limit, the operation and how it ends.
+    const std::vector<std::tuple<const char*, int, rlim_t, std::function<void()>, Outcome>> rows{
         {"full disk, mono", RLIMIT_FSIZE, 1 << 20,
          [&] { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left); }, systemsError},
         {"full disk, two files", RLIMIT_FSIZE, 1 << 20,
@@ -360,9 +345,9 @@ TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
         {"descriptors run out, channel split", RLIMIT_NOFILE, 32,
          [&] { converter.splitAllChannels(dir / "Wide.wav", std::nullopt, AppSettings{}); }, systemsError},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(outcomeUnder(row.resource, row.limit, row.operation), row.expected) << row.name;
-        EXPECT_EQ(folderListing(dir.path()), sources) << row.name;
+    for (const auto& [name, resource, limit, operation, expected] : rows) {
+        EXPECT_EQ(outcomeUnder(resource, limit, operation), expected) << name;
+        EXPECT_EQ(folderListing(dir.path()), sources) << name;
     }
 }
 
@@ -370,25 +355,22 @@ TEST_F(FaultTest, AFailedWriteLeavesNoFileBehind) {
 // the operation's other outputs go too: they appear together or not at all.
 TEST_F(FaultTest, ANameTakenDuringTheWriteIsKeptAndNothingElseStays) {
     const fs::path source = stereoSource("Song.wav", 2'500'000);
-    struct Row {
-        const char* taken;
-        std::function<void(const ProgressHandler&)> operation;
-    };
-    const std::vector<Row> rows{
+    const std::vector<std::pair<const char*, std::function<void(const ProgressHandler&)>>> rows{
         {"out.wav", [&](auto& p) { converter.convertToMono(source, dir / "out.wav", ChannelSelection::left, {}, p); }},
         {"R.wav", [&](auto& p) { converter.splitToTwoMono(source, dir / "L.wav", dir / "R.wav", {}, p); }},
         {"Song_mono_ch2_R.wav", [&](auto& p) { converter.splitAllChannels(source, std::nullopt, AppSettings{}, p); }},
     };
-    for (const Row& row : rows) {
+    for (const auto& [taken, operation] : rows) {
         auto intruder = [&, first = true](double) mutable {
-            if (std::exchange(first, false)) std::ofstream(dir / row.taken) << "someone else's";
+            if (std::exchange(first, false)) std::ofstream(dir / taken) << "someone else's";
         };
-        EXPECT_EQ(failureOf([&] { row.operation(intruder); }), Case::fileExists) << row.taken;
-        std::vector<std::string> expected{"Song.wav", row.taken};
+        EXPECT_EQ(failureOf([&] { operation(intruder); }), Case::fileExists) << taken;
+        std::vector<std::string> expected{"Song.wav", taken};
         std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(folderListing(dir.path()), expected) << row.taken;
-        EXPECT_EQ(fileText(dir / row.taken), "someone else's") << row.taken;
-        fs::remove(dir / row.taken);
+        EXPECT_EQ(std::pair(folderListing(dir.path()), fileText(dir / taken)),
+                  std::pair(expected, std::string("someone else's")))
+            << taken;
+        fs::remove(dir / taken);
     }
 }
 

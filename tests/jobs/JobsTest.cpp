@@ -151,51 +151,45 @@ TEST_F(OutputVerifierTest, EveryChannelOfASplitOrReductionIsChecked) {
 // each rule holds on the file as scanned, and fails once the dropped side
 // carries something of its own (rewritten in place with its date kept, so
 // only a read can tell).
-struct DropCase {
-    const char* name;
-    StereoKind kind;
-    Redundancy reason;
-    bool splitPair;
-    PcmEncoding encoding = PcmEncoding::int16;
-};
-
 TEST_F(OutputVerifierTest, ADroppedChannelIsProvenAgainOnTheFileAsItIsNow) {
-    const DropCase cases[] = {{"dual mono", StereoKind::dualMono, Redundancy::identicalTo, false},
-                              {"panned", StereoKind::panned, Redundancy::scaledCopyOf, false},
-                              {"phase inverted", StereoKind::phaseInverted, Redundancy::invertedCopyOf, false},
-                              {"silent right", StereoKind::rightSilent, Redundancy::silent, false},
-                              {"dual mono pair", StereoKind::dualMono, Redundancy::identicalTo, true},
-                              {"panned pair", StereoKind::panned, Redundancy::scaledCopyOf, true},
-                              {"phase inverted pair", StereoKind::phaseInverted, Redundancy::invertedCopyOf, true},
-                              {"silent right pair", StereoKind::rightSilent, Redundancy::silent, true},
-                              {"dual mono 32-bit", StereoKind::dualMono, Redundancy::identicalTo, false, E::int32}};
-    for (const DropCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const fs::path d = dir / c.name;  // a folder of its own
+    // Each kind of redundancy in a stereo file and in a split pair, and identity at 32 bits.
+    std::vector<std::tuple<StereoKind, Redundancy, bool, PcmEncoding>> cases{
+        {StereoKind::dualMono, Redundancy::identicalTo, false, E::int32}};
+    for (const bool splitPair : {false, true})
+        for (const auto& [kind, reason] : {std::pair{StereoKind::dualMono, Redundancy::identicalTo},
+                                           {StereoKind::panned, Redundancy::scaledCopyOf},
+                                           {StereoKind::phaseInverted, Redundancy::invertedCopyOf},
+                                           {StereoKind::rightSilent, Redundancy::silent}})
+            cases.emplace_back(kind, reason, splitPair, E::int16);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [kind, reason, splitPair, encoding] = cases[i];
+        SCOPED_TRACE(testing::Message() << "kind " << int(kind) << (splitPair ? " as a pair, " : ", ")
+                                        << bitsOf(encoding) << " bits");
+        const fs::path d = dir / std::to_string(i);  // a folder of its own
         fs::create_directory(d);
-        const PcmFormat format{PcmContainer::wav, c.encoding, 48000};
-        const Channels channels = stereo(c.kind, 48000, c.encoding, 7);
+        const PcmFormat format{PcmContainer::wav, encoding, 48000};
+        const Channels channels = stereo(kind, 48000, encoding, 7);
         // One stereo file or a split pair; the proof keeps channel 0 and drops channel 1.
         std::vector<fs::path> files{d / "K.wav"};
-        if (c.splitPair) {
+        if (splitPair) {
             const SplitPair pair = writeSplitPair(d, "K", ".wav", format, channels[0], channels[1]);
             files = {pair.left, pair.right};
         } else {
             writePcm(d / "K.wav", format, channels);
         }
         writePcm(d / "K_mono.wav", format, {channels[0]});
-        SourceProof proof{{}, {{d / "K_mono.wav", {0}, {}}}, {{1, c.reason, 0}}};
+        SourceProof proof{{}, {{d / "K_mono.wav", {0}, {}}}, {{1, reason, 0}}};
         for (const fs::path& f : files) proof.files.push_back({f, currentFileIdentity(f)});
         EXPECT_TRUE(OutputVerifier::prove({proof}, notCancelled));
 
         // The dropped side written anew, its size and dates kept.
         const fs::path& file = files.back();
         const auto date = fs::last_write_time(file);
-        const Signal side = noise(48000, c.encoding, 99, 0.3);
-        overwriteInPlace(file, format, c.splitPair ? Channels{side} : Channels{channels[0], side});
+        const Signal side = noise(48000, encoding, 99, 0.3);
+        overwriteInPlace(file, format, splitPair ? Channels{side} : Channels{channels[0], side});
         fs::last_write_time(file, date);
         ASSERT_EQ(currentFileIdentity(file), proof.files.back().identity);
-        expectFault(proof, Case::notRedundant, c.splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav");
+        expectFault(proof, Case::notRedundant, splitPair ? "channel 1 of K.R.wav" : "channel 2 of K.wav");
     }
 }
 

@@ -27,19 +27,13 @@ ScanResultFields multichannel(std::int64_t size, int count, std::set<int> silent
     return {.fileInfo = info(size, count), .multichannelAnalysis = analysisOf(count, silent, identical)};
 }
 
-struct Row {
-    ScanResultFields fields;
-    const char* status;
-    bool convertible;
-    std::int64_t savings;
-};
-
 // Status, convertibility and savings together; where several verdicts are
 // set, the status follows a fixed precedence.
 TEST(ScanResultTest, StatusConvertibilityAndSavings) {
     using S = SilentChannelStatus;
     const auto right = ChannelSelection::right;
-    const Row rows[] = {
+    // the record, its status, whether it converts, its savings
+    const std::tuple<ScanResultFields, const char*, bool, std::int64_t> rows[] = {
         {{.fileInfo = info(1001, 1)}, "Already Mono", false, 0},
         {{.fileInfo = info(1001), .isDualMono = true, .silentChannel = S::left}, "Silent Left Channel", true, 500},
         {{.fileInfo = info(1001), .silentChannel = S::right}, "Silent Right Channel", true, 500},
@@ -59,10 +53,10 @@ TEST(ScanResultTest, StatusConvertibilityAndSavings) {
         {multichannel(6'000'000, 6, {0, 1, 2, 3, 4, 5}), "No Audio Content", false, 0},
         {{.fileInfo = info(1001), .isDualMono = true, .unreadableReason = "Bad format."}, "Unreadable", false, 0},
     };
-    for (const Row& row : rows) {
-        const ScanResult r(row.fields);
+    for (const auto& [fields, status, convertible, savings] : rows) {
+        const ScanResult r(fields);
         EXPECT_EQ(std::tuple(r.statusText(), r.isConvertible(), r.potentialSavings),
-                  std::tuple(std::string(row.status), row.convertible, row.savings));
+                  std::tuple(std::string(status), convertible, savings));
     }
     EXPECT_FALSE(ScanResult({.fileInfo = info(10, 1), .isDualMono = true}).isConvertible());
 }
@@ -71,15 +65,15 @@ TEST(ChannelAnalysisTest, SilentAndDuplicateChannelsAreRemovedOnceKeepingTheLowe
     // Channels 4 and 5 are digital silence and therefore also identical;
     // channel 1 copies channel 0.
     auto mc = analysisOf(6, {4, 5}, {{1}, {0}, {}, {}, {5}, {4}});
-    EXPECT_EQ(mc.silentChannelIndices(), (std::set<int>{4, 5}));
-    EXPECT_EQ(mc.duplicateGroups(), (std::vector<std::vector<int>>{{0, 1}, {4, 5}}));
-    EXPECT_EQ(mc.removableChannelIndices(), (std::set<int>{1, 4, 5}));
-    EXPECT_EQ(mc.summaryText(), "Multichannel (6ch) - 2 silent ch, 2 duplicate ch");
+    using Groups = std::vector<std::vector<int>>;
+    EXPECT_EQ(
+        std::tuple(mc.silentChannelIndices(), mc.duplicateGroups(), mc.removableChannelIndices(), mc.summaryText()),
+        std::tuple(std::set<int>{4, 5}, Groups{{0, 1}, {4, 5}}, std::set<int>{1, 4, 5},
+                   std::string("Multichannel (6ch) - 2 silent ch, 2 duplicate ch")));
 
     mc = analysisOf(8, {}, {{}, {}, {3, 7}, {2, 7}, {}, {}, {}, {2, 3}});
-    EXPECT_EQ(mc.duplicateGroups(), (std::vector<std::vector<int>>{{2, 3, 7}}));
-    EXPECT_EQ(mc.removableChannelIndices(), (std::set<int>{3, 7}));
-    EXPECT_EQ(mc.summaryText(), "Multichannel (8ch) - 2 duplicate ch");
+    EXPECT_EQ(std::tuple(mc.duplicateGroups(), mc.removableChannelIndices(), mc.summaryText()),
+              std::tuple(Groups{{2, 3, 7}}, std::set<int>{3, 7}, std::string("Multichannel (8ch) - 2 duplicate ch")));
     EXPECT_EQ(analysisOf(4, {3}, {}).summaryText(), "Multichannel (4ch) - 1 silent ch");
 }
 

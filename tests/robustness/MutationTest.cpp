@@ -27,7 +27,6 @@
 #include <new>
 #include <random>
 #include <stdexcept>
-#include <string>
 #include <tuple>
 
 #include <unistd.h>
@@ -56,12 +55,9 @@ const std::tuple<const char*, PcmContainer, PcmEncoding> kPcmKinds[] = {
     {"sowt16.aifc", PcmContainer::aifc, PcmEncoding::int16}, {"sowt24.aifc", PcmContainer::aifc, PcmEncoding::int24},
 };
 
-struct ChunkKind {
-    const char* name;
-    ChunkFixtureContainer container;
-    int bits;
-    std::vector<FixtureChunk> before, after;
-};
+// The file, its container and bits, and its chunks before and after the audio.
+using ChunkKind =
+    std::tuple<const char*, ChunkFixtureContainer, int, std::vector<FixtureChunk>, std::vector<FixtureChunk>>;
 
 std::vector<ChunkKind> chunkKinds() {
     const FixtureChunk bext = bextChunk("Scene 4 take 2", 48000 * 3600, "A=PCM,F=48000,W=24,M=stereo\r\n");
@@ -82,15 +78,14 @@ std::vector<std::filesystem::path> writeValidCorpus(const std::filesystem::path&
         paths.push_back(dir / name);
         writePcm(paths.back(), {container, encoding, 44100}, stereo(StereoKind::dualMono, frames, encoding));
     }
-    for (const ChunkKind& kind : chunkKinds()) {
-        ChunkFixture fixture{
-            .container = kind.container, .bitsPerSample = kind.bits, .before = kind.before, .after = kind.after};
-        const std::int32_t limit = (1 << (kind.bits - 2)) - 1;  // a dual-mono pattern on the grid
+    for (const auto& [name, container, bits, before, after] : chunkKinds()) {
+        ChunkFixture fixture{.container = container, .bitsPerSample = bits, .before = before, .after = after};
+        const std::int32_t limit = (1 << (bits - 2)) - 1;  // a dual-mono pattern on the grid
         for (std::size_t i = 0; i < frames; ++i) {
             const auto value = std::int32_t((i * 7919 + 13) % std::size_t(2 * limit)) - limit;
             fixture.samples.insert(fixture.samples.end(), {value, value});
         }
-        paths.push_back(dir / kind.name);
+        paths.push_back(dir / name);
         writeChunkFixture(paths.back(), fixture);
     }
     paths.push_back(dir / "surround.wav");

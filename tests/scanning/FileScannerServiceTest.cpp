@@ -1,14 +1,11 @@
 #include "scanning/FileScannerService.h"
 
-#include "support/FileTree.h"
 #include "support/TempDir.h"
 #include "support/Thrown.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <set>
 
@@ -79,69 +76,28 @@ TEST_F(ScannerTest, OnlyVisibleRegularAudioFilesAreListed) {
                                      "ext/take.Aif", "ext/take.aac", "ext/take.AIFF", "ext/take.Mp3", "ext/take.m4A"}));
 }
 
-// Works as root too: folders that vanish before the walk reaches them cannot
-// be opened, and the walk must go on with everything else.
-TEST_F(ScannerTest, FoldersVanishingDuringTheWalkAreSkipped) {
-    std::set<std::string> kept;
-    for (int i = 0; i < 60; ++i) {
-        touch(numbered("s", i, "/inner.wav"));
-        touch(numbered("r", i, ".wav"));
-        kept.insert(numbered("r", i, ".wav"));
-        if (i % 2) kept.insert(numbered("s", i, "/inner.wav"));
-    }
-    bool removed = false;
-    std::set<std::string> listed;
-    ASSERT_NO_THROW(listed = scan([&](std::size_t, const std::string&) {
-                        if (std::exchange(removed, true)) return;
-                        for (int i = 0; i < 60; i += 2) fs::remove_all(dir / numbered("s", i));
-                    }));
-    EXPECT_TRUE(std::includes(listed.begin(), listed.end(), kept.begin(), kept.end()));
-}
-
-// Either flag, set while the walk runs (here by its first report), stops it
-// at the next entry. Subfolders are walked only after their parent is read
-// to the end, so the one audio file at the top is reported before any of
-// the hundreds below it.
-TEST_F(ScannerTest, ACancelDuringTheWalkStopsItAtTheNextEntry) {
-    touch("a.wav");
-    for (int i = 0; i < 600; ++i) touch(numbered("d", i % 30, "/") + numbered("t", i, ".wav"));
-    for (const bool callersToken : {false, true}) {
-        std::atomic<bool> stop{false};
-        std::size_t reports = 0;
-        const auto cancelOnFirst = [&](std::size_t, const std::string&) {
-            if (++reports == 1) callersToken ? stop.store(true) : scanner.cancel();
-        };
-        expectScanError([&] { scanner.scanDirectory(dir.path(), cancelOnFirst, &stop); }, Case::cancelled,
-                        "Scan was cancelled");
-        EXPECT_EQ(reports, 1u) << (callersToken ? "caller's token" : "service's cancel");
-    }
-}
-
 // ---- split stereo pairs among the listed files ---------------------------------
 
 // A name without a folder lies in /m.
 std::string inFolder(const std::string& name) { return name.find('/') == std::string::npos ? "/m/" + name : name; }
 
-struct PairCase {
-    Names input;
-    Pairs pairs;
-    Names unpaired;  // compared in order
-};
+// The files, the pairs found, and the files left unpaired (compared in order).
+using PairCase = std::tuple<Names, Pairs, Names>;
 
 class SplitPairTest : public ::testing::TestWithParam<PairCase> {};
 
 TEST_P(SplitPairTest, MatchesAsExpected) {
-    const PairCase& c = GetParam();
+    const auto& [names, expected, expectedUnpaired] = GetParam();
     std::vector<fs::path> input;
-    for (const auto& name : c.input) input.push_back(inFolder(name));
+    for (const auto& name : names) input.push_back(inFolder(name));
     const auto result = FileScannerService::findSplitStereoPairs(input);
     Pairs pairs, expectedPairs;
     for (const auto& pair : result.pairs) pairs.emplace(pair.left.string(), pair.right.string());
-    for (const auto& [left, right] : c.pairs) expectedPairs.emplace(inFolder(left), inFolder(right));
-    Names unpaired, expectedUnpaired;
+    for (const auto& [left, right] : expected) expectedPairs.emplace(inFolder(left), inFolder(right));
+    Names unpaired, unpairedInFolder;
     for (const auto& path : result.unpaired) unpaired.push_back(path.string());
-    for (const auto& name : c.unpaired) expectedUnpaired.push_back(inFolder(name));
-    EXPECT_EQ(std::pair(pairs, unpaired), std::pair(expectedPairs, expectedUnpaired));
+    for (const auto& name : expectedUnpaired) unpairedInFolder.push_back(inFolder(name));
+    EXPECT_EQ(std::pair(pairs, unpaired), std::pair(expectedPairs, unpairedInFolder));
 }
 
 const PairCase kPairCases[] = {

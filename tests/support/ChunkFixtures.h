@@ -47,7 +47,7 @@ struct ChunkFixture {
 };
 
 // Writes the file (replacing any file at `path`); throws std::runtime_error
-// on a bad fixture (id not four characters, bits not 16/24) or a write failure.
+// on a write failure.
 void writeChunkFixture(const std::filesystem::path& path, const ChunkFixture& fixture);
 
 // Ready-made payloads with plausible contents.

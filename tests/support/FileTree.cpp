@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <string>
 #include <system_error>
 
 namespace twinfold::test {

@@ -4,11 +4,8 @@
 
 #include "support/PcmFixtures.h"
 
-#include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <vector>
 
 namespace twinfold::test {
 

@@ -9,7 +9,6 @@
 #include "ui/RestoreDialog.h"
 #include "ui/ResultPresentation.h"
 #include "ui/ResultsTable.h"
-#include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
 #include "ui/StatView.h"
 #include "workflow/SavingsEstimate.h"
@@ -20,10 +19,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTimer>
-
-#include <atomic>
-#include <thread>
 
 namespace twinfold::test {
 namespace {
@@ -56,9 +51,8 @@ TEST_F(OptionDialogsTest, CancelOrAnswerEveryQuestionInTurn) {
     ASSERT_NE(dialogs().phaseFixOptions(), nullptr);
     click(dialogs().phaseFixOptions()->cancelButton());
     ASSERT_TRUE(processEventsUntil([this] { return !dialogs().phaseFixOptions(); })) << "the dialog stayed open";
-    EXPECT_EQ(dialogs().multichannelOptions(), nullptr);
-    EXPECT_EQ(vm().selectedResultIDs(), selection);
-    EXPECT_EQ(libraryFiles(), (std::set<std::string>{"Inverted.wav", "Surround.wav"}));
+    EXPECT_EQ(std::tuple(dialogs().multichannelOptions() == nullptr, vm().selectedResultIDs(), libraryFiles()),
+              std::tuple(true, selection, std::set<std::string>{"Inverted.wav", "Surround.wav"}));
 
     clickConvert();
     OptionsDialog* dialog = dialogs().phaseFixOptions();
@@ -92,10 +86,8 @@ class QuestionAnswerTest : public OptionDialogsTest, public ::testing::WithParam
 protected:
     void answer(QDialog* dialog, QAbstractButton* button) {
         ASSERT_TRUE(dialog && button && dialog->isModal());
-        if (GetParam().answer == Answer::button)
-            click(button);
-        else
-            press(dialog, GetParam().answer == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
+        const Answer how = GetParam().answer;
+        how == Answer::button ? click(button) : press(dialog, how == Answer::escape ? Qt::Key_Escape : Qt::Key_Return);
         EXPECT_TRUE(processEventsUntil([open = QPointer(dialog)] { return !open || !open->isVisible(); }))
             << "the question stayed open";
         waitForConversionToSettle();
@@ -172,13 +164,10 @@ TEST_F(WholeRoadTest, ClashesAskBeforeAnythingIsWritten) {
         EXPECT_TRUE(alert->informativeText().contains("Taken_mono.wav: a file of this name already exists"))
             << alert->informativeText().toStdString();
         EXPECT_FALSE(fs::exists(library / "Dual_mono.wav"));
-        if (skip)
-            click(view().clashAlert()->skipButton());
-        else
-            alert->button(QMessageBox::Cancel)->click();
+        skip ? click(view().clashAlert()->skipButton()) : alert->button(QMessageBox::Cancel)->click();
         waitForConversionToSettle();
-        EXPECT_EQ(fs::exists(library / "Dual_mono.wav"), skip);
-        EXPECT_TRUE(vm().pendingClashes().empty());
+        EXPECT_EQ(std::pair(fs::exists(library / "Dual_mono.wav"), vm().pendingClashes().empty()),
+                  std::pair(skip, true));
     }
     EXPECT_EQ(fileText(library / "Taken_mono.wav"), taken);
 }
@@ -266,10 +255,8 @@ std::int64_t folderBytes(const fs::path& folder) {
     return total;
 }
 
-// The whole job without a mouse: open, tick, take back a slip, convert. Every
-// other way of losing ticks (a check mark, a plain click, "Deselect All") is
-// taken back too, step by step.
-TEST_F(WindowWorkTest, KeyboardOnlyAndEverySlipUndone) {
+// The whole job without a mouse: open, tick, take back a slip, convert.
+TEST_F(WindowWorkTest, KeyboardOnlyWithASlipUndone) {
     stereoWav("A.wav", StereoKind::dualMono);
     stereoWav("B.wav", StereoKind::leftSilent);
     stereoWav("C.wav", StereoKind::trueStereo);
@@ -289,21 +276,6 @@ TEST_F(WindowWorkTest, KeyboardOnlyAndEverySlipUndone) {
     EXPECT_EQ(view().actionBar()->selectedCountLabel()->text(), "1 selected");
     QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(vm().selectedResultIDs(), ticked);
-
-    QAction* undo = window().undoSelectionAction();
-    EXPECT_FALSE(undo->isEnabled());
-    std::vector<std::set<Uuid>> before{vm().selectedResultIDs()};
-    clickCell(rowOf("A.wav"), ResultsTableModel::checkColumn);
-    before.push_back(vm().selectedResultIDs());
-    clickCell(rowOf("C.wav"), ResultsTableModel::filenameColumn);
-    before.push_back(vm().selectedResultIDs());
-    vm().setSelectedResultIDs({});
-    for (auto it = before.rbegin(); it != before.rend(); ++it) {
-        ASSERT_TRUE(undo->isEnabled());
-        undo->trigger();
-        EXPECT_EQ(vm().selectedResultIDs(), *it);
-    }
-    EXPECT_FALSE(undo->isEnabled());
 
     QTest::keyClick(table, Qt::Key_Return);
     waitForConversionToSettle();
@@ -335,31 +307,6 @@ TEST_F(WindowWorkTest, SavingsFigureMatchesTheBytesFreed) {
     // Within a header's difference per file: the estimate carries each
     // source's header and chunks over, the writer lays out its own.
     EXPECT_NEAR(double(before - folderBytes(library.path())), double(estimate), 4 * 100);
-}
-
-// Quitting mid-conversion asks; "Keep Converting" (the default) keeps it going.
-TEST_F(WindowWorkTest, QuitDuringConversionAsksFirst) {
-    stereoWav("A.wav", StereoKind::dualMono);
-    openAndScan();
-    std::atomic<bool> release{false};
-    vm().setConversionHooks({[&](const ScanResult&) {
-                                 while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                             },
-                             {}});
-    click(view().actionBar()->convertButton());
-    ASSERT_TRUE(processEventsUntil([&] { return vm().conversionState().isConverting(); }));
-    for (Qt::Key answer : {Qt::Key_Escape, Qt::Key_Return}) {
-        // Answers the question once it is up.
-        QTimer::singleShot(0, [answer] {
-            processEventsUntil([] { return QApplication::activeModalWidget() != nullptr; });
-            if (QWidget* dialog = QApplication::activeModalWidget()) QTest::keyClick(dialog, answer);
-        });
-        EXPECT_FALSE(window().close());
-        EXPECT_TRUE(vm().conversionState().isConverting());
-    }
-    release = true;
-    waitForConversionToSettle();
-    EXPECT_TRUE(fs::exists(library / "A_mono.wav"));
 }
 
 }  // namespace

@@ -6,17 +6,14 @@
 #include "ui/ResultsTable.h"
 #include "ui/ResultsTableModel.h"
 #include "ui/ScanResultsView.h"
-#include "ui/TwinfoldApp.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTranslator>
 
 #include <cmath>
-#include <fstream>
 
 namespace twinfold::test {
 namespace {
@@ -114,29 +111,6 @@ TEST_F(PseudoTranslationTest, EveryTextOnScreenIsTranslatedAndWhole) {
         ASSERT_TRUE(processEventsUntil([&] { return dialog() == nullptr; }));
     }
     EXPECT_EQ(libraryFiles().size(), 4u);
-}
-
-// A translation installed for the user's language is found by the locale's
-// name, and loading another replaces it.
-TEST(InstalledTranslation, FollowsTheLocaleAndReplacesTheOneBefore) {
-    if (QString(TWINFOLD_LRELEASE).isEmpty()) GTEST_SKIP() << "lrelease is not installed (Debian: qt6-l10n-tools)";
-    TempDir folder;
-    std::ofstream(folder / "twinfold_de.ts") << R"(<?xml version="1.0" encoding="utf-8"?>
-<!DOCTYPE TS><TS version="2.1" language="de">
-<context><name>twinfold::HeaderView</name>
-<message><source>Select Folder</source><translation>Ordner wählen</translation></message>
-</context></TS>)";
-    QProcess lrelease;
-    lrelease.start(TWINFOLD_LRELEASE, {QString::fromStdString((folder / "twinfold_de.ts").string())});
-    ASSERT_TRUE(lrelease.waitForFinished() && lrelease.exitCode() == 0) << lrelease.readAll().toStdString();
-    const QString path = QString::fromStdString(folder.path().string());
-    for (const auto& [locale, german] :
-         {std::pair{"de_DE", true}, std::pair{"fr_FR", false}, std::pair{"de_AT", true}, std::pair{"C", false}}) {
-        EXPECT_EQ(TwinfoldApp::instance()->loadTranslation(QLocale(locale), path), german) << locale;
-        EXPECT_EQ(QCoreApplication::translate("twinfold::HeaderView", "Select Folder"),
-                  german ? "Ordner wählen" : "Select Folder")
-            << locale;
-    }
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include "updates/BuildInfo.h"
 
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <memory>
 
@@ -84,7 +83,6 @@ void TestHttpServer::answerHeld(const CannedResponse& response) {
 void TestHttpServer::respond(QTcpSocket* socket, const CannedResponse& response) {
     if (response.behaviour == CannedResponse::Behaviour::oversized)
         return streamOversized(socket, response.oversizedLength);
-    if (response.behaviour == CannedResponse::Behaviour::trickle) return trickle(socket, response);
     socket->write(head(response.status, response.body.size(), response.headers) + response.body);
     socket->disconnectFromHost();
 }
@@ -104,21 +102,6 @@ void TestHttpServer::streamOversized(QTcpSocket* socket, qint64 length) {
     };
     connect(socket, &QTcpSocket::bytesWritten, this, writeNext);
     writeNext();
-}
-
-// The timer belongs to the socket, so it stops when the client hangs up.
-void TestHttpServer::trickle(QTcpSocket* socket, const CannedResponse& response) {
-    socket->write(head(response.status, response.body.size(), response.headers));
-    auto* timer = new QTimer(socket);
-    connect(timer, &QTimer::timeout, socket, [socket, timer, sent = qsizetype(0), body = response.body]() mutable {
-        if (socket->state() != QAbstractSocket::ConnectedState || sent == body.size()) {
-            timer->stop();
-            socket->disconnectFromHost();
-        } else {
-            socket->write(body.mid(sent++, 1));
-        }
-    });
-    timer->start(response.trickleInterval);
 }
 
 }  // namespace twinfold::test

@@ -3,8 +3,6 @@
 #include <QTcpServer>
 #include <QUrl>
 
-#include <chrono>
-
 class QTcpSocket;
 
 namespace twinfold::test {
@@ -15,14 +13,12 @@ struct CannedResponse {
         answer,     // status, headers and body at once
         hold,       // keep the connection open without a word until answerHeld()
         oversized,  // a 200 declaring `oversizedLength` bytes, streamed until the client hangs up
-        trickle,    // status and headers at once, then the body one byte every `trickleInterval`
     };
     int status = 200;
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
     Behaviour behaviour = Behaviour::answer;
     qint64 oversizedLength = 0;
-    std::chrono::milliseconds trickleInterval{100};
 };
 
 struct ReceivedRequest {
@@ -65,7 +61,6 @@ private:
     void readRequest(QTcpSocket* socket);
     void respond(QTcpSocket* socket, const CannedResponse& response);
     void streamOversized(QTcpSocket* socket, qint64 length);
-    void trickle(QTcpSocket* socket, const CannedResponse& response);
 
     QTcpServer listener_;
     CannedResponse response_;

@@ -4,7 +4,6 @@
 #include "support/SyncFaults.h"
 
 #include <cmath>
-#include <functional>
 
 namespace twinfold::test {
 namespace {

@@ -4,6 +4,8 @@
 #include "jobs/OriginalFiles.h"
 #include "jobs/RestoreOriginals.h"
 
+#include <QCryptographicHash>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,7 +13,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 
 namespace twinfold::test {
@@ -37,14 +38,10 @@ protected:
 
     fs::path backup() const { return dir / "Twinfold Backup 2025-03-07 14:05"; }
 
-    // The digest by the system's own tool, not by the code under test.
-    static std::string sha256sum(const fs::path& file) {
-        const std::string command = "sha256sum < '" + file.string() + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        char digest[65] = {};
-        if (!pipe || std::fread(digest, 1, 64, pipe) != 64) digest[0] = 0;
-        if (pipe) ::pclose(pipe);
-        return digest;
+    // The digest by Qt, not by the code under test.
+    static std::string sha256(const fs::path& file) {
+        const QByteArray bytes = QByteArray::fromStdString(fileText(file));
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString();
     }
 };
 
@@ -113,10 +110,10 @@ TEST_F(OriginalsTest, RestoreFollowsNoRecordOutOfTheFolderAndCanBeRepeated) {
     fs::create_directories(backup());
     std::ofstream(backup() / "x.wav") << "x";
     std::ofstream(dir / "outside.wav") << "keep me";
-    const std::string digest = sha256sum(backup() / "x.wav");
+    const std::string digest = sha256(backup() / "x.wav");
     std::ofstream(backup() / kBackupManifestName)
         << manifestLine({{"../../x.wav", 1, digest}, {}}) << "\n"
-        << manifestLine({{"x.wav", 1, digest}, {{"../outside.wav", 7, sha256sum(dir / "outside.wav")}}}) << "\n"
+        << manifestLine({{"x.wav", 1, digest}, {{"../outside.wav", 7, sha256(dir / "outside.wav")}}}) << "\n"
         << "not json\n";
     RestoreReport report = restoreOriginals(backup(), true);
     const std::string manifest = (backup() / kBackupManifestName).string();

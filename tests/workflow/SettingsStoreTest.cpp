@@ -42,15 +42,13 @@ AppSettings customRecord() {
             .showFolderColumn = false};
 }
 
-struct DecodeCase {
-    const char* json;
-    std::optional<AppSettings> expected;  // nullopt: the decode fails
-};
+// A document and its settings (nullopt: the decode fails).
+using DecodeCase = std::pair<const char*, std::optional<AppSettings>>;
 
 class DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(DecodeTest, DecodesOrFailsAsAWhole) {
-    EXPECT_EQ(decodeAppSettings(GetParam().json), GetParam().expected) << GetParam().json;
+    EXPECT_EQ(decodeAppSettings(GetParam().first), GetParam().second) << GetParam().first;
 }
 
 INSTANTIATE_TEST_SUITE_P(

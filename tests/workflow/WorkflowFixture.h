@@ -13,20 +13,13 @@
 #include "workflow/ScanViewModel.h"
 #include "workflow/SettingsStore.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <future>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace twinfold::test {
 
