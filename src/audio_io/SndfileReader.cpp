@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <unistd.h>
@@ -283,6 +284,7 @@ const std::uint8_t* SndfileReader::readRaw(std::uint32_t frames) {
 // than the length promised without saying so.
 void SndfileReader::checkDelivered(sf_count_t delivered, sf_count_t wanted) const {
     if (delivered == wanted) return;
+    if (source_.input && source_.input->readError) fail(std::strerror(source_.input->readError));
     if (sf_error(source_.file.get()) != SF_ERR_NO_ERROR) fail(sf_strerror(source_.file.get()));
     fail("the audio data ended before the file's length");
 }

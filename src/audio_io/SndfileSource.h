@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace twinfold::detail {
 
@@ -18,11 +19,25 @@ struct SndfileCloser {
 };
 using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
 
+// What libsndfile reads a file through: the file's first bytes, read at
+// once, and pread beyond them. libsndfile parses a header a few bytes at a
+// time; served from memory, a header costs one read instead of dozens of
+// system calls, which is much of a short file's analysis.
+struct SndfileInput {
+    int fd = -1;                      // not owned
+    sf_count_t length = 0;            // the file's size when it was opened
+    sf_count_t position = 0;          // where libsndfile reads next
+    std::vector<unsigned char> head;  // the file's first bytes
+    int readError = 0;                // errno of a read that failed, 0 if none
+};
+
 // A file libsndfile has opened for reading (or the reason it could not).
-// libsndfile reads through its own copy of `fd`; `fd` stays for reads of
-// our own (with pread, so libsndfile's file position is left alone).
+// libsndfile reads through `input`, which keeps its own position, or, for a
+// file with a tag in front (no `input`), through its own copy of `fd`; `fd`
+// stays for reads of our own (with pread).
 struct SndfileSource {
     UniqueFd fd;
+    std::unique_ptr<SndfileInput> input;  // declared before `file`: read until it is closed
     SndfilePtr file;
     SF_INFO info{};
     std::string error;  // libsndfile's message when `file` is null
