@@ -172,16 +172,15 @@ void BlockPipeline::startWrite(std::vector<RouteBuffer>& slot, std::function<voi
         job_ = &slot;
     }
     changed_.notify_all();
-    pending_ = true;
     pendingDone_ = std::move(afterWrite);
     next_ ^= 1;
 }
 
 void BlockPipeline::finish() {
-    if (!pending_) return;
-    pending_ = false;
+    if (!pendingDone_) return;
+    const std::function<void()> done = std::exchange(pendingDone_, {});
     if (const std::exception_ptr failure = waitForWriter()) std::rethrow_exception(failure);
-    std::exchange(pendingDone_, {})();
+    done();
 }
 
 }  // namespace twinfold

@@ -82,8 +82,7 @@ private:
 
     std::vector<std::vector<RouteBuffer>> slots_;
     std::size_t next_ = 0;
-    bool pending_ = false;  // a slot was handed over and finish() has not yet seen it written
-    std::function<void()> pendingDone_;
+    std::function<void()> pendingDone_;  // set while a handed-over slot's write is unseen by finish()
     std::mutex mutex_;
     std::condition_variable_any changed_;
     std::vector<RouteBuffer>* job_ = nullptr;  // the slot the writer is to write, or is writing
